@@ -1,0 +1,75 @@
+#pragma once
+// What the engine calls on a process's panel and chart windows. The Qt windows
+// implement these; the headless implementations serve service mode and tests.
+
+#include <memory>
+
+namespace vorta {
+
+class TVortaProcess;
+class TProfileFile;
+
+class IVortaPanel {
+ public:
+  virtual ~IVortaPanel() = default;
+  // The engine changed TPanelState (caption, status texts, colours, checks).
+  virtual void PanelStateChanged() = 0;
+  // Places the window by NumProcess on the screen.
+  virtual void PlaceByNumber(int numProcess) = 0;
+  virtual void Initstringgrid() = 0;
+  virtual void Value2secToStringGrid() = 0;
+  virtual void Value1minToStringGrid() = 0;
+  // The output buttons' states changed (40-ms display).
+  virtual void OutputsChanged() = 0;
+  // Opens the mixer window (menu item "Миксер"); start: as by its "Старт".
+  virtual void OpenMixerWindow(bool start) = 0;
+};
+
+class IChartView {
+ public:
+  virtual ~IChartView() = default;
+  // Builds the chart from the process file's chart keys.
+  virtual void FormCreate(TProfileFile& file) = 0;
+  // Adds the 2-s values of every line.
+  virtual void FeedChart() = 0;
+  // Writes the chart keys back (only after a normal end, Terminated "Y").
+  virtual void SaveSettings(TProfileFile& file) = 0;
+};
+
+class IWindowFactory {
+ public:
+  virtual ~IWindowFactory() = default;
+  virtual std::unique_ptr<IVortaPanel> CreatePanel(TVortaProcess& process) = 0;
+  virtual std::unique_ptr<IChartView> CreateChart(TVortaProcess& process) = 0;
+};
+
+// No windows: every call only leaves the engine's state as it is.
+class THeadlessPanel final : public IVortaPanel {
+ public:
+  void PanelStateChanged() override {}
+  void PlaceByNumber(int /*numProcess*/) override {}
+  void Initstringgrid() override {}
+  void Value2secToStringGrid() override {}
+  void Value1minToStringGrid() override {}
+  void OutputsChanged() override {}
+  void OpenMixerWindow(bool /*start*/) override {}
+};
+
+class THeadlessChart final : public IChartView {
+ public:
+  void FormCreate(TProfileFile& /*file*/) override {}
+  void FeedChart() override {}
+  void SaveSettings(TProfileFile& /*file*/) override {}
+};
+
+class THeadlessWindowFactory final : public IWindowFactory {
+ public:
+  std::unique_ptr<IVortaPanel> CreatePanel(TVortaProcess& /*process*/) override {
+    return std::make_unique<THeadlessPanel>();
+  }
+  std::unique_ptr<IChartView> CreateChart(TVortaProcess& /*process*/) override {
+    return std::make_unique<THeadlessChart>();
+  }
+};
+
+}  // namespace vorta

@@ -1,0 +1,1 @@
+// Windows of the panel folder are added to vorta_ui here.

@@ -1,0 +1,24 @@
+#pragma once
+// Modal message boxes with one OK button, as the engine asks for them. The
+// windows show a QMessageBox; without windows the text goes to stderr.
+
+#include <QString>
+
+namespace vorta {
+
+class IMessageSink {
+ public:
+  virtual ~IMessageSink() = default;
+  // An error box ("Ошибка конфигурирования.").
+  virtual void ShowError(const QString& text) = 0;
+  // An information box.
+  virtual void ShowInfo(const QString& text) = 0;
+};
+
+class TStderrMessageSink final : public IMessageSink {
+ public:
+  void ShowError(const QString& text) override;
+  void ShowInfo(const QString& text) override;
+};
+
+}  // namespace vorta

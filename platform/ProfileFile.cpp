@@ -1,0 +1,243 @@
+#include "platform/ProfileFile.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include "platform/Numbers.h"
+
+namespace vorta {
+
+namespace {
+
+bool SameName(const QString& a, const QString& b) {
+  return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+}  // namespace
+
+TProfileFile::TProfileFile(QString path) : path_(std::move(path)) {
+  QFile f(path_);
+  if (!f.open(QIODevice::ReadOnly)) return;
+  QByteArray bytes = f.readAll();
+  loaded_ = true;
+  if (bytes.startsWith("\xEF\xBB\xBF")) {
+    bom_ = true;
+    bytes.remove(0, 3);
+  }
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  QString text = utf8.decode(bytes);
+  if (utf8.hasError()) {
+    QStringDecoder cp1251("windows-1251");
+    if (cp1251.isValid()) {
+      text = cp1251.decode(bytes);
+      encoding_ = Encoding::Windows1251;
+    } else {
+      text = QString::fromLatin1(bytes);
+      encoding_ = Encoding::Windows1251;
+    }
+  }
+  Parse(text);
+}
+
+void TProfileFile::Parse(const QString& content) {
+  qsizetype start = 0;
+  const qsizetype n = content.size();
+  while (start < n) {
+    qsizetype i = start;
+    while (i < n && content[i] != u'\n' && content[i] != u'\r') ++i;
+    Line line{content.mid(start, i - start), {}};
+    if (i < n) {
+      if (content[i] == u'\r' && i + 1 < n && content[i + 1] == u'\n') {
+        line.eol = QStringLiteral("\r\n");
+        i += 2;
+      } else {
+        line.eol = QString(content[i]);
+        i += 1;
+      }
+    }
+    lines_.push_back(std::move(line));
+    start = i;
+  }
+}
+
+bool TProfileFile::SectionName(const QString& line, QString* name) {
+  const QString t = line.trimmed();
+  if (!t.startsWith(u'[')) return false;
+  const qsizetype close = t.indexOf(u']');
+  *name = (close < 0 ? t.mid(1) : t.mid(1, close - 1)).trimmed();
+  return true;
+}
+
+bool TProfileFile::KeyOf(const QString& line, QString* key, QString* value) {
+  const QString t = line.trimmed();
+  if (t.isEmpty() || t.startsWith(u';') || t.startsWith(u'[')) return false;
+  const qsizetype eq = t.indexOf(u'=');
+  if (eq <= 0) return false;
+  *key = t.left(eq).trimmed();
+  if (key->isEmpty()) return false;
+  if (value != nullptr) {
+    QString v = t.mid(eq + 1).trimmed();
+    // Profile reading drops one pair of surrounding quotes.
+    if (v.size() >= 2 && ((v.front() == u'"' && v.back() == u'"') ||
+                          (v.front() == u'\'' && v.back() == u'\''))) {
+      v = v.mid(1, v.size() - 2);
+    }
+    *value = v;
+  }
+  return true;
+}
+
+TProfileFile::Locator TProfileFile::FindSection(const QString& section) const {
+  Locator loc;
+  QString name;
+  QString key;
+  bool inside = false;
+  for (qsizetype i = 0; i < static_cast<qsizetype>(lines_.size()); ++i) {
+    const QString& text = lines_[static_cast<size_t>(i)].text;
+    if (SectionName(text, &name)) {
+      if (inside) break;
+      if (SameName(name, section)) {
+        inside = true;
+        loc.header = i;
+        loc.lastKey = i;
+      }
+      continue;
+    }
+    if (inside && KeyOf(text, &key, nullptr)) loc.lastKey = i;
+  }
+  return loc;
+}
+
+qsizetype TProfileFile::FindKey(const QString& section, const QString& key) const {
+  const Locator loc = FindSection(section);
+  if (loc.header < 0) return -1;
+  QString name;
+  for (qsizetype i = loc.header + 1; i <= loc.lastKey; ++i) {
+    if (KeyOf(lines_[static_cast<size_t>(i)].text, &name, nullptr) && SameName(name, key)) {
+      return i;
+    }
+  }
+  return -1;
+}
+
+QString TProfileFile::ReadString(const QString& section, const QString& key,
+                                 const QString& def) const {
+  const qsizetype i = FindKey(section, key);
+  if (i < 0) return def;
+  QString name;
+  QString value;
+  KeyOf(lines_[static_cast<size_t>(i)].text, &name, &value);
+  return value;
+}
+
+std::int32_t TProfileFile::ReadInteger(const QString& section, const QString& key,
+                                       std::int32_t def) const {
+  return ParseIntDef(ReadString(section, key, QString()), def);
+}
+
+double TProfileFile::ReadFloat(const QString& section, const QString& key, double def) const {
+  return ParseRealDef(ReadString(section, key, QString()), def);
+}
+
+bool TProfileFile::ReadBool(const QString& section, const QString& key, bool def) const {
+  return ReadInteger(section, key, def ? 1 : 0) != 0;
+}
+
+QStringList TProfileFile::ReadSection(const QString& section) const {
+  QStringList keys;
+  const Locator loc = FindSection(section);
+  if (loc.header < 0) return keys;
+  QString name;
+  for (qsizetype i = loc.header + 1; i <= loc.lastKey; ++i) {
+    if (KeyOf(lines_[static_cast<size_t>(i)].text, &name, nullptr)) keys << name;
+  }
+  return keys;
+}
+
+QStringList TProfileFile::ReadSections() const {
+  QStringList sections;
+  QString name;
+  for (const Line& line : lines_) {
+    if (SectionName(line.text, &name)) sections << name;
+  }
+  return sections;
+}
+
+bool TProfileFile::SectionExists(const QString& section) const {
+  return FindSection(section).header >= 0;
+}
+
+bool TProfileFile::ValueExists(const QString& section, const QString& key) const {
+  return FindKey(section, key) >= 0;
+}
+
+QString TProfileFile::NewLineEnding() const {
+  for (const Line& line : lines_) {
+    if (!line.eol.isEmpty()) return line.eol;
+  }
+  return QStringLiteral("\r\n");
+}
+
+void TProfileFile::WriteString(const QString& section, const QString& key, const QString& value) {
+  const qsizetype i = FindKey(section, key);
+  if (i >= 0) {
+    Line& line = lines_[static_cast<size_t>(i)];
+    QString name;
+    KeyOf(line.text, &name, nullptr);
+    const QString text = name + u'=' + value;
+    if (line.text != text) {
+      line.text = text;
+      modified_ = true;
+    }
+    return;
+  }
+  const QString eol = NewLineEnding();
+  // The last line may lack its line end; a line added after it needs one.
+  if (!lines_.empty() && lines_.back().eol.isEmpty()) lines_.back().eol = eol;
+  const Locator loc = FindSection(section);
+  if (loc.header < 0) {
+    lines_.push_back({u'[' + section + u']', eol});
+    lines_.push_back({key + u'=' + value, eol});
+  } else {
+    lines_.insert(lines_.begin() + loc.lastKey + 1, Line{key + u'=' + value, eol});
+  }
+  modified_ = true;
+}
+
+void TProfileFile::WriteInteger(const QString& section, const QString& key, std::int64_t value) {
+  WriteString(section, key, QString::number(value));
+}
+
+void TProfileFile::WriteBool(const QString& section, const QString& key, bool value) {
+  WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+bool TProfileFile::UpdateFile() {
+  if (!modified_) return true;
+  QString text;
+  for (const Line& line : lines_) {
+    text += line.text;
+    text += line.eol;
+  }
+  QByteArray bytes;
+  if (encoding_ == Encoding::Windows1251) {
+    QStringEncoder cp1251("windows-1251");
+    bytes = cp1251.isValid() ? QByteArray(cp1251.encode(text)) : text.toLatin1();
+  } else {
+    if (bom_) bytes = "\xEF\xBB\xBF";
+    bytes += text.toUtf8();
+  }
+  QSaveFile out(path_);
+  if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
+    error_ = out.errorString();
+    return false;
+  }
+  modified_ = false;
+  loaded_ = true;
+  error_.clear();
+  return true;
+}
+
+}  // namespace vorta

@@ -1,0 +1,66 @@
+#include "platform/RealTimerService.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QTimer>
+
+namespace vorta {
+
+namespace {
+
+const QDateTime& Epoch() {
+  static const QDateTime epoch(QDate(1899, 12, 30), QTime(0, 0), Qt::UTC);
+  return epoch;
+}
+
+class RealTimer final : public TTimer {
+ public:
+  explicit RealTimer(int intervalMs) : TTimer(intervalMs) {
+    QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { Fire(); });
+  }
+
+  void Rearm() override {
+    if (Enabled() && Interval() > 0) {
+      timer_.start(Interval());
+    } else {
+      timer_.stop();
+    }
+  }
+
+ private:
+  QTimer timer_;
+};
+
+}  // namespace
+
+double ToSystemDateTime(const QDateTime& t) {
+  // The system's date-time is local wall time counted as if it were UTC.
+  const QDateTime wall(t.toLocalTime().date(), t.toLocalTime().time(), Qt::UTC);
+  return static_cast<double>(Epoch().msecsTo(wall)) / 86'400'000.0;
+}
+
+QDateTime FromSystemDateTime(double days) {
+  const QDateTime wall = Epoch().addMSecs(static_cast<qint64>(days * 86'400'000.0 + 0.5));
+  return QDateTime(wall.date(), wall.time(), Qt::LocalTime);
+}
+
+TRealTimerService::TRealTimerService() { clock_.start(); }
+
+double TRealTimerService::Now() const { return ToSystemDateTime(QDateTime::currentDateTime()); }
+
+std::uint32_t TRealTimerService::GetTickCount() const {
+  return static_cast<std::uint32_t>(clock_.elapsed());
+}
+
+void TRealTimerService::ProcessMessages() {
+  // Sleep in the event loop until something happens, but never longer than a
+  // millisecond, so that a wait loop neither spins nor oversleeps.
+  QTimer::singleShot(1, QCoreApplication::instance(), [] {});
+  QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+std::unique_ptr<TTimer> TRealTimerService::CreateTimer(int intervalMs) {
+  return std::make_unique<RealTimer>(intervalMs);
+}
+
+}  // namespace vorta

@@ -1,0 +1,220 @@
+#pragma once
+// The process record: one vessel under control, and the list that owns them.
+// Channel arrays are indexed 1..4 (pH, t°C, pO2, eH) with a fifth, common
+// entry where the record has one; index 0 is unused. Mode arrays are 0..3.
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "panel/PanelView.h"
+#include "process/ProgramState.h"
+
+namespace vorta {
+
+class TVortaProcess;
+class TSUABB;
+class TCANMixer;
+class IVortaPanel;
+class IChartView;
+
+// A short string of the record (string[16]) keeps its first 16 characters.
+QString ShortString(const QString& text, qsizetype width = 16);
+
+struct PulseGenerator {
+  TVortaProcess* Owner = nullptr;
+  std::int32_t Period = 0;
+  std::int32_t Work = 0;
+  std::int32_t Count = 0;
+  std::int32_t Max = 0;
+  std::int16_t Exist = 0;
+  std::uint8_t Ch = 0;
+  std::int16_t Aperiod = 0;
+  std::uint8_t State = 0;
+  QString ChName;
+};
+
+struct TOutputChannel {
+  std::uint8_t ChKind = 0;
+  QString ChName;  // string[16]
+  std::uint8_t ChState = 0;
+  std::uint8_t ChPump = 0;
+};
+
+template <typename T>
+using Ch4 = std::array<T, 5>;  // [1..4]
+template <typename T>
+using Ch5 = std::array<T, 6>;  // [1..5]
+
+class TVortaProcess {
+ public:
+  // Creates the panel and chart windows through env.Windows, loads the
+  // configuration file (ProgramFolder + fileName) and lets the chart window
+  // read its keys.
+  TVortaProcess(TVortaEnv& env, const QString& fileName);
+  // Writes the end-of-run mark and window settings back, lets the chart save
+  // its settings, and frees the windows.
+  ~TVortaProcess();
+  TVortaProcess(const TVortaProcess&) = delete;
+  TVortaProcess& operator=(const TVortaProcess&) = delete;
+
+  void InitRuntime();
+  void InitStatistics();
+
+  // NameProcess formatted with NumProcess: the panel caption.
+  [[nodiscard]] QString Caption() const;
+
+  TVortaEnv& Env;
+
+  // Feed and programme
+  std::array<std::int16_t, 2> Ventil{};  // process reference (list position after start-up), output
+  std::array<std::int16_t, 2> Sreda{};
+  std::array<std::int16_t, 2> PodpPump{};
+  std::uint8_t Klapan = 0;
+  std::int32_t FazaCount = 0;
+  std::array<std::array<std::uint8_t, 3>, 17> Faza{};
+
+  // Files
+  QString IniFileName;
+  QString ProtocolFileName;
+  QString Protocolname;
+  std::uint16_t ProtocolPeriodmin = 1;
+  std::int16_t ProtocolCounter = 0;
+  Ch5<QString> AssignName;
+  std::array<std::uint8_t, 9> ManualState{};  // [1..8]
+  std::int32_t DialogChannel = 0;
+  std::int32_t IsMaster = 0;
+  std::uint8_t MixFormOpen = 0, CtrlFormOpen = 0, CalibrFormOpen = 0, SetFormOpen = 0,
+               StatusFormOpen = 0;
+  double Tick40ms = 0;
+  std::int32_t InversPena = 0, Spumelevel = 0, SpumeOut12 = 0, SpumeOut13 = 0;
+
+  // Outputs, mode and measurement
+  std::uint16_t OutputWord = 0;
+  std::int16_t portout2 = 0;
+  std::uint8_t Mode = 0;
+  std::int16_t SaveRequest = 0;
+  Ch4<std::uint16_t> AdcCode{};
+  Ch5<double> CurrentValue{};
+  Ch5<double> LinAdjust{};
+  Ch5<double> MinuteAvg{}, MinuteMax{}, MinuteMin{};
+  Ch5<double> Setpoint{};
+  Ch5<double> MaxValue{}, MinValue{};
+  Ch5<std::uint16_t> CalAdc1{}, CalAdc2{};
+  Ch5<double> CalValue1{}, CalValue2{};
+
+  // Regulation
+  Ch5<std::uint16_t> CtrlPeriod{};
+  Ch5<std::int16_t> CtrlOutUp{}, CtrlOutDown{};
+  Ch5<double> CtrlLow{}, CtrlHigh{}, DeadZone{}, GainUp{}, GainDown{};
+  Ch5<std::int16_t> CtrlStatus{};
+  Ch5<std::int16_t> CtrlEnable{};
+  Ch5<std::array<std::int16_t, 4>> CtrlModes{};
+  std::int16_t spumech = 0;
+  std::uint16_t penaperiod = 0;
+  std::int16_t Existpena = 0;
+
+  // Mixer
+  std::uint16_t MixerRpm = 0;
+  std::uint16_t MixSet = 400;
+  std::uint16_t MixCode = 0;
+  std::int32_t MixTop = 100, MixLeft = 100, MixVisible = 0;
+  std::uint8_t MixRampActive = 0;
+  std::uint16_t MixRampCode = 20;
+  std::uint16_t RestartDeltaCode = 10;
+  std::int16_t MixRampStart = 20;
+  std::int16_t MixStartStatus = 0;
+  double Reduction = 1;
+  std::int16_t po2ctrlmotor = 0;
+  std::uint16_t po2motorperiod = 4;
+  std::uint16_t Po2Counter = 0;
+  std::uint16_t po2mixcoderightzone = 500, po2mixcodeleftzone = 60;
+  double po2koef = 1;
+  double kdurwind = 1;
+
+  // Channel and output tables
+  std::array<TOutputChannel, 13> Channels{};  // [1..12]
+  std::array<std::uint8_t, 9> output{};        // [1..8]
+  std::array<std::int32_t, 5> IncludedAdc{};   // [0..4]
+  std::int32_t IncludedAdcCount = 0;
+  std::int16_t IntervalIzm = 0;
+  QString NameProcess;  // string[16]
+  std::int32_t NumProcess = 0;
+  std::uint16_t SampleSlot = 0;
+  std::array<std::uint8_t, 9> OutputMask{};  // [1..8]
+
+  // Timing state
+  Ch5<std::uint16_t> CtrlCounter{};
+  Ch5<std::uint16_t> PulseTicks{};
+  Ch5<std::uint16_t> PulseLength{};
+  Ch5<std::uint8_t> PulseActive{};
+  Ch4<std::int32_t> CalError{};
+  Ch5<std::array<double, 31>> MinuteSamples{};
+  Ch5<double> MinuteSum{}, MinuteLow{}, MinuteHigh{};
+  Ch5<std::uint16_t> MinuteLowIndex{}, MinuteHighIndex{};
+  Ch4<std::array<std::uint16_t, 4>> AdcHistory{};  // [ch][1..3]
+  std::array<std::uint16_t, 9> OutputTicks{};      // [1..8]
+  std::array<QString, 4> ModeName;
+  QString Terminated;
+  double kskachok = 1;
+  std::array<std::uint8_t, 12> CommonPumpRequest{};
+  std::int32_t CommonPump = 0;
+  PulseGenerator Epp, Med, Events1, Events2;
+  std::uint8_t WaterHeating = 0;
+  std::uint8_t PumpTypeDorvex = 0;
+  std::uint16_t PumpCode1 = 100, PumpCode2 = 100, PumpCode3 = 100, PumpCode4 = 100;
+  std::int32_t MixerFlags = 0;
+  std::uint8_t HeartbeatState = 0;
+  std::int16_t LightCh = 8;
+  std::int16_t LightCountdown = 0;
+  std::int16_t LightTime = 2;
+  std::uint8_t ExistLight = 0;
+  std::array<double, 5> ChartScale{1, 1, 1, 1, 1};
+
+  // What the panel shows that other parts read as data (the data log writes
+  // the link text; the menu check marks are saved).
+  TPanelState PanelState;
+
+  // Owned windows and device references
+  std::unique_ptr<IVortaPanel> Panel;
+  std::unique_ptr<IChartView> ChartForm;
+  QPointer<QObject> SetForm, CtrlForm, CalibrForm, StatusForm, MixForm;
+  TSUABB* Board = nullptr;
+  TCANMixer* Mixer = nullptr;
+
+  // Set when the load was aborted (a device of the wrong kind): the process
+  // is not taken into the list.
+  QString LoadError;
+};
+
+class TVortaProcessList {
+ public:
+  TVortaProcessList() = default;
+  ~TVortaProcessList();
+  TVortaProcessList(const TVortaProcessList&) = delete;
+  TVortaProcessList& operator=(const TVortaProcessList&) = delete;
+
+  void Add(std::unique_ptr<TVortaProcess> process);
+  [[nodiscard]] int Count() const { return static_cast<int>(items_.size()); }
+  [[nodiscard]] TVortaProcess* ProcessAt(int position) const;
+  // First position whose process matches: decimal NumProcess, NameProcess,
+  // or NameProcess formatted with NumProcess (exact, case-sensitive); -1.
+  [[nodiscard]] std::int32_t FindProcess(const QString& text) const;
+  // Frees every process in list order.
+  void Clear();
+
+  [[nodiscard]] auto begin() const { return items_.begin(); }
+  [[nodiscard]] auto end() const { return items_.end(); }
+
+ private:
+  std::vector<std::unique_ptr<TVortaProcess>> items_;
+};
+
+// Four mode flags, single digits at character positions 1, 3, 5, 7.
+std::array<std::int16_t, 4> ParseModeFlags(const QString& text);
+
+}  // namespace vorta

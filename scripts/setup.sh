@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs (quiet when all are present),
+# then configures and builds into build/. Idempotent.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+  cmake ninja-build g++ pkg-config ccache
+  qt6-base-dev qt6-charts-dev libqt6charts6
+  libjpeg-dev libgtest-dev libgmock-dev libbenchmark-dev
+  clang-14 libclang-rt-14-dev xvfb xauth
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+BUILD_DIR=${BUILD_DIR:-build}
+if [ ! -f "$BUILD_DIR/build.ninja" ]; then
+  cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+cmake --build "$BUILD_DIR" -j2

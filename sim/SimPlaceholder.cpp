@@ -1,0 +1,1 @@
+// The virtual plant library; its devices and vessels are added here.
