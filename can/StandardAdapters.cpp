@@ -1,0 +1,12 @@
+// The adapters this program is built with. Each concrete adapter adds its
+// registration call here (one line); nothing else needs to know them.
+
+#include "can/AdapterFactory.h"
+
+namespace vorta {
+
+void RegisterStandardAdapters(TAdapterFactory& factory) {
+  (void)factory;
+}
+
+}  // namespace vorta
