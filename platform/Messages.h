@@ -21,4 +21,9 @@ class TStderrMessageSink final : public IMessageSink {
   void ShowInfo(const QString& text) override;
 };
 
+class TProfileFile;
+
+// Writes the file back; on failure tells the operator which file and why.
+bool UpdateFileOrReport(TProfileFile& file, IMessageSink& messages);
+
 }  // namespace vorta

@@ -56,7 +56,9 @@ std::optional<double> TryParseReal(QStringView text) {
   return v;
 }
 
-double ParseRealDef(QStringView text, double def) { return TryParseReal(text).value_or(def); }
+double ParseRealDef(QStringView text, double def) {
+  return TryParseReal(text).value_or(def);
+}
 
 QString FormatFixed(double value, int decimals) {
   QString s = QString::number(value, 'f', decimals);
@@ -73,7 +75,9 @@ QString FormatHex4(std::uint16_t value) {
   return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')).toUpper();
 }
 
-std::int64_t RoundHalfEven(double value) { return static_cast<std::int64_t>(std::nearbyint(value)); }
+std::int64_t RoundHalfEven(double value) {
+  return static_cast<std::int64_t>(std::nearbyint(value));
+}
 
 QString FormatProcessName(const QString& pattern, std::int32_t number) {
   QString out;
@@ -104,7 +108,7 @@ QString FormatProcessName(const QString& pattern, std::int32_t number) {
       return pattern;  // a pattern we do not expand is shown as it stands
     }
     QString digits = pattern[j] == u'u' ? QString::number(static_cast<std::uint32_t>(number))
-                                         : QString::number(number);
+                                        : QString::number(number);
     if (digits.size() < width) {
       const qsizetype fill = width - digits.size();
       if (leftAlign) {

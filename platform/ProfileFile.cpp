@@ -80,8 +80,8 @@ bool TProfileFile::KeyOf(const QString& line, QString* key, QString* value) {
   if (value != nullptr) {
     QString v = t.mid(eq + 1).trimmed();
     // Profile reading drops one pair of surrounding quotes.
-    if (v.size() >= 2 && ((v.front() == u'"' && v.back() == u'"') ||
-                          (v.front() == u'\'' && v.back() == u'\''))) {
+    if (v.size() >= 2 &&
+        ((v.front() == u'"' && v.back() == u'"') || (v.front() == u'\'' && v.back() == u'\''))) {
       v = v.mid(1, v.size() - 2);
     }
     *value = v;

@@ -44,9 +44,13 @@ QDateTime FromSystemDateTime(double days) {
   return QDateTime(wall.date(), wall.time(), Qt::LocalTime);
 }
 
-TRealTimerService::TRealTimerService() { clock_.start(); }
+TRealTimerService::TRealTimerService() {
+  clock_.start();
+}
 
-double TRealTimerService::Now() const { return ToSystemDateTime(QDateTime::currentDateTime()); }
+double TRealTimerService::Now() const {
+  return ToSystemDateTime(QDateTime::currentDateTime());
+}
 
 std::uint32_t TRealTimerService::GetTickCount() const {
   return static_cast<std::uint32_t>(clock_.elapsed());

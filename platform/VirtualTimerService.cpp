@@ -42,13 +42,17 @@ std::uint32_t TVirtualTimerService::GetTickCount() const {
   return static_cast<std::uint32_t>(now_);
 }
 
-void TVirtualTimerService::ProcessMessages() { AdvanceTo(now_ + 1); }
+void TVirtualTimerService::ProcessMessages() {
+  AdvanceTo(now_ + 1);
+}
 
 std::unique_ptr<TTimer> TVirtualTimerService::CreateTimer(int intervalMs) {
   return std::make_unique<VirtualTimer>(*this, intervalMs);
 }
 
-void TVirtualTimerService::AdvanceBy(std::int64_t ms) { AdvanceTo(now_ + std::max<std::int64_t>(ms, 0)); }
+void TVirtualTimerService::AdvanceBy(std::int64_t ms) {
+  AdvanceTo(now_ + std::max<std::int64_t>(ms, 0));
+}
 
 TVirtualTimerService::VirtualTimer* TVirtualTimerService::NextDue(std::int64_t limit) const {
   VirtualTimer* best = nullptr;

@@ -138,8 +138,8 @@ class TVortaProcess {
 
   // Channel and output tables
   std::array<TOutputChannel, 13> Channels{};  // [1..12]
-  std::array<std::uint8_t, 9> output{};        // [1..8]
-  std::array<std::int32_t, 5> IncludedAdc{};   // [0..4]
+  std::array<std::uint8_t, 9> output{};       // [1..8]
+  std::array<std::int32_t, 5> IncludedAdc{};  // [0..4]
   std::int32_t IncludedAdcCount = 0;
   std::int16_t IntervalIzm = 0;
   QString NameProcess;  // string[16]

@@ -2,7 +2,6 @@
 // Program-wide values and what a process needs from its owners. Owners pass
 // this along; nothing here is a global.
 
-#include <QColor>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -45,7 +44,8 @@ struct TVortaEnv {
 struct TPanelState {
   QString Caption;
   std::array<QString, 5> StatusText{};  // status bar panels 0..4
-  std::array<QColor, 5> StatusColor{};  // invalid = default colour
+  // Colours as the system stores them (red in the low byte); -1 = default.
+  std::array<std::int32_t, 5> StatusColor{-1, -1, -1, -1, -1};
   std::int32_t ProtocolMenuChecked = 0;  // 1, 2, 5, 10, 15 or 0 for none
   bool LightButtonVisible = false;
   bool OnlyMinimizeIcon = false;

@@ -1,0 +1,163 @@
+#include "app/DemoFolder.h"
+
+#include <QDir>
+#include <QSaveFile>
+
+namespace vorta {
+
+namespace {
+
+struct DemoVessel {
+  int number;
+  const char* name;
+  const char* board;
+  const char* mixer;
+  int boardUid;
+  int mixerUid;
+  const char* mixerType;
+  double phSet;
+  double tSet;
+  double po2Set;
+};
+
+const DemoVessel kVessels[] = {
+    {1, "Ферментёр %d", "Board1", "Mixer1", 0x1000, 0x1100, "TMixerDC", 7.00, 37.0, 30.0},
+    {2, "Ферментёр %d", "Board2", "Mixer2", 0x1200, 0x1300, "TMixerOmron", 6.80, 30.0, 40.0},
+    {3, "Ферментёр %d", "Board3", "Mixer3", 0x1400, 0x1500, "TMixerDC", 7.20, 37.0, 25.0},
+    {4, "Ферментёр %d", "Board4", "Mixer4", 0x1600, 0x1700, "TMixerOmron", 7.00, 32.0, 35.0},
+};
+
+QString ProcessFile(const DemoVessel& v) {
+  QString s;
+  s += QStringLiteral(
+           "; Демонстрационный ферментёр на виртуальной установке\r\n"
+           "[Port]\r\nNameProcess=%1\r\nNumProcess=%2\r\nProtocolname=Protocol%2.txt\r\n"
+           "Status=%3\r\nProtocolPeriodmin=1\r\n"
+           "[Hardware]\r\nBoard=%4\r\nMixer=%5\r\n"
+           "[Defoult]\r\nportout1=0\r\nportout2=0\r\n")
+           .arg(QString::fromUtf8(v.name))
+           .arg(v.number)
+           .arg(v.number == 1 ? QStringLiteral("master") : QStringLiteral("slave"))
+           .arg(QString::fromLatin1(v.board), QString::fromLatin1(v.mixer));
+  s += QStringLiteral(
+      "[Include]\r\nIntervalIzm=2\r\nADC0=ON\r\nADC1=ON\r\nADC2=ON\r\nADC3=ON\r\nADC4=OFF\r\n"
+      "[outputs]\r\noutput1=1\r\noutput2=2\r\noutput3=3\r\noutput4=4\r\noutput5=5\r\n"
+      "output6=6\r\noutput7=7\r\noutput8=8\r\n"
+      "[Channels]\r\nch1=1,Щёлочь\r\nch2=1,Кислота\r\nch3=1,Подпитка\r\nch4=1,Пеногаш.\r\n"
+      "ch5=1,Вода\r\nch6=1,Охлажд.\r\nch7=1,Клапан\r\nch8=1,Нагрев\r\nch9=1,Свет\r\n"
+      "ch10=1,Резерв\r\nch11=1,Резерв\r\nch12=1,Резерв\r\n"
+      "[AssignName]\r\n1=pH\r\n2=tC\r\n3=pO2\r\n4=eH\r\n5=Common\r\n"
+      "[Common]\r\npump=0\r\nkdurwind=0.02\r\nkskachok=5\r\n");
+  // Calibration: two points per channel, codes as the module reports them.
+  s += QStringLiteral(
+           "[pH]\r\nSetpoint=%1\r\nLinAdjust=0.00\r\nMin=2.00\r\nMax=12.00\r\n"
+           "Cal1=4.00\r\nCal2=9.00\r\nAdc1=1170\r\nAdc2=2925\r\n"
+           "[tC]\r\nSetpoint=%2\r\nLinAdjust=0.00\r\nMin=5.00\r\nMax=90.00\r\n"
+           "Cal1=20.00\r\nCal2=80.00\r\nAdc1=819\r\nAdc2=3276\r\n"
+           "[pO2]\r\nSetpoint=%3\r\nLinAdjust=0.00\r\nMin=0.10\r\nMax=200.00\r\n"
+           "Cal1=0.00\r\nCal2=100.00\r\nAdc1=0\r\nAdc2=2047\r\n"
+           "[eH]\r\nSetpoint=-150.00\r\nLinAdjust=0.00\r\nMin=-999.00\r\nMax=999.00\r\n"
+           "Cal1=-500.00\r\nCal2=500.00\r\nAdc1=1023\r\nAdc2=3071\r\n")
+           .arg(v.phSet, 0, 'f', 2)
+           .arg(v.tSet, 0, 'f', 2)
+           .arg(v.po2Set, 0, 'f', 2);
+  s += QStringLiteral(
+      "[CtrlpH]\r\nPeriod=10\r\nUp=1\r\nDown=2\r\nEnable=1\r\nLow=3.00\r\nHigh=11.00\r\n"
+      "DeadZone=0.03\r\nGainUp=10.00\r\nGainDown=10.00\r\nModes=0,1,1,1\r\n"
+      "[CtrltC]\r\nPeriod=15\r\nUp=8\r\nDown=6\r\nEnable=1\r\nLow=10.00\r\nHigh=60.00\r\n"
+      "DeadZone=0.10\r\nGainUp=20.00\r\nGainDown=10.00\r\nModes=0,1,1,1\r\n"
+      "[CtrlpO2]\r\nPeriod=10\r\nUp=0\r\nDown=0\r\nEnable=0\r\nLow=0.00\r\nHigh=200.00\r\n"
+      "DeadZone=2.00\r\nGainUp=0.00\r\nGainDown=0.00\r\nModes=0,0,0,0\r\n"
+      "[CtrleH]\r\nPeriod=10\r\nUp=0\r\nDown=0\r\nEnable=0\r\nLow=-999.00\r\nHigh=999.00\r\n"
+      "DeadZone=10.00\r\nGainUp=0.00\r\nGainDown=0.00\r\nModes=0,0,0,0\r\n"
+      "[Ctrlpo2]\r\npo2ctrlmotor=1\r\npo2motorperiod=4\r\npo2mixcoderightzone=900\r\n"
+      "po2mixcodeleftzone=300\r\npo2koef=1.0\r\n"
+      "[Mode]\r\nmode=1\r\n"
+      "[CtrlSpume]\r\nspumech=4\r\npenaperiod=3\r\nExistpena=1\r\nInversPena=1\r\n"
+      "Spumelevel=1\r\n"
+      "[EPP]\r\neppch=3\r\neppexist=0\r\neppperiod=30\r\neppact=2\r\neppmax=100\r\n"
+      "[Med]\r\nmedch=5\r\nmedexist=0\r\nmedperiod=4\r\nmedact=0\r\nmedmax=100\r\n"
+      "[Events1]\r\nch=9\r\nexist=0\r\nEFT=0\r\nWRK=0\r\naperiod=0\r\n"
+      "[Events2]\r\nch=0\r\nexist=0\r\nEFT=0\r\nWRK=0\r\naperiod=0\r\n"
+      "[Terminate]\r\nsucsesful=Y\r\n"
+      "[Mixer]\r\nMixTop=100\r\nMixLeft=100\r\nMixCode=140\r\nMixSet=1000\r\n"
+      "RestartDeltaCode=10\r\nReduction=1\r\nMixVisible=0\r\nMixStartStatus=1\r\n"
+      "[Podpitka]\r\nVentil=0,0\r\nSreda=0,0\r\nPump=0,0\r\nKlapan=0\r\nFazaCount=0\r\n"
+      "[Pumps]\r\nPumpCode1=100\r\nPumpCode2=100\r\nPumpCode3=100\r\nPumpCode4=100\r\n"
+      "PumpType=DORVEX\r\n"
+      "[Light]\r\nLightCh=9\r\nLightTime=5\r\nExistLight=1\r\n"
+      "[Chart]\r\nZoom=1\r\nChart1Dimen=1,2,3,4\r\nChart1Show=1,1,1,1\r\n"
+      "Chart1Colors=255,32768,16711680,8388736\r\nChart1Point=0,0,0,0\r\n"
+      "Chart1Scale=1,1,1,1\r\n");
+  return s;
+}
+
+QString CanFile() {
+  QString s = QStringLiteral(
+      "; Шина CAN демонстрационной установки: виртуальные модули\r\n"
+      "[CANAdapter]\r\nType=Marathon\r\nDeviceNum=0\r\n"
+      "[CANDevices]\r\nCount=8\r\n");
+  int i = 0;
+  for (const DemoVessel& v : kVessels) {
+    s += QStringLiteral("Name%1=%2\r\nName%3=%4\r\n")
+             .arg(i)
+             .arg(QString::fromLatin1(v.board))
+             .arg(i + 1)
+             .arg(QString::fromLatin1(v.mixer));
+    i += 2;
+  }
+  for (const DemoVessel& v : kVessels) {
+    s += QStringLiteral(
+             "[%1]\r\nType=TSUABB\r\nCaption=Модуль ввода-вывода %2\r\nDeviceUID=%3\r\n"
+             "CANAdr=Ext\r\nActive=OFF\r\nBusRange=255\r\n")
+             .arg(QString::fromLatin1(v.board))
+             .arg(v.number)
+             .arg(v.boardUid);
+    s += QStringLiteral(
+             "[%1]\r\nType=%2\r\nCaption=Привод мешалки %3\r\nDeviceUID=%4\r\nCANAdr=Ext\r\n"
+             "Active=OFF\r\nBusRange=255\r\nMaxRpm=1500\r\n")
+             .arg(QString::fromLatin1(v.mixer), QString::fromLatin1(v.mixerType))
+             .arg(v.number)
+             .arg(v.mixerUid);
+  }
+  return s;
+}
+
+bool WriteFile(const QString& path, const QString& text, QString* error) {
+  QSaveFile f(path);
+  const QByteArray bytes = text.toUtf8();
+  if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
+    if (error != nullptr) *error = path + QStringLiteral(": ") + f.errorString();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool PrepareDemoFolder(const QString& folder, QString* error) {
+  QDir dir(folder);
+  if (dir.exists(QStringLiteral("Vorta.ini"))) return true;
+  if (!dir.mkpath(QStringLiteral("."))) {
+    if (error != nullptr) *error = folder + QStringLiteral(": cannot create the folder");
+    return false;
+  }
+  QString processes;
+  for (const DemoVessel& v : kVessels) {
+    const QString name = QStringLiteral("Process%1.ini").arg(v.number);
+    if (!WriteFile(dir.filePath(name), ProcessFile(v), error)) return false;
+    processes += name + QStringLiteral("=1\r\n");
+  }
+  if (!WriteFile(dir.filePath(QStringLiteral("VortaCAN.ini")), CanFile(), error)) return false;
+  // Vorta.ini last: its presence marks a complete demo folder.
+  return WriteFile(dir.filePath(QStringLiteral("Vorta.ini")),
+                   QStringLiteral("; Демонстрационная установка: четыре ферментёра\r\n"
+                                  "[Processes]\r\n") +
+                       processes +
+                       QStringLiteral("[Podpitka]\r\nFazaPeriod=120\r\nDozeCount=10\r\n"
+                                      "[WARMCTRL]\r\nDefWarm=0\r\nIndexWater=8\r\n"
+                                      "IndexSteam=7\r\n"),
+                   error);
+}
+
+}  // namespace vorta

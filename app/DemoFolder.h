@@ -1,0 +1,13 @@
+#pragma once
+// A ready-made program folder with four vessels on the virtual plant, for
+// trying the controller without hardware.
+
+#include <QString>
+
+namespace vorta {
+
+// Writes the demo files into folder unless "Vorta.ini" is already there (an
+// existing demo is reused, never overwritten). False when it could not write.
+bool PrepareDemoFolder(const QString& folder, QString* error);
+
+}  // namespace vorta

@@ -1,0 +1,186 @@
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+
+#include "app/mainf.h"
+#include "can/VortaWork.h"
+#include "panel/PanelView.h"
+#include "platform/FileAttributes.h"
+#include "platform/Messages.h"
+#include "platform/ProfileFile.h"
+#include "platform/SingleInstance.h"
+#include "platform/TimerService.h"
+#include "process/Cycles.h"
+
+namespace vorta {
+
+namespace {
+const QString kMainConfig = QStringLiteral("Vorta.ini");
+const QString kCanConfig = QStringLiteral("VortaCAN.ini");
+}  // namespace
+
+TForm1::TForm1(TDeps deps, QString programFolder)
+    : deps_(deps), env_{program_,     deps.Time,           deps.Messages,
+                        deps.Windows, &deps.dmVorta.Bus(), &processes_} {
+  // Paths on this system are case-sensitive: the folder is kept as given.
+  QString folder = QDir(programFolder).absolutePath();
+  if (!folder.endsWith(u'/')) folder += u'/';
+  program_.ProgramFolder = folder;
+
+  timer40ms_ = deps_.Time.CreateTimer(40);
+  timerIzm_ = deps_.Time.CreateTimer(500);
+  timer2sec_ = deps_.Time.CreateTimer(2000);
+  podpTimer_ = deps_.Time.CreateTimer(120);
+  timer40ms_->OnTimer = [this] { Timer40msTimer(); };
+  timerIzm_->OnTimer = [this] { TimerIzmTimer(); };
+  timer2sec_->OnTimer = [this] { Timer2secTimer(); };
+  program_.Timer40msInterval = timer40ms_->Interval();
+}
+
+TForm1::~TForm1() {
+  FormDestroy();
+}
+
+QString TForm1::MainConfigPath() const {
+  return program_.ProgramFolder + kMainConfig;
+}
+
+TForm1::TStartResult TForm1::FormCreate() {
+  // The event log beside the executable: opened for appending, never written.
+  const QString exeFolder = QCoreApplication::instance() != nullptr
+                                ? QCoreApplication::applicationDirPath()
+                                : program_.ProgramFolder;
+  eventLog_ = std::make_unique<QFile>(QDir(exeFolder).filePath(QStringLiteral("Vorta.log")));
+  if (!eventLog_->open(QIODevice::Append)) eventLog_.reset();
+
+  (void)QRandomGenerator::global();
+  program_.ShutdownRequested = false;
+
+  if (!FileExists(MainConfigPath())) return TStartResult::NoMainConfig;
+
+  LoadCanConfig();
+
+  TProfileFile mainConfig(MainConfigPath());
+
+  instance_ =
+      std::make_unique<TSingleInstance>(TSingleInstance::KeyForFolder(program_.ProgramFolder));
+  if (instance_->AskRunningCopyToRaise()) {
+    instance_.reset();
+    return TStartResult::SecondInstance;
+  }
+  if (!instance_->Listen()) {
+    deps_.Messages.ShowInfo(QStringLiteral("Не удалось открыть канал единственного экземпляра"));
+  }
+  instance_->OnRaiseRequest = [this] { deps_.Window.BringToFront(); };
+  deps_.Window.SetCaption(QStringLiteral("Vorta2"));
+
+  podpTimer_->SetInterval(
+      mainConfig.ReadInteger(QStringLiteral("Podpitka"), QStringLiteral("FazaPeriod"), 120));
+  CreateProcesses(mainConfig);
+  ResolveFeedReferences();
+
+  DozeCount = mainConfig.ReadInteger(QStringLiteral("Podpitka"), QStringLiteral("DozeCount"), 10);
+  program_.DefWarm =
+      mainConfig.ReadInteger(QStringLiteral("WARMCTRL"), QStringLiteral("DefWarm"), 0);
+  program_.IndexWater =
+      mainConfig.ReadInteger(QStringLiteral("WARMCTRL"), QStringLiteral("IndexWater"), 8);
+  program_.IndexSteam =
+      mainConfig.ReadInteger(QStringLiteral("WARMCTRL"), QStringLiteral("IndexSteam"), 7);
+
+  timer40ms_->SetEnabled(true);
+  timer2sec_->SetEnabled(true);
+  timerIzm_->SetEnabled(true);
+  program_.EftText = QStringLiteral("EFT:0:0");
+  return TStartResult::Running;
+}
+
+void TForm1::LoadCanConfig() {
+  TdmVorta& dm = deps_.dmVorta;
+  TProfileFile canConfig(program_.ProgramFolder + kCanConfig);
+  dm.LoadConfig(canConfig);
+  if (dm.Configured() && dm.Adapter() != nullptr) {
+    dm.Adapter()->SetOnReceive([&dm](TCANFrame& frame) { dm.HandleFrame(frame); });
+  } else {
+    deps_.Messages.ShowError(QStringLiteral("Ошибка конфигурирования."));
+  }
+  dm.StartTimers();
+}
+
+void TForm1::CreateProcesses(const TProfileFile& mainConfig) {
+  // The heating choice is needed by every process's loader.
+  program_.DefWarm =
+      mainConfig.ReadInteger(QStringLiteral("WARMCTRL"), QStringLiteral("DefWarm"), 0);
+  program_.IndexWater =
+      mainConfig.ReadInteger(QStringLiteral("WARMCTRL"), QStringLiteral("IndexWater"), 8);
+  program_.IndexSteam =
+      mainConfig.ReadInteger(QStringLiteral("WARMCTRL"), QStringLiteral("IndexSteam"), 7);
+
+  for (const QString& key : mainConfig.ReadSection(QStringLiteral("Processes"))) {
+    const QString flag = mainConfig.ReadString(QStringLiteral("Processes"), key, QString());
+    if (!flag.endsWith(u'1')) continue;
+    if (!FileExists(program_.ProgramFolder + key)) continue;
+    auto process = std::make_unique<TVortaProcess>(env_, key);
+    if (process->LoadError.isEmpty()) processes_.Add(std::move(process));
+  }
+}
+
+void TForm1::ResolveFeedReferences() {
+  for (const auto& process : processes_) {
+    TVortaProcess& p = *process;
+    for (auto* pair : {&p.Ventil, &p.Sreda, &p.PodpPump}) {
+      (*pair)[0] = static_cast<std::int16_t>(processes_.FindProcess(QString::number((*pair)[0])));
+    }
+    if (p.Ventil[0] == -1 || p.PodpPump[0] == -1) p.FazaCount = 0;
+  }
+}
+
+void TForm1::FormClose() {
+  if (closed_) return;
+  closed_ = true;
+  TdmVorta& dm = deps_.dmVorta;
+  dm.StopTimers();
+  {
+    TProfileFile canConfig(program_.ProgramFolder + kCanConfig);
+    dm.SaveConfig(canConfig);
+  }
+  {
+    TProfileFile mainConfig(MainConfigPath());
+    mainConfig.WriteInteger(QStringLiteral("Podpitka"), QStringLiteral("DozeCount"), DozeCount);
+    mainConfig.WriteInteger(QStringLiteral("WARMCTRL"), QStringLiteral("DefWarm"),
+                            program_.DefWarm);
+    UpdateFileOrReport(mainConfig, deps_.Messages);
+  }
+  program_.ShutdownRequested = true;
+  timer40ms_->SetEnabled(false);
+  timer2sec_->SetEnabled(false);
+  timerIzm_->SetEnabled(false);
+  podpTimer_->SetEnabled(false);
+  deps_.Window.SetCaption(QString());
+  deps_.Window.ShowShutdownPanel();
+  processes_.Clear();
+  if (OnTerminate) OnTerminate();
+}
+
+void TForm1::FormDestroy() {
+  instance_.reset();
+  eventLog_.reset();
+}
+
+void TForm1::Timer40msTimer() {
+  TCycleContext c{program_, processes_, deps_.Time};
+  OutputCycle(c);
+  if (program_.ShutdownRequested) FormClose();
+}
+
+void TForm1::TimerIzmTimer() {
+  TCycleContext c{program_, processes_, deps_.Time};
+  MeasurementCycle(c);
+}
+
+void TForm1::Timer2secTimer() {
+  TCycleContext c{program_, processes_, deps_.Time};
+  RegulationCycle(c);
+}
+
+}  // namespace vorta

@@ -1,0 +1,150 @@
+// The controller's entry: options, the application object, the communication
+// module and the main form; signals run the orderly shutdown.
+
+#include <sys/socket.h>
+#include <unistd.h>
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+
+#include "app/DemoFolder.h"
+#include "app/HeadlessStatus.h"
+#include "app/mainf.h"
+#include "can/AdapterFactory.h"
+#include "can/VortaWork.h"
+#include "panel/PanelView.h"
+#include "platform/Messages.h"
+#include "platform/RealTimerService.h"
+#include "platform/TimerService.h"
+
+namespace {
+
+int gSignalPipe[2] = {-1, -1};
+
+void OnSignal(int /*sig*/) {
+  const char c = 1;
+  // Only async-signal-safe work here: the main thread does the rest.
+  [[maybe_unused]] const auto n = ::write(gSignalPipe[1], &c, 1);
+}
+
+bool HasDisplay() {
+  return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+         !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+bool WantsHeadless(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const QByteArray a(argv[i]);
+    if (a == "--headless" || a == "--help" || a == "-h" || a == "--version" || a == "-v" ||
+        a == "--fast-forward") {
+      return true;
+    }
+  }
+  return !HasDisplay();
+}
+
+void Print(const QString& line) {
+  std::fprintf(stdout, "%s\n", line.toLocal8Bit().constData());
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const bool headless = WantsHeadless(argc, argv);
+  std::unique_ptr<QCoreApplication> app;
+  if (headless) {
+    app = std::make_unique<QCoreApplication>(argc, argv);
+  } else {
+    app = std::make_unique<QApplication>(argc, argv);
+  }
+  QCoreApplication::setApplicationName(QStringLiteral("vorta"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(VORTA_VERSION));
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      QStringLiteral("Supervisory controller for laboratory fermenters."));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  const QCommandLineOption folderOption(
+      QStringLiteral("folder"),
+      QStringLiteral("Program folder with Vorta.ini (default: the executable's folder)."),
+      QStringLiteral("DIR"));
+  const QCommandLineOption headlessOption(QStringLiteral("headless"),
+                                          QStringLiteral("Run without windows."));
+  const QCommandLineOption demoOption(
+      QStringLiteral("demo"),
+      QStringLiteral("Prepare a demo folder with four virtual vessels (reused if present) "
+                     "and run it."));
+  parser.addOption(folderOption);
+  parser.addOption(headlessOption);
+  parser.addOption(demoOption);
+  parser.process(*app);
+
+  QString folder = parser.isSet(folderOption) ? parser.value(folderOption)
+                                              : QCoreApplication::applicationDirPath();
+  if (parser.isSet(demoOption)) {
+    if (!parser.isSet(folderOption)) folder = QDir(folder).filePath(QStringLiteral("demo"));
+    QString error;
+    if (!vorta::PrepareDemoFolder(folder, &error)) {
+      std::fprintf(stderr, "vorta: cannot prepare the demo folder: %s\n",
+                   error.toLocal8Bit().constData());
+      return 1;
+    }
+  }
+
+  vorta::TRealTimerService time;
+  vorta::TStderrMessageSink messages;
+  vorta::THeadlessWindowFactory windows;
+  vorta::THeadlessMainWindow window;
+  vorta::TAdapterFactory factory;
+  vorta::RegisterStandardAdapters(factory);
+  vorta::TdmVorta dmVorta(time, factory,
+                          [&messages](const QString& text) { messages.ShowInfo(text); });
+
+  vorta::TForm1 form({time, messages, windows, window, dmVorta}, folder);
+  form.OnTerminate = [] { QCoreApplication::exit(0); };
+  switch (form.FormCreate()) {
+    case vorta::TForm1::TStartResult::NoMainConfig:
+      std::fprintf(stderr, "vorta: %s not found; nothing to supervise\n",
+                   QDir(folder).filePath(QStringLiteral("Vorta.ini")).toLocal8Bit().constData());
+      return 1;
+    case vorta::TForm1::TStartResult::SecondInstance:
+      std::fprintf(stderr, "vorta: already running on %s; asked it to come to the front\n",
+                   QDir(folder).absolutePath().toLocal8Bit().constData());
+      return 0;
+    case vorta::TForm1::TStartResult::Running:
+      break;
+  }
+
+  // SIGINT/SIGTERM: the next 40-ms tick runs the shutdown, as closing a panel does.
+  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalPipe) == 0) {
+    auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, app.get());
+    QObject::connect(notifier, &QSocketNotifier::activated, app.get(), [&form] {
+      char c = 0;
+      [[maybe_unused]] const auto n = ::read(gSignalPipe[0], &c, 1);
+      form.Program().ShutdownRequested = true;
+    });
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+  }
+
+  std::unique_ptr<vorta::TTimer> statusTimer;
+  if (headless) {
+    statusTimer = time.CreateTimer(2000);
+    statusTimer->OnTimer = [&form] {
+      for (const auto& p : form.Processes()) Print(vorta::StatusLine(*p));
+    };
+    statusTimer->SetEnabled(true);
+  }
+
+  const int code = QCoreApplication::exec();
+  form.FormDestroy();
+  return code;
+}

@@ -1,0 +1,106 @@
+#pragma once
+// The main form: start-up, the three cyclic timers that drive measurement,
+// regulation and outputs, and the orderly shutdown. Its window stays hidden
+// during work and is shown only while the processes are being shut down.
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "process/ProcUnit.h"
+#include "process/ProgramState.h"
+
+namespace vorta {
+
+class TdmVorta;
+class TTimer;
+class TTimerService;
+class IMessageSink;
+class IWindowFactory;
+class TSingleInstance;
+
+// The main form's window, as the engine sees it.
+class IMainWindow {
+ public:
+  virtual ~IMainWindow() = default;
+  virtual void SetCaption(const QString& caption) = 0;
+  // Shows the form with "Идет завершение процессов".
+  virtual void ShowShutdownPanel() = 0;
+  // A second copy asked this one to come to the front.
+  virtual void BringToFront() = 0;
+};
+
+class THeadlessMainWindow final : public IMainWindow {
+ public:
+  void SetCaption(const QString& caption) override { Caption = caption; }
+  void ShowShutdownPanel() override { ShutdownShown = true; }
+  void BringToFront() override { ++RaiseRequests; }
+  QString Caption = QStringLiteral("-");
+  bool ShutdownShown = false;
+  int RaiseRequests = 0;
+};
+
+class TForm1 {
+ public:
+  enum class TStartResult { Running, NoMainConfig, SecondInstance };
+
+  struct TDeps {
+    TTimerService& Time;
+    IMessageSink& Messages;
+    IWindowFactory& Windows;
+    IMainWindow& Window;
+    TdmVorta& dmVorta;
+  };
+
+  // programFolder: where "Vorta.ini" and the process files are looked up.
+  TForm1(TDeps deps, QString programFolder);
+  ~TForm1();
+  TForm1(const TForm1&) = delete;
+  TForm1& operator=(const TForm1&) = delete;
+
+  // Start-up in its order; Running when the timers run.
+  TStartResult FormCreate();
+  // Shutdown in its order; ends with OnTerminate.
+  void FormClose();
+  void FormDestroy();
+
+  void Timer40msTimer();
+  void TimerIzmTimer();
+  void Timer2secTimer();
+
+  // Asks the application to terminate (end of FormClose).
+  std::function<void()> OnTerminate;
+
+  [[nodiscard]] TProgramState& Program() { return program_; }
+  [[nodiscard]] TVortaProcessList& Processes() { return processes_; }
+  [[nodiscard]] TVortaEnv& Env() { return env_; }
+  [[nodiscard]] bool Closed() const { return closed_; }
+
+  TTimer& Timer40ms() { return *timer40ms_; }
+  TTimer& TimerIzm() { return *timerIzm_; }
+  TTimer& Timer2sec() { return *timer2sec_; }
+  TTimer& PodpTimer() { return *podpTimer_; }
+
+  // The fill run's dose target ("Podpitka"/"DozeCount"), written back at the end.
+  std::int32_t DozeCount = 10;
+
+ private:
+  [[nodiscard]] QString MainConfigPath() const;
+  void LoadCanConfig();
+  void CreateProcesses(const class TProfileFile& mainConfig);
+  void ResolveFeedReferences();
+
+  TDeps deps_;
+  TProgramState program_;
+  TVortaProcessList processes_;
+  TVortaEnv env_;
+  std::unique_ptr<TSingleInstance> instance_;
+  std::unique_ptr<TTimer> timer40ms_;
+  std::unique_ptr<TTimer> timerIzm_;
+  std::unique_ptr<TTimer> timer2sec_;
+  std::unique_ptr<TTimer> podpTimer_;
+  std::unique_ptr<class QFile> eventLog_;
+  bool closed_ = false;
+};
+
+}  // namespace vorta

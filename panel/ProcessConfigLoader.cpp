@@ -1,0 +1,386 @@
+#include <QFile>
+#include <QStringList>
+
+#include "devices/uSUABB.h"
+#include "panel/PanelView.h"
+#include "panel/mainlo.h"
+#include "platform/Messages.h"
+#include "platform/Numbers.h"
+#include "platform/ProfileFile.h"
+#include "process/DataLog.h"
+#include "process/OutputChannels.h"
+#include "process/ProcUnit.h"
+
+namespace vorta {
+
+namespace {
+
+// Reads a section by position: the n-th key's name, then the value under it.
+// A section shorter than needed reads the missing positions as empty text.
+class PositionReader {
+ public:
+  PositionReader(const TProfileFile& file, QString section, int needed, QStringList& problems)
+      : file_(file), section_(std::move(section)), keys_(file.ReadSection(section_)) {
+    if (keys_.size() < needed) {
+      problems
+          << QStringLiteral("[%1]: %2 из %3 значений").arg(section_).arg(keys_.size()).arg(needed);
+    }
+  }
+  [[nodiscard]] QString Text(int position) const {
+    if (position > keys_.size()) return {};
+    return file_.ReadString(section_, keys_[position - 1], QString());
+  }
+  [[nodiscard]] double Real(int position) const { return ParseRealDef(Text(position), 0); }
+  [[nodiscard]] std::int32_t Int(int position) const { return ParseIntDef(Text(position), 0); }
+
+ private:
+  const TProfileFile& file_;
+  QString section_;
+  QStringList keys_;
+};
+
+// Keys read as text and then converted: a malformed value gives the default.
+std::int32_t TextInt(const TProfileFile& f, const char* section, const char* key,
+                     std::int32_t def) {
+  return ParseIntDef(f.ReadString(QLatin1String(section), QLatin1String(key), QString()), def);
+}
+
+double TextReal(const TProfileFile& f, const char* section, const char* key, double def) {
+  return ParseRealDef(f.ReadString(QLatin1String(section), QLatin1String(key), QString()), def);
+}
+
+QString Str(const TProfileFile& f, const char* section, const QString& key, const QString& def) {
+  return f.ReadString(QLatin1String(section), key, def);
+}
+
+std::uint8_t ByteOf(const QString& text) {
+  return static_cast<std::uint8_t>(ParseIntDef(text, 0));
+}
+
+void ReadPair(const TProfileFile& f, const char* key, std::array<std::int16_t, 2>& pair) {
+  QString list = Str(f, "Podpitka", QLatin1String(key), QStringLiteral("0,0"));
+  pair[0] = ByteOf(NextToken(list));
+  pair[1] = ByteOf(NextToken(list));
+}
+
+void ReadGenerator(const TVortaProcess& p, PulseGenerator& g, std::int32_t period,
+                   std::int32_t work, std::int32_t max, std::int32_t exist, std::int32_t ch,
+                   std::int32_t aperiod) {
+  g.Period = period;
+  g.Work = work;
+  g.Max = max;
+  g.Exist = static_cast<std::int16_t>(exist);
+  g.Ch = static_cast<std::uint8_t>(ch);
+  g.Aperiod = static_cast<std::int16_t>(aperiod);
+  g.State = 0;
+  g.Count = 0;
+  g.ChName = g.Ch <= 12 ? p.Channels[g.Ch].ChName : QString();
+}
+
+// Finds Board or Mixer by exact name. False when the device is of another
+// kind: the load is then aborted.
+template <typename Device>
+bool FindDevice(TVortaProcess& p, const TProfileFile& f, const char* key, Device*& out) {
+  out = nullptr;
+  const QString name = Str(f, "Hardware", QLatin1String(key), QString());
+  if (name.isEmpty() || p.Env.Bus == nullptr) return true;
+  TCANDevice* device = p.Env.Bus->FindByName(name);
+  if (device == nullptr) return true;
+  out = dynamic_cast<Device*>(device);
+  if (out != nullptr) return true;
+  p.LoadError = QStringLiteral("Файл %1, [Hardware] %2=%3: устройство другого типа.")
+                    .arg(p.IniFileName, QLatin1String(key), name);
+  return false;
+}
+
+void ReadChannelTables(TVortaProcess& p, const TProfileFile& f, QStringList& problems) {
+  for (int n = 1; n <= 4; ++n) {
+    const PositionReader r(f, p.AssignName[n], 8, problems);
+    p.Setpoint[n] = r.Real(1);
+    p.LinAdjust[n] = r.Real(2);
+    p.MinValue[n] = r.Real(3);
+    p.MaxValue[n] = r.Real(4);
+    p.CalValue1[n] = r.Real(5);
+    p.CalValue2[n] = r.Real(6);
+    p.CalAdc1[n] = static_cast<std::uint16_t>(r.Int(7));
+    p.CalAdc2[n] = static_cast<std::uint16_t>(r.Int(8));
+  }
+  for (int n = 1; n <= 4; ++n) {
+    const PositionReader r(f, QStringLiteral("Ctrl") + p.AssignName[n], 10, problems);
+    p.CtrlPeriod[n] = static_cast<std::uint16_t>(r.Int(1));
+    // The heating output of t°C comes from the main configuration.
+    if (n != 2) p.CtrlOutUp[n] = static_cast<std::int16_t>(r.Int(2));
+    p.CtrlOutDown[n] = static_cast<std::int16_t>(r.Int(3));
+    p.CtrlEnable[n] = static_cast<std::int16_t>(r.Int(4));
+    p.CtrlLow[n] = r.Real(5);
+    p.CtrlHigh[n] = r.Real(6);
+    p.DeadZone[n] = r.Real(7);
+    p.GainUp[n] = r.Real(8);
+    p.GainDown[n] = r.Real(9);
+    p.CtrlModes[n] = ParseModeFlags(r.Text(10));
+  }
+}
+
+void RestoreModeAfterAbnormalEnd(TVortaProcess& p) {
+  QFile log(p.ProtocolFileName);
+  if (!log.open(QIODevice::ReadOnly)) {
+    p.Env.Messages.ShowInfo(QStringLiteral("Файл ") + p.Protocolname +
+                            QStringLiteral(" занят другим приложением"));
+    return;
+  }
+  QString last;
+  while (!log.atEnd()) {
+    QString line = QString::fromUtf8(log.readLine());
+    while (line.endsWith(u'\n') || line.endsWith(u'\r')) line.chop(1);
+    last = line;
+  }
+  const QString stripped = StripToMode(last);
+  if (stripped.isEmpty()) {
+    p.Mode = 0;
+    return;
+  }
+  const int mode = ModeFromAbbreviation(stripped);
+  if (mode >= 0) p.Mode = static_cast<std::uint8_t>(mode);
+}
+
+}  // namespace
+
+QString NextToken(QString& list) {
+  const qsizetype comma = list.indexOf(u',');
+  if (comma < 0) {
+    QString token = list;
+    list.clear();
+    return token;
+  }
+  QString token = list.left(comma);
+  list.remove(0, comma + 1);
+  return token;
+}
+
+void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
+  TProgramState& program = p.Env.Program;
+  QStringList problems;
+
+  p.PanelState.OnlyMinimizeIcon = true;
+  p.WaterHeating = program.DefWarm == 0 ? 1 : 0;
+  p.InitRuntime();
+  p.CtrlOutUp[2] =
+      static_cast<std::int16_t>(program.DefWarm == 0 ? program.IndexWater : program.IndexSteam);
+  p.MixFormOpen = 0;
+  p.IniFileName = program.ProgramFolder + fileName;
+  TProfileFile f(p.IniFileName);
+
+  // Port
+  p.NameProcess = ShortString(Str(f, "Port", QStringLiteral("NameProcess"), QStringLiteral("1")));
+  p.NumProcess = f.ReadInteger(QStringLiteral("Port"), QStringLiteral("NumProcess"), 0);
+  p.PanelState.Caption = p.Caption();
+
+  // Hardware
+  if (!FindDevice(p, f, "Board", p.Board) || !FindDevice(p, f, "Mixer", p.Mixer)) {
+    p.Board = nullptr;
+    p.Mixer = nullptr;
+    p.Env.Messages.ShowError(p.LoadError);
+    return;
+  }
+
+  p.Panel->PlaceByNumber(p.NumProcess);
+  p.PanelState.StatusText[1] = QStringLiteral("Об/мин: 0");
+  p.PanelState.StatusText[0] = QStringLiteral("0");
+
+  // Defoult, Include
+  p.OutputWord = static_cast<std::uint16_t>(
+      f.ReadInteger(QStringLiteral("Defoult"), QStringLiteral("portout1"), 0));
+  p.portout2 = static_cast<std::int16_t>(
+      f.ReadInteger(QStringLiteral("Defoult"), QStringLiteral("portout2"), 0));
+  p.IntervalIzm = static_cast<std::int16_t>(
+      f.ReadInteger(QStringLiteral("Include"), QStringLiteral("IntervalIzm"), 2));
+  p.IncludedAdcCount = -1;
+  for (int k = 0; k <= 4; ++k) {
+    const bool on = Str(f, "Include", QStringLiteral("ADC%1").arg(k), QStringLiteral("ON")) ==
+                    QLatin1String("ON");
+    const auto slot = static_cast<size_t>(p.IncludedAdcCount + 1);
+    if (on) {
+      p.IncludedAdc[slot] = k;
+      p.IncludedAdcCount += 1;
+    } else {
+      p.IncludedAdc[slot] = -1;
+    }
+  }
+  if (p.IncludedAdcCount != -1) p.IncludedAdcCount += 1;
+
+  // outputs
+  p.OutputMask.fill(0);
+  for (int i = 1; i <= 8; ++i) {
+    p.output[i] = static_cast<std::uint8_t>(
+        f.ReadInteger(QStringLiteral("outputs"), QStringLiteral("output%1").arg(i), i));
+    if (p.output[i] >= 1 && p.output[i] <= 8) {
+      p.OutputMask[i] = static_cast<std::uint8_t>(1U << (p.output[i] - 1));
+    }
+  }
+
+  // Channels, Pumps
+  for (int i = 1; i <= 12; ++i) {
+    TOutputChannel& ch = p.Channels[static_cast<size_t>(i)];
+    const QString value = Str(f, "Channels", QStringLiteral("ch%1").arg(i), QString());
+    ch.ChKind = (!value.isEmpty() && value[0].isDigit() && value[0] <= u'9')
+                    ? static_cast<std::uint8_t>(value[0].unicode() - u'0')
+                    : 0;
+    ch.ChName = ShortString(value.mid(2));
+    ch.ChState = 0;
+    ch.ChPump =
+        static_cast<std::uint8_t>(f.ReadInteger(QStringLiteral("Pumps"), QString::number(i), 0));
+  }
+
+  for (int i = 1; i <= 5; ++i) {
+    p.AssignName[i] = Str(f, "AssignName", QString::number(i), QStringLiteral("0.0"));
+  }
+  p.CommonPump = f.ReadInteger(QStringLiteral("Common"), QStringLiteral("pump"), 0);
+
+  ReadChannelTables(p, f, problems);
+
+  // Ctrlpo2, Mode, CtrlSpume
+  p.po2ctrlmotor = static_cast<std::int16_t>(TextInt(f, "Ctrlpo2", "po2ctrlmotor", 0));
+  p.po2motorperiod = static_cast<std::uint16_t>(TextInt(f, "Ctrlpo2", "po2motorperiod", 4));
+  p.po2mixcoderightzone =
+      static_cast<std::uint16_t>(TextInt(f, "Ctrlpo2", "po2mixcoderightzone", 500));
+  p.po2mixcodeleftzone =
+      static_cast<std::uint16_t>(TextInt(f, "Ctrlpo2", "po2mixcodeleftzone", 60));
+  p.po2koef = TextReal(f, "Ctrlpo2", "po2koef", 1);
+  p.Mode = static_cast<std::uint8_t>(TextInt(f, "Mode", "mode", 0));
+  p.spumech = static_cast<std::int16_t>(TextInt(f, "CtrlSpume", "spumech", 0));
+  p.penaperiod = static_cast<std::uint16_t>(TextInt(f, "CtrlSpume", "penaperiod", 0));
+  p.Existpena = static_cast<std::int16_t>(TextInt(f, "CtrlSpume", "Existpena", 0));
+  p.InversPena = TextInt(f, "CtrlSpume", "InversPena", 0);
+  p.Spumelevel = TextInt(f, "CtrlSpume", "Spumelevel", 0);
+  p.SpumeOut12 = 0;
+  p.SpumeOut13 = 0;
+  if (p.Spumelevel == 0) p.SpumeOut13 = 1;
+  if (p.Spumelevel == 1) p.SpumeOut12 = 1;
+
+  // Pulse generators
+  ReadGenerator(p, p.Epp, TextInt(f, "EPP", "eppperiod", 0), TextInt(f, "EPP", "eppact", 0),
+                TextInt(f, "EPP", "eppmax", 0), TextInt(f, "EPP", "eppexist", 0),
+                TextInt(f, "EPP", "eppch", 0), 0);
+  ReadGenerator(p, p.Med, TextInt(f, "Med", "medperiod", 4), TextInt(f, "Med", "medact", 0),
+                TextInt(f, "Med", "medmax", 0), TextInt(f, "Med", "medexist", 0),
+                TextInt(f, "Med", "medch", 0), 0);
+  for (auto [g, section] : {std::pair{&p.Events1, "Events1"}, std::pair{&p.Events2, "Events2"}}) {
+    ReadGenerator(p, *g, TextInt(f, section, "EFT", 0), TextInt(f, section, "WRK", 0), g->Max,
+                  TextInt(f, section, "exist", 0), TextInt(f, section, "ch", 0),
+                  TextInt(f, section, "aperiod", 0));
+  }
+
+  // Common, Port, Terminate
+  p.kdurwind = TextReal(f, "Common", "kdurwind", 1);
+  p.kskachok = TextReal(f, "Common", "kskachok", 1);
+  p.Protocolname = Str(f, "Port", QStringLiteral("Protocolname"), QStringLiteral("Protocol.txt"));
+  p.Terminated = Str(f, "Terminate", QStringLiteral("sucsesful"), QStringLiteral("Y"));
+  const QString status = Str(f, "Port", QStringLiteral("Status"), QStringLiteral("slave"));
+  if (status == QLatin1String("master")) p.IsMaster = 1;
+  if (status == QLatin1String("slave")) p.IsMaster = 0;
+  p.ProtocolPeriodmin = static_cast<std::uint16_t>(TextInt(f, "Port", "ProtocolPeriodmin", 1));
+  const int period = p.ProtocolPeriodmin;
+  p.PanelState.ProtocolMenuChecked =
+      (period == 1 || period == 2 || period == 5 || period == 10 || period == 15) ? period : 0;
+
+  // Mixer
+  p.MixTop = TextInt(f, "Mixer", "MixTop", 100);
+  p.MixLeft = TextInt(f, "Mixer", "MixLeft", 100);
+  p.MixCode = static_cast<std::uint16_t>(TextInt(f, "Mixer", "MixCode", 10));
+  p.MixSet = static_cast<std::uint16_t>(TextInt(f, "Mixer", "MixSet", 400));
+  p.RestartDeltaCode = static_cast<std::uint16_t>(TextInt(f, "Mixer", "RestartDeltaCode", 10));
+  p.Reduction = TextReal(f, "Mixer", "Reduction", 1);
+  p.MixVisible = TextInt(f, "Mixer", "MixVisible", 0);
+  p.MixStartStatus = static_cast<std::int16_t>(TextInt(f, "Mixer", "MixStartStatus", 0));
+
+  // Podpitka
+  ReadPair(f, "Ventil", p.Ventil);
+  ReadPair(f, "Sreda", p.Sreda);
+  ReadPair(f, "Pump", p.PodpPump);
+  p.Klapan = static_cast<std::uint8_t>(
+      f.ReadInteger(QStringLiteral("Podpitka"), QStringLiteral("Klapan"), 0));
+  p.FazaCount = f.ReadInteger(QStringLiteral("Podpitka"), QStringLiteral("FazaCount"), 0);
+  if (p.FazaCount > static_cast<int>(p.Faza.size()) || p.FazaCount < 0) {
+    problems << QStringLiteral("[Podpitka] FazaCount=%1 (не более %2)")
+                    .arg(p.FazaCount)
+                    .arg(p.Faza.size());
+    // The phase table has 17 entries: a longer programme cannot run.
+    p.FazaCount = 0;
+  }
+  for (int i = 0; i < p.FazaCount; ++i) {
+    QString list = Str(f, "Podpitka", QStringLiteral("Faza%1").arg(i), QStringLiteral("0,0,0"));
+    for (auto& state : p.Faza[static_cast<size_t>(i)]) state = ByteOf(NextToken(list));
+  }
+
+  // Pumps, Light
+  const std::array<std::uint16_t*, 4> codes{&p.PumpCode1, &p.PumpCode2, &p.PumpCode3, &p.PumpCode4};
+  for (int k = 1; k <= 4; ++k) {
+    *codes[static_cast<size_t>(k - 1)] = static_cast<std::uint16_t>(
+        ParseIntDef(Str(f, "Pumps", QStringLiteral("PumpCode%1").arg(k), QString()), 100));
+  }
+  p.PumpTypeDorvex = Str(f, "Pumps", QStringLiteral("PumpType"), QStringLiteral("DORVEX")) ==
+                             QLatin1String("DORVEX")
+                         ? 1
+                         : 0;
+  p.LightCh = static_cast<std::int16_t>(TextInt(f, "Light", "LightCh", 8));
+  p.LightTime = static_cast<std::int16_t>(TextInt(f, "Light", "LightTime", 2));
+  p.ExistLight = Str(f, "Light", QStringLiteral("ExistLight"), QStringLiteral("0")) == u"1" ? 1 : 0;
+  p.PanelState.LightButtonVisible = p.ExistLight == 1;
+
+  p.Tick40ms = program.Timer40msInterval / 86'400'000.0;
+  p.InitStatistics();
+
+  // Protocol file
+  p.ProtocolFileName = program.ProgramFolder + p.Protocolname;
+  CreateLogIfMissing(p);
+
+  // End-of-run check
+  if (p.Terminated == QLatin1String("Y")) {
+    p.Terminated = QStringLiteral("N");
+    f.WriteString(QStringLiteral("Terminate"), QStringLiteral("Sucsesful"), QStringLiteral("N"));
+    UpdateFileOrReport(f, p.Env.Messages);
+    p.Mode = 0;
+  } else {
+    RestoreModeAfterAbnormalEnd(p);
+  }
+
+  p.Panel->Initstringgrid();
+  p.MixRampActive = 0;
+  p.MixRampCode = 20;
+  p.MixRampStart = 20;
+
+  // Start-up outputs
+  SetPumpPower(p, 200);
+  SetOutput(p, 15, p.PumpTypeDorvex != 0);
+  for (int k = 1; k <= 4; ++k) {
+    SetPumpCode(p, k, static_cast<std::uint8_t>(*codes[static_cast<size_t>(k - 1)]));
+  }
+  p.OutputWord &= 0xF800;
+  if (p.Board != nullptr) p.Board->SetOutputs(p.OutputWord);
+  SetOutput(p, 12, p.SpumeOut12 != 0);
+  SetOutput(p, 13, p.SpumeOut13 != 0);
+
+  p.Panel->PanelStateChanged();
+  p.Panel->OpenMixerWindow(p.MixStartStatus == 1);
+
+  if (!problems.isEmpty()) {
+    p.Env.Messages.ShowInfo(QStringLiteral("Файл %1: недостаточно параметров, недостающие "
+                                           "считаны как 0:\n")
+                                .arg(p.IniFileName) +
+                            problems.join(u'\n'));
+  }
+}
+
+void SaveProcessFile(TVortaProcess& p) {
+  TProfileFile f(p.IniFileName);
+  p.Terminated = QStringLiteral("Y");
+  f.WriteString(QStringLiteral("Terminate"), QStringLiteral("Sucsesful"), p.Terminated);
+  f.WriteInteger(QStringLiteral("Mixer"), QStringLiteral("MixTop"), p.MixTop);
+  f.WriteInteger(QStringLiteral("Mixer"), QStringLiteral("MixLeft"), p.MixLeft);
+  f.WriteInteger(QStringLiteral("Port"), QStringLiteral("ProtocolPeriodmin"), p.ProtocolPeriodmin);
+  p.MixVisible = p.MixFormOpen != 0 ? 1 : 0;
+  f.WriteInteger(QStringLiteral("Mixer"), QStringLiteral("MixVisible"), p.MixVisible);
+  UpdateFileOrReport(f, p.Env.Messages);
+}
+
+}  // namespace vorta

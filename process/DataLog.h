@@ -1,0 +1,21 @@
+#pragma once
+// The data log of a process: a tab-separated text file with one header line
+// and one row per log period; read-only between writes.
+
+#include <QString>
+
+namespace vorta {
+
+class TVortaProcess;
+
+// "Date\tTime\tpH\t…\tMode", without a line end.
+QString LogHeaderLine(const TVortaProcess& process);
+// Creates the file with its header and sets it read-only, when it does not
+// exist. False when it had to be created and could not be.
+bool CreateLogIfMissing(const TVortaProcess& process);
+// The line from the first mode abbreviation on ("Chemo"…), or empty.
+QString StripToMode(const QString& line);
+// Mode 0..3 from a stripped text; -1 for any other text.
+int ModeFromAbbreviation(const QString& text);
+
+}  // namespace vorta

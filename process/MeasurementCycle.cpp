@@ -1,0 +1,7 @@
+#include "process/Cycles.h"
+
+namespace vorta {
+
+void MeasurementCycle(TCycleContext& /*c*/) {}
+
+}  // namespace vorta

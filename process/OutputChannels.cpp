@@ -1,0 +1,88 @@
+#include "process/OutputChannels.h"
+
+#include <algorithm>
+
+#include "devices/uSUABB.h"
+#include "process/ProcUnit.h"
+
+namespace vorta {
+
+namespace {
+
+// Common-pump links are followed one level deep per call chain; a chain that
+// leads back to a process already switching its pump is cut here, so that a
+// looped configuration cannot recurse without end.
+int gLinkDepth = 0;
+constexpr int kMaxLinkDepth = 12;
+
+}  // namespace
+
+void SetOutput(TVortaProcess& process, int n, bool on) {
+  if (n < 1 || n > 16) return;
+  const auto bit = static_cast<std::uint16_t>(1U << (n - 1));
+  if (on) {
+    process.OutputWord |= bit;
+  } else {
+    process.OutputWord &= static_cast<std::uint16_t>(~bit);
+  }
+  if (process.Board != nullptr) process.Board->SetOutputs(process.OutputWord);
+
+  if (n > 11) return;
+  const std::uint8_t link = process.Channels[static_cast<size_t>(n)].ChPump;
+  TVortaProcessList* list = process.Env.Processes;
+  if (link == 0 || list == nullptr || gLinkDepth >= kMaxLinkDepth) return;
+  const int pos = list->FindProcess(QString::number(link));
+  if (pos < 0) return;
+  ++gLinkDepth;
+  ShareCommonPump(*list->ProcessAt(pos), QString::number(process.NumProcess), on);
+  --gLinkDepth;
+}
+
+void ShareCommonPump(TVortaProcess& target, const QString& requester, bool on) {
+  TVortaProcessList* list = target.Env.Processes;
+  if (target.CommonPump == 0 || list == nullptr) return;
+  const int p = list->FindProcess(requester);
+  if (p < 0) return;
+  // Only twelve requesters are recorded; later list positions are ignored.
+  if (p < static_cast<int>(target.CommonPumpRequest.size())) {
+    target.CommonPumpRequest[static_cast<size_t>(p)] = on ? 1 : 0;
+  }
+  const bool any = std::any_of(target.CommonPumpRequest.begin(), target.CommonPumpRequest.end(),
+                               [](std::uint8_t r) { return r != 0; });
+  SetOutput(target, target.CommonPump, any);
+}
+
+void StopChannelPulse(TVortaProcess& process, int ch) {
+  if (ch < 1 || ch > 5) return;
+  if (process.CtrlOutUp[ch] != 0) SetOutput(process, process.CtrlOutUp[ch], false);
+  if (process.CtrlOutDown[ch] != 0) SetOutput(process, process.CtrlOutDown[ch], false);
+  process.PulseLength[ch] = 0;
+  process.PulseActive[ch] = 0;
+}
+
+void ToggleHeartbeat(TVortaProcess& process) {
+  SetOutput(process, 16, process.HeartbeatState != 0);
+  process.HeartbeatState = process.HeartbeatState != 0 ? 0 : 1;
+}
+
+void PulseTick(PulseGenerator& generator) {
+  if (generator.Owner == nullptr) return;
+  generator.Count += 1;
+  if (generator.Count == generator.Period) {
+    SetOutput(*generator.Owner, generator.Ch, true);
+    generator.Count = 0;
+    if (generator.Aperiod == 1) generator.State = 1;
+  }
+  if (generator.Count == generator.Work) SetOutput(*generator.Owner, generator.Ch, false);
+}
+
+void SetPumpPower(TVortaProcess& process, std::uint8_t value) {
+  SetOutput(process, 14, true);
+  if (process.Board != nullptr) process.Board->SetOutputByte(26, value);
+}
+
+void SetPumpCode(TVortaProcess& process, int k, std::uint8_t code) {
+  if (process.Board != nullptr) process.Board->SetOutputByte(26 + k, code);
+}
+
+}  // namespace vorta

@@ -1,0 +1,25 @@
+#pragma once
+// Every switching action goes through SetOutput, which keeps the process's
+// 16-bit output word and sends the whole word to its I/O module.
+
+#include <QString>
+#include <cstdint>
+
+namespace vorta {
+
+class TVortaProcess;
+struct PulseGenerator;
+
+// Output n (1..16) on or off; numbers outside 1..16 change nothing.
+void SetOutput(TVortaProcess& process, int n, bool on);
+// Records requester's wish for target's common pump and switches that pump.
+void ShareCommonPump(TVortaProcess& target, const QString& requester, bool on);
+void StopChannelPulse(TVortaProcess& process, int ch);
+void ToggleHeartbeat(TVortaProcess& process);
+void PulseTick(PulseGenerator& generator);
+// Output 14 on, then module byte output 26 = value.
+void SetPumpPower(TVortaProcess& process, std::uint8_t value);
+// Module byte output 26 + k = code (k = 1..4).
+void SetPumpCode(TVortaProcess& process, int k, std::uint8_t code);
+
+}  // namespace vorta

@@ -1,0 +1,34 @@
+#include "panel/PanelView.h"
+#include "process/Cycles.h"
+#include "process/OutputChannels.h"
+#include "process/ProcUnit.h"
+
+namespace vorta {
+
+namespace {
+
+// Counts 40-ms ticks of every logical output whose mask bits are all set in
+// the low byte of the output word (an empty mask counts all the time).
+void CountOutputTime(TVortaProcess& p) {
+  const auto low = static_cast<std::uint8_t>(p.OutputWord & 0xFF);
+  for (int n = 1; n <= 8; ++n) {
+    if ((low & p.OutputMask[n]) == p.OutputMask[n]) ++p.OutputTicks[n];
+  }
+}
+
+}  // namespace
+
+void OutputCycle(TCycleContext& c) {
+  for (const auto& process : c.Processes) {
+    TVortaProcess& p = *process;
+    CountOutputTime(p);
+    p.Panel->OutputsChanged();
+    for (int ch = 1; ch <= 5; ++ch) {
+      if (p.PulseActive[ch] == 0) continue;
+      p.PulseTicks[ch] += 1;
+      if (p.PulseTicks[ch] >= p.PulseLength[ch]) StopChannelPulse(p, ch);
+    }
+  }
+}
+
+}  // namespace vorta

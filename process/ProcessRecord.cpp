@@ -1,0 +1,132 @@
+#include <algorithm>
+
+#include "panel/mainlo.h"
+#include "platform/Messages.h"
+#include "platform/Numbers.h"
+#include "platform/ProfileFile.h"
+#include "process/ProcUnit.h"
+
+namespace vorta {
+
+QString ShortString(const QString& text, qsizetype width) {
+  return text.left(width);
+}
+
+TVortaProcess::TVortaProcess(TVortaEnv& env, const QString& fileName) : Env(env) {
+  for (PulseGenerator* g : {&Epp, &Med, &Events1, &Events2}) g->Owner = this;
+  Panel = Env.Windows.CreatePanel(*this);
+  ChartForm = Env.Windows.CreateChart(*this);
+  IniFileName = Env.Program.ProgramFolder + fileName;
+  LoadProcessFile(*this, fileName);
+  if (LoadError.isEmpty()) {
+    TProfileFile file(IniFileName);
+    ChartForm->FormCreate(file);
+  }
+}
+
+TVortaProcess::~TVortaProcess() {
+  if (LoadError.isEmpty()) {
+    SaveProcessFile(*this);
+    TProfileFile file(IniFileName);
+    ChartForm->SaveSettings(file);
+    UpdateFileOrReport(file, Env.Messages);
+  }
+  Panel.reset();
+  ChartForm.reset();
+  for (QPointer<QObject>* form : {&SetForm, &CtrlForm, &CalibrForm, &StatusForm, &MixForm}) {
+    delete form->data();
+  }
+}
+
+QString TVortaProcess::Caption() const {
+  return FormatProcessName(NameProcess, NumProcess);
+}
+
+void TVortaProcess::InitRuntime() {
+  OutputWord = 0;
+  portout2 = 0;
+  Mode = 0;
+  SaveRequest = 0;
+  AdcCode.fill(0);
+  for (auto* a : {&Setpoint, &LinAdjust, &MinValue, &MaxValue, &CalValue1, &CalValue2, &CtrlLow,
+                  &CtrlHigh, &DeadZone, &GainUp, &GainDown}) {
+    a->fill(0);
+  }
+  CalAdc1.fill(0);
+  CalAdc2.fill(0);
+  CtrlPeriod.fill(0);
+  CtrlOutUp.fill(0);
+  CtrlOutDown.fill(0);
+  CtrlEnable.fill(0);
+  for (auto& m : CtrlModes) m.fill(0);
+  CtrlStatus.fill(0);
+  Channels.fill(TOutputChannel{});
+  output.fill(0);
+  IncludedAdc.fill(0);
+  NameProcess.clear();
+  NumProcess = 0;
+  CommonPumpRequest.fill(0);
+  MixerRpm = 0;
+  MixCode = 0;
+  po2ctrlmotor = 0;
+  Env.Program.TwoSecondTicks = 0;
+}
+
+void TVortaProcess::InitStatistics() {
+  CtrlCounter.fill(0);
+  PulseTicks.fill(0);
+  PulseLength.fill(0);
+  Env.Program.TwoSecondTicks = 0;
+  for (auto& s : MinuteSamples) s.fill(0);
+  MinuteSum.fill(0);
+  for (int i = 1; i <= 4; ++i) {
+    MinuteLow[i] = MaxValue[i];
+    MinuteHigh[i] = MinValue[i];
+  }
+  OutputTicks.fill(0);
+  ModeName = {QStringLiteral("Неконтролируемый"), QStringLiteral("Batch"),
+              QStringLiteral("Chemostat"), QStringLiteral("Turbidostat")};
+}
+
+std::array<std::int16_t, 4> ParseModeFlags(const QString& text) {
+  std::array<std::int16_t, 4> flags{};
+  QString rest = text;
+  for (auto& f : flags) {
+    f = (!rest.isEmpty() && rest[0] >= u'0' && rest[0] <= u'9')
+            ? static_cast<std::int16_t>(rest[0].unicode() - u'0')
+            : 0;
+    rest.remove(0, 2);
+  }
+  return flags;
+}
+
+TVortaProcessList::~TVortaProcessList() {
+  Clear();
+}
+
+void TVortaProcessList::Add(std::unique_ptr<TVortaProcess> process) {
+  items_.push_back(std::move(process));
+}
+
+TVortaProcess* TVortaProcessList::ProcessAt(int position) const {
+  if (position < 0 || position >= Count()) return nullptr;
+  return items_[static_cast<size_t>(position)].get();
+}
+
+std::int32_t TVortaProcessList::FindProcess(const QString& text) const {
+  for (int i = 0; i < Count(); ++i) {
+    const TVortaProcess& p = *items_[static_cast<size_t>(i)];
+    if (text == QString::number(p.NumProcess) || text == p.NameProcess || text == p.Caption()) {
+      return i;
+    }
+  }
+  return -1;
+}
+
+void TVortaProcessList::Clear() {
+  // In list order, each process writing its file back as it goes.
+  for (auto& p : items_) p.reset();
+  items_.clear();
+}
+
+}  // namespace vorta

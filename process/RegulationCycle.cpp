@@ -1,0 +1,7 @@
+#include "process/Cycles.h"
+
+namespace vorta {
+
+void RegulationCycle(TCycleContext& /*c*/) {}
+
+}  // namespace vorta
