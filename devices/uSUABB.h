@@ -51,6 +51,9 @@ class TCANDevice {
   bool Active = false;
 
  protected:
+  // PollCount + 1, wrapping to 0 instead of overflowing.
+  void NextPoll();
+
   TTimerService& Time;
 };
 

@@ -1,0 +1,72 @@
+// The communication data module's life cycle and timers.
+
+#include "can/VortaWork.h"
+
+#include <QLoggingCategory>
+
+#include "platform/TimerService.h"
+
+namespace vorta {
+
+Q_LOGGING_CATEGORY(lcCan, "vorta.can")
+
+TdmVorta::TdmVorta(TTimerService& time, TAdapterFactory factory, TReportHook report)
+    : time_(time), factory_(std::move(factory)), report_(std::move(report)) {
+  timerReconnect_ = time_.CreateTimer(kReconnectMs);
+  timerReconnect_->OnTimer = [this] { TimerReconnectTimer(); };
+  timerHeart_ = time_.CreateTimer(kHeartMs);
+  timerHeart_->OnTimer = [this] { TimerHeartTimer(); };
+  timer1_ = time_.CreateTimer(kPacerMs);
+  timer1_->OnTimer = [this] { Timer1Timer(); };
+  timerHeart_->SetEnabled(true);
+  timer1_->SetEnabled(true);
+}
+
+TdmVorta::~TdmVorta() {
+  StopTimers();
+}
+
+void TdmVorta::SaveConfig(TProfileFile& ini) {
+  (void)ini;
+}
+
+void TdmVorta::StartTimers() {
+  if (!configured_) return;
+  timerHeart_->SetEnabled(true);
+  timerReconnect_->SetEnabled(true);
+}
+
+void TdmVorta::StopTimers() {
+  timerHeart_->SetEnabled(false);
+  timerReconnect_->SetEnabled(false);
+}
+
+void TdmVorta::HandleFrame(TCANFrame& frame) {
+  bus_.Dispatch(frame);
+}
+
+void TdmVorta::Timer1Timer() {
+  // One frame per tick paces the bus at 50 frames/s whatever the devices queue.
+  queue_.SendNext();
+}
+
+void TdmVorta::TimerHeartTimer() {
+  for (std::int32_t i = 0; i < bus_.Count && i < TCANBus::kCapacity; ++i) {
+    TCANDevice* device = bus_.Devices[static_cast<std::size_t>(i)];
+    if (device != nullptr && !device->Active) device->Poll();
+  }
+}
+
+void TdmVorta::TimerReconnectTimer() {
+  if (adapter_ && !adapter_->Active()) adapter_->SetActive(true);
+}
+
+void TdmVorta::Report(const QString& text) const {
+  if (report_) {
+    report_(text);
+  } else {
+    qCWarning(lcCan).noquote() << text;
+  }
+}
+
+}  // namespace vorta

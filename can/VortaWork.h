@@ -1,0 +1,118 @@
+#pragma once
+// The communication data module: owns the one adapter, the bus with its
+// devices and the outgoing frame queue, builds them from "VortaCAN.ini", and
+// keeps the bus alive with three timers (the 20 ms pacer, the heartbeat that
+// polls passive devices, the reconnect of a closed adapter).
+
+#include <QString>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "can/AdapterFactory.h"
+#include "can/uCANAdapters.h"
+#include "devices/uSUABB.h"
+
+namespace vorta {
+
+class TProfileFile;
+class TTimer;
+class TTimerService;
+
+// First-in-first-out queue of frame copies between the devices and the
+// adapter. Bounded so that a device that floods it (or a dead adapter) cannot
+// eat memory: a full queue drops new frames silently.
+class TFrameQueue {
+ public:
+  using TSendHook = std::function<void(TCANFrame&)>;
+  static constexpr std::size_t kMaxFrames = 1001;
+
+  // Appends a copy; false (frame dropped) when kMaxFrames are already queued.
+  bool Push(const TCANFrame& frame);
+  // Removes the oldest frame and hands it to OnSend (dropped when no hook is
+  // attached); false when the queue is empty.
+  bool SendNext();
+  [[nodiscard]] std::size_t Count() const { return frames_.size(); }
+  [[nodiscard]] bool Empty() const { return frames_.empty(); }
+  void Clear() { frames_.clear(); }
+  void SetOnSend(TSendHook hook) { OnSend = std::move(hook); }
+
+  TSendHook OnSend;
+
+ private:
+  std::deque<TCANFrame> frames_;
+};
+
+class TdmVorta {
+ public:
+  // One line per device entry the loader skipped or refused.
+  using TReportHook = std::function<void(const QString&)>;
+
+  static constexpr int kPacerMs = 20;
+  static constexpr int kHeartMs = 1000;
+  static constexpr int kReconnectMs = 10000;
+
+  // The factory is copied: it only has to be complete when the module is
+  // made. Timer1 and TimerHeart run from here on (on an empty bus).
+  TdmVorta(TTimerService& time, TAdapterFactory factory, TReportHook report = {});
+  ~TdmVorta();
+  TdmVorta(const TdmVorta&) = delete;
+  TdmVorta& operator=(const TdmVorta&) = delete;
+
+  // Creates and opens the adapter and builds the device table. Configured()
+  // tells whether it ran to its end (false: missing or unknown adapter type;
+  // start-up then shows "Ошибка конфигурирования."). A second call starts
+  // over: the devices of the first are freed.
+  void LoadConfig(TProfileFile& ini);
+  // The CAN configuration is never changed by the program: writes nothing.
+  void SaveConfig(TProfileFile& ini);
+  [[nodiscard]] bool Configured() const { return configured_; }
+
+  // Enables TimerHeart then TimerReconnect, only when configured.
+  void StartTimers();
+  // Disables TimerHeart then TimerReconnect; Timer1 keeps running.
+  void StopTimers();
+
+  // The adapter's frame handler: dispatches by identifier to the devices.
+  void HandleFrame(TCANFrame& frame);
+
+  // Timer handlers (also called directly by tests).
+  void Timer1Timer();
+  void TimerHeartTimer();
+  void TimerReconnectTimer();
+
+  [[nodiscard]] TTimer& Timer1() { return *timer1_; }
+  [[nodiscard]] TTimer& TimerHeart() { return *timerHeart_; }
+  [[nodiscard]] TTimer& TimerReconnect() { return *timerReconnect_; }
+
+  // Null until LoadConfig found a known adapter type.
+  [[nodiscard]] TCANAdapter* Adapter() { return adapter_.get(); }
+  [[nodiscard]] TCANBus& Bus() { return bus_; }
+  [[nodiscard]] TFrameQueue& FrameQueue() { return queue_; }
+
+ private:
+  void Reset();
+  void LoadDevices(const TProfileFile& ini);
+  [[nodiscard]] std::unique_ptr<TCANDevice> CreateDevice(const QString& type);
+  void Report(const QString& text) const;
+
+  TTimerService& time_;
+  TAdapterFactory factory_;
+  TReportHook report_;
+  bool configured_ = false;
+
+  // Declaration order is the reverse of destruction: the timers go first,
+  // then the queue, the bus (with the devices it refers to) and the adapter.
+  std::unique_ptr<TCANAdapter> adapter_;
+  std::vector<std::unique_ptr<TCANDevice>> devices_;
+  TCANBus bus_;
+  TFrameQueue queue_;
+  std::unique_ptr<TTimer> timerReconnect_;
+  std::unique_ptr<TTimer> timerHeart_;
+  std::unique_ptr<TTimer> timer1_;
+};
+
+}  // namespace vorta

@@ -1,0 +1,88 @@
+// The device base: register image filled by received frames, link state, and
+// the small frames every device sends.
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+
+#include "devices/uSUABB.h"
+#include "platform/TimerService.h"
+
+namespace vorta {
+
+TCANDevice::TCANDevice(TTimerService& time) : Time(time) {}
+
+void TCANDevice::Receive(TCANFrame& frame) {
+  LastReceive = Time.Now();
+  // 64-bit so that a base near the top of the identifier space cannot wrap.
+  const std::int64_t id = frame.Id;
+  const std::int64_t base = DeviceUID;
+  if (id < base || id >= base + BusRange) return;
+  // A frame is untrusted: take at most eight bytes, and only what fits in
+  // the image from its offset on (offset 249 with Len 8 stores 7 bytes).
+  const std::size_t offset = frame.Id & 0xFFU;
+  const std::size_t len = std::min<std::size_t>(
+      {static_cast<std::size_t>(frame.Len), sizeof(frame.Data), Regs.size() - offset});
+  std::copy_n(frame.Data, len, Regs.begin() + static_cast<std::ptrdiff_t>(offset));
+}
+
+bool TCANDevice::LinkOK() const {
+  // Date-times step in milliseconds: compare whole milliseconds, so that
+  // exactly LinkTimeout seconds counts as lost whatever the rounding of the
+  // day fraction.
+  const double ms = std::nearbyint(std::abs(Time.Now() - LastReceive) * 86'400'000.0);
+  return ms < static_cast<double>(LinkTimeout) * 1000.0;
+}
+
+void TCANDevice::RequestRegisters(std::uint32_t offset, std::uint8_t count) {
+  TCANFrame frame;
+  frame.Id = static_cast<std::uint32_t>(DeviceUID) + offset;
+  frame.Flags = kFlagRemote;
+  frame.Len = count;
+  SendFrame(frame);
+}
+
+std::uint16_t TCANDevice::ReadWord(int k) const {
+  if (k < 0 || k >= static_cast<int>(Regs.size() / 2)) return 0;
+  const auto i = static_cast<std::size_t>(k) * 2;
+  return static_cast<std::uint16_t>(Regs[i] | (Regs[i + 1] << 8));
+}
+
+void TCANDevice::WriteByte(std::uint32_t offset, std::uint8_t value) {
+  TCANFrame frame;
+  frame.Id = static_cast<std::uint32_t>(DeviceUID) + offset;
+  frame.Len = 1;
+  frame.Data[0] = value;
+  SendFrame(frame);
+}
+
+void TCANDevice::WriteWord(std::uint32_t offset, std::uint16_t value) {
+  TCANFrame frame;
+  frame.Id = static_cast<std::uint32_t>(DeviceUID) + offset;
+  frame.Len = 2;
+  frame.Data[0] = static_cast<std::uint8_t>(value & 0xFFU);
+  frame.Data[1] = static_cast<std::uint8_t>(value >> 8);
+  SendFrame(frame);
+}
+
+void TCANDevice::WriteRegister(int k, std::uint16_t value) {
+  WriteWord(static_cast<std::uint32_t>(k) * 2U, value);
+}
+
+void TCANDevice::SendFrame(TCANFrame& frame) {
+  if (Ext) {
+    frame.Flags |= kFlagExtended;
+  } else {
+    frame.Flags &= static_cast<std::uint8_t>(~kFlagExtended);
+    frame.Id &= 0x7FFU;
+  }
+  if (OnSend) OnSend(frame);
+}
+
+void TCANDevice::NextPoll() {
+  // Wraps instead of overflowing; the three-step cycle only restarts.
+  PollCount = PollCount == std::numeric_limits<std::int32_t>::max() ? 0 : PollCount + 1;
+}
+
+}  // namespace vorta
