@@ -1,1 +1,0 @@
-// The virtual plant library; its devices and vessels are added here.
