@@ -2,11 +2,13 @@
 // registration call here (one line); nothing else needs to know them.
 
 #include "can/AdapterFactory.h"
+#include "can/UsbCanAdapter.h"
 
 namespace vorta {
 
 void RegisterStandardAdapters(TAdapterFactory& factory) {
   (void)factory;
+  RegisterUsbCanAdapter(factory);
 }
 
 }  // namespace vorta

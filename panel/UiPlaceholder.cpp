@@ -1,1 +1,0 @@
-// Windows of the panel folder are added to vorta_ui here.
