@@ -57,8 +57,6 @@ TVesselConfig LoadVesselConfig(const QString& path, int heaterOutput) {
   v.Reduction = ini.ReadFloat(QStringLiteral("Mixer"), QStringLiteral("Reduction"), 1.0);
   if (v.Reduction <= 0) v.Reduction = 1.0;
 
-  // The light does nothing to the broth; assigned first so that a real
-  // actuator on the same output wins.
   if (ini.ReadString(QStringLiteral("Light"), QStringLiteral("ExistLight"), QStringLiteral("0")) ==
       QLatin1String("1"))
     SetOutput(v, TActuator::Light,
@@ -92,6 +90,11 @@ TVesselConfig LoadVesselConfig(const QString& path, int heaterOutput) {
   SetOutput(v, TActuator::Antifoam, integer("CtrlSpume", "spumech"));
   SetOutput(v, TActuator::Feed1, integer("EPP", "eppch"));
   SetOutput(v, TActuator::Feed2, integer("Med", "medch"));
+  // The light does nothing to the broth: an output it shares belongs to the
+  // actuator that does.
+  int& light = v.Outputs[static_cast<int>(TActuator::Light)];
+  for (int a = 0; a < kActuatorCount; ++a)
+    if (a != static_cast<int>(TActuator::Light) && v.Outputs[a] == light) light = 0;
   return v;
 }
 

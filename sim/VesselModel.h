@@ -42,7 +42,7 @@ struct TVesselParams {
   // Feeds: substrate in the medium, pump flows at speed code 100
   double SFeed = 20, QFeed1 = 10, QFeed2 = 10;  // g/L, mL/min
   // Heat
-  double Mv = 24000, Ph = 300, UAa = 1.5, Ta = 20, UAc = 10, Tcw = 12;  // J/K, W, W/K, °C
+  double Mv = 24000, Ph = 300, UAa = 1.5, Ta = 22, UAc = 10, Tcw = 12;  // J/K, W, W/K, °C
   double PStirRef = 2.5;                                                // W at NRef
   double EvapHeat = 9, EvapFlow = 13;  // W and mL/h at 1 vvm and 37 °C
   double DHO2 = 460;                   // kJ/mol O2
