@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+#include "ProgramFolder.h"
+#include "RecordingMessages.h"
+#include "app/mainf.h"
+#include "can/AdapterFactory.h"
+#include "can/VortaWork.h"
+#include "panel/PanelView.h"
+#include "platform/VirtualTimerService.h"
+
+using namespace vorta;
+
+namespace {
+
+QCoreApplication& App() {
+  static int argc = 1;
+  static char name[] = "app_tests";
+  static char* argv[] = {name, nullptr};
+  static QCoreApplication app(argc, argv);
+  return app;
+}
+
+const QByteArray kMain =
+    "; main configuration\r\n[Processes]\r\nfirst.ini=1\r\nsecond.ini=01\r\nskipped.ini=10\r\n"
+    "missing.ini=1\r\n\r\n[Podpitka]\r\nFazaPeriod=200\r\nDozeCount=7\r\n"
+    "[WARMCTRL]\r\nDefWarm=1\r\nIndexWater=8\r\nIndexSteam=5\r\n";
+
+const QByteArray kFirst =
+    "[Port]\r\nNameProcess=Первый\r\nNumProcess=1\r\nProtocolname=log1.txt\r\n"
+    "[Podpitka]\r\nVentil=2,3\r\nPump=9,1\r\nFazaCount=2\r\n"
+    "[Terminate]\r\nsucsesful=Y\r\n; trailing comment\r\n";
+const QByteArray kSecond =
+    "[Port]\r\nNameProcess=3\r\nNumProcess=2\r\nProtocolname=log2.txt\r\n"
+    "[Podpitka]\r\nVentil=1,3\r\nPump=1,1\r\nFazaCount=2\r\n"
+    "[Terminate]\r\nsucsesful=Y\r\n";
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    App();
+    qputenv("XDG_RUNTIME_DIR", runtime.Path().toUtf8());
+  }
+
+  std::unique_ptr<TForm1> MakeForm(THeadlessMainWindow& window) {
+    return std::make_unique<TForm1>(TForm1::TDeps{time, messages, windows, window, dm},
+                                    folder.Path());
+  }
+
+  test::TProgramFolder folder;
+  test::TProgramFolder runtime;
+  TVirtualTimerService time;
+  test::TRecordingMessages messages;
+  THeadlessWindowFactory windows;
+  THeadlessMainWindow window;
+  TdmVorta dm{time, TAdapterFactory{}};
+};
+
+}  // namespace
+
+TEST_F(MainFormTest, startsEnabledProcessesAndResolvesFeedReferences) {
+  folder.Write("Vorta.ini", kMain);
+  folder.Write("first.ini", kFirst);
+  folder.Write("second.ini", kSecond);
+  folder.Write("skipped.ini", kSecond);
+  auto form = MakeForm(window);
+  ASSERT_EQ(form->FormCreate(), TForm1::TStartResult::Running);
+  EXPECT_EQ(window.Caption, "Vorta2");
+  // The CAN configuration is missing: the one configuration error box.
+  EXPECT_TRUE(messages.Errors.contains(QStringLiteral("Ошибка конфигурирования.")));
+  ASSERT_EQ(form->Processes().Count(), 2);
+  TVortaProcess& first = *form->Processes().ProcessAt(0);
+  TVortaProcess& second = *form->Processes().ProcessAt(1);
+  EXPECT_EQ(first.NameProcess, QStringLiteral("Первый"));
+  EXPECT_EQ(second.NumProcess, 2);
+  // Process numbers became list positions; an unknown feed pump clears the programme.
+  EXPECT_EQ(first.Ventil[0], 1);
+  EXPECT_EQ(first.PodpPump[0], -1);
+  EXPECT_EQ(first.FazaCount, 0);
+  EXPECT_EQ(second.Ventil[0], 0);
+  EXPECT_EQ(second.FazaCount, 2);
+  EXPECT_EQ(form->PodpTimer().Interval(), 200);
+  EXPECT_EQ(form->DozeCount, 7);
+  EXPECT_EQ(form->Program().DefWarm, 1);
+  // Steam heating: the t°C up output is IndexSteam.
+  EXPECT_EQ(first.CtrlOutUp[2], 5);
+  EXPECT_TRUE(form->Timer40ms().Enabled());
+  EXPECT_TRUE(form->TimerIzm().Enabled());
+  EXPECT_TRUE(form->Timer2sec().Enabled());
+  EXPECT_EQ(form->Program().EftText, "EFT:0:0");
+}
+
+TEST_F(MainFormTest, FindProcessTriesNumberThenNameThenFormattedName) {
+  folder.Write("Vorta.ini", "[Processes]\r\na.ini=1\r\nb.ini=1\r\nc.ini=1\r\n");
+  folder.Write("a.ini", "[Port]\r\nNumProcess=3\r\nNameProcess=Alpha\r\n");
+  folder.Write("b.ini", "[Port]\r\nNumProcess=4\r\nNameProcess=3\r\n");
+  folder.Write("c.ini", "[Port]\r\nNumProcess=5\r\nNameProcess=V%02d\r\n");
+  auto form = MakeForm(window);
+  ASSERT_EQ(form->FormCreate(), TForm1::TStartResult::Running);
+  const TVortaProcessList& list = form->Processes();
+  EXPECT_EQ(list.FindProcess("3"), 0);
+  EXPECT_EQ(list.FindProcess("4"), 1);
+  EXPECT_EQ(list.FindProcess("Alpha"), 0);
+  EXPECT_EQ(list.FindProcess("V05"), 2);
+  EXPECT_EQ(list.FindProcess("V%02d"), 2);
+  EXPECT_EQ(list.FindProcess("alpha"), -1);
+  EXPECT_EQ(list.FindProcess("6"), -1);
+}
+
+TEST_F(MainFormTest, shutdownWritesBackOnlyItsKeys) {
+  folder.Write("Vorta.ini", kMain);
+  folder.Write("first.ini", kFirst);
+  folder.Write("second.ini", kSecond);
+  auto form = MakeForm(window);
+  bool terminated = false;
+  form->OnTerminate = [&] { terminated = true; };
+  ASSERT_EQ(form->FormCreate(), TForm1::TStartResult::Running);
+  form->DozeCount = 12;
+  form->Processes().ProcessAt(0)->MixTop = 40;
+  form->Program().ShutdownRequested = true;
+  time.AdvanceBy(40);  // the next 40-ms tick runs the shutdown
+
+  EXPECT_TRUE(terminated);
+  EXPECT_TRUE(window.ShutdownShown);
+  EXPECT_EQ(window.Caption, "");
+  EXPECT_EQ(form->Processes().Count(), 0);
+  EXPECT_FALSE(form->Timer40ms().Enabled());
+  QByteArray main = kMain;
+  main.replace("DozeCount=7", "DozeCount=12");
+  EXPECT_EQ(folder.Read("Vorta.ini"), main);
+  EXPECT_EQ(folder.Read("first.ini"),
+            "[Port]\r\nNameProcess=Первый\r\nNumProcess=1\r\nProtocolname=log1.txt\r\n"
+            "ProtocolPeriodmin=1\r\n"
+            "[Podpitka]\r\nVentil=2,3\r\nPump=9,1\r\nFazaCount=2\r\n"
+            "[Terminate]\r\nsucsesful=Y\r\n; trailing comment\r\n"
+            "[Mixer]\r\nMixTop=40\r\nMixLeft=100\r\nMixVisible=0\r\n");
+}
+
+TEST_F(MainFormTest, missingMainConfigurationStartsNothing) {
+  auto form = MakeForm(window);
+  EXPECT_EQ(form->FormCreate(), TForm1::TStartResult::NoMainConfig);
+  EXPECT_FALSE(form->Timer40ms().Enabled());
+  EXPECT_EQ(window.Caption, "-");
+}
+
+TEST_F(MainFormTest, secondCopyAsksTheFirstToRaiseAndWritesNothing) {
+  folder.Write("Vorta.ini", kMain);
+  folder.Write("first.ini", kFirst);
+  auto form = MakeForm(window);
+  ASSERT_EQ(form->FormCreate(), TForm1::TStartResult::Running);
+  const QByteArray firstFile = folder.Read("first.ini");
+
+  THeadlessMainWindow secondWindow;
+  auto second = MakeForm(secondWindow);
+  EXPECT_EQ(second->FormCreate(), TForm1::TStartResult::SecondInstance);
+  EXPECT_EQ(second->Processes().Count(), 0);
+  EXPECT_EQ(folder.Read("first.ini"), firstFile);
+  for (int i = 0; i < 50 && window.RaiseRequests == 0; ++i) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  EXPECT_EQ(window.RaiseRequests, 1);
+}
+
+TEST_F(MainFormTest, emptyProcessListStillRunsTheTimers) {
+  folder.Write("Vorta.ini", "[Processes]\r\n");
+  auto form = MakeForm(window);
+  ASSERT_EQ(form->FormCreate(), TForm1::TStartResult::Running);
+  time.AdvanceBy(10'000);
+  EXPECT_EQ(form->Processes().Count(), 0);
+  EXPECT_TRUE(form->Timer2sec().Enabled());
+}

@@ -1,0 +1,85 @@
+// The program as a user starts it: two copies on one folder, a signal to stop.
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <csignal>
+
+#include "ProgramFolder.h"
+
+namespace {
+
+class ProgramRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", runtime.Path());
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+  }
+
+  void Start(QProcess& p, const QStringList& extra = {}) {
+    p.setProcessEnvironment(env);
+    p.start(VORTA_BIN, QStringList{"--folder", folder.Path()} + extra);
+    ASSERT_TRUE(p.waitForStarted(5000));
+  }
+
+  vorta::test::TProgramFolder folder;
+  vorta::test::TProgramFolder runtime;
+  QProcessEnvironment env;
+};
+
+}  // namespace
+
+TEST_F(ProgramRunTest, secondCopyExitsAtOnceAndFirstStaysUntilSignalled) {
+  folder.Write("Vorta.ini", "[Processes]\r\np.ini=1\r\n");
+  folder.Write("p.ini",
+               "[Port]\r\nNameProcess=P\r\nNumProcess=1\r\n[Terminate]\r\nsucsesful=Y\r\n");
+  QProcess first;
+  Start(first);
+  // Wait until the first copy has loaded its vessel (the mark turns N).
+  for (int i = 0; i < 100 && !folder.Read("p.ini").contains("sucsesful=N"); ++i) {
+    first.waitForFinished(50);
+  }
+  ASSERT_TRUE(folder.Read("p.ini").contains("sucsesful=N"));
+
+  QProcess second;
+  Start(second);
+  ASSERT_TRUE(second.waitForFinished(10000));
+  EXPECT_EQ(second.exitCode(), 0);
+  EXPECT_TRUE(second.readAllStandardError().contains("already running"));
+  EXPECT_EQ(first.state(), QProcess::Running);
+
+  ::kill(static_cast<pid_t>(first.processId()), SIGTERM);
+  ASSERT_TRUE(first.waitForFinished(10000));
+  EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(first.exitCode(), 0);
+  EXPECT_TRUE(folder.Read("p.ini").contains("sucsesful=Y"));
+  EXPECT_TRUE(folder.Read("Vorta.ini").contains("DozeCount=10"));
+}
+
+TEST_F(ProgramRunTest, missingMainConfigurationFailsStartUp) {
+  QProcess p;
+  Start(p);
+  ASSERT_TRUE(p.waitForFinished(10000));
+  EXPECT_NE(p.exitCode(), 0);
+  EXPECT_TRUE(p.readAllStandardError().contains("Vorta.ini"));
+}
+
+TEST_F(ProgramRunTest, headlessRunPrintsOneStatusLinePerVessel) {
+  folder.Write("Vorta.ini", "[Processes]\r\np.ini=1\r\n");
+  folder.Write("p.ini", "[Port]\r\nNameProcess=Vessel %d\r\nNumProcess=4\r\n");
+  QProcess p;
+  Start(p, {"--headless"});
+  QByteArray out;
+  for (int i = 0; i < 50 && !out.contains('\n'); ++i) {
+    p.waitForReadyRead(200);
+    out += p.readAllStandardOutput();
+  }
+  ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+  ASSERT_TRUE(p.waitForFinished(10000));
+  EXPECT_TRUE(out.contains("Vessel 4 | pH")) << out.toStdString();
+  EXPECT_EQ(p.exitCode(), 0);
+}

@@ -1,0 +1,276 @@
+#include <gtest/gtest.h>
+
+#include <QStringEncoder>
+
+#include "ProgramFolder.h"
+#include "RecordingMessages.h"
+#include "devices/uSUABB.h"
+#include "panel/PanelView.h"
+#include "panel/mainlo.h"
+#include "platform/VirtualTimerService.h"
+#include "process/DataLog.h"
+#include "process/ProcUnit.h"
+
+using namespace vorta;
+
+namespace {
+
+QByteArray Cp1251(const QString& text) {
+  QStringEncoder enc("windows-1251");
+  return enc.encode(text);
+}
+
+// A full process file as an installation would have it (Windows-1251, CRLF).
+const char* const kFullFile =
+    "; Ферментёр 3\r\n"
+    "[Port]\r\nNameProcess=Ф-%d\r\nNumProcess=3\r\nProtocolname=Prot3.txt\r\nStatus=master\r\n"
+    "ProtocolPeriodmin=5\r\n"
+    "[Hardware]\r\nBoard=Board1\r\nMixer=Mixer1\r\n"
+    "[Defoult]\r\nportout1=$FFFF\r\nportout2=3\r\n"
+    "[Include]\r\nIntervalIzm=0x10\r\nADC0=OFF\r\nADC1=ON\r\nADC2=off\r\n"
+    "[outputs]\r\noutput3=5\r\noutput4=9\r\n"
+    "[Channels]\r\nch1=1,Щёлочь\r\nch2=2,Кислота\r\nch3=x,Очень длинное имя канала\r\n"
+    "[Pumps]\r\n2=4\r\nPumpCode2=0x20\r\nPumpType=Dorvex\r\n"
+    "[AssignName]\r\n1=pH\r\n2=tC\r\n3=pO2\r\n4=eH\r\n"
+    "[pH]\r\nzad=7.20\r\nlin=0.10\r\nmin=2\r\nmax=12\r\nc1=4\r\nc2=9\r\na1=1000\r\na2=3000\r\n"
+    "[CtrlpH]\r\np=10\r\nup=1\r\ndown=2\r\nen=1\r\nlo=3\r\nhi=11\r\ndz=0.05\r\ngu=10\r\ngd=12\r\n"
+    "m=0,1,1,0\r\n"
+    "[tC]\r\nz=37\r\nl=0\r\nmi=0\r\nma=100\r\nc1=20\r\nc2=80\r\na1=800\r\na2=3200\r\n"
+    "[CtrltC]\r\np=15\r\nup=99\r\ndown=6\r\nen=1\r\nlo=10\r\nhi=60\r\ndz=0.1\r\ngu=20\r\ngd=10\r\n"
+    "m=1,1,1,1\r\n"
+    "[Mode]\r\nmode=3\r\n"
+    "[CtrlSpume]\r\nSpumelevel=2\r\n"
+    "[EPP]\r\neppch=2\r\neppexist=1\r\neppperiod=30\r\neppact=3\r\neppmax=50\r\n"
+    "[Events1]\r\nch=1\r\nexist=1\r\nEFT=60\r\nWRK=5\r\naperiod=1\r\n"
+    "[Podpitka]\r\nVentil=2,7\r\nSreda=0,0\r\nPump=3,4\r\nFazaCount=2\r\nFaza0=1,0,1\r\n"
+    "Faza1=0,1,0\r\n"
+    "[Light]\r\nExistLight=1\r\nLightCh=9\r\n"
+    "[Terminate]\r\nsucsesful=Y\r\n";
+
+class LoaderTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<TVortaProcess> Load(const QString& name) {
+    return std::make_unique<TVortaProcess>(env, name);
+  }
+
+  test::TProgramFolder folder;
+  TProgramState program{.ProgramFolder = folder.Path()};
+  TVirtualTimerService time;
+  test::TRecordingMessages messages;
+  THeadlessWindowFactory windows;
+  TCANBus bus;
+  TVortaProcessList list;
+  TVortaEnv env{program, time, messages, windows, &bus, &list};
+};
+
+}  // namespace
+
+TEST_F(LoaderTest, fullFileLoadsEveryGroup) {
+  TSUABB board(time);
+  board.Name = "Board1";
+  TMixerDC mixer(time);
+  mixer.Name = "Mixer1";
+  bus.Add(&board);
+  bus.Add(&mixer);
+  folder.Write("p3.ini", Cp1251(QString::fromUtf8(kFullFile)));
+  auto p = Load("p3.ini");
+
+  EXPECT_TRUE(p->LoadError.isEmpty());
+  EXPECT_EQ(p->Board, &board);
+  EXPECT_EQ(p->Mixer, &mixer);
+  EXPECT_EQ(p->NameProcess, QStringLiteral("Ф-%d"));
+  EXPECT_EQ(p->NumProcess, 3);
+  EXPECT_EQ(p->PanelState.Caption, QStringLiteral("Ф-3"));
+  EXPECT_EQ(p->IsMaster, 1);
+  EXPECT_EQ(p->ProtocolPeriodmin, 5);
+  EXPECT_EQ(p->PanelState.ProtocolMenuChecked, 5);
+  EXPECT_EQ(p->IntervalIzm, 16);
+  EXPECT_EQ(p->portout2, 3);
+  // ADC0 and ADC2 off: 1, 3, 4 and a count of 3.
+  EXPECT_EQ(p->IncludedAdcCount, 3);
+  EXPECT_EQ(p->IncludedAdc[0], 1);
+  EXPECT_EQ(p->IncludedAdc[1], 3);
+  EXPECT_EQ(p->IncludedAdc[2], 4);
+  EXPECT_EQ(p->OutputMask[3], 16);
+  EXPECT_EQ(p->OutputMask[4], 0);
+  EXPECT_EQ(p->OutputMask[1], 1);
+  EXPECT_EQ(p->Channels[1].ChKind, 1);
+  EXPECT_EQ(p->Channels[1].ChName, QStringLiteral("Щёлочь"));
+  EXPECT_EQ(p->Channels[3].ChKind, 0);
+  EXPECT_EQ(p->Channels[3].ChName, QStringLiteral("Очень длинное им"));  // 16 characters
+  EXPECT_EQ(p->Channels[2].ChPump, 4);
+  EXPECT_DOUBLE_EQ(p->Setpoint[1], 7.2);
+  EXPECT_DOUBLE_EQ(p->LinAdjust[1], 0.1);
+  EXPECT_EQ(p->CalAdc2[1], 3000);
+  EXPECT_EQ(p->CtrlPeriod[1], 10);
+  EXPECT_DOUBLE_EQ(p->GainDown[1], 12);
+  EXPECT_EQ(p->CtrlModes[1], (std::array<std::int16_t, 4>{0, 1, 1, 0}));
+  // The heating output of t°C comes from the main configuration, not the file.
+  EXPECT_EQ(p->CtrlOutUp[2], 8);
+  EXPECT_EQ(p->CtrlOutDown[2], 6);
+  EXPECT_EQ(p->Epp.Period, 30);
+  EXPECT_EQ(p->Epp.ChName, QStringLiteral("Кислота"));
+  EXPECT_EQ(p->Events1.Aperiod, 1);
+  EXPECT_EQ(p->Ventil, (std::array<std::int16_t, 2>{2, 7}));
+  EXPECT_EQ(p->FazaCount, 2);
+  EXPECT_EQ(p->Faza[1], (std::array<std::uint8_t, 3>{0, 1, 0}));
+  EXPECT_EQ(p->PumpCode2, 0x20);
+  // Only the exact text "DORVEX" selects that pump type.
+  EXPECT_EQ(p->PumpTypeDorvex, 0);
+  EXPECT_TRUE(p->PanelState.LightButtonVisible);
+  EXPECT_EQ(p->LightCh, 9);
+  // Spumelevel 2: outputs 12 and 13 off; 14 on at load; the word masked to 0xF800.
+  EXPECT_EQ(p->OutputWord & 0x0800, 0);
+  EXPECT_EQ(p->OutputWord & 0x1000, 0);
+  EXPECT_NE(p->OutputWord & 0x2000, 0);
+  EXPECT_EQ(p->OutputWord & 0x07FF, 0);
+  // A normal end last time: mode 0 whatever the file says, and the mark is N.
+  EXPECT_EQ(p->Mode, 0);
+  EXPECT_TRUE(folder.Read("p3.ini").contains("sucsesful=N\r\n"));
+  // The data log was created with its header and made read-only.
+  EXPECT_TRUE(folder.Exists("Prot3.txt"));
+  EXPECT_TRUE(folder.Read("Prot3.txt").startsWith("Date\tTime\tpH\tSetpH\t"));
+}
+
+TEST_F(LoaderTest, nearlyEmptyFileTakesEveryDefault) {
+  folder.Write("p.ini", "[Channels]\r\nch1=1,A\r\n");
+  auto p = Load("p.ini");
+  EXPECT_EQ(p->MixSet, 400);
+  EXPECT_EQ(p->MixCode, 10);
+  EXPECT_EQ(p->PumpCode1, 100);
+  EXPECT_EQ(p->PumpCode4, 100);
+  EXPECT_EQ(p->LightCh, 8);
+  EXPECT_EQ(p->LightTime, 2);
+  EXPECT_EQ(p->IntervalIzm, 2);
+  EXPECT_EQ(p->po2mixcoderightzone, 500);
+  EXPECT_EQ(p->po2mixcodeleftzone, 60);
+  EXPECT_EQ(p->Med.Period, 4);
+  EXPECT_DOUBLE_EQ(p->kdurwind, 1);
+  EXPECT_DOUBLE_EQ(p->kskachok, 1);
+  EXPECT_DOUBLE_EQ(p->po2koef, 1);
+  EXPECT_DOUBLE_EQ(p->Reduction, 1);
+  for (int i = 1; i <= 8; ++i) EXPECT_EQ(p->output[i], i);
+  EXPECT_EQ(p->NameProcess, "1");
+  EXPECT_EQ(p->IncludedAdcCount, 5);
+  EXPECT_EQ(p->PumpTypeDorvex, 1);
+  EXPECT_EQ(p->Protocolname, "Protocol.txt");
+  EXPECT_EQ(p->PanelState.ProtocolMenuChecked, 1);
+}
+
+TEST_F(LoaderTest, shortParameterSectionsReadAsZeroWithOneMessage) {
+  folder.Write("p.ini",
+               "[AssignName]\r\n1=pH\r\n[pH]\r\na=7.5\r\nb=0.5\r\n[CtrlpH]\r\np=10\r\n"
+               "[Podpitka]\r\nFazaCount=40\r\n[Port]\r\nNumProcess=abc\r\n");
+  auto p = Load("p.ini");
+  EXPECT_DOUBLE_EQ(p->Setpoint[1], 7.5);
+  EXPECT_DOUBLE_EQ(p->LinAdjust[1], 0.5);
+  EXPECT_DOUBLE_EQ(p->MaxValue[1], 0);
+  EXPECT_EQ(p->CtrlPeriod[1], 10);
+  EXPECT_EQ(p->CtrlModes[1], (std::array<std::int16_t, 4>{}));
+  EXPECT_EQ(p->NumProcess, 0);
+  // The phase table holds 17 entries: a longer programme is refused, not run.
+  EXPECT_EQ(p->FazaCount, 0);
+  ASSERT_EQ(messages.Infos.size(), 1);
+  EXPECT_TRUE(messages.Infos[0].contains("p.ini"));
+  EXPECT_TRUE(messages.Infos[0].contains("[pH]"));
+  EXPECT_TRUE(messages.Infos[0].contains("FazaCount"));
+}
+
+TEST_F(LoaderTest, byPositionReadingIgnoresKeyNamesButNotOrder) {
+  folder.Write("a.ini", "[AssignName]\r\n1=pH\r\n[pH]\r\nfoo=7\r\nbar=0.2\r\n");
+  folder.Write("b.ini", "[AssignName]\r\n1=pH\r\n[pH]\r\nbar=0.2\r\nfoo=7\r\n");
+  auto a = Load("a.ini");
+  auto b = Load("b.ini");
+  EXPECT_DOUBLE_EQ(a->Setpoint[1], 7);
+  EXPECT_DOUBLE_EQ(b->Setpoint[1], 0.2);
+  EXPECT_DOUBLE_EQ(b->LinAdjust[1], 7);
+}
+
+TEST_F(LoaderTest, abnormalEndRestoresTheModeFromTheLogsLastLine) {
+  const QByteArray file = "[Mode]\r\nmode=1\r\n[Terminate]\r\nsucsesful=N\r\n";
+  folder.Write("p.ini", file);
+  folder.Write("Protocol.txt", "Date\tTime\r\n06.12.\t1:2:3\t7.00\tNet OK\tChemo\r\n");
+  auto chemostat = Load("p.ini");
+  EXPECT_EQ(chemostat->Mode, 2);
+  // The mark stays N until a normal end.
+  EXPECT_EQ(folder.Read("p.ini"), file);
+  chemostat.reset();
+  EXPECT_TRUE(folder.Read("p.ini").contains("sucsesful=Y"));
+
+  folder.Write("p.ini", file);
+  folder.Write("Protocol.txt", "Date\tTime\r\nrow without a mode\r\n");
+  EXPECT_EQ(Load("p.ini")->Mode, 0);
+  EXPECT_FALSE(messages.Infos.join("").contains(QStringLiteral("занят")));
+}
+
+TEST_F(LoaderTest, unreadableLogKeepsTheFilesModeAndSaysSo) {
+  folder.Write("p.ini", "[Mode]\r\nmode=3\r\n[Terminate]\r\nsucsesful=N\r\n");
+  ASSERT_TRUE(QDir(folder.Path()).mkdir("Protocol.txt"));  // cannot be opened as a file
+  auto p = Load("p.ini");
+  EXPECT_EQ(p->Mode, 3);
+  EXPECT_TRUE(
+      messages.Infos.contains(QStringLiteral("Файл Protocol.txt занят другим приложением")));
+}
+
+TEST_F(LoaderTest, deviceOfTheWrongKindAbortsTheLoadWithAClearMessage) {
+  TMixerDC mixer(time);
+  mixer.Name = "Board1";
+  bus.Add(&mixer);
+  folder.Write("p.ini", "[Hardware]\r\nBoard=Board1\r\n");
+  auto p = Load("p.ini");
+  EXPECT_FALSE(p->LoadError.isEmpty());
+  EXPECT_EQ(p->Board, nullptr);
+  ASSERT_EQ(messages.Errors.size(), 1);
+  EXPECT_TRUE(messages.Errors[0].contains("p.ini"));
+  EXPECT_TRUE(messages.Errors[0].contains("Board"));
+  EXPECT_TRUE(messages.Errors[0].contains("Board1"));
+}
+
+TEST_F(LoaderTest, deviceNamesMatchExactly) {
+  TSUABB board(time);
+  board.Name = "Board1";
+  bus.Add(&board);
+  folder.Write("p.ini", "[Hardware]\r\nBoard=board1\r\n");
+  auto p = Load("p.ini");
+  EXPECT_TRUE(p->LoadError.isEmpty());
+  EXPECT_EQ(p->Board, nullptr);
+}
+
+TEST_F(LoaderTest, saveAtTheEndWritesOnlyItsKeys) {
+  const QByteArray original =
+      "; keep me\r\n[Terminate]\r\nsucsesful=Y\r\n\r\n[Mixer]\r\nMixTop=5\r\n"
+      "[Port]\r\nProtocolPeriodmin=3\r\n";
+  folder.Write("p.ini", original);
+  {
+    auto p = Load("p.ini");
+    EXPECT_EQ(p->PanelState.ProtocolMenuChecked, 0);
+    p->MixLeft = 77;
+  }
+  EXPECT_EQ(folder.Read("p.ini"),
+            "; keep me\r\n[Terminate]\r\nsucsesful=Y\r\n\r\n[Mixer]\r\nMixTop=5\r\nMixLeft=77\r\n"
+            "MixVisible=0\r\n[Port]\r\nProtocolPeriodmin=3\r\n");
+}
+
+TEST(ProcessRecord, ParseModeFlags_singleDigitsAtOddPositions) {
+  EXPECT_EQ(ParseModeFlags("1,0,1,1"), (std::array<std::int16_t, 4>{1, 0, 1, 1}));
+  EXPECT_EQ(ParseModeFlags("1,x"), (std::array<std::int16_t, 4>{1, 0, 0, 0}));
+  EXPECT_EQ(ParseModeFlags(""), (std::array<std::int16_t, 4>{}));
+  EXPECT_EQ(ParseModeFlags("12,3"), (std::array<std::int16_t, 4>{1, 0, 0, 0}));
+}
+
+TEST(ProcessRecord, NextTokenTakesTextBeforeTheFirstComma) {
+  QString list = "2,7,1";
+  EXPECT_EQ(NextToken(list), "2");
+  EXPECT_EQ(list, "7,1");
+  EXPECT_EQ(NextToken(list), "7");
+  EXPECT_EQ(NextToken(list), "1");
+  EXPECT_EQ(NextToken(list), "");
+}
+
+TEST(DataLogText, StripToModeFindsTheTokenWithinTheFirst255Characters) {
+  EXPECT_EQ(StripToMode("a\tb\tChemo"), "Chemo");
+  EXPECT_EQ(StripToMode("nothing here"), "");
+  EXPECT_EQ(StripToMode(QString(300, u'x') + "Chemo"), QString(300, u'x').mid(44) + "Chemo");
+  EXPECT_EQ(ModeFromAbbreviation("Turbi"), 3);
+  EXPECT_EQ(ModeFromAbbreviation("turbi"), -1);
+}
