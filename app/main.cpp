@@ -14,10 +14,13 @@
 
 #include "app/DemoFolder.h"
 #include "app/HeadlessStatus.h"
+#include "app/MainWindow.h"
+#include "app/MessageBoxSink.h"
 #include "app/mainf.h"
 #include "can/AdapterFactory.h"
 #include "can/VortaWork.h"
 #include "panel/PanelView.h"
+#include "panel/QtWindowFactory.h"
 #include "platform/Messages.h"
 #include "platform/RealTimerService.h"
 #include "platform/TimerService.h"
@@ -100,9 +103,26 @@ int main(int argc, char** argv) {
   }
 
   vorta::TRealTimerService time;
-  vorta::TStderrMessageSink messages;
-  vorta::THeadlessWindowFactory windows;
-  vorta::THeadlessMainWindow window;
+  // With a display: the panels, the main form's window and message boxes.
+  vorta::TStderrMessageSink stderrMessages;
+  vorta::THeadlessWindowFactory headlessWindows;
+  vorta::THeadlessMainWindow headlessWindow;
+  std::unique_ptr<vorta::TMessageBoxSink> boxMessages;
+  std::unique_ptr<vorta::TQtWindowFactory> qtWindows;
+  std::unique_ptr<vorta::TMainWindow> qtWindow;
+  if (!headless) {
+    // Panels refuse to close; the program ends through its own shutdown.
+    QApplication::setQuitOnLastWindowClosed(false);
+    boxMessages = std::make_unique<vorta::TMessageBoxSink>();
+    qtWindows = std::make_unique<vorta::TQtWindowFactory>();
+    qtWindow = std::make_unique<vorta::TMainWindow>();
+  }
+  vorta::IMessageSink& messages =
+      headless ? static_cast<vorta::IMessageSink&>(stderrMessages) : *boxMessages;
+  vorta::IWindowFactory& windows =
+      headless ? static_cast<vorta::IWindowFactory&>(headlessWindows) : *qtWindows;
+  vorta::IMainWindow& window =
+      headless ? static_cast<vorta::IMainWindow&>(headlessWindow) : *qtWindow;
   vorta::TAdapterFactory factory;
   vorta::RegisterStandardAdapters(factory);
   vorta::TdmVorta dmVorta(time, factory,

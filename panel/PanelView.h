@@ -23,6 +23,8 @@ class IVortaPanel {
   virtual void OutputsChanged() = 0;
   // Opens the mixer window (menu item "Миксер"); start: as by its "Старт".
   virtual void OpenMixerWindow(bool start) = 0;
+  // The chart window was shown or hidden: the check of "График" follows it.
+  virtual void ToggleChartItem() = 0;
 };
 
 class IChartView {
@@ -53,6 +55,7 @@ class THeadlessPanel final : public IVortaPanel {
   void Value1minToStringGrid() override {}
   void OutputsChanged() override {}
   void OpenMixerWindow(bool /*start*/) override {}
+  void ToggleChartItem() override {}
 };
 
 class THeadlessChart final : public IChartView {

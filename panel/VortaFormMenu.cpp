@@ -1,0 +1,121 @@
+// The panel's popup menu: every item in the order the operator knows it.
+// Items whose windows are not part of the panel yet are present and inert.
+
+#include <QAction>
+#include <QActionGroup>
+#include <QMenu>
+
+#include "panel/PanelActions.h"
+#include "panel/VortaForm.h"
+#include "process/ProcUnit.h"
+
+namespace vorta {
+
+namespace {
+
+QAction* Item(QMenu* menu, const QString& text) {
+  return menu->addAction(text);
+}
+
+QAction* Hidden(QMenu* menu, const QString& text) {
+  QAction* a = menu->addAction(text);
+  a->setVisible(false);
+  return a;
+}
+
+QActionGroup* RadioGroup(QObject* owner) {
+  auto* g = new QActionGroup(owner);
+  g->setExclusive(true);
+  return g;
+}
+
+}  // namespace
+
+void TVortaForm::BuildMenu() {
+  menu_ = new QMenu(this);
+
+  QMenu* mode = menu_->addMenu(QStringLiteral("Режим"));
+  connect(mode, &QMenu::aboutToShow, this, [this] { ShowModeCheck(); });
+  QActionGroup* modes = RadioGroup(mode);
+  const QString modeCaptions[] = {QStringLiteral("Неконтролируемый"), QStringLiteral("Butch"),
+                                  QStringLiteral("Chemostat"), QStringLiteral("Turbidostat")};
+  for (int m = 0; m < 4; ++m) {
+    QAction* a = Item(mode, modeCaptions[m]);
+    a->setCheckable(true);
+    modes->addAction(a);
+    modeItems_[static_cast<size_t>(m)] = a;
+    connect(a, &QAction::triggered, this, [this, m] {
+      ChangeMode(Process, m);
+      PanelStateChanged();
+      OutputsChanged();
+    });
+  }
+  mode->addSeparator();
+  Item(mode, QStringLiteral("Процесс"));
+
+  Item(menu_, QStringLiteral("Уставки"));
+  Item(menu_, QStringLiteral("Линейная подстройка"));
+  QMenu* ctrl = menu_->addMenu(QStringLiteral("Параметры управления"));
+  for (const char* c : {"pH", "t°C", "pO2", "eH", "Общие"}) Item(ctrl, QString::fromUtf8(c));
+  QMenu* status = menu_->addMenu(QStringLiteral("Статус"));
+  for (const char* c : {"pH", "t°C", "pO2", "eH", "Миксер", "USB"}) {
+    Item(status, QString::fromUtf8(c));
+  }
+  Hidden(menu_, QStringLiteral("Заполнение"));
+  menu_->addSeparator();
+  QMenu* calibr = menu_->addMenu(QStringLiteral("Калибровка"));
+  for (const char* c : {"pH", "t°C", "pO2", "eH"}) Item(calibr, QString::fromUtf8(c));
+  menu_->addSeparator();
+  Item(menu_, QStringLiteral("Миксер"));
+  motorItem_ = Item(menu_, QStringLiteral("Параметры двигателя"));
+  motorItem_->setVisible(false);
+  connect(motorItem_, &QAction::triggered, this, [this] { MotorParametersClick(); });
+  menu_->addSeparator();
+
+  chartMenu_ = menu_->addMenu(QStringLiteral("График"));
+  BuildChartMenu(chartMenu_);
+
+  QMenu* protocol = menu_->addMenu(QStringLiteral("Протокол"));
+  protocolGroup_ = new QActionGroup(protocol);
+  // A period the menu does not offer loads with no item checked.
+  protocolGroup_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+  for (int minutes : {1, 2, 5, 10, 15}) {
+    QAction* a = Item(protocol, QStringLiteral("%1 мин.").arg(minutes));
+    a->setCheckable(true);
+    a->setData(minutes);
+    protocolGroup_->addAction(a);
+    connect(a, &QAction::triggered, this, [this, minutes] {
+      ChangeProtocolPeriod(Process, minutes);
+      ShowProtocolCheck();
+    });
+  }
+  menu_->addSeparator();
+  Item(menu_, QStringLiteral("О программе"));
+  menu_->addSeparator();
+  Hidden(menu_, QStringLiteral("Свернуть"));
+  QAction* exit = Item(menu_, QStringLiteral("Выход"));
+  connect(exit, &QAction::triggered, this, [this] { close(); });
+}
+
+void TVortaForm::BuildChartMenu(QMenu* chart) {
+  chart->menuAction()->setCheckable(true);
+  chart->menuAction()->setChecked(chartChecked_);
+  chartShowItem_ = Item(chart, QStringLiteral("Показать"));
+  QMenu* zoom = chart->addMenu(QStringLiteral("Масштаб"));
+  QActionGroup* zooms = RadioGroup(zoom);
+  int tag = 0;
+  for (const char* c : {"2 сек", "10 сек", "30 сек", "1 мин", "5 мин", "15 мин"}) {
+    QAction* a = Item(zoom, QString::fromUtf8(c));
+    a->setCheckable(true);
+    a->setChecked(tag == 0);
+    a->setData(tag++);
+    zooms->addAction(a);
+  }
+  QAction* actuations = Hidden(chart, QStringLiteral("Срабатывания"));
+  actuations->setCheckable(true);
+  Hidden(chart, QStringLiteral("Пауза"));
+  Item(chart, QStringLiteral("Экспорт"));
+  chart->addSeparator();
+}
+
+}  // namespace vorta
