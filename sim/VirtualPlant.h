@@ -13,6 +13,11 @@
 // from the device's image at that offset; a data frame is a write. Active
 // devices also send their live registers every second of plant time.
 // Everything runs on the caller's thread; the plant never blocks or sleeps.
+//
+// Faults for tests and demonstrations:
+//   plant.FindDevice("SUABB1")->SetSilent(true);                 // off the bus
+//   plant.Vessel(0).Model.Probe(TChannel::pH).SetFault(TProbeFault::Broken);
+//   plant.Vessel(0).Model.SetActuatorFailed(TActuator::Base, true);  // pumps nothing
 
 #include <QString>
 #include <cstdint>
