@@ -93,6 +93,60 @@ TEST(VesselModel, BasePulse_raisesPhByTheScaleCheckAmount_andShortPulsesDoseExac
   EXPECT_NEAR(m.State().PH - ph2, -rise, 0.1 * rise);
 }
 
+TEST(VesselModel, OnOffBase_holdsPhAtAboutAThirdDutyAtX1_5) {
+  TVesselParams p = Quiet();
+  p.X0 = 1.5;
+  p.S0 = 10;
+  TVesselModel m(p);
+  m.SetStirrer(1000);
+  double on = 0;
+  const int steps = 10 * 120;  // 10 min of 0.5 s steps
+  for (int i = 0; i < steps; ++i) {
+    const bool low = m.State().PH < 7.0;
+    m.SetActuator(TActuator::Base, low);
+    on += low;
+    m.Step(0.5);
+  }
+  EXPECT_NEAR(m.State().PH, 7.0, 0.005);
+  EXPECT_NEAR(on / steps, 0.3, 0.06);
+}
+
+// Holds pH and temperature as a perfect controller would, so that only the
+// feed sets the growth rate.
+void RunChemostat(TVesselModel& m, double hours) {
+  for (int i = 0; i < hours * 360; ++i) {
+    m.MutableState().PH = 7.0;
+    m.MutableState().T = 37.0;
+    m.Step(10.0);
+  }
+}
+
+TEST(VesselModel, Chemostat_reachesTheMonodSteadyStateAndWashesOutAboveMuMax) {
+  TVesselParams p = Quiet();
+  p.SFeed = 4;
+  p.V0 = p.VMax;  // full: the overflow keeps the volume
+  TVesselModel m(p);
+  m.SetStirrer(800);
+  m.SetActuator(TActuator::Feed1, true);
+  m.Inputs().Speed[static_cast<int>(TActuator::Feed1)] = 2.5;  // 1.5 L/h into 6 L
+  RunChemostat(m, 40);
+  const double d = 1.5 / p.VMax;
+  const double mu = p.MuMax * 0.95;  // cardinal temperature factor at 37 °C
+  const double sStar = p.Ks * d / (mu - d);
+  EXPECT_NEAR(m.State().S, sStar, 0.2 * sStar);
+  const double qS = d / p.YXS + p.MS * sStar / (p.Ks + sStar);
+  EXPECT_NEAR(m.State().X, d * (p.SFeed - sStar) / qS, 0.05);
+  EXPECT_NEAR(m.State().V, p.VMax, 1e-9);
+
+  TVesselModel fast(p);
+  fast.SetStirrer(800);
+  fast.SetActuator(TActuator::Feed1, true);
+  fast.Inputs().Speed[static_cast<int>(TActuator::Feed1)] = 8;  // D = 0.8 1/h > mu max
+  RunChemostat(fast, 40);
+  EXPECT_LT(fast.State().X, 0.05);
+  EXPECT_GT(fast.State().S, 0.9 * p.SFeed);
+}
+
 TEST(VesselModel, FailedPump_getsItsCommandButDoesNotPump) {
   TVesselParams p = Quiet();
   p.X0 = 0;
