@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QSaveFile>
 
+#include "process/ProcUnit.h"
+
 namespace vorta {
 
 namespace {
@@ -63,7 +65,7 @@ QString ProcessFile(const DemoVessel& v) {
            .arg(v.po2Set, 0, 'f', 2);
   s += QStringLiteral(
       "[CtrlpH]\r\nPeriod=10\r\nUp=1\r\nDown=2\r\nEnable=1\r\nLow=3.00\r\nHigh=11.00\r\n"
-      "DeadZone=0.03\r\nGainUp=10.00\r\nGainDown=10.00\r\nModes=0,1,1,1\r\n"
+      "DeadZone=0.03\r\nGainUp=60.00\r\nGainDown=60.00\r\nModes=0,1,1,1\r\n"
       "[CtrltC]\r\nPeriod=15\r\nUp=8\r\nDown=6\r\nEnable=1\r\nLow=10.00\r\nHigh=60.00\r\n"
       "DeadZone=0.10\r\nGainUp=20.00\r\nGainDown=10.00\r\nModes=0,1,1,1\r\n"
       "[CtrlpO2]\r\nPeriod=10\r\nUp=0\r\nDown=0\r\nEnable=0\r\nLow=0.00\r\nHigh=200.00\r\n"
@@ -96,6 +98,8 @@ QString CanFile() {
   QString s = QStringLiteral(
       "; Шина CAN демонстрационной установки: виртуальные модули\r\n"
       "[CANAdapter]\r\nType=Marathon\r\nDeviceNum=0\r\n"
+      "; the board library's in-process bus with the virtual plant behind it\r\n"
+      "[CHAI]\r\nBackend=virtual\r\n"
       "[CANDevices]\r\nCount=8\r\n");
   int i = 0;
   for (const DemoVessel& v : kVessels) {
@@ -158,6 +162,13 @@ bool PrepareDemoFolder(const QString& folder, QString* error) {
                                       "[WARMCTRL]\r\nDefWarm=0\r\nIndexWater=8\r\n"
                                       "IndexSteam=7\r\n"),
                    error);
+}
+
+void StartDemoVessels(TVortaProcessList& processes) {
+  for (const auto& p : processes) {
+    p->Mode = 1;
+    p->SaveRequest = 10;
+  }
 }
 
 }  // namespace vorta

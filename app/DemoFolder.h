@@ -10,4 +10,10 @@ namespace vorta {
 // existing demo is reused, never overwritten). False when it could not write.
 bool PrepareDemoFolder(const QString& folder, QString* error);
 
+class TVortaProcessList;
+
+// The demo shows regulation: every vessel is put into batch mode, as an
+// operator would do from the panel menu (written back like a menu choice).
+void StartDemoVessels(TVortaProcessList& processes);
+
 }  // namespace vorta

@@ -361,7 +361,8 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   SetOutput(p, 13, p.SpumeOut13 != 0);
 
   p.Panel->PanelStateChanged();
-  p.Panel->OpenMixerWindow(p.MixStartStatus == 1);
+  p.Panel->OpenMixerWindow(false);
+  if (p.MixStartStatus == 1) StartMixer(p);
 
   if (!problems.isEmpty()) {
     p.Env.Messages.ShowInfo(QStringLiteral("Файл %1: недостаточно параметров, недостающие "

@@ -85,4 +85,10 @@ void SetPumpCode(TVortaProcess& process, int k, std::uint8_t code) {
   if (process.Board != nullptr) process.Board->SetOutputByte(26 + k, code);
 }
 
+void StartMixer(TVortaProcess& process) {
+  if (process.Mixer != nullptr) process.Mixer->Start();
+  process.MixRampActive = 1;
+  process.MixRampCode = static_cast<std::uint16_t>(process.MixRampStart);
+}
+
 }  // namespace vorta

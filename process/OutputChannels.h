@@ -22,4 +22,8 @@ void SetPumpPower(TVortaProcess& process, std::uint8_t value);
 // Module byte output 26 + k = code (k = 1..4).
 void SetPumpCode(TVortaProcess& process, int k, std::uint8_t code);
 
+// The mixer's "Старт": the drive runs and the soft-start ramp begins at
+// MixRampStart; the regulation cycle raises it to MixCode.
+void StartMixer(TVortaProcess& process);
+
 }  // namespace vorta

@@ -1,0 +1,77 @@
+#include "app/PlantHost.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <cstdio>
+
+#include "app/DemoFolder.h"
+#include "app/mainf.h"
+#include "can/AdapterFactory.h"
+#include "can/VortaWork.h"
+#include "panel/PanelView.h"
+#include "platform/Chai.h"
+#include "platform/Messages.h"
+#include "platform/ProfileFile.h"
+#include "platform/RealTimerService.h"
+#include "platform/VirtualTimerService.h"
+#include "sim/ChaiPlantBridge.h"
+#include "sim/VirtualPlant.h"
+
+namespace vorta {
+
+TPlantHost::TPlantHost(const QString& folder, TTimerService& time) {
+  const TProfileFile can(QDir(folder).filePath(QStringLiteral("VortaCAN.ini")));
+  const bool virtualBus =
+      can.ReadString(QStringLiteral("CHAI"), QStringLiteral("Backend"), QString())
+          .compare(QLatin1String("virtual"), Qt::CaseInsensitive) == 0;
+  if (!virtualBus) return;
+  plant_ = std::make_unique<sim::TVirtualPlant>(sim::LoadPlantConfig(folder));
+  bridge_ = std::make_unique<sim::TChaiPlantBridge>(*plant_);
+  plant_->Attach(time);
+}
+
+TPlantHost::~TPlantHost() {
+  bridge_.reset();
+  if (plant_) plant_->Detach();
+}
+
+int RunFastForward(const QString& folder, double hours, bool demo) {
+  TVirtualTimerService time(ToSystemDateTime(QDateTime::currentDateTime()));
+  TStderrMessageSink messages;
+  THeadlessWindowFactory windows;
+  THeadlessMainWindow window;
+  TPlantHost plant(folder, time);
+  TAdapterFactory factory;
+  RegisterStandardAdapters(factory);
+  TdmVorta dmVorta(time, factory, [&messages](const QString& text) { messages.ShowInfo(text); });
+  TForm1 form({time, messages, windows, window, dmVorta}, folder);
+  bool terminated = false;
+  form.OnTerminate = [&terminated] { terminated = true; };
+  switch (form.FormCreate()) {
+    case TForm1::TStartResult::NoMainConfig:
+      std::fprintf(stderr, "vorta: %s not found; nothing to supervise\n",
+                   QDir(folder).filePath(QStringLiteral("Vorta.ini")).toLocal8Bit().constData());
+      return 1;
+    case TForm1::TStartResult::SecondInstance:
+      std::fprintf(stderr, "vorta: already running on %s\n",
+                   QDir(folder).absolutePath().toLocal8Bit().constData());
+      return 1;
+    case TForm1::TStartResult::Running:
+      break;
+  }
+  if (demo) StartDemoVessels(form.Processes());
+  const auto total = static_cast<std::int64_t>(hours * 3'600'000.0);
+  constexpr std::int64_t kHourMs = 3'600'000;
+  for (std::int64_t done = 0; done < total;) {
+    const std::int64_t step = std::min(kHourMs, total - done);
+    time.AdvanceBy(step);
+    done += step;
+    std::fprintf(stdout, "fast-forward: %.2f h simulated\n", static_cast<double>(done) / kHourMs);
+    std::fflush(stdout);
+  }
+  form.Program().ShutdownRequested = true;
+  time.AdvanceBy(40);
+  return terminated ? 0 : 1;
+}
+
+}  // namespace vorta
