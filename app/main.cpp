@@ -14,6 +14,7 @@
 
 #include "app/DemoFolder.h"
 #include "app/HeadlessStatus.h"
+#include "app/PlantHost.h"
 #include "app/MainWindow.h"
 #include "app/MessageBoxSink.h"
 #include "app/mainf.h"
@@ -45,7 +46,7 @@ bool WantsHeadless(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const QByteArray a(argv[i]);
     if (a == "--headless" || a == "--help" || a == "-h" || a == "--version" || a == "-v" ||
-        a == "--fast-forward") {
+        a.startsWith("--fast-forward")) {
       return true;
     }
   }
@@ -85,9 +86,15 @@ int main(int argc, char** argv) {
       QStringLiteral("demo"),
       QStringLiteral("Prepare a demo folder with four virtual vessels (reused if present) "
                      "and run it."));
+  const QCommandLineOption fastForwardOption(
+      QStringLiteral("fast-forward"),
+      QStringLiteral("Run the folder on virtual time with the virtual plant for HOURS simulated "
+                     "hours, headless, then shut down in order."),
+      QStringLiteral("HOURS"));
   parser.addOption(folderOption);
   parser.addOption(headlessOption);
   parser.addOption(demoOption);
+  parser.addOption(fastForwardOption);
   parser.process(*app);
 
   QString folder = parser.isSet(folderOption) ? parser.value(folderOption)
@@ -102,7 +109,19 @@ int main(int argc, char** argv) {
     }
   }
 
+  if (parser.isSet(fastForwardOption)) {
+    bool ok = false;
+    const double hours = parser.value(fastForwardOption).toDouble(&ok);
+    if (!ok || hours <= 0 || hours > 24.0 * 366) {
+      std::fprintf(stderr, "vorta: --fast-forward takes a number of hours (0 < HOURS <= 8784)\n");
+      return 2;
+    }
+    return vorta::RunFastForward(folder, hours, parser.isSet(demoOption));
+  }
+
   vorta::TRealTimerService time;
+  // Before the CAN configuration opens the adapter: the virtual bus must be there.
+  vorta::TPlantHost plant(folder, time);
   // With a display: the panels, the main form's window and message boxes.
   vorta::TStderrMessageSink stderrMessages;
   vorta::THeadlessWindowFactory headlessWindows;
@@ -142,6 +161,7 @@ int main(int argc, char** argv) {
     case vorta::TForm1::TStartResult::Running:
       break;
   }
+  if (parser.isSet(demoOption)) vorta::StartDemoVessels(form.Processes());
 
   // SIGINT/SIGTERM: the next 40-ms tick runs the shutdown, as closing a panel does.
   if (::socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalPipe) == 0) {

@@ -2,12 +2,14 @@
 // registration call here (one line); nothing else needs to know them.
 
 #include "can/AdapterFactory.h"
+#include "can/ChaiAdapter.h"
 #include "can/UsbCanAdapter.h"
 
 namespace vorta {
 
 void RegisterStandardAdapters(TAdapterFactory& factory) {
   (void)factory;
+  RegisterChaiAdapter(factory);
   RegisterUsbCanAdapter(factory);
 }
 
