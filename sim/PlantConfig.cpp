@@ -123,6 +123,7 @@ TPlantConfig LoadPlantConfig(const QString& folder) {
     const QString path = dir.filePath(key);
     if (!QFileInfo::exists(path)) continue;
     plant.Vessels.push_back(LoadVesselConfig(path, heater));
+    plant.Vessels.back().SteamHeating = steam;
   }
   return plant;
 }

@@ -38,6 +38,9 @@ struct TVesselConfig {
   std::array<int, kActuatorCount> Outputs{};
   std::array<std::optional<TCalibration>, kChannelCount> Calibration{};
   double Reduction = 1;
+  // The main file chose steam heating: the heater output opens a steam valve
+  // on the vessel's jacket.
+  bool SteamHeating = false;
 };
 
 struct TPlantConfig {

@@ -48,6 +48,7 @@ TVesselModel::TVesselModel(const TVesselParams& params, std::uint32_t seed)
   s_.S = p_.S0;
   s_.PH = p_.PH0;
   s_.T = p_.T0;
+  s_.Tj = p_.T0;
   s_.C = O2Saturation(p_.T0);
   s_.E = p_.EO - 0.1984 * (p_.T0 + 273.15) * (p_.PH0 - 7.0);
   const std::array<TCodeScale, kChannelCount> scales{TCodeScale{0, 14}, TCodeScale{0, 100},
@@ -142,6 +143,23 @@ void TVesselModel::StepBiology(double dt, double dilution, double feedRate) {
   }
 }
 
+void TVesselModel::StepHeat(double dt, double uH, double uC, double gain) {
+  if (!p_.Jacket) {
+    const double heat = p_.Ph * uH + gain - p_.UAa * (s_.T - p_.Ta) - p_.UAc * uC * (s_.T - p_.Tcw);
+    s_.T += dt * heat / p_.Mv;
+    s_.Tj = s_.T;
+    return;
+  }
+  const double coolFlow = p_.CoolWater / 60.0 * 4186.0 * uC;  // W/K
+  const double toBroth = p_.UAjv * (s_.Tj - s_.T);
+  double jacket = -toBroth - coolFlow * (s_.Tj - p_.Tcw) - p_.UAja * (s_.Tj - p_.Ta);
+  if (!p_.Steam) jacket += p_.Ph * uH;
+  s_.Tj += dt * jacket / p_.Mj;
+  // Steam condenses in the jacket for the part of the step the valve is open.
+  if (p_.Steam && uH > 0) s_.Tj = Relax(s_.Tj, 121.0, dt * uH, p_.TauSteam);
+  s_.T += dt * (toBroth + gain - p_.UAtop * (s_.T - p_.Ta)) / p_.Mv;
+}
+
 void TVesselModel::StepOnce(double dt) {
   const auto idx = [](TActuator a) { return static_cast<int>(a); };
   const double uB = Effective(TActuator::Base), uA = Effective(TActuator::Acid);
@@ -166,14 +184,11 @@ void TVesselModel::StepOnce(double dt) {
   s_.PH += ((baseIn - acidIn) / s_.V - acidMade_) / BufferCapacity();
   s_.PH = std::clamp(s_.PH, 1.0, 13.0);
 
-  // Heat balance of the broth, W.
+  // Heat the broth gains besides heating and cooling, W.
   const double n = std::max(0.0, in_.StirrerRpm) / p_.NRef;
   const double pStir = p_.PStirRef * n * n * n;
   const double qMet = p_.DHO2 * oxygenUsed_ * s_.V / dt;  // J/mmol · mmol/L · L / s
-  const double qEvap = p_.EvapHeat * evapFactor;
-  const double heat =
-      p_.Ph * uH + pStir + qMet - p_.UAa * (s_.T - p_.Ta) - p_.UAc * uC * (s_.T - p_.Tcw) - qEvap;
-  s_.T += dt * heat / p_.Mv;
+  StepHeat(dt, uH, uC, pStir + qMet - p_.EvapHeat * evapFactor);
 
   // Redox relaxes toward the oxidised or reduced couple, weighted by DO.
   const double slope = 0.1984 * (s_.T + 273.15);

@@ -46,6 +46,12 @@ struct TVesselParams {
   double PStirRef = 2.5;                                                // W at NRef
   double EvapHeat = 9, EvapFlow = 13;  // W and mL/h at 1 vvm and 37 °C
   double DHO2 = 460;                   // kJ/mol O2
+  // Water jacket instead of the direct heater and cooling coil: the heater
+  // warms the jacket water, cooling water flows through it; with Steam the
+  // heater output is a steam valve that drives the jacket toward 121 °C.
+  bool Jacket = false, Steam = false;
+  double Mj = 6300, UAjv = 25, UAja = 1.0, UAtop = 0.5;  // J/K, W/K
+  double CoolWater = 1.0, TauSteam = 10;                 // L/min, s
   // Redox
   double EO = 150, ER = -250, KE = 0.5, TauE = 60;
   // Foam
@@ -65,6 +71,7 @@ struct TVesselState {
   double C = 0.21;  // mmol/L dissolved O2
   double PH = 7;
   double T = 37;   // °C
+  double Tj = 37;  // °C, jacket water (jacket variant)
   double E = 0;    // mV
   double H = 0;    // cm foam
   double CAF = 0;  // mg/L antifoam
@@ -118,6 +125,7 @@ class TVesselModel {
  private:
   void StepOnce(double dt);
   void StepBiology(double dt, double dilution, double feedRate);
+  void StepHeat(double dt, double uH, double uC, double gain);
   [[nodiscard]] double Effective(TActuator a) const;
   [[nodiscard]] double TrueValue(TChannel ch) const;
 

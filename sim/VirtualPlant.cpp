@@ -34,7 +34,9 @@ TVirtualPlant::TVirtualPlant(const TPlantConfig& config, std::uint32_t seed,
   for (const TVesselConfig& vc : config.Vessels) {
     auto* board = dynamic_cast<TSimIoModule*>(FindDevice(vc.Board));
     if (!board) continue;
-    auto v = std::make_unique<TSimVessel>(vc, params, seed + 7919 * position++);
+    TVesselParams vp = params;
+    if (vc.SteamHeating) vp.Jacket = vp.Steam = true;
+    auto v = std::make_unique<TSimVessel>(vc, vp, seed + 7919 * position++);
     v->Board = board;
     v->Mixer = dynamic_cast<TSimDrive*>(FindDevice(vc.Mixer));
     for (int ch = 0; ch < kChannelCount; ++ch) {

@@ -181,6 +181,33 @@ TEST(VesselModel, Temperature_fallsWithoutHeatingAndFollowsHeaterAndCooler) {
   EXPECT_NEAR(c.State().T - idle.State().T, -10.0 * 25 * 60 / 24000, 0.02);
 }
 
+TEST(VesselModel, Jacket_lagsTheHeaterAndSteamDrivesItToward121) {
+  TVesselParams p = Quiet();
+  p.X0 = 0;
+  TVesselModel direct(p);
+  p.Jacket = true;
+  TVesselModel water(p);
+  for (auto* m : {&direct, &water}) m->SetActuator(TActuator::Heater, true);
+  direct.Step(60);
+  water.Step(60);
+  EXPECT_GT(water.State().Tj, water.State().T + 1.0);  // the heat goes into the jacket first
+  EXPECT_LT(water.State().T, direct.State().T - 0.2);
+  water.Step(30 * kMinute);  // and then reaches the broth
+  EXPECT_GT(water.State().T, 45.0);
+
+  p.Steam = true;
+  TVesselModel steam(p);
+  steam.SetActuator(TActuator::Heater, true);
+  steam.Step(30);
+  EXPECT_GT(steam.State().Tj, 110.0);
+  EXPECT_LT(steam.State().Tj, 121.0);
+  steam.SetActuator(TActuator::Heater, false);
+  steam.SetActuator(TActuator::Cooler, true);
+  steam.Step(5 * kMinute);
+  EXPECT_LT(steam.State().Tj, 40.0);  // cooling water flushes the jacket
+  EXPECT_GT(steam.State().T, 37.0);   // after the broth took up the steam's heat
+}
+
 TEST(VesselModel, Foam_tripsTheContactAndAntifoamCollapsesItUntilItDecays) {
   TVesselParams p = Quiet();
   p.S0 = 0;  // hold the biomass where it is

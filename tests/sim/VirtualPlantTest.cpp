@@ -98,6 +98,23 @@ TEST_F(VirtualPlantTest, LoadPlantConfig_readsDevicesEnabledProcessesAndTheOutpu
   ASSERT_TRUE(v.Calibration[0].has_value());
   EXPECT_DOUBLE_EQ(v.Calibration[0]->Code2, 3000);
   EXPECT_FALSE(v.Calibration[2].has_value());  // no pO2 section
+  EXPECT_FALSE(v.SteamHeating);
+}
+
+TEST_F(VirtualPlantTest, SteamHeating_takesTheSteamOutputAndHeatsThroughTheJacket) {
+  const QDir dir(tmp.path());
+  WriteFile(dir, "Vorta.ini",
+            "[Processes]\nVessel1.ini=1\n[WARMCTRL]\nDefWarm=1\nIndexWater=6\nIndexSteam=7\n");
+  const TPlantConfig c = LoadPlantConfig(tmp.path());
+  ASSERT_EQ(c.Vessels.size(), 1u);
+  EXPECT_TRUE(c.Vessels[0].SteamHeating);
+  EXPECT_EQ(c.Vessels[0].Outputs[static_cast<int>(TActuator::Heater)], 7);
+  EXPECT_EQ(c.Vessels[0].Outputs[static_cast<int>(TActuator::Light)], 6);  // free again
+
+  TVirtualPlant plant(c, 1, Quiet());
+  plant.HandleFrame(Frame(0x1000 + 50, {0x40, 0x00}));  // output 7: steam valve
+  plant.Step(30000);
+  EXPECT_GT(plant.Vessel(0).Model.State().Tj, 100.0);
 }
 
 TEST_F(VirtualPlantTest, Codes_invertTheProcessCalibration) {
