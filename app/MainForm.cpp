@@ -27,6 +27,7 @@ TForm1::TForm1(TDeps deps, QString programFolder)
   QString folder = QDir(programFolder).absolutePath();
   if (!folder.endsWith(u'/')) folder += u'/';
   program_.ProgramFolder = folder;
+  env_.dmVorta = &deps.dmVorta;
 
   timer40ms_ = deps_.Time.CreateTimer(40);
   timerIzm_ = deps_.Time.CreateTimer(500);

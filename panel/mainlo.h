@@ -15,6 +15,18 @@ void LoadProcessFile(TVortaProcess& process, const QString& fileName);
 // Terminated = "Y", mixer window placement, protocol period.
 void SaveProcessFile(TVortaProcess& process);
 
+// Writes the group named by SaveRequest back to the file, then clears it.
+void DefStatusVar(TVortaProcess& process);
+// Status line of a subject (1..4 channel, 5 mixer, 6 USB, 7 mixer drive)
+// into the open status window showing that subject.
+void ErrorMessage(TVortaProcess& process, int selector);
+// Foam decision over a window of penaperiod calls; indicator and antifoam.
+void defpena(TVortaProcess& process);
+// Live code and blinking point group of the open calibration dialog.
+void Calibrindicate(TVortaProcess& process);
+void set1pointcolor(TVortaProcess& process, int color);
+void set2pointcolor(TVortaProcess& process, int color);
+
 // The text before the first comma of list; removes it and the comma.
 QString NextToken(QString& list);
 

@@ -4,6 +4,9 @@
 
 #include <QString>
 
+class QDateTime;
+class QLocale;
+
 namespace vorta {
 
 class TVortaProcess;
@@ -13,6 +16,14 @@ QString LogHeaderLine(const TVortaProcess& process);
 // Creates the file with its header and sets it read-only, when it does not
 // exist. False when it had to be created and could not be.
 bool CreateLogIfMissing(const TVortaProcess& process);
+// One row (fields 1..22, without the line end) for the given moment, the
+// date in the locale's short format cut to six characters.
+QString LogRowText(const TVortaProcess& process, const QDateTime& when, const QLocale& locale);
+// Appends one row whole and flushed, at the process's current time; resets
+// the output-time counters also when the row could not be written. The first
+// failure of an episode is reported through the process's message sink.
+void WriteLogRow(TVortaProcess& process);
+
 // The line from the first mode abbreviation on ("Chemo"…), or empty.
 QString StripToMode(const QString& line);
 // Mode 0..3 from a stripped text; -1 for any other text.

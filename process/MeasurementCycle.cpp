@@ -1,7 +1,95 @@
+// The 500-ms event: elapsed-time clock, raw sampling, median of three,
+// stirrer speed and the deferred write-back.
+
+#include <cmath>
+#include <limits>
+#include <utility>
+
+#include "devices/uSUABB.h"
+#include "panel/PanelView.h"
+#include "panel/mainlo.h"
+#include "platform/Numbers.h"
+#include "platform/TimerService.h"
 #include "process/Cycles.h"
+#include "process/OutputChannels.h"
+#include "process/ProcUnit.h"
+#include "process/ProcessCycles.h"
 
 namespace vorta {
 
-void MeasurementCycle(TCycleContext& /*c*/) {}
+void UpdateElapsedClock(TProgramState& program, double now, const TVortaProcessList& list) {
+  const double seconds = (now - program.EftStart) / OneSecond;
+  if (std::isfinite(seconds) && seconds > std::numeric_limits<std::int32_t>::min() &&
+      seconds < std::numeric_limits<std::int32_t>::max()) {
+    program.EftSeconds = static_cast<std::int32_t>(RoundHalfEven(seconds));
+  }
+  if (program.EftSeconds > program.EftLastSecond) {
+    // One tick per event even when more than a second has passed.
+    for (const auto& process : list) {
+      if (process->Events1.Exist == 1) PulseTick(process->Events1);
+      if (process->Events2.Exist == 1) PulseTick(process->Events2);
+    }
+    program.EftLastSecond = program.EftSeconds;
+  }
+  const auto hours = static_cast<std::uint16_t>(program.EftSeconds / 3600);
+  const auto minutes = static_cast<std::uint16_t>((program.EftSeconds - hours * 3600) / 60);
+  program.EftText = QStringLiteral("EFT:%1:%2").arg(hours).arg(minutes);
+}
+
+void SortAdcHistory(TVortaProcess& p) {
+  for (int ch = 1; ch <= 4; ++ch) {
+    auto& h = p.AdcHistory[static_cast<size_t>(ch)];
+    for (int pass = 0; pass < 2; ++pass) {
+      if (h[2] < h[1]) std::swap(h[1], h[2]);
+      if (h[3] < h[2]) std::swap(h[2], h[3]);
+    }
+  }
+}
+
+void ReadMixerRpm(TVortaProcess& p) {
+  if (p.Mixer == nullptr) {
+    p.MixerRpm = 2;
+    return;
+  }
+  const double rpm = p.Mixer->GetSpeed() / p.Reduction;
+  // A zero or absurd Reduction from the file must not turn into garbage.
+  p.MixerRpm = std::isfinite(rpm) ? static_cast<std::uint16_t>(RoundHalfEven(rpm)) : 0;
+}
+
+void MeasurementCycle(TCycleContext& c) {
+  TProgramState& program = c.Program;
+  if (program.EftRunning) UpdateElapsedClock(program, c.Time.Now(), c.Processes);
+
+  for (const auto& process : c.Processes) {
+    TVortaProcess& p = *process;
+    p.SampleSlot += 1;
+    if (p.SampleSlot > 3) p.SampleSlot = 0;
+
+    // The clock blinks with a one-second period while it runs.
+    QString& clock = p.PanelState.StatusText[4];
+    clock = (!program.EftRunning || (p.SampleSlot % 2) == 1) ? program.EftText : QString();
+
+    ToggleHeartbeat(p);
+
+    // Without a board the previous codes stay (the panel says the board is missing).
+    if (p.Board != nullptr) {
+      for (int ch = 1; ch <= 4; ++ch) {
+        p.AdcCode[static_cast<size_t>(ch)] = static_cast<std::uint16_t>(p.Board->GetAnalog(ch - 1));
+      }
+    }
+    for (int ch = 1; ch <= 4; ++ch) {
+      p.AdcHistory[static_cast<size_t>(ch)][p.SampleSlot] = p.AdcCode[static_cast<size_t>(ch)];
+    }
+
+    DefStatusVar(p);
+
+    if (p.SampleSlot >= 3) {
+      SortAdcHistory(p);
+      ReadMixerRpm(p);
+      p.SampleSlot = 0;
+    }
+    p.Panel->PanelStateChanged();
+  }
+}
 
 }  // namespace vorta

@@ -21,6 +21,8 @@ class TSUABB;
 class TCANMixer;
 class IVortaPanel;
 class IChartView;
+class IStatusSink;
+class ICalibView;
 
 // A short string of the record (string[16]) keeps its first 16 characters.
 QString ShortString(const QString& text, qsizetype width = 16);
@@ -43,6 +45,14 @@ struct TOutputChannel {
   QString ChName;  // string[16]
   std::uint8_t ChState = 0;
   std::uint8_t ChPump = 0;
+};
+
+// Working copy of the calibration being edited in the calibration dialog.
+struct TCalWork {
+  std::uint16_t Adc1 = 0;
+  std::uint16_t Adc2 = 0;
+  double Value1 = 0;
+  double Value2 = 0;
 };
 
 template <typename T>
@@ -157,7 +167,8 @@ class TVortaProcess {
   Ch5<double> MinuteSum{}, MinuteLow{}, MinuteHigh{};
   Ch5<std::uint16_t> MinuteLowIndex{}, MinuteHighIndex{};
   Ch4<std::array<std::uint16_t, 4>> AdcHistory{};  // [ch][1..3]
-  std::array<std::uint16_t, 9> OutputTicks{};      // [1..8]
+  // [1..8]; 32 bits: 16 would wrap after 44 minutes of output time.
+  std::array<std::uint32_t, 9> OutputTicks{};
   std::array<QString, 4> ModeName;
   QString Terminated;
   double kskachok = 1;
@@ -174,6 +185,20 @@ class TVortaProcess {
   std::int16_t LightTime = 2;
   std::uint8_t ExistLight = 0;
   std::array<double, 5> ChartScale{1, 1, 1, 1, 1};
+  // [1..5]: the scaled values of the last chart point (four channels, rpm).
+  std::array<double, 6> ChartPoint{};
+
+  // Foam window over the 2-s calls, calibration indication.
+  std::int32_t PenaCalls = 0;
+  std::int32_t PenaHits = 0;
+  std::int16_t Foam = 0;
+  std::uint8_t CalibLive = 0;
+  std::uint8_t CalibBlink = 0;
+  std::int32_t CalibBlinkColor = 0;
+  TCalWork CalWork;
+
+  // Set while the last data log write failed: the operator is told once.
+  bool LogWriteFailed = false;
 
   // What the panel shows that other parts read as data (the data log writes
   // the link text; the menu check marks are saved).
@@ -185,6 +210,9 @@ class TVortaProcess {
   QPointer<QObject> SetForm, CtrlForm, CalibrForm, StatusForm, MixForm;
   TSUABB* Board = nullptr;
   TCANMixer* Mixer = nullptr;
+  // Set by the status and calibration windows while they are open (not owned).
+  IStatusSink* StatusSink = nullptr;
+  ICalibView* CalibView = nullptr;
 
   // Set when the load was aborted (a device of the wrong kind): the process
   // is not taken into the list.

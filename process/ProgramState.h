@@ -13,6 +13,7 @@ class IMessageSink;
 class IWindowFactory;
 class TCANBus;
 class TVortaProcessList;
+class TdmVorta;
 
 struct TProgramState {
   QString ProgramFolder;  // with trailing separator
@@ -38,14 +39,38 @@ struct TVortaEnv {
   IWindowFactory& Windows;
   TCANBus* Bus = nullptr;                  // null when no CAN configuration loaded
   TVortaProcessList* Processes = nullptr;  // for FindProcess across vessels
+  TdmVorta* dmVorta = nullptr;             // the adapter's state for the status window
+};
+
+// Colours as the system stores them (red in the low byte).
+inline constexpr std::int32_t kClBtnFace = 0xF0F0F0;
+inline constexpr std::int32_t kClBtnShadow = 0xA0A0A0;
+inline constexpr std::int32_t kClYellow = 0x00FFFF;
+inline constexpr std::int32_t kClBlack = 0x000000;
+
+// What the mixer window shows, refreshed by the 2-s cycle while it is open.
+struct TMixerViewState {
+  QString CodeText;
+  QString SpeedText;
+  std::array<QString, 3> StatusText{};
+  std::int32_t StatusColor = -1;
+  QString SimpleText;  // "Миксер не задан!" replaces the panels when set
 };
 
 // What the panel window shows that the engine owns: the window mirrors it.
 struct TPanelState {
   QString Caption;
-  std::array<QString, 5> StatusText{};  // status bar panels 0..4
+  // Status bar panels 0..4; panel 3 starts as "Net   " until the first link check.
+  std::array<QString, 5> StatusText{QString(), QString(), QString(), QStringLiteral("Net   "),
+                                    QString()};
   // Colours as the system stores them (red in the low byte); -1 = default.
   std::array<std::int32_t, 5> StatusColor{-1, -1, -1, -1, -1};
+  // When not empty the status bar shows this single text instead of its panels.
+  QString SimpleText;
+  std::int32_t LightFontColor = kClBlack;
+  bool FoamIndicator = false;
+  bool DriveMenuVisible = false;
+  TMixerViewState MixerView;
   std::int32_t ProtocolMenuChecked = 0;  // 1, 2, 5, 10, 15 or 0 for none
   bool LightButtonVisible = false;
   bool OnlyMinimizeIcon = false;

@@ -1,0 +1,118 @@
+// One data log row: appended whole and flushed, the file read-only between
+// writes, recreated with its header when it has gone.
+
+#include <QDateTime>
+#include <QFile>
+#include <QLocale>
+
+#include "devices/uSUABB.h"
+#include "platform/FileAttributes.h"
+#include "platform/Messages.h"
+#include "platform/Numbers.h"
+#include "platform/RealTimerService.h"
+#include "platform/TimerService.h"
+#include "process/DataLog.h"
+#include "process/OutputChannels.h"
+#include "process/ProcUnit.h"
+#include "process/ProcessCycles.h"
+
+namespace vorta {
+
+namespace {
+
+const char* const kModeFields[] = {"Unctr", "Butch", "Chemo", "Turbi"};
+
+QString Value4(double v) {
+  return QStringLiteral("%1").arg(FormatFixed(v, 2), 4);
+}
+
+struct TDriveFields {
+  QString Current;
+  QString Status;
+};
+
+TDriveFields ReadDrive(const TVortaProcess& p) {
+  if (const auto* dc = dynamic_cast<const TMixerDC*>(p.Mixer)) {
+    return {QString::number(dc->GetCurrent()), FormatHex4(dc->GetStatus())};
+  }
+  if (const auto* omron = dynamic_cast<const TMixerOmron*>(p.Mixer)) {
+    return {QString::number(omron->GetCurrent()), FormatHex4(omron->GetStatus())};
+  }
+  return {};
+}
+
+QString RowWithDrive(const TVortaProcess& p, const QDateTime& when, const QLocale& locale,
+                     const TDriveFields& drive) {
+  QStringList f;
+  f << locale.toString(when.date(), QLocale::ShortFormat).left(6);
+  const QTime t = when.time();
+  f << QStringLiteral("%1:%2:%3").arg(t.hour()).arg(t.minute()).arg(t.second());
+  for (size_t ch = 1; ch <= 4; ++ch) f << Value4(p.MinuteAvg[ch]) << Value4(p.Setpoint[ch]);
+  for (size_t n = 1; n <= 7; ++n) {
+    f << QStringLiteral("%1").arg(FormatFixed(p.OutputTicks[n] / 25.0 * p.kdurwind, 2), 2);
+  }
+  f << QString::number(p.MixerRpm) << drive.Current << drive.Status;
+  // Without a module the panel never leaves its initial text.
+  f << (p.Board != nullptr ? p.PanelState.StatusText[3] : QStringLiteral("Net   "));
+  f << QLatin1String(kModeFields[ModeIndex(p.Mode)]);
+  return f.join(u'\t');
+}
+
+bool Recreate(const TVortaProcess& p, QString* error) {
+  QFile f(p.ProtocolFileName);
+  if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    *error = f.errorString();
+    return false;
+  }
+  const QByteArray header = (LogHeaderLine(p) + QStringLiteral("\r\n")).toUtf8();
+  const bool ok = f.write(header) == header.size() && f.flush();
+  if (!ok) *error = f.errorString();
+  return ok;
+}
+
+// Appends the row with one write; a short write is cut back so that the
+// file never holds half a row.
+bool AppendRow(const TVortaProcess& p, const QByteArray& row, QString* error) {
+  // A file that has gone is started again with its header; one that exists
+  // but cannot be opened is not truncated (its rows stay).
+  if (!FileExists(p.ProtocolFileName) && !Recreate(p, error)) return false;
+  QFile f(p.ProtocolFileName);
+  if (!f.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    *error = f.errorString();
+    return false;
+  }
+  const qint64 before = f.size();
+  if (f.write(row) == row.size() && f.flush()) return true;
+  *error = f.errorString();
+  f.resize(before);
+  return false;
+}
+
+}  // namespace
+
+QString LogRowText(const TVortaProcess& p, const QDateTime& when, const QLocale& locale) {
+  return RowWithDrive(p, when, locale, ReadDrive(p));
+}
+
+void WriteLogRow(TVortaProcess& p) {
+  SetReadOnly(p.ProtocolFileName, false);
+  ToggleHeartbeat(p);
+  const TDriveFields drive = ReadDrive(p);
+  const QDateTime now = FromSystemDateTime(p.Env.Time.Now());
+  const QByteArray row =
+      (RowWithDrive(p, now, QLocale::system(), drive) + QStringLiteral("\r\n")).toUtf8();
+
+  QString error;
+  const bool ok = AppendRow(p, row, &error);
+  SetReadOnly(p.ProtocolFileName, true);
+  if (ok) {
+    p.LogWriteFailed = false;
+  } else if (!p.LogWriteFailed) {
+    p.LogWriteFailed = true;
+    p.Env.Messages.ShowError(QStringLiteral("Не удалось записать строку в файл протокола ") +
+                             p.ProtocolFileName + QStringLiteral(": ") + error);
+  }
+  for (auto& ticks : p.OutputTicks) ticks = 0;
+}
+
+}  // namespace vorta

@@ -1,0 +1,49 @@
+#pragma once
+// The steps of the measurement and regulation cycles that are worth calling
+// on their own (tests, the benchmark, the dialogs).
+
+#include <cstdint>
+
+namespace vorta {
+
+class TVortaProcess;
+class TVortaProcessList;
+struct TProgramState;
+
+struct TConversion {
+  double Value = 0;
+  std::int32_t Error = 0;  // 0, 2 equal calibration codes, 3 code 0
+};
+
+// Two-point calibration of a raw code; 0 when invalid or outside the limits.
+TConversion ConvertChannel(std::uint16_t code, std::uint16_t calAdc1, std::uint16_t calAdc2,
+                           double calValue1, double calValue2, double linAdjust, double minValue,
+                           double maxValue);
+
+// Mode 1..3; any other mode (0 or a value only a bad file can give) is
+// treated as uncontrolled.
+bool IsControlledMode(std::uint8_t mode);
+// Index into ModeName and the abbreviations: 0 for modes outside 0..3.
+int ModeIndex(std::uint8_t mode);
+
+// Elapsed-time clock: seconds since EftStart, and the text "EFT:h:m".
+void UpdateElapsedClock(TProgramState& program, double now, const TVortaProcessList& list);
+// Sorts each channel's three codes so that AdcHistory[ch][2] is the median.
+void SortAdcHistory(TVortaProcess& p);
+// Drive speed ÷ Reduction, halves to even; 2 without a drive.
+void ReadMixerRpm(TVortaProcess& p);
+
+// Minute statistics over the 2-s samples.
+void AccumulateSample(TVortaProcess& p, int slot);
+void CloseMinute(TVortaProcess& p);
+
+// Dosing pulse length in 40-ms ticks: gain seconds per unit × deviation,
+// halves to even, held to what the 16-bit counter can count.
+std::uint16_t PulseTicksFor(double gain, double deviation);
+void RegulateChannel(TVortaProcess& p, int ch);
+
+void RegulatePo2ByMixer(TVortaProcess& p);
+void SetMixerCode(TVortaProcess& p, std::uint16_t code);
+void MixerRampStep(TVortaProcess& p);
+
+}  // namespace vorta

@@ -1,0 +1,133 @@
+#include <QDateTime>
+#include <QDir>
+#include <QLocale>
+
+#include "platform/FileAttributes.h"
+#include "process/DataLog.h"
+#include "process/OutputChannels.h"
+#include "tests/process/ProcessFixture.h"
+
+namespace vorta::testing {
+namespace {
+
+// The attribute itself: the "user" bits follow the current user, and the
+// tests may run as root, who can write anything.
+bool NoWriteBits(const QString& path) {
+  return (QFile::permissions(path) &
+          (QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther)) == 0;
+}
+
+class DataLogTest : public ProcessFixture {
+ protected:
+  QStringList Lines(const TVortaProcess& p) {
+    QFile f(p.ProtocolFileName);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+    QStringList lines = QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"));
+    if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();
+    return lines;
+  }
+};
+
+TEST_F(DataLogTest, RowFieldsAndFormats) {
+  TVortaProcess& p = AddProcess(1);
+  p.MinuteAvg = {0, 7.5, 123.456, 0, 1.5, 0};
+  p.Setpoint = {0, 7, 37, 30, -100, 0};
+  p.OutputTicks[1] = 50;  // 2 s
+  p.OutputTicks[3] = 25;
+  p.kdurwind = 1.5;
+  p.MixerRpm = 300;
+  p.Mode = 2;
+  const QDateTime when(QDate(2026, 12, 6), QTime(9, 5, 7));
+  const QStringList f = LogRowText(p, when, QLocale(QLocale::Russian)).split(u'\t');
+  ASSERT_EQ(f.size(), 22);
+  EXPECT_EQ(f[0], QStringLiteral("06.12."));
+  EXPECT_EQ(f[1], QStringLiteral("9:5:7"));
+  EXPECT_EQ(f[2], QStringLiteral("7.50"));
+  EXPECT_EQ(f[3], QStringLiteral("7.00"));
+  EXPECT_EQ(f[4], QStringLiteral("123.46"));
+  EXPECT_EQ(f[6], QStringLiteral("0.00"));
+  EXPECT_EQ(f[8], QStringLiteral("1.50"));
+  EXPECT_EQ(f[9], QStringLiteral("-100.00"));
+  EXPECT_EQ(f[10], QStringLiteral("3.00"));
+  EXPECT_EQ(f[11], QStringLiteral("0.00"));
+  EXPECT_EQ(f[12], QStringLiteral("1.50"));
+  EXPECT_EQ(f[17], QStringLiteral("300"));
+  EXPECT_EQ(f[18], QString());  // no drive: current and status empty
+  EXPECT_EQ(f[19], QString());
+  EXPECT_EQ(f[20], QStringLiteral("Net   "));
+  EXPECT_EQ(f[21], QStringLiteral("Chemo"));
+  p.Mode = 11;
+  EXPECT_TRUE(LogRowText(p, when, QLocale::c()).endsWith(QStringLiteral("\tUnctr")));
+}
+
+TEST_F(DataLogTest, RowIsAppendedReadOnlyAfterAndCountersCleared) {
+  TVortaProcess& p = AddProcess(1);
+  ASSERT_TRUE(NoWriteBits(p.ProtocolFileName));
+  p.OutputTicks[2] = 100;
+  WriteLogRow(p);
+  WriteLogRow(p);
+  const QStringList lines = Lines(p);
+  ASSERT_EQ(lines.size(), 3);
+  EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Date\tTime\tpH")));
+  EXPECT_EQ(lines[1].split(u'\t')[11], QStringLiteral("4.00"));
+  EXPECT_EQ(lines[2].split(u'\t')[11], QStringLiteral("0.00"));
+  EXPECT_TRUE(NoWriteBits(p.ProtocolFileName));
+  EXPECT_EQ(p.OutputTicks[2], 0U);
+  EXPECT_TRUE(messages_.Errors.isEmpty());
+}
+
+TEST_F(DataLogTest, DeletedLogIsRecreatedWithItsHeader) {
+  TVortaProcess& p = AddProcess(1);
+  WriteLogRow(p);
+  SetReadOnly(p.ProtocolFileName, false);
+  ASSERT_TRUE(QFile::remove(p.ProtocolFileName));
+  WriteLogRow(p);
+  const QStringList lines = Lines(p);
+  ASSERT_EQ(lines.size(), 2);
+  EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Date\t")));
+  EXPECT_TRUE(messages_.Errors.isEmpty());
+}
+
+TEST_F(DataLogTest, UnwritableLogIsReportedOncePerEpisodeAndRecovers) {
+  TVortaProcess& p = AddProcess(1);
+  const QString good = p.ProtocolFileName;
+  // A folder that has gone: nothing can be created there.
+  p.ProtocolFileName = dir_.filePath(QStringLiteral("gone/Protocol1.txt"));
+  p.OutputTicks[1] = 77;
+  WriteLogRow(p);
+  WriteLogRow(p);
+  WriteLogRow(p);
+  EXPECT_EQ(messages_.Errors.size(), 1);
+  EXPECT_EQ(p.OutputTicks[1], 0U);  // reset all the same
+
+  ASSERT_TRUE(QDir(dir_.path()).mkdir(QStringLiteral("gone")));
+  WriteLogRow(p);
+  EXPECT_EQ(Lines(p).size(), 2);
+  EXPECT_FALSE(p.LogWriteFailed);
+
+  // A new episode is reported again.
+  p.ProtocolFileName = dir_.filePath(QStringLiteral("missing/x.txt"));
+  WriteLogRow(p);
+  EXPECT_EQ(messages_.Errors.size(), 2);
+  p.ProtocolFileName = good;
+}
+
+TEST_F(DataLogTest, PeriodOfFiveMinutesWritesEveryFifthMinuteWithAllDoses) {
+  TVortaProcess& p = AddProcess(1);
+  p.ProtocolPeriodmin = 5;  // as the protocol menu sets it
+  SetOutput(p, 1, true);    // on the whole time: 25 ticks a second
+  StartCycles();
+  for (int minute = 1; minute <= 10; ++minute) {
+    time_.AdvanceBy(60'000);
+    const int rows = static_cast<int>(Lines(p).size()) - 1;
+    EXPECT_EQ(rows, minute / 5) << minute;
+  }
+  const QStringList lines = Lines(p);
+  ASSERT_EQ(lines.size(), 3);
+  // Five minutes of output 1: 300 s (the first 40-ms tick is at 40 ms).
+  EXPECT_EQ(lines[1].split(u'\t')[10], QStringLiteral("300.00"));
+  EXPECT_EQ(lines[2].split(u'\t')[10], QStringLiteral("300.00"));
+}
+
+}  // namespace
+}  // namespace vorta::testing

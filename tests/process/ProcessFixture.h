@@ -1,0 +1,147 @@
+#pragma once
+// Processes loaded from real files in a folder of the test's own, with an
+// I/O module and a DC drive on a fake adapter behind a real data module, and
+// the three cycles on virtual time as the main form runs them.
+
+#include <gtest/gtest.h>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <memory>
+
+#include "can/VortaWork.h"
+#include "panel/PanelView.h"
+#include "platform/Messages.h"
+#include "platform/ProfileFile.h"
+#include "platform/VirtualTimerService.h"
+#include "process/Cycles.h"
+#include "process/ProcUnit.h"
+#include "tests/can/FakeAdapter.h"
+
+namespace vorta::testing {
+
+class TRecordingMessages final : public IMessageSink {
+ public:
+  void ShowError(const QString& text) override { Errors << text; }
+  void ShowInfo(const QString& text) override { Infos << text; }
+  QStringList Errors, Infos;
+};
+
+inline constexpr std::uint32_t kBoardUid = 0x100;
+inline constexpr std::uint32_t kMixerUid = 0x400;
+
+// pH: code 1000 reads 0.00 and 2000 reads 10.00, so 1680 is 6.80.
+inline QByteArray ProcessIni(int num, const QByteArray& board, const QByteArray& extra = {},
+                             const QByteArray& common = {}) {
+  QByteArray text = "[Port]\r\nNameProcess=F%d\r\nNumProcess=" + QByteArray::number(num) +
+                    "\r\nProtocolname=Protocol" + QByteArray::number(num) +
+                    ".txt\r\nProtocolPeriodmin=1\r\n"
+                    "[Hardware]\r\nBoard=" +
+                    board +
+                    "\r\nMixer=\r\n"
+                    "[Channels]\r\nch1=1 Acid\r\nch2=1 Alkali\r\nch3=1 Base\r\nch4=1 Feed\r\n"
+                    "ch5=1 Air\r\nch6=1 Heat\r\nch7=1 Cool\r\nch8=1 Light\r\n"
+                    "[AssignName]\r\n1=pH\r\n2=tC\r\n3=pO2\r\n4=eH\r\n5=Common\r\n";
+  for (const char* ch : {"pH", "tC", "pO2", "eH"}) {
+    text += QByteArray("[") + ch +
+            "]\r\nSet=7.00\r\nLin=0.00\r\nMin=0.00\r\nMax=14.00\r\nV1=0.00\r\nV2=10.00\r\n"
+            "A1=1000\r\nA2=2000\r\n";
+    text += QByteArray("; regulation of ") + ch + "\r\n[Ctrl" + ch +
+            "]\r\nPer=1\r\nUp=0\r\nDown=0\r\nEn=0\r\nLow=5.00\r\nHigh=9.00\r\nDead=0.05\r\n"
+            "GUp=2.00\r\nGDown=2.00\r\nModes=0,1,1,1\r\n";
+  }
+  text += "[Common]\r\nkskachok=1\r\nkdurwind=1\r\n" + common + "[Terminate]\r\nsucsesful=Y\r\n";
+  return text + extra;
+}
+
+class ProcessFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    program_.ProgramFolder = dir_.path() + u'/';
+    module_ = std::make_unique<TdmVorta>(time_, FakeFactory(&adapter_));
+    WriteFile(QStringLiteral("VortaCAN.ini"),
+              "[CANAdapter]\r\nType=QTR4\r\n[CANDevices]\r\nCount=2\r\nName0=Board1\r\n"
+              "Name1=Mix1\r\n[Board1]\r\nType=TSUABB\r\nDeviceUID=256\r\n"
+              "[Mix1]\r\nType=TMixerDC\r\nDeviceUID=1024\r\n");
+    TProfileFile can(program_.ProgramFolder + QStringLiteral("VortaCAN.ini"));
+    module_->LoadConfig(can);
+    adapter_->SetOnReceive([this](TCANFrame& f) { module_->HandleFrame(f); });
+    env_.dmVorta = module_.get();
+    env_.Bus = &module_->Bus();
+  }
+
+  void TearDown() override { list_.Clear(); }
+
+  void WriteFile(const QString& name, const QByteArray& text) {
+    QFile f(program_.ProgramFolder + name);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text);
+  }
+
+  QByteArray ReadFile(const QString& name) {
+    QFile f(program_.ProgramFolder + name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }
+
+  // Loads a process from its file and appends it to the list.
+  TVortaProcess& AddProcess(int num, const QByteArray& board = {}, const QByteArray& extra = {},
+                            const QByteArray& common = {}) {
+    const QString name = QStringLiteral("proc%1.ini").arg(num);
+    WriteFile(name, ProcessIni(num, board, extra, common));
+    list_.Add(std::make_unique<TVortaProcess>(env_, name));
+    return *list_.ProcessAt(list_.Count() - 1);
+  }
+
+  TVortaProcess& AddProcessFromExistingFile(int num) {
+    list_.Add(std::make_unique<TVortaProcess>(env_, QStringLiteral("proc%1.ini").arg(num)));
+    return *list_.ProcessAt(list_.Count() - 1);
+  }
+
+  // The three cyclic timers of the main form, in its creation order.
+  void StartCycles() {
+    timer40_ = time_.CreateTimer(40);
+    timerIzm_ = time_.CreateTimer(500);
+    timer2s_ = time_.CreateTimer(2000);
+    timer40_->OnTimer = [this] { OutputCycle(context_); };
+    timerIzm_->OnTimer = [this] { MeasurementCycle(context_); };
+    timer2s_->OnTimer = [this] { RegulationCycle(context_); };
+    timer40_->SetEnabled(true);
+    timer2s_->SetEnabled(true);
+    timerIzm_->SetEnabled(true);
+  }
+
+  // Analog inputs 0..3 of the module, as its answer to a poll.
+  void InjectCodes(std::uint16_t a0, std::uint16_t a1, std::uint16_t a2, std::uint16_t a3) {
+    std::vector<std::uint8_t> data;
+    for (std::uint16_t v : {a0, a1, a2, a3}) {
+      data.push_back(static_cast<std::uint8_t>(v & 0xFF));
+      data.push_back(static_cast<std::uint8_t>(v >> 8));
+    }
+    adapter_->Inject(MakeFrame(kBoardUid + 32, data, kFlagExtended));
+  }
+
+  // Output words the module was sent, in order.
+  std::vector<std::uint16_t> SentOutputWords() const {
+    std::vector<std::uint16_t> words;
+    for (const TCANFrame& f : adapter_->Sent) {
+      if (f.Id == kBoardUid + 50 && f.Len == 2) {
+        words.push_back(static_cast<std::uint16_t>(f.Data[0] | (f.Data[1] << 8)));
+      }
+    }
+    return words;
+  }
+
+  QTemporaryDir dir_;
+  TVirtualTimerService time_;
+  TRecordingMessages messages_;
+  THeadlessWindowFactory windows_;
+  TProgramState program_;
+  TVortaProcessList list_;
+  TFakeAdapter* adapter_ = nullptr;
+  std::unique_ptr<TdmVorta> module_;
+  TVortaEnv env_{program_, time_, messages_, windows_, nullptr, &list_};
+  TCycleContext context_{program_, list_, time_};
+  std::unique_ptr<TTimer> timer40_, timerIzm_, timer2s_;
+};
+
+}  // namespace vorta::testing
