@@ -9,8 +9,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 
 #include "panel/PanelActions.h"
@@ -58,11 +60,33 @@ QColor WindowText() {
   return QGuiApplication::palette().color(QPalette::WindowText);
 }
 
+// Cells drawn as a string grid draws them: the text 2 pixels in from the
+// left, clipped at the cell's edge rather than elided, so that a long value
+// still shows its digits.
+class TGridDelegate final : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    const QVariant bg = index.data(Qt::BackgroundRole);
+    if (bg.isValid()) painter->fillRect(option.rect, bg.value<QBrush>());
+    painter->save();
+    painter->setClipRect(option.rect);
+    painter->setPen(option.palette.color(QPalette::Text));
+    painter->drawText(option.rect.adjusted(2, 0, -1, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                      index.data(Qt::DisplayRole).toString());
+    painter->restore();
+  }
+};
+
 }  // namespace
 
 TVortaForm::TVortaForm(TVortaProcess& process, QWidget* parent)
     : QWidget(parent, Qt::Window), Process(process) {
   QFont f = font();
+  // A narrow sans face, close to the one the panel was laid out for.
+  f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
+                 QStringLiteral("Arimo"), QStringLiteral("DejaVu Sans Condensed")});
   f.setPixelSize(kFontPixels);
   setFont(f);
   setFixedSize(kClientWidth, kClientHeight);
@@ -121,6 +145,7 @@ void TVortaForm::BuildControls() {
   // Display only; clicks fall through to the panel (its menu).
   grid_->setAttribute(Qt::WA_TransparentForMouseEvents);
   grid_->setWordWrap(false);
+  grid_->setItemDelegate(new TGridDelegate(grid_));
   for (int c = 0; c < 5; ++c) grid_->setColumnWidth(c, kColumnWidths[static_cast<size_t>(c)]);
   const QBrush fixed = QGuiApplication::palette().brush(QPalette::Button);
   for (int r = 0; r < 7; ++r) {
