@@ -3,7 +3,9 @@
 namespace vorta {
 
 void TAdapterFactory::Register(const QString& type, TAdapterCreator creator) {
-  if (type.isEmpty() || !creator) return;
+  if (type.isEmpty() || !creator) {
+    return;
+  }
   creators_[type] = std::move(creator);
 }
 
@@ -14,7 +16,9 @@ bool TAdapterFactory::Has(const QString& type) const {
 std::unique_ptr<TCANAdapter> TAdapterFactory::Create(const QString& type,
                                                      const TAdapterConfig& config) const {
   const auto it = creators_.find(type);
-  if (it == creators_.end()) return nullptr;
+  if (it == creators_.end()) {
+    return nullptr;
+  }
   return it->second(config);
 }
 

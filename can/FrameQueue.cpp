@@ -5,16 +5,22 @@
 namespace vorta {
 
 bool TFrameQueue::Push(const TCANFrame& frame) {
-  if (frames_.size() >= kMaxFrames) return false;
+  if (frames_.size() >= kMaxFrames) {
+    return false;
+  }
   frames_.push_back(frame);
   return true;
 }
 
 bool TFrameQueue::SendNext() {
-  if (frames_.empty()) return false;
+  if (frames_.empty()) {
+    return false;
+  }
   TCANFrame frame = frames_.front();
   frames_.pop_front();
-  if (OnSend) OnSend(frame);
+  if (OnSend) {
+    OnSend(frame);
+  }
   return true;
 }
 

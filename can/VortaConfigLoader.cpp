@@ -20,16 +20,26 @@ const QString kDevicesSection = QStringLiteral("CANDevices");
 // without leading zeros. Letter case is ignored like every key name.
 std::optional<std::int32_t> EntryIndex(const QString& key) {
   const QString prefix = QStringLiteral("Name");
-  if (!key.startsWith(prefix, Qt::CaseInsensitive)) return std::nullopt;
+  if (!key.startsWith(prefix, Qt::CaseInsensitive)) {
+    return std::nullopt;
+  }
   const QStringView digits = QStringView(key).mid(prefix.size());
-  if (digits.isEmpty() || digits.size() > 10) return std::nullopt;
-  if (digits.size() > 1 && digits.front() == u'0') return std::nullopt;
+  if (digits.isEmpty() || digits.size() > 10) {
+    return std::nullopt;
+  }
+  if (digits.size() > 1 && digits.front() == u'0') {
+    return std::nullopt;
+  }
   std::int64_t value = 0;
   for (const QChar c : digits) {
-    if (c < u'0' || c > u'9') return std::nullopt;
+    if (c < u'0' || c > u'9') {
+      return std::nullopt;
+    }
     value = value * 10 + (c.unicode() - u'0');
   }
-  if (value > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
+  if (value > std::numeric_limits<std::int32_t>::max()) {
+    return std::nullopt;
+  }
   return static_cast<std::int32_t>(value);
 }
 
@@ -48,10 +58,14 @@ void TdmVorta::LoadConfig(TProfileFile& ini) {
   Reset();
 
   const QString type = ini.ReadString(kAdapterSection, QStringLiteral("Type"), QString());
-  if (type.isEmpty()) return;
+  if (type.isEmpty()) {
+    return;
+  }
   // Only the two names of the configuration select an adapter (exact case);
   // DeviceNum is the USB adapter's device index.
-  if (type != TAdapterFactory::kChaiType && type != TAdapterFactory::kUsbType) return;
+  if (type != TAdapterFactory::kChaiType && type != TAdapterFactory::kUsbType) {
+    return;
+  }
   const TAdapterConfig config{ini, time_,
                               type == TAdapterFactory::kUsbType
                                   ? ini.ReadInteger(kAdapterSection, QStringLiteral("DeviceNum"), 0)
@@ -76,7 +90,9 @@ void TdmVorta::LoadDevices(const TProfileFile& ini) {
   std::vector<std::int32_t> indices;
   for (const QString& key : ini.ReadSection(kDevicesSection)) {
     const auto index = EntryIndex(key);
-    if (index && *index < count) indices.push_back(*index);
+    if (index && *index < count) {
+      indices.push_back(*index);
+    }
   }
   std::sort(indices.begin(), indices.end());
   indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
@@ -132,9 +148,15 @@ void TdmVorta::LoadDevices(const TProfileFile& ini) {
 }
 
 std::unique_ptr<TCANDevice> TdmVorta::CreateDevice(const QString& type) {
-  if (type == QStringLiteral("TMixerOmron")) return std::make_unique<TMixerOmron>(time_);
-  if (type == QStringLiteral("TMixerDC")) return std::make_unique<TMixerDC>(time_);
-  if (type == QStringLiteral("TSUABB")) return std::make_unique<TSUABB>(time_);
+  if (type == QStringLiteral("TMixerOmron")) {
+    return std::make_unique<TMixerOmron>(time_);
+  }
+  if (type == QStringLiteral("TMixerDC")) {
+    return std::make_unique<TMixerDC>(time_);
+  }
+  if (type == QStringLiteral("TSUABB")) {
+    return std::make_unique<TSUABB>(time_);
+  }
   return nullptr;
 }
 

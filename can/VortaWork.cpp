@@ -31,7 +31,9 @@ void TdmVorta::SaveConfig(TProfileFile& ini) {
 }
 
 void TdmVorta::StartTimers() {
-  if (!configured_) return;
+  if (!configured_) {
+    return;
+  }
   timerHeart_->SetEnabled(true);
   timerReconnect_->SetEnabled(true);
 }
@@ -53,12 +55,16 @@ void TdmVorta::Timer1Timer() {
 void TdmVorta::TimerHeartTimer() {
   for (std::int32_t i = 0; i < bus_.Count && i < TCANBus::kCapacity; ++i) {
     TCANDevice* device = bus_.Devices[static_cast<std::size_t>(i)];
-    if (device != nullptr && !device->Active) device->Poll();
+    if (device != nullptr && !device->Active) {
+      device->Poll();
+    }
   }
 }
 
 void TdmVorta::TimerReconnectTimer() {
-  if (adapter_ && !adapter_->Active()) adapter_->SetActive(true);
+  if (adapter_ && !adapter_->Active()) {
+    adapter_->SetActive(true);
+  }
 }
 
 void TdmVorta::Report(const QString& text) const {

@@ -18,11 +18,13 @@ void TCANDevice::Receive(TCANFrame& frame) {
   // 64-bit so that a base near the top of the identifier space cannot wrap.
   const std::int64_t id = frame.Id;
   const std::int64_t base = DeviceUID;
-  if (id < base || id >= base + BusRange) return;
+  if (id < base || id >= base + BusRange) {
+    return;
+  }
   // A frame is untrusted: take at most eight bytes, and only what fits in
   // the image from its offset on (offset 249 with Len 8 stores 7 bytes).
   const std::size_t offset = frame.Id & 0xFFU;
-  const std::size_t len = std::min<std::size_t>(
+  const auto len = std::min<std::size_t>(
       {static_cast<std::size_t>(frame.Len), sizeof(frame.Data), Regs.size() - offset});
   std::copy_n(frame.Data, len, Regs.begin() + static_cast<std::ptrdiff_t>(offset));
 }
@@ -44,7 +46,9 @@ void TCANDevice::RequestRegisters(std::uint32_t offset, std::uint8_t count) {
 }
 
 std::uint16_t TCANDevice::ReadWord(int k) const {
-  if (k < 0 || k >= static_cast<int>(Regs.size() / 2)) return 0;
+  if (k < 0 || k >= static_cast<int>(Regs.size() / 2)) {
+    return 0;
+  }
   const auto i = static_cast<std::size_t>(k) * 2;
   return static_cast<std::uint16_t>(Regs[i] | (Regs[i + 1] << 8));
 }
@@ -77,7 +81,9 @@ void TCANDevice::SendFrame(TCANFrame& frame) {
     frame.Flags &= static_cast<std::uint8_t>(~kFlagExtended);
     frame.Id &= 0x7FFU;
   }
-  if (OnSend) OnSend(frame);
+  if (OnSend) {
+    OnSend(frame);
+  }
 }
 
 void TCANDevice::NextPoll() {

@@ -21,7 +21,9 @@ void TSUABB::Poll() {
 }
 
 std::int16_t TSUABB::GetAnalog(int i) const {
-  if (i < 0 || i >= AnalogCount) return 4096;
+  if (i < 0 || i >= AnalogCount) {
+    return 4096;
+  }
   return static_cast<std::int16_t>(ReadWord(16 + i));
 }
 

@@ -18,7 +18,9 @@ constexpr double kFullScale = 5000.0;
 }  // namespace
 
 void TMixerOmron::SetMaxRpm(std::int32_t v) {
-  if (v > 0 && v <= 5000) MaxRpm = v;
+  if (v > 0 && v <= 5000) {
+    MaxRpm = v;
+  }
 }
 
 void TMixerOmron::ReadAll() {
@@ -39,7 +41,9 @@ void TMixerOmron::Poll() {
 
 std::int32_t TMixerOmron::GetSpeed() const {
   // Without a MaxRpm the scale is unknown: report standstill.
-  if (MaxRpm <= 0) return 0;
+  if (MaxRpm <= 0) {
+    return 0;
+  }
   const double rpm = ReadWord(kOutputFrequencyRegister) / 100.0 * MaxRpm / 50.0;
   return static_cast<std::int32_t>(RoundHalfEven(rpm));
 }
@@ -47,7 +51,9 @@ std::int32_t TMixerOmron::GetSpeed() const {
 void TMixerOmron::SetSpeed(std::int32_t rpm) {
   // Without a MaxRpm there is no scale (0/0): send nothing rather than a
   // made-up reference.
-  if (MaxRpm <= 0 || rpm < 0 || rpm > MaxRpm) return;
+  if (MaxRpm <= 0 || rpm < 0 || rpm > MaxRpm) {
+    return;
+  }
   const double reference = static_cast<double>(rpm) / MaxRpm * kFullScale;
   WriteWord(kFrequencyOffset, static_cast<std::uint16_t>(RoundHalfEven(reference)));
 }
