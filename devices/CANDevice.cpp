@@ -21,6 +21,11 @@ void TCANDevice::Receive(TCANFrame& frame) {
   if (id < base || id >= base + BusRange) {
     return;
   }
+  // A remote request carries no data (its Len is the count asked for): storing
+  // its bytes would overwrite live readings with zeros.
+  if ((frame.Flags & kFlagRemote) != 0) {
+    return;
+  }
   // A frame is untrusted: take at most eight bytes, and only what fits in
   // the image from its offset on (offset 249 with Len 8 stores 7 bytes).
   const std::size_t offset = frame.Id & 0xFFU;

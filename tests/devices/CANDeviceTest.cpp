@@ -52,7 +52,7 @@ TEST_F(CANDevice, receive_nearImageEnd_storesOnlyWhatFits) {
   Store(249, {1, 2, 3, 4, 5, 6, 7, 8});
   EXPECT_EQ(device_.Regs[249], 1);
   EXPECT_EQ(device_.Regs[255], 7);
-  EXPECT_EQ(device_.Regs[0], 0x11);  // nothing wrapped round to the start
+  EXPECT_EQ(device_.Regs[0], 0x11);     // nothing wrapped round to the start
   EXPECT_EQ(device_.BusRange, 0x1000);  // nor written past the image
   Store(255, {9, 9, 9});
   EXPECT_EQ(device_.Regs[255], 9);
@@ -65,6 +65,16 @@ TEST_F(CANDevice, receive_lenAboveEight_takenAsEight) {
   device_.Receive(f);
   EXPECT_EQ(device_.Regs[7], 8);
   EXPECT_EQ(device_.Regs[8], 0x11);
+}
+
+TEST_F(CANDevice, remoteRequestReceived_refreshesLinkButKeepsImage) {
+  Store(32, {0x34, 0x12});
+  time_.AdvanceBy(20000);
+  TCANFrame request = MakeFrame(0x100 + 32, {}, kFlagExtended | kFlagRemote);
+  request.Len = 8;
+  device_.Receive(request);
+  EXPECT_TRUE(device_.LinkOK());
+  EXPECT_EQ(device_.ReadWord(16), 0x1234);
 }
 
 TEST_F(CANDevice, readWord_outsideImage_zero) {
