@@ -50,12 +50,16 @@ void BM_EightVesselsOneHour(benchmark::State& state) {
     plant.HandleFrame(Write(mixer + 2, 0x01, 0x01));  // run
   }
   plant.Attach(time);
-  constexpr std::int64_t kHourMs = 3600 * 1000;
-  for (auto _ : state) {
+  constexpr std::int64_t kHourMs = std::int64_t{3600} * 1000;
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     // Heater on for the first half of every hour, like a slow regulator.
-    for (std::uint32_t i = 0; i < 8; ++i) plant.HandleFrame(Write(0x1000 * (i + 1) + 50, 0x04, 0));
+    for (std::uint32_t i = 0; i < 8; ++i) {
+      plant.HandleFrame(Write(0x1000 * (i + 1) + 50, 0x04, 0));
+    }
     time.AdvanceBy(kHourMs / 2);
-    for (std::uint32_t i = 0; i < 8; ++i) plant.HandleFrame(Write(0x1000 * (i + 1) + 50, 0, 0));
+    for (std::uint32_t i = 0; i < 8; ++i) {
+      plant.HandleFrame(Write(0x1000 * (i + 1) + 50, 0, 0));
+    }
     time.AdvanceBy(kHourMs / 2);
   }
   benchmark::DoNotOptimize(frames);

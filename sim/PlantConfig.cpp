@@ -13,25 +13,30 @@ namespace {
 // The value of the n-th key (1-based) of a section whose keys count by
 // position, not by name.
 QString ValueAt(const TProfileFile& ini, const QString& section, const QStringList& keys, int n) {
-  if (n < 1 || n > keys.size()) return {};
+  if (n < 1 || n > keys.size()) {
+    return {};
+  }
   return ini.ReadString(section, keys.at(n - 1), QString());
 }
 
 void SetOutput(TVesselConfig& v, TActuator a, int output) {
-  if (output >= 1 && output <= 16) v.Outputs[static_cast<int>(a)] = output;
+  if (output >= 1 && output <= 16) {
+    v.Outputs[static_cast<int>(a)] = output;
+  }
 }
 
 std::optional<TDeviceConfig> ReadDevice(const TProfileFile& ini, const QString& section) {
   const QString type = ini.ReadString(section, QStringLiteral("Type"), QString());
   TDeviceConfig d;
-  if (type == QLatin1String("TSUABB"))
+  if (type == QLatin1String("TSUABB")) {
     d.Kind = TDeviceKind::IoModule;
-  else if (type == QLatin1String("TMixerDC"))
+  } else if (type == QLatin1String("TMixerDC")) {
     d.Kind = TDeviceKind::DcDrive;
-  else if (type == QLatin1String("TMixerOmron"))
+  } else if (type == QLatin1String("TMixerOmron")) {
     d.Kind = TDeviceKind::Inverter;
-  else
+  } else {
     return std::nullopt;
+  }
   d.Name = section;
   d.DeviceUID =
       static_cast<std::uint32_t>(ini.ReadInteger(section, QStringLiteral("DeviceUID"), 0));
@@ -50,17 +55,22 @@ TVesselConfig LoadVesselConfig(const QString& path, int heaterOutput) {
   TVesselConfig v;
   v.ProcessFile = QFileInfo(path).fileName();
   const TProfileFile ini(path);
-  if (!ini.Loaded()) return v;
+  if (!ini.Loaded()) {
+    return v;
+  }
 
   v.Board = ini.ReadString(QStringLiteral("Hardware"), QStringLiteral("Board"), QString());
   v.Mixer = ini.ReadString(QStringLiteral("Hardware"), QStringLiteral("Mixer"), QString());
   v.Reduction = ini.ReadFloat(QStringLiteral("Mixer"), QStringLiteral("Reduction"), 1.0);
-  if (v.Reduction <= 0) v.Reduction = 1.0;
+  if (v.Reduction <= 0) {
+    v.Reduction = 1.0;
+  }
 
   if (ini.ReadString(QStringLiteral("Light"), QStringLiteral("ExistLight"), QStringLiteral("0")) ==
-      QLatin1String("1"))
+      QLatin1String("1")) {
     SetOutput(v, TActuator::Light,
               ini.ReadInteger(QStringLiteral("Light"), QStringLiteral("LightCh"), 8));
+  }
 
   for (int ch = 0; ch < kChannelCount; ++ch) {
     const QString section = ini.ReadString(QStringLiteral("AssignName"), QString::number(ch + 1),
@@ -93,8 +103,11 @@ TVesselConfig LoadVesselConfig(const QString& path, int heaterOutput) {
   // The light does nothing to the broth: an output it shares belongs to the
   // actuator that does.
   int& light = v.Outputs[static_cast<int>(TActuator::Light)];
-  for (int a = 0; a < kActuatorCount; ++a)
-    if (a != static_cast<int>(TActuator::Light) && v.Outputs[a] == light) light = 0;
+  for (int a = 0; a < kActuatorCount; ++a) {
+    if (a != static_cast<int>(TActuator::Light) && v.Outputs[a] == light) {
+      light = 0;
+    }
+  }
   return v;
 }
 
@@ -107,8 +120,12 @@ TPlantConfig LoadPlantConfig(const QString& folder) {
   for (int i = 0; i < count; ++i) {
     const QString section = can.ReadString(QStringLiteral("CANDevices"),
                                            QStringLiteral("Name") + QString::number(i), QString());
-    if (section.isEmpty()) continue;
-    if (auto d = ReadDevice(can, section)) plant.Devices.push_back(*d);
+    if (section.isEmpty()) {
+      continue;
+    }
+    if (auto d = ReadDevice(can, section)) {
+      plant.Devices.push_back(*d);
+    }
   }
 
   const TProfileFile main(dir.filePath(QStringLiteral("Vorta.ini")));
@@ -119,9 +136,13 @@ TPlantConfig LoadPlantConfig(const QString& folder) {
             : main.ReadInteger(QStringLiteral("WARMCTRL"), QStringLiteral("IndexWater"), 8);
   for (const QString& key : main.ReadSection(QStringLiteral("Processes"))) {
     const QString flag = main.ReadString(QStringLiteral("Processes"), key, QString());
-    if (!flag.endsWith(QLatin1Char('1'))) continue;
+    if (!flag.endsWith(QLatin1Char('1'))) {
+      continue;
+    }
     const QString path = dir.filePath(key);
-    if (!QFileInfo::exists(path)) continue;
+    if (!QFileInfo::exists(path)) {
+      continue;
+    }
     plant.Vessels.push_back(LoadVesselConfig(path, heater));
     plant.Vessels.back().SteamHeating = steam;
   }

@@ -28,7 +28,9 @@ TSimDcDrive::TSimDcDrive(QString name, std::uint32_t deviceUid, bool ext, bool a
 void TSimDcDrive::Step(double dt) {
   const double target = Running() ? static_cast<std::int16_t>(Word(kRegSetpoint)) : 0.0;
   speed_ = Approach(speed_, target, dt, kTau);
-  if (std::abs(speed_ - target) < 0.5) speed_ = target;
+  if (std::abs(speed_ - target) < 0.5) {
+    speed_ = target;
+  }
 
   // Current: no-load losses plus a load that grows with speed squared.
   const double n = std::abs(speed_);
@@ -38,9 +40,15 @@ void TSimDcDrive::Step(double dt) {
   const bool off = std::abs(speed_ - target) > std::max(5.0, 0.02 * std::abs(target));
   settling_ = off ? settling_ + dt : 0.0;
   std::uint16_t status = 0;
-  if (Running()) status |= kPwmOn;
-  if (off) status |= kSettling;
-  if (off && settling_ > 10.0) status |= kMismatch;
+  if (Running()) {
+    status |= kPwmOn;
+  }
+  if (off) {
+    status |= kSettling;
+  }
+  if (off && settling_ > 10.0) {
+    status |= kMismatch;
+  }
 
   SetWord(kRegStatus, status);
   SetWord(kRegSpeed, ToWord(speed_));
@@ -68,12 +76,18 @@ void TSimInverter::Step(double dt) {
   const double ref = std::min<double>(Word(kRegReference), kFullScale);
   const double target = run_ ? ref : 0.0;
   freq_ = Approach(freq_, target, dt, kTau);
-  if (std::abs(freq_ - target) < 0.5) freq_ = target;
+  if (std::abs(freq_ - target) < 0.5) {
+    freq_ = target;
+  }
 
   const double f = freq_ / kFullScale;
   std::uint16_t status = 0;
-  if (run_) status |= kRun;
-  if (run_ && std::abs(freq_ - target) <= 0.01 * kFullScale) status |= kAtReference;
+  if (run_) {
+    status |= kRun;
+  }
+  if (run_ && std::abs(freq_ - target) <= 0.01 * kFullScale) {
+    status |= kAtReference;
+  }
   const bool turning = run_ || freq_ > 0;
   SetWord(kRegStatus, status);
   SetWord(kRegOutput, ToWord(freq_));

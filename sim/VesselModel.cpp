@@ -12,7 +12,9 @@ constexpr double kO2MolarMass = 32.0;  // g/mol
 
 // Cardinal temperature model with inflection: 0 outside (min, max), 1 at opt.
 double CardinalT(double t, double tmin, double topt, double tmax) {
-  if (t <= tmin || t >= tmax) return 0.0;
+  if (t <= tmin || t >= tmax) {
+    return 0.0;
+  }
   const double num = (t - tmax) * (t - tmin) * (t - tmin);
   const double den =
       (topt - tmin) * ((topt - tmin) * (t - topt) - (topt - tmax) * (topt + tmin - 2.0 * t));
@@ -21,7 +23,9 @@ double CardinalT(double t, double tmin, double topt, double tmax) {
 
 // Cardinal pH model: 0 outside (min, max), 1 at opt.
 double CardinalPh(double ph, double pmin, double popt, double pmax) {
-  if (ph <= pmin || ph >= pmax) return 0.0;
+  if (ph <= pmin || ph >= pmax) {
+    return 0.0;
+  }
   const double a = (ph - pmin) * (ph - pmax);
   const double den = a - (ph - popt) * (ph - popt);
   return den == 0 ? 0.0 : std::clamp(a / den, 0.0, 1.0);
@@ -153,10 +157,14 @@ void TVesselModel::StepHeat(double dt, double uH, double uC, double gain) {
   const double coolFlow = p_.CoolWater / 60.0 * 4186.0 * uC;  // W/K
   const double toBroth = p_.UAjv * (s_.Tj - s_.T);
   double jacket = -toBroth - coolFlow * (s_.Tj - p_.Tcw) - p_.UAja * (s_.Tj - p_.Ta);
-  if (!p_.Steam) jacket += p_.Ph * uH;
+  if (!p_.Steam) {
+    jacket += p_.Ph * uH;
+  }
   s_.Tj += dt * jacket / p_.Mj;
   // Steam condenses in the jacket for the part of the step the valve is open.
-  if (p_.Steam && uH > 0) s_.Tj = Relax(s_.Tj, 121.0, dt * uH, p_.TauSteam);
+  if (p_.Steam && uH > 0) {
+    s_.Tj = Relax(s_.Tj, 121.0, dt * uH, p_.TauSteam);
+  }
   s_.T += dt * (toBroth + gain - p_.UAtop * (s_.T - p_.Ta)) / p_.Mv;
 }
 
@@ -210,10 +218,11 @@ void TVesselModel::StepOnce(double dt) {
   const double tauF = (p_.Tau0 + p_.KX * s_.X) / (1.0 + s_.CAF / p_.KAF);
   const double build = 100.0 * vs / p_.Epsilon * std::pow(n, p_.Gamma);  // cm/s
   s_.H = Relax(s_.H, build * tauF, dt, tauF);
-  if (s_.H > p_.HProbe)
+  if (s_.H > p_.HProbe) {
     s_.FoamContact = true;
-  else if (s_.H < p_.HProbe - 0.3)
+  } else if (s_.H < p_.HProbe - 0.3) {
     s_.FoamContact = false;
+  }
 
   // Volume; above the overflow level broth leaves at its own concentrations.
   s_.V = std::min(p_.VMax, std::max(0.1, s_.V + dt / 3600.0 * (fIn - fEvap)));
@@ -222,8 +231,9 @@ void TVesselModel::StepOnce(double dt) {
   s_.FeedDosed += qF / 60.0 * dt;
   s_.Seconds += dt;
 
-  for (int i = 0; i < kChannelCount; ++i)
+  for (int i = 0; i < kChannelCount; ++i) {
     probes_[i].Step(dt, TrueValue(static_cast<TChannel>(i)), rng_);
+  }
 }
 
 }  // namespace vorta::sim

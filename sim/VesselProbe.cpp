@@ -6,7 +6,9 @@
 namespace vorta::sim {
 
 bool TCodeScale::FromCalibration(double v1, double v2, double a1, double a2) {
-  if (a1 == a2 || v1 == v2) return false;
+  if (a1 == a2 || v1 == v2) {
+    return false;
+  }
   const double perCode = (v2 - v1) / (a2 - a1);
   Lo = v1 - a1 * perCode;
   Hi = v1 + (4095.0 - a1) * perCode;
@@ -15,7 +17,9 @@ bool TCodeScale::FromCalibration(double v1, double v2, double a1, double a2) {
 
 std::uint16_t TProbe::ToCode(double reading) const {
   const double span = scale_.Hi - scale_.Lo;
-  if (span == 0) return 0;
+  if (span == 0) {
+    return 0;
+  }
   const double c = std::nearbyint(4095.0 * (gain_ * reading + offset_ - scale_.Lo) / span);
   return static_cast<std::uint16_t>(std::clamp(c, 0.0, 4095.0));
 }
@@ -42,13 +46,19 @@ void TProbe::Step(double dt, double x, std::mt19937& rng) {
 
 void TProbe::SetScale(TCodeScale s) {
   scale_ = s;
-  if (fault_ == TProbeFault::None) code_ = ToCode(reading_);
+  if (fault_ == TProbeFault::None) {
+    code_ = ToCode(reading_);
+  }
 }
 
 void TProbe::SetFault(TProbeFault f) {
   fault_ = f;
-  if (f == TProbeFault::Broken) code_ = 0;
-  if (f == TProbeFault::None) code_ = ToCode(reading_);
+  if (f == TProbeFault::Broken) {
+    code_ = 0;
+  }
+  if (f == TProbeFault::None) {
+    code_ = ToCode(reading_);
+  }
 }
 
 }  // namespace vorta::sim

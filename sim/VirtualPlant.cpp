@@ -33,18 +33,25 @@ TVirtualPlant::TVirtualPlant(const TPlantConfig& config, std::uint32_t seed,
   std::uint32_t position = 0;
   for (const TVesselConfig& vc : config.Vessels) {
     auto* board = dynamic_cast<TSimIoModule*>(FindDevice(vc.Board));
-    if (!board) continue;
+    if (!board) {
+      continue;
+    }
     TVesselParams vp = params;
-    if (vc.SteamHeating) vp.Jacket = vp.Steam = true;
+    if (vc.SteamHeating) {
+      vp.Jacket = vp.Steam = true;
+    }
     auto v = std::make_unique<TSimVessel>(vc, vp, seed + 7919 * position++);
     v->Board = board;
     v->Mixer = dynamic_cast<TSimDrive*>(FindDevice(vc.Mixer));
     for (int ch = 0; ch < kChannelCount; ++ch) {
-      if (!vc.Calibration[ch]) continue;
+      if (!vc.Calibration[ch]) {
+        continue;
+      }
       const TCalibration& c = *vc.Calibration[ch];
       TCodeScale scale = v->Model.Probe(static_cast<TChannel>(ch)).Scale();
-      if (scale.FromCalibration(c.Value1, c.Value2, c.Code1, c.Code2))
+      if (scale.FromCalibration(c.Value1, c.Value2, c.Code1, c.Code2)) {
         v->Model.Probe(static_cast<TChannel>(ch)).SetScale(scale);
+      }
     }
     ReadOutputs(*v);
     vessels_.push_back(std::move(v));
@@ -56,15 +63,21 @@ TVirtualPlant::~TVirtualPlant() {
 }
 
 void TVirtualPlant::Emit(const TCANFrame& frame) {
-  if (OnFrame) OnFrame(frame);
+  if (OnFrame) {
+    OnFrame(frame);
+  }
 }
 
 void TVirtualPlant::HandleFrame(const TCANFrame& frame) {
-  for (auto& d : devices_) d->HandleFrame(frame);
+  for (auto& d : devices_) {
+    d->HandleFrame(frame);
+  }
 }
 
 std::int64_t TVirtualPlant::ClockMs() const {
-  if (!time_) return nowMs_;
+  if (!time_) {
+    return nowMs_;
+  }
   // Unsigned difference: correct across the tick counter's wrap.
   return nowMs_ + static_cast<std::uint32_t>(time_->GetTickCount() - tickAtStep_);
 }
@@ -79,7 +92,9 @@ void TVirtualPlant::Attach(TTimerService& time) {
 }
 
 void TVirtualPlant::Detach() {
-  if (timer_) timer_->SetEnabled(false);
+  if (timer_) {
+    timer_->SetEnabled(false);
+  }
   timer_.reset();
   time_ = nullptr;
 }
@@ -96,20 +111,29 @@ void TVirtualPlant::StepOnce(std::int64_t ms) {
   const std::int64_t from = nowMs_;
   const std::int64_t to = nowMs_ + ms;
   const double dt = static_cast<double>(ms) / 1000.0;
-  for (auto& d : devices_) d->Step(dt);
+  for (auto& d : devices_) {
+    d->Step(dt);
+  }
   for (auto& v : vessels_) {
     FeedInputs(*v, from, to);
     v->Model.Step(dt);
   }
   nowMs_ = to;
-  if (time_) tickAtStep_ = time_->GetTickCount();
-  for (auto& v : vessels_) ReadOutputs(*v);
+  if (time_) {
+    tickAtStep_ = time_->GetTickCount();
+  }
+  for (auto& v : vessels_) {
+    ReadOutputs(*v);
+  }
 
   sinceLiveMs_ += ms;
   if (sinceLiveMs_ >= kLiveMs) {
     sinceLiveMs_ -= kLiveMs;
-    for (auto& d : devices_)
-      if (d->Active()) d->SendLive();
+    for (auto& d : devices_) {
+      if (d->Active()) {
+        d->SendLive();
+      }
+    }
   }
 }
 
@@ -132,21 +156,30 @@ void TVirtualPlant::FeedInputs(TSimVessel& v, std::int64_t from, std::int64_t to
 }
 
 void TVirtualPlant::ReadOutputs(TSimVessel& v) {
-  for (int ch = 0; ch < kChannelCount; ++ch)
+  for (int ch = 0; ch < kChannelCount; ++ch) {
     v.Board->SetAnalog(ch, v.Model.Code(static_cast<TChannel>(ch)));
+  }
   v.Board->SetFoamContact(v.Model.State().FoamContact);
 }
 
 TSimVessel* TVirtualPlant::FindVessel(const QString& processFile) {
-  for (auto& v : vessels_)
-    if (v->Config.ProcessFile == processFile) return v.get();
+  for (auto& v : vessels_) {
+    if (v->Config.ProcessFile == processFile) {
+      return v.get();
+    }
+  }
   return nullptr;
 }
 
 TSimDevice* TVirtualPlant::FindDevice(const QString& name) {
-  if (name.isEmpty()) return nullptr;
-  for (auto& d : devices_)
-    if (d->Name() == name) return d.get();
+  if (name.isEmpty()) {
+    return nullptr;
+  }
+  for (auto& d : devices_) {
+    if (d->Name() == name) {
+      return d.get();
+    }
+  }
   return nullptr;
 }
 

@@ -23,7 +23,9 @@ TCANFrame Write(std::uint32_t id, std::vector<std::uint8_t> data, bool ext = tru
   f.Id = id;
   f.Flags = ext ? kFlagExtended : 0;
   f.Len = static_cast<std::uint8_t>(data.size());
-  for (std::size_t i = 0; i < data.size(); ++i) f.Data[i] = data[i];
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    f.Data[i] = data[i];
+  }
   return f;
 }
 
@@ -38,7 +40,9 @@ TEST(SimDevice, RemoteRequest_isAnsweredFromTheImageAtTheAskedOffsetAndLength) {
   TSimIoModule io("SUABB1", 0x1000, true, false);
   Sent out;
   out.Attach(io);
-  for (int i = 0; i < 8; ++i) io.SetAnalog(i, static_cast<std::uint16_t>(0x100 * i + i));
+  for (int i = 0; i < 8; ++i) {
+    io.SetAnalog(i, static_cast<std::uint16_t>(0x100 * i + i));
+  }
 
   ASSERT_TRUE(io.HandleFrame(Remote(0x1000 + 34, 6)));
   ASSERT_EQ(out.frames.size(), 1u);
@@ -120,7 +124,9 @@ TEST(SimDcDrive, RunAndSetpoint_rampTheSpeedWithTheDriveLag) {
   dc.Step(1.5);  // one time constant
   EXPECT_NEAR(dc.MotorRpm(), 500 * 0.632, 5);
   EXPECT_TRUE(dc.Word(TSimDcDrive::kRegStatus) & TSimDcDrive::kSettling);
-  for (int i = 0; i < 20; ++i) dc.Step(0.5);
+  for (int i = 0; i < 20; ++i) {
+    dc.Step(0.5);
+  }
   EXPECT_EQ(static_cast<std::int16_t>(dc.Word(TSimDcDrive::kRegSpeed)), 500);
   const std::uint16_t status = dc.Word(TSimDcDrive::kRegStatus);
   EXPECT_EQ(status, TSimDcDrive::kPwmOn);
@@ -135,11 +141,15 @@ TEST(SimDcDrive, RunAndSetpoint_rampTheSpeedWithTheDriveLag) {
 
   // Reverse: the actual speed is signed.
   dc.HandleFrame(Write(0x2000 + 4, {0x9C, 0xFF}));  // -100
-  for (int i = 0; i < 30; ++i) dc.Step(0.5);
+  for (int i = 0; i < 30; ++i) {
+    dc.Step(0.5);
+  }
   EXPECT_EQ(static_cast<std::int16_t>(dc.Word(TSimDcDrive::kRegSpeed)), -100);
 
   dc.HandleFrame(Write(0x2000 + 2, {0x00, 0x00}));  // stop
-  for (int i = 0; i < 30; ++i) dc.Step(0.5);
+  for (int i = 0; i < 30; ++i) {
+    dc.Step(0.5);
+  }
   EXPECT_EQ(dc.Word(TSimDcDrive::kRegSpeed), 0);
   EXPECT_EQ(dc.Word(TSimDcDrive::kRegCurrent), 0);
 }
@@ -164,7 +174,9 @@ TEST(SimInverter, ScalesTheReferenceToMaxRpmAndKeepsItApartFromTheRunCommand) {
   inv.HandleFrame(Write(0x3000 + 1, {0x01, 0x00}));  // run, written over offsets 1..2
   EXPECT_TRUE(inv.Running());
   EXPECT_EQ(inv.Word(TSimInverter::kRegReference), 2500);  // not overwritten
-  for (int i = 0; i < 30; ++i) inv.Step(0.5);
+  for (int i = 0; i < 30; ++i) {
+    inv.Step(0.5);
+  }
   EXPECT_EQ(inv.Word(TSimInverter::kRegOutput), 2500);
   EXPECT_DOUBLE_EQ(inv.MotorRpm(), 1500.0);
   EXPECT_TRUE(inv.Word(TSimInverter::kRegStatus) & TSimInverter::kAtReference);
@@ -174,7 +186,9 @@ TEST(SimInverter, ScalesTheReferenceToMaxRpmAndKeepsItApartFromTheRunCommand) {
   EXPECT_EQ(inv.Word(TSimInverter::kRegVoltage), 115);  // volts per hertz
 
   inv.HandleFrame(Write(0x3000 + 1, {0x00, 0x00}));
-  for (int i = 0; i < 30; ++i) inv.Step(0.5);
+  for (int i = 0; i < 30; ++i) {
+    inv.Step(0.5);
+  }
   EXPECT_EQ(inv.Word(TSimInverter::kRegOutput), 0);
   EXPECT_EQ(inv.Word(TSimInverter::kRegStatus), 0);
 }

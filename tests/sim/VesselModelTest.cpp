@@ -187,7 +187,9 @@ TEST(VesselModel, Jacket_lagsTheHeaterAndSteamDrivesItToward121) {
   TVesselModel direct(p);
   p.Jacket = true;
   TVesselModel water(p);
-  for (auto* m : {&direct, &water}) m->SetActuator(TActuator::Heater, true);
+  for (auto* m : {&direct, &water}) {
+    m->SetActuator(TActuator::Heater, true);
+  }
   direct.Step(60);
   water.Step(60);
   EXPECT_GT(water.State().Tj, water.State().T + 1.0);  // the heat goes into the jacket first
@@ -263,6 +265,15 @@ TEST(VesselModel, Probes_lagTheTrueValueAndMapToTwelveBitCodes) {
   EXPECT_EQ(probe.ToCode(4.0), 1000);
   EXPECT_EQ(probe.ToCode(6.5), 2000);
   EXPECT_FALSE(fromCal.FromCalibration(4.0, 9.0, 1000, 1000));
+
+  TProbe drifting(5, 0, TCodeScale{0, 14});  // a batch's worth of pH drift in an hour
+  drifting.Reset(7.0);
+  drifting.SetDriftPerHour(0.1);
+  std::mt19937 rng(1);
+  for (int i = 0; i < 7200; ++i) {
+    drifting.Step(0.5, 7.0, rng);
+  }
+  EXPECT_NEAR(drifting.Reading(), 7.1, 1e-9);
 }
 
 TEST(VesselModel, ProbeFaults_stuckHoldsTheCodeBrokenGivesZero) {
@@ -280,7 +291,9 @@ TEST(VesselModel, ProbeFaults_stuckHoldsTheCodeBrokenGivesZero) {
 
 TEST(VesselModel, SameSeed_repeatsTheRunExactly) {
   TVesselModel a({}, 42), b({}, 42), c({}, 43);
-  for (auto* m : {&a, &b, &c}) m->SetStirrer(500);
+  for (auto* m : {&a, &b, &c}) {
+    m->SetStirrer(500);
+  }
   bool differs = false;
   for (int i = 0; i < 600; ++i) {
     a.Step(0.5);
@@ -299,7 +312,9 @@ TEST(VesselModel, LongStep_isCutAndMatchesSmallSteps) {
   a.SetStirrer(500);
   b.SetStirrer(500);
   a.Step(600);
-  for (int i = 0; i < 1200; ++i) b.Step(0.5);
+  for (int i = 0; i < 1200; ++i) {
+    b.Step(0.5);
+  }
   EXPECT_NEAR(a.State().X, b.State().X, 1e-9);
   EXPECT_NEAR(a.State().C, b.State().C, 1e-9);
 }

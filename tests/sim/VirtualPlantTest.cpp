@@ -31,7 +31,9 @@ TCANFrame Frame(std::uint32_t id, std::vector<std::uint8_t> data, bool remote = 
   f.Id = id;
   f.Flags = kFlagExtended | (remote ? kFlagRemote : 0);
   f.Len = remote ? len : static_cast<std::uint8_t>(data.size());
-  for (std::size_t i = 0; i < data.size(); ++i) f.Data[i] = data[i];
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    f.Data[i] = data[i];
+  }
   return f;
 }
 
@@ -205,7 +207,9 @@ TEST_F(VirtualPlantTest, SameSeed_givesTheSameFramesAtTheSameTimes) {
     TVirtualPlant plant(LoadPlantConfig(tmp.path()), seed);
     std::vector<std::uint16_t> codes;
     plant.OnFrame = [&](const TCANFrame& f) {
-      for (int i = 0; i + 1 < f.Len; i += 2) codes.push_back(f.Data[i] | (f.Data[i + 1] << 8));
+      for (int i = 0; i + 1 < f.Len; i += 2) {
+        codes.push_back(f.Data[i] | (f.Data[i + 1] << 8));
+      }
     };
     plant.HandleFrame(Frame(0x1100 + 4, {0xE8, 0x03}));
     plant.HandleFrame(Frame(0x1100 + 2, {0x01, 0x01}));
