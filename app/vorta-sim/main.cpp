@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
   parser.setApplicationDescription(QStringLiteral(
       "The virtual plant of a program folder behind a pseudo-terminal that speaks the USB-CAN "
       "converter's packets. Prints the pseudo-terminal's path as its first line.\n"
-      "SIGUSR1 unplugs the line now (replugged after the --unplug down time, default 3 s); "
+      "SIGUSR1 unplugs the line now (back after the --down time, default 3 s); "
       "SIGUSR2 pauses it (for the --pause time, default 3 s)."));
   parser.addHelpOption();
   parser.addVersionOption();
@@ -108,11 +108,18 @@ int main(int argc, char** argv) {
       QStringLiteral("unplug"),
       QStringLiteral("Line closed at AT s, a new one after DOWN s (default 3; 0 = never)."),
       QStringLiteral("AT[:DOWN]"));
+  const QCommandLineOption downOption(
+      QStringLiteral("down"),
+      QStringLiteral("Seconds an unplugged line stays down, for --unplug and SIGUSR1 "
+                     "(default 3; 0 = for good)."),
+      QStringLiteral("SECONDS"));
   const QCommandLineOption seedOption(QStringLiteral("seed"),
                                       QStringLiteral("Seed of the plant noise and the faults."),
                                       QStringLiteral("N"), QStringLiteral("20240601"));
+  const QCommandLineOption traceOption(QStringLiteral("trace"),
+                                       QStringLiteral("Every frame both ways on stderr."));
   parser.addOptions({ptyOption, folderOption, linkOption, garbageOption, badCrcOption, splitOption,
-                     pauseOption, unplugOption, seedOption});
+                     pauseOption, unplugOption, downOption, seedOption, traceOption});
   parser.process(app);
 
   if (!parser.isSet(ptyOption) || !parser.isSet(folderOption)) {
@@ -124,8 +131,13 @@ int main(int argc, char** argv) {
   std::optional<TEpisode> unplug{TEpisode{-1, 3}};
   if (parser.isSet(pauseOption)) pause = ParseEpisode(parser.value(pauseOption), 3);
   if (parser.isSet(unplugOption)) unplug = ParseEpisode(parser.value(unplugOption), 3);
+  if (parser.isSet(downOption) && unplug) {
+    bool ok = false;
+    unplug->ForSeconds = parser.value(downOption).toDouble(&ok);
+    if (!ok || unplug->ForSeconds < 0) unplug.reset();
+  }
   if (!pause || !unplug) {
-    std::fprintf(stderr, "vorta-sim: --pause and --unplug take AT[:SECONDS]\n");
+    std::fprintf(stderr, "vorta-sim: --pause and --unplug take AT[:SECONDS], --down SECONDS\n");
     return 2;
   }
 
@@ -137,14 +149,19 @@ int main(int argc, char** argv) {
   TRealTimerService time;
   TVirtualPlant plant(LoadPlantConfig(folder), seed);
 
+  const bool trace = parser.isSet(traceOption);
   plant.OnFrame = [&](const TCANFrame& frame) {
     if (!line.Plugged() || line.Paused()) return;
+    if (trace) Note(QStringLiteral("out ") + FrameText(frame));
     const std::vector<QByteArray> chunks = converter.ToLine(frame);
     for (std::size_t i = 0; i < chunks.size(); ++i) line.Write(chunks[i], i + 1 < chunks.size());
   };
   line.OnBytes = [&](const std::uint8_t* data, std::size_t size) {
     const int before = converter.Parameter();
-    converter.FromLine(data, size, [&](const TCANFrame& frame) { plant.HandleFrame(frame); });
+    converter.FromLine(data, size, [&](const TCANFrame& frame) {
+      if (trace) Note(QStringLiteral("in  ") + FrameText(frame));
+      plant.HandleFrame(frame);
+    });
     if (converter.Parameter() != before) {
       Note(QStringLiteral("parameter set to %1").arg(converter.Parameter()));
     }
