@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
+#include <QTimer>
 
 #include "panel/PanelActions.h"
 #include "panel/PanelPlacement.h"
@@ -226,8 +227,19 @@ void TVortaForm::PlaceByNumber(int numProcess) {
   const QScreen* screen =
       this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
   if (screen == nullptr) return;
-  // Before the first show the frame is unknown and the client size stands in.
+  // Before the first show the frame is unknown and the client size stands in;
+  // showEvent places the panel again once the window manager has framed it.
+  placedNumber_ = numProcess;
+  placedWithFrame_ = frameGeometry().size() != size();
   move(PanelPosition(numProcess, screen->geometry().size(), frameGeometry().size()));
+}
+
+void TVortaForm::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (placedNumber_ < 0 || placedWithFrame_) return;
+  QTimer::singleShot(200, this, [this] {
+    if (frameGeometry().size() != size()) PlaceByNumber(placedNumber_);
+  });
 }
 
 void TVortaForm::SetGridRow(int row) {

@@ -57,6 +57,7 @@ class TVortaForm final : public QWidget, public IVortaPanel {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
 
@@ -87,6 +88,8 @@ class TVortaForm final : public QWidget, public IVortaPanel {
   QAction* chartShowItem_ = nullptr;
   QAction* motorItem_ = nullptr;
   bool chartChecked_ = false;
+  int placedNumber_ = -1;  // NumProcess of the last placement, -1 none yet
+  bool placedWithFrame_ = false;
 };
 
 }  // namespace vorta

@@ -1,8 +1,11 @@
-// Window tests need an application object before the first widget.
-#include <gtest/gtest.h>
+// Window tests need an application object before the first widget. Offscreen
+// unless told otherwise: test discovery runs this without the test's
+// environment and without a display.
 #include <QApplication>
+#include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
