@@ -81,18 +81,6 @@ TEST(CANAdapter, noHooks_receiveOnlyCallsHandler) {
   EXPECT_EQ(adapter.Sent.size(), 1U);
 }
 
-TEST(CANAdapter, baseOperations_storeStateAndParameter) {
-  TCANAdapter adapter;
-  EXPECT_FALSE(adapter.Active());
-  adapter.SetActive(true);
-  EXPECT_TRUE(adapter.Active());
-  adapter.SetParameter(-7);
-  EXPECT_EQ(adapter.Parameter(), -7);
-  EXPECT_EQ(adapter.GetState(), 0);
-  TCANFrame f;
-  adapter.Receive(f);  // no handler attached: nothing to call, nothing breaks
-}
-
 TEST(AdapterFactory, typeNamesAreExact) {
   TAdapterFactory factory = testing::FakeFactory(nullptr);
   EXPECT_TRUE(factory.Has(QStringLiteral("QTR4")));

@@ -26,26 +26,6 @@ TEST(FrameQueue, holds1001FramesThenDrops_oneSendFreesOnePlace) {
   EXPECT_EQ(sent.back(), 6000U);  // the dropped 5000 and 7000 never leave
 }
 
-TEST(FrameQueue, copiesTheFrame_callerMayReuseItsRecord) {
-  TFrameQueue queue;
-  TCANFrame f = MakeFrame(1, {0xAA, 0xBB});
-  queue.Push(f);
-  f.Data[0] = 0;
-  TCANFrame out;
-  queue.SetOnSend([&](TCANFrame& g) { out = g; });
-  queue.SendNext();
-  EXPECT_EQ(out.Data[0], 0xAA);
-  EXPECT_EQ(out.Len, 2);
-}
-
-TEST(FrameQueue, emptyOrWithoutHook_noSendNoCrash) {
-  TFrameQueue queue;
-  EXPECT_FALSE(queue.SendNext());
-  queue.Push(MakeFrame(1, {}));
-  EXPECT_TRUE(queue.SendNext());  // no hook: the frame is simply dropped
-  EXPECT_TRUE(queue.Empty());
-}
-
 class PacerTest : public testing::VortaFixture {};
 
 TEST_F(PacerTest, timer1_sendsAtMostOneFramePer20ms) {

@@ -165,26 +165,10 @@ TEST_F(VortaConfig, hugeOrGarbageNumbers_defaultsNoCrash) {
   ASSERT_FALSE(Load("[CANAdapter]\nType=QTR4\x80\n"));
 }
 
-TEST_F(VortaConfig, maxRpm_takenOnlyInRange) {
-  ASSERT_TRUE(
-      Load("[CANAdapter]\nType=QTR4\n[CANDevices]\nCount=3\nName0=A\nName1=B\nName2=C\n"
-           "[A]\nType=TMixerOmron\nMaxRpm=1500\n[B]\nType=TMixerOmron\nMaxRpm=5001\n"
-           "[C]\nType=TMixerOmron\nMaxRpm=0\n"));
-  EXPECT_EQ(dynamic_cast<TMixerOmron*>(Device(0))->MaxRpm, 1500);
-  EXPECT_EQ(dynamic_cast<TMixerOmron*>(Device(1))->MaxRpm, 0);
-  EXPECT_EQ(dynamic_cast<TMixerOmron*>(Device(2))->MaxRpm, 0);
-}
-
 TEST_F(VortaConfig, failedOpen_stillConfigured) {
   ASSERT_TRUE(Load(kOneIoModule, /*openSucceeds=*/false));
   EXPECT_FALSE(Module().Adapter()->Active());
   EXPECT_EQ(adapter_->OpenAttempts, 1);
-}
-
-TEST_F(VortaConfig, findByName_exactCase) {
-  ASSERT_TRUE(Load(kOneIoModule));
-  EXPECT_EQ(Module().Bus().FindByName(QStringLiteral("Board1")), Device(0));
-  EXPECT_EQ(Module().Bus().FindByName(QStringLiteral("board1")), nullptr);
 }
 
 TEST_F(VortaConfig, saveConfig_writesNothing) {
@@ -196,14 +180,6 @@ TEST_F(VortaConfig, saveConfig_writesNothing) {
   QFile file(path);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   EXPECT_EQ(file.readAll(), kOneIoModule);
-}
-
-TEST_F(VortaConfig, loadTwice_startsOver) {
-  ASSERT_TRUE(Load(kOneIoModule));
-  TProfileFile ini(WriteIni(kOneIoModule));
-  Module().LoadConfig(ini);
-  EXPECT_TRUE(Module().Configured());
-  EXPECT_EQ(Module().Bus().Count, 1);
 }
 
 }  // namespace

@@ -120,11 +120,5 @@ TEST_F(CANDevice, standardIds_extBitClearedAndIdMasked) {
   EXPECT_EQ(sent_[1].Flags, 0);
 }
 
-TEST_F(CANDevice, noSendHook_framesGoNowhere) {
-  device_.SetOnSend({});
-  device_.WriteWord(0, 1);
-  EXPECT_TRUE(sent_.empty());
-}
-
 }  // namespace
 }  // namespace vorta

@@ -139,15 +139,6 @@ TEST_F(MixerDC, startStopSpeed_frames) {
   EXPECT_EQ(sent_[2].Data[0] | (sent_[2].Data[1] << 8), 70000 & 0xFFFF);
 }
 
-TEST_F(MixerDC, poll_registers29to32) {
-  device_.Poll();
-  device_.Poll();
-  ASSERT_EQ(sent_.size(), 2U);
-  EXPECT_EQ(sent_[0].Id, 0x100U + 58U);
-  EXPECT_EQ(sent_[0].Len, 8);
-  EXPECT_EQ(sent_[1].Id, 0x100U + 58U);
-}
-
 TEST_F(MixerDC, readAll_tenRequestsOverFiveSeconds_standardIdsKeepNoExtBit) {
   device_.Ext = false;
   std::vector<std::int64_t> at;
