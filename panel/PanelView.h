@@ -2,6 +2,7 @@
 // What the engine calls on a process's panel and chart windows. The Qt windows
 // implement these; the headless implementations serve service mode and tests.
 
+#include <QString>
 #include <memory>
 
 namespace vorta {
@@ -36,6 +37,13 @@ class IChartView {
   virtual void FeedChart() = 0;
   // Writes the chart keys back (only after a normal end, Terminated "Y").
   virtual void SaveSettings(TProfileFile& file) = 0;
+  // The panel's chart items: show or hide the window, the point interval
+  // (0..5), pause, the actuation strip, and the export to a file.
+  virtual void SetFormVisible(bool visible) = 0;
+  virtual void SetZoom(int index) = 0;
+  virtual void MI_PauseClick() = 0;
+  virtual void SetStripVisible(bool visible) = 0;
+  virtual void ExportData(const QString& fileName) = 0;
 };
 
 class IWindowFactory {
@@ -63,6 +71,11 @@ class THeadlessChart final : public IChartView {
   void FormCreate(TProfileFile& /*file*/) override {}
   void FeedChart() override {}
   void SaveSettings(TProfileFile& /*file*/) override {}
+  void SetFormVisible(bool /*visible*/) override {}
+  void SetZoom(int /*index*/) override {}
+  void MI_PauseClick() override {}
+  void SetStripVisible(bool /*visible*/) override {}
+  void ExportData(const QString& /*fileName*/) override {}
 };
 
 class THeadlessWindowFactory final : public IWindowFactory {

@@ -2,6 +2,7 @@
 
 #include <QTimer>
 
+#include "charts/ChartUnit.h"
 #include "panel/VortaForm.h"
 
 namespace vorta {
@@ -17,8 +18,8 @@ std::unique_ptr<IVortaPanel> TQtWindowFactory::CreatePanel(TVortaProcess& proces
   return form;
 }
 
-std::unique_ptr<IChartView> TQtWindowFactory::CreateChart(TVortaProcess& /*process*/) {
-  return std::make_unique<THeadlessChart>();
+std::unique_ptr<IChartView> TQtWindowFactory::CreateChart(TVortaProcess& process) {
+  return std::make_unique<TChartForm>(process);
 }
 
 }  // namespace vorta

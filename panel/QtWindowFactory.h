@@ -1,6 +1,5 @@
 #pragma once
-// Creates the real windows of a process: the panel, and the chart once it
-// exists (until then the headless chart stands in).
+// Creates the real windows of a process: the panel and the chart window.
 
 #include "panel/PanelView.h"
 

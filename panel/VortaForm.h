@@ -70,6 +70,7 @@ class TVortaForm final : public QWidget, public IVortaPanel {
   void ShowModeCheck();
   void ShowProtocolCheck();
   void MotorParametersClick();
+  void ExportChartClick();
 
   QTableWidget* grid_ = nullptr;
   std::array<QPushButton*, 9> buttons_{};  // [1..8]

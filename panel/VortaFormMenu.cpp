@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QFileDialog>
 #include <QMenu>
 
 #include "panel/PanelActions.h"
@@ -101,6 +102,10 @@ void TVortaForm::BuildChartMenu(QMenu* chart) {
   chart->menuAction()->setCheckable(true);
   chart->menuAction()->setChecked(chartChecked_);
   chartShowItem_ = Item(chart, QStringLiteral("Показать"));
+  // The chart window is made after the panel: reach it at click time.
+  connect(chartShowItem_, &QAction::triggered, this, [this] {
+    if (Process.ChartForm) Process.ChartForm->SetFormVisible(!chartChecked_);
+  });
   QMenu* zoom = chart->addMenu(QStringLiteral("Масштаб"));
   QActionGroup* zooms = RadioGroup(zoom);
   int tag = 0;
@@ -108,14 +113,38 @@ void TVortaForm::BuildChartMenu(QMenu* chart) {
     QAction* a = Item(zoom, QString::fromUtf8(c));
     a->setCheckable(true);
     a->setChecked(tag == 0);
-    a->setData(tag++);
+    a->setData(tag);
     zooms->addAction(a);
+    connect(a, &QAction::triggered, this, [this, a, tag] {
+      if (Process.ChartForm) Process.ChartForm->SetZoom(tag);
+      a->setChecked(true);
+    });
+    ++tag;
   }
   QAction* actuations = Hidden(chart, QStringLiteral("Срабатывания"));
   actuations->setCheckable(true);
-  Hidden(chart, QStringLiteral("Пауза"));
-  Item(chart, QStringLiteral("Экспорт"));
+  connect(actuations, &QAction::triggered, this, [this](bool checked) {
+    if (Process.ChartForm) Process.ChartForm->SetStripVisible(checked);
+  });
+  QAction* pause = Hidden(chart, QStringLiteral("Пауза"));
+  pause->setCheckable(true);
+  connect(pause, &QAction::triggered, this, [this, pause] {
+    // The chart sets the mark to its own state.
+    pause->setChecked(!pause->isChecked());
+    if (Process.ChartForm) Process.ChartForm->MI_PauseClick();
+  });
+  QAction* exportItem = Item(chart, QStringLiteral("Экспорт"));
+  connect(exportItem, &QAction::triggered, this, [this] { ExportChartClick(); });
   chart->addSeparator();
+}
+
+void TVortaForm::ExportChartClick() {
+  QFileDialog dialog(this);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilter(QStringLiteral("XLS files (*.dat)"));
+  dialog.setDefaultSuffix(QStringLiteral("csv"));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  if (Process.ChartForm) Process.ChartForm->ExportData(dialog.selectedFiles().constFirst());
 }
 
 }  // namespace vorta

@@ -1,0 +1,132 @@
+#include "charts/ChartModel.h"
+
+#include <QRegularExpression>
+#include <QTime>
+#include <cmath>
+
+#include "platform/TimerService.h"
+
+namespace vorta {
+
+const std::array<double, kZoomSteps> TChartModel::ZoomSteps{2 * OneSecond,   10 * OneSecond,
+                                                            30 * OneSecond,  60 * OneSecond,
+                                                            300 * OneSecond, 900 * OneSecond};
+
+int TChartModel::AddLine(int channel) {
+  if (channel < 1 || channel > kChartChannels) return -1;
+  TChannelSlot& slot = ChannelSlot[static_cast<size_t>(channel)];
+  slot.Active = true;
+  slot.SeriesIndex = static_cast<std::uint8_t>(Lines.size());
+  Lines.push_back(TChartLine{channel, {}});
+  return slot.SeriesIndex;
+}
+
+void TChartModel::SetChannelValue(int channel, double value, double scale) {
+  if (channel < 1 || channel > kChartChannels) return;
+  TChannelSlot& slot = ChannelSlot[static_cast<size_t>(channel)];
+  if (!slot.Active) return;
+  slot.Value = value;
+  slot.Scale = scale == 0 ? 1 : scale;
+}
+
+bool TChartModel::AddPoints(double t) {
+  if (t < NextPointTime) return false;
+  for (size_t c = 1; c <= kChartChannels; ++c) {
+    TChannelSlot& slot = ChannelSlot[c];
+    if (!slot.Active || slot.SeriesIndex >= Lines.size()) continue;
+    auto& points = Lines[slot.SeriesIndex].Points;
+    while (points.size() >= kMaxPoints) points.pop_front();
+    points.push_back(TChartPoint{t, slot.Value, slot.Scale});
+    slot.Value = 0;
+  }
+  NextPointTime = t + ZoomStep();
+  return true;
+}
+
+void TChartModel::ResetPoints(double t) {
+  for (TChartLine& line : Lines) {
+    while (line.Points.size() >= kMaxPoints) line.Points.pop_front();
+    line.Points.push_back(TChartPoint{t, 0, 1});
+  }
+  LatestSeen = t;
+}
+
+void TChartModel::ClearPoints() {
+  for (TChartLine& line : Lines) line.Points.clear();
+}
+
+void TChartModel::SetZoomIndex(int index) {
+  ZoomIndex = MapZoomIndex(index);
+}
+
+double TChartModel::LatestTime() const {
+  if (Lines.empty() || Lines.front().Points.empty()) return LatestSeen;
+  double latest = Lines.front().Points.front().Time;
+  for (const TChartPoint& p : Lines.front().Points) latest = std::max(latest, p.Time);
+  return latest;
+}
+
+TAxisWindow TChartModel::Scroll(double axisMax, int widthPixels) {
+  const double latest = LatestTime();
+  // Moved back by more than 2.5 intervals: the operator is looking at the
+  // past, so the view moves on only as far as the data did.
+  const double backLimit = 5 * OneSecond * ZoomStep() / ZoomSteps[0];
+  const double max = latest > axisMax + backLimit ? axisMax + (latest - LatestSeen) : latest;
+  LatestSeen = latest;
+  // One interval per 5 pixels.
+  const double span = ZoomStep() * 0.2 * std::max(widthPixels, 1);
+  return TAxisWindow{max - span, max};
+}
+
+int TChartModel::AddGanttRow(std::int32_t color) {
+  GanttRows.push_back(TGanttRow{color, {}});
+  return static_cast<int>(GanttRows.size()) - 1;
+}
+
+int TChartModel::AddGanttBar(int row, double start, double end) {
+  if (row < 0 || row >= static_cast<int>(GanttRows.size())) return -1;
+  TGanttRow& r = GanttRows[static_cast<size_t>(row)];
+  GanttBars.push_back(TGanttBar{start, end, row, r.Color});
+  r.Bars.push_back(static_cast<int>(GanttBars.size()) - 1);
+  return r.Bars.back();
+}
+
+void TChartModel::SetGanttRowColor(int row, std::int32_t color) {
+  if (row < 0 || row >= static_cast<int>(GanttRows.size())) return;
+  TGanttRow& r = GanttRows[static_cast<size_t>(row)];
+  r.Color = color;
+  for (int bar : r.Bars) GanttBars[static_cast<size_t>(bar)].Color = color;
+}
+
+std::vector<std::int32_t> TChartModel::GanttColors() const {
+  std::vector<std::int32_t> colors;
+  for (const TGanttRow& r : GanttRows) colors.push_back(r.Color);
+  return colors;
+}
+
+QString LongTimeFormat(const QLocale& locale) {
+  QString format = locale.timeFormat(QLocale::LongFormat);
+  // Qt's long format names the time zone; the operator's clock does not.
+  static const QRegularExpression zone(QStringLiteral("\\s*t+\\s*"));
+  format.replace(zone, QStringLiteral(" "));
+  format = format.trimmed();
+  return format.isEmpty() ? QStringLiteral("H:mm:ss") : format;
+}
+
+QString LongTimeText(double time, const QLocale& locale) {
+  const double fraction = time - std::floor(time);
+  const auto ms = static_cast<int>(std::llround(fraction * 86'400'000.0) % 86'400'000);
+  return locale.toString(QTime::fromMSecsSinceStartOfDay(ms), LongTimeFormat(locale));
+}
+
+QString PointReadout(double value, double time, const QLocale& locale) {
+  return FormatTwoDecimals(value) + QStringLiteral("  ") + LongTimeText(time, locale);
+}
+
+QString DurationReadout(double start, double end, const QLocale& locale) {
+  const double duration = std::max(0.0, end - start);
+  const std::int64_t ms = std::llround(duration * 86'400'000.0);
+  return LongTimeText(duration, locale) + u'.' + QString::number(ms % 1000);
+}
+
+}  // namespace vorta

@@ -1,0 +1,116 @@
+#include "charts/ChartSettings.h"
+
+#include <algorithm>
+
+#include "panel/mainlo.h"
+#include "platform/Numbers.h"
+#include "platform/ProfileFile.h"
+
+namespace vorta {
+
+namespace {
+
+const QString kDefoult = QStringLiteral("Defoult");
+const QString kChart = QStringLiteral("Chart");
+
+QString JoinInts(const std::vector<std::int64_t>& values) {
+  QStringList parts;
+  for (std::int64_t v : values) parts << QString::number(v);
+  return parts.join(u',');
+}
+
+}  // namespace
+
+int MapZoomIndex(std::int32_t zoom) {
+  return std::clamp<std::int32_t>(zoom, 0, kZoomSteps - 1);
+}
+
+TChartSettings ReadChartSettings(const TProfileFile& file) {
+  TChartSettings s;
+  s.Left = file.ReadInteger(kDefoult, QStringLiteral("ChartLeft"), 0);
+  s.Top = file.ReadInteger(kDefoult, QStringLiteral("ChartTop"), 0);
+  s.Width = file.ReadInteger(kDefoult, QStringLiteral("ChartWidth"), 0);
+  s.Height = file.ReadInteger(kDefoult, QStringLiteral("ChartHeight"), 0);
+  s.Visible = file.ReadInteger(kDefoult, QStringLiteral("ChartVisible"), 0) != 0;
+  s.Zoom = MapZoomIndex(file.ReadInteger(kChart, QStringLiteral("Zoom"), 0));
+  s.StripVisible = file.ReadInteger(kChart, QStringLiteral("Chart2Visible"), 0) != 0;
+
+  QString dimen = file.ReadString(kChart, QStringLiteral("Chart1Dimen"), QString());
+  QString show = file.ReadString(kChart, QStringLiteral("Chart1Show"), QString());
+  QString colors = file.ReadString(kChart, QStringLiteral("Chart1Colors"), QString());
+  QString points = file.ReadString(kChart, QStringLiteral("Chart1Point"), QString());
+  QString scales = file.ReadString(kChart, QStringLiteral("Chart1Scale"), QStringLiteral("1"));
+
+  std::array<bool, kChartChannels + 1> taken{};
+  for (int j = 0; !dimen.isEmpty(); ++j) {
+    const QString token = NextToken(dimen);
+    // Only a real chart channel at one of the five places makes a line; a
+    // channel listed twice would leave its first line without points.
+    const std::int32_t channel = ParseIntDef(token, -1);
+    if (j >= kChartPositions || channel < 1 || channel > kChartChannels ||
+        taken[static_cast<size_t>(channel)]) {
+      continue;
+    }
+    taken[static_cast<size_t>(channel)] = true;
+    TChartLineSetting line;
+    line.Channel = channel;
+    line.Position = j;
+    line.Shown = ParseIntDef(NextToken(show), 0) != 0;
+    line.Color = ParseIntDef(NextToken(colors), 0);
+    line.Markers = ParseIntDef(NextToken(points), 0) != 0;
+    s.Lines.push_back(line);
+    const QString scaleText = NextToken(scales);
+    const double scale = ParseRealDef(scaleText, 0);
+    s.Scales[static_cast<size_t>(j)] = scale == 0 ? 1 : scale;
+    s.ScaleTexts[static_cast<size_t>(j)] = scaleText;
+  }
+  return s;
+}
+
+void WriteChartSettings(TProfileFile& file, const TChartSettings& s,
+                        const std::vector<std::int32_t>& stripColors) {
+  file.WriteInteger(kDefoult, QStringLiteral("ChartLeft"), s.Left);
+  file.WriteInteger(kDefoult, QStringLiteral("ChartTop"), s.Top);
+  file.WriteInteger(kDefoult, QStringLiteral("ChartWidth"), s.Width);
+  file.WriteInteger(kDefoult, QStringLiteral("ChartHeight"), s.Height);
+  file.WriteBool(kDefoult, QStringLiteral("ChartVisible"), s.Visible);
+  file.WriteInteger(kChart, QStringLiteral("Zoom"), s.Zoom);
+
+  std::vector<std::int64_t> colors, show, markers;
+  QStringList scaleTexts;
+  for (const TChartLineSetting& line : s.Lines) {
+    colors.push_back(line.Color);
+    show.push_back(line.Shown ? 1 : 0);
+    markers.push_back(line.Markers ? 1 : 0);
+    // A line's scale token lands at its place in Chart1Dimen when read.
+    const int j = std::clamp(line.Position, 0, kChartPositions - 1);
+    scaleTexts << FormatTwoDecimals(s.Scales[static_cast<size_t>(j)]);
+  }
+  file.WriteString(kChart, QStringLiteral("Chart1Colors"), JoinInts(colors));
+  file.WriteString(kChart, QStringLiteral("Chart1Show"), JoinInts(show));
+  file.WriteString(kChart, QStringLiteral("Chart1Point"), JoinInts(markers));
+  file.WriteString(kChart, QStringLiteral("Chart1Scale"), scaleTexts.join(u','));
+  file.WriteBool(kChart, QStringLiteral("Chart2Visible"), s.StripVisible);
+  file.WriteString(kChart, QStringLiteral("Chart2Colors"),
+                   JoinInts(std::vector<std::int64_t>(stripColors.begin(), stripColors.end())));
+}
+
+QString FormatTwoDecimals(double value) {
+  return FormatFixed(value, 2).rightJustified(4, u' ');
+}
+
+const QStringList& ScaleItems() {
+  static const QStringList items{QStringLiteral("0.01"), QStringLiteral("0.1"), QStringLiteral("1"),
+                                 QStringLiteral("10"), QStringLiteral("100")};
+  return items;
+}
+
+int FindScaleIndex(double s) {
+  const QStringList& items = ScaleItems();
+  for (int i = 0; i < items.size(); ++i) {
+    if (ParseRealDef(items[i], 0) == s) return i;
+  }
+  return static_cast<int>(items.size());
+}
+
+}  // namespace vorta

@@ -1,0 +1,180 @@
+#pragma once
+// The chart window of a vessel: its measured channels as time lines, one
+// point per channel at the chosen interval, the value under the mouse, and
+// the actuation strip below. The plotted data, the keys and the export live
+// in the engine (charts/ChartModel.h, ChartSettings.h, ChartExport.h); this
+// window shows them and turns the operator's gestures into calls on them.
+
+#include <QChartView>
+#include <QPointer>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <vector>
+
+#include "charts/ChartModel.h"
+#include "panel/PanelView.h"
+
+class QAction;
+class QComboBox;
+class QDateTimeAxis;
+class QLabel;
+class QLineSeries;
+class QMenu;
+class QRubberBand;
+class QTimer;
+class QValueAxis;
+class QChart;
+
+namespace vorta {
+
+class TVortaProcess;
+class TVortaForm;
+
+// The main chart's view: left drag down-right zooms into the dragged box,
+// left drag up-left undoes the zoom, right drag pans; every move reports the
+// cursor for the read-out.
+class TChart1View final : public QChartView {
+ public:
+  explicit TChart1View(QChart* chart, QWidget* parent = nullptr);
+
+  std::function<void()> OnUndoZoom;
+  std::function<void()> OnZoomOrPan;
+  std::function<void(const QPoint&)> OnMouseMove;
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  QRubberBand* band_ = nullptr;
+  QPoint pressAt_;
+  QPoint panFrom_;
+  Qt::MouseButton button_ = Qt::NoButton;
+};
+
+class TChartForm final : public QWidget, public IChartView {
+ public:
+  static constexpr int kMinClient = 150;
+  static constexpr int kStripHeight = 88;
+
+  explicit TChartForm(TVortaProcess& process, QWidget* parent = nullptr);
+  ~TChartForm() override;
+
+  // IChartView
+  void FormCreate(TProfileFile& file) override;
+  void FeedChart() override;
+  void SaveSettings(TProfileFile& file) override { FormClose(file); }
+  void SetFormVisible(bool visible) override;
+  void SetZoom(int index) override;
+  void MI_PauseClick() override;
+  void SetStripVisible(bool visible) override;
+  void ExportData(const QString& fileName) override;
+
+  void FormClose(TProfileFile& file);
+  void SetChannelValue(int channel, double value);
+  void AddPoints();
+  void ResetChart();
+  void ScrollAxes();
+  void Chart1UndoZoom();
+  void ComboBoxNameClick(int index);
+  void ComboBoxScaleClick(int index);
+  // cursor in the coordinates of the chart's view
+  void Chart1MouseMove(const QPoint& cursor);
+  void Chart2MouseMove(const QPoint& cursor);
+  void Chart2Click();
+  // Per-line menu items (line index as in Chart1).
+  void MIFLShowHideClick(int line);
+  void MIFLColorClick(int line);
+  void MIFLPointerClick(int line);
+  // Row colour of the actuation strip.
+  void MIGColorClick(int row);
+  // Redraws the strip from the model's rows and bars.
+  void SyncStrip();
+
+  // The colour dialog; tests put a chooser of their own here. An invalid
+  // colour means the operator cancelled.
+  std::function<QColor(const QColor& initial)> ChooseColor;
+
+  TVortaProcess& Process;
+  TChartModel Model;
+
+  // For the tests, the screenshot and the benchmark.
+  [[nodiscard]] QChart* Chart1() const { return chart1_; }
+  [[nodiscard]] QChartView* Chart1View() const { return view1_; }
+  [[nodiscard]] QChartView* Chart2View() const { return view2_; }
+  [[nodiscard]] QLineSeries* Series(int line) const;
+  [[nodiscard]] int SeriesCount() const { return static_cast<int>(series_.size()); }
+  [[nodiscard]] QDateTimeAxis* AxisX() const { return axisX_; }
+  [[nodiscard]] QValueAxis* AxisY() const { return axisY_; }
+  [[nodiscard]] QComboBox* ComboBoxName() const { return comboName_; }
+  [[nodiscard]] QComboBox* ComboBoxScale() const { return comboScale_; }
+  [[nodiscard]] QLabel* LabelScale() const { return labelScale_; }
+  [[nodiscard]] QLabel* SeriesLabel(int position) const;
+  [[nodiscard]] QMenu* LineMenu(int line) const;
+  [[nodiscard]] QAction* MI_Pause2() const { return miPause2_; }
+  [[nodiscard]] QTimer* TimerDelayMenu() const { return timerDelayMenu_; }
+  [[nodiscard]] const QString& Hint() const { return hint_; }
+  [[nodiscard]] bool HintsOn() const { return hintsOn_; }
+  [[nodiscard]] bool StripVisible() const { return stripVisible_; }
+  // The date-time (days) of an axis position in ms and back.
+  [[nodiscard]] qint64 ToAxisMs(double days) const;
+  [[nodiscard]] double FromAxisMs(qint64 ms) const;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  struct LineMenuItems {
+    QPointer<QMenu> Menu;
+    QPointer<QAction> ShowHide, Color, Points;
+  };
+
+  void BuildChart1();
+  void BuildChart2();
+  void AddChannelSeries(const QString& name, bool shown, bool markers, std::int32_t color);
+  void SyncSeries();
+  void UpdateValueAxis();
+  void FollowVisibility();
+  void SetHint(const QString& text, const QPoint& at);
+  void ShowError(const QString& text);
+  [[nodiscard]] TVortaForm* Panel() const;
+  [[nodiscard]] QAction* PanelItem(const QStringList& path) const;
+  [[nodiscard]] QString ChannelName(int channel) const;
+
+  QChart* chart1_ = nullptr;
+  TChart1View* view1_ = nullptr;
+  QDateTimeAxis* axisX_ = nullptr;
+  QValueAxis* axisY_ = nullptr;
+  std::vector<QLineSeries*> series_;
+  std::vector<int> linePosition_;
+  std::vector<LineMenuItems> lineMenus_;
+  std::array<QLabel*, kChartPositions> seriesLabels_{};
+  QComboBox* comboName_ = nullptr;
+  QComboBox* comboScale_ = nullptr;
+  QLabel* labelScale_ = nullptr;
+
+  QChart* chart2_ = nullptr;
+  QChartView* view2_ = nullptr;
+  QDateTimeAxis* axis2X_ = nullptr;
+  QValueAxis* axis2Y_ = nullptr;
+  std::vector<QLineSeries*> bars_;
+  QMenu* popupMenu2_ = nullptr;
+  QAction* miPause2_ = nullptr;
+  QPoint chart2Cursor_;
+
+  QTimer* timerDelayMenu_ = nullptr;
+  QString hint_;
+  bool hintsOn_ = false;
+  bool stripVisible_ = false;
+  bool valueAxisAuto_ = true;
+  // The "График" check mark as this window last set it: kept equal to the
+  // window's visibility.
+  bool panelMark_ = false;
+  qint64 axisOffsetMs_ = 0;
+};
+
+}  // namespace vorta

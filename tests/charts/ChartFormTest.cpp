@@ -1,0 +1,343 @@
+// The chart window of a process: built from the process file, fed by the 2-s
+// cycle, driven from the panel's menu, saved at the end of the run.
+
+#include <QAction>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateTimeAxis>
+#include <QLabel>
+#include <QLineSeries>
+#include <QMenu>
+#include <QTimer>
+#include <QValueAxis>
+
+#include "charts/ChartUnit.h"
+#include "tests/panel_ui/PanelFixture.h"
+
+namespace vorta::testing {
+namespace {
+
+const QByteArray kFiveLines =
+    "[Chart]\r\nChart1Dimen=1,2,3,4,5\r\nChart1Show=1,1,1,0,1\r\n"
+    "Chart1Colors=255,32768,16711680,0,8388736\r\nChart1Point=1,0,0,0,0\r\n"
+    "Chart1Scale=1,1,0.1,1,0.01\r\n";
+
+class ChartFormTest : public PanelFixture {
+ protected:
+  static TChartForm& Chart(TVortaProcess& p) {
+    auto* chart = dynamic_cast<TChartForm*>(p.ChartForm.get());
+    EXPECT_NE(chart, nullptr);
+    return *chart;
+  }
+  // A 2-s cycle's hand-over, two seconds after the last one.
+  void Tick(TVortaProcess& p, double ph, double t, double po2) {
+    time_.AdvanceBy(2000);
+    p.CurrentValue[1] = ph;
+    p.CurrentValue[2] = t;
+    p.CurrentValue[3] = po2;
+    p.ChartForm->FeedChart();
+  }
+  QString Key(int num, const QString& section, const QString& key) {
+    TProfileFile file(program_.ProgramFolder + QStringLiteral("proc%1.ini").arg(num));
+    return file.ReadString(section, key, QStringLiteral("<missing>"));
+  }
+  // Ends the run as the shutdown does and loads the same file again.
+  TVortaProcess& Restart(int num) {
+    list_.Clear();
+    list_.Add(std::make_unique<TVortaProcess>(env_, QStringLiteral("proc%1.ini").arg(num)));
+    return *list_.ProcessAt(0);
+  }
+  static int ChartMenuItems(TVortaProcess& p) {
+    return static_cast<int>(Form(p).MenuItem({QStringLiteral("График")})->menu()->actions().size());
+  }
+};
+
+TEST_F(ChartFormTest, withoutDimenThereAreNoLinesAndSavingWritesEmptyLists) {
+  TVortaProcess& p = AddProcess(1);
+  TChartForm& c = Chart(p);
+  EXPECT_EQ(c.windowTitle(), QStringLiteral("Графики - F1"));
+  EXPECT_EQ(c.SeriesCount(), 0);
+  EXPECT_EQ(ChartMenuItems(p), 6) << "no submenus appended";
+  for (int j = 0; j < 5; ++j) EXPECT_EQ(c.SeriesLabel(j), nullptr);
+  // Geometry keys missing: at 0,0 with the smallest size.
+  EXPECT_EQ(c.pos(), QPoint(0, 0));
+  EXPECT_EQ(c.size(), QSize(150, 150));
+  c.resize(100, 60);
+  EXPECT_EQ(c.size(), QSize(150, 150));
+
+  c.ExportData(program_.ProgramFolder + QStringLiteral("out.dat"));
+  EXPECT_TRUE(QFile::exists(program_.ProgramFolder + QStringLiteral("out.dat")));
+  EXPECT_EQ(ReadFile(QStringLiteral("out.dat")), QByteArray());
+
+  list_.Clear();
+  for (const char* key : {"Chart1Colors", "Chart1Show", "Chart1Point", "Chart1Scale"}) {
+    EXPECT_EQ(Key(1, QStringLiteral("Chart"), QString::fromLatin1(key)), QString()) << key;
+  }
+  EXPECT_EQ(Key(1, QStringLiteral("Defoult"), QStringLiteral("ChartWidth")), QStringLiteral("150"));
+}
+
+TEST_F(ChartFormTest, dimenAloneGivesFiveHiddenBlackLinesWithLabelsAndSubmenus) {
+  TVortaProcess& p = AddProcess(1, "[Chart]\r\nChart1Dimen=1,2,3,4,5\r\n");
+  TChartForm& c = Chart(p);
+  ASSERT_EQ(c.SeriesCount(), 5);
+  const char* names[] = {"pH", "tC", "pO2", "eH", "Common"};
+  for (int j = 0; j < 5; ++j) {
+    QLineSeries* s = c.Series(j);
+    EXPECT_FALSE(s->isVisible()) << j;
+    EXPECT_EQ(s->color(), QColor(Qt::black)) << j;
+    EXPECT_FALSE(s->pointsVisible()) << j;
+    EXPECT_EQ(s->name(), QString::fromUtf8(names[j]));
+    EXPECT_EQ(p.ChartScale[static_cast<size_t>(j)], 1);
+    ASSERT_NE(c.SeriesLabel(j), nullptr);
+    EXPECT_EQ(c.SeriesLabel(j)->pos(), QPoint(42, 36 + 16 * j));
+    QMenu* menu = c.LineMenu(j);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->title(), QString::fromUtf8(names[j]));
+    EXPECT_FALSE(menu->menuAction()->isChecked());
+    EXPECT_EQ(menu->actions()[0]->text(), QStringLiteral("Показать"));
+    EXPECT_FALSE(menu->actions()[2]->isChecked()) << "markers off";
+  }
+  EXPECT_EQ(c.SeriesLabel(0)->text(), QStringLiteral("pH x 1"));
+  EXPECT_EQ(c.SeriesLabel(1)->text(), QStringLiteral("tC x "));
+  EXPECT_EQ(ChartMenuItems(p), 11);
+  EXPECT_EQ(c.ComboBoxName()->currentText(), QStringLiteral("pH"));
+  EXPECT_EQ(c.ComboBoxScale()->currentText(), QStringLiteral("1"));
+  // Every line starts with a zero point at its start time.
+  EXPECT_EQ(c.Series(4)->count(), 1);
+  EXPECT_EQ(c.Series(4)->at(0).y(), 0);
+}
+
+TEST_F(ChartFormTest, lineSubmenusShowHideRecolourAndToggleMarkers) {
+  TVortaProcess& p = AddProcess(1, kFiveLines);
+  TChartForm& c = Chart(p);
+  EXPECT_TRUE(c.Series(0)->isVisible());
+  EXPECT_TRUE(c.Series(0)->pointsVisible());
+  EXPECT_FALSE(c.Series(3)->isVisible());
+  EXPECT_EQ(c.Series(2)->color(), QColor(Qt::blue));
+  QMenu* menu = c.LineMenu(0);
+  EXPECT_EQ(menu->actions()[0]->text(), QStringLiteral("Спрятать"));
+  menu->actions()[0]->trigger();
+  EXPECT_FALSE(c.Series(0)->isVisible());
+  EXPECT_EQ(menu->actions()[0]->text(), QStringLiteral("Показать"));
+  EXPECT_FALSE(menu->menuAction()->isChecked());
+  menu->actions()[2]->trigger();
+  EXPECT_FALSE(c.Series(0)->pointsVisible());
+
+  const QColor labelColor = c.SeriesLabel(0)->palette().color(QPalette::WindowText);
+  c.ChooseColor = [](const QColor&) { return QColor(Qt::green); };
+  menu->actions()[1]->trigger();
+  EXPECT_EQ(c.Series(0)->color(), QColor(Qt::green));
+  EXPECT_EQ(c.SeriesLabel(0)->palette().color(QPalette::WindowText), labelColor);
+  c.ChooseColor = [](const QColor&) { return QColor(); };  // cancelled
+  menu->actions()[1]->trigger();
+  EXPECT_EQ(c.Series(0)->color(), QColor(Qt::green));
+}
+
+TEST_F(ChartFormTest, cycleValuesArePlottedScaledOnTheEngineClock) {
+  TVortaProcess& p = AddProcess(1, kFiveLines);
+  TChartForm& c = Chart(p);
+  p.MixerRpm = 400;
+  Tick(p, 7.1, 37.0, 45.0);
+  ASSERT_EQ(c.Series(0)->count(), 2);
+  EXPECT_DOUBLE_EQ(c.Series(0)->at(1).y(), 7.1);
+  EXPECT_DOUBLE_EQ(c.Series(2)->at(1).y(), 4.5) << "pO2 x 0.1";
+  EXPECT_DOUBLE_EQ(c.Series(4)->at(1).y(), 4.0) << "rpm x 0.01";
+  EXPECT_NEAR(c.FromAxisMs(static_cast<qint64>(c.Series(0)->at(1).x())), time_.Now(),
+              0.001 * OneSecond);
+  EXPECT_EQ(c.AxisX()->max().toMSecsSinceEpoch(), static_cast<qint64>(c.Series(0)->at(1).x()));
+  EXPECT_EQ(c.AxisX()->format(), QStringLiteral("H:mm:ss"));
+}
+
+TEST_F(ChartFormTest, aNewIntervalEmptiesTheChartAndRestartsEveryLineAtZero) {
+  TVortaProcess& p = AddProcess(1, kFiveLines);
+  TChartForm& c = Chart(p);
+  for (int i = 0; i < 5; ++i) Tick(p, 7, 37, 40);
+  ASSERT_EQ(c.Series(0)->count(), 6);
+  QAction* tenSeconds = Form(p).MenuItem(
+      {QStringLiteral("График"), QStringLiteral("Масштаб"), QStringLiteral("10 сек")});
+  ASSERT_NE(tenSeconds, nullptr);
+  tenSeconds->trigger();
+  EXPECT_TRUE(tenSeconds->isChecked());
+  EXPECT_EQ(c.Model.ZoomIndex, 1);
+  EXPECT_TRUE(c.TimerDelayMenu()->isActive());
+  for (int j = 0; j < 5; ++j) {
+    ASSERT_EQ(c.Series(j)->count(), 1) << j;
+    EXPECT_EQ(c.Series(j)->at(0).y(), 0);
+  }
+  // The next point waits for the new interval.
+  Tick(p, 7, 37, 40);
+  EXPECT_EQ(c.Series(0)->count(), 1);
+  for (int i = 0; i < 4; ++i) Tick(p, 7, 37, 40);
+  EXPECT_EQ(c.Series(0)->count(), 2);
+}
+
+TEST_F(ChartFormTest, scaleBoxFollowsTheNameAndChangesTheFactorForNewPoints) {
+  TVortaProcess& p =
+      AddProcess(1, "[Chart]\r\nChart1Dimen=1,2,3\r\nChart1Show=1,1,1\r\nChart1Scale=2,10,1\r\n");
+  TChartForm& c = Chart(p);
+  EXPECT_EQ(c.ComboBoxScale()->currentIndex(), -1) << "2 is not a box item";
+  c.ComboBoxName()->setCurrentIndex(1);
+  c.ComboBoxNameClick(1);
+  EXPECT_EQ(c.ComboBoxScale()->currentText(), QStringLiteral("10"));
+  Tick(p, 7, 37, 40);
+  c.ComboBoxScale()->setCurrentIndex(1);
+  c.ComboBoxScaleClick(1);  // "0.1"
+  EXPECT_EQ(p.ChartScale[1], 0.1);
+  EXPECT_EQ(c.SeriesLabel(1)->text(), QStringLiteral("tC x 0.1"));
+  Tick(p, 7, 37, 40);
+  EXPECT_DOUBLE_EQ(c.Series(1)->at(1).y(), 370) << "plotted points keep their value";
+  EXPECT_DOUBLE_EQ(c.Series(1)->at(2).y(), 3.7);
+
+  const QString out = program_.ProgramFolder + QStringLiteral("out.dat");
+  c.ExportData(out);
+  const QList<QByteArray> rows = ReadFile(QStringLiteral("out.dat")).split('\n');
+  ASSERT_GE(rows.size(), 3);
+  EXPECT_TRUE(rows[1].contains("\t37.00\t")) << "exported as measured: " << rows[1].toStdString();
+  EXPECT_TRUE(rows[2].contains("\t37.00\t")) << rows[2].toStdString();
+}
+
+TEST_F(ChartFormTest, savedSettingsReloadToTheSameChart) {
+  TVortaProcess& p = AddProcess(1, kFiveLines);
+  TChartForm& c = Chart(p);
+  c.SetFormVisible(true);
+  c.move(30, 40);
+  c.resize(500, 320);
+  c.LineMenu(3)->actions()[0]->trigger();  // show eH
+  c.ChooseColor = [](const QColor&) { return QColor(0x12, 0x34, 0x56); };
+  c.LineMenu(1)->actions()[1]->trigger();
+  c.SetZoom(4);
+  c.SetStripVisible(true);
+  c.ComboBoxName()->setCurrentIndex(4);
+  c.ComboBoxScale()->setCurrentIndex(4);
+  c.ComboBoxScaleClick(4);  // rpm x 100
+
+  TVortaProcess& q = Restart(1);
+  TChartForm& r = Chart(q);
+  EXPECT_EQ(Key(1, QStringLiteral("Chart"), QStringLiteral("Chart1Dimen")),
+            QStringLiteral("1,2,3,4,5"));
+  EXPECT_EQ(Key(1, QStringLiteral("Chart"), QStringLiteral("Chart1Scale")),
+            QStringLiteral("1.00,1.00,0.10,1.00,100.00"));
+  EXPECT_TRUE(r.isVisible());
+  EXPECT_EQ(r.pos(), QPoint(30, 40));
+  EXPECT_EQ(r.size(), QSize(500, 320));
+  EXPECT_EQ(r.Model.ZoomIndex, 4);
+  EXPECT_TRUE(r.StripVisible());
+  EXPECT_TRUE(
+      Form(q).MenuItem({QStringLiteral("График"), QStringLiteral("Срабатывания")})->isChecked());
+  EXPECT_TRUE(
+      Form(q)
+          .MenuItem({QStringLiteral("График"), QStringLiteral("Масштаб"), QStringLiteral("5 мин")})
+          ->isChecked());
+  ASSERT_EQ(r.SeriesCount(), 5);
+  EXPECT_TRUE(r.Series(3)->isVisible());
+  EXPECT_EQ(r.Series(1)->color(), QColor(0x12, 0x34, 0x56));
+  EXPECT_TRUE(r.Series(0)->pointsVisible());
+  EXPECT_FALSE(r.Series(1)->pointsVisible());
+  EXPECT_EQ(q.ChartScale[4], 100);
+}
+
+TEST_F(ChartFormTest, windowVisibilityKeepsThePanelMarkInStep) {
+  TVortaProcess& p = AddProcess(1, kFiveLines);
+  TChartForm& c = Chart(p);
+  QAction* chartItem = Form(p).MenuItem({QStringLiteral("График")});
+  QAction* toggle = chartItem->menu()->actions()[0];
+  EXPECT_FALSE(chartItem->isChecked());
+  EXPECT_EQ(toggle->text(), QStringLiteral("Показать"));
+  toggle->trigger();
+  EXPECT_TRUE(c.isVisible());
+  EXPECT_TRUE(chartItem->isChecked());
+  EXPECT_EQ(toggle->text(), QStringLiteral("Спрятать"));
+  c.close();  // the close box only hides
+  EXPECT_FALSE(c.isVisible());
+  EXPECT_FALSE(chartItem->isChecked());
+  EXPECT_EQ(toggle->text(), QStringLiteral("Показать"));
+  c.hide();  // no change, no flip
+  EXPECT_FALSE(chartItem->isChecked());
+}
+
+TEST_F(ChartFormTest, pauseSetsBothMarksAndStopsTheAxesNotThePoints) {
+  TVortaProcess& p = AddProcess(1, kFiveLines);
+  TChartForm& c = Chart(p);
+  QAction* panelPause = Form(p).MenuItem({QStringLiteral("График"), QStringLiteral("Пауза")});
+  panelPause->trigger();
+  EXPECT_TRUE(c.Model.Paused);
+  EXPECT_TRUE(panelPause->isChecked());
+  EXPECT_TRUE(c.MI_Pause2()->isChecked());
+  const QDateTime max = c.AxisX()->max();
+  Tick(p, 7, 37, 40);
+  EXPECT_EQ(c.Series(0)->count(), 2);
+  EXPECT_EQ(c.AxisX()->max(), max);
+  c.MI_Pause2()->trigger();
+  EXPECT_FALSE(c.Model.Paused);
+  EXPECT_FALSE(panelPause->isChecked());
+  Tick(p, 7, 37, 40);
+  EXPECT_GT(c.AxisX()->max(), max);
+}
+
+TEST_F(ChartFormTest, readoutFindsThePointUnderTheCursorAndNothingBesideIt) {
+  TVortaProcess& p = AddProcess(1, "[Chart]\r\nChart1Dimen=1\r\nChart1Show=1\r\n");
+  TChartForm& c = Chart(p);
+  c.resize(600, 400);
+  c.SetFormVisible(true);
+  Tick(p, 7.25, 37, 40);
+  Tick(p, 3.5, 37, 40);
+  c.ScrollAxes();
+  const QPointF drawn = c.Chart1()->mapToPosition(c.Series(0)->at(1), c.Series(0));
+  const QPoint at(qRound(drawn.x()) + 2, qRound(drawn.y()) - 2);
+  c.Chart1MouseMove(at);
+  ASSERT_TRUE(c.HintsOn());
+  EXPECT_TRUE(c.Hint().startsWith(QStringLiteral("7.25  "))) << c.Hint().toStdString();
+  c.Chart1MouseMove(at + QPoint(1, 0));
+  EXPECT_FALSE(c.HintsOn()) << "3 pixels beside the point";
+  // A hidden line shows nothing.
+  c.LineMenu(0)->actions()[0]->trigger();
+  c.Chart1MouseMove(at);
+  EXPECT_FALSE(c.HintsOn());
+}
+
+TEST_F(ChartFormTest, stripReadoutGivesTheBarDuration) {
+  TVortaProcess& p = AddProcess(1, kFiveLines);
+  TChartForm& c = Chart(p);
+  c.resize(600, 400);
+  c.SetFormVisible(true);
+  c.SetStripVisible(true);
+  const double now = time_.Now();
+  const int row = c.Model.AddGanttRow(255);
+  c.Model.AddGanttBar(row, now - 60 * OneSecond, now - 30 * OneSecond);
+  c.SyncStrip();
+  c.ScrollAxes();
+  QCoreApplication::processEvents();
+  const QPointF a =
+      c.Chart2View()->chart()->mapToPosition(QPointF(c.ToAxisMs(now - 45 * OneSecond), 0));
+  c.Chart2MouseMove(a.toPoint());
+  ASSERT_TRUE(c.HintsOn());
+  EXPECT_TRUE(c.Hint().endsWith(QStringLiteral("0:00:30.0"))) << c.Hint().toStdString();
+  c.Chart2MouseMove(a.toPoint() + QPoint(0, 20));
+  EXPECT_FALSE(c.HintsOn());
+}
+
+TEST_F(ChartFormTest, anAbnormalEndSavesNothingAndOnlyHidesTheWindow) {
+  TVortaProcess& p = AddProcess(1, kFiveLines);
+  TChartForm& c = Chart(p);
+  c.SetFormVisible(true);
+  c.LineMenu(0)->actions()[0]->trigger();
+  p.Terminated = QStringLiteral("N");
+  TProfileFile file(p.IniFileName);
+  c.SaveSettings(file);
+  EXPECT_FALSE(file.Modified());
+  EXPECT_FALSE(c.isVisible());
+  EXPECT_FALSE(Form(p).MenuItem({QStringLiteral("График")})->isChecked());
+}
+
+TEST_F(ChartFormTest, aFailedExportTellsTheOperatorAndLeavesTheChart) {
+  TVortaProcess& p = AddProcess(1, kFiveLines);
+  TChartForm& c = Chart(p);
+  Tick(p, 7, 37, 40);
+  c.ExportData(program_.ProgramFolder + QStringLiteral("no/such/folder/out.dat"));
+  ASSERT_EQ(messages_.Errors.size(), 1);
+  EXPECT_TRUE(messages_.Errors[0].contains(QStringLiteral("out.dat")));
+  EXPECT_EQ(c.Series(0)->count(), 2);
+}
+
+}  // namespace
+}  // namespace vorta::testing
