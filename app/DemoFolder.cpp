@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QSaveFile>
+#include <algorithm>
+#include <vector>
 
 #include "process/ProcUnit.h"
 
@@ -11,23 +13,33 @@ namespace {
 
 struct DemoVessel {
   int number;
-  const char* name;
-  const char* board;
-  const char* mixer;
+  QString board;
+  QString mixer;
   int boardUid;
   int mixerUid;
-  const char* mixerType;
+  QString mixerType;
   double phSet;
   double tSet;
   double po2Set;
 };
 
-const DemoVessel kVessels[] = {
-    {1, "Ферментёр %d", "Board1", "Mixer1", 0x1000, 0x1100, "TMixerDC", 7.00, 37.0, 30.0},
-    {2, "Ферментёр %d", "Board2", "Mixer2", 0x1200, 0x1300, "TMixerOmron", 6.80, 30.0, 40.0},
-    {3, "Ферментёр %d", "Board3", "Mixer3", 0x1400, 0x1500, "TMixerDC", 7.20, 37.0, 25.0},
-    {4, "Ферментёр %d", "Board4", "Mixer4", 0x1600, 0x1700, "TMixerOmron", 7.00, 32.0, 35.0},
-};
+// Vessel n (1-based): its devices sit in identifier blocks of their own;
+// drives alternate between the DC drive and the inverter.
+DemoVessel MakeVessel(int n) {
+  static const double kPh[] = {7.00, 6.80, 7.20, 7.00};
+  static const double kT[] = {37.0, 30.0, 37.0, 32.0};
+  static const double kPo2[] = {30.0, 40.0, 25.0, 35.0};
+  const int k = (n - 1) % 4;
+  return {n,
+          QStringLiteral("Board%1").arg(n),
+          QStringLiteral("Mixer%1").arg(n),
+          0x1000 + 0x200 * (n - 1),
+          0x1100 + 0x200 * (n - 1),
+          n % 2 == 1 ? QStringLiteral("TMixerDC") : QStringLiteral("TMixerOmron"),
+          kPh[k],
+          kT[k],
+          kPo2[k]};
+}
 
 QString ProcessFile(const DemoVessel& v) {
   QString s;
@@ -37,10 +49,10 @@ QString ProcessFile(const DemoVessel& v) {
            "Status=%3\r\nProtocolPeriodmin=1\r\n"
            "[Hardware]\r\nBoard=%4\r\nMixer=%5\r\n"
            "[Defoult]\r\nportout1=0\r\nportout2=0\r\n")
-           .arg(QString::fromUtf8(v.name))
+           .arg(QStringLiteral("Ферментёр %d"))
            .arg(v.number)
            .arg(v.number == 1 ? QStringLiteral("master") : QStringLiteral("slave"))
-           .arg(QString::fromLatin1(v.board), QString::fromLatin1(v.mixer));
+           .arg(v.board, v.mixer);
   s += QStringLiteral(
       "[Include]\r\nIntervalIzm=2\r\nADC0=ON\r\nADC1=ON\r\nADC2=ON\r\nADC3=ON\r\nADC4=OFF\r\n"
       "[outputs]\r\noutput1=1\r\noutput2=2\r\noutput3=3\r\noutput4=4\r\noutput5=5\r\n"
@@ -48,7 +60,7 @@ QString ProcessFile(const DemoVessel& v) {
       "[Channels]\r\nch1=1,Щёлочь\r\nch2=1,Кислота\r\nch3=1,Подпитка\r\nch4=1,Пеногаш.\r\n"
       "ch5=1,Вода\r\nch6=1,Охлажд.\r\nch7=1,Клапан\r\nch8=1,Нагрев\r\nch9=1,Свет\r\n"
       "ch10=1,Резерв\r\nch11=1,Резерв\r\nch12=1,Резерв\r\n"
-      "[AssignName]\r\n1=pH\r\n2=tC\r\n3=pO2\r\n4=eH\r\n5=Common\r\n"
+      "[AssignName]\r\n1=pH\r\n2=tC\r\n3=O2\r\n4=eH\r\n5=Common\r\n"
       "[Common]\r\npump=0\r\nkdurwind=0.02\r\nkskachok=5\r\n");
   // Calibration: two points per channel, codes as the module reports them.
   s += QStringLiteral(
@@ -56,7 +68,7 @@ QString ProcessFile(const DemoVessel& v) {
            "Cal1=4.00\r\nCal2=9.00\r\nAdc1=1170\r\nAdc2=2925\r\n"
            "[tC]\r\nSetpoint=%2\r\nLinAdjust=0.00\r\nMin=5.00\r\nMax=90.00\r\n"
            "Cal1=20.00\r\nCal2=80.00\r\nAdc1=819\r\nAdc2=3276\r\n"
-           "[pO2]\r\nSetpoint=%3\r\nLinAdjust=0.00\r\nMin=0.10\r\nMax=200.00\r\n"
+           "[O2]\r\nSetpoint=%3\r\nLinAdjust=0.00\r\nMin=0.10\r\nMax=200.00\r\n"
            "Cal1=0.00\r\nCal2=100.00\r\nAdc1=0\r\nAdc2=2047\r\n"
            "[eH]\r\nSetpoint=-150.00\r\nLinAdjust=0.00\r\nMin=-999.00\r\nMax=999.00\r\n"
            "Cal1=-500.00\r\nCal2=500.00\r\nAdc1=1023\r\nAdc2=3071\r\n")
@@ -68,7 +80,7 @@ QString ProcessFile(const DemoVessel& v) {
       "DeadZone=0.03\r\nGainUp=60.00\r\nGainDown=60.00\r\nModes=0,1,1,1\r\n"
       "[CtrltC]\r\nPeriod=15\r\nUp=8\r\nDown=6\r\nEnable=1\r\nLow=10.00\r\nHigh=60.00\r\n"
       "DeadZone=0.10\r\nGainUp=20.00\r\nGainDown=10.00\r\nModes=0,1,1,1\r\n"
-      "[CtrlpO2]\r\nPeriod=10\r\nUp=0\r\nDown=0\r\nEnable=0\r\nLow=0.00\r\nHigh=200.00\r\n"
+      "[CtrlO2]\r\nPeriod=10\r\nUp=0\r\nDown=0\r\nEnable=0\r\nLow=0.00\r\nHigh=200.00\r\n"
       "DeadZone=2.00\r\nGainUp=0.00\r\nGainDown=0.00\r\nModes=0,0,0,0\r\n"
       "[CtrleH]\r\nPeriod=10\r\nUp=0\r\nDown=0\r\nEnable=0\r\nLow=-999.00\r\nHigh=999.00\r\n"
       "DeadZone=10.00\r\nGainUp=0.00\r\nGainDown=0.00\r\nModes=0,0,0,0\r\n"
@@ -94,33 +106,30 @@ QString ProcessFile(const DemoVessel& v) {
   return s;
 }
 
-QString CanFile() {
+QString CanFile(const std::vector<DemoVessel>& vessels) {
   QString s = QStringLiteral(
-      "; Шина CAN демонстрационной установки: виртуальные модули\r\n"
-      "[CANAdapter]\r\nType=Marathon\r\nDeviceNum=0\r\n"
-      "; the board library's in-process bus with the virtual plant behind it\r\n"
-      "[CHAI]\r\nBackend=virtual\r\n"
-      "[CANDevices]\r\nCount=8\r\n");
+                  "; Шина CAN демонстрационной установки: виртуальные модули\r\n"
+                  "[CANAdapter]\r\nType=Marathon\r\nDeviceNum=0\r\n"
+                  "; the board library's in-process bus with the virtual plant behind it\r\n"
+                  "[CHAI]\r\nBackend=virtual\r\n"
+                  "[CANDevices]\r\nCount=") +
+              QString::number(2 * vessels.size()) + QStringLiteral("\r\n");
   int i = 0;
-  for (const DemoVessel& v : kVessels) {
-    s += QStringLiteral("Name%1=%2\r\nName%3=%4\r\n")
-             .arg(i)
-             .arg(QString::fromLatin1(v.board))
-             .arg(i + 1)
-             .arg(QString::fromLatin1(v.mixer));
+  for (const DemoVessel& v : vessels) {
+    s += QStringLiteral("Name%1=%2\r\nName%3=%4\r\n").arg(i).arg(v.board).arg(i + 1).arg(v.mixer);
     i += 2;
   }
-  for (const DemoVessel& v : kVessels) {
+  for (const DemoVessel& v : vessels) {
     s += QStringLiteral(
              "[%1]\r\nType=TSUABB\r\nCaption=Модуль ввода-вывода %2\r\nDeviceUID=%3\r\n"
              "CANAdr=Ext\r\nActive=OFF\r\nBusRange=255\r\n")
-             .arg(QString::fromLatin1(v.board))
+             .arg(v.board)
              .arg(v.number)
              .arg(v.boardUid);
     s += QStringLiteral(
              "[%1]\r\nType=%2\r\nCaption=Привод мешалки %3\r\nDeviceUID=%4\r\nCANAdr=Ext\r\n"
              "Active=OFF\r\nBusRange=255\r\nMaxRpm=1500\r\n")
-             .arg(QString::fromLatin1(v.mixer), QString::fromLatin1(v.mixerType))
+             .arg(v.mixer, v.mixerType)
              .arg(v.number)
              .arg(v.mixerUid);
   }
@@ -139,23 +148,25 @@ bool WriteFile(const QString& path, const QString& text, QString* error) {
 
 }  // namespace
 
-bool PrepareDemoFolder(const QString& folder, QString* error) {
+bool PrepareDemoFolder(const QString& folder, QString* error, int vessels) {
   QDir dir(folder);
   if (dir.exists(QStringLiteral("Vorta.ini"))) return true;
   if (!dir.mkpath(QStringLiteral("."))) {
     if (error != nullptr) *error = folder + QStringLiteral(": cannot create the folder");
     return false;
   }
+  std::vector<DemoVessel> list;
+  for (int n = 1; n <= std::clamp(vessels, 1, kMaxDemoVessels); ++n) list.push_back(MakeVessel(n));
   QString processes;
-  for (const DemoVessel& v : kVessels) {
+  for (const DemoVessel& v : list) {
     const QString name = QStringLiteral("Process%1.ini").arg(v.number);
     if (!WriteFile(dir.filePath(name), ProcessFile(v), error)) return false;
     processes += name + QStringLiteral("=1\r\n");
   }
-  if (!WriteFile(dir.filePath(QStringLiteral("VortaCAN.ini")), CanFile(), error)) return false;
+  if (!WriteFile(dir.filePath(QStringLiteral("VortaCAN.ini")), CanFile(list), error)) return false;
   // Vorta.ini last: its presence marks a complete demo folder.
   return WriteFile(dir.filePath(QStringLiteral("Vorta.ini")),
-                   QStringLiteral("; Демонстрационная установка: четыре ферментёра\r\n"
+                   QStringLiteral("; Демонстрационная установка на виртуальных ферментёрах\r\n"
                                   "[Processes]\r\n") +
                        processes +
                        QStringLiteral("[Podpitka]\r\nFazaPeriod=120\r\nDozeCount=10\r\n"

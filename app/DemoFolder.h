@@ -8,7 +8,9 @@ namespace vorta {
 
 // Writes the demo files into folder unless "Vorta.ini" is already there (an
 // existing demo is reused, never overwritten). False when it could not write.
-bool PrepareDemoFolder(const QString& folder, QString* error);
+// vessels: how many (1..kMaxDemoVessels; the bus table holds two devices each).
+inline constexpr int kMaxDemoVessels = 10;
+bool PrepareDemoFolder(const QString& folder, QString* error, int vessels = 4);
 
 class TVortaProcessList;
 

@@ -1,0 +1,115 @@
+// The controller and the virtual plant together on virtual time: the demo
+// folder regulates, and a silent module shows as a lost link.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include "ProgramFolder.h"
+#include "RecordingMessages.h"
+#include "app/DemoFolder.h"
+#include "app/PlantHost.h"
+#include "app/mainf.h"
+#include "can/AdapterFactory.h"
+#include "can/VortaWork.h"
+#include "panel/PanelView.h"
+#include "platform/Chai.h"
+#include "platform/VirtualTimerService.h"
+#include "sim/VirtualPlant.h"
+
+using namespace vorta;
+
+namespace {
+
+constexpr std::int64_t kMinute = 60'000;
+
+class PlantRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static int argc = 1;
+    static char name[] = "app_tests";
+    static char* argv[] = {name, nullptr};
+    if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
+    qputenv("XDG_RUNTIME_DIR", runtime.Path().toUtf8());
+    ChaiReset();
+    QString error;
+    ASSERT_TRUE(PrepareDemoFolder(folder.Path(), &error)) << error.toStdString();
+    RegisterStandardAdapters(factory);
+    plant = std::make_unique<TPlantHost>(folder.Path(), time);
+    ASSERT_TRUE(plant->Running());
+    dm = std::make_unique<TdmVorta>(time, factory);
+    form = std::make_unique<TForm1>(TForm1::TDeps{time, messages, windows, window, *dm},
+                                    folder.Path());
+    ASSERT_EQ(form->FormCreate(), TForm1::TStartResult::Running);
+    ASSERT_EQ(form->Processes().Count(), 4);
+    ASSERT_TRUE(messages.Errors.isEmpty()) << messages.Errors.join('\n').toStdString();
+  }
+  void TearDown() override {
+    form.reset();
+    dm.reset();
+    plant.reset();
+    ChaiReset();
+  }
+
+  QStringList LogRows(int vessel) const {
+    QStringList rows = QString::fromUtf8(folder.Read(QStringLiteral("Protocol%1.txt").arg(vessel)))
+                           .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    if (!rows.isEmpty()) rows.removeFirst();  // header
+    return rows;
+  }
+
+  test::TProgramFolder folder;
+  test::TProgramFolder runtime;
+  TVirtualTimerService time;
+  test::TRecordingMessages messages;
+  THeadlessWindowFactory windows;
+  THeadlessMainWindow window;
+  TAdapterFactory factory;
+  std::unique_ptr<TPlantHost> plant;
+  std::unique_ptr<TdmVorta> dm;
+  std::unique_ptr<TForm1> form;
+};
+
+}  // namespace
+
+TEST_F(PlantRunTest, batchVesselsHoldTheirSetpointsForTwoHours) {
+  StartDemoVessels(form->Processes());
+  time.AdvanceBy(120 * kMinute);
+  for (int i = 0; i < form->Processes().Count(); ++i) {
+    const TVortaProcess& p = *form->Processes().ProcessAt(i);
+    SCOPED_TRACE(p.Caption().toStdString());
+    EXPECT_EQ(p.Mode, 1);
+    EXPECT_NEAR(p.MinuteAvg[1], p.Setpoint[1], 0.1);
+    EXPECT_NEAR(p.MinuteAvg[2], p.Setpoint[2], 0.5);
+    EXPECT_GT(p.MinuteAvg[3], p.MinValue[3]);
+    EXPECT_EQ(p.PanelState.StatusText[3], "Net OK");
+    // The log says the same: its last row, fields pH/SetpH/tC/SettC/pO2.
+    const QStringList rows = LogRows(p.NumProcess);
+    ASSERT_GE(rows.size(), 115);
+    const QStringList f = rows.last().split(u'\t');
+    ASSERT_EQ(f.size(), 22);
+    EXPECT_NEAR(f[2].trimmed().toDouble(), f[3].trimmed().toDouble(), 0.1);
+    EXPECT_NEAR(f[4].trimmed().toDouble(), f[5].trimmed().toDouble(), 0.5);
+    EXPECT_GT(f[6].trimmed().toDouble(), 0.0);
+    EXPECT_EQ(f[20], "Net OK");
+    EXPECT_EQ(f[21], "Butch");
+  }
+}
+
+TEST_F(PlantRunTest, silentModuleTurnsNetErrAfterTenSecondsAndBackWhenItAnswers) {
+  time.AdvanceBy(5'000);
+  TVortaProcess& p = *form->Processes().ProcessAt(0);
+  ASSERT_EQ(p.PanelState.StatusText[3], "Net OK");
+  sim::TSimDevice* board = plant->Plant()->FindDevice(QStringLiteral("Board1"));
+  ASSERT_NE(board, nullptr);
+  board->SetSilent(true);
+  time.AdvanceBy(8'000);
+  EXPECT_EQ(p.PanelState.StatusText[3], "Net OK");  // heard from within the last 10 s
+  time.AdvanceBy(6'000);
+  EXPECT_EQ(p.PanelState.StatusText[3], "Net Err");
+  EXPECT_EQ(form->Processes().ProcessAt(1)->PanelState.StatusText[3], "Net OK");
+  board->SetSilent(false);
+  time.AdvanceBy(6'000);
+  EXPECT_EQ(p.PanelState.StatusText[3], "Net OK");
+}
