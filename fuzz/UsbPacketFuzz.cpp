@@ -15,8 +15,8 @@ namespace {
 
 using namespace vorta;
 
-std::vector<TCANFrame> Read(const std::uint8_t* data, std::size_t size,
-                            const std::uint8_t* cuts, std::size_t cutCount) {
+std::vector<TCANFrame> Read(const std::uint8_t* data, std::size_t size, const std::uint8_t* cuts,
+                            std::size_t cutCount) {
   TUsbPacketReader reader;
   std::vector<TCANFrame> frames;
   std::size_t pos = 0;
