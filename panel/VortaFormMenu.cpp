@@ -6,7 +6,10 @@
 #include <QFileDialog>
 #include <QMenu>
 
+#include "dialogs/ControlParamsDialog.h"
+#include "dialogs/StatusWindow.h"
 #include "panel/PanelActions.h"
+#include "panel/SetpointsDialog.h"
 #include "panel/VortaForm.h"
 #include "process/ProcUnit.h"
 
@@ -52,15 +55,27 @@ void TVortaForm::BuildMenu() {
     });
   }
   mode->addSeparator();
-  Item(mode, QStringLiteral("Процесс"));
+  connect(Item(mode, QStringLiteral("Процесс")), &QAction::triggered, this,
+          [this] { TForm5::Open(*this, 8); });
 
-  Item(menu_, QStringLiteral("Уставки"));
-  Item(menu_, QStringLiteral("Линейная подстройка"));
+  connect(Item(menu_, QStringLiteral("Уставки")), &QAction::triggered, this,
+          [this] { TForm2::Open(*this, 1); });
+  connect(Item(menu_, QStringLiteral("Линейная подстройка")), &QAction::triggered, this,
+          [this] { TForm2::Open(*this, 2); });
   QMenu* ctrl = menu_->addMenu(QStringLiteral("Параметры управления"));
-  for (const char* c : {"pH", "t°C", "pO2", "eH", "Общие"}) Item(ctrl, QString::fromUtf8(c));
+  int ctrlSelector = 0;
+  for (const char* c : {"pH", "t°C", "pO2", "eH", "Общие"}) {
+    const int n = ++ctrlSelector;
+    // "eH" and "Общие" open a dialog even while one is open.
+    connect(Item(ctrl, QString::fromUtf8(c)), &QAction::triggered, this,
+            [this, n] { TForm3::Open(*this, n, n <= 3); });
+  }
   QMenu* status = menu_->addMenu(QStringLiteral("Статус"));
+  int statusSelector = 0;
   for (const char* c : {"pH", "t°C", "pO2", "eH", "Миксер", "USB"}) {
-    Item(status, QString::fromUtf8(c));
+    const int n = ++statusSelector;
+    connect(Item(status, QString::fromUtf8(c)), &QAction::triggered, this,
+            [this, n] { TForm5::Open(*this, n); });
   }
   Hidden(menu_, QStringLiteral("Заполнение"));
   menu_->addSeparator();

@@ -1,0 +1,69 @@
+// Caption of the status window and the elapsed-time clock it starts and stops.
+
+#include <QLocale>
+
+#include "dialogs/StatusUnit.h"
+#include "platform/RealTimerService.h"
+#include "process/ProcUnit.h"
+
+namespace vorta {
+
+namespace {
+
+// The machine's long time format without its time-zone field: the system
+// this follows shows hours, minutes and seconds only.
+QString LongTimeFormat(const QLocale& locale) {
+  const QString format = locale.timeFormat(QLocale::LongFormat);
+  QString out;
+  bool quoted = false;
+  for (QChar c : format) {
+    if (c == u'\'') quoted = !quoted;
+    if (!quoted && c == u't') continue;
+    out += c;
+  }
+  return out.trimmed();
+}
+
+}  // namespace
+
+QString StatusCaption(const TVortaProcess& p, int subject) {
+  const QString base = QStringLiteral("Статус");
+  if (subject >= 1 && subject <= 4) {
+    return base + QStringLiteral(" - ") + p.AssignName[static_cast<size_t>(subject)];
+  }
+  switch (subject) {
+    case 5:
+      return base + QStringLiteral(" - Миксер");
+    case 6:
+      return base + QStringLiteral(" - USB");
+    case kStatusProcess:
+      return base + QStringLiteral(" - Процесс");
+    default:
+      return base;
+  }
+}
+
+bool StatusShowsClock(int subject) {
+  return subject == kStatusProcess;
+}
+
+void StartElapsedClock(TProgramState& program, double now) {
+  program.EftRunning = true;
+  program.EftStart = now;
+  program.EftSeconds = 0;
+  program.EftLastSecond = 0;
+  program.TwoSecondTicks = 0;
+}
+
+void StopElapsedClock(TProgramState& program) {
+  program.EftRunning = false;
+}
+
+QString StatusDateTimeText(double when) {
+  const QDateTime t = FromSystemDateTime(when);
+  const QLocale locale = QLocale::system();
+  return locale.toString(t.date(), QLocale::ShortFormat) + u' ' +
+         locale.toString(t.time(), LongTimeFormat(locale));
+}
+
+}  // namespace vorta

@@ -1,0 +1,54 @@
+#pragma once
+// The setpoints dialog: four edits, one per measured channel, for the
+// setpoints or the linear adjustments of a process (panel/SetUnit.h).
+
+#include <QDialog>
+#include <array>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace vorta {
+
+class TVortaForm;
+class TVortaProcess;
+
+class TForm2 final : public QDialog {
+  Q_OBJECT
+
+ public:
+  static constexpr int kClientWidth = 189;
+  static constexpr int kClientHeight = 103;
+
+  TForm2(TVortaProcess& process, QWidget* parent);
+  ~TForm2() override;
+
+  // "Уставки" (mode 1) and "Линейная подстройка" (mode 2): a new dialog
+  // unless one is open for the process already.
+  static TForm2* Open(TVortaForm& panel, int mode);
+
+  void FormCreate();
+  void Button1Click();
+  void Button2Click();
+
+  [[nodiscard]] QLineEdit* Edit(int k) const;  // 1..4
+  [[nodiscard]] QPushButton* OkButton() const { return ok_; }
+  [[nodiscard]] QPushButton* CancelButton() const { return cancel_; }
+
+  TVortaProcess& Process;
+
+ protected:
+  void reject() override;
+
+ private:
+  void FormClose();
+
+  int mode_ = 0;
+  bool closed_ = false;
+  std::array<QLineEdit*, 4> edits_{};
+  QPushButton* ok_ = nullptr;
+  QPushButton* cancel_ = nullptr;
+};
+
+}  // namespace vorta

@@ -1,0 +1,258 @@
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+
+#include "dialogs/ControlParamsDialog.h"
+#include "process/OutputChannels.h"
+#include "tests/dialogs/DialogFixture.h"
+
+namespace vorta::testing {
+namespace {
+
+using ControlParamsDialogTest = DialogFixture;
+using F = TCtrlFields;
+
+const QString kCtrl = QStringLiteral("Параметры управления");
+
+TForm3* OpenCtrl(DialogFixture& fx, TVortaProcess& p, const char* item) {
+  QAction* a = DialogFixture::Panel(p).MenuItem({kCtrl, QString::fromUtf8(item)});
+  if (a == nullptr) return nullptr;
+  a->trigger();
+  (void)fx;
+  return qobject_cast<TForm3*>(p.CtrlForm.data());
+}
+
+TEST_F(ControlParamsDialogTest, channelVariantShowsItsPagesAndFields) {
+  TVortaProcess& p = AddProcess(1);
+  p.CtrlPeriod[2] = 10;
+  p.GainUp[2] = 2.25;
+  p.CtrlEnable[2] = 1;
+  TForm3* d = OpenCtrl(*this, p, "t°C");
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(p.CtrlFormOpen, 1);
+  EXPECT_EQ(p.DialogChannel, 2);
+  EXPECT_EQ(d->windowTitle(), QStringLiteral("Параметры управления - tC - F1"));
+  EXPECT_TRUE(d->PageShown(TForm3::TabSheet1));
+  EXPECT_TRUE(d->PageShown(TForm3::TabSheetEvents));
+  for (auto page : {TForm3::TabSheet2, TForm3::TabSheet3, TForm3::TabSheet4, TForm3::TabSheet5,
+                    TForm3::TabSheet6}) {
+    EXPECT_FALSE(d->PageShown(page)) << page;
+  }
+  EXPECT_EQ(d->PageControl()->currentIndex(), TForm3::TabSheet1);
+  EXPECT_EQ(d->Edit(&F::Period)->text(), QStringLiteral("10"));
+  EXPECT_EQ(d->Edit(&F::Low)->text(), QStringLiteral("-100.00"));
+  EXPECT_EQ(d->Edit(&F::DeadZone)->text(), QStringLiteral("0.05"));
+  EXPECT_EQ(d->Edit(&F::GainUp)->text(), QStringLiteral("2.3")) << "pattern 0.0";
+  EXPECT_TRUE(d->Check(&F::Enable)->isChecked());
+  EXPECT_EQ(d->pos(), Form(p).pos() + QPoint(20, 20));
+  Shot(*d, QStringLiteral("ctrl-channel"));
+
+  // pH, t°C and pO2 wait while a dialog is open; eH does not.
+  EXPECT_EQ(OpenCtrl(*this, p, "pO2"), d);
+  EXPECT_EQ(p.DialogChannel, 2);
+  TForm3* second = OpenCtrl(*this, p, "eH");
+  EXPECT_NE(second, d);
+  EXPECT_EQ(second->Entry(), 4);
+  QTest::mouseClick(second->CancelButton(), Qt::LeftButton);
+  QTest::mouseClick(d->CancelButton(), Qt::LeftButton);
+  EXPECT_EQ(p.CtrlFormOpen, 0);
+  EXPECT_EQ(p.CtrlPeriod[2], 10);
+  EXPECT_EQ(p.SaveRequest, 0);
+}
+
+TEST_F(ControlParamsDialogTest, okWithRegulationDisabledSwitchesOutputsOffAndWritesGroup22) {
+  TVortaProcess& p = AddProcess(1);
+  p.CtrlEnable[1] = 1;
+  p.OutputWord = 0xC7FF;
+  p.ManualState.fill(1);
+  TForm3* d = OpenCtrl(*this, p, "pH");
+  ASSERT_NE(d, nullptr);
+  d->Check(&F::Enable)->setChecked(false);
+  d->Edit(&F::Period)->setText(QStringLiteral("7.9"));
+  d->Edit(&F::High)->setText(QStringLiteral("8.5"));
+  d->Edit(&F::GainDown)->setText(QStringLiteral("1.5"));
+  QTest::mouseClick(d->OkButton(), Qt::LeftButton);
+
+  EXPECT_FALSE(d->isVisible());
+  EXPECT_EQ(p.CtrlFormOpen, 0);
+  EXPECT_EQ(p.CtrlEnable[1], 0);
+  EXPECT_EQ(p.CtrlPeriod[1], 6) << "truncated and made even";
+  EXPECT_EQ(p.CtrlHigh[1], 8.5);
+  // Bits 0..10 off, 11..15 kept; then foam level 0 gives output 12 off and 13 on.
+  EXPECT_EQ(p.OutputWord, 0xD000);
+  time_.AdvanceBy(2000);  // the frame queue sends one frame per 20 ms
+  EXPECT_EQ(LastSentWord(), 0xD000);
+  for (size_t k = 1; k <= 8; ++k) EXPECT_EQ(p.ManualState[k], 0) << k;
+  EXPECT_EQ(p.SaveRequest, 22);
+
+  MeasurementTick();
+  const QString file = QStringLiteral("proc1.ini");
+  EXPECT_EQ(p.SaveRequest, 0);
+  EXPECT_EQ(Line(file, QStringLiteral("CtrlpH"), 1), QStringLiteral("Per=6"));
+  EXPECT_EQ(Line(file, QStringLiteral("CtrlpH"), 4), QStringLiteral("En=0"));
+  EXPECT_EQ(Line(file, QStringLiteral("CtrlpH"), 6), QStringLiteral("High=8.50"));
+  EXPECT_EQ(Line(file, QStringLiteral("CtrlpH"), 9), QStringLiteral("GDown=1.50"));
+  const QByteArray text = ReadFile(file);
+  EXPECT_TRUE(text.contains("Spumelevel=0")) << text.toStdString();
+  EXPECT_TRUE(text.contains("eppperiod=0"));
+}
+
+TEST_F(ControlParamsDialogTest, commonVariantHalvesTimerSecondsAndStoresEntry5) {
+  TVortaProcess& p = AddProcess(1);
+  p.Epp.Period = 30;
+  p.Epp.Max = 62;
+  p.Epp.Count = 17;
+  p.Epp.ChName = QStringLiteral("Подпитка 1");
+  p.Events1.Period = 2 * 3600 + 5 * 60 + 7;
+  p.Events1.Work = 40;
+  p.CtrlEnable[5] = 1;
+  TForm3* d = OpenCtrl(*this, p, "Общие");
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->windowTitle(), QStringLiteral("Параметры управления общие"));
+  EXPECT_FALSE(d->PageShown(TForm3::TabSheet1));
+  EXPECT_TRUE(d->PageShown(TForm3::TabSheet2));
+  EXPECT_TRUE(d->PageShown(TForm3::TabSheet3));
+  EXPECT_TRUE(d->PageShown(TForm3::TabSheet6)) << "Existpena=1";
+  EXPECT_EQ(d->PageControl()->currentIndex(), TForm3::TabSheet2);
+  EXPECT_EQ(d->Edit(&F::EppPeriod)->text(), QStringLiteral("60"));
+  EXPECT_EQ(d->Edit(&F::Ev1Hours)->text(), QStringLiteral("2"));
+  EXPECT_EQ(d->Edit(&F::Ev1Minutes)->text(), QStringLiteral("5"));
+  Shot(*d, QStringLiteral("ctrl-common"));
+  d->PageControl()->setCurrentIndex(TForm3::TabSheetEvents);
+  Shot(*d, QStringLiteral("ctrl-events"));
+  d->PageControl()->setCurrentIndex(TForm3::TabSheet2);
+
+  // Up adds 2 while below Max: from 61 it ends at 63; down stops at 0 or below.
+  d->Edit(&F::EppPeriod)->setText(QStringLiteral("59"));
+  for (int i = 0; i < 3; ++i) QTest::mouseClick(d->SpinButton(1, true), Qt::LeftButton);
+  EXPECT_EQ(d->Edit(&F::EppPeriod)->text(), QStringLiteral("63"));
+  d->Edit(&F::EppWork)->setText(QStringLiteral("1"));
+  for (int i = 0; i < 2; ++i) QTest::mouseClick(d->SpinButton(2, false), Qt::LeftButton);
+  EXPECT_EQ(d->Edit(&F::EppWork)->text(), QStringLiteral("-1"));
+  EXPECT_EQ(p.Epp.Period, 30) << "spin buttons act on the text only";
+
+  d->Edit(&F::EppPeriod)->setText(QStringLiteral("7"));
+  d->Edit(&F::EppWork)->setText(QStringLiteral("5"));
+  d->Edit(&F::MedPeriod)->setText(QStringLiteral("-3"));
+  d->Edit(&F::Ev1Hours)->setText(QStringLiteral("0"));
+  d->Edit(&F::Ev1Minutes)->setText(QStringLiteral("0"));
+  d->Edit(&F::Ev1Work)->setText(QStringLiteral("x"));
+  d->Edit(&F::Ev2Hours)->setText(QStringLiteral("1"));
+  d->Edit(&F::Ev2Minutes)->setText(QStringLiteral("30"));
+  d->Check(&F::Ev2Aperiod)->setChecked(true);
+  QTest::mouseClick(d->OkButton(), Qt::LeftButton);
+  ASSERT_TRUE(messages_.Errors.isEmpty()) << messages_.Errors.join(u'\n').toStdString();
+  EXPECT_EQ(p.Epp.Period, 3) << "seconds halved toward zero";
+  EXPECT_EQ(p.Epp.Work, 2);
+  EXPECT_EQ(p.Epp.Count, 0);
+  EXPECT_EQ(p.Med.Period, -1);
+  EXPECT_EQ(p.Events1.Period, 2 * 3600 + 5 * 60 + 7) << "0 h 0 min keeps the period";
+  EXPECT_EQ(p.Events1.Work, 40) << "a work time that is not a number keeps the old one";
+  EXPECT_EQ(p.Events2.Period, 5400);
+  EXPECT_EQ(p.Events2.Aperiod, 1);
+  EXPECT_EQ(p.CtrlEnable[5], 1);
+  EXPECT_EQ(p.SaveRequest, 22);
+}
+
+TEST_F(ControlParamsDialogTest, foamSpinActsAtOnceAndOkResendsOutputs12And13) {
+  TVortaProcess& p = AddProcess(1);
+  ASSERT_EQ(p.Spumelevel, 0);
+  const std::uint16_t word = p.OutputWord;
+  TForm3* d = OpenCtrl(*this, p, "Общие");
+  ASSERT_NE(d, nullptr);
+  d->PageControl()->setCurrentIndex(TForm3::TabSheet6);
+  for (int i = 0; i < 3; ++i) QTest::mouseClick(d->SpinButton(9, true), Qt::LeftButton);
+  EXPECT_EQ(p.Spumelevel, 2) << "stops at 2";
+  QTest::mouseClick(d->SpinButton(9, false), Qt::LeftButton);
+  EXPECT_EQ(p.Spumelevel, 1);
+  QTest::mouseClick(d->CancelButton(), Qt::LeftButton);
+  EXPECT_EQ(p.Spumelevel, 1) << "kept after Отмена";
+  EXPECT_EQ(p.OutputWord, word) << "outputs wait for OK";
+
+  d = OpenCtrl(*this, p, "Общие");
+  ASSERT_NE(d, nullptr);
+  QTest::mouseClick(d->OkButton(), Qt::LeftButton);
+  EXPECT_EQ(p.SpumeOut12, 1);
+  EXPECT_EQ(p.SpumeOut13, 0);
+  EXPECT_NE(p.OutputWord & (1U << 11), 0U);
+  EXPECT_EQ(p.OutputWord & (1U << 12), 0U);
+}
+
+TEST_F(ControlParamsDialogTest, unreadableOrOutOfRangeTextIsRefusedByNameAndNothingStored) {
+  TVortaProcess& p = AddProcess(1);
+  p.CtrlPeriod[3] = 20;
+  p.OutputWord = 0x0007;
+  TForm3* d = OpenCtrl(*this, p, "pO2");
+  ASSERT_NE(d, nullptr);
+  d->show();
+  d->Check(&F::Enable)->setChecked(false);
+  d->Edit(&F::Period)->setText(QStringLiteral("12"));
+  d->Edit(&F::DeadZone)->setText(QStringLiteral("0,5"));
+  QTest::mouseClick(d->OkButton(), Qt::LeftButton);
+  ASSERT_EQ(messages_.Errors.size(), 1);
+  EXPECT_TRUE(messages_.Errors[0].contains(QStringLiteral("Зона нечувствительности")))
+      << messages_.Errors[0].toStdString();
+  EXPECT_EQ(p.CtrlPeriod[3], 20);
+  EXPECT_EQ(p.OutputWord, 0x0007) << "no output switched";
+  EXPECT_EQ(p.SaveRequest, 0);
+  EXPECT_TRUE(d->isVisible());
+  EXPECT_EQ(p.CtrlFormOpen, 1);
+
+  // A negative period would wrap in the 16-bit field.
+  d->Edit(&F::DeadZone)->setText(QStringLiteral("0.5"));
+  d->Edit(&F::Period)->setText(QStringLiteral("-3"));
+  QTest::mouseClick(d->OkButton(), Qt::LeftButton);
+  ASSERT_EQ(messages_.Errors.size(), 2);
+  EXPECT_TRUE(messages_.Errors[1].contains(QStringLiteral("Период")))
+      << messages_.Errors[1].toStdString();
+  EXPECT_EQ(p.CtrlPeriod[3], 20);
+
+  d->Edit(&F::Period)->setText(QStringLiteral("70000"));
+  QTest::mouseClick(d->OkButton(), Qt::LeftButton);
+  EXPECT_EQ(messages_.Errors.size(), 3);
+  EXPECT_EQ(p.CtrlPeriod[3], 20);
+
+  // Event hours that overflow the period.
+  d->Edit(&F::Period)->setText(QStringLiteral("12"));
+  d->Edit(&F::Ev2Hours)->setText(QStringLiteral("900000"));
+  QTest::mouseClick(d->OkButton(), Qt::LeftButton);
+  ASSERT_EQ(messages_.Errors.size(), 4);
+  EXPECT_TRUE(messages_.Errors[3].contains(QStringLiteral("час.")))
+      << messages_.Errors[3].toStdString();
+
+  d->Edit(&F::Ev2Hours)->setText(QStringLiteral("0"));
+  QTest::mouseClick(d->OkButton(), Qt::LeftButton);
+  EXPECT_EQ(messages_.Errors.size(), 4);
+  EXPECT_EQ(p.CtrlPeriod[3], 12);
+  EXPECT_EQ(p.DeadZone[3], 0.5);
+}
+
+// The selector may be changed by a status window opened meanwhile (8 for
+// the process): OK still stores into the channel the dialog shows.
+TEST_F(ControlParamsDialogTest, okStoresIntoTheEntryItWasOpenedFor) {
+  TVortaProcess& p = AddProcess(1);
+  TForm3* d = OpenCtrl(*this, p, "pO2");
+  ASSERT_NE(d, nullptr);
+  p.DialogChannel = 8;
+  d->Edit(&F::Period)->setText(QStringLiteral("9"));
+  QTest::mouseClick(d->OkButton(), Qt::LeftButton);
+  EXPECT_EQ(p.CtrlPeriod[3], 8);
+  EXPECT_EQ(p.CtrlPeriod[5], 0);
+}
+
+TEST(CtrlUnitTest, makeEvenHalvesTowardZeroAndSpinTextNeedsAWholeNumber) {
+  EXPECT_EQ(MakeEven(7), 6);
+  EXPECT_EQ(MakeEven(-3), -2);
+  EXPECT_EQ(MakeEven(8), 8);
+  EXPECT_EQ(SpinTimerText(QStringLiteral("4"), 4, true), std::nullopt);
+  EXPECT_EQ(SpinTimerText(QStringLiteral("0"), 4, false), std::nullopt);
+  EXPECT_EQ(SpinTimerText(QStringLiteral("abc"), 4, true), std::nullopt);
+  EXPECT_EQ(SpinTimerText(QStringLiteral("3"), 4, true), QStringLiteral("5"));
+  EXPECT_EQ(SpumeLevelText(3), std::nullopt);
+}
+
+}  // namespace
+}  // namespace vorta::testing

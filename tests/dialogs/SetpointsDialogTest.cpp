@@ -1,0 +1,152 @@
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include "panel/SetUnit.h"
+#include "panel/SetpointsDialog.h"
+#include "tests/dialogs/DialogFixture.h"
+
+namespace vorta::testing {
+namespace {
+
+using SetpointsDialogTest = DialogFixture;
+
+void Type(TForm2& d, const QStringList& texts) {
+  for (int k = 1; k <= 4; ++k) d.Edit(k)->setText(texts[k - 1]);
+}
+
+TEST_F(SetpointsDialogTest, okStoresSetpointsShowsTypedTextsAndWritesFileAtNextTick) {
+  TVortaProcess& p = AddProcess(1);
+  Menu(p, {QStringLiteral("Уставки")});
+  auto* d = Opened<TForm2>(p.SetForm);
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(p.SetFormOpen, 1);
+  EXPECT_EQ(d->windowTitle(), QStringLiteral("Уставки"));
+  EXPECT_EQ(d->Edit(2)->text(), QStringLiteral("37.50"));
+  EXPECT_EQ(d->Edit(4)->text(), QStringLiteral("-1.50"));
+  EXPECT_EQ(d->pos(), Form(p).pos() + QPoint(20, 20));
+  Shot(*d, QStringLiteral("setpoints"));
+
+  Type(*d,
+       {QStringLiteral("7.2"), QStringLiteral("37"), QStringLiteral("40"), QStringLiteral("-150")});
+  QTest::mouseClick(d->OkButton(), Qt::LeftButton);
+  EXPECT_EQ(p.Setpoint[1], 7.2);
+  EXPECT_EQ(p.Setpoint[2], 37.0);
+  EXPECT_EQ(p.Setpoint[3], 40.0);
+  EXPECT_EQ(p.Setpoint[4], -150.0);
+  EXPECT_EQ(p.SaveRequest, kSaveRequestSetpoints);
+  EXPECT_EQ(p.SetFormOpen, 0);
+  EXPECT_FALSE(d->isVisible());
+  QTableWidget* grid = Form(p).StringGrid1();
+  EXPECT_EQ(grid->item(2, 1)->text(), QStringLiteral("7.2")) << "as typed";
+  EXPECT_EQ(grid->item(2, 4)->text(), QStringLiteral("-150"));
+
+  const QString file = QStringLiteral("proc1.ini");
+  EXPECT_EQ(Line(file, QStringLiteral("pH"), 1), QStringLiteral("Set=7.00")) << "not yet";
+  MeasurementTick();
+  EXPECT_EQ(p.SaveRequest, 0);
+  EXPECT_EQ(Line(file, QStringLiteral("pH"), 1), QStringLiteral("Set=7.20"));
+  EXPECT_EQ(Line(file, QStringLiteral("tC"), 1), QStringLiteral("Set=37.00"));
+  EXPECT_EQ(Line(file, QStringLiteral("pO2"), 1), QStringLiteral("Set=40.00"));
+  EXPECT_EQ(Line(file, QStringLiteral("eH"), 1), QStringLiteral("Set=-150.00"));
+  EXPECT_EQ(Line(file, QStringLiteral("eH"), 2), QStringLiteral("Lin=0.00"));
+}
+
+TEST_F(SetpointsDialogTest, linearAdjustmentLeavesGridAndSetpointsAndRequestsCode7) {
+  TVortaProcess& p = AddProcess(1);
+  p.LinAdjust[3] = 0.25;
+  Menu(p, {QStringLiteral("Линейная подстройка")});
+  auto* d = Opened<TForm2>(p.SetForm);
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->windowTitle(), QStringLiteral("Линейная подстройка"));
+  EXPECT_EQ(d->Edit(3)->text(), QStringLiteral("0.25"));
+  Type(*d,
+       {QStringLiteral("0.1"), QStringLiteral("-0.5"), QStringLiteral("0"), QStringLiteral("3")});
+  QTest::mouseClick(d->OkButton(), Qt::LeftButton);
+  EXPECT_EQ(p.LinAdjust[1], 0.1);
+  EXPECT_EQ(p.LinAdjust[2], -0.5);
+  EXPECT_EQ(p.Setpoint[1], 7.0);
+  EXPECT_EQ(p.SaveRequest, kSaveRequestLinAdjust);
+  EXPECT_EQ(Form(p).StringGrid1()->item(2, 1)->text(), QStringLiteral("7.00"));
+  MeasurementTick();
+  EXPECT_EQ(Line(QStringLiteral("proc1.ini"), QStringLiteral("tC"), 2),
+            QStringLiteral("Lin=-0.50"));
+  EXPECT_EQ(Line(QStringLiteral("proc1.ini"), QStringLiteral("tC"), 1),
+            QStringLiteral("Set=37.50"));
+}
+
+TEST_F(SetpointsDialogTest, notANumberIsRefusedByNameAndNothingIsStored) {
+  TVortaProcess& p = AddProcess(1);
+  p.SaveRequest = 10;
+  Menu(p, {QStringLiteral("Уставки")});
+  auto* d = Opened<TForm2>(p.SetForm);
+  ASSERT_NE(d, nullptr);
+  d->show();
+  Type(*d,
+       {QStringLiteral("7.4"), QStringLiteral("3x7"), QStringLiteral("40"), QStringLiteral("1")});
+  QTest::mouseClick(d->OkButton(), Qt::LeftButton);
+  ASSERT_EQ(messages_.Errors.size(), 1);
+  EXPECT_TRUE(messages_.Errors[0].contains(QStringLiteral("t°C:")))
+      << messages_.Errors[0].toStdString();
+  EXPECT_TRUE(messages_.Errors[0].contains(QStringLiteral("3x7")));
+  EXPECT_EQ(p.Setpoint[1], 7.0) << "edit 1 was valid, but nothing is stored";
+  EXPECT_EQ(p.SaveRequest, 10);
+  EXPECT_EQ(p.SetFormOpen, 1) << "the dialog stays for a correction";
+  EXPECT_TRUE(d->isVisible());
+  EXPECT_EQ(Form(p).StringGrid1()->item(2, 1)->text(), QStringLiteral("7.00"));
+
+  // A comma is taken for the decimal point.
+  d->Edit(2)->setText(QStringLiteral("36,6"));
+  QTest::mouseClick(d->OkButton(), Qt::LeftButton);
+  EXPECT_EQ(p.Setpoint[2], 36.6);
+  EXPECT_EQ(p.Setpoint[1], 7.4);
+  EXPECT_EQ(p.SetFormOpen, 0);
+}
+
+TEST_F(SetpointsDialogTest, cancelKeepsEverythingAndOneDialogAtATime) {
+  TVortaProcess& p = AddProcess(1);
+  p.SaveRequest = 10;
+  Menu(p, {QStringLiteral("Уставки")});
+  auto* first = Opened<TForm2>(p.SetForm);
+  ASSERT_NE(first, nullptr);
+  Menu(p, {QStringLiteral("Линейная подстройка")});
+  EXPECT_EQ(Opened<TForm2>(p.SetForm), first) << "both items wait while one is open";
+  EXPECT_EQ(p.DialogChannel, 1);
+  first->Edit(1)->setText(QStringLiteral("9"));
+  QTest::mouseClick(first->CancelButton(), Qt::LeftButton);
+  EXPECT_EQ(p.Setpoint[1], 7.0);
+  EXPECT_EQ(p.SaveRequest, 10);
+  EXPECT_EQ(p.SetFormOpen, 0);
+
+  Menu(p, {QStringLiteral("Линейная подстройка")});
+  EXPECT_NE(Opened<TForm2>(p.SetForm), nullptr);
+  EXPECT_EQ(p.DialogChannel, 2);
+}
+
+// Another dialog of the process changes the shared selector while this one
+// is open: the values still go where the caption said.
+TEST_F(SetpointsDialogTest, okStoresByTheModeItWasOpenedIn) {
+  TVortaProcess& p = AddProcess(1);
+  Menu(p, {QStringLiteral("Линейная подстройка")});
+  auto* d = Opened<TForm2>(p.SetForm);
+  ASSERT_NE(d, nullptr);
+  p.DialogChannel = 1;  // as "Статус" → "pH" sets it
+  Type(*d, {QStringLiteral("0.5"), QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0")});
+  QTest::mouseClick(d->OkButton(), Qt::LeftButton);
+  EXPECT_EQ(p.LinAdjust[1], 0.5);
+  EXPECT_EQ(p.Setpoint[1], 7.0);
+  EXPECT_EQ(p.SaveRequest, kSaveRequestLinAdjust);
+}
+
+TEST(ReadSetValueTest, pointCommaAndGarbage) {
+  EXPECT_EQ(ReadSetValue(QStringLiteral(" -150 ")), -150.0);
+  EXPECT_EQ(ReadSetValue(QStringLiteral("7,25")), 7.25);
+  EXPECT_FALSE(ReadSetValue(QStringLiteral("1,000.5")));
+  EXPECT_FALSE(ReadSetValue(QStringLiteral("1,2,3")));
+  EXPECT_FALSE(ReadSetValue(QString()));
+  EXPECT_FALSE(ReadSetValue(QStringLiteral("nan")));
+}
+
+}  // namespace
+}  // namespace vorta::testing
