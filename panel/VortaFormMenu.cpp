@@ -6,6 +6,8 @@
 #include <QFileDialog>
 #include <QMenu>
 
+#include "dialogs/AboutForm.h"
+#include "dialogs/CalibrationForm.h"
 #include "dialogs/ControlParamsDialog.h"
 #include "dialogs/StatusWindow.h"
 #include "panel/PanelActions.h"
@@ -80,7 +82,12 @@ void TVortaForm::BuildMenu() {
   Hidden(menu_, QStringLiteral("Заполнение"));
   menu_->addSeparator();
   QMenu* calibr = menu_->addMenu(QStringLiteral("Калибровка"));
-  for (const char* c : {"pH", "t°C", "pO2", "eH"}) Item(calibr, QString::fromUtf8(c));
+  int calibrChannel = 0;
+  for (const char* c : {"pH", "t°C", "pO2", "eH"}) {
+    const int n = ++calibrChannel;
+    connect(Item(calibr, QString::fromUtf8(c)), &QAction::triggered, this,
+            [this, n] { OpenCalibration(Process, n, this); });
+  }
   menu_->addSeparator();
   Item(menu_, QStringLiteral("Миксер"));
   motorItem_ = Item(menu_, QStringLiteral("Параметры двигателя"));
@@ -106,7 +113,8 @@ void TVortaForm::BuildMenu() {
     });
   }
   menu_->addSeparator();
-  Item(menu_, QStringLiteral("О программе"));
+  connect(Item(menu_, QStringLiteral("О программе")), &QAction::triggered, this,
+          [this] { ShowAbout(this); });
   menu_->addSeparator();
   Hidden(menu_, QStringLiteral("Свернуть"));
   QAction* exit = Item(menu_, QStringLiteral("Выход"));

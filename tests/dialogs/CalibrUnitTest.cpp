@@ -1,0 +1,74 @@
+// The calibration dialog's number reader and checks, without a window.
+
+#include <gtest/gtest.h>
+
+#include "dialogs/CalibrUnit.h"
+#include "tests/dialogs/CalibrationFixture.h"
+
+namespace vorta::testing {
+namespace {
+
+TEST(NumberErrorPositionTest, PlainDecimalsPassAndTheFirstBadCharacterIsNamed) {
+  for (const char* ok : {"7", "7.25", "-150", "+3", ".5", "5.", "  7.5", "1e3", "2.5E-2"}) {
+    EXPECT_EQ(NumberErrorPosition(QString::fromLatin1(ok)), std::nullopt) << ok;
+  }
+  const std::pair<const char*, int> bad[] = {
+      {"7.0x", 4}, {"", 1},   {"abc", 1}, {"-", 2},     {"7,5", 2},   {"7.5 ", 4},
+      {"--3", 2},  {"1e", 3}, {"1e+", 4}, {"7.2.1", 4}, {"1e999", 2}, {" x", 2},
+  };
+  for (const auto& [text, k] : bad) {
+    EXPECT_EQ(NumberErrorPosition(QString::fromLatin1(text)), k) << text;
+  }
+}
+
+TEST(OkLimitTest, BothEndsBelongToTheRange) {
+  EXPECT_TRUE(OkLimit(2.0, 2.0, 12.5));
+  EXPECT_TRUE(OkLimit(12.5, 2.0, 12.5));
+  EXPECT_FALSE(OkLimit(1.999, 2.0, 12.5));
+  EXPECT_FALSE(OkLimit(12.501, 2.0, 12.5));
+}
+
+class CheckOneParTest : public CalibrationFixture {};
+
+TEST_F(CheckOneParTest, PositionWarningQuotesTheText) {
+  const TCheckResult r = CheckOnePar(Process(), 1, QStringLiteral("7.0x"));
+  EXPECT_FALSE(r.Ok);
+  EXPECT_EQ(r.Warning, QStringLiteral("Ошибка в позиции 4 \"7.0x\""));
+}
+
+TEST_F(CheckOneParTest, LimitsAreInclusiveAndShownWithTwoDecimals) {
+  TVortaProcess& p = Process();
+  EXPECT_TRUE(CheckOnePar(p, 1, QStringLiteral("2")).Ok);
+  const TCheckResult top = CheckOnePar(p, 1, QStringLiteral("12.50"));
+  EXPECT_TRUE(top.Ok);
+  EXPECT_DOUBLE_EQ(top.ParsedValue, 12.5);
+  for (const char* outside : {"12.51", "1.99"}) {
+    const TCheckResult r = CheckOnePar(p, 1, QString::fromLatin1(outside));
+    EXPECT_FALSE(r.Ok) << outside;
+    EXPECT_EQ(r.Warning, QStringLiteral("Ошибка предела \rmin=2.00, max=12.50")) << outside;
+  }
+  // Each channel has its own limits.
+  EXPECT_TRUE(CheckOnePar(p, 4, QStringLiteral("-500")).Ok);
+  EXPECT_EQ(CheckOnePar(p, 4, QStringLiteral("-500.01")).Warning,
+            QStringLiteral("Ошибка предела \rmin=-500.00, max=500.00"));
+}
+
+TEST_F(CheckOneParTest, SaveStoresBothPointsClearsTheAdjustmentAndAsksForGroup8) {
+  TVortaProcess& p = Process();
+  CalibrOpen(p, 3);
+  EXPECT_EQ(p.CalibrFormOpen, 1);
+  EXPECT_EQ(p.CalibLive, 1);
+  CalibrSetPoint(p, 2, 88.5, 3999);
+  CalibrSave(p, 3);
+  EXPECT_DOUBLE_EQ(p.CalValue1[3], 4.0);
+  EXPECT_DOUBLE_EQ(p.CalValue2[3], 88.5);
+  EXPECT_EQ(p.CalAdc1[3], 1000);
+  EXPECT_EQ(p.CalAdc2[3], 3999);
+  EXPECT_DOUBLE_EQ(p.LinAdjust[3], 0.0);
+  EXPECT_DOUBLE_EQ(p.LinAdjust[1], 0.35);  // other channels keep theirs
+  EXPECT_EQ(p.SaveRequest, kSaveRequestCalibration);
+  EXPECT_EQ(CalibrCaption(p, 3), QStringLiteral("Калибровка - pO2"));
+}
+
+}  // namespace
+}  // namespace vorta::testing

@@ -1,0 +1,278 @@
+// The calibration dialog over a real panel: opening from the menu, fixing a
+// code, entering or abandoning a value, saving and closing.
+
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include "dialogs/CalibrationForm.h"
+#include "panel/mainlo.h"
+#include "tests/dialogs/CalibrationFixture.h"
+
+namespace vorta::testing {
+namespace {
+
+const char* const kItems[] = {"", "pH", "t°C", "pO2", "eH"};
+
+class CalibrationDialogTest : public CalibrationFixture {
+ protected:
+  TForm4* Open(int channel) {
+    QAction* item =
+        Panel().MenuItem({QStringLiteral("Калибровка"), QString::fromUtf8(kItems[channel])});
+    if (item == nullptr) return nullptr;
+    item->trigger();
+    auto* form = qobject_cast<TForm4*>(Process().CalibrForm.data());
+    if (form != nullptr) form->OnWarning = [this](const QString& t) { warnings_ << t; };
+    return form;
+  }
+
+  // Shown and active, so that focus can be checked.
+  static void Activate(TForm4& form) {
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  }
+
+  static void Type(QLineEdit* edit, const QString& text, Qt::Key key) {
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
+    QTest::keyClick(edit, key);
+  }
+
+  void ExpectWorkIsStored(int n) {
+    const TVortaProcess& p = Process();
+    const auto i = static_cast<size_t>(n);
+    EXPECT_DOUBLE_EQ(p.CalWork.Value1, p.CalValue1[i]);
+    EXPECT_DOUBLE_EQ(p.CalWork.Value2, p.CalValue2[i]);
+    EXPECT_EQ(p.CalWork.Adc1, p.CalAdc1[i]);
+    EXPECT_EQ(p.CalWork.Adc2, p.CalAdc2[i]);
+  }
+
+  QStringList warnings_;
+};
+
+TEST_F(CalibrationDialogTest, MenuOpensOneDialogForTheChannelBesideThePanel) {
+  Panel().move(300, 200);
+  TForm4* form = Open(2);
+  ASSERT_NE(form, nullptr);
+  TVortaProcess& p = Process();
+  EXPECT_EQ(p.DialogChannel, 2);
+  EXPECT_EQ(p.CalibrFormOpen, 1);
+  EXPECT_EQ(p.CalibLive, 1);
+  EXPECT_EQ(p.CalibView, form);
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("Калибровка - tC"));
+  EXPECT_EQ(form->palette().color(QPalette::Window), QColor(255, 0, 0));
+  EXPECT_EQ(form->pos(), QPoint(320, 220));
+  Shot(*form, QStringLiteral("calibration-tc"));
+  EXPECT_EQ(form->Edit(1)->text(), QStringLiteral("4.00"));
+  EXPECT_EQ(form->Edit(2)->text(), QStringLiteral("9.00"));
+  EXPECT_EQ(form->CodeLabel(1)->text(), QStringLiteral("1000"));
+  EXPECT_EQ(form->CodeLabel(2)->text(), QStringLiteral("3000"));
+  EXPECT_FALSE(form->Edit(1)->isEnabled());
+  EXPECT_FALSE(form->Edit(2)->isEnabled());
+  EXPECT_EQ(form->SelectedPoint(), 1);
+
+  // While it is open the items do nothing.
+  EXPECT_EQ(Open(1), form);
+  EXPECT_EQ(p.DialogChannel, 2);
+}
+
+TEST_F(CalibrationDialogTest, LiveCodeBlinksThenFixationFreezesItForTheEnteredPoint) {
+  TForm4* form = Open(1);
+  ASSERT_NE(form, nullptr);
+  TVortaProcess& p = Process();
+  p.AdcCode[1] = 1234;
+  Calibrindicate(p);
+  EXPECT_EQ(form->CodeLabel(1)->text(), QStringLiteral("1234"));
+  EXPECT_EQ(form->CodeLabel(2)->text(), QStringLiteral("3000"));
+  const QColor first = form->Edit(1)->palette().color(QPalette::Base);
+  Shot(*form, QStringLiteral("calibration-ph-blink"));
+  Calibrindicate(p);
+  EXPECT_NE(form->Edit(1)->palette().color(QPalette::Base), first);
+
+  Activate(*form);
+  QTest::mouseClick(form->Button1(), Qt::LeftButton);
+  EXPECT_EQ(p.CalibLive, 0);
+  EXPECT_FALSE(Panel().isEnabled());
+  EXPECT_FALSE(form->Button2()->isEnabled());
+  EXPECT_FALSE(form->RadioButton(2)->isEnabled());
+  EXPECT_TRUE(form->Edit(1)->isEnabled());
+  EXPECT_EQ(QApplication::focusWidget(), form->Edit(1));
+  Shot(*form, QStringLiteral("calibration-ph-fixed"));
+
+  p.AdcCode[1] = 2222;
+  Calibrindicate(p);
+  EXPECT_EQ(form->CodeLabel(1)->text(), QStringLiteral("1234"));
+
+  Type(form->Edit(1), QStringLiteral("7.1"), Qt::Key_Return);
+  EXPECT_TRUE(warnings_.isEmpty()) << warnings_.join(u'|').toStdString();
+  EXPECT_DOUBLE_EQ(p.CalWork.Value1, 7.1);
+  EXPECT_EQ(p.CalWork.Adc1, 1234);
+  EXPECT_EQ(p.CalWork.Adc2, 3000);
+  EXPECT_EQ(p.CalibLive, 1);
+  EXPECT_TRUE(Panel().isEnabled());
+  EXPECT_FALSE(form->Edit(1)->isEnabled());
+  // Nothing is stored before "Сохранить".
+  EXPECT_EQ(p.CalAdc1[1], 1000);
+}
+
+TEST_F(CalibrationDialogTest, TextWithALetterWarnsAtPosition4AndStaysFixed) {
+  TForm4* form = Open(1);
+  ASSERT_NE(form, nullptr);
+  Activate(*form);
+  QTest::mouseClick(form->Button1(), Qt::LeftButton);
+  Type(form->Edit(1), QStringLiteral("7.0x"), Qt::Key_Enter);
+  EXPECT_EQ(warnings_, QStringList{QStringLiteral("Ошибка в позиции 4 \"7.0x\"")});
+  EXPECT_TRUE(form->Edit(1)->isEnabled());
+  EXPECT_EQ(QApplication::focusWidget(), form->Edit(1));
+  EXPECT_FALSE(Panel().isEnabled());
+  EXPECT_EQ(Process().CalibLive, 0);
+  ExpectWorkIsStored(1);
+}
+
+TEST_F(CalibrationDialogTest, LimitValuesAreTakenAndJustOutsideRefused) {
+  TForm4* form = Open(1);
+  ASSERT_NE(form, nullptr);
+  Activate(*form);
+  TVortaProcess& p = Process();
+  QTest::mouseClick(form->Button1(), Qt::LeftButton);
+  Type(form->Edit(1), QStringLiteral("12.51"), Qt::Key_Return);
+  EXPECT_EQ(warnings_, QStringList{QStringLiteral("Ошибка предела \rmin=2.00, max=12.50")});
+  EXPECT_TRUE(form->Edit(1)->isEnabled());
+  Type(form->Edit(1), QStringLiteral("12.5"), Qt::Key_Return);
+  EXPECT_DOUBLE_EQ(p.CalWork.Value1, 12.5);
+
+  form->RadioButton(2)->click();
+  EXPECT_EQ(form->SelectedPoint(), 2);
+  QTest::mouseClick(form->Button1(), Qt::LeftButton);
+  EXPECT_TRUE(form->Edit(2)->isEnabled());
+  Type(form->Edit(2), QStringLiteral("1.99"), Qt::Key_Return);
+  EXPECT_EQ(warnings_.size(), 2);
+  Type(form->Edit(2), QStringLiteral("2"), Qt::Key_Return);
+  EXPECT_EQ(warnings_.size(), 2);
+  EXPECT_DOUBLE_EQ(p.CalWork.Value2, 2.0);
+}
+
+TEST_F(CalibrationDialogTest, EscapeAfterFixationChangesNothingAndResumesTheLiveCode) {
+  TForm4* form = Open(1);
+  ASSERT_NE(form, nullptr);
+  Activate(*form);
+  TVortaProcess& p = Process();
+  p.AdcCode[1] = 1500;
+  Calibrindicate(p);
+  QTest::mouseClick(form->Button1(), Qt::LeftButton);
+  Type(form->Edit(1), QStringLiteral("5.5"), Qt::Key_Escape);
+  ExpectWorkIsStored(1);
+  EXPECT_EQ(p.CalibLive, 1);
+  EXPECT_TRUE(Panel().isEnabled());
+  EXPECT_TRUE(form->Button1()->isEnabled());
+  EXPECT_FALSE(form->Edit(1)->isEnabled());
+  EXPECT_EQ(form->Edit(1)->text(), QStringLiteral("4.00"));
+  EXPECT_TRUE(warnings_.isEmpty());
+  p.AdcCode[1] = 1600;
+  Calibrindicate(p);
+  EXPECT_EQ(form->CodeLabel(1)->text(), QStringLiteral("1600"));
+}
+
+TEST_F(CalibrationDialogTest, SaveRightAfterOpeningClearsTheAdjustmentAndWritesTheStoredPoints) {
+  TForm4* form = Open(1);
+  ASSERT_NE(form, nullptr);
+  TVortaProcess& p = Process();
+  const QByteArray before = Read(QStringLiteral("proc1.ini"));
+  ASSERT_DOUBLE_EQ(p.LinAdjust[1], 0.35);
+  QTest::mouseClick(form->Button2(), Qt::LeftButton);
+  EXPECT_DOUBLE_EQ(p.LinAdjust[1], 0.0);
+  EXPECT_DOUBLE_EQ(p.LinAdjust[2], 0.35);
+  EXPECT_EQ(p.SaveRequest, 8);
+  EXPECT_EQ(p.CalibrFormOpen, 0);
+  EXPECT_FALSE(form->isVisible());
+  DefStatusVar(p);
+  EXPECT_EQ(p.SaveRequest, 0);
+  // The stored calibration goes out unchanged.
+  EXPECT_EQ(Read(QStringLiteral("proc1.ini")), before);
+}
+
+TEST_F(CalibrationDialogTest, SavedPointReachesTheFileAtTheNextWriteBack) {
+  TForm4* form = Open(3);
+  ASSERT_NE(form, nullptr);
+  Activate(*form);
+  TVortaProcess& p = Process();
+  // As loaded: the loader marks the run as not yet ended.
+  QByteArray expected = Read(QStringLiteral("proc1.ini"));
+  form->RadioButton(2)->click();
+  p.AdcCode[3] = 3456;
+  Calibrindicate(p);
+  QTest::mouseClick(form->Button1(), Qt::LeftButton);
+  Type(form->Edit(2), QStringLiteral("95.25"), Qt::Key_Return);
+  QTest::mouseClick(form->Button2(), Qt::LeftButton);
+  EXPECT_EQ(p.CalAdc2[3], 3456);
+  DefStatusVar(p);
+  const QByteArray old = "Max=100.00\r\nV1=4.00\r\nV2=9.00\r\nA1=1000\r\nA2=3000";
+  ASSERT_TRUE(expected.contains(old));
+  expected.replace(old, "Max=100.00\r\nV1=4.00\r\nV2=95.25\r\nA1=1000\r\nA2=3456");
+  EXPECT_EQ(Read(QStringLiteral("proc1.ini")), expected);
+}
+
+TEST_F(CalibrationDialogTest, CloseDiscardsTheEnteredPointAndTheNextOpeningIsANewDialog) {
+  TForm4* form = Open(1);
+  ASSERT_NE(form, nullptr);
+  Activate(*form);
+  TVortaProcess& p = Process();
+  QTest::mouseClick(form->Button1(), Qt::LeftButton);
+  Type(form->Edit(1), QStringLiteral("6"), Qt::Key_Return);
+  ASSERT_DOUBLE_EQ(p.CalWork.Value1, 6.0);
+  QTest::mouseClick(form->Button3(), Qt::LeftButton);
+  ExpectWorkIsStored(1);
+  EXPECT_DOUBLE_EQ(p.CalValue1[1], 4.0);
+  EXPECT_EQ(p.SaveRequest, 0);
+  EXPECT_EQ(p.CalibrFormOpen, 0);
+  EXPECT_EQ(p.CalibView, nullptr);
+
+  QPointer<TForm4> old(form);
+  TForm4* again = Open(4);
+  ASSERT_NE(again, nullptr);
+  EXPECT_TRUE(old.isNull());
+  EXPECT_EQ(again->windowTitle(), QStringLiteral("Калибровка - eH"));
+}
+
+// Closed by its close box while a code is fixed, the dialog must not leave
+// the panel (and with it the whole vessel's menu) disabled.
+TEST_F(CalibrationDialogTest, CloseBoxWhileFixedGivesThePanelBack) {
+  TForm4* form = Open(2);
+  ASSERT_NE(form, nullptr);
+  QTest::mouseClick(form->Button1(), Qt::LeftButton);
+  ASSERT_FALSE(Panel().isEnabled());
+  form->close();
+  EXPECT_TRUE(Panel().isEnabled());
+  EXPECT_EQ(Process().CalibrFormOpen, 0);
+  EXPECT_EQ(Process().CalibView, nullptr);
+}
+
+// Another dialog of the vessel moves DialogChannel on: the calibration must
+// keep fixing and saving its own sensor's code.
+TEST_F(CalibrationDialogTest, OwnChannelSurvivesAnotherDialogMovingTheSubject) {
+  TForm4* form = Open(1);
+  ASSERT_NE(form, nullptr);
+  Activate(*form);
+  TVortaProcess& p = Process();
+  p.DialogChannel = 2;
+  p.AdcCode[1] = 1111;
+  p.AdcCode[2] = 2222;
+  Calibrindicate(p);
+  EXPECT_EQ(form->CodeLabel(1)->text(), QStringLiteral("1111"));
+  QTest::mouseClick(form->Button1(), Qt::LeftButton);
+  Type(form->Edit(1), QStringLiteral("7"), Qt::Key_Return);
+  QTest::mouseClick(form->Button2(), Qt::LeftButton);
+  EXPECT_EQ(p.CalAdc1[1], 1111);
+  EXPECT_DOUBLE_EQ(p.CalValue1[1], 7.0);
+  EXPECT_EQ(p.CalAdc1[2], 1000);
+  EXPECT_DOUBLE_EQ(p.LinAdjust[2], 0.35);
+}
+
+}  // namespace
+}  // namespace vorta::testing

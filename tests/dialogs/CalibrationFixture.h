@@ -1,0 +1,91 @@
+#pragma once
+// One vessel with its real panel window (hidden), loaded from a file in a
+// folder of the test's own, with an I/O module and a DC drive on a fake
+// adapter and virtual time: what the calibration dialog and the drive status
+// lines work on.
+
+#include <gtest/gtest.h>
+#include <QFile>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "can/VortaWork.h"
+#include "panel/QtWindowFactory.h"
+#include "panel/VortaForm.h"
+#include "platform/ProfileFile.h"
+#include "platform/VirtualTimerService.h"
+#include "process/ProcUnit.h"
+#include "tests/RecordingMessages.h"
+#include "tests/can/FakeAdapter.h"
+
+namespace vorta::testing {
+
+// Channel limits: pH 2.00..12.50, tC 0.00..60.00, pO2 0.00..100.00,
+// eH -500.00..500.00; calibration 1000 -> 4.00, 3000 -> 9.00 on every channel.
+inline QByteArray CalibrationProcessIni() {
+  QByteArray text =
+      "[Port]\r\nNameProcess=F%d\r\nNumProcess=1\r\nProtocolname=Protocol1.txt\r\n"
+      "ProtocolPeriodmin=1\r\n[Hardware]\r\nBoard=Board1\r\nMixer=Mix1\r\n"
+      "[AssignName]\r\n1=pH\r\n2=tC\r\n3=pO2\r\n4=eH\r\n5=Common\r\n";
+  const char* names[] = {"pH", "tC", "pO2", "eH"};
+  const char* limits[] = {"Min=2.00\r\nMax=12.50", "Min=0.00\r\nMax=60.00",
+                          "Min=0.00\r\nMax=100.00", "Min=-500.00\r\nMax=500.00"};
+  for (int i = 0; i < 4; ++i) {
+    text += QByteArray("[") + names[i] + "]\r\nSet=7.00\r\nLin=0.35\r\n" + limits[i] +
+            "\r\nV1=4.00\r\nV2=9.00\r\nA1=1000\r\nA2=3000\r\n";
+  }
+  return text + "[Mode]\r\nmode=1\r\n";
+}
+
+class CalibrationFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    program_.ProgramFolder = dir_.path() + u'/';
+    module_ = std::make_unique<TdmVorta>(time_, FakeFactory(&adapter_));
+    Write(QStringLiteral("VortaCAN.ini"),
+          "[CANAdapter]\r\nType=QTR4\r\n[CANDevices]\r\nCount=2\r\nName0=Board1\r\n"
+          "Name1=Mix1\r\n[Board1]\r\nType=TSUABB\r\nDeviceUID=256\r\n"
+          "[Mix1]\r\nType=TMixerDC\r\nDeviceUID=1024\r\n");
+    TProfileFile can(program_.ProgramFolder + QStringLiteral("VortaCAN.ini"));
+    module_->LoadConfig(can);
+    env_.dmVorta = module_.get();
+    env_.Bus = &module_->Bus();
+    Write(QStringLiteral("proc1.ini"), CalibrationProcessIni());
+    list_.Add(std::make_unique<TVortaProcess>(env_, QStringLiteral("proc1.ini")));
+    ASSERT_EQ(list_.Count(), 1);
+  }
+
+  void TearDown() override { list_.Clear(); }
+
+  void Write(const QString& name, const QByteArray& bytes) {
+    QFile f(program_.ProgramFolder + name);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+  }
+
+  QByteArray Read(const QString& name) {
+    QFile f(program_.ProgramFolder + name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }
+
+  // Writes the window to $VORTA_SCREENSHOT_DIR/<name>.png when that is set.
+  static void Shot(QWidget& w, const QString& name) {
+    const QString dir = qEnvironmentVariable("VORTA_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) w.grab().save(dir + u'/' + name + QStringLiteral(".png"));
+  }
+
+  TVortaProcess& Process() { return *list_.ProcessAt(0); }
+  TVortaForm& Panel() { return *dynamic_cast<TVortaForm*>(Process().Panel.get()); }
+
+  QTemporaryDir dir_;
+  TVirtualTimerService time_;
+  TProgramState program_;
+  test::TRecordingMessages messages_;
+  TQtWindowFactory windows_{false};
+  TFakeAdapter* adapter_ = nullptr;
+  std::unique_ptr<TdmVorta> module_;
+  TVortaProcessList list_;
+  TVortaEnv env_{program_, time_, messages_, windows_, nullptr, &list_};
+};
+
+}  // namespace vorta::testing
