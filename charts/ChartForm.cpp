@@ -67,7 +67,8 @@ TChartForm::~TChartForm() = default;
 void TChartForm::BuildChart1() {
   chart1_ = new QChart;
   chart1_->legend()->hide();
-  chart1_->setMargins(QMargins(4, 4, 8, 4));
+  // Room above the plot for the name and scale boxes.
+  chart1_->setMargins(QMargins(4, 26, 8, 4));
   axisX_ = new QDateTimeAxis;
   // "h:nn:ss": hours without a leading zero.
   axisX_->setFormat(QStringLiteral("H:mm:ss"));
@@ -77,20 +78,32 @@ void TChartForm::BuildChart1() {
   chart1_->addAxis(axisX_, Qt::AlignBottom);
   chart1_->addAxis(axisY_, Qt::AlignLeft);
 
+  // The labels stay clear of the value axis' numbers, however wide they get.
+  connect(chart1_, &QChart::plotAreaChanged, this, [this] {
+    for (QLabel* label : seriesLabels_) {
+      if (label != nullptr) label->move(LabelLeft(), label->y());
+    }
+  });
   view1_ = new TChart1View(chart1_, this);
   view1_->setRenderHint(QPainter::Antialiasing, false);
   view1_->OnUndoZoom = [this] { Chart1UndoZoom(); };
   view1_->OnZoomOrPan = [this] { valueAxisAuto_ = false; };
   view1_->OnMouseMove = [this](const QPoint& p) { Chart1MouseMove(p); };
 
+  // The boxes and labels on the chart use the panel's small font.
+  QFont small = font();
+  small.setPixelSize(11);
   comboName_ = new QComboBox(view1_);
+  comboName_->setFont(small);
   for (const char* item : kChannelItems) comboName_->addItem(QString::fromUtf8(item));
   comboName_->setGeometry(32, 5, 49, comboName_->sizeHint().height());
   comboName_->setCurrentIndex(0);
   labelScale_ = new QLabel(QStringLiteral("Масштаб:"), view1_);
+  labelScale_->setFont(small);
   labelScale_->move(88, 9);
   labelScale_->adjustSize();
   comboScale_ = new QComboBox(view1_);
+  comboScale_->setFont(small);
   comboScale_->addItems(ScaleItems());
   comboScale_->setGeometry(140, 5, 49, comboScale_->sizeHint().height());
   connect(comboName_, &QComboBox::activated, this, [this](int i) { ComboBoxNameClick(i); });
@@ -134,7 +147,7 @@ void TChartForm::FormCreate(TProfileFile& file) {
     QPalette pal = label->palette();
     pal.setColor(QPalette::WindowText, series_.back()->color());
     label->setPalette(pal);
-    label->move(42, 36 + 16 * line.Position);
+    label->move(LabelLeft(), 36 + 16 * line.Position);
     label->setFixedHeight(13);
     label->adjustSize();
     label->show();
@@ -267,6 +280,7 @@ void TChartForm::ScrollAxes() {
 
 void TChartForm::Chart1UndoZoom() {
   valueAxisAuto_ = true;
+  yDataRange_ = {1, -1};
   axisX_->setMax(QDateTime::fromMSecsSinceEpoch(ToAxisMs(Model.LatestTime())));
   UpdateValueAxis();
   ScrollAxes();
@@ -288,9 +302,12 @@ void TChartForm::UpdateValueAxis() {
     lo -= 1;
     hi += 1;
   }
+  // Round ticks; the range is worked out again only when the data's changed.
+  if (lo == yDataRange_.first && hi == yDataRange_.second) return;
+  yDataRange_ = {lo, hi};
   const double margin = (hi - lo) * 0.05;
-  if (axisY_->min() == lo - margin && axisY_->max() == hi + margin) return;
   axisY_->setRange(lo - margin, hi + margin);
+  axisY_->applyNiceNumbers();
 }
 
 void TChartForm::ComboBoxNameClick(int index) {
@@ -355,6 +372,10 @@ void TChartForm::ShowError(const QString& text) {
 QString TChartForm::ChannelName(int channel) const {
   return channel >= 1 && channel <= 5 ? Process.AssignName[static_cast<size_t>(channel)]
                                       : QString();
+}
+
+int TChartForm::LabelLeft() const {
+  return std::max(42, static_cast<int>(chart1_->plotArea().left()) + 6);
 }
 
 QLineSeries* TChartForm::Series(int line) const {

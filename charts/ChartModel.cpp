@@ -30,7 +30,9 @@ void TChartModel::SetChannelValue(int channel, double value, double scale) {
 }
 
 bool TChartModel::AddPoints(double t) {
-  if (t < NextPointTime) return false;
+  // Days hold seconds inexactly: without the millisecond's slack, fifteen
+  // 2-s ticks can fall short of a 30-s interval and every point comes late.
+  if (t < NextPointTime - 0.001 * OneSecond) return false;
   for (size_t c = 1; c <= kChartChannels; ++c) {
     TChannelSlot& slot = ChannelSlot[c];
     if (!slot.Active || slot.SeriesIndex >= Lines.size()) continue;

@@ -142,6 +142,7 @@ class TChartForm final : public QWidget, public IChartView {
   void SetHint(const QString& text, const QPoint& at);
   void ShowError(const QString& text);
   [[nodiscard]] TVortaForm* Panel() const;
+  [[nodiscard]] int LabelLeft() const;
   [[nodiscard]] QAction* PanelItem(const QStringList& path) const;
   [[nodiscard]] QString ChannelName(int channel) const;
 
@@ -171,6 +172,7 @@ class TChartForm final : public QWidget, public IChartView {
   bool hintsOn_ = false;
   bool stripVisible_ = false;
   bool valueAxisAuto_ = true;
+  std::pair<double, double> yDataRange_{1, -1};  // of the last automatic range
   // The "График" check mark as this window last set it: kept equal to the
   // window's visibility.
   bool panelMark_ = false;

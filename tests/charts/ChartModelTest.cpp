@@ -50,6 +50,14 @@ TEST(ChartModelTest, pointsWaitForTheIntervalAndThe451stDropsTheOldest) {
   EXPECT_TRUE(m.AddPoints(kStart + 10 * OneSecond));
   EXPECT_EQ(m.Lines[0].Points.size(), 2U);
 
+  // Over an hour of 2-s ticks a 30-s interval gives a point every 30 s.
+  TChartModel hour;
+  hour.AddLine(1);
+  hour.SetZoomIndex(2);
+  int added = 0;
+  for (int tick = 0; tick < 1800; ++tick) added += hour.AddPoints(kStart + tick * 2 * OneSecond);
+  EXPECT_EQ(added, 120);
+
   TChartModel full;
   full.AddLine(1);
   for (int i = 0; i < 451; ++i) {
