@@ -1,5 +1,7 @@
 #include "dialogs/ControlParamsDialog.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -8,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -137,7 +140,7 @@ QWidget* TForm3::BuildStandard() {
 
 QWidget* TForm3::BuildTimers() {
   auto* page = new QWidget;
-  auto* h = new QHBoxLayout(page);
+  auto* h = new QVBoxLayout(page);
   struct TTimerRows {
     TCtrlText Period, Work;
     bool TCtrlFields::*Exist;
@@ -161,7 +164,7 @@ QWidget* TForm3::BuildTimers() {
     g->addWidget(NewEdit(t.Work, box), 2, 1);
     g->addWidget(NewSpin(t.SpinWork, box), 2, 2);
     g->addWidget(NewCheck(t.Exist, QStringLiteral("Вкл."), box), 3, 0, 1, 3);
-    g->setRowStretch(4, 1);
+    g->setColumnStretch(3, 1);
     h->addWidget(box);
   }
   return page;
@@ -329,8 +332,15 @@ void TForm3::FormCreate() {
   pages_->setTabVisible(TabSheetEvents, true);
   pages_->setCurrentIndex(channel ? TabSheet1 : TabSheet2);
   Show(ReadCtrlFields(Process, entry_));
-  adjustSize();
-  setFixedSize(sizeHint());
+  // Every page caption stays in view: the dialog is at least as wide as
+  // the captions of its shown pages.
+  int tabs = 0;
+  for (int i = 0; i < pages_->count(); ++i) {
+    if (pages_->isTabVisible(i)) tabs += pages_->tabBar()->tabRect(i).width();
+  }
+  QSize size = sizeHint();
+  size.setWidth(std::max(size.width(), tabs + 40));
+  setFixedSize(size);
   if (QWidget* panel = parentWidget()) move(panel->pos() + QPoint(20, 20));
 }
 

@@ -123,6 +123,8 @@ TEST_F(ControlParamsDialogTest, commonVariantHalvesTimerSecondsAndStoresEntry5) 
   Shot(*d, QStringLiteral("ctrl-common"));
   d->PageControl()->setCurrentIndex(TForm3::TabSheetEvents);
   Shot(*d, QStringLiteral("ctrl-events"));
+  d->PageControl()->setCurrentIndex(TForm3::TabSheet3);
+  Shot(*d, QStringLiteral("ctrl-po2"));
   d->PageControl()->setCurrentIndex(TForm3::TabSheet2);
 
   // Up adds 2 while below Max: from 61 it ends at 63; down stops at 0 or below.
@@ -164,6 +166,7 @@ TEST_F(ControlParamsDialogTest, foamSpinActsAtOnceAndOkResendsOutputs12And13) {
   TForm3* d = OpenCtrl(*this, p, "Общие");
   ASSERT_NE(d, nullptr);
   d->PageControl()->setCurrentIndex(TForm3::TabSheet6);
+  Shot(*d, QStringLiteral("ctrl-foam"));
   for (int i = 0; i < 3; ++i) QTest::mouseClick(d->SpinButton(9, true), Qt::LeftButton);
   EXPECT_EQ(p.Spumelevel, 2) << "stops at 2";
   QTest::mouseClick(d->SpinButton(9, false), Qt::LeftButton);
