@@ -21,20 +21,7 @@ TEST(NumberErrorPositionTest, PlainDecimalsPassAndTheFirstBadCharacterIsNamed) {
   }
 }
 
-TEST(OkLimitTest, BothEndsBelongToTheRange) {
-  EXPECT_TRUE(OkLimit(2.0, 2.0, 12.5));
-  EXPECT_TRUE(OkLimit(12.5, 2.0, 12.5));
-  EXPECT_FALSE(OkLimit(1.999, 2.0, 12.5));
-  EXPECT_FALSE(OkLimit(12.501, 2.0, 12.5));
-}
-
 class CheckOneParTest : public CalibrationFixture {};
-
-TEST_F(CheckOneParTest, PositionWarningQuotesTheText) {
-  const TCheckResult r = CheckOnePar(Process(), 1, QStringLiteral("7.0x"));
-  EXPECT_FALSE(r.Ok);
-  EXPECT_EQ(r.Warning, QStringLiteral("Ошибка в позиции 4 \"7.0x\""));
-}
 
 TEST_F(CheckOneParTest, LimitsAreInclusiveAndShownWithTwoDecimals) {
   TVortaProcess& p = Process();
@@ -51,23 +38,6 @@ TEST_F(CheckOneParTest, LimitsAreInclusiveAndShownWithTwoDecimals) {
   EXPECT_TRUE(CheckOnePar(p, 4, QStringLiteral("-500")).Ok);
   EXPECT_EQ(CheckOnePar(p, 4, QStringLiteral("-500.01")).Warning,
             QStringLiteral("Ошибка предела \rmin=-500.00, max=500.00"));
-}
-
-TEST_F(CheckOneParTest, SaveStoresBothPointsClearsTheAdjustmentAndAsksForGroup8) {
-  TVortaProcess& p = Process();
-  CalibrOpen(p, 3);
-  EXPECT_EQ(p.CalibrFormOpen, 1);
-  EXPECT_EQ(p.CalibLive, 1);
-  CalibrSetPoint(p, 2, 88.5, 3999);
-  CalibrSave(p, 3);
-  EXPECT_DOUBLE_EQ(p.CalValue1[3], 4.0);
-  EXPECT_DOUBLE_EQ(p.CalValue2[3], 88.5);
-  EXPECT_EQ(p.CalAdc1[3], 1000);
-  EXPECT_EQ(p.CalAdc2[3], 3999);
-  EXPECT_DOUBLE_EQ(p.LinAdjust[3], 0.0);
-  EXPECT_DOUBLE_EQ(p.LinAdjust[1], 0.35);  // other channels keep theirs
-  EXPECT_EQ(p.SaveRequest, kSaveRequestCalibration);
-  EXPECT_EQ(CalibrCaption(p, 3), QStringLiteral("Калибровка - pO2"));
 }
 
 }  // namespace
