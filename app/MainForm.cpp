@@ -12,6 +12,7 @@
 #include "platform/SingleInstance.h"
 #include "platform/TimerService.h"
 #include "process/Cycles.h"
+#include "process/FillUnit.h"
 
 namespace vorta {
 
@@ -80,8 +81,13 @@ TForm1::TStartResult TForm1::FormCreate() {
       mainConfig.ReadInteger(QStringLiteral("Podpitka"), QStringLiteral("FazaPeriod"), 120));
   CreateProcesses(mainConfig);
   ResolveFeedReferences();
+  fill_ = std::make_unique<TFillControl>(
+      TFillControl::TDeps{program_, processes_, deps_.Time, deps_.Messages, *timerIzm_, *timer2sec_,
+                          DozeCount},
+      podpTimer_->Interval());
 
   DozeCount = mainConfig.ReadInteger(QStringLiteral("Podpitka"), QStringLiteral("DozeCount"), 10);
+  fill_->SetTarget(DozeCount);
   program_.DefWarm =
       mainConfig.ReadInteger(QStringLiteral("WARMCTRL"), QStringLiteral("DefWarm"), 0);
   program_.IndexWater =
@@ -159,6 +165,7 @@ void TForm1::FormClose() {
   podpTimer_->SetEnabled(false);
   deps_.Window.SetCaption(QString());
   deps_.Window.ShowShutdownPanel();
+  fill_.reset();
   processes_.Clear();
   if (OnTerminate) OnTerminate();
 }

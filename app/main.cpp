@@ -25,6 +25,7 @@
 #include "platform/Messages.h"
 #include "platform/RealTimerService.h"
 #include "platform/TimerService.h"
+#include "process/FillForm.h"
 
 namespace {
 
@@ -94,7 +95,11 @@ int main(int argc, char** argv) {
   parser.addOption(folderOption);
   parser.addOption(headlessOption);
   parser.addOption(demoOption);
+  const QCommandLineOption fillOption(
+      QStringLiteral("fill"),
+      QStringLiteral("Open the fill window (\"Заполнение\") once the vessels are loaded."));
   parser.addOption(fastForwardOption);
+  parser.addOption(fillOption);
   parser.process(*app);
 
   QString folder = parser.isSet(folderOption) ? parser.value(folderOption)
@@ -162,6 +167,13 @@ int main(int argc, char** argv) {
       break;
   }
   if (parser.isSet(demoOption)) vorta::StartDemoVessels(form.Processes());
+  // The panel menu keeps its fill item hidden: this is the way to the window.
+  std::unique_ptr<vorta::TFormFill> fillWindow;
+  if (!headless && parser.isSet(fillOption) && form.Fill() != nullptr) {
+    fillWindow = std::make_unique<vorta::TFormFill>(*form.Fill());
+    fillWindow->setWindowModality(Qt::ApplicationModal);
+    fillWindow->show();
+  }
 
   // SIGINT/SIGTERM: the next 40-ms tick runs the shutdown, as closing a panel does.
   if (::socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalPipe) == 0) {

@@ -18,6 +18,7 @@ class TTimerService;
 class IMessageSink;
 class IWindowFactory;
 class TSingleInstance;
+class TFillControl;
 
 // The main form's window, as the engine sees it.
 class IMainWindow {
@@ -80,6 +81,8 @@ class TForm1 {
   TTimer& TimerIzm() { return *timerIzm_; }
   TTimer& Timer2sec() { return *timer2sec_; }
   TTimer& PodpTimer() { return *podpTimer_; }
+  // The fill run behind the fill window; null before start-up and after shutdown.
+  [[nodiscard]] TFillControl* Fill() { return fill_.get(); }
 
   // The fill run's dose target ("Podpitka"/"DozeCount"), written back at the end.
   std::int32_t DozeCount = 10;
@@ -101,6 +104,7 @@ class TForm1 {
   std::unique_ptr<TTimer> podpTimer_;
   std::unique_ptr<class QFile> eventLog_;
   bool closed_ = false;
+  std::unique_ptr<TFillControl> fill_;
 };
 
 }  // namespace vorta

@@ -16,9 +16,12 @@
 #include <QTableWidget>
 #include <QTimer>
 
+#include "devices/MixForm.h"
+#include "devices/MixProForm.h"
 #include "panel/PanelActions.h"
 #include "panel/PanelPlacement.h"
 #include "platform/Messages.h"
+#include "process/OutputChannels.h"
 #include "process/ProcUnit.h"
 
 namespace vorta {
@@ -221,6 +224,7 @@ void TVortaForm::PanelStateChanged() {
   if (spumeInd_->isEnabled() != s.FoamIndicator) spumeInd_->setEnabled(s.FoamIndicator);
   motorItem_->setVisible(HasDcMixer(Process));
   ShowProtocolCheck();
+  if (auto* mixer = qobject_cast<TForm6*>(Process.MixForm.data())) mixer->ShowState();
 }
 
 void TVortaForm::PlaceByNumber(int numProcess) {
@@ -284,8 +288,10 @@ void TVortaForm::OutputsChanged() {
   }
 }
 
-void TVortaForm::OpenMixerWindow(bool /*start*/) {
-  // The mixer window is not part of the panel yet.
+void TVortaForm::OpenMixerWindow(bool start) {
+  // A window of its own, freed with the process.
+  TForm6::Open(Process, nullptr);
+  if (start) StartMixer(Process);
 }
 
 void TVortaForm::ToggleChartItem() {
@@ -329,10 +335,7 @@ void TVortaForm::ShowProtocolCheck() {
 }
 
 void TVortaForm::MotorParametersClick() {
-  if (!HasDcMixer(Process)) {
-    Process.Env.Messages.ShowError(QStringLiteral("Неверный объект для конфигурирования."));
-  }
-  // The motor parameter window is not part of the panel yet.
+  TfrmMixPro::Execute(Process, this);
 }
 
 QAction* TVortaForm::MenuItem(const QStringList& path) const {

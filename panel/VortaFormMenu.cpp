@@ -89,7 +89,8 @@ void TVortaForm::BuildMenu() {
             [this, n] { OpenCalibration(Process, n, this); });
   }
   menu_->addSeparator();
-  Item(menu_, QStringLiteral("Миксер"));
+  connect(Item(menu_, QStringLiteral("Миксер")), &QAction::triggered, this,
+          [this] { OpenMixerWindow(false); });
   motorItem_ = Item(menu_, QStringLiteral("Параметры двигателя"));
   motorItem_->setVisible(false);
   connect(motorItem_, &QAction::triggered, this, [this] { MotorParametersClick(); });

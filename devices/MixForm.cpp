@@ -1,0 +1,185 @@
+#include "devices/MixForm.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPushButton>
+#include <QToolButton>
+
+#include "devices/MixUnit.h"
+#include "process/ProcUnit.h"
+
+namespace vorta {
+
+namespace {
+constexpr int kStatusHeight = 19;
+constexpr std::array<int, 3> kPanelWidths{66, 52, 50};
+
+void SetBackground(QWidget* w, std::int32_t systemColor) {
+  QPalette pal = w->palette();
+  QColor color = QGuiApplication::palette().color(QPalette::Window);
+  // Colours as the engine stores them: red in the low byte; negative = default.
+  if (systemColor >= 0) {
+    color = QColor(systemColor & 0xFF, (systemColor >> 8) & 0xFF, (systemColor >> 16) & 0xFF);
+  }
+  pal.setColor(QPalette::Window, color);
+  w->setPalette(pal);
+  w->setAutoFillBackground(true);
+}
+}  // namespace
+
+TForm6* TForm6::Open(TVortaProcess& process, QWidget* parent) {
+  if (process.MixFormOpen != 0) return nullptr;
+  auto* form = new TForm6(process, parent);
+  process.MixForm = form;
+  form->FormCreate();
+  form->show();
+  return form;
+}
+
+TForm6::TForm6(TVortaProcess& process, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
+      Process(process) {
+  setObjectName(QStringLiteral("TForm6"));
+  setAttribute(Qt::WA_DeleteOnClose);
+  setWindowTitle(QStringLiteral("Миксер"));
+  setFixedSize(kClientWidth, kClientHeight);
+
+  auto* valueLabel = new QLabel(QStringLiteral("Значение"), this);
+  valueLabel->setGeometry(8, 4, 70, 16);
+  edit1_ = new QLineEdit(this);
+  edit1_->setGeometry(8, 20, 52, 23);
+  edit1_->setReadOnly(true);
+  edit1_->setAlignment(Qt::AlignRight);
+  spinUp_ = new QToolButton(this);
+  spinUp_->setArrowType(Qt::UpArrow);
+  spinUp_->setGeometry(61, 20, 16, 12);
+  spinUp_->setAutoRepeat(true);
+  spinDown_ = new QToolButton(this);
+  spinDown_->setArrowType(Qt::DownArrow);
+  spinDown_->setGeometry(61, 32, 16, 11);
+  spinDown_->setAutoRepeat(true);
+
+  auto* rpmLabel = new QLabel(QStringLiteral("Об/мин"), this);
+  rpmLabel->setGeometry(8, 46, 70, 16);
+  edit2_ = new QLineEdit(this);
+  edit2_->setGeometry(8, 62, 69, 23);
+  edit2_->setReadOnly(true);
+  edit2_->setAlignment(Qt::AlignRight);
+
+  start_ = new QPushButton(QStringLiteral("Старт"), this);
+  start_->setGeometry(88, 18, 74, 27);
+  stop_ = new QPushButton(QStringLiteral("Стоп"), this);
+  stop_->setGeometry(88, 60, 74, 27);
+
+  statusBar_ = new QWidget(this);
+  statusBar_->setGeometry(0, kClientHeight - kStatusHeight, kClientWidth, kStatusHeight);
+  int x = 0;
+  for (size_t i = 0; i < panels_.size(); ++i) {
+    panels_[i] = new QLabel(statusBar_);
+    panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panels_[i]->setGeometry(x, 0, i + 1 < panels_.size() ? kPanelWidths[i] : kClientWidth - x,
+                            kStatusHeight);
+    x += kPanelWidths[i];
+  }
+  simple_ = new QLabel(statusBar_);
+  simple_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  simple_->setGeometry(0, 0, kClientWidth, kStatusHeight);
+  simple_->hide();
+  QFont small = font();
+  small.setPixelSize(10);
+  statusBar_->setFont(small);
+
+  connect(spinUp_, &QToolButton::clicked, this, &TForm6::SpinButton1UpClick);
+  connect(spinDown_, &QToolButton::clicked, this, &TForm6::SpinButton1DownClick);
+  connect(start_, &QPushButton::clicked, this, &TForm6::BitBtn1Click);
+  connect(stop_, &QPushButton::clicked, this, &TForm6::BitBtn2Click);
+  installEventFilter(this);
+  for (QWidget* w : findChildren<QWidget*>()) w->installEventFilter(this);
+}
+
+TForm6::~TForm6() {
+  // Freed with its process at shutdown: the position is still kept.
+  if (!closed_) FormClose();
+}
+
+void TForm6::FormCreate() {
+  move(Process.MixLeft, Process.MixTop);
+  setWindowTitle(MixerCaption(Process));
+  MixFormCreate(Process);
+  ShowState();
+}
+
+void TForm6::SpinButton1UpClick() {
+  MixSpinUp(Process);
+  ShowState();
+}
+
+void TForm6::SpinButton1DownClick() {
+  MixSpinDown(Process);
+  ShowState();
+}
+
+void TForm6::BitBtn1Click() {
+  MixStartClick(Process);
+}
+
+void TForm6::BitBtn2Click() {
+  MixStopClick(Process);
+}
+
+void TForm6::ShowState() {
+  const TMixerViewState& m = Process.PanelState.MixerView;
+  if (edit1_->text() != m.CodeText) edit1_->setText(m.CodeText);
+  if (edit2_->text() != m.SpeedText) edit2_->setText(m.SpeedText);
+  for (size_t i = 0; i < panels_.size(); ++i) {
+    panels_[i]->setText(m.StatusText[i]);
+    panels_[i]->setVisible(m.SimpleText.isEmpty());
+  }
+  simple_->setText(m.SimpleText);
+  simple_->setVisible(!m.SimpleText.isEmpty());
+  if (shownColor_ != m.StatusColor) {
+    shownColor_ = m.StatusColor;
+    SetBackground(statusBar_, m.StatusColor);
+  }
+}
+
+bool TForm6::FormKeyDown(int key) {
+  if (key == Qt::Key_Up) {
+    SpinButton1UpClick();
+    return true;
+  }
+  if (key == Qt::Key_Down) {
+    SpinButton1DownClick();
+    return true;
+  }
+  return false;
+}
+
+bool TForm6::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress && FormKeyDown(static_cast<QKeyEvent*>(event)->key())) {
+    return true;
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void TForm6::FormClose() {
+  closed_ = true;
+  MixFormClose(Process, x(), y());
+}
+
+void TForm6::closeEvent(QCloseEvent* event) {
+  if (!closed_) FormClose();
+  event->accept();
+}
+
+void TForm6::reject() {
+  // Escape closes the window the same way as its close box.
+  close();
+}
+
+}  // namespace vorta

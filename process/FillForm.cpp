@@ -1,0 +1,111 @@
+#include "process/FillForm.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QToolButton>
+
+namespace vorta {
+
+TFormFill::TFormFill(TFillControl& fill, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      fill_(&fill) {
+  setObjectName(QStringLiteral("TFormFill"));
+  setWindowTitle(QStringLiteral("Заполнение"));
+  setFixedSize(265, 150);
+
+  groupFill_ = new QGroupBox(QStringLiteral("Дозы:"), this);
+  groupFill_->setGeometry(8, 4, 152, 100);
+  auto* all = new QLabel(QStringLiteral("Количество:"), groupFill_);
+  all->setGeometry(8, 22, 72, 21);
+  target_ = new QLineEdit(groupFill_);
+  target_->setGeometry(82, 20, 46, 23);
+  target_->setAlignment(Qt::AlignRight);
+  spinUp_ = new QToolButton(groupFill_);
+  spinUp_->setArrowType(Qt::UpArrow);
+  spinUp_->setGeometry(129, 20, 15, 12);
+  spinDown_ = new QToolButton(groupFill_);
+  spinDown_->setArrowType(Qt::DownArrow);
+  spinDown_->setGeometry(129, 32, 15, 11);
+  auto* cur = new QLabel(QStringLiteral("Текущая:"), groupFill_);
+  cur->setGeometry(8, 50, 72, 21);
+  done_ = new QLineEdit(QStringLiteral("0"), groupFill_);
+  done_->setGeometry(82, 48, 62, 23);
+  done_->setReadOnly(true);
+  done_->setAlignment(Qt::AlignRight);
+  reset_ = new QPushButton(QStringLiteral("Сброс"), groupFill_);
+  reset_->setGeometry(82, 73, 62, 22);
+
+  groupProc_ = new QGroupBox(QStringLiteral("Процессы:"), this);
+  groupProc_->setGeometry(168, 4, 89, 100);
+  for (int k = 1; k <= kFillBoxes; ++k) {
+    auto* box = new QCheckBox(QString::number(k), groupProc_);
+    box->setGeometry(12 + ((k - 1) % 2) * 38, 24 + ((k - 1) / 2) * 30, 34, 21);
+    boxes_[static_cast<size_t>(k - 1)] = box;
+    connect(box, &QCheckBox::toggled, this, [this, k](bool on) {
+      if (fill_ != nullptr) fill_->SetBoxChecked(k, on);
+    });
+  }
+
+  startStop_ = new QPushButton(this);
+  startStop_->setGeometry(90, 114, 85, 27);
+
+  connect(target_, &QLineEdit::textEdited, this, [this](const QString& text) {
+    if (fill_ != nullptr) fill_->EditmedperiodChange(text);
+  });
+  connect(spinUp_, &QToolButton::clicked, this, [this] {
+    if (fill_ != nullptr) fill_->SpinButtonFillUpClick();
+  });
+  connect(spinDown_, &QToolButton::clicked, this, [this] {
+    if (fill_ != nullptr) fill_->SpinButtonFillDownClick();
+  });
+  connect(reset_, &QPushButton::clicked, this, [this] {
+    if (fill_ != nullptr) fill_->ButtonResetClick();
+  });
+  connect(startStop_, &QPushButton::clicked, this, [this] {
+    if (fill_ != nullptr) fill_->Start_StopBtnClick();
+  });
+
+  fill.View = this;
+  for (int k = 1; k <= kFillBoxes; ++k) {
+    fill.SetBoxChecked(k, boxes_[static_cast<size_t>(k - 1)]->isChecked());
+  }
+  FillStateChanged();
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+}
+
+TFormFill::~TFormFill() {
+  if (fill_ != nullptr && fill_->View == this) fill_->View = nullptr;
+}
+
+void TFormFill::FillStateChanged() {
+  if (fill_ == nullptr) return;
+  const TFillControl& f = *fill_;
+  if (target_->text() != f.TargetText) target_->setText(f.TargetText);
+  done_->setText(QString::number(f.FillDone));
+  for (size_t i = 0; i < boxes_.size(); ++i) boxes_[i]->setEnabled(f.BoxEnabled[i]);
+  groupFill_->setEnabled(f.GroupsEnabled);
+  groupProc_->setEnabled(f.GroupsEnabled);
+  startStop_->setText(f.ButtonCaption);
+  startStop_->setEnabled(f.ButtonEnabled);
+}
+
+void TFormFill::FillFreed() {
+  fill_ = nullptr;
+  hide();
+}
+
+void TFormFill::reject() {
+  // The close box and Escape both come here.
+  if (fill_ != nullptr && !fill_->CloseQuery()) return;
+  QDialog::reject();
+}
+
+}  // namespace vorta

@@ -1,0 +1,104 @@
+#pragma once
+// The fill run: a counted number of doses, each one pass through the phase
+// table of the first process, one phase per tick of the fill timer, switching
+// the medium, feed pump and valve outputs of the selected vessels. While a
+// run is active the measurement and regulation timers are suspended; they run
+// again when the fill window closes. The window (process/FillForm.h) mirrors
+// this state and turns the operator's actions into these calls.
+
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <memory>
+
+namespace vorta {
+
+class TVortaProcessList;
+class TTimer;
+class TTimerService;
+class IMessageSink;
+struct TProgramState;
+
+class IFillView {
+ public:
+  virtual ~IFillView() = default;
+  // Texts, captions, enabled states or the counter changed.
+  virtual void FillStateChanged() = 0;
+  // The engine side is being freed (shutdown): let go of it and close.
+  virtual void FillFreed() = 0;
+};
+
+inline constexpr int kFillBoxes = 4;
+inline constexpr int kMaxPhases = 17;
+
+class TFillControl {
+ public:
+  struct TDeps {
+    TProgramState& Program;
+    TVortaProcessList& Processes;
+    TTimerService& Time;
+    IMessageSink& Messages;
+    TTimer& TimerIzm;
+    TTimer& Timer2sec;
+    // The dose target: the main form's DozeCount, which it writes back at the end.
+    std::int32_t& FillTarget;
+  };
+
+  // intervalMs: the phase period (the main form's PodpTimer interval).
+  TFillControl(TDeps deps, int intervalMs);
+  ~TFillControl();
+  TFillControl(const TFillControl&) = delete;
+  TFillControl& operator=(const TFillControl&) = delete;
+
+  // The dose target and its edit text (start-up reads DozeCount into both).
+  void SetTarget(std::int32_t target);
+  // Editing the target: an integer sets it; any other text leaves it.
+  void EditmedperiodChange(const QString& text);
+  void SpinButtonFillUpClick();
+  void SpinButtonFillDownClick();
+  void ButtonResetClick();
+  void SetBoxChecked(int k, bool checked);  // k = 1..4
+
+  // "Пуск"/"Стоп". A stop lets the dose under way finish before it returns.
+  void Start_StopBtnClick();
+  void FillTimerTimer();
+
+  // Whether the window may close now (always during shutdown); when it may,
+  // the measurement and regulation timers run again.
+  bool CloseQuery();
+  // A run is under way or its last dose is still being finished.
+  [[nodiscard]] bool Active() const;
+
+  // Fields of the fill window.
+  bool FillRunning = false;
+  std::int32_t& FillTarget;
+  std::int32_t FillDone = 0;
+  std::int32_t FillCount = 0;  // ticked boxes at the last click
+  std::array<bool, kFillBoxes> FillSelected{};
+  std::int32_t FillStep = 0;
+  std::unique_ptr<TTimer> FillTimer;
+
+  // What the window shows.
+  QString TargetText = QStringLiteral("0");
+  std::array<bool, kFillBoxes> BoxEnabled{};
+  std::array<bool, kFillBoxes> BoxChecked{};
+  bool GroupsEnabled = true;
+  bool ButtonEnabled = true;
+  QString ButtonCaption = QStringLiteral("Пуск");
+
+  IFillView* View = nullptr;
+
+ private:
+  void Changed();
+  void Stop();
+  void Start();
+  // P0's phase count when the run can start; otherwise tells why and 0.
+  int CheckedPhaseCount();
+
+  TDeps deps_;
+  // Cleared when this object is freed, so that a wait that processed
+  // messages through a shutdown returns without touching it.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace vorta

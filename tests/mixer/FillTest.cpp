@@ -1,0 +1,228 @@
+#include <QCheckBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include "ProgramFolder.h"
+#include "RecordingMessages.h"
+#include "app/mainf.h"
+#include "can/AdapterFactory.h"
+#include "can/VortaWork.h"
+#include "panel/PanelView.h"
+#include "platform/TimerService.h"
+#include "platform/VirtualTimerService.h"
+#include "process/FillForm.h"
+#include "process/FillUnit.h"
+
+namespace vorta::testing {
+namespace {
+
+// Vessel 1 holds the phase table: medium on its own output 2, feed pump on
+// output 5 of vessel 2, its valve on output 4. Vessel 2's valve is output 6.
+QByteArray Vessel(int num, const QByteArray& podpitka) {
+  return "[Port]\r\nNameProcess=V%d\r\nNumProcess=" + QByteArray::number(num) +
+         "\r\nProtocolname=log" + QByteArray::number(num) + ".txt\r\n[Podpitka]\r\n" + podpitka +
+         "[Terminate]\r\nsucsesful=Y\r\n";
+}
+
+const QByteArray kFirstTable =
+    "Ventil=1,3\r\nSreda=1,2\r\nPump=2,5\r\nKlapan=4\r\nFazaCount=3\r\n"
+    "Faza0=1,1,1\r\nFaza1=0,1,0\r\nFaza2=0,0,0\r\n";
+const QByteArray kSecondTable =
+    "Ventil=1,3\r\nPump=1,1\r\nKlapan=6\r\nFazaCount=3\r\nFaza0=0,0,1\r\nFaza1=0,0,1\r\n";
+
+// Writes the window to $VORTA_SCREENSHOT_DIR/fill.png when that is set.
+void Shot(QWidget& w) {
+  const QString dir = qEnvironmentVariable("VORTA_SCREENSHOT_DIR");
+  if (!dir.isEmpty()) w.grab().save(QDir(dir).filePath(QStringLiteral("fill.png")));
+}
+
+bool Bit(const TVortaProcess& p, int output) {
+  return (p.OutputWord & (1U << (output - 1))) != 0;
+}
+
+class FillTest : public ::testing::Test {
+ protected:
+  void SetUp() override { qputenv("XDG_RUNTIME_DIR", runtime_.Path().toUtf8()); }
+
+  // Starts the program on two vessels; the fill timer's ticks are counted.
+  TFillControl& Start(const QByteArray& firstTable = kFirstTable) {
+    folder_.Write("Vorta.ini",
+                  "[Processes]\r\nv1.ini=1\r\nv2.ini=1\r\n[Podpitka]\r\nFazaPeriod=120\r\n"
+                  "DozeCount=7\r\n");
+    folder_.Write("v1.ini", Vessel(1, firstTable));
+    folder_.Write("v2.ini", Vessel(2, kSecondTable));
+    form_ = std::make_unique<TForm1>(TForm1::TDeps{time_, messages_, windows_, window_, dm_},
+                                     folder_.Path());
+    EXPECT_EQ(form_->FormCreate(), TForm1::TStartResult::Running);
+    TFillControl& fill = *form_->Fill();
+    auto tick = fill.FillTimer->OnTimer;
+    fill.FillTimer->OnTimer = [this, tick] {
+      ++ticks_;
+      tick();
+    };
+    return fill;
+  }
+
+  TVortaProcess& Vessel1() { return *form_->Processes().ProcessAt(0); }
+  TVortaProcess& Vessel2() { return *form_->Processes().ProcessAt(1); }
+
+  test::TProgramFolder folder_;
+  test::TProgramFolder runtime_;
+  TVirtualTimerService time_;
+  test::TRecordingMessages messages_;
+  THeadlessWindowFactory windows_;
+  THeadlessMainWindow window_;
+  TdmVorta dm_{time_, TAdapterFactory{}};
+  std::unique_ptr<TForm1> form_;
+  int ticks_ = 0;
+};
+
+TEST_F(FillTest, startUpTakesTheTargetFromTheMainFile_andShutdownWritesItBack) {
+  TFillControl& fill = Start();
+  EXPECT_EQ(fill.FillTarget, 7);
+  EXPECT_EQ(fill.TargetText, QStringLiteral("7"));
+  EXPECT_EQ(fill.FillTimer->Interval(), 120);
+  EXPECT_EQ(fill.BoxEnabled, (std::array<bool, 4>{true, true, false, false}));
+  fill.SpinButtonFillUpClick();
+  form_->FormClose();
+  EXPECT_EQ(form_->Fill(), nullptr);
+  EXPECT_TRUE(folder_.Read("Vorta.ini").contains("DozeCount=8"));
+}
+
+TEST_F(FillTest, threePhasesAndTargetTwo_sixTicksTwoDosesThenTheRunStops) {
+  TFillControl& fill = Start();
+  fill.SetBoxChecked(1, true);
+  fill.SetBoxChecked(2, true);
+  fill.EditmedperiodChange(QStringLiteral("2"));
+  fill.Start_StopBtnClick();
+  ASSERT_TRUE(fill.FillRunning);
+  EXPECT_EQ(fill.ButtonCaption, QStringLiteral("Стоп"));
+  EXPECT_FALSE(fill.GroupsEnabled);
+  EXPECT_FALSE(form_->TimerIzm().Enabled());
+  EXPECT_FALSE(form_->Timer2sec().Enabled());
+  EXPECT_TRUE(form_->Timer40ms().Enabled());
+
+  time_.AdvanceBy(120);  // phase 0: medium, pump and both valves on
+  EXPECT_EQ(ticks_, 1);
+  EXPECT_TRUE(Bit(Vessel1(), 2));
+  EXPECT_TRUE(Bit(Vessel2(), 5));
+  EXPECT_TRUE(Bit(Vessel1(), 4));
+  EXPECT_TRUE(Bit(Vessel2(), 6)) << "vessel 2's valve follows its own table";
+  time_.AdvanceBy(120);  // phase 1
+  EXPECT_FALSE(Bit(Vessel1(), 2));
+  EXPECT_TRUE(Bit(Vessel2(), 5));
+  EXPECT_FALSE(Bit(Vessel1(), 4));
+  EXPECT_TRUE(Bit(Vessel2(), 6));
+  time_.AdvanceBy(120);
+  EXPECT_EQ(fill.FillDone, 1);
+
+  time_.AdvanceBy(120 * 10);
+  EXPECT_EQ(ticks_, 6);
+  EXPECT_FALSE(fill.FillRunning);
+  EXPECT_FALSE(fill.FillTimer->Enabled());
+  EXPECT_EQ(fill.FillDone, 0);
+  EXPECT_EQ(fill.ButtonCaption, QStringLiteral("Пуск"));
+  EXPECT_TRUE(fill.GroupsEnabled);
+  EXPECT_TRUE(fill.ButtonEnabled);
+  EXPECT_FALSE(form_->TimerIzm().Enabled()) << "suspended until the window closes";
+  EXPECT_TRUE(fill.CloseQuery());
+  EXPECT_TRUE(form_->TimerIzm().Enabled());
+  EXPECT_TRUE(form_->Timer2sec().Enabled());
+}
+
+TEST_F(FillTest, targetZeroRunsUntilStopped_andStopFinishesTheDoseUnderWay) {
+  TFillControl& fill = Start();
+  fill.SetBoxChecked(2, true);
+  fill.SetTarget(0);
+  fill.Start_StopBtnClick();
+  time_.AdvanceBy(120 * 31);  // ten doses and one phase
+  EXPECT_TRUE(fill.FillRunning);
+  EXPECT_EQ(fill.FillDone, 10);
+  EXPECT_EQ(fill.FillStep, 1);
+  EXPECT_FALSE(Bit(Vessel1(), 4)) << "vessel 1 is not selected";
+
+  fill.Start_StopBtnClick();  // returns once the dose is complete
+  // Two phases finish the dose; the tick after it finds the run stopped and
+  // switches the timer off.
+  EXPECT_EQ(ticks_, 34);
+  EXPECT_EQ(fill.FillStep, 0);
+  EXPECT_EQ(fill.FillDone, 11);
+  EXPECT_FALSE(fill.FillTimer->Enabled());
+  EXPECT_EQ(fill.ButtonCaption, QStringLiteral("Пуск"));
+  time_.AdvanceBy(1000);
+  EXPECT_EQ(ticks_, 34);
+}
+
+TEST_F(FillTest, nothingTickedShowsTheMessageAndStartsNothing) {
+  TFillControl& fill = Start();
+  messages_.Infos.clear();
+  fill.Start_StopBtnClick();
+  EXPECT_EQ(messages_.Infos, QStringList{QStringLiteral("Выберите хотя бы один процесс")});
+  EXPECT_FALSE(fill.FillRunning);
+  EXPECT_TRUE(fill.ButtonEnabled);
+  EXPECT_TRUE(form_->TimerIzm().Enabled());
+}
+
+TEST_F(FillTest, anEmptyPhaseTableRefusesToStart) {
+  TFillControl& fill = Start("Ventil=1,3\r\nSreda=1,2\r\nPump=2,5\r\nFazaCount=0\r\n");
+  fill.SetBoxChecked(1, true);
+  fill.Start_StopBtnClick();
+  EXPECT_FALSE(fill.FillRunning);
+  EXPECT_FALSE(fill.FillTimer->Enabled());
+  EXPECT_TRUE(form_->TimerIzm().Enabled());
+  ASSERT_EQ(messages_.Errors.filter(QStringLiteral("Заполнение не запущено")).size(), 1);
+  EXPECT_TRUE(fill.ButtonEnabled);
+}
+
+TEST_F(FillTest, theWindowRefusesToCloseDuringARun_andRestoresTheTimersAfter) {
+  TFillControl& fill = Start();
+  TFormFill window(fill);
+  window.show();
+  EXPECT_EQ(window.windowTitle(), QStringLiteral("Заполнение"));
+  EXPECT_EQ(window.Editmedperiod()->text(), QStringLiteral("7"));
+  EXPECT_FALSE(window.CheckBox(3)->isEnabled());
+  window.CheckBox(1)->setChecked(true);
+  QTest::mouseClick(window.SpinDown(), Qt::LeftButton);
+  EXPECT_EQ(window.Editmedperiod()->text(), QStringLiteral("6"));
+  QTest::mouseClick(window.Start_StopBtn(), Qt::LeftButton);
+  EXPECT_EQ(window.Start_StopBtn()->text(), QStringLiteral("Стоп"));
+  EXPECT_FALSE(window.GroupFill()->isEnabled());
+  time_.AdvanceBy(120 * 4);
+  EXPECT_EQ(window.EditCurrentDoze()->text(), QStringLiteral("1"));
+  Shot(window);
+
+  EXPECT_FALSE(window.close());
+  EXPECT_TRUE(window.isVisible());
+  QTest::mouseClick(window.Start_StopBtn(), Qt::LeftButton);
+  EXPECT_EQ(window.Start_StopBtn()->text(), QStringLiteral("Пуск"));
+  EXPECT_EQ(window.EditCurrentDoze()->text(), QStringLiteral("2"));
+  QTest::mouseClick(window.ButtonReset(), Qt::LeftButton);
+  EXPECT_EQ(window.EditCurrentDoze()->text(), QStringLiteral("0"));
+  EXPECT_FALSE(form_->TimerIzm().Enabled());
+  EXPECT_TRUE(window.close());
+  EXPECT_TRUE(form_->TimerIzm().Enabled());
+  EXPECT_TRUE(form_->Timer2sec().Enabled());
+}
+
+TEST_F(FillTest, shutdownWhileAStopWaitsForItsDoseFreesTheRunCleanly) {
+  TFillControl& fill = Start();
+  TFormFill window(fill);
+  window.CheckBox(1)->setChecked(true);
+  fill.Start_StopBtnClick();
+  time_.AdvanceBy(120);
+  ASSERT_EQ(fill.FillStep, 1);
+  // The next 40-ms tick, inside the stop's wait, runs the shutdown.
+  form_->Program().ShutdownRequested = true;
+  fill.Start_StopBtnClick();
+  EXPECT_TRUE(form_->Closed());
+  EXPECT_EQ(form_->Fill(), nullptr);
+  EXPECT_EQ(window.Fill(), nullptr);
+  EXPECT_TRUE(window.close()) << "nothing holds the window any more";
+}
+
+}  // namespace
+}  // namespace vorta::testing
