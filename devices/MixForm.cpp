@@ -1,6 +1,9 @@
 #include "devices/MixForm.h"
 
+#include <algorithm>
+
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -77,22 +80,34 @@ TForm6::TForm6(TVortaProcess& process, QWidget* parent)
   stop_->setGeometry(88, 60, 74, 27);
 
   statusBar_ = new QWidget(this);
-  statusBar_->setGeometry(0, kClientHeight - kStatusHeight, kClientWidth, kStatusHeight);
+  QFont small = font();
+  small.setPixelSize(10);
+  statusBar_->setFont(small);
+  // The panels keep their design widths unless this screen's font needs more
+  // for the widest text each can show.
+  const QFontMetrics fm(small);
+  const std::array<QString, 3> widest{QStringLiteral(" I = 0000 mA"), QStringLiteral(" t°C = 000"),
+                                      QStringLiteral(" Статус: 0000")};
+  std::array<int, 3> widths{};
+  int total = 0;
+  for (size_t i = 0; i < widths.size(); ++i) {
+    widths[i] = std::max(kPanelWidths[i], fm.horizontalAdvance(widest[i]) + 8);
+    total += widths[i];
+  }
+  const int width = std::max(kClientWidth, total);
+  setFixedSize(width, kClientHeight);
+  statusBar_->setGeometry(0, kClientHeight - kStatusHeight, width, kStatusHeight);
   int x = 0;
   for (size_t i = 0; i < panels_.size(); ++i) {
     panels_[i] = new QLabel(statusBar_);
     panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    panels_[i]->setGeometry(x, 0, i + 1 < panels_.size() ? kPanelWidths[i] : kClientWidth - x,
-                            kStatusHeight);
-    x += kPanelWidths[i];
+    panels_[i]->setGeometry(x, 0, i + 1 < panels_.size() ? widths[i] : width - x, kStatusHeight);
+    x += widths[i];
   }
   simple_ = new QLabel(statusBar_);
   simple_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  simple_->setGeometry(0, 0, kClientWidth, kStatusHeight);
+  simple_->setGeometry(0, 0, width, kStatusHeight);
   simple_->hide();
-  QFont small = font();
-  small.setPixelSize(10);
-  statusBar_->setFont(small);
 
   connect(spinUp_, &QToolButton::clicked, this, &TForm6::SpinButton1UpClick);
   connect(spinDown_, &QToolButton::clicked, this, &TForm6::SpinButton1DownClick);
@@ -103,7 +118,7 @@ TForm6::TForm6(TVortaProcess& process, QWidget* parent)
 }
 
 TForm6::~TForm6() {
-  // Freed with its process at shutdown: the position is still kept.
+  // Freed with its process while open: the record ends as a close leaves it.
   if (!closed_) FormClose();
 }
 

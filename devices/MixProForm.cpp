@@ -41,6 +41,8 @@ TfrmMixPro::TfrmMixPro(TTimerService& time, IMessageSink& messages, QWidget* par
   auto* layout = new QVBoxLayout(this);
   pages_ = new QTabWidget(this);
   pages_->setObjectName(QStringLiteral("PageControl1"));
+  // All four page tabs in sight, never behind scroll arrows.
+  pages_->setUsesScrollButtons(false);
   layout->addWidget(pages_);
   edits_.resize(MixProPages().size());
   for (int page = 0; page < static_cast<int>(MixProPages().size()); ++page) BuildPage(page);
@@ -76,7 +78,6 @@ TfrmMixPro::TfrmMixPro(TTimerService& time, IMessageSink& messages, QWidget* par
     progressLabel_->setText(
         QStringLiteral("Чтение регистров: запрос %1 из %2").arg(step).arg(kReadAllSteps));
   };
-  setMinimumWidth(430);
 }
 
 TfrmMixPro::~TfrmMixPro() = default;
@@ -107,6 +108,7 @@ void TfrmMixPro::BuildPage(int page) {
     connect(edit, &QLineEdit::textChanged, this, [this] { model_.Modified = true; });
     auto* label = new QLabel(QString::fromUtf8(e.Label), widget);
     label->setWordWrap(true);
+    label->setFixedWidth(250);  // edits in one column across the groups
     form->addRow(label, edit);
     edits_[static_cast<size_t>(page)].push_back(edit);
   }

@@ -17,32 +17,32 @@ TFormFill::TFormFill(TFillControl& fill, QWidget* parent)
       fill_(&fill) {
   setObjectName(QStringLiteral("TFormFill"));
   setWindowTitle(QStringLiteral("Заполнение"));
-  setFixedSize(265, 150);
+  setFixedSize(282, 150);
 
   groupFill_ = new QGroupBox(QStringLiteral("Дозы:"), this);
-  groupFill_->setGeometry(8, 4, 152, 100);
+  groupFill_->setGeometry(8, 4, 166, 100);
   auto* all = new QLabel(QStringLiteral("Количество:"), groupFill_);
-  all->setGeometry(8, 22, 72, 21);
+  all->setGeometry(8, 22, 80, 21);
   target_ = new QLineEdit(groupFill_);
-  target_->setGeometry(82, 20, 46, 23);
+  target_->setGeometry(90, 20, 50, 23);
   target_->setAlignment(Qt::AlignRight);
   spinUp_ = new QToolButton(groupFill_);
   spinUp_->setArrowType(Qt::UpArrow);
-  spinUp_->setGeometry(129, 20, 15, 12);
+  spinUp_->setGeometry(141, 20, 15, 12);
   spinDown_ = new QToolButton(groupFill_);
   spinDown_->setArrowType(Qt::DownArrow);
-  spinDown_->setGeometry(129, 32, 15, 11);
+  spinDown_->setGeometry(141, 32, 15, 11);
   auto* cur = new QLabel(QStringLiteral("Текущая:"), groupFill_);
-  cur->setGeometry(8, 50, 72, 21);
+  cur->setGeometry(8, 50, 80, 21);
   done_ = new QLineEdit(QStringLiteral("0"), groupFill_);
-  done_->setGeometry(82, 48, 62, 23);
+  done_->setGeometry(90, 48, 66, 23);
   done_->setReadOnly(true);
   done_->setAlignment(Qt::AlignRight);
   reset_ = new QPushButton(QStringLiteral("Сброс"), groupFill_);
-  reset_->setGeometry(82, 73, 62, 22);
+  reset_->setGeometry(90, 73, 66, 22);
 
   groupProc_ = new QGroupBox(QStringLiteral("Процессы:"), this);
-  groupProc_->setGeometry(168, 4, 89, 100);
+  groupProc_->setGeometry(182, 4, 92, 100);
   for (int k = 1; k <= kFillBoxes; ++k) {
     auto* box = new QCheckBox(QString::number(k), groupProc_);
     box->setGeometry(12 + ((k - 1) % 2) * 38, 24 + ((k - 1) / 2) * 30, 34, 21);
@@ -53,7 +53,7 @@ TFormFill::TFormFill(TFillControl& fill, QWidget* parent)
   }
 
   startStop_ = new QPushButton(this);
-  startStop_->setGeometry(90, 114, 85, 27);
+  startStop_->setGeometry(98, 114, 85, 27);
 
   connect(target_, &QLineEdit::textEdited, this, [this](const QString& text) {
     if (fill_ != nullptr) fill_->EditmedperiodChange(text);
