@@ -46,7 +46,7 @@ void TMixPro::LoadDrive(TMixerDC& drive) {
   Drive = &drive;
   // The drive's read requests are counted on their way out, so that the
   // window can show how far the five seconds have come.
-  const std::uint32_t base = static_cast<std::uint32_t>(drive.DeviceUID);
+  const auto base = static_cast<std::uint32_t>(drive.DeviceUID);
   auto previous = drive.OnSend;
   int step = 0;
   drive.SetOnSend([this, &step, previous, base](TCANFrame& frame) {
