@@ -21,7 +21,7 @@ const QString kMainConfig = QStringLiteral("Vorta.ini");
 const QString kCanConfig = QStringLiteral("VortaCAN.ini");
 }  // namespace
 
-TForm1::TForm1(TDeps deps, QString programFolder)
+TForm1::TForm1(TDeps deps, const QString& programFolder)
     : deps_(deps), env_{program_,     deps.Time,           deps.Messages,
                         deps.Windows, &deps.dmVorta.Bus(), &processes_} {
   // Paths on this system are case-sensitive: the folder is kept as given.

@@ -54,7 +54,7 @@ class TForm1 {
   };
 
   // programFolder: where "Vorta.ini" and the process files are looked up.
-  TForm1(TDeps deps, QString programFolder);
+  TForm1(TDeps deps, const QString& programFolder);
   ~TForm1();
   TForm1(const TForm1&) = delete;
   TForm1& operator=(const TForm1&) = delete;

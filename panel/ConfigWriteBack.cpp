@@ -106,6 +106,10 @@ void DefStatusVar(TVortaProcess& p) {
     case 8:
       for (size_t n = 1; n <= 4; ++n) {
         PositionWriter w(f, p.AssignName[n]);
+        // Saving a calibration resets the linear adjustment in memory; the
+        // file must follow, or the old offset returns on top of the new
+        // calibration at the next start.
+        w.Write(2, Real(p.LinAdjust[n]));
         w.Write(5, Real(p.CalValue1[n]));
         w.Write(6, Real(p.CalValue2[n]));
         w.Write(7, U16(p.CalAdc1[n]));

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QTimer>
+#include <cmath>
 
 namespace vorta {
 
@@ -40,8 +41,8 @@ double ToSystemDateTime(const QDateTime& t) {
 }
 
 QDateTime FromSystemDateTime(double days) {
-  const QDateTime wall = Epoch().addMSecs(static_cast<qint64>(days * 86'400'000.0 + 0.5));
-  return QDateTime(wall.date(), wall.time(), Qt::LocalTime);
+  const QDateTime wall = Epoch().addMSecs(std::llround(days * 86'400'000.0));
+  return {wall.date(), wall.time(), Qt::LocalTime};
 }
 
 TRealTimerService::TRealTimerService() {

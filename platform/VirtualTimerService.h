@@ -30,7 +30,7 @@ class TVirtualTimerService final : public TTimerService {
   friend class VirtualTimer;
 
   void AdvanceTo(std::int64_t target);
-  VirtualTimer* NextDue(std::int64_t limit) const;
+  [[nodiscard]] VirtualTimer* NextDue(std::int64_t limit) const;
 
   double startDate_;
   std::int64_t now_ = 0;

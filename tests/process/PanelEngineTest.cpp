@@ -25,6 +25,22 @@ TEST_F(WriteBackTest, SetpointsByPositionKeepEveryOtherByte) {
   EXPECT_EQ(ReadFile(QStringLiteral("proc1.ini")), expected);
 }
 
+TEST_F(WriteBackTest, CalibrationSaveAlsoStoresTheResetLinearAdjustment) {
+  TVortaProcess& p = AddProcess(1);
+  p.LinAdjust[2] = -0.25;
+  p.SaveRequest = 7;
+  DefStatusVar(p);
+  ASSERT_EQ(TProfileFile(p.IniFileName).ReadString("tC", "Lin", {}), QStringLiteral("-0.25"));
+  // The calibration dialog's "Сохранить" resets the adjustment with the new points.
+  p.LinAdjust[2] = 0;
+  p.CalAdc1[2] = 900;
+  p.SaveRequest = 8;
+  DefStatusVar(p);
+  const TProfileFile f(p.IniFileName);
+  EXPECT_EQ(f.ReadString("tC", "Lin", {}), QStringLiteral("0.00"));
+  EXPECT_EQ(f.ReadString("tC", "A1", {}), QStringLiteral("900"));
+}
+
 TEST_F(WriteBackTest, CodesRoundTripThroughTheFile) {
   TVortaProcess& p = AddProcess(1);
   p.MixCode = 123;
