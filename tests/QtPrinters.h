@@ -6,7 +6,9 @@
 #include <QStringList>
 #include <ostream>
 
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+  *os << '"' << s.toStdString() << '"';
+}
 inline void PrintTo(const QByteArray& b, std::ostream* os) {
   *os << '"' << b.toStdString() << '"';
 }
