@@ -193,8 +193,11 @@ TEST_F(CalibrationDialogTest, SaveRightAfterOpeningClearsTheAdjustmentAndWritesT
   EXPECT_FALSE(form->isVisible());
   DefStatusVar(p);
   EXPECT_EQ(p.SaveRequest, 0);
-  // The stored calibration goes out unchanged.
-  EXPECT_EQ(Read(QStringLiteral("proc1.ini")), before);
+  // The stored calibration goes out unchanged; the reset adjustment of the
+  // calibrated channel is stored with it, so it does not return at the next start.
+  QByteArray expected = before;
+  expected.replace("[pH]\r\nSet=7.00\r\nLin=0.35", "[pH]\r\nSet=7.00\r\nLin=0.00");
+  EXPECT_EQ(Read(QStringLiteral("proc1.ini")), expected);
 }
 
 TEST_F(CalibrationDialogTest, SavedPointReachesTheFileAtTheNextWriteBack) {
@@ -215,6 +218,7 @@ TEST_F(CalibrationDialogTest, SavedPointReachesTheFileAtTheNextWriteBack) {
   const QByteArray old = "Max=100.00\r\nV1=4.00\r\nV2=9.00\r\nA1=1000\r\nA2=3000";
   ASSERT_TRUE(expected.contains(old));
   expected.replace(old, "Max=100.00\r\nV1=4.00\r\nV2=95.25\r\nA1=1000\r\nA2=3456");
+  expected.replace("[pO2]\r\nSet=7.00\r\nLin=0.35", "[pO2]\r\nSet=7.00\r\nLin=0.00");
   EXPECT_EQ(Read(QStringLiteral("proc1.ini")), expected);
 }
 
