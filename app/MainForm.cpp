@@ -88,12 +88,6 @@ TForm1::TStartResult TForm1::FormCreate() {
 
   DozeCount = mainConfig.ReadInteger(QStringLiteral("Podpitka"), QStringLiteral("DozeCount"), 10);
   fill_->SetTarget(DozeCount);
-  program_.DefWarm =
-      mainConfig.ReadInteger(QStringLiteral("WARMCTRL"), QStringLiteral("DefWarm"), 0);
-  program_.IndexWater =
-      mainConfig.ReadInteger(QStringLiteral("WARMCTRL"), QStringLiteral("IndexWater"), 8);
-  program_.IndexSteam =
-      mainConfig.ReadInteger(QStringLiteral("WARMCTRL"), QStringLiteral("IndexSteam"), 7);
 
   timer40ms_->SetEnabled(true);
   timer2sec_->SetEnabled(true);
@@ -115,7 +109,9 @@ void TForm1::LoadCanConfig() {
 }
 
 void TForm1::CreateProcesses(const TProfileFile& mainConfig) {
-  // The heating choice is needed by every process's loader.
+  // The heating choice is read before the processes, not after them: every
+  // process's loader picks its heating output from it, and a loader that saw
+  // the values unset would give t°C no heating output at all.
   program_.DefWarm =
       mainConfig.ReadInteger(QStringLiteral("WARMCTRL"), QStringLiteral("DefWarm"), 0);
   program_.IndexWater =

@@ -45,14 +45,30 @@ void TChaiCAN::Close() {
   SetActiveState(false);
 }
 
+TCANFrame FrameFromMessage(const canmsg_t& msg) {
+  TCANFrame frame;
+  frame.Id = msg.id;
+  frame.Len = msg.len;
+  std::memcpy(frame.Data, msg.data, 8);
+  if ((msg.flags & kChaiFlagEff) != 0) frame.Flags |= kFlagExtended;
+  if ((msg.flags & kChaiFlagRtr) != 0) frame.Flags |= kFlagRemote;
+  return frame;
+}
+
+canmsg_t MessageFromFrame(const TCANFrame& frame) {
+  canmsg_t msg;
+  // The marks are set only through the library's own calls.
+  if ((frame.Flags & kFlagExtended) != 0) msg_seteff(&msg);
+  if ((frame.Flags & kFlagRemote) != 0) msg_setrtr(&msg);
+  msg.id = frame.Id;
+  std::memcpy(msg.data, frame.Data, 8);
+  msg.len = frame.Len;
+  return msg;
+}
+
 void TChaiCAN::Send(TCANFrame& frame) {
   TCANAdapter::Send(frame);
-  Msg.flags = 0;
-  if ((frame.Flags & kFlagExtended) != 0) msg_seteff(&Msg);
-  if ((frame.Flags & kFlagRemote) != 0) msg_setrtr(&Msg);
-  Msg.id = frame.Id;
-  std::memcpy(Msg.data, frame.Data, 8);
-  Msg.len = frame.Len;
+  Msg = MessageFromFrame(frame);
   CiWrite(Channel, &Msg, 1);
 }
 
@@ -63,13 +79,8 @@ void TChaiCAN::Callback(std::int16_t /*unused*/) {
 void TChaiCAN::ReceiveOne() {
   canmsg_t msg;
   if (CiRead(0, &msg, 1) != 1) return;
-  TCANFrame frame;
-  frame.Id = msg.id;
-  frame.Len = msg.len;
-  std::memcpy(frame.Data, msg.data, 8);
-  // Kept for the log text: what the library said about the message.
-  if ((msg.flags & kChaiFlagEff) != 0) frame.Flags |= kFlagExtended;
-  if ((msg.flags & kChaiFlagRtr) != 0) frame.Flags |= kFlagRemote;
+  // The marks are kept for the log text: what the library said of the message.
+  TCANFrame frame = FrameFromMessage(msg);
   if (OnFrame) OnFrame(frame, 0);
   if (OnReceive()) OnReceive()(frame);
 }

@@ -30,6 +30,11 @@ class TChaiCAN final : public TCANAdapter {
   void ReceiveOne();
 };
 
+// The library's message record and the program's frame, both ways (the
+// extended and remote marks included).
+TCANFrame FrameFromMessage(const canmsg_t& msg);
+canmsg_t MessageFromFrame(const TCANFrame& frame);
+
 // Registers the board adapter under its configuration type name.
 void RegisterChaiAdapter(TAdapterFactory& factory);
 
