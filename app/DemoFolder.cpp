@@ -60,7 +60,7 @@ QString ProcessFile(const DemoVessel& v) {
       "[Channels]\r\nch1=1,Щёлочь\r\nch2=1,Кислота\r\nch3=1,Подпитка\r\nch4=1,Пеногаш.\r\n"
       "ch5=1,Вода\r\nch6=1,Охлажд.\r\nch7=1,Клапан\r\nch8=1,Нагрев\r\nch9=1,Свет\r\n"
       "ch10=1,Резерв\r\nch11=1,Резерв\r\nch12=1,Резерв\r\n"
-      "[AssignName]\r\n1=pH\r\n2=tC\r\n3=O2\r\n4=eH\r\n5=Common\r\n"
+      "[AssignName]\r\n1=pH\r\n2=tC\r\n3=pO2%\r\n4=eH\r\n5=Common\r\n"
       "[Common]\r\npump=0\r\nkdurwind=0.02\r\nkskachok=5\r\n");
   // Calibration: two points per channel, codes as the module reports them.
   s += QStringLiteral(
@@ -68,7 +68,7 @@ QString ProcessFile(const DemoVessel& v) {
            "Cal1=4.00\r\nCal2=9.00\r\nAdc1=1170\r\nAdc2=2925\r\n"
            "[tC]\r\nSetpoint=%2\r\nLinAdjust=0.00\r\nMin=5.00\r\nMax=90.00\r\n"
            "Cal1=20.00\r\nCal2=80.00\r\nAdc1=819\r\nAdc2=3276\r\n"
-           "[O2]\r\nSetpoint=%3\r\nLinAdjust=0.00\r\nMin=0.10\r\nMax=200.00\r\n"
+           "[pO2%]\r\nSetpoint=%3\r\nLinAdjust=0.00\r\nMin=0.10\r\nMax=200.00\r\n"
            "Cal1=0.00\r\nCal2=100.00\r\nAdc1=0\r\nAdc2=2047\r\n"
            "[eH]\r\nSetpoint=-150.00\r\nLinAdjust=0.00\r\nMin=-999.00\r\nMax=999.00\r\n"
            "Cal1=-500.00\r\nCal2=500.00\r\nAdc1=1023\r\nAdc2=3071\r\n")
@@ -80,7 +80,7 @@ QString ProcessFile(const DemoVessel& v) {
       "DeadZone=0.03\r\nGainUp=60.00\r\nGainDown=60.00\r\nModes=0,1,1,1\r\n"
       "[CtrltC]\r\nPeriod=15\r\nUp=8\r\nDown=6\r\nEnable=1\r\nLow=10.00\r\nHigh=60.00\r\n"
       "DeadZone=0.10\r\nGainUp=20.00\r\nGainDown=10.00\r\nModes=0,1,1,1\r\n"
-      "[CtrlO2]\r\nPeriod=10\r\nUp=0\r\nDown=0\r\nEnable=0\r\nLow=0.00\r\nHigh=200.00\r\n"
+      "[CtrlpO2%]\r\nPeriod=10\r\nUp=0\r\nDown=0\r\nEnable=0\r\nLow=0.00\r\nHigh=200.00\r\n"
       "DeadZone=2.00\r\nGainUp=0.00\r\nGainDown=0.00\r\nModes=0,0,0,0\r\n"
       "[CtrleH]\r\nPeriod=10\r\nUp=0\r\nDown=0\r\nEnable=0\r\nLow=-999.00\r\nHigh=999.00\r\n"
       "DeadZone=10.00\r\nGainUp=0.00\r\nGainDown=0.00\r\nModes=0,0,0,0\r\n"
@@ -96,13 +96,15 @@ QString ProcessFile(const DemoVessel& v) {
       "[Terminate]\r\nsucsesful=Y\r\n"
       "[Mixer]\r\nMixTop=100\r\nMixLeft=100\r\nMixCode=140\r\nMixSet=1000\r\n"
       "RestartDeltaCode=10\r\nReduction=1\r\nMixVisible=0\r\nMixStartStatus=1\r\n"
-      "[Podpitka]\r\nVentil=0,0\r\nSreda=0,0\r\nPump=0,0\r\nKlapan=0\r\nFazaCount=0\r\n"
+      // A fill dose: valve open, then medium with the feed pump, then all closed.
+      "[Podpitka]\r\nVentil=1,7\r\nSreda=1,3\r\nPump=1,5\r\nKlapan=7\r\nFazaCount=3\r\n"
+      "Faza0=0,0,1\r\nFaza1=1,1,1\r\nFaza2=0,0,0\r\n"
       "[Pumps]\r\nPumpCode1=100\r\nPumpCode2=100\r\nPumpCode3=100\r\nPumpCode4=100\r\n"
       "PumpType=DORVEX\r\n"
       "[Light]\r\nLightCh=9\r\nLightTime=5\r\nExistLight=1\r\n"
-      "[Chart]\r\nZoom=1\r\nChart1Dimen=1,2,3,4\r\nChart1Show=1,1,1,1\r\n"
+      "[Chart]\r\nZoom=2\r\nChart1Dimen=1,2,3,4\r\nChart1Show=1,1,1,1\r\n"
       "Chart1Colors=255,32768,16711680,8388736\r\nChart1Point=0,0,0,0\r\n"
-      "Chart1Scale=1,1,1,1\r\n");
+      "Chart1Scale=10,1,1,0.1\r\n");
   return s;
 }
 

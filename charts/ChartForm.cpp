@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QValueAxis>
+#include <algorithm>
 #include <cmath>
 
 #include "charts/ChartExport.h"
@@ -105,7 +106,9 @@ void TChartForm::BuildChart1() {
   comboScale_ = new QComboBox(view1_);
   comboScale_->setFont(small);
   comboScale_->addItems(ScaleItems());
-  comboScale_->setGeometry(140, 5, 49, comboScale_->sizeHint().height());
+  // The design place, or just right of the label where this font needs more room.
+  const int scaleLeft = std::max(140, labelScale_->geometry().right() + 4);
+  comboScale_->setGeometry(scaleLeft, 5, 49, comboScale_->sizeHint().height());
   connect(comboName_, &QComboBox::activated, this, [this](int i) { ComboBoxNameClick(i); });
   connect(comboScale_, &QComboBox::activated, this, [this](int i) { ComboBoxScaleClick(i); });
 }
