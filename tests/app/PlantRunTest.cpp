@@ -13,9 +13,11 @@
 #include "app/mainf.h"
 #include "can/AdapterFactory.h"
 #include "can/VortaWork.h"
+#include "devices/MixUnit.h"
 #include "panel/PanelView.h"
 #include "platform/Chai.h"
 #include "platform/VirtualTimerService.h"
+#include "process/FillUnit.h"
 #include "sim/VirtualPlant.h"
 
 using namespace vorta;
@@ -112,4 +114,42 @@ TEST_F(PlantRunTest, silentModuleTurnsNetErrAfterTenSecondsAndBackWhenItAnswers)
   board->SetSilent(false);
   time.AdvanceBy(6'000);
   EXPECT_EQ(p.PanelState.StatusText[3], "Net OK");
+}
+
+TEST_F(PlantRunTest, fillRunDosesTheSelectedVesselsByThePhaseTable) {
+  TFillControl& fill = *form->Fill();
+  const double volumeBefore = plant->Plant()->Vessel(0).Model.State().V;
+  const double otherBefore = plant->Plant()->Vessel(1).Model.State().V;
+  fill.SetTarget(3);
+  fill.SetBoxChecked(1, true);
+  fill.Start_StopBtnClick();
+  ASSERT_TRUE(fill.FillRunning);
+  EXPECT_FALSE(form->TimerIzm().Enabled());  // measurement suspended during the run
+  time.AdvanceBy(3'000);                     // three doses of three 120-ms phases
+  EXPECT_FALSE(fill.FillRunning);
+  // The medium went into the first vessel only (the other one only loses a
+  // little to evaporation); the valve is closed again.
+  EXPECT_GT(plant->Plant()->Vessel(0).Model.State().V, volumeBefore);
+  EXPECT_LE(plant->Plant()->Vessel(1).Model.State().V, otherBefore);
+  EXPECT_EQ(form->Processes().ProcessAt(0)->OutputWord & (1U << 6), 0U);
+  EXPECT_TRUE(fill.CloseQuery());
+  EXPECT_TRUE(form->TimerIzm().Enabled());
+}
+
+TEST_F(PlantRunTest, mixerWindowStepsAndStopReachTheStirrer) {
+  time.AdvanceBy(30'000);                                  // the soft start has reached MixCode
+  TVortaProcess& dc = *form->Processes().ProcessAt(0);     // DC drive
+  TVortaProcess& omron = *form->Processes().ProcessAt(1);  // inverter
+  for (TVortaProcess* p : {&dc, &omron}) {
+    SCOPED_TRACE(p->Caption().toStdString());
+    const int expected = static_cast<int>(std::lround(p->MixCode * p->MixSet / 255.0));
+    EXPECT_NEAR(p->MixerRpm, expected, 15);
+    for (int i = 0; i < 20; ++i) MixSpinUp(*p);
+    time.AdvanceBy(12'000);
+    EXPECT_NEAR(p->MixerRpm, std::lround(p->MixCode * p->MixSet / 255.0), 15);
+    EXPECT_GT(p->MixerRpm, expected + 50);
+    MixStopClick(*p);
+    time.AdvanceBy(12'000);
+    EXPECT_LT(p->MixerRpm, 10);
+  }
 }
