@@ -79,6 +79,9 @@ class DemoWindowsTest : public ::testing::Test {
     TChartForm& chart = Chart(*form->Processes().ProcessAt(0));
     chart.resize(760, 420);
     chart.grab().save(QDir(dir).filePath(QStringLiteral("chart.png")));
+    if (auto* mixer = qobject_cast<QWidget*>(form->Processes().ProcessAt(0)->MixForm.data())) {
+      mixer->grab().save(QDir(dir).filePath(QStringLiteral("mixer.png")));
+    }
   }
 
   test::TProgramFolder folder;
