@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QStandardPaths>
 
 namespace vorta {
 
@@ -18,8 +17,10 @@ TSingleInstance::TSingleInstance(QString key) : key_(std::move(key)) {}
 TSingleInstance::~TSingleInstance() = default;
 
 QString TSingleInstance::KeyForFolder(const QString& folder) {
-  QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-  if (runtime.isEmpty()) runtime = QDir::tempPath();
+  // The user's runtime folder when the session has one; the socket itself is
+  // made private to the user either way.
+  QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  if (runtime.isEmpty() || !QDir(runtime).exists()) runtime = QDir::tempPath();
   const QByteArray hash =
       QCryptographicHash::hash(QDir(folder).absolutePath().toUtf8(), QCryptographicHash::Sha1)
           .toHex()
