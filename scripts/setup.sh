@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-charts-dev libqt6charts6
   libjpeg-dev libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev xvfb xauth
+  libqt6opengl6-dev fonts-dejavu-core
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -18,7 +19,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
   if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
   $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
 BUILD_DIR=${BUILD_DIR:-build}
