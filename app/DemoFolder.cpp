@@ -93,8 +93,11 @@ QString ProcessFile(const DemoVessel& v) {
       "[Med]\r\nmedch=5\r\nmedexist=0\r\nmedperiod=4\r\nmedact=0\r\nmedmax=100\r\n"
       "[Events1]\r\nch=9\r\nexist=0\r\nEFT=0\r\nWRK=0\r\naperiod=0\r\n"
       "[Events2]\r\nch=0\r\nexist=0\r\nEFT=0\r\nWRK=0\r\naperiod=0\r\n"
-      "[Terminate]\r\nsucsesful=Y\r\n"
-      "[Mixer]\r\nMixTop=100\r\nMixLeft=100\r\nMixCode=140\r\nMixSet=1000\r\n"
+      "[Terminate]\r\nsucsesful=Y\r\n");
+  // Each vessel's mixer window beside the screen's left edge, one under another.
+  s += QStringLiteral("[Mixer]\r\nMixTop=%1\r\nMixLeft=20\r\nMixCode=140\r\nMixSet=1000\r\n")
+           .arg(40 + 130 * ((v.number - 1) % 6));
+  s += QStringLiteral(
       "RestartDeltaCode=10\r\nReduction=1\r\nMixVisible=0\r\nMixStartStatus=1\r\n"
       // A fill dose: valve open, then medium with the feed pump, then all closed.
       "[Podpitka]\r\nVentil=1,7\r\nSreda=1,3\r\nPump=1,5\r\nKlapan=7\r\nFazaCount=3\r\n"
