@@ -14,9 +14,10 @@
 
 #include "app/DemoFolder.h"
 #include "app/HeadlessStatus.h"
-#include "app/PlantHost.h"
 #include "app/MainWindow.h"
 #include "app/MessageBoxSink.h"
+#include "app/PlantHost.h"
+#include "app/StallWatch.h"
 #include "app/mainf.h"
 #include "can/AdapterFactory.h"
 #include "can/VortaWork.h"
@@ -100,6 +101,11 @@ int main(int argc, char** argv) {
       QStringLiteral("Open the fill window (\"Заполнение\") once the vessels are loaded."));
   parser.addOption(fastForwardOption);
   parser.addOption(fillOption);
+  const QCommandLineOption stallOption(
+      QStringLiteral("stall-report"),
+      QStringLiteral("At the end, print the longest time the main thread did not serve its "
+                     "events (windows and timers)."));
+  parser.addOption(stallOption);
   parser.process(*app);
 
   QString folder = parser.isSet(folderOption) ? parser.value(folderOption)
@@ -196,7 +202,14 @@ int main(int argc, char** argv) {
     statusTimer->SetEnabled(true);
   }
 
+  std::unique_ptr<vorta::TStallWatch> stallWatch;
+  if (parser.isSet(stallOption)) stallWatch = std::make_unique<vorta::TStallWatch>();
+
   const int code = QCoreApplication::exec();
+  if (stallWatch) {
+    std::fprintf(stderr, "vorta: longest main-thread stall %lld ms\n",
+                 static_cast<long long>(stallWatch->LongestStallMs()));
+  }
   form.FormDestroy();
   return code;
 }
