@@ -73,10 +73,11 @@ void TUsbCanAdapter::Open(std::int32_t index) {
   lastReported_ = FT_OK;
 
   QObject* const context = mainThread_.get();
-  handOver_ = std::make_shared<THandOver>([this, context](std::shared_ptr<THandOver> handOver) {
-    QMetaObject::invokeMethod(
-        context, [this, handOver] { Serve(handOver); }, Qt::QueuedConnection);
-  });
+  handOver_ =
+      std::make_shared<THandOver>([this, context](const std::shared_ptr<THandOver>& handOver) {
+        QMetaObject::invokeMethod(
+            context, [this, handOver] { Serve(handOver); }, Qt::QueuedConnection);
+      });
   std::weak_ptr<THandOver> session = handOver_;
   ReadThread = std::make_unique<TReadThread>(Handle, handOver_, [this, context, session] {
     // A read error: the close runs on the main thread, after this thread has

@@ -325,7 +325,7 @@ void TChartForm::ComboBoxScaleClick(int index) {
   const QString text = comboScale_->itemText(index);
   Process.ChartScale[static_cast<size_t>(position)] = ParseRealDef(text, 1);
   if (QLabel* label = seriesLabels_[static_cast<size_t>(position)]) {
-    label->setText(Process.AssignName[static_cast<size_t>(position + 1)] + QStringLiteral(" x ") +
+    label->setText(Process.AssignName[static_cast<size_t>(position) + 1] + QStringLiteral(" x ") +
                    text);
     label->adjustSize();
   }

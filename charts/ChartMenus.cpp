@@ -20,7 +20,7 @@ namespace vorta {
 namespace {
 
 QColor ToQColor(std::int32_t c) {
-  return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+  return {c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF};
 }
 
 std::int32_t FromQColor(const QColor& c) {

@@ -26,7 +26,7 @@ constexpr TVersionField kFields[] = {
 };
 
 // Russian, code page 1251: the language the block is written for.
-constexpr char kStringTable[] = "\\StringFileInfo\\041904E3\\";
+constexpr char kStringTable[] = R"(\StringFileInfo\041904E3\)";
 
 }  // namespace
 

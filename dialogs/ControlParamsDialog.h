@@ -68,7 +68,7 @@ class TForm3 final : public QDialog {
   QWidget* NewSpin(int k, QWidget* parent);
   void TimerSpin(int k, bool up);
   void FoamSpin(bool up);
-  TCtrlFields Collect() const;
+  [[nodiscard]] TCtrlFields Collect() const;
   void Show(const TCtrlFields& f);
   void FormClose();
 

@@ -27,7 +27,7 @@ QString LongTimeFormat(const QLocale& locale) {
 }  // namespace
 
 QString StatusCaption(const TVortaProcess& p, int subject) {
-  const QString base = QStringLiteral("Статус");
+  QString base = QStringLiteral("Статус");
   if (subject >= 1 && subject <= 4) {
     return base + QStringLiteral(" - ") + p.AssignName[static_cast<size_t>(subject)];
   }

@@ -198,7 +198,8 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   for (int k = 0; k <= 4; ++k) {
     const bool on = Str(f, "Include", QStringLiteral("ADC%1").arg(k), QStringLiteral("ON")) ==
                     QLatin1String("ON");
-    const auto slot = static_cast<size_t>(p.IncludedAdcCount + 1);
+    const int next = p.IncludedAdcCount + 1;
+    const auto slot = static_cast<size_t>(next);
     if (on) {
       p.IncludedAdc[slot] = k;
       p.IncludedAdcCount += 1;

@@ -28,7 +28,7 @@ std::optional<TSectionPlace> FindVersionSection(const char* fileName) {
   if (fileName == nullptr) return std::nullopt;
   QFile f(QString::fromLocal8Bit(fileName));
   if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
-  const std::uint64_t fileSize = static_cast<std::uint64_t>(f.size());
+  const auto fileSize = static_cast<std::uint64_t>(f.size());
   Elf64_Ehdr eh{};
   if (!ReadAt(f, 0, eh)) return std::nullopt;
   if (std::memcmp(eh.e_ident, ELFMAG, SELFMAG) != 0 || eh.e_ident[EI_CLASS] != ELFCLASS64 ||
@@ -47,7 +47,8 @@ std::optional<TSectionPlace> FindVersionSection(const char* fileName) {
     if (!ReadAt(f, eh.e_shoff + i * sizeof(Elf64_Shdr), sh)) return std::nullopt;
     if (sh.sh_name >= names.sh_size || names.sh_size - sh.sh_name < kNameLen) continue;
     char name[kNameLen] = {};
-    if (!f.seek(static_cast<qint64>(names.sh_offset + sh.sh_name)) ||
+    const std::uint64_t nameAt = names.sh_offset + sh.sh_name;
+    if (!f.seek(static_cast<qint64>(nameAt)) ||
         f.read(name, kNameLen) != static_cast<qint64>(kNameLen)) {
       continue;
     }

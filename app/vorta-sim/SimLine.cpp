@@ -15,7 +15,7 @@ constexpr int kSplitPauseMs = 5;
 // The controller reads far faster than the line is fed; a backlog this big
 // means nobody reads (line closed by the controller), so frames are dropped
 // as a converter with nobody listening drops them.
-constexpr std::size_t kMaxQueued = 16 * 1024;
+constexpr std::size_t kMaxQueued = std::size_t{16} * 1024;
 }  // namespace
 
 TSimLine::TSimLine(QString link) : link_(std::move(link)) {}
