@@ -16,16 +16,12 @@
 #include "platform/VirtualTimerService.h"
 #include "process/Cycles.h"
 #include "process/ProcUnit.h"
+#include "RecordingMessages.h"
 #include "tests/can/FakeAdapter.h"
 
 namespace vorta::testing {
 
-class TRecordingMessages final : public IMessageSink {
- public:
-  void ShowError(const QString& text) override { Errors << text; }
-  void ShowInfo(const QString& text) override { Infos << text; }
-  QStringList Errors, Infos;
-};
+using TRecordingMessages = vorta::test::TRecordingMessages;
 
 inline constexpr std::uint32_t kBoardUid = 0x100;
 inline constexpr std::uint32_t kMixerUid = 0x400;
