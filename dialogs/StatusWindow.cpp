@@ -23,6 +23,7 @@ TForm5::TForm5(TVortaProcess& process, QWidget* parent)
   memo_->setGeometry(8, 8, kClientWidth - 16, 93);
   memo_->setReadOnly(true);
   memo_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  memo_->setMaximumBlockCount(kMaxMemoLines);
 
   const QString initial = QStringLiteral("01/01/11 00:00:00");
   startLabel_ = new QLabel(QStringLiteral("Старт процесс:"), this);

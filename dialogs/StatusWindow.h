@@ -25,6 +25,8 @@ class TForm5 final : public QDialog, public IStatusSink {
   // and their labels stay readable at the default font.
   static constexpr int kClientWidth = 300;
   static constexpr int kClientHeight = 187;
+  // A window left open for days keeps the newest lines; older ones go.
+  static constexpr int kMaxMemoLines = 10000;
 
   TForm5(TVortaProcess& process, QWidget* parent);
   ~TForm5() override;

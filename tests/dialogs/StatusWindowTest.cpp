@@ -138,4 +138,17 @@ TEST_F(StatusWindowTest, memoIsFedByTheStatusLinesOfItsSubjectWhileOpen) {
 }
 
 }  // namespace
+TEST_F(StatusWindowTest, memoLeftOpenForDaysKeepsOnlyTheNewestLines) {
+  TVortaProcess& p = AddProcess(1);
+  p.Mode = 1;
+  TForm5* w = OpenStatus(p, {QStringLiteral("Статус"), QStringLiteral("pH")});
+  ASSERT_NE(w, nullptr);
+  p.CtrlStatus[1] = 3;
+  for (int i = 0; i < TForm5::kMaxMemoLines + 50; ++i) ErrorMessage(p, 1);
+  p.CtrlStatus[1] = 4;
+  ErrorMessage(p, 1);
+  EXPECT_EQ(w->Memo1()->blockCount(), TForm5::kMaxMemoLines);
+  EXPECT_TRUE(w->Memo1()->toPlainText().endsWith(QStringLiteral("Превышение верхней границы")));
+}
+
 }  // namespace vorta::testing
