@@ -174,7 +174,9 @@ void TForm1::FormDestroy() {
 void TForm1::Timer40msTimer() {
   TCycleContext c{program_, processes_, deps_.Time};
   OutputCycle(c);
-  if (program_.ShutdownRequested) FormClose();
+  // A modal window is asked to close first; the shutdown runs at a later
+  // tick, once its loop has returned.
+  if (program_.ShutdownRequested && !closed_ && !deps_.Window.CloseModalWindows()) FormClose();
 }
 
 void TForm1::TimerIzmTimer() {

@@ -54,4 +54,11 @@ void TMainWindow::BringToFront() {
   }
 }
 
+bool TMainWindow::CloseModalWindows() {
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal == nullptr) return false;
+  modal->close();
+  return true;
+}
+
 }  // namespace vorta

@@ -20,6 +20,7 @@ class TMainWindow final : public QWidget, public IMainWindow {
   void ShowShutdownPanel() override;
   // A second copy was started: the operator's panels come to the front.
   void BringToFront() override;
+  bool CloseModalWindows() override;
 
   [[nodiscard]] QLabel* Panel1() const { return panel1_; }
 

@@ -29,6 +29,11 @@ class IMainWindow {
   virtual void ShowShutdownPanel() = 0;
   // A second copy asked this one to come to the front.
   virtual void BringToFront() = 0;
+  // Asks every window that holds the program in a modal loop (a dialog, a
+  // message box) to close; true when there was one. The shutdown waits for
+  // them: freeing the processes under a dialog's running loop would pull the
+  // vessel out from under the code that opened it.
+  virtual bool CloseModalWindows() { return false; }
 };
 
 class THeadlessMainWindow final : public IMainWindow {
@@ -36,9 +41,15 @@ class THeadlessMainWindow final : public IMainWindow {
   void SetCaption(const QString& caption) override { Caption = caption; }
   void ShowShutdownPanel() override { ShutdownShown = true; }
   void BringToFront() override { ++RaiseRequests; }
+  bool CloseModalWindows() override {
+    if (ModalWindowsOpen == 0) return false;
+    --ModalWindowsOpen;
+    return true;
+  }
   QString Caption = QStringLiteral("-");
   bool ShutdownShown = false;
   int RaiseRequests = 0;
+  int ModalWindowsOpen = 0;  // tests: modal windows that close when asked
 };
 
 class TForm1 {

@@ -137,6 +137,24 @@ TEST_F(MainFormTest, shutdownWritesBackOnlyItsKeys) {
             "[Mixer]\r\nMixTop=40\r\nMixLeft=100\r\nMixVisible=0\r\n");
 }
 
+TEST_F(MainFormTest, shutdownWaitsUntilTheOpenModalWindowHasClosed) {
+  folder.Write("Vorta.ini", kMain);
+  folder.Write("first.ini", kFirst);
+  auto form = MakeForm(window);
+  bool terminated = false;
+  form->OnTerminate = [&] { terminated = true; };
+  ASSERT_EQ(form->FormCreate(), TForm1::TStartResult::Running);
+  window.ModalWindowsOpen = 1;  // a dialog's loop is running under the timer
+  form->Program().ShutdownRequested = true;
+  time.AdvanceBy(40);
+  EXPECT_FALSE(terminated);
+  EXPECT_EQ(window.ModalWindowsOpen, 0);  // it was asked to close
+  EXPECT_EQ(form->Processes().Count(), 1);
+  time.AdvanceBy(40);
+  EXPECT_TRUE(terminated);
+  EXPECT_EQ(form->Processes().Count(), 0);
+}
+
 TEST_F(MainFormTest, missingMainConfigurationStartsNothing) {
   auto form = MakeForm(window);
   EXPECT_EQ(form->FormCreate(), TForm1::TStartResult::NoMainConfig);
