@@ -45,7 +45,7 @@ TEST_F(PacerTest, timer1_sendsAtMostOneFramePer20ms) {
   time_.AdvanceBy(1000);
   ASSERT_EQ(adapter_->Sent.size(), 5U);
   for (std::uint16_t i = 0; i < 5; ++i) EXPECT_EQ(adapter_->Sent[i].Data[0], i);
-  EXPECT_EQ(adapter_->Sent[0].Id, 0x100U + 50U);
+  EXPECT_EQ(std::uint32_t{adapter_->Sent[0].Id}, 0x100U + 50U);
 }
 
 TEST_F(PacerTest, fullQueue_oneTickThenNextPushSucceeds) {

@@ -21,12 +21,13 @@ TEST_F(VortaTimers, heartbeat_pollsOnlyPassiveDevicesInTableOrder) {
   time_.AdvanceBy(1000);  // one heartbeat; the pacer sends its two requests
   time_.AdvanceBy(100);
   ASSERT_EQ(adapter_->Sent.size(), 2U);
-  EXPECT_EQ(adapter_->Sent[0].Id, 0x100U + 40U);  // the module's first poll
+  EXPECT_EQ(std::uint32_t{adapter_->Sent[0].Id}, 0x100U + 40U);  // the module's first poll
   EXPECT_EQ(adapter_->Sent[0].Flags, kFlagExtended | kFlagRemote);
-  EXPECT_EQ(adapter_->Sent[1].Id, 0x300U + 58U);  // the DC drive's live registers
+  EXPECT_EQ(std::uint32_t{adapter_->Sent[1].Id}, 0x300U + 58U);  // the DC drive's live registers
   time_.AdvanceBy(9000);
   EXPECT_EQ(adapter_->Sent.size(), 20U);
-  for (const TCANFrame& f : adapter_->Sent) EXPECT_LT(f.Id, 0x500U);  // never the active one
+  for (const TCANFrame& f : adapter_->Sent)
+    EXPECT_LT(std::uint32_t{f.Id}, 0x500U);  // never the active one
 }
 
 TEST_F(VortaTimers, heartbeat_runsFromCreation_stopTimersEndsIt) {

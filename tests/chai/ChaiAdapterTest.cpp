@@ -91,7 +91,7 @@ TEST_F(ChaiAdapterTest, framesGoOutWithBothMarksAndComeBackThroughTheCallback) {
   ChaiDeliver(in);
   ChaiDeliver(in);
   ASSERT_EQ(received.size(), 2U);
-  EXPECT_EQ(received[0].Id, 0x1022U);
+  EXPECT_EQ(std::uint32_t{received[0].Id}, 0x1022U);
   EXPECT_EQ(received[0].Len, 2);
   EXPECT_EQ(received[0].Data[1], 0x12);
 }

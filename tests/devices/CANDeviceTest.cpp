@@ -90,11 +90,11 @@ TEST_F(CANDevice, outgoingFrames_idFlagsLenData) {
   device_.WriteWord(50, 0x8001);
   device_.WriteRegister(2, 0xBEEF);
   ASSERT_EQ(sent_.size(), 4U);
-  EXPECT_EQ(sent_[0].Id, 0x120U);
+  EXPECT_EQ(std::uint32_t{sent_[0].Id}, 0x120U);
   EXPECT_EQ(sent_[0].Flags, kFlagRemote | kFlagExtended);
   EXPECT_EQ(sent_[0].Len, 8);
   for (std::uint8_t b : sent_[0].Data) EXPECT_EQ(b, 0);
-  EXPECT_EQ(sent_[1].Id, 0x13BU);
+  EXPECT_EQ(std::uint32_t{sent_[1].Id}, 0x13BU);
   EXPECT_EQ(sent_[1].Flags, kFlagExtended);
   EXPECT_EQ(sent_[1].Len, 1);
   EXPECT_EQ(sent_[1].Data[0], 100);
@@ -102,7 +102,7 @@ TEST_F(CANDevice, outgoingFrames_idFlagsLenData) {
   EXPECT_EQ(sent_[2].Len, 2);
   EXPECT_EQ(sent_[2].Data[0], 0x01);
   EXPECT_EQ(sent_[2].Data[1], 0x80);
-  EXPECT_EQ(sent_[3].Id, 0x104U);
+  EXPECT_EQ(std::uint32_t{sent_[3].Id}, 0x104U);
   EXPECT_EQ(sent_[3].Data[0], 0xEF);
   EXPECT_EQ(sent_[3].Data[1], 0xBE);
 }
@@ -114,9 +114,9 @@ TEST_F(CANDevice, standardIds_extBitClearedAndIdMasked) {
   device_.SendFrame(f);
   device_.WriteByte(0x20, 1);  // 0x810 on an 11-bit bus wraps to 0x010
   ASSERT_EQ(sent_.size(), 2U);
-  EXPECT_EQ(sent_[0].Id, 0x345U);
+  EXPECT_EQ(std::uint32_t{sent_[0].Id}, 0x345U);
   EXPECT_EQ(sent_[0].Flags, kFlagRemote);
-  EXPECT_EQ(sent_[1].Id, 0x010U);
+  EXPECT_EQ(std::uint32_t{sent_[1].Id}, 0x010U);
   EXPECT_EQ(sent_[1].Flags, 0);
 }
 

@@ -35,7 +35,7 @@ TEST_F(IoModule, foamInput_bit0OfByte48) {
 TEST_F(IoModule, setOutputs_wordLowByteFirstAt50) {
   device_.SetOutputs(0x8001);
   ASSERT_EQ(sent_.size(), 1U);
-  EXPECT_EQ(sent_[0].Id, 0x100U + 50U);
+  EXPECT_EQ(std::uint32_t{sent_[0].Id}, 0x100U + 50U);
   EXPECT_EQ(sent_[0].Len, 2);
   EXPECT_EQ(sent_[0].Data[0], 0x01);
   EXPECT_EQ(sent_[0].Data[1], 0x80);
@@ -45,22 +45,22 @@ TEST_F(IoModule, setOutputByte_oneByteAt32PlusK) {
   device_.SetOutputByte(27, 100);
   device_.SetOutputByte(0x101, 5);  // only the low byte of k counts
   ASSERT_EQ(sent_.size(), 2U);
-  EXPECT_EQ(sent_[0].Id, 0x100U + 59U);
+  EXPECT_EQ(std::uint32_t{sent_[0].Id}, 0x100U + 59U);
   EXPECT_EQ(sent_[0].Len, 1);
   EXPECT_EQ(sent_[0].Data[0], 100);
-  EXPECT_EQ(sent_[1].Id, 0x100U + 33U);
+  EXPECT_EQ(std::uint32_t{sent_[1].Id}, 0x100U + 33U);
 }
 
 TEST_F(IoModule, poll_asks40Then48Then32) {
   for (int i = 0; i < 4; ++i) device_.Poll();
   ASSERT_EQ(sent_.size(), 4U);
-  EXPECT_EQ(sent_[0].Id, 0x100U + 40U);
+  EXPECT_EQ(std::uint32_t{sent_[0].Id}, 0x100U + 40U);
   EXPECT_EQ(sent_[0].Len, 8);
-  EXPECT_EQ(sent_[1].Id, 0x100U + 48U);
+  EXPECT_EQ(std::uint32_t{sent_[1].Id}, 0x100U + 48U);
   EXPECT_EQ(sent_[1].Len, 4);
-  EXPECT_EQ(sent_[2].Id, 0x100U + 32U);
+  EXPECT_EQ(std::uint32_t{sent_[2].Id}, 0x100U + 32U);
   EXPECT_EQ(sent_[2].Len, 8);
-  EXPECT_EQ(sent_[3].Id, 0x100U + 40U);
+  EXPECT_EQ(std::uint32_t{sent_[3].Id}, 0x100U + 40U);
   for (const TCANFrame& f : sent_) EXPECT_EQ(f.Flags, kFlagExtended | kFlagRemote);
 }
 

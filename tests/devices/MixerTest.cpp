@@ -19,7 +19,7 @@ TEST_F(MixerOmron, setSpeed_scalesTo5000AtMaxRpm) {
   device_.SetSpeed(3000);
   device_.SetSpeed(0);
   ASSERT_EQ(sent_.size(), 3U);
-  EXPECT_EQ(sent_[0].Id, 0x102U);
+  EXPECT_EQ(std::uint32_t{sent_[0].Id}, 0x102U);
   EXPECT_EQ(sent_[0].Len, 2);
   EXPECT_EQ(sent_[0].Data[0], 0xC4);
   EXPECT_EQ(sent_[0].Data[1], 0x09);
@@ -83,7 +83,7 @@ TEST_F(MixerOmron, startStop_wordAtOffset1) {
   device_.Start();
   device_.Stop();
   ASSERT_EQ(sent_.size(), 2U);
-  EXPECT_EQ(sent_[0].Id, 0x101U);
+  EXPECT_EQ(std::uint32_t{sent_[0].Id}, 0x101U);
   EXPECT_EQ(sent_[0].Len, 2);
   EXPECT_EQ(sent_[0].Data[0], 1);
   EXPECT_EQ(sent_[0].Data[1], 0);
@@ -93,10 +93,10 @@ TEST_F(MixerOmron, startStop_wordAtOffset1) {
 TEST_F(MixerOmron, poll_offsets8Then16Then0) {
   for (int i = 0; i < 4; ++i) device_.Poll();
   ASSERT_EQ(sent_.size(), 4U);
-  EXPECT_EQ(sent_[0].Id, 0x108U);
-  EXPECT_EQ(sent_[1].Id, 0x110U);
-  EXPECT_EQ(sent_[2].Id, 0x100U);
-  EXPECT_EQ(sent_[3].Id, 0x108U);
+  EXPECT_EQ(std::uint32_t{sent_[0].Id}, 0x108U);
+  EXPECT_EQ(std::uint32_t{sent_[1].Id}, 0x110U);
+  EXPECT_EQ(std::uint32_t{sent_[2].Id}, 0x100U);
+  EXPECT_EQ(std::uint32_t{sent_[3].Id}, 0x108U);
   EXPECT_EQ(sent_[0].Len, 8);
 }
 
@@ -108,9 +108,9 @@ TEST_F(MixerOmron, readAll_threeRequestsHalfASecondApart) {
   });
   device_.ReadAll();
   ASSERT_EQ(sent_.size(), 3U);
-  EXPECT_EQ(sent_[0].Id, 0x120U);
-  EXPECT_EQ(sent_[1].Id, 0x128U);
-  EXPECT_EQ(sent_[2].Id, 0x130U);
+  EXPECT_EQ(std::uint32_t{sent_[0].Id}, 0x120U);
+  EXPECT_EQ(std::uint32_t{sent_[1].Id}, 0x128U);
+  EXPECT_EQ(std::uint32_t{sent_[2].Id}, 0x130U);
   EXPECT_EQ(sent_[2].Flags, kFlagExtended | kFlagRemote);
   EXPECT_GT(at[1] - at[0], 500);
   EXPECT_GT(time_.ElapsedMs(), 1500);
@@ -131,11 +131,11 @@ TEST_F(MixerDC, startStopSpeed_frames) {
   device_.Stop();
   device_.SetSpeed(70000);  // sent unchanged, kept to the 16-bit register
   ASSERT_EQ(sent_.size(), 3U);
-  EXPECT_EQ(sent_[0].Id, 0x102U);
+  EXPECT_EQ(std::uint32_t{sent_[0].Id}, 0x102U);
   EXPECT_EQ(sent_[0].Data[0], 0x01);
   EXPECT_EQ(sent_[0].Data[1], 0x01);
   EXPECT_EQ(sent_[1].Data[0] | sent_[1].Data[1], 0);
-  EXPECT_EQ(sent_[2].Id, 0x104U);
+  EXPECT_EQ(std::uint32_t{sent_[2].Id}, 0x104U);
   EXPECT_EQ(sent_[2].Data[0] | (sent_[2].Data[1] << 8), 70000 & 0xFFFF);
 }
 
@@ -149,7 +149,7 @@ TEST_F(MixerDC, readAll_tenRequestsOverFiveSeconds_standardIdsKeepNoExtBit) {
   device_.ReadAll();
   ASSERT_EQ(sent_.size(), 10U);
   for (std::size_t i = 0; i < 10; ++i) {
-    EXPECT_EQ(sent_[i].Id, 0x100U + 8U * i);
+    EXPECT_EQ(std::uint32_t{sent_[i].Id}, 0x100U + 8U * i);
     EXPECT_EQ(sent_[i].Flags, kFlagRemote);
     EXPECT_EQ(sent_[i].Len, 8);
   }

@@ -88,7 +88,8 @@ TEST_F(DriveParamsTest, writingTheProtectionPageSendsSixFramesHalfASecondApart) 
   const int regs[] = {8, 12, 15, 9, 11, 23};
   const int values[] = {1008, 500, 1015, 1009, 1011, 1023};
   for (size_t i = 0; i < 6; ++i) {
-    EXPECT_EQ(frames[i].Frame.Id, kMixUid + 2U * static_cast<std::uint32_t>(regs[i])) << i;
+    EXPECT_EQ(std::uint32_t{frames[i].Frame.Id}, kMixUid + 2U * static_cast<std::uint32_t>(regs[i]))
+        << i;
     EXPECT_EQ(frames[i].Frame.Len, 2) << i;
     EXPECT_EQ(frames[i].Word(), values[i]) << i;
     if (i > 0) {

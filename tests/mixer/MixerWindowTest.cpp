@@ -119,7 +119,7 @@ TEST_F(MixerWindowTest, withoutADriveTheStatusBarSaysSo_andStepsSendNothing) {
   time_.AdvanceBy(3000);  // the queue goes out, one frame per 20 ms
   for (const TCANFrame& f : adapter_->Sent) {
     if ((f.Flags & kFlagRemote) == 0) {
-      EXPECT_NE(f.Id & 0xF00, kMixUid) << f.Id;
+      EXPECT_NE(std::uint32_t{f.Id} & 0xF00, kMixUid) << std::uint32_t{f.Id};
     }
   }
   Shot(*form, QStringLiteral("mixer-no-drive"));

@@ -213,7 +213,7 @@ TEST_F(RegulationTest, Po2StepWithStirrerStoppedChangesCodeButSendsNothing) {
   ASSERT_EQ(module_->FrameQueue().Count(), 1U);
   module_->Timer1Timer();
   const TCANFrame& f = adapter_->Sent.back();
-  EXPECT_EQ(f.Id, kMixerUid + 4);
+  EXPECT_EQ(std::uint32_t{f.Id}, kMixerUid + 4);
   EXPECT_EQ(f.Data[0] | (f.Data[1] << 8), 204);  // 102 × 510 / 255
 }
 

@@ -47,7 +47,7 @@ TEST(SimDevice, RemoteRequest_isAnsweredFromTheImageAtTheAskedOffsetAndLength) {
   ASSERT_TRUE(io.HandleFrame(Remote(0x1000 + 34, 6)));
   ASSERT_EQ(out.frames.size(), 1u);
   const TCANFrame& r = out.frames[0];
-  EXPECT_EQ(r.Id, 0x1000u + 34);
+  EXPECT_EQ(std::uint32_t{r.Id}, 0x1000u + 34);
   EXPECT_EQ(r.Flags, kFlagExtended);  // a data frame, same identifier kind
   ASSERT_EQ(r.Len, 6);
   // inputs 1..3: low byte first
@@ -75,7 +75,7 @@ TEST(SimDevice, FramesForOtherDevicesOrTheOtherIdentifierKind_areIgnored) {
 
   ASSERT_TRUE(std11.HandleFrame(Remote(0x220, 8, false)));
   ASSERT_EQ(out.frames.size(), 1u);
-  EXPECT_EQ(out.frames[0].Id, 0x220u);
+  EXPECT_EQ(std::uint32_t{out.frames[0].Id}, 0x220u);
   EXPECT_EQ(out.frames[0].Flags, 0);
 }
 
@@ -204,9 +204,9 @@ TEST(SimDevice, SilentDevice_answersNothingAndSendsNothingButComesBack) {
   io.SetSilent(false);
   io.SendLive();  // active: the three live blocks
   ASSERT_EQ(out.frames.size(), 3u);
-  EXPECT_EQ(out.frames[0].Id, 0x1000u + 32);
-  EXPECT_EQ(out.frames[1].Id, 0x1000u + 40);
-  EXPECT_EQ(out.frames[2].Id, 0x1000u + 48);
+  EXPECT_EQ(std::uint32_t{out.frames[0].Id}, 0x1000u + 32);
+  EXPECT_EQ(std::uint32_t{out.frames[1].Id}, 0x1000u + 40);
+  EXPECT_EQ(std::uint32_t{out.frames[2].Id}, 0x1000u + 48);
   EXPECT_EQ(out.frames[2].Len, 4);
 }
 

@@ -174,8 +174,8 @@ TEST_F(VirtualPlantTest, OnVirtualTime_activeDevicesSendEverySecondAndPulsesDose
   // SUABB1 is active: three blocks a second; the passive devices stay quiet.
   ASSERT_EQ(sent.size(), 9u);
   for (const TCANFrame& f : sent) {
-    EXPECT_GE(f.Id, 0x1000u + 32);
-    EXPECT_LE(f.Id, 0x1000u + 48);
+    EXPECT_GE(std::uint32_t{f.Id}, 0x1000u + 32);
+    EXPECT_LE(std::uint32_t{f.Id}, 0x1000u + 48);
     EXPECT_EQ(f.Flags, kFlagExtended);
   }
   plant.Detach();

@@ -132,7 +132,7 @@ TEST_F(UsbCanAdapterTest, FramesBothWays_overThePseudoTerminal) {
   line_.Write({packets.begin() + 30, packets.end()});
   ASSERT_TRUE(PumpUntil([&] { return received_.size() >= 40; }));
   for (std::size_t i = 0; i < received_.size(); ++i) {
-    EXPECT_EQ(received_[i].Id, 0x200 + i);
+    EXPECT_EQ(std::uint32_t{received_[i].Id}, 0x200 + i);
   }
 }
 
@@ -199,7 +199,7 @@ TEST_F(UsbCanAdapterTest, Unplug_closesTheAdapterAndANewLineIsPickedUp) {
   ASSERT_TRUE(adapter_.Active());
   replug.Write(Packets(0x300, 3));
   ASSERT_TRUE(PumpUntil([&] { return received_.size() >= 3; }));
-  EXPECT_EQ(received_.back().Id, 0x302U);
+  EXPECT_EQ(std::uint32_t{received_.back().Id}, 0x302U);
   Timed([&] { adapter_.SetActive(false); });
 }
 
@@ -213,7 +213,7 @@ TEST_F(UsbCanAdapterTest, CloseWithHandOversWaiting_servesTheOneStartedAndReturn
   Timed([&] { adapter_.SetActive(false); });
   EXPECT_FALSE(adapter_.Active());
   ASSERT_EQ(received_.size(), 1U);
-  EXPECT_EQ(received_[0].Id, 0x400U);
+  EXPECT_EQ(std::uint32_t{received_[0].Id}, 0x400U);
   // The posted call of the hand-over that Close served finds nothing to do.
   PumpUntil([] { return false; }, 50);
   EXPECT_EQ(received_.size(), 1U);

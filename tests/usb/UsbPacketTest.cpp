@@ -108,7 +108,7 @@ TEST(UsbPacketReader, EverySingleBitFlip_isRejected) {
         Append(stream, next);
         const auto after = ReadFrames(stream);
         ASSERT_EQ(after.size(), 1U) << "byte " << byte << " bit " << bit;
-        EXPECT_EQ(after[0].Id, 0x222U);
+        EXPECT_EQ(std::uint32_t{after[0].Id}, 0x222U);
       }
     }
   }
@@ -158,7 +158,7 @@ TEST(UsbPacketReader, WrongKindOfPacket_isDroppedWithoutLosingTheNext) {
   Append(stream, BuildPacket(ReceivedFramePayload(Frame(0x12, 0, {1}))));
   const auto frames = ReadFrames(stream);
   ASSERT_EQ(frames.size(), 1U);
-  EXPECT_EQ(frames[0].Id, 0x12U);
+  EXPECT_EQ(std::uint32_t{frames[0].Id}, 0x12U);
 }
 
 TEST(UsbPacketReader, ReceivedStandardFrame_isCutTo11BitsAndEightBytes) {
@@ -170,9 +170,9 @@ TEST(UsbPacketReader, ReceivedStandardFrame_isCutTo11BitsAndEightBytes) {
   Append(stream, BuildPacket(ReceivedFramePayload(ext)));
   const auto frames = ReadFrames(stream);
   ASSERT_EQ(frames.size(), 2U);
-  EXPECT_EQ(frames[0].Id, 0x7FFU);
+  EXPECT_EQ(std::uint32_t{frames[0].Id}, 0x7FFU);
   EXPECT_EQ(frames[0].Len, 8);
-  EXPECT_EQ(frames[1].Id, 0x1FFFFFFFU);
+  EXPECT_EQ(std::uint32_t{frames[1].Id}, 0x1FFFFFFFU);
 }
 
 TEST(UsbPacketReader, ConverterSide_readsTheSendFrameAsSent) {
