@@ -183,7 +183,7 @@ TEST_F(CalibrationDialogTest, SaveRightAfterOpeningClearsTheAdjustmentAndWritesT
   TForm4* form = Open(1);
   ASSERT_NE(form, nullptr);
   TVortaProcess& p = Process();
-  const QByteArray before = Read(QStringLiteral("proc1.ini"));
+  const QByteArray before = ReadFile(QStringLiteral("proc1.ini"));
   ASSERT_DOUBLE_EQ(p.LinAdjust[1], 0.35);
   QTest::mouseClick(form->Button2(), Qt::LeftButton);
   EXPECT_DOUBLE_EQ(p.LinAdjust[1], 0.0);
@@ -197,7 +197,7 @@ TEST_F(CalibrationDialogTest, SaveRightAfterOpeningClearsTheAdjustmentAndWritesT
   // calibrated channel is stored with it, so it does not return at the next start.
   QByteArray expected = before;
   expected.replace("[pH]\r\nSet=7.00\r\nLin=0.35", "[pH]\r\nSet=7.00\r\nLin=0.00");
-  EXPECT_EQ(Read(QStringLiteral("proc1.ini")), expected);
+  EXPECT_EQ(ReadFile(QStringLiteral("proc1.ini")), expected);
 }
 
 TEST_F(CalibrationDialogTest, SavedPointReachesTheFileAtTheNextWriteBack) {
@@ -206,7 +206,7 @@ TEST_F(CalibrationDialogTest, SavedPointReachesTheFileAtTheNextWriteBack) {
   Activate(*form);
   TVortaProcess& p = Process();
   // As loaded: the loader marks the run as not yet ended.
-  QByteArray expected = Read(QStringLiteral("proc1.ini"));
+  QByteArray expected = ReadFile(QStringLiteral("proc1.ini"));
   form->RadioButton(2)->click();
   p.AdcCode[3] = 3456;
   Calibrindicate(p);
@@ -219,7 +219,7 @@ TEST_F(CalibrationDialogTest, SavedPointReachesTheFileAtTheNextWriteBack) {
   ASSERT_TRUE(expected.contains(old));
   expected.replace(old, "Max=100.00\r\nV1=4.00\r\nV2=95.25\r\nA1=1000\r\nA2=3456");
   expected.replace("[pO2]\r\nSet=7.00\r\nLin=0.35", "[pO2]\r\nSet=7.00\r\nLin=0.00");
-  EXPECT_EQ(Read(QStringLiteral("proc1.ini")), expected);
+  EXPECT_EQ(ReadFile(QStringLiteral("proc1.ini")), expected);
 }
 
 TEST_F(CalibrationDialogTest, CloseDiscardsTheEnteredPointAndTheNextOpeningIsANewDialog) {

@@ -9,14 +9,13 @@
 #include <QTemporaryDir>
 #include <memory>
 
+#include "BusFixture.h"
 #include "can/VortaWork.h"
 #include "panel/QtWindowFactory.h"
 #include "panel/VortaForm.h"
 #include "platform/ProfileFile.h"
 #include "platform/VirtualTimerService.h"
 #include "process/ProcUnit.h"
-#include "tests/RecordingMessages.h"
-#include "tests/can/FakeAdapter.h"
 
 namespace vorta::testing {
 
@@ -37,35 +36,13 @@ inline QByteArray CalibrationProcessIni() {
   return text + "[Mode]\r\nmode=1\r\n";
 }
 
-class CalibrationFixture : public ::testing::Test {
+class CalibrationFixture : public TBusFixture<TQtWindowFactory, false> {
  protected:
   void SetUp() override {
-    program_.ProgramFolder = dir_.path() + u'/';
-    module_ = std::make_unique<TdmVorta>(time_, FakeFactory(&adapter_));
-    Write(QStringLiteral("VortaCAN.ini"),
-          "[CANAdapter]\r\nType=QTR4\r\n[CANDevices]\r\nCount=2\r\nName0=Board1\r\n"
-          "Name1=Mix1\r\n[Board1]\r\nType=TSUABB\r\nDeviceUID=256\r\n"
-          "[Mix1]\r\nType=TMixerDC\r\nDeviceUID=1024\r\n");
-    TProfileFile can(program_.ProgramFolder + QStringLiteral("VortaCAN.ini"));
-    module_->LoadConfig(can);
-    env_.dmVorta = module_.get();
-    env_.Bus = &module_->Bus();
-    Write(QStringLiteral("proc1.ini"), CalibrationProcessIni());
+    SetUpBus();
+    WriteFile(QStringLiteral("proc1.ini"), CalibrationProcessIni());
     list_.Add(std::make_unique<TVortaProcess>(env_, QStringLiteral("proc1.ini")));
     ASSERT_EQ(list_.Count(), 1);
-  }
-
-  void TearDown() override { list_.Clear(); }
-
-  void Write(const QString& name, const QByteArray& bytes) {
-    QFile f(program_.ProgramFolder + name);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-  }
-
-  QByteArray Read(const QString& name) {
-    QFile f(program_.ProgramFolder + name);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
   }
 
   // Writes the window to $VORTA_SCREENSHOT_DIR/<name>.png when that is set.
@@ -76,16 +53,6 @@ class CalibrationFixture : public ::testing::Test {
 
   TVortaProcess& Process() { return *list_.ProcessAt(0); }
   TVortaForm& Panel() { return *dynamic_cast<TVortaForm*>(Process().Panel.get()); }
-
-  QTemporaryDir dir_;
-  TVirtualTimerService time_;
-  TProgramState program_;
-  test::TRecordingMessages messages_;
-  TQtWindowFactory windows_{false};
-  TFakeAdapter* adapter_ = nullptr;
-  std::unique_ptr<TdmVorta> module_;
-  TVortaProcessList list_;
-  TVortaEnv env_{program_, time_, messages_, windows_, nullptr, &list_};
 };
 
 }  // namespace vorta::testing

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
+#include "BusFixture.h"
 #include "can/VortaWork.h"
 #include "panel/QtWindowFactory.h"
 #include "panel/VortaForm.h"
@@ -17,14 +18,8 @@
 #include "platform/VirtualTimerService.h"
 #include "process/Cycles.h"
 #include "process/ProcUnit.h"
-#include "RecordingMessages.h"
-#include "tests/can/FakeAdapter.h"
 
 namespace vorta::testing {
-
-using TRecordingMessages = vorta::test::TRecordingMessages;
-
-inline constexpr std::uint32_t kBoardUid = 0x100;
 
 // Calibration 1000 -> 0.00, 2000 -> 10.00 on every channel. Outputs: pH down
 // 2 / up 1, cooling 6, heating 8 (main configuration), antifoam 4, light 9.
@@ -56,34 +51,11 @@ inline QByteArray PanelProcessIni(int num, const QByteArray& extra = {}) {
   return text + extra;
 }
 
-class PanelFixture : public ::testing::Test {
+class PanelFixture : public TBusFixture<TQtWindowFactory, false> {
  protected:
   void SetUp() override {
-    program_.ProgramFolder = dir_.path() + u'/';
-    module_ = std::make_unique<TdmVorta>(time_, FakeFactory(&adapter_));
-    WriteFile(QStringLiteral("VortaCAN.ini"),
-              "[CANAdapter]\r\nType=QTR4\r\n[CANDevices]\r\nCount=2\r\nName0=Board1\r\n"
-              "Name1=Mix1\r\n[Board1]\r\nType=TSUABB\r\nDeviceUID=256\r\n"
-              "[Mix1]\r\nType=TMixerDC\r\nDeviceUID=1024\r\n");
-    TProfileFile can(program_.ProgramFolder + QStringLiteral("VortaCAN.ini"));
-    module_->LoadConfig(can);
-    adapter_->SetOnReceive([this](TCANFrame& f) { module_->HandleFrame(f); });
-    env_.dmVorta = module_.get();
-    env_.Bus = &module_->Bus();
+    SetUpBus();
     module_->StartTimers();
-  }
-
-  void TearDown() override { list_.Clear(); }
-
-  void WriteFile(const QString& name, const QByteArray& text) {
-    QFile f(program_.ProgramFolder + name);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(text);
-  }
-
-  QByteArray ReadFile(const QString& name) {
-    QFile f(program_.ProgramFolder + name);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
   }
 
   TVortaProcess& AddProcess(int num, const QByteArray& extra = {}) {
@@ -99,22 +71,10 @@ class PanelFixture : public ::testing::Test {
     return *form;
   }
 
-  // Analog inputs 0..3 of the module, as its answer to a poll.
-  void InjectCodes(std::uint16_t a0, std::uint16_t a1, std::uint16_t a2, std::uint16_t a3) {
-    std::vector<std::uint8_t> data;
-    for (std::uint16_t v : {a0, a1, a2, a3}) {
-      data.push_back(static_cast<std::uint8_t>(v & 0xFF));
-      data.push_back(static_cast<std::uint8_t>(v >> 8));
-    }
-    adapter_->Inject(MakeFrame(kBoardUid + 32, data, kFlagExtended));
-  }
-
   // The last output word the module was sent, or -1.
   int LastSentWord() const {
-    for (auto it = adapter_->Sent.rbegin(); it != adapter_->Sent.rend(); ++it) {
-      if (it->Id == kBoardUid + 50 && it->Len == 2) return it->Data[0] | (it->Data[1] << 8);
-    }
-    return -1;
+    const std::vector<std::uint16_t> words = SentOutputWords();
+    return words.empty() ? -1 : words.back();
   }
 
   TCycleContext Cycles() { return TCycleContext{program_, list_, time_}; }
@@ -126,16 +86,6 @@ class PanelFixture : public ::testing::Test {
     QDir().mkpath(dir);
     w.grab().save(QDir(dir).filePath(name + QStringLiteral(".png")));
   }
-
-  QTemporaryDir dir_;
-  TVirtualTimerService time_;
-  TProgramState program_;
-  TRecordingMessages messages_;
-  TQtWindowFactory windows_{false};
-  TFakeAdapter* adapter_ = nullptr;
-  std::unique_ptr<TdmVorta> module_;
-  TVortaProcessList list_;
-  TVortaEnv env_{program_, time_, messages_, windows_, nullptr, &list_};
 };
 
 }  // namespace vorta::testing

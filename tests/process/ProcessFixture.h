@@ -9,6 +9,7 @@
 
 #include <memory>
 
+#include "BusFixture.h"
 #include "can/VortaWork.h"
 #include "panel/PanelView.h"
 #include "platform/Messages.h"
@@ -16,15 +17,8 @@
 #include "platform/VirtualTimerService.h"
 #include "process/Cycles.h"
 #include "process/ProcUnit.h"
-#include "RecordingMessages.h"
-#include "tests/can/FakeAdapter.h"
 
 namespace vorta::testing {
-
-using TRecordingMessages = vorta::test::TRecordingMessages;
-
-inline constexpr std::uint32_t kBoardUid = 0x100;
-inline constexpr std::uint32_t kMixerUid = 0x400;
 
 // pH: code 1000 reads 0.00 and 2000 reads 10.00, so 1680 is 6.80.
 inline QByteArray ProcessIni(int num, const QByteArray& board, const QByteArray& extra = {},
@@ -50,34 +44,9 @@ inline QByteArray ProcessIni(int num, const QByteArray& board, const QByteArray&
   return text + extra;
 }
 
-class ProcessFixture : public ::testing::Test {
+class ProcessFixture : public TBusFixture<THeadlessWindowFactory> {
  protected:
-  void SetUp() override {
-    program_.ProgramFolder = dir_.path() + u'/';
-    module_ = std::make_unique<TdmVorta>(time_, FakeFactory(&adapter_));
-    WriteFile(QStringLiteral("VortaCAN.ini"),
-              "[CANAdapter]\r\nType=QTR4\r\n[CANDevices]\r\nCount=2\r\nName0=Board1\r\n"
-              "Name1=Mix1\r\n[Board1]\r\nType=TSUABB\r\nDeviceUID=256\r\n"
-              "[Mix1]\r\nType=TMixerDC\r\nDeviceUID=1024\r\n");
-    TProfileFile can(program_.ProgramFolder + QStringLiteral("VortaCAN.ini"));
-    module_->LoadConfig(can);
-    adapter_->SetOnReceive([this](TCANFrame& f) { module_->HandleFrame(f); });
-    env_.dmVorta = module_.get();
-    env_.Bus = &module_->Bus();
-  }
-
-  void TearDown() override { list_.Clear(); }
-
-  void WriteFile(const QString& name, const QByteArray& text) {
-    QFile f(program_.ProgramFolder + name);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(text);
-  }
-
-  QByteArray ReadFile(const QString& name) {
-    QFile f(program_.ProgramFolder + name);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-  }
+  void SetUp() override { SetUpBus(); }
 
   // Loads a process from its file and appends it to the list.
   TVortaProcess& AddProcess(int num, const QByteArray& board = {}, const QByteArray& extra = {},
@@ -106,36 +75,6 @@ class ProcessFixture : public ::testing::Test {
     timerIzm_->SetEnabled(true);
   }
 
-  // Analog inputs 0..3 of the module, as its answer to a poll.
-  void InjectCodes(std::uint16_t a0, std::uint16_t a1, std::uint16_t a2, std::uint16_t a3) {
-    std::vector<std::uint8_t> data;
-    for (std::uint16_t v : {a0, a1, a2, a3}) {
-      data.push_back(static_cast<std::uint8_t>(v & 0xFF));
-      data.push_back(static_cast<std::uint8_t>(v >> 8));
-    }
-    adapter_->Inject(MakeFrame(kBoardUid + 32, data, kFlagExtended));
-  }
-
-  // Output words the module was sent, in order.
-  std::vector<std::uint16_t> SentOutputWords() const {
-    std::vector<std::uint16_t> words;
-    for (const TCANFrame& f : adapter_->Sent) {
-      if (f.Id == kBoardUid + 50 && f.Len == 2) {
-        words.push_back(static_cast<std::uint16_t>(f.Data[0] | (f.Data[1] << 8)));
-      }
-    }
-    return words;
-  }
-
-  QTemporaryDir dir_;
-  TVirtualTimerService time_;
-  TRecordingMessages messages_;
-  THeadlessWindowFactory windows_;
-  TProgramState program_;
-  TVortaProcessList list_;
-  TFakeAdapter* adapter_ = nullptr;
-  std::unique_ptr<TdmVorta> module_;
-  TVortaEnv env_{program_, time_, messages_, windows_, nullptr, &list_};
   TCycleContext context_{program_, list_, time_};
   std::unique_ptr<TTimer> timer40_, timerIzm_, timer2s_;
 };
