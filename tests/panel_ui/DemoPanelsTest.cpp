@@ -1,10 +1,8 @@
 // The demo's four vessels on panels: placed as a block, filled by the cycles.
-// With VORTA_SCREENSHOT_DIR set it also writes the picture of the block.
+// (tests/demo_ui draws the picture of the block over the virtual plant.)
 
-#include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QPainter>
 #include <QScreen>
 #include <QTableWidget>
 
@@ -46,29 +44,6 @@ class DemoPanelsTest : public PanelFixture {
       adapter_->Inject(MakeFrame(uid + 32, data, kFlagExtended));
     }
   }
-
-  void WritePicture() {
-    const QString dir = qEnvironmentVariable("VORTA_SCREENSHOT_DIR");
-    if (dir.isEmpty()) return;
-    constexpr int kTitle = 22;
-    const QSize cell(TVortaForm::kClientWidth, TVortaForm::kClientHeight + kTitle);
-    QImage image(cell.width() * 2 + 3, cell.height() * 2 + 3, QImage::Format_RGB32);
-    image.fill(QColor(0x40, 0x60, 0x80));
-    QPainter painter(&image);
-    for (int i = 0; i < 4; ++i) {
-      TVortaForm& form = Form(*list_.ProcessAt(i));
-      const QPoint at(1 + (i % 2) * (cell.width() + 1), 1 + (i / 2) * (cell.height() + 1));
-      // A plain title bar, as the window manager would draw it.
-      painter.fillRect(QRect(at, QSize(cell.width(), kTitle)), QColor(0x2B, 0x57, 0x97));
-      painter.setPen(Qt::white);
-      painter.drawText(QRect(at + QPoint(8, 0), QSize(cell.width() - 8, kTitle)), Qt::AlignVCenter,
-                       form.windowTitle());
-      painter.drawPixmap(at + QPoint(0, kTitle), form.grab());
-    }
-    painter.end();
-    QDir().mkpath(dir);
-    image.save(QDir(dir).filePath(QStringLiteral("panels.png")));
-  }
 };
 
 TEST_F(DemoPanelsTest, fourPanelsTileTheMiddleAndFillAsTheCyclesRun) {
@@ -103,7 +78,6 @@ TEST_F(DemoPanelsTest, fourPanelsTileTheMiddleAndFillAsTheCyclesRun) {
     EXPECT_NE(g->item(3, 1)->text(), QString()) << "minute row, panel " << i;
     EXPECT_EQ(form.StatusPanel(3)->text(), QStringLiteral("Net OK")) << i;
   }
-  WritePicture();
 }
 
 }  // namespace
