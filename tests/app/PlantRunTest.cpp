@@ -6,7 +6,7 @@
 #include <QCoreApplication>
 #include <QFile>
 
-#include "ProgramFolder.h"
+#include "DemoRunFixture.h"
 #include "RecordingMessages.h"
 #include "app/DemoFolder.h"
 #include "app/PlantHost.h"
@@ -26,32 +26,14 @@ namespace {
 
 constexpr std::int64_t kMinute = 60'000;
 
-class PlantRunTest : public ::testing::Test {
+class PlantRunTest : public test::TDemoRunFixture<THeadlessWindowFactory> {
  protected:
   void SetUp() override {
     static int argc = 1;
     static char name[] = "app_tests";
     static char* argv[] = {name, nullptr};
     if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
-    qputenv("XDG_RUNTIME_DIR", runtime.Path().toUtf8());
-    ChaiReset();
-    QString error;
-    ASSERT_TRUE(PrepareDemoFolder(folder.Path(), &error)) << error.toStdString();
-    RegisterStandardAdapters(factory);
-    plant = std::make_unique<TPlantHost>(folder.Path(), time);
-    ASSERT_TRUE(plant->Running());
-    dm = std::make_unique<TdmVorta>(time, factory);
-    form = std::make_unique<TForm1>(TForm1::TDeps{time, messages, windows, window, *dm},
-                                    folder.Path());
-    ASSERT_EQ(form->FormCreate(), TForm1::TStartResult::Running);
-    ASSERT_EQ(form->Processes().Count(), 4);
-    ASSERT_TRUE(messages.Errors.isEmpty()) << messages.Errors.join('\n').toStdString();
-  }
-  void TearDown() override {
-    form.reset();
-    dm.reset();
-    plant.reset();
-    ChaiReset();
+    TDemoRunFixture::SetUp();
   }
 
   QStringList LogRows(int vessel) const {
@@ -60,17 +42,6 @@ class PlantRunTest : public ::testing::Test {
     if (!rows.isEmpty()) rows.removeFirst();  // header
     return rows;
   }
-
-  test::TProgramFolder folder;
-  test::TProgramFolder runtime;
-  TVirtualTimerService time;
-  test::TRecordingMessages messages;
-  THeadlessWindowFactory windows;
-  THeadlessMainWindow window;
-  TAdapterFactory factory;
-  std::unique_ptr<TPlantHost> plant;
-  std::unique_ptr<TdmVorta> dm;
-  std::unique_ptr<TForm1> form;
 };
 
 }  // namespace

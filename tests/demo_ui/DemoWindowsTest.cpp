@@ -10,7 +10,7 @@
 #include <QPainter>
 #include <QTableWidget>
 
-#include "ProgramFolder.h"
+#include "DemoRunFixture.h"
 #include "RecordingMessages.h"
 #include "app/DemoFolder.h"
 #include "app/PlantHost.h"
@@ -30,27 +30,11 @@ namespace {
 
 constexpr std::int64_t kHourMs = 3'600'000;
 
-class DemoWindowsTest : public ::testing::Test {
+class DemoWindowsTest : public test::TDemoRunFixture<TQtWindowFactory, false> {
  protected:
   void SetUp() override {
-    qputenv("XDG_RUNTIME_DIR", runtime.Path().toUtf8());
-    ChaiReset();
-    QString error;
-    ASSERT_TRUE(PrepareDemoFolder(folder.Path(), &error)) << error.toStdString();
-    RegisterStandardAdapters(factory);
-    plant = std::make_unique<TPlantHost>(folder.Path(), time);
-    dm = std::make_unique<TdmVorta>(time, factory);
-    form = std::make_unique<TForm1>(TForm1::TDeps{time, messages, windows, window, *dm},
-                                    folder.Path());
-    ASSERT_EQ(form->FormCreate(), TForm1::TStartResult::Running);
-    ASSERT_EQ(form->Processes().Count(), 4);
+    TDemoRunFixture::SetUp();
     StartDemoVessels(form->Processes());
-  }
-  void TearDown() override {
-    form.reset();
-    dm.reset();
-    plant.reset();
-    ChaiReset();
   }
 
   static TVortaForm& Panel(TVortaProcess& p) { return dynamic_cast<TVortaForm&>(*p.Panel); }
@@ -83,19 +67,6 @@ class DemoWindowsTest : public ::testing::Test {
       mixer->grab().save(QDir(dir).filePath(QStringLiteral("mixer.png")));
     }
   }
-
-  test::TProgramFolder folder;
-  test::TProgramFolder runtime;
-  // A fixed start, so that the pictures and the chart's time axis repeat.
-  TVirtualTimerService time{
-      ToSystemDateTime(QDateTime(QDate(2026, 12, 7), QTime(9, 0), Qt::LocalTime))};
-  test::TRecordingMessages messages;
-  TQtWindowFactory windows{false};
-  THeadlessMainWindow window;
-  TAdapterFactory factory;
-  std::unique_ptr<TPlantHost> plant;
-  std::unique_ptr<TdmVorta> dm;
-  std::unique_ptr<TForm1> form;
 };
 
 }  // namespace

@@ -1,0 +1,64 @@
+#pragma once
+// The whole controller on the demo folder with the virtual plant behind the
+// board library's in-process bus, on virtual time from a fixed date (so that
+// logs and pictures repeat). Windows: the factory the vessels get their
+// windows from, e.g. TDemoRunFixture<TQtWindowFactory, false>.
+
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <memory>
+
+#include "ProgramFolder.h"
+#include "RecordingMessages.h"
+#include "app/DemoFolder.h"
+#include "app/PlantHost.h"
+#include "app/mainf.h"
+#include "can/AdapterFactory.h"
+#include "can/VortaWork.h"
+#include "platform/Chai.h"
+#include "platform/RealTimerService.h"
+#include "platform/VirtualTimerService.h"
+
+namespace vorta::test {
+
+template <typename Windows, auto... WindowArgs>
+class TDemoRunFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    qputenv("XDG_RUNTIME_DIR", runtime.Path().toUtf8());
+    ChaiReset();
+    QString error;
+    ASSERT_TRUE(PrepareDemoFolder(folder.Path(), &error)) << error.toStdString();
+    RegisterStandardAdapters(factory);
+    plant = std::make_unique<TPlantHost>(folder.Path(), time);
+    ASSERT_TRUE(plant->Running());
+    dm = std::make_unique<TdmVorta>(time, factory);
+    form = std::make_unique<TForm1>(TForm1::TDeps{time, messages, windows, window, *dm},
+                                    folder.Path());
+    ASSERT_EQ(form->FormCreate(), TForm1::TStartResult::Running);
+    ASSERT_EQ(form->Processes().Count(), 4);
+    ASSERT_TRUE(messages.Errors.isEmpty()) << messages.Errors.join('\n').toStdString();
+  }
+
+  void TearDown() override {
+    form.reset();
+    dm.reset();
+    plant.reset();
+    ChaiReset();
+  }
+
+  TProgramFolder folder;
+  TProgramFolder runtime;
+  TVirtualTimerService time{
+      ToSystemDateTime(QDateTime(QDate(2026, 12, 7), QTime(9, 0), Qt::LocalTime))};
+  TRecordingMessages messages;
+  Windows windows{WindowArgs...};
+  THeadlessMainWindow window;
+  TAdapterFactory factory;
+  std::unique_ptr<TPlantHost> plant;
+  std::unique_ptr<TdmVorta> dm;
+  std::unique_ptr<TForm1> form;
+};
+
+}  // namespace vorta::test
