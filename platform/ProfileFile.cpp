@@ -124,6 +124,7 @@ qsizetype TProfileFile::FindKey(const QString& section, const QString& key) cons
 
 QString TProfileFile::ReadString(const QString& section, const QString& key,
                                  const QString& def) const {
+  if (accessHook_ != nullptr) accessHook_(path_, section, key, false);
   const qsizetype i = FindKey(section, key);
   if (i < 0) return def;
   QString name;
@@ -181,6 +182,7 @@ QString TProfileFile::NewLineEnding() const {
 }
 
 void TProfileFile::WriteString(const QString& section, const QString& key, const QString& value) {
+  if (accessHook_ != nullptr) accessHook_(path_, section, key, true);
   const qsizetype i = FindKey(section, key);
   if (i >= 0) {
     Line& line = lines_[static_cast<size_t>(i)];

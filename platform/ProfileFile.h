@@ -52,6 +52,13 @@ class TProfileFile {
   bool UpdateFile();
   [[nodiscard]] const QString& ErrorString() const { return error_; }
 
+  // Called with the file, section and key of every ReadString (which every
+  // typed read goes through) and WriteString, so that a test can learn which
+  // keys the program reads and writes. None by default.
+  using TAccessHook = void (*)(const QString& path, const QString& section, const QString& key,
+                               bool write);
+  static void SetAccessHook(TAccessHook hook) { accessHook_ = hook; }
+
  private:
   struct Line {
     QString text;
@@ -77,6 +84,7 @@ class TProfileFile {
   bool loaded_ = false;
   bool modified_ = false;
   QString error_;
+  static inline TAccessHook accessHook_ = nullptr;
 };
 
 }  // namespace vorta
