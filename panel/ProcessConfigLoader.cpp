@@ -1,9 +1,10 @@
-#include <QFile>
 #include <QStringList>
+#include <limits>
 
 #include "devices/uSUABB.h"
 #include "panel/PanelView.h"
 #include "panel/mainlo.h"
+#include "platform/ConfigReader.h"
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
 #include "platform/ProfileFile.h"
@@ -19,8 +20,12 @@ namespace {
 // A section shorter than needed reads the missing positions as empty text.
 class PositionReader {
  public:
-  PositionReader(const TProfileFile& file, QString section, int needed, QStringList& problems)
-      : file_(file), section_(std::move(section)), keys_(file.ReadSection(section_)) {
+  PositionReader(const TProfileFile& file, TConfigReader& numbers, QString section, int needed,
+                 QStringList& problems)
+      : file_(file),
+        numbers_(numbers),
+        section_(std::move(section)),
+        keys_(file.ReadSection(section_)) {
     if (keys_.size() < needed) {
       problems
           << QStringLiteral("[%1]: %2 из %3 значений").arg(section_).arg(keys_.size()).arg(needed);
@@ -30,37 +35,42 @@ class PositionReader {
     if (position > keys_.size()) return {};
     return file_.ReadString(section_, keys_[position - 1], QString());
   }
-  [[nodiscard]] double Real(int position) const { return ParseRealDef(Text(position), 0); }
-  [[nodiscard]] std::int32_t Int(int position) const { return ParseIntDef(Text(position), 0); }
+  [[nodiscard]] double Real(int position) const {
+    return numbers_.RealText(section_, Key(position), Text(position), 0);
+  }
+  // A whole number over the range of the field it is stored in.
+  template <typename T>
+  [[nodiscard]] T Int(int position) const {
+    return static_cast<T>(numbers_.IntText(section_, Key(position), Text(position), 0,
+                                           std::numeric_limits<T>::min(),
+                                           std::numeric_limits<T>::max()));
+  }
 
  private:
+  [[nodiscard]] QString Key(int position) const {
+    return position <= keys_.size() ? keys_[position - 1] : QString();
+  }
+
   const TProfileFile& file_;
+  TConfigReader& numbers_;
   QString section_;
   QStringList keys_;
 };
-
-// Keys read as text and then converted: a malformed value gives the default.
-std::int32_t TextInt(const TProfileFile& f, const char* section, const char* key,
-                     std::int32_t def) {
-  return ParseIntDef(f.ReadString(QLatin1String(section), QLatin1String(key), QString()), def);
-}
-
-double TextReal(const TProfileFile& f, const char* section, const char* key, double def) {
-  return ParseRealDef(f.ReadString(QLatin1String(section), QLatin1String(key), QString()), def);
-}
 
 QString Str(const TProfileFile& f, const char* section, const QString& key, const QString& def) {
   return f.ReadString(QLatin1String(section), key, def);
 }
 
-std::uint8_t ByteOf(const QString& text) {
-  return static_cast<std::uint8_t>(ParseIntDef(text, 0));
+// Pairs and triples of the feed programme: each piece is one byte.
+std::uint8_t ByteOf(TConfigReader& numbers, const QString& key, const QString& text) {
+  return static_cast<std::uint8_t>(numbers.IntText("Podpitka", key, text, 0, 0, 255));
 }
 
-void ReadPair(const TProfileFile& f, const char* key, std::array<std::int16_t, 2>& pair) {
+void ReadPair(const TProfileFile& f, TConfigReader& numbers, const char* key,
+              std::array<std::int16_t, 2>& pair) {
   QString list = Str(f, "Podpitka", QLatin1String(key), QStringLiteral("0,0"));
-  pair[0] = ByteOf(NextToken(list));
-  pair[1] = ByteOf(NextToken(list));
+  pair[0] = ByteOf(numbers, QLatin1String(key), NextToken(list));
+  pair[1] = ByteOf(numbers, QLatin1String(key), NextToken(list));
 }
 
 void ReadGenerator(const TVortaProcess& p, PulseGenerator& g, std::int32_t period,
@@ -93,25 +103,26 @@ bool FindDevice(TVortaProcess& p, const TProfileFile& f, const char* key, Device
   return false;
 }
 
-void ReadChannelTables(TVortaProcess& p, const TProfileFile& f, QStringList& problems) {
+void ReadChannelTables(TVortaProcess& p, const TProfileFile& f, TConfigReader& numbers,
+                       QStringList& problems) {
   for (int n = 1; n <= 4; ++n) {
-    const PositionReader r(f, p.AssignName[n], 8, problems);
+    const PositionReader r(f, numbers, p.AssignName[n], 8, problems);
     p.Setpoint[n] = r.Real(1);
     p.LinAdjust[n] = r.Real(2);
     p.MinValue[n] = r.Real(3);
     p.MaxValue[n] = r.Real(4);
     p.CalValue1[n] = r.Real(5);
     p.CalValue2[n] = r.Real(6);
-    p.CalAdc1[n] = static_cast<std::uint16_t>(r.Int(7));
-    p.CalAdc2[n] = static_cast<std::uint16_t>(r.Int(8));
+    p.CalAdc1[n] = r.Int<std::uint16_t>(7);
+    p.CalAdc2[n] = r.Int<std::uint16_t>(8);
   }
   for (int n = 1; n <= 4; ++n) {
-    const PositionReader r(f, QStringLiteral("Ctrl") + p.AssignName[n], 10, problems);
-    p.CtrlPeriod[n] = static_cast<std::uint16_t>(r.Int(1));
+    const PositionReader r(f, numbers, QStringLiteral("Ctrl") + p.AssignName[n], 10, problems);
+    p.CtrlPeriod[n] = r.Int<std::uint16_t>(1);
     // The heating output of t°C comes from the main configuration.
-    if (n != 2) p.CtrlOutUp[n] = static_cast<std::int16_t>(r.Int(2));
-    p.CtrlOutDown[n] = static_cast<std::int16_t>(r.Int(3));
-    p.CtrlEnable[n] = static_cast<std::int16_t>(r.Int(4));
+    if (n != 2) p.CtrlOutUp[n] = r.Int<std::int16_t>(2);
+    p.CtrlOutDown[n] = r.Int<std::int16_t>(3);
+    p.CtrlEnable[n] = r.Int<std::int16_t>(4);
     p.CtrlLow[n] = r.Real(5);
     p.CtrlHigh[n] = r.Real(6);
     p.DeadZone[n] = r.Real(7);
@@ -122,19 +133,13 @@ void ReadChannelTables(TVortaProcess& p, const TProfileFile& f, QStringList& pro
 }
 
 void RestoreModeAfterAbnormalEnd(TVortaProcess& p) {
-  QFile log(p.ProtocolFileName);
-  if (!log.open(QIODevice::ReadOnly)) {
+  const std::optional<QString> last = ReadLastLogLine(p.ProtocolFileName);
+  if (!last) {
     p.Env.Messages.ShowInfo(QStringLiteral("Файл ") + p.Protocolname +
                             QStringLiteral(" занят другим приложением"));
     return;
   }
-  QString last;
-  while (!log.atEnd()) {
-    QString line = QString::fromUtf8(log.readLine());
-    while (line.endsWith(u'\n') || line.endsWith(u'\r')) line.chop(1);
-    last = line;
-  }
-  const QString stripped = StripToMode(last);
+  const QString stripped = StripToMode(*last);
   if (stripped.isEmpty()) {
     p.Mode = 0;
     return;
@@ -169,10 +174,17 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   p.MixFormOpen = 0;
   p.IniFileName = program.ProgramFolder + fileName;
   TProfileFile f(p.IniFileName);
+  if (f.Unreadable()) {
+    // Not started: a vessel run on defaults would also write them back.
+    p.LoadError = UnreadableFileText(f) + QStringLiteral(" Процесс не запущен.");
+    p.Env.Messages.ShowError(p.LoadError);
+    return;
+  }
+  TConfigReader num(f);
 
   // Port
   p.NameProcess = ShortString(Str(f, "Port", QStringLiteral("NameProcess"), QStringLiteral("1")));
-  p.NumProcess = f.ReadInteger(QStringLiteral("Port"), QStringLiteral("NumProcess"), 0);
+  p.NumProcess = num.Int<std::int32_t>("Port", "NumProcess", 0);
   p.PanelState.Caption = p.Caption();
 
   // Hardware
@@ -188,12 +200,10 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   p.PanelState.StatusText[0] = QStringLiteral("0");
 
   // Defoult, Include
-  p.OutputWord = static_cast<std::uint16_t>(
-      f.ReadInteger(QStringLiteral("Defoult"), QStringLiteral("portout1"), 0));
-  p.portout2 = static_cast<std::int16_t>(
-      f.ReadInteger(QStringLiteral("Defoult"), QStringLiteral("portout2"), 0));
-  p.IntervalIzm = static_cast<std::int16_t>(
-      f.ReadInteger(QStringLiteral("Include"), QStringLiteral("IntervalIzm"), 2));
+  p.OutputWord = num.Int<std::uint16_t>("Defoult", "portout1", 0);
+  // A second output word, written signed or not.
+  p.portout2 = static_cast<std::int16_t>(num.Int("Defoult", "portout2", 0, INT16_MIN, UINT16_MAX));
+  p.IntervalIzm = num.Int<std::int16_t>("Include", "IntervalIzm", 2);
   p.IncludedAdcCount = -1;
   for (int k = 0; k <= 4; ++k) {
     const bool on = Str(f, "Include", QStringLiteral("ADC%1").arg(k), QStringLiteral("ON")) ==
@@ -212,8 +222,9 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   // outputs
   p.OutputMask.fill(0);
   for (int i = 1; i <= 8; ++i) {
-    p.output[i] = static_cast<std::uint8_t>(
-        f.ReadInteger(QStringLiteral("outputs"), QStringLiteral("output%1").arg(i), i));
+    // A bit number outside 1..8 is kept and maps to no bit.
+    p.output[i] = num.Int<std::uint8_t>("outputs", QStringLiteral("output%1").arg(i),
+                                        static_cast<std::uint8_t>(i));
     if (p.output[i] >= 1 && p.output[i] <= 8) {
       p.OutputMask[i] = static_cast<std::uint8_t>(1U << (p.output[i] - 1));
     }
@@ -228,103 +239,103 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
                     : 0;
     ch.ChName = ShortString(value.mid(2));
     ch.ChState = 0;
-    ch.ChPump =
-        static_cast<std::uint8_t>(f.ReadInteger(QStringLiteral("Pumps"), QString::number(i), 0));
+    ch.ChPump = num.Int<std::uint8_t>("Pumps", QString::number(i), 0);
   }
 
   for (int i = 1; i <= 5; ++i) {
     p.AssignName[i] = Str(f, "AssignName", QString::number(i), QStringLiteral("0.0"));
   }
-  p.CommonPump = f.ReadInteger(QStringLiteral("Common"), QStringLiteral("pump"), 0);
+  p.CommonPump = num.Int<std::int32_t>("Common", "pump", 0);
 
-  ReadChannelTables(p, f, problems);
+  ReadChannelTables(p, f, num, problems);
 
   // Ctrlpo2, Mode, CtrlSpume
-  p.po2ctrlmotor = static_cast<std::int16_t>(TextInt(f, "Ctrlpo2", "po2ctrlmotor", 0));
-  p.po2motorperiod = static_cast<std::uint16_t>(TextInt(f, "Ctrlpo2", "po2motorperiod", 4));
-  p.po2mixcoderightzone =
-      static_cast<std::uint16_t>(TextInt(f, "Ctrlpo2", "po2mixcoderightzone", 500));
-  p.po2mixcodeleftzone =
-      static_cast<std::uint16_t>(TextInt(f, "Ctrlpo2", "po2mixcodeleftzone", 60));
-  p.po2koef = TextReal(f, "Ctrlpo2", "po2koef", 1);
-  p.Mode = static_cast<std::uint8_t>(TextInt(f, "Mode", "mode", 0));
-  p.spumech = static_cast<std::int16_t>(TextInt(f, "CtrlSpume", "spumech", 0));
-  p.penaperiod = static_cast<std::uint16_t>(TextInt(f, "CtrlSpume", "penaperiod", 0));
-  p.Existpena = static_cast<std::int16_t>(TextInt(f, "CtrlSpume", "Existpena", 0));
-  p.InversPena = TextInt(f, "CtrlSpume", "InversPena", 0);
-  p.Spumelevel = TextInt(f, "CtrlSpume", "Spumelevel", 0);
+  p.po2ctrlmotor = static_cast<std::int16_t>(num.Int("Ctrlpo2", "po2ctrlmotor", 0, 0, 1));
+  p.po2motorperiod = num.Int<std::uint16_t>("Ctrlpo2", "po2motorperiod", 4);
+  p.po2mixcoderightzone = num.Int<std::uint16_t>("Ctrlpo2", "po2mixcoderightzone", 500);
+  p.po2mixcodeleftzone = num.Int<std::uint16_t>("Ctrlpo2", "po2mixcodeleftzone", 60);
+  p.po2koef = num.Real("Ctrlpo2", "po2koef", 1);
+  // The mode indexes the per-mode regulation flags.
+  p.Mode = static_cast<std::uint8_t>(num.Int("Mode", "mode", 0, 0, 3));
+  p.spumech = num.Int<std::int16_t>("CtrlSpume", "spumech", 0);
+  p.penaperiod = num.Int<std::uint16_t>("CtrlSpume", "penaperiod", 0);
+  p.Existpena = static_cast<std::int16_t>(num.Int("CtrlSpume", "Existpena", 0, 0, 1));
+  p.InversPena = static_cast<std::int32_t>(num.Int("CtrlSpume", "InversPena", 0, 0, 1));
+  p.Spumelevel = num.Int<std::int32_t>("CtrlSpume", "Spumelevel", 0);
   p.SpumeOut12 = 0;
   p.SpumeOut13 = 0;
   if (p.Spumelevel == 0) p.SpumeOut13 = 1;
   if (p.Spumelevel == 1) p.SpumeOut12 = 1;
 
   // Pulse generators
-  ReadGenerator(p, p.Epp, TextInt(f, "EPP", "eppperiod", 0), TextInt(f, "EPP", "eppact", 0),
-                TextInt(f, "EPP", "eppmax", 0), TextInt(f, "EPP", "eppexist", 0),
-                TextInt(f, "EPP", "eppch", 0), 0);
-  ReadGenerator(p, p.Med, TextInt(f, "Med", "medperiod", 4), TextInt(f, "Med", "medact", 0),
-                TextInt(f, "Med", "medmax", 0), TextInt(f, "Med", "medexist", 0),
-                TextInt(f, "Med", "medch", 0), 0);
+  ReadGenerator(
+      p, p.Epp, num.Int<std::int32_t>("EPP", "eppperiod", 0),
+      num.Int<std::int32_t>("EPP", "eppact", 0), num.Int<std::int32_t>("EPP", "eppmax", 0),
+      num.Int<std::int16_t>("EPP", "eppexist", 0), num.Int<std::uint8_t>("EPP", "eppch", 0), 0);
+  ReadGenerator(
+      p, p.Med, num.Int<std::int32_t>("Med", "medperiod", 4),
+      num.Int<std::int32_t>("Med", "medact", 0), num.Int<std::int32_t>("Med", "medmax", 0),
+      num.Int<std::int16_t>("Med", "medexist", 0), num.Int<std::uint8_t>("Med", "medch", 0), 0);
   for (auto [g, section] : {std::pair{&p.Events1, "Events1"}, std::pair{&p.Events2, "Events2"}}) {
-    ReadGenerator(p, *g, TextInt(f, section, "EFT", 0), TextInt(f, section, "WRK", 0), g->Max,
-                  TextInt(f, section, "exist", 0), TextInt(f, section, "ch", 0),
-                  TextInt(f, section, "aperiod", 0));
+    ReadGenerator(
+        p, *g, num.Int<std::int32_t>(section, "EFT", 0), num.Int<std::int32_t>(section, "WRK", 0),
+        g->Max, num.Int<std::int16_t>(section, "exist", 0), num.Int<std::uint8_t>(section, "ch", 0),
+        num.Int<std::int16_t>(section, "aperiod", 0));
   }
 
   // Common, Port, Terminate
-  p.kdurwind = TextReal(f, "Common", "kdurwind", 1);
-  p.kskachok = TextReal(f, "Common", "kskachok", 1);
+  p.kdurwind = num.Real("Common", "kdurwind", 1);
+  p.kskachok = num.Real("Common", "kskachok", 1);
   p.Protocolname = Str(f, "Port", QStringLiteral("Protocolname"), QStringLiteral("Protocol.txt"));
   p.Terminated = Str(f, "Terminate", QStringLiteral("sucsesful"), QStringLiteral("Y"));
   const QString status = Str(f, "Port", QStringLiteral("Status"), QStringLiteral("slave"));
   if (status == QLatin1String("master")) p.IsMaster = 1;
   if (status == QLatin1String("slave")) p.IsMaster = 0;
-  p.ProtocolPeriodmin = static_cast<std::uint16_t>(TextInt(f, "Port", "ProtocolPeriodmin", 1));
+  // The minute counter is 16-bit signed: a longer period would never write a row.
+  p.ProtocolPeriodmin =
+      static_cast<std::uint16_t>(num.Int("Port", "ProtocolPeriodmin", 1, 1, INT16_MAX));
   const int period = p.ProtocolPeriodmin;
   p.PanelState.ProtocolMenuChecked =
       (period == 1 || period == 2 || period == 5 || period == 10 || period == 15) ? period : 0;
 
   // Mixer
-  p.MixTop = TextInt(f, "Mixer", "MixTop", 100);
-  p.MixLeft = TextInt(f, "Mixer", "MixLeft", 100);
-  p.MixCode = static_cast<std::uint16_t>(TextInt(f, "Mixer", "MixCode", 10));
-  p.MixSet = static_cast<std::uint16_t>(TextInt(f, "Mixer", "MixSet", 400));
-  p.RestartDeltaCode = static_cast<std::uint16_t>(TextInt(f, "Mixer", "RestartDeltaCode", 10));
-  p.Reduction = TextReal(f, "Mixer", "Reduction", 1);
-  p.MixVisible = TextInt(f, "Mixer", "MixVisible", 0);
-  p.MixStartStatus = static_cast<std::int16_t>(TextInt(f, "Mixer", "MixStartStatus", 0));
+  p.MixTop = num.Int<std::int32_t>("Mixer", "MixTop", 100);
+  p.MixLeft = num.Int<std::int32_t>("Mixer", "MixLeft", 100);
+  // A speed code goes to the drive as one byte.
+  p.MixCode = static_cast<std::uint16_t>(num.Int("Mixer", "MixCode", 10, 0, 255));
+  p.MixSet = num.Int<std::uint16_t>("Mixer", "MixSet", 400);
+  p.RestartDeltaCode = num.Int<std::uint16_t>("Mixer", "RestartDeltaCode", 10);
+  p.Reduction = num.Real("Mixer", "Reduction", 1);
+  p.MixVisible = static_cast<std::int32_t>(num.Int("Mixer", "MixVisible", 0, 0, 1));
+  p.MixStartStatus = static_cast<std::int16_t>(num.Int("Mixer", "MixStartStatus", 0, 0, 1));
 
   // Podpitka
-  ReadPair(f, "Ventil", p.Ventil);
-  ReadPair(f, "Sreda", p.Sreda);
-  ReadPair(f, "Pump", p.PodpPump);
-  p.Klapan = static_cast<std::uint8_t>(
-      f.ReadInteger(QStringLiteral("Podpitka"), QStringLiteral("Klapan"), 0));
-  p.FazaCount = f.ReadInteger(QStringLiteral("Podpitka"), QStringLiteral("FazaCount"), 0);
-  if (p.FazaCount > static_cast<int>(p.Faza.size()) || p.FazaCount < 0) {
-    problems << QStringLiteral("[Podpitka] FazaCount=%1 (не более %2)")
-                    .arg(p.FazaCount)
-                    .arg(p.Faza.size());
-    // The phase table has 17 entries: a longer programme cannot run.
-    p.FazaCount = 0;
-  }
+  ReadPair(f, num, "Ventil", p.Ventil);
+  ReadPair(f, num, "Sreda", p.Sreda);
+  ReadPair(f, num, "Pump", p.PodpPump);
+  p.Klapan = num.Int<std::uint8_t>("Podpitka", "Klapan", 0);
+  // The phase table has 17 entries: a longer programme cannot run.
+  p.FazaCount = static_cast<std::int32_t>(
+      num.Int("Podpitka", "FazaCount", 0, 0, static_cast<std::int64_t>(p.Faza.size())));
   for (int i = 0; i < p.FazaCount; ++i) {
-    QString list = Str(f, "Podpitka", QStringLiteral("Faza%1").arg(i), QStringLiteral("0,0,0"));
-    for (auto& state : p.Faza[static_cast<size_t>(i)]) state = ByteOf(NextToken(list));
+    const QString key = QStringLiteral("Faza%1").arg(i);
+    QString list = Str(f, "Podpitka", key, QStringLiteral("0,0,0"));
+    for (auto& state : p.Faza[static_cast<size_t>(i)]) state = ByteOf(num, key, NextToken(list));
   }
 
   // Pumps, Light
   const std::array<std::uint16_t*, 4> codes{&p.PumpCode1, &p.PumpCode2, &p.PumpCode3, &p.PumpCode4};
   for (int k = 1; k <= 4; ++k) {
+    // Sent to the module as one byte.
     *codes[static_cast<size_t>(k - 1)] = static_cast<std::uint16_t>(
-        ParseIntDef(Str(f, "Pumps", QStringLiteral("PumpCode%1").arg(k), QString()), 100));
+        num.Int("Pumps", QStringLiteral("PumpCode%1").arg(k), 100, 0, 255));
   }
   p.PumpTypeDorvex = Str(f, "Pumps", QStringLiteral("PumpType"), QStringLiteral("DORVEX")) ==
                              QLatin1String("DORVEX")
                          ? 1
                          : 0;
-  p.LightCh = static_cast<std::int16_t>(TextInt(f, "Light", "LightCh", 8));
-  p.LightTime = static_cast<std::int16_t>(TextInt(f, "Light", "LightTime", 2));
+  p.LightCh = num.Int<std::int16_t>("Light", "LightCh", 8);
+  p.LightTime = num.Int<std::int16_t>("Light", "LightTime", 2);
   p.ExistLight = Str(f, "Light", QStringLiteral("ExistLight"), QStringLiteral("0")) == u"1" ? 1 : 0;
   p.PanelState.LightButtonVisible = p.ExistLight == 1;
 
@@ -339,7 +350,7 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   if (p.Terminated == QLatin1String("Y")) {
     p.Terminated = QStringLiteral("N");
     f.WriteString(QStringLiteral("Terminate"), QStringLiteral("Sucsesful"), QStringLiteral("N"));
-    UpdateFileOrReport(f, p.Env.Messages);
+    UpdateFileOrReport(f, p.Env.Messages, program.FailedWrites);
     p.Mode = 0;
   } else {
     RestoreModeAfterAbnormalEnd(p);
@@ -365,12 +376,15 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   p.Panel->OpenMixerWindow(false);
   if (p.MixStartStatus == 1) StartMixer(p);
 
+  // One message per file: missing parameters, then values that took their default.
+  QStringList report;
   if (!problems.isEmpty()) {
-    p.Env.Messages.ShowInfo(QStringLiteral("Файл %1: недостаточно параметров, недостающие "
-                                           "считаны как 0:\n")
-                                .arg(p.IniFileName) +
-                            problems.join(u'\n'));
+    report << QStringLiteral("Файл %1: недостаточно параметров, недостающие считаны как 0:\n")
+                      .arg(p.IniFileName) +
+                  problems.join(u'\n');
   }
+  if (!num.Notes().isEmpty()) report << num.Report();
+  if (!report.isEmpty()) p.Env.Messages.ShowInfo(report.join(u'\n'));
 }
 
 void SaveProcessFile(TVortaProcess& p) {
@@ -382,7 +396,7 @@ void SaveProcessFile(TVortaProcess& p) {
   f.WriteInteger(QStringLiteral("Port"), QStringLiteral("ProtocolPeriodmin"), p.ProtocolPeriodmin);
   p.MixVisible = p.MixFormOpen != 0 ? 1 : 0;
   f.WriteInteger(QStringLiteral("Mixer"), QStringLiteral("MixVisible"), p.MixVisible);
-  UpdateFileOrReport(f, p.Env.Messages);
+  UpdateFileOrReport(f, p.Env.Messages, p.Env.Program.FailedWrites);
 }
 
 }  // namespace vorta

@@ -56,8 +56,15 @@ std::optional<double> TryParseReal(QStringView text) {
   return v;
 }
 
+std::optional<double> TryParseConfigReal(QStringView text) {
+  if (const auto v = TryParseReal(text)) return v;
+  // Only a lone comma standing for the point: "1,234.5" or "1,2,3" stay unread.
+  if (text.count(u',') != 1 || text.contains(u'.')) return std::nullopt;
+  return TryParseReal(text.toString().replace(u',', u'.'));
+}
+
 double ParseRealDef(QStringView text, double def) {
-  return TryParseReal(text).value_or(def);
+  return TryParseConfigReal(text).value_or(def);
 }
 
 QString FormatFixed(double value, int decimals) {

@@ -17,6 +17,10 @@ std::int32_t ParseIntDef(QStringView text, std::int32_t def);
 
 // A real with a point as separator; surrounding blanks allowed.
 std::optional<double> TryParseReal(QStringView text);
+// A real as configuration files hold it: with a point, or with one decimal
+// comma in its place ("7,00"), as an operator on a Russian keyboard types it.
+std::optional<double> TryParseConfigReal(QStringView text);
+// TryParseConfigReal, and the caller's default for any other text.
 double ParseRealDef(QStringView text, double def);
 
 // Display patterns "0", "0.0", "0.00": fixed decimals, a point, and the

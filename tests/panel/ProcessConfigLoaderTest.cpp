@@ -176,6 +176,41 @@ TEST_F(LoaderTest, shortParameterSectionsReadAsZeroWithOneMessage) {
   EXPECT_TRUE(messages.Infos[0].contains("FazaCount"));
 }
 
+TEST_F(LoaderTest, numbersThatCannotBeTakenKeepTheirDefaultWithOneReport) {
+  folder.Write("p.ini",
+               "[AssignName]\r\n1=pH\r\n"
+               "[pH]\r\nzad=7,00\r\nlin=abc\r\nmin=2\r\nmax=12\r\nc1=4\r\nc2=9\r\na1=70000\r\n"
+               "a2=3000\r\n[CtrlpH]\r\np=10\r\nup=1\r\ndown=2\r\nen=1\r\nlo=3,5\r\nhi=11\r\n"
+               "dz=0.05\r\ngu=10\r\ngd=12\r\nm=0,1,1,0\r\n"
+               "[Port]\r\nProtocolPeriodmin=65536\r\n[Mixer]\r\nReduction=NaN\r\nMixSet=-1\r\n"
+               "[Podpitka]\r\nVentil=2,300\r\n[Pumps]\r\nPumpCode1=99999999999\r\n");
+  auto p = Load("p.ini");
+  // A decimal comma is the number the operator meant, not 0.
+  EXPECT_DOUBLE_EQ(p->Setpoint[1], 7);
+  EXPECT_DOUBLE_EQ(p->CtrlLow[1], 3.5);
+  // Nothing is wrapped into a narrower field: each takes its default.
+  EXPECT_DOUBLE_EQ(p->LinAdjust[1], 0);
+  EXPECT_EQ(p->CalAdc1[1], 0);
+  EXPECT_EQ(p->ProtocolPeriodmin, 1);
+  EXPECT_DOUBLE_EQ(p->Reduction, 1);
+  EXPECT_EQ(p->MixSet, 400);
+  EXPECT_EQ(p->Ventil[1], 0);
+  EXPECT_EQ(p->PumpCode1, 100);
+  ASSERT_EQ(messages.Infos.size(), 1);
+  const QString& report = messages.Infos[0];
+  EXPECT_TRUE(report.contains("p.ini"));
+  for (const char* line :
+       {"[pH] lin=abc", "[pH] a1=70000", "[Port] ProtocolPeriodmin=65536", "[Mixer] Reduction=NaN",
+        "[Mixer] MixSet=-1", "[Podpitka] Ventil=300", "[Pumps] PumpCode1=99999999999"}) {
+    EXPECT_TRUE(report.contains(QString::fromUtf8(line))) << line;
+  }
+  EXPECT_FALSE(report.contains("zad")) << report.toStdString();
+
+  // -1 must not become 65535, which would never write a row.
+  folder.Write("q.ini", "[Port]\r\nProtocolPeriodmin=-1\r\n");
+  EXPECT_EQ(Load("q.ini")->ProtocolPeriodmin, 1);
+}
+
 TEST_F(LoaderTest, byPositionReadingIgnoresKeyNamesButNotOrder) {
   folder.Write("a.ini", "[AssignName]\r\n1=pH\r\n[pH]\r\nfoo=7\r\nbar=0.2\r\n");
   folder.Write("b.ini", "[AssignName]\r\n1=pH\r\n[pH]\r\nbar=0.2\r\nfoo=7\r\n");

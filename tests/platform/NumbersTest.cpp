@@ -22,12 +22,20 @@ TEST(Numbers, ParseIntDef_otherTextGivesDefault) {
   EXPECT_EQ(ParseIntDef(u"99999999999", 7), 7);
 }
 
-TEST(Numbers, ParseReal_pointOnlyWhateverTheLocale) {
+TEST(Numbers, ParseReal_pointWhateverTheLocaleAndOneDecimalCommaInFiles) {
   EXPECT_DOUBLE_EQ(ParseRealDef(u"7.25", 0), 7.25);
   EXPECT_DOUBLE_EQ(ParseRealDef(u"-150", 0), -150);
-  EXPECT_DOUBLE_EQ(ParseRealDef(u"7,25", 1), 1);
   EXPECT_DOUBLE_EQ(ParseRealDef(u"nan", 1), 1);
   EXPECT_DOUBLE_EQ(ParseRealDef(u"7.0x", 1), 1);
+  // An operator's "7,00" is seven, never zero; anything more than one comma
+  // standing for the point stays unread.
+  EXPECT_DOUBLE_EQ(ParseRealDef(u" 7,00 ", 1), 7);
+  EXPECT_DOUBLE_EQ(ParseRealDef(u"-0,5", 1), -0.5);
+  EXPECT_DOUBLE_EQ(ParseRealDef(u"1,2,3", 1), 1);
+  EXPECT_DOUBLE_EQ(ParseRealDef(u"1,234.5", 1), 1);
+  EXPECT_DOUBLE_EQ(ParseRealDef(u",", 1), 1);
+  // Dialogs that ask for a point keep refusing the comma.
+  EXPECT_FALSE(TryParseReal(u"7,25"));
 }
 
 TEST(Numbers, FormatFixed_patternsAndNoNegativeZero) {
