@@ -6,10 +6,12 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDateTimeAxis>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineSeries>
 #include <QMenu>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -119,10 +121,20 @@ void TChartForm::FormCreate(TProfileFile& file) {
   Model.Paused = true;
   const TChartSettings s = ReadChartSettings(file);
 
-  // 3. Geometry (pushed up to the minimum) and visibility; the "График"
-  // mark follows the window.
-  move(s.Left, s.Top);
-  resize(std::max(s.Width, kMinClient), std::max(s.Height, kMinClient));
+  // 3. Geometry and visibility; the "График" mark follows the window. A
+  // window too small to read opens at the usable minimum, and one the file
+  // has never placed opens beside its panel rather than in the screen's corner.
+  resize(std::max(s.Width, kChartOpenMinimum.width()),
+         std::max(s.Height, kChartOpenMinimum.height()));
+  if (s.HasPosition) {
+    move(s.Left, s.Top);
+  } else if (const TVortaForm* panel = Panel()) {
+    const QScreen* screen =
+        panel->screen() != nullptr ? panel->screen() : QGuiApplication::primaryScreen();
+    move(screen != nullptr
+             ? ChartBesidePanel(panel->frameGeometry(), size(), screen->availableGeometry())
+             : QPoint(0, 0));
+  }
   SetFormVisible(s.Visible);
 
   // 4. Interval, ticked in the panel's menu.
@@ -142,9 +154,10 @@ void TChartForm::FormCreate(TProfileFile& file) {
     Model.AddLine(line.Channel);
     linePosition_.push_back(line.Position);
     const auto j = static_cast<size_t>(line.Position);
-    Process.ChartScale[j] = s.Scales[j];
+    // The factor belongs to the line's channel, wherever Chart1Dimen lists it.
+    Process.ChartScale[static_cast<size_t>(line.Channel - 1)] = line.Scale;
     auto* label =
-        new QLabel(ChannelName(line.Channel) + QStringLiteral(" x ") + s.ScaleTexts[j], view1_);
+        new QLabel(ChannelName(line.Channel) + QStringLiteral(" x ") + line.ScaleText, view1_);
     label->setAttribute(Qt::WA_TranslucentBackground);
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     QPalette pal = label->palette();
@@ -320,13 +333,15 @@ void TChartForm::ComboBoxNameClick(int index) {
 }
 
 void TChartForm::ComboBoxScaleClick(int index) {
-  const int position = comboName_->currentIndex();
-  if (position < 0 || position >= kChartPositions || index < 0) return;
+  // Name box item i is channel i + 1.
+  const int channel = comboName_->currentIndex() + 1;
+  if (channel < 1 || channel > kChartChannels || index < 0) return;
   const QString text = comboScale_->itemText(index);
-  Process.ChartScale[static_cast<size_t>(position)] = ParseRealDef(text, 1);
-  if (QLabel* label = seriesLabels_[static_cast<size_t>(position)]) {
-    label->setText(Process.AssignName[static_cast<size_t>(position) + 1] + QStringLiteral(" x ") +
-                   text);
+  Process.ChartScale[static_cast<size_t>(channel - 1)] = ParseRealDef(text, 1);
+  const TChannelSlot& slot = Model.ChannelSlot[static_cast<size_t>(channel)];
+  if (!slot.Active || slot.SeriesIndex >= linePosition_.size()) return;
+  if (QLabel* label = seriesLabels_[static_cast<size_t>(linePosition_[slot.SeriesIndex])]) {
+    label->setText(ChannelName(channel) + QStringLiteral(" x ") + text);
     label->adjustSize();
   }
 }
@@ -352,9 +367,9 @@ void TChartForm::FormClose(TProfileFile& file) {
     const QColor c = series_[i]->color();
     line.Color = c.red() | (c.green() << 8) | (c.blue() << 16);
     line.Markers = series_[i]->pointsVisible();
+    line.Scale = Process.ChartScale[static_cast<size_t>(line.Channel - 1)];
     s.Lines.push_back(line);
   }
-  for (size_t j = 0; j < kChartPositions; ++j) s.Scales[j] = Process.ChartScale[j];
   WriteChartSettings(file, s, Model.GanttColors());
 }
 

@@ -21,12 +21,25 @@ QString JoinInts(const std::vector<std::int64_t>& values) {
 
 }  // namespace
 
+QPoint ChartBesidePanel(const QRect& panel, QSize chart, const QRect& screen) {
+  const int roomLeft = panel.left() - screen.left();
+  const int roomRight = screen.right() - panel.right();
+  const bool right =
+      roomRight >= chart.width() || (roomLeft < chart.width() && roomRight >= roomLeft);
+  const int x = right ? panel.right() + 1 : panel.left() - chart.width();
+  const int maxX = std::max(screen.left(), screen.right() + 1 - chart.width());
+  const int maxY = std::max(screen.top(), screen.bottom() + 1 - chart.height());
+  return {std::clamp(x, screen.left(), maxX), std::clamp(panel.top(), screen.top(), maxY)};
+}
+
 int MapZoomIndex(std::int32_t zoom) {
   return std::clamp<std::int32_t>(zoom, 0, kZoomSteps - 1);
 }
 
 TChartSettings ReadChartSettings(const TProfileFile& file) {
   TChartSettings s;
+  s.HasPosition = file.ValueExists(kDefoult, QStringLiteral("ChartLeft")) ||
+                  file.ValueExists(kDefoult, QStringLiteral("ChartTop"));
   s.Left = file.ReadInteger(kDefoult, QStringLiteral("ChartLeft"), 0);
   s.Top = file.ReadInteger(kDefoult, QStringLiteral("ChartTop"), 0);
   s.Width = file.ReadInteger(kDefoult, QStringLiteral("ChartWidth"), 0);
@@ -58,11 +71,10 @@ TChartSettings ReadChartSettings(const TProfileFile& file) {
     line.Shown = ParseIntDef(NextToken(show), 0) != 0;
     line.Color = ParseIntDef(NextToken(colors), 0);
     line.Markers = ParseIntDef(NextToken(points), 0) != 0;
+    line.ScaleText = NextToken(scales);
+    const double scale = ParseRealDef(line.ScaleText, 0);
+    line.Scale = scale == 0 ? 1 : scale;
     s.Lines.push_back(line);
-    const QString scaleText = NextToken(scales);
-    const double scale = ParseRealDef(scaleText, 0);
-    s.Scales[static_cast<size_t>(j)] = scale == 0 ? 1 : scale;
-    s.ScaleTexts[static_cast<size_t>(j)] = scaleText;
   }
   return s;
 }
@@ -82,9 +94,7 @@ void WriteChartSettings(TProfileFile& file, const TChartSettings& s,
     colors.push_back(line.Color);
     show.push_back(line.Shown ? 1 : 0);
     markers.push_back(line.Markers ? 1 : 0);
-    // A line's scale token lands at its place in Chart1Dimen when read.
-    const int j = std::clamp(line.Position, 0, kChartPositions - 1);
-    scaleTexts << FormatTwoDecimals(s.Scales[static_cast<size_t>(j)]);
+    scaleTexts << FormatTwoDecimals(line.Scale);
   }
   file.WriteString(kChart, QStringLiteral("Chart1Colors"), JoinInts(colors));
   file.WriteString(kChart, QStringLiteral("Chart1Show"), JoinInts(show));

@@ -2,6 +2,9 @@
 // The chart window's keys in the process file: read with every fallback the
 // operator's hand-edited lists can need, and written back in the same form.
 
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -25,6 +28,9 @@ struct TChartLineSetting {
   bool Shown = false;
   std::int32_t Color = 0;  // red in the low byte
   bool Markers = false;
+  // The line's own factor (never 0) and its token as read, for the label.
+  double Scale = 1;
+  QString ScaleText;
 };
 
 struct TChartSettings {
@@ -32,10 +38,9 @@ struct TChartSettings {
   bool Visible = false;
   int Zoom = 0;  // always 0..5
   bool StripVisible = false;
+  // False when the file gives neither ChartLeft nor ChartTop.
+  bool HasPosition = false;
   std::vector<TChartLineSetting> Lines;
-  // By position: the factor (never 0) and the token as read, for the labels.
-  std::array<double, kChartPositions> Scales{1, 1, 1, 1, 1};
-  std::array<QString, kChartPositions> ScaleTexts{};
 };
 
 TChartSettings ReadChartSettings(const TProfileFile& file);
@@ -52,6 +57,14 @@ QString FormatTwoDecimals(double value);
 // selection) when none is.
 const QStringList& ScaleItems();
 int FindScaleIndex(double s);
+
+// The smallest size a chart window opens with, whatever the file says: the
+// name and scale boxes, the line labels and the time labels fit whole.
+inline constexpr QSize kChartOpenMinimum{480, 300};
+
+// Where a chart without a saved position opens: beside its panel (right when
+// it fits, else left, else the roomier side), top-aligned, inside the screen.
+QPoint ChartBesidePanel(const QRect& panel, QSize chart, const QRect& screen);
 
 // A Zoom key outside 0..5 is brought to the nearest interval.
 int MapZoomIndex(std::int32_t zoom);

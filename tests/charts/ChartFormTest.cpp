@@ -59,9 +59,9 @@ TEST_F(ChartFormTest, withoutDimenThereAreNoLinesAndSavingWritesEmptyLists) {
   EXPECT_EQ(c.SeriesCount(), 0);
   EXPECT_EQ(ChartMenuItems(p), 6) << "no submenus appended";
   for (int j = 0; j < 5; ++j) EXPECT_EQ(c.SeriesLabel(j), nullptr);
-  // Geometry keys missing: at 0,0 with the smallest size.
-  EXPECT_EQ(c.pos(), QPoint(0, 0));
-  EXPECT_EQ(c.size(), QSize(150, 150));
+  // Geometry keys missing: readable at once, beside its panel, not in the corner.
+  EXPECT_EQ(c.size(), kChartOpenMinimum);
+  EXPECT_NE(c.pos(), QPoint(0, 0));
   c.resize(100, 60);
   EXPECT_EQ(c.size(), QSize(150, 150));
 
@@ -195,6 +195,37 @@ TEST_F(ChartFormTest, scaleBoxFollowsTheNameAndChangesTheFactorForNewPoints) {
   ASSERT_GE(rows.size(), 3);
   EXPECT_TRUE(rows[1].contains("\t37.00\t")) << "exported as measured: " << rows[1].toStdString();
   EXPECT_TRUE(rows[2].contains("\t37.00\t")) << rows[2].toStdString();
+}
+
+// Chart1Dimen may list channels in any order: each line keeps its own
+// channel's factor in its label, its points, the name box and the file.
+TEST_F(ChartFormTest, channelsListedOutOfOrderKeepTheirOwnScales) {
+  TVortaProcess& p =
+      AddProcess(1,
+                 "[Chart]\r\nChart1Dimen=3,1\r\nChart1Show=1,1\r\nChart1Scale=0.1,10\r\n"
+                 "[Defoult]\r\nChartLeft=5\r\nChartTop=6\r\nChartWidth=150\r\nChartHeight=150\r\n");
+  TChartForm& c = Chart(p);
+  EXPECT_EQ(c.pos(), QPoint(5, 6));
+  EXPECT_EQ(c.size(), kChartOpenMinimum) << "a saved size too small to read is not kept";
+  EXPECT_EQ(c.SeriesLabel(0)->text(), QStringLiteral("pO2 x 0.1"));
+  EXPECT_EQ(c.SeriesLabel(1)->text(), QStringLiteral("pH x 10"));
+  Tick(p, 7, 37, 45);
+  EXPECT_DOUBLE_EQ(c.Series(0)->at(1).y(), 4.5);
+  EXPECT_DOUBLE_EQ(c.Series(1)->at(1).y(), 70);
+  EXPECT_EQ(c.ComboBoxScale()->currentText(), QStringLiteral("10")) << "pH selected";
+  c.ComboBoxName()->setCurrentIndex(2);
+  c.ComboBoxNameClick(2);
+  EXPECT_EQ(c.ComboBoxScale()->currentText(), QStringLiteral("0.1"));
+  c.ComboBoxName()->setCurrentIndex(0);
+  c.ComboBoxScale()->setCurrentIndex(2);
+  c.ComboBoxScaleClick(2);  // pH x 1
+  EXPECT_EQ(c.SeriesLabel(1)->text(), QStringLiteral("pH x 1"));
+  EXPECT_EQ(c.SeriesLabel(0)->text(), QStringLiteral("pO2 x 0.1"));
+  Tick(p, 7, 37, 45);
+  EXPECT_DOUBLE_EQ(c.Series(1)->at(2).y(), 7);
+  Restart(1);
+  EXPECT_EQ(Key(1, QStringLiteral("Chart"), QStringLiteral("Chart1Scale")),
+            QStringLiteral("0.10,1.00"));
 }
 
 TEST_F(ChartFormTest, savedSettingsReloadToTheSameChart) {

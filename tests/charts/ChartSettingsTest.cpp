@@ -32,7 +32,7 @@ TEST_F(ChartSettingsTest, noKeysGiveNoLinesAndDefaults) {
   EXPECT_FALSE(s.Visible);
   EXPECT_EQ(s.Zoom, 0);
   EXPECT_FALSE(s.StripVisible);
-  for (double scale : s.Scales) EXPECT_EQ(scale, 1);
+  EXPECT_FALSE(s.HasPosition);
 }
 
 TEST_F(ChartSettingsTest, dimenAloneGivesHiddenBlackLinesWithoutMarkersAndScaleOne) {
@@ -45,11 +45,11 @@ TEST_F(ChartSettingsTest, dimenAloneGivesHiddenBlackLinesWithoutMarkersAndScaleO
     EXPECT_FALSE(line.Shown);
     EXPECT_EQ(line.Color, 0);
     EXPECT_FALSE(line.Markers);
-    EXPECT_EQ(s.Scales[static_cast<size_t>(j)], 1);
+    EXPECT_EQ(line.Scale, 1);
   }
   // The default list "1" has one token: the other labels get no scale text.
-  EXPECT_EQ(s.ScaleTexts[0], QStringLiteral("1"));
-  EXPECT_EQ(s.ScaleTexts[1], QString());
+  EXPECT_EQ(s.Lines[0].ScaleText, QStringLiteral("1"));
+  EXPECT_EQ(s.Lines[1].ScaleText, QString());
 }
 
 TEST_F(ChartSettingsTest, listsAreReadPerLineAndUnreadableTokensFallBack) {
@@ -62,16 +62,17 @@ TEST_F(ChartSettingsTest, listsAreReadPerLineAndUnreadableTokensFallBack) {
   EXPECT_TRUE(s.Lines[0].Shown);
   EXPECT_EQ(s.Lines[0].Color, 255);
   EXPECT_FALSE(s.Lines[0].Markers);
-  EXPECT_EQ(s.Scales[0], 1) << "a scale of 0 is taken as 1";
+  EXPECT_EQ(s.Lines[0].Scale, 1) << "a scale of 0 is taken as 1";
   EXPECT_EQ(s.Lines[1].Channel, 3);
   EXPECT_FALSE(s.Lines[1].Shown);
   EXPECT_EQ(s.Lines[1].Color, 0);
   EXPECT_TRUE(s.Lines[1].Markers);
-  EXPECT_EQ(s.Scales[1], 10);
+  EXPECT_EQ(s.Lines[1].Scale, 10);
   EXPECT_EQ(s.Zoom, 3);
   EXPECT_TRUE(s.StripVisible);
   EXPECT_EQ(s.Left, 10);
   EXPECT_EQ(s.Top, 20);
+  EXPECT_TRUE(s.HasPosition);
   EXPECT_EQ(s.Width, 300);
   EXPECT_EQ(s.Height, 200);
   EXPECT_TRUE(s.Visible);
@@ -90,8 +91,8 @@ TEST_F(ChartSettingsTest, oddEntriesAreSkippedButKeepTheirPlace) {
   EXPECT_EQ(s.Lines[1].Channel, 4);
   EXPECT_EQ(s.Lines[1].Position, 4);
   EXPECT_EQ(s.Lines[1].Color, 6);
-  EXPECT_EQ(s.Scales[1], 9) << "the scale tokens go with the lines";
-  EXPECT_EQ(s.Scales[4], 10);
+  EXPECT_EQ(s.Lines[0].Scale, 9) << "the scale tokens go with the lines";
+  EXPECT_EQ(s.Lines[1].Scale, 10);
 }
 
 TEST_F(ChartSettingsTest, zoomOutsideTheSixIntervalsIsBroughtIntoRange) {
@@ -125,8 +126,7 @@ TEST_F(ChartSettingsTest, writtenSettingsReadBackTheSame) {
   s.Visible = true;
   s.Zoom = 2;
   s.StripVisible = true;
-  s.Lines = {{3, 0, true, 16711680, true}, {1, 2, false, 255, false}};
-  s.Scales = {10, 1, 0.01, 1, 1};
+  s.Lines = {{3, 0, true, 16711680, true, 10, {}}, {1, 2, false, 255, false, 0.01, {}}};
   TProfileFile file(folder_.File(QStringLiteral("p.ini")));
   WriteChartSettings(file, s, {255, 65280});
   ASSERT_TRUE(file.UpdateFile());
@@ -152,8 +152,19 @@ TEST_F(ChartSettingsTest, writtenSettingsReadBackTheSame) {
     EXPECT_EQ(r.Lines[i].Color, s.Lines[i].Color);
     EXPECT_EQ(r.Lines[i].Markers, s.Lines[i].Markers);
   }
-  EXPECT_EQ(r.Scales[0], 10);
-  EXPECT_EQ(r.Scales[2], 0.01);
+  EXPECT_EQ(r.Lines[0].Scale, 10);
+  EXPECT_EQ(r.Lines[1].Scale, 0.01);
+}
+
+TEST(ChartPlacementTest, besideThePanelOnTheSideWithRoomAndAlwaysOnScreen) {
+  const QRect screen(0, 0, 1920, 1080);
+  const QSize chart(760, 420);
+  EXPECT_EQ(ChartBesidePanel(QRect(611, 300, 350, 220), chart, screen), QPoint(961, 300));
+  EXPECT_EQ(ChartBesidePanel(QRect(1300, 300, 350, 220), chart, screen), QPoint(540, 300))
+      << "no room on the right";
+  EXPECT_EQ(ChartBesidePanel(QRect(400, 900, 350, 220), chart, QRect(0, 0, 1280, 1024)),
+            QPoint(520, 604))
+      << "neither side fits: the roomier one, kept on the screen";
 }
 
 TEST(ScaleIndexTest, findsTheBoxItemOrNone) {
