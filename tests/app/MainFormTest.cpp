@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <chrono>
 
 #include "ProgramFolder.h"
 #include "RecordingMessages.h"
@@ -8,7 +11,10 @@
 #include "can/AdapterFactory.h"
 #include "can/VortaWork.h"
 #include "panel/PanelView.h"
+#include "platform/ProfileFile.h"
+#include "platform/RealTimerService.h"
 #include "platform/VirtualTimerService.h"
+#include "tests/can/FakeAdapter.h"
 
 using namespace vorta;
 
@@ -187,4 +193,37 @@ TEST_F(MainFormTest, emptyProcessListStillRunsTheTimers) {
   time.AdvanceBy(10'000);
   EXPECT_EQ(form->Processes().Count(), 0);
   EXPECT_TRUE(form->Timer2sec().Enabled());
+}
+
+TEST(RealTimeReconnect, firstRetryComesTenSecondsAfterStartAtTheEarliest) {
+  App();
+  test::TProgramFolder folder;
+  folder.Write("VortaCAN.ini", "[CANAdapter]\r\nType=Marathon\r\n");
+  TRealTimerService time;
+  vorta::testing::TFakeAdapter* adapter = nullptr;
+  TdmVorta dm(time, vorta::testing::FakeFactory(&adapter, false));
+  TProfileFile can(folder.File("VortaCAN.ini"));
+  dm.LoadConfig(can);
+  ASSERT_NE(adapter, nullptr);
+  ASSERT_EQ(adapter->OpenAttempts, 1);
+  // Start 200-300 ms into a second of the monotonic clock: a timer that rounds
+  // its due time to whole seconds would then come early.
+  const auto phase = [] {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+               .count() %
+           1000;
+  };
+  while (phase() < 200 || phase() >= 300) QThread::msleep(1);
+  QElapsedTimer clock;
+  clock.start();
+  dm.StartTimers();
+  while (adapter->OpenAttempts < 2 && clock.elapsed() < 12'000) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  }
+  const qint64 at = clock.elapsed();
+  EXPECT_EQ(adapter->OpenAttempts, 2);
+  // Coarse timers may fire up to 5 % early; the retry never may.
+  EXPECT_GE(at, 10'000);
+  EXPECT_LT(at, 11'000);
 }
