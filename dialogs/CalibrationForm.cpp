@@ -11,6 +11,7 @@
 #include <QRadioButton>
 
 #include "dialogs/CalibrUnit.h"
+#include "panel/VortaForm.h"
 #include "panel/mainlo.h"
 #include "platform/Numbers.h"
 #include "process/ProcUnit.h"
@@ -39,8 +40,7 @@ TForm4::TForm4(TVortaProcess& process, QWidget* panel)
       Process(process),
       Channel(process.DialogChannel),
       panel_(panel) {
-  // No parent: the panel is disabled while a code is fixed, and a child
-  // window would be disabled with it.
+  // No parent: a window of its own, like the code it fixes.
   setFixedSize(kClientWidth, kClientHeight);
   setWindowTitle(CalibrCaption(Process, Channel));
   Paint(this, CalibrColor(Channel));
@@ -139,7 +139,9 @@ void TForm4::SetCodeLabels(const QString& point1, const QString& point2) {
 }
 
 void TForm4::EnabledControl(bool enabled) {
-  if (panel_ != nullptr) panel_->setEnabled(enabled);
+  // Not the panel window itself: the status window and the other dialogs
+  // are its children and would be disabled with it.
+  if (auto* form = qobject_cast<TVortaForm*>(panel_)) form->SetControlsEnabled(enabled);
   for (QWidget* w :
        {static_cast<QWidget*>(rows_[0].Radio), static_cast<QWidget*>(rows_[1].Radio),
         static_cast<QWidget*>(fix_), static_cast<QWidget*>(close_), static_cast<QWidget*>(save_)}) {

@@ -27,7 +27,8 @@ class TForm4 final : public QWidget, public ICalibView {
   static constexpr int kClientHeight = 112;
 
   // FormCreate: the process's DialogChannel is the channel; panel is the
-  // process's panel window (placement, and disabled while a code is fixed).
+  // process's panel window (placement, and its controls disabled while a
+  // code is fixed).
   TForm4(TVortaProcess& process, QWidget* panel);
   ~TForm4() override;
 
@@ -40,8 +41,8 @@ class TForm4 final : public QWidget, public ICalibView {
   // Shows the warning box; tests attach a hook instead of the modal box.
   std::function<void(const QString&)> OnWarning;
 
-  // Enables or disables, all together, the panel window, both point buttons
-  // and the three buttons.
+  // Enables or disables, all together, the panel's own controls (not the
+  // dialogs it owns), both point buttons and the three buttons.
   void EnabledControl(bool enabled);
 
   // The controls, for the tests and the screenshot tool.

@@ -98,17 +98,23 @@ class TFieldReader {
 };
 
 struct TEventValues {
-  std::optional<std::int32_t> Period;  // only when hours or minutes are not 0
-  std::optional<std::int32_t> Work;    // only when the text is a whole number
+  // Only when hours or minutes are not 0 and differ from what the dialog
+  // showed for the current period.
+  std::optional<std::int32_t> Period;
+  std::optional<std::int32_t> Work;  // only when the text is a whole number
 };
 
 TEventValues ReadEvent(TFieldReader& r, const QString& work, TCtrlText hoursField,
-                       TCtrlText minutesField) {
+                       TCtrlText minutesField, std::int32_t current) {
   TEventValues v;
   const std::int64_t hours = r.Whole(hoursField, 0, kInt32Max);
   const std::int64_t minutes = r.Whole(minutesField, 0, kInt32Max);
   const std::int64_t period = hours * 3600 + minutes * 60;
-  if (!r.Error && (hours != 0 || minutes != 0) && r.InRange(hoursField, period, 0, kInt32Max)) {
+  // The fields show whole minutes: left as shown, they must not cut the
+  // seconds of a period the file gave (90 s stays 90 s).
+  const bool asShown = hours == current / 3600 && minutes == (current % 3600) / 60;
+  if (!r.Error && !asShown && (hours != 0 || minutes != 0) &&
+      r.InRange(hoursField, period, 0, kInt32Max)) {
     v.Period = static_cast<std::int32_t>(period);
   }
   // A work time that is not a whole number leaves the old one.
@@ -216,9 +222,9 @@ std::optional<TCtrlFieldError> ApplyCtrlFields(TVortaProcess& p, int entry, cons
   const std::int64_t medPeriod = r.Whole(&TCtrlFields::MedPeriod, kInt32Min, kInt32Max);
   const std::int64_t medWork = r.Whole(&TCtrlFields::MedWork, kInt32Min, kInt32Max);
   const TEventValues ev1 =
-      ReadEvent(r, f.Ev1Work, &TCtrlFields::Ev1Hours, &TCtrlFields::Ev1Minutes);
+      ReadEvent(r, f.Ev1Work, &TCtrlFields::Ev1Hours, &TCtrlFields::Ev1Minutes, p.Events1.Period);
   const TEventValues ev2 =
-      ReadEvent(r, f.Ev2Work, &TCtrlFields::Ev2Hours, &TCtrlFields::Ev2Minutes);
+      ReadEvent(r, f.Ev2Work, &TCtrlFields::Ev2Hours, &TCtrlFields::Ev2Minutes, p.Events2.Period);
   const std::int64_t po2Period = r.EvenPeriod(&TCtrlFields::Po2Period, 0, kUInt16Max);
   const std::int64_t po2Right = r.Whole(&TCtrlFields::Po2Right, 0, kUInt16Max);
   const std::int64_t po2Left = r.Whole(&TCtrlFields::Po2Left, 0, kUInt16Max);

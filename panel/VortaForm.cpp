@@ -300,7 +300,14 @@ void TVortaForm::ToggleChartItem() {
   chartShowItem_->setText(chartChecked_ ? QStringLiteral("Спрятать") : QStringLiteral("Показать"));
 }
 
+void TVortaForm::SetControlsEnabled(bool enabled) {
+  controlsEnabled_ = enabled;
+  for (size_t k = 1; k < buttons_.size(); ++k) buttons_[k]->setEnabled(enabled);
+  if (!enabled) menu_->hide();
+}
+
 void TVortaForm::PopupAt(const QPoint& globalPos) {
+  if (!controlsEnabled_) return;
   ShowModeCheck();
   ShowProtocolCheck();
   menu_->popup(globalPos);

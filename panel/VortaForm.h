@@ -43,6 +43,11 @@ class TVortaForm final : public QWidget, public IVortaPanel {
   // Opens the popup menu at a screen point (right click, key "m").
   void PopupAt(const QPoint& globalPos);
 
+  // The buttons and the menu, refused while a calibration code is fixed; the
+  // dialogs opened from the panel stay usable.
+  void SetControlsEnabled(bool enabled);
+  [[nodiscard]] bool ControlsEnabled() const { return controlsEnabled_; }
+
   // The controls, for the tests and the screenshot tool.
   [[nodiscard]] QPushButton* BitBtn(int k) const;  // 1..8
   [[nodiscard]] QPushButton* SpumeInd() const { return spumeInd_; }
@@ -89,6 +94,7 @@ class TVortaForm final : public QWidget, public IVortaPanel {
   QAction* chartShowItem_ = nullptr;
   QAction* motorItem_ = nullptr;
   bool chartChecked_ = false;
+  bool controlsEnabled_ = true;
   int placedNumber_ = -1;  // NumProcess of the last placement, -1 none yet
   bool placedWithFrame_ = false;
 };

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -98,7 +99,7 @@ TEST_F(CalibrationDialogTest, LiveCodeBlinksThenFixationFreezesItForTheEnteredPo
   Activate(*form);
   QTest::mouseClick(form->Button1(), Qt::LeftButton);
   EXPECT_EQ(p.CalibLive, 0);
-  EXPECT_FALSE(Panel().isEnabled());
+  EXPECT_FALSE(Panel().ControlsEnabled());
   EXPECT_FALSE(form->Button2()->isEnabled());
   EXPECT_FALSE(form->RadioButton(2)->isEnabled());
   EXPECT_TRUE(form->Edit(1)->isEnabled());
@@ -115,7 +116,7 @@ TEST_F(CalibrationDialogTest, LiveCodeBlinksThenFixationFreezesItForTheEnteredPo
   EXPECT_EQ(p.CalWork.Adc1, 1234);
   EXPECT_EQ(p.CalWork.Adc2, 3000);
   EXPECT_EQ(p.CalibLive, 1);
-  EXPECT_TRUE(Panel().isEnabled());
+  EXPECT_TRUE(Panel().ControlsEnabled());
   EXPECT_FALSE(form->Edit(1)->isEnabled());
   // Nothing is stored before "Сохранить".
   EXPECT_EQ(p.CalAdc1[1], 1000);
@@ -130,7 +131,7 @@ TEST_F(CalibrationDialogTest, TextWithALetterWarnsAtPosition4AndStaysFixed) {
   EXPECT_EQ(warnings_, QStringList{QStringLiteral("Ошибка в позиции 4 \"7.0x\"")});
   EXPECT_TRUE(form->Edit(1)->isEnabled());
   EXPECT_EQ(QApplication::focusWidget(), form->Edit(1));
-  EXPECT_FALSE(Panel().isEnabled());
+  EXPECT_FALSE(Panel().ControlsEnabled());
   EXPECT_EQ(Process().CalibLive, 0);
   ExpectWorkIsStored(1);
 }
@@ -169,7 +170,7 @@ TEST_F(CalibrationDialogTest, EscapeAfterFixationChangesNothingAndResumesTheLive
   Type(form->Edit(1), QStringLiteral("5.5"), Qt::Key_Escape);
   ExpectWorkIsStored(1);
   EXPECT_EQ(p.CalibLive, 1);
-  EXPECT_TRUE(Panel().isEnabled());
+  EXPECT_TRUE(Panel().ControlsEnabled());
   EXPECT_TRUE(form->Button1()->isEnabled());
   EXPECT_FALSE(form->Edit(1)->isEnabled());
   EXPECT_EQ(form->Edit(1)->text(), QStringLiteral("4.00"));
@@ -245,14 +246,24 @@ TEST_F(CalibrationDialogTest, CloseDiscardsTheEnteredPointAndTheNextOpeningIsANe
 }
 
 // Closed by its close box while a code is fixed, the dialog must not leave
-// the panel (and with it the whole vessel's menu) disabled.
+// the panel (and with it the whole vessel's menu) disabled. While fixed, only
+// the panel's own controls are refused: the status window opened from the
+// panel (its child) can still be used and closed.
 TEST_F(CalibrationDialogTest, CloseBoxWhileFixedGivesThePanelBack) {
+  Panel().MenuItem({QStringLiteral("Статус"), QStringLiteral("pH")})->trigger();
+  auto* status = qobject_cast<QWidget*>(Process().StatusForm.data());
+  ASSERT_NE(status, nullptr);
   TForm4* form = Open(2);
   ASSERT_NE(form, nullptr);
   QTest::mouseClick(form->Button1(), Qt::LeftButton);
-  ASSERT_FALSE(Panel().isEnabled());
+  ASSERT_FALSE(Panel().ControlsEnabled());
+  EXPECT_FALSE(Panel().BitBtn(1)->isEnabled());
+  Panel().PopupAt(QPoint(10, 10));
+  EXPECT_FALSE(Panel().PopupMenu1()->isVisible());
+  EXPECT_TRUE(status->isEnabled());
   form->close();
-  EXPECT_TRUE(Panel().isEnabled());
+  EXPECT_TRUE(Panel().ControlsEnabled());
+  EXPECT_TRUE(Panel().BitBtn(1)->isEnabled());
   EXPECT_EQ(Process().CalibrFormOpen, 0);
   EXPECT_EQ(Process().CalibView, nullptr);
 }

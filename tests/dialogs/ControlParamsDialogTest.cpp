@@ -159,6 +159,27 @@ TEST_F(ControlParamsDialogTest, commonVariantHalvesTimerSecondsAndStoresEntry5) 
   EXPECT_EQ(p.SaveRequest, 22);
 }
 
+// The event fields show whole minutes: an OK that leaves them as shown keeps
+// the seconds of the period; a changed one is stored as entered.
+TEST_F(ControlParamsDialogTest, eventPeriodLeftAsShownKeepsItsSeconds) {
+  TVortaProcess& p = AddProcess(1);
+  p.Events1.Period = 90;
+  p.Events2.Period = 3600 + 45;
+  TForm3* d = OpenCtrl(*this, p, "pH");
+  ASSERT_NE(d, nullptr);
+  QTest::mouseClick(d->OkButton(), Qt::LeftButton);
+  EXPECT_EQ(p.Events1.Period, 90);
+  EXPECT_EQ(p.Events2.Period, 3645);
+  d = OpenCtrl(*this, p, "Общие");
+  ASSERT_NE(d, nullptr);
+  d->Edit(&F::Ev1Minutes)->setText(QStringLiteral("2"));
+  d->Edit(&F::Ev2Hours)->setText(QStringLiteral("0"));
+  d->Edit(&F::Ev2Minutes)->setText(QStringLiteral("60"));
+  QTest::mouseClick(d->OkButton(), Qt::LeftButton);
+  EXPECT_EQ(p.Events1.Period, 120);
+  EXPECT_EQ(p.Events2.Period, 3600) << "the same hour entered another way is a change";
+}
+
 TEST_F(ControlParamsDialogTest, foamSpinActsAtOnceAndOkResendsOutputs12And13) {
   TVortaProcess& p = AddProcess(1);
   ASSERT_EQ(p.Spumelevel, 0);
