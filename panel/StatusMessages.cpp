@@ -30,6 +30,8 @@ QString RegulationText(std::int16_t status) {
       return QStringLiteral("Управление запрещено в данном режиме");
     case 7:
       return QStringLiteral("Управление запрещено из-за помех");
+    case kStatusInvalidReading:
+      return QStringLiteral("Управление запрещено из-за ошибки измерения");
     default:
       return {};
   }

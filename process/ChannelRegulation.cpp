@@ -19,6 +19,19 @@ std::uint16_t PulseTicksFor(double gain, double deviation) {
   return static_cast<std::uint16_t>(RoundHalfEven(ticks));
 }
 
+bool OutsideDeadZone(double deviation, double deadZone) {
+  // Far below the displayed resolution: 7.00 - 6.80 must equal a zone of 0.20.
+  constexpr double kTolerance = 1e-9;
+  return deviation > deadZone + kTolerance;
+}
+
+bool IsSpike(const TVortaProcess& p, size_t ch) {
+  // Without a mean of valid readings no value can be trusted as steady.
+  if (p.MinuteAvgInvalid[ch] != 0) return true;
+  const double v = p.CurrentValue[ch];
+  return !(v * p.kskachok >= std::abs(v - p.MinuteAvg[ch]));
+}
+
 namespace {
 
 // Status code before dosing, in the order the conditions are tested; also
@@ -28,19 +41,20 @@ std::int16_t Evaluate(TVortaProcess& p, size_t ch) {
   if (p.CtrlModes[ch][p.Mode] == 0) return 6;
   StopChannelPulse(p, static_cast<int>(ch));
   if (p.CtrlOutUp[ch] == 0 && p.CtrlOutDown[ch] == 0) return 2;
+  if (p.ReadingInvalid[ch] != 0) return kStatusInvalidReading;
   const double v = p.CurrentValue[ch];
   const double d = std::abs(p.Setpoint[ch] - v);
-  if (!(d > p.DeadZone[ch])) return 3;
+  if (!OutsideDeadZone(d, p.DeadZone[ch])) return 3;
   if (v > p.CtrlHigh[ch]) return 4;
   if (v < p.CtrlLow[ch]) return 5;
-  if (!(v * p.kskachok >= std::abs(v - p.MinuteAvg[ch]))) return 7;
+  if (IsSpike(p, ch)) return 7;
   return 0;
 }
 
 void StartPulse(TVortaProcess& p, size_t ch, std::int16_t out, double gain, double d) {
   p.PulseLength[ch] = PulseTicksFor(gain, d);
   p.PulseActive[ch] = 1;
-  SetOutput(p, static_cast<std::uint8_t>(out), true);
+  SetOutput(p, out, true);
 }
 
 }  // namespace

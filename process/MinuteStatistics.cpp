@@ -17,6 +17,7 @@ TConversion ConvertChannel(std::uint16_t code, std::uint16_t calAdc1, std::uint1
     const int offset = static_cast<int>(code) - static_cast<int>(calAdc1);
     r.Value = calValue1 + (calValue2 - calValue1) / span * offset + linAdjust;
   }
+  r.Valid = r.Error == 0 && r.Value >= minValue && r.Value <= maxValue;
   if (!(r.Value >= minValue)) r.Value = 0;
   if (r.Value > maxValue) r.Value = 0;
   return r;
@@ -37,6 +38,11 @@ void AccumulateSample(TVortaProcess& p, int slot) {
   for (size_t ch = 1; ch <= 4; ++ch) {
     const double v = p.CurrentValue[ch];
     p.MinuteSamples[ch][s] = v;
+    // An invalid reading's 0 would pull the mean towards a value nobody measured.
+    if (p.ReadingInvalid[ch] != 0) {
+      p.MinuteInvalidSamples[ch] += 1;
+      continue;
+    }
     p.MinuteSum[ch] += v;
     if (v < p.MinuteLow[ch]) {
       p.MinuteLow[ch] = v;
@@ -49,14 +55,42 @@ void AccumulateSample(TVortaProcess& p, int slot) {
   }
 }
 
+namespace {
+
+// A minute with invalid readings: the mean of the valid ones less their lowest
+// and highest; without three valid readings there is no mean.
+void CloseMinuteWithGaps(TVortaProcess& p, size_t ch) {
+  const int divisor = 28 - p.MinuteInvalidSamples[ch];
+  p.MinuteAvgInvalid[ch] = divisor < 1 ? 1 : 0;
+  if (divisor < 1) {
+    p.MinuteAvg[ch] = 0;
+    p.MinuteMax[ch] = 0;
+    p.MinuteMin[ch] = 0;
+    return;
+  }
+  // Valid readings lie within MinValue..MaxValue, so a bound left unchanged
+  // is the true lowest (highest) value.
+  p.MinuteAvg[ch] = (p.MinuteSum[ch] - p.MinuteLow[ch] - p.MinuteHigh[ch]) / divisor;
+  p.MinuteMax[ch] = p.MinuteHigh[ch];
+  p.MinuteMin[ch] = p.MinuteLow[ch];
+}
+
+}  // namespace
+
 void CloseMinute(TVortaProcess& p) {
   for (size_t ch = 1; ch <= 4; ++ch) {
-    p.MinuteSum[ch] -=
-        p.MinuteSamples[ch][p.MinuteLowIndex[ch]] + p.MinuteSamples[ch][p.MinuteHighIndex[ch]];
-    // 30 samples less the lowest and the highest.
-    p.MinuteAvg[ch] = p.MinuteSum[ch] / 28;
-    p.MinuteMax[ch] = p.MinuteHigh[ch];
-    p.MinuteMin[ch] = p.MinuteLow[ch];
+    if (p.MinuteInvalidSamples[ch] != 0) {
+      CloseMinuteWithGaps(p, ch);
+    } else {
+      p.MinuteSum[ch] -=
+          p.MinuteSamples[ch][p.MinuteLowIndex[ch]] + p.MinuteSamples[ch][p.MinuteHighIndex[ch]];
+      // 30 samples less the lowest and the highest.
+      p.MinuteAvg[ch] = p.MinuteSum[ch] / 28;
+      p.MinuteMax[ch] = p.MinuteHigh[ch];
+      p.MinuteMin[ch] = p.MinuteLow[ch];
+      p.MinuteAvgInvalid[ch] = 0;
+    }
+    p.MinuteInvalidSamples[ch] = 0;
     p.MinuteSum[ch] = 0;
     p.MinuteLow[ch] = p.MaxValue[ch];
     p.MinuteHigh[ch] = p.MinValue[ch];

@@ -22,9 +22,13 @@ void RegulatePo2ByMixer(TVortaProcess& p) {
     p.CtrlStatus[3] = 1;
     return;
   }
+  if (p.ReadingInvalid[3] != 0) {
+    p.CtrlStatus[3] = kStatusInvalidReading;
+    return;
+  }
   const double v = p.CurrentValue[3];
   const double d = std::abs(p.Setpoint[3] - v);
-  if (!(d > p.DeadZone[3])) {
+  if (!OutsideDeadZone(d, p.DeadZone[3])) {
     p.CtrlStatus[3] = 3;
     return;
   }
@@ -37,7 +41,7 @@ void RegulatePo2ByMixer(TVortaProcess& p) {
     return;
   }
   p.CtrlStatus[3] = 0;
-  if (!(v * p.kskachok >= std::abs(v - p.MinuteAvg[3]))) {
+  if (IsSpike(p, 3)) {
     p.CtrlStatus[3] = 7;
     return;
   }

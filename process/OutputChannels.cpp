@@ -17,7 +17,8 @@ constexpr int kMaxLinkDepth = 12;
 
 }  // namespace
 
-void SetOutput(TVortaProcess& process, int n, bool on) {
+void SetOutput(TVortaProcess& process, int number, bool on) {
+  const int n = static_cast<std::uint8_t>(number);
   if (n < 1 || n > 16) return;
   const auto bit = static_cast<std::uint16_t>(1U << (n - 1));
   if (on) {

@@ -10,7 +10,9 @@ namespace vorta {
 class TVortaProcess;
 struct PulseGenerator;
 
-// Output n (1..16) on or off; numbers outside 1..16 change nothing.
+// Output n on or off. Output numbers are 8-bit: n is taken modulo 256 here,
+// for every caller, so that on and off always address the same output; what
+// is then outside 1..16 changes nothing.
 void SetOutput(TVortaProcess& process, int n, bool on);
 // Records requester's wish for target's common pump and switches that pump.
 void ShareCommonPump(TVortaProcess& target, const QString& requester, bool on);

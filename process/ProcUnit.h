@@ -163,6 +163,12 @@ class TVortaProcess {
   Ch5<std::uint16_t> PulseLength{};
   Ch5<std::uint8_t> PulseActive{};
   Ch4<std::int32_t> CalError{};
+  // The last conversion failed or fell outside MinValue..MaxValue: its 0 is
+  // no measurement and must never be regulated on.
+  Ch4<std::uint8_t> ReadingInvalid{};
+  Ch4<std::uint16_t> MinuteInvalidSamples{};
+  // The last minute had too few valid readings to give a mean.
+  Ch4<std::uint8_t> MinuteAvgInvalid{};
   Ch5<std::array<double, 31>> MinuteSamples{};
   Ch5<double> MinuteSum{}, MinuteLow{}, MinuteHigh{};
   Ch5<std::uint16_t> MinuteLowIndex{}, MinuteHighIndex{};

@@ -2,6 +2,7 @@
 // The steps of the measurement and regulation cycles that are worth calling
 // on their own (tests, the benchmark, the dialogs).
 
+#include <cstddef>
 #include <cstdint>
 
 namespace vorta {
@@ -13,6 +14,8 @@ struct TProgramState;
 struct TConversion {
   double Value = 0;
   std::int32_t Error = 0;  // 0, 2 equal calibration codes, 3 code 0
+  // No error and inside the limits: tells a measured 0 from an invalid one.
+  bool Valid = false;
 };
 
 // Two-point calibration of a raw code; 0 when invalid or outside the limits.
@@ -36,6 +39,14 @@ void ReadMixerRpm(TVortaProcess& p);
 // Minute statistics over the 2-s samples.
 void AccumulateSample(TVortaProcess& p, int slot);
 void CloseMinute(TVortaProcess& p);
+
+// Regulation status: the channel's reading is invalid (conversion error or
+// outside its limits), so nothing is dosed on it.
+constexpr std::int16_t kStatusInvalidReading = 8;
+// The deviation is beyond the dead zone by more than rounding noise.
+bool OutsideDeadZone(double deviation, double deadZone);
+// The value jumped too far from the last minute's mean, or there is no mean.
+bool IsSpike(const TVortaProcess& p, std::size_t ch);
 
 // Dosing pulse length in 40-ms ticks: gain seconds per unit × deviation,
 // halves to even, held to what the 16-bit counter can count.

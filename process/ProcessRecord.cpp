@@ -79,6 +79,8 @@ void TVortaProcess::InitStatistics() {
   Env.Program.TwoSecondTicks = 0;
   for (auto& s : MinuteSamples) s.fill(0);
   MinuteSum.fill(0);
+  MinuteInvalidSamples.fill(0);
+  MinuteAvgInvalid.fill(0);
   for (int i = 1; i <= 4; ++i) {
     MinuteLow[i] = MaxValue[i];
     MinuteHigh[i] = MinValue[i];

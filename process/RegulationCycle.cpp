@@ -20,7 +20,7 @@ void LightCountdownStep(TVortaProcess& p) {
   if (p.LightCountdown <= 0) return;
   p.LightCountdown -= 1;
   if (p.LightCountdown == 0) {
-    SetOutput(p, static_cast<std::uint8_t>(p.LightCh), false);
+    SetOutput(p, p.LightCh, false);
     p.PanelState.LightFontColor = kClBlack;
     // Switched off again every LightTime ticks until the next press.
     p.LightCountdown = p.LightTime;
@@ -39,6 +39,7 @@ void ConvertAll(TVortaProcess& p) {
                        p.CalValue2[ch], p.LinAdjust[ch], p.MinValue[ch], p.MaxValue[ch]);
     p.CurrentValue[ch] = r.Value;
     p.CalError[ch] = r.Error;
+    p.ReadingInvalid[ch] = r.Valid ? 0 : 1;
   }
 }
 

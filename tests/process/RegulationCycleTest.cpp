@@ -109,6 +109,8 @@ TEST_F(RegulationTest, StatusCodesInTheirTestOrder) {
          q.DeadZone[1] = 0.25;
        },
        3},
+      // 7.00 - 6.80 is a hair above 0.20 in binary.
+      {"dead zone equal to a decimal deviation", [](auto& q) { q.DeadZone[1] = 0.2; }, 3},
       {"above high",
        [](auto& q) {
          q.Setpoint[1] = 9.5;
@@ -146,6 +148,53 @@ TEST_F(RegulationTest, DeviationAboveSetpointDosesDownOutput) {
   EXPECT_EQ(p.PulseLength[1], 10);  // 1 × 25 × 0.4
   EXPECT_TRUE(p.OutputWord & (1U << 3));
   EXPECT_FALSE(p.OutputWord & (1U << 2));
+}
+
+TEST_F(RegulationTest, OutputNumberAbove255EndsItsPulse) {
+  TVortaProcess& p = PhProcess();
+  p.CtrlModes[1] = {0, 1, 1, 1};
+  p.CtrlOutUp[1] = 257;  // output 1
+  RegulateChannel(p, 1);
+  ASSERT_TRUE(p.OutputWord & 0x1);
+  for (int tick = 1; tick <= 10; ++tick) OutputCycle(context_);
+  EXPECT_FALSE(p.OutputWord & 0x1);
+}
+
+// The heater channel with no lower limit, as a dead temperature probe meets it.
+TEST_F(RegulationTest, InvalidReadingNeverDosesButAValidZeroDoes) {
+  TVortaProcess& p = AddProcess(1);
+  p.Mode = 1;
+  p.CtrlEnable[2] = 1;
+  p.CtrlLow[2] = 0;
+  program_.DefWarm = 0;
+  program_.IndexWater = 8;
+  THeadlessStatusSink window;
+  p.StatusSink = &window;
+  p.StatusFormOpen = 1;
+  p.DialogChannel = 2;
+  p.AdcHistory[2][2] = 1100;  // 1.00 against 7.00: a long pulse starts
+  RegulationCycle(context_);
+  ASSERT_TRUE(p.OutputWord & 0x80);
+  for (const std::uint16_t code : {0, 2500}) {  // no signal; 15.00 above the limit 14.00
+    p.AdcHistory[2][2] = code;
+    for (int tick = 1; tick <= 45; ++tick) {  // across minute closes
+      RegulationCycle(context_);
+      ASSERT_FALSE(p.OutputWord & 0x80) << code << " " << tick;
+      ASSERT_EQ(p.CtrlStatus[2], 8) << code << " " << tick;
+    }
+  }
+  EXPECT_EQ(window.Lines.back(), QStringLiteral("Управление запрещено из-за ошибки измерения"));
+  p.StatusSink = nullptr;
+  // 0.00 read by a live probe: held back until a minute of valid readings
+  // gives a mean, then regulated.
+  p.AdcHistory[2][2] = 1000;
+  RegulationCycle(context_);
+  EXPECT_EQ(p.CtrlStatus[2], 7);
+  EXPECT_FALSE(p.OutputWord & 0x80);
+  while (program_.TwoSecondTicks != 0) RegulationCycle(context_);
+  RegulationCycle(context_);
+  EXPECT_EQ(p.CtrlStatus[2], 0);
+  EXPECT_TRUE(p.OutputWord & 0x80);
 }
 
 TEST_F(RegulationTest, UncontrolledOrUnknownModeSwitchesNothingAndKeepsStatus) {
@@ -232,6 +281,17 @@ TEST_F(RegulationTest, MinuteMeanDropsLowestAndHighestAndDividesBy28) {
   // A slot outside the minute is not stored anywhere.
   AccumulateSample(p, 31);
   EXPECT_EQ(p.MinuteSum[1], 0.0);
+
+  // Invalid readings leave the mean to the valid ones.
+  for (int slot = 1; slot <= 30; ++slot) {
+    p.ReadingInvalid[1] = slot % 3 == 0 ? 1 : 0;
+    p.CurrentValue[1] = p.ReadingInvalid[1] != 0 ? 0.0 : (slot == 4 ? 6.0 : 7.0);
+    AccumulateSample(p, slot);
+  }
+  CloseMinute(p);
+  EXPECT_NEAR(p.MinuteAvg[1], 7.0, 1e-12);
+  EXPECT_EQ(p.MinuteMin[1], 6.0);
+  EXPECT_EQ(p.MinuteAvgInvalid[1], 0);
 }
 
 TEST_F(RegulationTest, CycleShowsLinkModeRpmAndSeconds) {
