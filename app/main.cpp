@@ -7,11 +7,13 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QProcessEnvironment>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
 #include <memory>
 
+#include "app/DefaultFolder.h"
 #include "app/DemoFolder.h"
 #include "app/HeadlessStatus.h"
 #include "app/MainWindow.h"
@@ -80,7 +82,8 @@ int main(int argc, char** argv) {
   parser.addVersionOption();
   const QCommandLineOption folderOption(
       QStringLiteral("folder"),
-      QStringLiteral("Program folder with Vorta.ini (default: the executable's folder)."),
+      QStringLiteral("Program folder with Vorta.ini (default: the executable's folder; for an "
+                     "installed program, $XDG_DATA_HOME/vorta)."),
       QStringLiteral("DIR"));
   const QCommandLineOption headlessOption(QStringLiteral("headless"),
                                           QStringLiteral("Run without windows."));
@@ -108,8 +111,23 @@ int main(int argc, char** argv) {
   parser.addOption(stallOption);
   parser.process(*app);
 
-  QString folder = parser.isSet(folderOption) ? parser.value(folderOption)
-                                              : QCoreApplication::applicationDirPath();
+  const QString exeFolder = QCoreApplication::applicationDirPath();
+  QString folder =
+      parser.isSet(folderOption)
+          ? parser.value(folderOption)
+          : vorta::DefaultProgramFolder(exeFolder, QProcessEnvironment::systemEnvironment());
+  // Started from the menu: the user's folder, with the demo in it on the first start.
+  if (!parser.isSet(folderOption) && !parser.isSet(demoOption) &&
+      vorta::IsInstalledExecutableFolder(exeFolder)) {
+    QString note;
+    QString error;
+    if (!vorta::PrepareUserProgramFolder(folder, &note, &error)) {
+      std::fprintf(stderr, "vorta: cannot prepare the program folder: %s\n",
+                   error.toLocal8Bit().constData());
+      return 1;
+    }
+    Print(note);
+  }
   if (parser.isSet(demoOption)) {
     if (!parser.isSet(folderOption)) folder = QDir(folder).filePath(QStringLiteral("demo"));
     QString error;
