@@ -72,7 +72,7 @@ void TdmVorta::LoadConfig(TProfileFile& ini) {
                                   : 0};
   adapter_ = factory_.Create(type, config);
   if (!adapter_) {
-    Report(QStringLiteral("CAN adapter \"%1\" is not available in this program").arg(type));
+    Report(QStringLiteral("Адаптер CAN \"%1\" в этой программе недоступен").arg(type));
     return;
   }
   // A failed open does not fail the configuration: the reconnect timer retries.
@@ -105,19 +105,20 @@ void TdmVorta::LoadDevices(const TProfileFile& ini) {
     const QString section =
         ini.ReadString(kDevicesSection, QStringLiteral("Name%1").arg(i), QString());
     if (section.isEmpty()) {
-      Report(QStringLiteral("CAN device entry Name%1 is empty: skipped").arg(i));
+      Report(QStringLiteral("Устройство CAN Name%1 не задано: пропущено").arg(i));
       continue;
     }
     const QString type = ini.ReadString(section, QStringLiteral("Type"), QString());
     if (type.isEmpty()) {
       Report(ini.SectionExists(section)
-                 ? QStringLiteral("CAN device [%1] has no Type: skipped").arg(section)
-                 : QStringLiteral("CAN device section [%1] is missing: skipped").arg(section));
+                 ? QStringLiteral("У устройства CAN [%1] не задан Type: пропущено").arg(section)
+                 : QStringLiteral("Нет раздела [%1] устройства CAN: пропущено").arg(section));
       continue;
     }
     std::unique_ptr<TCANDevice> device = CreateDevice(type);
     if (!device) {
-      Report(QStringLiteral("CAN device [%1] has unknown Type \"%2\": skipped").arg(section, type));
+      Report(QStringLiteral("Устройство CAN [%1] неизвестного типа \"%2\": пропущено")
+                 .arg(section, type));
       continue;
     }
     device->Name = section;
@@ -140,10 +141,11 @@ void TdmVorta::LoadDevices(const TProfileFile& ini) {
     devices_.push_back(std::move(device));
   }
   if (!refused.isEmpty()) {
-    Report(QStringLiteral("CAN device table holds %1 devices: %2 more skipped (%3)")
-               .arg(TCANBus::kCapacity)
-               .arg(refused.size())
-               .arg(refused.join(QStringLiteral(", "))));
+    Report(
+        QStringLiteral("Таблица устройств CAN заполнена (мест: %1), пропущено устройств: %2 (%3)")
+            .arg(TCANBus::kCapacity)
+            .arg(refused.size())
+            .arg(refused.join(QStringLiteral(", "))));
   }
 }
 

@@ -134,7 +134,8 @@ TEST_F(VortaConfig, missingSection_skippedAndReportedOnce) {
            "[B]\nType=TSUABB\n"));
   EXPECT_EQ(Module().Bus().Count, 1);
   ASSERT_EQ(reports_.size(), 1);
-  EXPECT_TRUE(reports_[0].contains(QStringLiteral("Gone")));
+  // The operator reads it in a message box, in the interface's language.
+  EXPECT_EQ(reports_[0], QStringLiteral("Нет раздела [Gone] устройства CAN: пропущено"));
 }
 
 TEST_F(VortaConfig, count1000WithMoreThan21Entries_tableFullRefusalReportedOnce) {
