@@ -65,13 +65,15 @@ TForm1::TStartResult TForm1::FormCreate() {
 
   TProfileFile mainConfig(MainConfigPath());
 
-  instance_ =
-      std::make_unique<TSingleInstance>(TSingleInstance::KeyForFolder(program_.ProgramFolder));
+  instance_ = TSingleInstance::ForFolder(program_.ProgramFolder);
   if (instance_->AskRunningCopyToRaise()) {
     instance_.reset();
     return TStartResult::SecondInstance;
   }
-  if (!instance_->Listen()) {
+  const bool listening = instance_->Listen();
+  if (!instance_->Problem().isEmpty()) {
+    deps_.Messages.ShowInfo(instance_->Problem());
+  } else if (!listening) {
     deps_.Messages.ShowInfo(QStringLiteral("Не удалось открыть канал единственного экземпляра"));
   }
   instance_->OnRaiseRequest = [this] { deps_.Window.BringToFront(); };

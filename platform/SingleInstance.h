@@ -15,24 +15,37 @@ namespace vorta {
 class TSingleInstance final : public QObject {
   Q_OBJECT
  public:
-  // key: names the instance (derived from the program folder).
-  explicit TSingleInstance(QString key);
+  // key: names the instance (derived from the program folder); empty when no
+  // place private to the user could be found, and then problem says why.
+  explicit TSingleInstance(QString key, QString problem = {});
   ~TSingleInstance() override;
 
-  // True when another copy answered and was asked to come to the front.
+  // The instance for a program folder (see KeyForFolder).
+  static std::unique_ptr<TSingleInstance> ForFolder(const QString& folder);
+
+  // True when another copy of the same user answered and was asked to come
+  // to the front. A socket held by another user's program is not a copy:
+  // false, and Problem() says so.
   bool AskRunningCopyToRaise();
   // Starts listening; false when the socket could not be made.
   bool Listen();
+  // Why this copy could not rule out a running one (empty when it could),
+  // for the operator; the program runs on all the same.
+  [[nodiscard]] const QString& Problem() const { return problem_; }
 
   // Called on the main thread when a later copy asks this one to raise.
   std::function<void()> OnRaiseRequest;
 
-  // The socket name used for a folder; the runtime folder can be set by
-  // XDG_RUNTIME_DIR, which tests use to isolate themselves.
-  static QString KeyForFolder(const QString& folder);
+  // The socket name used for a folder, keyed on its canonical path (a folder
+  // reached through a symbolic link is the same folder). It lives in
+  // XDG_RUNTIME_DIR when set (tests use it to isolate themselves), otherwise
+  // in a folder of the temporary folder made private to the user; empty, with
+  // *problem set, when that folder is not the user's own.
+  static QString KeyForFolder(const QString& folder, QString* problem = nullptr);
 
  private:
   QString key_;
+  QString problem_;
   std::unique_ptr<QLocalServer> server_;
 };
 
