@@ -6,6 +6,8 @@
 #include "app/mainf.h"
 #include "can/VortaWork.h"
 #include "panel/PanelView.h"
+#include "panel/ProcessListEntries.h"
+#include "platform/ConfigReader.h"
 #include "platform/FileAttributes.h"
 #include "platform/Messages.h"
 #include "platform/ProfileFile.h"
@@ -79,8 +81,19 @@ TForm1::TStartResult TForm1::FormCreate() {
   instance_->OnRaiseRequest = [this] { deps_.Window.BringToFront(); };
   deps_.Window.SetCaption(QStringLiteral("Vorta2"));
 
+  // Every number of the main configuration is read here, so that the ones
+  // that cannot be taken are reported in one message. The heating choice
+  // comes before the processes: each loader picks its heating output from it.
+  TConfigReader numbers(mainConfig);
   podpTimer_->SetInterval(
-      mainConfig.ReadInteger(QStringLiteral("Podpitka"), QStringLiteral("FazaPeriod"), 120));
+      static_cast<int>(numbers.Int("Podpitka", "FazaPeriod", 120, 1, INT32_MAX)));
+  const auto dozeCount =
+      static_cast<std::int32_t>(numbers.Int("Podpitka", "DozeCount", 10, 0, INT32_MAX));
+  program_.DefWarm = numbers.Int<std::int32_t>("WARMCTRL", "DefWarm", 0);
+  // Each becomes a 16-bit output number of the t°C channel.
+  program_.IndexWater = numbers.Int<std::int16_t>("WARMCTRL", "IndexWater", 8);
+  program_.IndexSteam = numbers.Int<std::int16_t>("WARMCTRL", "IndexSteam", 7);
+  if (!numbers.Notes().isEmpty()) deps_.Messages.ShowInfo(numbers.Report());
   CreateProcesses(mainConfig);
   ResolveFeedReferences();
   fill_ = std::make_unique<TFillControl>(
@@ -88,7 +101,7 @@ TForm1::TStartResult TForm1::FormCreate() {
                           DozeCount},
       podpTimer_->Interval());
 
-  DozeCount = mainConfig.ReadInteger(QStringLiteral("Podpitka"), QStringLiteral("DozeCount"), 10);
+  DozeCount = dozeCount;
   fill_->SetTarget(DozeCount);
 
   timer40ms_->SetEnabled(true);
@@ -111,20 +124,8 @@ void TForm1::LoadCanConfig() {
 }
 
 void TForm1::CreateProcesses(const TProfileFile& mainConfig) {
-  // The heating choice is read before the processes, not after them: every
-  // process's loader picks its heating output from it, and a loader that saw
-  // the values unset would give t°C no heating output at all.
-  program_.DefWarm =
-      mainConfig.ReadInteger(QStringLiteral("WARMCTRL"), QStringLiteral("DefWarm"), 0);
-  program_.IndexWater =
-      mainConfig.ReadInteger(QStringLiteral("WARMCTRL"), QStringLiteral("IndexWater"), 8);
-  program_.IndexSteam =
-      mainConfig.ReadInteger(QStringLiteral("WARMCTRL"), QStringLiteral("IndexSteam"), 7);
-
-  for (const QString& key : mainConfig.ReadSection(QStringLiteral("Processes"))) {
-    const QString flag = mainConfig.ReadString(QStringLiteral("Processes"), key, QString());
-    if (!flag.endsWith(u'1')) continue;
-    if (!FileExists(program_.ProgramFolder + key)) continue;
+  for (const QString& key :
+       ProcessFilesToLoad(mainConfig, program_.ProgramFolder, deps_.Messages)) {
     auto process = std::make_unique<TVortaProcess>(env_, key);
     if (process->LoadError.isEmpty()) processes_.Add(std::move(process));
   }
