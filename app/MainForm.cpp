@@ -1,4 +1,5 @@
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
@@ -61,11 +62,17 @@ TForm1::TStartResult TForm1::FormCreate() {
   (void)QRandomGenerator::global();
   program_.ShutdownRequested = false;
 
+  const QDateTime started = QDateTime::currentDateTimeUtc();
   if (!FileExists(MainConfigPath())) return TStartResult::NoMainConfig;
 
   LoadCanConfig();
 
   TProfileFile mainConfig(MainConfigPath());
+  mainConfigUnreadable_ = mainConfig.Unreadable();
+  if (mainConfigUnreadable_) {
+    deps_.Messages.ShowError(UnreadableFileText(mainConfig) +
+                             QStringLiteral(" Процессы не запущены."));
+  }
 
   instance_ = TSingleInstance::ForFolder(program_.ProgramFolder);
   if (instance_->AskRunningCopyToRaise()) {
@@ -79,6 +86,11 @@ TForm1::TStartResult TForm1::FormCreate() {
     deps_.Messages.ShowInfo(QStringLiteral("Не удалось открыть канал единственного экземпляра"));
   }
   instance_->OnRaiseRequest = [this] { deps_.Window.BringToFront(); };
+  // Only this copy works in the folder now: what a killed save left is stale.
+  RemoveStaleSaveFiles(
+      program_.ProgramFolder,
+      QStringList{kMainConfig, kCanConfig} + mainConfig.ReadSection(QStringLiteral("Processes")),
+      started);
   deps_.Window.SetCaption(QStringLiteral("Vorta2"));
 
   // Every number of the main configuration is read here, so that the ones
@@ -114,6 +126,7 @@ TForm1::TStartResult TForm1::FormCreate() {
 void TForm1::LoadCanConfig() {
   TdmVorta& dm = deps_.dmVorta;
   TProfileFile canConfig(program_.ProgramFolder + kCanConfig);
+  if (canConfig.Unreadable()) deps_.Messages.ShowError(UnreadableFileText(canConfig));
   dm.LoadConfig(canConfig);
   if (dm.Configured() && dm.Adapter() != nullptr) {
     dm.Adapter()->SetOnReceive([&dm](TCANFrame& frame) { dm.HandleFrame(frame); });
@@ -150,12 +163,12 @@ void TForm1::FormClose() {
     TProfileFile canConfig(program_.ProgramFolder + kCanConfig);
     dm.SaveConfig(canConfig);
   }
-  {
+  if (!mainConfigUnreadable_) {
     TProfileFile mainConfig(MainConfigPath());
     mainConfig.WriteInteger(QStringLiteral("Podpitka"), QStringLiteral("DozeCount"), DozeCount);
     mainConfig.WriteInteger(QStringLiteral("WARMCTRL"), QStringLiteral("DefWarm"),
                             program_.DefWarm);
-    UpdateFileOrReport(mainConfig, deps_.Messages);
+    UpdateFileOrReport(mainConfig, deps_.Messages, program_.FailedWrites);
   }
   program_.ShutdownRequested = true;
   timer40ms_->SetEnabled(false);

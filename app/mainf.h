@@ -115,6 +115,8 @@ class TForm1 {
   std::unique_ptr<TTimer> podpTimer_;
   std::unique_ptr<class QFile> eventLog_;
   bool closed_ = false;
+  // Vorta.ini existed but could not be read: it is not written back.
+  bool mainConfigUnreadable_ = false;
   std::unique_ptr<TFillControl> fill_;
 };
 

@@ -126,7 +126,7 @@ void DefStatusVar(TVortaProcess& p) {
       break;
   }
   p.SaveRequest = 0;
-  if (f.Modified()) UpdateFileOrReport(f, p.Env.Messages);
+  if (f.Modified()) UpdateFileOrReport(f, p.Env.Messages, p.Env.Program.FailedWrites);
 }
 
 }  // namespace vorta

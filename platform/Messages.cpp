@@ -21,4 +21,21 @@ bool UpdateFileOrReport(TProfileFile& file, IMessageSink& messages) {
   return false;
 }
 
+bool UpdateFileOrReport(TProfileFile& file, IMessageSink& messages, QSet<QString>& failing) {
+  if (file.UpdateFile()) {
+    failing.remove(file.FileName());
+    return true;
+  }
+  if (failing.contains(file.FileName())) return false;
+  failing.insert(file.FileName());
+  messages.ShowError(QStringLiteral("Не удалось записать файл ") + file.FileName() +
+                     QStringLiteral(": ") + file.ErrorString());
+  return false;
+}
+
+QString UnreadableFileText(const TProfileFile& file) {
+  return QStringLiteral("Файл %1 не удалось прочитать (%2); он не перезаписывается.")
+      .arg(file.FileName(), file.ReadError());
+}
+
 }  // namespace vorta

@@ -2,6 +2,7 @@
 // Modal message boxes with one OK button, as the engine asks for them. The
 // windows show a QMessageBox; without windows the text goes to stderr.
 
+#include <QSet>
 #include <QString>
 
 namespace vorta {
@@ -25,5 +26,10 @@ class TProfileFile;
 
 // Writes the file back; on failure tells the operator which file and why.
 bool UpdateFileOrReport(TProfileFile& file, IMessageSink& messages);
+// The same, told once per file: `failing` holds the files whose last write
+// failed and were reported; a successful write ends the episode.
+bool UpdateFileOrReport(TProfileFile& file, IMessageSink& messages, QSet<QString>& failing);
+// "Файл … не удалось прочитать (…)": for a file that exists but could not be read.
+QString UnreadableFileText(const TProfileFile& file);
 
 }  // namespace vorta

@@ -19,8 +19,15 @@ bool SameName(const QString& a, const QString& b) {
 
 TProfileFile::TProfileFile(QString path) : path_(std::move(path)) {
   QFile f(path_);
-  if (!f.open(QIODevice::ReadOnly)) return;
+  if (!f.open(QIODevice::ReadOnly)) {
+    if (f.exists()) readError_ = f.errorString();
+    return;
+  }
   QByteArray bytes = f.readAll();
+  if (f.error() != QFileDevice::NoError) {
+    readError_ = f.errorString();
+    return;
+  }
   loaded_ = true;
   if (bytes.startsWith("\xEF\xBB\xBF")) {
     bom_ = true;
@@ -218,6 +225,11 @@ void TProfileFile::WriteBool(const QString& section, const QString& key, bool va
 
 bool TProfileFile::UpdateFile() {
   if (!modified_) return true;
+  if (Unreadable()) {
+    error_ = QStringLiteral("файл не удалось прочитать (") + readError_ +
+             QStringLiteral("), он не перезаписывается");
+    return false;
+  }
   QString text;
   for (const Line& line : lines_) {
     text += line.text;
@@ -231,8 +243,21 @@ bool TProfileFile::UpdateFile() {
     if (bom_) bytes = "\xEF\xBB\xBF";
     bytes += text.toUtf8();
   }
+  // Unbuffered: a buffered write reports success for bytes that only reach
+  // the disk at commit, where a failed flush would not stop the rename and a
+  // short file would replace the old one on a full disk.
   QSaveFile out(path_);
-  if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
+  if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    error_ = out.errorString();
+    return false;
+  }
+  if (out.write(bytes) != bytes.size()) {
+    error_ = out.errorString();
+    out.cancelWriting();
+    out.commit();  // removes the temporary file, leaves the old one
+    return false;
+  }
+  if (!out.commit()) {
     error_ = out.errorString();
     return false;
   }

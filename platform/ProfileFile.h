@@ -23,6 +23,10 @@ class TProfileFile {
   [[nodiscard]] const QString& FileName() const { return path_; }
   // False when the file did not exist or could not be read when opened.
   [[nodiscard]] bool Loaded() const { return loaded_; }
+  // True when the file existed but could not be read: such a file is never
+  // written, or what the program did not see would be lost.
+  [[nodiscard]] bool Unreadable() const { return !readError_.isEmpty(); }
+  [[nodiscard]] const QString& ReadError() const { return readError_; }
   [[nodiscard]] Encoding FileEncoding() const { return encoding_; }
 
   [[nodiscard]] QString ReadString(const QString& section, const QString& key,
@@ -48,7 +52,8 @@ class TProfileFile {
 
   [[nodiscard]] bool Modified() const { return modified_; }
   // Writes the file if anything changed. False (with ErrorString) when the
-  // file could not be replaced; the old file is then left as it was.
+  // file could not be replaced or was unreadable; the old file is then left
+  // as it was, byte for byte.
   bool UpdateFile();
   [[nodiscard]] const QString& ErrorString() const { return error_; }
 
@@ -84,6 +89,7 @@ class TProfileFile {
   bool loaded_ = false;
   bool modified_ = false;
   QString error_;
+  QString readError_;
   static inline TAccessHook accessHook_ = nullptr;
 };
 

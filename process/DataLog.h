@@ -3,6 +3,7 @@
 // and one row per log period; read-only between writes.
 
 #include <QString>
+#include <optional>
 
 class QDateTime;
 class QLocale;
@@ -14,8 +15,13 @@ class TVortaProcess;
 // "Date\tTime\tpH\t…\tMode", without a line end.
 QString LogHeaderLine(const TVortaProcess& process);
 // Creates the file with its header and sets it read-only, when it does not
-// exist. False when it had to be created and could not be.
+// exist; an existing file gets its read-only attribute back (a kill during an
+// append leaves it writable). False when it had to be created and could not be.
 bool CreateLogIfMissing(const TVortaProcess& process);
+// The last line of the log without its line end, read from the end of the
+// file only; empty when that line is longer than any row could be. Nothing
+// when the file cannot be opened.
+std::optional<QString> ReadLastLogLine(const QString& path);
 // One row (fields 1..22, without the line end) for the given moment, the
 // date in the locale's short format cut to six characters.
 QString LogRowText(const TVortaProcess& process, const QDateTime& when, const QLocale& locale);

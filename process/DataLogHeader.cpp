@@ -1,4 +1,5 @@
 #include <QFile>
+#include <algorithm>
 
 #include "platform/FileAttributes.h"
 #include "process/DataLog.h"
@@ -8,7 +9,9 @@ namespace vorta {
 
 namespace {
 const char* const kModeAbbreviations[] = {"Unctr", "Butch", "Chemo", "Turbi"};
-}
+// A row is about 150 bytes; a longer last line is not a row.
+constexpr qint64 kTailBytes = 64 * 1024;
+}  // namespace
 
 QString LogHeaderLine(const TVortaProcess& process) {
   QString line = QStringLiteral("Date\tTime\tpH\tSetpH\ttC\tSettC\tpO2\tSetpO\teH\tSeteH\t");
@@ -22,7 +25,10 @@ QString LogHeaderLine(const TVortaProcess& process) {
 
 bool CreateLogIfMissing(const TVortaProcess& process) {
   const QString& path = process.ProtocolFileName;
-  if (FileExists(path)) return true;
+  if (FileExists(path)) {
+    if (!IsReadOnly(path)) SetReadOnly(path, true);
+    return true;
+  }
   QFile f(path);
   if (!f.open(QIODevice::WriteOnly)) return false;
   const QByteArray bytes = (LogHeaderLine(process) + QStringLiteral("\r\n")).toUtf8();
@@ -30,6 +36,22 @@ bool CreateLogIfMissing(const TVortaProcess& process) {
   f.close();
   SetReadOnly(path, true);
   return ok;
+}
+
+std::optional<QString> ReadLastLogLine(const QString& path) {
+  QFile log(path);
+  if (!log.open(QIODevice::ReadOnly)) return std::nullopt;
+  const qint64 size = log.size();
+  const qint64 from = std::max<qint64>(0, size - kTailBytes);
+  if (!log.seek(from)) return QString();
+  QByteArray tail = log.read(size - from);
+  // A final line end closes the last line; it does not start an empty one.
+  if (tail.endsWith('\n')) tail.chop(1);
+  const qsizetype lineStart = tail.lastIndexOf('\n');
+  if (lineStart < 0 && from > 0) return QString();
+  QByteArray line = tail.mid(lineStart + 1);
+  while (line.endsWith('\r') || line.endsWith('\n')) line.chop(1);
+  return QString::fromUtf8(line);
 }
 
 QString StripToMode(const QString& line) {

@@ -29,7 +29,7 @@ TVortaProcess::~TVortaProcess() {
     SaveProcessFile(*this);
     TProfileFile file(IniFileName);
     ChartForm->SaveSettings(file);
-    UpdateFileOrReport(file, Env.Messages);
+    UpdateFileOrReport(file, Env.Messages, Env.Program.FailedWrites);
   }
   Panel.reset();
   ChartForm.reset();

@@ -2,6 +2,7 @@
 // Program-wide values and what a process needs from its owners. Owners pass
 // this along; nothing here is a global.
 
+#include <QSet>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -30,6 +31,8 @@ struct TProgramState {
   std::int32_t TwoSecondTicks = 0;
   // Interval of the 40-ms timer, for Tick40ms.
   int Timer40msInterval = 40;
+  // Configuration files whose last write failed and was reported.
+  QSet<QString> FailedWrites;
 };
 
 struct TVortaEnv {

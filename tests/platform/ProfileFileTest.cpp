@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 
+#include "FileSystemFaults.h"
 #include "platform/ProfileFile.h"
 
 using namespace vorta;
@@ -83,7 +85,8 @@ TEST_F(ProfileFileTest, windows1251FileIsWrittenBackInWindows1251) {
   EXPECT_EQ(ini.ReadString("Channels", "ch1", ""), QStringLiteral("1,Кислота"));
   ini.WriteString("Channels", "ch2", QStringLiteral("1,Щёлочь"));
   ASSERT_TRUE(ini.UpdateFile());
-  EXPECT_EQ(Read(path), enc.encode(QStringLiteral("[Channels]\r\nch1=1,Кислота\r\nch2=1,Щёлочь\r\n")));
+  EXPECT_EQ(Read(path),
+            enc.encode(QStringLiteral("[Channels]\r\nch1=1,Кислота\r\nch2=1,Щёлочь\r\n")));
 }
 
 TEST_F(ProfileFileTest, utf8FileStaysUtf8) {
@@ -124,4 +127,48 @@ TEST_F(ProfileFileTest, failedWriteIsReportedNotSwallowed) {
   EXPECT_FALSE(ini.UpdateFile());
   EXPECT_FALSE(ini.ErrorString().isEmpty());
   EXPECT_TRUE(ini.Modified());
+}
+
+namespace {
+
+// The size of a real process file: small enough for the save to be buffered.
+QByteArray ProcessSizedFile() {
+  QByteArray text = "; vessel 1\r\n[Terminate]\r\nsucsesful=Y\r\n";
+  for (int i = 0; text.size() < 2700; ++i) text += "[S" + QByteArray::number(i) + "]\r\nk=1.00\r\n";
+  return text;
+}
+
+}  // namespace
+
+TEST_F(ProfileFileTest, saveOnAFullFileSystemLeavesTheOldFileAndNoTemporary) {
+  test::TSmallFileSystem fs("256k");
+  if (!fs.Mounted()) GTEST_SKIP() << "cannot mount a tmpfs: " << fs.Error().toStdString();
+  const QByteArray original = ProcessSizedFile();
+  const QString path = fs.Path() + "Process1.ini";
+  {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(original);
+  }
+  ASSERT_TRUE(fs.Fill());
+  TProfileFile ini(path);
+  ini.WriteString("Terminate", "sucsesful", "N");
+  EXPECT_FALSE(ini.UpdateFile());
+  EXPECT_FALSE(ini.ErrorString().isEmpty());
+  EXPECT_EQ(Read(path), original);
+  EXPECT_EQ(QDir(fs.Path()).entryList(QDir::Files), (QStringList{"filler", "Process1.ini"}));
+}
+
+TEST_F(ProfileFileTest, fileThatExistsButCannotBeReadIsNeverWritten) {
+  const QString path = Write("[Processes]\r\nProcess1.ini=1\r\n");
+  ASSERT_TRUE(test::TUnprivilegedFiles::MakeWriteOnly(dir.path(), path));
+  test::TUnprivilegedFiles user;
+  TProfileFile ini(path);
+  EXPECT_FALSE(ini.Loaded());
+  EXPECT_TRUE(ini.Unreadable());
+  ini.WriteInteger("Podpitka", "DozeCount", 10);
+  EXPECT_FALSE(ini.UpdateFile());
+  EXPECT_FALSE(ini.ErrorString().isEmpty());
+  ::chmod(QFile::encodeName(path).constData(), 0600);
+  EXPECT_EQ(Read(path), "[Processes]\r\nProcess1.ini=1\r\n");
 }

@@ -1,5 +1,6 @@
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLocale>
 
 #include "platform/FileAttributes.h"
@@ -127,6 +128,41 @@ TEST_F(DataLogTest, PeriodOfFiveMinutesWritesEveryFifthMinuteWithAllDoses) {
   // Five minutes of output 1: 300 s (the first 40-ms tick is at 40 ms).
   EXPECT_EQ(lines[1].split(u'\t')[10], QStringLiteral("300.00"));
   EXPECT_EQ(lines[2].split(u'\t')[10], QStringLiteral("300.00"));
+}
+
+TEST_F(DataLogTest, LogLeftWritableByAKillIsReadOnlyAgainAtTheNextStart) {
+  AddProcess(1);
+  const QString log = list_.ProcessAt(0)->ProtocolFileName;
+  list_.Clear();
+  ASSERT_TRUE(SetReadOnly(log, false));  // killed between the two attribute changes
+  AddProcessFromExistingFile(1);
+  EXPECT_TRUE(NoWriteBits(log));
+}
+
+TEST_F(DataLogTest, ModeRestoreReadsOnlyTheTailOfAHugeLog) {
+  WriteFile(QStringLiteral("proc1.ini"), ProcessIni(1, {}).replace("sucsesful=Y", "sucsesful=N"));
+  {
+    // 300 MB without a line end (sparse), then one row: the last line is the row.
+    QFile log(dir_.filePath(QStringLiteral("Protocol1.txt")));
+    ASSERT_TRUE(log.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(log.resize(300LL << 20));
+    ASSERT_TRUE(log.seek(300LL << 20));
+    log.write("\r\n06.12.\t1:2:3\t 7.00\tNet   \tButch\r\n");
+  }
+  QElapsedTimer clock;
+  clock.start();
+  const TVortaProcess& p = AddProcessFromExistingFile(1);
+  EXPECT_LT(clock.elapsed(), 1000);
+  EXPECT_EQ(p.Mode, 1);
+  EXPECT_EQ(ReadLastLogLine(p.ProtocolFileName),
+            QStringLiteral("06.12.\t1:2:3\t 7.00\tNet   \tButch"));
+  // A last line longer than any row gives no mode, without reading it whole.
+  QFile log(p.ProtocolFileName);
+  SetReadOnly(log.fileName(), false);
+  ASSERT_TRUE(log.open(QIODevice::Append));
+  log.write(QByteArray(1 << 20, 'x') + "Chemo");
+  log.close();
+  EXPECT_EQ(ReadLastLogLine(log.fileName()), QString());
 }
 
 }  // namespace
