@@ -80,6 +80,12 @@ void ChangeMode(TVortaProcess& p, int mode) {
   p.PanelState.StatusText[2] = QStringLiteral("Режим: ") + p.ModeName[static_cast<size_t>(mode)];
 }
 
+void ShowModeAndClock(TVortaProcess& p) {
+  p.PanelState.StatusText[2] =
+      QStringLiteral("Режим: ") + p.ModeName[std::min<size_t>(p.Mode, p.ModeName.size() - 1)];
+  p.PanelState.StatusText[4] = p.Env.Program.EftText;
+}
+
 void ChangeProtocolPeriod(TVortaProcess& p, int minutes) {
   p.ProtocolPeriodmin = static_cast<std::uint16_t>(minutes);
   p.ProtocolCounter = 0;

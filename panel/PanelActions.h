@@ -35,6 +35,10 @@ void ManualButtonClick(TVortaProcess& p, int k);
 // mode is written back at the next measurement tick.
 void ChangeMode(TVortaProcess& p, int mode);
 
+// Status bar panels 2 and 4, the mode and the fermentation clock, as the
+// cycles keep them; the load shows them before the first tick.
+void ShowModeAndClock(TVortaProcess& p);
+
 // Protocol item: 1, 2, 5, 10 or 15 minutes; the counter starts again.
 void ChangeProtocolPeriod(TVortaProcess& p, int minutes);
 

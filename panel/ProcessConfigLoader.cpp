@@ -2,6 +2,7 @@
 #include <limits>
 
 #include "devices/uSUABB.h"
+#include "panel/PanelActions.h"
 #include "panel/PanelView.h"
 #include "panel/mainlo.h"
 #include "platform/ConfigReader.h"
@@ -372,6 +373,7 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   SetOutput(p, 12, p.SpumeOut12 != 0);
   SetOutput(p, 13, p.SpumeOut13 != 0);
 
+  ShowModeAndClock(p);
   p.Panel->PanelStateChanged();
   p.Panel->OpenMixerWindow(false);
   if (p.MixStartStatus == 1) StartMixer(p);

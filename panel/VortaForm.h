@@ -6,11 +6,13 @@
 
 #include <QWidget>
 #include <array>
+#include <functional>
 
 #include "panel/PanelView.h"
 
 class QAction;
 class QActionGroup;
+class QFileDialog;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -59,6 +61,9 @@ class TVortaForm final : public QWidget, public IVortaPanel {
   [[nodiscard]] QAction* MenuItem(const QStringList& path) const;
 
   TVortaProcess& Process;
+
+  // Runs the chart export's save dialog (modal); tests answer it themselves.
+  std::function<int(QFileDialog&)> ExecExportDialog;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -167,7 +167,10 @@ void TVortaForm::ExportChartClick() {
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setNameFilter(QStringLiteral("XLS files (*.dat)"));
   dialog.setDefaultSuffix(QStringLiteral("csv"));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  // Where the process's own files are, not wherever the program was started.
+  dialog.setDirectory(Process.Env.Program.ProgramFolder);
+  const int result = ExecExportDialog ? ExecExportDialog(dialog) : dialog.exec();
+  if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   if (Process.ChartForm) Process.ChartForm->ExportData(dialog.selectedFiles().constFirst());
 }
 

@@ -1,4 +1,6 @@
 #include <QAction>
+#include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -39,6 +41,9 @@ TEST_F(VortaFormTest, controlsSitAtTheirPlacesWithTheirCaptions) {
   const int widths[] = {18, 74, 146, 48, 50};
   for (int i = 0; i < 5; ++i) EXPECT_EQ(form.StatusPanel(i)->width(), widths[i]) << i;
   EXPECT_EQ(form.StatusPanel(1)->text(), QStringLiteral("Об/мин: 0"));
+  // Mode and clock from the load on, not only after the first ticks.
+  EXPECT_EQ(form.StatusPanel(2)->text(), QStringLiteral("Режим: Неконтролируемый"));
+  EXPECT_EQ(form.StatusPanel(4)->text(), QStringLiteral("EFT:0:0"));
   EXPECT_EQ(form.windowTitle(), QStringLiteral("F1"));
 }
 
@@ -271,6 +276,18 @@ TEST_F(VortaFormTest, latinMOpensTheMenuTwentyPixelsIntoThePanel) {
   EXPECT_EQ(form.PopupMenu1()->pos(), form.pos() + QPoint(20, 20));
   Shot(*form.PopupMenu1(), QStringLiteral("menu-open"));
   form.PopupMenu1()->hide();
+}
+
+TEST_F(VortaFormTest, chartExportDialogStartsInTheProgramFolder) {
+  TVortaProcess& p = AddProcess(1);
+  TVortaForm& form = Form(p);
+  QString shown;
+  form.ExecExportDialog = [&shown](QFileDialog& d) {
+    shown = d.directory().absolutePath();
+    return static_cast<int>(QDialog::Rejected);
+  };
+  form.MenuItem({QStringLiteral("График"), QStringLiteral("Экспорт")})->trigger();
+  EXPECT_EQ(shown, QDir(program_.ProgramFolder).absolutePath());
 }
 
 TEST_F(VortaFormTest, closingIsRefusedAndAsksForShutdown) {
