@@ -49,12 +49,14 @@ const char* const kFullFile =
 
 class LoaderTest : public ::testing::Test {
  protected:
+  LoaderTest() { program.ProgramFolder = folder.Path(); }
+
   std::unique_ptr<TVortaProcess> Load(const QString& name) {
     return std::make_unique<TVortaProcess>(env, name);
   }
 
   test::TProgramFolder folder;
-  TProgramState program{.ProgramFolder = folder.Path()};
+  TProgramState program;
   TVirtualTimerService time;
   test::TRecordingMessages messages;
   THeadlessWindowFactory windows;
@@ -205,6 +207,10 @@ TEST_F(LoaderTest, numbersThatCannotBeTakenKeepTheirDefaultWithOneReport) {
     EXPECT_TRUE(report.contains(QString::fromUtf8(line))) << line;
   }
   EXPECT_FALSE(report.contains("zad")) << report.toStdString();
+  // What the program writes back keeps a point.
+  p->SaveRequest = 1;
+  DefStatusVar(*p);
+  EXPECT_TRUE(folder.Read("p.ini").contains("zad=7.00\r\n"));
 
   // -1 must not become 65535, which would never write a row.
   folder.Write("q.ini", "[Port]\r\nProtocolPeriodmin=-1\r\n");
