@@ -35,7 +35,8 @@ TPlantHost::~TPlantHost() {
   if (plant_) plant_->Detach();
 }
 
-int RunFastForward(const QString& folder, double hours, bool demo) {
+int RunFastForward(const QString& folder, double hours, bool demo,
+                   const std::function<bool()>& stopRequested) {
   TVirtualTimerService time(ToSystemDateTime(QDateTime::currentDateTime()));
   TStderrMessageSink messages;
   THeadlessWindowFactory windows;
@@ -62,12 +63,15 @@ int RunFastForward(const QString& folder, double hours, bool demo) {
   if (demo) StartDemoVessels(form.Processes());
   const auto total = static_cast<std::int64_t>(hours * 3'600'000.0);
   constexpr std::int64_t kHourMs = 3'600'000;
-  for (std::int64_t done = 0; done < total;) {
-    const std::int64_t step = std::min(kHourMs, total - done);
+  constexpr std::int64_t kMinuteMs = 60'000;
+  for (std::int64_t done = 0; done < total && !(stopRequested && stopRequested());) {
+    const std::int64_t step = std::min(kMinuteMs, total - done);
     time.AdvanceBy(step);
     done += step;
-    std::fprintf(stdout, "fast-forward: %.2f h simulated\n", static_cast<double>(done) / kHourMs);
-    std::fflush(stdout);
+    if (done % kHourMs == 0 || done == total) {
+      std::fprintf(stdout, "fast-forward: %.2f h simulated\n", static_cast<double>(done) / kHourMs);
+      std::fflush(stdout);
+    }
   }
   form.Program().ShutdownRequested = true;
   time.AdvanceBy(40);

@@ -3,6 +3,7 @@
 // board library on its in-process bus ("CHAI"/"Backend=virtual").
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace vorta {
@@ -31,7 +32,9 @@ class TPlantHost {
 
 // Runs the folder on virtual time with the virtual plant for hours simulated
 // hours, headless, then shuts down in order. Returns the exit code.
-// demo: start the vessels in batch mode as the demo does.
-int RunFastForward(const QString& folder, double hours, bool demo);
+// demo: start the vessels in batch mode as the demo does. stopRequested, asked
+// between simulated minutes, ends the run early with the same orderly shutdown.
+int RunFastForward(const QString& folder, double hours, bool demo,
+                   const std::function<bool()>& stopRequested = {});
 
 }  // namespace vorta

@@ -1,6 +1,7 @@
 // The controller's entry: options, the application object, the communication
 // module and the main form; signals run the orderly shutdown.
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QApplication>
@@ -33,11 +34,26 @@
 namespace {
 
 int gSignalPipe[2] = {-1, -1};
+volatile std::sig_atomic_t gStopRequested = 0;
 
 void OnSignal(int /*sig*/) {
-  const char c = 1;
   // Only async-signal-safe work here: the main thread does the rest.
-  [[maybe_unused]] const auto n = ::write(gSignalPipe[1], &c, 1);
+  gStopRequested = 1;
+  const char c = 1;
+  if (gSignalPipe[1] >= 0) {
+    [[maybe_unused]] const auto n = ::write(gSignalPipe[1], &c, 1);
+  }
+}
+
+// Installed before anything is loaded, so that a signal during a long start
+// or a fast-forward ends the run in order instead of killing it.
+void InstallSignalHandling() {
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, gSignalPipe) == 0) {
+    // A burst of signals must never block the handler on a full pipe.
+    ::fcntl(gSignalPipe[1], F_SETFL, O_NONBLOCK);
+  }
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
 }
 
 bool HasDisplay() {
@@ -72,6 +88,7 @@ int main(int argc, char** argv) {
   } else {
     app = std::make_unique<QApplication>(argc, argv);
   }
+  InstallSignalHandling();
   QCoreApplication::setApplicationName(QStringLiteral("vorta"));
   QCoreApplication::setApplicationVersion(QStringLiteral(VORTA_VERSION));
 
@@ -141,11 +158,13 @@ int main(int argc, char** argv) {
   if (parser.isSet(fastForwardOption)) {
     bool ok = false;
     const double hours = parser.value(fastForwardOption).toDouble(&ok);
-    if (!ok || hours <= 0 || hours > 24.0 * 366) {
+    // Written so that NaN is refused too.
+    if (!ok || !(hours > 0 && hours <= 24.0 * 366)) {
       std::fprintf(stderr, "vorta: --fast-forward takes a number of hours (0 < HOURS <= 8784)\n");
       return 2;
     }
-    return vorta::RunFastForward(folder, hours, parser.isSet(demoOption));
+    return vorta::RunFastForward(folder, hours, parser.isSet(demoOption),
+                                 [] { return gStopRequested != 0; });
   }
 
   vorta::TRealTimerService time;
@@ -199,16 +218,17 @@ int main(int argc, char** argv) {
     fillWindow->show();
   }
 
-  // SIGINT/SIGTERM: the next 40-ms tick runs the shutdown, as closing a panel does.
-  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalPipe) == 0) {
+  // SIGINT/SIGTERM: the next 40-ms tick runs the shutdown, as closing a panel
+  // does. A signal that came while loading is still in the pipe.
+  if (gSignalPipe[0] >= 0) {
     auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, app.get());
     QObject::connect(notifier, &QSocketNotifier::activated, app.get(), [&form] {
       char c = 0;
       [[maybe_unused]] const auto n = ::read(gSignalPipe[0], &c, 1);
       form.Program().ShutdownRequested = true;
     });
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
+  } else if (gStopRequested != 0) {
+    form.Program().ShutdownRequested = true;
   }
 
   std::unique_ptr<vorta::TTimer> statusTimer;

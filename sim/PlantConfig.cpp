@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
+#include <vector>
 
 #include "platform/Numbers.h"
 #include "platform/ProfileFile.h"
@@ -23,6 +25,27 @@ void SetOutput(TVesselConfig& v, TActuator a, int output) {
   if (output >= 1 && output <= 16) {
     v.Outputs[static_cast<int>(a)] = output;
   }
+}
+
+// The index i of a key "Name<i>" as written by a loop over the count: decimal
+// without leading zeros (key names ignore letter case).
+std::optional<int> EntryIndex(const QString& key) {
+  const QString prefix = QStringLiteral("Name");
+  if (!key.startsWith(prefix, Qt::CaseInsensitive)) {
+    return std::nullopt;
+  }
+  const QString digits = key.mid(prefix.size());
+  if (digits.isEmpty() || (digits.size() > 1 && digits.front() == u'0')) {
+    return std::nullopt;
+  }
+  for (const QChar c : digits) {
+    if (c < u'0' || c > u'9') {
+      return std::nullopt;
+    }
+  }
+  bool ok = false;
+  const int value = digits.toInt(&ok);
+  return ok ? std::optional<int>(value) : std::nullopt;
 }
 
 std::optional<TDeviceConfig> ReadDevice(const TProfileFile& ini, const QString& section) {
@@ -117,7 +140,17 @@ TPlantConfig LoadPlantConfig(const QString& folder) {
 
   const TProfileFile can(dir.filePath(QStringLiteral("VortaCAN.ini")));
   const int count = can.ReadInteger(QStringLiteral("CANDevices"), QStringLiteral("Count"), 0);
-  for (int i = 0; i < count; ++i) {
+  // The entries Name0..Name<Count-1> that the file holds, in index order: a
+  // huge Count costs nothing.
+  std::vector<int> indices;
+  for (const QString& key : can.ReadSection(QStringLiteral("CANDevices"))) {
+    if (const auto index = EntryIndex(key); index && *index < count) {
+      indices.push_back(*index);
+    }
+  }
+  std::sort(indices.begin(), indices.end());
+  indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
+  for (const int i : indices) {
     const QString section = can.ReadString(QStringLiteral("CANDevices"),
                                            QStringLiteral("Name") + QString::number(i), QString());
     if (section.isEmpty()) {

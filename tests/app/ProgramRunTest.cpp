@@ -83,3 +83,39 @@ TEST_F(ProgramRunTest, headlessRunPrintsOneStatusLinePerVessel) {
   EXPECT_TRUE(out.contains("Vessel 4 | pH")) << out.toStdString();
   EXPECT_EQ(p.exitCode(), 0);
 }
+
+TEST_F(ProgramRunTest, fastForwardRefusesNanAndEndsInOrderOnASignal) {
+  folder.Write("Vorta.ini", "[Processes]\r\np.ini=1\r\n");
+  folder.Write("p.ini",
+               "[Port]\r\nNameProcess=P\r\nNumProcess=1\r\n[Terminate]\r\nsucsesful=Y\r\n");
+  QProcess nan;
+  Start(nan, {"--fast-forward", "nan"});
+  ASSERT_TRUE(nan.waitForFinished(10000));
+  EXPECT_EQ(nan.exitCode(), 2);
+
+  QProcess p;
+  Start(p, {"--fast-forward", "8000"});
+  QByteArray out;
+  for (int i = 0; i < 100 && !out.contains("simulated"); ++i) {
+    p.waitForReadyRead(100);
+    out += p.readAllStandardOutput();
+  }
+  ASSERT_TRUE(out.contains("simulated")) << out.toStdString();
+  ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+  ASSERT_TRUE(p.waitForFinished(10000));
+  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(p.exitCode(), 0);
+  EXPECT_TRUE(folder.Read("p.ini").contains("sucsesful=Y"));
+}
+
+TEST_F(ProgramRunTest, aHugeDeviceCountDoesNotStallTheStart) {
+  folder.Write("Vorta.ini", "[Processes]\r\n");
+  folder.Write("VortaCAN.ini",
+               "[CANAdapter]\r\nType=Marathon\r\n[CHAI]\r\nBackend=virtual\r\n"
+               "[CANDevices]\r\nCount=2147483647\r\nName0=Board1\r\n"
+               "[Board1]\r\nType=TSUABB\r\nDeviceUID=256\r\n");
+  QProcess p;
+  Start(p, {"--fast-forward", "0.01"});
+  ASSERT_TRUE(p.waitForFinished(20000));
+  EXPECT_EQ(p.exitCode(), 0);
+}

@@ -1,9 +1,0 @@
-// Window tests need an application object before the first widget.
-#include <gtest/gtest.h>
-#include <QApplication>
-
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
