@@ -10,7 +10,7 @@ namespace vorta {
 namespace {
 const char* const kModeAbbreviations[] = {"Unctr", "Butch", "Chemo", "Turbi"};
 // A row is about 150 bytes; a longer last line is not a row.
-constexpr qint64 kTailBytes = 64 * 1024;
+constexpr qint64 kTailBytes = qint64{64} * 1024;
 }  // namespace
 
 QString LogHeaderLine(const TVortaProcess& process) {
