@@ -1,0 +1,12 @@
+// Window tests need an application object before the first widget. Offscreen
+// unless told otherwise: ctest lists the tests by running the executable
+// without the tests' environment, and often without a display.
+#include <gtest/gtest.h>
+#include <QApplication>
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
