@@ -26,6 +26,7 @@
 #include "can/VortaWork.h"
 #include "panel/PanelView.h"
 #include "panel/QtWindowFactory.h"
+#include "platform/Chai.h"
 #include "platform/Messages.h"
 #include "platform/RealTimerService.h"
 #include "platform/TimerService.h"
@@ -72,6 +73,16 @@ bool WantsHeadless(int argc, char** argv) {
   }
   return !HasDisplay();
 }
+
+class TChaiNotices {
+ public:
+  explicit TChaiNotices(vorta::IMessageSink& messages) {
+    vorta::ChaiSetNoticeHook([&messages](const QString& text) { messages.ShowInfo(text); });
+  }
+  ~TChaiNotices() { vorta::ChaiSetNoticeHook({}); }
+  TChaiNotices(const TChaiNotices&) = delete;
+  TChaiNotices& operator=(const TChaiNotices&) = delete;
+};
 
 void Print(const QString& line) {
   std::fprintf(stdout, "%s\n", line.toLocal8Bit().constData());
@@ -190,6 +201,9 @@ int main(int argc, char** argv) {
       headless ? static_cast<vorta::IWindowFactory&>(headlessWindows) : *qtWindows;
   vorta::IMainWindow& window =
       headless ? static_cast<vorta::IMainWindow&>(headlessWindow) : *qtWindow;
+  // What the board library has to tell (a wrong SocketCAN bit rate) reaches
+  // the operator like every other message, while the sink exists.
+  const TChaiNotices chaiNotices(messages);
   vorta::TAdapterFactory factory;
   vorta::RegisterStandardAdapters(factory);
   vorta::TdmVorta dmVorta(time, factory,

@@ -5,12 +5,18 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QSocketNotifier>
+#include <QStringList>
 #include <cstring>
 #include <deque>
 #include <memory>
 
 #include <linux/can.h>
+#include <linux/can/netlink.h>
 #include <linux/can/raw.h>
+#include <linux/if_link.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
+#include <QLoggingCategory>
 
 #include "platform/ProfileFile.h"
 
@@ -19,6 +25,9 @@ namespace vorta {
 namespace {
 
 constexpr std::size_t kMaxQueued = 4096;  // a stalled reader must not eat memory
+constexpr std::uint32_t kBusBitrate = 125000;
+
+Q_LOGGING_CATEGORY(lcChai, "vorta.chai")
 
 struct ChaiState {
   bool initialised = false;
@@ -32,6 +41,9 @@ struct ChaiState {
   int socket = -1;
   std::unique_ptr<QSocketNotifier> notifier;
   std::function<std::int16_t(const char*)> hook;
+  std::function<void(const QString&)> notice;
+  // Interfaces whose wrong bit rate the operator has been told of.
+  QStringList toldRate;
 };
 
 ChaiState& State() {
@@ -77,7 +89,23 @@ std::int16_t OpenSocket() {
     return kChaiErrNoDevice;
   }
   s.socket = fd;
+  // Every reconnect opens again: one word per interface is enough.
+  const QString advice = ChaiBitrateAdvice(s.interfaceName, ReadCanBitrate(s.interfaceName));
+  if (!advice.isEmpty() && !s.toldRate.contains(s.interfaceName)) {
+    s.toldRate << s.interfaceName;
+    if (s.notice) {
+      s.notice(advice);
+    } else {
+      qCWarning(lcChai).noquote() << advice;
+    }
+  }
   return 0;
+}
+
+// The attributes of a netlink attribute's payload, by type.
+template <typename Visit>
+void ForEachAttribute(rtattr* first, int len, Visit visit) {
+  for (rtattr* a = first; RTA_OK(a, len); a = RTA_NEXT(a, len)) visit(a);
 }
 
 std::int16_t Hook(const char* call) {
@@ -221,9 +249,90 @@ void ChaiSetCallHook(std::function<std::int16_t(const char* call)> hook) {
   State().hook = std::move(hook);
 }
 
+void ChaiSetNoticeHook(std::function<void(const QString&)> hook) {
+  State().notice = std::move(hook);
+}
+
+std::optional<std::uint32_t> CanBitrateFromLinkReply(QByteArray reply) {
+  std::optional<std::uint32_t> bitrate;
+  auto len = static_cast<std::uint32_t>(reply.size());
+  for (auto* h = reinterpret_cast<nlmsghdr*>(reply.data()); NLMSG_OK(h, len);
+       h = NLMSG_NEXT(h, len)) {
+    if (h->nlmsg_type != RTM_NEWLINK || h->nlmsg_len < NLMSG_LENGTH(sizeof(ifinfomsg))) continue;
+    auto* link = static_cast<ifinfomsg*>(NLMSG_DATA(h));
+    ForEachAttribute(IFLA_RTA(link), static_cast<int>(IFLA_PAYLOAD(h)), [&](rtattr* a) {
+      if (a->rta_type != IFLA_LINKINFO) return;
+      bool isCan = false;
+      rtattr* data = nullptr;
+      ForEachAttribute(
+          static_cast<rtattr*>(RTA_DATA(a)), static_cast<int>(RTA_PAYLOAD(a)), [&](rtattr* b) {
+            if (b->rta_type == IFLA_INFO_KIND) {
+              const auto* kind = static_cast<const char*>(RTA_DATA(b));
+              isCan = QByteArray(kind, static_cast<int>(::strnlen(kind, RTA_PAYLOAD(b)))) == "can";
+            } else if (b->rta_type == IFLA_INFO_DATA) {
+              data = b;
+            }
+          });
+      if (!isCan || data == nullptr) return;
+      ForEachAttribute(
+          static_cast<rtattr*>(RTA_DATA(data)), static_cast<int>(RTA_PAYLOAD(data)),
+          [&](rtattr* c) {
+            if (c->rta_type == IFLA_CAN_BITTIMING && RTA_PAYLOAD(c) >= sizeof(can_bittiming)) {
+              can_bittiming timing{};
+              std::memcpy(&timing, RTA_DATA(c), sizeof timing);
+              // Zero: the interface has not been given a rate.
+              bitrate = timing.bitrate;
+            }
+          });
+    });
+  }
+  return bitrate;
+}
+
+std::optional<std::uint32_t> ReadCanBitrate(const QString& interfaceName) {
+  const unsigned index = ::if_nametoindex(interfaceName.toLocal8Bit().constData());
+  if (index == 0) return std::nullopt;
+  const int fd = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
+  if (fd < 0) return std::nullopt;
+  timeval timeout{1, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  struct {
+    nlmsghdr head;
+    ifinfomsg link;
+  } request{};
+  request.head.nlmsg_len = NLMSG_LENGTH(sizeof(ifinfomsg));
+  request.head.nlmsg_type = RTM_GETLINK;
+  request.head.nlmsg_flags = NLM_F_REQUEST;
+  request.head.nlmsg_seq = 1;
+  request.link.ifi_family = AF_UNSPEC;
+  request.link.ifi_index = static_cast<int>(index);
+  QByteArray reply(64 * 1024, '\0');
+  ssize_t n = -1;
+  if (::send(fd, &request, request.head.nlmsg_len, 0) == request.head.nlmsg_len) {
+    n = ::recv(fd, reply.data(), static_cast<std::size_t>(reply.size()), 0);
+  }
+  ::close(fd);
+  if (n <= 0) return std::nullopt;
+  reply.truncate(static_cast<int>(n));
+  return CanBitrateFromLinkReply(reply);
+}
+
+QString ChaiBitrateAdvice(const QString& interfaceName, std::optional<std::uint32_t> bitrate) {
+  if (!bitrate || *bitrate == kBusBitrate) return {};
+  return QStringLiteral(
+             "Скорость шины CAN на интерфейсе %1: %2 бит/с, а устройства работают на "
+             "125000 бит/с. Программа не может изменить её сама; установите её от "
+             "имени администратора:\nip link set %1 down\n"
+             "ip link set %1 type can bitrate 125000\nip link set %1 up")
+      .arg(interfaceName)
+      .arg(*bitrate);
+}
+
 void ChaiReset() {
   ChaiState& s = State();
   s.hook = nullptr;
+  s.notice = nullptr;
+  s.toldRate.clear();
   CiClose(0);
   s.initialised = false;
   s.backend = TChaiBackend::SocketCan;

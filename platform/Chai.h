@@ -8,9 +8,11 @@
 // configuration ("Backend=virtual" or "Backend=socketcan", "Interface=can0");
 // the default is SocketCAN. A kernel without SocketCAN fails CiOpen cleanly.
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace vorta {
 
@@ -66,6 +68,20 @@ void ChaiSetVirtualBus(TChaiVirtualBus* bus);
 void ChaiDeliver(const canmsg_t& msg);
 // Closes everything and forgets the configuration (tests).
 void ChaiReset();
+// Where the library tells the operator something (in Russian); without a hook
+// it goes to the log. Null detaches.
+void ChaiSetNoticeHook(std::function<void(const QString&)> hook);
+
+// The bit rate of a SocketCAN interface is set by the system, not by
+// CiSetBaud: at open the library reads it and, when it is not the bus's
+// 125 kbit/s, tells the operator once how to set it.
+// The rate the kernel reports for a CAN interface; none for an interface
+// that is not CAN (or a virtual one, which has no rate) or is missing.
+std::optional<std::uint32_t> ReadCanBitrate(const QString& interfaceName);
+// The rate in the kernel's answer to a link request (netlink messages).
+std::optional<std::uint32_t> CanBitrateFromLinkReply(QByteArray reply);
+// The text for the operator; empty when the rate is right or unknown.
+QString ChaiBitrateAdvice(const QString& interfaceName, std::optional<std::uint32_t> bitrate);
 // Sees every Ci* call by name before it runs; a nonzero result makes that
 // call fail with it (tests script faults and watch the call order).
 void ChaiSetCallHook(std::function<std::int16_t(const char* call)> hook);

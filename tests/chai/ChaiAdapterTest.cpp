@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <linux/can/netlink.h>
+#include <linux/if_link.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
 #include <QStringList>
+#include <cstring>
 #include <vector>
 
 #include "can/ChaiAdapter.h"
@@ -105,4 +110,54 @@ TEST_F(ChaiAdapterTest, socketCanWithoutTheInterfaceFailsOpenCleanly) {
   TCANFrame f;
   adapter.Send(f);  // passed on while closed: the library refuses, nothing breaks
   EXPECT_FALSE(adapter.Active());
+}
+
+namespace {
+
+void AppendAttribute(QByteArray& to, std::uint16_t type, const QByteArray& payload) {
+  const rtattr head{static_cast<std::uint16_t>(RTA_LENGTH(payload.size())), type};
+  QByteArray a(RTA_SPACE(payload.size()), '\0');
+  std::memcpy(a.data(), &head, sizeof head);
+  std::memcpy(a.data() + RTA_LENGTH(0), payload.constData(), payload.size());
+  to += a;
+}
+
+// The kernel's answer for a link of the given kind and bit rate.
+QByteArray LinkReply(const QByteArray& kind, std::uint32_t bitrate) {
+  can_bittiming timing{};
+  timing.bitrate = bitrate;
+  QByteArray canData;
+  AppendAttribute(canData, IFLA_CAN_CTRLMODE, QByteArray(8, '\0'));
+  AppendAttribute(canData, IFLA_CAN_BITTIMING,
+                  QByteArray(reinterpret_cast<const char*>(&timing), sizeof timing));
+  QByteArray linkInfo;
+  AppendAttribute(linkInfo, IFLA_INFO_KIND, kind + '\0');
+  AppendAttribute(linkInfo, IFLA_INFO_DATA, canData);
+  QByteArray attributes;
+  AppendAttribute(attributes, IFLA_IFNAME, "can1\0");
+  AppendAttribute(attributes, IFLA_LINKINFO, linkInfo);
+  QByteArray message(NLMSG_SPACE(sizeof(ifinfomsg)), '\0');
+  message += attributes;
+  nlmsghdr head{};
+  head.nlmsg_len = static_cast<std::uint32_t>(message.size());
+  head.nlmsg_type = RTM_NEWLINK;
+  std::memcpy(message.data(), &head, sizeof head);
+  return message;
+}
+
+}  // namespace
+
+TEST(ChaiBitrate, theRateIsReadFromTheLinkAndOnlyAWrongOneIsReported) {
+  EXPECT_EQ(CanBitrateFromLinkReply(LinkReply("can", 250000)), 250000U);
+  EXPECT_EQ(CanBitrateFromLinkReply(LinkReply("vcan", 250000)), std::nullopt);
+  EXPECT_EQ(CanBitrateFromLinkReply(LinkReply("can", 250000).left(40)), std::nullopt);
+  // A real answer of this kernel for a link that is not CAN, and for none.
+  EXPECT_EQ(ReadCanBitrate(QStringLiteral("lo")), std::nullopt);
+  EXPECT_EQ(ReadCanBitrate(QStringLiteral("vortatest0")), std::nullopt);
+
+  const QString advice = ChaiBitrateAdvice(QStringLiteral("can1"), 250000);
+  EXPECT_TRUE(advice.contains("ip link set can1 type can bitrate 125000")) << advice.toStdString();
+  EXPECT_TRUE(advice.contains("250")) << advice.toStdString();
+  EXPECT_TRUE(ChaiBitrateAdvice(QStringLiteral("can1"), 125000).isEmpty());
+  EXPECT_TRUE(ChaiBitrateAdvice(QStringLiteral("can1"), std::nullopt).isEmpty());
 }
