@@ -3,6 +3,7 @@
 #include "can/VortaWork.h"
 
 #include <QLoggingCategory>
+#include <algorithm>
 
 #include "platform/TimerService.h"
 
@@ -48,8 +49,16 @@ void TdmVorta::HandleFrame(TCANFrame& frame) {
 }
 
 void TdmVorta::Timer1Timer() {
-  // One frame per tick paces the bus at 50 frames/s whatever the devices queue.
-  queue_.SendNext();
+  // One frame per tick (50 frames/s) while the queue is short. A backlog is
+  // sent at a rate that clears it within kDrainTicks ticks, kept until the
+  // queue is empty (recomputing it from the shrinking queue would slow the
+  // tail down), so that a switch-off behind a burst of polls still reaches
+  // its device within 100 ms.
+  const std::size_t needed = (queue_.Count() + kDrainTicks - 1) / kDrainTicks;
+  pace_ = std::clamp<std::size_t>(std::max(pace_, needed), 1, kMaxFramesPerTick);
+  for (std::size_t i = 0; i < pace_ && queue_.SendNext(); ++i) {
+  }
+  if (queue_.Empty()) pace_ = 1;
 }
 
 void TdmVorta::TimerHeartTimer() {
