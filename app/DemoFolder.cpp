@@ -48,7 +48,9 @@ QString ProcessFile(const DemoVessel& v) {
            "[Port]\r\nNameProcess=%1\r\nNumProcess=%2\r\nProtocolname=Protocol%2.txt\r\n"
            "Status=%3\r\nProtocolPeriodmin=1\r\n"
            "[Hardware]\r\nBoard=%4\r\nMixer=%5\r\n"
-           "[Defoult]\r\nportout1=0\r\nportout2=0\r\n")
+           "[Defoult]\r\nportout1=0\r\nportout2=0\r\n"
+           // Readable at once; with no place given it opens beside its panel.
+           "ChartWidth=760\r\nChartHeight=420\r\n")
            .arg(QStringLiteral("Ферментёр %d"))
            .arg(v.number)
            .arg(v.number == 1 ? QStringLiteral("master") : QStringLiteral("slave"))
@@ -57,9 +59,13 @@ QString ProcessFile(const DemoVessel& v) {
       "[Include]\r\nIntervalIzm=2\r\nADC0=ON\r\nADC1=ON\r\nADC2=ON\r\nADC3=ON\r\nADC4=OFF\r\n"
       "[outputs]\r\noutput1=1\r\noutput2=2\r\noutput3=3\r\noutput4=4\r\noutput5=5\r\n"
       "output6=6\r\noutput7=7\r\noutput8=8\r\n"
-      "[Channels]\r\nch1=1,Щёлочь\r\nch2=1,Кислота\r\nch3=1,Подпитка\r\nch4=1,Пеногаш.\r\n"
-      "ch5=1,Вода\r\nch6=1,Охлажд.\r\nch7=1,Клапан\r\nch8=1,Нагрев\r\nch9=1,Свет\r\n"
-      "ch10=1,Резерв\r\nch11=1,Резерв\r\nch12=1,Резерв\r\n"
+      // Entry k names manual button k and the log's dose column k, which are
+      // output k: button 1 is pH down, 2 pH up, 3 antifoam, 4 and 5 the pO2
+      // section's up and down, 6 cooling, 7 heating.
+      "; Кнопка k и столбец дозы k в протоколе - это выход k\r\n"
+      "[Channels]\r\nch1=1,Кислота\r\nch2=1,Щёлочь\r\nch3=1,Пеногаш.\r\n"
+      "ch4=1,Подпитка 1\r\nch5=1,Подпитка 2\r\nch6=1,Охлажд.\r\nch7=1,Нагрев\r\n"
+      "ch8=1,Клапан\r\nch9=1,Свет\r\nch10=1,Среда\r\nch11=1,Пар\r\nch12=1,Резерв\r\n"
       "[AssignName]\r\n1=pH\r\n2=tC\r\n3=pO2%\r\n4=eH\r\n5=Common\r\n"
       "[Common]\r\npump=0\r\nkdurwind=0.02\r\nkskachok=5\r\n");
   // Calibration: two points per channel, codes as the module reports them.
@@ -76,20 +82,21 @@ QString ProcessFile(const DemoVessel& v) {
            .arg(v.tSet, 0, 'f', 2)
            .arg(v.po2Set, 0, 'f', 2);
   s += QStringLiteral(
-      "[CtrlpH]\r\nPeriod=10\r\nUp=1\r\nDown=2\r\nEnable=1\r\nLow=3.00\r\nHigh=11.00\r\n"
+      "[CtrlpH]\r\nPeriod=10\r\nUp=2\r\nDown=1\r\nEnable=1\r\nLow=3.00\r\nHigh=11.00\r\n"
       "DeadZone=0.03\r\nGainUp=60.00\r\nGainDown=60.00\r\nModes=0,1,1,1\r\n"
-      "[CtrltC]\r\nPeriod=15\r\nUp=8\r\nDown=6\r\nEnable=1\r\nLow=10.00\r\nHigh=60.00\r\n"
+      "[CtrltC]\r\nPeriod=15\r\nUp=7\r\nDown=6\r\nEnable=1\r\nLow=10.00\r\nHigh=60.00\r\n"
       "DeadZone=0.10\r\nGainUp=20.00\r\nGainDown=10.00\r\nModes=0,1,1,1\r\n"
-      "[CtrlpO2%]\r\nPeriod=10\r\nUp=0\r\nDown=0\r\nEnable=0\r\nLow=0.00\r\nHigh=200.00\r\n"
+      "; pO2 держит мешалка; выходы раздела - насосы подпитки кнопок 4 и 5\r\n"
+      "[CtrlpO2%]\r\nPeriod=10\r\nUp=4\r\nDown=5\r\nEnable=0\r\nLow=0.00\r\nHigh=200.00\r\n"
       "DeadZone=2.00\r\nGainUp=0.00\r\nGainDown=0.00\r\nModes=0,0,0,0\r\n"
       "[CtrleH]\r\nPeriod=10\r\nUp=0\r\nDown=0\r\nEnable=0\r\nLow=-999.00\r\nHigh=999.00\r\n"
       "DeadZone=10.00\r\nGainUp=0.00\r\nGainDown=0.00\r\nModes=0,0,0,0\r\n"
       "[Ctrlpo2]\r\npo2ctrlmotor=1\r\npo2motorperiod=4\r\npo2mixcoderightzone=900\r\n"
       "po2mixcodeleftzone=300\r\npo2koef=1.0\r\n"
       "[Mode]\r\nmode=1\r\n"
-      "[CtrlSpume]\r\nspumech=4\r\npenaperiod=3\r\nExistpena=1\r\nInversPena=1\r\n"
+      "[CtrlSpume]\r\nspumech=3\r\npenaperiod=3\r\nExistpena=1\r\nInversPena=1\r\n"
       "Spumelevel=1\r\n"
-      "[EPP]\r\neppch=3\r\neppexist=0\r\neppperiod=30\r\neppact=2\r\neppmax=100\r\n"
+      "[EPP]\r\neppch=4\r\neppexist=0\r\neppperiod=30\r\neppact=2\r\neppmax=100\r\n"
       "[Med]\r\nmedch=5\r\nmedexist=0\r\nmedperiod=4\r\nmedact=0\r\nmedmax=100\r\n"
       "[Events1]\r\nch=9\r\nexist=0\r\nEFT=0\r\nWRK=0\r\naperiod=0\r\n"
       "[Events2]\r\nch=0\r\nexist=0\r\nEFT=0\r\nWRK=0\r\naperiod=0\r\n"
@@ -100,7 +107,7 @@ QString ProcessFile(const DemoVessel& v) {
   s += QStringLiteral(
       "RestartDeltaCode=10\r\nReduction=1\r\nMixVisible=0\r\nMixStartStatus=1\r\n"
       // A fill dose: valve open, then medium with the feed pump, then all closed.
-      "[Podpitka]\r\nVentil=1,7\r\nSreda=1,3\r\nPump=1,5\r\nKlapan=7\r\nFazaCount=3\r\n"
+      "[Podpitka]\r\nVentil=1,8\r\nSreda=1,10\r\nPump=1,4\r\nKlapan=8\r\nFazaCount=3\r\n"
       "Faza0=0,0,1\r\nFaza1=1,1,1\r\nFaza2=0,0,0\r\n"
       "[Pumps]\r\nPumpCode1=100\r\nPumpCode2=100\r\nPumpCode3=100\r\nPumpCode4=100\r\n"
       "PumpType=DORVEX\r\n"
@@ -175,8 +182,8 @@ bool PrepareDemoFolder(const QString& folder, QString* error, int vessels) {
                                   "[Processes]\r\n") +
                        processes +
                        QStringLiteral("[Podpitka]\r\nFazaPeriod=120\r\nDozeCount=10\r\n"
-                                      "[WARMCTRL]\r\nDefWarm=0\r\nIndexWater=8\r\n"
-                                      "IndexSteam=7\r\n"),
+                                      "[WARMCTRL]\r\nDefWarm=0\r\nIndexWater=7\r\n"
+                                      "IndexSteam=11\r\n"),
                    error);
 }
 

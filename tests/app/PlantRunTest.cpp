@@ -102,7 +102,8 @@ TEST_F(PlantRunTest, fillRunDosesTheSelectedVesselsByThePhaseTable) {
   // little to evaporation); the valve is closed again.
   EXPECT_GT(plant->Plant()->Vessel(0).Model.State().V, volumeBefore);
   EXPECT_LE(plant->Plant()->Vessel(1).Model.State().V, otherBefore);
-  EXPECT_EQ(form->Processes().ProcessAt(0)->OutputWord & (1U << 6), 0U);
+  const TVortaProcess& first = *form->Processes().ProcessAt(0);
+  EXPECT_EQ(first.OutputWord & (1U << (first.Klapan - 1)), 0U);
   EXPECT_TRUE(fill.CloseQuery());
   EXPECT_TRUE(form->TimerIzm().Enabled());
 }

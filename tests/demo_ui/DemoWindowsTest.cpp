@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QPainter>
+#include <QPushButton>
 #include <QTableWidget>
 
 #include "DemoRunFixture.h"
@@ -18,11 +19,13 @@
 #include "can/AdapterFactory.h"
 #include "can/VortaWork.h"
 #include "charts/ChartUnit.h"
+#include "panel/PanelActions.h"
 #include "panel/QtWindowFactory.h"
 #include "panel/VortaForm.h"
 #include "platform/Chai.h"
 #include "platform/RealTimerService.h"
 #include "platform/VirtualTimerService.h"
+#include "sim/VirtualPlant.h"
 
 using namespace vorta;
 
@@ -70,6 +73,36 @@ class DemoWindowsTest : public test::TDemoRunFixture<TQtWindowFactory, false> {
 };
 
 }  // namespace
+
+// A new user's first look: every button does what its caption says on the
+// plant, the log's dose column k is button k's output, and the chart opens
+// large enough to read.
+TEST_F(DemoWindowsTest, buttonsDoseWhatTheySayAndTheChartOpensReadable) {
+  TVortaProcess& p = *form->Processes().ProcessAt(0);
+  const sim::TVesselConfig& plantSide = plant->Plant()->Vessel(0).Config;
+  const std::pair<sim::TActuator, const char*> roles[] = {
+      {sim::TActuator::Acid, "Кислота"},      {sim::TActuator::Base, "Щёлочь"},
+      {sim::TActuator::Antifoam, "Пеногаш."}, {sim::TActuator::Feed1, "Подпитка 1"},
+      {sim::TActuator::Feed2, "Подпитка 2"},  {sim::TActuator::Cooler, "Охлажд."},
+      {sim::TActuator::Heater, "Нагрев"}};
+  QStringList captions;
+  for (int k = 1; k <= 7; ++k) {
+    const auto& [actuator, caption] = roles[k - 1];
+    EXPECT_EQ(Panel(p).BitBtn(k)->text(), QString::fromUtf8(caption)) << k;
+    EXPECT_EQ(ManualButtonOutput(p, k), k) << caption;
+    EXPECT_EQ(plantSide.Outputs[static_cast<int>(actuator)], k) << caption;
+    captions << QString::fromUtf8(caption);
+  }
+  QFile log(folder.File(QStringLiteral("Protocol1.txt")));
+  ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(QString::fromLocal8Bit(log.readLine()).contains(captions.join(u'\t')));
+
+  Panel(p).MenuItem({QStringLiteral("График"), QStringLiteral("Показать")})->trigger();
+  TChartForm& chart = Chart(p);
+  ASSERT_TRUE(chart.isVisible());
+  EXPECT_GE(chart.width(), 700);
+  EXPECT_GE(chart.height(), 400);
+}
 
 TEST_F(DemoWindowsTest, anHourOfTheDemoShowsRegulatedVesselsAndTheirCurves) {
   time.AdvanceBy(kHourMs);
