@@ -1,0 +1,61 @@
+#pragma once
+// The folder's journal ("VortaJournal.txt"): who changed what and when, the
+// alarms and the program's starts and ends. Append-only and tamper-evident:
+// each record's chain field is the SHA-256 over the previous record's chain
+// field and this record's other columns, so a changed byte or a deleted line
+// breaks the chain from there on.
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+namespace vorta {
+
+class TTimerService;
+
+enum class TJournalKind { Change, Alarm, AlarmCleared, Acknowledged, Program };
+enum class TJournalSource { Menu, Dialog, Button, StartUp, File, Engine };
+
+struct TJournalEntry {
+  std::int32_t Vessel = 0;  // NumProcess; 0 for the program as a whole
+  QString VesselName;       // empty for the program
+  TJournalKind Kind = TJournalKind::Change;
+  QString Subject;  // what changed, e.g. "[pH] Setpoint" or an alarm's name
+  QString OldValue;
+  QString NewValue;
+  TJournalSource Source = TJournalSource::Menu;
+};
+
+class TJournal {
+ public:
+  // The line as written (without its line end) and the entry it came from.
+  using TAppendHook = std::function<void(const TJournalEntry& entry, const QString& line)>;
+
+  // path: the journal file; time: the clock the records are stamped with.
+  TJournal(QString path, TTimerService& time);
+
+  // Opens or creates the file (header row first) and reads the chain's last
+  // link from its tail. A torn last line is reported once through Problem()
+  // and left in place; the chain continues from the last whole record.
+  bool Open();
+  // One flushed append; false (and Problem() says why) when it failed.
+  bool Record(const TJournalEntry& entry);
+  // Shortcut for a field an operator changed; nothing is written when the
+  // old and new texts are equal.
+  void Change(std::int32_t vessel, const QString& vesselName, const QString& subject,
+              const QString& oldValue, const QString& newValue, TJournalSource source);
+
+  [[nodiscard]] const QString& Path() const { return path_; }
+  [[nodiscard]] const QString& Problem() const { return problem_; }
+
+  TAppendHook OnAppended;
+
+ private:
+  QString path_;
+  TTimerService& time_;
+  QString lastChain_;
+  QString problem_;
+  bool opened_ = false;
+};
+
+}  // namespace vorta
