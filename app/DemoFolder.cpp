@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "panel/PanelActions.h"
+#include "panel/PanelView.h"
 #include "process/ProcUnit.h"
 
 namespace vorta {
@@ -191,6 +193,9 @@ void StartDemoVessels(TVortaProcessList& processes) {
   for (const auto& p : processes) {
     p->Mode = 1;
     p->SaveRequest = 10;
+    // The panel says so from its first appearance, not after the first tick.
+    ShowModeAndClock(*p);
+    if (p->Panel) p->Panel->PanelStateChanged();
   }
 }
 

@@ -79,6 +79,7 @@ class DemoWindowsTest : public test::TDemoRunFixture<TQtWindowFactory, false> {
 // large enough to read.
 TEST_F(DemoWindowsTest, buttonsDoseWhatTheySayAndTheChartOpensReadable) {
   TVortaProcess& p = *form->Processes().ProcessAt(0);
+  EXPECT_EQ(Panel(p).StatusPanel(2)->text(), QStringLiteral("Режим: Batch"));
   const sim::TVesselConfig& plantSide = plant->Plant()->Vessel(0).Config;
   const std::pair<sim::TActuator, const char*> roles[] = {
       {sim::TActuator::Acid, "Кислота"},      {sim::TActuator::Base, "Щёлочь"},
