@@ -16,12 +16,14 @@
 #include "platform/TimerService.h"
 #include "process/Cycles.h"
 #include "process/FillUnit.h"
+#include "process/Journal.h"
 
 namespace vorta {
 
 namespace {
 const QString kMainConfig = QStringLiteral("Vorta.ini");
 const QString kCanConfig = QStringLiteral("VortaCAN.ini");
+const QString kJournal = QStringLiteral("VortaJournal.txt");
 }  // namespace
 
 TForm1::TForm1(TDeps deps, const QString& programFolder)
@@ -86,6 +88,12 @@ TForm1::TStartResult TForm1::FormCreate() {
     deps_.Messages.ShowInfo(QStringLiteral("Не удалось открыть канал единственного экземпляра"));
   }
   instance_->OnRaiseRequest = [this] { deps_.Window.BringToFront(); };
+  // Only the copy that owns the folder writes its journal.
+  journal_ = std::make_unique<TJournal>(program_.ProgramFolder + kJournal, deps_.Time);
+  journal_->Messages = &deps_.Messages;
+  journal_->Open();
+  if (!journal_->Problem().isEmpty()) deps_.Messages.ShowInfo(journal_->Problem());
+  env_.Journal = journal_.get();
   // Only this copy works in the folder now: what a killed save left is stale.
   RemoveStaleSaveFiles(
       program_.ProgramFolder,

@@ -19,6 +19,7 @@ class IMessageSink;
 class IWindowFactory;
 class TSingleInstance;
 class TFillControl;
+class TJournal;
 
 // The main form's window, as the engine sees it.
 class IMainWindow {
@@ -94,6 +95,8 @@ class TForm1 {
   TTimer& PodpTimer() { return *podpTimer_; }
   // The fill run behind the fill window; null before start-up and after shutdown.
   [[nodiscard]] TFillControl* Fill() { return fill_.get(); }
+  // The folder's journal; null before start-up and for a second copy.
+  [[nodiscard]] TJournal* Journal() { return journal_.get(); }
 
   // The fill run's dose target ("Podpitka"/"DozeCount"), written back at the end.
   std::int32_t DozeCount = 10;
@@ -106,6 +109,8 @@ class TForm1 {
 
   TDeps deps_;
   TProgramState program_;
+  // Before the processes: they may record while they are destroyed.
+  std::unique_ptr<TJournal> journal_;
   TVortaProcessList processes_;
   TVortaEnv env_;
   std::unique_ptr<TSingleInstance> instance_;

@@ -12,6 +12,7 @@
 namespace vorta {
 
 class TTimerService;
+class IMessageSink;
 
 enum class TJournalKind { Change, Alarm, AlarmCleared, Acknowledged, Program };
 enum class TJournalSource { Menu, Dialog, Button, StartUp, File, Engine };
@@ -47,15 +48,29 @@ class TJournal {
 
   [[nodiscard]] const QString& Path() const { return path_; }
   [[nodiscard]] const QString& Problem() const { return problem_; }
+  // Open() found a last line without its line end (a kill during a write).
+  [[nodiscard]] bool TornTail() const { return tornTail_; }
+  // True from a failed write until the next one that succeeds.
+  [[nodiscard]] bool Failing() const { return failing_; }
 
   TAppendHook OnAppended;
+  // The first failed write of an episode (the reason), and the first write
+  // that succeeded after it; each is called once per episode.
+  std::function<void(const QString& problem)> OnWriteFailed;
+  std::function<void()> OnWriteRestored;
+  // Where the first failed write of an episode is reported; none when null.
+  IMessageSink* Messages = nullptr;
 
  private:
   QString path_;
   TTimerService& time_;
   QString lastChain_;
   QString problem_;
+  QString user_;
   bool opened_ = false;
+  bool tornTail_ = false;
+  bool needLineEnd_ = false;  // the torn line is closed by the next append
+  bool failing_ = false;
 };
 
 }  // namespace vorta

@@ -15,6 +15,7 @@ class IWindowFactory;
 class TCANBus;
 class TVortaProcessList;
 class TdmVorta;
+class TJournal;
 
 struct TProgramState {
   QString ProgramFolder;  // with trailing separator
@@ -43,6 +44,7 @@ struct TVortaEnv {
   TCANBus* Bus = nullptr;                  // null when no CAN configuration loaded
   TVortaProcessList* Processes = nullptr;  // for FindProcess across vessels
   TdmVorta* dmVorta = nullptr;             // the adapter's state for the status window
+  TJournal* Journal = nullptr;             // the folder's journal; null when none is kept
 };
 
 // Colours as the system stores them (red in the low byte).

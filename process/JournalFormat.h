@@ -1,0 +1,25 @@
+#pragma once
+// The journal's line format, shared by the writer and the verifier.
+
+#include <QByteArray>
+#include <QString>
+
+namespace vorta {
+
+inline constexpr int kJournalColumns = 10;
+// The chain field's length: a SHA-256 in hex.
+inline constexpr int kJournalChainLength = 64;
+
+// The header row without its line end.
+QString JournalHeaderLine();
+// The chain field of the record before the first one.
+QString JournalSeed();
+// The chain field of a record: SHA-256 (hex) over the previous chain field and
+// the record's other columns exactly as written (tab-joined, escaped).
+QString JournalChain(const QString& previousChain, const QString& columnsWithoutChain);
+// Tabs, line ends and backslashes escaped, so that a field never splits a line.
+QString EscapeJournalField(const QString& text);
+// The chain field of a whole line when it has the form of a complete record.
+bool SplitJournalLine(const QString& line, QString* columnsWithoutChain, QString* chain);
+
+}  // namespace vorta
