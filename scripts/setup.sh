@@ -10,6 +10,7 @@ packages=(
   libjpeg-dev libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev xvfb xauth
   libqt6opengl6-dev fonts-dejavu-core
+  dpkg-dev file librsvg2-bin lintian desktop-file-utils systemd
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -21,6 +22,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
+
+# --packages-only: the packages above, no build (scripts/package.sh).
+if [ "${1:-}" = "--packages-only" ]; then exit 0; fi
 
 BUILD_DIR=${BUILD_DIR:-build}
 if [ ! -f "$BUILD_DIR/build.ninja" ]; then

@@ -1,0 +1,84 @@
+# Install rules and the Debian package. scripts/package.sh configures a
+# release build with VORTA_PACKAGE=ON and runs CPack's Debian generator.
+include(GNUInstallDirs)
+
+option(VORTA_PACKAGE "Make the icons, manual pages and system files of the package" OFF)
+
+install(TARGETS vorta vorta-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+set(VORTA_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
+set(VORTA_MAINTAINER "Vorta Laboratory <vorta@example.org>")
+
+if(VORTA_PACKAGE)
+  find_program(VORTA_RSVG_CONVERT rsvg-convert REQUIRED)
+  find_program(VORTA_GZIP gzip REQUIRED)
+  set(gen ${PROJECT_BINARY_DIR}/packaging)
+  set(generated)
+
+  # PNG icons from the SVG source at the sizes menus ask for.
+  foreach(size 16 22 24 32 48 64 128 256)
+    set(png ${gen}/icons/${size}x${size}/vorta.png)
+    add_custom_command(
+      OUTPUT ${png}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${gen}/icons/${size}x${size}
+      COMMAND ${VORTA_RSVG_CONVERT} -w ${size} -h ${size} -o ${png} ${VORTA_PACKAGING_DIR}/vorta.svg
+      DEPENDS ${VORTA_PACKAGING_DIR}/vorta.svg
+      VERBATIM)
+    list(APPEND generated ${png})
+    install(FILES ${png} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+  endforeach()
+
+  # Manual pages and the changelog, compressed without a time stamp.
+  string(TIMESTAMP VORTA_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+  foreach(doc vorta.1 vorta-sim.1 changelog)
+    configure_file(${VORTA_PACKAGING_DIR}/${doc}.in ${gen}/${doc} @ONLY)
+    add_custom_command(
+      OUTPUT ${gen}/${doc}.gz
+      COMMAND ${VORTA_GZIP} -9nkf ${gen}/${doc}
+      DEPENDS ${gen}/${doc}
+      VERBATIM)
+    list(APPEND generated ${gen}/${doc}.gz)
+  endforeach()
+  add_custom_target(vorta_package_files ALL DEPENDS ${generated})
+
+  install(FILES ${gen}/vorta.1.gz ${gen}/vorta-sim.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${gen}/changelog.gz ${VORTA_PACKAGING_DIR}/copyright
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vorta)
+  install(FILES ${VORTA_PACKAGING_DIR}/vorta.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${VORTA_PACKAGING_DIR}/vorta.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  # Debian 12 keeps system units and udev rules under /lib.
+  install(FILES ${VORTA_PACKAGING_DIR}/vorta@.service DESTINATION /lib/systemd/system)
+  install(FILES ${VORTA_PACKAGING_DIR}/user/vorta@.service DESTINATION /usr/lib/systemd/user)
+  install(FILES ${VORTA_PACKAGING_DIR}/60-vorta-ftdi.rules DESTINATION /lib/udev/rules.d)
+endif()
+
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME vorta)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "${VORTA_MAINTAINER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "supervisory controller for laboratory fermenters")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+  "Vorta supervises several fermenter vessels: it measures pH, temperature,\n"
+  "dissolved oxygen and redox through a CAN I/O module on a USB-CAN converter,\n"
+  "regulates them by dosing pulses and stirrer speed, logs and plots everything,\n"
+  "and gives the operator a panel window per vessel. Without hardware it runs\n"
+  "against its own virtual plant.\n"
+  ".\n"
+  "The package has a menu entry, a systemd service for headless runs on a\n"
+  "folder under /var/lib/vorta and a udev rule for the FTDI converters.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# Library dependencies come from the executables; adduser is for the postinst.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${VORTA_PACKAGING_DIR}/postinst)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+include(CPack)
