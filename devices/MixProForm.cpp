@@ -25,6 +25,7 @@ void TfrmMixPro::Execute(TVortaProcess& process, QWidget* parent) {
     return;
   }
   TfrmMixPro form(process.Env.Time, process.Env.Messages, parent);
+  form.Model().Process = &process;
   form.setWindowTitle(process.Caption() + QStringLiteral(" - ") +
                       QStringLiteral("Параметры двигателя"));
   form.setWindowModality(Qt::ApplicationModal);

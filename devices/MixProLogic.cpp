@@ -5,6 +5,7 @@
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
 #include "platform/TimerService.h"
+#include "process/JournalChanges.h"
 
 namespace vorta {
 
@@ -99,7 +100,18 @@ int TMixPro::WritePage(int page, const QStringList& texts) {
               .arg(QString::fromUtf8(edits[i].Label), text));
       return written;
     }
+    const std::uint16_t before = Drive->ReadWord(edits[i].Register);
     Drive->WriteRegister(edits[i].Register, *value);
+    if (Process != nullptr) {
+      const QString group = QString::fromUtf8(edits[i].Group);
+      RecordChange(*Process,
+                   QStringLiteral("Привод %1: регистр %2 «%3»")
+                       .arg(Drive->Name)
+                       .arg(edits[i].Register)
+                       .arg((group.isEmpty() ? QString() : group + QStringLiteral(" / ")) +
+                            QString::fromUtf8(edits[i].Label)),
+                   QString::number(before), QString::number(*value), TJournalSource::Dialog);
+    }
     ++written;
     if (i + 1 < edits.size()) WaitMs(time_, kWritePauseMs);
   }

@@ -16,6 +16,7 @@ class TCANMixer;
 class TMixerDC;
 class TTimerService;
 class IMessageSink;
+class TVortaProcess;
 
 struct TMixProEdit {
   const char* Name;   // the edit's name, e.g. "Editrpmstop"
@@ -62,6 +63,9 @@ class TMixPro {
   int WritePage(int page, const QStringList& texts);
 
   TMixerDC* Drive = nullptr;
+  // The vessel whose drive it is: each register a write changes is recorded
+  // in its journal. Not owned; none, nothing recorded.
+  const TVortaProcess* Process = nullptr;
   // An edit changed since the last load or page change.
   bool Modified = false;
 

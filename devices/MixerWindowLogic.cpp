@@ -2,6 +2,7 @@
 
 #include "devices/MixUnit.h"
 #include "devices/uSUABB.h"
+#include "process/JournalChanges.h"
 #include "process/OutputChannels.h"
 #include "process/ProcUnit.h"
 #include "process/ProcessCycles.h"
@@ -13,7 +14,10 @@ constexpr std::uint16_t kMinCode = 1;
 constexpr std::uint16_t kMaxCode = 255;
 constexpr std::int16_t kSaveRequestMixCode = 2;
 
-void CodeChanged(TVortaProcess& p) {
+// Each step goes to the drive at once, so each one is a change of its own.
+void CodeChanged(TVortaProcess& p, std::uint16_t before) {
+  RecordChange(p, QStringLiteral("[Mixer] MixCode"), QString::number(before),
+               QString::number(p.MixCode), TJournalSource::Button);
   p.PanelState.MixerView.CodeText = QString::number(p.MixCode);
   SetMixerCode(p, p.MixCode);
 }
@@ -32,23 +36,31 @@ void MixFormCreate(TVortaProcess& p) {
 }
 
 void MixSpinUp(TVortaProcess& p) {
+  const std::uint16_t before = p.MixCode;
   // A code from the file outside 1..255 steps into the range too.
   p.MixCode = p.MixCode >= kMaxCode ? kMinCode : static_cast<std::uint16_t>(p.MixCode + 1);
-  CodeChanged(p);
+  CodeChanged(p, before);
 }
 
 void MixSpinDown(TVortaProcess& p) {
+  const std::uint16_t before = p.MixCode;
   p.MixCode = (p.MixCode <= kMinCode || p.MixCode > kMaxCode)
                   ? kMaxCode
                   : static_cast<std::uint16_t>(p.MixCode - 1);
-  CodeChanged(p);
+  CodeChanged(p, before);
 }
 
+// The drive's running state is not known here, so a press is recorded as
+// the command it is.
 void MixStartClick(TVortaProcess& p) {
+  RecordChange(p, QStringLiteral("Миксер"), QString(), QStringLiteral("Старт"),
+               TJournalSource::Button);
   StartMixer(p);
 }
 
 void MixStopClick(TVortaProcess& p) {
+  RecordChange(p, QStringLiteral("Миксер"), QString(), QStringLiteral("Стоп"),
+               TJournalSource::Button);
   if (p.Mixer != nullptr) p.Mixer->Stop();
 }
 

@@ -1,6 +1,7 @@
 #include "dialogs/CalibrUnit.h"
 
 #include "platform/Numbers.h"
+#include "process/JournalChanges.h"
 #include "process/ProcUnit.h"
 
 namespace vorta {
@@ -116,6 +117,19 @@ void CalibrSetPoint(TVortaProcess& p, int point, double value, std::uint16_t cod
 void CalibrSave(TVortaProcess& p, int channel) {
   if (!ValidChannel(channel)) return;
   const auto n = static_cast<size_t>(channel);
+  const auto real = [](double v) { return FormatFixed(v, 2); };
+  const auto code = [](std::uint16_t v) { return QString::number(v); };
+  const auto src = TJournalSource::Dialog;
+  RecordChange(p, ChannelKey(p, n, 5, QStringLiteral("Калибровка: значение 1")),
+               real(p.CalValue1[n]), real(p.CalWork.Value1), src);
+  RecordChange(p, ChannelKey(p, n, 6, QStringLiteral("Калибровка: значение 2")),
+               real(p.CalValue2[n]), real(p.CalWork.Value2), src);
+  RecordChange(p, ChannelKey(p, n, 7, QStringLiteral("Калибровка: код 1")), code(p.CalAdc1[n]),
+               code(p.CalWork.Adc1), src);
+  RecordChange(p, ChannelKey(p, n, 8, QStringLiteral("Калибровка: код 2")), code(p.CalAdc2[n]),
+               code(p.CalWork.Adc2), src);
+  RecordChange(p, ChannelKey(p, n, 2, QStringLiteral("Линейная подстройка")), real(p.LinAdjust[n]),
+               real(0), src);
   p.CalValue1[n] = p.CalWork.Value1;
   p.CalValue2[n] = p.CalWork.Value2;
   p.CalAdc1[n] = p.CalWork.Adc1;

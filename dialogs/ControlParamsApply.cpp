@@ -7,6 +7,7 @@
 #include "devices/uSUABB.h"
 #include "dialogs/CtrlUnit.h"
 #include "platform/Numbers.h"
+#include "process/JournalChanges.h"
 #include "process/OutputChannels.h"
 #include "process/ProcUnit.h"
 
@@ -131,6 +132,45 @@ void StoreEvent(PulseGenerator& g, const TEventValues& v, bool exist, bool aperi
   g.Count = 0;
 }
 
+// Every setting OK can change, by the key it is written back to and in the
+// form the file holds it, so that the journal names what the file shows.
+TFieldTexts CtrlSettings(const TVortaProcess& p, size_t e) {
+  const auto real = [](double v) { return FormatFixed(v, 2); };
+  const auto num = [](std::int64_t v) { return QString::number(v); };
+  const auto key = [](const char* section, const char* name) {
+    return QStringLiteral("[%1] %2").arg(QLatin1String(section), QLatin1String(name));
+  };
+  TFieldTexts t{
+      {QStringLiteral("[WARMCTRL] DefWarm"), num(p.Env.Program.DefWarm)},
+      {CtrlKey(p, e, 1, QStringLiteral("Период")), num(p.CtrlPeriod[e])},
+      {CtrlKey(p, e, 4, QStringLiteral("Регулирование")), num(p.CtrlEnable[e])},
+      {CtrlKey(p, e, 5, QStringLiteral("Нижняя граница")), real(p.CtrlLow[e])},
+      {CtrlKey(p, e, 6, QStringLiteral("Верхняя граница")), real(p.CtrlHigh[e])},
+      {CtrlKey(p, e, 7, QStringLiteral("Зона нечувствительности")), real(p.DeadZone[e])},
+      {CtrlKey(p, e, 8, QStringLiteral("Коэф. усиления +")), real(p.GainUp[e])},
+      {CtrlKey(p, e, 9, QStringLiteral("Коэф. усиления -")), real(p.GainDown[e])},
+      {key("Epp", "eppperiod"), num(p.Epp.Period)},
+      {key("Epp", "eppact"), num(p.Epp.Work)},
+      {key("Epp", "eppexist"), num(p.Epp.Exist)},
+      {key("Med", "medperiod"), num(p.Med.Period)},
+      {key("Med", "medact"), num(p.Med.Work)},
+      {key("Med", "medexist"), num(p.Med.Exist)},
+  };
+  for (auto [g, section] : {std::pair{&p.Events1, "events1"}, std::pair{&p.Events2, "events2"}}) {
+    t.emplace_back(key(section, "EFT"), num(g->Period));
+    t.emplace_back(key(section, "WRK"), num(g->Work));
+    t.emplace_back(key(section, "exist"), num(g->Exist));
+    t.emplace_back(key(section, "aperiod"), num(g->Aperiod));
+  }
+  t.emplace_back(key("Ctrlpo2", "po2ctrlmotor"), num(p.po2ctrlmotor));
+  t.emplace_back(key("Ctrlpo2", "po2motorperiod"), num(p.po2motorperiod));
+  t.emplace_back(key("Ctrlpo2", "po2mixcoderightzone"), num(p.po2mixcoderightzone));
+  t.emplace_back(key("Ctrlpo2", "po2mixcodeleftzone"), num(p.po2mixcodeleftzone));
+  t.emplace_back(key("Ctrlpo2", "po2koef"), FormatFixed(p.po2koef, 1));
+  t.emplace_back(key("Ctrlspume", "Existpena"), num(p.Existpena));
+  return t;
+}
+
 QString TicksAsSeconds(std::int32_t ticks) {
   return QString::number(static_cast<std::int64_t>(ticks) * 2);
 }
@@ -230,12 +270,13 @@ std::optional<TCtrlFieldError> ApplyCtrlFields(TVortaProcess& p, int entry, cons
   const std::int64_t po2Left = r.Whole(&TCtrlFields::Po2Left, 0, kUInt16Max);
   const double po2Koef = r.Real(&TCtrlFields::Po2Koef);
   if (r.Error) return r.Error;
+  const auto e = static_cast<size_t>(entry >= 1 && entry <= 5 ? entry : 5);
+  const TFieldTexts before = CtrlSettings(p, e);
 
   // 1. Heating medium.
   p.Env.Program.DefWarm = f.Water ? 0 : 1;
 
   // 2. "Стандарт" into the entry (the common entry 5 in the common variant).
-  const auto e = static_cast<size_t>(entry >= 1 && entry <= 5 ? entry : 5);
   p.CtrlPeriod[e] = static_cast<std::uint16_t>(period);
   p.CtrlLow[e] = low;
   p.CtrlHigh[e] = high;
@@ -294,6 +335,7 @@ std::optional<TCtrlFieldError> ApplyCtrlFields(TVortaProcess& p, int entry, cons
 
   // 9. Written to the process file at the next measurement tick.
   p.SaveRequest = kSaveRequestCtrl;
+  RecordChangedFields(p, before, CtrlSettings(p, e), TJournalSource::Dialog);
   return std::nullopt;
 }
 
@@ -326,6 +368,10 @@ std::optional<QString> SpumeLevelStep(TVortaProcess& p, bool up) {
   } else {
     return std::nullopt;
   }
+  // The spin button stores the level itself, whether or not OK follows.
+  RecordChange(p, QStringLiteral("[Ctrlspume] Spumelevel"),
+               QString::number(up ? p.Spumelevel - 1 : p.Spumelevel + 1),
+               QString::number(p.Spumelevel), TJournalSource::Dialog);
   return SpumeLevelText(p.Spumelevel);
 }
 

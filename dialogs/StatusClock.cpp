@@ -4,6 +4,7 @@
 
 #include "dialogs/StatusUnit.h"
 #include "platform/RealTimerService.h"
+#include "process/JournalChanges.h"
 #include "process/ProcUnit.h"
 
 namespace vorta {
@@ -22,6 +23,16 @@ QString LongTimeFormat(const QLocale& locale) {
     out += c;
   }
   return out.trimmed();
+}
+
+QString ClockText(const TProgramState& program) {
+  return (program.EftRunning ? QStringLiteral("идут, ") : QStringLiteral("стоят, ")) +
+         program.EftText;
+}
+
+// The clock is the program's, not a vessel's: recorded without one.
+QString ClockSubject() {
+  return QStringLiteral("Часы EFT");
 }
 
 }  // namespace
@@ -47,7 +58,10 @@ bool StatusShowsClock(int subject) {
   return subject == kStatusProcess;
 }
 
-void StartElapsedClock(TProgramState& program, double now) {
+void StartElapsedClock(TVortaEnv& env, double now) {
+  TProgramState& program = env.Program;
+  RecordProgramChange(env, ClockSubject(), ClockText(program), QStringLiteral("идут с нуля"),
+                      TJournalSource::Button);
   program.EftRunning = true;
   program.EftStart = now;
   program.EftSeconds = 0;
@@ -55,8 +69,10 @@ void StartElapsedClock(TProgramState& program, double now) {
   program.TwoSecondTicks = 0;
 }
 
-void StopElapsedClock(TProgramState& program) {
-  program.EftRunning = false;
+void StopElapsedClock(TVortaEnv& env) {
+  const QString before = ClockText(env.Program);
+  env.Program.EftRunning = false;
+  RecordProgramChange(env, ClockSubject(), before, ClockText(env.Program), TJournalSource::Button);
 }
 
 QString StatusDateTimeText(double when) {

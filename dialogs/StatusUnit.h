@@ -7,7 +7,7 @@
 namespace vorta {
 
 class TVortaProcess;
-struct TProgramState;
+struct TVortaEnv;
 
 inline constexpr int kStatusProcess = 8;
 
@@ -18,9 +18,9 @@ QString StatusCaption(const TVortaProcess& p, int subject);
 bool StatusShowsClock(int subject);
 
 // "Старт": the clock runs from now, at zero. A second press starts it again.
-void StartElapsedClock(TProgramState& program, double now);
+void StartElapsedClock(TVortaEnv& env, double now);
 // "Стоп": the clock stops; the panels keep the last text.
-void StopElapsedClock(TProgramState& program);
+void StopElapsedClock(TVortaEnv& env);
 
 // A date-time (days since 1899-12-30) as the operator's machine shows it:
 // short date, a blank, long time.

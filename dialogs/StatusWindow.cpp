@@ -85,13 +85,13 @@ void TForm5::FormCreate() {
 
 void TForm5::ButtonStartClick() {
   const double now = Process.Env.Time.Now();
-  StartElapsedClock(Process.Env.Program, now);
+  StartElapsedClock(Process.Env, now);
   edit1_->setText(StatusDateTimeText(now));
   edit1_->setCursorPosition(0);
 }
 
 void TForm5::ButtonStopClick() {
-  StopElapsedClock(Process.Env.Program);
+  StopElapsedClock(Process.Env);
   edit2_->setText(StatusDateTimeText(Process.Env.Time.Now()));
   edit2_->setCursorPosition(0);
 }

@@ -4,6 +4,7 @@
 
 #include "devices/uSUABB.h"
 #include "platform/Numbers.h"
+#include "process/JournalChanges.h"
 #include "process/OutputChannels.h"
 #include "process/ProcUnit.h"
 
@@ -66,12 +67,25 @@ void ManualButtonClick(TVortaProcess& p, int k) {
   if (k < 1 || k > kManualButtons) return;
   ToggleHeartbeat(p);
   auto& state = p.ManualState[static_cast<size_t>(k)];
-  SetOutput(p, ManualButtonOutput(p, k), state == 0);
+  const int output = ManualButtonOutput(p, k);
+  SetOutput(p, output, state == 0);
+  RecordChange(p,
+               QStringLiteral("Кнопка %1 «%2» (выход %3)")
+                   .arg(k)
+                   .arg(p.Channels[static_cast<size_t>(k)].ChName)
+                   .arg(output),
+               OnOffText(state != 0), OnOffText(state == 0), TJournalSource::Button);
   state = state == 0 ? 1 : 0;
 }
 
 void ChangeMode(TVortaProcess& p, int mode) {
   if (mode < 0 || mode > 3) return;
+  const auto modeText = [&p](int m) {
+    const QString name = m >= 0 && m < 4 ? p.ModeName[static_cast<size_t>(m)] : QString();
+    return (QString::number(m) + u' ' + name).trimmed();
+  };
+  RecordChange(p, QStringLiteral("[Mode] mode"), modeText(p.Mode), modeText(mode),
+               TJournalSource::Menu);
   p.Mode = static_cast<std::uint8_t>(mode);
   p.SaveRequest = kSaveRequestMode;
   p.OutputWord &= kModeKeepMask;
@@ -87,12 +101,18 @@ void ShowModeAndClock(TVortaProcess& p) {
 }
 
 void ChangeProtocolPeriod(TVortaProcess& p, int minutes) {
+  RecordChange(p, QStringLiteral("[Port] ProtocolPeriodmin"), QString::number(p.ProtocolPeriodmin),
+               QString::number(minutes), TJournalSource::Menu);
   p.ProtocolPeriodmin = static_cast<std::uint16_t>(minutes);
   p.ProtocolCounter = 0;
   p.PanelState.ProtocolMenuChecked = minutes;
 }
 
 void LightButtonClick(TVortaProcess& p) {
+  // A press while the light is on starts its time again: recorded as well.
+  RecordChange(
+      p, QStringLiteral("Свет (выход %1)").arg(p.LightCh), OnOffText(OutputShownOn(p, p.LightCh)),
+      QStringLiteral("вкл на %1 с").arg(static_cast<int>(p.LightTime) * 2), TJournalSource::Button);
   p.LightCountdown = p.LightTime;
   SetOutput(p, p.LightCh, true);
   // The 2-s tick turns it back to black when the countdown ends.

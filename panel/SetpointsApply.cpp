@@ -3,6 +3,7 @@
 
 #include "panel/SetUnit.h"
 #include "platform/Numbers.h"
+#include "process/JournalChanges.h"
 #include "process/ProcUnit.h"
 
 namespace vorta {
@@ -46,7 +47,14 @@ std::optional<TSetFieldError> ApplySetDialog(TVortaProcess& p, int mode, const T
     values[k] = *v;
   }
   auto& target = mode == kLinAdjustMode ? p.LinAdjust : p.Setpoint;
-  for (size_t k = 0; k < 4; ++k) target[k + 1] = values[k];
+  const QString what =
+      mode == kLinAdjustMode ? QStringLiteral("Линейная подстройка") : QStringLiteral("Уставка");
+  for (size_t k = 0; k < 4; ++k) {
+    // As the file will hold them, so that an unchanged value is no change.
+    RecordChange(p, ChannelKey(p, k + 1, mode == kLinAdjustMode ? 2 : 1, what),
+                 FormatFixed(target[k + 1], 2), FormatFixed(values[k], 2), TJournalSource::Dialog);
+    target[k + 1] = values[k];
+  }
   p.SaveRequest = mode == kLinAdjustMode ? kSaveRequestLinAdjust : kSaveRequestSetpoints;
   return std::nullopt;
 }

@@ -1,9 +1,12 @@
 // The fill run: start and stop, one phase per tick, doses counted.
 
+#include <QStringList>
+
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
 #include "platform/TimerService.h"
 #include "process/FillUnit.h"
+#include "process/JournalChanges.h"
 #include "process/OutputChannels.h"
 #include "process/ProcUnit.h"
 
@@ -78,6 +81,14 @@ int TFillControl::CheckedPhaseCount() {
   return 0;
 }
 
+void TFillControl::RecordRun(const QString& before, const QString& after, bool byOperator) {
+  // Every process shares the owners' environment; without one nothing runs.
+  const TVortaProcess* p0 = deps_.Processes.ProcessAt(0);
+  if (p0 == nullptr) return;
+  RecordProgramChange(p0->Env, QStringLiteral("Подпитка"), before, after,
+                      byOperator ? TJournalSource::Button : TJournalSource::Engine);
+}
+
 void TFillControl::Start_StopBtnClick() {
   ButtonEnabled = false;
   Changed();
@@ -95,12 +106,24 @@ void TFillControl::Start_StopBtnClick() {
     FillTarget = static_cast<std::int32_t>(*target);
     if (FillRunning) {
       FillRunning = false;
+      RecordRun(QStringLiteral("Пуск"),
+                QStringLiteral("Стоп: доз %1 из %2").arg(FillDone).arg(FillTarget), !stopAtTarget_);
       const auto alive = alive_;
       Stop();
       if (!*alive) return;
     } else if (CheckedPhaseCount() > 0) {
       FillRunning = true;
       Start();
+      QStringList vessels;
+      for (int i = 0; i < kFillBoxes; ++i) {
+        const TVortaProcess* p = deps_.Processes.ProcessAt(i);
+        if (p != nullptr && FillSelected[static_cast<size_t>(i)]) vessels << p->Caption();
+      }
+      RecordRun(QStringLiteral("Стоп"),
+                QStringLiteral("Пуск: %1; доз %2")
+                    .arg(vessels.join(QStringLiteral(", ")))
+                    .arg(FillTarget),
+                true);
     }
   }
   ButtonEnabled = true;
@@ -160,8 +183,10 @@ void TFillControl::FillTimerTimer() {
   Changed();
   if (FillDone == FillTarget) {
     const auto alive = alive_;
+    stopAtTarget_ = true;
     Start_StopBtnClick();
     if (!*alive) return;
+    stopAtTarget_ = false;
     FillDone = 0;
     Changed();
   }

@@ -94,8 +94,12 @@ class TFillControl {
   void Start();
   // P0's phase count when the run can start; otherwise tells why and 0.
   int CheckedPhaseCount();
+  // The run started or stopped, into the journal (the run is the program's).
+  void RecordRun(const QString& before, const QString& after, bool byOperator);
 
   TDeps deps_;
+  // Set while the run stops itself at its target: not the operator's doing.
+  bool stopAtTarget_ = false;
   // Cleared when this object is freed, so that a wait that processed
   // messages through a shutdown returns without touching it.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

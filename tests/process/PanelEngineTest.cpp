@@ -1,4 +1,6 @@
+#include "JournalRows.h"
 #include "devices/uSUABB.h"
+#include "panel/PanelActions.h"
 #include "panel/StatusSink.h"
 #include "panel/mainlo.h"
 #include "process/OutputChannels.h"
@@ -119,6 +121,23 @@ TEST_F(WriteBackTest, SetpointThenModeInTheSameTickWritesOnlyTheMode) {
   TProfileFile f(p.IniFileName);
   EXPECT_EQ(f.ReadString("Mode", "mode", {}), QStringLiteral("2"));
   EXPECT_EQ(f.ReadString("pH", "Set", {}), QStringLiteral("7.00"));
+}
+
+TEST_F(WriteBackTest, PanelActionsAreJournalledWithOldAndNewValue) {
+  TVortaProcess& p = AddProcess(1);
+  test::TJournalOnEnv journal(env_, program_.ProgramFolder);
+  p.CtrlOutDown[1] = 2;  // button 1 switches output 2
+  ChangeMode(p, 2);
+  ChangeMode(p, 2);  // picked again: no change
+  ChangeProtocolPeriod(p, 5);
+  ManualButtonClick(p, 1);
+  ManualButtonClick(p, 1);
+  LightButtonClick(p);
+  EXPECT_EQ(journal.Changes(), (QStringList{"1 F1|[Mode] mode|0 Неконтролируемый|2 Chemostat|Menu",
+                                            "1 F1|[Port] ProtocolPeriodmin|1|5|Menu",
+                                            "1 F1|Кнопка 1 «Acid» (выход 2)|выкл|вкл|Button",
+                                            "1 F1|Кнопка 1 «Acid» (выход 2)|вкл|выкл|Button",
+                                            "1 F1|Свет (выход 8)|выкл|вкл на 4 с|Button"}));
 }
 
 class StatusTest : public ProcessFixture {};
