@@ -106,8 +106,8 @@ void TFillControl::Start_StopBtnClick() {
     FillTarget = static_cast<std::int32_t>(*target);
     if (FillRunning) {
       FillRunning = false;
-      RecordRun(QStringLiteral("Пуск"),
-                QStringLiteral("Стоп: доз %1 из %2").arg(FillDone).arg(FillTarget), !stopAtTarget_);
+      RecordRun(QStringLiteral("Пуск"), QStringLiteral("Стоп (выполнено доз: %1)").arg(FillDone),
+                !stopAtTarget_);
       const auto alive = alive_;
       Stop();
       if (!*alive) return;
@@ -120,7 +120,7 @@ void TFillControl::Start_StopBtnClick() {
         if (p != nullptr && FillSelected[static_cast<size_t>(i)]) vessels << p->Caption();
       }
       RecordRun(QStringLiteral("Стоп"),
-                QStringLiteral("Пуск: %1; доз %2")
+                QStringLiteral("Пуск (%1; доз: %2)")
                     .arg(vessels.join(QStringLiteral(", ")))
                     .arg(FillTarget),
                 true);

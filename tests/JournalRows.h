@@ -1,17 +1,39 @@
 #pragma once
-// The folder's journal for a test: opened on the environment the processes
-// were made in, and its change records read back from the file by the
-// header's column names.
+// The folder's journal for a test: its change records read back from the
+// file by the header's column names, and a journal opened on the environment
+// the processes were made in.
 
 #include <gtest/gtest.h>
 #include <QFile>
 #include <QStringList>
-#include <memory>
 
 #include "process/Journal.h"
 #include "process/ProgramState.h"
 
 namespace vorta::test {
+
+// "vessel name|subject|old|new|source" of every change record, in file
+// order; the vessel is empty for the program.
+inline QStringList JournalChanges(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  QStringList lines = QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"));
+  const QStringList head = lines.takeFirst().split(u'\t');
+  const auto at = [&head](const QStringList& cols, const char* name) {
+    const qsizetype i = head.indexOf(QLatin1String(name));
+    return i >= 0 && i < cols.size() ? cols[i] : QStringLiteral("?");
+  };
+  QStringList out;
+  for (const QString& line : lines) {
+    const QStringList cols = line.split(u'\t');
+    if (at(cols, "Kind") != u"Change") continue;
+    const QString vessel = (at(cols, "Vessel") + u' ' + at(cols, "VesselName")).trimmed();
+    out << QStringList{vessel, at(cols, "Subject"), at(cols, "Old"), at(cols, "New"),
+                       at(cols, "Source")}
+               .join(u'|');
+  }
+  return out;
+}
 
 class TJournalOnEnv {
  public:
@@ -24,29 +46,7 @@ class TJournalOnEnv {
   TJournalOnEnv(const TJournalOnEnv&) = delete;
   TJournalOnEnv& operator=(const TJournalOnEnv&) = delete;
 
-  // "vessel name|subject|old|new|source" of every change record, in file
-  // order; the vessel is empty for the program.
-  [[nodiscard]] QStringList Changes() const {
-    QFile f(journal_.Path());
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    QStringList lines = QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"));
-    if (lines.isEmpty()) return {};
-    const QStringList head = lines.takeFirst().split(u'\t');
-    const auto at = [&head](const QStringList& cols, const char* name) {
-      const qsizetype i = head.indexOf(QLatin1String(name));
-      return i >= 0 && i < cols.size() ? cols[i] : QStringLiteral("?");
-    };
-    QStringList out;
-    for (const QString& line : lines) {
-      const QStringList cols = line.split(u'\t');
-      if (at(cols, "Kind") != u"Change") continue;
-      const QString vessel = (at(cols, "Vessel") + u' ' + at(cols, "VesselName")).trimmed();
-      out << QStringList{vessel, at(cols, "Subject"), at(cols, "Old"), at(cols, "New"),
-                         at(cols, "Source")}
-                 .join(u'|');
-    }
-    return out;
-  }
+  [[nodiscard]] QStringList Changes() const { return JournalChanges(journal_.Path()); }
 
  private:
   TVortaEnv& env_;

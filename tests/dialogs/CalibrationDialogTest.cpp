@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QTest>
 
+#include "JournalRows.h"
 #include "dialogs/CalibrationForm.h"
 #include "panel/mainlo.h"
 #include "tests/dialogs/CalibrationFixture.h"
@@ -206,6 +207,7 @@ TEST_F(CalibrationDialogTest, SavedPointReachesTheFileAtTheNextWriteBack) {
   ASSERT_NE(form, nullptr);
   Activate(*form);
   TVortaProcess& p = Process();
+  test::TJournalOnEnv journal(env_, program_.ProgramFolder);
   // As loaded: the loader marks the run as not yet ended.
   QByteArray expected = ReadFile(QStringLiteral("proc1.ini"));
   form->RadioButton(2)->click();
@@ -221,6 +223,11 @@ TEST_F(CalibrationDialogTest, SavedPointReachesTheFileAtTheNextWriteBack) {
   expected.replace(old, "Max=100.00\r\nV1=4.00\r\nV2=95.25\r\nA1=1000\r\nA2=3456");
   expected.replace("[pO2]\r\nSet=7.00\r\nLin=0.35", "[pO2]\r\nSet=7.00\r\nLin=0.00");
   EXPECT_EQ(ReadFile(QStringLiteral("proc1.ini")), expected);
+  // The journal names the same keys with the values they had and got.
+  EXPECT_EQ(journal.Changes(),
+            (QStringList{"1 F1|[pO2] #6 Калибровка: значение 2|9.00|95.25|Dialog",
+                         "1 F1|[pO2] #8 Калибровка: код 2|3000|3456|Dialog",
+                         "1 F1|[pO2] #2 Линейная подстройка|0.35|0.00|Dialog"}));
 }
 
 TEST_F(CalibrationDialogTest, CloseDiscardsTheEnteredPointAndTheNextOpeningIsANewDialog) {

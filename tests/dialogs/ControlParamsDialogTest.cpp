@@ -5,6 +5,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "JournalRows.h"
 #include "dialogs/ControlParamsDialog.h"
 #include "process/OutputChannels.h"
 #include "tests/dialogs/DialogFixture.h"
@@ -98,6 +99,27 @@ TEST_F(ControlParamsDialogTest, okWithRegulationDisabledSwitchesOutputsOffAndWri
   const QByteArray text = ReadFile(file);
   EXPECT_TRUE(text.contains("Spumelevel=0")) << text.toStdString();
   EXPECT_TRUE(text.contains("eppperiod=0"));
+}
+
+TEST_F(ControlParamsDialogTest, okJournalsTheFieldsThatChangedAndNothingWhenNoneDid) {
+  TVortaProcess& p = AddProcess(1);
+  test::TJournalOnEnv journal(env_, program_.ProgramFolder);
+  p.CtrlPeriod[2] = 10;  // even: stored as shown
+  TForm3* d = OpenCtrl(*this, p, "t°C");
+  ASSERT_NE(d, nullptr);
+  QTest::mouseClick(d->OkButton(), Qt::LeftButton);
+  EXPECT_EQ(journal.Changes(), QStringList());
+
+  d = OpenCtrl(*this, p, "t°C");
+  ASSERT_NE(d, nullptr);
+  d->Edit(&F::High)->setText(QStringLiteral("39.5"));
+  d->Edit(&F::Period)->setText(QStringLiteral("7"));
+  d->Check(&F::Enable)->setChecked(true);
+  QTest::mouseClick(d->OkButton(), Qt::LeftButton);
+  EXPECT_EQ(journal.Changes(),
+            (QStringList{"1 F1|[CtrltC] #1 Период|10|6|Dialog",
+                         "1 F1|[CtrltC] #4 Регулирование|0|1|Dialog",
+                         "1 F1|[CtrltC] #6 Верхняя граница|100.00|39.50|Dialog"}));
 }
 
 TEST_F(ControlParamsDialogTest, commonVariantHalvesTimerSecondsAndStoresEntry5) {

@@ -3,6 +3,7 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include "JournalRows.h"
 #include "panel/SetUnit.h"
 #include "panel/SetpointsDialog.h"
 #include "tests/dialogs/DialogFixture.h"
@@ -74,6 +75,24 @@ TEST_F(SetpointsDialogTest, linearAdjustmentLeavesGridAndSetpointsAndRequestsCod
             QStringLiteral("Lin=-0.50"));
   EXPECT_EQ(Line(QStringLiteral("proc1.ini"), QStringLiteral("tC"), 1),
             QStringLiteral("Set=37.50"));
+}
+
+TEST_F(SetpointsDialogTest, okJournalsEachChangedValueAsTheFileWillHoldIt) {
+  TVortaProcess& p = AddProcess(1);
+  test::TJournalOnEnv journal(env_, program_.ProgramFolder);
+  Menu(p, {QStringLiteral("Уставки")});
+  auto* d = Opened<TForm2>(p.SetForm);
+  ASSERT_NE(d, nullptr);
+  // "37.5" is the value shown as "37.50": no change.
+  Type(*d, {QStringLiteral("7,25"), QStringLiteral("37.5"), QStringLiteral("30.00"),
+            QStringLiteral("-1.50")});
+  QTest::mouseClick(d->OkButton(), Qt::LeftButton);
+  Menu(p, {QStringLiteral("Линейная подстройка")});
+  d = Opened<TForm2>(p.SetForm);
+  ASSERT_NE(d, nullptr);
+  QTest::mouseClick(d->OkButton(), Qt::LeftButton);
+  EXPECT_EQ(journal.Changes(),
+            QStringList{QStringLiteral("1 F1|[pH] #1 Уставка|7.00|7.25|Dialog")});
 }
 
 TEST_F(SetpointsDialogTest, notANumberIsRefusedByNameAndNothingIsStored) {

@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "JournalRows.h"
 #include "dialogs/StatusUnit.h"
 #include "dialogs/StatusWindow.h"
 #include "panel/mainlo.h"
@@ -23,6 +24,7 @@ TForm5* OpenStatus(TVortaProcess& p, const QStringList& path) {
 
 TEST_F(StatusWindowTest, processSubjectStartsTheClockAndStartTwiceRestartsIt) {
   TVortaProcess& p = AddProcess(1);
+  test::TJournalOnEnv journal(env_, program_.ProgramFolder);
   TForm5* w = OpenStatus(p, {QStringLiteral("Режим"), QStringLiteral("Процесс")});
   ASSERT_NE(w, nullptr);
   EXPECT_EQ(p.StatusFormOpen, 1);
@@ -63,6 +65,10 @@ TEST_F(StatusWindowTest, processSubjectStartsTheClockAndStartTwiceRestartsIt) {
   time_.AdvanceBy(600'000);
   MeasurementTick();
   EXPECT_EQ(program_.EftText, QStringLiteral("EFT:0:1")) << "stopped clock keeps its text";
+  // The clock is the program's: no vessel in its records.
+  EXPECT_EQ(journal.Changes(), (QStringList{"|Часы EFT|стоят, EFT:0:0|идут с нуля|Button",
+                                            "|Часы EFT|идут, EFT:1:2|идут с нуля|Button",
+                                            "|Часы EFT|идут, EFT:0:1|стоят, EFT:0:1|Button"}));
 
   QTest::mouseClick(w->Button1(), Qt::LeftButton);
   EXPECT_EQ(p.StatusFormOpen, 0);

@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 
+#include "JournalRows.h"
 #include "devices/MixProForm.h"
 #include "tests/mixer/MixerFixture.h"
 
@@ -73,7 +74,9 @@ TEST_F(DriveParamsTest, switchingPagesShowsTheImage_andLosesUnwrittenEdits) {
 
 TEST_F(DriveParamsTest, writingTheProtectionPageSendsSixFramesHalfASecondApart) {
   TVortaProcess& p = AddMixerProcess(1);
+  test::TJournalOnEnv journal(env_, program_.ProgramFolder);
   auto form = Loaded(p);
+  form->Model().Process = &p;  // as the menu's window is given it
   Sent.clear();
   form->ButtonWriteClick();
   EXPECT_TRUE(Sent.empty()) << "nothing changed since the load";
@@ -100,6 +103,10 @@ TEST_F(DriveParamsTest, writingTheProtectionPageSendsSixFramesHalfASecondApart) 
   }
   EXPECT_FALSE(form->Model().Modified);
   EXPECT_FALSE(form->Busy());
+  // Only the register whose value changed is journalled.
+  EXPECT_EQ(journal.Changes(),
+            QStringList{QStringLiteral(
+                "1 F1|Привод Mix1: регистр 12 «Критические / Ток (mA)»|1012|500|Dialog")});
 }
 
 TEST_F(DriveParamsTest, aTextThatIsNoRegisterValueStopsTheWriteThereAndNamesTheRegister) {

@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "JournalRows.h"
 #include "ProgramFolder.h"
 #include "RecordingMessages.h"
 #include "app/mainf.h"
@@ -132,6 +133,10 @@ TEST_F(FillTest, threePhasesAndTargetTwo_sixTicksTwoDosesThenTheRunStops) {
   EXPECT_TRUE(fill.CloseQuery());
   EXPECT_TRUE(form_->TimerIzm().Enabled());
   EXPECT_TRUE(form_->Timer2sec().Enabled());
+  // The run is the program's; the stop at the target is not the operator's.
+  EXPECT_EQ(test::JournalChanges(folder_.File(QStringLiteral("VortaJournal.txt"))),
+            (QStringList{"|Подпитка|Стоп|Пуск (V1, V2; доз: 2)|Button",
+                         "|Подпитка|Пуск|Стоп (выполнено доз: 2)|Engine"}));
 }
 
 TEST_F(FillTest, targetZeroRunsUntilStopped_andStopFinishesTheDoseUnderWay) {
@@ -155,6 +160,9 @@ TEST_F(FillTest, targetZeroRunsUntilStopped_andStopFinishesTheDoseUnderWay) {
   EXPECT_EQ(fill.ButtonCaption, QStringLiteral("Пуск"));
   time_.AdvanceBy(1000);
   EXPECT_EQ(ticks_, 34);
+  EXPECT_EQ(test::JournalChanges(folder_.File(QStringLiteral("VortaJournal.txt"))),
+            (QStringList{"|Подпитка|Стоп|Пуск (V2; доз: 0)|Button",
+                         "|Подпитка|Пуск|Стоп (выполнено доз: 10)|Button"}));
 }
 
 TEST_F(FillTest, nothingTickedShowsTheMessageAndStartsNothing) {

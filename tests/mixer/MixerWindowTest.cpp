@@ -5,6 +5,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "JournalRows.h"
 #include "devices/MixForm.h"
 #include "process/ProcessCycles.h"
 #include "tests/mixer/MixerFixture.h"
@@ -44,6 +45,7 @@ TEST_F(MixerWindowTest, codeStepsWrapAndEachSendsOneSpeedFrame) {
   TVortaProcess& p = AddMixerProcess(1, "[Mixer]\r\nMixCode=127\r\nMixSet=400\r\n");
   TForm6* form = MixerWindow(p);
   ASSERT_NE(form, nullptr);
+  test::TJournalOnEnv journal(env_, program_.ProgramFolder);
   Sent.clear();
   QTest::mouseClick(form->SpinUp(), Qt::LeftButton);
   ASSERT_EQ(SentTo(kMixUid + 4).size(), 1U);
@@ -64,12 +66,16 @@ TEST_F(MixerWindowTest, codeStepsWrapAndEachSendsOneSpeedFrame) {
   ASSERT_EQ(SentTo(kMixUid + 4).size(), 1U);
   EXPECT_EQ(SentTo(kMixUid + 4).back().Word(), 2) << "400 / 255 = 1.57";
   EXPECT_TRUE(SentTo(kMixUid + 2).empty()) << "a step does not start the drive";
+  EXPECT_EQ(journal.Changes(),
+            (QStringList{"1 F1|[Mixer] MixCode|127|128|Button", "1 F1|[Mixer] MixCode|1|255|Button",
+                         "1 F1|[Mixer] MixCode|255|1|Button"}));
 }
 
 TEST_F(MixerWindowTest, startRunsTheDriveAndTheSoftStart_stopStopsIt) {
   TVortaProcess& p = AddMixerProcess(1, "[Mixer]\r\nMixCode=60\r\nRestartDeltaCode=10\r\n");
   TForm6* form = MixerWindow(p);
   ASSERT_NE(form, nullptr);
+  test::TJournalOnEnv journal(env_, program_.ProgramFolder);
   Sent.clear();
   QTest::mouseClick(form->BitBtn1(), Qt::LeftButton);
   ASSERT_EQ(SentTo(kMixUid + 2).size(), 1U);
@@ -85,6 +91,8 @@ TEST_F(MixerWindowTest, startRunsTheDriveAndTheSoftStart_stopStopsIt) {
   QTest::mouseClick(form->BitBtn2(), Qt::LeftButton);
   ASSERT_EQ(SentTo(kMixUid + 2).size(), 2U);
   EXPECT_EQ(SentTo(kMixUid + 2)[1].Word(), 0);
+  EXPECT_EQ(journal.Changes(),
+            (QStringList{"1 F1|Миксер||Старт|Button", "1 F1|Миксер||Стоп|Button"}));
 }
 
 TEST_F(MixerWindowTest, refreshShowsTheDcDriveStatus_yellowWhenTheLinkIsLost) {
