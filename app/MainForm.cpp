@@ -17,6 +17,7 @@
 #include "process/Cycles.h"
 #include "process/FillUnit.h"
 #include "process/Journal.h"
+#include "process/JournalSession.h"
 
 namespace vorta {
 
@@ -94,6 +95,11 @@ TForm1::TStartResult TForm1::FormCreate() {
   journal_->Open();
   if (!journal_->Problem().isEmpty()) deps_.Messages.ShowInfo(journal_->Problem());
   env_.Journal = journal_.get();
+  journalFiles_ =
+      QStringList{kMainConfig, kCanConfig} + mainConfig.ReadSection(QStringLiteral("Processes"));
+  RecordProgramStart(*journal_, QStringLiteral(VORTA_VERSION), program_.ProgramFolder,
+                     journalFiles_);
+
   // Only this copy works in the folder now: what a killed save left is stale.
   RemoveStaleSaveFiles(
       program_.ProgramFolder,
@@ -116,6 +122,8 @@ TForm1::TStartResult TForm1::FormCreate() {
   if (!numbers.Notes().isEmpty()) deps_.Messages.ShowInfo(numbers.Report());
   CreateProcesses(mainConfig);
   ResolveFeedReferences();
+  // Loading writes the process files: the next start compares with this.
+  RecordConfigHashes(*journal_, program_.ProgramFolder, journalFiles_);
   fill_ = std::make_unique<TFillControl>(
       TFillControl::TDeps{program_, processes_, deps_.Time, deps_.Messages, *timerIzm_, *timer2sec_,
                           DozeCount},
@@ -187,6 +195,10 @@ void TForm1::FormClose() {
   deps_.Window.ShowShutdownPanel();
   fill_.reset();
   processes_.Clear();
+  if (journal_) {
+    RecordConfigHashes(*journal_, program_.ProgramFolder, journalFiles_);
+    RecordProgramEnd(*journal_);
+  }
   if (OnTerminate) OnTerminate();
 }
 

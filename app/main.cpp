@@ -31,6 +31,7 @@
 #include "platform/RealTimerService.h"
 #include "platform/TimerService.h"
 #include "process/FillForm.h"
+#include "process/JournalVerify.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ bool WantsHeadless(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const QByteArray a(argv[i]);
     if (a == "--headless" || a == "--help" || a == "-h" || a == "--version" || a == "-v" ||
-        a.startsWith("--fast-forward")) {
+        a.startsWith("--fast-forward") || a == "--verify-journal") {
       return true;
     }
   }
@@ -137,6 +138,12 @@ int main(int argc, char** argv) {
       QStringLiteral("At the end, print the longest time the main thread did not serve its "
                      "events (windows and timers)."));
   parser.addOption(stallOption);
+  const QCommandLineOption verifyOption(
+      QStringLiteral("verify-journal"),
+      QStringLiteral("Check the chain of the journal FILE given as argument (default: "
+                     "VortaJournal.txt of the folder); exit 0 when it matches, 1 when a line "
+                     "does not, 3 when only the last line was cut by a kill."));
+  parser.addOption(verifyOption);
   parser.process(*app);
 
   const QString exeFolder = QCoreApplication::applicationDirPath();
@@ -144,6 +151,21 @@ int main(int argc, char** argv) {
       parser.isSet(folderOption)
           ? parser.value(folderOption)
           : vorta::DefaultProgramFolder(exeFolder, QProcessEnvironment::systemEnvironment());
+  if (parser.isSet(verifyOption)) {
+    const QString path = parser.positionalArguments().isEmpty()
+                             ? QDir(folder).filePath(QStringLiteral("VortaJournal.txt"))
+                             : parser.positionalArguments().constFirst();
+    const vorta::TJournalCheck check = vorta::VerifyJournal(path);
+    Print(path + QStringLiteral(": ") + check.Text());
+    switch (check.Status) {
+      case vorta::TJournalCheck::TStatus::Ok:
+        return 0;
+      case vorta::TJournalCheck::TStatus::TornTail:
+        return 3;
+      default:
+        return 1;
+    }
+  }
   // Started from the menu: the user's folder, with the demo in it on the first start.
   if (!parser.isSet(folderOption) && !parser.isSet(demoOption) &&
       vorta::IsInstalledExecutableFolder(exeFolder)) {

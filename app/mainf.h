@@ -4,6 +4,7 @@
 // during work and is shown only while the processes are being shut down.
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
@@ -111,6 +112,7 @@ class TForm1 {
   TProgramState program_;
   // Before the processes: they may record while they are destroyed.
   std::unique_ptr<TJournal> journal_;
+  QStringList journalFiles_;  // the configuration files whose changes are recorded
   TVortaProcessList processes_;
   TVortaEnv env_;
   std::unique_ptr<TSingleInstance> instance_;

@@ -10,8 +10,10 @@
 #include "platform/Numbers.h"
 #include "platform/ProfileFile.h"
 #include "process/DataLog.h"
+#include "process/Journal.h"
 #include "process/OutputChannels.h"
 #include "process/ProcUnit.h"
+#include "process/ProcessCycles.h"
 
 namespace vorta {
 
@@ -143,10 +145,14 @@ void RestoreModeAfterAbnormalEnd(TVortaProcess& p) {
   const QString stripped = StripToMode(*last);
   if (stripped.isEmpty()) {
     p.Mode = 0;
-    return;
+  } else if (const int mode = ModeFromAbbreviation(stripped); mode >= 0) {
+    p.Mode = static_cast<std::uint8_t>(mode);
   }
-  const int mode = ModeFromAbbreviation(stripped);
-  if (mode >= 0) p.Mode = static_cast<std::uint8_t>(mode);
+  if (p.Env.Journal != nullptr) {
+    p.Env.Journal->Change(p.NumProcess, p.Caption(), QStringLiteral("[Mode] mode"), QString(),
+                          QString::number(p.Mode) + u' ' + p.ModeName[ModeIndex(p.Mode)],
+                          TJournalSource::StartUp);
+  }
 }
 
 }  // namespace

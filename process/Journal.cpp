@@ -4,8 +4,12 @@
 #include <QDateTime>
 #include <QFile>
 #include <QStringList>
-#include <algorithm>
-#include <optional>
+#include <QtGlobal>
+#include <cstdlib>
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <unistd.h>
+#endif
 
 #include "platform/FileAttributes.h"
 #include "platform/Messages.h"
@@ -52,56 +56,31 @@ QString SourceText(TJournalSource source) {
   return {};
 }
 
+// The account the program runs under; the environment can be emptied or
+// changed, the process's user id cannot.
 QString OsUser() {
+#ifdef Q_OS_UNIX
+  if (const passwd* pw = ::getpwuid(::geteuid()); pw != nullptr && pw->pw_name != nullptr) {
+    return QString::fromLocal8Bit(pw->pw_name);
+  }
+#endif
   for (const char* name : {"USER", "USERNAME", "LOGNAME"}) {
     const QString user = qEnvironmentVariable(name);
     if (!user.isEmpty()) return user;
   }
-  return {};
+  return QStringLiteral("?");
 }
 
 // Local time with its offset written out, so that records stay comparable
 // across a change of daylight-saving time.
 QString StampText(double now) {
   const QDateTime local = FromSystemDateTime(now);
-  return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
-}
-
-struct TTail {
-  QString LastChain;  // of the last whole record; empty when there is none
-  bool EndsWithLineEnd = true;
-};
-
-// Reads backwards from the end until the last whole record is found or the
-// file's start is reached; a record is a few hundred bytes.
-std::optional<TTail> ReadTail(QFile& f) {
-  const qint64 size = f.size();
-  TTail tail;
-  qint64 chunk = 4096;
-  while (true) {
-    const qint64 from = std::max<qint64>(0, size - chunk);
-    if (!f.seek(from)) return std::nullopt;
-    QByteArray bytes = f.read(size - from);
-    if (bytes.size() != size - from) return std::nullopt;
-    tail.EndsWithLineEnd = bytes.endsWith('\n');
-    QList<QByteArray> lines = bytes.split('\n');
-    // The unterminated last piece (or the empty one after the final line
-    // end) is not a whole record; nor is the first piece when cut by `from`.
-    lines.removeLast();
-    if (from > 0 && !lines.isEmpty()) lines.removeFirst();
-    for (auto it = lines.crbegin(); it != lines.crend(); ++it) {
-      QByteArray line = *it;
-      if (line.endsWith('\r')) line.chop(1);
-      QString columns;
-      QString chain;
-      if (SplitJournalLine(QString::fromUtf8(line), &columns, &chain)) {
-        tail.LastChain = chain;
-        return tail;
-      }
-    }
-    if (from == 0) return tail;
-    chunk *= 4;
-  }
+  const int offset = local.offsetFromUtc();
+  const int minutes = std::abs(offset) / 60;
+  return local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) + (offset < 0 ? u'-' : u'+') +
+         QStringLiteral("%1:%2")
+             .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+             .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
 }  // namespace
@@ -115,8 +94,8 @@ bool TJournal::Open() {
   needLineEnd_ = false;
   problem_.clear();
   lastChain_ = JournalSeed();
-  QFile f(path_);
   if (!FileExists(path_) || QFile(path_).size() == 0) {
+    QFile f(path_);
     SetReadOnly(path_, false);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Append)) {
       problem_ = QStringLiteral("Не удалось создать журнал ") + path_ + QStringLiteral(": ") +
@@ -134,19 +113,25 @@ bool TJournal::Open() {
     opened_ = ok;
     return ok;
   }
-  if (!f.open(QIODevice::ReadOnly)) {
-    problem_ = QStringLiteral("Не удалось прочитать журнал ") + path_ + QStringLiteral(": ") +
-               f.errorString();
+  // The chain goes on from the last whole record; a torn line after it stays.
+  QString torn;
+  const auto takeChain = [this](const QString& line) {
+    QString columns;
+    QString chain;
+    if (!SplitJournalLine(line, &columns, &chain)) return false;
+    lastChain_ = chain;
+    return true;
+  };
+  if (!ReadJournalBackwards(
+          path_, [&takeChain](const QString& line) { return !takeChain(line); }, &torn)) {
+    problem_ = QStringLiteral("Не удалось прочитать журнал ") + path_;
     return false;
   }
-  const std::optional<TTail> tail = ReadTail(f);
-  if (!tail) {
-    problem_ = QStringLiteral("Не удалось прочитать журнал ") + path_ + QStringLiteral(": ") +
-               f.errorString();
-    return false;
-  }
-  if (!tail->LastChain.isEmpty()) lastChain_ = tail->LastChain;
-  if (!tail->EndsWithLineEnd) {
+  if (!torn.isEmpty()) {
+    // Cut only after its chain field, the line is a whole record without its
+    // line end: the next append closes it and chains on from it.
+    if (torn.endsWith(u'\r')) torn.chop(1);
+    takeChain(torn);
     tornTail_ = true;
     needLineEnd_ = true;
     problem_ = QStringLiteral("Последняя запись журнала ") + path_ +

@@ -1,0 +1,202 @@
+// The journal's chain as written, as checked, and as a kill and a failing
+// disk leave it; the program's own start and end records.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QRegularExpression>
+
+#include "ProgramFolder.h"
+#include "platform/FileAttributes.h"
+#include "platform/VirtualTimerService.h"
+#include "process/Journal.h"
+#include "process/JournalFormat.h"
+#include "process/JournalSession.h"
+#include "process/JournalVerify.h"
+
+namespace {
+
+using vorta::TJournal;
+using vorta::TJournalCheck;
+using vorta::TJournalEntry;
+using vorta::TJournalKind;
+using vorta::TJournalSource;
+using Status = vorta::TJournalCheck::TStatus;
+
+class JournalTest : public ::testing::Test {
+ protected:
+  [[nodiscard]] QString Path() const { return folder.File("VortaJournal.txt"); }
+
+  void RecordN(TJournal& journal, int n) {
+    for (int i = 0; i < n; ++i) {
+      TJournalEntry e;
+      e.Vessel = 1;
+      e.VesselName = QStringLiteral("Ферментёр 1");
+      e.Subject = QStringLiteral("[pH] Setpoint");
+      e.OldValue = QString::number(i);
+      e.NewValue = QString::number(i + 1);
+      ASSERT_TRUE(journal.Record(e)) << journal.Problem().toStdString();
+    }
+  }
+  // The file as the tampering or the kill leaves it (the writer keeps it read-only).
+  void Overwrite(const QByteArray& bytes) {
+    vorta::SetReadOnly(Path(), false);
+    folder.Write("VortaJournal.txt", bytes);
+  }
+  [[nodiscard]] QList<QByteArray> Lines() const {
+    return folder.Read("VortaJournal.txt").split('\n');
+  }
+
+  vorta::test::TProgramFolder folder;
+  vorta::TVirtualTimerService time;
+};
+
+TEST_F(JournalTest, recordsChainAcrossReopenAndFieldsStayOneLine) {
+  {
+    TJournal journal(Path(), time);
+    ASSERT_TRUE(journal.Open());
+    RecordN(journal, 2);
+    // A value with a tab, a line end and a backslash stays one record.
+    journal.Change(2, QStringLiteral("B"), QStringLiteral("Note"), QStringLiteral("a\tb"),
+                   QStringLiteral("c\r\nd\\"), TJournalSource::Dialog);
+    // Unchanged values are not a change.
+    journal.Change(2, QStringLiteral("B"), QStringLiteral("Note"), QStringLiteral("x"),
+                   QStringLiteral("x"), TJournalSource::Dialog);
+    // A last record longer than the chunks the tail is read back in.
+    journal.Change(2, QStringLiteral("B"), QStringLiteral("Note"), QString(),
+                   QString(150'000, u'z'), TJournalSource::Dialog);
+  }
+  TJournal reopened(Path(), time);
+  ASSERT_TRUE(reopened.Open());
+  EXPECT_FALSE(reopened.TornTail());
+  RecordN(reopened, 1);
+
+  const TJournalCheck check = vorta::VerifyJournal(Path());
+  EXPECT_EQ(check.Status, Status::Ok) << check.Text().toStdString();
+  EXPECT_EQ(check.Records, 5);
+  const QList<QByteArray> lines = Lines();
+  ASSERT_EQ(lines.size(), 7);  // header, five records, nothing after the last line end
+  EXPECT_TRUE(lines[0].endsWith("\r"));
+  const auto note = vorta::ParseJournalLine(QString::fromUtf8(lines[3].chopped(1)));
+  ASSERT_TRUE(note.has_value());
+  EXPECT_EQ(note->OldValue, QStringLiteral("a\tb"));
+  EXPECT_EQ(note->NewValue, QStringLiteral("c\r\nd\\"));
+  EXPECT_EQ(note->Source, QStringLiteral("Dialog"));
+  // Local time with its offset, to the second.
+  EXPECT_TRUE(QRegularExpression(QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d$)"))
+                  .match(note->Time)
+                  .hasMatch())
+      << note->Time.toStdString();
+  EXPECT_FALSE(note->User.isEmpty());
+}
+
+TEST_F(JournalTest, verifierFindsTamperedByteAndDeletedLine) {
+  {
+    TJournal journal(Path(), time);
+    ASSERT_TRUE(journal.Open());
+    RecordN(journal, 4);
+  }
+  const QByteArray original = folder.Read("VortaJournal.txt");
+
+  // Record 2 (line 3) with one value changed: 1 -> 7.
+  QList<QByteArray> lines = original.split('\n');
+  lines[2].replace("\t1\t2\t", "\t7\t2\t");
+  Overwrite(lines.join('\n'));
+  TJournalCheck check = vorta::VerifyJournal(Path());
+  EXPECT_EQ(check.Status, Status::Broken);
+  EXPECT_EQ(check.Line, 3);
+  EXPECT_EQ(check.Records, 1);
+
+  // Record 2 removed: record 3 no longer follows from what is before it.
+  lines = original.split('\n');
+  lines.removeAt(2);
+  Overwrite(lines.join('\n'));
+  check = vorta::VerifyJournal(Path());
+  EXPECT_EQ(check.Status, Status::Broken);
+  EXPECT_EQ(check.Line, 3);
+
+  // A record's chain field cut to look like a kill's leftover is no excuse.
+  lines = original.split('\n');
+  lines[2].chop(20);
+  Overwrite(lines.join('\n'));
+  check = vorta::VerifyJournal(Path());
+  EXPECT_EQ(check.Status, Status::Broken);
+  EXPECT_EQ(check.Line, 3);
+}
+
+TEST_F(JournalTest, tornLastLineFoundAtOpenKeptAndSteppedOverByTheChain) {
+  {
+    TJournal journal(Path(), time);
+    ASSERT_TRUE(journal.Open());
+    RecordN(journal, 2);
+  }
+  const QByteArray torn = "2026-12-07T09:00:00+00:00\troot\t1\tFerm";
+  Overwrite(folder.Read("VortaJournal.txt") + torn);
+
+  TJournalCheck check = vorta::VerifyJournal(Path());
+  EXPECT_EQ(check.Status, Status::TornTail) << check.Text().toStdString();
+  EXPECT_EQ(check.Line, 4);
+  EXPECT_EQ(check.Records, 2);
+
+  TJournal journal(Path(), time);
+  ASSERT_TRUE(journal.Open());
+  EXPECT_TRUE(journal.TornTail());
+  EXPECT_FALSE(journal.Problem().isEmpty());
+  RecordN(journal, 1);
+
+  // The cut line stays as it was, closed; the new record chains on from record 2.
+  EXPECT_TRUE(folder.Read("VortaJournal.txt").contains(torn + "\r\n"));
+  check = vorta::VerifyJournal(Path());
+  EXPECT_EQ(check.Status, Status::Ok) << check.Text().toStdString();
+  EXPECT_EQ(check.Records, 3);
+  EXPECT_EQ(check.TornLines, 1);
+}
+
+TEST_F(JournalTest, failedWriteReportedOnceAndItsEndOnce) {
+  // A folder that is not there yet: every write fails until it is made.
+  const QString path = folder.File("later/VortaJournal.txt");
+  TJournal journal(path, time);
+  int failed = 0;
+  int restored = 0;
+  journal.OnWriteFailed = [&](const QString&) { ++failed; };
+  journal.OnWriteRestored = [&] { ++restored; };
+  EXPECT_FALSE(journal.Open());
+  TJournalEntry e;
+  EXPECT_FALSE(journal.Record(e));
+  EXPECT_FALSE(journal.Record(e));
+  EXPECT_EQ(failed, 1);
+  EXPECT_TRUE(journal.Failing());
+
+  ASSERT_TRUE(QDir(folder.Path()).mkdir(QStringLiteral("later")));
+  EXPECT_TRUE(journal.Record(e));
+  EXPECT_TRUE(journal.Record(e));
+  EXPECT_EQ(restored, 1);
+  EXPECT_EQ(failed, 1);
+  EXPECT_EQ(vorta::VerifyJournal(path).Status, Status::Ok);
+}
+
+TEST_F(JournalTest, startFindsMissingEndAndChangedConfigurationFile) {
+  const QStringList files{QStringLiteral("Vorta.ini"), QStringLiteral("P1.ini")};
+  folder.Write("Vorta.ini", "[Processes]\r\nP1.ini=1\r\n");
+  folder.Write("P1.ini", "[Port]\r\n");
+  TJournal journal(Path(), time);
+  ASSERT_TRUE(journal.Open());
+
+  vorta::TJournalStart start = vorta::RecordProgramStart(journal, "1", folder.Path(), files);
+  EXPECT_FALSE(start.AbnormalEnd);  // a new journal has no run before it
+  vorta::RecordConfigHashes(journal, folder.Path(), files);
+  // Killed here: no end record.
+  start = vorta::RecordProgramStart(journal, "1", folder.Path(), files);
+  EXPECT_TRUE(start.AbnormalEnd);
+  EXPECT_TRUE(start.ChangedFiles.isEmpty());
+  vorta::RecordConfigHashes(journal, folder.Path(), files);
+  vorta::RecordProgramEnd(journal);
+
+  folder.Write("P1.ini", "[Port]\r\nNumProcess=2\r\n");
+  start = vorta::RecordProgramStart(journal, "1", folder.Path(), files);
+  EXPECT_FALSE(start.AbnormalEnd);
+  EXPECT_EQ(start.ChangedFiles, QStringList{QStringLiteral("P1.ini")});
+  EXPECT_EQ(vorta::VerifyJournal(Path()).Status, Status::Ok);
+}
+
+}  // namespace
