@@ -204,6 +204,7 @@ TEST_F(ControlParamsDialogTest, eventPeriodLeftAsShownKeepsItsSeconds) {
 
 TEST_F(ControlParamsDialogTest, foamSpinActsAtOnceAndOkResendsOutputs12And13) {
   TVortaProcess& p = AddProcess(1);
+  test::TJournalOnEnv journal(env_, program_.ProgramFolder);
   ASSERT_EQ(p.Spumelevel, 0);
   const std::uint16_t word = p.OutputWord;
   TForm3* d = OpenCtrl(*this, p, "Общие");
@@ -225,6 +226,10 @@ TEST_F(ControlParamsDialogTest, foamSpinActsAtOnceAndOkResendsOutputs12And13) {
   EXPECT_EQ(p.SpumeOut13, 0);
   EXPECT_NE(p.OutputWord & (1U << 11), 0U);
   EXPECT_EQ(p.OutputWord & (1U << 12), 0U);
+  // Each step that moved the level, when it moved it; the click at 2 did not.
+  EXPECT_EQ(journal.Changes(), (QStringList{"1 F1|[Ctrlspume] Spumelevel|0|1|Dialog",
+                                            "1 F1|[Ctrlspume] Spumelevel|1|2|Dialog",
+                                            "1 F1|[Ctrlspume] Spumelevel|2|1|Dialog"}));
 }
 
 TEST_F(ControlParamsDialogTest, unreadableOrOutOfRangeTextIsRefusedByNameAndNothingStored) {
