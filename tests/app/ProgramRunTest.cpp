@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <csignal>
 
 #include "ProgramFolder.h"
@@ -118,4 +120,27 @@ TEST_F(ProgramRunTest, aHugeDeviceCountDoesNotStallTheStart) {
   Start(p, {"--fast-forward", "0.01"});
   ASSERT_TRUE(p.waitForFinished(20000));
   EXPECT_EQ(p.exitCode(), 0);
+}
+
+TEST_F(ProgramRunTest, aDemoDayLeavesAJournalThatVerifies) {
+  const QString demo = folder.File("demo");
+  QProcess day;
+  Start(day, {"--demo", "--folder", demo, "--fast-forward", "24"});
+  ASSERT_TRUE(day.waitForFinished(120000));
+  ASSERT_EQ(day.exitCode(), 0) << day.readAllStandardError().toStdString();
+
+  QProcess verify;
+  Start(verify, {"--verify-journal", "--folder", demo});
+  ASSERT_TRUE(verify.waitForFinished(10000));
+  const QString out = QString::fromLocal8Bit(verify.readAllStandardOutput());
+  EXPECT_EQ(verify.exitCode(), 0) << out.toStdString();
+  // At least the start, the hashes after loading, the hashes at the end and the end.
+  const QRegularExpressionMatch m =
+      QRegularExpression(QStringLiteral(R"((\d+) records, OK)")).match(out);
+  ASSERT_TRUE(m.hasMatch()) << out.toStdString();
+  EXPECT_GE(m.captured(1).toInt(), 4);
+  QFile journal(demo + "/VortaJournal.txt");
+  ASSERT_TRUE(journal.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(
+      QString::fromUtf8(journal.readAll()).contains(QStringLiteral("Завершение программы")));
 }
