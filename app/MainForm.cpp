@@ -14,6 +14,8 @@
 #include "platform/ProfileFile.h"
 #include "platform/SingleInstance.h"
 #include "platform/TimerService.h"
+#include "process/AlarmCommand.h"
+#include "process/Alarms.h"
 #include "process/Cycles.h"
 #include "process/FillUnit.h"
 #include "process/Journal.h"
@@ -35,6 +37,8 @@ TForm1::TForm1(TDeps deps, const QString& programFolder)
   if (!folder.endsWith(u'/')) folder += u'/';
   program_.ProgramFolder = folder;
   env_.dmVorta = &deps.dmVorta;
+  alarms_ = std::make_unique<TAlarms>(env_);
+  env_.Alarms = alarms_.get();
 
   timer40ms_ = deps_.Time.CreateTimer(40);
   timerIzm_ = deps_.Time.CreateTimer(500);
@@ -120,6 +124,14 @@ TForm1::TStartResult TForm1::FormCreate() {
   program_.IndexWater = numbers.Int<std::int16_t>("WARMCTRL", "IndexWater", 8);
   program_.IndexSteam = numbers.Int<std::int16_t>("WARMCTRL", "IndexSteam", 7);
   if (!numbers.Notes().isEmpty()) deps_.Messages.ShowInfo(numbers.Report());
+  const QString alarmCommand =
+      mainConfig.ReadString(QStringLiteral("Alarms"), QStringLiteral("Command"), QString());
+  if (!alarmCommand.trimmed().isEmpty()) {
+    alarmCommand_ =
+        std::make_unique<TAlarmCommand>(alarmCommand, program_.ProgramFolder, deps_.Messages);
+    alarms_->Subscribe(
+        [this](const TAlarm& alarm, TAlarmEvent event) { alarmCommand_->Run(alarm, event); });
+  }
   CreateProcesses(mainConfig);
   ResolveFeedReferences();
   // Loading writes the process files: the next start compares with this.
@@ -221,7 +233,7 @@ void TForm1::TimerIzmTimer() {
 }
 
 void TForm1::Timer2secTimer() {
-  TCycleContext c{program_, processes_, deps_.Time};
+  TCycleContext c{program_, processes_, deps_.Time, alarms_.get()};
   RegulationCycle(c);
 }
 

@@ -14,6 +14,7 @@
 #include "platform/ProfileFile.h"
 #include "platform/RealTimerService.h"
 #include "platform/VirtualTimerService.h"
+#include "process/Alarms.h"
 #include "sim/ChaiPlantBridge.h"
 #include "sim/VirtualPlant.h"
 
@@ -60,6 +61,7 @@ int RunFastForward(const QString& folder, double hours, bool demo,
     case TForm1::TStartResult::Running:
       break;
   }
+  PrintAlarmsToStderr(form.Alarms());
   if (demo) StartDemoVessels(form.Processes());
   const auto total = static_cast<std::int64_t>(hours * 3'600'000.0);
   constexpr std::int64_t kHourMs = 3'600'000;

@@ -30,6 +30,7 @@
 #include "platform/Messages.h"
 #include "platform/RealTimerService.h"
 #include "platform/TimerService.h"
+#include "process/Alarms.h"
 #include "process/FillForm.h"
 #include "process/JournalVerify.h"
 
@@ -245,6 +246,7 @@ int main(int argc, char** argv) {
     case vorta::TForm1::TStartResult::Running:
       break;
   }
+  if (headless) vorta::PrintAlarmsToStderr(form.Alarms());
   if (parser.isSet(demoOption)) vorta::StartDemoVessels(form.Processes());
   // The panel menu keeps its fill item hidden: this is the way to the window.
   std::unique_ptr<vorta::TFormFill> fillWindow;

@@ -21,6 +21,8 @@ class IWindowFactory;
 class TSingleInstance;
 class TFillControl;
 class TJournal;
+class TAlarms;
+class TAlarmCommand;
 
 // The main form's window, as the engine sees it.
 class IMainWindow {
@@ -98,6 +100,8 @@ class TForm1 {
   [[nodiscard]] TFillControl* Fill() { return fill_.get(); }
   // The folder's journal; null before start-up and for a second copy.
   [[nodiscard]] TJournal* Journal() { return journal_.get(); }
+  // The program's alarms, checked by the 2-s cycle.
+  [[nodiscard]] TAlarms& Alarms() { return *alarms_; }
 
   // The fill run's dose target ("Podpitka"/"DozeCount"), written back at the end.
   std::int32_t DozeCount = 10;
@@ -115,6 +119,8 @@ class TForm1 {
   QStringList journalFiles_;  // the configuration files whose changes are recorded
   TVortaProcessList processes_;
   TVortaEnv env_;
+  std::unique_ptr<TAlarms> alarms_;
+  std::unique_ptr<TAlarmCommand> alarmCommand_;  // "[Alarms] Command=" of Vorta.ini
   std::unique_ptr<TSingleInstance> instance_;
   std::unique_ptr<TTimer> timer40ms_;
   std::unique_ptr<TTimer> timerIzm_;

@@ -305,6 +305,17 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   p.PanelState.ProtocolMenuChecked =
       (period == 1 || period == 2 || period == 5 || period == 10 || period == 15) ? period : 0;
 
+  // Alarms: a file without the section keeps the defaults.
+  TAlarmSettings& alarms = p.AlarmSettings;
+  alarms.ReadingGrace =
+      static_cast<std::int32_t>(num.Int("Alarms", "ReadingGrace", alarms.ReadingGrace, 0, 86'400));
+  alarms.LimitGrace =
+      static_cast<std::int32_t>(num.Int("Alarms", "LimitGrace", alarms.LimitGrace, 0, 86'400));
+  alarms.DoseWindow =
+      static_cast<std::int32_t>(num.Int("Alarms", "DoseWindow", alarms.DoseWindow, 1, 1'440));
+  alarms.DoseDeadZones =
+      static_cast<std::int32_t>(num.Int("Alarms", "DoseDeadZones", alarms.DoseDeadZones, 1, 100));
+
   // Mixer
   p.MixTop = num.Int<std::int32_t>("Mixer", "MixTop", 100);
   p.MixLeft = num.Int<std::int32_t>("Mixer", "MixLeft", 100);

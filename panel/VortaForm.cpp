@@ -187,6 +187,17 @@ void TVortaForm::BuildStatusBar() {
   statusSimple_->setAutoFillBackground(true);
   statusSimple_->setIndent(2);
   statusSimple_->hide();
+  // The link and the clock stay in sight beside it.
+  statusAlarm_ = new QLabel(statusBar_);
+  statusAlarm_->setGeometry(0, 1, kStatusWidths[0] + kStatusWidths[1] + kStatusWidths[2],
+                            kStatusHeight - 1);
+  statusAlarm_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  statusAlarm_->setAutoFillBackground(true);
+  statusAlarm_->setIndent(2);
+  QFont bold = statusAlarm_->font();
+  bold.setBold(true);
+  statusAlarm_->setFont(bold);
+  statusAlarm_->hide();
 }
 
 QPushButton* TVortaForm::BitBtn(int k) const {
@@ -213,6 +224,7 @@ void TVortaForm::PanelStateChanged() {
   }
   statusSimple_->setText(s.SimpleText);
   statusSimple_->setVisible(!s.SimpleText.isEmpty());
+  ShowAlarm(s);
   if (buttons_[8]->isVisibleTo(this) != s.LightButtonVisible) {
     buttons_[8]->setVisible(s.LightButtonVisible);
   }
@@ -225,6 +237,19 @@ void TVortaForm::PanelStateChanged() {
   motorItem_->setVisible(HasDcMixer(Process));
   ShowProtocolCheck();
   if (auto* mixer = qobject_cast<TForm6*>(Process.MixForm.data())) mixer->ShowState();
+}
+
+void TVortaForm::ShowAlarm(const TPanelState& s) {
+  statusAlarm_->setText(s.AlarmText);
+  statusAlarm_->setToolTip(s.AlarmDetails);
+  if (shownAlarmColor_ != s.AlarmColor) {
+    shownAlarmColor_ = s.AlarmColor;
+    SetBackground(statusAlarm_, s.AlarmColor);
+    QPalette pal = statusAlarm_->palette();
+    pal.setColor(QPalette::WindowText, Qt::white);
+    statusAlarm_->setPalette(pal);
+  }
+  statusAlarm_->setVisible(!s.AlarmText.isEmpty() && s.SimpleText.isEmpty());
 }
 
 void TVortaForm::PlaceByNumber(int numProcess) {

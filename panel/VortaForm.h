@@ -21,6 +21,7 @@ class QTableWidget;
 namespace vorta {
 
 class TVortaProcess;
+struct TPanelState;
 
 class TVortaForm final : public QWidget, public IVortaPanel {
   Q_OBJECT
@@ -56,6 +57,7 @@ class TVortaForm final : public QWidget, public IVortaPanel {
   [[nodiscard]] QTableWidget* StringGrid1() const { return grid_; }
   [[nodiscard]] QLabel* StatusPanel(int i) const;  // 0..4
   [[nodiscard]] QLabel* StatusSimple() const { return statusSimple_; }
+  [[nodiscard]] QLabel* StatusAlarm() const { return statusAlarm_; }
   [[nodiscard]] QMenu* PopupMenu1() const { return menu_; }
   // An item by its captions from the top, e.g. {"Режим", "Chemostat"}.
   [[nodiscard]] QAction* MenuItem(const QStringList& path) const;
@@ -79,6 +81,7 @@ class TVortaForm final : public QWidget, public IVortaPanel {
   void SetGridRow(int row);
   void ShowModeCheck();
   void ShowProtocolCheck();
+  void ShowAlarm(const TPanelState& s);
   void MotorParametersClick();
   void ExportChartClick();
 
@@ -90,6 +93,8 @@ class TVortaForm final : public QWidget, public IVortaPanel {
   std::array<QLabel*, 5> statusPanels_{};
   std::array<std::int32_t, 5> shownColor_{-2, -2, -2, -2, -2};
   QLabel* statusSimple_ = nullptr;
+  QLabel* statusAlarm_ = nullptr;  // over the first three panels while an alarm is active
+  std::int32_t shownAlarmColor_ = -2;
   std::int32_t shownLightColor_ = -2;
 
   QMenu* menu_ = nullptr;

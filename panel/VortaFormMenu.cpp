@@ -7,6 +7,7 @@
 #include <QMenu>
 
 #include "dialogs/AboutForm.h"
+#include "dialogs/AlarmWindow.h"
 #include "dialogs/CalibrationForm.h"
 #include "dialogs/ControlParamsDialog.h"
 #include "dialogs/StatusWindow.h"
@@ -79,6 +80,9 @@ void TVortaForm::BuildMenu() {
     connect(Item(status, QString::fromUtf8(c)), &QAction::triggered, this,
             [this, n] { TForm5::Open(*this, n); });
   }
+  connect(Item(menu_, QStringLiteral("Тревоги")), &QAction::triggered, this, [this] {
+    if (Process.Env.Alarms != nullptr) TAlarmWindow::Open(*Process.Env.Alarms, this);
+  });
   Hidden(menu_, QStringLiteral("Заполнение"));
   menu_->addSeparator();
   QMenu* calibr = menu_->addMenu(QStringLiteral("Калибровка"));

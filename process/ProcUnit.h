@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "panel/PanelView.h"
+#include "process/AlarmState.h"
 #include "process/ProgramState.h"
 
 namespace vorta {
@@ -205,6 +206,10 @@ class TVortaProcess {
 
   // Set while the last data log write failed: the operator is told once.
   bool LogWriteFailed = false;
+
+  // The [Alarms] thresholds and the checks' running state.
+  TAlarmSettings AlarmSettings;
+  TAlarmTrack AlarmTrack;
 
   // What the panel shows that other parts read as data (the data log writes
   // the link text; the menu check marks are saved).

@@ -16,6 +16,7 @@ class TCANBus;
 class TVortaProcessList;
 class TdmVorta;
 class TJournal;
+class TAlarms;
 
 struct TProgramState {
   QString ProgramFolder;  // with trailing separator
@@ -45,6 +46,7 @@ struct TVortaEnv {
   TVortaProcessList* Processes = nullptr;  // for FindProcess across vessels
   TdmVorta* dmVorta = nullptr;             // the adapter's state for the status window
   TJournal* Journal = nullptr;             // the folder's journal; null when none is kept
+  TAlarms* Alarms = nullptr;               // the program's alarm list; null in bare tests
 };
 
 // Colours as the system stores them (red in the low byte).
@@ -79,6 +81,12 @@ struct TPanelState {
   std::int32_t ProtocolMenuChecked = 0;  // 1, 2, 5, 10, 15 or 0 for none
   bool LightButtonVisible = false;
   bool OnlyMinimizeIcon = false;
+  // The vessel's active alarms (its own and the program's): the newest with a
+  // count of the others, all of them one a line, and the colour the status
+  // bar takes (red while one is not acknowledged); empty and -1 when none.
+  QString AlarmText;
+  QString AlarmDetails;
+  std::int32_t AlarmColor = -1;
 };
 
 }  // namespace vorta

@@ -6,6 +6,7 @@
 #include "panel/PanelView.h"
 #include "panel/mainlo.h"
 #include "platform/Numbers.h"
+#include "process/Alarms.h"
 #include "process/Cycles.h"
 #include "process/DataLog.h"
 #include "process/OutputChannels.h"
@@ -121,6 +122,7 @@ void RegulationCycle(TCycleContext& c) {
   TProgramState& program = c.Program;
   program.TwoSecondTicks += 1;
   for (const auto& process : c.Processes) ProcessTick(program, *process);
+  if (c.Alarms != nullptr) c.Alarms->Evaluate(c.Processes);
   for (const auto& process : c.Processes) {
     process->PanelState.StatusText[0] = QString::number(program.TwoSecondTicks * 2);
     process->Panel->PanelStateChanged();

@@ -1,0 +1,112 @@
+#pragma once
+// The program's alarms: raised and cleared by the engine once per episode,
+// acknowledged by the operator, each change a journal record. The list keeps
+// every active alarm and the most recent cleared ones.
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <vector>
+
+namespace vorta {
+
+struct TVortaEnv;
+struct TProgramState;
+class TVortaProcess;
+class TVortaProcessList;
+
+enum class TAlarmKind { LinkLost, ReadingInvalid, OutsideLimits, Foam, WriteFailed, DoseNoEffect };
+enum class TAlarmEvent { Raised, Cleared, Acknowledged };
+
+struct TAlarm {
+  std::int64_t Id = 0;
+  double Raised = 0;        // system date-time
+  double Cleared = 0;       // 0 while active
+  std::int32_t Vessel = 0;  // NumProcess; 0 for the program as a whole
+  QString VesselName;       // the panel caption; empty for the program
+  TAlarmKind Kind = TAlarmKind::LinkLost;
+  QString Source;  // what it is about: a device, a channel number, a file
+  QString Text;    // for the operator
+  QString AckBy;   // empty until acknowledged
+  double AckTime = 0;
+  [[nodiscard]] bool Active() const { return Cleared == 0; }
+};
+
+// Stable key of a kind for the alarm command and scripts.
+QString AlarmKindKey(TAlarmKind kind);
+QString AlarmEventKey(TAlarmEvent event);
+// "2026-12-07 09:30:00 Ферментёр 1: тревога: Пена" — the headless line.
+QString AlarmLine(const TAlarm& alarm, TAlarmEvent event);
+// The arguments the alarm command gets, in this order: event, local time
+// (ISO 8601), vessel number, vessel name, kind, source, text, acknowledged by.
+QStringList AlarmArguments(const TAlarm& alarm, TAlarmEvent event);
+// The login name of the person at this machine.
+QString OperatorName();
+
+class TAlarms {
+ public:
+  using THook = std::function<void(const TAlarm& alarm, TAlarmEvent event)>;
+
+  // env: the clock, and the journal when one is open (read at each change).
+  explicit TAlarms(TVortaEnv& env);
+
+  // The 2-s cycle's check of every vessel; also updates each panel's alarm
+  // text and colour.
+  void Evaluate(const TVortaProcessList& processes);
+
+  // Raises the alarm of this key unless it is active; clears it when active.
+  // Both return the alarm changed, or null when nothing changed.
+  const TAlarm* Raise(std::int32_t vessel, const QString& vesselName, TAlarmKind kind,
+                      const QString& source, const QString& text);
+  const TAlarm* Clear(std::int32_t vessel, TAlarmKind kind, const QString& source);
+  void Set(bool on, const TVortaProcess* p, TAlarmKind kind, const QString& source,
+           const QString& text);
+
+  // False when there is no such alarm or it was already acknowledged.
+  bool Acknowledge(std::int64_t id, const QString& user);
+  // The number acknowledged.
+  int AcknowledgeAll(const QString& user);
+
+  // Oldest first.
+  [[nodiscard]] const std::deque<TAlarm>& List() const { return list_; }
+  [[nodiscard]] int ActiveCount() const;
+  [[nodiscard]] const TAlarm* Find(std::int32_t vessel, TAlarmKind kind,
+                                   const QString& source) const;
+
+  // Called after each change, after its journal record.
+  void Subscribe(THook hook) { hooks_.push_back(std::move(hook)); }
+
+  // Counts every change: a window redraws only when it moved.
+  [[nodiscard]] std::uint64_t Revision() const { return revision_; }
+  // Puts the alarm state on every panel at once (after an acknowledgement).
+  void RefreshPanels();
+
+  // How many cleared alarms stay listed.
+  std::size_t RecentLimit = 200;
+  // The alarm window while it exists (not owned): one for the program.
+  QPointer<QObject> Window;
+
+ private:
+  void Notify(const TAlarm& alarm, TAlarmEvent event);
+  void Trim();
+  void CheckVessel(TVortaProcess& p);
+  void CheckDosing(TVortaProcess& p, int ch, double now);
+  void CheckFiles(const TProgramState& program, const TVortaProcessList& processes);
+  void ShowOnPanel(TVortaProcess& p) const;
+
+  TVortaEnv& env_;
+  std::deque<TAlarm> list_;
+  std::vector<THook> hooks_;
+  std::int64_t nextId_ = 1;
+  std::uint64_t revision_ = 0;
+  double firstCheck_ = 0;
+};
+
+// Without windows: each alarm change is one line on standard error.
+void PrintAlarmsToStderr(TAlarms& alarms);
+
+}  // namespace vorta
