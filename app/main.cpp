@@ -33,6 +33,7 @@
 #include "process/Alarms.h"
 #include "process/FillForm.h"
 #include "process/JournalVerify.h"
+#include "telemetry/MqttTelemetry.h"
 
 namespace {
 
@@ -248,6 +249,8 @@ int main(int argc, char** argv) {
   }
   if (headless) vorta::PrintAlarmsToStderr(form.Alarms());
   if (parser.isSet(demoOption)) vorta::StartDemoVessels(form.Processes());
+  // Off unless Vorta.ini has an [MQTT] Host; its own thread talks to the broker.
+  const std::unique_ptr<vorta::TMqttTelemetry> mqtt = vorta::TMqttTelemetry::Start(form.Env());
   // The panel menu keeps its fill item hidden: this is the way to the window.
   std::unique_ptr<vorta::TFormFill> fillWindow;
   if (!headless && parser.isSet(fillOption) && form.Fill() != nullptr) {

@@ -1,0 +1,26 @@
+#pragma once
+// The JSON each topic carries (UTF-8, field names documented in the README).
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+namespace vorta {
+
+class TVortaProcess;
+
+// <root>/<vessel>/state: the vessel's 2-s values at the moment now (days
+// since 1899-12-30, local time).
+QByteArray StateJson(const TVortaProcess& process, double now);
+// <root>/<vessel>/minute: a data log row, each field under its header's name;
+// numbers as numbers, the texts (date, time, drive status, link, mode) as
+// texts.
+QByteArray MinuteJson(std::int32_t vessel, const QStringList& header, const QByteArray& row);
+// <root>/journal and <root>/<vessel>/alarm: a journal record under the
+// journal's column names, its escapes undone. *vessel is set to the record's
+// vessel number (0 for the program), *alarm when it is an alarm change.
+QByteArray JournalJson(const QStringList& header, const QByteArray& line, std::int32_t* vessel,
+                       bool* alarm);
+
+}  // namespace vorta

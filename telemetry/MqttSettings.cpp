@@ -1,0 +1,96 @@
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHostInfo>
+
+#include "platform/ConfigReader.h"
+#include "platform/ProfileFile.h"
+#include "telemetry/MqttSettings.h"
+
+namespace vorta {
+
+namespace {
+const QString kSection = QStringLiteral("MQTT");
+
+QString Key(const TProfileFile& file, const char* key) {
+  return file.ReadString(kSection, QString::fromLatin1(key), QString()).trimmed();
+}
+
+QString Resolve(const QString& programFolder, const QString& path) {
+  return QDir(programFolder).absoluteFilePath(path);
+}
+}  // namespace
+
+QString DefaultMqttClientId(const QString& hostName, const QString& programFolder) {
+  const QByteArray folderHash = QCryptographicHash::hash(
+      QDir(programFolder).absolutePath().toUtf8(), QCryptographicHash::Sha256);
+  return QStringLiteral("vorta-%1-%2")
+      .arg(hostName, QString::fromLatin1(folderHash.toHex().left(8)));
+}
+
+std::optional<TMqttSettings> ReadMqttSettings(const TProfileFile& mainConfig,
+                                              const QString& programFolder, QStringList* problems) {
+  TMqttSettings s;
+  s.Host = Key(mainConfig, "Host");
+  if (s.Host.isEmpty()) return std::nullopt;
+  const QString hostName = QHostInfo::localHostName();
+
+  s.CAFile = Key(mainConfig, "CAFile");
+  if (!s.CAFile.isEmpty()) {
+    s.CAFile = Resolve(programFolder, s.CAFile);
+    if (!QFileInfo(s.CAFile).isReadable()) {
+      *problems << QStringLiteral(
+                       "MQTT: файл сертификатов CAFile %1 не найден или не читается; "
+                       "публикация выключена.")
+                       .arg(s.CAFile);
+      return std::nullopt;
+    }
+  }
+  TConfigReader numbers(mainConfig);
+  s.Port =
+      static_cast<int>(numbers.Int(kSection, "Port", s.CAFile.isEmpty() ? 1883 : 8883, 1, 65535));
+  s.Keepalive = static_cast<int>(numbers.Int(kSection, "Keepalive", 30, 5, 65535));
+  if (!numbers.Notes().isEmpty()) *problems << numbers.Report();
+
+  s.TopicRoot = Key(mainConfig, "TopicRoot");
+  if (s.TopicRoot.isEmpty()) s.TopicRoot = QStringLiteral("vorta/") + hostName;
+  while (s.TopicRoot.endsWith(u'/')) s.TopicRoot.chop(1);
+  if (s.TopicRoot.isEmpty() || s.TopicRoot.contains(u'#') || s.TopicRoot.contains(u'+')) {
+    *problems << QStringLiteral(
+        "MQTT: TopicRoot не может быть пустым и содержать '#' или '+'; "
+        "публикация выключена.");
+    return std::nullopt;
+  }
+  s.ClientId = Key(mainConfig, "ClientId");
+  if (s.ClientId.isEmpty()) s.ClientId = DefaultMqttClientId(hostName, programFolder);
+  s.Username = Key(mainConfig, "Username");
+
+  QString passwordFile = Key(mainConfig, "PasswordFile");
+  if (!passwordFile.isEmpty()) {
+    passwordFile = Resolve(programFolder, passwordFile);
+    const QFileInfo info(passwordFile);
+    // A password others can read is no secret: refuse rather than use it.
+    if (info.exists() &&
+        (info.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteOther)) != 0) {
+      *problems << QStringLiteral(
+                       "MQTT: файл пароля %1 доступен другим пользователям; "
+                       "разрешите чтение только владельцу (chmod 600). "
+                       "Публикация выключена.")
+                       .arg(passwordFile);
+      return std::nullopt;
+    }
+    QFile f(passwordFile);
+    if (!f.open(QIODevice::ReadOnly)) {
+      *problems << QStringLiteral(
+                       "MQTT: не удалось прочитать файл пароля %1; публикация выключена.")
+                       .arg(passwordFile);
+      return std::nullopt;
+    }
+    s.Password = f.readLine(4096);
+    while (s.Password.endsWith('\n') || s.Password.endsWith('\r')) s.Password.chop(1);
+  }
+  return s;
+}
+
+}  // namespace vorta

@@ -1,0 +1,71 @@
+#include <QDir>
+
+#include "platform/Messages.h"
+#include "platform/ProfileFile.h"
+#include "platform/TimerService.h"
+#include "process/Journal.h"
+#include "process/ProcUnit.h"
+#include "telemetry/MqttPayloads.h"
+#include "telemetry/MqttTelemetry.h"
+
+namespace vorta {
+
+namespace {
+const QString kJournalFile = QStringLiteral("VortaJournal.txt");
+}  // namespace
+
+std::unique_ptr<TMqttTelemetry> TMqttTelemetry::Start(TVortaEnv& env) {
+  const TProfileFile mainConfig(env.Program.ProgramFolder + QStringLiteral("Vorta.ini"));
+  QStringList problems;
+  std::optional<TMqttSettings> settings =
+      ReadMqttSettings(mainConfig, env.Program.ProgramFolder, &problems);
+  if (!problems.isEmpty()) env.Messages.ShowInfo(problems.join(u'\n'));
+  if (!settings) return nullptr;
+  return std::make_unique<TMqttTelemetry>(env, std::move(*settings));
+}
+
+TMqttTelemetry::TMqttTelemetry(TVortaEnv& env, TMqttSettings settings) : env_(env) {
+  const QDir folder(env.Program.ProgramFolder);
+  std::vector<TPublishedFile> files;
+  if (env.Processes != nullptr) {
+    for (const auto& p : *env.Processes) {
+      files.push_back({p->ProtocolFileName, folder.relativeFilePath(p->ProtocolFileName),
+                       p->NumProcess, false});
+    }
+  }
+  const QString journal =
+      env.Journal != nullptr ? env.Journal->Path() : folder.filePath(kJournalFile);
+  files.push_back({journal, folder.relativeFilePath(journal), 0, true});
+  publisher_ = std::make_unique<TMqttPublisher>(std::move(settings), std::move(files),
+                                                folder.filePath(QLatin1String(kMqttOffsetsFile)));
+  publisher_->Start();
+  timer_ = env.Time.CreateTimer(2000);
+  timer_->OnTimer = [this] { Tick(); };
+  timer_->SetEnabled(true);
+}
+
+TMqttTelemetry::~TMqttTelemetry() {
+  timer_.reset();
+  publisher_.reset();
+}
+
+void TMqttTelemetry::Tick() {
+  if (publisher_->Connected() && env_.Processes != nullptr) {
+    const double now = env_.Time.Now();
+    for (const auto& p : *env_.Processes)
+      publisher_->PublishState(p->NumProcess, StateJson(*p, now));
+  }
+  for (const TMqttNotice& notice : publisher_->TakeNotices()) {
+    if (notice.Operator) env_.Messages.ShowInfo(notice.Text);
+    if (env_.Journal != nullptr) {
+      TJournalEntry e;
+      e.Kind = TJournalKind::Program;
+      e.Subject = QStringLiteral("MQTT");
+      e.NewValue = notice.Text;
+      e.Source = TJournalSource::Engine;
+      env_.Journal->Record(e);
+    }
+  }
+}
+
+}  // namespace vorta

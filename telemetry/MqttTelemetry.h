@@ -1,0 +1,39 @@
+#pragma once
+// The program's side of MQTT publishing: reads [MQTT], hands the publisher
+// the files to follow, gives it every vessel's state on a 2-s timer of its
+// own and passes its connection notices to the operator and the journal.
+
+#include <memory>
+
+#include "telemetry/MqttPublisher.h"
+
+namespace vorta {
+
+struct TVortaEnv;
+class TTimer;
+
+class TMqttTelemetry {
+ public:
+  // Null when [MQTT] has no Host or cannot be used (the operator is told
+  // why). Call after the vessels are loaded.
+  static std::unique_ptr<TMqttTelemetry> Start(TVortaEnv& env);
+  // Same, with settings given (tests: a short reconnect pause).
+  TMqttTelemetry(TVortaEnv& env, TMqttSettings settings);
+  ~TMqttTelemetry();
+  TMqttTelemetry(const TMqttTelemetry&) = delete;
+  TMqttTelemetry& operator=(const TMqttTelemetry&) = delete;
+
+  // The 2-s work, also called by the timer.
+  void Tick();
+  [[nodiscard]] TMqttPublisher& Publisher() { return *publisher_; }
+
+ private:
+  TVortaEnv& env_;
+  std::unique_ptr<TMqttPublisher> publisher_;
+  std::unique_ptr<TTimer> timer_;
+};
+
+// The offsets file in the program folder.
+inline constexpr const char* kMqttOffsetsFile = "VortaMqtt.offsets";
+
+}  // namespace vorta

@@ -1,0 +1,205 @@
+// Publishing against a real broker: what a subscriber sees, an outage with
+// nothing lost, refusals told once, and the controller never held up.
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QSet>
+#include <csignal>
+
+#include "DemoRunFixture.h"
+#include "MqttBroker.h"
+#include "ProgramFolder.h"
+#include "panel/PanelView.h"
+#include "process/Journal.h"
+#include "process/ProcUnit.h"
+#include "telemetry/MqttTelemetry.h"
+
+namespace vorta::test {
+namespace {
+
+TMqttSettings Settings(quint16 port) {
+  TMqttSettings s;
+  s.Host = QStringLiteral("127.0.0.1");
+  s.Port = port;
+  s.TopicRoot = QStringLiteral("lab/pc1");
+  s.ClientId = QStringLiteral("vorta-test");
+  s.Keepalive = 5;
+  s.RetryMinMs = 100;
+  s.RetryMaxMs = 400;
+  return s;
+}
+
+QJsonObject Json(const QByteArray& payload) {
+  return QJsonDocument::fromJson(payload).object();
+}
+
+class MqttDemoTest : public TDemoRunFixture<THeadlessWindowFactory> {
+ protected:
+  void SetUp() override {
+    VORTA_REQUIRE_BROKER();
+    TDemoRunFixture::SetUp();
+    broker.Start();
+  }
+  void StartPublishing() {
+    telemetry = std::make_unique<TMqttTelemetry>(form->Env(), Settings(broker.Port));
+    ASSERT_TRUE(WaitUntil([this] { return telemetry->Publisher().Connected(); }, 5000));
+  }
+  void TearDown() override {
+    telemetry.reset();
+    TDemoRunFixture::TearDown();
+  }
+
+  TBroker broker;
+  std::unique_ptr<TMqttTelemetry> telemetry;
+};
+
+TEST_F(MqttDemoTest, stateStatusJournalAndAlarm_seenBySubscriber) {
+  StartPublishing();
+  time.AdvanceBy(4000);
+  ASSERT_NE(form->Journal(), nullptr);
+  TJournalEntry alarm;
+  alarm.Vessel = 2;
+  alarm.VesselName = QStringLiteral("Ферментер 2");
+  alarm.Kind = TJournalKind::Alarm;
+  alarm.Subject = QStringLiteral("Нет связи");
+  alarm.Source = TJournalSource::Engine;
+  ASSERT_TRUE(form->Journal()->Record(alarm));
+
+  // The status is retained: a subscriber that comes later still gets it.
+  TSubscriber sub(broker.Port, QStringLiteral("lab/pc1/#"));
+  ASSERT_TRUE(sub.WaitFor(QStringLiteral("lab/pc1/status"), "online"));
+  ASSERT_TRUE(sub.WaitFor(QStringLiteral("lab/pc1/1/state"), {}));
+  ASSERT_TRUE(sub.WaitFor(QStringLiteral("lab/pc1/2/alarm"), {}));
+  for (const TReceived& m : sub.Messages()) {
+    if (m.Topic == QLatin1String("lab/pc1/1/state")) {
+      const QJsonObject o = Json(m.Payload);
+      EXPECT_EQ(o["vessel"].toInt(), 1);
+      EXPECT_TRUE(o["time"].toString().startsWith("2026-12-07T09:00:0")) << m.Payload.data();
+      EXPECT_TRUE(o["time"].toString().contains(QRegularExpression("(Z|[+-]\\d\\d:\\d\\d)$")));
+      const QJsonArray channels = o["channels"].toArray();
+      ASSERT_EQ(channels.size(), 4);
+      EXPECT_EQ(channels[0].toObject()["name"].toString(), "pH");
+      EXPECT_TRUE(channels[0].toObject()["value"].isDouble()) << m.Payload.data();
+    }
+    if (m.Topic == QLatin1String("lab/pc1/2/alarm")) {
+      const QJsonObject o = Json(m.Payload);
+      EXPECT_EQ(o["Vessel"].toInt(), 2);
+      EXPECT_EQ(o["Kind"].toString(), "Alarm");
+      EXPECT_EQ(o["Subject"].toString(), QStringLiteral("Нет связи"));
+    }
+  }
+  EXPECT_TRUE(sub.WaitFor(QStringLiteral("lab/pc1/journal"), {}));
+
+  // One that comes later still gets the latest state at once.
+  TSubscriber late(broker.Port, QStringLiteral("lab/pc1/1/state"), "vorta-test-late");
+  ASSERT_TRUE(late.WaitFor(QStringLiteral("lab/pc1/1/state"), {}));
+  EXPECT_TRUE(late.Messages().front().Retained);
+}
+
+// The broker goes away for ten minutes of the run: the cycles keep their
+// pace, and every minute row written meanwhile arrives once it is back.
+TEST_F(MqttDemoTest, brokerOutage_cyclesUntouchedAndEveryMinuteRowArrivesAfter) {
+  StartPublishing();
+  // Its kept session outlives the broker's restart.
+  TSubscriber sub(broker.Port, QStringLiteral("lab/pc1/#"));
+  ASSERT_TRUE(sub.WaitFor(QStringLiteral("lab/pc1/status"), "online"));
+  std::vector<qint64> sizes;
+  for (const auto& p : form->Processes()) sizes.push_back(QFile(p->ProtocolFileName).size());
+  broker.Stop();
+  ASSERT_TRUE(WaitUntil([this] { return !telemetry->Publisher().Connected(); }, 5000));
+
+  qint64 longestStep = 0;
+  for (int step = 0; step < 300; ++step) {
+    QElapsedTimer t;
+    t.start();
+    time.AdvanceBy(2000);
+    longestStep = std::max(longestStep, t.elapsed());
+  }
+  EXPECT_LT(longestStep, 100);
+  bool told = false;
+  for (const QString& text : messages.Infos) told = told || text.contains("MQTT");
+  EXPECT_TRUE(told) << messages.Infos.join('\n').toStdString();
+
+  // The rows of the outage, as the files hold them.
+  QSet<QString> expected;
+  int n = 0;
+  for (const auto& p : form->Processes()) {
+    QFile f(p->ProtocolFileName);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    f.seek(sizes[static_cast<size_t>(n++)]);
+    for (const QByteArray& line : f.readAll().split('\n')) {
+      if (line.trimmed().isEmpty()) continue;
+      expected
+          << QStringLiteral("%1 %2").arg(p->NumProcess).arg(QString::fromUtf8(line.split('\t')[1]));
+    }
+  }
+  ASSERT_GE(expected.size(), 4 * 9);
+
+  broker.Start();
+  QSet<QString> received;
+  WaitUntil(
+      [&] {
+        received.clear();
+        for (const TReceived& m : sub.Messages()) {
+          if (!m.Topic.endsWith(QLatin1String("/minute"))) continue;
+          const QJsonObject o = Json(m.Payload);
+          received << QStringLiteral("%1 %2").arg(o["vessel"].toInt()).arg(o["Time"].toString());
+        }
+        return received.contains(expected);
+      },
+      10000);
+  EXPECT_TRUE(received.contains(expected))
+      << (expected - received).values().join(", ").toStdString();
+}
+
+}  // namespace
+}  // namespace vorta::test
+
+namespace vorta::test {
+namespace {
+
+// Rows written while the program was down, broker or not, are published by
+// the next run from where the last one stopped; older rows are not sent again.
+TEST(MqttResumeTest, restart_publishesFromTheKeptOffsetOnly) {
+  VORTA_REQUIRE_BROKER();
+  TProgramFolder folder;
+  folder.Write("log.txt", "Date\tTime\tpH\r\n07.12.\t9:0:0\t7.00\r\n07.12.\t9:1:0\t7.01\r\n");
+  const std::vector<TPublishedFile> files{{folder.File("log.txt"), "log.txt", 3, false}};
+  TBroker broker;
+  TMqttSettings s;
+  s.Host = QStringLiteral("127.0.0.1");
+  s.Port = broker.Port;
+  s.TopicRoot = QStringLiteral("lab/pc1");
+  s.ClientId = QStringLiteral("vorta-resume");
+  s.RetryMinMs = 50;
+  {
+    // No broker yet: this run only notes where the file ended.
+    TMqttPublisher first(s, files, folder.File("offsets"));
+    first.Start();
+    ASSERT_TRUE(WaitUntil([&] { return folder.Exists("offsets"); }, 3000));
+  }
+  QFile log(folder.File("log.txt"));
+  ASSERT_TRUE(log.open(QIODevice::Append));
+  log.write("07.12.\t9:2:0\t7.02\r\n07.12.\t9:3:0\t7.03\r\n");
+  log.close();
+
+  broker.Start();
+  TSubscriber sub(broker.Port, QStringLiteral("lab/pc1/3/minute"));
+  TMqttPublisher second(s, files, folder.File("offsets"));
+  second.Start();
+  ASSERT_TRUE(WaitUntil([&] { return sub.Messages().size() >= 2; }, 5000));
+  QThread::msleep(200);
+  const auto got = sub.Messages();
+  ASSERT_EQ(got.size(), 2U);
+  EXPECT_EQ(Json(got[0].Payload)["Time"].toString(), "9:2:0");
+  EXPECT_EQ(Json(got[1].Payload)["pH"].toDouble(), 7.03);
+}
+
+}  // namespace
+}  // namespace vorta::test
