@@ -11,6 +11,7 @@ packages=(
   clang-14 libclang-rt-14-dev xvfb xauth
   libqt6opengl6-dev fonts-dejavu-core
   dpkg-dev file librsvg2-bin lintian desktop-file-utils systemd
+  libmosquitto-dev mosquitto mosquitto-clients
 )
 missing=()
 for p in "${packages[@]}"; do
