@@ -21,6 +21,7 @@
 #include "panel/mainlo.h"
 #include "platform/ProfileFile.h"
 #include "process/ProcUnit.h"
+#include "telemetry/MqttSettings.h"
 
 using namespace vorta;
 
@@ -203,6 +204,13 @@ TEST_F(ConfigurationDocTest, referenceListsExactlyTheKeysTheProgramReadsAndWrite
     TProfileFile ini(usb.File(QStringLiteral("VortaCAN.ini")));
     usbDm.LoadConfig(ini);
     EXPECT_TRUE(usbDm.Configured());
+  }
+  // The publisher's keys: an [MQTT] section that turns it on.
+  test::TProgramFolder mqtt;
+  mqtt.Write(QStringLiteral("Vorta.ini"), "[MQTT]\r\nHost=broker\r\n");
+  {
+    QStringList problems;
+    ReadMqttSettings(TProfileFile(mqtt.File(QStringLiteral("Vorta.ini"))), mqtt.Path(), &problems);
   }
   TProfileFile::SetAccessHook(nullptr);
 
