@@ -17,6 +17,7 @@
 #include "platform/ProfileFile.h"
 #include "platform/VirtualTimerService.h"
 #include "process/Cycles.h"
+#include "process/Journal.h"
 #include "process/ProcUnit.h"
 
 namespace vorta {
@@ -112,6 +113,9 @@ struct TPlant {
     module->StartTimers();
     env.Bus = &module->Bus();
     env.dmVorta = module.get();
+    // The cycles run with the journal as in the program.
+    journal.Open();
+    env.Journal = &journal;
     for (int k = 1; k <= kVessels; ++k) {
       const QString name = QStringLiteral("proc%1.ini").arg(k);
       // A log ending in "Butch" restores batch mode at load.
@@ -140,6 +144,7 @@ struct TPlant {
 
   QTemporaryDir dir;
   TVirtualTimerService time;
+  TJournal journal{dir.filePath(QStringLiteral("VortaJournal.txt")), time};
   TStderrMessageSink messages;
   THeadlessWindowFactory windows;
   TProgramState program;
