@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QRandomGenerator>
 
+#include "app/DefaultFolder.h"
 #include "app/mainf.h"
 #include "can/VortaWork.h"
 #include "panel/PanelView.h"
@@ -60,9 +61,11 @@ QString TForm1::MainConfigPath() const {
 
 TForm1::TStartResult TForm1::FormCreate() {
   // The event log beside the executable: opened for appending, never written.
-  const QString exeFolder = QCoreApplication::instance() != nullptr
-                                ? QCoreApplication::applicationDirPath()
-                                : program_.ProgramFolder;
+  // An installed executable's folder (/usr/bin) is not the program's to write.
+  QString exeFolder = QCoreApplication::instance() != nullptr
+                          ? QCoreApplication::applicationDirPath()
+                          : program_.ProgramFolder;
+  if (IsInstalledExecutableFolder(exeFolder)) exeFolder = program_.ProgramFolder;
   eventLog_ = std::make_unique<QFile>(QDir(exeFolder).filePath(QStringLiteral("Vorta.log")));
   if (!eventLog_->open(QIODevice::Append)) eventLog_.reset();
 
