@@ -50,7 +50,7 @@ TAlarmWindow::TAlarmWindow(TAlarms& alarms, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(table_);
   layout->addLayout(buttons);
-  resize(720, 320);
+  resize(900, 320);
   // The list changes in the 2-s cycle; a second keeps the window current.
   timer_ = new QTimer(this);
   connect(timer_, &QTimer::timeout, this, &TAlarmWindow::Refresh);
@@ -110,6 +110,7 @@ void TAlarmWindow::Refresh() {
   table_->resizeColumnToContents(kVessel);
   table_->resizeColumnToContents(kState);
   table_->resizeColumnToContents(kAck);
+  table_->resizeRowsToContents();
 }
 
 void TAlarmWindow::AcknowledgeSelected() {
