@@ -181,3 +181,19 @@ TEST(AlarmCommand, aProgramThatCannotStartIsReportedOnceUntilOneStarts) {
   EXPECT_FALSE(missing.Run(alarm, TAlarmEvent::Cleared));
   EXPECT_EQ(messages.Errors.size(), 1);
 }
+
+TEST_F(AlarmRunTest, brokenProbeRaisesItsReadingAlarmOnlyAfterTheGraceTime) {
+  StartDemoVessels(form->Processes());
+  time.AdvanceBy(5 * kMinute);
+  plant->Plant()->Vessel(1).Model.Probe(sim::TChannel::pH).SetFault(sim::TProbeFault::Broken);
+  time.AdvanceBy(50'000);  // the default grace is 60 s
+  EXPECT_EQ(Count(TAlarmEvent::Raised, TAlarmKind::ReadingInvalid), 0);
+  time.AdvanceBy(5 * kMinute);
+  EXPECT_EQ(Count(TAlarmEvent::Raised, TAlarmKind::ReadingInvalid), 1);
+  EXPECT_NE(form->Alarms().Find(2, TAlarmKind::ReadingInvalid, QStringLiteral("1")), nullptr);
+  // An invalid reading is no reading: it is not also outside the limits.
+  EXPECT_EQ(Count(TAlarmEvent::Raised, TAlarmKind::OutsideLimits), 0);
+  plant->Plant()->Vessel(1).Model.Probe(sim::TChannel::pH).SetFault(sim::TProbeFault::None);
+  time.AdvanceBy(kMinute);
+  EXPECT_EQ(Count(TAlarmEvent::Cleared, TAlarmKind::ReadingInvalid), 1);
+}
