@@ -99,8 +99,8 @@ TForm1::TStartResult TForm1::FormCreate() {
   // Only the copy that owns the folder writes its journal.
   journal_ = std::make_unique<TJournal>(program_.ProgramFolder + kJournal, deps_.Time);
   journal_->Messages = &deps_.Messages;
-  journal_->Open();
-  if (!journal_->Problem().isEmpty()) deps_.Messages.ShowInfo(journal_->Problem());
+  // A journal that cannot be written is reported by its first record.
+  if (journal_->Open() && journal_->TornTail()) deps_.Messages.ShowInfo(journal_->Problem());
   env_.Journal = journal_.get();
   journalFiles_ =
       QStringList{kMainConfig, kCanConfig} + mainConfig.ReadSection(QStringLiteral("Processes"));

@@ -144,7 +144,17 @@ bool TJournal::Open() {
 }
 
 bool TJournal::Record(const TJournalEntry& entry) {
-  if (!opened_ || !FileExists(path_)) Open();
+  const bool vanished = opened_ && !FileExists(path_);
+  if (!opened_ || vanished) Open();
+  if (vanished && opened_) {
+    // Deleted or moved away while running: the new file says so first.
+    TJournalEntry gone;
+    gone.Kind = TJournalKind::Program;
+    gone.Subject = QStringLiteral("Журнал начат заново");
+    gone.NewValue = QStringLiteral("прежний файл исчез");
+    gone.Source = TJournalSource::Engine;
+    Record(gone);
+  }
   QStringList columns;
   columns << StampText(time_.Now()) << user_
           << (entry.Vessel != 0 ? QString::number(entry.Vessel) : QString()) << entry.VesselName
@@ -159,9 +169,7 @@ bool TJournal::Record(const TJournalEntry& entry) {
 
   QString error;
   bool ok = opened_;
-  if (!ok) {
-    error = problem_;
-  } else {
+  if (ok) {
     SetReadOnly(path_, false);
     QFile f(path_);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Append)) {
@@ -190,7 +198,11 @@ bool TJournal::Record(const TJournalEntry& entry) {
     if (OnAppended) OnAppended(entry, line);
     return true;
   }
-  problem_ = QStringLiteral("Не удалось записать в журнал ") + path_ + QStringLiteral(": ") + error;
+  // Not opened: Open() has said why.
+  if (opened_) {
+    problem_ =
+        QStringLiteral("Не удалось записать в журнал ") + path_ + QStringLiteral(": ") + error;
+  }
   if (!failing_) {
     // Set first: a hook that records the failure must not report it again.
     failing_ = true;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 
 #include "ProgramFolder.h"
@@ -172,7 +173,13 @@ TEST_F(JournalTest, failedWriteReportedOnceAndItsEndOnce) {
   EXPECT_TRUE(journal.Record(e));
   EXPECT_EQ(restored, 1);
   EXPECT_EQ(failed, 1);
-  EXPECT_EQ(vorta::VerifyJournal(path).Status, Status::Ok);
+
+  // Deleted while running: a new file, chained from the seed, that says so.
+  ASSERT_TRUE(QFile::remove(path));
+  EXPECT_TRUE(journal.Record(e));
+  const TJournalCheck check = vorta::VerifyJournal(path);
+  EXPECT_EQ(check.Status, Status::Ok);
+  EXPECT_EQ(check.Records, 2);
 }
 
 TEST_F(JournalTest, startFindsMissingEndAndChangedConfigurationFile) {
