@@ -150,9 +150,9 @@ int TAlarms::ActiveCount() const {
       std::count_if(list_.begin(), list_.end(), [](const TAlarm& a) { return a.Active(); }));
 }
 
-const TAlarm* TAlarms::Raise(std::int32_t vessel, const QString& vesselName, TAlarmKind kind,
-                             const QString& source, const QString& text) {
-  if (Find(vessel, kind, source) != nullptr) return nullptr;
+bool TAlarms::Raise(std::int32_t vessel, const QString& vesselName, TAlarmKind kind,
+                    const QString& source, const QString& text) {
+  if (Find(vessel, kind, source) != nullptr) return false;
   TAlarm a;
   a.Id = nextId_++;
   a.Raised = env_.Time.Now();
@@ -164,16 +164,17 @@ const TAlarm* TAlarms::Raise(std::int32_t vessel, const QString& vesselName, TAl
   list_.push_back(a);
   Notify(list_.back(), TAlarmEvent::Raised);
   Trim();
-  return &list_.back();
+  return true;
 }
 
-const TAlarm* TAlarms::Clear(std::int32_t vessel, TAlarmKind kind, const QString& source) {
+bool TAlarms::Clear(std::int32_t vessel, TAlarmKind kind, const QString& source) {
   auto* a = const_cast<TAlarm*>(Find(vessel, kind, source));
-  if (a == nullptr) return nullptr;
+  if (a == nullptr) return false;
   a->Cleared = env_.Time.Now();
   Notify(*a, TAlarmEvent::Cleared);
+  // Erasing from the deque moves the others: nothing of it is handed out.
   Trim();
-  return a;
+  return true;
 }
 
 void TAlarms::Set(bool on, const TVortaProcess* p, TAlarmKind kind, const QString& source,

@@ -59,10 +59,10 @@ class TAlarms {
   void Evaluate(const TVortaProcessList& processes);
 
   // Raises the alarm of this key unless it is active; clears it when active.
-  // Both return the alarm changed, or null when nothing changed.
-  const TAlarm* Raise(std::int32_t vessel, const QString& vesselName, TAlarmKind kind,
-                      const QString& source, const QString& text);
-  const TAlarm* Clear(std::int32_t vessel, TAlarmKind kind, const QString& source);
+  // Both return whether anything changed.
+  bool Raise(std::int32_t vessel, const QString& vesselName, TAlarmKind kind, const QString& source,
+             const QString& text);
+  bool Clear(std::int32_t vessel, TAlarmKind kind, const QString& source);
   void Set(bool on, const TVortaProcess* p, TAlarmKind kind, const QString& source,
            const QString& text);
 
