@@ -62,33 +62,38 @@ TJournalCheck VerifyJournal(const QString& path) {
     return check;
   }
 
-  QString previous = JournalSeed();
-  for (qsizetype i = 1; i < lines.size(); ++i) {
-    const bool last = i + 1 == lines.size();
+  const auto whole = [&lines](qsizetype i) {
+    QString columns;
     QString chain;
-    if (last && tornTail) {
-      check.Status = TJournalCheck::TStatus::TornTail;
-      check.Line = static_cast<int>(i + 1);
-      return check;
-    }
+    return SplitJournalLine(lines[i], &columns, &chain);
+  };
+  const qsizetype end = tornTail ? lines.size() - 1 : lines.size();
+  QString previous = JournalSeed();
+  qsizetype i = 1;
+  while (i < end) {
+    QString chain;
     if (Matches(lines[i], previous, &chain)) {
       previous = chain;
       ++check.Records;
+      ++i;
       continue;
     }
-    // A line cut short by a kill and closed by the next start: not a whole
-    // record, and the record after it chains on from the one before it.
-    QString columns;
-    QString next;
-    const bool whole = SplitJournalLine(lines[i], &columns, &chain);
-    if (!whole && !last && !(i + 2 == lines.size() && tornTail) &&
-        Matches(lines[i + 1], previous, &next)) {
-      ++check.TornLines;
-      continue;
+    // Lines cut short by kills and closed by later starts: none is a whole
+    // record, and the record after them chains on from the one before them.
+    qsizetype next = i;
+    while (next < end && !whole(next)) ++next;
+    if (next == i || (next < end && !Matches(lines[next], previous, &chain))) {
+      check.Status = TJournalCheck::TStatus::Broken;
+      check.Line = static_cast<int>(i + 1);
+      return check;
     }
-    check.Status = TJournalCheck::TStatus::Broken;
+    if (next == end) break;  // nothing whole after them: a torn tail, or cut lines at the end
+    check.TornLines += static_cast<int>(next - i);
+    i = next;
+  }
+  if (i < lines.size()) {
+    check.Status = TJournalCheck::TStatus::TornTail;
     check.Line = static_cast<int>(i + 1);
-    return check;
   }
   return check;
 }
