@@ -65,7 +65,7 @@ QString OsUser() {
   }
 #endif
   for (const char* name : {"USER", "USERNAME", "LOGNAME"}) {
-    const QString user = qEnvironmentVariable(name);
+    QString user = qEnvironmentVariable(name);
     if (!user.isEmpty()) return user;
   }
   return QStringLiteral("?");

@@ -1,6 +1,7 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <algorithm>
+#include <ranges>
 
 #include "process/JournalFormat.h"
 
@@ -11,7 +12,7 @@ QString JournalHeaderLine() {
 }
 
 QString JournalSeed() {
-  return QString(kJournalChainLength, u'0');
+  return {kJournalChainLength, u'0'};
 }
 
 QString JournalChain(const QString& previousChain, const QString& columnsWithoutChain) {
@@ -95,7 +96,7 @@ std::optional<TJournalLine> ParseJournalLine(const QString& line) {
 
 bool ReadJournalBackwards(const QString& path, const std::function<bool(const QString&)>& visit,
                           QString* tornLine) {
-  constexpr qint64 kChunk = 64 * 1024;
+  constexpr qint64 kChunk = qint64{64} * 1024;
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) return false;
   qint64 pos = f.size();
@@ -117,9 +118,9 @@ bool ReadJournalBackwards(const QString& path, const std::function<bool(const QS
       lines.removeLast();
       last = false;
     }
-    for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
-      if (it->endsWith('\r')) it->chop(1);
-      if (!visit(QString::fromUtf8(*it))) return true;
+    for (QByteArray& line : std::views::reverse(lines)) {
+      if (line.endsWith('\r')) line.chop(1);
+      if (!visit(QString::fromUtf8(line))) return true;
     }
   }
   if (last && tornLine != nullptr) tornLine->clear();
