@@ -3,6 +3,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cmath>
+#include <cstdlib>
 
 #include "platform/RealTimerService.h"
 #include "process/ProcUnit.h"
@@ -33,6 +34,18 @@ QString Unescape(const QString& field) {
   return out;
 }
 
+// Local time with its offset always written out ("+00:00", never "Z"), as
+// the journal writes it.
+QString TimeWithOffset(double now) {
+  const QDateTime local = FromSystemDateTime(now);
+  const int minutes = std::abs(local.offsetFromUtc()) / 60;
+  return local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
+         (local.offsetFromUtc() < 0 ? u'-' : u'+') +
+         QStringLiteral("%1:%2")
+             .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+             .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
 QJsonValue Number(double v) {
   return std::isfinite(v) ? QJsonValue(v) : QJsonValue();
 }
@@ -40,8 +53,7 @@ QJsonValue Number(double v) {
 
 QByteArray StateJson(const TVortaProcess& p, double now) {
   QJsonObject o;
-  const QDateTime local = FromSystemDateTime(now);
-  o[QLatin1String("time")] = local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
+  o[QLatin1String("time")] = TimeWithOffset(now);
   o[QLatin1String("vessel")] = p.NumProcess;
   o[QLatin1String("name")] = p.Caption();
   const int mode = ModeIndex(p.Mode);

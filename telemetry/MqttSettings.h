@@ -23,7 +23,7 @@ struct TMqttSettings {
   // Pause before the next connection attempt after a failed one, doubled up
   // to the maximum (ms).
   int RetryMinMs = 1000;
-  int RetryMaxMs = 60000;
+  int RetryMaxMs = 30000;
 };
 
 // Reads [MQTT]; nothing when Host is absent or empty (publishing off) or when
