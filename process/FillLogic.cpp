@@ -181,7 +181,9 @@ void TFillControl::FillTimerTimer() {
   FillStep = 0;
   FillDone += 1;
   Changed();
-  if (FillDone == FillTarget) {
+  // Only a running run stops at its target: during an operator's stop this
+  // is the dose it waits for, and the click would start a new run instead.
+  if (FillRunning && FillDone == FillTarget) {
     const auto alive = alive_;
     stopAtTarget_ = true;
     Start_StopBtnClick();

@@ -165,6 +165,20 @@ TEST_F(FillTest, targetZeroRunsUntilStopped_andStopFinishesTheDoseUnderWay) {
                          "|Подпитка|Пуск|Стоп (выполнено доз: 10)|Button"}));
 }
 
+TEST_F(FillTest, stopDuringTheLastDoseEndsTheRunInsteadOfStartingAnother) {
+  TFillControl& fill = Start();
+  fill.SetBoxChecked(2, true);
+  fill.SetTarget(2);
+  fill.Start_StopBtnClick();
+  time_.AdvanceBy(120 * 4);  // the second (last) dose is under way
+  ASSERT_EQ(fill.FillDone, 1);
+  fill.Start_StopBtnClick();  // the operator's stop waits for that dose
+  EXPECT_EQ(ticks_, 7) << "two phases end the dose, the next tick the timer: no second run";
+  EXPECT_FALSE(fill.FillRunning);
+  EXPECT_FALSE(fill.FillTimer->Enabled());
+  EXPECT_EQ(test::JournalChanges(folder_.File(QStringLiteral("VortaJournal.txt"))).size(), 2);
+}
+
 TEST_F(FillTest, nothingTickedShowsTheMessageAndStartsNothing) {
   TFillControl& fill = Start();
   messages_.Infos.clear();
