@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "platform/Numbers.h"
@@ -21,7 +22,9 @@ QString ValueAt(const TProfileFile& ini, const QString& section, const QStringLi
   return ini.ReadString(section, keys.at(n - 1), QString());
 }
 
-void SetOutput(TVesselConfig& v, TActuator a, int output) {
+void SetOutput(TVesselConfig& v, TActuator a, int number) {
+  // The controller addresses outputs by an 8-bit number: the plant wires them alike.
+  const int output = static_cast<std::uint8_t>(number);
   if (output >= 1 && output <= 16) {
     v.Outputs[static_cast<int>(a)] = output;
   }

@@ -55,11 +55,12 @@ class VirtualPlantTest : public ::testing::Test {
               "[Processes]\nVessel1.ini=1\nVessel2.ini=10\nMissing.ini=1\n"
               "[WARMCTRL]\nDefWarm=0\nIndexWater=6\nIndexSteam=7\n");
     // Key names of the parameter and Ctrl sections are free: only order counts.
+    // Output numbers are 8-bit, as the controller takes them: 258 is output 2.
     WriteFile(dir, "Vessel1.ini",
               "[Hardware]\nBoard=SUABB1\nMixer=MIX1\n"
               "[AssignName]\n1=pH\n2=Temp\n3=pO2\n4=eH\n"
               "[pH]\na=7.0\nb=0\nc=2\nd=12\ne=4.00\nf=9.00\ng=1000\nh=3000\n"
-              "[CtrlpH]\na=30\nb=2\nc=1\nd=1\ne=0\nf=14\ng=0.05\nh=1\ni=1\nj=1,1,1,1\n"
+              "[CtrlpH]\na=30\nb=258\nc=1\nd=1\ne=0\nf=14\ng=0.05\nh=1\ni=1\nj=1,1,1,1\n"
               "[Temp]\na=37\nb=0\nc=1\nd=99\ne=20\nf=40\ng=500\nh=3500\n"
               "[CtrlTemp]\na=30\nb=11\nc=4\nd=1\ne=0\nf=99\ng=0.1\nh=1\ni=1\nj=1,1,1,1\n"
               "[CtrlSpume]\nspumech=3\n[EPP]\neppch=9\n[Med]\nmedch=10\n"
