@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "platform/RealTimerService.h"
+#include "process/JournalFormat.h"
 #include "process/ProcUnit.h"
 #include "process/ProcessCycles.h"
 #include "telemetry/MqttPayloads.h"
@@ -95,10 +96,14 @@ QByteArray MinuteJson(std::int32_t vessel, const QStringList& header, const QByt
 
 QByteArray JournalJson(const QStringList& header, const QByteArray& line, std::int32_t* vessel,
                        bool* alarm) {
-  QJsonObject o;
-  const QStringList fields = QString::fromUtf8(line).split(u'\t');
   *vessel = 0;
   *alarm = false;
+  // What a kill left of a line is no record.
+  QString columns;
+  QString chain;
+  if (!SplitJournalLine(QString::fromUtf8(line), &columns, &chain)) return {};
+  QJsonObject o;
+  const QStringList fields = QString::fromUtf8(line).split(u'\t');
   for (qsizetype i = 0; i < fields.size(); ++i) {
     const QString name = i < header.size() ? header[i] : QStringLiteral("field%1").arg(i + 1);
     const QString text = Unescape(fields[i]);

@@ -20,6 +20,7 @@ QByteArray MinuteJson(std::int32_t vessel, const QStringList& header, const QByt
 // <root>/journal and <root>/<vessel>/alarm: a journal record under the
 // journal's column names, its escapes undone. *vessel is set to the record's
 // vessel number (0 for the program), *alarm when it is an alarm change.
+// Empty for a line that is not a whole record (a torn last line).
 QByteArray JournalJson(const QStringList& header, const QByteArray& line, std::int32_t* vessel,
                        bool* alarm);
 

@@ -277,6 +277,7 @@ void TMqttPublisher::PumpFiles() {
         std::int32_t vessel = 0;
         bool alarm = false;
         payload = JournalJson(tail.Header(), line.Line, &vessel, &alarm);
+        if (payload.isEmpty()) continue;
         if (alarm && vessel != 0) {
           if (!Publish(QStringLiteral("%1/%2/alarm").arg(root_).arg(vessel), payload, 1, false,
                        nullptr)) {

@@ -17,6 +17,7 @@
 #include "ProgramFolder.h"
 #include "panel/PanelView.h"
 #include "process/Journal.h"
+#include "process/JournalFormat.h"
 #include "process/ProcUnit.h"
 #include "telemetry/MqttTelemetry.h"
 
@@ -164,13 +165,16 @@ TEST_F(MqttDemoTest, brokerOutage_cyclesUntouchedAndEveryMinuteRowArrivesAfter) 
 namespace vorta::test {
 namespace {
 
-// Rows written while the program was down, broker or not, are published by
-// the next run from where the last one stopped; older rows are not sent again.
+// Rows and records written while the program was down are published by the
+// next run from where the last one stopped; older ones are not sent again,
+// and a torn journal line is not sent at all.
 TEST(MqttResumeTest, restart_publishesFromTheKeptOffsetOnly) {
   VORTA_REQUIRE_BROKER();
   TProgramFolder folder;
   folder.Write("log.txt", "Date\tTime\tpH\r\n07.12.\t9:0:0\t7.00\r\n07.12.\t9:1:0\t7.01\r\n");
-  const std::vector<TPublishedFile> files{{folder.File("log.txt"), "log.txt", 3, false}};
+  folder.Write("journal.txt", (JournalHeaderLine() + "\r\n").toUtf8());
+  const std::vector<TPublishedFile> files{{folder.File("log.txt"), "log.txt", 3, false},
+                                          {folder.File("journal.txt"), "journal.txt", 0, true}};
   TBroker broker;
   TMqttSettings s;
   s.Host = QStringLiteral("127.0.0.1");
@@ -188,17 +192,30 @@ TEST(MqttResumeTest, restart_publishesFromTheKeptOffsetOnly) {
   ASSERT_TRUE(log.open(QIODevice::Append));
   log.write("07.12.\t9:2:0\t7.02\r\n07.12.\t9:3:0\t7.03\r\n");
   log.close();
+  // A line a kill cut short, then a whole record.
+  QFile journal(folder.File("journal.txt"));
+  ASSERT_TRUE(journal.open(QIODevice::Append));
+  journal.write(
+      "2026-12-07T09:02:00+00:00\troot\t3\r\n2026-12-07T09:02:10+00:00\troot\t3\tV3\t"
+      "Change\tpH\t7\t7.2\tDialog\t" +
+      QByteArray(64, 'a') + "\r\n");
+  journal.close();
 
   broker.Start();
-  TSubscriber sub(broker.Port, QStringLiteral("lab/pc1/3/minute"));
+  TSubscriber sub(broker.Port, QStringLiteral("lab/pc1/+/minute"));
+  TSubscriber journalSub(broker.Port, QStringLiteral("lab/pc1/journal"), "vorta-test-journal");
   TMqttPublisher second(s, files, folder.File("offsets"));
   second.Start();
   ASSERT_TRUE(WaitUntil([&] { return sub.Messages().size() >= 2; }, 5000));
+  ASSERT_TRUE(journalSub.WaitFor(QStringLiteral("lab/pc1/journal"), {}));
   QThread::msleep(200);
   const auto got = sub.Messages();
   ASSERT_EQ(got.size(), 2U);
   EXPECT_EQ(Json(got[0].Payload)["Time"].toString(), "9:2:0");
   EXPECT_EQ(Json(got[1].Payload)["pH"].toDouble(), 7.03);
+  const auto records = journalSub.Messages();
+  ASSERT_EQ(records.size(), 1U);
+  EXPECT_EQ(Json(records[0].Payload)["New"].toString(), "7.2");
 }
 
 }  // namespace
