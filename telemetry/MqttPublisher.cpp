@@ -16,7 +16,7 @@ namespace {
 // Records waiting for the broker's acknowledgement: enough to keep the link
 // busy after an outage, small enough to be nothing in memory.
 constexpr std::size_t kMaxPending = 200;
-constexpr qint64 kChunkBytes = 32 * 1024;
+constexpr qint64 kChunkBytes = qint64{32} * 1024;
 // A connection that has not been accepted by then is given up and retried.
 constexpr auto kConnectTimeout = std::chrono::seconds(10);
 // The orderly end waits this long for the broker at most.
