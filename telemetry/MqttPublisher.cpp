@@ -30,7 +30,17 @@ QString Reason(int rc, int savedErrno) {
     case MOSQ_ERR_TLS:
       return QStringLiteral("ошибка TLS (сертификат брокера не подтверждён)");
     case MOSQ_ERR_ERRNO:
-      return QString::fromLocal8Bit(std::strerror(savedErrno));
+      switch (savedErrno) {
+        case ECONNREFUSED:
+          return QStringLiteral("в подключении отказано (брокер не запущен?)");
+        case ETIMEDOUT:
+          return QStringLiteral("брокер не отвечает");
+        case EHOSTUNREACH:
+        case ENETUNREACH:
+          return QStringLiteral("хост недоступен");
+        default:
+          return QString::fromLocal8Bit(std::strerror(savedErrno));
+      }
     case MOSQ_ERR_CONN_LOST:
       return QStringLiteral("соединение разорвано");
     case MOSQ_ERR_KEEPALIVE:
