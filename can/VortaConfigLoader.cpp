@@ -47,11 +47,11 @@ std::optional<std::int32_t> EntryIndex(const QString& key) {
 
 void TdmVorta::Reset() {
   configured_ = false;
-  queue_.SetOnSend({});
+  ReleaseAdapter();
   queue_.Clear();
   bus_ = TCANBus();
   devices_.clear();
-  adapter_.reset();
+  releasing_ = false;
 }
 
 void TdmVorta::LoadConfig(TProfileFile& ini) {

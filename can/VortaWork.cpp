@@ -25,6 +25,19 @@ TdmVorta::TdmVorta(TTimerService& time, TAdapterFactory factory, TReportHook rep
 
 TdmVorta::~TdmVorta() {
   StopTimers();
+  ReleaseAdapter();
+}
+
+void TdmVorta::ReleaseAdapter() {
+  releasing_ = true;
+  queue_.SetOnSend({});
+  if (adapter_) {
+    // Detached before the close: the close still serves a hand-over the
+    // receive thread has started, and that frame must go nowhere.
+    adapter_->SetOnReceive({});
+    adapter_->SetActive(false);
+    adapter_.reset();
+  }
 }
 
 void TdmVorta::SaveConfig(TProfileFile& ini) {
@@ -45,6 +58,7 @@ void TdmVorta::StopTimers() {
 }
 
 void TdmVorta::HandleFrame(TCANFrame& frame) {
+  if (releasing_) return;
   bus_.Dispatch(frame);
 }
 

@@ -98,7 +98,8 @@ class TdmVorta {
   // Disables TimerHeart then TimerReconnect; Timer1 keeps running.
   void StopTimers();
 
-  // The adapter's frame handler: dispatches by identifier to the devices.
+  // The adapter's frame handler: dispatches by identifier to the devices;
+  // ignores frames once the devices are being freed.
   void HandleFrame(TCANFrame& frame);
 
   // Timer handlers (also called directly by tests).
@@ -117,6 +118,9 @@ class TdmVorta {
 
  private:
   void Reset();
+  // Closes and frees the adapter first, so that nothing it still delivers
+  // (a frame its receive thread was handing over) reaches freed devices.
+  void ReleaseAdapter();
   void LoadDevices(const TProfileFile& ini);
   [[nodiscard]] std::unique_ptr<TCANDevice> CreateDevice(const QString& type);
   void Report(const QString& text) const;
@@ -125,10 +129,12 @@ class TdmVorta {
   TAdapterFactory factory_;
   TReportHook report_;
   bool configured_ = false;
-  std::size_t pace_ = 1;  // frames per Timer1 tick while a backlog lasts
+  bool releasing_ = false;  // the bus and devices are being freed
+  std::size_t pace_ = 1;    // frames per Timer1 tick while a backlog lasts
 
   // Declaration order is the reverse of destruction: the timers go first,
-  // then the queue, the bus (with the devices it refers to) and the adapter.
+  // then the queue, the bus (with the devices it refers to) and the adapter;
+  // the destructor has closed and freed the adapter before all of them.
   std::unique_ptr<TCANAdapter> adapter_;
   std::vector<std::unique_ptr<TCANDevice>> devices_;
   TCANBus bus_;

@@ -49,6 +49,12 @@ class TPseudoTerminal {
     }
   }
 
+  // Writes what the line takes now, without waiting; the bytes written.
+  std::size_t WriteSome(const std::vector<std::uint8_t>& bytes) const {
+    const ssize_t n = ::write(master_, bytes.data(), bytes.size());
+    return n > 0 ? static_cast<std::size_t>(n) : 0;
+  }
+
   // Reads until want bytes came or timeoutMs passed.
   [[nodiscard]] std::vector<std::uint8_t> Read(std::size_t want, int timeoutMs) const {
     std::vector<std::uint8_t> out;
