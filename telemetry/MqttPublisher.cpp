@@ -288,7 +288,7 @@ void TMqttPublisher::PumpFiles() {
         bool alarm = false;
         payload = JournalJson(tail.Header(), line.Line, &vessel, &alarm);
         if (payload.isEmpty()) continue;
-        if (alarm && vessel != 0) {
+        if (alarm) {
           if (!Publish(QStringLiteral("%1/%2/alarm").arg(root_).arg(vessel), payload, 1, false,
                        nullptr)) {
             lost_ = true;
