@@ -36,6 +36,20 @@ TPlantHost::~TPlantHost() {
   if (plant_) plant_->Detach();
 }
 
+namespace {
+
+// The converter of the folder's CAN configuration answers in real time (the
+// USB converter, or the board library on a real bus), so virtual time that
+// races ahead of it would only flood it.
+bool RealTimeLink(const QString& folder, const TPlantHost& plant) {
+  const TProfileFile can(QDir(folder).filePath(QStringLiteral("VortaCAN.ini")));
+  const QString type = can.ReadString(QStringLiteral("CANAdapter"), QStringLiteral("Type"), {});
+  return type == TAdapterFactory::kUsbType ||
+         (type == TAdapterFactory::kChaiType && !plant.Running());
+}
+
+}  // namespace
+
 int RunFastForward(const QString& folder, double hours, bool demo,
                    const std::function<bool()>& stopRequested) {
   TVirtualTimerService time(ToSystemDateTime(QDateTime::currentDateTime()));
@@ -43,6 +57,13 @@ int RunFastForward(const QString& folder, double hours, bool demo,
   THeadlessWindowFactory windows;
   THeadlessMainWindow window;
   TPlantHost plant(folder, time);
+  if (RealTimeLink(folder, plant)) {
+    std::fprintf(stderr,
+                 "vorta: --fast-forward: преобразователь CAN этой папки работает в реальном "
+                 "времени; ускоренный прогон возможен только на виртуальной установке "
+                 "([CHAI] Backend=virtual в VortaCAN.ini)\n");
+    return 2;
+  }
   TAdapterFactory factory;
   RegisterStandardAdapters(factory);
   TdmVorta dmVorta(time, factory, [&messages](const QString& text) { messages.ShowInfo(text); });

@@ -144,3 +144,16 @@ TEST_F(ProgramRunTest, aDemoDayLeavesAJournalThatVerifies) {
   EXPECT_TRUE(
       QString::fromUtf8(journal.readAll()).contains(QStringLiteral("Завершение программы")));
 }
+
+TEST_F(ProgramRunTest, fastForwardOverARealTimeConverterIsRefused) {
+  folder.Write("Vorta.ini", "[Processes]\r\n");
+  for (const QByteArray& adapter :
+       {QByteArray("Type=QTR4\r\nPort=/dev/null\r\n"), QByteArray("Type=Marathon\r\n")}) {
+    folder.Write("VortaCAN.ini", "[CANAdapter]\r\n" + adapter + "[CANDevices]\r\nCount=0\r\n");
+    QProcess p;
+    Start(p, {"--fast-forward", "1"});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 2) << adapter.toStdString();
+    EXPECT_TRUE(QString::fromLocal8Bit(p.readAllStandardError()).contains("реальном времени"));
+  }
+}
