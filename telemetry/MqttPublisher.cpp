@@ -22,6 +22,7 @@ constexpr auto kConnectTimeout = std::chrono::seconds(10);
 // The orderly end waits this long for the broker at most.
 constexpr auto kFinishTime = std::chrono::milliseconds(1500);
 constexpr auto kSaveEvery = std::chrono::seconds(2);
+constexpr auto kPumpEvery = std::chrono::milliseconds(250);
 
 std::once_flag gLibraryInit;
 
@@ -144,7 +145,13 @@ void TMqttPublisher::Run() {
     }
     if (connected_) {
       SendStates();
-      PumpFiles();
+      // The files are looked at a few times a second, and at once again
+      // while a backlog is being sent.
+      const auto now = TClock::now();
+      if (backlog_ || now - lastPump_ >= kPumpEvery) {
+        lastPump_ = now;
+        PumpFiles();
+      }
     }
     SaveOffsets(false);
   }
@@ -276,6 +283,7 @@ void TMqttPublisher::SendStates() {
 }
 
 void TMqttPublisher::PumpFiles() {
+  backlog_ = false;
   for (std::size_t i = 0; i < tails_.size() && !lost_; ++i) {
     if (pending_.size() >= kMaxPending) return;
     TFileTail& tail = tails_[i];
@@ -306,6 +314,7 @@ void TMqttPublisher::PumpFiles() {
         return;
       }
       pending_.push_back({mid, i, line.End, false});
+      backlog_ = true;
     }
     // Nothing of this file waits for the broker: what was read (a header,
     // an empty line) counts as delivered.

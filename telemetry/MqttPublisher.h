@@ -117,6 +117,8 @@ class TMqttPublisher {
   TClock::time_point attemptStarted_{};
   TClock::time_point lastSave_{};
   bool offsetsDirty_ = false;
+  TClock::time_point lastPump_{};
+  bool backlog_ = false;  // the last look found lines
 };
 
 }  // namespace vorta
