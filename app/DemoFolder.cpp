@@ -7,13 +7,13 @@
 
 #include "panel/PanelActions.h"
 #include "panel/PanelView.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 
 namespace {
 
-struct DemoVessel {
+struct TDemoVessel {
   int number;
   QString board;
   QString mixer;
@@ -27,7 +27,7 @@ struct DemoVessel {
 
 // Vessel n (1-based): its devices sit in identifier blocks of their own;
 // drives alternate between the DC drive and the inverter.
-DemoVessel MakeVessel(int n) {
+TDemoVessel MakeVessel(int n) {
   static const double kPh[] = {7.00, 6.80, 7.20, 7.00};
   static const double kT[] = {37.0, 30.0, 37.0, 32.0};
   static const double kPo2[] = {30.0, 40.0, 25.0, 35.0};
@@ -43,7 +43,7 @@ DemoVessel MakeVessel(int n) {
           kPo2[k]};
 }
 
-QString ProcessFile(const DemoVessel& v) {
+QString ProcessFile(const TDemoVessel& v) {
   QString s;
   s += QStringLiteral(
            "; Демонстрационный ферментёр на виртуальной установке\r\n"
@@ -120,7 +120,7 @@ QString ProcessFile(const DemoVessel& v) {
   return s;
 }
 
-QString CanFile(const std::vector<DemoVessel>& vessels) {
+QString CanFile(const std::vector<TDemoVessel>& vessels) {
   QString s = QStringLiteral(
                   "; Шина CAN демонстрационной установки: виртуальные модули\r\n"
                   "[CANAdapter]\r\nType=Marathon\r\nDeviceNum=0\r\n"
@@ -129,11 +129,11 @@ QString CanFile(const std::vector<DemoVessel>& vessels) {
                   "[CANDevices]\r\nCount=") +
               QString::number(2 * vessels.size()) + QStringLiteral("\r\n");
   int i = 0;
-  for (const DemoVessel& v : vessels) {
+  for (const TDemoVessel& v : vessels) {
     s += QStringLiteral("Name%1=%2\r\nName%3=%4\r\n").arg(i).arg(v.board).arg(i + 1).arg(v.mixer);
     i += 2;
   }
-  for (const DemoVessel& v : vessels) {
+  for (const TDemoVessel& v : vessels) {
     s += QStringLiteral(
              "[%1]\r\nType=TSUABB\r\nCaption=Модуль ввода-вывода %2\r\nDeviceUID=%3\r\n"
              "CANAdr=Ext\r\nActive=OFF\r\nBusRange=255\r\n")
@@ -169,10 +169,10 @@ bool PrepareDemoFolder(const QString& folder, QString* error, int vessels) {
     if (error != nullptr) *error = folder + QStringLiteral(": cannot create the folder");
     return false;
   }
-  std::vector<DemoVessel> list;
+  std::vector<TDemoVessel> list;
   for (int n = 1; n <= std::clamp(vessels, 1, kMaxDemoVessels); ++n) list.push_back(MakeVessel(n));
   QString processes;
-  for (const DemoVessel& v : list) {
+  for (const TDemoVessel& v : list) {
     const QString name = QStringLiteral("Process%1.ini").arg(v.number);
     if (!WriteFile(dir.filePath(name), ProcessFile(v), error)) return false;
     processes += name + QStringLiteral("=1\r\n");

@@ -1,7 +1,7 @@
 #include "app/HeadlessStatus.h"
 
 #include "platform/Numbers.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 

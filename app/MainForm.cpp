@@ -5,8 +5,8 @@
 #include <QRandomGenerator>
 
 #include "app/DefaultFolder.h"
-#include "app/mainf.h"
-#include "can/VortaWork.h"
+#include "app/MainForm.h"
+#include "can/CANService.h"
 #include "panel/PanelView.h"
 #include "panel/ProcessListEntries.h"
 #include "platform/ConfigReader.h"
@@ -18,7 +18,7 @@
 #include "process/AlarmCommand.h"
 #include "process/Alarms.h"
 #include "process/Cycles.h"
-#include "process/FillUnit.h"
+#include "process/FillRun.h"
 #include "process/Journal.h"
 #include "process/JournalSession.h"
 
@@ -30,36 +30,36 @@ const QString kCanConfig = QStringLiteral("VortaCAN.ini");
 const QString kJournal = QStringLiteral("VortaJournal.txt");
 }  // namespace
 
-TForm1::TForm1(TDeps deps, const QString& programFolder)
-    : deps_(deps), env_{program_,     deps.Time,           deps.Messages,
-                        deps.Windows, &deps.dmVorta.Bus(), &processes_} {
+TMainForm::TMainForm(TDeps deps, const QString& programFolder)
+    : deps_(deps), env_{program_,   deps.Time, deps.Messages, deps.Windows, &deps.canService.Bus(),
+                        &processes_} {
   // Paths on this system are case-sensitive: the folder is kept as given.
   QString folder = QDir(programFolder).absolutePath();
   if (!folder.endsWith(u'/')) folder += u'/';
   program_.ProgramFolder = folder;
-  env_.dmVorta = &deps.dmVorta;
+  env_.canService = &deps.canService;
   alarms_ = std::make_unique<TAlarms>(env_);
   env_.Alarms = alarms_.get();
 
-  timer40ms_ = deps_.Time.CreateTimer(40);
-  timerIzm_ = deps_.Time.CreateTimer(500);
-  timer2sec_ = deps_.Time.CreateTimer(2000);
-  podpTimer_ = deps_.Time.CreateTimer(120);
-  timer40ms_->OnTimer = [this] { Timer40msTimer(); };
-  timerIzm_->OnTimer = [this] { TimerIzmTimer(); };
-  timer2sec_->OnTimer = [this] { Timer2secTimer(); };
-  program_.Timer40msInterval = timer40ms_->Interval();
+  outputTimer_ = deps_.Time.CreateTimer(40);
+  measureTimer_ = deps_.Time.CreateTimer(500);
+  regulationTimer_ = deps_.Time.CreateTimer(2000);
+  fillPhaseTimer_ = deps_.Time.CreateTimer(120);
+  outputTimer_->OnTimer = [this] { OnOutputTimer(); };
+  measureTimer_->OnTimer = [this] { OnMeasureTimer(); };
+  regulationTimer_->OnTimer = [this] { OnRegulationTimer(); };
+  program_.Timer40msInterval = outputTimer_->Interval();
 }
 
-TForm1::~TForm1() {
-  FormDestroy();
+TMainForm::~TMainForm() {
+  Finish();
 }
 
-QString TForm1::MainConfigPath() const {
+QString TMainForm::MainConfigPath() const {
   return program_.ProgramFolder + kMainConfig;
 }
 
-TForm1::TStartResult TForm1::FormCreate() {
+TMainForm::TStartResult TMainForm::Start() {
   // The event log beside the executable: opened for appending, never written.
   // An installed executable's folder (/usr/bin) is not the program's to write.
   QString exeFolder = QCoreApplication::instance() != nullptr
@@ -118,7 +118,7 @@ TForm1::TStartResult TForm1::FormCreate() {
   // that cannot be taken are reported in one message. The heating choice
   // comes before the processes: each loader picks its heating output from it.
   TConfigReader numbers(mainConfig);
-  podpTimer_->SetInterval(
+  fillPhaseTimer_->SetInterval(
       static_cast<int>(numbers.Int("Podpitka", "FazaPeriod", 120, 1, INT32_MAX)));
   const auto dozeCount =
       static_cast<std::int32_t>(numbers.Int("Podpitka", "DozeCount", 10, 0, INT32_MAX));
@@ -140,22 +140,22 @@ TForm1::TStartResult TForm1::FormCreate() {
   // Loading writes the process files: the next start compares with this.
   RecordConfigHashes(*journal_, program_.ProgramFolder, journalFiles_);
   fill_ = std::make_unique<TFillControl>(
-      TFillControl::TDeps{program_, processes_, deps_.Time, deps_.Messages, *timerIzm_, *timer2sec_,
-                          DozeCount},
-      podpTimer_->Interval());
+      TFillControl::TDeps{program_, processes_, deps_.Time, deps_.Messages, *measureTimer_,
+                          *regulationTimer_, DozeCount},
+      fillPhaseTimer_->Interval());
 
   DozeCount = dozeCount;
   fill_->SetTarget(DozeCount);
 
-  timer40ms_->SetEnabled(true);
-  timer2sec_->SetEnabled(true);
-  timerIzm_->SetEnabled(true);
+  outputTimer_->SetEnabled(true);
+  regulationTimer_->SetEnabled(true);
+  measureTimer_->SetEnabled(true);
   program_.EftText = QStringLiteral("EFT:0:0");
   return TStartResult::Running;
 }
 
-void TForm1::LoadCanConfig() {
-  TdmVorta& dm = deps_.dmVorta;
+void TMainForm::LoadCanConfig() {
+  TCANService& dm = deps_.canService;
   TProfileFile canConfig(program_.ProgramFolder + kCanConfig);
   if (canConfig.Unreadable()) deps_.Messages.ShowError(UnreadableFileText(canConfig));
   dm.LoadConfig(canConfig);
@@ -167,7 +167,7 @@ void TForm1::LoadCanConfig() {
   dm.StartTimers();
 }
 
-void TForm1::CreateProcesses(const TProfileFile& mainConfig) {
+void TMainForm::CreateProcesses(const TProfileFile& mainConfig) {
   for (const QString& key :
        ProcessFilesToLoad(mainConfig, program_.ProgramFolder, deps_.Messages)) {
     auto process = std::make_unique<TVortaProcess>(env_, key);
@@ -175,7 +175,7 @@ void TForm1::CreateProcesses(const TProfileFile& mainConfig) {
   }
 }
 
-void TForm1::ResolveFeedReferences() {
+void TMainForm::ResolveFeedReferences() {
   for (const auto& process : processes_) {
     TVortaProcess& p = *process;
     for (auto* pair : {&p.Ventil, &p.Sreda, &p.PodpPump}) {
@@ -185,10 +185,10 @@ void TForm1::ResolveFeedReferences() {
   }
 }
 
-void TForm1::FormClose() {
+void TMainForm::Shutdown() {
   if (closed_) return;
   closed_ = true;
-  TdmVorta& dm = deps_.dmVorta;
+  TCANService& dm = deps_.canService;
   dm.StopTimers();
   {
     TProfileFile canConfig(program_.ProgramFolder + kCanConfig);
@@ -202,10 +202,10 @@ void TForm1::FormClose() {
     UpdateFileOrReport(mainConfig, deps_.Messages, program_.FailedWrites);
   }
   program_.ShutdownRequested = true;
-  timer40ms_->SetEnabled(false);
-  timer2sec_->SetEnabled(false);
-  timerIzm_->SetEnabled(false);
-  podpTimer_->SetEnabled(false);
+  outputTimer_->SetEnabled(false);
+  regulationTimer_->SetEnabled(false);
+  measureTimer_->SetEnabled(false);
+  fillPhaseTimer_->SetEnabled(false);
   deps_.Window.SetCaption(QString());
   deps_.Window.ShowShutdownPanel();
   fill_.reset();
@@ -217,25 +217,25 @@ void TForm1::FormClose() {
   if (OnTerminate) OnTerminate();
 }
 
-void TForm1::FormDestroy() {
+void TMainForm::Finish() {
   instance_.reset();
   eventLog_.reset();
 }
 
-void TForm1::Timer40msTimer() {
+void TMainForm::OnOutputTimer() {
   TCycleContext c{program_, processes_, deps_.Time};
   OutputCycle(c);
   // A modal window is asked to close first; the shutdown runs at a later
   // tick, once its loop has returned.
-  if (program_.ShutdownRequested && !closed_ && !deps_.Window.CloseModalWindows()) FormClose();
+  if (program_.ShutdownRequested && !closed_ && !deps_.Window.CloseModalWindows()) Shutdown();
 }
 
-void TForm1::TimerIzmTimer() {
+void TMainForm::OnMeasureTimer() {
   TCycleContext c{program_, processes_, deps_.Time};
   MeasurementCycle(c);
 }
 
-void TForm1::Timer2secTimer() {
+void TMainForm::OnRegulationTimer() {
   TCycleContext c{program_, processes_, deps_.Time, alarms_.get()};
   RegulationCycle(c);
 }

@@ -14,12 +14,12 @@ TMainWindow::TMainWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   // No border icons: the form is only ever shown while the program ends.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   setWindowTitle(QStringLiteral("-"));
-  panel1_ = new QLabel(QStringLiteral("Идет завершение процессов"), this);
-  panel1_->setAlignment(Qt::AlignCenter);
-  panel1_->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  panel1_->hide();
+  shutdownLabel_ = new QLabel(QStringLiteral("Идет завершение процессов"), this);
+  shutdownLabel_->setAlignment(Qt::AlignCenter);
+  shutdownLabel_->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  shutdownLabel_->hide();
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(panel1_);
+  layout->addWidget(shutdownLabel_);
   resize(320, 80);
 }
 
@@ -28,7 +28,7 @@ void TMainWindow::SetCaption(const QString& caption) {
 }
 
 void TMainWindow::ShowShutdownPanel() {
-  panel1_->show();
+  shutdownLabel_->show();
   if (const QScreen* s = QGuiApplication::primaryScreen()) {
     move(s->availableGeometry().center() - rect().center());
   }

@@ -4,7 +4,7 @@
 
 #include <QWidget>
 
-#include "app/mainf.h"
+#include "app/MainForm.h"
 
 class QLabel;
 
@@ -22,10 +22,10 @@ class TMainWindow final : public QWidget, public IMainWindow {
   void BringToFront() override;
   bool CloseModalWindows() override;
 
-  [[nodiscard]] QLabel* Panel1() const { return panel1_; }
+  [[nodiscard]] QLabel* ShutdownLabel() const { return shutdownLabel_; }
 
  private:
-  QLabel* panel1_ = nullptr;
+  QLabel* shutdownLabel_ = nullptr;
 };
 
 }  // namespace vorta

@@ -5,9 +5,9 @@
 #include <cstdio>
 
 #include "app/DemoFolder.h"
-#include "app/mainf.h"
+#include "app/MainForm.h"
 #include "can/AdapterFactory.h"
-#include "can/VortaWork.h"
+#include "can/CANService.h"
 #include "panel/PanelView.h"
 #include "platform/Chai.h"
 #include "platform/Messages.h"
@@ -66,20 +66,21 @@ int RunFastForward(const QString& folder, double hours, bool demo,
   }
   TAdapterFactory factory;
   RegisterStandardAdapters(factory);
-  TdmVorta dmVorta(time, factory, [&messages](const QString& text) { messages.ShowInfo(text); });
-  TForm1 form({time, messages, windows, window, dmVorta}, folder);
+  TCANService canService(time, factory,
+                         [&messages](const QString& text) { messages.ShowInfo(text); });
+  TMainForm form({time, messages, windows, window, canService}, folder);
   bool terminated = false;
   form.OnTerminate = [&terminated] { terminated = true; };
-  switch (form.FormCreate()) {
-    case TForm1::TStartResult::NoMainConfig:
+  switch (form.Start()) {
+    case TMainForm::TStartResult::NoMainConfig:
       std::fprintf(stderr, "vorta: %s not found; nothing to supervise\n",
                    QDir(folder).filePath(QStringLiteral("Vorta.ini")).toLocal8Bit().constData());
       return 1;
-    case TForm1::TStartResult::SecondInstance:
+    case TMainForm::TStartResult::SecondInstance:
       std::fprintf(stderr, "vorta: already running on %s\n",
                    QDir(folder).absolutePath().toLocal8Bit().constData());
       return 1;
-    case TForm1::TStartResult::Running:
+    case TMainForm::TStartResult::Running:
       break;
   }
   PrintAlarmsToStderr(form.Alarms());

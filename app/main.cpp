@@ -17,13 +17,13 @@
 #include "app/DefaultFolder.h"
 #include "app/DemoFolder.h"
 #include "app/HeadlessStatus.h"
+#include "app/MainForm.h"
 #include "app/MainWindow.h"
 #include "app/MessageBoxSink.h"
 #include "app/PlantHost.h"
 #include "app/StallWatch.h"
-#include "app/mainf.h"
 #include "can/AdapterFactory.h"
-#include "can/VortaWork.h"
+#include "can/CANService.h"
 #include "panel/PanelView.h"
 #include "panel/QtWindowFactory.h"
 #include "platform/Chai.h"
@@ -31,7 +31,7 @@
 #include "platform/RealTimerService.h"
 #include "platform/TimerService.h"
 #include "process/Alarms.h"
-#include "process/FillForm.h"
+#include "process/FillWindow.h"
 #include "process/JournalVerify.h"
 #include "telemetry/MqttTelemetry.h"
 
@@ -230,21 +230,21 @@ int main(int argc, char** argv) {
   const TChaiNotices chaiNotices(messages);
   vorta::TAdapterFactory factory;
   vorta::RegisterStandardAdapters(factory);
-  vorta::TdmVorta dmVorta(time, factory,
-                          [&messages](const QString& text) { messages.ShowInfo(text); });
+  vorta::TCANService canService(time, factory,
+                                [&messages](const QString& text) { messages.ShowInfo(text); });
 
-  vorta::TForm1 form({time, messages, windows, window, dmVorta}, folder);
+  vorta::TMainForm form({time, messages, windows, window, canService}, folder);
   form.OnTerminate = [] { QCoreApplication::exit(0); };
-  switch (form.FormCreate()) {
-    case vorta::TForm1::TStartResult::NoMainConfig:
+  switch (form.Start()) {
+    case vorta::TMainForm::TStartResult::NoMainConfig:
       std::fprintf(stderr, "vorta: %s not found; nothing to supervise\n",
                    QDir(folder).filePath(QStringLiteral("Vorta.ini")).toLocal8Bit().constData());
       return 1;
-    case vorta::TForm1::TStartResult::SecondInstance:
+    case vorta::TMainForm::TStartResult::SecondInstance:
       std::fprintf(stderr, "vorta: already running on %s; asked it to come to the front\n",
                    QDir(folder).absolutePath().toLocal8Bit().constData());
       return 0;
-    case vorta::TForm1::TStartResult::Running:
+    case vorta::TMainForm::TStartResult::Running:
       break;
   }
   if (headless) vorta::PrintAlarmsToStderr(form.Alarms());
@@ -252,9 +252,9 @@ int main(int argc, char** argv) {
   // Off unless Vorta.ini has an [MQTT] Host; its own thread talks to the broker.
   const std::unique_ptr<vorta::TMqttTelemetry> mqtt = vorta::TMqttTelemetry::Start(form.Env());
   // The panel menu keeps its fill item hidden: this is the way to the window.
-  std::unique_ptr<vorta::TFormFill> fillWindow;
+  std::unique_ptr<vorta::TFillWindow> fillWindow;
   if (!headless && parser.isSet(fillOption) && form.Fill() != nullptr) {
-    fillWindow = std::make_unique<vorta::TFormFill>(*form.Fill());
+    fillWindow = std::make_unique<vorta::TFillWindow>(*form.Fill());
     fillWindow->setWindowModality(Qt::ApplicationModal);
     fillWindow->show();
   }
@@ -289,6 +289,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vorta: longest main-thread stall %lld ms\n",
                  static_cast<long long>(stallWatch->LongestStallMs()));
   }
-  form.FormDestroy();
+  form.Finish();
   return code;
 }

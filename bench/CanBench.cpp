@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "can/uCANAdapters.h"
-#include "devices/uSUABB.h"
+#include "can/CANAdapter.h"
+#include "devices/CANDevices.h"
 #include "platform/VirtualTimerService.h"
 
 namespace {
@@ -31,13 +31,13 @@ struct TFullBus {
       std::unique_ptr<TCANDevice> device;
       switch (i % 3) {
         case 0:
-          device = std::make_unique<TSUABB>(time);
+          device = std::make_unique<TIoModule>(time);
           break;
         case 1:
           device = std::make_unique<TMixerDC>(time);
           break;
         default:
-          device = std::make_unique<TMixerOmron>(time);
+          device = std::make_unique<TMixerInverter>(time);
           break;
       }
       device->DeviceUID = 0x100 * (i + 1);

@@ -10,11 +10,11 @@
 #include <memory>
 #include <vector>
 
-#include "charts/ChartUnit.h"
+#include "charts/ChartForm.h"
 #include "platform/Messages.h"
 #include "platform/ProfileFile.h"
 #include "platform/VirtualTimerService.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ QByteArray ProcessIni(int num) {
          "Chart1Point=1,1,1,1,1\r\nChart1Scale=10,1,1,0.1,0.1\r\n";
 }
 
-struct Rig {
+struct TRig {
   QTemporaryDir dir;
   TVirtualTimerService time;
   TProgramState program;
@@ -51,7 +51,7 @@ struct Rig {
   std::vector<std::unique_ptr<TVortaProcess>> processes;
   std::vector<std::unique_ptr<TChartForm>> charts;
 
-  Rig() {
+  TRig() {
     program.ProgramFolder = dir.path() + u'/';
     for (int n = 1; n <= kVessels; ++n) {
       const QString name = QStringLiteral("p%1.ini").arg(n);
@@ -62,7 +62,7 @@ struct Rig {
       auto p = std::make_unique<TVortaProcess>(env, name);
       auto chart = std::make_unique<TChartForm>(*p);
       TProfileFile file(p->IniFileName);
-      chart->FormCreate(file);
+      chart->LoadSettings(file);
       chart->resize(700, 450);
       chart->show();
       processes.push_back(std::move(p));
@@ -86,7 +86,7 @@ struct Rig {
 };
 
 void BM_AddPointsAndRedraw8Charts(benchmark::State& state) {
-  Rig rig;
+  TRig rig;
   int i = 460;
   for (auto _ : state) {
     rig.Tick(i++);

@@ -11,14 +11,14 @@
 #include <cstdio>
 #include <memory>
 
-#include "can/VortaWork.h"
+#include "can/CANService.h"
 #include "panel/PanelView.h"
 #include "platform/Messages.h"
 #include "platform/ProfileFile.h"
 #include "platform/VirtualTimerService.h"
 #include "process/Cycles.h"
 #include "process/Journal.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 namespace {
@@ -106,13 +106,13 @@ struct TPlant {
       return a;
     };
     factory.Register(TAdapterFactory::kUsbType, creator);
-    module = std::make_unique<TdmVorta>(time, factory);
+    module = std::make_unique<TCANService>(time, factory);
     TProfileFile can(program.ProgramFolder + QStringLiteral("VortaCAN.ini"));
     module->LoadConfig(can);
     adapter->SetOnReceive([this](TCANFrame& f) { module->HandleFrame(f); });
     module->StartTimers();
     env.Bus = &module->Bus();
-    env.dmVorta = module.get();
+    env.canService = module.get();
     // The cycles run with the journal as in the program.
     journal.Open();
     env.Journal = &journal;
@@ -150,7 +150,7 @@ struct TPlant {
   TProgramState program;
   TVortaProcessList list;
   TAnsweringAdapter* adapter = nullptr;
-  std::unique_ptr<TdmVorta> module;
+  std::unique_ptr<TCANService> module;
   TVortaEnv env{program, time, messages, windows, nullptr, &list};
   TCycleContext context{program, list, time};
   std::unique_ptr<TTimer> t40, tIzm, t2s;

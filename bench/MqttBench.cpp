@@ -22,7 +22,7 @@
 #include "panel/PanelView.h"
 #include "platform/Messages.h"
 #include "platform/VirtualTimerService.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 #include "telemetry/MqttPayloads.h"
 #include "telemetry/MqttTelemetry.h"
 

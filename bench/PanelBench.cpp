@@ -16,7 +16,7 @@
 #include "panel/QtWindowFactory.h"
 #include "platform/Messages.h"
 #include "platform/VirtualTimerService.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 namespace {
@@ -81,7 +81,7 @@ void BM_Refresh2sec(benchmark::State& state) {
       p->PanelState.StatusText[0] = QString::number((tick % 30) * 2);
       p->PanelState.StatusText[1] = QStringLiteral("Об/мин: %1").arg(400 + tick % 9);
       p->PanelState.StatusText[3] = QStringLiteral("Net OK");
-      p->Panel->Value2secToStringGrid();
+      p->Panel->ShowCurrentValues();
       p->Panel->PanelStateChanged();
     }
     QCoreApplication::processEvents();  // the repaint the changes asked for

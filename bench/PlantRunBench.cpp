@@ -11,10 +11,10 @@
 #include <ctime>
 
 #include "app/DemoFolder.h"
+#include "app/MainForm.h"
 #include "app/PlantHost.h"
-#include "app/mainf.h"
 #include "can/AdapterFactory.h"
-#include "can/VortaWork.h"
+#include "can/CANService.h"
 #include "panel/PanelView.h"
 #include "platform/Chai.h"
 #include "platform/Messages.h"
@@ -46,9 +46,9 @@ void BM_EightVesselsWithController(benchmark::State& state) {
     vorta::TPlantHost plant(folder.path(), time);
     vorta::TAdapterFactory factory;
     vorta::RegisterStandardAdapters(factory);
-    vorta::TdmVorta dm(time, factory);
-    vorta::TForm1 form({time, messages, windows, window, dm}, folder.path());
-    if (form.FormCreate() != vorta::TForm1::TStartResult::Running) {
+    vorta::TCANService dm(time, factory);
+    vorta::TMainForm form({time, messages, windows, window, dm}, folder.path());
+    if (form.Start() != vorta::TMainForm::TStartResult::Running) {
       state.SkipWithError("the controller did not start");
       return;
     }
@@ -124,9 +124,9 @@ void BM_EightVesselsBusLoad(benchmark::State& state) {
     vorta::TPlantHost plant(folder.path(), time);
     vorta::TAdapterFactory factory;
     vorta::RegisterStandardAdapters(factory);
-    vorta::TdmVorta dm(time, factory);
-    vorta::TForm1 form({time, messages, windows, window, dm}, folder.path());
-    if (form.FormCreate() != vorta::TForm1::TStartResult::Running) {
+    vorta::TCANService dm(time, factory);
+    vorta::TMainForm form({time, messages, windows, window, dm}, folder.path());
+    if (form.Start() != vorta::TMainForm::TStartResult::Running) {
       state.SkipWithError("the controller did not start");
       return;
     }

@@ -30,8 +30,8 @@
 #include <vector>
 
 #include "can/AdapterFactory.h"
+#include "can/CANService.h"
 #include "can/UsbPacket.h"
-#include "can/VortaWork.h"
 #include "platform/ProfileFile.h"
 #include "platform/RealTimerService.h"
 
@@ -141,7 +141,7 @@ void BM_UsbLatencyToRegisterImage(benchmark::State& state) {
   TRealTimerService time;
   TAdapterFactory factory;
   RegisterStandardAdapters(factory);
-  TdmVorta dm(time, factory);
+  TCANService dm(time, factory);
   TProfileFile ini(dir.filePath(QStringLiteral("VortaCAN.ini")));
   dm.LoadConfig(ini);
   TCANDevice* board = dm.Bus().FindByName(QStringLiteral("Board"));

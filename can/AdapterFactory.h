@@ -18,9 +18,9 @@
 //
 // and adds one call to RegisterStandardAdapters() (can/StandardAdapters.cpp).
 // The program builds one factory at start-up with RegisterStandardAdapters()
-// and hands it to TdmVorta, which asks it once per LoadConfig.
+// and hands it to TCANService, which asks it once per LoadConfig.
 //
-// The creator only constructs: TdmVorta opens the channel with SetActive(true)
+// The creator only constructs: TCANService opens the channel with SetActive(true)
 // right after, and a failed open is retried by the reconnect timer. A creator
 // may return null when it cannot construct at all; LoadConfig then fails as
 // for an unknown type.
@@ -31,7 +31,7 @@
 #include <map>
 #include <memory>
 
-#include "can/uCANAdapters.h"
+#include "can/CANAdapter.h"
 
 namespace vorta {
 

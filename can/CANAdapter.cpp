@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "can/uCANAdapters.h"
+#include "can/CANAdapter.h"
 
 namespace vorta {
 

@@ -2,7 +2,7 @@
 // The adapter for the CAN board: channel 0 at 125 kbit/s through the board
 // library; frames arrive through the library's callback.
 
-#include "can/uCANAdapters.h"
+#include "can/CANAdapter.h"
 #include "platform/Chai.h"
 
 namespace vorta {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "can/VortaWork.h"
+#include "can/CANService.h"
 
 namespace vorta {
 

@@ -11,8 +11,8 @@
 #include <memory>
 #include <string>
 
+#include "can/CANAdapter.h"
 #include "can/UsbPacket.h"
-#include "can/uCANAdapters.h"
 #include "platform/D2XX.h"
 
 namespace vorta {

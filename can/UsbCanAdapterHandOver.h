@@ -14,7 +14,7 @@
 #include <memory>
 #include <mutex>
 
-#include "can/uCANAdapters.h"
+#include "can/CANAdapter.h"
 
 namespace vorta {
 

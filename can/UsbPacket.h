@@ -12,8 +12,8 @@
 #include <optional>
 #include <span>
 
-#include "can/uCANAdapters.h"
-#include "can/uCRC.h"
+#include "can/CANAdapter.h"
+#include "can/Crc16.h"
 
 namespace vorta {
 

@@ -6,7 +6,7 @@
 #include <limits>
 #include <optional>
 
-#include "can/VortaWork.h"
+#include "can/CANService.h"
 #include "platform/ProfileFile.h"
 
 namespace vorta {
@@ -45,7 +45,7 @@ std::optional<std::int32_t> EntryIndex(const QString& key) {
 
 }  // namespace
 
-void TdmVorta::Reset() {
+void TCANService::Reset() {
   configured_ = false;
   ReleaseAdapter();
   queue_.Clear();
@@ -54,7 +54,7 @@ void TdmVorta::Reset() {
   releasing_ = false;
 }
 
-void TdmVorta::LoadConfig(TProfileFile& ini) {
+void TCANService::LoadConfig(TProfileFile& ini) {
   Reset();
 
   const QString type = ini.ReadString(kAdapterSection, QStringLiteral("Type"), QString());
@@ -82,7 +82,7 @@ void TdmVorta::LoadConfig(TProfileFile& ini) {
   configured_ = true;
 }
 
-void TdmVorta::LoadDevices(const TProfileFile& ini) {
+void TCANService::LoadDevices(const TProfileFile& ini) {
   const std::int32_t count = ini.ReadInteger(kDevicesSection, QStringLiteral("Count"), 0);
 
   // Visiting the entries that exist, in index order, gives what a loop over
@@ -131,7 +131,7 @@ void TdmVorta::LoadDevices(const TProfileFile& ini) {
     device->BusRange = ini.ReadInteger(section, QStringLiteral("BusRange"), 255);
     TFrameQueue* queue = &queue_;
     device->SetOnSend([queue](TCANFrame& frame) { queue->Push(frame); });
-    if (auto* omron = dynamic_cast<TMixerOmron*>(device.get())) {
+    if (auto* omron = dynamic_cast<TMixerInverter*>(device.get())) {
       omron->SetMaxRpm(ini.ReadInteger(section, QStringLiteral("MaxRpm"), 3000));
     }
     if (!bus_.Add(device.get())) {
@@ -149,15 +149,15 @@ void TdmVorta::LoadDevices(const TProfileFile& ini) {
   }
 }
 
-std::unique_ptr<TCANDevice> TdmVorta::CreateDevice(const QString& type) {
+std::unique_ptr<TCANDevice> TCANService::CreateDevice(const QString& type) {
   if (type == QStringLiteral("TMixerOmron")) {
-    return std::make_unique<TMixerOmron>(time_);
+    return std::make_unique<TMixerInverter>(time_);
   }
   if (type == QStringLiteral("TMixerDC")) {
     return std::make_unique<TMixerDC>(time_);
   }
   if (type == QStringLiteral("TSUABB")) {
-    return std::make_unique<TSUABB>(time_);
+    return std::make_unique<TIoModule>(time_);
   }
   return nullptr;
 }

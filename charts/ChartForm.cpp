@@ -20,14 +20,14 @@
 #include <cmath>
 
 #include "charts/ChartExport.h"
-#include "charts/ChartUnit.h"
+#include "charts/ChartForm.h"
 #include "panel/VortaForm.h"
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
 #include "platform/ProfileFile.h"
 #include "platform/RealTimerService.h"
 #include "platform/TimerService.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 
@@ -51,10 +51,10 @@ TChartForm::TChartForm(TVortaProcess& process, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
-  BuildChart1();
-  BuildChart2();
-  layout->addWidget(view1_, 1);
-  layout->addWidget(view2_, 0);
+  BuildLinesChart();
+  BuildStrip();
+  layout->addWidget(linesView_, 1);
+  layout->addWidget(stripView_, 0);
 
   timerDelayMenu_ = new QTimer(this);
   timerDelayMenu_->setSingleShot(true);
@@ -67,55 +67,55 @@ TChartForm::TChartForm(TVortaProcess& process, QWidget* parent)
 
 TChartForm::~TChartForm() = default;
 
-void TChartForm::BuildChart1() {
-  chart1_ = new QChart;
-  chart1_->legend()->hide();
+void TChartForm::BuildLinesChart() {
+  linesChart_ = new QChart;
+  linesChart_->legend()->hide();
   // Room above the plot for the name and scale boxes.
-  chart1_->setMargins(QMargins(4, 26, 8, 4));
+  linesChart_->setMargins(QMargins(4, 26, 8, 4));
   axisX_ = new QDateTimeAxis;
   // "h:nn:ss": hours without a leading zero.
   axisX_->setFormat(QStringLiteral("H:mm:ss"));
   axisX_->setTickCount(5);
   axisY_ = new QValueAxis;
   axisY_->setLabelFormat(QStringLiteral("%.1f"));
-  chart1_->addAxis(axisX_, Qt::AlignBottom);
-  chart1_->addAxis(axisY_, Qt::AlignLeft);
+  linesChart_->addAxis(axisX_, Qt::AlignBottom);
+  linesChart_->addAxis(axisY_, Qt::AlignLeft);
 
   // The labels stay clear of the value axis' numbers, however wide they get.
-  connect(chart1_, &QChart::plotAreaChanged, this, [this] {
+  connect(linesChart_, &QChart::plotAreaChanged, this, [this] {
     for (QLabel* label : seriesLabels_) {
       if (label != nullptr) label->move(LabelLeft(), label->y());
     }
   });
-  view1_ = new TChart1View(chart1_, this);
-  view1_->setRenderHint(QPainter::Antialiasing, false);
-  view1_->OnUndoZoom = [this] { Chart1UndoZoom(); };
-  view1_->OnZoomOrPan = [this] { valueAxisAuto_ = false; };
-  view1_->OnMouseMove = [this](const QPoint& p) { Chart1MouseMove(p); };
+  linesView_ = new TLinesChartView(linesChart_, this);
+  linesView_->setRenderHint(QPainter::Antialiasing, false);
+  linesView_->OnUndoZoom = [this] { UndoZoom(); };
+  linesView_->OnZoomOrPan = [this] { valueAxisAuto_ = false; };
+  linesView_->OnMouseMove = [this](const QPoint& p) { LinesMouseMove(p); };
 
   // The boxes and labels on the chart use the panel's small font.
   QFont small = font();
   small.setPixelSize(11);
-  comboName_ = new QComboBox(view1_);
+  comboName_ = new QComboBox(linesView_);
   comboName_->setFont(small);
   for (const char* item : kChannelItems) comboName_->addItem(QString::fromUtf8(item));
   comboName_->setGeometry(32, 5, 49, comboName_->sizeHint().height());
   comboName_->setCurrentIndex(0);
-  labelScale_ = new QLabel(QStringLiteral("Масштаб:"), view1_);
+  labelScale_ = new QLabel(QStringLiteral("Масштаб:"), linesView_);
   labelScale_->setFont(small);
   labelScale_->move(88, 9);
   labelScale_->adjustSize();
-  comboScale_ = new QComboBox(view1_);
+  comboScale_ = new QComboBox(linesView_);
   comboScale_->setFont(small);
   comboScale_->addItems(ScaleItems());
   // The design place, or just right of the label where this font needs more room.
   const int scaleLeft = std::max(140, labelScale_->geometry().right() + 4);
   comboScale_->setGeometry(scaleLeft, 5, 49, comboScale_->sizeHint().height());
-  connect(comboName_, &QComboBox::activated, this, [this](int i) { ComboBoxNameClick(i); });
-  connect(comboScale_, &QComboBox::activated, this, [this](int i) { ComboBoxScaleClick(i); });
+  connect(comboName_, &QComboBox::activated, this, [this](int i) { NameBoxChosen(i); });
+  connect(comboScale_, &QComboBox::activated, this, [this](int i) { ScaleBoxChosen(i); });
 }
 
-void TChartForm::FormCreate(TProfileFile& file) {
+void TChartForm::LoadSettings(TProfileFile& file) {
   // 1. Caption; no axis moves while building.
   setWindowTitle(QStringLiteral("Графики - ") + Process.Caption());
   Model.Paused = true;
@@ -157,7 +157,7 @@ void TChartForm::FormCreate(TProfileFile& file) {
     // The factor belongs to the line's channel, wherever Chart1Dimen lists it.
     Process.ChartScale[static_cast<size_t>(line.Channel - 1)] = line.Scale;
     auto* label =
-        new QLabel(ChannelName(line.Channel) + QStringLiteral(" x ") + line.ScaleText, view1_);
+        new QLabel(ChannelName(line.Channel) + QStringLiteral(" x ") + line.ScaleText, linesView_);
     label->setAttribute(Qt::WA_TranslucentBackground);
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     QPalette pal = label->palette();
@@ -172,7 +172,7 @@ void TChartForm::FormCreate(TProfileFile& file) {
 
   // 8. Name and scale boxes.
   comboName_->setCurrentIndex(0);
-  ComboBoxNameClick(0);
+  NameBoxChosen(0);
 
   // 9., 10.
   Model.Paused = false;
@@ -186,7 +186,7 @@ void TChartForm::AddChannelSeries(const QString& name, bool shown, bool markers,
   series->setMarkerSize(2);
   series->setPointsVisible(true);
   series->setVisible(false);
-  chart1_->addSeries(series);
+  linesChart_->addSeries(series);
   // After adding: the chart's theme gives every new series a colour of its own.
   series->setColor(QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF));
   series->attachAxis(axisX_);
@@ -194,7 +194,7 @@ void TChartForm::AddChannelSeries(const QString& name, bool shown, bool markers,
   const int line = static_cast<int>(series_.size());
   series_.push_back(series);
 
-  LineMenuItems items;
+  TLineMenuItems items;
   if (QAction* chartItem = PanelItem({QStringLiteral("График")}); chartItem && chartItem->menu()) {
     items.Menu = chartItem->menu()->addMenu(name);
     items.Menu->menuAction()->setCheckable(true);
@@ -202,9 +202,9 @@ void TChartForm::AddChannelSeries(const QString& name, bool shown, bool markers,
     items.Color = items.Menu->addAction(QStringLiteral("Цвет"));
     items.Points = items.Menu->addAction(QStringLiteral("Точки"));
     items.Points->setCheckable(true);
-    connect(items.ShowHide, &QAction::triggered, this, [this, line] { MIFLShowHideClick(line); });
-    connect(items.Color, &QAction::triggered, this, [this, line] { MIFLColorClick(line); });
-    connect(items.Points, &QAction::triggered, this, [this, line] { MIFLPointerClick(line); });
+    connect(items.ShowHide, &QAction::triggered, this, [this, line] { ToggleLineShown(line); });
+    connect(items.Color, &QAction::triggered, this, [this, line] { PickLineColor(line); });
+    connect(items.Points, &QAction::triggered, this, [this, line] { ToggleLineMarkers(line); });
     // Marked now and clicked once below when off, as the operator would.
     items.Points->setChecked(true);
     items.Menu->menuAction()->setChecked(!shown);
@@ -213,10 +213,10 @@ void TChartForm::AddChannelSeries(const QString& name, bool shown, bool markers,
   // One click with the mark preset to the opposite leaves line, mark and
   // caption in step.
   if (!items.Menu) series->setVisible(!shown);
-  MIFLShowHideClick(line);
+  ToggleLineShown(line);
   if (!markers) {
     if (items.Points) items.Points->setChecked(false);
-    MIFLPointerClick(line);
+    ToggleLineMarkers(line);
   }
 }
 
@@ -287,14 +287,14 @@ double TChartForm::FromAxisMs(qint64 ms) const {
 void TChartForm::ScrollAxes() {
   if (Model.Paused) return;
   const double axisMax = FromAxisMs(axisX_->max().toMSecsSinceEpoch());
-  const TAxisWindow w = Model.Scroll(axisMax, view1_->width());
+  const TAxisWindow w = Model.Scroll(axisMax, linesView_->width());
   const QDateTime min = QDateTime::fromMSecsSinceEpoch(ToAxisMs(w.Min));
   const QDateTime max = QDateTime::fromMSecsSinceEpoch(ToAxisMs(w.Max));
   axisX_->setRange(min, max);
   axis2X_->setRange(min, max);
 }
 
-void TChartForm::Chart1UndoZoom() {
+void TChartForm::UndoZoom() {
   valueAxisAuto_ = true;
   yDataRange_ = {1, -1};
   axisX_->setMax(QDateTime::fromMSecsSinceEpoch(ToAxisMs(Model.LatestTime())));
@@ -326,13 +326,13 @@ void TChartForm::UpdateValueAxis() {
   axisY_->applyNiceNumbers();
 }
 
-void TChartForm::ComboBoxNameClick(int index) {
+void TChartForm::NameBoxChosen(int index) {
   if (index < 0 || index >= kChartPositions) return;
   const int item = FindScaleIndex(Process.ChartScale[static_cast<size_t>(index)]);
   comboScale_->setCurrentIndex(item < comboScale_->count() ? item : -1);
 }
 
-void TChartForm::ComboBoxScaleClick(int index) {
+void TChartForm::ScaleBoxChosen(int index) {
   // Name box item i is channel i + 1.
   const int channel = comboName_->currentIndex() + 1;
   if (channel < 1 || channel > kChartChannels || index < 0) return;
@@ -346,7 +346,7 @@ void TChartForm::ComboBoxScaleClick(int index) {
   }
 }
 
-void TChartForm::FormClose(TProfileFile& file) {
+void TChartForm::WriteSettings(TProfileFile& file) {
   if (Process.Terminated != QStringLiteral("Y")) {
     if (isVisible()) SetFormVisible(false);
     return;
@@ -393,7 +393,7 @@ QString TChartForm::ChannelName(int channel) const {
 }
 
 int TChartForm::LabelLeft() const {
-  return std::max(42, static_cast<int>(chart1_->plotArea().left()) + 6);
+  return std::max(42, static_cast<int>(linesChart_->plotArea().left()) + 6);
 }
 
 QLineSeries* TChartForm::Series(int line) const {

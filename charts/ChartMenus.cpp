@@ -11,9 +11,9 @@
 #include <QMenu>
 #include <QValueAxis>
 
-#include "charts/ChartUnit.h"
+#include "charts/ChartForm.h"
 #include "panel/VortaForm.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 
@@ -29,7 +29,7 @@ std::int32_t FromQColor(const QColor& c) {
 
 // The strip's view: no zoom, no panning; moves and clicks give the read-out,
 // the right button its popup menu.
-class TChart2View final : public QChartView {
+class TStripChartView final : public QChartView {
  public:
   using QChartView::QChartView;
   std::function<void(const QPoint&)> OnMouseMove;
@@ -60,31 +60,31 @@ QAction* TChartForm::PanelItem(const QStringList& path) const {
   return panel != nullptr ? panel->MenuItem(path) : nullptr;
 }
 
-void TChartForm::BuildChart2() {
-  chart2_ = new QChart;
-  chart2_->legend()->hide();
-  chart2_->setMargins(QMargins(4, 0, 8, 0));
+void TChartForm::BuildStrip() {
+  stripChart_ = new QChart;
+  stripChart_->legend()->hide();
+  stripChart_->setMargins(QMargins(4, 0, 8, 0));
   axis2X_ = new QDateTimeAxis;
   axis2X_->setVisible(false);
   axis2Y_ = new QValueAxis;
   axis2Y_->setRange(-1, 1);
   axis2Y_->setLabelsVisible(false);
   axis2Y_->setTickCount(2);
-  chart2_->addAxis(axis2X_, Qt::AlignBottom);
-  chart2_->addAxis(axis2Y_, Qt::AlignLeft);
-  auto* view = new TChart2View(chart2_, this);
+  stripChart_->addAxis(axis2X_, Qt::AlignBottom);
+  stripChart_->addAxis(axis2Y_, Qt::AlignLeft);
+  auto* view = new TStripChartView(stripChart_, this);
   view->setMouseTracking(true);
   view->setFixedHeight(kStripHeight);
   view->setVisible(false);
-  view->OnMouseMove = [this](const QPoint& p) { Chart2MouseMove(p); };
-  view->OnClick = [this] { Chart2Click(); };
+  view->OnMouseMove = [this](const QPoint& p) { StripMouseMove(p); };
+  view->OnClick = [this] { StripClick(); };
   popupMenu2_ = new QMenu(this);
   miPause2_ = popupMenu2_->addAction(QStringLiteral("Пауза"));
   miPause2_->setCheckable(true);
   popupMenu2_->addSeparator();
-  connect(miPause2_, &QAction::triggered, this, [this] { MI_PauseClick(); });
+  connect(miPause2_, &QAction::triggered, this, [this] { TogglePause(); });
   view->OnMenu = [this](const QPoint& at) { popupMenu2_->popup(at); };
-  view2_ = view;
+  stripView_ = view;
 }
 
 void TChartForm::SetFormVisible(bool visible) {
@@ -112,13 +112,13 @@ void TChartForm::FollowVisibility() {
 
 void TChartForm::SetStripVisible(bool visible) {
   stripVisible_ = visible;
-  view2_->setVisible(visible);
+  stripView_->setVisible(visible);
   if (QAction* a = PanelItem({QStringLiteral("График"), QStringLiteral("Срабатывания")})) {
     a->setChecked(visible);
   }
 }
 
-void TChartForm::MI_PauseClick() {
+void TChartForm::TogglePause() {
   Model.Paused = !Model.Paused;
   if (QAction* a = PanelItem({QStringLiteral("График"), QStringLiteral("Пауза")})) {
     a->setCheckable(true);
@@ -133,10 +133,10 @@ QMenu* TChartForm::LineMenu(int line) const {
              : nullptr;
 }
 
-void TChartForm::MIFLShowHideClick(int line) {
+void TChartForm::ToggleLineShown(int line) {
   QLineSeries* series = Series(line);
   if (series == nullptr) return;
-  const LineMenuItems& items = lineMenus_[static_cast<size_t>(line)];
+  const TLineMenuItems& items = lineMenus_[static_cast<size_t>(line)];
   bool shown = !series->isVisible();
   if (items.Menu) {
     QAction* mark = items.Menu->menuAction();
@@ -148,7 +148,7 @@ void TChartForm::MIFLShowHideClick(int line) {
   UpdateValueAxis();
 }
 
-void TChartForm::MIFLColorClick(int line) {
+void TChartForm::PickLineColor(int line) {
   QLineSeries* series = Series(line);
   if (series == nullptr || !ChooseColor) return;
   const QColor chosen = ChooseColor(series->color());
@@ -156,15 +156,15 @@ void TChartForm::MIFLColorClick(int line) {
   if (chosen.isValid()) series->setColor(chosen);
 }
 
-void TChartForm::MIFLPointerClick(int line) {
+void TChartForm::ToggleLineMarkers(int line) {
   QLineSeries* series = Series(line);
   if (series == nullptr) return;
-  const LineMenuItems& items = lineMenus_[static_cast<size_t>(line)];
+  const TLineMenuItems& items = lineMenus_[static_cast<size_t>(line)];
   // A tickable item: the trigger has flipped the mark already.
   series->setPointsVisible(items.Points ? items.Points->isChecked() : !series->pointsVisible());
 }
 
-void TChartForm::MIGColorClick(int row) {
+void TChartForm::PickStripRowColor(int row) {
   if (row < 0 || row >= static_cast<int>(Model.GanttRows.size()) || !ChooseColor) return;
   const QColor chosen = ChooseColor(ToQColor(Model.GanttRows[static_cast<size_t>(row)].Color));
   if (!chosen.isValid()) return;
@@ -174,7 +174,7 @@ void TChartForm::MIGColorClick(int row) {
 
 void TChartForm::SyncStrip() {
   for (QLineSeries* bar : bars_) {
-    chart2_->removeSeries(bar);
+    stripChart_->removeSeries(bar);
     delete bar;
   }
   bars_.clear();
@@ -186,7 +186,7 @@ void TChartForm::SyncStrip() {
     bar->setPen(pen);
     bar->append(static_cast<qreal>(ToAxisMs(b.Start)), b.Row);
     bar->append(static_cast<qreal>(ToAxisMs(b.End)), b.Row);
-    chart2_->addSeries(bar);
+    stripChart_->addSeries(bar);
     bar->attachAxis(axis2X_);
     bar->attachAxis(axis2Y_);
     bars_.push_back(bar);

@@ -9,8 +9,8 @@
 #include <QToolTip>
 #include <cmath>
 
-#include "charts/ChartUnit.h"
-#include "process/ProcUnit.h"
+#include "charts/ChartForm.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 
@@ -23,13 +23,13 @@ constexpr int kReadoutHalf = 2;
 
 }  // namespace
 
-TChart1View::TChart1View(QChart* chart, QWidget* parent) : QChartView(chart, parent) {
+TLinesChartView::TLinesChartView(QChart* chart, QWidget* parent) : QChartView(chart, parent) {
   setMouseTracking(true);
   setRubberBand(QChartView::NoRubberBand);
   band_ = new QRubberBand(QRubberBand::Rectangle, this);
 }
 
-void TChart1View::mousePressEvent(QMouseEvent* event) {
+void TLinesChartView::mousePressEvent(QMouseEvent* event) {
   button_ = event->button();
   pressAt_ = event->position().toPoint();
   panFrom_ = pressAt_;
@@ -40,7 +40,7 @@ void TChart1View::mousePressEvent(QMouseEvent* event) {
   event->accept();
 }
 
-void TChart1View::mouseMoveEvent(QMouseEvent* event) {
+void TLinesChartView::mouseMoveEvent(QMouseEvent* event) {
   const QPoint at = event->position().toPoint();
   if (button_ == Qt::LeftButton) {
     band_->setGeometry(QRect(pressAt_, at).normalized());
@@ -55,7 +55,7 @@ void TChart1View::mouseMoveEvent(QMouseEvent* event) {
   if (OnMouseMove) OnMouseMove(at);
 }
 
-void TChart1View::mouseReleaseEvent(QMouseEvent* event) {
+void TLinesChartView::mouseReleaseEvent(QMouseEvent* event) {
   const QPoint at = event->position().toPoint();
   if (button_ == Qt::LeftButton) {
     band_->hide();
@@ -71,9 +71,9 @@ void TChart1View::mouseReleaseEvent(QMouseEvent* event) {
   event->accept();
 }
 
-void TChartForm::Chart1MouseMove(const QPoint& cursor) {
+void TChartForm::LinesMouseMove(const QPoint& cursor) {
   if (timerDelayMenu_->isActive()) return;
-  const QRectF plot = chart1_->plotArea();
+  const QRectF plot = linesChart_->plotArea();
   for (size_t i = 0; i < series_.size() && i < Model.Lines.size(); ++i) {
     QLineSeries* series = series_[i];
     if (!series->isVisible()) continue;
@@ -83,7 +83,7 @@ void TChartForm::Chart1MouseMove(const QPoint& cursor) {
     const QList<QPointF> drawn = series->points();
     std::vector<std::pair<QPoint, size_t>> pixels;
     for (qsizetype k = 0; k < drawn.size() && static_cast<size_t>(k) < points.size(); ++k) {
-      const QPointF at = chart1_->mapToPosition(drawn[k], series);
+      const QPointF at = linesChart_->mapToPosition(drawn[k], series);
       if (!plot.adjusted(-0.5, -0.5, 0.5, 0.5).contains(at)) continue;
       const QPoint px(static_cast<int>(std::lround(at.x())), static_cast<int>(std::lround(at.y())));
       if (std::abs(px.x() - cursor.x()) <= kReadoutHalf &&
@@ -105,13 +105,13 @@ void TChartForm::Chart1MouseMove(const QPoint& cursor) {
   SetHint(QString(), cursor);
 }
 
-void TChartForm::Chart2MouseMove(const QPoint& cursor) {
+void TChartForm::StripMouseMove(const QPoint& cursor) {
   chart2Cursor_ = cursor;
   for (size_t i = 0; i < bars_.size() && i < Model.GanttBars.size(); ++i) {
     const TGanttBar& bar = Model.GanttBars[i];
     QLineSeries* series = bars_[i];
-    const QPointF a = chart2_->mapToPosition(QPointF(ToAxisMs(bar.Start), bar.Row), series);
-    const QPointF b = chart2_->mapToPosition(QPointF(ToAxisMs(bar.End), bar.Row), series);
+    const QPointF a = stripChart_->mapToPosition(QPointF(ToAxisMs(bar.Start), bar.Row), series);
+    const QPointF b = stripChart_->mapToPosition(QPointF(ToAxisMs(bar.End), bar.Row), series);
     // The bar is 5 pixels high around its row.
     if (cursor.x() >= std::floor(a.x()) && cursor.x() <= std::ceil(b.x()) &&
         std::abs(cursor.y() - a.y()) <= 2.5) {
@@ -122,15 +122,15 @@ void TChartForm::Chart2MouseMove(const QPoint& cursor) {
   SetHint(QString(), cursor);
 }
 
-void TChartForm::Chart2Click() {
-  Chart2MouseMove(chart2Cursor_);
+void TChartForm::StripClick() {
+  StripMouseMove(chart2Cursor_);
 }
 
 void TChartForm::SetHint(const QString& text, const QPoint& at) {
   hintsOn_ = !text.isEmpty();
   if (hintsOn_) hint_ = text;
   if (hintsOn_) {
-    QToolTip::showText(view1_->mapToGlobal(at), text, this);
+    QToolTip::showText(linesView_->mapToGlobal(at), text, this);
   } else {
     QToolTip::hideText();
   }

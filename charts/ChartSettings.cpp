@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "panel/mainlo.h"
+#include "panel/ProcessConfig.h"
 #include "platform/Numbers.h"
 #include "platform/ProfileFile.h"
 

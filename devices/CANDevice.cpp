@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <limits>
 
-#include "devices/uSUABB.h"
+#include "devices/CANDevices.h"
 #include "platform/TimerService.h"
 
 namespace vorta {

@@ -1,11 +1,11 @@
 // The I/O module: analog inputs, the foam contact, the output word and the
 // byte outputs, all through the register image and small frames.
 
-#include "devices/uSUABB.h"
+#include "devices/CANDevices.h"
 
 namespace vorta {
 
-void TSUABB::Poll() {
+void TIoModule::Poll() {
   NextPoll();
   switch (PollCount % 3) {
     case 0:
@@ -20,22 +20,22 @@ void TSUABB::Poll() {
   }
 }
 
-std::int16_t TSUABB::GetAnalog(int i) const {
+std::int16_t TIoModule::GetAnalog(int i) const {
   if (i < 0 || i >= AnalogCount) {
     return 4096;
   }
   return static_cast<std::int16_t>(ReadWord(16 + i));
 }
 
-bool TSUABB::GetFoamInput() const {
+bool TIoModule::GetFoamInput() const {
   return (Regs[48] & 0x01U) != 0;
 }
 
-void TSUABB::SetOutputs(std::uint16_t word) {
+void TIoModule::SetOutputs(std::uint16_t word) {
   WriteWord(50, word);
 }
 
-void TSUABB::SetOutputByte(int k, std::uint8_t value) {
+void TIoModule::SetOutputByte(int k, std::uint8_t value) {
   WriteByte(32U + (static_cast<std::uint32_t>(k) & 0xFFU), value);
 }
 

@@ -1,7 +1,7 @@
 // The DC stirrer drive: run command and speed setpoint by register, live
 // registers 29..32 read back.
 
-#include "devices/uSUABB.h"
+#include "devices/CANDevices.h"
 #include "platform/TimerService.h"
 
 namespace vorta {

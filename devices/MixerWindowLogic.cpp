@@ -1,11 +1,11 @@
 // The mixer window's engine side.
 
-#include "devices/MixUnit.h"
-#include "devices/uSUABB.h"
+#include "devices/MixerWindowLogic.h"
+#include "devices/CANDevices.h"
 #include "process/JournalChanges.h"
 #include "process/OutputChannels.h"
-#include "process/ProcUnit.h"
 #include "process/ProcessCycles.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 
@@ -27,7 +27,7 @@ QString MixerCaption(const TVortaProcess& p) {
   return p.Caption() + QStringLiteral(" - ") + QStringLiteral("Миксер");
 }
 
-void MixFormCreate(TVortaProcess& p) {
+void MixerWindowOpened(TVortaProcess& p) {
   TMixerViewState& m = p.PanelState.MixerView;
   m.CodeText = QString::number(p.MixCode);
   m.SpeedText = QString::number(p.MixerRpm);
@@ -52,19 +52,19 @@ void MixSpinDown(TVortaProcess& p) {
 
 // The drive's running state is not known here, so a press is recorded as
 // the command it is.
-void MixStartClick(TVortaProcess& p) {
+void StartMixerClick(TVortaProcess& p) {
   RecordChange(p, QStringLiteral("Миксер"), QString(), QStringLiteral("Старт"),
                TJournalSource::Button);
   StartMixer(p);
 }
 
-void MixStopClick(TVortaProcess& p) {
+void StopMixerClick(TVortaProcess& p) {
   RecordChange(p, QStringLiteral("Миксер"), QString(), QStringLiteral("Стоп"),
                TJournalSource::Button);
   if (p.Mixer != nullptr) p.Mixer->Stop();
 }
 
-void MixFormClose(TVortaProcess& p, int left, int top) {
+void MixerWindowClosed(TVortaProcess& p, int left, int top) {
   p.SaveRequest = kSaveRequestMixCode;
   p.MixFormOpen = 0;
   p.MixTop = top;

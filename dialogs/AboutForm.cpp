@@ -25,33 +25,33 @@ constexpr QRect kButtonRect{215, 190, 75, 25};
 
 }  // namespace
 
-TfrmAbout::TfrmAbout(QWidget* parent, const QString& exeFile, const QString& picture)
+TAboutForm::TAboutForm(QWidget* parent, const QString& exeFile, const QString& picture)
     : QDialog(parent) {
   InitAboutResource();
   setWindowTitle(QStringLiteral("О программе"));
   setFixedSize(kClientWidth, kClientHeight);
 
   image_ = new QLabel(this);
-  image_->setObjectName(QStringLiteral("Image1"));
+  image_->setObjectName(QStringLiteral("Picture"));
   image_->setGeometry(kImageRect);
   image_->setAlignment(Qt::AlignCenter);
 
   memo_ = new QPlainTextEdit(this);
-  memo_->setObjectName(QStringLiteral("Memo1"));
+  memo_->setObjectName(QStringLiteral("VersionText"));
   memo_->setGeometry(kMemoRect);
   memo_->setReadOnly(true);
   memo_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
 
   button_ = new QPushButton(QStringLiteral("Закрыть"), this);
-  button_->setObjectName(QStringLiteral("Button1"));
+  button_->setObjectName(QStringLiteral("OkButton"));
   button_->setGeometry(kButtonRect);
   button_->setDefault(true);
   connect(button_, &QPushButton::clicked, this, &QDialog::accept);
 
-  FormCreate(exeFile, picture);
+  Fill(exeFile, picture);
 }
 
-void TfrmAbout::FormCreate(const QString& exeFile, const QString& picture) {
+void TAboutForm::Fill(const QString& exeFile, const QString& picture) {
   QFile file(picture);
   const QImage image = file.open(QIODevice::ReadOnly) ? DecodeJpeg(file.readAll()) : QImage();
   if (!image.isNull()) {
@@ -64,7 +64,7 @@ void TfrmAbout::FormCreate(const QString& exeFile, const QString& picture) {
 }
 
 void ShowAbout(QWidget* parent) {
-  TfrmAbout about(parent);
+  TAboutForm about(parent);
   about.exec();
 }
 

@@ -9,7 +9,7 @@ class QPushButton;
 
 namespace vorta {
 
-class TfrmAbout final : public QDialog {
+class TAboutForm final : public QDialog {
   Q_OBJECT
 
  public:
@@ -19,15 +19,15 @@ class TfrmAbout final : public QDialog {
 
   // exeFile: the program file whose version block is shown (the running
   // executable when empty); picture: the JPEG to show.
-  explicit TfrmAbout(QWidget* parent = nullptr, const QString& exeFile = {},
-                     const QString& picture = kPicture);
+  explicit TAboutForm(QWidget* parent = nullptr, const QString& exeFile = {},
+                      const QString& picture = kPicture);
 
-  [[nodiscard]] QLabel* Image1() const { return image_; }
-  [[nodiscard]] QPlainTextEdit* Memo1() const { return memo_; }
-  [[nodiscard]] QPushButton* Button1() const { return button_; }
+  [[nodiscard]] QLabel* Picture() const { return image_; }
+  [[nodiscard]] QPlainTextEdit* VersionText() const { return memo_; }
+  [[nodiscard]] QPushButton* OkButton() const { return button_; }
 
  private:
-  void FormCreate(const QString& exeFile, const QString& picture);
+  void Fill(const QString& exeFile, const QString& picture);
 
   QLabel* image_ = nullptr;
   QPlainTextEdit* memo_ = nullptr;

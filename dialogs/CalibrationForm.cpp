@@ -10,11 +10,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "dialogs/CalibrUnit.h"
+#include "dialogs/Calibration.h"
+#include "panel/ProcessConfig.h"
 #include "panel/VortaForm.h"
-#include "panel/mainlo.h"
 #include "platform/Numbers.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 
@@ -35,7 +35,7 @@ void Paint(QWidget* w, std::int32_t color) {
 
 }  // namespace
 
-TForm4::TForm4(TVortaProcess& process, QWidget* panel)
+TCalibrationForm::TCalibrationForm(TVortaProcess& process, QWidget* panel)
     : QWidget(nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint),
       Process(process),
       Channel(process.DialogChannel),
@@ -58,11 +58,11 @@ TForm4::TForm4(TVortaProcess& process, QWidget* panel)
   close_->setGeometry(122, 78, 96, 25);
   save_ = new QPushButton(QStringLiteral("Сохранить"), this);
   save_->setGeometry(236, 78, 96, 25);
-  connect(fix_, &QPushButton::clicked, this, [this] { Button1Click(); });
-  connect(save_, &QPushButton::clicked, this, [this] { Button2Click(); });
-  connect(close_, &QPushButton::clicked, this, [this] { Button3Click(); });
+  connect(fix_, &QPushButton::clicked, this, [this] { FixClick(); });
+  connect(save_, &QPushButton::clicked, this, [this] { SaveClick(); });
+  connect(close_, &QPushButton::clicked, this, [this] { CloseClick(); });
 
-  // FormCreate
+  // Show the channel's calibration as the dialog opens.
   CalibrOpen(Process, Channel);
   const auto n = static_cast<size_t>(Channel >= 1 && Channel <= 4 ? Channel : 0);
   rows_[0].Edit->setText(FormatFixed(Process.CalValue1[n], 2));
@@ -75,11 +75,11 @@ TForm4::TForm4(TVortaProcess& process, QWidget* panel)
   Process.CalibView = this;
 }
 
-TForm4::~TForm4() {
+TCalibrationForm::~TCalibrationForm() {
   if (Process.CalibView == this) Process.CalibView = nullptr;
 }
 
-void TForm4::BuildRow(TPointRow& row, int point, int top) {
+void TCalibrationForm::BuildRow(TPointRow& row, int point, int top) {
   row.Panel = new QFrame(this);
   row.Panel->setGeometry(8, top, 324, 30);
   row.Panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -88,12 +88,13 @@ void TForm4::BuildRow(TPointRow& row, int point, int top) {
   row.AdcCaption = new QLabel(QStringLiteral("ADC="), row.Panel);
   row.AdcCaption->setGeometry(84, 5, 34, 20);
   row.Code = new QLabel(row.Panel);
-  row.Code->setObjectName(point == 1 ? QStringLiteral("Label2") : QStringLiteral("Label5"));
+  row.Code->setObjectName(point == 1 ? QStringLiteral("CodePoint1") : QStringLiteral("CodePoint2"));
   row.Code->setGeometry(118, 5, 44, 20);
   row.ValueCaption = new QLabel(QStringLiteral("Значение ="), row.Panel);
   row.ValueCaption->setGeometry(166, 5, 84, 20);
   row.Edit = new QLineEdit(row.Panel);
-  row.Edit->setObjectName(point == 1 ? QStringLiteral("Edit1") : QStringLiteral("Edit2"));
+  row.Edit->setObjectName(point == 1 ? QStringLiteral("ValuePoint1")
+                                     : QStringLiteral("ValuePoint2"));
   row.Edit->setGeometry(252, 5, 64, 20);
   row.Edit->setFrame(false);
   row.Edit->setEnabled(false);
@@ -101,7 +102,7 @@ void TForm4::BuildRow(TPointRow& row, int point, int top) {
   connect(row.Radio, &QRadioButton::clicked, this, [this] { PointClick(); });
 }
 
-void TForm4::SetRowColor(TPointRow& row, std::int32_t color, bool withPanel) {
+void TCalibrationForm::SetRowColor(TPointRow& row, std::int32_t color, bool withPanel) {
   if (withPanel) Paint(row.Panel, color);
   for (QWidget* w : {static_cast<QWidget*>(row.Radio), static_cast<QWidget*>(row.AdcCaption),
                      static_cast<QWidget*>(row.Code), static_cast<QWidget*>(row.ValueCaption),
@@ -110,22 +111,22 @@ void TForm4::SetRowColor(TPointRow& row, std::int32_t color, bool withPanel) {
   }
 }
 
-int TForm4::SelectedPoint() const {
+int TCalibrationForm::SelectedPoint() const {
   if (rows_[0].Radio->isChecked()) return 1;
   if (rows_[1].Radio->isChecked()) return 2;
   return 0;
 }
 
-void TForm4::SetPoint1Color(std::int32_t color) {
+void TCalibrationForm::SetPoint1Color(std::int32_t color) {
   // The point-1 panel itself keeps its colour.
   SetRowColor(rows_[0], color, false);
 }
 
-void TForm4::SetPoint2Color(std::int32_t color) {
+void TCalibrationForm::SetPoint2Color(std::int32_t color) {
   SetRowColor(rows_[1], color, true);
 }
 
-void TForm4::SetCodeLabels(const QString& point1, const QString& point2) {
+void TCalibrationForm::SetCodeLabels(const QString& point1, const QString& point2) {
   QString texts[2] = {point1, point2};
   // The live code is this dialog's channel's: DialogChannel moves on when
   // another dialog of the process opens, and a fixed code of the wrong
@@ -138,7 +139,7 @@ void TForm4::SetCodeLabels(const QString& point1, const QString& point2) {
   rows_[1].Code->setText(texts[1]);
 }
 
-void TForm4::EnabledControl(bool enabled) {
+void TCalibrationForm::EnabledControl(bool enabled) {
   // Not the panel window itself: the status window and the other dialogs
   // are its children and would be disabled with it.
   if (auto* form = qobject_cast<TVortaForm*>(panel_)) form->SetControlsEnabled(enabled);
@@ -149,29 +150,29 @@ void TForm4::EnabledControl(bool enabled) {
   }
 }
 
-QRadioButton* TForm4::RadioButton(int point) const {
+QRadioButton* TCalibrationForm::RadioButton(int point) const {
   return point == 1 || point == 2 ? rows_[point - 1].Radio : nullptr;
 }
 
-QLabel* TForm4::CodeLabel(int point) const {
+QLabel* TCalibrationForm::CodeLabel(int point) const {
   return point == 1 || point == 2 ? rows_[point - 1].Code : nullptr;
 }
 
-QLineEdit* TForm4::Edit(int point) const {
+QLineEdit* TCalibrationForm::Edit(int point) const {
   return point == 1 || point == 2 ? rows_[point - 1].Edit : nullptr;
 }
 
-void TForm4::PointClick() {
-  set1pointcolor(Process, kClBtnFace);
-  set2pointcolor(Process, kClBtnFace);
+void TCalibrationForm::PointClick() {
+  SetCalibPoint1Color(Process, kClBtnFace);
+  SetCalibPoint2Color(Process, kClBtnFace);
 }
 
-void TForm4::Button1Click() {
+void TCalibrationForm::FixClick() {
   const int point = SelectedPoint();
   if (point == 0) return;
   Process.CalibLive = 0;
-  set1pointcolor(Process, kClBtnFace);
-  set2pointcolor(Process, kClBtnFace);
+  SetCalibPoint1Color(Process, kClBtnFace);
+  SetCalibPoint2Color(Process, kClBtnFace);
   EnabledControl(false);
   QLineEdit* edit = rows_[point - 1].Edit;
   edit->setEnabled(true);
@@ -179,9 +180,9 @@ void TForm4::Button1Click() {
   edit->selectAll();
 }
 
-void TForm4::EditEnter(int point) {
+void TCalibrationForm::EditEnter(int point) {
   QLineEdit* edit = rows_[point - 1].Edit;
-  const TCheckResult r = CheckOnePar(Process, Channel, edit->text());
+  const TCheckResult r = CheckCalibrationValue(Process, Channel, edit->text());
   if (!r.Ok) {
     Warn(r.Warning);
     // Stays fixed for correction.
@@ -202,7 +203,7 @@ void TForm4::EditEnter(int point) {
   Process.CalibLive = 1;
 }
 
-void TForm4::EditEscape() {
+void TCalibrationForm::EditEscape() {
   EnabledControl(true);
   rows_[0].Edit->setEnabled(false);
   rows_[1].Edit->setEnabled(false);
@@ -212,7 +213,7 @@ void TForm4::EditEscape() {
   Process.CalibLive = 1;
 }
 
-bool TForm4::eventFilter(QObject* watched, QEvent* event) {
+bool TCalibrationForm::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     const int point = watched == rows_[0].Edit ? 1 : watched == rows_[1].Edit ? 2 : 0;
     const int key = static_cast<QKeyEvent*>(event)->key();
@@ -228,7 +229,7 @@ bool TForm4::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void TForm4::Warn(const QString& text) {
+void TCalibrationForm::Warn(const QString& text) {
   if (OnWarning) {
     OnWarning(text);
     return;
@@ -239,18 +240,18 @@ void TForm4::Warn(const QString& text) {
   QMessageBox::warning(this, windowTitle(), shown, QMessageBox::Ok);
 }
 
-void TForm4::Button2Click() {
+void TCalibrationForm::SaveClick() {
   CalibrSave(Process, Channel);
   close();
 }
 
-void TForm4::Button3Click() {
+void TCalibrationForm::CloseClick() {
   CalibrResetWork(Process, Channel);
   close();
 }
 
-void TForm4::closeEvent(QCloseEvent* event) {
-  // FormClose. Closed by its close box while a code is fixed, the dialog
+void TCalibrationForm::closeEvent(QCloseEvent* event) {
+  // Closed by its close box while a code is fixed, the dialog
   // would leave the panel disabled for good: give it back.
   Process.CalibrFormOpen = 0;
   if (Process.CalibView == this) Process.CalibView = nullptr;
@@ -264,7 +265,7 @@ void OpenCalibration(TVortaProcess& process, int channel, QWidget* panel) {
   // A dialog is made anew at each opening; the hidden one of the last
   // opening goes now rather than with the process.
   delete process.CalibrForm.data();
-  auto* form = new TForm4(process, panel);
+  auto* form = new TCalibrationForm(process, panel);
   process.CalibrForm = form;
   form->show();
 }

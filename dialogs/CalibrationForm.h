@@ -1,7 +1,7 @@
 #pragma once
 // "Калибровка": two-point calibration of one measured channel. The engine's
 // 2-s cycle drives the live code and the blinking point group through
-// ICalibView; the work on the process record is in dialogs/CalibrUnit.h.
+// ICalibView; the work on the process record is in dialogs/Calibration.h.
 
 #include <QPointer>
 #include <QWidget>
@@ -19,18 +19,18 @@ namespace vorta {
 
 class TVortaProcess;
 
-class TForm4 final : public QWidget, public ICalibView {
+class TCalibrationForm final : public QWidget, public ICalibView {
   Q_OBJECT
 
  public:
   static constexpr int kClientWidth = 340;
   static constexpr int kClientHeight = 112;
 
-  // FormCreate: the process's DialogChannel is the channel; panel is the
+  // The process's DialogChannel is the channel; panel is the
   // process's panel window (placement, and its controls disabled while a
   // code is fixed).
-  TForm4(TVortaProcess& process, QWidget* panel);
-  ~TForm4() override;
+  TCalibrationForm(TVortaProcess& process, QWidget* panel);
+  ~TCalibrationForm() override;
 
   // ICalibView
   [[nodiscard]] int SelectedPoint() const override;
@@ -47,11 +47,11 @@ class TForm4 final : public QWidget, public ICalibView {
 
   // The controls, for the tests and the screenshot tool.
   [[nodiscard]] QRadioButton* RadioButton(int point) const;
-  [[nodiscard]] QLabel* CodeLabel(int point) const;  // Label2, Label5
-  [[nodiscard]] QLineEdit* Edit(int point) const;    // Edit1, Edit2
-  [[nodiscard]] QPushButton* Button1() const { return fix_; }
-  [[nodiscard]] QPushButton* Button2() const { return save_; }
-  [[nodiscard]] QPushButton* Button3() const { return close_; }
+  [[nodiscard]] QLabel* CodeLabel(int point) const;  // point 1 or 2
+  [[nodiscard]] QLineEdit* Edit(int point) const;    // point 1 or 2
+  [[nodiscard]] QPushButton* FixButton() const { return fix_; }
+  [[nodiscard]] QPushButton* SaveButton() const { return save_; }
+  [[nodiscard]] QPushButton* CloseButton() const { return close_; }
 
   TVortaProcess& Process;
   const int Channel;
@@ -73,9 +73,9 @@ class TForm4 final : public QWidget, public ICalibView {
   void BuildRow(TPointRow& row, int point, int top);
   void SetRowColor(TPointRow& row, std::int32_t color, bool withPanel);
   void PointClick();
-  void Button1Click();
-  void Button2Click();
-  void Button3Click();
+  void FixClick();
+  void SaveClick();
+  void CloseClick();
   void EditEnter(int point);
   void EditEscape();
   void Warn(const QString& text);

@@ -4,12 +4,12 @@
 
 #include <limits>
 
-#include "devices/uSUABB.h"
-#include "dialogs/CtrlUnit.h"
+#include "devices/CANDevices.h"
+#include "dialogs/ControlParams.h"
 #include "platform/Numbers.h"
 #include "process/JournalChanges.h"
 #include "process/OutputChannels.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 
@@ -124,7 +124,7 @@ TEventValues ReadEvent(TFieldReader& r, const QString& work, TCtrlText hoursFiel
   return v;
 }
 
-void StoreEvent(PulseGenerator& g, const TEventValues& v, bool exist, bool aperiod) {
+void StoreEvent(TPulseGenerator& g, const TEventValues& v, bool exist, bool aperiod) {
   if (v.Period) g.Period = *v.Period;
   if (v.Work) g.Work = *v.Work;
   g.Exist = exist ? 1 : 0;
@@ -230,7 +230,7 @@ TCtrlFields ReadCtrlFields(const TVortaProcess& p, int entry) {
   f.Po2Koef = FormatFixed(p.po2koef, 1);
 
   f.Water = p.WaterHeating == 1;
-  f.SpumeText = SpumeLevelText(p.Spumelevel).value_or(QStringLiteral("Макс."));
+  f.FoamLevelText = FoamLevelName(p.Spumelevel).value_or(QStringLiteral("Макс."));
   f.FoamExist = p.Existpena == 1;
 
   f.Ev1ChName = p.Events1.ChName;
@@ -318,19 +318,19 @@ std::optional<TCtrlFieldError> ApplyCtrlFields(TVortaProcess& p, int entry, cons
   // 8. Foam sensitivity outputs from the level the spin button left.
   switch (p.Spumelevel) {
     case 0:
-      p.SpumeOut12 = 0, p.SpumeOut13 = 1;
+      p.FoamLevelOut12 = 0, p.FoamLevelOut13 = 1;
       break;
     case 1:
-      p.SpumeOut12 = 1, p.SpumeOut13 = 0;
+      p.FoamLevelOut12 = 1, p.FoamLevelOut13 = 0;
       break;
     case 2:
-      p.SpumeOut12 = 0, p.SpumeOut13 = 0;
+      p.FoamLevelOut12 = 0, p.FoamLevelOut13 = 0;
       break;
     default:
       break;
   }
-  SetOutput(p, 12, p.SpumeOut12 != 0);
-  SetOutput(p, 13, p.SpumeOut13 != 0);
+  SetOutput(p, 12, p.FoamLevelOut12 != 0);
+  SetOutput(p, 13, p.FoamLevelOut13 != 0);
   p.Existpena = f.FoamExist ? 1 : 0;
 
   // 9. Written to the process file at the next measurement tick.
@@ -347,7 +347,7 @@ std::optional<QString> SpinTimerText(const QString& text, std::int32_t bound, bo
   return std::nullopt;
 }
 
-std::optional<QString> SpumeLevelText(std::int32_t level) {
+std::optional<QString> FoamLevelName(std::int32_t level) {
   switch (level) {
     case 0:
       return QStringLiteral("Мин.");
@@ -360,7 +360,7 @@ std::optional<QString> SpumeLevelText(std::int32_t level) {
   }
 }
 
-std::optional<QString> SpumeLevelStep(TVortaProcess& p, bool up) {
+std::optional<QString> FoamLevelStep(TVortaProcess& p, bool up) {
   if (up && p.Spumelevel != 2 && p.Spumelevel < std::numeric_limits<std::int32_t>::max()) {
     p.Spumelevel += 1;
   } else if (!up && p.Spumelevel != 0 && p.Spumelevel > std::numeric_limits<std::int32_t>::min()) {
@@ -372,7 +372,7 @@ std::optional<QString> SpumeLevelStep(TVortaProcess& p, bool up) {
   RecordChange(p, QStringLiteral("[Ctrlspume] Spumelevel"),
                QString::number(up ? p.Spumelevel - 1 : p.Spumelevel + 1),
                QString::number(p.Spumelevel), TJournalSource::Dialog);
-  return SpumeLevelText(p.Spumelevel);
+  return FoamLevelName(p.Spumelevel);
 }
 
 }  // namespace vorta

@@ -17,7 +17,7 @@
 
 #include "panel/VortaForm.h"
 #include "platform/Messages.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 
@@ -33,9 +33,9 @@ QLabel* AddLabel(QGridLayout* grid, int row, const QString& text) {
 
 }  // namespace
 
-TForm3::TForm3(TVortaProcess& process, QWidget* parent)
+TControlParamsDialog::TControlParamsDialog(TVortaProcess& process, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), Process(process) {
-  setObjectName(QStringLiteral("TForm3"));
+  setObjectName(QStringLiteral("ControlParamsDialog"));
   setWindowTitle(QStringLiteral("Параметры управления"));
   auto* layout = new QVBoxLayout(this);
   pages_ = new QTabWidget(this);
@@ -56,15 +56,16 @@ TForm3::TForm3(TVortaProcess& process, QWidget* parent)
   buttons->addWidget(ok_);
   buttons->addWidget(cancel_);
   layout->addLayout(buttons);
-  connect(ok_, &QPushButton::clicked, this, &TForm3::Button1Click);
-  connect(cancel_, &QPushButton::clicked, this, &TForm3::Button2Click);
+  connect(ok_, &QPushButton::clicked, this, &TControlParamsDialog::OkClick);
+  connect(cancel_, &QPushButton::clicked, this, &TControlParamsDialog::CancelClick);
 }
 
-TForm3::~TForm3() {
+TControlParamsDialog::~TControlParamsDialog() {
   if (!closed_) Process.CtrlFormOpen = 0;
 }
 
-TForm3* TForm3::Open(TVortaForm& panel, int selector, bool testOpenFlag) {
+TControlParamsDialog* TControlParamsDialog::Open(TVortaForm& panel, int selector,
+                                                 bool testOpenFlag) {
   TVortaProcess& p = panel.Process;
   if (testOpenFlag && p.CtrlFormOpen != 0) return nullptr;
   p.DialogChannel = selector;
@@ -72,27 +73,28 @@ TForm3* TForm3::Open(TVortaForm& panel, int selector, bool testOpenFlag) {
   if (auto* old = qobject_cast<QWidget*>(p.CtrlForm.data()); old != nullptr && !old->isVisible()) {
     delete old;
   }
-  auto* form = new TForm3(p, &panel);
+  auto* form = new TControlParamsDialog(p, &panel);
   p.CtrlForm = form;
-  form->FormCreate();
+  form->ShowRecord();
   form->show();
   return form;
 }
 
-QLineEdit* TForm3::NewEdit(TCtrlText field, QWidget* parent) {
+QLineEdit* TControlParamsDialog::NewEdit(TCtrlText field, QWidget* parent) {
   auto* e = new QLineEdit(parent);
   e->setFixedWidth(kEditWidth);
   edits_.emplace_back(field, e);
   return e;
 }
 
-QCheckBox* TForm3::NewCheck(bool TCtrlFields::*field, const QString& text, QWidget* parent) {
+QCheckBox* TControlParamsDialog::NewCheck(bool TCtrlFields::*field, const QString& text,
+                                          QWidget* parent) {
   auto* c = new QCheckBox(text, parent);
   checks_.emplace_back(field, c);
   return c;
 }
 
-QWidget* TForm3::NewSpin(int k, QWidget* parent) {
+QWidget* TControlParamsDialog::NewSpin(int k, QWidget* parent) {
   auto* box = new QWidget(parent);
   auto* v = new QVBoxLayout(box);
   v->setContentsMargins(0, 0, 0, 0);
@@ -115,7 +117,7 @@ QWidget* TForm3::NewSpin(int k, QWidget* parent) {
   return box;
 }
 
-QWidget* TForm3::BuildStandard() {
+QWidget* TControlParamsDialog::BuildStandard() {
   auto* page = new QWidget;
   auto* g = new QGridLayout(page);
   const std::pair<TCtrlText, const char*> rows[] = {
@@ -138,7 +140,7 @@ QWidget* TForm3::BuildStandard() {
   return page;
 }
 
-QWidget* TForm3::BuildTimers() {
+QWidget* TControlParamsDialog::BuildTimers() {
   auto* page = new QWidget;
   auto* h = new QVBoxLayout(page);
   struct TTimerRows {
@@ -170,7 +172,7 @@ QWidget* TForm3::BuildTimers() {
   return page;
 }
 
-QWidget* TForm3::BuildPo2() {
+QWidget* TControlParamsDialog::BuildPo2() {
   auto* page = new QWidget;
   auto* g = new QGridLayout(page);
   g->addWidget(NewCheck(&TCtrlFields::Po2Motor, QStringLiteral("Управление pO2 миксером"), page), 0,
@@ -191,7 +193,7 @@ QWidget* TForm3::BuildPo2() {
   return page;
 }
 
-QWidget* TForm3::BuildHeating() {
+QWidget* TControlParamsDialog::BuildHeating() {
   auto* page = new QWidget;
   auto* v = new QVBoxLayout(page);
   water_ = new QRadioButton(QStringLiteral("Вода"), page);
@@ -202,19 +204,19 @@ QWidget* TForm3::BuildHeating() {
   return page;
 }
 
-QWidget* TForm3::BuildPumps() {
+QWidget* TControlParamsDialog::BuildPumps() {
   // Never shown: the pump settings are kept in the process file only.
   return new QWidget;
 }
 
-QWidget* TForm3::BuildFoam() {
+QWidget* TControlParamsDialog::BuildFoam() {
   auto* page = new QWidget;
   auto* g = new QGridLayout(page);
   AddLabel(g, 0, QStringLiteral("Чувствительность:"));
-  spumeText_ = new QLineEdit(QStringLiteral("Макс."), page);
-  spumeText_->setReadOnly(true);
-  spumeText_->setFixedWidth(kEditWidth);
-  g->addWidget(spumeText_, 0, 1);
+  foamLevelText_ = new QLineEdit(QStringLiteral("Макс."), page);
+  foamLevelText_->setReadOnly(true);
+  foamLevelText_->setFixedWidth(kEditWidth);
+  g->addWidget(foamLevelText_, 0, 1);
   g->addWidget(NewSpin(9, page), 0, 2);
   g->addWidget(NewCheck(&TCtrlFields::FoamExist, QStringLiteral("Вкл."), page), 1, 0, 1, 3);
   g->setRowStretch(2, 1);
@@ -222,7 +224,7 @@ QWidget* TForm3::BuildFoam() {
   return page;
 }
 
-QWidget* TForm3::BuildEvents() {
+QWidget* TControlParamsDialog::BuildEvents() {
   auto* page = new QWidget;
   auto* v = new QVBoxLayout(page);
   struct TEventRows {
@@ -261,30 +263,30 @@ QWidget* TForm3::BuildEvents() {
   return page;
 }
 
-QLineEdit* TForm3::Edit(TCtrlText field) const {
+QLineEdit* TControlParamsDialog::Edit(TCtrlText field) const {
   for (const auto& [f, e] : edits_) {
     if (f == field) return e;
   }
   return nullptr;
 }
 
-QCheckBox* TForm3::Check(bool TCtrlFields::*field) const {
+QCheckBox* TControlParamsDialog::Check(bool TCtrlFields::*field) const {
   for (const auto& [f, c] : checks_) {
     if (f == field) return c;
   }
   return nullptr;
 }
 
-bool TForm3::PageShown(Page page) const {
+bool TControlParamsDialog::PageShown(TPage page) const {
   return pages_->isTabVisible(page);
 }
 
-QToolButton* TForm3::SpinButton(int k, bool up) const {
+QToolButton* TControlParamsDialog::SpinButton(int k, bool up) const {
   if (k < 1 || k > 9) return nullptr;
   return spins_[static_cast<size_t>(k)][up ? 1 : 0];
 }
 
-void TForm3::TimerSpin(int k, bool up) {
+void TControlParamsDialog::TimerSpin(int k, bool up) {
   const TCtrlText fields[] = {nullptr, &TCtrlFields::EppPeriod, &TCtrlFields::EppWork,
                               &TCtrlFields::MedPeriod, &TCtrlFields::MedWork};
   const std::int32_t bound = k <= 2 ? Process.Epp.Max : Process.Med.Max;
@@ -292,11 +294,11 @@ void TForm3::TimerSpin(int k, bool up) {
   if (const auto text = SpinTimerText(e->text(), bound, up)) e->setText(*text);
 }
 
-void TForm3::FoamSpin(bool up) {
-  if (const auto text = SpumeLevelStep(Process, up)) spumeText_->setText(*text);
+void TControlParamsDialog::FoamSpin(bool up) {
+  if (const auto text = FoamLevelStep(Process, up)) foamLevelText_->setText(*text);
 }
 
-void TForm3::Show(const TCtrlFields& f) {
+void TControlParamsDialog::Show(const TCtrlFields& f) {
   for (const auto& [field, e] : edits_) e->setText(f.*field);
   for (const auto& [field, c] : checks_) c->setChecked(f.*field);
   chNames_[0]->setText(f.EppChName);
@@ -305,32 +307,32 @@ void TForm3::Show(const TCtrlFields& f) {
   chNames_[3]->setText(f.Ev2ChName);
   water_->setChecked(f.Water);
   steam_->setChecked(!f.Water);
-  spumeText_->setText(f.SpumeText);
+  foamLevelText_->setText(f.FoamLevelText);
 }
 
-TCtrlFields TForm3::Collect() const {
+TCtrlFields TControlParamsDialog::Collect() const {
   TCtrlFields f;
   for (const auto& [field, e] : edits_) f.*field = e->text();
   for (const auto& [field, c] : checks_) f.*field = c->isChecked();
   f.Water = water_->isChecked();
-  f.SpumeText = spumeText_->text();
+  f.FoamLevelText = foamLevelText_->text();
   return f;
 }
 
-void TForm3::FormCreate() {
+void TControlParamsDialog::ShowRecord() {
   Process.CtrlFormOpen = 1;
   const int n = Process.DialogChannel;
   entry_ = CtrlEntry(n);
   setWindowTitle(CtrlCaption(Process, n));
   const bool channel = IsChannelVariant(n);
-  pages_->setTabVisible(TabSheet1, channel);
-  pages_->setTabVisible(TabSheet2, !channel);
-  pages_->setTabVisible(TabSheet3, !channel);
-  pages_->setTabVisible(TabSheet4, false);
-  pages_->setTabVisible(TabSheet5, false);
-  pages_->setTabVisible(TabSheet6, !channel && Process.Existpena == 1);
-  pages_->setTabVisible(TabSheetEvents, true);
-  pages_->setCurrentIndex(channel ? TabSheet1 : TabSheet2);
+  pages_->setTabVisible(StandardPage, channel);
+  pages_->setTabVisible(TimersPage, !channel);
+  pages_->setTabVisible(Po2Page, !channel);
+  pages_->setTabVisible(HeatingPage, false);
+  pages_->setTabVisible(PumpsPage, false);
+  pages_->setTabVisible(FoamPage, !channel && Process.Existpena == 1);
+  pages_->setTabVisible(EventsPage, true);
+  pages_->setCurrentIndex(channel ? StandardPage : TimersPage);
   Show(ReadCtrlFields(Process, entry_));
   // Every page caption stays in view: the dialog is at least as wide as
   // the captions of its shown pages.
@@ -344,7 +346,7 @@ void TForm3::FormCreate() {
   if (QWidget* panel = parentWidget()) move(panel->pos() + QPoint(20, 20));
 }
 
-void TForm3::Button1Click() {
+void TControlParamsDialog::OkClick() {
   // The entry is the one the dialog was opened for: the selector may have
   // been changed meanwhile by another dialog of the process.
   if (const auto error = ApplyCtrlFields(Process, entry_, Collect())) {
@@ -359,19 +361,19 @@ void TForm3::Button1Click() {
     return;
   }
   if (Process.Panel) Process.Panel->OutputsChanged();
-  FormClose();
+  OnClose();
 }
 
-void TForm3::Button2Click() {
-  FormClose();
+void TControlParamsDialog::CancelClick() {
+  OnClose();
 }
 
-void TForm3::reject() {
+void TControlParamsDialog::reject() {
   // Escape and the window's close button end up here too.
-  FormClose();
+  OnClose();
 }
 
-void TForm3::FormClose() {
+void TControlParamsDialog::OnClose() {
   if (!closed_) Process.CtrlFormOpen = 0;
   closed_ = true;
   hide();

@@ -1,14 +1,14 @@
 #pragma once
 // The control parameters dialog: gains, limits and periods of one channel,
 // or the process-wide timers, pO2 by mixer, foam and events. It shows what
-// dialogs/CtrlUnit.h reads from the process and hands OK back to it.
+// dialogs/ControlParams.h reads from the process and hands OK back to it.
 
 #include <QDialog>
 #include <array>
 #include <utility>
 #include <vector>
 
-#include "dialogs/CtrlUnit.h"
+#include "dialogs/ControlParams.h"
 
 class QCheckBox;
 class QLabel;
@@ -22,28 +22,28 @@ namespace vorta {
 
 class TVortaForm;
 
-class TForm3 final : public QDialog {
+class TControlParamsDialog final : public QDialog {
   Q_OBJECT
 
  public:
   // Pages in the order of the page control.
-  enum Page { TabSheet1, TabSheet2, TabSheet3, TabSheet4, TabSheet5, TabSheet6, TabSheetEvents };
+  enum TPage { StandardPage, TimersPage, Po2Page, HeatingPage, PumpsPage, FoamPage, EventsPage };
 
-  TForm3(TVortaProcess& process, QWidget* parent);
-  ~TForm3() override;
+  TControlParamsDialog(TVortaProcess& process, QWidget* parent);
+  ~TControlParamsDialog() override;
 
   // Opens a new dialog for the panel's process with selector 1..5. The pH,
   // t°C and pO2 items test CtrlFormOpen; "eH" and "Общие" do not.
-  static TForm3* Open(TVortaForm& panel, int selector, bool testOpenFlag);
+  static TControlParamsDialog* Open(TVortaForm& panel, int selector, bool testOpenFlag);
 
-  void FormCreate();
-  void Button1Click();
-  void Button2Click();
+  void ShowRecord();
+  void OkClick();
+  void CancelClick();
 
   [[nodiscard]] QLineEdit* Edit(TCtrlText field) const;
   [[nodiscard]] QCheckBox* Check(bool TCtrlFields::*field) const;
-  [[nodiscard]] QTabWidget* PageControl() const { return pages_; }
-  [[nodiscard]] bool PageShown(Page page) const;
+  [[nodiscard]] QTabWidget* Pages() const { return pages_; }
+  [[nodiscard]] bool PageShown(TPage page) const;
   // Spin buttons 1..4 (timers) and 9 (foam).
   [[nodiscard]] QToolButton* SpinButton(int k, bool up) const;
   [[nodiscard]] QPushButton* OkButton() const { return ok_; }
@@ -70,7 +70,7 @@ class TForm3 final : public QDialog {
   void FoamSpin(bool up);
   [[nodiscard]] TCtrlFields Collect() const;
   void Show(const TCtrlFields& f);
-  void FormClose();
+  void OnClose();
 
   int entry_ = 5;
   bool closed_ = false;
@@ -80,7 +80,7 @@ class TForm3 final : public QDialog {
   std::vector<std::pair<bool TCtrlFields::*, QCheckBox*>> checks_;
   std::array<std::array<QToolButton*, 2>, 10> spins_{};  // [1..4, 9][down, up]
   std::array<QLabel*, 4> chNames_{};                     // Epp, Med, Events1, Events2
-  QLineEdit* spumeText_ = nullptr;                       // Edit11
+  QLineEdit* foamLevelText_ = nullptr;                   // Edit11
   QRadioButton* water_ = nullptr;
   QRadioButton* steam_ = nullptr;
   QPushButton* ok_ = nullptr;

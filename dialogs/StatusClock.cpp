@@ -2,10 +2,10 @@
 
 #include <QLocale>
 
-#include "dialogs/StatusUnit.h"
+#include "dialogs/StatusClock.h"
 #include "platform/RealTimerService.h"
 #include "process/JournalChanges.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The status window: the status lines of one subject of a process, which the
 // engine writes while the window is open, and for the process as a whole the
-// "Старт"/"Стоп" of the elapsed-time clock (dialogs/StatusUnit.h).
+// "Старт"/"Стоп" of the elapsed-time clock (dialogs/StatusClock.h).
 
 #include <QDialog>
 
@@ -17,7 +17,7 @@ namespace vorta {
 class TVortaForm;
 class TVortaProcess;
 
-class TForm5 final : public QDialog, public IStatusSink {
+class TStatusWindow final : public QDialog, public IStatusSink {
   Q_OBJECT
 
  public:
@@ -28,27 +28,27 @@ class TForm5 final : public QDialog, public IStatusSink {
   // A window left open for days keeps the newest lines; older ones go.
   static constexpr int kMaxMemoLines = 10000;
 
-  TForm5(TVortaProcess& process, QWidget* parent);
-  ~TForm5() override;
+  TStatusWindow(TVortaProcess& process, QWidget* parent);
+  ~TStatusWindow() override;
 
   // A new window for the subject unless one is open for the process already.
-  static TForm5* Open(TVortaForm& panel, int subject);
+  static TStatusWindow* Open(TVortaForm& panel, int subject);
 
-  void FormCreate();
-  void ButtonStartClick();
-  void ButtonStopClick();
-  void Button1Click();
+  void ShowRecord();
+  void StartClockClick();
+  void StopClockClick();
+  void CloseClick();
 
   // IStatusSink
   void AppendLine(const QString& text) override;
   void ReplaceFirstLine(const QString& text) override;
 
-  [[nodiscard]] QPlainTextEdit* Memo1() const { return memo_; }
-  [[nodiscard]] QLineEdit* Edit1() const { return edit1_; }
-  [[nodiscard]] QLineEdit* Edit2() const { return edit2_; }
-  [[nodiscard]] QPushButton* ButtonStart() const { return start_; }
-  [[nodiscard]] QPushButton* ButtonStop() const { return stop_; }
-  [[nodiscard]] QPushButton* Button1() const { return close_; }
+  [[nodiscard]] QPlainTextEdit* Lines() const { return memo_; }
+  [[nodiscard]] QLineEdit* StartedEdit() const { return startedEdit_; }
+  [[nodiscard]] QLineEdit* ElapsedEdit() const { return elapsedEdit_; }
+  [[nodiscard]] QPushButton* StartButton() const { return start_; }
+  [[nodiscard]] QPushButton* StopButton() const { return stop_; }
+  [[nodiscard]] QPushButton* CloseButton() const { return close_; }
 
   TVortaProcess& Process;
 
@@ -56,14 +56,14 @@ class TForm5 final : public QDialog, public IStatusSink {
   void reject() override;
 
  private:
-  void FormClose();
+  void OnClose();
 
   bool closed_ = false;
   QPlainTextEdit* memo_ = nullptr;
   QLabel* startLabel_ = nullptr;
   QLabel* stopLabel_ = nullptr;
-  QLineEdit* edit1_ = nullptr;
-  QLineEdit* edit2_ = nullptr;
+  QLineEdit* startedEdit_ = nullptr;
+  QLineEdit* elapsedEdit_ = nullptr;
   QPushButton* start_ = nullptr;
   QPushButton* stop_ = nullptr;
   QPushButton* close_ = nullptr;

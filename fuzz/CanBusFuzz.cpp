@@ -8,9 +8,9 @@
 #include <memory>
 #include <vector>
 
-#include "can/VortaWork.h"
-#include "can/uCANAdapters.h"
-#include "devices/uSUABB.h"
+#include "can/CANAdapter.h"
+#include "can/CANService.h"
+#include "devices/CANDevices.h"
 #include "platform/VirtualTimerService.h"
 
 namespace {
@@ -32,9 +32,9 @@ struct TRig {
   TFrameQueue queue;
   TCANBus bus;
   std::vector<std::unique_ptr<TCANDevice>> devices;
-  TSUABB* io = nullptr;
+  TIoModule* io = nullptr;
   TMixerDC* dc = nullptr;
-  TMixerOmron* omron = nullptr;
+  TMixerInverter* omron = nullptr;
 
   struct TSettings {
     std::int32_t uid, range, timeout;
@@ -70,16 +70,16 @@ struct TRig {
   }
 
   TRig() {
-    io = Add<TSUABB>(0x100, 255, true);
+    io = Add<TIoModule>(0x100, 255, true);
     dc = Add<TMixerDC>(0x200, 255, false);
-    omron = Add<TMixerOmron>(0x300, 255, true);
+    omron = Add<TMixerInverter>(0x300, 255, true);
     omron->SetMaxRpm(3000);
     // Odd but loadable settings: every identifier matches, ranges beyond the
     // image, a negative base, a base at the top of the identifier space.
-    Add<TSUABB>(0, 0x7FFFFFFF, true);
-    Add<TMixerOmron>(0x400, 0x3FF, true)->SetMaxRpm(1);
+    Add<TIoModule>(0, 0x7FFFFFFF, true);
+    Add<TMixerInverter>(0x400, 0x3FF, true)->SetMaxRpm(1);
     Add<TMixerDC>(-5, -1, true);
-    Add<TSUABB>(0x1FFFFF00, 0x1FFFFFFF, true);
+    Add<TIoModule>(0x1FFFFF00, 0x1FFFFFFF, true);
     queue.SetOnSend([this](TCANFrame& f) { adapter.Send(f); });
     adapter.SetOnReceive([this](TCANFrame& f) { bus.Dispatch(f); });
     adapter.OnLog = [](const QString& line) { (void)line.size(); };

@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "can/AdapterFactory.h"
-#include "can/VortaWork.h"
+#include "can/CANService.h"
 #include "platform/ProfileFile.h"
 #include "platform/VirtualTimerService.h"
 
@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
   }
   TVirtualTimerService time;
-  TdmVorta module(time, QuietFactory(), [](const QString& line) { (void)line.size(); });
+  TCANService module(time, QuietFactory(), [](const QString& line) { (void)line.size(); });
   TProfileFile ini(path);
   module.LoadConfig(ini);
   if (module.Configured() && module.Adapter() != nullptr) {

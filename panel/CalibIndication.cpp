@@ -1,20 +1,20 @@
 // Live code and blinking point group of the open calibration dialog.
 
+#include "panel/ProcessConfig.h"
 #include "panel/StatusSink.h"
-#include "panel/mainlo.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 
-void set1pointcolor(TVortaProcess& p, int color) {
+void SetCalibPoint1Color(TVortaProcess& p, int color) {
   if (p.CalibView != nullptr) p.CalibView->SetPoint1Color(color);
 }
 
-void set2pointcolor(TVortaProcess& p, int color) {
+void SetCalibPoint2Color(TVortaProcess& p, int color) {
   if (p.CalibView != nullptr) p.CalibView->SetPoint2Color(color);
 }
 
-void Calibrindicate(TVortaProcess& p) {
+void IndicateCalibration(TVortaProcess& p) {
   if (p.CalibLive != 1) return;
   p.CalibBlink = p.CalibBlink != 0 ? 0 : 1;
   p.CalibBlinkColor = p.CalibBlink == 1 ? kClBtnFace : kClBtnShadow;
@@ -24,11 +24,11 @@ void Calibrindicate(TVortaProcess& p) {
       (ch >= 1 && ch <= 4) ? QString::number(p.AdcCode[static_cast<size_t>(ch)]) : QString();
   switch (p.CalibView->SelectedPoint()) {
     case 1:
-      set1pointcolor(p, p.CalibBlinkColor);
+      SetCalibPoint1Color(p, p.CalibBlinkColor);
       p.CalibView->SetCodeLabels(live, QString::number(p.CalWork.Adc2));
       break;
     case 2:
-      set2pointcolor(p, p.CalibBlinkColor);
+      SetCalibPoint2Color(p, p.CalibBlinkColor);
       p.CalibView->SetCodeLabels(QString::number(p.CalWork.Adc1), live);
       break;
     default:

@@ -4,11 +4,11 @@
 
 #include <QStringList>
 
-#include "panel/mainlo.h"
+#include "panel/ProcessConfig.h"
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
 #include "platform/ProfileFile.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 
@@ -25,9 +25,9 @@ QString U16(std::int32_t v) {
 
 // Writes to the n-th key of a section, keeping the names the file has; a
 // section shorter than that has no key to write to.
-class PositionWriter {
+class TPositionWriter {
  public:
-  PositionWriter(TProfileFile& file, QString section)
+  TPositionWriter(TProfileFile& file, QString section)
       : file_(file), section_(std::move(section)), keys_(file.ReadSection(section_)) {}
   void Write(int position, const QString& value) {
     if (position < 1 || position > keys_.size()) return;
@@ -46,7 +46,7 @@ void Put(TProfileFile& f, const char* section, const char* key, const QString& v
 
 void WriteControlParameters(TVortaProcess& p, TProfileFile& f) {
   for (size_t n = 1; n <= 4; ++n) {
-    PositionWriter w(f, QStringLiteral("Ctrl") + p.AssignName[n]);
+    TPositionWriter w(f, QStringLiteral("Ctrl") + p.AssignName[n]);
     w.Write(1, U16(p.CtrlPeriod[n]));
     w.Write(2, U16(p.CtrlOutUp[n]));
     w.Write(3, U16(p.CtrlOutDown[n]));
@@ -87,25 +87,25 @@ void WriteControlParameters(TVortaProcess& p, TProfileFile& f) {
 
 }  // namespace
 
-void DefStatusVar(TVortaProcess& p) {
+void SaveRequestedGroup(TVortaProcess& p) {
   if (p.SaveRequest == 0) return;
   TProfileFile f(p.IniFileName);
   switch (p.SaveRequest) {
     case 1:
       for (size_t n = 1; n <= 4; ++n)
-        PositionWriter(f, p.AssignName[n]).Write(1, Real(p.Setpoint[n]));
+        TPositionWriter(f, p.AssignName[n]).Write(1, Real(p.Setpoint[n]));
       break;
     case 2:
       Put(f, "Mixer", "MixCode", U16(p.MixCode));
       break;
     case 7:
       for (size_t n = 1; n <= 4; ++n) {
-        PositionWriter(f, p.AssignName[n]).Write(2, Real(p.LinAdjust[n]));
+        TPositionWriter(f, p.AssignName[n]).Write(2, Real(p.LinAdjust[n]));
       }
       break;
     case 8:
       for (size_t n = 1; n <= 4; ++n) {
-        PositionWriter w(f, p.AssignName[n]);
+        TPositionWriter w(f, p.AssignName[n]);
         // Saving a calibration resets the linear adjustment in memory; the
         // file must follow, or the old offset returns on top of the new
         // calibration at the next start.

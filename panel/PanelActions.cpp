@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "devices/uSUABB.h"
+#include "devices/CANDevices.h"
 #include "platform/Numbers.h"
 #include "process/JournalChanges.h"
 #include "process/OutputChannels.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 

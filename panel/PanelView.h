@@ -17,9 +17,9 @@ class IVortaPanel {
   virtual void PanelStateChanged() = 0;
   // Places the window by NumProcess on the screen.
   virtual void PlaceByNumber(int numProcess) = 0;
-  virtual void Initstringgrid() = 0;
-  virtual void Value2secToStringGrid() = 0;
-  virtual void Value1minToStringGrid() = 0;
+  virtual void InitValueGrid() = 0;
+  virtual void ShowCurrentValues() = 0;
+  virtual void ShowMinuteValues() = 0;
   // The output buttons' states changed (40-ms display).
   virtual void OutputsChanged() = 0;
   // Opens the mixer window (menu item "Миксер"); start: as by its "Старт".
@@ -32,7 +32,7 @@ class IChartView {
  public:
   virtual ~IChartView() = default;
   // Builds the chart from the process file's chart keys.
-  virtual void FormCreate(TProfileFile& file) = 0;
+  virtual void LoadSettings(TProfileFile& file) = 0;
   // Adds the 2-s values of every line.
   virtual void FeedChart() = 0;
   // Writes the chart keys back (only after a normal end, Terminated "Y").
@@ -41,7 +41,7 @@ class IChartView {
   // (0..5), pause, the actuation strip, and the export to a file.
   virtual void SetFormVisible(bool visible) = 0;
   virtual void SetZoom(int index) = 0;
-  virtual void MI_PauseClick() = 0;
+  virtual void TogglePause() = 0;
   virtual void SetStripVisible(bool visible) = 0;
   virtual void ExportData(const QString& fileName) = 0;
 };
@@ -58,9 +58,9 @@ class THeadlessPanel final : public IVortaPanel {
  public:
   void PanelStateChanged() override {}
   void PlaceByNumber(int /*numProcess*/) override {}
-  void Initstringgrid() override {}
-  void Value2secToStringGrid() override {}
-  void Value1minToStringGrid() override {}
+  void InitValueGrid() override {}
+  void ShowCurrentValues() override {}
+  void ShowMinuteValues() override {}
   void OutputsChanged() override {}
   void OpenMixerWindow(bool /*start*/) override {}
   void ToggleChartItem() override {}
@@ -68,12 +68,12 @@ class THeadlessPanel final : public IVortaPanel {
 
 class THeadlessChart final : public IChartView {
  public:
-  void FormCreate(TProfileFile& /*file*/) override {}
+  void LoadSettings(TProfileFile& /*file*/) override {}
   void FeedChart() override {}
   void SaveSettings(TProfileFile& /*file*/) override {}
   void SetFormVisible(bool /*visible*/) override {}
   void SetZoom(int /*index*/) override {}
-  void MI_PauseClick() override {}
+  void TogglePause() override {}
   void SetStripVisible(bool /*visible*/) override {}
   void ExportData(const QString& /*fileName*/) override {}
 };

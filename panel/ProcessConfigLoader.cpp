@@ -1,10 +1,10 @@
 #include <QStringList>
 #include <limits>
 
-#include "devices/uSUABB.h"
+#include "devices/CANDevices.h"
 #include "panel/PanelActions.h"
 #include "panel/PanelView.h"
-#include "panel/mainlo.h"
+#include "panel/ProcessConfig.h"
 #include "platform/ConfigReader.h"
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
@@ -12,8 +12,8 @@
 #include "process/DataLog.h"
 #include "process/Journal.h"
 #include "process/OutputChannels.h"
-#include "process/ProcUnit.h"
 #include "process/ProcessCycles.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 
@@ -21,10 +21,10 @@ namespace {
 
 // Reads a section by position: the n-th key's name, then the value under it.
 // A section shorter than needed reads the missing positions as empty text.
-class PositionReader {
+class TPositionReader {
  public:
-  PositionReader(const TProfileFile& file, TConfigReader& numbers, QString section, int needed,
-                 QStringList& problems)
+  TPositionReader(const TProfileFile& file, TConfigReader& numbers, QString section, int needed,
+                  QStringList& problems)
       : file_(file),
         numbers_(numbers),
         section_(std::move(section)),
@@ -76,7 +76,7 @@ void ReadPair(const TProfileFile& f, TConfigReader& numbers, const char* key,
   pair[1] = ByteOf(numbers, QLatin1String(key), NextToken(list));
 }
 
-void ReadGenerator(const TVortaProcess& p, PulseGenerator& g, std::int32_t period,
+void ReadGenerator(const TVortaProcess& p, TPulseGenerator& g, std::int32_t period,
                    std::int32_t work, std::int32_t max, std::int32_t exist, std::int32_t ch,
                    std::int32_t aperiod) {
   g.Period = period;
@@ -109,7 +109,7 @@ bool FindDevice(TVortaProcess& p, const TProfileFile& f, const char* key, Device
 void ReadChannelTables(TVortaProcess& p, const TProfileFile& f, TConfigReader& numbers,
                        QStringList& problems) {
   for (int n = 1; n <= 4; ++n) {
-    const PositionReader r(f, numbers, p.AssignName[n], 8, problems);
+    const TPositionReader r(f, numbers, p.AssignName[n], 8, problems);
     p.Setpoint[n] = r.Real(1);
     p.LinAdjust[n] = r.Real(2);
     p.MinValue[n] = r.Real(3);
@@ -120,7 +120,7 @@ void ReadChannelTables(TVortaProcess& p, const TProfileFile& f, TConfigReader& n
     p.CalAdc2[n] = r.Int<std::uint16_t>(8);
   }
   for (int n = 1; n <= 4; ++n) {
-    const PositionReader r(f, numbers, QStringLiteral("Ctrl") + p.AssignName[n], 10, problems);
+    const TPositionReader r(f, numbers, QStringLiteral("Ctrl") + p.AssignName[n], 10, problems);
     p.CtrlPeriod[n] = r.Int<std::uint16_t>(1);
     // The heating output of t°C comes from the main configuration.
     if (n != 2) p.CtrlOutUp[n] = r.Int<std::int16_t>(2);
@@ -269,10 +269,10 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   p.Existpena = static_cast<std::int16_t>(num.Int("CtrlSpume", "Existpena", 0, 0, 1));
   p.InversPena = static_cast<std::int32_t>(num.Int("CtrlSpume", "InversPena", 0, 0, 1));
   p.Spumelevel = num.Int<std::int32_t>("CtrlSpume", "Spumelevel", 0);
-  p.SpumeOut12 = 0;
-  p.SpumeOut13 = 0;
-  if (p.Spumelevel == 0) p.SpumeOut13 = 1;
-  if (p.Spumelevel == 1) p.SpumeOut12 = 1;
+  p.FoamLevelOut12 = 0;
+  p.FoamLevelOut13 = 0;
+  if (p.Spumelevel == 0) p.FoamLevelOut13 = 1;
+  if (p.Spumelevel == 1) p.FoamLevelOut12 = 1;
 
   // Pulse generators
   ReadGenerator(
@@ -374,7 +374,7 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
     RestoreModeAfterAbnormalEnd(p);
   }
 
-  p.Panel->Initstringgrid();
+  p.Panel->InitValueGrid();
   p.MixRampActive = 0;
   p.MixRampCode = 20;
   p.MixRampStart = 20;
@@ -387,8 +387,8 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   }
   p.OutputWord &= 0xF800;
   if (p.Board != nullptr) p.Board->SetOutputs(p.OutputWord);
-  SetOutput(p, 12, p.SpumeOut12 != 0);
-  SetOutput(p, 13, p.SpumeOut13 != 0);
+  SetOutput(p, 12, p.FoamLevelOut12 != 0);
+  SetOutput(p, 13, p.FoamLevelOut13 != 0);
 
   ShowModeAndClock(p);
   p.Panel->PanelStateChanged();

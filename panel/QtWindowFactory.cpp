@@ -2,7 +2,7 @@
 
 #include <QTimer>
 
-#include "charts/ChartUnit.h"
+#include "charts/ChartForm.h"
 #include "panel/VortaForm.h"
 
 namespace vorta {

@@ -1,10 +1,10 @@
 // What the setpoints dialog shows and stores; the file follows at the next
 // measurement tick through the deferred write-back.
 
-#include "panel/SetUnit.h"
+#include "panel/Setpoints.h"
 #include "platform/Numbers.h"
 #include "process/JournalChanges.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 

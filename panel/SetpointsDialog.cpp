@@ -5,18 +5,18 @@
 #include <QPushButton>
 #include <QTableWidget>
 
-#include "panel/SetUnit.h"
+#include "panel/Setpoints.h"
 #include "panel/VortaForm.h"
 #include "platform/Messages.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 
-TForm2::TForm2(TVortaProcess& process, QWidget* parent)
+TSetpointsDialog::TSetpointsDialog(TVortaProcess& process, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       Process(process) {
-  setObjectName(QStringLiteral("TForm2"));
+  setObjectName(QStringLiteral("SetpointsDialog"));
   setFixedSize(kClientWidth, kClientHeight);
   const char* const labels[] = {"pH:", "t°C:", "pO2:", "eH:"};
   for (int k = 0; k < 4; ++k) {
@@ -31,33 +31,33 @@ TForm2::TForm2(TVortaProcess& process, QWidget* parent)
   ok_->setDefault(true);
   cancel_ = new QPushButton(QStringLiteral("Отмена"), this);
   cancel_->setGeometry(104, 48, 75, 25);
-  connect(ok_, &QPushButton::clicked, this, &TForm2::Button1Click);
-  connect(cancel_, &QPushButton::clicked, this, &TForm2::Button2Click);
+  connect(ok_, &QPushButton::clicked, this, &TSetpointsDialog::OkClick);
+  connect(cancel_, &QPushButton::clicked, this, &TSetpointsDialog::CancelClick);
 }
 
-TForm2::~TForm2() {
+TSetpointsDialog::~TSetpointsDialog() {
   if (!closed_) Process.SetFormOpen = 0;
 }
 
-TForm2* TForm2::Open(TVortaForm& panel, int mode) {
+TSetpointsDialog* TSetpointsDialog::Open(TVortaForm& panel, int mode) {
   TVortaProcess& p = panel.Process;
   if (p.SetFormOpen != 0) return nullptr;
   p.DialogChannel = mode;
   if (auto* old = qobject_cast<QWidget*>(p.SetForm.data()); old != nullptr && !old->isVisible()) {
     delete old;
   }
-  auto* form = new TForm2(p, &panel);
+  auto* form = new TSetpointsDialog(p, &panel);
   p.SetForm = form;
-  form->FormCreate();
+  form->ShowRecord();
   form->show();
   return form;
 }
 
-QLineEdit* TForm2::Edit(int k) const {
+QLineEdit* TSetpointsDialog::Edit(int k) const {
   return k >= 1 && k <= 4 ? edits_[static_cast<size_t>(k - 1)] : nullptr;
 }
 
-void TForm2::FormCreate() {
+void TSetpointsDialog::ShowRecord() {
   Process.SetFormOpen = 1;
   if (QWidget* panel = parentWidget()) move(panel->pos() + QPoint(20, 20));
   mode_ = Process.DialogChannel;
@@ -66,7 +66,7 @@ void TForm2::FormCreate() {
   for (size_t k = 0; k < 4; ++k) edits_[k]->setText(texts[k]);
 }
 
-void TForm2::Button1Click() {
+void TSetpointsDialog::OkClick() {
   // The mode is the one the dialog was opened in, whatever selector another
   // dialog of the process has set since: the caption told the operator what
   // the four numbers are, and storing setpoints as adjustments would corrupt
@@ -83,22 +83,22 @@ void TForm2::Button1Click() {
     // Row 2 of the panel shows the texts as the operator typed them.
     if (auto* panel = dynamic_cast<TVortaForm*>(Process.Panel.get())) {
       for (int k = 1; k <= 4; ++k) {
-        panel->StringGrid1()->item(2, k)->setText(texts[static_cast<size_t>(k - 1)]);
+        panel->ValueGrid()->item(2, k)->setText(texts[static_cast<size_t>(k - 1)]);
       }
     }
   }
-  FormClose();
+  OnClose();
 }
 
-void TForm2::Button2Click() {
-  FormClose();
+void TSetpointsDialog::CancelClick() {
+  OnClose();
 }
 
-void TForm2::reject() {
-  FormClose();
+void TSetpointsDialog::reject() {
+  OnClose();
 }
 
-void TForm2::FormClose() {
+void TSetpointsDialog::OnClose() {
   if (!closed_) Process.SetFormOpen = 0;
   closed_ = true;
   hide();

@@ -1,6 +1,6 @@
 #pragma once
 // The setpoints dialog: four edits, one per measured channel, for the
-// setpoints or the linear adjustments of a process (panel/SetUnit.h).
+// setpoints or the linear adjustments of a process (panel/Setpoints.h).
 
 #include <QDialog>
 #include <array>
@@ -14,23 +14,23 @@ namespace vorta {
 class TVortaForm;
 class TVortaProcess;
 
-class TForm2 final : public QDialog {
+class TSetpointsDialog final : public QDialog {
   Q_OBJECT
 
  public:
   static constexpr int kClientWidth = 189;
   static constexpr int kClientHeight = 103;
 
-  TForm2(TVortaProcess& process, QWidget* parent);
-  ~TForm2() override;
+  TSetpointsDialog(TVortaProcess& process, QWidget* parent);
+  ~TSetpointsDialog() override;
 
   // "Уставки" (mode 1) and "Линейная подстройка" (mode 2): a new dialog
   // unless one is open for the process already.
-  static TForm2* Open(TVortaForm& panel, int mode);
+  static TSetpointsDialog* Open(TVortaForm& panel, int mode);
 
-  void FormCreate();
-  void Button1Click();
-  void Button2Click();
+  void ShowRecord();
+  void OkClick();
+  void CancelClick();
 
   [[nodiscard]] QLineEdit* Edit(int k) const;  // 1..4
   [[nodiscard]] QPushButton* OkButton() const { return ok_; }
@@ -42,7 +42,7 @@ class TForm2 final : public QDialog {
   void reject() override;
 
  private:
-  void FormClose();
+  void OnClose();
 
   int mode_ = 0;
   bool closed_ = false;

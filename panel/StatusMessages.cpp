@@ -1,12 +1,12 @@
 // Status lines for the open status window: the regulation status of a
 // channel, the adapter's state and the DC drive's status word.
 
-#include "can/VortaWork.h"
-#include "devices/uSUABB.h"
+#include "can/CANService.h"
+#include "devices/CANDevices.h"
+#include "panel/ProcessConfig.h"
 #include "panel/StatusSink.h"
-#include "panel/mainlo.h"
-#include "process/ProcUnit.h"
 #include "process/ProcessCycles.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 
@@ -83,11 +83,11 @@ void DriveStatus(TVortaProcess& p, IStatusSink& sink) {
 
 }  // namespace
 
-void ErrorMessage(TVortaProcess& p, int selector) {
+void ShowStatusLine(TVortaProcess& p, int selector) {
   if (p.StatusFormOpen == 0 || p.DialogChannel != selector || p.StatusSink == nullptr) return;
   IStatusSink& sink = *p.StatusSink;
   if (selector == 6) {
-    TCANAdapter* adapter = p.Env.dmVorta != nullptr ? p.Env.dmVorta->Adapter() : nullptr;
+    TCANAdapter* adapter = p.Env.canService != nullptr ? p.Env.canService->Adapter() : nullptr;
     if (adapter != nullptr) {
       sink.AppendLine(adapter->Active() ? QStringLiteral("USB подключен")
                                         : QStringLiteral("USB НЕ подключен!"));

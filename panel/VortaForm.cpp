@@ -16,13 +16,13 @@
 #include <QTableWidget>
 #include <QTimer>
 
-#include "devices/MixForm.h"
-#include "devices/MixProForm.h"
+#include "devices/DriveParamsWindow.h"
+#include "devices/MixerWindow.h"
 #include "panel/PanelActions.h"
 #include "panel/PanelPlacement.h"
 #include "platform/Messages.h"
 #include "process/OutputChannels.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 
@@ -129,11 +129,11 @@ void TVortaForm::BuildControls() {
     OutputsChanged();
   });
 
-  spumeInd_ = new QPushButton(QStringLiteral("Пена"), this);
-  spumeInd_->setGeometry(109, 154, 58, 21);
-  spumeInd_->setEnabled(false);
-  spumeInd_->setFocusPolicy(Qt::NoFocus);
-  SetTextColor(spumeInd_, Qt::yellow);
+  foamIndicator_ = new QPushButton(QStringLiteral("Пена"), this);
+  foamIndicator_->setGeometry(109, 154, 58, 21);
+  foamIndicator_->setEnabled(false);
+  foamIndicator_->setFocusPolicy(Qt::NoFocus);
+  SetTextColor(foamIndicator_, Qt::yellow);
 
   grid_ = new QTableWidget(7, 5, this);
   grid_->setGeometry(108, 4, 240, 144);
@@ -200,7 +200,7 @@ void TVortaForm::BuildStatusBar() {
   statusAlarm_->hide();
 }
 
-QPushButton* TVortaForm::BitBtn(int k) const {
+QPushButton* TVortaForm::ManualButton(int k) const {
   return k >= 1 && k <= 8 ? buttons_[static_cast<size_t>(k)] : nullptr;
 }
 
@@ -233,10 +233,10 @@ void TVortaForm::PanelStateChanged() {
     QColor c;
     SetTextColor(buttons_[8], ToQColor(s.LightFontColor, c) ? c : WindowText());
   }
-  if (spumeInd_->isEnabled() != s.FoamIndicator) spumeInd_->setEnabled(s.FoamIndicator);
+  if (foamIndicator_->isEnabled() != s.FoamIndicator) foamIndicator_->setEnabled(s.FoamIndicator);
   motorItem_->setVisible(HasDcMixer(Process));
   ShowProtocolCheck();
-  if (auto* mixer = qobject_cast<TForm6*>(Process.MixForm.data())) mixer->ShowState();
+  if (auto* mixer = qobject_cast<TMixerWindow*>(Process.MixForm.data())) mixer->ShowState();
 }
 
 void TVortaForm::ShowAlarm(const TPanelState& s) {
@@ -279,7 +279,7 @@ void TVortaForm::SetGridRow(int row) {
   }
 }
 
-void TVortaForm::Initstringgrid() {
+void TVortaForm::InitValueGrid() {
   for (int c = 0; c < 5; ++c) grid_->item(0, c)->setText(GridCellText(Process, 0, c));
   for (int r = 1; r < 7; ++r) grid_->item(r, 0)->setText(GridCellText(Process, r, 0));
   SetGridRow(2);
@@ -290,12 +290,12 @@ void TVortaForm::Initstringgrid() {
   }
 }
 
-void TVortaForm::Value2secToStringGrid() {
+void TVortaForm::ShowCurrentValues() {
   SetGridRow(1);
   SetGridRow(6);
 }
 
-void TVortaForm::Value1minToStringGrid() {
+void TVortaForm::ShowMinuteValues() {
   SetGridRow(3);
   SetGridRow(4);
   SetGridRow(5);
@@ -315,7 +315,7 @@ void TVortaForm::OutputsChanged() {
 
 void TVortaForm::OpenMixerWindow(bool start) {
   // A window of its own, freed with the process.
-  TForm6::Open(Process, nullptr);
+  TMixerWindow::Open(Process, nullptr);
   if (start) StartMixer(Process);
 }
 
@@ -366,8 +366,8 @@ void TVortaForm::ShowProtocolCheck() {
   for (QAction* a : protocolGroup_->actions()) a->setChecked(a->data().toInt() == checked);
 }
 
-void TVortaForm::MotorParametersClick() {
-  TfrmMixPro::Execute(Process, this);
+void TVortaForm::OpenDriveParams() {
+  TDriveParamsWindow::Execute(Process, this);
 }
 
 QAction* TVortaForm::MenuItem(const QStringList& path) const {

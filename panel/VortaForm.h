@@ -36,9 +36,9 @@ class TVortaForm final : public QWidget, public IVortaPanel {
   // IVortaPanel
   void PanelStateChanged() override;
   void PlaceByNumber(int numProcess) override;
-  void Initstringgrid() override;
-  void Value2secToStringGrid() override;
-  void Value1minToStringGrid() override;
+  void InitValueGrid() override;
+  void ShowCurrentValues() override;
+  void ShowMinuteValues() override;
   void OutputsChanged() override;
   void OpenMixerWindow(bool start) override;
   void ToggleChartItem() override;
@@ -52,13 +52,13 @@ class TVortaForm final : public QWidget, public IVortaPanel {
   [[nodiscard]] bool ControlsEnabled() const { return controlsEnabled_; }
 
   // The controls, for the tests and the screenshot tool.
-  [[nodiscard]] QPushButton* BitBtn(int k) const;  // 1..8
-  [[nodiscard]] QPushButton* SpumeInd() const { return spumeInd_; }
-  [[nodiscard]] QTableWidget* StringGrid1() const { return grid_; }
+  [[nodiscard]] QPushButton* ManualButton(int k) const;  // 1..8
+  [[nodiscard]] QPushButton* FoamIndicator() const { return foamIndicator_; }
+  [[nodiscard]] QTableWidget* ValueGrid() const { return grid_; }
   [[nodiscard]] QLabel* StatusPanel(int i) const;  // 0..4
   [[nodiscard]] QLabel* StatusSimple() const { return statusSimple_; }
   [[nodiscard]] QLabel* StatusAlarm() const { return statusAlarm_; }
-  [[nodiscard]] QMenu* PopupMenu1() const { return menu_; }
+  [[nodiscard]] QMenu* PopupMenu() const { return menu_; }
   // An item by its captions from the top, e.g. {"Режим", "Chemostat"}.
   [[nodiscard]] QAction* MenuItem(const QStringList& path) const;
 
@@ -82,13 +82,13 @@ class TVortaForm final : public QWidget, public IVortaPanel {
   void ShowModeCheck();
   void ShowProtocolCheck();
   void ShowAlarm(const TPanelState& s);
-  void MotorParametersClick();
-  void ExportChartClick();
+  void OpenDriveParams();
+  void ExportChart();
 
   QTableWidget* grid_ = nullptr;
   std::array<QPushButton*, 9> buttons_{};  // [1..8]
   std::array<bool, 9> shownOn_{};          // font state last drawn, [1..7]
-  QPushButton* spumeInd_ = nullptr;
+  QPushButton* foamIndicator_ = nullptr;
   QWidget* statusBar_ = nullptr;
   std::array<QLabel*, 5> statusPanels_{};
   std::array<std::int32_t, 5> shownColor_{-2, -2, -2, -2, -2};

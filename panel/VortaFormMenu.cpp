@@ -14,7 +14,7 @@
 #include "panel/PanelActions.h"
 #include "panel/SetpointsDialog.h"
 #include "panel/VortaForm.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 
@@ -59,26 +59,26 @@ void TVortaForm::BuildMenu() {
   }
   mode->addSeparator();
   connect(Item(mode, QStringLiteral("Процесс")), &QAction::triggered, this,
-          [this] { TForm5::Open(*this, 8); });
+          [this] { TStatusWindow::Open(*this, 8); });
 
   connect(Item(menu_, QStringLiteral("Уставки")), &QAction::triggered, this,
-          [this] { TForm2::Open(*this, 1); });
+          [this] { TSetpointsDialog::Open(*this, 1); });
   connect(Item(menu_, QStringLiteral("Линейная подстройка")), &QAction::triggered, this,
-          [this] { TForm2::Open(*this, 2); });
+          [this] { TSetpointsDialog::Open(*this, 2); });
   QMenu* ctrl = menu_->addMenu(QStringLiteral("Параметры управления"));
   int ctrlSelector = 0;
   for (const char* c : {"pH", "t°C", "pO2", "eH", "Общие"}) {
     const int n = ++ctrlSelector;
     // "eH" and "Общие" open a dialog even while one is open.
     connect(Item(ctrl, QString::fromUtf8(c)), &QAction::triggered, this,
-            [this, n] { TForm3::Open(*this, n, n <= 3); });
+            [this, n] { TControlParamsDialog::Open(*this, n, n <= 3); });
   }
   QMenu* status = menu_->addMenu(QStringLiteral("Статус"));
   int statusSelector = 0;
   for (const char* c : {"pH", "t°C", "pO2", "eH", "Миксер", "USB"}) {
     const int n = ++statusSelector;
     connect(Item(status, QString::fromUtf8(c)), &QAction::triggered, this,
-            [this, n] { TForm5::Open(*this, n); });
+            [this, n] { TStatusWindow::Open(*this, n); });
   }
   connect(Item(menu_, QStringLiteral("Тревоги")), &QAction::triggered, this, [this] {
     if (Process.Env.Alarms != nullptr) TAlarmWindow::Open(*Process.Env.Alarms, this);
@@ -97,7 +97,7 @@ void TVortaForm::BuildMenu() {
           [this] { OpenMixerWindow(false); });
   motorItem_ = Item(menu_, QStringLiteral("Параметры двигателя"));
   motorItem_->setVisible(false);
-  connect(motorItem_, &QAction::triggered, this, [this] { MotorParametersClick(); });
+  connect(motorItem_, &QAction::triggered, this, [this] { OpenDriveParams(); });
   menu_->addSeparator();
 
   chartMenu_ = menu_->addMenu(QStringLiteral("График"));
@@ -159,14 +159,14 @@ void TVortaForm::BuildChartMenu(QMenu* chart) {
   connect(pause, &QAction::triggered, this, [this, pause] {
     // The chart sets the mark to its own state.
     pause->setChecked(!pause->isChecked());
-    if (Process.ChartForm) Process.ChartForm->MI_PauseClick();
+    if (Process.ChartForm) Process.ChartForm->TogglePause();
   });
   QAction* exportItem = Item(chart, QStringLiteral("Экспорт"));
-  connect(exportItem, &QAction::triggered, this, [this] { ExportChartClick(); });
+  connect(exportItem, &QAction::triggered, this, [this] { ExportChart(); });
   chart->addSeparator();
 }
 
-void TVortaForm::ExportChartClick() {
+void TVortaForm::ExportChart() {
   QFileDialog dialog(this);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setNameFilter(QStringLiteral("XLS files (*.dat)"));

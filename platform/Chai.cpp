@@ -29,7 +29,7 @@ constexpr std::uint32_t kBusBitrate = 125000;
 
 Q_LOGGING_CATEGORY(lcChai, "vorta.chai")
 
-struct ChaiState {
+struct TChaiState {
   bool initialised = false;
   bool opened = false;
   bool started = false;
@@ -46,13 +46,13 @@ struct ChaiState {
   QStringList toldRate;
 };
 
-ChaiState& State() {
-  static ChaiState state;
+TChaiState& State() {
+  static TChaiState state;
   return state;
 }
 
 void Queue(const canmsg_t& msg) {
-  ChaiState& s = State();
+  TChaiState& s = State();
   if (!s.started) return;
   if (s.received.size() >= kMaxQueued) s.received.pop_front();
   s.received.push_back(msg);
@@ -60,7 +60,7 @@ void Queue(const canmsg_t& msg) {
 }
 
 void ReadSocket() {
-  ChaiState& s = State();
+  TChaiState& s = State();
   can_frame frame{};
   while (::recv(s.socket, &frame, sizeof frame, MSG_DONTWAIT) == sizeof frame) {
     canmsg_t msg;
@@ -74,7 +74,7 @@ void ReadSocket() {
 }
 
 std::int16_t OpenSocket() {
-  ChaiState& s = State();
+  TChaiState& s = State();
   const int fd = ::socket(PF_CAN, SOCK_RAW | SOCK_CLOEXEC, CAN_RAW);
   if (fd < 0) return kChaiErrNoDevice;
   ifreq ifr{};
@@ -123,7 +123,7 @@ std::int16_t CiInit() {
 
 std::int16_t CiOpen(std::uint8_t chan, std::uint8_t /*flags*/) {
   if (const std::int16_t r = Hook("CiOpen"); r != 0) return r;
-  ChaiState& s = State();
+  TChaiState& s = State();
   if (!s.initialised || chan != 0) return kChaiErrArg;
   if (s.opened) return kChaiErrBusy;
   if (s.backend == TChaiBackend::Virtual) {
@@ -143,7 +143,7 @@ std::int16_t CiSetBaud(std::uint8_t chan, std::uint8_t /*bt0*/, std::uint8_t /*b
 
 std::int16_t CiSetCB(std::uint8_t chan, std::uint8_t event, TChaiCallback callback) {
   if (const std::int16_t r = Hook("CiSetCB"); r != 0) return r;
-  ChaiState& s = State();
+  TChaiState& s = State();
   if (!s.opened || chan != 0 || event != 1) return kChaiErrState;
   s.callback = callback;
   return 0;
@@ -151,7 +151,7 @@ std::int16_t CiSetCB(std::uint8_t chan, std::uint8_t event, TChaiCallback callba
 
 std::int16_t CiStart(std::uint8_t chan) {
   if (const std::int16_t r = Hook("CiStart"); r != 0) return r;
-  ChaiState& s = State();
+  TChaiState& s = State();
   if (!s.opened || chan != 0) return kChaiErrState;
   s.started = true;
   if (s.socket >= 0 && !s.notifier) {
@@ -163,7 +163,7 @@ std::int16_t CiStart(std::uint8_t chan) {
 
 std::int16_t CiStop(std::uint8_t chan) {
   if (const std::int16_t r = Hook("CiStop"); r != 0) return r;
-  ChaiState& s = State();
+  TChaiState& s = State();
   if (chan != 0) return kChaiErrArg;
   s.started = false;
   s.notifier.reset();
@@ -172,7 +172,7 @@ std::int16_t CiStop(std::uint8_t chan) {
 
 std::int16_t CiClose(std::uint8_t chan) {
   if (const std::int16_t r = Hook("CiClose"); r != 0) return r;
-  ChaiState& s = State();
+  TChaiState& s = State();
   if (chan != 0) return kChaiErrArg;
   s.notifier.reset();
   if (s.socket >= 0) ::close(s.socket);
@@ -185,7 +185,7 @@ std::int16_t CiClose(std::uint8_t chan) {
 }
 
 std::int16_t CiRead(std::uint8_t chan, canmsg_t* msg, std::int16_t count) {
-  ChaiState& s = State();
+  TChaiState& s = State();
   if (chan != 0 || msg == nullptr || count < 1) return kChaiErrArg;
   std::int16_t n = 0;
   while (n < count && !s.received.empty()) {
@@ -197,7 +197,7 @@ std::int16_t CiRead(std::uint8_t chan, canmsg_t* msg, std::int16_t count) {
 
 std::int16_t CiWrite(std::uint8_t chan, canmsg_t* msg, std::int16_t count) {
   if (const std::int16_t r = Hook("CiWrite"); r != 0) return r;
-  ChaiState& s = State();
+  TChaiState& s = State();
   if (chan != 0 || msg == nullptr || count < 1) return kChaiErrArg;
   if (!s.started) return kChaiErrState;
   for (std::int16_t i = 0; i < count; ++i) {
@@ -329,7 +329,7 @@ QString ChaiBitrateAdvice(const QString& interfaceName, std::optional<std::uint3
 }
 
 void ChaiReset() {
-  ChaiState& s = State();
+  TChaiState& s = State();
   s.hook = nullptr;
   s.notice = nullptr;
   s.toldRate.clear();

@@ -39,10 +39,10 @@ TProfileFile::TProfileFile(QString path) : path_(std::move(path)) {
     QStringDecoder cp1251("windows-1251");
     if (cp1251.isValid()) {
       text = cp1251.decode(bytes);
-      encoding_ = Encoding::Windows1251;
+      encoding_ = TEncoding::Windows1251;
     } else {
       text = QString::fromLatin1(bytes);
-      encoding_ = Encoding::Windows1251;
+      encoding_ = TEncoding::Windows1251;
     }
   }
   Parse(text);
@@ -54,7 +54,7 @@ void TProfileFile::Parse(const QString& content) {
   while (start < n) {
     qsizetype i = start;
     while (i < n && content[i] != u'\n' && content[i] != u'\r') ++i;
-    Line line{content.mid(start, i - start), {}};
+    TLine line{content.mid(start, i - start), {}};
     if (i < n) {
       if (content[i] == u'\r' && i + 1 < n && content[i + 1] == u'\n') {
         line.eol = QStringLiteral("\r\n");
@@ -96,8 +96,8 @@ bool TProfileFile::KeyOf(const QString& line, QString* key, QString* value) {
   return true;
 }
 
-TProfileFile::Locator TProfileFile::FindSection(const QString& section) const {
-  Locator loc;
+TProfileFile::TLocator TProfileFile::FindSection(const QString& section) const {
+  TLocator loc;
   QString name;
   QString key;
   bool inside = false;
@@ -118,7 +118,7 @@ TProfileFile::Locator TProfileFile::FindSection(const QString& section) const {
 }
 
 qsizetype TProfileFile::FindKey(const QString& section, const QString& key) const {
-  const Locator loc = FindSection(section);
+  const TLocator loc = FindSection(section);
   if (loc.header < 0) return -1;
   QString name;
   for (qsizetype i = loc.header + 1; i <= loc.lastKey; ++i) {
@@ -155,7 +155,7 @@ bool TProfileFile::ReadBool(const QString& section, const QString& key, bool def
 
 QStringList TProfileFile::ReadSection(const QString& section) const {
   QStringList keys;
-  const Locator loc = FindSection(section);
+  const TLocator loc = FindSection(section);
   if (loc.header < 0) return keys;
   QString name;
   for (qsizetype i = loc.header + 1; i <= loc.lastKey; ++i) {
@@ -167,7 +167,7 @@ QStringList TProfileFile::ReadSection(const QString& section) const {
 QStringList TProfileFile::ReadSections() const {
   QStringList sections;
   QString name;
-  for (const Line& line : lines_) {
+  for (const TLine& line : lines_) {
     if (SectionName(line.text, &name)) sections << name;
   }
   return sections;
@@ -182,7 +182,7 @@ bool TProfileFile::ValueExists(const QString& section, const QString& key) const
 }
 
 QString TProfileFile::NewLineEnding() const {
-  for (const Line& line : lines_) {
+  for (const TLine& line : lines_) {
     if (!line.eol.isEmpty()) return line.eol;
   }
   return QStringLiteral("\r\n");
@@ -192,7 +192,7 @@ void TProfileFile::WriteString(const QString& section, const QString& key, const
   if (accessHook_ != nullptr) accessHook_(path_, section, key, true);
   const qsizetype i = FindKey(section, key);
   if (i >= 0) {
-    Line& line = lines_[static_cast<size_t>(i)];
+    TLine& line = lines_[static_cast<size_t>(i)];
     QString name;
     KeyOf(line.text, &name, nullptr);
     const QString text = name + u'=' + value;
@@ -205,12 +205,12 @@ void TProfileFile::WriteString(const QString& section, const QString& key, const
   const QString eol = NewLineEnding();
   // The last line may lack its line end; a line added after it needs one.
   if (!lines_.empty() && lines_.back().eol.isEmpty()) lines_.back().eol = eol;
-  const Locator loc = FindSection(section);
+  const TLocator loc = FindSection(section);
   if (loc.header < 0) {
     lines_.push_back({u'[' + section + u']', eol});
     lines_.push_back({key + u'=' + value, eol});
   } else {
-    lines_.insert(lines_.begin() + loc.lastKey + 1, Line{key + u'=' + value, eol});
+    lines_.insert(lines_.begin() + loc.lastKey + 1, TLine{key + u'=' + value, eol});
   }
   modified_ = true;
 }
@@ -231,12 +231,12 @@ bool TProfileFile::UpdateFile() {
     return false;
   }
   QString text;
-  for (const Line& line : lines_) {
+  for (const TLine& line : lines_) {
     text += line.text;
     text += line.eol;
   }
   QByteArray bytes;
-  if (encoding_ == Encoding::Windows1251) {
+  if (encoding_ == TEncoding::Windows1251) {
     QStringEncoder cp1251("windows-1251");
     bytes = cp1251.isValid() ? QByteArray(cp1251.encode(text)) : text.toLatin1();
   } else {

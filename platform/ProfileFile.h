@@ -16,7 +16,7 @@ namespace vorta {
 
 class TProfileFile {
  public:
-  enum class Encoding { Utf8, Windows1251 };
+  enum class TEncoding { Utf8, Windows1251 };
 
   explicit TProfileFile(QString path);
 
@@ -27,7 +27,7 @@ class TProfileFile {
   // written, or what the program did not see would be lost.
   [[nodiscard]] bool Unreadable() const { return !readError_.isEmpty(); }
   [[nodiscard]] const QString& ReadError() const { return readError_; }
-  [[nodiscard]] Encoding FileEncoding() const { return encoding_; }
+  [[nodiscard]] TEncoding FileEncoding() const { return encoding_; }
 
   [[nodiscard]] QString ReadString(const QString& section, const QString& key,
                                    const QString& def) const;
@@ -65,17 +65,17 @@ class TProfileFile {
   static void SetAccessHook(TAccessHook hook) { accessHook_ = hook; }
 
  private:
-  struct Line {
+  struct TLine {
     QString text;
     QString eol;  // "\r\n", "\n", "\r" or empty for the last line
   };
-  struct Locator {
+  struct TLocator {
     qsizetype header = -1;   // line index of the section header
     qsizetype lastKey = -1;  // last key line of the section, or the header
   };
 
   void Parse(const QString& content);
-  [[nodiscard]] Locator FindSection(const QString& section) const;
+  [[nodiscard]] TLocator FindSection(const QString& section) const;
   [[nodiscard]] qsizetype FindKey(const QString& section, const QString& key) const;
   [[nodiscard]] QString NewLineEnding() const;
 
@@ -83,8 +83,8 @@ class TProfileFile {
   static bool KeyOf(const QString& line, QString* key, QString* value);
 
   QString path_;
-  std::vector<Line> lines_;
-  Encoding encoding_ = Encoding::Utf8;
+  std::vector<TLine> lines_;
+  TEncoding encoding_ = TEncoding::Utf8;
   bool bom_ = false;
   bool loaded_ = false;
   bool modified_ = false;

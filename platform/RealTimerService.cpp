@@ -14,9 +14,9 @@ const QDateTime& Epoch() {
   return epoch;
 }
 
-class RealTimer final : public TTimer {
+class TRealTimer final : public TTimer {
  public:
-  explicit RealTimer(int intervalMs) : TTimer(intervalMs) {
+  explicit TRealTimer(int intervalMs) : TTimer(intervalMs) {
     // Coarse timers may come up to 5 % early: the reconnect's 10 s and the
     // pacer's 20 ms are lower bounds.
     timer_.setTimerType(Qt::PreciseTimer);
@@ -68,7 +68,7 @@ void TRealTimerService::ProcessMessages() {
 }
 
 std::unique_ptr<TTimer> TRealTimerService::CreateTimer(int intervalMs) {
-  return std::make_unique<RealTimer>(intervalMs);
+  return std::make_unique<TRealTimer>(intervalMs);
 }
 
 }  // namespace vorta

@@ -5,13 +5,13 @@
 
 namespace vorta {
 
-class TVirtualTimerService::VirtualTimer final : public TTimer {
+class TVirtualTimerService::TVirtualTimer final : public TTimer {
  public:
-  VirtualTimer(TVirtualTimerService& owner, int intervalMs)
+  TVirtualTimer(TVirtualTimerService& owner, int intervalMs)
       : TTimer(intervalMs), owner_(owner), serial_(owner.nextSerial_++) {
     owner_.timers_.push_back(this);
   }
-  ~VirtualTimer() override { std::erase(owner_.timers_, this); }
+  ~TVirtualTimer() override { std::erase(owner_.timers_, this); }
 
   void Rearm() override {
     armed_ = Enabled() && Interval() > 0;
@@ -47,16 +47,16 @@ void TVirtualTimerService::ProcessMessages() {
 }
 
 std::unique_ptr<TTimer> TVirtualTimerService::CreateTimer(int intervalMs) {
-  return std::make_unique<VirtualTimer>(*this, intervalMs);
+  return std::make_unique<TVirtualTimer>(*this, intervalMs);
 }
 
 void TVirtualTimerService::AdvanceBy(std::int64_t ms) {
   AdvanceTo(now_ + std::max<std::int64_t>(ms, 0));
 }
 
-TVirtualTimerService::VirtualTimer* TVirtualTimerService::NextDue(std::int64_t limit) const {
-  VirtualTimer* best = nullptr;
-  for (VirtualTimer* t : timers_) {
+TVirtualTimerService::TVirtualTimer* TVirtualTimerService::NextDue(std::int64_t limit) const {
+  TVirtualTimer* best = nullptr;
+  for (TVirtualTimer* t : timers_) {
     if (!t->armed_ || t->due_ > limit) continue;
     if (best == nullptr || t->due_ < best->due_ ||
         (t->due_ == best->due_ && t->serial_ < best->serial_)) {
@@ -69,7 +69,7 @@ TVirtualTimerService::VirtualTimer* TVirtualTimerService::NextDue(std::int64_t l
 void TVirtualTimerService::AdvanceTo(std::int64_t target) {
   // A handler may call ProcessMessages (WaitMs), which advances the clock past
   // this loop's target: time never runs backwards.
-  while (VirtualTimer* t = NextDue(target)) {
+  while (TVirtualTimer* t = NextDue(target)) {
     now_ = std::max(now_, t->due_);
     t->Run();
   }

@@ -26,16 +26,16 @@ class TVirtualTimerService final : public TTimerService {
   [[nodiscard]] std::int64_t ElapsedMs() const { return now_; }
 
  private:
-  class VirtualTimer;
-  friend class VirtualTimer;
+  class TVirtualTimer;
+  friend class TVirtualTimer;
 
   void AdvanceTo(std::int64_t target);
-  [[nodiscard]] VirtualTimer* NextDue(std::int64_t limit) const;
+  [[nodiscard]] TVirtualTimer* NextDue(std::int64_t limit) const;
 
   double startDate_;
   std::int64_t now_ = 0;
   std::uint64_t nextSerial_ = 0;
-  std::vector<VirtualTimer*> timers_;
+  std::vector<TVirtualTimer*> timers_;
 };
 
 }  // namespace vorta

@@ -9,12 +9,12 @@
 #include <cmath>
 #include <cstdio>
 
-#include "devices/uSUABB.h"
+#include "devices/CANDevices.h"
 #include "platform/RealTimerService.h"
 #include "platform/TimerService.h"
 #include "process/Journal.h"
-#include "process/ProcUnit.h"
 #include "process/ProcessCycles.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 

@@ -2,11 +2,11 @@
 
 #include <cmath>
 
-#include "panel/mainlo.h"
+#include "panel/ProcessConfig.h"
 #include "platform/Numbers.h"
 #include "process/OutputChannels.h"
-#include "process/ProcUnit.h"
 #include "process/ProcessCycles.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 
@@ -65,7 +65,7 @@ void RegulateChannel(TVortaProcess& p, int channel) {
   p.CtrlCounter[ch] = 0;
   p.PulseTicks[ch] = 0;
   if (!IsControlledMode(p.Mode)) {
-    ErrorMessage(p, channel);
+    ShowStatusLine(p, channel);
     return;
   }
   const std::int16_t status = Evaluate(p, ch);
@@ -80,7 +80,7 @@ void RegulateChannel(TVortaProcess& p, int channel) {
       StartPulse(p, ch, p.CtrlOutUp[ch], p.GainUp[ch], d);
     }
   }
-  ErrorMessage(p, channel);
+  ShowStatusLine(p, channel);
 }
 
 }  // namespace vorta

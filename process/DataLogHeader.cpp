@@ -3,7 +3,7 @@
 
 #include "platform/FileAttributes.h"
 #include "process/DataLog.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 

@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QLocale>
 
-#include "devices/uSUABB.h"
+#include "devices/CANDevices.h"
 #include "platform/FileAttributes.h"
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
@@ -13,8 +13,8 @@
 #include "platform/TimerService.h"
 #include "process/DataLog.h"
 #include "process/OutputChannels.h"
-#include "process/ProcUnit.h"
 #include "process/ProcessCycles.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 
@@ -35,7 +35,7 @@ TDriveFields ReadDrive(const TVortaProcess& p) {
   if (const auto* dc = dynamic_cast<const TMixerDC*>(p.Mixer)) {
     return {QString::number(dc->GetCurrent()), FormatHex4(dc->GetStatus())};
   }
-  if (const auto* omron = dynamic_cast<const TMixerOmron*>(p.Mixer)) {
+  if (const auto* omron = dynamic_cast<const TMixerInverter*>(p.Mixer)) {
     return {QString::number(omron->GetCurrent()), FormatHex4(omron->GetStatus())};
   }
   return {};

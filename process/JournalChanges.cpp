@@ -1,6 +1,6 @@
 #include "process/JournalChanges.h"
 
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 

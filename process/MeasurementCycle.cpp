@@ -5,15 +5,15 @@
 #include <limits>
 #include <utility>
 
-#include "devices/uSUABB.h"
+#include "devices/CANDevices.h"
 #include "panel/PanelView.h"
-#include "panel/mainlo.h"
+#include "panel/ProcessConfig.h"
 #include "platform/Numbers.h"
 #include "platform/TimerService.h"
 #include "process/Cycles.h"
 #include "process/OutputChannels.h"
-#include "process/ProcUnit.h"
 #include "process/ProcessCycles.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 
@@ -81,7 +81,7 @@ void MeasurementCycle(TCycleContext& c) {
       p.AdcHistory[static_cast<size_t>(ch)][p.SampleSlot] = p.AdcCode[static_cast<size_t>(ch)];
     }
 
-    DefStatusVar(p);
+    SaveRequestedGroup(p);
 
     if (p.SampleSlot >= 3) {
       SortAdcHistory(p);

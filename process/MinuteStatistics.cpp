@@ -1,7 +1,7 @@
 // Conversion of raw codes into values and the statistics of one minute.
 
-#include "process/ProcUnit.h"
 #include "process/ProcessCycles.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 

@@ -2,11 +2,11 @@
 
 #include <cmath>
 
-#include "devices/uSUABB.h"
-#include "panel/mainlo.h"
+#include "devices/CANDevices.h"
+#include "panel/ProcessConfig.h"
 #include "platform/Numbers.h"
-#include "process/ProcUnit.h"
 #include "process/ProcessCycles.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 
@@ -58,7 +58,7 @@ void RegulatePo2ByMixer(TVortaProcess& p) {
   if (p.MixerRpm == 0) return;
   if (p.MixCode > 256) p.MixCode = 255;
   SetMixerCode(p, p.MixCode);
-  ErrorMessage(p, 5);
+  ShowStatusLine(p, 5);
 }
 
 void MixerRampStep(TVortaProcess& p) {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "devices/uSUABB.h"
-#include "process/ProcUnit.h"
+#include "devices/CANDevices.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 
@@ -66,7 +66,7 @@ void ToggleHeartbeat(TVortaProcess& process) {
   process.HeartbeatState = process.HeartbeatState != 0 ? 0 : 1;
 }
 
-void PulseTick(PulseGenerator& generator) {
+void PulseTick(TPulseGenerator& generator) {
   if (generator.Owner == nullptr) return;
   generator.Count += 1;
   if (generator.Count == generator.Period) {

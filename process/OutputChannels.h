@@ -8,7 +8,7 @@
 namespace vorta {
 
 class TVortaProcess;
-struct PulseGenerator;
+struct TPulseGenerator;
 
 // Output n on or off. Output numbers are 8-bit: n is taken modulo 256 here,
 // for every caller, so that on and off always address the same output; what
@@ -18,7 +18,7 @@ void SetOutput(TVortaProcess& process, int n, bool on);
 void ShareCommonPump(TVortaProcess& target, const QString& requester, bool on);
 void StopChannelPulse(TVortaProcess& process, int ch);
 void ToggleHeartbeat(TVortaProcess& process);
-void PulseTick(PulseGenerator& generator);
+void PulseTick(TPulseGenerator& generator);
 // Output 14 on, then module byte output 26 = value.
 void SetPumpPower(TVortaProcess& process, std::uint8_t value);
 // Module byte output 26 + k = code (k = 1..4).

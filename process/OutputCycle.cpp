@@ -1,7 +1,7 @@
 #include "panel/PanelView.h"
 #include "process/Cycles.h"
 #include "process/OutputChannels.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 

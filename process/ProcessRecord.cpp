@@ -1,10 +1,10 @@
 #include <algorithm>
 
-#include "panel/mainlo.h"
+#include "panel/ProcessConfig.h"
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
 #include "platform/ProfileFile.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 
@@ -13,14 +13,14 @@ QString ShortString(const QString& text, qsizetype width) {
 }
 
 TVortaProcess::TVortaProcess(TVortaEnv& env, const QString& fileName) : Env(env) {
-  for (PulseGenerator* g : {&Epp, &Med, &Events1, &Events2}) g->Owner = this;
+  for (TPulseGenerator* g : {&Epp, &Med, &Events1, &Events2}) g->Owner = this;
   Panel = Env.Windows.CreatePanel(*this);
   ChartForm = Env.Windows.CreateChart(*this);
   IniFileName = Env.Program.ProgramFolder + fileName;
   LoadProcessFile(*this, fileName);
   if (LoadError.isEmpty()) {
     TProfileFile file(IniFileName);
-    ChartForm->FormCreate(file);
+    ChartForm->LoadSettings(file);
   }
 }
 

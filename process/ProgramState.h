@@ -14,7 +14,7 @@ class IMessageSink;
 class IWindowFactory;
 class TCANBus;
 class TVortaProcessList;
-class TdmVorta;
+class TCANService;
 class TJournal;
 class TAlarms;
 
@@ -44,7 +44,7 @@ struct TVortaEnv {
   IWindowFactory& Windows;
   TCANBus* Bus = nullptr;                  // null when no CAN configuration loaded
   TVortaProcessList* Processes = nullptr;  // for FindProcess across vessels
-  TdmVorta* dmVorta = nullptr;             // the adapter's state for the status window
+  TCANService* canService = nullptr;       // the adapter's state for the status window
   TJournal* Journal = nullptr;             // the folder's journal; null when none is kept
   TAlarms* Alarms = nullptr;               // the program's alarm list; null in bare tests
 };

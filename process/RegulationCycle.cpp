@@ -2,16 +2,16 @@
 // periodic pulses, displays and chart points; once a minute the minute's
 // close and the data log row.
 
-#include "devices/uSUABB.h"
+#include "devices/CANDevices.h"
 #include "panel/PanelView.h"
-#include "panel/mainlo.h"
+#include "panel/ProcessConfig.h"
 #include "platform/Numbers.h"
 #include "process/Alarms.h"
 #include "process/Cycles.h"
 #include "process/DataLog.h"
 #include "process/OutputChannels.h"
-#include "process/ProcUnit.h"
 #include "process/ProcessCycles.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 
@@ -71,7 +71,7 @@ void ShowMixerWindow(TVortaProcess& p) {
   if (const auto* dc = dynamic_cast<const TMixerDC*>(p.Mixer)) {
     m.StatusText = {QStringLiteral(" I = %1 mA").arg(dc->GetCurrent(), 4, 10, QLatin1Char('0')),
                     QStringLiteral(" t°C = %1").arg(dc->GetTemperature()), status};
-  } else if (const auto* omron = dynamic_cast<const TMixerOmron*>(p.Mixer)) {
+  } else if (const auto* omron = dynamic_cast<const TMixerInverter*>(p.Mixer)) {
     m.StatusText = {QStringLiteral(" I = %1mA").arg(omron->GetCurrent(), 4, 10, QLatin1Char('0')),
                     QStringLiteral(" U = %1 V").arg(omron->GetVoltage()), status};
   }
@@ -96,13 +96,13 @@ void ProcessTick(TProgramState& program, TVortaProcess& p) {
     }
   }
   if (p.Po2Counter >= p.po2motorperiod) RegulatePo2ByMixer(p);
-  if (p.DialogChannel == 6 || p.DialogChannel == 7) ErrorMessage(p, p.DialogChannel);
+  if (p.DialogChannel == 6 || p.DialogChannel == 7) ShowStatusLine(p, p.DialogChannel);
   if (p.Epp.Exist == 1) PulseTick(p.Epp);
   if (p.Med.Exist == 1) PulseTick(p.Med);
   ToggleHeartbeat(p);
 
-  p.Panel->Value2secToStringGrid();
-  if (p.CalibrFormOpen != 0) Calibrindicate(p);
+  p.Panel->ShowCurrentValues();
+  if (p.CalibrFormOpen != 0) IndicateCalibration(p);
   ShowLink(p);
   p.PanelState.DriveMenuVisible = dynamic_cast<const TMixerDC*>(p.Mixer) != nullptr;
   p.PanelState.StatusText[1] = QStringLiteral("Об/мин: ") + QString::number(p.MixerRpm);
@@ -113,7 +113,7 @@ void ProcessTick(TProgramState& program, TVortaProcess& p) {
     if (p.MixFormOpen != 0) p.PanelState.MixerView.CodeText = QString::number(p.MixRampCode);
   }
   FeedChart(p);
-  defpena(p);
+  DetectFoam(p);
 }
 
 }  // namespace
@@ -131,7 +131,7 @@ void RegulationCycle(TCycleContext& c) {
   for (const auto& process : c.Processes) {
     TVortaProcess& p = *process;
     CloseMinute(p);
-    p.Panel->Value1minToStringGrid();
+    p.Panel->ShowMinuteValues();
     p.ProtocolCounter += 1;
     if (p.ProtocolCounter >= p.ProtocolPeriodmin) {
       WriteLogRow(p);

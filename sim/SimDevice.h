@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "can/uCANAdapters.h"
+#include "can/CANAdapter.h"
 
 namespace vorta::sim {
 

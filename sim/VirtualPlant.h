@@ -25,7 +25,7 @@
 #include <memory>
 #include <vector>
 
-#include "can/uCANAdapters.h"
+#include "can/CANAdapter.h"
 #include "sim/PlantConfig.h"
 #include "sim/SimDrives.h"
 #include "sim/SimIoModule.h"

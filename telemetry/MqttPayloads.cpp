@@ -7,8 +7,8 @@
 
 #include "platform/RealTimerService.h"
 #include "process/JournalFormat.h"
-#include "process/ProcUnit.h"
 #include "process/ProcessCycles.h"
+#include "process/ProcessRecord.h"
 #include "telemetry/MqttPayloads.h"
 
 namespace vorta {

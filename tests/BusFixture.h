@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "RecordingMessages.h"
-#include "can/VortaWork.h"
+#include "can/CANService.h"
 #include "platform/ProfileFile.h"
 #include "platform/VirtualTimerService.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 #include "tests/can/FakeAdapter.h"
 
 namespace vorta::testing {
@@ -34,7 +34,7 @@ class TBusFixture : public ::testing::Test {
   // given reach the devices.
   void SetUpBus() {
     program_.ProgramFolder = dir_.path() + u'/';
-    module_ = std::make_unique<TdmVorta>(time_, FakeFactory(&adapter_));
+    module_ = std::make_unique<TCANService>(time_, FakeFactory(&adapter_));
     WriteFile(QStringLiteral("VortaCAN.ini"),
               "[CANAdapter]\r\nType=QTR4\r\n[CANDevices]\r\nCount=2\r\nName0=Board1\r\n"
               "Name1=Mix1\r\n[Board1]\r\nType=TSUABB\r\nDeviceUID=256\r\n"
@@ -42,7 +42,7 @@ class TBusFixture : public ::testing::Test {
     TProfileFile can(program_.ProgramFolder + QStringLiteral("VortaCAN.ini"));
     module_->LoadConfig(can);
     adapter_->SetOnReceive([this](TCANFrame& f) { module_->HandleFrame(f); });
-    env_.dmVorta = module_.get();
+    env_.canService = module_.get();
     env_.Bus = &module_->Bus();
   }
 
@@ -86,7 +86,7 @@ class TBusFixture : public ::testing::Test {
   TRecordingMessages messages_;
   Windows windows_{WindowArgs...};
   TFakeAdapter* adapter_ = nullptr;
-  std::unique_ptr<TdmVorta> module_;
+  std::unique_ptr<TCANService> module_;
   TVortaProcessList list_;
   TVortaEnv env_{program_, time_, messages_, windows_, nullptr, &list_};
 };

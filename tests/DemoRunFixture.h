@@ -12,10 +12,10 @@
 #include "ProgramFolder.h"
 #include "RecordingMessages.h"
 #include "app/DemoFolder.h"
+#include "app/MainForm.h"
 #include "app/PlantHost.h"
-#include "app/mainf.h"
 #include "can/AdapterFactory.h"
-#include "can/VortaWork.h"
+#include "can/CANService.h"
 #include "platform/Chai.h"
 #include "platform/RealTimerService.h"
 #include "platform/VirtualTimerService.h"
@@ -33,10 +33,10 @@ class TDemoRunFixture : public ::testing::Test {
     RegisterStandardAdapters(factory);
     plant = std::make_unique<TPlantHost>(folder.Path(), time);
     ASSERT_TRUE(plant->Running());
-    dm = std::make_unique<TdmVorta>(time, factory);
-    form = std::make_unique<TForm1>(TForm1::TDeps{time, messages, windows, window, *dm},
-                                    folder.Path());
-    ASSERT_EQ(form->FormCreate(), TForm1::TStartResult::Running);
+    dm = std::make_unique<TCANService>(time, factory);
+    form = std::make_unique<TMainForm>(TMainForm::TDeps{time, messages, windows, window, *dm},
+                                       folder.Path());
+    ASSERT_EQ(form->Start(), TMainForm::TStartResult::Running);
     ASSERT_EQ(form->Processes().Count(), 4);
     ASSERT_TRUE(messages.Errors.isEmpty()) << messages.Errors.join('\n').toStdString();
   }
@@ -57,8 +57,8 @@ class TDemoRunFixture : public ::testing::Test {
   THeadlessMainWindow window;
   TAdapterFactory factory;
   std::unique_ptr<TPlantHost> plant;
-  std::unique_ptr<TdmVorta> dm;
-  std::unique_ptr<TForm1> form;
+  std::unique_ptr<TCANService> dm;
+  std::unique_ptr<TMainForm> form;
 };
 
 }  // namespace vorta::test

@@ -14,10 +14,10 @@
 #include "ProgramFolder.h"
 #include "RecordingMessages.h"
 #include "app/DemoFolder.h"
+#include "app/MainForm.h"
 #include "app/PlantHost.h"
-#include "app/mainf.h"
 #include "can/AdapterFactory.h"
-#include "can/VortaWork.h"
+#include "can/CANService.h"
 #include "panel/PanelView.h"
 #include "platform/Chai.h"
 #include "platform/ProfileFile.h"
@@ -89,16 +89,16 @@ TEST(EightVesselBus, sixHoursOfDosing_noFrameRefused_offWordsWithin100ms_linksSt
   RegisterStandardAdapters(factory);
   TPlantHost plant(folder.Path(), time);
   ASSERT_TRUE(plant.Running());
-  TdmVorta dm(time, factory);
-  auto form =
-      std::make_unique<TForm1>(TForm1::TDeps{time, messages, windows, window, dm}, folder.Path());
-  ASSERT_EQ(form->FormCreate(), TForm1::TStartResult::Running);
+  TCANService dm(time, factory);
+  auto form = std::make_unique<TMainForm>(TMainForm::TDeps{time, messages, windows, window, dm},
+                                          folder.Path());
+  ASSERT_EQ(form->Start(), TMainForm::TStartResult::Running);
   ASSERT_EQ(form->Processes().Count(), kVessels);
   int mixersDC = 0, inverters = 0;
   for (std::int32_t i = 0; i < dm.Bus().Count; ++i) {
     mixersDC += dynamic_cast<TMixerDC*>(dm.Bus().Devices[static_cast<std::size_t>(i)]) != nullptr;
     inverters +=
-        dynamic_cast<TMixerOmron*>(dm.Bus().Devices[static_cast<std::size_t>(i)]) != nullptr;
+        dynamic_cast<TMixerInverter*>(dm.Bus().Devices[static_cast<std::size_t>(i)]) != nullptr;
   }
   ASSERT_EQ(mixersDC, 4);
   ASSERT_EQ(inverters, 4);

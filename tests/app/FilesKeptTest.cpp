@@ -9,9 +9,9 @@
 #include "FileSystemFaults.h"
 #include "ProgramFolder.h"
 #include "RecordingMessages.h"
-#include "app/mainf.h"
+#include "app/MainForm.h"
 #include "can/AdapterFactory.h"
-#include "can/VortaWork.h"
+#include "can/CANService.h"
 #include "panel/PanelView.h"
 #include "platform/VirtualTimerService.h"
 
@@ -62,9 +62,9 @@ class FilesKeptTest : public ::testing::Test {
   // it down in order.
   void RunAndShutDown(const QString& path, int expectedProcesses) {
     THeadlessMainWindow window;
-    TdmVorta dm{time, TAdapterFactory{}};
-    TForm1 form(TForm1::TDeps{time, messages, windows, window, dm}, path);
-    ASSERT_EQ(form.FormCreate(), TForm1::TStartResult::Running);
+    TCANService dm{time, TAdapterFactory{}};
+    TMainForm form(TMainForm::TDeps{time, messages, windows, window, dm}, path);
+    ASSERT_EQ(form.Start(), TMainForm::TStartResult::Running);
     EXPECT_EQ(form.Processes().Count(), expectedProcesses);
     time.AdvanceBy(180'000);
     form.Program().ShutdownRequested = true;
@@ -154,9 +154,9 @@ TEST_F(FilesKeptTest, startRemovesOnlyStaleTemporariesOfItsOwnFiles) {
   }
 
   THeadlessMainWindow window;
-  TdmVorta dm{time, TAdapterFactory{}};
-  TForm1 form(TForm1::TDeps{time, messages, windows, window, dm}, folder.Path());
-  ASSERT_EQ(form.FormCreate(), TForm1::TStartResult::Running);
+  TCANService dm{time, TAdapterFactory{}};
+  TMainForm form(TMainForm::TDeps{time, messages, windows, window, dm}, folder.Path());
+  ASSERT_EQ(form.Start(), TMainForm::TStartResult::Running);
 
   // second.ini is listed, though the file itself is missing.
   for (const QString& name : killed) EXPECT_FALSE(folder.Exists(name)) << name.toStdString();

@@ -7,9 +7,9 @@
 
 #include "ProgramFolder.h"
 #include "RecordingMessages.h"
-#include "app/mainf.h"
+#include "app/MainForm.h"
 #include "can/AdapterFactory.h"
-#include "can/VortaWork.h"
+#include "can/CANService.h"
 #include "panel/PanelView.h"
 #include "platform/ProfileFile.h"
 #include "platform/RealTimerService.h"
@@ -49,9 +49,9 @@ class MainFormTest : public ::testing::Test {
     qputenv("XDG_RUNTIME_DIR", runtime.Path().toUtf8());
   }
 
-  std::unique_ptr<TForm1> MakeForm(THeadlessMainWindow& window) {
-    return std::make_unique<TForm1>(TForm1::TDeps{time, messages, windows, window, dm},
-                                    folder.Path());
+  std::unique_ptr<TMainForm> MakeForm(THeadlessMainWindow& window) {
+    return std::make_unique<TMainForm>(TMainForm::TDeps{time, messages, windows, window, dm},
+                                       folder.Path());
   }
 
   test::TProgramFolder folder;
@@ -60,7 +60,7 @@ class MainFormTest : public ::testing::Test {
   test::TRecordingMessages messages;
   THeadlessWindowFactory windows;
   THeadlessMainWindow window;
-  TdmVorta dm{time, TAdapterFactory{}};
+  TCANService dm{time, TAdapterFactory{}};
 };
 
 }  // namespace
@@ -71,7 +71,7 @@ TEST_F(MainFormTest, startsEnabledProcessesAndResolvesFeedReferences) {
   folder.Write("second.ini", kSecond);
   folder.Write("skipped.ini", kSecond);
   auto form = MakeForm(window);
-  ASSERT_EQ(form->FormCreate(), TForm1::TStartResult::Running);
+  ASSERT_EQ(form->Start(), TMainForm::TStartResult::Running);
   EXPECT_EQ(window.Caption, "Vorta2");
   // The CAN configuration is missing: the one configuration error box.
   EXPECT_TRUE(messages.Errors.contains(QStringLiteral("Ошибка конфигурирования.")));
@@ -86,14 +86,14 @@ TEST_F(MainFormTest, startsEnabledProcessesAndResolvesFeedReferences) {
   EXPECT_EQ(first.FazaCount, 0);
   EXPECT_EQ(second.Ventil[0], 0);
   EXPECT_EQ(second.FazaCount, 2);
-  EXPECT_EQ(form->PodpTimer().Interval(), 200);
+  EXPECT_EQ(form->FillPhaseTimer().Interval(), 200);
   EXPECT_EQ(form->DozeCount, 7);
   EXPECT_EQ(form->Program().DefWarm, 1);
   // Steam heating: the t°C up output is IndexSteam.
   EXPECT_EQ(first.CtrlOutUp[2], 5);
-  EXPECT_TRUE(form->Timer40ms().Enabled());
-  EXPECT_TRUE(form->TimerIzm().Enabled());
-  EXPECT_TRUE(form->Timer2sec().Enabled());
+  EXPECT_TRUE(form->OutputTimer().Enabled());
+  EXPECT_TRUE(form->MeasureTimer().Enabled());
+  EXPECT_TRUE(form->RegulationTimer().Enabled());
   EXPECT_EQ(form->Program().EftText, "EFT:0:0");
 }
 
@@ -103,7 +103,7 @@ TEST_F(MainFormTest, FindProcessTriesNumberThenNameThenFormattedName) {
   folder.Write("b.ini", "[Port]\r\nNumProcess=4\r\nNameProcess=3\r\n");
   folder.Write("c.ini", "[Port]\r\nNumProcess=5\r\nNameProcess=V%02d\r\n");
   auto form = MakeForm(window);
-  ASSERT_EQ(form->FormCreate(), TForm1::TStartResult::Running);
+  ASSERT_EQ(form->Start(), TMainForm::TStartResult::Running);
   const TVortaProcessList& list = form->Processes();
   EXPECT_EQ(list.FindProcess("3"), 0);
   EXPECT_EQ(list.FindProcess("4"), 1);
@@ -121,7 +121,7 @@ TEST_F(MainFormTest, shutdownWritesBackOnlyItsKeys) {
   auto form = MakeForm(window);
   bool terminated = false;
   form->OnTerminate = [&] { terminated = true; };
-  ASSERT_EQ(form->FormCreate(), TForm1::TStartResult::Running);
+  ASSERT_EQ(form->Start(), TMainForm::TStartResult::Running);
   form->DozeCount = 12;
   form->Processes().ProcessAt(0)->MixTop = 40;
   form->Program().ShutdownRequested = true;
@@ -131,7 +131,7 @@ TEST_F(MainFormTest, shutdownWritesBackOnlyItsKeys) {
   EXPECT_TRUE(window.ShutdownShown);
   EXPECT_EQ(window.Caption, "");
   EXPECT_EQ(form->Processes().Count(), 0);
-  EXPECT_FALSE(form->Timer40ms().Enabled());
+  EXPECT_FALSE(form->OutputTimer().Enabled());
   QByteArray main = kMain;
   main.replace("DozeCount=7", "DozeCount=12");
   EXPECT_EQ(folder.Read("Vorta.ini"), main);
@@ -149,7 +149,7 @@ TEST_F(MainFormTest, shutdownWaitsUntilTheOpenModalWindowHasClosed) {
   auto form = MakeForm(window);
   bool terminated = false;
   form->OnTerminate = [&] { terminated = true; };
-  ASSERT_EQ(form->FormCreate(), TForm1::TStartResult::Running);
+  ASSERT_EQ(form->Start(), TMainForm::TStartResult::Running);
   window.ModalWindowsOpen = 1;  // a dialog's loop is running under the timer
   form->Program().ShutdownRequested = true;
   time.AdvanceBy(40);
@@ -163,8 +163,8 @@ TEST_F(MainFormTest, shutdownWaitsUntilTheOpenModalWindowHasClosed) {
 
 TEST_F(MainFormTest, missingMainConfigurationStartsNothing) {
   auto form = MakeForm(window);
-  EXPECT_EQ(form->FormCreate(), TForm1::TStartResult::NoMainConfig);
-  EXPECT_FALSE(form->Timer40ms().Enabled());
+  EXPECT_EQ(form->Start(), TMainForm::TStartResult::NoMainConfig);
+  EXPECT_FALSE(form->OutputTimer().Enabled());
   EXPECT_EQ(window.Caption, "-");
 }
 
@@ -172,12 +172,12 @@ TEST_F(MainFormTest, secondCopyAsksTheFirstToRaiseAndWritesNothing) {
   folder.Write("Vorta.ini", kMain);
   folder.Write("first.ini", kFirst);
   auto form = MakeForm(window);
-  ASSERT_EQ(form->FormCreate(), TForm1::TStartResult::Running);
+  ASSERT_EQ(form->Start(), TMainForm::TStartResult::Running);
   const QByteArray firstFile = folder.Read("first.ini");
 
   THeadlessMainWindow secondWindow;
   auto second = MakeForm(secondWindow);
-  EXPECT_EQ(second->FormCreate(), TForm1::TStartResult::SecondInstance);
+  EXPECT_EQ(second->Start(), TMainForm::TStartResult::SecondInstance);
   EXPECT_EQ(second->Processes().Count(), 0);
   EXPECT_EQ(folder.Read("first.ini"), firstFile);
   for (int i = 0; i < 50 && window.RaiseRequests == 0; ++i) {
@@ -189,10 +189,10 @@ TEST_F(MainFormTest, secondCopyAsksTheFirstToRaiseAndWritesNothing) {
 TEST_F(MainFormTest, emptyProcessListStillRunsTheTimers) {
   folder.Write("Vorta.ini", "[Processes]\r\n");
   auto form = MakeForm(window);
-  ASSERT_EQ(form->FormCreate(), TForm1::TStartResult::Running);
+  ASSERT_EQ(form->Start(), TMainForm::TStartResult::Running);
   time.AdvanceBy(10'000);
   EXPECT_EQ(form->Processes().Count(), 0);
-  EXPECT_TRUE(form->Timer2sec().Enabled());
+  EXPECT_TRUE(form->RegulationTimer().Enabled());
 }
 
 TEST(RealTimeReconnect, firstRetryComesTenSecondsAfterStartAtTheEarliest) {
@@ -201,7 +201,7 @@ TEST(RealTimeReconnect, firstRetryComesTenSecondsAfterStartAtTheEarliest) {
   folder.Write("VortaCAN.ini", "[CANAdapter]\r\nType=Marathon\r\n");
   TRealTimerService time;
   vorta::testing::TFakeAdapter* adapter = nullptr;
-  TdmVorta dm(time, vorta::testing::FakeFactory(&adapter, false));
+  TCANService dm(time, vorta::testing::FakeFactory(&adapter, false));
   TProfileFile can(folder.File("VortaCAN.ini"));
   dm.LoadConfig(can);
   ASSERT_NE(adapter, nullptr);

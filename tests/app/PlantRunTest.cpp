@@ -9,15 +9,15 @@
 #include "DemoRunFixture.h"
 #include "RecordingMessages.h"
 #include "app/DemoFolder.h"
+#include "app/MainForm.h"
 #include "app/PlantHost.h"
-#include "app/mainf.h"
 #include "can/AdapterFactory.h"
-#include "can/VortaWork.h"
-#include "devices/MixUnit.h"
+#include "can/CANService.h"
+#include "devices/MixerWindowLogic.h"
 #include "panel/PanelView.h"
 #include "platform/Chai.h"
 #include "platform/VirtualTimerService.h"
-#include "process/FillUnit.h"
+#include "process/FillRun.h"
 #include "sim/VirtualPlant.h"
 
 using namespace vorta;
@@ -93,10 +93,10 @@ TEST_F(PlantRunTest, fillRunDosesTheSelectedVesselsByThePhaseTable) {
   const double otherBefore = plant->Plant()->Vessel(1).Model.State().V;
   fill.SetTarget(3);
   fill.SetBoxChecked(1, true);
-  fill.Start_StopBtnClick();
+  fill.StartStopClick();
   ASSERT_TRUE(fill.FillRunning);
-  EXPECT_FALSE(form->TimerIzm().Enabled());  // measurement suspended during the run
-  time.AdvanceBy(3'000);                     // three doses of three 120-ms phases
+  EXPECT_FALSE(form->MeasureTimer().Enabled());  // measurement suspended during the run
+  time.AdvanceBy(3'000);                         // three doses of three 120-ms phases
   EXPECT_FALSE(fill.FillRunning);
   // The medium went into the first vessel only (the other one only loses a
   // little to evaporation); the valve is closed again.
@@ -105,7 +105,7 @@ TEST_F(PlantRunTest, fillRunDosesTheSelectedVesselsByThePhaseTable) {
   const TVortaProcess& first = *form->Processes().ProcessAt(0);
   EXPECT_EQ(first.OutputWord & (1U << (first.Klapan - 1)), 0U);
   EXPECT_TRUE(fill.CloseQuery());
-  EXPECT_TRUE(form->TimerIzm().Enabled());
+  EXPECT_TRUE(form->MeasureTimer().Enabled());
 }
 
 TEST_F(PlantRunTest, mixerWindowStepsAndStopReachTheStirrer) {
@@ -120,7 +120,7 @@ TEST_F(PlantRunTest, mixerWindowStepsAndStopReachTheStirrer) {
     time.AdvanceBy(12'000);
     EXPECT_NEAR(p->MixerRpm, std::lround(p->MixCode * p->MixSet / 255.0), 15);
     EXPECT_GT(p->MixerRpm, expected + 50);
-    MixStopClick(*p);
+    StopMixerClick(*p);
     time.AdvanceBy(12'000);
     EXPECT_LT(p->MixerRpm, 10);
   }

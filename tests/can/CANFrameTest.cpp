@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "can/uCANAdapters.h"
+#include "can/CANAdapter.h"
 #include "tests/can/FakeAdapter.h"
 
 namespace vorta {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "can/AdapterFactory.h"
-#include "can/uCANAdapters.h"
+#include "can/CANAdapter.h"
 
 namespace vorta::testing {
 

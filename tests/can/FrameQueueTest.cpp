@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "can/VortaWork.h"
-#include "tests/can/VortaFixture.h"
+#include "can/CANService.h"
+#include "tests/can/ServiceFixture.h"
 
 namespace vorta {
 namespace {
@@ -65,14 +65,14 @@ TEST(FrameQueue, newerWriteReplacesWaitingOneInPlace_waitingRequestNotQueuedTwic
   EXPECT_EQ(queue.PeakCount(), TFrameQueue::kMaxFrames);
 }
 
-class PacerTest : public testing::VortaFixture {
+class PacerTest : public testing::ServiceFixture {
  protected:
   // Sent-frame counts per 20-ms tick over ms of time.
   std::vector<std::size_t> SentPerTick(int ms) {
     std::vector<std::size_t> counts;
-    for (int t = 0; t < ms; t += TdmVorta::kPacerMs) {
+    for (int t = 0; t < ms; t += TCANService::kPacerMs) {
       const std::size_t before = adapter_->Sent.size();
-      time_.AdvanceBy(TdmVorta::kPacerMs);
+      time_.AdvanceBy(TCANService::kPacerMs);
       counts.push_back(adapter_->Sent.size() - before);
     }
     return counts;
@@ -83,7 +83,7 @@ TEST_F(PacerTest, timer1_shortQueue_oneFramePer20ms) {
   ASSERT_TRUE(
       Load("[CANAdapter]\nType=QTR4\n[CANDevices]\nCount=1\nName0=IO\n"
            "[IO]\nType=TSUABB\nDeviceUID=0x100\n"));
-  auto* io = dynamic_cast<TSUABB*>(Module().Bus().FindByName(QStringLiteral("IO")));
+  auto* io = dynamic_cast<TIoModule*>(Module().Bus().FindByName(QStringLiteral("IO")));
   ASSERT_NE(io, nullptr);
   for (int i = 0; i < 5; ++i) io->SetOutputByte(i, static_cast<std::uint8_t>(i));
   EXPECT_EQ(Module().FrameQueue().Count(), 5U);
@@ -102,7 +102,7 @@ TEST_F(PacerTest, timer1_shortQueue_oneFramePer20ms) {
 TEST_F(PacerTest, backlog_leavesWithin100ms_atMostFivePerTick) {
   ASSERT_TRUE(Load("[CANAdapter]\nType=QTR4\n[CANDevices]\nCount=0\n"));
   TFrameQueue& queue = Module().FrameQueue();
-  time_.AdvanceBy(TdmVorta::kPacerMs);
+  time_.AdvanceBy(TCANService::kPacerMs);
   for (std::uint32_t i = 0; i < 25; ++i) queue.Push(MakeFrame(0x200 + i, {1}));
   // The whole burst in five ticks: the pace does not drop as the queue shrinks.
   EXPECT_EQ(SentPerTick(100), (std::vector<std::size_t>{5, 5, 5, 5, 5}));

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 #include <QFileInfo>
 
-#include "tests/can/VortaFixture.h"
+#include "tests/can/ServiceFixture.h"
 
 namespace vorta {
 namespace {
 
-class VortaConfig : public testing::VortaFixture {};
+class VortaConfig : public testing::ServiceFixture {};
 
 const QByteArray kOneIoModule =
     "[CANAdapter]\nType=Marathon\n[CANDevices]\nCount=1\nName0=Board1\n"
@@ -17,7 +17,7 @@ TEST_F(VortaConfig, oneModule_allFieldsTakenAndAdapterOpened) {
   ASSERT_TRUE(Load(kOneIoModule));
   ASSERT_EQ(Module().Bus().Count, 1);
   TCANDevice* d = Device(0);
-  EXPECT_NE(dynamic_cast<TSUABB*>(d), nullptr);
+  EXPECT_NE(dynamic_cast<TIoModule*>(d), nullptr);
   EXPECT_EQ(d->Name, QStringLiteral("Board1"));
   EXPECT_EQ(d->Caption, QStringLiteral("Vessel 1"));
   EXPECT_EQ(d->DeviceUID, 0x200);
@@ -40,20 +40,20 @@ TEST_F(VortaConfig, missingEmptyOrUnknownAdapterType_notConfiguredNoAdapter) {
     EXPECT_EQ(Module().Adapter(), nullptr);
     EXPECT_EQ(Module().Bus().Count, 0);
     Module().StartTimers();  // does nothing when not configured
-    EXPECT_FALSE(Module().TimerReconnect().Enabled());
+    EXPECT_FALSE(Module().ReconnectTimer().Enabled());
   }
 }
 
 TEST_F(VortaConfig, missingFile_notConfigured) {
-  module_ = std::make_unique<TdmVorta>(time_, testing::FakeFactory(&adapter_));
+  module_ = std::make_unique<TCANService>(time_, testing::FakeFactory(&adapter_));
   TProfileFile ini(dir_.filePath(QStringLiteral("absent.ini")));
   module_->LoadConfig(ini);
   EXPECT_FALSE(module_->Configured());
 }
 
 TEST_F(VortaConfig, adapterTypeKnownButNotBuiltIn_notConfiguredAndReported) {
-  module_ = std::make_unique<TdmVorta>(time_, TAdapterFactory(),
-                                       [this](const QString& line) { reports_ << line; });
+  module_ = std::make_unique<TCANService>(time_, TAdapterFactory(),
+                                          [this](const QString& line) { reports_ << line; });
   TProfileFile ini(WriteIni("[CANAdapter]\nType=QTR4\n"));
   module_->LoadConfig(ini);
   EXPECT_FALSE(module_->Configured());
@@ -98,9 +98,9 @@ TEST_F(VortaConfig, deviceTypes_exactClassNamesOnly_othersSkippedAndReported) {
            "[O]\nType=TMixerOmron\n[D]\nType=TMixerDC\n[S]\nType=TSUABB\n"
            "[X]\nType=tsuabb\n[Y]\nCaption=no type\n"));
   ASSERT_EQ(Module().Bus().Count, 3);
-  EXPECT_NE(dynamic_cast<TMixerOmron*>(Device(0)), nullptr);
+  EXPECT_NE(dynamic_cast<TMixerInverter*>(Device(0)), nullptr);
   EXPECT_NE(dynamic_cast<TMixerDC*>(Device(1)), nullptr);
-  EXPECT_NE(dynamic_cast<TSUABB*>(Device(2)), nullptr);
+  EXPECT_NE(dynamic_cast<TIoModule*>(Device(2)), nullptr);
   EXPECT_EQ(reports_.size(), 2);
 }
 
@@ -158,7 +158,7 @@ TEST_F(VortaConfig, hugeOrGarbageNumbers_defaultsNoCrash) {
            "[A]\nType=TMixerOmron\nDeviceUID=12ab\nBusRange=\xff\xfe\nMaxRpm=lots\n"));
   EXPECT_EQ(adapter_->DeviceNum, 0);
   ASSERT_EQ(Module().Bus().Count, 1);
-  auto* omron = dynamic_cast<TMixerOmron*>(Device(0));
+  auto* omron = dynamic_cast<TMixerInverter*>(Device(0));
   ASSERT_NE(omron, nullptr);
   EXPECT_EQ(omron->DeviceUID, 0);
   EXPECT_EQ(omron->BusRange, 255);

@@ -11,7 +11,7 @@
 #include <QTimer>
 #include <QValueAxis>
 
-#include "charts/ChartUnit.h"
+#include "charts/ChartForm.h"
 #include "tests/panel_ui/PanelFixture.h"
 
 namespace vorta::testing {
@@ -101,8 +101,8 @@ TEST_F(ChartFormTest, dimenAloneGivesFiveHiddenBlackLinesWithLabelsAndSubmenus) 
   EXPECT_EQ(c.SeriesLabel(0)->text(), QStringLiteral("pH x 1"));
   EXPECT_EQ(c.SeriesLabel(1)->text(), QStringLiteral("tC x "));
   EXPECT_EQ(ChartMenuItems(p), 11);
-  EXPECT_EQ(c.ComboBoxName()->currentText(), QStringLiteral("pH"));
-  EXPECT_EQ(c.ComboBoxScale()->currentText(), QStringLiteral("1"));
+  EXPECT_EQ(c.NameBox()->currentText(), QStringLiteral("pH"));
+  EXPECT_EQ(c.ScaleBox()->currentText(), QStringLiteral("1"));
   // Every line starts with a zero point at its start time.
   EXPECT_EQ(c.Series(4)->count(), 1);
   EXPECT_EQ(c.Series(4)->at(0).y(), 0);
@@ -160,7 +160,7 @@ TEST_F(ChartFormTest, aNewIntervalEmptiesTheChartAndRestartsEveryLineAtZero) {
   tenSeconds->trigger();
   EXPECT_TRUE(tenSeconds->isChecked());
   EXPECT_EQ(c.Model.ZoomIndex, 1);
-  EXPECT_TRUE(c.TimerDelayMenu()->isActive());
+  EXPECT_TRUE(c.MenuDelayTimer()->isActive());
   for (int j = 0; j < 5; ++j) {
     ASSERT_EQ(c.Series(j)->count(), 1) << j;
     EXPECT_EQ(c.Series(j)->at(0).y(), 0);
@@ -176,13 +176,13 @@ TEST_F(ChartFormTest, scaleBoxFollowsTheNameAndChangesTheFactorForNewPoints) {
   TVortaProcess& p =
       AddProcess(1, "[Chart]\r\nChart1Dimen=1,2,3\r\nChart1Show=1,1,1\r\nChart1Scale=2,10,1\r\n");
   TChartForm& c = Chart(p);
-  EXPECT_EQ(c.ComboBoxScale()->currentIndex(), -1) << "2 is not a box item";
-  c.ComboBoxName()->setCurrentIndex(1);
-  c.ComboBoxNameClick(1);
-  EXPECT_EQ(c.ComboBoxScale()->currentText(), QStringLiteral("10"));
+  EXPECT_EQ(c.ScaleBox()->currentIndex(), -1) << "2 is not a box item";
+  c.NameBox()->setCurrentIndex(1);
+  c.NameBoxChosen(1);
+  EXPECT_EQ(c.ScaleBox()->currentText(), QStringLiteral("10"));
   Tick(p, 7, 37, 40);
-  c.ComboBoxScale()->setCurrentIndex(1);
-  c.ComboBoxScaleClick(1);  // "0.1"
+  c.ScaleBox()->setCurrentIndex(1);
+  c.ScaleBoxChosen(1);  // "0.1"
   EXPECT_EQ(p.ChartScale[1], 0.1);
   EXPECT_EQ(c.SeriesLabel(1)->text(), QStringLiteral("tC x 0.1"));
   Tick(p, 7, 37, 40);
@@ -212,13 +212,13 @@ TEST_F(ChartFormTest, channelsListedOutOfOrderKeepTheirOwnScales) {
   Tick(p, 7, 37, 45);
   EXPECT_DOUBLE_EQ(c.Series(0)->at(1).y(), 4.5);
   EXPECT_DOUBLE_EQ(c.Series(1)->at(1).y(), 70);
-  EXPECT_EQ(c.ComboBoxScale()->currentText(), QStringLiteral("10")) << "pH selected";
-  c.ComboBoxName()->setCurrentIndex(2);
-  c.ComboBoxNameClick(2);
-  EXPECT_EQ(c.ComboBoxScale()->currentText(), QStringLiteral("0.1"));
-  c.ComboBoxName()->setCurrentIndex(0);
-  c.ComboBoxScale()->setCurrentIndex(2);
-  c.ComboBoxScaleClick(2);  // pH x 1
+  EXPECT_EQ(c.ScaleBox()->currentText(), QStringLiteral("10")) << "pH selected";
+  c.NameBox()->setCurrentIndex(2);
+  c.NameBoxChosen(2);
+  EXPECT_EQ(c.ScaleBox()->currentText(), QStringLiteral("0.1"));
+  c.NameBox()->setCurrentIndex(0);
+  c.ScaleBox()->setCurrentIndex(2);
+  c.ScaleBoxChosen(2);  // pH x 1
   EXPECT_EQ(c.SeriesLabel(1)->text(), QStringLiteral("pH x 1"));
   EXPECT_EQ(c.SeriesLabel(0)->text(), QStringLiteral("pO2 x 0.1"));
   Tick(p, 7, 37, 45);
@@ -239,9 +239,9 @@ TEST_F(ChartFormTest, savedSettingsReloadToTheSameChart) {
   c.LineMenu(1)->actions()[1]->trigger();
   c.SetZoom(4);
   c.SetStripVisible(true);
-  c.ComboBoxName()->setCurrentIndex(4);
-  c.ComboBoxScale()->setCurrentIndex(4);
-  c.ComboBoxScaleClick(4);  // rpm x 100
+  c.NameBox()->setCurrentIndex(4);
+  c.ScaleBox()->setCurrentIndex(4);
+  c.ScaleBoxChosen(4);  // rpm x 100
 
   TVortaProcess& q = Restart(1);
   TChartForm& r = Chart(q);
@@ -294,12 +294,12 @@ TEST_F(ChartFormTest, pauseSetsBothMarksAndStopsTheAxesNotThePoints) {
   panelPause->trigger();
   EXPECT_TRUE(c.Model.Paused);
   EXPECT_TRUE(panelPause->isChecked());
-  EXPECT_TRUE(c.MI_Pause2()->isChecked());
+  EXPECT_TRUE(c.PauseAction()->isChecked());
   const QDateTime max = c.AxisX()->max();
   Tick(p, 7, 37, 40);
   EXPECT_EQ(c.Series(0)->count(), 2);
   EXPECT_EQ(c.AxisX()->max(), max);
-  c.MI_Pause2()->trigger();
+  c.PauseAction()->trigger();
   EXPECT_FALSE(c.Model.Paused);
   EXPECT_FALSE(panelPause->isChecked());
   Tick(p, 7, 37, 40);
@@ -314,16 +314,16 @@ TEST_F(ChartFormTest, readoutFindsThePointUnderTheCursorAndNothingBesideIt) {
   Tick(p, 7.25, 37, 40);
   Tick(p, 3.5, 37, 40);
   c.ScrollAxes();
-  const QPointF drawn = c.Chart1()->mapToPosition(c.Series(0)->at(1), c.Series(0));
+  const QPointF drawn = c.LinesChart()->mapToPosition(c.Series(0)->at(1), c.Series(0));
   const QPoint at(qRound(drawn.x()) + 2, qRound(drawn.y()) - 2);
-  c.Chart1MouseMove(at);
+  c.LinesMouseMove(at);
   ASSERT_TRUE(c.HintsOn());
   EXPECT_TRUE(c.Hint().startsWith(QStringLiteral("7.25  "))) << c.Hint().toStdString();
-  c.Chart1MouseMove(at + QPoint(1, 0));
+  c.LinesMouseMove(at + QPoint(1, 0));
   EXPECT_FALSE(c.HintsOn()) << "3 pixels beside the point";
   // A hidden line shows nothing.
   c.LineMenu(0)->actions()[0]->trigger();
-  c.Chart1MouseMove(at);
+  c.LinesMouseMove(at);
   EXPECT_FALSE(c.HintsOn());
 }
 
@@ -340,11 +340,11 @@ TEST_F(ChartFormTest, stripReadoutGivesTheBarDuration) {
   c.ScrollAxes();
   QCoreApplication::processEvents();
   const QPointF a =
-      c.Chart2View()->chart()->mapToPosition(QPointF(c.ToAxisMs(now - 45 * OneSecond), 0));
-  c.Chart2MouseMove(a.toPoint());
+      c.StripView()->chart()->mapToPosition(QPointF(c.ToAxisMs(now - 45 * OneSecond), 0));
+  c.StripMouseMove(a.toPoint());
   ASSERT_TRUE(c.HintsOn());
   EXPECT_TRUE(c.Hint().endsWith(QStringLiteral("0:00:30.0"))) << c.Hint().toStdString();
-  c.Chart2MouseMove(a.toPoint() + QPoint(0, 20));
+  c.StripMouseMove(a.toPoint() + QPoint(0, 20));
   EXPECT_FALSE(c.HintsOn());
 }
 

@@ -10,7 +10,7 @@
 #include <cmath>
 
 #include "app/DemoFolder.h"
-#include "charts/ChartUnit.h"
+#include "charts/ChartForm.h"
 #include "process/Cycles.h"
 #include "tests/panel_ui/PanelFixture.h"
 
@@ -24,11 +24,11 @@ class ChartPictureTest : public PanelFixture {
     QString error;
     ASSERT_TRUE(PrepareDemoFolder(dir_.path() + QStringLiteral("/demo"), &error))
         << error.toStdString();
-    module_ = std::make_unique<TdmVorta>(time_, FakeFactory(&adapter_));
+    module_ = std::make_unique<TCANService>(time_, FakeFactory(&adapter_));
     TProfileFile can(program_.ProgramFolder + QStringLiteral("VortaCAN.ini"));
     module_->LoadConfig(can);
     adapter_->SetOnReceive([this](TCANFrame& f) { module_->HandleFrame(f); });
-    env_.dmVorta = module_.get();
+    env_.canService = module_.get();
     env_.Bus = &module_->Bus();
     list_.Add(std::make_unique<TVortaProcess>(env_, QStringLiteral("Process1.ini")));
   }
@@ -55,10 +55,10 @@ class ChartPictureTest : public PanelFixture {
   }
 
   static void SetScale(TChartForm& c, int position, int item) {
-    c.ComboBoxName()->setCurrentIndex(position);
-    c.ComboBoxNameClick(position);
-    c.ComboBoxScale()->setCurrentIndex(item);
-    c.ComboBoxScaleClick(item);
+    c.NameBox()->setCurrentIndex(position);
+    c.NameBoxChosen(position);
+    c.ScaleBox()->setCurrentIndex(item);
+    c.ScaleBoxChosen(item);
   }
 };
 
@@ -74,8 +74,8 @@ TEST_F(ChartPictureTest, anHourOfADemoVesselFitsTheWindowAtThirtySeconds) {
       ->trigger();
   SetScale(c, 0, 3);
   SetScale(c, 3, 1);
-  c.ComboBoxName()->setCurrentIndex(0);
-  c.ComboBoxNameClick(0);
+  c.NameBox()->setCurrentIndex(0);
+  c.NameBoxChosen(0);
 
   TCycleContext cycles = Cycles();
   constexpr int kTicks = 1800;  // an hour of 2-s ticks

@@ -14,11 +14,11 @@
 #include "DemoRunFixture.h"
 #include "RecordingMessages.h"
 #include "app/DemoFolder.h"
+#include "app/MainForm.h"
 #include "app/PlantHost.h"
-#include "app/mainf.h"
 #include "can/AdapterFactory.h"
-#include "can/VortaWork.h"
-#include "charts/ChartUnit.h"
+#include "can/CANService.h"
+#include "charts/ChartForm.h"
 #include "panel/PanelActions.h"
 #include "panel/QtWindowFactory.h"
 #include "panel/VortaForm.h"
@@ -89,7 +89,7 @@ TEST_F(DemoWindowsTest, buttonsDoseWhatTheySayAndTheChartOpensReadable) {
   QStringList captions;
   for (int k = 1; k <= 7; ++k) {
     const auto& [actuator, caption] = roles[k - 1];
-    EXPECT_EQ(Panel(p).BitBtn(k)->text(), QString::fromUtf8(caption)) << k;
+    EXPECT_EQ(Panel(p).ManualButton(k)->text(), QString::fromUtf8(caption)) << k;
     EXPECT_EQ(ManualButtonOutput(p, k), k) << caption;
     EXPECT_EQ(plantSide.Outputs[static_cast<int>(actuator)], k) << caption;
     captions << QString::fromUtf8(caption);
@@ -117,7 +117,7 @@ TEST_F(DemoWindowsTest, anHourOfTheDemoShowsRegulatedVesselsAndTheirCurves) {
     TVortaForm& panel = Panel(p);
     EXPECT_EQ(panel.StatusPanel(3)->text(), QStringLiteral("Net OK"));
     // Row "Текущее" shows the regulated pH near its setpoint row.
-    QTableWidget* grid = panel.StringGrid1();
+    QTableWidget* grid = panel.ValueGrid();
     const double ph = grid->item(1, 1)->text().toDouble();
     const double set = grid->item(2, 1)->text().toDouble();
     EXPECT_NEAR(ph, set, 0.15);

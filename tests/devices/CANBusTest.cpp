@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "devices/uSUABB.h"
+#include "devices/CANDevices.h"
 #include "platform/VirtualTimerService.h"
 #include "tests/can/FakeAdapter.h"
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "devices/uSUABB.h"
+#include "devices/CANDevices.h"
 #include "platform/VirtualTimerService.h"
 #include "tests/can/FakeAdapter.h"
 

@@ -5,7 +5,7 @@
 namespace vorta {
 namespace {
 
-class IoModule : public testing::DeviceFixture<TSUABB> {};
+class IoModule : public testing::DeviceFixture<TIoModule> {};
 
 TEST_F(IoModule, getAnalog_eightSignedInputs_4096Outside) {
   Store(32, {0x01, 0x00, 0xFF, 0xFF});

@@ -5,16 +5,16 @@
 namespace vorta {
 namespace {
 
-class MixerOmron : public testing::DeviceFixture<TMixerOmron> {
+class MixerInverter : public testing::DeviceFixture<TMixerInverter> {
  protected:
-  MixerOmron() { device_.SetMaxRpm(3000); }
+  MixerInverter() { device_.SetMaxRpm(3000); }
   void SetRegister(int k, std::uint16_t v) {
     Store(static_cast<std::uint32_t>(2 * k),
           {static_cast<std::uint8_t>(v & 0xFF), static_cast<std::uint8_t>(v >> 8)});
   }
 };
 
-TEST_F(MixerOmron, setSpeed_scalesTo5000AtMaxRpm) {
+TEST_F(MixerInverter, setSpeed_scalesTo5000AtMaxRpm) {
   device_.SetSpeed(1500);
   device_.SetSpeed(3000);
   device_.SetSpeed(0);
@@ -27,13 +27,13 @@ TEST_F(MixerOmron, setSpeed_scalesTo5000AtMaxRpm) {
   EXPECT_EQ(sent_[2].Data[0] | (sent_[2].Data[1] << 8), 0);
 }
 
-TEST_F(MixerOmron, setSpeed_outsideRange_sendsNothing) {
+TEST_F(MixerInverter, setSpeed_outsideRange_sendsNothing) {
   device_.SetSpeed(3001);
   device_.SetSpeed(-1);
   EXPECT_TRUE(sent_.empty());
 }
 
-TEST_F(MixerOmron, setSpeed_halfwayTiesGoToEven) {
+TEST_F(MixerInverter, setSpeed_halfwayTiesGoToEven) {
   device_.SetMaxRpm(4000);
   device_.SetSpeed(1);  // 1.25 -> 1
   device_.SetSpeed(3);  // 3.75 -> 4
@@ -47,7 +47,7 @@ TEST_F(MixerOmron, setSpeed_halfwayTiesGoToEven) {
   EXPECT_EQ(sent_[3].Data[0], 8);
 }
 
-TEST_F(MixerOmron, getSpeed_fromOutputFrequency) {
+TEST_F(MixerInverter, getSpeed_fromOutputFrequency) {
   SetRegister(4, 5000);
   EXPECT_EQ(device_.GetSpeed(), 3000);
   SetRegister(4, 2500);
@@ -56,8 +56,8 @@ TEST_F(MixerOmron, getSpeed_fromOutputFrequency) {
   EXPECT_EQ(device_.GetSpeed(), 1);
 }
 
-TEST_F(MixerOmron, maxRpm_onlyTakenInRange_zeroMeansNoScale) {
-  TMixerOmron fresh(time_);
+TEST_F(MixerInverter, maxRpm_onlyTakenInRange_zeroMeansNoScale) {
+  TMixerInverter fresh(time_);
   fresh.SetOnSend([this](TCANFrame& f) { sent_.push_back(f); });
   fresh.SetMaxRpm(0);
   fresh.SetMaxRpm(5001);
@@ -70,7 +70,7 @@ TEST_F(MixerOmron, maxRpm_onlyTakenInRange_zeroMeansNoScale) {
   EXPECT_EQ(fresh.MaxRpm, 5000);
 }
 
-TEST_F(MixerOmron, currentVoltageStatus) {
+TEST_F(MixerInverter, currentVoltageStatus) {
   SetRegister(7, 700);
   SetRegister(8, 230);
   SetRegister(0, 0xABCD);
@@ -79,7 +79,7 @@ TEST_F(MixerOmron, currentVoltageStatus) {
   EXPECT_EQ(device_.GetStatus(), 0xABCD);
 }
 
-TEST_F(MixerOmron, startStop_wordAtOffset1) {
+TEST_F(MixerInverter, startStop_wordAtOffset1) {
   device_.Start();
   device_.Stop();
   ASSERT_EQ(sent_.size(), 2U);
@@ -90,7 +90,7 @@ TEST_F(MixerOmron, startStop_wordAtOffset1) {
   EXPECT_EQ(sent_[1].Data[0], 0);
 }
 
-TEST_F(MixerOmron, poll_offsets8Then16Then0) {
+TEST_F(MixerInverter, poll_offsets8Then16Then0) {
   for (int i = 0; i < 4; ++i) device_.Poll();
   ASSERT_EQ(sent_.size(), 4U);
   EXPECT_EQ(std::uint32_t{sent_[0].Id}, 0x108U);
@@ -100,7 +100,7 @@ TEST_F(MixerOmron, poll_offsets8Then16Then0) {
   EXPECT_EQ(sent_[0].Len, 8);
 }
 
-TEST_F(MixerOmron, readAll_threeRequestsHalfASecondApart) {
+TEST_F(MixerInverter, readAll_threeRequestsHalfASecondApart) {
   std::vector<std::int64_t> at;
   device_.SetOnSend([&](TCANFrame& f) {
     sent_.push_back(f);

@@ -82,25 +82,25 @@ TEST(VersionInfoTest, QueriesStayInsideTheBlock) {
 }
 
 QByteArray ShippedPicture() {
-  QFile f(TfrmAbout::kPicture);
+  QFile f(TAboutForm::kPicture);
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 TEST(AboutWindowTest, ShowsPictureAndVersionLinesAtItsFixedSize) {
-  TfrmAbout about(nullptr, kProgram);
+  TAboutForm about(nullptr, kProgram);
   EXPECT_EQ(about.windowTitle(), QStringLiteral("О программе"));
   EXPECT_EQ(about.size(), QSize(340, 227));
-  EXPECT_EQ(about.Image1()->geometry(), QRect(8, 8, 161, 169));
-  EXPECT_EQ(about.Memo1()->geometry(), QRect(176, 8, 153, 161));
-  ASSERT_FALSE(about.Image1()->pixmap().isNull());
+  EXPECT_EQ(about.Picture()->geometry(), QRect(8, 8, 161, 169));
+  EXPECT_EQ(about.VersionText()->geometry(), QRect(176, 8, 153, 161));
+  ASSERT_FALSE(about.Picture()->pixmap().isNull());
   // Scaled proportionally into its box.
-  const QSize shown = about.Image1()->pixmap().size();
+  const QSize shown = about.Picture()->pixmap().size();
   EXPECT_TRUE(shown.width() == 161 || shown.height() == 169)
       << shown.width() << "x" << shown.height();
   EXPECT_LE(shown.width(), 161);
   EXPECT_LE(shown.height(), 169);
-  EXPECT_EQ(about.Memo1()->toPlainText().split(u'\n'), ProgramLines());
-  EXPECT_EQ(about.Button1()->text(), QStringLiteral("Закрыть"));
+  EXPECT_EQ(about.VersionText()->toPlainText().split(u'\n'), ProgramLines());
+  EXPECT_EQ(about.OkButton()->text(), QStringLiteral("Закрыть"));
 
   const QString dir = qEnvironmentVariable("VORTA_SCREENSHOT_DIR");
   if (!dir.isEmpty()) about.grab().save(dir + QStringLiteral("/about.png"));
@@ -124,12 +124,12 @@ TEST(AboutWindowTest, DamagedOrMissingPictureLeavesTheWindowWithoutIt) {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(bytes);
     f.close();
-    TfrmAbout about(nullptr, kProgram, path);
-    EXPECT_TRUE(about.Image1()->pixmap().isNull());
-    EXPECT_EQ(about.Memo1()->toPlainText().split(u'\n'), ProgramLines());
+    TAboutForm about(nullptr, kProgram, path);
+    EXPECT_TRUE(about.Picture()->pixmap().isNull());
+    EXPECT_EQ(about.VersionText()->toPlainText().split(u'\n'), ProgramLines());
   }
-  TfrmAbout missing(nullptr, kProgram, dir.filePath(QStringLiteral("gone.jpg")));
-  EXPECT_TRUE(missing.Image1()->pixmap().isNull());
+  TAboutForm missing(nullptr, kProgram, dir.filePath(QStringLiteral("gone.jpg")));
+  EXPECT_TRUE(missing.Picture()->pixmap().isNull());
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 
 #include "JournalRows.h"
 #include "dialogs/CalibrationForm.h"
-#include "panel/mainlo.h"
+#include "panel/ProcessConfig.h"
 #include "tests/dialogs/CalibrationFixture.h"
 
 namespace vorta::testing {
@@ -22,18 +22,18 @@ const char* const kItems[] = {"", "pH", "t°C", "pO2", "eH"};
 
 class CalibrationDialogTest : public CalibrationFixture {
  protected:
-  TForm4* Open(int channel) {
+  TCalibrationForm* Open(int channel) {
     QAction* item =
         Panel().MenuItem({QStringLiteral("Калибровка"), QString::fromUtf8(kItems[channel])});
     if (item == nullptr) return nullptr;
     item->trigger();
-    auto* form = qobject_cast<TForm4*>(Process().CalibrForm.data());
+    auto* form = qobject_cast<TCalibrationForm*>(Process().CalibrForm.data());
     if (form != nullptr) form->OnWarning = [this](const QString& t) { warnings_ << t; };
     return form;
   }
 
   // Shown and active, so that focus can be checked.
-  static void Activate(TForm4& form) {
+  static void Activate(TCalibrationForm& form) {
     form.show();
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
@@ -59,7 +59,7 @@ class CalibrationDialogTest : public CalibrationFixture {
 
 TEST_F(CalibrationDialogTest, MenuOpensOneDialogForTheChannelBesideThePanel) {
   Panel().move(300, 200);
-  TForm4* form = Open(2);
+  TCalibrationForm* form = Open(2);
   ASSERT_NE(form, nullptr);
   TVortaProcess& p = Process();
   EXPECT_EQ(p.DialogChannel, 2);
@@ -85,30 +85,30 @@ TEST_F(CalibrationDialogTest, MenuOpensOneDialogForTheChannelBesideThePanel) {
 }
 
 TEST_F(CalibrationDialogTest, LiveCodeBlinksThenFixationFreezesItForTheEnteredPoint) {
-  TForm4* form = Open(1);
+  TCalibrationForm* form = Open(1);
   ASSERT_NE(form, nullptr);
   TVortaProcess& p = Process();
   p.AdcCode[1] = 1234;
-  Calibrindicate(p);
+  IndicateCalibration(p);
   EXPECT_EQ(form->CodeLabel(1)->text(), QStringLiteral("1234"));
   EXPECT_EQ(form->CodeLabel(2)->text(), QStringLiteral("3000"));
   const QColor first = form->Edit(1)->palette().color(QPalette::Base);
   Shot(*form, QStringLiteral("calibration-ph-blink"));
-  Calibrindicate(p);
+  IndicateCalibration(p);
   EXPECT_NE(form->Edit(1)->palette().color(QPalette::Base), first);
 
   Activate(*form);
-  QTest::mouseClick(form->Button1(), Qt::LeftButton);
+  QTest::mouseClick(form->FixButton(), Qt::LeftButton);
   EXPECT_EQ(p.CalibLive, 0);
   EXPECT_FALSE(Panel().ControlsEnabled());
-  EXPECT_FALSE(form->Button2()->isEnabled());
+  EXPECT_FALSE(form->SaveButton()->isEnabled());
   EXPECT_FALSE(form->RadioButton(2)->isEnabled());
   EXPECT_TRUE(form->Edit(1)->isEnabled());
   EXPECT_EQ(QApplication::focusWidget(), form->Edit(1));
   Shot(*form, QStringLiteral("calibration-ph-fixed"));
 
   p.AdcCode[1] = 2222;
-  Calibrindicate(p);
+  IndicateCalibration(p);
   EXPECT_EQ(form->CodeLabel(1)->text(), QStringLiteral("1234"));
 
   Type(form->Edit(1), QStringLiteral("7.1"), Qt::Key_Return);
@@ -124,10 +124,10 @@ TEST_F(CalibrationDialogTest, LiveCodeBlinksThenFixationFreezesItForTheEnteredPo
 }
 
 TEST_F(CalibrationDialogTest, TextWithALetterWarnsAtPosition4AndStaysFixed) {
-  TForm4* form = Open(1);
+  TCalibrationForm* form = Open(1);
   ASSERT_NE(form, nullptr);
   Activate(*form);
-  QTest::mouseClick(form->Button1(), Qt::LeftButton);
+  QTest::mouseClick(form->FixButton(), Qt::LeftButton);
   Type(form->Edit(1), QStringLiteral("7.0x"), Qt::Key_Enter);
   EXPECT_EQ(warnings_, QStringList{QStringLiteral("Ошибка в позиции 4 \"7.0x\"")});
   EXPECT_TRUE(form->Edit(1)->isEnabled());
@@ -138,11 +138,11 @@ TEST_F(CalibrationDialogTest, TextWithALetterWarnsAtPosition4AndStaysFixed) {
 }
 
 TEST_F(CalibrationDialogTest, LimitValuesAreTakenAndJustOutsideRefused) {
-  TForm4* form = Open(1);
+  TCalibrationForm* form = Open(1);
   ASSERT_NE(form, nullptr);
   Activate(*form);
   TVortaProcess& p = Process();
-  QTest::mouseClick(form->Button1(), Qt::LeftButton);
+  QTest::mouseClick(form->FixButton(), Qt::LeftButton);
   Type(form->Edit(1), QStringLiteral("12.51"), Qt::Key_Return);
   EXPECT_EQ(warnings_, QStringList{QStringLiteral("Ошибка предела \rmin=2.00, max=12.50")});
   EXPECT_TRUE(form->Edit(1)->isEnabled());
@@ -151,7 +151,7 @@ TEST_F(CalibrationDialogTest, LimitValuesAreTakenAndJustOutsideRefused) {
 
   form->RadioButton(2)->click();
   EXPECT_EQ(form->SelectedPoint(), 2);
-  QTest::mouseClick(form->Button1(), Qt::LeftButton);
+  QTest::mouseClick(form->FixButton(), Qt::LeftButton);
   EXPECT_TRUE(form->Edit(2)->isEnabled());
   Type(form->Edit(2), QStringLiteral("1.99"), Qt::Key_Return);
   EXPECT_EQ(warnings_.size(), 2);
@@ -161,39 +161,39 @@ TEST_F(CalibrationDialogTest, LimitValuesAreTakenAndJustOutsideRefused) {
 }
 
 TEST_F(CalibrationDialogTest, EscapeAfterFixationChangesNothingAndResumesTheLiveCode) {
-  TForm4* form = Open(1);
+  TCalibrationForm* form = Open(1);
   ASSERT_NE(form, nullptr);
   Activate(*form);
   TVortaProcess& p = Process();
   p.AdcCode[1] = 1500;
-  Calibrindicate(p);
-  QTest::mouseClick(form->Button1(), Qt::LeftButton);
+  IndicateCalibration(p);
+  QTest::mouseClick(form->FixButton(), Qt::LeftButton);
   Type(form->Edit(1), QStringLiteral("5.5"), Qt::Key_Escape);
   ExpectWorkIsStored(1);
   EXPECT_EQ(p.CalibLive, 1);
   EXPECT_TRUE(Panel().ControlsEnabled());
-  EXPECT_TRUE(form->Button1()->isEnabled());
+  EXPECT_TRUE(form->FixButton()->isEnabled());
   EXPECT_FALSE(form->Edit(1)->isEnabled());
   EXPECT_EQ(form->Edit(1)->text(), QStringLiteral("4.00"));
   EXPECT_TRUE(warnings_.isEmpty());
   p.AdcCode[1] = 1600;
-  Calibrindicate(p);
+  IndicateCalibration(p);
   EXPECT_EQ(form->CodeLabel(1)->text(), QStringLiteral("1600"));
 }
 
 TEST_F(CalibrationDialogTest, SaveRightAfterOpeningClearsTheAdjustmentAndWritesTheStoredPoints) {
-  TForm4* form = Open(1);
+  TCalibrationForm* form = Open(1);
   ASSERT_NE(form, nullptr);
   TVortaProcess& p = Process();
   const QByteArray before = ReadFile(QStringLiteral("proc1.ini"));
   ASSERT_DOUBLE_EQ(p.LinAdjust[1], 0.35);
-  QTest::mouseClick(form->Button2(), Qt::LeftButton);
+  QTest::mouseClick(form->SaveButton(), Qt::LeftButton);
   EXPECT_DOUBLE_EQ(p.LinAdjust[1], 0.0);
   EXPECT_DOUBLE_EQ(p.LinAdjust[2], 0.35);
   EXPECT_EQ(p.SaveRequest, 8);
   EXPECT_EQ(p.CalibrFormOpen, 0);
   EXPECT_FALSE(form->isVisible());
-  DefStatusVar(p);
+  SaveRequestedGroup(p);
   EXPECT_EQ(p.SaveRequest, 0);
   // The stored calibration goes out unchanged; the reset adjustment of the
   // calibrated channel is stored with it, so it does not return at the next start.
@@ -203,7 +203,7 @@ TEST_F(CalibrationDialogTest, SaveRightAfterOpeningClearsTheAdjustmentAndWritesT
 }
 
 TEST_F(CalibrationDialogTest, SavedPointReachesTheFileAtTheNextWriteBack) {
-  TForm4* form = Open(3);
+  TCalibrationForm* form = Open(3);
   ASSERT_NE(form, nullptr);
   Activate(*form);
   TVortaProcess& p = Process();
@@ -212,12 +212,12 @@ TEST_F(CalibrationDialogTest, SavedPointReachesTheFileAtTheNextWriteBack) {
   QByteArray expected = ReadFile(QStringLiteral("proc1.ini"));
   form->RadioButton(2)->click();
   p.AdcCode[3] = 3456;
-  Calibrindicate(p);
-  QTest::mouseClick(form->Button1(), Qt::LeftButton);
+  IndicateCalibration(p);
+  QTest::mouseClick(form->FixButton(), Qt::LeftButton);
   Type(form->Edit(2), QStringLiteral("95.25"), Qt::Key_Return);
-  QTest::mouseClick(form->Button2(), Qt::LeftButton);
+  QTest::mouseClick(form->SaveButton(), Qt::LeftButton);
   EXPECT_EQ(p.CalAdc2[3], 3456);
-  DefStatusVar(p);
+  SaveRequestedGroup(p);
   const QByteArray old = "Max=100.00\r\nV1=4.00\r\nV2=9.00\r\nA1=1000\r\nA2=3000";
   ASSERT_TRUE(expected.contains(old));
   expected.replace(old, "Max=100.00\r\nV1=4.00\r\nV2=95.25\r\nA1=1000\r\nA2=3456");
@@ -231,22 +231,22 @@ TEST_F(CalibrationDialogTest, SavedPointReachesTheFileAtTheNextWriteBack) {
 }
 
 TEST_F(CalibrationDialogTest, CloseDiscardsTheEnteredPointAndTheNextOpeningIsANewDialog) {
-  TForm4* form = Open(1);
+  TCalibrationForm* form = Open(1);
   ASSERT_NE(form, nullptr);
   Activate(*form);
   TVortaProcess& p = Process();
-  QTest::mouseClick(form->Button1(), Qt::LeftButton);
+  QTest::mouseClick(form->FixButton(), Qt::LeftButton);
   Type(form->Edit(1), QStringLiteral("6"), Qt::Key_Return);
   ASSERT_DOUBLE_EQ(p.CalWork.Value1, 6.0);
-  QTest::mouseClick(form->Button3(), Qt::LeftButton);
+  QTest::mouseClick(form->CloseButton(), Qt::LeftButton);
   ExpectWorkIsStored(1);
   EXPECT_DOUBLE_EQ(p.CalValue1[1], 4.0);
   EXPECT_EQ(p.SaveRequest, 0);
   EXPECT_EQ(p.CalibrFormOpen, 0);
   EXPECT_EQ(p.CalibView, nullptr);
 
-  QPointer<TForm4> old(form);
-  TForm4* again = Open(4);
+  QPointer<TCalibrationForm> old(form);
+  TCalibrationForm* again = Open(4);
   ASSERT_NE(again, nullptr);
   EXPECT_TRUE(old.isNull());
   EXPECT_EQ(again->windowTitle(), QStringLiteral("Калибровка - eH"));
@@ -260,17 +260,17 @@ TEST_F(CalibrationDialogTest, CloseBoxWhileFixedGivesThePanelBack) {
   Panel().MenuItem({QStringLiteral("Статус"), QStringLiteral("pH")})->trigger();
   auto* status = qobject_cast<QWidget*>(Process().StatusForm.data());
   ASSERT_NE(status, nullptr);
-  TForm4* form = Open(2);
+  TCalibrationForm* form = Open(2);
   ASSERT_NE(form, nullptr);
-  QTest::mouseClick(form->Button1(), Qt::LeftButton);
+  QTest::mouseClick(form->FixButton(), Qt::LeftButton);
   ASSERT_FALSE(Panel().ControlsEnabled());
-  EXPECT_FALSE(Panel().BitBtn(1)->isEnabled());
+  EXPECT_FALSE(Panel().ManualButton(1)->isEnabled());
   Panel().PopupAt(QPoint(10, 10));
-  EXPECT_FALSE(Panel().PopupMenu1()->isVisible());
+  EXPECT_FALSE(Panel().PopupMenu()->isVisible());
   EXPECT_TRUE(status->isEnabled());
   form->close();
   EXPECT_TRUE(Panel().ControlsEnabled());
-  EXPECT_TRUE(Panel().BitBtn(1)->isEnabled());
+  EXPECT_TRUE(Panel().ManualButton(1)->isEnabled());
   EXPECT_EQ(Process().CalibrFormOpen, 0);
   EXPECT_EQ(Process().CalibView, nullptr);
 }
@@ -278,18 +278,18 @@ TEST_F(CalibrationDialogTest, CloseBoxWhileFixedGivesThePanelBack) {
 // Another dialog of the vessel moves DialogChannel on: the calibration must
 // keep fixing and saving its own sensor's code.
 TEST_F(CalibrationDialogTest, OwnChannelSurvivesAnotherDialogMovingTheSubject) {
-  TForm4* form = Open(1);
+  TCalibrationForm* form = Open(1);
   ASSERT_NE(form, nullptr);
   Activate(*form);
   TVortaProcess& p = Process();
   p.DialogChannel = 2;
   p.AdcCode[1] = 1111;
   p.AdcCode[2] = 2222;
-  Calibrindicate(p);
+  IndicateCalibration(p);
   EXPECT_EQ(form->CodeLabel(1)->text(), QStringLiteral("1111"));
-  QTest::mouseClick(form->Button1(), Qt::LeftButton);
+  QTest::mouseClick(form->FixButton(), Qt::LeftButton);
   Type(form->Edit(1), QStringLiteral("7"), Qt::Key_Return);
-  QTest::mouseClick(form->Button2(), Qt::LeftButton);
+  QTest::mouseClick(form->SaveButton(), Qt::LeftButton);
   EXPECT_EQ(p.CalAdc1[1], 1111);
   EXPECT_DOUBLE_EQ(p.CalValue1[1], 7.0);
   EXPECT_EQ(p.CalAdc1[2], 1000);

@@ -10,12 +10,12 @@
 #include <memory>
 
 #include "BusFixture.h"
-#include "can/VortaWork.h"
+#include "can/CANService.h"
 #include "panel/QtWindowFactory.h"
 #include "panel/VortaForm.h"
 #include "platform/ProfileFile.h"
 #include "platform/VirtualTimerService.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta::testing {
 

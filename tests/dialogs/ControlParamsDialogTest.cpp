@@ -18,12 +18,12 @@ using F = TCtrlFields;
 
 const QString kCtrl = QStringLiteral("Параметры управления");
 
-TForm3* OpenCtrl(DialogFixture& fx, TVortaProcess& p, const char* item) {
+TControlParamsDialog* OpenCtrl(DialogFixture& fx, TVortaProcess& p, const char* item) {
   QAction* a = DialogFixture::Panel(p).MenuItem({kCtrl, QString::fromUtf8(item)});
   if (a == nullptr) return nullptr;
   a->trigger();
   (void)fx;
-  return qobject_cast<TForm3*>(p.CtrlForm.data());
+  return qobject_cast<TControlParamsDialog*>(p.CtrlForm.data());
 }
 
 TEST_F(ControlParamsDialogTest, channelVariantShowsItsPagesAndFields) {
@@ -31,18 +31,19 @@ TEST_F(ControlParamsDialogTest, channelVariantShowsItsPagesAndFields) {
   p.CtrlPeriod[2] = 10;
   p.GainUp[2] = 2.25;
   p.CtrlEnable[2] = 1;
-  TForm3* d = OpenCtrl(*this, p, "t°C");
+  TControlParamsDialog* d = OpenCtrl(*this, p, "t°C");
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(p.CtrlFormOpen, 1);
   EXPECT_EQ(p.DialogChannel, 2);
   EXPECT_EQ(d->windowTitle(), QStringLiteral("Параметры управления - tC - F1"));
-  EXPECT_TRUE(d->PageShown(TForm3::TabSheet1));
-  EXPECT_TRUE(d->PageShown(TForm3::TabSheetEvents));
-  for (auto page : {TForm3::TabSheet2, TForm3::TabSheet3, TForm3::TabSheet4, TForm3::TabSheet5,
-                    TForm3::TabSheet6}) {
+  EXPECT_TRUE(d->PageShown(TControlParamsDialog::StandardPage));
+  EXPECT_TRUE(d->PageShown(TControlParamsDialog::EventsPage));
+  for (auto page : {TControlParamsDialog::TimersPage, TControlParamsDialog::Po2Page,
+                    TControlParamsDialog::HeatingPage, TControlParamsDialog::PumpsPage,
+                    TControlParamsDialog::FoamPage}) {
     EXPECT_FALSE(d->PageShown(page)) << page;
   }
-  EXPECT_EQ(d->PageControl()->currentIndex(), TForm3::TabSheet1);
+  EXPECT_EQ(d->Pages()->currentIndex(), TControlParamsDialog::StandardPage);
   EXPECT_EQ(d->Edit(&F::Period)->text(), QStringLiteral("10"));
   EXPECT_EQ(d->Edit(&F::Low)->text(), QStringLiteral("-100.00"));
   EXPECT_EQ(d->Edit(&F::DeadZone)->text(), QStringLiteral("0.05"));
@@ -54,7 +55,7 @@ TEST_F(ControlParamsDialogTest, channelVariantShowsItsPagesAndFields) {
   // pH, t°C and pO2 wait while a dialog is open; eH does not.
   EXPECT_EQ(OpenCtrl(*this, p, "pO2"), d);
   EXPECT_EQ(p.DialogChannel, 2);
-  TForm3* second = OpenCtrl(*this, p, "eH");
+  TControlParamsDialog* second = OpenCtrl(*this, p, "eH");
   EXPECT_NE(second, d);
   EXPECT_EQ(second->Entry(), 4);
   QTest::mouseClick(second->CancelButton(), Qt::LeftButton);
@@ -69,7 +70,7 @@ TEST_F(ControlParamsDialogTest, okWithRegulationDisabledSwitchesOutputsOffAndWri
   p.CtrlEnable[1] = 1;
   p.OutputWord = 0xC7FF;
   p.ManualState.fill(1);
-  TForm3* d = OpenCtrl(*this, p, "pH");
+  TControlParamsDialog* d = OpenCtrl(*this, p, "pH");
   ASSERT_NE(d, nullptr);
   d->Check(&F::Enable)->setChecked(false);
   d->Edit(&F::Period)->setText(QStringLiteral("7.9"));
@@ -105,7 +106,7 @@ TEST_F(ControlParamsDialogTest, okJournalsTheFieldsThatChangedAndNothingWhenNone
   TVortaProcess& p = AddProcess(1);
   test::TJournalOnEnv journal(env_, program_.ProgramFolder);
   p.CtrlPeriod[2] = 10;  // even: stored as shown
-  TForm3* d = OpenCtrl(*this, p, "t°C");
+  TControlParamsDialog* d = OpenCtrl(*this, p, "t°C");
   ASSERT_NE(d, nullptr);
   QTest::mouseClick(d->OkButton(), Qt::LeftButton);
   EXPECT_EQ(journal.Changes(), QStringList());
@@ -131,23 +132,23 @@ TEST_F(ControlParamsDialogTest, commonVariantHalvesTimerSecondsAndStoresEntry5) 
   p.Events1.Period = 2 * 3600 + 5 * 60 + 7;
   p.Events1.Work = 40;
   p.CtrlEnable[5] = 1;
-  TForm3* d = OpenCtrl(*this, p, "Общие");
+  TControlParamsDialog* d = OpenCtrl(*this, p, "Общие");
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(d->windowTitle(), QStringLiteral("Параметры управления общие"));
-  EXPECT_FALSE(d->PageShown(TForm3::TabSheet1));
-  EXPECT_TRUE(d->PageShown(TForm3::TabSheet2));
-  EXPECT_TRUE(d->PageShown(TForm3::TabSheet3));
-  EXPECT_TRUE(d->PageShown(TForm3::TabSheet6)) << "Existpena=1";
-  EXPECT_EQ(d->PageControl()->currentIndex(), TForm3::TabSheet2);
+  EXPECT_FALSE(d->PageShown(TControlParamsDialog::StandardPage));
+  EXPECT_TRUE(d->PageShown(TControlParamsDialog::TimersPage));
+  EXPECT_TRUE(d->PageShown(TControlParamsDialog::Po2Page));
+  EXPECT_TRUE(d->PageShown(TControlParamsDialog::FoamPage)) << "Existpena=1";
+  EXPECT_EQ(d->Pages()->currentIndex(), TControlParamsDialog::TimersPage);
   EXPECT_EQ(d->Edit(&F::EppPeriod)->text(), QStringLiteral("60"));
   EXPECT_EQ(d->Edit(&F::Ev1Hours)->text(), QStringLiteral("2"));
   EXPECT_EQ(d->Edit(&F::Ev1Minutes)->text(), QStringLiteral("5"));
   Shot(*d, QStringLiteral("ctrl-common"));
-  d->PageControl()->setCurrentIndex(TForm3::TabSheetEvents);
+  d->Pages()->setCurrentIndex(TControlParamsDialog::EventsPage);
   Shot(*d, QStringLiteral("ctrl-events"));
-  d->PageControl()->setCurrentIndex(TForm3::TabSheet3);
+  d->Pages()->setCurrentIndex(TControlParamsDialog::Po2Page);
   Shot(*d, QStringLiteral("ctrl-po2"));
-  d->PageControl()->setCurrentIndex(TForm3::TabSheet2);
+  d->Pages()->setCurrentIndex(TControlParamsDialog::TimersPage);
 
   // Up adds 2 while below Max: from 61 it ends at 63; down stops at 0 or below.
   d->Edit(&F::EppPeriod)->setText(QStringLiteral("59"));
@@ -187,7 +188,7 @@ TEST_F(ControlParamsDialogTest, eventPeriodLeftAsShownKeepsItsSeconds) {
   TVortaProcess& p = AddProcess(1);
   p.Events1.Period = 90;
   p.Events2.Period = 3600 + 45;
-  TForm3* d = OpenCtrl(*this, p, "pH");
+  TControlParamsDialog* d = OpenCtrl(*this, p, "pH");
   ASSERT_NE(d, nullptr);
   QTest::mouseClick(d->OkButton(), Qt::LeftButton);
   EXPECT_EQ(p.Events1.Period, 90);
@@ -207,9 +208,9 @@ TEST_F(ControlParamsDialogTest, foamSpinActsAtOnceAndOkResendsOutputs12And13) {
   test::TJournalOnEnv journal(env_, program_.ProgramFolder);
   ASSERT_EQ(p.Spumelevel, 0);
   const std::uint16_t word = p.OutputWord;
-  TForm3* d = OpenCtrl(*this, p, "Общие");
+  TControlParamsDialog* d = OpenCtrl(*this, p, "Общие");
   ASSERT_NE(d, nullptr);
-  d->PageControl()->setCurrentIndex(TForm3::TabSheet6);
+  d->Pages()->setCurrentIndex(TControlParamsDialog::FoamPage);
   Shot(*d, QStringLiteral("ctrl-foam"));
   for (int i = 0; i < 3; ++i) QTest::mouseClick(d->SpinButton(9, true), Qt::LeftButton);
   EXPECT_EQ(p.Spumelevel, 2) << "stops at 2";
@@ -222,8 +223,8 @@ TEST_F(ControlParamsDialogTest, foamSpinActsAtOnceAndOkResendsOutputs12And13) {
   d = OpenCtrl(*this, p, "Общие");
   ASSERT_NE(d, nullptr);
   QTest::mouseClick(d->OkButton(), Qt::LeftButton);
-  EXPECT_EQ(p.SpumeOut12, 1);
-  EXPECT_EQ(p.SpumeOut13, 0);
+  EXPECT_EQ(p.FoamLevelOut12, 1);
+  EXPECT_EQ(p.FoamLevelOut13, 0);
   EXPECT_NE(p.OutputWord & (1U << 11), 0U);
   EXPECT_EQ(p.OutputWord & (1U << 12), 0U);
   // Each step that moved the level, when it moved it; the click at 2 did not.
@@ -236,7 +237,7 @@ TEST_F(ControlParamsDialogTest, unreadableOrOutOfRangeTextIsRefusedByNameAndNoth
   TVortaProcess& p = AddProcess(1);
   p.CtrlPeriod[3] = 20;
   p.OutputWord = 0x0007;
-  TForm3* d = OpenCtrl(*this, p, "pO2");
+  TControlParamsDialog* d = OpenCtrl(*this, p, "pO2");
   ASSERT_NE(d, nullptr);
   d->show();
   d->Check(&F::Enable)->setChecked(false);
@@ -285,7 +286,7 @@ TEST_F(ControlParamsDialogTest, unreadableOrOutOfRangeTextIsRefusedByNameAndNoth
 // the process): OK still stores into the channel the dialog shows.
 TEST_F(ControlParamsDialogTest, okStoresIntoTheEntryItWasOpenedFor) {
   TVortaProcess& p = AddProcess(1);
-  TForm3* d = OpenCtrl(*this, p, "pO2");
+  TControlParamsDialog* d = OpenCtrl(*this, p, "pO2");
   ASSERT_NE(d, nullptr);
   p.DialogChannel = 8;
   d->Edit(&F::Period)->setText(QStringLiteral("9"));
@@ -302,7 +303,7 @@ TEST(CtrlUnitTest, makeEvenHalvesTowardZeroAndSpinTextNeedsAWholeNumber) {
   EXPECT_EQ(SpinTimerText(QStringLiteral("0"), 4, false), std::nullopt);
   EXPECT_EQ(SpinTimerText(QStringLiteral("abc"), 4, true), std::nullopt);
   EXPECT_EQ(SpinTimerText(QStringLiteral("3"), 4, true), QStringLiteral("5"));
-  EXPECT_EQ(SpumeLevelText(3), std::nullopt);
+  EXPECT_EQ(FoamLevelName(3), std::nullopt);
 }
 
 }  // namespace

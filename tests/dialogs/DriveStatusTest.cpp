@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "devices/uSUABB.h"
+#include "devices/CANDevices.h"
+#include "panel/ProcessConfig.h"
 #include "panel/StatusSink.h"
-#include "panel/mainlo.h"
 #include "tests/dialogs/CalibrationFixture.h"
 
 namespace vorta::testing {
@@ -37,7 +37,7 @@ class DriveStatusTest : public CalibrationFixture {
 TEST_F(DriveStatusTest, StoppedDriveInItsInitialState) {
   DriveAnswers(0);
   Process().MixerFlags = 99;
-  ErrorMessage(Process(), 7);
+  ShowStatusLine(Process(), 7);
   EXPECT_EQ(sink_.Lines, (QStringList{QStringLiteral("Начальное состояние"),
                                       QStringLiteral("ШИМ остановлен"), kSeparator}));
   EXPECT_EQ(Process().MixerFlags, 0);
@@ -45,7 +45,7 @@ TEST_F(DriveStatusTest, StoppedDriveInItsInitialState) {
 
 TEST_F(DriveStatusTest, EachSetBitBut8GetsItsLine) {
   DriveAnswers(0x0309);  // bits 0, 3, 8, 9
-  ErrorMessage(Process(), 7);
+  ShowStatusLine(Process(), 7);
   EXPECT_EQ(
       sink_.Lines,
       (QStringList{QStringLiteral("ШИМ включен"), QStringLiteral("Период установления оборотов"),
@@ -56,15 +56,15 @@ TEST_F(DriveStatusTest, EachSetBitBut8GetsItsLine) {
 TEST_F(DriveStatusTest, LostLinkSaysSoAndNothingElse) {
   DriveAnswers(0x0001);
   Process().Mixer->LastReceive = time_.Now() - 11.0 / 86400.0;
-  ErrorMessage(Process(), 7);
+  ShowStatusLine(Process(), 7);
   EXPECT_EQ(sink_.Lines, QStringList{QStringLiteral("Ошибка связи")});
 }
 
 TEST_F(DriveStatusTest, OtherSubjectsAndTheMixerItemGetNoDriveLines) {
   DriveAnswers(0x0001);
   Process().DialogChannel = 5;
-  ErrorMessage(Process(), 7);
-  ErrorMessage(Process(), 5);
+  ShowStatusLine(Process(), 7);
+  ShowStatusLine(Process(), 5);
   EXPECT_TRUE(sink_.Lines.isEmpty());
 }
 

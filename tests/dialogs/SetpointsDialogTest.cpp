@@ -4,7 +4,7 @@
 #include <QTest>
 
 #include "JournalRows.h"
-#include "panel/SetUnit.h"
+#include "panel/Setpoints.h"
 #include "panel/SetpointsDialog.h"
 #include "tests/dialogs/DialogFixture.h"
 
@@ -13,14 +13,14 @@ namespace {
 
 using SetpointsDialogTest = DialogFixture;
 
-void Type(TForm2& d, const QStringList& texts) {
+void Type(TSetpointsDialog& d, const QStringList& texts) {
   for (int k = 1; k <= 4; ++k) d.Edit(k)->setText(texts[k - 1]);
 }
 
 TEST_F(SetpointsDialogTest, okStoresSetpointsShowsTypedTextsAndWritesFileAtNextTick) {
   TVortaProcess& p = AddProcess(1);
   Menu(p, {QStringLiteral("Уставки")});
-  auto* d = Opened<TForm2>(p.SetForm);
+  auto* d = Opened<TSetpointsDialog>(p.SetForm);
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(p.SetFormOpen, 1);
   EXPECT_EQ(d->windowTitle(), QStringLiteral("Уставки"));
@@ -39,7 +39,7 @@ TEST_F(SetpointsDialogTest, okStoresSetpointsShowsTypedTextsAndWritesFileAtNextT
   EXPECT_EQ(p.SaveRequest, kSaveRequestSetpoints);
   EXPECT_EQ(p.SetFormOpen, 0);
   EXPECT_FALSE(d->isVisible());
-  QTableWidget* grid = Form(p).StringGrid1();
+  QTableWidget* grid = Form(p).ValueGrid();
   EXPECT_EQ(grid->item(2, 1)->text(), QStringLiteral("7.2")) << "as typed";
   EXPECT_EQ(grid->item(2, 4)->text(), QStringLiteral("-150"));
 
@@ -58,7 +58,7 @@ TEST_F(SetpointsDialogTest, linearAdjustmentLeavesGridAndSetpointsAndRequestsCod
   TVortaProcess& p = AddProcess(1);
   p.LinAdjust[3] = 0.25;
   Menu(p, {QStringLiteral("Линейная подстройка")});
-  auto* d = Opened<TForm2>(p.SetForm);
+  auto* d = Opened<TSetpointsDialog>(p.SetForm);
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(d->windowTitle(), QStringLiteral("Линейная подстройка"));
   EXPECT_EQ(d->Edit(3)->text(), QStringLiteral("0.25"));
@@ -69,7 +69,7 @@ TEST_F(SetpointsDialogTest, linearAdjustmentLeavesGridAndSetpointsAndRequestsCod
   EXPECT_EQ(p.LinAdjust[2], -0.5);
   EXPECT_EQ(p.Setpoint[1], 7.0);
   EXPECT_EQ(p.SaveRequest, kSaveRequestLinAdjust);
-  EXPECT_EQ(Form(p).StringGrid1()->item(2, 1)->text(), QStringLiteral("7.00"));
+  EXPECT_EQ(Form(p).ValueGrid()->item(2, 1)->text(), QStringLiteral("7.00"));
   MeasurementTick();
   EXPECT_EQ(Line(QStringLiteral("proc1.ini"), QStringLiteral("tC"), 2),
             QStringLiteral("Lin=-0.50"));
@@ -81,14 +81,14 @@ TEST_F(SetpointsDialogTest, okJournalsEachChangedValueAsTheFileWillHoldIt) {
   TVortaProcess& p = AddProcess(1);
   test::TJournalOnEnv journal(env_, program_.ProgramFolder);
   Menu(p, {QStringLiteral("Уставки")});
-  auto* d = Opened<TForm2>(p.SetForm);
+  auto* d = Opened<TSetpointsDialog>(p.SetForm);
   ASSERT_NE(d, nullptr);
   // "37.5" is the value shown as "37.50": no change.
   Type(*d, {QStringLiteral("7,25"), QStringLiteral("37.5"), QStringLiteral("30.00"),
             QStringLiteral("-1.50")});
   QTest::mouseClick(d->OkButton(), Qt::LeftButton);
   Menu(p, {QStringLiteral("Линейная подстройка")});
-  d = Opened<TForm2>(p.SetForm);
+  d = Opened<TSetpointsDialog>(p.SetForm);
   ASSERT_NE(d, nullptr);
   QTest::mouseClick(d->OkButton(), Qt::LeftButton);
   EXPECT_EQ(journal.Changes(),
@@ -99,7 +99,7 @@ TEST_F(SetpointsDialogTest, notANumberIsRefusedByNameAndNothingIsStored) {
   TVortaProcess& p = AddProcess(1);
   p.SaveRequest = 10;
   Menu(p, {QStringLiteral("Уставки")});
-  auto* d = Opened<TForm2>(p.SetForm);
+  auto* d = Opened<TSetpointsDialog>(p.SetForm);
   ASSERT_NE(d, nullptr);
   d->show();
   Type(*d,
@@ -113,7 +113,7 @@ TEST_F(SetpointsDialogTest, notANumberIsRefusedByNameAndNothingIsStored) {
   EXPECT_EQ(p.SaveRequest, 10);
   EXPECT_EQ(p.SetFormOpen, 1) << "the dialog stays for a correction";
   EXPECT_TRUE(d->isVisible());
-  EXPECT_EQ(Form(p).StringGrid1()->item(2, 1)->text(), QStringLiteral("7.00"));
+  EXPECT_EQ(Form(p).ValueGrid()->item(2, 1)->text(), QStringLiteral("7.00"));
 
   // A comma is taken for the decimal point.
   d->Edit(2)->setText(QStringLiteral("36,6"));
@@ -127,10 +127,10 @@ TEST_F(SetpointsDialogTest, cancelKeepsEverythingAndOneDialogAtATime) {
   TVortaProcess& p = AddProcess(1);
   p.SaveRequest = 10;
   Menu(p, {QStringLiteral("Уставки")});
-  auto* first = Opened<TForm2>(p.SetForm);
+  auto* first = Opened<TSetpointsDialog>(p.SetForm);
   ASSERT_NE(first, nullptr);
   Menu(p, {QStringLiteral("Линейная подстройка")});
-  EXPECT_EQ(Opened<TForm2>(p.SetForm), first) << "both items wait while one is open";
+  EXPECT_EQ(Opened<TSetpointsDialog>(p.SetForm), first) << "both items wait while one is open";
   EXPECT_EQ(p.DialogChannel, 1);
   first->Edit(1)->setText(QStringLiteral("9"));
   QTest::mouseClick(first->CancelButton(), Qt::LeftButton);
@@ -139,7 +139,7 @@ TEST_F(SetpointsDialogTest, cancelKeepsEverythingAndOneDialogAtATime) {
   EXPECT_EQ(p.SetFormOpen, 0);
 
   Menu(p, {QStringLiteral("Линейная подстройка")});
-  EXPECT_NE(Opened<TForm2>(p.SetForm), nullptr);
+  EXPECT_NE(Opened<TSetpointsDialog>(p.SetForm), nullptr);
   EXPECT_EQ(p.DialogChannel, 2);
 }
 
@@ -148,7 +148,7 @@ TEST_F(SetpointsDialogTest, cancelKeepsEverythingAndOneDialogAtATime) {
 TEST_F(SetpointsDialogTest, okStoresByTheModeItWasOpenedIn) {
   TVortaProcess& p = AddProcess(1);
   Menu(p, {QStringLiteral("Линейная подстройка")});
-  auto* d = Opened<TForm2>(p.SetForm);
+  auto* d = Opened<TSetpointsDialog>(p.SetForm);
   ASSERT_NE(d, nullptr);
   p.DialogChannel = 1;  // as "Статус" → "pH" sets it
   Type(*d, {QStringLiteral("0.5"), QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0")});

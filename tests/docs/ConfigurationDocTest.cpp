@@ -16,11 +16,11 @@
 
 #include "DemoRunFixture.h"
 #include "can/AdapterFactory.h"
-#include "can/VortaWork.h"
+#include "can/CANService.h"
+#include "panel/ProcessConfig.h"
 #include "panel/QtWindowFactory.h"
-#include "panel/mainlo.h"
 #include "platform/ProfileFile.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 #include "telemetry/MqttSettings.h"
 
 using namespace vorta;
@@ -189,10 +189,10 @@ TEST_F(ConfigurationDocTest, referenceListsExactlyTheKeysTheProgramReadsAndWrite
   TVortaProcess& p = *form->Processes().ProcessAt(0);
   for (int code : {1, 2, 7, 8, 10, 22}) {
     p.SaveRequest = static_cast<std::int16_t>(code);
-    DefStatusVar(p);
+    SaveRequestedGroup(p);
   }
   time.AdvanceBy(2 * 60'000);
-  form->FormClose();
+  form->Shutdown();
 
   // The USB converter's keys: the CAN loader over a configuration that selects it.
   test::TProgramFolder usb;
@@ -200,7 +200,7 @@ TEST_F(ConfigurationDocTest, referenceListsExactlyTheKeysTheProgramReadsAndWrite
             "[CANAdapter]\r\nType=QTR4\r\nDeviceNum=0\r\nPort=/nonexistent/tty\r\n"
             "[CANDevices]\r\nCount=0\r\n");
   {
-    TdmVorta usbDm(time, factory);
+    TCANService usbDm(time, factory);
     TProfileFile ini(usb.File(QStringLiteral("VortaCAN.ini")));
     usbDm.LoadConfig(ini);
     EXPECT_TRUE(usbDm.Configured());

@@ -4,7 +4,7 @@
 #include <QTabWidget>
 
 #include "JournalRows.h"
-#include "devices/MixProForm.h"
+#include "devices/DriveParamsWindow.h"
 #include "tests/mixer/MixerFixture.h"
 
 namespace vorta::testing {
@@ -14,13 +14,13 @@ class DriveParamsTest : public MixerFixture {
  protected:
   // A loaded window on the process's DC drive whose image holds
   // register k = 1000 + k for k = 3..27.
-  std::unique_ptr<TfrmMixPro> Loaded(TVortaProcess& p) {
+  std::unique_ptr<TDriveParamsWindow> Loaded(TVortaProcess& p) {
     for (int k = 0; k < 28; k += 4) {
       std::vector<std::uint16_t> words;
       for (int i = k; i < k + 4; ++i) words.push_back(static_cast<std::uint16_t>(1000 + i));
       InjectRegisters(k, words);
     }
-    auto form = std::make_unique<TfrmMixPro>(time_, messages_, nullptr);
+    auto form = std::make_unique<TDriveParamsWindow>(time_, messages_, nullptr);
     form->Model().OnReadProgress = [this, f = form.get(),
                                     previous = form->Model().OnReadProgress](int step) {
       previous(step);
@@ -54,8 +54,8 @@ TEST_F(DriveParamsTest, loadAsksForEveryRegisterWithProgress_andShowsTheImage) {
   EXPECT_FALSE(form->Model().Modified);
   EXPECT_EQ(form->Edit(QStringLiteral("Editrpmstop"))->text(), QStringLiteral("1008"));
   EXPECT_EQ(form->Edit(QStringLiteral("EditEvent"))->text(), QStringLiteral("1023"));
-  EXPECT_FALSE(form->ButtonRead()->isEnabled());
-  EXPECT_FALSE(form->ButtonWrite()->isEnabled());
+  EXPECT_FALSE(form->ReadButton()->isEnabled());
+  EXPECT_FALSE(form->WriteButton()->isEnabled());
   Shot(*form, QStringLiteral("drive-parameters"));
 }
 
@@ -64,10 +64,10 @@ TEST_F(DriveParamsTest, switchingPagesShowsTheImage_andLosesUnwrittenEdits) {
   auto form = Loaded(p);
   form->Edit(QStringLiteral("Editrpmstop"))->setText(QStringLiteral("999"));
   EXPECT_TRUE(form->Model().Modified);
-  form->PageControl1()->setCurrentIndex(2);
+  form->Pages()->setCurrentIndex(2);
   EXPECT_EQ(form->Edit(QStringLiteral("Editkz"))->text(), QStringLiteral("1007"));
   EXPECT_EQ(form->Edit(QStringLiteral("Editcount"))->text(), QStringLiteral("1022"));
-  form->PageControl1()->setCurrentIndex(0);
+  form->Pages()->setCurrentIndex(0);
   EXPECT_EQ(form->Edit(QStringLiteral("Editrpmstop"))->text(), QStringLiteral("1008"));
   EXPECT_TRUE(SentTo(kMixUid + 16).empty()) << "nothing was written";
 }
@@ -78,11 +78,11 @@ TEST_F(DriveParamsTest, writingTheProtectionPageSendsSixFramesHalfASecondApart) 
   auto form = Loaded(p);
   form->Model().Process = &p;  // as the menu's window is given it
   Sent.clear();
-  form->ButtonWriteClick();
+  form->WriteClick();
   EXPECT_TRUE(Sent.empty()) << "nothing changed since the load";
 
   form->Edit(QStringLiteral("EditIstop"))->setText(QStringLiteral("0x1F4"));
-  form->ButtonWriteClick();
+  form->WriteClick();
   std::vector<TSentFrame> frames;
   for (const TSentFrame& s : Sent) {
     if ((s.Frame.Flags & kFlagRemote) == 0) frames.push_back(s);
@@ -116,7 +116,7 @@ TEST_F(DriveParamsTest, aTextThatIsNoRegisterValueStopsTheWriteThereAndNamesTheR
     Sent.clear();
     messages_.Errors.clear();
     form->Edit(QStringLiteral("Edittcstop"))->setText(QString::fromLatin1(bad));
-    form->ButtonWriteClick();
+    form->WriteClick();
     std::vector<std::uint32_t> ids;
     for (const TSentFrame& s : Sent) {
       if ((s.Frame.Flags & kFlagRemote) == 0) ids.push_back(s.Frame.Id);

@@ -9,14 +9,14 @@
 #include "JournalRows.h"
 #include "ProgramFolder.h"
 #include "RecordingMessages.h"
-#include "app/mainf.h"
+#include "app/MainForm.h"
 #include "can/AdapterFactory.h"
-#include "can/VortaWork.h"
+#include "can/CANService.h"
 #include "panel/PanelView.h"
 #include "platform/TimerService.h"
 #include "platform/VirtualTimerService.h"
-#include "process/FillForm.h"
-#include "process/FillUnit.h"
+#include "process/FillRun.h"
+#include "process/FillWindow.h"
 
 namespace vorta::testing {
 namespace {
@@ -56,9 +56,9 @@ class FillTest : public ::testing::Test {
                   "DozeCount=7\r\n");
     folder_.Write("v1.ini", Vessel(1, firstTable));
     folder_.Write("v2.ini", Vessel(2, kSecondTable));
-    form_ = std::make_unique<TForm1>(TForm1::TDeps{time_, messages_, windows_, window_, dm_},
-                                     folder_.Path());
-    EXPECT_EQ(form_->FormCreate(), TForm1::TStartResult::Running);
+    form_ = std::make_unique<TMainForm>(TMainForm::TDeps{time_, messages_, windows_, window_, dm_},
+                                        folder_.Path());
+    EXPECT_EQ(form_->Start(), TMainForm::TStartResult::Running);
     TFillControl& fill = *form_->Fill();
     auto tick = fill.FillTimer->OnTimer;
     fill.FillTimer->OnTimer = [this, tick] {
@@ -77,8 +77,8 @@ class FillTest : public ::testing::Test {
   test::TRecordingMessages messages_;
   THeadlessWindowFactory windows_;
   THeadlessMainWindow window_;
-  TdmVorta dm_{time_, TAdapterFactory{}};
-  std::unique_ptr<TForm1> form_;
+  TCANService dm_{time_, TAdapterFactory{}};
+  std::unique_ptr<TMainForm> form_;
   int ticks_ = 0;
 };
 
@@ -88,8 +88,8 @@ TEST_F(FillTest, startUpTakesTheTargetFromTheMainFile_andShutdownWritesItBack) {
   EXPECT_EQ(fill.TargetText, QStringLiteral("7"));
   EXPECT_EQ(fill.FillTimer->Interval(), 120);
   EXPECT_EQ(fill.BoxEnabled, (std::array<bool, 4>{true, true, false, false}));
-  fill.SpinButtonFillUpClick();
-  form_->FormClose();
+  fill.StepTargetUpClick();
+  form_->Shutdown();
   EXPECT_EQ(form_->Fill(), nullptr);
   EXPECT_TRUE(folder_.Read("Vorta.ini").contains("DozeCount=8"));
 }
@@ -98,14 +98,14 @@ TEST_F(FillTest, threePhasesAndTargetTwo_sixTicksTwoDosesThenTheRunStops) {
   TFillControl& fill = Start();
   fill.SetBoxChecked(1, true);
   fill.SetBoxChecked(2, true);
-  fill.EditmedperiodChange(QStringLiteral("2"));
-  fill.Start_StopBtnClick();
+  fill.TargetEdited(QStringLiteral("2"));
+  fill.StartStopClick();
   ASSERT_TRUE(fill.FillRunning);
   EXPECT_EQ(fill.ButtonCaption, QStringLiteral("Стоп"));
   EXPECT_FALSE(fill.GroupsEnabled);
-  EXPECT_FALSE(form_->TimerIzm().Enabled());
-  EXPECT_FALSE(form_->Timer2sec().Enabled());
-  EXPECT_TRUE(form_->Timer40ms().Enabled());
+  EXPECT_FALSE(form_->MeasureTimer().Enabled());
+  EXPECT_FALSE(form_->RegulationTimer().Enabled());
+  EXPECT_TRUE(form_->OutputTimer().Enabled());
 
   time_.AdvanceBy(120);  // phase 0: medium, pump and both valves on
   EXPECT_EQ(ticks_, 1);
@@ -129,10 +129,10 @@ TEST_F(FillTest, threePhasesAndTargetTwo_sixTicksTwoDosesThenTheRunStops) {
   EXPECT_EQ(fill.ButtonCaption, QStringLiteral("Пуск"));
   EXPECT_TRUE(fill.GroupsEnabled);
   EXPECT_TRUE(fill.ButtonEnabled);
-  EXPECT_FALSE(form_->TimerIzm().Enabled()) << "suspended until the window closes";
+  EXPECT_FALSE(form_->MeasureTimer().Enabled()) << "suspended until the window closes";
   EXPECT_TRUE(fill.CloseQuery());
-  EXPECT_TRUE(form_->TimerIzm().Enabled());
-  EXPECT_TRUE(form_->Timer2sec().Enabled());
+  EXPECT_TRUE(form_->MeasureTimer().Enabled());
+  EXPECT_TRUE(form_->RegulationTimer().Enabled());
   // The run is the program's; the stop at the target is not the operator's.
   EXPECT_EQ(test::JournalChanges(folder_.File(QStringLiteral("VortaJournal.txt"))),
             (QStringList{"|Подпитка|Стоп|Пуск (V1, V2; доз: 2)|Button",
@@ -143,14 +143,14 @@ TEST_F(FillTest, targetZeroRunsUntilStopped_andStopFinishesTheDoseUnderWay) {
   TFillControl& fill = Start();
   fill.SetBoxChecked(2, true);
   fill.SetTarget(0);
-  fill.Start_StopBtnClick();
+  fill.StartStopClick();
   time_.AdvanceBy(120 * 31);  // ten doses and one phase
   EXPECT_TRUE(fill.FillRunning);
   EXPECT_EQ(fill.FillDone, 10);
   EXPECT_EQ(fill.FillStep, 1);
   EXPECT_FALSE(Bit(Vessel1(), 4)) << "vessel 1 is not selected";
 
-  fill.Start_StopBtnClick();  // returns once the dose is complete
+  fill.StartStopClick();  // returns once the dose is complete
   // Two phases finish the dose; the tick after it finds the run stopped and
   // switches the timer off.
   EXPECT_EQ(ticks_, 34);
@@ -169,10 +169,10 @@ TEST_F(FillTest, stopDuringTheLastDoseEndsTheRunInsteadOfStartingAnother) {
   TFillControl& fill = Start();
   fill.SetBoxChecked(2, true);
   fill.SetTarget(2);
-  fill.Start_StopBtnClick();
+  fill.StartStopClick();
   time_.AdvanceBy(120 * 4);  // the second (last) dose is under way
   ASSERT_EQ(fill.FillDone, 1);
-  fill.Start_StopBtnClick();  // the operator's stop waits for that dose
+  fill.StartStopClick();  // the operator's stop waits for that dose
   EXPECT_EQ(ticks_, 7) << "two phases end the dose, the next tick the timer: no second run";
   EXPECT_FALSE(fill.FillRunning);
   EXPECT_FALSE(fill.FillTimer->Enabled());
@@ -182,64 +182,64 @@ TEST_F(FillTest, stopDuringTheLastDoseEndsTheRunInsteadOfStartingAnother) {
 TEST_F(FillTest, nothingTickedShowsTheMessageAndStartsNothing) {
   TFillControl& fill = Start();
   messages_.Infos.clear();
-  fill.Start_StopBtnClick();
+  fill.StartStopClick();
   EXPECT_EQ(messages_.Infos, QStringList{QStringLiteral("Выберите хотя бы один процесс")});
   EXPECT_FALSE(fill.FillRunning);
   EXPECT_TRUE(fill.ButtonEnabled);
-  EXPECT_TRUE(form_->TimerIzm().Enabled());
+  EXPECT_TRUE(form_->MeasureTimer().Enabled());
 }
 
 TEST_F(FillTest, anEmptyPhaseTableRefusesToStart) {
   TFillControl& fill = Start("Ventil=1,3\r\nSreda=1,2\r\nPump=2,5\r\nFazaCount=0\r\n");
   fill.SetBoxChecked(1, true);
-  fill.Start_StopBtnClick();
+  fill.StartStopClick();
   EXPECT_FALSE(fill.FillRunning);
   EXPECT_FALSE(fill.FillTimer->Enabled());
-  EXPECT_TRUE(form_->TimerIzm().Enabled());
+  EXPECT_TRUE(form_->MeasureTimer().Enabled());
   ASSERT_EQ(messages_.Errors.filter(QStringLiteral("Заполнение не запущено")).size(), 1);
   EXPECT_TRUE(fill.ButtonEnabled);
 }
 
 TEST_F(FillTest, theWindowRefusesToCloseDuringARun_andRestoresTheTimersAfter) {
   TFillControl& fill = Start();
-  TFormFill window(fill);
+  TFillWindow window(fill);
   window.show();
   EXPECT_EQ(window.windowTitle(), QStringLiteral("Заполнение"));
-  EXPECT_EQ(window.Editmedperiod()->text(), QStringLiteral("7"));
+  EXPECT_EQ(window.TargetEdit()->text(), QStringLiteral("7"));
   EXPECT_FALSE(window.CheckBox(3)->isEnabled());
   window.CheckBox(1)->setChecked(true);
   QTest::mouseClick(window.SpinDown(), Qt::LeftButton);
-  EXPECT_EQ(window.Editmedperiod()->text(), QStringLiteral("6"));
-  QTest::mouseClick(window.Start_StopBtn(), Qt::LeftButton);
-  EXPECT_EQ(window.Start_StopBtn()->text(), QStringLiteral("Стоп"));
+  EXPECT_EQ(window.TargetEdit()->text(), QStringLiteral("6"));
+  QTest::mouseClick(window.StartStopButton(), Qt::LeftButton);
+  EXPECT_EQ(window.StartStopButton()->text(), QStringLiteral("Стоп"));
   EXPECT_FALSE(window.GroupFill()->isEnabled());
   time_.AdvanceBy(120 * 4);
-  EXPECT_EQ(window.EditCurrentDoze()->text(), QStringLiteral("1"));
+  EXPECT_EQ(window.DoneEdit()->text(), QStringLiteral("1"));
   Shot(window);
 
   EXPECT_FALSE(window.close());
   EXPECT_TRUE(window.isVisible());
-  QTest::mouseClick(window.Start_StopBtn(), Qt::LeftButton);
-  EXPECT_EQ(window.Start_StopBtn()->text(), QStringLiteral("Пуск"));
-  EXPECT_EQ(window.EditCurrentDoze()->text(), QStringLiteral("2"));
-  QTest::mouseClick(window.ButtonReset(), Qt::LeftButton);
-  EXPECT_EQ(window.EditCurrentDoze()->text(), QStringLiteral("0"));
-  EXPECT_FALSE(form_->TimerIzm().Enabled());
+  QTest::mouseClick(window.StartStopButton(), Qt::LeftButton);
+  EXPECT_EQ(window.StartStopButton()->text(), QStringLiteral("Пуск"));
+  EXPECT_EQ(window.DoneEdit()->text(), QStringLiteral("2"));
+  QTest::mouseClick(window.ResetButton(), Qt::LeftButton);
+  EXPECT_EQ(window.DoneEdit()->text(), QStringLiteral("0"));
+  EXPECT_FALSE(form_->MeasureTimer().Enabled());
   EXPECT_TRUE(window.close());
-  EXPECT_TRUE(form_->TimerIzm().Enabled());
-  EXPECT_TRUE(form_->Timer2sec().Enabled());
+  EXPECT_TRUE(form_->MeasureTimer().Enabled());
+  EXPECT_TRUE(form_->RegulationTimer().Enabled());
 }
 
 TEST_F(FillTest, shutdownWhileAStopWaitsForItsDoseFreesTheRunCleanly) {
   TFillControl& fill = Start();
-  TFormFill window(fill);
+  TFillWindow window(fill);
   window.CheckBox(1)->setChecked(true);
-  fill.Start_StopBtnClick();
+  fill.StartStopClick();
   time_.AdvanceBy(120);
   ASSERT_EQ(fill.FillStep, 1);
   // The next 40-ms tick, inside the stop's wait, runs the shutdown.
   form_->Program().ShutdownRequested = true;
-  fill.Start_StopBtnClick();
+  fill.StartStopClick();
   EXPECT_TRUE(form_->Closed());
   EXPECT_EQ(form_->Fill(), nullptr);
   EXPECT_EQ(window.Fill(), nullptr);

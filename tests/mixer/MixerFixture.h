@@ -6,7 +6,7 @@
 #include <QDir>
 #include <vector>
 
-#include "devices/uSUABB.h"
+#include "devices/CANDevices.h"
 #include "tests/panel_ui/PanelFixture.h"
 
 namespace vorta::testing {

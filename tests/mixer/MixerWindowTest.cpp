@@ -6,7 +6,7 @@
 #include <QToolButton>
 
 #include "JournalRows.h"
-#include "devices/MixForm.h"
+#include "devices/MixerWindow.h"
 #include "process/ProcessCycles.h"
 #include "tests/mixer/MixerFixture.h"
 
@@ -15,25 +15,25 @@ namespace {
 
 using MixerWindowTest = MixerFixture;
 
-TForm6* MixerWindow(TVortaProcess& p) {
-  return qobject_cast<TForm6*>(p.MixForm.data());
+TMixerWindow* MixerWindow(TVortaProcess& p) {
+  return qobject_cast<TMixerWindow*>(p.MixForm.data());
 }
 
 int OpenMixerWindows() {
   int n = 0;
-  for (QWidget* w : QApplication::topLevelWidgets()) n += qobject_cast<TForm6*>(w) != nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets()) n += qobject_cast<TMixerWindow*>(w) != nullptr;
   return n;
 }
 
 TEST_F(MixerWindowTest, loadOpensTheWindowAtItsPlace_andTheMenuDoesNotOpenASecond) {
   TVortaProcess& p = AddMixerProcess(1, "[Mixer]\r\nMixTop=140\r\nMixLeft=230\r\nMixCode=77\r\n");
-  TForm6* form = MixerWindow(p);
+  TMixerWindow* form = MixerWindow(p);
   ASSERT_NE(form, nullptr) << "opened by the loader";
   EXPECT_EQ(p.MixFormOpen, 1);
   EXPECT_EQ(form->pos(), QPoint(230, 140));
   EXPECT_EQ(form->windowTitle(), QStringLiteral("F1 - Миксер"));
   EXPECT_TRUE(form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-  EXPECT_EQ(form->Edit1()->text(), QStringLiteral("77"));
+  EXPECT_EQ(form->CodeEdit()->text(), QStringLiteral("77"));
 
   const int before = OpenMixerWindows();
   Form(p).MenuItem({QStringLiteral("Миксер")})->trigger();
@@ -43,22 +43,22 @@ TEST_F(MixerWindowTest, loadOpensTheWindowAtItsPlace_andTheMenuDoesNotOpenASecon
 
 TEST_F(MixerWindowTest, codeStepsWrapAndEachSendsOneSpeedFrame) {
   TVortaProcess& p = AddMixerProcess(1, "[Mixer]\r\nMixCode=127\r\nMixSet=400\r\n");
-  TForm6* form = MixerWindow(p);
+  TMixerWindow* form = MixerWindow(p);
   ASSERT_NE(form, nullptr);
   test::TJournalOnEnv journal(env_, program_.ProgramFolder);
   Sent.clear();
   QTest::mouseClick(form->SpinUp(), Qt::LeftButton);
   ASSERT_EQ(SentTo(kMixUid + 4).size(), 1U);
   EXPECT_EQ(SentTo(kMixUid + 4).back().Word(), 201) << "128 * 400 / 255 = 200.78";
-  EXPECT_EQ(form->Edit1()->text(), QStringLiteral("128"));
+  EXPECT_EQ(form->CodeEdit()->text(), QStringLiteral("128"));
 
   p.MixCode = 1;
   Sent.clear();
-  QTest::keyClick(form->BitBtn1(), Qt::Key_Down);  // wherever the focus is
+  QTest::keyClick(form->StartButton(), Qt::Key_Down);  // wherever the focus is
   EXPECT_EQ(p.MixCode, 255);
   ASSERT_EQ(SentTo(kMixUid + 4).size(), 1U);
   EXPECT_EQ(SentTo(kMixUid + 4).back().Word(), 400);
-  EXPECT_EQ(form->Edit1()->text(), QStringLiteral("255"));
+  EXPECT_EQ(form->CodeEdit()->text(), QStringLiteral("255"));
 
   Sent.clear();
   QTest::keyClick(form, Qt::Key_Up);
@@ -73,11 +73,11 @@ TEST_F(MixerWindowTest, codeStepsWrapAndEachSendsOneSpeedFrame) {
 
 TEST_F(MixerWindowTest, startRunsTheDriveAndTheSoftStart_stopStopsIt) {
   TVortaProcess& p = AddMixerProcess(1, "[Mixer]\r\nMixCode=60\r\nRestartDeltaCode=10\r\n");
-  TForm6* form = MixerWindow(p);
+  TMixerWindow* form = MixerWindow(p);
   ASSERT_NE(form, nullptr);
   test::TJournalOnEnv journal(env_, program_.ProgramFolder);
   Sent.clear();
-  QTest::mouseClick(form->BitBtn1(), Qt::LeftButton);
+  QTest::mouseClick(form->StartButton(), Qt::LeftButton);
   ASSERT_EQ(SentTo(kMixUid + 2).size(), 1U);
   EXPECT_EQ(SentTo(kMixUid + 2)[0].Word(), 0x0101);
   EXPECT_EQ(p.MixRampActive, 1);
@@ -86,9 +86,9 @@ TEST_F(MixerWindowTest, startRunsTheDriveAndTheSoftStart_stopStopsIt) {
   // The 2-s cycle raises the ramp and the window shows the ramp's code.
   TCycleContext c = Cycles();
   RegulationCycle(c);
-  EXPECT_EQ(form->Edit1()->text(), QStringLiteral("30"));
+  EXPECT_EQ(form->CodeEdit()->text(), QStringLiteral("30"));
 
-  QTest::mouseClick(form->BitBtn2(), Qt::LeftButton);
+  QTest::mouseClick(form->StopButton(), Qt::LeftButton);
   ASSERT_EQ(SentTo(kMixUid + 2).size(), 2U);
   EXPECT_EQ(SentTo(kMixUid + 2)[1].Word(), 0);
   EXPECT_EQ(journal.Changes(),
@@ -97,7 +97,7 @@ TEST_F(MixerWindowTest, startRunsTheDriveAndTheSoftStart_stopStopsIt) {
 
 TEST_F(MixerWindowTest, refreshShowsTheDcDriveStatus_yellowWhenTheLinkIsLost) {
   TVortaProcess& p = AddMixerProcess(1);
-  TForm6* form = MixerWindow(p);
+  TMixerWindow* form = MixerWindow(p);
   ASSERT_NE(form, nullptr);
   InjectRegisters(29, {0x0A12, 350, 45, 750});
   TCycleContext c = Cycles();
@@ -106,24 +106,24 @@ TEST_F(MixerWindowTest, refreshShowsTheDcDriveStatus_yellowWhenTheLinkIsLost) {
   EXPECT_EQ(form->StatusPanel(1)->text(), QStringLiteral(" t°C = 45"));
   EXPECT_EQ(form->StatusPanel(2)->text(), QStringLiteral(" Статус: 0A12"));
   EXPECT_FALSE(form->StatusSimple()->isVisibleTo(form));
-  const QColor face = form->StatusBar1()->palette().color(QPalette::Window);
+  const QColor face = form->StatusBar()->palette().color(QPalette::Window);
   EXPECT_NE(face, QColor(Qt::yellow));
 
   time_.AdvanceBy(11'000);  // no answer for longer than the link timeout
   RegulationCycle(c);
-  EXPECT_EQ(form->StatusBar1()->palette().color(QPalette::Window), QColor(Qt::yellow));
+  EXPECT_EQ(form->StatusBar()->palette().color(QPalette::Window), QColor(Qt::yellow));
   Shot(*form, QStringLiteral("mixer"));
 }
 
 TEST_F(MixerWindowTest, withoutADriveTheStatusBarSaysSo_andStepsSendNothing) {
   TVortaProcess& p = AddMixerProcess(1, {}, "");
-  TForm6* form = MixerWindow(p);
+  TMixerWindow* form = MixerWindow(p);
   ASSERT_NE(form, nullptr);
   EXPECT_EQ(form->StatusSimple()->text(), QStringLiteral("Миксер не задан!"));
   EXPECT_TRUE(form->StatusSimple()->isVisibleTo(form));
   adapter_->Sent.clear();
   QTest::mouseClick(form->SpinUp(), Qt::LeftButton);
-  QTest::mouseClick(form->BitBtn1(), Qt::LeftButton);
+  QTest::mouseClick(form->StartButton(), Qt::LeftButton);
   time_.AdvanceBy(3000);  // the queue goes out, one frame per 20 ms
   for (const TCANFrame& f : adapter_->Sent) {
     if ((f.Flags & kFlagRemote) == 0) {
@@ -135,7 +135,7 @@ TEST_F(MixerWindowTest, withoutADriveTheStatusBarSaysSo_andStepsSendNothing) {
 
 TEST_F(MixerWindowTest, closeKeepsThePosition_andTheCodeReachesTheFile) {
   TVortaProcess& p = AddMixerProcess(1, "[Mixer]\r\nMixCode=90\r\n");
-  TForm6* form = MixerWindow(p);
+  TMixerWindow* form = MixerWindow(p);
   ASSERT_NE(form, nullptr);
   form->show();
   form->move(321, 234);

@@ -18,7 +18,7 @@
 #include "panel/PanelView.h"
 #include "process/Journal.h"
 #include "process/JournalFormat.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 #include "telemetry/MqttTelemetry.h"
 
 namespace vorta::test {

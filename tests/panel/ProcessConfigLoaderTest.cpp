@@ -4,12 +4,12 @@
 
 #include "ProgramFolder.h"
 #include "RecordingMessages.h"
-#include "devices/uSUABB.h"
+#include "devices/CANDevices.h"
 #include "panel/PanelView.h"
-#include "panel/mainlo.h"
+#include "panel/ProcessConfig.h"
 #include "platform/VirtualTimerService.h"
 #include "process/DataLog.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 
 using namespace vorta;
 
@@ -68,7 +68,7 @@ class LoaderTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(LoaderTest, fullFileLoadsEveryGroup) {
-  TSUABB board(time);
+  TIoModule board(time);
   board.Name = "Board1";
   TMixerDC mixer(time);
   mixer.Name = "Mixer1";
@@ -209,7 +209,7 @@ TEST_F(LoaderTest, numbersThatCannotBeTakenKeepTheirDefaultWithOneReport) {
   EXPECT_FALSE(report.contains("zad")) << report.toStdString();
   // What the program writes back keeps a point.
   p->SaveRequest = 1;
-  DefStatusVar(*p);
+  SaveRequestedGroup(*p);
   EXPECT_TRUE(folder.Read("p.ini").contains("zad=7.00\r\n"));
 
   // -1 must not become 65535, which would never write a row.
@@ -268,7 +268,7 @@ TEST_F(LoaderTest, deviceOfTheWrongKindAbortsTheLoadWithAClearMessage) {
 }
 
 TEST_F(LoaderTest, deviceNamesMatchExactly) {
-  TSUABB board(time);
+  TIoModule board(time);
   board.Name = "Board1";
   bus.Add(&board);
   folder.Write("p.ini", "[Hardware]\r\nBoard=board1\r\n");

@@ -7,9 +7,9 @@
 
 #include "ProgramFolder.h"
 #include "RecordingMessages.h"
-#include "app/mainf.h"
+#include "app/MainForm.h"
 #include "can/AdapterFactory.h"
-#include "can/VortaWork.h"
+#include "can/CANService.h"
 #include "panel/PanelView.h"
 #include "panel/ProcessListEntries.h"
 #include "platform/ProfileFile.h"
@@ -81,14 +81,14 @@ TEST(ProcessListEntries, startUpRunsAListedFileOnceAndReportsMainConfigurationNu
   test::TRecordingMessages messages;
   THeadlessWindowFactory windows;
   THeadlessMainWindow window;
-  TdmVorta dm{time, TAdapterFactory{}};
-  TForm1 form(TForm1::TDeps{time, messages, windows, window, dm}, folder.Path());
+  TCANService dm{time, TAdapterFactory{}};
+  TMainForm form(TMainForm::TDeps{time, messages, windows, window, dm}, folder.Path());
 
-  ASSERT_EQ(form.FormCreate(), TForm1::TStartResult::Running);
+  ASSERT_EQ(form.Start(), TMainForm::TStartResult::Running);
   EXPECT_EQ(form.Processes().Count(), 1);
   EXPECT_TRUE(messages.Errors.join('\n').contains("./p1.ini"));
   EXPECT_EQ(form.DozeCount, 10);
-  EXPECT_EQ(form.PodpTimer().Interval(), 120);
+  EXPECT_EQ(form.FillPhaseTimer().Interval(), 120);
   EXPECT_EQ(form.Processes().ProcessAt(0)->CtrlOutUp[2], 8);
   const QStringList reports = messages.Infos.filter("Vorta.ini");
   ASSERT_EQ(reports.size(), 1) << messages.Infos.join('\n').toStdString();

@@ -19,11 +19,11 @@ class DemoPanelsTest : public PanelFixture {
     QString error;
     ASSERT_TRUE(PrepareDemoFolder(dir_.path() + QStringLiteral("/demo"), &error))
         << error.toStdString();
-    module_ = std::make_unique<TdmVorta>(time_, FakeFactory(&adapter_));
+    module_ = std::make_unique<TCANService>(time_, FakeFactory(&adapter_));
     TProfileFile can(program_.ProgramFolder + QStringLiteral("VortaCAN.ini"));
     module_->LoadConfig(can);
     adapter_->SetOnReceive([this](TCANFrame& f) { module_->HandleFrame(f); });
-    env_.dmVorta = module_.get();
+    env_.canService = module_.get();
     env_.Bus = &module_->Bus();
     for (int n = 1; n <= 4; ++n) {
       list_.Add(std::make_unique<TVortaProcess>(env_, QStringLiteral("Process%1.ini").arg(n)));
@@ -72,7 +72,7 @@ TEST_F(DemoPanelsTest, fourPanelsTileTheMiddleAndFillAsTheCyclesRun) {
   }
   for (int i = 0; i < 4; ++i) {
     TVortaForm& form = Form(*list_.ProcessAt(i));
-    QTableWidget* g = form.StringGrid1();
+    QTableWidget* g = form.ValueGrid();
     EXPECT_NE(g->item(6, 1)->text(), QStringLiteral("0")) << i;
     EXPECT_NE(g->item(1, 1)->text(), QString()) << i;
     EXPECT_NE(g->item(3, 1)->text(), QString()) << "minute row, panel " << i;

@@ -29,8 +29,8 @@ TEST(MainWindow, staysHiddenDuringWorkAndShowsItsPanelAtTheEnd) {
   window.SetCaption(QString());
   window.ShowShutdownPanel();
   EXPECT_TRUE(window.isVisible());
-  EXPECT_TRUE(window.Panel1()->isVisible());
-  EXPECT_EQ(window.Panel1()->text(), QStringLiteral("Идет завершение процессов"));
+  EXPECT_TRUE(window.ShutdownLabel()->isVisible());
+  EXPECT_EQ(window.ShutdownLabel()->text(), QStringLiteral("Идет завершение процессов"));
 }
 
 }  // namespace

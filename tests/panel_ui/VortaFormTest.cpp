@@ -8,7 +8,7 @@
 #include <QTest>
 
 #include "panel/PanelActions.h"
-#include "panel/mainlo.h"
+#include "panel/ProcessConfig.h"
 #include "process/OutputChannels.h"
 #include "tests/panel_ui/PanelFixture.h"
 
@@ -30,14 +30,14 @@ TEST_F(VortaFormTest, controlsSitAtTheirPlacesWithTheirCaptions) {
   TVortaForm& form = Form(p);
   EXPECT_EQ(form.size(), QSize(349, 195));
   for (int k = 1; k <= 7; ++k) {
-    EXPECT_EQ(form.BitBtn(k)->geometry(), QRect(0, 4 + 25 * (k - 1), 98, 21)) << k;
+    EXPECT_EQ(form.ManualButton(k)->geometry(), QRect(0, 4 + 25 * (k - 1), 98, 21)) << k;
   }
-  EXPECT_EQ(form.BitBtn(6)->text(), QStringLiteral("Охлаждение"));
-  EXPECT_EQ(form.StringGrid1()->geometry(), QRect(108, 4, 240, 144));
-  EXPECT_EQ(form.SpumeInd()->geometry(), QRect(109, 154, 58, 21));
-  EXPECT_EQ(form.BitBtn(8)->geometry(), QRect(170, 154, 58, 21));
-  EXPECT_EQ(form.BitBtn(8)->text(), QStringLiteral("Свет"));
-  EXPECT_TRUE(form.BitBtn(8)->isVisibleTo(&form)) << "ExistLight=1";
+  EXPECT_EQ(form.ManualButton(6)->text(), QStringLiteral("Охлаждение"));
+  EXPECT_EQ(form.ValueGrid()->geometry(), QRect(108, 4, 240, 144));
+  EXPECT_EQ(form.FoamIndicator()->geometry(), QRect(109, 154, 58, 21));
+  EXPECT_EQ(form.ManualButton(8)->geometry(), QRect(170, 154, 58, 21));
+  EXPECT_EQ(form.ManualButton(8)->text(), QStringLiteral("Свет"));
+  EXPECT_TRUE(form.ManualButton(8)->isVisibleTo(&form)) << "ExistLight=1";
   const int widths[] = {18, 74, 146, 48, 50};
   for (int i = 0; i < 5; ++i) EXPECT_EQ(form.StatusPanel(i)->width(), widths[i]) << i;
   EXPECT_EQ(form.StatusPanel(1)->text(), QStringLiteral("Об/мин: 0"));
@@ -50,7 +50,7 @@ TEST_F(VortaFormTest, controlsSitAtTheirPlacesWithTheirCaptions) {
 TEST_F(VortaFormTest, gridShowsRowsAndColumnsInTheirFormats) {
   TVortaProcess& p = AddProcess(1);
   TVortaForm& form = Form(p);
-  QTableWidget* g = form.StringGrid1();
+  QTableWidget* g = form.ValueGrid();
   EXPECT_EQ(g->item(0, 2)->text(), QStringLiteral("t°C"));
   EXPECT_EQ(g->item(6, 0)->text(), QStringLiteral("ADC"));
   EXPECT_EQ(g->item(2, 1)->text(), QStringLiteral("7.00"));
@@ -63,12 +63,12 @@ TEST_F(VortaFormTest, gridShowsRowsAndColumnsInTheirFormats) {
   p.MinuteAvg[2] = 37.126;
   p.MinuteMin[2] = 1.5;
   p.MinuteMax[2] = 100.0;
-  form.Value2secToStringGrid();
+  form.ShowCurrentValues();
   EXPECT_EQ(g->item(1, 1)->text(), QStringLiteral("7.00"));
   EXPECT_EQ(g->item(1, 3)->text(), QStringLiteral("0.00"));
   EXPECT_EQ(g->item(6, 1)->text(), QStringLiteral("2000")) << "median of three";
   EXPECT_EQ(g->item(3, 2)->text(), QString()) << "minute rows wait for the minute";
-  form.Value1minToStringGrid();
+  form.ShowMinuteValues();
   EXPECT_EQ(g->item(3, 2)->text(), QStringLiteral("37.13"));
   EXPECT_EQ(g->item(4, 2)->text(), QStringLiteral("1.50"));
   EXPECT_EQ(g->item(5, 2)->text(), QStringLiteral("100.00"));
@@ -82,7 +82,7 @@ TEST_F(VortaFormTest, button6TogglesCoolingAndFlipsHeartbeat) {
   ASSERT_FALSE(Bit(p, 6));
   const bool heartbeat0 = p.HeartbeatState != 0;
 
-  QTest::mouseClick(form.BitBtn(6), Qt::LeftButton);
+  QTest::mouseClick(form.ManualButton(6), Qt::LeftButton);
   EXPECT_TRUE(Bit(p, 6));
   EXPECT_EQ(Bit(p, 16), heartbeat0);
   time_.AdvanceBy(500);  // the frame queue's pacer sends it
@@ -91,15 +91,15 @@ TEST_F(VortaFormTest, button6TogglesCoolingAndFlipsHeartbeat) {
   OutputCycle(c);
   EXPECT_EQ(p.ManualState[6], 1);
   EXPECT_EQ(p.Channels[6].ChState, 1);
-  EXPECT_EQ(TextColor(form.BitBtn(6)), QColor(Qt::yellow));
+  EXPECT_EQ(TextColor(form.ManualButton(6)), QColor(Qt::yellow));
   Shot(form, QStringLiteral("cooling-on"));
 
-  QTest::mouseClick(form.BitBtn(6), Qt::LeftButton);
+  QTest::mouseClick(form.ManualButton(6), Qt::LeftButton);
   EXPECT_FALSE(Bit(p, 6));
   EXPECT_EQ(Bit(p, 16), !heartbeat0) << "heartbeat written on every press";
   form.OutputsChanged();
   EXPECT_EQ(p.ManualState[6], 0);
-  EXPECT_NE(TextColor(form.BitBtn(6)), QColor(Qt::yellow));
+  EXPECT_NE(TextColor(form.ManualButton(6)), QColor(Qt::yellow));
 }
 
 TEST_F(VortaFormTest, pressAlwaysInvertsWhatTheButtonShows) {
@@ -109,7 +109,7 @@ TEST_F(VortaFormTest, pressAlwaysInvertsWhatTheButtonShows) {
   SetOutput(p, 1, true);
   form.OutputsChanged();
   EXPECT_EQ(p.ManualState[2], 1);
-  QTest::mouseClick(form.BitBtn(2), Qt::LeftButton);
+  QTest::mouseClick(form.ManualButton(2), Qt::LeftButton);
   EXPECT_FALSE(Bit(p, 1));
 }
 
@@ -121,7 +121,7 @@ TEST_F(VortaFormTest, buttonWithoutAnOutputNeverShowsOn) {
   form.OutputsChanged();
   EXPECT_EQ(p.ManualState[4], 0);
   EXPECT_EQ(p.ManualState[6], 1);
-  QTest::mouseClick(form.BitBtn(4), Qt::LeftButton);
+  QTest::mouseClick(form.ManualButton(4), Qt::LeftButton);
   EXPECT_EQ(p.OutputWord & 0x7FFF, 0x7FFF) << "no output changes but the heartbeat";
 }
 
@@ -238,26 +238,26 @@ TEST_F(VortaFormTest, lostLinkShowsNetErrOnAYellowBar) {
 TEST_F(VortaFormTest, foamLightsTheIndicator) {
   TVortaProcess& p = AddProcess(1);
   TVortaForm& form = Form(p);
-  EXPECT_FALSE(form.SpumeInd()->isEnabled());
+  EXPECT_FALSE(form.FoamIndicator()->isEnabled());
   // InversPena=1: input 1 is foam; penaperiod 1 decides on every call.
   adapter_->Inject(MakeFrame(kBoardUid + 48, {0x01}, kFlagExtended));
-  defpena(p);
+  DetectFoam(p);
   form.PanelStateChanged();
-  EXPECT_TRUE(form.SpumeInd()->isEnabled());
+  EXPECT_TRUE(form.FoamIndicator()->isEnabled());
   Shot(form, QStringLiteral("foam-on"));
   adapter_->Inject(MakeFrame(kBoardUid + 48, {0x00}, kFlagExtended));
-  defpena(p);
+  DetectFoam(p);
   form.PanelStateChanged();
-  EXPECT_FALSE(form.SpumeInd()->isEnabled());
+  EXPECT_FALSE(form.FoamIndicator()->isEnabled());
 }
 
 TEST_F(VortaFormTest, lightButtonSwitchesTheLightAndTurnsYellow) {
   TVortaProcess& p = AddProcess(1);
   TVortaForm& form = Form(p);
-  QTest::mouseClick(form.BitBtn(8), Qt::LeftButton);
+  QTest::mouseClick(form.ManualButton(8), Qt::LeftButton);
   EXPECT_TRUE(Bit(p, 9));
   EXPECT_EQ(p.LightCountdown, 2);
-  EXPECT_EQ(TextColor(form.BitBtn(8)), QColor(Qt::yellow));
+  EXPECT_EQ(TextColor(form.ManualButton(8)), QColor(Qt::yellow));
 }
 
 TEST_F(VortaFormTest, latinMOpensTheMenuTwentyPixelsIntoThePanel) {
@@ -267,15 +267,15 @@ TEST_F(VortaFormTest, latinMOpensTheMenuTwentyPixelsIntoThePanel) {
   form.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
   QTest::keyClick(&form, 'M');  // upper case: not the menu key
-  EXPECT_FALSE(form.PopupMenu1()->isVisible());
+  EXPECT_FALSE(form.PopupMenu()->isVisible());
   // The same key on a Russian layout.
   QTest::sendKeyEvent(QTest::Click, &form, Qt::Key_M, QStringLiteral("ь"), Qt::NoModifier);
-  EXPECT_FALSE(form.PopupMenu1()->isVisible());
-  QTest::keyClick(form.BitBtn(1), 'm');  // a focused button passes it on
-  ASSERT_TRUE(form.PopupMenu1()->isVisible());
-  EXPECT_EQ(form.PopupMenu1()->pos(), form.pos() + QPoint(20, 20));
-  Shot(*form.PopupMenu1(), QStringLiteral("menu-open"));
-  form.PopupMenu1()->hide();
+  EXPECT_FALSE(form.PopupMenu()->isVisible());
+  QTest::keyClick(form.ManualButton(1), 'm');  // a focused button passes it on
+  ASSERT_TRUE(form.PopupMenu()->isVisible());
+  EXPECT_EQ(form.PopupMenu()->pos(), form.pos() + QPoint(20, 20));
+  Shot(*form.PopupMenu(), QStringLiteral("menu-open"));
+  form.PopupMenu()->hide();
 }
 
 TEST_F(VortaFormTest, chartExportDialogStartsInTheProgramFolder) {

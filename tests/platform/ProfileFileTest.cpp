@@ -81,7 +81,7 @@ TEST_F(ProfileFileTest, windows1251FileIsWrittenBackInWindows1251) {
   const QByteArray cp = enc.encode(QStringLiteral("[Channels]\r\nch1=1,Кислота\r\n"));
   const QString path = Write(cp);
   TProfileFile ini(path);
-  EXPECT_EQ(ini.FileEncoding(), TProfileFile::Encoding::Windows1251);
+  EXPECT_EQ(ini.FileEncoding(), TProfileFile::TEncoding::Windows1251);
   EXPECT_EQ(ini.ReadString("Channels", "ch1", ""), QStringLiteral("1,Кислота"));
   ini.WriteString("Channels", "ch2", QStringLiteral("1,Щёлочь"));
   ASSERT_TRUE(ini.UpdateFile());
@@ -92,7 +92,7 @@ TEST_F(ProfileFileTest, windows1251FileIsWrittenBackInWindows1251) {
 TEST_F(ProfileFileTest, utf8FileStaysUtf8) {
   const QString path = Write(QStringLiteral("[Port]\nNameProcess=Ферм %d\n").toUtf8());
   TProfileFile ini(path);
-  EXPECT_EQ(ini.FileEncoding(), TProfileFile::Encoding::Utf8);
+  EXPECT_EQ(ini.FileEncoding(), TProfileFile::TEncoding::Utf8);
   EXPECT_EQ(ini.ReadString("Port", "NameProcess", ""), QStringLiteral("Ферм %d"));
   ini.WriteString("Port", "Status", QStringLiteral("мастер"));
   ASSERT_TRUE(ini.UpdateFile());

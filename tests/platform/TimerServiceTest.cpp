@@ -7,7 +7,7 @@
 
 using namespace vorta;
 
-TEST(VirtualTimer, firesInDueOrderTiesInCreationOrder) {
+TEST(TVirtualTimer, firesInDueOrderTiesInCreationOrder) {
   TVirtualTimerService time;
   std::vector<std::string> log;
   auto a = time.CreateTimer(40);
@@ -20,10 +20,11 @@ TEST(VirtualTimer, firesInDueOrderTiesInCreationOrder) {
   a->SetEnabled(true);
   b->SetEnabled(true);
   time.AdvanceBy(80);
-  EXPECT_EQ(log, (std::vector<std::string>{"b20", "a40", "b40", "c40", "b60", "a80", "b80", "c80"}));
+  EXPECT_EQ(log,
+            (std::vector<std::string>{"b20", "a40", "b40", "c40", "b60", "a80", "b80", "c80"}));
 }
 
-TEST(VirtualTimer, disabledTimerNeverFiresAndNowFollowsTheClock) {
+TEST(TVirtualTimer, disabledTimerNeverFiresAndNowFollowsTheClock) {
   TVirtualTimerService time(100.0);
   auto t = time.CreateTimer(10);
   int n = 0;
@@ -34,7 +35,7 @@ TEST(VirtualTimer, disabledTimerNeverFiresAndNowFollowsTheClock) {
   EXPECT_EQ(time.GetTickCount(), 1000U);
 }
 
-TEST(VirtualTimer, handlerDisablingAnotherTimerDueAtTheSameTimeStopsIt) {
+TEST(TVirtualTimer, handlerDisablingAnotherTimerDueAtTheSameTimeStopsIt) {
   TVirtualTimerService time;
   auto first = time.CreateTimer(100);
   auto second = time.CreateTimer(100);
@@ -47,7 +48,7 @@ TEST(VirtualTimer, handlerDisablingAnotherTimerDueAtTheSameTimeStopsIt) {
   EXPECT_EQ(secondFired, 0);
 }
 
-TEST(VirtualTimer, handlerDisablingItselfFiresOnce) {
+TEST(TVirtualTimer, handlerDisablingItselfFiresOnce) {
   TVirtualTimerService time;
   auto t = time.CreateTimer(10);
   int n = 0;
@@ -60,7 +61,7 @@ TEST(VirtualTimer, handlerDisablingItselfFiresOnce) {
   EXPECT_EQ(n, 1);
 }
 
-TEST(VirtualTimer, changingAnotherTimersIntervalRestartsItsPeriod) {
+TEST(TVirtualTimer, changingAnotherTimersIntervalRestartsItsPeriod) {
   TVirtualTimerService time;
   auto changer = time.CreateTimer(30);
   auto target = time.CreateTimer(50);
@@ -76,7 +77,7 @@ TEST(VirtualTimer, changingAnotherTimersIntervalRestartsItsPeriod) {
   EXPECT_EQ(fired, (std::vector<std::int64_t>{130, 230}));
 }
 
-TEST(VirtualTimer, waitInsideAHandlerRunsOtherTimersButNotItself) {
+TEST(TVirtualTimer, waitInsideAHandlerRunsOtherTimersButNotItself) {
   TVirtualTimerService time;
   auto slow = time.CreateTimer(100);
   auto fast = time.CreateTimer(40);
@@ -95,13 +96,13 @@ TEST(VirtualTimer, waitInsideAHandlerRunsOtherTimersButNotItself) {
   EXPECT_GE(fastRuns, 14);  // 40-ms events went on during the wait
 }
 
-TEST(VirtualTimer, waitMsWaitsMoreThanItsArgument) {
+TEST(TVirtualTimer, waitMsWaitsMoreThanItsArgument) {
   TVirtualTimerService time;
   WaitMs(time, 500);
   EXPECT_EQ(time.ElapsedMs(), 501);
 }
 
-TEST(VirtualTimer, destroyedTimerIsForgotten) {
+TEST(TVirtualTimer, destroyedTimerIsForgotten) {
   TVirtualTimerService time;
   int n = 0;
   {

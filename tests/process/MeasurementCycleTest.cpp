@@ -1,4 +1,4 @@
-#include "devices/uSUABB.h"
+#include "devices/CANDevices.h"
 #include "process/OutputChannels.h"
 #include "process/ProcessCycles.h"
 #include "tests/process/ProcessFixture.h"
@@ -67,7 +67,7 @@ TEST_F(MeasurementCycleTest, ElapsedClockTextAndBlink) {
 
 TEST_F(MeasurementCycleTest, EventGeneratorGetsOneTickPerNewSecond) {
   TVortaProcess& p = AddProcess(1);
-  p.Events1 = PulseGenerator{&p, 5, 2, 0, 0, 1, 6, 0, 0, {}};
+  p.Events1 = TPulseGenerator{&p, 5, 2, 0, 0, 1, 6, 0, 0, {}};
   program_.EftRunning = true;
   program_.EftStart = time_.Now();
   program_.EftLastSecond = 0;
@@ -86,7 +86,7 @@ TEST_F(MeasurementCycleTest, EventGeneratorGetsOneTickPerNewSecond) {
 
   // Ten seconds passing in one event still give a single tick.
   const int count = p.Events1.Count;
-  timerIzm_->SetEnabled(false);
+  measureTimer_->SetEnabled(false);
   time_.AdvanceBy(10'000);
   MeasurementCycle(context_);
   EXPECT_EQ(p.Events1.Count, (count + 1) % 5);

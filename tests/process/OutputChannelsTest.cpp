@@ -26,7 +26,7 @@ TEST_F(OutputChannelsTest, SetOutputSendsTheWholeWordEachTime) {
 
 TEST_F(OutputChannelsTest, GeneratorPeriodFiveWorkTwo) {
   TVortaProcess& p = AddProcess(1);
-  PulseGenerator g{&p, 5, 2, 0, 0, 1, 4, 0, 0, {}};
+  TPulseGenerator g{&p, 5, 2, 0, 0, 1, 4, 0, 0, {}};
   std::vector<int> on, off;
   for (int tick = 1; tick <= 17; ++tick) {
     const bool was = p.OutputWord & 0x8;
@@ -41,7 +41,7 @@ TEST_F(OutputChannelsTest, GeneratorPeriodFiveWorkTwo) {
 
 TEST_F(OutputChannelsTest, GeneratorWorkZeroAndWorkBeyondPeriod) {
   TVortaProcess& p = AddProcess(1, "Board1");
-  PulseGenerator zero{&p, 3, 0, 0, 0, 1, 4, 1, 0, {}};
+  TPulseGenerator zero{&p, 3, 0, 0, 0, 1, 4, 1, 0, {}};
   module_->FrameQueue().Clear();
   for (int i = 0; i < 3; ++i) PulseTick(zero);
   // On and off within the third tick: the off-word takes the waiting
@@ -50,7 +50,7 @@ TEST_F(OutputChannelsTest, GeneratorWorkZeroAndWorkBeyondPeriod) {
   EXPECT_EQ(module_->FrameQueue().Count(), 1U);
   EXPECT_EQ(zero.State, 1);
 
-  PulseGenerator longer{&p, 3, 5, 0, 0, 1, 5, 0, 0, {}};
+  TPulseGenerator longer{&p, 3, 5, 0, 0, 1, 5, 0, 0, {}};
   for (int i = 0; i < 12; ++i) PulseTick(longer);
   EXPECT_TRUE(p.OutputWord & 0x10);
 }

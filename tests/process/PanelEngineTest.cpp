@@ -1,8 +1,8 @@
 #include "JournalRows.h"
-#include "devices/uSUABB.h"
+#include "devices/CANDevices.h"
 #include "panel/PanelActions.h"
+#include "panel/ProcessConfig.h"
 #include "panel/StatusSink.h"
-#include "panel/mainlo.h"
 #include "process/OutputChannels.h"
 #include "process/ProcessCycles.h"
 #include "tests/process/ProcessFixture.h"
@@ -19,7 +19,7 @@ TEST_F(WriteBackTest, SetpointsByPositionKeepEveryOtherByte) {
   p.Setpoint[3] = 42.125;
   p.MinValue[1] = 3;  // never written
   p.SaveRequest = 1;
-  DefStatusVar(p);
+  SaveRequestedGroup(p);
   EXPECT_EQ(p.SaveRequest, 0);
   QByteArray expected = before;
   expected.replace("[pH]\r\nSet=7.00", "[pH]\r\nSet=6.50");
@@ -31,13 +31,13 @@ TEST_F(WriteBackTest, CalibrationSaveAlsoStoresTheResetLinearAdjustment) {
   TVortaProcess& p = AddProcess(1);
   p.LinAdjust[2] = -0.25;
   p.SaveRequest = 7;
-  DefStatusVar(p);
+  SaveRequestedGroup(p);
   ASSERT_EQ(TProfileFile(p.IniFileName).ReadString("tC", "Lin", {}), QStringLiteral("-0.25"));
   // The calibration dialog's "Сохранить" resets the adjustment with the new points.
   p.LinAdjust[2] = 0;
   p.CalAdc1[2] = 900;
   p.SaveRequest = 8;
-  DefStatusVar(p);
+  SaveRequestedGroup(p);
   const TProfileFile f(p.IniFileName);
   EXPECT_EQ(f.ReadString("tC", "Lin", {}), QStringLiteral("0.00"));
   EXPECT_EQ(f.ReadString("tC", "A1", {}), QStringLiteral("900"));
@@ -47,19 +47,19 @@ TEST_F(WriteBackTest, CodesRoundTripThroughTheFile) {
   TVortaProcess& p = AddProcess(1);
   p.MixCode = 123;
   p.SaveRequest = 2;
-  DefStatusVar(p);
+  SaveRequestedGroup(p);
   p.LinAdjust[2] = -0.25;
   p.SaveRequest = 7;
-  DefStatusVar(p);
+  SaveRequestedGroup(p);
   p.CalValue1[4] = 1.5;
   p.CalValue2[4] = 9.75;
   p.CalAdc1[4] = 111;
   p.CalAdc2[4] = 65000;
   p.SaveRequest = 8;
-  DefStatusVar(p);
+  SaveRequestedGroup(p);
   p.Mode = 3;
   p.SaveRequest = 10;
-  DefStatusVar(p);
+  SaveRequestedGroup(p);
   p.CtrlPeriod[1] = 15;
   p.CtrlOutUp[1] = -1;  // 16-bit fields go out unsigned
   p.CtrlOutDown[1] = 4;
@@ -74,7 +74,7 @@ TEST_F(WriteBackTest, CodesRoundTripThroughTheFile) {
   p.Spumelevel = 2;
   p.Existpena = 1;
   p.SaveRequest = 22;
-  DefStatusVar(p);
+  SaveRequestedGroup(p);
 
   TProfileFile f(p.IniFileName);
   EXPECT_EQ(f.ReadString("Mixer", "MixCode", {}), QStringLiteral("123"));
@@ -198,13 +198,13 @@ TEST_F(FoamTest, FoamOnlyWhenEveryCallOfTheWindowSawIt) {
   p.Mode = 1;
   for (bool in : {true, false, true}) {
     FoamInput(in);
-    defpena(p);
+    DetectFoam(p);
   }
   EXPECT_EQ(p.Foam, 0);
   EXPECT_FALSE(p.PanelState.FoamIndicator);
   for (bool in : {true, true, true}) {
     FoamInput(in);
-    defpena(p);
+    DetectFoam(p);
   }
   EXPECT_EQ(p.Foam, 1);
   EXPECT_TRUE(p.PanelState.FoamIndicator);
@@ -219,7 +219,7 @@ TEST_F(FoamTest, FoamInModeZeroLightsTheIndicatorButLeavesTheOutput) {
   p.spumech = 6;
   p.Mode = 0;
   FoamInput(false);
-  defpena(p);
+  DetectFoam(p);
   EXPECT_TRUE(p.PanelState.FoamIndicator);
   EXPECT_FALSE(p.OutputWord & 0x20);
 }
@@ -228,7 +228,7 @@ TEST_F(FoamTest, PenaperiodZeroNeverDecides) {
   TVortaProcess& p = AddProcess(1);
   p.penaperiod = 0;
   p.Foam = 1;
-  for (int i = 0; i < 5; ++i) defpena(p);
+  for (int i = 0; i < 5; ++i) DetectFoam(p);
   EXPECT_EQ(p.Foam, 1);
 }
 

@@ -10,13 +10,13 @@
 #include <memory>
 
 #include "BusFixture.h"
-#include "can/VortaWork.h"
+#include "can/CANService.h"
 #include "panel/PanelView.h"
 #include "platform/Messages.h"
 #include "platform/ProfileFile.h"
 #include "platform/VirtualTimerService.h"
 #include "process/Cycles.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta::testing {
 
@@ -65,18 +65,18 @@ class ProcessFixture : public TBusFixture<THeadlessWindowFactory> {
   // The three cyclic timers of the main form, in its creation order.
   void StartCycles() {
     timer40_ = time_.CreateTimer(40);
-    timerIzm_ = time_.CreateTimer(500);
+    measureTimer_ = time_.CreateTimer(500);
     timer2s_ = time_.CreateTimer(2000);
     timer40_->OnTimer = [this] { OutputCycle(context_); };
-    timerIzm_->OnTimer = [this] { MeasurementCycle(context_); };
+    measureTimer_->OnTimer = [this] { MeasurementCycle(context_); };
     timer2s_->OnTimer = [this] { RegulationCycle(context_); };
     timer40_->SetEnabled(true);
     timer2s_->SetEnabled(true);
-    timerIzm_->SetEnabled(true);
+    measureTimer_->SetEnabled(true);
   }
 
   TCycleContext context_{program_, list_, time_};
-  std::unique_ptr<TTimer> timer40_, timerIzm_, timer2s_;
+  std::unique_ptr<TTimer> timer40_, measureTimer_, timer2s_;
 };
 
 }  // namespace vorta::testing

@@ -1,6 +1,6 @@
 #include <functional>
 
-#include "devices/uSUABB.h"
+#include "devices/CANDevices.h"
 #include "panel/StatusSink.h"
 #include "process/OutputChannels.h"
 #include "process/ProcessCycles.h"
@@ -79,12 +79,12 @@ TEST_F(RegulationTest, WorkedPhExampleDosesTenTicks) {
 
 TEST_F(RegulationTest, StatusCodesInTheirTestOrder) {
   TVortaProcess& p = PhProcess();
-  struct Case {
+  struct TCase {
     const char* what;
     std::function<void(TVortaProcess&)> change;
     int status;
   };
-  const std::vector<Case> cases = {
+  const std::vector<TCase> cases = {
       {"disabled beats mode",
        [](auto& q) {
          q.CtrlEnable[1] = 0;
@@ -125,7 +125,7 @@ TEST_F(RegulationTest, StatusCodesInTheirTestOrder) {
        },
        7},
   };
-  for (const Case& c : cases) {
+  for (const TCase& c : cases) {
     TVortaProcess& q = PhProcess();
     q.CtrlModes[1] = {0, 1, 1, 1};
     c.change(q);
@@ -260,7 +260,7 @@ TEST_F(RegulationTest, Po2StepWithStirrerStoppedChangesCodeButSendsNothing) {
   p.MixerRpm = 100;
   RegulatePo2ByMixer(p);
   ASSERT_EQ(module_->FrameQueue().Count(), 1U);
-  module_->Timer1Timer();
+  module_->OnPacerTimer();
   const TCANFrame& f = adapter_->Sent.back();
   EXPECT_EQ(std::uint32_t{f.Id}, kMixerUid + 4);
   EXPECT_EQ(f.Data[0] | (f.Data[1] << 8), 204);  // 102 × 510 / 255

@@ -29,7 +29,7 @@ TCANFrame Write(std::uint32_t id, std::vector<std::uint8_t> data, bool ext = tru
   return f;
 }
 
-struct Sent {
+struct TSent {
   std::vector<TCANFrame> frames;
   void Attach(TSimDevice& d) {
     d.OnSend = [this](const TCANFrame& f) { frames.push_back(f); };
@@ -38,7 +38,7 @@ struct Sent {
 
 TEST(SimDevice, RemoteRequest_isAnsweredFromTheImageAtTheAskedOffsetAndLength) {
   TSimIoModule io("SUABB1", 0x1000, true, false);
-  Sent out;
+  TSent out;
   out.Attach(io);
   for (int i = 0; i < 8; ++i) {
     io.SetAnalog(i, static_cast<std::uint16_t>(0x100 * i + i));
@@ -65,7 +65,7 @@ TEST(SimDevice, RemoteRequest_isAnsweredFromTheImageAtTheAskedOffsetAndLength) {
 TEST(SimDevice, FramesForOtherDevicesOrTheOtherIdentifierKind_areIgnored) {
   TSimIoModule io("SUABB1", 0x1000, true, false);
   TSimIoModule std11("SUABB2", 0x200, false, false);
-  Sent out;
+  TSent out;
   out.Attach(io);
   out.Attach(std11);
   EXPECT_FALSE(io.HandleFrame(Remote(0x1100, 8)));         // next device's block
@@ -114,7 +114,7 @@ TEST(SimIoModule, OutputWordWrite_switchesOutputsAndIsTimedByTheClock) {
 
 TEST(SimDcDrive, RunAndSetpoint_rampTheSpeedWithTheDriveLag) {
   TSimDcDrive dc("DC1", 0x2000, true, false);
-  Sent out;
+  TSent out;
   out.Attach(dc);
   dc.HandleFrame(Write(0x2000 + 4, {0xF4, 0x01}));  // 500 rpm
   dc.Step(1.0);
@@ -156,7 +156,7 @@ TEST(SimDcDrive, RunAndSetpoint_rampTheSpeedWithTheDriveLag) {
 
 TEST(SimDcDrive, ParameterRegisters_readBackWhatWasWritten) {
   TSimDcDrive dc("DC1", 0x2000, true, false);
-  Sent out;
+  TSent out;
   out.Attach(dc);
   dc.HandleFrame(Write(0x2000 + 6, {0x34, 0x12}));   // register 3
   dc.HandleFrame(Write(0x2000 + 44, {0x78, 0x56}));  // register 22
@@ -195,7 +195,7 @@ TEST(SimInverter, ScalesTheReferenceToMaxRpmAndKeepsItApartFromTheRunCommand) {
 
 TEST(SimDevice, SilentDevice_answersNothingAndSendsNothingButComesBack) {
   TSimIoModule io("SUABB1", 0x1000, true, true);
-  Sent out;
+  TSent out;
   out.Attach(io);
   io.SetSilent(true);
   EXPECT_FALSE(io.HandleFrame(Remote(0x1000 + 32, 8)));

@@ -3,8 +3,8 @@
 #include <string_view>
 #include <vector>
 
+#include "can/Crc16.h"
 #include "can/UsbPacket.h"
-#include "can/uCRC.h"
 
 namespace vorta {
 namespace {

@@ -1,7 +1,7 @@
 // The inverter drive: speed as a 0..5000 frequency reference scaled by
 // MaxRpm, run command as a word at offset 1.
 
-#include "devices/uSUABB.h"
+#include "devices/CANDevices.h"
 #include "platform/Numbers.h"
 #include "platform/TimerService.h"
 
@@ -17,13 +17,13 @@ constexpr int kVoltageRegister = 8;
 constexpr double kFullScale = 5000.0;
 }  // namespace
 
-void TMixerOmron::SetMaxRpm(std::int32_t v) {
+void TMixerInverter::SetMaxRpm(std::int32_t v) {
   if (v > 0 && v <= 5000) {
     MaxRpm = v;
   }
 }
 
-void TMixerOmron::ReadAll() {
+void TMixerInverter::ReadAll() {
   for (std::uint32_t offset : {32U, 40U, 48U}) {
     TCANFrame frame;
     frame.Id = static_cast<std::uint32_t>(DeviceUID) + offset;
@@ -34,12 +34,12 @@ void TMixerOmron::ReadAll() {
   }
 }
 
-void TMixerOmron::Poll() {
+void TMixerInverter::Poll() {
   NextPoll();
   RequestRegisters(static_cast<std::uint32_t>(PollCount % 3) * 8U, 8);
 }
 
-std::int32_t TMixerOmron::GetSpeed() const {
+std::int32_t TMixerInverter::GetSpeed() const {
   // Without a MaxRpm the scale is unknown: report standstill.
   if (MaxRpm <= 0) {
     return 0;
@@ -48,7 +48,7 @@ std::int32_t TMixerOmron::GetSpeed() const {
   return static_cast<std::int32_t>(RoundHalfEven(rpm));
 }
 
-void TMixerOmron::SetSpeed(std::int32_t rpm) {
+void TMixerInverter::SetSpeed(std::int32_t rpm) {
   // Without a MaxRpm there is no scale (0/0): send nothing rather than a
   // made-up reference.
   if (MaxRpm <= 0 || rpm < 0 || rpm > MaxRpm) {
@@ -58,23 +58,23 @@ void TMixerOmron::SetSpeed(std::int32_t rpm) {
   WriteWord(kFrequencyOffset, static_cast<std::uint16_t>(RoundHalfEven(reference)));
 }
 
-std::uint16_t TMixerOmron::GetStatus() const {
+std::uint16_t TMixerInverter::GetStatus() const {
   return ReadWord(kStatusRegister);
 }
 
-void TMixerOmron::Start() {
+void TMixerInverter::Start() {
   WriteWord(kRunOffset, 1);
 }
 
-void TMixerOmron::Stop() {
+void TMixerInverter::Stop() {
   WriteWord(kRunOffset, 0);
 }
 
-std::uint16_t TMixerOmron::GetCurrent() const {
+std::uint16_t TMixerInverter::GetCurrent() const {
   return static_cast<std::uint16_t>(ReadWord(kCurrentRegister) * 100U);
 }
 
-std::uint16_t TMixerOmron::GetVoltage() const {
+std::uint16_t TMixerInverter::GetVoltage() const {
   return ReadWord(kVoltageRegister);
 }
 

@@ -32,7 +32,7 @@ struct TCheckResult {
 };
 
 // Parses and checks one entered value against the channel's validity limits.
-TCheckResult CheckOnePar(const TVortaProcess& p, int channel, const QString& text);
+TCheckResult CheckCalibrationValue(const TVortaProcess& p, int channel, const QString& text);
 
 // The opened dialog: CalibrFormOpen, the working copy from the stored
 // calibration, the live display on.

@@ -1,13 +1,13 @@
 #pragma once
 // The drive-parameter window: the DC drive's parameter registers on four
 // pages, filled from the register image after the drive has been asked for
-// every register. The work is in devices/MixProUnit.h.
+// every register. The work is in devices/DriveParams.h.
 
 #include <QDialog>
 #include <QStringList>
 #include <vector>
 
-#include "devices/MixProUnit.h"
+#include "devices/DriveParams.h"
 
 class QLabel;
 class QLineEdit;
@@ -21,7 +21,7 @@ class IMessageSink;
 class TTimerService;
 class TVortaProcess;
 
-class TfrmMixPro final : public QDialog {
+class TDriveParamsWindow final : public QDialog {
   Q_OBJECT
 
  public:
@@ -30,20 +30,20 @@ class TfrmMixPro final : public QDialog {
   // drive and shows the window modally until it is closed.
   static void Execute(TVortaProcess& process, QWidget* parent);
 
-  TfrmMixPro(TTimerService& time, IMessageSink& messages, QWidget* parent);
-  ~TfrmMixPro() override;
+  TDriveParamsWindow(TTimerService& time, IMessageSink& messages, QWidget* parent);
+  ~TDriveParamsWindow() override;
 
   // Asks the drive for every register (about 5 s) while the window shows
   // the progress, then fills the active page.
   void LoadDrive(TMixerDC& drive);
-  void ButtonReadClick();
-  void ButtonWriteClick();
-  void PageControl1Change(int page);
+  void ReadClick();
+  void WriteClick();
+  void PageChosen(int page);
 
-  [[nodiscard]] TMixPro& Model() { return model_; }
-  [[nodiscard]] QTabWidget* PageControl1() const { return pages_; }
-  [[nodiscard]] QPushButton* ButtonRead() const { return read_; }
-  [[nodiscard]] QPushButton* ButtonWrite() const { return write_; }
+  [[nodiscard]] TDriveParams& Model() { return model_; }
+  [[nodiscard]] QTabWidget* Pages() const { return pages_; }
+  [[nodiscard]] QPushButton* ReadButton() const { return read_; }
+  [[nodiscard]] QPushButton* WriteButton() const { return write_; }
   [[nodiscard]] QProgressBar* Progress() const { return progress_; }
   [[nodiscard]] QLabel* ProgressLabel() const { return progressLabel_; }
   // The edit by its name ("Editrpmstop"), or null.
@@ -58,7 +58,7 @@ class TfrmMixPro final : public QDialog {
   void BuildPage(int page);
   void SetBusy(bool busy);
 
-  TMixPro model_;
+  TDriveParams model_;
   QTabWidget* pages_ = nullptr;
   std::vector<std::vector<QLineEdit*>> edits_;  // [page][row]
   QPushButton* read_ = nullptr;

@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
-#include "tests/can/VortaFixture.h"
+#include "tests/can/ServiceFixture.h"
 
 namespace vorta {
 namespace {
 
 using testing::MakeFrame;
 
-class VortaTimers : public testing::VortaFixture {};
+class ServiceTimers : public testing::ServiceFixture {};
 
 const QByteArray kPassiveAndActive =
     "[CANAdapter]\nType=QTR4\n[CANDevices]\nCount=3\nName0=IO\nName1=Mix\nName2=Quiet\n"
@@ -15,7 +15,7 @@ const QByteArray kPassiveAndActive =
     "[Mix]\nType=TMixerDC\nDeviceUID=0x300\nActive=no\n"
     "[Quiet]\nType=TMixerOmron\nDeviceUID=0x500\n";
 
-TEST_F(VortaTimers, heartbeat_pollsOnlyPassiveDevicesInTableOrder) {
+TEST_F(ServiceTimers, heartbeat_pollsOnlyPassiveDevicesInTableOrder) {
   ASSERT_TRUE(Load(kPassiveAndActive));
   Module().StartTimers();
   time_.AdvanceBy(1000);  // one heartbeat; the pacer sends its two requests
@@ -30,17 +30,17 @@ TEST_F(VortaTimers, heartbeat_pollsOnlyPassiveDevicesInTableOrder) {
     EXPECT_LT(std::uint32_t{f.Id}, 0x500U);  // never the active one
 }
 
-TEST_F(VortaTimers, heartbeat_runsFromCreation_stopTimersEndsIt) {
+TEST_F(ServiceTimers, heartbeat_runsFromCreation_stopTimersEndsIt) {
   ASSERT_TRUE(Load(kPassiveAndActive));
   time_.AdvanceBy(1100);
   EXPECT_EQ(adapter_->Sent.size(), 2U);
   Module().StopTimers();
   time_.AdvanceBy(5000);
   EXPECT_EQ(adapter_->Sent.size(), 2U);
-  EXPECT_TRUE(Module().Timer1().Enabled());
+  EXPECT_TRUE(Module().PacerTimer().Enabled());
 }
 
-TEST_F(VortaTimers, reconnect_closedAdapterReopenedEvery10sAfterStart) {
+TEST_F(ServiceTimers, reconnect_closedAdapterReopenedEvery10sAfterStart) {
   ASSERT_TRUE(Load(kPassiveAndActive, /*openSucceeds=*/false));
   EXPECT_EQ(adapter_->OpenAttempts, 1);  // LoadConfig's open
   time_.AdvanceBy(15000);
@@ -59,9 +59,9 @@ TEST_F(VortaTimers, reconnect_closedAdapterReopenedEvery10sAfterStart) {
   EXPECT_EQ(adapter_->OpenAttempts, 5);  // an open adapter is left alone
 }
 
-TEST_F(VortaTimers, framesSentWhileClosed_stillLeaveTheQueue) {
+TEST_F(ServiceTimers, framesSentWhileClosed_stillLeaveTheQueue) {
   ASSERT_TRUE(Load(kPassiveAndActive, /*openSucceeds=*/false));
-  auto* io = dynamic_cast<TSUABB*>(Module().Bus().FindByName(QStringLiteral("IO")));
+  auto* io = dynamic_cast<TIoModule*>(Module().Bus().FindByName(QStringLiteral("IO")));
   io->SetOutputs(0x8001);
   time_.AdvanceBy(20);
   ASSERT_EQ(adapter_->Sent.size(), 1U);
@@ -69,10 +69,10 @@ TEST_F(VortaTimers, framesSentWhileClosed_stillLeaveTheQueue) {
   EXPECT_EQ(adapter_->Sent[0].Data[1], 0x80);
 }
 
-TEST_F(VortaTimers, handleFrame_throughAdapterReachesTheDevice) {
+TEST_F(ServiceTimers, handleFrame_throughAdapterReachesTheDevice) {
   ASSERT_TRUE(Load(kPassiveAndActive));
   Module().Adapter()->SetOnReceive([this](TCANFrame& f) { Module().HandleFrame(f); });
-  auto* io = dynamic_cast<TSUABB*>(Module().Bus().FindByName(QStringLiteral("IO")));
+  auto* io = dynamic_cast<TIoModule*>(Module().Bus().FindByName(QStringLiteral("IO")));
   EXPECT_FALSE(io->LinkOK());
   adapter_->Inject(MakeFrame(0x100 + 32, {0x34, 0x12, 0x78, 0x06}, kFlagExtended));
   EXPECT_EQ(io->GetAnalog(0), 0x1234);

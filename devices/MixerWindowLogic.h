@@ -1,7 +1,7 @@
 #pragma once
 // The mixer window's work on the process record: the speed code steps, the
 // drive's start and stop, and the window's open and close bookkeeping. The
-// window (devices/MixForm.h) only shows TPanelState::MixerView and calls these.
+// window (devices/MixerWindow.h) only shows TPanelState::MixerView and calls these.
 
 #include <QString>
 
@@ -14,7 +14,7 @@ QString MixerCaption(const TVortaProcess& p);
 
 // The window opened: MixFormOpen set, the code and speed shown at once
 // rather than after the next 2-s refresh.
-void MixFormCreate(TVortaProcess& p);
+void MixerWindowOpened(TVortaProcess& p);
 
 // One code step; 1 below wraps to 255 and 255 above to 1. The new code is
 // commanded to the drive (nothing is sent without one).
@@ -22,11 +22,11 @@ void MixSpinUp(TVortaProcess& p);
 void MixSpinDown(TVortaProcess& p);
 
 // "Старт": the drive runs and the soft start begins. "Стоп": the drive stops.
-void MixStartClick(TVortaProcess& p);
-void MixStopClick(TVortaProcess& p);
+void StartMixerClick(TVortaProcess& p);
+void StopMixerClick(TVortaProcess& p);
 
 // The window closed at (left, top): the code is written back to the process
 // file at the next measurement tick, and the position is kept for next time.
-void MixFormClose(TVortaProcess& p, int left, int top);
+void MixerWindowClosed(TVortaProcess& p, int left, int top);
 
 }  // namespace vorta

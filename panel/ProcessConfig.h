@@ -16,16 +16,16 @@ void LoadProcessFile(TVortaProcess& process, const QString& fileName);
 void SaveProcessFile(TVortaProcess& process);
 
 // Writes the group named by SaveRequest back to the file, then clears it.
-void DefStatusVar(TVortaProcess& process);
+void SaveRequestedGroup(TVortaProcess& process);
 // Status line of a subject (1..4 channel, 5 mixer, 6 USB, 7 mixer drive)
 // into the open status window showing that subject.
-void ErrorMessage(TVortaProcess& process, int selector);
+void ShowStatusLine(TVortaProcess& process, int selector);
 // Foam decision over a window of penaperiod calls; indicator and antifoam.
-void defpena(TVortaProcess& process);
+void DetectFoam(TVortaProcess& process);
 // Live code and blinking point group of the open calibration dialog.
-void Calibrindicate(TVortaProcess& process);
-void set1pointcolor(TVortaProcess& process, int color);
-void set2pointcolor(TVortaProcess& process, int color);
+void IndicateCalibration(TVortaProcess& process);
+void SetCalibPoint1Color(TVortaProcess& process, int color);
+void SetCalibPoint2Color(TVortaProcess& process, int color);
 
 // The text before the first comma of list; removes it and the comma.
 QString NextToken(QString& list);

@@ -3,7 +3,7 @@
 // table of the first process, one phase per tick of the fill timer, switching
 // the medium, feed pump and valve outputs of the selected vessels. While a
 // run is active the measurement and regulation timers are suspended; they run
-// again when the fill window closes. The window (process/FillForm.h) mirrors
+// again when the fill window closes. The window (process/FillWindow.h) mirrors
 // this state and turns the operator's actions into these calls.
 
 #include <QString>
@@ -38,13 +38,13 @@ class TFillControl {
     TVortaProcessList& Processes;
     TTimerService& Time;
     IMessageSink& Messages;
-    TTimer& TimerIzm;
-    TTimer& Timer2sec;
+    TTimer& MeasureTimer;
+    TTimer& RegulationTimer;
     // The dose target: the main form's DozeCount, which it writes back at the end.
     std::int32_t& FillTarget;
   };
 
-  // intervalMs: the phase period (the main form's PodpTimer interval).
+  // intervalMs: the phase period (the main form's FillPhaseTimer interval).
   TFillControl(TDeps deps, int intervalMs);
   ~TFillControl();
   TFillControl(const TFillControl&) = delete;
@@ -53,15 +53,15 @@ class TFillControl {
   // The dose target and its edit text (start-up reads DozeCount into both).
   void SetTarget(std::int32_t target);
   // Editing the target: an integer sets it; any other text leaves it.
-  void EditmedperiodChange(const QString& text);
-  void SpinButtonFillUpClick();
-  void SpinButtonFillDownClick();
-  void ButtonResetClick();
+  void TargetEdited(const QString& text);
+  void StepTargetUpClick();
+  void StepTargetDownClick();
+  void ResetClick();
   void SetBoxChecked(int k, bool checked);  // k = 1..4
 
   // "Пуск"/"Стоп". A stop lets the dose under way finish before it returns.
-  void Start_StopBtnClick();
-  void FillTimerTimer();
+  void StartStopClick();
+  void OnFillTimer();
 
   // Whether the window may close now (always during shutdown); when it may,
   // the measurement and regulation timers run again.

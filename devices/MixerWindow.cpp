@@ -1,4 +1,4 @@
-#include "devices/MixForm.h"
+#include "devices/MixerWindow.h"
 
 #include <algorithm>
 
@@ -12,8 +12,8 @@
 #include <QPushButton>
 #include <QToolButton>
 
-#include "devices/MixUnit.h"
-#include "process/ProcUnit.h"
+#include "devices/MixerWindowLogic.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 
@@ -34,30 +34,30 @@ void SetBackground(QWidget* w, std::int32_t systemColor) {
 }
 }  // namespace
 
-TForm6* TForm6::Open(TVortaProcess& process, QWidget* parent) {
+TMixerWindow* TMixerWindow::Open(TVortaProcess& process, QWidget* parent) {
   if (process.MixFormOpen != 0) return nullptr;
-  auto* form = new TForm6(process, parent);
+  auto* form = new TMixerWindow(process, parent);
   process.MixForm = form;
-  form->FormCreate();
+  form->ShowRecord();
   form->show();
   return form;
 }
 
-TForm6::TForm6(TVortaProcess& process, QWidget* parent)
+TMixerWindow::TMixerWindow(TVortaProcess& process, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       Process(process) {
-  setObjectName(QStringLiteral("TForm6"));
+  setObjectName(QStringLiteral("MixerWindow"));
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("Миксер"));
   setFixedSize(kClientWidth, kClientHeight);
 
   auto* valueLabel = new QLabel(QStringLiteral("Значение"), this);
   valueLabel->setGeometry(8, 4, 70, 16);
-  edit1_ = new QLineEdit(this);
-  edit1_->setGeometry(8, 20, 52, 23);
-  edit1_->setReadOnly(true);
-  edit1_->setAlignment(Qt::AlignRight);
+  codeEdit_ = new QLineEdit(this);
+  codeEdit_->setGeometry(8, 20, 52, 23);
+  codeEdit_->setReadOnly(true);
+  codeEdit_->setAlignment(Qt::AlignRight);
   spinUp_ = new QToolButton(this);
   spinUp_->setArrowType(Qt::UpArrow);
   spinUp_->setGeometry(61, 20, 16, 12);
@@ -69,10 +69,10 @@ TForm6::TForm6(TVortaProcess& process, QWidget* parent)
 
   auto* rpmLabel = new QLabel(QStringLiteral("Об/мин"), this);
   rpmLabel->setGeometry(8, 46, 70, 16);
-  edit2_ = new QLineEdit(this);
-  edit2_->setGeometry(8, 62, 69, 23);
-  edit2_->setReadOnly(true);
-  edit2_->setAlignment(Qt::AlignRight);
+  speedEdit_ = new QLineEdit(this);
+  speedEdit_->setGeometry(8, 62, 69, 23);
+  speedEdit_->setReadOnly(true);
+  speedEdit_->setAlignment(Qt::AlignRight);
 
   start_ = new QPushButton(QStringLiteral("Старт"), this);
   start_->setGeometry(88, 18, 74, 27);
@@ -109,48 +109,48 @@ TForm6::TForm6(TVortaProcess& process, QWidget* parent)
   simple_->setGeometry(0, 0, width, kStatusHeight);
   simple_->hide();
 
-  connect(spinUp_, &QToolButton::clicked, this, &TForm6::SpinButton1UpClick);
-  connect(spinDown_, &QToolButton::clicked, this, &TForm6::SpinButton1DownClick);
-  connect(start_, &QPushButton::clicked, this, &TForm6::BitBtn1Click);
-  connect(stop_, &QPushButton::clicked, this, &TForm6::BitBtn2Click);
+  connect(spinUp_, &QToolButton::clicked, this, &TMixerWindow::StepUpClick);
+  connect(spinDown_, &QToolButton::clicked, this, &TMixerWindow::StepDownClick);
+  connect(start_, &QPushButton::clicked, this, &TMixerWindow::StartClick);
+  connect(stop_, &QPushButton::clicked, this, &TMixerWindow::StopClick);
   installEventFilter(this);
   for (QWidget* w : findChildren<QWidget*>()) w->installEventFilter(this);
 }
 
-TForm6::~TForm6() {
+TMixerWindow::~TMixerWindow() {
   // Freed with its process while open: the record ends as a close leaves it.
-  if (!closed_) FormClose();
+  if (!closed_) OnClose();
 }
 
-void TForm6::FormCreate() {
+void TMixerWindow::ShowRecord() {
   move(Process.MixLeft, Process.MixTop);
   setWindowTitle(MixerCaption(Process));
-  MixFormCreate(Process);
+  MixerWindowOpened(Process);
   ShowState();
 }
 
-void TForm6::SpinButton1UpClick() {
+void TMixerWindow::StepUpClick() {
   MixSpinUp(Process);
   ShowState();
 }
 
-void TForm6::SpinButton1DownClick() {
+void TMixerWindow::StepDownClick() {
   MixSpinDown(Process);
   ShowState();
 }
 
-void TForm6::BitBtn1Click() {
-  MixStartClick(Process);
+void TMixerWindow::StartClick() {
+  StartMixerClick(Process);
 }
 
-void TForm6::BitBtn2Click() {
-  MixStopClick(Process);
+void TMixerWindow::StopClick() {
+  StopMixerClick(Process);
 }
 
-void TForm6::ShowState() {
+void TMixerWindow::ShowState() {
   const TMixerViewState& m = Process.PanelState.MixerView;
-  if (edit1_->text() != m.CodeText) edit1_->setText(m.CodeText);
-  if (edit2_->text() != m.SpeedText) edit2_->setText(m.SpeedText);
+  if (codeEdit_->text() != m.CodeText) codeEdit_->setText(m.CodeText);
+  if (speedEdit_->text() != m.SpeedText) speedEdit_->setText(m.SpeedText);
   for (size_t i = 0; i < panels_.size(); ++i) {
     panels_[i]->setText(m.StatusText[i]);
     panels_[i]->setVisible(m.SimpleText.isEmpty());
@@ -163,36 +163,36 @@ void TForm6::ShowState() {
   }
 }
 
-bool TForm6::FormKeyDown(int key) {
+bool TMixerWindow::HandleKey(int key) {
   if (key == Qt::Key_Up) {
-    SpinButton1UpClick();
+    StepUpClick();
     return true;
   }
   if (key == Qt::Key_Down) {
-    SpinButton1DownClick();
+    StepDownClick();
     return true;
   }
   return false;
 }
 
-bool TForm6::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::KeyPress && FormKeyDown(static_cast<QKeyEvent*>(event)->key())) {
+bool TMixerWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress && HandleKey(static_cast<QKeyEvent*>(event)->key())) {
     return true;
   }
   return QDialog::eventFilter(watched, event);
 }
 
-void TForm6::FormClose() {
+void TMixerWindow::OnClose() {
   closed_ = true;
-  MixFormClose(Process, x(), y());
+  MixerWindowClosed(Process, x(), y());
 }
 
-void TForm6::closeEvent(QCloseEvent* event) {
-  if (!closed_) FormClose();
+void TMixerWindow::closeEvent(QCloseEvent* event) {
+  if (!closed_) OnClose();
   event->accept();
 }
 
-void TForm6::reject() {
+void TMixerWindow::reject() {
   // Escape closes the window the same way as its close box.
   close();
 }

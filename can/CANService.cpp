@@ -1,6 +1,6 @@
 // The communication data module's life cycle and timers.
 
-#include "can/VortaWork.h"
+#include "can/CANService.h"
 
 #include <QLoggingCategory>
 #include <algorithm>
@@ -11,24 +11,24 @@ namespace vorta {
 
 Q_LOGGING_CATEGORY(lcCan, "vorta.can")
 
-TdmVorta::TdmVorta(TTimerService& time, TAdapterFactory factory, TReportHook report)
+TCANService::TCANService(TTimerService& time, TAdapterFactory factory, TReportHook report)
     : time_(time), factory_(std::move(factory)), report_(std::move(report)) {
-  timerReconnect_ = time_.CreateTimer(kReconnectMs);
-  timerReconnect_->OnTimer = [this] { TimerReconnectTimer(); };
-  timerHeart_ = time_.CreateTimer(kHeartMs);
-  timerHeart_->OnTimer = [this] { TimerHeartTimer(); };
-  timer1_ = time_.CreateTimer(kPacerMs);
-  timer1_->OnTimer = [this] { Timer1Timer(); };
-  timerHeart_->SetEnabled(true);
-  timer1_->SetEnabled(true);
+  reconnectTimer_ = time_.CreateTimer(kReconnectMs);
+  reconnectTimer_->OnTimer = [this] { OnReconnectTimer(); };
+  heartbeatTimer_ = time_.CreateTimer(kHeartMs);
+  heartbeatTimer_->OnTimer = [this] { OnHeartbeatTimer(); };
+  pacerTimer_ = time_.CreateTimer(kPacerMs);
+  pacerTimer_->OnTimer = [this] { OnPacerTimer(); };
+  heartbeatTimer_->SetEnabled(true);
+  pacerTimer_->SetEnabled(true);
 }
 
-TdmVorta::~TdmVorta() {
+TCANService::~TCANService() {
   StopTimers();
   ReleaseAdapter();
 }
 
-void TdmVorta::ReleaseAdapter() {
+void TCANService::ReleaseAdapter() {
   releasing_ = true;
   queue_.SetOnSend({});
   if (adapter_) {
@@ -40,29 +40,29 @@ void TdmVorta::ReleaseAdapter() {
   }
 }
 
-void TdmVorta::SaveConfig(TProfileFile& ini) {
+void TCANService::SaveConfig(TProfileFile& ini) {
   (void)ini;
 }
 
-void TdmVorta::StartTimers() {
+void TCANService::StartTimers() {
   if (!configured_) {
     return;
   }
-  timerHeart_->SetEnabled(true);
-  timerReconnect_->SetEnabled(true);
+  heartbeatTimer_->SetEnabled(true);
+  reconnectTimer_->SetEnabled(true);
 }
 
-void TdmVorta::StopTimers() {
-  timerHeart_->SetEnabled(false);
-  timerReconnect_->SetEnabled(false);
+void TCANService::StopTimers() {
+  heartbeatTimer_->SetEnabled(false);
+  reconnectTimer_->SetEnabled(false);
 }
 
-void TdmVorta::HandleFrame(TCANFrame& frame) {
+void TCANService::HandleFrame(TCANFrame& frame) {
   if (releasing_) return;
   bus_.Dispatch(frame);
 }
 
-void TdmVorta::Timer1Timer() {
+void TCANService::OnPacerTimer() {
   // One frame per tick (50 frames/s) while the queue is short. A backlog is
   // sent at a rate that clears it within kDrainTicks ticks, kept until the
   // queue is empty (recomputing it from the shrinking queue would slow the
@@ -75,7 +75,7 @@ void TdmVorta::Timer1Timer() {
   if (queue_.Empty()) pace_ = 1;
 }
 
-void TdmVorta::TimerHeartTimer() {
+void TCANService::OnHeartbeatTimer() {
   for (std::int32_t i = 0; i < bus_.Count && i < TCANBus::kCapacity; ++i) {
     TCANDevice* device = bus_.Devices[static_cast<std::size_t>(i)];
     if (device != nullptr && !device->Active) {
@@ -84,13 +84,13 @@ void TdmVorta::TimerHeartTimer() {
   }
 }
 
-void TdmVorta::TimerReconnectTimer() {
+void TCANService::OnReconnectTimer() {
   if (adapter_ && !adapter_->Active()) {
     adapter_->SetActive(true);
   }
 }
 
-void TdmVorta::Report(const QString& text) const {
+void TCANService::Report(const QString& text) const {
   if (report_) {
     report_(text);
   } else {

@@ -18,20 +18,20 @@ class TTimerService;
 class IMessageSink;
 class TVortaProcess;
 
-struct TMixProEdit {
+struct TDriveParamEdit {
   const char* Name;   // the edit's name, e.g. "Editrpmstop"
   int Register;       // drive register 3..27
   const char* Group;  // group box caption, or "" for none
   const char* Label;  // the row's label
 };
 
-struct TMixProPage {
+struct TDriveParamPage {
   const char* Caption;
-  std::vector<TMixProEdit> Edits;  // in the order reading and writing visit them
+  std::vector<TDriveParamEdit> Edits;  // in the order reading and writing visit them
 };
 
 // The four pages: "Защитные", "Калибровочные", "Конструктивные", "Логические".
-const std::array<TMixProPage, 4>& MixProPages();
+const std::array<TDriveParamPage, 4>& DriveParamPages();
 
 // Only a DC drive has parameter registers to configure.
 TMixerDC* ConfigurableDrive(TCANMixer* drive);
@@ -39,9 +39,9 @@ TMixerDC* ConfigurableDrive(TCANMixer* drive);
 inline constexpr int kReadAllSteps = 10;
 inline constexpr std::uint32_t kWritePauseMs = 500;
 
-class TMixPro {
+class TDriveParams {
  public:
-  TMixPro(TTimerService& time, IMessageSink& messages) : time_(time), messages_(messages) {}
+  TDriveParams(TTimerService& time, IMessageSink& messages) : time_(time), messages_(messages) {}
 
   // Called with the request number (1..kReadAllSteps) as each of the drive's
   // read requests goes out.

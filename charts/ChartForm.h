@@ -34,9 +34,9 @@ class TVortaForm;
 // The main chart's view: left drag down-right zooms into the dragged box,
 // left drag up-left undoes the zoom, right drag pans; every move reports the
 // cursor for the read-out.
-class TChart1View final : public QChartView {
+class TLinesChartView final : public QChartView {
  public:
-  explicit TChart1View(QChart* chart, QWidget* parent = nullptr);
+  explicit TLinesChartView(QChart* chart, QWidget* parent = nullptr);
 
   std::function<void()> OnUndoZoom;
   std::function<void()> OnZoomOrPan;
@@ -63,33 +63,33 @@ class TChartForm final : public QWidget, public IChartView {
   ~TChartForm() override;
 
   // IChartView
-  void FormCreate(TProfileFile& file) override;
+  void LoadSettings(TProfileFile& file) override;
   void FeedChart() override;
-  void SaveSettings(TProfileFile& file) override { FormClose(file); }
+  void SaveSettings(TProfileFile& file) override { WriteSettings(file); }
   void SetFormVisible(bool visible) override;
   void SetZoom(int index) override;
-  void MI_PauseClick() override;
+  void TogglePause() override;
   void SetStripVisible(bool visible) override;
   void ExportData(const QString& fileName) override;
 
-  void FormClose(TProfileFile& file);
+  void WriteSettings(TProfileFile& file);
   void SetChannelValue(int channel, double value);
   void AddPoints();
   void ResetChart();
   void ScrollAxes();
-  void Chart1UndoZoom();
-  void ComboBoxNameClick(int index);
-  void ComboBoxScaleClick(int index);
+  void UndoZoom();
+  void NameBoxChosen(int index);
+  void ScaleBoxChosen(int index);
   // cursor in the coordinates of the chart's view
-  void Chart1MouseMove(const QPoint& cursor);
-  void Chart2MouseMove(const QPoint& cursor);
-  void Chart2Click();
-  // Per-line menu items (line index as in Chart1).
-  void MIFLShowHideClick(int line);
-  void MIFLColorClick(int line);
-  void MIFLPointerClick(int line);
+  void LinesMouseMove(const QPoint& cursor);
+  void StripMouseMove(const QPoint& cursor);
+  void StripClick();
+  // Per-line menu items (line index as in the lines chart).
+  void ToggleLineShown(int line);
+  void PickLineColor(int line);
+  void ToggleLineMarkers(int line);
   // Row colour of the actuation strip.
-  void MIGColorClick(int row);
+  void PickStripRowColor(int row);
   // Redraws the strip from the model's rows and bars.
   void SyncStrip();
 
@@ -101,20 +101,20 @@ class TChartForm final : public QWidget, public IChartView {
   TChartModel Model;
 
   // For the tests, the screenshot and the benchmark.
-  [[nodiscard]] QChart* Chart1() const { return chart1_; }
-  [[nodiscard]] QChartView* Chart1View() const { return view1_; }
-  [[nodiscard]] QChartView* Chart2View() const { return view2_; }
+  [[nodiscard]] QChart* LinesChart() const { return linesChart_; }
+  [[nodiscard]] QChartView* LinesView() const { return linesView_; }
+  [[nodiscard]] QChartView* StripView() const { return stripView_; }
   [[nodiscard]] QLineSeries* Series(int line) const;
   [[nodiscard]] int SeriesCount() const { return static_cast<int>(series_.size()); }
   [[nodiscard]] QDateTimeAxis* AxisX() const { return axisX_; }
   [[nodiscard]] QValueAxis* AxisY() const { return axisY_; }
-  [[nodiscard]] QComboBox* ComboBoxName() const { return comboName_; }
-  [[nodiscard]] QComboBox* ComboBoxScale() const { return comboScale_; }
+  [[nodiscard]] QComboBox* NameBox() const { return comboName_; }
+  [[nodiscard]] QComboBox* ScaleBox() const { return comboScale_; }
   [[nodiscard]] QLabel* LabelScale() const { return labelScale_; }
   [[nodiscard]] QLabel* SeriesLabel(int position) const;
   [[nodiscard]] QMenu* LineMenu(int line) const;
-  [[nodiscard]] QAction* MI_Pause2() const { return miPause2_; }
-  [[nodiscard]] QTimer* TimerDelayMenu() const { return timerDelayMenu_; }
+  [[nodiscard]] QAction* PauseAction() const { return miPause2_; }
+  [[nodiscard]] QTimer* MenuDelayTimer() const { return timerDelayMenu_; }
   [[nodiscard]] const QString& Hint() const { return hint_; }
   [[nodiscard]] bool HintsOn() const { return hintsOn_; }
   [[nodiscard]] bool StripVisible() const { return stripVisible_; }
@@ -128,13 +128,13 @@ class TChartForm final : public QWidget, public IChartView {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  struct LineMenuItems {
+  struct TLineMenuItems {
     QPointer<QMenu> Menu;
     QPointer<QAction> ShowHide, Color, Points;
   };
 
-  void BuildChart1();
-  void BuildChart2();
+  void BuildLinesChart();
+  void BuildStrip();
   void AddChannelSeries(const QString& name, bool shown, bool markers, std::int32_t color);
   void SyncSeries();
   void UpdateValueAxis();
@@ -146,20 +146,20 @@ class TChartForm final : public QWidget, public IChartView {
   [[nodiscard]] QAction* PanelItem(const QStringList& path) const;
   [[nodiscard]] QString ChannelName(int channel) const;
 
-  QChart* chart1_ = nullptr;
-  TChart1View* view1_ = nullptr;
+  QChart* linesChart_ = nullptr;
+  TLinesChartView* linesView_ = nullptr;
   QDateTimeAxis* axisX_ = nullptr;
   QValueAxis* axisY_ = nullptr;
   std::vector<QLineSeries*> series_;
   std::vector<int> linePosition_;
-  std::vector<LineMenuItems> lineMenus_;
+  std::vector<TLineMenuItems> lineMenus_;
   std::array<QLabel*, kChartPositions> seriesLabels_{};
   QComboBox* comboName_ = nullptr;
   QComboBox* comboScale_ = nullptr;
   QLabel* labelScale_ = nullptr;
 
-  QChart* chart2_ = nullptr;
-  QChartView* view2_ = nullptr;
+  QChart* stripChart_ = nullptr;
+  QChartView* stripView_ = nullptr;
   QDateTimeAxis* axis2X_ = nullptr;
   QValueAxis* axis2Y_ = nullptr;
   std::vector<QLineSeries*> bars_;

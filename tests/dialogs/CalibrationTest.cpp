@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "dialogs/CalibrUnit.h"
+#include "dialogs/Calibration.h"
 #include "tests/dialogs/CalibrationFixture.h"
 
 namespace vorta::testing {
@@ -21,22 +21,22 @@ TEST(NumberErrorPositionTest, PlainDecimalsPassAndTheFirstBadCharacterIsNamed) {
   }
 }
 
-class CheckOneParTest : public CalibrationFixture {};
+class CheckCalibrationValueTest : public CalibrationFixture {};
 
-TEST_F(CheckOneParTest, LimitsAreInclusiveAndShownWithTwoDecimals) {
+TEST_F(CheckCalibrationValueTest, LimitsAreInclusiveAndShownWithTwoDecimals) {
   TVortaProcess& p = Process();
-  EXPECT_TRUE(CheckOnePar(p, 1, QStringLiteral("2")).Ok);
-  const TCheckResult top = CheckOnePar(p, 1, QStringLiteral("12.50"));
+  EXPECT_TRUE(CheckCalibrationValue(p, 1, QStringLiteral("2")).Ok);
+  const TCheckResult top = CheckCalibrationValue(p, 1, QStringLiteral("12.50"));
   EXPECT_TRUE(top.Ok);
   EXPECT_DOUBLE_EQ(top.ParsedValue, 12.5);
   for (const char* outside : {"12.51", "1.99"}) {
-    const TCheckResult r = CheckOnePar(p, 1, QString::fromLatin1(outside));
+    const TCheckResult r = CheckCalibrationValue(p, 1, QString::fromLatin1(outside));
     EXPECT_FALSE(r.Ok) << outside;
     EXPECT_EQ(r.Warning, QStringLiteral("Ошибка предела \rmin=2.00, max=12.50")) << outside;
   }
   // Each channel has its own limits.
-  EXPECT_TRUE(CheckOnePar(p, 4, QStringLiteral("-500")).Ok);
-  EXPECT_EQ(CheckOnePar(p, 4, QStringLiteral("-500.01")).Warning,
+  EXPECT_TRUE(CheckCalibrationValue(p, 4, QStringLiteral("-500")).Ok);
+  EXPECT_EQ(CheckCalibrationValue(p, 4, QStringLiteral("-500.01")).Warning,
             QStringLiteral("Ошибка предела \rmin=-500.00, max=500.00"));
 }
 

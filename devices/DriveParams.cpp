@@ -1,7 +1,7 @@
 // The drive-parameter pages, the read from the image and the paced write.
 
-#include "devices/MixProUnit.h"
-#include "devices/uSUABB.h"
+#include "devices/DriveParams.h"
+#include "devices/CANDevices.h"
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
 #include "platform/TimerService.h"
@@ -9,8 +9,8 @@
 
 namespace vorta {
 
-const std::array<TMixProPage, 4>& MixProPages() {
-  static const std::array<TMixProPage, 4> pages{{
+const std::array<TDriveParamPage, 4>& DriveParamPages() {
+  static const std::array<TDriveParamPage, 4> pages{{
       {"Защитные",
        {{"Editrpmstop", 8, "Критические", "Обороты (rpm)"},
         {"EditIstop", 12, "Критические", "Ток (mA)"},
@@ -43,7 +43,7 @@ TMixerDC* ConfigurableDrive(TCANMixer* drive) {
   return dynamic_cast<TMixerDC*>(drive);
 }
 
-void TMixPro::LoadDrive(TMixerDC& drive) {
+void TDriveParams::LoadDrive(TMixerDC& drive) {
   Drive = &drive;
   // The drive's read requests are counted on their way out, so that the
   // window can show how far the five seconds have come.
@@ -61,14 +61,14 @@ void TMixPro::LoadDrive(TMixerDC& drive) {
   Modified = false;
 }
 
-QString TMixPro::ReadReg(int k) const {
+QString TDriveParams::ReadReg(int k) const {
   return Drive != nullptr ? QString::number(Drive->ReadWord(k)) : QStringLiteral("0");
 }
 
-QStringList TMixPro::ReadPage(int page) const {
+QStringList TDriveParams::ReadPage(int page) const {
   QStringList texts;
-  if (page < 0 || page >= static_cast<int>(MixProPages().size())) return texts;
-  for (const TMixProEdit& e : MixProPages()[static_cast<size_t>(page)].Edits) {
+  if (page < 0 || page >= static_cast<int>(DriveParamPages().size())) return texts;
+  for (const TDriveParamEdit& e : DriveParamPages()[static_cast<size_t>(page)].Edits) {
     texts << ReadReg(e.Register);
   }
   return texts;
@@ -80,11 +80,11 @@ std::optional<std::uint16_t> ParseRegisterValue(const QString& text) {
   return static_cast<std::uint16_t>(*v);
 }
 
-int TMixPro::WritePage(int page, const QStringList& texts) {
+int TDriveParams::WritePage(int page, const QStringList& texts) {
   if (!Modified) return 0;
   Modified = false;
-  if (Drive == nullptr || page < 0 || page >= static_cast<int>(MixProPages().size())) return 0;
-  const auto& edits = MixProPages()[static_cast<size_t>(page)].Edits;
+  if (Drive == nullptr || page < 0 || page >= static_cast<int>(DriveParamPages().size())) return 0;
+  const auto& edits = DriveParamPages()[static_cast<size_t>(page)].Edits;
   int written = 0;
   for (size_t i = 0; i < edits.size(); ++i) {
     const QString text =

@@ -2,7 +2,7 @@
 // The mixer window: speed code with its spin button, "Старт"/"Стоп", the
 // measured speed and the drive's status panels. It mirrors
 // TPanelState::MixerView, which the 2-s cycle refreshes, and turns the
-// operator's actions into the calls of devices/MixUnit.h.
+// operator's actions into the calls of devices/MixerWindowLogic.h.
 
 #include <QDialog>
 #include <array>
@@ -16,7 +16,7 @@ namespace vorta {
 
 class TVortaProcess;
 
-class TForm6 final : public QDialog {
+class TMixerWindow final : public QDialog {
   Q_OBJECT
 
  public:
@@ -25,28 +25,28 @@ class TForm6 final : public QDialog {
 
   // A new window for the process, placed at MixLeft/MixTop and shown; null
   // (and nothing happens) when one is open already.
-  static TForm6* Open(TVortaProcess& process, QWidget* parent);
+  static TMixerWindow* Open(TVortaProcess& process, QWidget* parent);
 
-  TForm6(TVortaProcess& process, QWidget* parent);
-  ~TForm6() override;
+  TMixerWindow(TVortaProcess& process, QWidget* parent);
+  ~TMixerWindow() override;
 
-  void FormCreate();
-  void SpinButton1UpClick();
-  void SpinButton1DownClick();
-  void BitBtn1Click();
-  void BitBtn2Click();
+  void ShowRecord();
+  void StepUpClick();
+  void StepDownClick();
+  void StartClick();
+  void StopClick();
   // Shows what the engine published in MixerView.
   void ShowState();
 
-  [[nodiscard]] QLineEdit* Edit1() const { return edit1_; }
-  [[nodiscard]] QLineEdit* Edit2() const { return edit2_; }
+  [[nodiscard]] QLineEdit* CodeEdit() const { return codeEdit_; }
+  [[nodiscard]] QLineEdit* SpeedEdit() const { return speedEdit_; }
   [[nodiscard]] QToolButton* SpinUp() const { return spinUp_; }
   [[nodiscard]] QToolButton* SpinDown() const { return spinDown_; }
-  [[nodiscard]] QPushButton* BitBtn1() const { return start_; }
-  [[nodiscard]] QPushButton* BitBtn2() const { return stop_; }
+  [[nodiscard]] QPushButton* StartButton() const { return start_; }
+  [[nodiscard]] QPushButton* StopButton() const { return stop_; }
   [[nodiscard]] QLabel* StatusPanel(int i) const { return panels_[static_cast<size_t>(i)]; }
   [[nodiscard]] QLabel* StatusSimple() const { return simple_; }
-  [[nodiscard]] QWidget* StatusBar1() const { return statusBar_; }
+  [[nodiscard]] QWidget* StatusBar() const { return statusBar_; }
 
   TVortaProcess& Process;
 
@@ -57,12 +57,12 @@ class TForm6 final : public QDialog {
 
  private:
   // Up and Down arrows step the code wherever the focus is in the window.
-  bool FormKeyDown(int key);
-  void FormClose();
+  bool HandleKey(int key);
+  void OnClose();
 
   bool closed_ = false;
-  QLineEdit* edit1_ = nullptr;
-  QLineEdit* edit2_ = nullptr;
+  QLineEdit* codeEdit_ = nullptr;
+  QLineEdit* speedEdit_ = nullptr;
   QToolButton* spinUp_ = nullptr;
   QToolButton* spinDown_ = nullptr;
   QPushButton* start_ = nullptr;

@@ -1,4 +1,4 @@
-#include "devices/MixProForm.h"
+#include "devices/DriveParamsWindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -12,19 +12,19 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "devices/uSUABB.h"
+#include "devices/CANDevices.h"
 #include "platform/Messages.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 
-void TfrmMixPro::Execute(TVortaProcess& process, QWidget* parent) {
+void TDriveParamsWindow::Execute(TVortaProcess& process, QWidget* parent) {
   TMixerDC* drive = ConfigurableDrive(process.Mixer);
   if (drive == nullptr) {
     process.Env.Messages.ShowError(QStringLiteral("Неверный объект для конфигурирования."));
     return;
   }
-  TfrmMixPro form(process.Env.Time, process.Env.Messages, parent);
+  TDriveParamsWindow form(process.Env.Time, process.Env.Messages, parent);
   form.Model().Process = &process;
   form.setWindowTitle(process.Caption() + QStringLiteral(" - ") +
                       QStringLiteral("Параметры двигателя"));
@@ -35,18 +35,18 @@ void TfrmMixPro::Execute(TVortaProcess& process, QWidget* parent) {
   if (!form.closeWanted_) form.exec();
 }
 
-TfrmMixPro::TfrmMixPro(TTimerService& time, IMessageSink& messages, QWidget* parent)
+TDriveParamsWindow::TDriveParamsWindow(TTimerService& time, IMessageSink& messages, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowCloseButtonHint), model_(time, messages) {
-  setObjectName(QStringLiteral("TfrmMixPro"));
+  setObjectName(QStringLiteral("DriveParamsWindow"));
   setWindowTitle(QStringLiteral("Параметры двигателя"));
   auto* layout = new QVBoxLayout(this);
   pages_ = new QTabWidget(this);
-  pages_->setObjectName(QStringLiteral("PageControl1"));
+  pages_->setObjectName(QStringLiteral("Pages"));
   // All four page tabs in sight, never behind scroll arrows.
   pages_->setUsesScrollButtons(false);
   layout->addWidget(pages_);
-  edits_.resize(MixProPages().size());
-  for (int page = 0; page < static_cast<int>(MixProPages().size()); ++page) BuildPage(page);
+  edits_.resize(DriveParamPages().size());
+  for (int page = 0; page < static_cast<int>(DriveParamPages().size()); ++page) BuildPage(page);
 
   auto* progressRow = new QHBoxLayout;
   progressLabel_ = new QLabel(this);
@@ -71,9 +71,9 @@ TfrmMixPro::TfrmMixPro(TTimerService& time, IMessageSink& messages, QWidget* par
   buttons->addWidget(write_);
   layout->addLayout(buttons);
 
-  connect(read_, &QPushButton::clicked, this, &TfrmMixPro::ButtonReadClick);
-  connect(write_, &QPushButton::clicked, this, &TfrmMixPro::ButtonWriteClick);
-  connect(pages_, &QTabWidget::currentChanged, this, &TfrmMixPro::PageControl1Change);
+  connect(read_, &QPushButton::clicked, this, &TDriveParamsWindow::ReadClick);
+  connect(write_, &QPushButton::clicked, this, &TDriveParamsWindow::WriteClick);
+  connect(pages_, &QTabWidget::currentChanged, this, &TDriveParamsWindow::PageChosen);
   model_.OnReadProgress = [this](int step) {
     progress_->setValue(step);
     progressLabel_->setText(
@@ -81,15 +81,15 @@ TfrmMixPro::TfrmMixPro(TTimerService& time, IMessageSink& messages, QWidget* par
   };
 }
 
-TfrmMixPro::~TfrmMixPro() = default;
+TDriveParamsWindow::~TDriveParamsWindow() = default;
 
-void TfrmMixPro::BuildPage(int page) {
-  const TMixProPage& def = MixProPages()[static_cast<size_t>(page)];
+void TDriveParamsWindow::BuildPage(int page) {
+  const TDriveParamPage& def = DriveParamPages()[static_cast<size_t>(page)];
   auto* widget = new QWidget;
   auto* layout = new QVBoxLayout(widget);
   QFormLayout* form = nullptr;
   QString group;
-  for (const TMixProEdit& e : def.Edits) {
+  for (const TDriveParamEdit& e : def.Edits) {
     const QString g = QString::fromUtf8(e.Group);
     if (form == nullptr || g != group) {
       group = g;
@@ -123,16 +123,16 @@ void TfrmMixPro::BuildPage(int page) {
   pages_->addTab(widget, QString::fromUtf8(def.Caption));
 }
 
-QLineEdit* TfrmMixPro::Edit(const QString& name) const {
+QLineEdit* TDriveParamsWindow::Edit(const QString& name) const {
   return findChild<QLineEdit*>(name);
 }
 
-void TfrmMixPro::SetBusy(bool busy) {
+void TDriveParamsWindow::SetBusy(bool busy) {
   busy_ = busy;
   pages_->setEnabled(!busy);
 }
 
-void TfrmMixPro::LoadDrive(TMixerDC& drive) {
+void TDriveParamsWindow::LoadDrive(TMixerDC& drive) {
   SetBusy(true);
   progress_->setValue(0);
   progressLabel_->setText(QStringLiteral("Чтение регистров..."));
@@ -142,12 +142,12 @@ void TfrmMixPro::LoadDrive(TMixerDC& drive) {
   progress_->hide();
   progressLabel_->hide();
   SetBusy(false);
-  ButtonReadClick();
+  ReadClick();
   model_.Modified = false;
   if (closeWanted_) close();
 }
 
-void TfrmMixPro::ButtonReadClick() {
+void TDriveParamsWindow::ReadClick() {
   const int page = pages_->currentIndex();
   const QStringList texts = model_.ReadPage(page);
   const auto& edits = edits_[static_cast<size_t>(page)];
@@ -156,7 +156,7 @@ void TfrmMixPro::ButtonReadClick() {
   }
 }
 
-void TfrmMixPro::ButtonWriteClick() {
+void TDriveParamsWindow::WriteClick() {
   const int page = pages_->currentIndex();
   QStringList texts;
   for (QLineEdit* e : edits_[static_cast<size_t>(page)]) texts << e->text();
@@ -168,12 +168,12 @@ void TfrmMixPro::ButtonWriteClick() {
   if (closeWanted_) close();
 }
 
-void TfrmMixPro::PageControl1Change(int /*page*/) {
+void TDriveParamsWindow::PageChosen(int /*page*/) {
   model_.Modified = false;
-  ButtonReadClick();
+  ReadClick();
 }
 
-void TfrmMixPro::closeEvent(QCloseEvent* event) {
+void TDriveParamsWindow::closeEvent(QCloseEvent* event) {
   if (busy_) {
     // Closed when the read or write under way has finished.
     closeWanted_ = true;
@@ -183,7 +183,7 @@ void TfrmMixPro::closeEvent(QCloseEvent* event) {
   QDialog::closeEvent(event);
 }
 
-void TfrmMixPro::reject() {
+void TDriveParamsWindow::reject() {
   if (busy_) {
     closeWanted_ = true;
     return;

@@ -39,7 +39,7 @@ struct TCtrlFields {
   // "Нагрев"
   bool Water = false;
   // "Пена"
-  QString SpumeText;
+  QString FoamLevelText;
   bool FoamExist = false;
   // "События"
   QString Ev1ChName, Ev1Hours, Ev1Minutes, Ev1Work;
@@ -77,9 +77,9 @@ std::int64_t MakeEven(std::int64_t value);
 std::optional<QString> SpinTimerText(const QString& text, std::int32_t bound, bool up);
 
 // Foam sensitivity text of a level 0..2; nothing for any other level.
-std::optional<QString> SpumeLevelText(std::int32_t level);
+std::optional<QString> FoamLevelName(std::int32_t level);
 // The foam spin button changes Spumelevel at once; the new text, or nothing
 // when the level is outside 0..2.
-std::optional<QString> SpumeLevelStep(TVortaProcess& p, bool up);
+std::optional<QString> FoamLevelStep(TVortaProcess& p, bool up);
 
 }  // namespace vorta

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "can/AdapterFactory.h"
-#include "can/uCANAdapters.h"
-#include "devices/uSUABB.h"
+#include "can/CANAdapter.h"
+#include "devices/CANDevices.h"
 
 namespace vorta {
 
@@ -63,7 +63,7 @@ class TFrameQueue {
   std::uint64_t refused_ = 0;
 };
 
-class TdmVorta {
+class TCANService {
  public:
   // One line per device entry the loader skipped or refused.
   using TReportHook = std::function<void(const QString&)>;
@@ -78,11 +78,11 @@ class TdmVorta {
   static constexpr int kReconnectMs = 10000;
 
   // The factory is copied: it only has to be complete when the module is
-  // made. Timer1 and TimerHeart run from here on (on an empty bus).
-  TdmVorta(TTimerService& time, TAdapterFactory factory, TReportHook report = {});
-  ~TdmVorta();
-  TdmVorta(const TdmVorta&) = delete;
-  TdmVorta& operator=(const TdmVorta&) = delete;
+  // made. PacerTimer and HeartbeatTimer run from here on (on an empty bus).
+  TCANService(TTimerService& time, TAdapterFactory factory, TReportHook report = {});
+  ~TCANService();
+  TCANService(const TCANService&) = delete;
+  TCANService& operator=(const TCANService&) = delete;
 
   // Creates and opens the adapter and builds the device table. Configured()
   // tells whether it ran to its end (false: missing or unknown adapter type;
@@ -93,9 +93,9 @@ class TdmVorta {
   void SaveConfig(TProfileFile& ini);
   [[nodiscard]] bool Configured() const { return configured_; }
 
-  // Enables TimerHeart then TimerReconnect, only when configured.
+  // Enables HeartbeatTimer then ReconnectTimer, only when configured.
   void StartTimers();
-  // Disables TimerHeart then TimerReconnect; Timer1 keeps running.
+  // Disables HeartbeatTimer then ReconnectTimer; PacerTimer keeps running.
   void StopTimers();
 
   // The adapter's frame handler: dispatches by identifier to the devices;
@@ -103,13 +103,13 @@ class TdmVorta {
   void HandleFrame(TCANFrame& frame);
 
   // Timer handlers (also called directly by tests).
-  void Timer1Timer();
-  void TimerHeartTimer();
-  void TimerReconnectTimer();
+  void OnPacerTimer();
+  void OnHeartbeatTimer();
+  void OnReconnectTimer();
 
-  [[nodiscard]] TTimer& Timer1() { return *timer1_; }
-  [[nodiscard]] TTimer& TimerHeart() { return *timerHeart_; }
-  [[nodiscard]] TTimer& TimerReconnect() { return *timerReconnect_; }
+  [[nodiscard]] TTimer& PacerTimer() { return *pacerTimer_; }
+  [[nodiscard]] TTimer& HeartbeatTimer() { return *heartbeatTimer_; }
+  [[nodiscard]] TTimer& ReconnectTimer() { return *reconnectTimer_; }
 
   // Null until LoadConfig found a known adapter type.
   [[nodiscard]] TCANAdapter* Adapter() { return adapter_.get(); }
@@ -130,7 +130,7 @@ class TdmVorta {
   TReportHook report_;
   bool configured_ = false;
   bool releasing_ = false;  // the bus and devices are being freed
-  std::size_t pace_ = 1;    // frames per Timer1 tick while a backlog lasts
+  std::size_t pace_ = 1;    // frames per PacerTimer tick while a backlog lasts
 
   // Declaration order is the reverse of destruction: the timers go first,
   // then the queue, the bus (with the devices it refers to) and the adapter;
@@ -139,9 +139,9 @@ class TdmVorta {
   std::vector<std::unique_ptr<TCANDevice>> devices_;
   TCANBus bus_;
   TFrameQueue queue_;
-  std::unique_ptr<TTimer> timerReconnect_;
-  std::unique_ptr<TTimer> timerHeart_;
-  std::unique_ptr<TTimer> timer1_;
+  std::unique_ptr<TTimer> reconnectTimer_;
+  std::unique_ptr<TTimer> heartbeatTimer_;
+  std::unique_ptr<TTimer> pacerTimer_;
 };
 
 }  // namespace vorta

@@ -1,8 +1,8 @@
-#include "dialogs/CalibrUnit.h"
+#include "dialogs/Calibration.h"
 
 #include "platform/Numbers.h"
 #include "process/JournalChanges.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 
@@ -49,7 +49,7 @@ std::optional<int> NumberErrorPosition(QStringView text) {
   return std::nullopt;
 }
 
-TCheckResult CheckOnePar(const TVortaProcess& p, int channel, const QString& text) {
+TCheckResult CheckCalibrationValue(const TVortaProcess& p, int channel, const QString& text) {
   TCheckResult r;
   if (const auto k = NumberErrorPosition(text)) {
     r.Warning = QStringLiteral("Ошибка в позиции ") + QString::number(*k) + QStringLiteral(" \"") +

@@ -5,16 +5,16 @@
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
 #include "platform/TimerService.h"
-#include "process/FillUnit.h"
+#include "process/FillRun.h"
 #include "process/JournalChanges.h"
 #include "process/OutputChannels.h"
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 
 namespace vorta {
 
 TFillControl::TFillControl(TDeps deps, int intervalMs)
     : FillTarget(deps.FillTarget), FillTimer(deps.Time.CreateTimer(intervalMs)), deps_(deps) {
-  FillTimer->OnTimer = [this] { FillTimerTimer(); };
+  FillTimer->OnTimer = [this] { OnFillTimer(); };
   for (int k = 1; k <= kFillBoxes; ++k) {
     BoxEnabled[static_cast<size_t>(k - 1)] = deps_.Processes.FindProcess(QString::number(k)) >= 0;
   }
@@ -36,22 +36,22 @@ void TFillControl::SetTarget(std::int32_t target) {
   Changed();
 }
 
-void TFillControl::EditmedperiodChange(const QString& text) {
+void TFillControl::TargetEdited(const QString& text) {
   TargetText = text;
   if (const auto v = TryParseInt(text); v && *v >= INT32_MIN && *v <= INT32_MAX) {
     FillTarget = static_cast<std::int32_t>(*v);
   }
 }
 
-void TFillControl::SpinButtonFillUpClick() {
+void TFillControl::StepTargetUpClick() {
   if (FillTarget < INT32_MAX) SetTarget(FillTarget + 1);
 }
 
-void TFillControl::SpinButtonFillDownClick() {
+void TFillControl::StepTargetDownClick() {
   if (FillTarget > 0) SetTarget(FillTarget - 1);
 }
 
-void TFillControl::ButtonResetClick() {
+void TFillControl::ResetClick() {
   FillDone = 0;
   Changed();
 }
@@ -89,7 +89,7 @@ void TFillControl::RecordRun(const QString& before, const QString& after, bool b
                       byOperator ? TJournalSource::Button : TJournalSource::Engine);
 }
 
-void TFillControl::Start_StopBtnClick() {
+void TFillControl::StartStopClick() {
   ButtonEnabled = false;
   Changed();
   FillCount = 0;
@@ -150,14 +150,14 @@ void TFillControl::Stop() {
 void TFillControl::Start() {
   GroupsEnabled = false;
   ButtonCaption = QStringLiteral("Стоп");
-  deps_.TimerIzm.SetEnabled(false);
-  deps_.Timer2sec.SetEnabled(false);
+  deps_.MeasureTimer.SetEnabled(false);
+  deps_.RegulationTimer.SetEnabled(false);
   for (size_t i = 0; i < kFillBoxes; ++i) FillSelected[i] = BoxEnabled[i] && BoxChecked[i];
   FillStep = 0;
   FillTimer->SetEnabled(true);
 }
 
-void TFillControl::FillTimerTimer() {
+void TFillControl::OnFillTimer() {
   TVortaProcess* p0 = deps_.Processes.ProcessAt(0);
   if ((!FillRunning && FillStep == 0) || p0 == nullptr || FillStep >= kMaxPhases) {
     FillTimer->SetEnabled(false);
@@ -186,7 +186,7 @@ void TFillControl::FillTimerTimer() {
   if (FillRunning && FillDone == FillTarget) {
     const auto alive = alive_;
     stopAtTarget_ = true;
-    Start_StopBtnClick();
+    StartStopClick();
     if (!*alive) return;
     stopAtTarget_ = false;
     FillDone = 0;
@@ -197,8 +197,8 @@ void TFillControl::FillTimerTimer() {
 bool TFillControl::CloseQuery() {
   if (deps_.Program.ShutdownRequested) return true;
   if (Active()) return false;
-  deps_.TimerIzm.SetEnabled(true);
-  deps_.Timer2sec.SetEnabled(true);
+  deps_.MeasureTimer.SetEnabled(true);
+  deps_.RegulationTimer.SetEnabled(true);
   return true;
 }
 

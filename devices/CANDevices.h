@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "can/uCANAdapters.h"
+#include "can/CANAdapter.h"
 
 namespace vorta {
 
@@ -71,7 +71,7 @@ class TCANBus {
   std::int32_t Count = 0;
 };
 
-class TSUABB final : public TCANDevice {
+class TIoModule final : public TCANDevice {
  public:
   static constexpr int AnalogCount = 8;
   using TCANDevice::TCANDevice;
@@ -110,7 +110,7 @@ class TMixerDC final : public TCANMixer {
   [[nodiscard]] std::uint16_t GetTemperature() const;
 };
 
-class TMixerOmron final : public TCANMixer {
+class TMixerInverter final : public TCANMixer {
  public:
   using TCANMixer::TCANMixer;
 

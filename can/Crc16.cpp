@@ -1,4 +1,4 @@
-#include "can/uCRC.h"
+#include "can/Crc16.h"
 
 #include <array>
 

@@ -8,14 +8,14 @@
 
 #include <memory>
 
-#include "can/VortaWork.h"
+#include "can/CANService.h"
 #include "platform/ProfileFile.h"
 #include "platform/VirtualTimerService.h"
 #include "tests/can/FakeAdapter.h"
 
 namespace vorta::testing {
 
-class VortaFixture : public ::testing::Test {
+class ServiceFixture : public ::testing::Test {
  protected:
   QString WriteIni(const QByteArray& text) {
     const QString path = dir_.filePath(QStringLiteral("VortaCAN.ini"));
@@ -27,21 +27,21 @@ class VortaFixture : public ::testing::Test {
 
   // Makes the module, loads the text; true when configured.
   bool Load(const QByteArray& text, bool openSucceeds = true) {
-    module_ = std::make_unique<TdmVorta>(time_, FakeFactory(&adapter_, openSucceeds),
-                                         [this](const QString& line) { reports_ << line; });
+    module_ = std::make_unique<TCANService>(time_, FakeFactory(&adapter_, openSucceeds),
+                                            [this](const QString& line) { reports_ << line; });
     TProfileFile ini(WriteIni(text));
     module_->LoadConfig(ini);
     return module_->Configured();
   }
 
-  TdmVorta& Module() { return *module_; }
+  TCANService& Module() { return *module_; }
   TCANDevice* Device(int i) { return Module().Bus().Devices[static_cast<std::size_t>(i)]; }
 
   QTemporaryDir dir_;
   TVirtualTimerService time_;
   TFakeAdapter* adapter_ = nullptr;
   QStringList reports_;
-  std::unique_ptr<TdmVorta> module_;
+  std::unique_ptr<TCANService> module_;
 };
 
 }  // namespace vorta::testing

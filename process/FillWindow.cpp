@@ -1,4 +1,4 @@
-#include "process/FillForm.h"
+#include "process/FillWindow.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -11,11 +11,11 @@
 
 namespace vorta {
 
-TFormFill::TFormFill(TFillControl& fill, QWidget* parent)
+TFillWindow::TFillWindow(TFillControl& fill, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
       fill_(&fill) {
-  setObjectName(QStringLiteral("TFormFill"));
+  setObjectName(QStringLiteral("FillWindow"));
   setWindowTitle(QStringLiteral("Заполнение"));
   setFixedSize(282, 150);
 
@@ -56,19 +56,19 @@ TFormFill::TFormFill(TFillControl& fill, QWidget* parent)
   startStop_->setGeometry(98, 114, 85, 27);
 
   connect(target_, &QLineEdit::textEdited, this, [this](const QString& text) {
-    if (fill_ != nullptr) fill_->EditmedperiodChange(text);
+    if (fill_ != nullptr) fill_->TargetEdited(text);
   });
   connect(spinUp_, &QToolButton::clicked, this, [this] {
-    if (fill_ != nullptr) fill_->SpinButtonFillUpClick();
+    if (fill_ != nullptr) fill_->StepTargetUpClick();
   });
   connect(spinDown_, &QToolButton::clicked, this, [this] {
-    if (fill_ != nullptr) fill_->SpinButtonFillDownClick();
+    if (fill_ != nullptr) fill_->StepTargetDownClick();
   });
   connect(reset_, &QPushButton::clicked, this, [this] {
-    if (fill_ != nullptr) fill_->ButtonResetClick();
+    if (fill_ != nullptr) fill_->ResetClick();
   });
   connect(startStop_, &QPushButton::clicked, this, [this] {
-    if (fill_ != nullptr) fill_->Start_StopBtnClick();
+    if (fill_ != nullptr) fill_->StartStopClick();
   });
 
   fill.View = this;
@@ -81,11 +81,11 @@ TFormFill::TFormFill(TFillControl& fill, QWidget* parent)
   }
 }
 
-TFormFill::~TFormFill() {
+TFillWindow::~TFillWindow() {
   if (fill_ != nullptr && fill_->View == this) fill_->View = nullptr;
 }
 
-void TFormFill::FillStateChanged() {
+void TFillWindow::FillStateChanged() {
   if (fill_ == nullptr) return;
   const TFillControl& f = *fill_;
   if (target_->text() != f.TargetText) target_->setText(f.TargetText);
@@ -97,12 +97,12 @@ void TFormFill::FillStateChanged() {
   startStop_->setEnabled(f.ButtonEnabled);
 }
 
-void TFormFill::FillFreed() {
+void TFillWindow::FillFreed() {
   fill_ = nullptr;
   hide();
 }
 
-void TFormFill::reject() {
+void TFillWindow::reject() {
   // The close box and Escape both come here.
   if (fill_ != nullptr && !fill_->CloseQuery()) return;
   QDialog::reject();

@@ -8,12 +8,12 @@
 #include <functional>
 #include <memory>
 
-#include "process/ProcUnit.h"
+#include "process/ProcessRecord.h"
 #include "process/ProgramState.h"
 
 namespace vorta {
 
-class TdmVorta;
+class TCANService;
 class TTimer;
 class TTimerService;
 class IMessageSink;
@@ -56,7 +56,7 @@ class THeadlessMainWindow final : public IMainWindow {
   int ModalWindowsOpen = 0;  // tests: modal windows that close when asked
 };
 
-class TForm1 {
+class TMainForm {
  public:
   enum class TStartResult { Running, NoMainConfig, SecondInstance };
 
@@ -65,26 +65,26 @@ class TForm1 {
     IMessageSink& Messages;
     IWindowFactory& Windows;
     IMainWindow& Window;
-    TdmVorta& dmVorta;
+    TCANService& canService;
   };
 
   // programFolder: where "Vorta.ini" and the process files are looked up.
-  TForm1(TDeps deps, const QString& programFolder);
-  ~TForm1();
-  TForm1(const TForm1&) = delete;
-  TForm1& operator=(const TForm1&) = delete;
+  TMainForm(TDeps deps, const QString& programFolder);
+  ~TMainForm();
+  TMainForm(const TMainForm&) = delete;
+  TMainForm& operator=(const TMainForm&) = delete;
 
   // Start-up in its order; Running when the timers run.
-  TStartResult FormCreate();
+  TStartResult Start();
   // Shutdown in its order; ends with OnTerminate.
-  void FormClose();
-  void FormDestroy();
+  void Shutdown();
+  void Finish();
 
-  void Timer40msTimer();
-  void TimerIzmTimer();
-  void Timer2secTimer();
+  void OnOutputTimer();
+  void OnMeasureTimer();
+  void OnRegulationTimer();
 
-  // Asks the application to terminate (end of FormClose).
+  // Asks the application to terminate (end of Shutdown).
   std::function<void()> OnTerminate;
 
   [[nodiscard]] TProgramState& Program() { return program_; }
@@ -92,10 +92,10 @@ class TForm1 {
   [[nodiscard]] TVortaEnv& Env() { return env_; }
   [[nodiscard]] bool Closed() const { return closed_; }
 
-  TTimer& Timer40ms() { return *timer40ms_; }
-  TTimer& TimerIzm() { return *timerIzm_; }
-  TTimer& Timer2sec() { return *timer2sec_; }
-  TTimer& PodpTimer() { return *podpTimer_; }
+  TTimer& OutputTimer() { return *outputTimer_; }
+  TTimer& MeasureTimer() { return *measureTimer_; }
+  TTimer& RegulationTimer() { return *regulationTimer_; }
+  TTimer& FillPhaseTimer() { return *fillPhaseTimer_; }
   // The fill run behind the fill window; null before start-up and after shutdown.
   [[nodiscard]] TFillControl* Fill() { return fill_.get(); }
   // The folder's journal; null before start-up and for a second copy.
@@ -122,10 +122,10 @@ class TForm1 {
   std::unique_ptr<TAlarms> alarms_;
   std::unique_ptr<TAlarmCommand> alarmCommand_;  // "[Alarms] Command=" of Vorta.ini
   std::unique_ptr<TSingleInstance> instance_;
-  std::unique_ptr<TTimer> timer40ms_;
-  std::unique_ptr<TTimer> timerIzm_;
-  std::unique_ptr<TTimer> timer2sec_;
-  std::unique_ptr<TTimer> podpTimer_;
+  std::unique_ptr<TTimer> outputTimer_;
+  std::unique_ptr<TTimer> measureTimer_;
+  std::unique_ptr<TTimer> regulationTimer_;
+  std::unique_ptr<TTimer> fillPhaseTimer_;
   std::unique_ptr<class QFile> eventLog_;
   bool closed_ = false;
   // Vorta.ini existed but could not be read: it is not written back.

@@ -10,9 +10,9 @@ namespace vorta {
 
 #pragma pack(push, 1)
 struct TCANFrame {
-  std::uint32_t Id = 0;     // 11 bits standard, 29 bits extended (little-endian)
-  std::uint8_t Flags = 0;   // 0x80 extended identifier, 0x40 remote request
-  std::uint8_t Len = 0;     // 0..8; in a remote request the bytes asked for
+  std::uint32_t Id = 0;    // 11 bits standard, 29 bits extended (little-endian)
+  std::uint8_t Flags = 0;  // 0x80 extended identifier, 0x40 remote request
+  std::uint8_t Len = 0;    // 0..8; in a remote request the bytes asked for
   std::uint8_t Data[8] = {};
 };
 #pragma pack(pop)

@@ -1,11 +1,11 @@
 #pragma once
 // The fill window: dose target and counter, the vessels to fill, and
-// "Пуск"/"Стоп". It mirrors TFillControl (process/FillUnit.h).
+// "Пуск"/"Стоп". It mirrors TFillControl (process/FillRun.h).
 
 #include <QDialog>
 #include <array>
 
-#include "process/FillUnit.h"
+#include "process/FillRun.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -15,23 +15,23 @@ class QToolButton;
 
 namespace vorta {
 
-class TFormFill final : public QDialog, public IFillView {
+class TFillWindow final : public QDialog, public IFillView {
   Q_OBJECT
 
  public:
-  TFormFill(TFillControl& fill, QWidget* parent = nullptr);
-  ~TFormFill() override;
+  TFillWindow(TFillControl& fill, QWidget* parent = nullptr);
+  ~TFillWindow() override;
 
   // IFillView
   void FillStateChanged() override;
   void FillFreed() override;
 
-  [[nodiscard]] QLineEdit* Editmedperiod() const { return target_; }
-  [[nodiscard]] QLineEdit* EditCurrentDoze() const { return done_; }
+  [[nodiscard]] QLineEdit* TargetEdit() const { return target_; }
+  [[nodiscard]] QLineEdit* DoneEdit() const { return done_; }
   [[nodiscard]] QToolButton* SpinUp() const { return spinUp_; }
   [[nodiscard]] QToolButton* SpinDown() const { return spinDown_; }
-  [[nodiscard]] QPushButton* ButtonReset() const { return reset_; }
-  [[nodiscard]] QPushButton* Start_StopBtn() const { return startStop_; }
+  [[nodiscard]] QPushButton* ResetButton() const { return reset_; }
+  [[nodiscard]] QPushButton* StartStopButton() const { return startStop_; }
   [[nodiscard]] QCheckBox* CheckBox(int k) const { return boxes_[static_cast<size_t>(k - 1)]; }
   [[nodiscard]] QGroupBox* GroupFill() const { return groupFill_; }
   [[nodiscard]] QGroupBox* GroupProc() const { return groupProc_; }
