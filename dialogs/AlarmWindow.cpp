@@ -9,6 +9,7 @@
 
 #include "platform/RealTimerService.h"
 #include "process/Alarms.h"
+#include "process/Journal.h"
 
 namespace vorta {
 

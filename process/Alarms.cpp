@@ -1,8 +1,5 @@
 #include "process/Alarms.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <QDateTime>
 #include <QFileInfo>
 #include <algorithm>
@@ -113,20 +110,6 @@ QStringList AlarmArguments(const TAlarm& alarm, TAlarmEvent event) {
           alarm.Source,
           alarm.Text,
           alarm.AckBy};
-}
-
-QString OperatorName() {
-  // The account, as the journal records it: the environment may be empty.
-#ifdef Q_OS_UNIX
-  if (const passwd* pw = ::getpwuid(::geteuid()); pw != nullptr && pw->pw_name != nullptr) {
-    return QString::fromLocal8Bit(pw->pw_name);
-  }
-#endif
-  for (const char* name : {"USER", "LOGNAME", "USERNAME"}) {
-    const QString v = qEnvironmentVariable(name);
-    if (!v.isEmpty()) return v;
-  }
-  return QStringLiteral("?");
 }
 
 TAlarms::TAlarms(TVortaEnv& env) : env_(env) {}

@@ -44,8 +44,6 @@ QString AlarmLine(const TAlarm& alarm, TAlarmEvent event);
 // The arguments the alarm command gets, in this order: event, local time
 // (ISO 8601), vessel number, vessel name, kind, source, text, acknowledged by.
 QStringList AlarmArguments(const TAlarm& alarm, TAlarmEvent event);
-// The login name of the person at this machine.
-QString OperatorName();
 
 class TAlarms {
  public:

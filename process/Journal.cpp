@@ -56,21 +56,6 @@ QString SourceText(TJournalSource source) {
   return {};
 }
 
-// The account the program runs under; the environment can be emptied or
-// changed, the process's user id cannot.
-QString OsUser() {
-#ifdef Q_OS_UNIX
-  if (const passwd* pw = ::getpwuid(::geteuid()); pw != nullptr && pw->pw_name != nullptr) {
-    return QString::fromLocal8Bit(pw->pw_name);
-  }
-#endif
-  for (const char* name : {"USER", "USERNAME", "LOGNAME"}) {
-    QString user = qEnvironmentVariable(name);
-    if (!user.isEmpty()) return user;
-  }
-  return QStringLiteral("?");
-}
-
 // Local time with its offset written out, so that records stay comparable
 // across a change of daylight-saving time.
 QString StampText(double now) {
@@ -85,8 +70,23 @@ QString StampText(double now) {
 
 }  // namespace
 
+// The account the program runs under; the environment can be emptied or
+// changed, the process's user id cannot.
+QString OperatorName() {
+#ifdef Q_OS_UNIX
+  if (const passwd* pw = ::getpwuid(::geteuid()); pw != nullptr && pw->pw_name != nullptr) {
+    return QString::fromLocal8Bit(pw->pw_name);
+  }
+#endif
+  for (const char* name : {"USER", "USERNAME", "LOGNAME"}) {
+    QString user = qEnvironmentVariable(name);
+    if (!user.isEmpty()) return user;
+  }
+  return QStringLiteral("?");
+}
+
 TJournal::TJournal(QString path, TTimerService& time)
-    : path_(std::move(path)), time_(time), user_(OsUser()) {}
+    : path_(std::move(path)), time_(time), user_(OperatorName()) {}
 
 bool TJournal::Open() {
   opened_ = false;

@@ -27,6 +27,10 @@ struct TJournalEntry {
   TJournalSource Source = TJournalSource::Menu;
 };
 
+// The account the program runs under: the journal's user column and who
+// acknowledged an alarm.
+QString OperatorName();
+
 class TJournal {
  public:
   // The line as written (without its line end) and the entry it came from.

@@ -18,6 +18,7 @@
 #include "panel/QtWindowFactory.h"
 #include "panel/VortaForm.h"
 #include "process/Alarms.h"
+#include "process/Journal.h"
 #include "sim/VirtualPlant.h"
 
 using namespace vorta;
