@@ -27,7 +27,6 @@ namespace vorta {
 namespace {
 const QString kMainConfig = QStringLiteral("Vorta.ini");
 const QString kCanConfig = QStringLiteral("VortaCAN.ini");
-const QString kJournal = QStringLiteral("VortaJournal.txt");
 }  // namespace
 
 TMainForm::TMainForm(TDeps deps, const QString& programFolder)
@@ -97,7 +96,7 @@ TMainForm::TStartResult TMainForm::Start() {
   }
   instance_->OnRaiseRequest = [this] { deps_.Window.BringToFront(); };
   // Only the copy that owns the folder writes its journal.
-  journal_ = std::make_unique<TJournal>(program_.ProgramFolder + kJournal, deps_.Time);
+  journal_ = std::make_unique<TJournal>(program_.ProgramFolder + kJournalFileName, deps_.Time);
   journal_->Messages = &deps_.Messages;
   // A journal that cannot be written is reported by its first record.
   if (journal_->Open() && journal_->TornTail()) deps_.Messages.ShowInfo(journal_->Problem());

@@ -32,6 +32,7 @@
 #include "platform/TimerService.h"
 #include "process/Alarms.h"
 #include "process/FillWindow.h"
+#include "process/Journal.h"
 #include "process/JournalVerify.h"
 #include "telemetry/MqttTelemetry.h"
 
@@ -155,7 +156,7 @@ int main(int argc, char** argv) {
           : vorta::DefaultProgramFolder(exeFolder, QProcessEnvironment::systemEnvironment());
   if (parser.isSet(verifyOption)) {
     const QString path = parser.positionalArguments().isEmpty()
-                             ? QDir(folder).filePath(QStringLiteral("VortaJournal.txt"))
+                             ? QDir(folder).filePath(vorta::kJournalFileName)
                              : parser.positionalArguments().constFirst();
     const vorta::TJournalCheck check = vorta::VerifyJournal(path);
     Print(path + QStringLiteral(": ") + check.Text());

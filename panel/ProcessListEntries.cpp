@@ -9,6 +9,7 @@
 #include "platform/FileAttributes.h"
 #include "platform/Messages.h"
 #include "platform/ProfileFile.h"
+#include "process/Journal.h"
 
 namespace vorta {
 
@@ -80,7 +81,8 @@ QStringList ProcessFilesToLoad(const TProfileFile& mainConfig, const QString& pr
   const QDir dir(folder);
   const QSet<QString> ownFiles{Resolved(dir.filePath(QStringLiteral("Vorta.ini"))),
                                Resolved(dir.filePath(QStringLiteral("VortaCAN.ini"))),
-                               Resolved(dir.filePath(QStringLiteral("Vorta.log")))};
+                               Resolved(dir.filePath(QStringLiteral("Vorta.log"))),
+                               Resolved(dir.filePath(kJournalFileName))};
 
   std::vector<TEntry> entries;
   for (const QString& key : mainConfig.ReadSection(kProcesses)) {

@@ -31,6 +31,9 @@ struct TJournalEntry {
 // acknowledged an alarm.
 QString OperatorName();
 
+// The journal's file name in the program folder.
+inline const QString kJournalFileName = QStringLiteral("VortaJournal.txt");
+
 class TJournal {
  public:
   // The line as written (without its line end) and the entry it came from.

@@ -10,9 +10,7 @@
 
 namespace vorta {
 
-namespace {
-const QString kJournalFile = QStringLiteral("VortaJournal.txt");
-}  // namespace
+namespace {}  // namespace
 
 std::unique_ptr<TMqttTelemetry> TMqttTelemetry::Start(TVortaEnv& env) {
   const TProfileFile mainConfig(env.Program.ProgramFolder + QStringLiteral("Vorta.ini"));
@@ -34,7 +32,7 @@ TMqttTelemetry::TMqttTelemetry(TVortaEnv& env, TMqttSettings settings) : env_(en
     }
   }
   const QString journal =
-      env.Journal != nullptr ? env.Journal->Path() : folder.filePath(kJournalFile);
+      env.Journal != nullptr ? env.Journal->Path() : folder.filePath(kJournalFileName);
   files.push_back({journal, folder.relativeFilePath(journal), 0, true});
   publisher_ = std::make_unique<TMqttPublisher>(std::move(settings), std::move(files),
                                                 folder.filePath(QLatin1String(kMqttOffsetsFile)));

@@ -41,17 +41,18 @@ TEST(ProcessListEntries, refusesEveryFileThatIsNotAProcessFileOfTheFolderOnce) {
   Write(folder + "Protocol1.txt", "Date\tTime\tpH\r\n06.12.2026\t10:00:00\t7.00\tUnctr\r\n");
   Write(folder + "Protocol.txt", "Date\tTime\tpH\r\n");  // the default log of sub/p2.ini
   Write(folder + "notes.txt", "just text\r\n");
+  Write(folder + "VortaJournal.txt", "[Port]\r\n");  // even one that looks like a process file
   Write(folder + "Vorta.ini",
         "[Processes]\r\nProtocol1.txt=1\r\np1.ini=1\r\nVortaCAN.ini=1\r\nVorta.ini=1\r\n"
         "../outside.ini=1\r\nlink.ini=1\r\n./p1.ini=1\r\nsub/p2.ini=1\r\nsub/../p1.ini=1\r\n"
-        "notes.txt=1\r\nProtocol.txt=1\r\nmissing.ini=1\r\n");
+        "notes.txt=1\r\nProtocol.txt=1\r\nmissing.ini=1\r\nVortaJournal.txt=1\r\n");
   const TProfileFile main(folder + "Vorta.ini");
   test::TRecordingMessages messages;
 
   EXPECT_EQ(ProcessFilesToLoad(main, folder, messages), (QStringList{"p1.ini", "sub/p2.ini"}));
 
   const QStringList& e = messages.Errors;
-  ASSERT_EQ(e.size(), 9) << e.join('\n').toStdString();
+  ASSERT_EQ(e.size(), 10) << e.join('\n').toStdString();
   EXPECT_TRUE(e[0].contains("Protocol1.txt") && e[0].contains("журнал данных"));
   EXPECT_TRUE(e[1].contains("VortaCAN.ini") && e[1].contains("файл самой программы"));
   EXPECT_TRUE(e[2].contains("Vorta.ini") && e[2].contains("файл самой программы"));
@@ -61,6 +62,7 @@ TEST(ProcessListEntries, refusesEveryFileThatIsNotAProcessFileOfTheFolderOnce) {
   EXPECT_TRUE(e[6].contains("sub/../p1.ini") && e[6].contains("повторно"));
   EXPECT_TRUE(e[7].contains("notes.txt") && e[7].contains("[Port]"));
   EXPECT_TRUE(e[8].contains("Protocol.txt") && e[8].contains("журнал данных"));
+  EXPECT_TRUE(e[9].contains("VortaJournal.txt") && e[9].contains("файл самой программы"));
 }
 
 // At start: the list runs each vessel once, and the main configuration's
