@@ -21,6 +21,7 @@
 #include "app/MainWindow.h"
 #include "app/MessageBoxSink.h"
 #include "app/PlantHost.h"
+#include "app/RussianQtTexts.h"
 #include "app/StallWatch.h"
 #include "can/AdapterFactory.h"
 #include "can/CANService.h"
@@ -102,6 +103,7 @@ int main(int argc, char** argv) {
     app = std::make_unique<QCoreApplication>(argc, argv);
   } else {
     app = std::make_unique<QApplication>(argc, argv);
+    vorta::InstallRussianQtTexts(*app);
   }
   InstallSignalHandling();
   QCoreApplication::setApplicationName(QStringLiteral("vorta"));

@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-charts-dev libqt6charts6
   libjpeg-dev libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev xvfb xauth
-  libqt6opengl6-dev fonts-dejavu-core
+  libqt6opengl6-dev fonts-dejavu-core qt6-translations-l10n
   dpkg-dev file librsvg2-bin lintian desktop-file-utils systemd
   libmosquitto-dev mosquitto mosquitto-clients
 )

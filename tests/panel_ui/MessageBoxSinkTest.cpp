@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "app/MessageBoxSink.h"
+#include "app/RussianQtTexts.h"
 
 namespace vorta {
 namespace {
@@ -31,6 +32,13 @@ TEST(MessageBoxSink, showsAModalBoxWithOneOkButtonWithoutBlockingTheCaller) {
   box->buttons().front()->click();
   QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_EQ(sink.LastBox(), nullptr);  // closed boxes are freed
+}
+
+// Qt's own buttons and dialogs speak the operator's language too.
+TEST(RussianQtTexts, standardButtonsReadInRussian) {
+  ASSERT_TRUE(InstallRussianQtTexts(*QCoreApplication::instance()));
+  QMessageBox box(QMessageBox::Question, QString(), QString(), QMessageBox::Cancel);
+  EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QStringLiteral("Отмена"));
 }
 
 }  // namespace
