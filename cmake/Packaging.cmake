@@ -79,6 +79,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Library dependencies come from the executables; adduser is for the postinst.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser")
+# Qt's own dialogs in Russian; without it they stay in English.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${VORTA_PACKAGING_DIR}/postinst)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
