@@ -1,7 +1,6 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <algorithm>
-#include <ranges>
 
 #include "process/JournalFormat.h"
 
@@ -118,7 +117,8 @@ bool ReadJournalBackwards(const QString& path, const std::function<bool(const QS
       lines.removeLast();
       last = false;
     }
-    for (QByteArray& line : std::views::reverse(lines)) {
+    for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+      QByteArray& line = *it;
       if (line.endsWith('\r')) line.chop(1);
       if (!visit(QString::fromUtf8(line))) return true;
     }
