@@ -6,6 +6,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cstddef>
 
 #include "platform/RealTimerService.h"
 #include "process/Alarms.h"
@@ -87,8 +88,8 @@ void TAlarmWindow::Refresh() {
   int row = 0;
   // Active alarms first, each group newest first.
   for (const bool active : {true, false}) {
-    for (auto it = list.rbegin(); it != list.rend(); ++it) {
-      const TAlarm& a = *it;
+    for (auto i = static_cast<std::ptrdiff_t>(list.size()) - 1; i >= 0; --i) {
+      const TAlarm& a = list[static_cast<std::size_t>(i)];
       if (a.Active() != active) continue;
       const QString state =
           a.Active() ? QStringLiteral("активна") : QStringLiteral("снята ") + TimeText(a.Cleared);

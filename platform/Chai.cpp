@@ -306,7 +306,7 @@ std::optional<std::uint32_t> ReadCanBitrate(const QString& interfaceName) {
   request.head.nlmsg_seq = 1;
   request.link.ifi_family = AF_UNSPEC;
   request.link.ifi_index = static_cast<int>(index);
-  QByteArray reply(64 * 1024, '\0');
+  QByteArray reply(qsizetype{64} * 1024, '\0');
   ssize_t n = -1;
   if (::send(fd, &request, request.head.nlmsg_len, 0) == request.head.nlmsg_len) {
     n = ::recv(fd, reply.data(), static_cast<std::size_t>(reply.size()), 0);

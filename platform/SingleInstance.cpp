@@ -20,7 +20,7 @@ const QByteArray kRaise = "raise\n";
 // directory of this user's is refused, never used.
 QString PrivateRuntimeFolder(QString* problem) {
   const uid_t uid = ::getuid();
-  const QString path = QDir(QDir::tempPath()).filePath(QStringLiteral("vorta-%1").arg(uid));
+  QString path = QDir(QDir::tempPath()).filePath(QStringLiteral("vorta-%1").arg(uid));
   const QByteArray native = QFile::encodeName(path);
   if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) {
     if (problem != nullptr) {

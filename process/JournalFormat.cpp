@@ -117,8 +117,8 @@ bool ReadJournalBackwards(const QString& path, const std::function<bool(const QS
       lines.removeLast();
       last = false;
     }
-    for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
-      QByteArray& line = *it;
+    for (qsizetype i = lines.size() - 1; i >= 0; --i) {
+      QByteArray& line = lines[i];
       if (line.endsWith('\r')) line.chop(1);
       if (!visit(QString::fromUtf8(line))) return true;
     }
