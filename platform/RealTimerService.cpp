@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QTimer>
 #include <cmath>
+#include <cstdlib>
 
 namespace vorta {
 
@@ -46,6 +47,16 @@ double ToSystemDateTime(const QDateTime& t) {
 QDateTime FromSystemDateTime(double days) {
   const QDateTime wall = Epoch().addMSecs(std::llround(days * 86'400'000.0));
   return {wall.date(), wall.time(), Qt::LocalTime};
+}
+
+QString LocalTimeWithOffset(double days) {
+  const QDateTime local = FromSystemDateTime(days);
+  const int offset = local.offsetFromUtc();
+  const int minutes = std::abs(offset) / 60;
+  return local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) + (offset < 0 ? u'-' : u'+') +
+         QStringLiteral("%1:%2")
+             .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+             .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
 TRealTimerService::TRealTimerService() {

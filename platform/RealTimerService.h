@@ -23,5 +23,9 @@ class TRealTimerService final : public TTimerService {
 // Days since 1899-12-30 for a local date-time.
 double ToSystemDateTime(const QDateTime& t);
 QDateTime FromSystemDateTime(double days);
+// "2026-12-07T09:00:00+01:00": local time to the second with its offset always
+// written out ("+00:00", never "Z"), so that records stay comparable across a
+// change of daylight-saving time and a reader elsewhere sees the same instant.
+QString LocalTimeWithOffset(double days);
 
 }  // namespace vorta

@@ -1,11 +1,9 @@
 // The journal's writer: one flushed append per record, the file read-only
 // between writes like the data logs.
 
-#include <QDateTime>
 #include <QFile>
 #include <QStringList>
 #include <QtGlobal>
-#include <cstdlib>
 #ifdef Q_OS_UNIX
 #include <pwd.h>
 #include <unistd.h>
@@ -54,18 +52,6 @@ QString SourceText(TJournalSource source) {
       return QStringLiteral("Engine");
   }
   return {};
-}
-
-// Local time with its offset written out, so that records stay comparable
-// across a change of daylight-saving time.
-QString StampText(double now) {
-  const QDateTime local = FromSystemDateTime(now);
-  const int offset = local.offsetFromUtc();
-  const int minutes = std::abs(offset) / 60;
-  return local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) + (offset < 0 ? u'-' : u'+') +
-         QStringLiteral("%1:%2")
-             .arg(minutes / 60, 2, 10, QLatin1Char('0'))
-             .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
 }  // namespace
@@ -156,7 +142,7 @@ bool TJournal::Record(const TJournalEntry& entry) {
     Record(gone);
   }
   QStringList columns;
-  columns << StampText(time_.Now()) << user_
+  columns << LocalTimeWithOffset(time_.Now()) << user_
           << (entry.Vessel != 0 ? QString::number(entry.Vessel) : QString()) << entry.VesselName
           << KindText(entry.Kind) << entry.Subject << entry.OldValue << entry.NewValue
           << SourceText(entry.Source);

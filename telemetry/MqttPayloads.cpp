@@ -1,9 +1,7 @@
-#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cmath>
-#include <cstdlib>
 
 #include "platform/RealTimerService.h"
 #include "process/JournalFormat.h"
@@ -21,32 +19,6 @@ QByteArray Compact(const QJsonObject& o) {
   return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
-QString Unescape(const QString& field) {
-  QString out;
-  out.reserve(field.size());
-  for (qsizetype i = 0; i < field.size(); ++i) {
-    if (field[i] != u'\\' || i + 1 == field.size()) {
-      out += field[i];
-      continue;
-    }
-    const QChar c = field[++i];
-    out += c == u't' ? QChar(u'\t') : c == u'n' ? QChar(u'\n') : c == u'r' ? QChar(u'\r') : c;
-  }
-  return out;
-}
-
-// Local time with its offset always written out ("+00:00", never "Z"), as
-// the journal writes it.
-QString TimeWithOffset(double now) {
-  const QDateTime local = FromSystemDateTime(now);
-  const int minutes = std::abs(local.offsetFromUtc()) / 60;
-  return local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
-         (local.offsetFromUtc() < 0 ? u'-' : u'+') +
-         QStringLiteral("%1:%2")
-             .arg(minutes / 60, 2, 10, QLatin1Char('0'))
-             .arg(minutes % 60, 2, 10, QLatin1Char('0'));
-}
-
 QJsonValue Number(double v) {
   return std::isfinite(v) ? QJsonValue(v) : QJsonValue();
 }
@@ -54,7 +26,7 @@ QJsonValue Number(double v) {
 
 QByteArray StateJson(const TVortaProcess& p, double now) {
   QJsonObject o;
-  o[QLatin1String("time")] = TimeWithOffset(now);
+  o[QLatin1String("time")] = LocalTimeWithOffset(now);
   o[QLatin1String("vessel")] = p.NumProcess;
   o[QLatin1String("name")] = p.Caption();
   const int mode = ModeIndex(p.Mode);
@@ -106,7 +78,7 @@ QByteArray JournalJson(const QStringList& header, const QByteArray& line, std::i
   const QStringList fields = QString::fromUtf8(line).split(u'\t');
   for (qsizetype i = 0; i < fields.size(); ++i) {
     const QString name = i < header.size() ? header[i] : QStringLiteral("field%1").arg(i + 1);
-    const QString text = Unescape(fields[i]);
+    const QString text = UnescapeJournalField(fields[i]);
     if (name == QLatin1String("Vessel")) {
       *vessel = text.toInt();
       o[name] = text.isEmpty() ? QJsonValue() : QJsonValue(*vessel);
