@@ -33,6 +33,19 @@ TJournalKind JournalKind(TAlarmEvent event) {
   return TJournalKind::Acknowledged;
 }
 
+// When the event happened: each has its own time stamp.
+double EventTime(const TAlarm& alarm, TAlarmEvent event) {
+  switch (event) {
+    case TAlarmEvent::Raised:
+      break;
+    case TAlarmEvent::Cleared:
+      return alarm.Cleared;
+    case TAlarmEvent::Acknowledged:
+      return alarm.AckTime;
+  }
+  return alarm.Raised;
+}
+
 QString DeviceText(const TCANDevice& d) {
   return d.Caption.isEmpty() ? d.Name : d.Caption;
 }
@@ -75,32 +88,27 @@ QString AlarmEventKey(TAlarmEvent event) {
 
 QString AlarmLine(const TAlarm& alarm, TAlarmEvent event) {
   QString what;
-  double when = alarm.Raised;
   switch (event) {
     case TAlarmEvent::Raised:
       what = QStringLiteral("тревога");
       break;
     case TAlarmEvent::Cleared:
       what = QStringLiteral("тревога снята");
-      when = alarm.Cleared;
       break;
     case TAlarmEvent::Acknowledged:
       what = QStringLiteral("тревога квитирована (%1)").arg(alarm.AckBy);
-      when = alarm.AckTime;
       break;
   }
   const QString vessel =
       alarm.VesselName.isEmpty() ? QStringLiteral("Программа") : alarm.VesselName;
   return QStringLiteral("%1 %2: %3: %4")
-      .arg(FromSystemDateTime(when).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), vessel, what,
-           alarm.Text);
+      .arg(FromSystemDateTime(EventTime(alarm, event))
+               .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+           vessel, what, alarm.Text);
 }
 
 QStringList AlarmArguments(const TAlarm& alarm, TAlarmEvent event) {
-  const double when = event == TAlarmEvent::Cleared        ? alarm.Cleared
-                      : event == TAlarmEvent::Acknowledged ? alarm.AckTime
-                                                           : alarm.Raised;
-  const QDateTime local = FromSystemDateTime(when);
+  const QDateTime local = FromSystemDateTime(EventTime(alarm, event));
   // With its offset from UTC, so that a receiver elsewhere reads the same instant.
   return {AlarmEventKey(event),
           local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate),

@@ -10,8 +10,6 @@
 
 namespace vorta {
 
-namespace {}  // namespace
-
 std::unique_ptr<TMqttTelemetry> TMqttTelemetry::Start(TVortaEnv& env) {
   const TProfileFile mainConfig(env.Program.ProgramFolder + QStringLiteral("Vorta.ini"));
   QStringList problems;
