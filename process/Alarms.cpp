@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "devices/CANDevices.h"
 #include "platform/RealTimerService.h"
@@ -344,12 +346,15 @@ void TAlarms::CheckFiles(const TProgramState& program, const TVortaProcessList& 
     }
     return nullptr;
   };
-  for (const TAlarm& a : std::deque<TAlarm>(list_)) {
+  // Keys first: clearing trims the list under the loop.
+  std::vector<std::pair<std::int32_t, QString>> written;
+  for (const TAlarm& a : list_) {
     if (a.Active() && a.Kind == TAlarmKind::WriteFailed &&
         a.Source.endsWith(QLatin1String(".ini")) && !program.FailedWrites.contains(a.Source)) {
-      Clear(a.Vessel, a.Kind, a.Source);
+      written.emplace_back(a.Vessel, a.Source);
     }
   }
+  for (const auto& [vessel, file] : written) Clear(vessel, TAlarmKind::WriteFailed, file);
   for (const QString& file : program.FailedWrites) {
     Set(true, owner(file), TAlarmKind::WriteFailed, file,
         QStringLiteral("Не удалось записать файл ") + QFileInfo(file).fileName());
