@@ -20,22 +20,6 @@ namespace vorta {
 
 namespace {
 
-QString KindText(TJournalKind kind) {
-  switch (kind) {
-    case TJournalKind::Change:
-      return QStringLiteral("Change");
-    case TJournalKind::Alarm:
-      return QStringLiteral("Alarm");
-    case TJournalKind::AlarmCleared:
-      return QStringLiteral("AlarmCleared");
-    case TJournalKind::Acknowledged:
-      return QStringLiteral("Acknowledged");
-    case TJournalKind::Program:
-      return QStringLiteral("Program");
-  }
-  return {};
-}
-
 QString SourceText(TJournalSource source) {
   switch (source) {
     case TJournalSource::Menu:
@@ -55,6 +39,22 @@ QString SourceText(TJournalSource source) {
 }
 
 }  // namespace
+
+QString JournalKindText(TJournalKind kind) {
+  switch (kind) {
+    case TJournalKind::Change:
+      return QStringLiteral("Change");
+    case TJournalKind::Alarm:
+      return QStringLiteral("Alarm");
+    case TJournalKind::AlarmCleared:
+      return QStringLiteral("AlarmCleared");
+    case TJournalKind::Acknowledged:
+      return QStringLiteral("Acknowledged");
+    case TJournalKind::Program:
+      return QStringLiteral("Program");
+  }
+  return {};
+}
 
 // The account the program runs under; the environment can be emptied or
 // changed, the process's user id cannot.
@@ -83,13 +83,9 @@ bool TJournal::Open() {
   if (!FileExists(path_) || QFile(path_).size() == 0) {
     QFile f(path_);
     SetReadOnly(path_, false);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Append)) {
-      problem_ = QStringLiteral("Не удалось создать журнал ") + path_ + QStringLiteral(": ") +
-                 f.errorString();
-      return false;
-    }
     const QByteArray header = (JournalHeaderLine() + QStringLiteral("\r\n")).toUtf8();
-    const bool ok = f.write(header) == header.size() && f.flush();
+    const bool ok = f.open(QIODevice::WriteOnly | QIODevice::Append) &&
+                    f.write(header) == header.size() && f.flush();
     if (!ok) {
       problem_ = QStringLiteral("Не удалось создать журнал ") + path_ + QStringLiteral(": ") +
                  f.errorString();
@@ -144,7 +140,7 @@ bool TJournal::Record(const TJournalEntry& entry) {
   QStringList columns;
   columns << LocalTimeWithOffset(time_.Now()) << user_
           << (entry.Vessel != 0 ? QString::number(entry.Vessel) : QString()) << entry.VesselName
-          << KindText(entry.Kind) << entry.Subject << entry.OldValue << entry.NewValue
+          << JournalKindText(entry.Kind) << entry.Subject << entry.OldValue << entry.NewValue
           << SourceText(entry.Source);
   for (QString& c : columns) c = EscapeJournalField(c);
   const QString body = columns.join(u'\t');

@@ -27,6 +27,9 @@ struct TJournalEntry {
   TJournalSource Source = TJournalSource::Menu;
 };
 
+// The kind column's text.
+QString JournalKindText(TJournalKind kind);
+
 // The account the program runs under: the journal's user column and who
 // acknowledged an alarm.
 QString OperatorName();

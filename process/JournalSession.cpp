@@ -11,7 +11,6 @@ namespace vorta {
 
 namespace {
 
-const QString kProgramKind = QStringLiteral("Program");
 // A file that is not there, in the hash list.
 const QString kAbsent = QStringLiteral("-");
 
@@ -73,7 +72,7 @@ TPreviousRun ReadPreviousRun(const QString& path) {
     const std::optional<TJournalLine> r = ParseJournalLine(line);
     if (!r || r->Time == QLatin1String("Time")) return true;
     if (run.LastTime.isEmpty()) run.LastTime = r->Time;
-    if (r->Kind == kProgramKind) {
+    if (r->Kind == JournalKindText(TJournalKind::Program)) {
       if (run.LastMarker.isEmpty() &&
           (r->Subject == kJournalStartSubject || r->Subject == kJournalEndSubject)) {
         run.LastMarker = r->Subject;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/RealTimerService.h"
+#include "process/Journal.h"
 #include "process/JournalFormat.h"
 #include "process/ProcessCycles.h"
 #include "process/ProcessRecord.h"
@@ -85,8 +86,9 @@ QByteArray JournalJson(const QStringList& header, const QByteArray& line, std::i
       continue;
     }
     if (name == QLatin1String("Kind")) {
-      *alarm = text == QLatin1String("Alarm") || text == QLatin1String("AlarmCleared") ||
-               text == QLatin1String("Acknowledged");
+      *alarm = text == JournalKindText(TJournalKind::Alarm) ||
+               text == JournalKindText(TJournalKind::AlarmCleared) ||
+               text == JournalKindText(TJournalKind::Acknowledged);
     }
     o[name] = text;
   }
