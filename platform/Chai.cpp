@@ -73,6 +73,20 @@ void ReadSocket() {
   }
 }
 
+// Every reconnect opens again: one word per interface is enough, and once it
+// is said the kernel is not asked again.
+void TellWrongBitrateOnce(TChaiState& s) {
+  if (s.toldRate.contains(s.interfaceName)) return;
+  const QString advice = ChaiBitrateAdvice(s.interfaceName, ReadCanBitrate(s.interfaceName));
+  if (advice.isEmpty()) return;
+  s.toldRate << s.interfaceName;
+  if (s.notice) {
+    s.notice(advice);
+  } else {
+    qCWarning(lcChai).noquote() << advice;
+  }
+}
+
 std::int16_t OpenSocket() {
   TChaiState& s = State();
   const int fd = ::socket(PF_CAN, SOCK_RAW | SOCK_CLOEXEC, CAN_RAW);
@@ -89,16 +103,7 @@ std::int16_t OpenSocket() {
     return kChaiErrNoDevice;
   }
   s.socket = fd;
-  // Every reconnect opens again: one word per interface is enough.
-  const QString advice = ChaiBitrateAdvice(s.interfaceName, ReadCanBitrate(s.interfaceName));
-  if (!advice.isEmpty() && !s.toldRate.contains(s.interfaceName)) {
-    s.toldRate << s.interfaceName;
-    if (s.notice) {
-      s.notice(advice);
-    } else {
-      qCWarning(lcChai).noquote() << advice;
-    }
-  }
+  TellWrongBitrateOnce(s);
   return 0;
 }
 
