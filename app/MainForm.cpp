@@ -107,10 +107,7 @@ TMainForm::TStartResult TMainForm::Start() {
                      journalFiles_);
 
   // Only this copy works in the folder now: what a killed save left is stale.
-  RemoveStaleSaveFiles(
-      program_.ProgramFolder,
-      QStringList{kMainConfig, kCanConfig} + mainConfig.ReadSection(QStringLiteral("Processes")),
-      started);
+  RemoveStaleSaveFiles(program_.ProgramFolder, journalFiles_, started);
   deps_.Window.SetCaption(QStringLiteral("Vorta2"));
 
   // Every number of the main configuration is read here, so that the ones
