@@ -6,19 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include <QDateTime>
 #include <memory>
 
+#include "CoreApplication.h"
+#include "HeadlessPlantRun.h"
 #include "ProgramFolder.h"
 #include "RecordingMessages.h"
-#include "app/DemoFolder.h"
-#include "app/MainForm.h"
-#include "app/PlantHost.h"
-#include "can/AdapterFactory.h"
-#include "can/CANService.h"
-#include "platform/Chai.h"
-#include "platform/RealTimerService.h"
-#include "platform/VirtualTimerService.h"
 
 namespace vorta::test {
 
@@ -26,11 +19,11 @@ template <typename Windows, auto... WindowArgs>
 class TDemoRunFixture : public ::testing::Test {
  protected:
   void SetUp() override {
+    EnsureCoreApplication();
     qputenv("XDG_RUNTIME_DIR", runtime.Path().toUtf8());
     ChaiReset();
     QString error;
     ASSERT_TRUE(PrepareDemoFolder(folder.Path(), &error)) << error.toStdString();
-    RegisterStandardAdapters(factory);
     plant = std::make_unique<TPlantHost>(folder.Path(), time);
     ASSERT_TRUE(plant->Running());
     dm = std::make_unique<TCANService>(time, factory);
@@ -50,12 +43,11 @@ class TDemoRunFixture : public ::testing::Test {
 
   TProgramFolder folder;
   TProgramFolder runtime;
-  TVirtualTimerService time{
-      ToSystemDateTime(QDateTime(QDate(2026, 12, 7), QTime(9, 0), Qt::LocalTime))};
+  TVirtualTimerService time{DemoStartDate()};
   TRecordingMessages messages;
   Windows windows{WindowArgs...};
   THeadlessMainWindow window;
-  TAdapterFactory factory;
+  TStandardAdapters factory;
   std::unique_ptr<TPlantHost> plant;
   std::unique_ptr<TCANService> dm;
   std::unique_ptr<TMainForm> form;

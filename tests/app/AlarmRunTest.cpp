@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QRegularExpression>
 #include <QThread>
@@ -30,10 +29,6 @@ struct TSeen {
 class AlarmRunTest : public test::TDemoRunFixture<THeadlessWindowFactory> {
  protected:
   void SetUp() override {
-    static int argc = 1;
-    static char name[] = "app_tests";
-    static char* argv[] = {name, nullptr};
-    if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
     TDemoRunFixture::SetUp();
     form->Alarms().Subscribe([this](const TAlarm& a, TAlarmEvent e) { seen.push_back({e, a}); });
   }

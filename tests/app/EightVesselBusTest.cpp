@@ -4,25 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QDateTime>
 #include <algorithm>
 #include <array>
 #include <map>
-#include <memory>
 
+#include "CoreApplication.h"
+#include "HeadlessPlantRun.h"
 #include "ProgramFolder.h"
 #include "RecordingMessages.h"
-#include "app/DemoFolder.h"
-#include "app/MainForm.h"
-#include "app/PlantHost.h"
-#include "can/AdapterFactory.h"
-#include "can/CANService.h"
-#include "panel/PanelView.h"
-#include "platform/Chai.h"
-#include "platform/ProfileFile.h"
-#include "platform/RealTimerService.h"
-#include "platform/VirtualTimerService.h"
 
 using namespace vorta;
 
@@ -30,28 +19,6 @@ namespace {
 
 constexpr int kVessels = 8;
 constexpr std::uint32_t kOutputWordOffset = 50;
-
-// pO2 and eH dose too, on outputs of their own, with gains that give pulses
-// of a few seconds in every period.
-void RegulateAllChannels(const QString& path) {
-  TProfileFile ini(path);
-  const struct {
-    const char* section;
-    int up, down;
-    const char* gain;
-  } extra[] = {{"CtrlpO2%", 10, 11, "0.06"}, {"CtrleH", 12, 13, "0.015"}};
-  for (const auto& c : extra) {
-    const QString s = QString::fromLatin1(c.section);
-    ini.WriteInteger(s, QStringLiteral("Up"), c.up);
-    ini.WriteInteger(s, QStringLiteral("Down"), c.down);
-    ini.WriteInteger(s, QStringLiteral("Enable"), 1);
-    ini.WriteString(s, QStringLiteral("DeadZone"), QStringLiteral("0.50"));
-    ini.WriteString(s, QStringLiteral("GainUp"), QString::fromLatin1(c.gain));
-    ini.WriteString(s, QStringLiteral("GainDown"), QString::fromLatin1(c.gain));
-    ini.WriteString(s, QStringLiteral("Modes"), QStringLiteral("0,1,1,1"));
-  }
-  ASSERT_TRUE(ini.UpdateFile()) << path.toStdString();
-}
 
 // Output-word frames of one I/O module: when the program clears a bit, and
 // when a word with that bit clear leaves the queue for the bus.
@@ -65,34 +32,20 @@ struct TOffWatch {
 };
 
 TEST(EightVesselBus, sixHoursOfDosing_noFrameRefused_offWordsWithin100ms_linksStayUp) {
-  static int argc = 1;
-  static char name[] = "app_tests";
-  static char* argv[] = {name, nullptr};
-  if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
-
+  test::EnsureCoreApplication();
   test::TProgramFolder folder;
   test::TProgramFolder runtime;
   qputenv("XDG_RUNTIME_DIR", runtime.Path().toUtf8());
-  ChaiReset();
   QString error;
-  ASSERT_TRUE(PrepareDemoFolder(folder.Path(), &error, kVessels)) << error.toStdString();
-  for (int n = 1; n <= kVessels; ++n) {
-    RegulateAllChannels(folder.Path() + QStringLiteral("Process%1.ini").arg(n));
-  }
+  ASSERT_TRUE(test::PrepareDosingDemoFolder(folder.Path(), kVessels, &error))
+      << error.toStdString();
 
-  TVirtualTimerService time(
-      ToSystemDateTime(QDateTime(QDate(2026, 12, 7), QTime(9, 0), Qt::LocalTime)));
-  test::TRecordingMessages messages;
-  THeadlessWindowFactory windows;
-  THeadlessMainWindow window;
-  TAdapterFactory factory;
-  RegisterStandardAdapters(factory);
-  TPlantHost plant(folder.Path(), time);
-  ASSERT_TRUE(plant.Running());
-  TCANService dm(time, factory);
-  auto form = std::make_unique<TMainForm>(TMainForm::TDeps{time, messages, windows, window, dm},
-                                          folder.Path());
-  ASSERT_EQ(form->Start(), TMainForm::TStartResult::Running);
+  test::THeadlessPlantRun<test::TRecordingMessages> run(folder.Path());
+  ASSERT_TRUE(run.plant.Running());
+  ASSERT_TRUE(run.Start());
+  TVirtualTimerService& time = run.time;
+  TCANService& dm = run.dm;
+  TMainForm* const form = &run.form;
   ASSERT_EQ(form->Processes().Count(), kVessels);
   int mixersDC = 0, inverters = 0;
   for (std::int32_t i = 0; i < dm.Bus().Count; ++i) {
@@ -193,9 +146,7 @@ TEST(EightVesselBus, sixHoursOfDosing_noFrameRefused_offWordsWithin100ms_linksSt
           << p.Caption().toStdString() << " channel " << ch;
     }
   }
-  form->Program().ShutdownRequested = true;
-  time.AdvanceBy(40);
-  form.reset();
+  run.Shutdown();
 }
 
 }  // namespace

@@ -2,30 +2,15 @@
 // read, and cleans only its own leftovers.
 
 #include <gtest/gtest.h>
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 
 #include "FileSystemFaults.h"
-#include "ProgramFolder.h"
-#include "RecordingMessages.h"
-#include "app/MainForm.h"
-#include "can/AdapterFactory.h"
-#include "can/CANService.h"
-#include "panel/PanelView.h"
-#include "platform/VirtualTimerService.h"
+#include "HeadlessFormFixture.h"
 
 using namespace vorta;
 
 namespace {
-
-QCoreApplication& App() {
-  static int argc = 1;
-  static char name[] = "app_tests";
-  static char* argv[] = {name, nullptr};
-  static QCoreApplication app(argc, argv);
-  return app;
-}
 
 const QByteArray kMain =
     "[Processes]\r\nfirst.ini=1\r\nsecond.ini=1\r\n[Podpitka]\r\nDozeCount=7\r\n"
@@ -51,13 +36,8 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
   f.write(bytes);
 }
 
-class FilesKeptTest : public ::testing::Test {
+class FilesKeptTest : public test::THeadlessFormFixture {
  protected:
-  void SetUp() override {
-    App();
-    qputenv("XDG_RUNTIME_DIR", runtime.Path().toUtf8());
-  }
-
   // Starts the controller on the folder, runs it for a few minutes and shuts
   // it down in order.
   void RunAndShutDown(const QString& path, int expectedProcesses) {
@@ -77,11 +57,6 @@ class FilesKeptTest : public ::testing::Test {
     for (const QString& e : messages.Errors) n += e.contains(path) ? 1 : 0;
     return n;
   }
-
-  test::TProgramFolder runtime;
-  TVirtualTimerService time;
-  test::TRecordingMessages messages;
-  THeadlessWindowFactory windows;
 };
 
 }  // namespace

@@ -5,28 +5,14 @@
 #include <QThread>
 #include <chrono>
 
-#include "ProgramFolder.h"
-#include "RecordingMessages.h"
-#include "app/MainForm.h"
-#include "can/AdapterFactory.h"
-#include "can/CANService.h"
-#include "panel/PanelView.h"
+#include "HeadlessFormFixture.h"
 #include "platform/ProfileFile.h"
 #include "platform/RealTimerService.h"
-#include "platform/VirtualTimerService.h"
 #include "tests/can/FakeAdapter.h"
 
 using namespace vorta;
 
 namespace {
-
-QCoreApplication& App() {
-  static int argc = 1;
-  static char name[] = "app_tests";
-  static char* argv[] = {name, nullptr};
-  static QCoreApplication app(argc, argv);
-  return app;
-}
 
 const QByteArray kMain =
     "; main configuration\r\n[Processes]\r\nfirst.ini=1\r\nsecond.ini=01\r\nskipped.ini=10\r\n"
@@ -42,23 +28,14 @@ const QByteArray kSecond =
     "[Podpitka]\r\nVentil=1,3\r\nPump=1,1\r\nFazaCount=2\r\n"
     "[Terminate]\r\nsucsesful=Y\r\n";
 
-class MainFormTest : public ::testing::Test {
+class MainFormTest : public test::THeadlessFormFixture {
  protected:
-  void SetUp() override {
-    App();
-    qputenv("XDG_RUNTIME_DIR", runtime.Path().toUtf8());
-  }
-
   std::unique_ptr<TMainForm> MakeForm(THeadlessMainWindow& window) {
     return std::make_unique<TMainForm>(TMainForm::TDeps{time, messages, windows, window, dm},
                                        folder.Path());
   }
 
   test::TProgramFolder folder;
-  test::TProgramFolder runtime;
-  TVirtualTimerService time;
-  test::TRecordingMessages messages;
-  THeadlessWindowFactory windows;
   THeadlessMainWindow window;
   TCANService dm{time, TAdapterFactory{}};
 };
@@ -196,7 +173,7 @@ TEST_F(MainFormTest, emptyProcessListStillRunsTheTimers) {
 }
 
 TEST(RealTimeReconnect, firstRetryComesTenSecondsAfterStartAtTheEarliest) {
-  App();
+  test::EnsureCoreApplication();
   test::TProgramFolder folder;
   folder.Write("VortaCAN.ini", "[CANAdapter]\r\nType=Marathon\r\n");
   TRealTimerService time;

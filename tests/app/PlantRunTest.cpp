@@ -3,20 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QFile>
 
 #include "DemoRunFixture.h"
-#include "RecordingMessages.h"
-#include "app/DemoFolder.h"
-#include "app/MainForm.h"
-#include "app/PlantHost.h"
-#include "can/AdapterFactory.h"
-#include "can/CANService.h"
 #include "devices/MixerWindowLogic.h"
-#include "panel/PanelView.h"
-#include "platform/Chai.h"
-#include "platform/VirtualTimerService.h"
 #include "process/FillRun.h"
 #include "sim/VirtualPlant.h"
 
@@ -28,14 +18,6 @@ constexpr std::int64_t kMinute = 60'000;
 
 class PlantRunTest : public test::TDemoRunFixture<THeadlessWindowFactory> {
  protected:
-  void SetUp() override {
-    static int argc = 1;
-    static char name[] = "app_tests";
-    static char* argv[] = {name, nullptr};
-    if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
-    TDemoRunFixture::SetUp();
-  }
-
   QStringList LogRows(int vessel) const {
     QStringList rows = QString::fromUtf8(folder.Read(QStringLiteral("Protocol%1.txt").arg(vessel)))
                            .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);

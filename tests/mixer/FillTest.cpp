@@ -6,15 +6,9 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "HeadlessFormFixture.h"
 #include "JournalRows.h"
-#include "ProgramFolder.h"
-#include "RecordingMessages.h"
-#include "app/MainForm.h"
-#include "can/AdapterFactory.h"
-#include "can/CANService.h"
-#include "panel/PanelView.h"
 #include "platform/TimerService.h"
-#include "platform/VirtualTimerService.h"
 #include "process/FillRun.h"
 #include "process/FillWindow.h"
 
@@ -45,10 +39,8 @@ bool Bit(const TVortaProcess& p, int output) {
   return (p.OutputWord & (1U << (output - 1))) != 0;
 }
 
-class FillTest : public ::testing::Test {
+class FillTest : public test::THeadlessFormFixture {
  protected:
-  void SetUp() override { qputenv("XDG_RUNTIME_DIR", runtime_.Path().toUtf8()); }
-
   // Starts the program on two vessels; the fill timer's ticks are counted.
   TFillControl& Start(const QByteArray& firstTable = kFirstTable) {
     folder_.Write("Vorta.ini",
@@ -56,7 +48,7 @@ class FillTest : public ::testing::Test {
                   "DozeCount=7\r\n");
     folder_.Write("v1.ini", Vessel(1, firstTable));
     folder_.Write("v2.ini", Vessel(2, kSecondTable));
-    form_ = std::make_unique<TMainForm>(TMainForm::TDeps{time_, messages_, windows_, window_, dm_},
+    form_ = std::make_unique<TMainForm>(TMainForm::TDeps{time, messages, windows, window_, dm_},
                                         folder_.Path());
     EXPECT_EQ(form_->Start(), TMainForm::TStartResult::Running);
     TFillControl& fill = *form_->Fill();
@@ -72,12 +64,8 @@ class FillTest : public ::testing::Test {
   TVortaProcess& Vessel2() { return *form_->Processes().ProcessAt(1); }
 
   test::TProgramFolder folder_;
-  test::TProgramFolder runtime_;
-  TVirtualTimerService time_;
-  test::TRecordingMessages messages_;
-  THeadlessWindowFactory windows_;
   THeadlessMainWindow window_;
-  TCANService dm_{time_, TAdapterFactory{}};
+  TCANService dm_{time, TAdapterFactory{}};
   std::unique_ptr<TMainForm> form_;
   int ticks_ = 0;
 };
@@ -107,21 +95,21 @@ TEST_F(FillTest, threePhasesAndTargetTwo_sixTicksTwoDosesThenTheRunStops) {
   EXPECT_FALSE(form_->RegulationTimer().Enabled());
   EXPECT_TRUE(form_->OutputTimer().Enabled());
 
-  time_.AdvanceBy(120);  // phase 0: medium, pump and both valves on
+  time.AdvanceBy(120);  // phase 0: medium, pump and both valves on
   EXPECT_EQ(ticks_, 1);
   EXPECT_TRUE(Bit(Vessel1(), 2));
   EXPECT_TRUE(Bit(Vessel2(), 5));
   EXPECT_TRUE(Bit(Vessel1(), 4));
   EXPECT_TRUE(Bit(Vessel2(), 6)) << "vessel 2's valve follows its own table";
-  time_.AdvanceBy(120);  // phase 1
+  time.AdvanceBy(120);  // phase 1
   EXPECT_FALSE(Bit(Vessel1(), 2));
   EXPECT_TRUE(Bit(Vessel2(), 5));
   EXPECT_FALSE(Bit(Vessel1(), 4));
   EXPECT_TRUE(Bit(Vessel2(), 6));
-  time_.AdvanceBy(120);
+  time.AdvanceBy(120);
   EXPECT_EQ(fill.FillDone, 1);
 
-  time_.AdvanceBy(120 * 10);
+  time.AdvanceBy(120 * 10);
   EXPECT_EQ(ticks_, 6);
   EXPECT_FALSE(fill.FillRunning);
   EXPECT_FALSE(fill.FillTimer->Enabled());
@@ -144,7 +132,7 @@ TEST_F(FillTest, targetZeroRunsUntilStopped_andStopFinishesTheDoseUnderWay) {
   fill.SetBoxChecked(2, true);
   fill.SetTarget(0);
   fill.StartStopClick();
-  time_.AdvanceBy(120 * 31);  // ten doses and one phase
+  time.AdvanceBy(120 * 31);  // ten doses and one phase
   EXPECT_TRUE(fill.FillRunning);
   EXPECT_EQ(fill.FillDone, 10);
   EXPECT_EQ(fill.FillStep, 1);
@@ -158,7 +146,7 @@ TEST_F(FillTest, targetZeroRunsUntilStopped_andStopFinishesTheDoseUnderWay) {
   EXPECT_EQ(fill.FillDone, 11);
   EXPECT_FALSE(fill.FillTimer->Enabled());
   EXPECT_EQ(fill.ButtonCaption, QStringLiteral("Пуск"));
-  time_.AdvanceBy(1000);
+  time.AdvanceBy(1000);
   EXPECT_EQ(ticks_, 34);
   EXPECT_EQ(test::JournalChanges(folder_.File(QStringLiteral("VortaJournal.txt"))),
             (QStringList{"|Подпитка|Стоп|Пуск (V2; доз: 0)|Button",
@@ -170,7 +158,7 @@ TEST_F(FillTest, stopDuringTheLastDoseEndsTheRunInsteadOfStartingAnother) {
   fill.SetBoxChecked(2, true);
   fill.SetTarget(2);
   fill.StartStopClick();
-  time_.AdvanceBy(120 * 4);  // the second (last) dose is under way
+  time.AdvanceBy(120 * 4);  // the second (last) dose is under way
   ASSERT_EQ(fill.FillDone, 1);
   fill.StartStopClick();  // the operator's stop waits for that dose
   EXPECT_EQ(ticks_, 7) << "two phases end the dose, the next tick the timer: no second run";
@@ -181,9 +169,9 @@ TEST_F(FillTest, stopDuringTheLastDoseEndsTheRunInsteadOfStartingAnother) {
 
 TEST_F(FillTest, nothingTickedShowsTheMessageAndStartsNothing) {
   TFillControl& fill = Start();
-  messages_.Infos.clear();
+  messages.Infos.clear();
   fill.StartStopClick();
-  EXPECT_EQ(messages_.Infos, QStringList{QStringLiteral("Выберите хотя бы один процесс")});
+  EXPECT_EQ(messages.Infos, QStringList{QStringLiteral("Выберите хотя бы один процесс")});
   EXPECT_FALSE(fill.FillRunning);
   EXPECT_TRUE(fill.ButtonEnabled);
   EXPECT_TRUE(form_->MeasureTimer().Enabled());
@@ -196,7 +184,7 @@ TEST_F(FillTest, anEmptyPhaseTableRefusesToStart) {
   EXPECT_FALSE(fill.FillRunning);
   EXPECT_FALSE(fill.FillTimer->Enabled());
   EXPECT_TRUE(form_->MeasureTimer().Enabled());
-  ASSERT_EQ(messages_.Errors.filter(QStringLiteral("Заполнение не запущено")).size(), 1);
+  ASSERT_EQ(messages.Errors.filter(QStringLiteral("Заполнение не запущено")).size(), 1);
   EXPECT_TRUE(fill.ButtonEnabled);
 }
 
@@ -213,7 +201,7 @@ TEST_F(FillTest, theWindowRefusesToCloseDuringARun_andRestoresTheTimersAfter) {
   QTest::mouseClick(window.StartStopButton(), Qt::LeftButton);
   EXPECT_EQ(window.StartStopButton()->text(), QStringLiteral("Стоп"));
   EXPECT_FALSE(window.GroupFill()->isEnabled());
-  time_.AdvanceBy(120 * 4);
+  time.AdvanceBy(120 * 4);
   EXPECT_EQ(window.DoneEdit()->text(), QStringLiteral("1"));
   Shot(window);
 
@@ -235,7 +223,7 @@ TEST_F(FillTest, shutdownWhileAStopWaitsForItsDoseFreesTheRunCleanly) {
   TFillWindow window(fill);
   window.CheckBox(1)->setChecked(true);
   fill.StartStopClick();
-  time_.AdvanceBy(120);
+  time.AdvanceBy(120);
   ASSERT_EQ(fill.FillStep, 1);
   // The next 40-ms tick, inside the stop's wait, runs the shutdown.
   form_->Program().ShutdownRequested = true;

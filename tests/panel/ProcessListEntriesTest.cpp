@@ -1,19 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "ProgramFolder.h"
-#include "RecordingMessages.h"
-#include "app/MainForm.h"
-#include "can/AdapterFactory.h"
-#include "can/CANService.h"
-#include "panel/PanelView.h"
+#include "HeadlessFormFixture.h"
 #include "panel/ProcessListEntries.h"
 #include "platform/ProfileFile.h"
-#include "platform/VirtualTimerService.h"
 
 using namespace vorta;
 
@@ -24,6 +17,9 @@ void Write(const QString& path, const QByteArray& bytes) {
   ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
   f.write(bytes);
 }
+
+// The program's start on a folder of the test's own.
+class ProcessListStart : public test::THeadlessFormFixture {};
 
 }  // namespace
 
@@ -67,21 +63,12 @@ TEST(ProcessListEntries, refusesEveryFileThatIsNotAProcessFileOfTheFolderOnce) {
 
 // At start: the list runs each vessel once, and the main configuration's
 // numbers are taken as its process files' are.
-TEST(ProcessListEntries, startUpRunsAListedFileOnceAndReportsMainConfigurationNumbers) {
-  static int argc = 1;
-  static char name[] = "panel_tests";
-  static char* argv[] = {name, nullptr};
-  static QCoreApplication app(argc, argv);
+TEST_F(ProcessListStart, startUpRunsAListedFileOnceAndReportsMainConfigurationNumbers) {
   test::TProgramFolder folder;
-  test::TProgramFolder runtime;
-  qputenv("XDG_RUNTIME_DIR", runtime.Path().toUtf8());
   folder.Write("Vorta.ini",
                "[Processes]\r\np1.ini=1\r\n./p1.ini=1\r\n[Podpitka]\r\nFazaPeriod=NaN\r\n"
                "DozeCount=99999999999\r\n[WARMCTRL]\r\nIndexWater=70000\r\n");
   folder.Write("p1.ini", "[Port]\r\nNumProcess=1\r\n");
-  TVirtualTimerService time;
-  test::TRecordingMessages messages;
-  THeadlessWindowFactory windows;
   THeadlessMainWindow window;
   TCANService dm{time, TAdapterFactory{}};
   TMainForm form(TMainForm::TDeps{time, messages, windows, window, dm}, folder.Path());
