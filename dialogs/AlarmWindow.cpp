@@ -120,13 +120,11 @@ void TAlarmWindow::AcknowledgeSelected() {
   for (const QModelIndex& index : table_->selectionModel()->selectedRows()) {
     alarms_.Acknowledge(table_->item(index.row(), kTime)->data(Qt::UserRole).toLongLong(), user);
   }
-  alarms_.RefreshPanels();
   Refresh();
 }
 
 void TAlarmWindow::AcknowledgeAll() {
   alarms_.AcknowledgeAll(OperatorName());
-  alarms_.RefreshPanels();
   Refresh();
 }
 

@@ -110,10 +110,10 @@ QString AlarmLine(const TAlarm& alarm, TAlarmEvent event) {
 }
 
 QStringList AlarmArguments(const TAlarm& alarm, TAlarmEvent event) {
-  const QDateTime local = FromSystemDateTime(EventTime(alarm, event));
-  // With its offset from UTC, so that a receiver elsewhere reads the same instant.
+  // With its offset from UTC written out, as the journal and MQTT write it, so
+  // that a receiver elsewhere reads the same instant.
   return {AlarmEventKey(event),
-          local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate),
+          LocalTimeWithOffset(EventTime(alarm, event)),
           QString::number(alarm.Vessel),
           alarm.VesselName,
           AlarmKindKey(alarm.Kind),
@@ -187,6 +187,8 @@ bool TAlarms::Acknowledge(std::int64_t id, const QString& user) {
     a.AckBy = user;
     a.AckTime = env_.Time.Now();
     Notify(a, TAlarmEvent::Acknowledged);
+    // The panels show an acknowledged alarm in another colour at once.
+    RefreshPanels();
     return true;
   }
   return false;

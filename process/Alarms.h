@@ -80,8 +80,6 @@ class TAlarms {
 
   // Counts every change: a window redraws only when it moved.
   [[nodiscard]] std::uint64_t Revision() const { return revision_; }
-  // Puts the alarm state on every panel at once (after an acknowledgement).
-  void RefreshPanels();
 
   // How many cleared alarms stay listed.
   std::size_t RecentLimit = 200;
@@ -89,6 +87,8 @@ class TAlarms {
   QPointer<QObject> Window;
 
  private:
+  // Puts the alarm state on every panel at once.
+  void RefreshPanels();
   void Notify(const TAlarm& alarm, TAlarmEvent event);
   void Trim();
   void CheckVessel(TVortaProcess& p);

@@ -158,6 +158,8 @@ TEST_F(AlarmCommandRunTest, commandGetsTheAlarmsFieldsAsArgumentsNotThroughAShel
   ASSERT_EQ(args.size(), 9) << args.join(u'|').toStdString();  // eight and the last line end
   EXPECT_EQ(args[0], "raised");
   EXPECT_TRUE(QDateTime::fromString(args[1], Qt::ISODate).isValid()) << args[1].toStdString();
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("[+-]\\d\\d:\\d\\d$")).match(args[1]).hasMatch())
+      << "the offset written out, as in the journal: " << args[1].toStdString();
   EXPECT_EQ(args[2], "1");
   EXPECT_EQ(args[3], "Ферментёр 1");
   EXPECT_EQ(args[4], "link");

@@ -90,6 +90,8 @@ TEST_F(AlarmWindowTest, panelsTurnRedAndTheWindowAcknowledgesTheSelectedAlarmThe
   const TAlarm* link = alarms.Find(3, TAlarmKind::LinkLost, QStringLiteral("Board3"));
   ASSERT_NE(link, nullptr);
   EXPECT_TRUE(link->AckBy.isEmpty());
+  EXPECT_NE(first.PanelState.AlarmColor, third.PanelState.AlarmColor)
+      << "the panel shows the acknowledgement at once, not at the next cycle";
   WritePictures(QStringLiteral("panels-alarm.png"), *window);
 
   window->AcknowledgeAllButton()->click();
