@@ -1,0 +1,102 @@
+#include "platform/SafeFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+
+namespace vorta {
+
+namespace {
+
+QString KindOf(mode_t mode) {
+  if (S_ISFIFO(mode)) return QStringLiteral("именованный канал");
+  if (S_ISDIR(mode)) return QStringLiteral("папка");
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return QStringLiteral("устройство");
+  if (S_ISSOCK(mode)) return QStringLiteral("сокет");
+  return QStringLiteral("особый файл");
+}
+
+QString SystemReason(int error) {
+  return QString::fromLocal8Bit(std::strerror(error));
+}
+
+class TDescriptor {
+ public:
+  explicit TDescriptor(int fd) : fd_(fd) {}
+  ~TDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  TDescriptor(const TDescriptor&) = delete;
+  TDescriptor& operator=(const TDescriptor&) = delete;
+  [[nodiscard]] int Get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+QString NotARegularFile(const QString& path) {
+  struct stat st {};
+  if (::stat(QFile::encodeName(path).constData(), &st) != 0 || S_ISREG(st.st_mode)) return {};
+  return QStringLiteral("%1: не обычный файл (%2), программа его не открывает")
+      .arg(path, KindOf(st.st_mode));
+}
+
+bool AppendWhole(const QString& path, const QByteArray& bytes, QString* error) {
+  // Non-blocking: a FIFO without a reader fails at once instead of waiting.
+  const TDescriptor fd(::open(QFile::encodeName(path).constData(),
+                              O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644));
+  if (fd.Get() < 0) {
+    *error = SystemReason(errno);
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd.Get(), &st) != 0) {
+    *error = SystemReason(errno);
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    *error = QStringLiteral("не обычный файл (%1)").arg(KindOf(st.st_mode));
+    return false;
+  }
+  const off_t before = st.st_size;
+  // One write() takes the whole record unless the disk fills or a signal
+  // cuts it short; only what follows a short write tells why.
+  qsizetype done = 0;
+  int reason = 0;
+  while (done < bytes.size()) {
+    const ssize_t n =
+        ::write(fd.Get(), bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      reason = n < 0 ? errno : ENOSPC;
+      break;
+    }
+    done += n;
+  }
+  if (done == bytes.size()) return true;
+  *error = SystemReason(reason);
+  if (::ftruncate(fd.Get(), before) != 0) {
+    *error += QStringLiteral("; часть записи осталась в файле: ") + SystemReason(errno);
+  }
+  return false;
+}
+
+int LastByte(const QString& path) {
+  if (!NotARegularFile(path).isEmpty()) return -1;
+  const TDescriptor fd(
+      ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (fd.Get() < 0) return -1;
+  unsigned char c = 0;
+  struct stat st {};
+  if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) return -1;
+  if (::pread(fd.Get(), &c, 1, st.st_size - 1) != 1) return -1;
+  return c;
+}
+
+}  // namespace vorta
