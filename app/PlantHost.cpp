@@ -15,6 +15,7 @@
 #include "platform/RealTimerService.h"
 #include "platform/VirtualTimerService.h"
 #include "process/Alarms.h"
+#include "process/Journal.h"
 #include "sim/ChaiPlantBridge.h"
 #include "sim/VirtualPlant.h"
 
@@ -84,6 +85,11 @@ int RunFastForward(const QString& folder, double hours, bool demo,
       break;
   }
   PrintAlarmsToStderr(form.Alarms());
+  // A run whose data did not all reach the disk must not look like a good one.
+  bool writeFailed = false;
+  form.Alarms().Subscribe([&writeFailed](const TAlarm& alarm, TAlarmEvent event) {
+    if (event == TAlarmEvent::Raised && alarm.Kind == TAlarmKind::WriteFailed) writeFailed = true;
+  });
   if (demo) StartDemoVessels(form.Processes());
   const auto total = static_cast<std::int64_t>(hours * 3'600'000.0);
   constexpr std::int64_t kHourMs = 3'600'000;
@@ -99,7 +105,15 @@ int RunFastForward(const QString& folder, double hours, bool demo,
   }
   form.Program().ShutdownRequested = true;
   time.AdvanceBy(40);
-  return terminated ? 0 : 1;
+  if (!terminated) return 1;
+  writeFailed = writeFailed || !form.Program().FailedWrites.isEmpty() ||
+                (form.Journal() != nullptr && form.Journal()->Failing());
+  if (writeFailed) {
+    std::fprintf(stderr,
+                 "vorta: --fast-forward: не все записи попали на диск (см. сообщения выше)\n");
+    return kExitWriteFailed;
+  }
+  return 0;
 }
 
 }  // namespace vorta

@@ -30,6 +30,10 @@ class TPlantHost {
   std::unique_ptr<sim::TChaiPlantBridge> bridge_;
 };
 
+// The exit code of a fast-forward that ran to its end but could not write
+// everything it had to (a data log row, the journal, a configuration file).
+inline constexpr int kExitWriteFailed = 4;
+
 // Runs the folder on virtual time with the virtual plant for hours simulated
 // hours, headless, then shuts down in order. Returns the exit code.
 // demo: start the vessels in batch mode as the demo does. stopRequested, asked

@@ -373,6 +373,9 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   } else {
     RestoreModeAfterAbnormalEnd(p);
   }
+  // After the restore, which reads the last whole row: a row cut by a kill
+  // gets its line end, so the next row is not glued to it.
+  CloseCutLogRow(p.ProtocolFileName);
 
   p.Panel->InitValueGrid();
   p.MixRampActive = 0;

@@ -16,11 +16,17 @@ class TVortaProcess;
 QString LogHeaderLine(const TVortaProcess& process);
 // Creates the file with its header and sets it read-only, when it does not
 // exist; an existing file gets its read-only attribute back (a kill during an
-// append leaves it writable). False when it had to be created and could not be.
+// append leaves it writable). False when it had to be created and could not
+// be, or when the name is taken by something other than a regular file.
 bool CreateLogIfMissing(const TVortaProcess& process);
-// The last line of the log without its line end, read from the end of the
-// file only; empty when that line is longer than any row could be. Nothing
-// when the file cannot be opened.
+// Gives a last row that a kill or a power cut left without its line end the
+// line end it lacks, so that the next row starts on a line of its own. True
+// when there was nothing to close or it was closed.
+bool CloseCutLogRow(const QString& path);
+// The last whole line of the log (one ended by a line end) without its line
+// end, read from the end of the file only; a cut row after it is passed
+// over. Empty when that line is longer than any row could be. Nothing when
+// the file cannot be opened.
 std::optional<QString> ReadLastLogLine(const QString& path);
 // One row (fields 1..22, without the line end) for the given moment, the
 // date in the locale's short format cut to six characters.

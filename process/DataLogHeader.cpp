@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "platform/FileAttributes.h"
+#include "platform/SafeFile.h"
 #include "process/DataLog.h"
 #include "process/ProcessRecord.h"
 
@@ -25,32 +26,47 @@ QString LogHeaderLine(const TVortaProcess& process) {
 
 bool CreateLogIfMissing(const TVortaProcess& process) {
   const QString& path = process.ProtocolFileName;
+  if (!NotARegularFile(path).isEmpty()) return false;
   if (FileExists(path)) {
     if (!IsReadOnly(path)) SetReadOnly(path, true);
     return true;
   }
-  QFile f(path);
-  if (!f.open(QIODevice::WriteOnly)) return false;
-  const QByteArray bytes = (LogHeaderLine(process) + QStringLiteral("\r\n")).toUtf8();
-  const bool ok = f.write(bytes) == bytes.size() && f.flush();
-  f.close();
+  QString error;
+  const bool ok =
+      AppendWhole(path, (LogHeaderLine(process) + QStringLiteral("\r\n")).toUtf8(), &error);
   SetReadOnly(path, true);
   return ok;
 }
 
+bool CloseCutLogRow(const QString& path) {
+  const int last = LastByte(path);
+  if (last < 0 || last == '\n') return true;
+  const bool wasReadOnly = IsReadOnly(path);
+  SetReadOnly(path, false);
+  QString error;
+  // Only the missing line end is added; the cut row's bytes stay as they are.
+  const bool ok = AppendWhole(path, last == '\r' ? QByteArray("\n") : QByteArray("\r\n"), &error);
+  if (wasReadOnly) SetReadOnly(path, true);
+  return ok;
+}
+
 std::optional<QString> ReadLastLogLine(const QString& path) {
+  if (!NotARegularFile(path).isEmpty()) return std::nullopt;
   QFile log(path);
   if (!log.open(QIODevice::ReadOnly)) return std::nullopt;
   const qint64 size = log.size();
   const qint64 from = std::max<qint64>(0, size - kTailBytes);
   if (!log.seek(from)) return QString();
   QByteArray tail = log.read(size - from);
-  // A final line end closes the last line; it does not start an empty one.
-  if (tail.endsWith('\n')) tail.chop(1);
+  // Only a row with its line end is whole: what follows the last line end
+  // is a row a kill cut short.
+  const qsizetype end = tail.lastIndexOf('\n');
+  if (end < 0) return QString();
+  tail.truncate(end);
   const qsizetype lineStart = tail.lastIndexOf('\n');
   if (lineStart < 0 && from > 0) return QString();
   QByteArray line = tail.mid(lineStart + 1);
-  while (line.endsWith('\r') || line.endsWith('\n')) line.chop(1);
+  while (line.endsWith('\r')) line.chop(1);
   return QString::fromUtf8(line);
 }
 

@@ -1,4 +1,4 @@
-// One data log row: appended whole and flushed, the file read-only between
+// One data log row: appended whole or not at all, the file read-only between
 // writes, recreated with its header when it has gone.
 
 #include <QDateTime>
@@ -10,8 +10,10 @@
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
 #include "platform/RealTimerService.h"
+#include "platform/SafeFile.h"
 #include "platform/TimerService.h"
 #include "process/DataLog.h"
+#include "process/Journal.h"
 #include "process/OutputChannels.h"
 #include "process/ProcessCycles.h"
 #include "process/ProcessRecord.h"
@@ -58,34 +60,16 @@ QString RowWithDrive(const TVortaProcess& p, const QDateTime& when, const QLocal
   return f.join(u'\t');
 }
 
-bool Recreate(const TVortaProcess& p, QString* error) {
-  QFile f(p.ProtocolFileName);
-  if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-    *error = f.errorString();
-    return false;
-  }
-  const QByteArray header = (LogHeaderLine(p) + QStringLiteral("\r\n")).toUtf8();
-  const bool ok = f.write(header) == header.size() && f.flush();
-  if (!ok) *error = f.errorString();
-  return ok;
-}
-
-// Appends the row with one write; a short write is cut back so that the
-// file never holds half a row.
+// Appends the row with one write; the file never holds half a row. A file
+// that has gone is started again with its header, in the same write.
 bool AppendRow(const TVortaProcess& p, const QByteArray& row, QString* error) {
-  // A file that has gone is started again with its header; one that exists
-  // but cannot be opened is not truncated (its rows stay).
-  if (!FileExists(p.ProtocolFileName) && !Recreate(p, error)) return false;
-  QFile f(p.ProtocolFileName);
-  if (!f.open(QIODevice::WriteOnly | QIODevice::Append)) {
-    *error = f.errorString();
+  if (const QString special = NotARegularFile(p.ProtocolFileName); !special.isEmpty()) {
+    *error = special;
     return false;
   }
-  const qint64 before = f.size();
-  if (f.write(row) == row.size() && f.flush()) return true;
-  *error = f.errorString();
-  f.resize(before);
-  return false;
+  if (FileExists(p.ProtocolFileName)) return AppendWhole(p.ProtocolFileName, row, error);
+  return AppendWhole(p.ProtocolFileName, (LogHeaderLine(p) + QStringLiteral("\r\n")).toUtf8() + row,
+                     error);
 }
 
 }  // namespace
@@ -107,10 +91,26 @@ void WriteLogRow(TVortaProcess& p) {
   SetReadOnly(p.ProtocolFileName, true);
   if (ok) {
     p.LogWriteFailed = false;
-  } else if (!p.LogWriteFailed) {
-    p.LogWriteFailed = true;
-    p.Env.Messages.ShowError(QStringLiteral("Не удалось записать строку в файл протокола ") +
-                             p.ProtocolFileName + QStringLiteral(": ") + error);
+    if (p.LogRowsLost.Count > 0 && p.Env.Journal != nullptr) {
+      // Told once writing works again: how many rows are missing, and when.
+      TJournalEntry lost;
+      lost.Vessel = p.NumProcess;
+      lost.VesselName = p.Caption();
+      lost.Kind = TJournalKind::Program;
+      lost.Subject = kLogRowsLostSubject;
+      lost.OldValue = p.LogRowsLost.Span();
+      lost.NewValue = QString::number(p.LogRowsLost.Count);
+      lost.Source = TJournalSource::Engine;
+      p.Env.Journal->Record(lost);
+    }
+    p.LogRowsLost = {};
+  } else {
+    p.LogRowsLost.Add(p.Env.Time.Now());
+    if (!p.LogWriteFailed) {
+      p.LogWriteFailed = true;
+      p.Env.Messages.ShowError(QStringLiteral("Не удалось записать строку в файл протокола ") +
+                               p.ProtocolFileName + QStringLiteral(": ") + error);
+    }
   }
   for (auto& ticks : p.OutputTicks) ticks = 0;
 }

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QStringList>
 #include <QtGlobal>
+#include <vector>
 #ifdef Q_OS_UNIX
 #include <pwd.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include "platform/FileAttributes.h"
 #include "platform/Messages.h"
 #include "platform/RealTimerService.h"
+#include "platform/SafeFile.h"
 #include "platform/TimerService.h"
 #include "process/Journal.h"
 #include "process/JournalFormat.h"
@@ -71,6 +73,10 @@ QString OperatorName() {
   return QStringLiteral("?");
 }
 
+QString TLostRecords::Span() const {
+  return LocalTimeWithOffset(First) + QStringLiteral(" — ") + LocalTimeWithOffset(Last);
+}
+
 TJournal::TJournal(QString path, TTimerService& time)
     : path_(std::move(path)), time_(time), user_(OperatorName()) {}
 
@@ -78,24 +84,27 @@ bool TJournal::Open() {
   opened_ = false;
   tornTail_ = false;
   needLineEnd_ = false;
+  tornEndsWithCr_ = false;
+  cutLines_ = 0;
   problem_.clear();
   lastChain_ = JournalSeed();
+  if (const QString special = NotARegularFile(path_); !special.isEmpty()) {
+    problem_ = QStringLiteral("Не удалось открыть журнал ") + special;
+    return false;
+  }
   if (!FileExists(path_) || QFile(path_).size() == 0) {
-    QFile f(path_);
     SetReadOnly(path_, false);
-    const QByteArray header = (JournalHeaderLine() + QStringLiteral("\r\n")).toUtf8();
-    const bool ok = f.open(QIODevice::WriteOnly | QIODevice::Append) &&
-                    f.write(header) == header.size() && f.flush();
-    if (!ok) {
-      problem_ = QStringLiteral("Не удалось создать журнал ") + path_ + QStringLiteral(": ") +
-                 f.errorString();
-    }
-    f.close();
+    QString error;
+    const bool ok =
+        AppendWhole(path_, (JournalHeaderLine() + QStringLiteral("\r\n")).toUtf8(), &error);
+    if (!ok)
+      problem_ =
+          QStringLiteral("Не удалось создать журнал ") + path_ + QStringLiteral(": ") + error;
     SetReadOnly(path_, true);
     opened_ = ok;
     return ok;
   }
-  // The chain goes on from the last whole record; a torn line after it stays.
+  // The chain goes on from the last whole record; cut lines after it stay.
   QString torn;
   const auto takeChain = [this](const QString& line) {
     QString columns;
@@ -104,20 +113,30 @@ bool TJournal::Open() {
     lastChain_ = chain;
     return true;
   };
-  if (!ReadJournalBackwards(
-          path_, [&takeChain](const QString& line) { return !takeChain(line); }, &torn)) {
+  // Lines a kill cut and no start has noted yet: the last start was killed
+  // while it closed an earlier cut line.
+  int unnoted = 0;
+  const auto visit = [&](const QString& line) {
+    if (takeChain(line) || line == JournalHeaderLine()) return false;
+    ++unnoted;
+    return true;
+  };
+  if (!ReadJournalBackwards(path_, visit, &torn)) {
     problem_ = QStringLiteral("Не удалось прочитать журнал ") + path_;
     return false;
   }
   if (!torn.isEmpty()) {
     // Cut only after its chain field, the line is a whole record without its
     // line end: the next append closes it and chains on from it.
-    if (torn.endsWith(u'\r')) torn.chop(1);
-    takeChain(torn);
+    tornEndsWithCr_ = torn.endsWith(u'\r');
+    if (tornEndsWithCr_) torn.chop(1);
+    const bool whole = unnoted == 0 && takeChain(torn);
+    cutLines_ = unnoted + (whole ? 0 : 1);
     tornTail_ = true;
     needLineEnd_ = true;
     problem_ = QStringLiteral("Последняя запись журнала ") + path_ +
                QStringLiteral(" оборвана (запись прервана); она оставлена как есть.");
+    tornNote_ = problem_;
   }
   // A kill during an append leaves the file writable.
   if (!IsReadOnly(path_)) SetReadOnly(path_, true);
@@ -137,49 +156,71 @@ bool TJournal::Record(const TJournalEntry& entry) {
     gone.Source = TJournalSource::Engine;
     Record(gone);
   }
-  QStringList columns;
-  columns << LocalTimeWithOffset(time_.Now()) << user_
-          << (entry.Vessel != 0 ? QString::number(entry.Vessel) : QString()) << entry.VesselName
-          << JournalKindText(entry.Kind) << entry.Subject << entry.OldValue << entry.NewValue
-          << SourceText(entry.Source);
-  for (QString& c : columns) c = EscapeJournalField(c);
-  const QString body = columns.join(u'\t');
-  const QString chain = JournalChain(lastChain_, body);
-  const QString line = body + u'\t' + chain;
-  QByteArray bytes = (line + QStringLiteral("\r\n")).toUtf8();
-  if (needLineEnd_) bytes.prepend("\r\n");
+  const double now = time_.Now();
+  // What goes into this one write: the note on a cut line before it, the
+  // count of records lost before it, and the record itself.
+  std::vector<TJournalEntry> entries;
+  if (needLineEnd_) {
+    TJournalEntry torn;
+    torn.Kind = TJournalKind::Program;
+    torn.Subject = kJournalTornSubject;
+    torn.OldValue = QString::number(cutLines_);
+    torn.NewValue = tornNote_;
+    torn.Source = TJournalSource::StartUp;
+    entries.push_back(torn);
+  }
+  if (lost_.Count > 0) {
+    TJournalEntry lost;
+    lost.Kind = TJournalKind::Program;
+    lost.Subject = kJournalLostSubject;
+    lost.OldValue = lost_.Span();
+    lost.NewValue = QString::number(lost_.Count);
+    lost.Source = TJournalSource::Engine;
+    entries.push_back(lost);
+  }
+  entries.push_back(entry);
+
+  QByteArray bytes;
+  if (needLineEnd_) bytes = tornEndsWithCr_ ? "\n" : "\r\n";
+  QString chain = lastChain_;
+  QStringList lines;
+  for (const TJournalEntry& e : entries) {
+    QStringList columns;
+    columns << LocalTimeWithOffset(now) << user_
+            << (e.Vessel != 0 ? QString::number(e.Vessel) : QString()) << e.VesselName
+            << JournalKindText(e.Kind) << e.Subject << e.OldValue << e.NewValue
+            << SourceText(e.Source);
+    for (QString& c : columns) c = EscapeJournalField(c);
+    const QString body = columns.join(u'\t');
+    chain = JournalChain(chain, body);
+    lines << body + u'\t' + chain;
+    bytes += (lines.last() + QStringLiteral("\r\n")).toUtf8();
+  }
 
   QString error;
   bool ok = opened_;
   if (ok) {
     SetReadOnly(path_, false);
-    QFile f(path_);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Append)) {
-      ok = false;
-      error = f.errorString();
-    } else {
-      const qint64 before = f.size();
-      ok = f.write(bytes) == bytes.size() && f.flush();
-      if (!ok) {
-        error = f.errorString();
-        // Never half a record: a short write is cut back to where it began.
-        f.resize(before);
-      }
-    }
+    ok = AppendWhole(path_, bytes, &error);
     SetReadOnly(path_, true);
   }
 
   if (ok) {
     lastChain_ = chain;
     needLineEnd_ = false;
+    lost_ = {};
     if (failing_) {
       failing_ = false;
       problem_.clear();
       if (OnWriteRestored) OnWriteRestored();
     }
-    if (OnAppended) OnAppended(entry, line);
+    if (OnAppended) {
+      for (size_t i = 0; i < entries.size(); ++i)
+        OnAppended(entries[i], lines[static_cast<qsizetype>(i)]);
+    }
     return true;
   }
+  lost_.Add(now);
   // Not opened: Open() has said why.
   if (opened_) {
     problem_ =

@@ -34,6 +34,27 @@ QString JournalKindText(TJournalKind kind);
 // acknowledged an alarm.
 QString OperatorName();
 
+// Records that could not be written during one episode of failed writes:
+// how many, and the time of the first and the last (system date-time).
+struct TLostRecords {
+  int Count = 0;
+  double First = 0;
+  double Last = 0;
+  void Add(double now) {
+    if (Count++ == 0) First = now;
+    Last = now;
+  }
+  // "<first> — <last>", local times with their offset.
+  [[nodiscard]] QString Span() const;
+};
+
+// Subjects of the records the journal writes about itself and the data logs.
+// A cut line is always followed by the torn-record note, whose old value is
+// the number of cut lines it closes; the verifier steps over them only there.
+inline const QString kJournalTornSubject = QStringLiteral("Оборванная запись журнала");
+inline const QString kJournalLostSubject = QStringLiteral("Потеряны записи журнала");
+inline const QString kLogRowsLostSubject = QStringLiteral("Потеряны строки протокола");
+
 // The journal's file name in the program folder.
 inline const QString kJournalFileName = QStringLiteral("VortaJournal.txt");
 
@@ -47,9 +68,12 @@ class TJournal {
 
   // Opens or creates the file (header row first) and reads the chain's last
   // link from its tail. A torn last line is reported once through Problem()
-  // and left in place; the chain continues from the last whole record.
+  // and left in place; the chain continues from the last whole record, and
+  // the next append closes the cut line and says so in a record first.
   bool Open();
-  // One flushed append; false (and Problem() says why) when it failed.
+  // One write of the whole record; false (and Problem() says why) when it
+  // failed, and nothing of it stays in the file. The first record written
+  // after failed ones is preceded by one that counts those lost.
   bool Record(const TJournalEntry& entry);
   // Shortcut for a field an operator changed; nothing is written when the
   // old and new texts are equal.
@@ -79,8 +103,12 @@ class TJournal {
   QString user_;
   bool opened_ = false;
   bool tornTail_ = false;
-  bool needLineEnd_ = false;  // the torn line is closed by the next append
+  bool needLineEnd_ = false;     // the torn line is closed by the next append
+  bool tornEndsWithCr_ = false;  // cut between CR and LF: only the LF is missing
+  int cutLines_ = 0;             // cut lines before the last whole record
+  QString tornNote_;
   bool failing_ = false;
+  TLostRecords lost_;
 };
 
 }  // namespace vorta

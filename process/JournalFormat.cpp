@@ -2,6 +2,7 @@
 #include <QFile>
 #include <algorithm>
 
+#include "platform/SafeFile.h"
 #include "process/JournalFormat.h"
 
 namespace vorta {
@@ -96,34 +97,47 @@ std::optional<TJournalLine> ParseJournalLine(const QString& line) {
 bool ReadJournalBackwards(const QString& path, const std::function<bool(const QString&)>& visit,
                           QString* tornLine) {
   constexpr qint64 kChunk = qint64{64} * 1024;
+  if (tornLine != nullptr) tornLine->clear();
+  if (!NotARegularFile(path).isEmpty()) return false;
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) return false;
   qint64 pos = f.size();
-  QByteArray carry;  // the start of the chunk after this one: a line cut by the chunk's edge
+  // The pieces of a line longer than a chunk, last piece first: joined once
+  // when its start is found, so that a long line costs its length, not its
+  // length squared.
+  QList<QByteArray> pieces;
   bool last = true;
+  // False when the visitor wants no more lines.
+  const auto complete = [&](QByteArray line) {
+    if (!pieces.isEmpty()) {
+      for (qsizetype k = pieces.size() - 1; k >= 0; --k) line += pieces[k];
+      pieces.clear();
+    }
+    if (last) {
+      // What follows the final line end: nothing, or a line a kill cut short.
+      last = false;
+      if (tornLine != nullptr) *tornLine = QString::fromUtf8(line);
+      return true;
+    }
+    while (line.endsWith('\r')) line.chop(1);
+    return visit(QString::fromUtf8(line));
+  };
   while (pos > 0) {
     const qint64 from = std::max<qint64>(0, pos - kChunk);
     if (!f.seek(from)) return false;
-    QByteArray bytes = f.read(pos - from);
+    const QByteArray bytes = f.read(pos - from);
     if (bytes.size() != pos - from) return false;
     pos = from;
-    bytes += carry;
-    QList<QByteArray> lines = bytes.split('\n');
-    carry = from > 0 ? lines.takeFirst() : QByteArray();
-    if (lines.isEmpty()) continue;
-    if (last) {
-      // What follows the final line end: nothing, or a line a kill cut short.
-      if (tornLine != nullptr) *tornLine = QString::fromUtf8(lines.last());
-      lines.removeLast();
-      last = false;
+    qsizetype end = bytes.size();
+    for (qsizetype nl = end > 0 ? bytes.lastIndexOf('\n', end - 1) : -1; nl >= 0;
+         nl = nl > 0 ? bytes.lastIndexOf('\n', nl - 1) : -1) {
+      if (!complete(bytes.mid(nl + 1, end - nl - 1))) return true;
+      end = nl;
     }
-    for (qsizetype i = lines.size() - 1; i >= 0; --i) {
-      QByteArray& line = lines[i];
-      if (line.endsWith('\r')) line.chop(1);
-      if (!visit(QString::fromUtf8(line))) return true;
-    }
+    if (end > 0) pieces.append(bytes.left(end));
   }
-  if (last && tornLine != nullptr) tornLine->clear();
+  // The file's first line.
+  complete(QByteArray());
   return true;
 }
 

@@ -60,7 +60,7 @@ TJournalEntry ProgramEntry(const QString& subject, const QString& oldValue, cons
 // What the journal's tail says about the previous run.
 struct TPreviousRun {
   QString LastTime;    // of the journal's last whole record
-  QString LastMarker;  // start or end subject, whichever came last
+  QString LastMarker;  // start, end or abnormal-end subject, whichever came last
   QString MarkerTime;
   bool HashesFound = false;  // the last hash list of the journal
   QMap<QString, QString> Hashes;
@@ -68,20 +68,31 @@ struct TPreviousRun {
 
 TPreviousRun ReadPreviousRun(const QString& path) {
   TPreviousRun run;
-  ReadJournalBackwards(path, [&run](const QString& line) {
+  // Changed files noted after the last hash list (by a start killed before it
+  // wrote its own): the newest note of each file wins.
+  QMap<QString, QString> notedLater;
+  ReadJournalBackwards(path, [&](const QString& line) {
     const std::optional<TJournalLine> r = ParseJournalLine(line);
     if (!r || r->Time == QLatin1String("Time")) return true;
     if (run.LastTime.isEmpty()) run.LastTime = r->Time;
     if (r->Kind == JournalKindText(TJournalKind::Program)) {
+      // An abnormal end already noted is not noted again by the next start,
+      // even when the start that noted it was killed before its own record.
       if (run.LastMarker.isEmpty() &&
-          (r->Subject == kJournalStartSubject || r->Subject == kJournalEndSubject)) {
+          (r->Subject == kJournalStartSubject || r->Subject == kJournalEndSubject ||
+           r->Subject == kJournalAbnormalEndSubject)) {
         run.LastMarker = r->Subject;
         run.MarkerTime = r->Time;
       }
       if (!run.HashesFound && r->Subject == kJournalHashesSubject) {
         run.HashesFound = true;
         run.Hashes = ParseHashList(r->NewValue);
+        for (auto [name, hash] : notedLater.asKeyValueRange()) run.Hashes.insert(name, hash);
       }
+    } else if (!run.HashesFound && r->Source == QLatin1String("File") &&
+               r->Kind == JournalKindText(TJournalKind::Change) &&
+               !notedLater.contains(r->Subject)) {
+      notedLater.insert(r->Subject, r->NewValue);
     }
     return run.LastMarker.isEmpty() || !run.HashesFound;
   });
@@ -94,10 +105,6 @@ TJournalStart RecordProgramStart(TJournal& journal, const QString& version, cons
                                  const QStringList& files) {
   TJournalStart result;
   const TPreviousRun previous = ReadPreviousRun(journal.Path());
-  if (journal.TornTail()) {
-    journal.Record(
-        ProgramEntry(kJournalTornSubject, QString(), journal.Problem(), TJournalSource::StartUp));
-  }
   if (previous.LastMarker == kJournalStartSubject) {
     result.AbnormalEnd = true;
     // The run's start and its last record: it ended somewhere after that.

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "process/Journal.h"
+
 namespace vorta {
 
 class TJournal;
@@ -33,6 +35,5 @@ inline const QString kJournalStartSubject = QStringLiteral("Запуск про�
 inline const QString kJournalEndSubject = QStringLiteral("Завершение программы");
 inline const QString kJournalAbnormalEndSubject = QStringLiteral("Аварийное завершение");
 inline const QString kJournalHashesSubject = QStringLiteral("Файлы конфигурации");
-inline const QString kJournalTornSubject = QStringLiteral("Оборванная запись журнала");
 
 }  // namespace vorta

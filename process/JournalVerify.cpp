@@ -1,6 +1,8 @@
 #include <QFile>
 #include <QList>
 
+#include "platform/SafeFile.h"
+#include "process/Journal.h"
 #include "process/JournalFormat.h"
 #include "process/JournalVerify.h"
 
@@ -11,6 +13,20 @@ namespace {
 bool Matches(const QString& line, const QString& previousChain, QString* chain) {
   QString columns;
   return SplitJournalLine(line, &columns, chain) && JournalChain(previousChain, columns) == *chain;
+}
+
+// The number of cut lines a start's note says it closed; -1 for any other
+// record. Notes written before the count was kept close one line.
+qsizetype CutLinesNoted(const QString& line) {
+  const std::optional<TJournalLine> r = ParseJournalLine(line);
+  if (!r || r->Kind != JournalKindText(TJournalKind::Program) ||
+      r->Subject != kJournalTornSubject) {
+    return -1;
+  }
+  if (r->OldValue.isEmpty()) return 1;
+  bool ok = false;
+  const int count = r->OldValue.toInt(&ok);
+  return ok ? count : -1;
 }
 
 }  // namespace
@@ -41,6 +57,10 @@ QString TJournalCheck::Text() const {
 
 TJournalCheck VerifyJournal(const QString& path) {
   TJournalCheck check;
+  if (!NotARegularFile(path).isEmpty()) {
+    check.Status = TJournalCheck::TStatus::Unreadable;
+    return check;
+  }
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) {
     check.Status = TJournalCheck::TStatus::Unreadable;
@@ -53,7 +73,9 @@ TJournalCheck VerifyJournal(const QString& path) {
   QStringList lines;
   lines.reserve(raw.size());
   for (QByteArray& r : raw) {
-    if (r.endsWith('\r')) r.chop(1);
+    // Line ends are not part of the chain; an older writer closed a line cut
+    // between CR and LF with a second CR.
+    while (r.endsWith('\r')) r.chop(1);
     lines << QString::fromUtf8(r);
   }
   if (lines.isEmpty() || lines.first() != JournalHeaderLine()) {
@@ -62,11 +84,6 @@ TJournalCheck VerifyJournal(const QString& path) {
     return check;
   }
 
-  const auto whole = [&lines](qsizetype i) {
-    QString columns;
-    QString chain;
-    return SplitJournalLine(lines[i], &columns, &chain);
-  };
   const qsizetype end = tornTail ? lines.size() - 1 : lines.size();
   QString previous = JournalSeed();
   qsizetype i = 1;
@@ -78,16 +95,18 @@ TJournalCheck VerifyJournal(const QString& path) {
       ++i;
       continue;
     }
-    // Lines cut short by kills and closed by later starts: none is a whole
-    // record, and the record after them chains on from the one before them.
+    // Lines cut short by kills are stepped over only where a later start
+    // closed them: the record right after them is that start's note, which
+    // chains on from the record before them and counts them.
     qsizetype next = i;
-    while (next < end && !whole(next)) ++next;
-    if (next == i || (next < end && !Matches(lines[next], previous, &chain))) {
+    while (next < end && !Matches(lines[next], previous, &chain)) ++next;
+    // Cut lines followed only by a torn tail: the next start notes them all.
+    if (next == end && tornTail) break;
+    if (next == end || CutLinesNoted(lines[next]) != next - i) {
       check.Status = TJournalCheck::TStatus::Broken;
       check.Line = static_cast<int>(i + 1);
       return check;
     }
-    if (next == end) break;  // nothing whole after them: a torn tail, or cut lines at the end
     check.TornLines += static_cast<int>(next - i);
     i = next;
   }

@@ -13,6 +13,7 @@
 
 #include "panel/PanelView.h"
 #include "process/AlarmState.h"
+#include "process/Journal.h"
 #include "process/ProgramState.h"
 
 namespace vorta {
@@ -244,6 +245,7 @@ class TVortaProcess {
 
   // Set while the last data log write failed: the operator is told once.
   bool LogWriteFailed = false;
+  TLostRecords LogRowsLost;  // rows not written in the current episode
 
   // The [Alarms] thresholds and the checks' running state.
   TAlarmSettings AlarmSettings;

@@ -4,6 +4,7 @@
 
 #include <sys/fsuid.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <QDir>
 #include <QFile>

@@ -35,6 +35,16 @@ inline QStringList JournalChanges(const QString& path) {
   return out;
 }
 
+// The file's last n lines, without their line ends.
+inline QList<QByteArray> JournalLastLines(const QString& path, qsizetype n) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  QList<QByteArray> lines = f.readAll().split('\n');
+  if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+  for (QByteArray& line : lines) line = line.trimmed();
+  return lines.mid(std::max<qsizetype>(0, lines.size() - n));
+}
+
 class TJournalOnEnv {
  public:
   TJournalOnEnv(TVortaEnv& env, const QString& folder)

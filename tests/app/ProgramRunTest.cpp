@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <csignal>
 
+#include "FileSystemFaults.h"
 #include "ProgramFolder.h"
 
 namespace {
@@ -108,6 +109,25 @@ TEST_F(ProgramRunTest, fastForwardRefusesNanAndEndsInOrderOnASignal) {
   EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(p.exitCode(), 0);
   EXPECT_TRUE(folder.Read("p.ini").contains("sucsesful=Y"));
+}
+
+TEST_F(ProgramRunTest, fastForwardThatCouldNotWriteItsRowsDoesNotExitZero) {
+  vorta::test::TSmallFileSystem fs("256k");
+  if (!fs.Mounted()) GTEST_SKIP() << "cannot mount a tmpfs: " << fs.Error().toStdString();
+  for (const auto& [name, text] :
+       {std::pair{"Vorta.ini", QByteArray("[Processes]\r\np.ini=1\r\n")},
+        std::pair{"p.ini", QByteArray("[Port]\r\nNameProcess=P\r\nNumProcess=1\r\n"
+                                      "[Terminate]\r\nsucsesful=Y\r\n")}}) {
+    QFile f(fs.Path() + name);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text);
+  }
+  ASSERT_TRUE(fs.Fill());
+  QProcess p;
+  p.setProcessEnvironment(env);
+  p.start(VORTA_BIN, {"--folder", fs.Path(), "--fast-forward", "0.1"});
+  ASSERT_TRUE(p.waitForFinished(30000));
+  EXPECT_EQ(p.exitCode(), 4) << p.readAllStandardError().toStdString();
 }
 
 TEST_F(ProgramRunTest, aHugeDeviceCountDoesNotStallTheStart) {

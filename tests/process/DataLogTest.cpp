@@ -3,8 +3,14 @@
 #include <QElapsedTimer>
 #include <QLocale>
 
+#include <cerrno>
+#include <cstring>
+
+#include "FileSystemFaults.h"
+#include "JournalRows.h"
 #include "platform/FileAttributes.h"
 #include "process/DataLog.h"
+#include "process/JournalFormat.h"
 #include "process/OutputChannels.h"
 #include "tests/process/ProcessFixture.h"
 
@@ -163,6 +169,64 @@ TEST_F(DataLogTest, ModeRestoreReadsOnlyTheTailOfAHugeLog) {
   log.write(QByteArray(1 << 20, 'x') + "Chemo");
   log.close();
   EXPECT_EQ(ReadLastLogLine(log.fileName()), QString());
+}
+
+TEST_F(DataLogTest, RowCutByAKillIsClosedAndTheModeComesFromTheLastWholeRow) {
+  const QString path = dir_.filePath(QStringLiteral("Protocol1.txt"));
+  for (const QByteArray& cut :
+       {QByteArray("06.12.\t1:3:0\t 7.0"), QByteArray("06.12.\t1:3:0\tChemo\r")}) {
+    const QByteArray before = "Date\tTime\tMode\r\n06.12.\t1:2:0\tNet   \tChemo\r\n" + cut;
+    {
+      QFile log(path);
+      SetReadOnly(path, false);
+      ASSERT_TRUE(log.open(QIODevice::WriteOnly | QIODevice::Truncate));
+      log.write(before);
+    }
+    list_.Clear();  // an orderly end: the file is made abnormal again below
+    WriteFile(QStringLiteral("proc1.ini"), ProcessIni(1, {}).replace("sucsesful=Y", "sucsesful=N"));
+    TVortaProcess& p = AddProcessFromExistingFile(1);
+    EXPECT_EQ(p.Mode, 2);
+    // Only the missing line end is added: CR LF, or the LF after a CR.
+    QFile log(path);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_EQ(log.readAll(), before + (cut.endsWith('\r') ? "\n" : "\r\n"));
+    WriteLogRow(p);
+    EXPECT_TRUE(Lines(p).last().endsWith(QStringLiteral("Chemo"))) << Lines(p).last().toStdString();
+    EXPECT_EQ(Lines(p).size(), 4);
+  }
+}
+
+TEST_F(DataLogTest, FullDiskLeavesNoPartOfARowAndTheLostRowsAreJournalled) {
+  test::TSmallFileSystem fs("256k");
+  if (!fs.Mounted()) GTEST_SKIP() << "cannot mount a tmpfs: " << fs.Error().toStdString();
+  const test::TJournalOnEnv journal(env_, dir_.path() + u'/');
+  TVortaProcess& p = AddProcess(1);
+  const QString good = p.ProtocolFileName;
+  p.ProtocolFileName = fs.Path() + "log.txt";
+  WriteLogRow(p);
+  ASSERT_TRUE(fs.Fill());
+  int written = 1;
+  for (; written < 200 && !p.LogWriteFailed; ++written) WriteLogRow(p);
+  ASSERT_TRUE(p.LogWriteFailed);
+  WriteLogRow(p);
+  QFile log(p.ProtocolFileName);
+  ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(log.readAll().endsWith("\r\n"));
+  ASSERT_EQ(messages_.Errors.size(), 1);
+  EXPECT_TRUE(messages_.Errors[0].contains(QString::fromLocal8Bit(std::strerror(ENOSPC))))
+      << messages_.Errors[0].toStdString();
+
+  ASSERT_TRUE(QFile::remove(fs.Path() + "filler"));
+  time_.AdvanceBy(60'000);
+  WriteLogRow(p);
+  EXPECT_FALSE(p.LogWriteFailed);
+  const QList<QByteArray> last = test::JournalLastLines(dir_.filePath("VortaJournal.txt"), 1);
+  ASSERT_EQ(last.size(), 1);
+  const auto note = ParseJournalLine(QString::fromUtf8(last[0]));
+  ASSERT_TRUE(note.has_value());
+  EXPECT_EQ(note->Subject, kLogRowsLostSubject);
+  EXPECT_EQ(note->NewValue, QStringLiteral("2"));
+  p.ProtocolFileName = good;
 }
 
 }  // namespace

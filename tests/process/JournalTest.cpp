@@ -6,8 +6,13 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <cerrno>
+#include <cstring>
 
+#include "FileSystemFaults.h"
+#include "JournalRows.h"
 #include "ProgramFolder.h"
+#include "RecordingMessages.h"
 #include "platform/FileAttributes.h"
 #include "platform/VirtualTimerService.h"
 #include "process/Journal.h"
@@ -146,12 +151,90 @@ TEST_F(JournalTest, tornLastLineFoundAtOpenKeptAndSteppedOverByTheChain) {
   EXPECT_FALSE(journal.Problem().isEmpty());
   RecordN(journal, 1);
 
-  // The cut line stays as it was, closed; the new record chains on from record 2.
+  // The cut lines stay as they were, closed; the note on them (which counts
+  // both) and the new record chain on from record 2.
   EXPECT_TRUE(folder.Read("VortaJournal.txt").contains(torn + "\r\n"));
   check = vorta::VerifyJournal(Path());
   EXPECT_EQ(check.Status, Status::Ok) << check.Text().toStdString();
-  EXPECT_EQ(check.Records, 3);
+  EXPECT_EQ(check.Records, 4);
   EXPECT_EQ(check.TornLines, 2);
+}
+
+TEST_F(JournalTest, onlyACutLineNotedByTheNextStartIsSteppedOver) {
+  {
+    TJournal journal(Path(), time);
+    ASSERT_TRUE(journal.Open());
+    RecordN(journal, 3);
+  }
+  const QByteArray original = folder.Read("VortaJournal.txt");
+  const QList<QByteArray> lines = original.split('\n');
+  const auto insertAfterRecord1 = [&](const QByteArray& line) {
+    QList<QByteArray> changed = lines;
+    changed.insert(2, line + "\r");
+    Overwrite(changed.join('\n'));
+    return vorta::VerifyJournal(Path());
+  };
+  // Lines that are not records, put between two records by hand.
+  QByteArray fake = lines[2];
+  fake.chop(30);  // a record whose chain is too short to check
+  for (const QByteArray& inserted :
+       {QByteArray("inserted by hand"), fake, QByteArray(1 << 20, 'x')}) {
+    const TJournalCheck check = insertAfterRecord1(inserted);
+    EXPECT_EQ(check.Status, Status::Broken) << check.Text().toStdString();
+    EXPECT_EQ(check.Line, 3);
+  }
+
+  // Cut between CR and LF: closing it adds only the LF, and the record that
+  // was whole but for its line end is simply the next record.
+  Overwrite(original.chopped(1));
+  {
+    TJournal journal(Path(), time);
+    ASSERT_TRUE(journal.Open());
+    EXPECT_TRUE(journal.TornTail());
+    RecordN(journal, 1);
+  }
+  EXPECT_TRUE(folder.Read("VortaJournal.txt").startsWith(original));
+  const TJournalCheck check = vorta::VerifyJournal(Path());
+  EXPECT_EQ(check.Status, Status::Ok) << check.Text().toStdString();
+  EXPECT_EQ(check.TornLines, 0);
+  EXPECT_EQ(check.Records, 5);
+}
+
+TEST_F(JournalTest, fullDiskLeavesNoPartOfARecordAndTheLostOnesAreCounted) {
+  vorta::test::TSmallFileSystem fs("256k");
+  if (!fs.Mounted()) GTEST_SKIP() << "cannot mount a tmpfs: " << fs.Error().toStdString();
+  const QString path = fs.Path() + "VortaJournal.txt";
+  vorta::test::TRecordingMessages messages;
+  TJournal journal(path, time);
+  journal.Messages = &messages;
+  ASSERT_TRUE(journal.Open());
+  ASSERT_TRUE(fs.Fill());
+  // The file's last page still takes a few records; then one fits only in part.
+  TJournalEntry e;
+  e.Subject = QString(100, u's');
+  int written = 0;
+  while (journal.Record(e)) ++written;
+  ASSERT_GT(written, 0);
+  EXPECT_FALSE(journal.Record(e));
+  EXPECT_FALSE(journal.Record(e));
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(file.readAll().endsWith("\r\n"));
+  file.close();
+  ASSERT_EQ(messages.Errors.size(), 1);
+  EXPECT_TRUE(messages.Errors[0].contains(QString::fromLocal8Bit(std::strerror(ENOSPC))))
+      << messages.Errors[0].toStdString();
+
+  ASSERT_TRUE(QFile::remove(fs.Path() + "filler"));
+  ASSERT_TRUE(journal.Record(e));
+  const TJournalCheck check = vorta::VerifyJournal(path);
+  EXPECT_EQ(check.Status, Status::Ok) << check.Text().toStdString();
+  EXPECT_EQ(check.Records, written + 2);  // the note on the three lost, then the record
+  const auto note =
+      vorta::ParseJournalLine(QString::fromUtf8(vorta::test::JournalLastLines(path, 2).first()));
+  ASSERT_TRUE(note.has_value());
+  EXPECT_EQ(note->Subject, vorta::kJournalLostSubject);
+  EXPECT_EQ(note->NewValue, QStringLiteral("3"));
 }
 
 TEST_F(JournalTest, failedWriteReportedOnceAndItsEndOnce) {
@@ -205,6 +288,24 @@ TEST_F(JournalTest, startFindsMissingEndAndChangedConfigurationFile) {
   EXPECT_FALSE(start.AbnormalEnd);
   EXPECT_EQ(start.ChangedFiles, QStringList{QStringLiteral("P1.ini")});
   EXPECT_EQ(vorta::VerifyJournal(Path()).Status, Status::Ok);
+
+  // Killed before its start record was written: the next start does not
+  // note the same abnormal end or the same changed file again.
+  vorta::RecordConfigHashes(journal, folder.Path(), files);
+  folder.Write("P1.ini", "[Port]\r\nNumProcess=3\r\n");
+  const QByteArray beforeKilledStart = folder.Read("VortaJournal.txt");
+  start = vorta::RecordProgramStart(journal, "1", folder.Path(), files);
+  EXPECT_TRUE(start.AbnormalEnd);
+  // Its last record (the start) never reached the file.
+  const QByteArray killed = folder.Read("VortaJournal.txt");
+  Overwrite(killed.left(killed.lastIndexOf("\r\n", killed.size() - 3) + 2));
+  TJournal again(Path(), time);
+  ASSERT_TRUE(again.Open());
+  start = vorta::RecordProgramStart(again, "1", folder.Path(), files);
+  EXPECT_FALSE(start.AbnormalEnd);
+  EXPECT_TRUE(start.ChangedFiles.isEmpty());
+  EXPECT_EQ(folder.Read("VortaJournal.txt").count(vorta::kJournalAbnormalEndSubject.toUtf8()),
+            beforeKilledStart.count(vorta::kJournalAbnormalEndSubject.toUtf8()) + 1);
 }
 
 }  // namespace
