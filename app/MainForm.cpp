@@ -4,13 +4,16 @@
 #include <QFile>
 #include <QRandomGenerator>
 
+#include "app/ControlCommands.h"
 #include "app/DefaultFolder.h"
 #include "app/MainForm.h"
 #include "can/CANService.h"
 #include "panel/PanelView.h"
 #include "panel/ProcessListEntries.h"
 #include "platform/ConfigReader.h"
+#include "platform/ControlSocket.h"
 #include "platform/FileAttributes.h"
+#include "platform/FolderLock.h"
 #include "platform/Messages.h"
 #include "platform/ProfileFile.h"
 #include "platform/SingleInstance.h"
@@ -59,6 +62,24 @@ QString TMainForm::MainConfigPath() const {
 }
 
 TMainForm::TStartResult TMainForm::Start() {
+  program_.ShutdownRequested = false;
+  const QDateTime started = QDateTime::currentDateTimeUtc();
+  if (!FileExists(MainConfigPath())) return TStartResult::NoMainConfig;
+
+  // Before anything in the folder is read or written: one copy per folder,
+  // whatever its user. A copy of the same user is asked to come to the front.
+  bool held = false;
+  lock_ = TFolderLock::Acquire(program_.ProgramFolder, &startProblem_, &held);
+  if (!lock_) {
+    if (held) {
+      instance_ = TSingleInstance::ForFolder(program_.ProgramFolder);
+      const bool raised = instance_->AskRunningCopyToRaise();
+      instance_.reset();
+      if (raised) return TStartResult::SecondInstance;
+    }
+    return TStartResult::FolderInUse;
+  }
+
   // The event log beside the executable: opened for appending, never written.
   // An installed executable's folder (/usr/bin) is not the program's to write.
   QString exeFolder = QCoreApplication::instance() != nullptr
@@ -69,10 +90,6 @@ TMainForm::TStartResult TMainForm::Start() {
   if (!eventLog_->open(QIODevice::Append)) eventLog_.reset();
 
   (void)QRandomGenerator::global();
-  program_.ShutdownRequested = false;
-
-  const QDateTime started = QDateTime::currentDateTimeUtc();
-  if (!FileExists(MainConfigPath())) return TStartResult::NoMainConfig;
 
   LoadCanConfig();
 
@@ -83,11 +100,9 @@ TMainForm::TStartResult TMainForm::Start() {
                              QStringLiteral(" Процессы не запущены."));
   }
 
+  // The folder is this copy's: later copies of its user ask it to come to
+  // the front through this channel.
   instance_ = TSingleInstance::ForFolder(program_.ProgramFolder);
-  if (instance_->AskRunningCopyToRaise()) {
-    instance_.reset();
-    return TStartResult::SecondInstance;
-  }
   const bool listening = instance_->Listen();
   if (!instance_->Problem().isEmpty()) {
     deps_.Messages.ShowInfo(instance_->Problem());
@@ -105,6 +120,14 @@ TMainForm::TStartResult TMainForm::Start() {
       QStringList{kMainConfig, kCanConfig} + mainConfig.ReadSection(QStringLiteral("Processes"));
   RecordProgramStart(*journal_, QStringLiteral(VORTA_VERSION), program_.ProgramFolder,
                      journalFiles_);
+  // Operating without windows ("vorta ctl"): the folder's group may.
+  control_ = std::make_unique<TControlServer>(
+      program_.ProgramFolder,
+      [this](const TControlRequest& request) { return RunControlCommand(*this, request); });
+  if (QString problem; !control_->Listen(&problem)) {
+    deps_.Messages.ShowInfo(problem);
+    control_.reset();
+  }
 
   // Only this copy works in the folder now: what a killed save left is stale.
   RemoveStaleSaveFiles(program_.ProgramFolder, journalFiles_, started);
@@ -198,6 +221,7 @@ void TMainForm::Shutdown() {
     UpdateFileOrReport(mainConfig, deps_.Messages, program_.FailedWrites);
   }
   program_.ShutdownRequested = true;
+  control_.reset();
   outputTimer_->SetEnabled(false);
   regulationTimer_->SetEnabled(false);
   measureTimer_->SetEnabled(false);
@@ -208,14 +232,17 @@ void TMainForm::Shutdown() {
   processes_.Clear();
   if (journal_) {
     RecordConfigHashes(*journal_, program_.ProgramFolder, journalFiles_);
-    RecordProgramEnd(*journal_);
+    RecordProgramEnd(*journal_, program_.KeepModesAtEnd);
   }
   if (OnTerminate) OnTerminate();
 }
 
 void TMainForm::Finish() {
+  control_.reset();
   instance_.reset();
   eventLog_.reset();
+  // Last: nothing of this run touches the folder after the lock is gone.
+  lock_.reset();
 }
 
 void TMainForm::OnOutputTimer() {

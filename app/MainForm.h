@@ -19,12 +19,17 @@ class TTimerService;
 class IMessageSink;
 class IWindowFactory;
 class TSingleInstance;
+class TFolderLock;
+class TControlServer;
 class TFillControl;
 class TJournal;
 class TAlarms;
 class TAlarmCommand;
 
 // The main form's window, as the engine sees it.
+// The exit code of a start refused because another copy holds the folder.
+inline constexpr int kExitFolderInUse = 5;
+
 class IMainWindow {
  public:
   virtual ~IMainWindow() = default;
@@ -58,7 +63,10 @@ class THeadlessMainWindow final : public IMainWindow {
 
 class TMainForm {
  public:
-  enum class TStartResult { Running, NoMainConfig, SecondInstance };
+  // SecondInstance: a copy of the same user runs on the folder and was asked
+  // to come to the front; FolderInUse: another copy holds the folder (any
+  // user), StartProblem() names it.
+  enum class TStartResult { Running, NoMainConfig, SecondInstance, FolderInUse };
 
   struct TDeps {
     TTimerService& Time;
@@ -91,6 +99,8 @@ class TMainForm {
   [[nodiscard]] TVortaProcessList& Processes() { return processes_; }
   [[nodiscard]] TVortaEnv& Env() { return env_; }
   [[nodiscard]] bool Closed() const { return closed_; }
+  // Why the start was refused (FolderInUse).
+  [[nodiscard]] const QString& StartProblem() const { return startProblem_; }
 
   TTimer& OutputTimer() { return *outputTimer_; }
   TTimer& MeasureTimer() { return *measureTimer_; }
@@ -122,6 +132,9 @@ class TMainForm {
   std::unique_ptr<TAlarms> alarms_;
   std::unique_ptr<TAlarmCommand> alarmCommand_;  // "[Alarms] Command=" of Vorta.ini
   std::unique_ptr<TSingleInstance> instance_;
+  std::unique_ptr<TFolderLock> lock_;  // held for the whole run
+  std::unique_ptr<TControlServer> control_;
+  QString startProblem_;
   std::unique_ptr<TTimer> outputTimer_;
   std::unique_ptr<TTimer> measureTimer_;
   std::unique_ptr<TTimer> regulationTimer_;

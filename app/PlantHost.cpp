@@ -81,6 +81,9 @@ int RunFastForward(const QString& folder, double hours, bool demo,
       std::fprintf(stderr, "vorta: already running on %s\n",
                    QDir(folder).absolutePath().toLocal8Bit().constData());
       return 1;
+    case TMainForm::TStartResult::FolderInUse:
+      std::fprintf(stderr, "vorta: %s\n", form.StartProblem().toLocal8Bit().constData());
+      return kExitFolderInUse;
     case TMainForm::TStartResult::Running:
       break;
   }

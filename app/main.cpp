@@ -8,12 +8,15 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QProcessEnvironment>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
+#include "app/ControlCommands.h"
 #include "app/DefaultFolder.h"
 #include "app/DemoFolder.h"
 #include "app/HeadlessStatus.h"
@@ -28,6 +31,7 @@
 #include "panel/PanelView.h"
 #include "panel/QtWindowFactory.h"
 #include "platform/Chai.h"
+#include "platform/ControlSocket.h"
 #include "platform/Messages.h"
 #include "platform/RealTimerService.h"
 #include "platform/TimerService.h"
@@ -60,6 +64,45 @@ void InstallSignalHandling() {
   }
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
+  // The terminal or the session it ran in has gone.
+  std::signal(SIGHUP, OnSignal);
+}
+
+// "vorta ctl [--folder DIR] [--json] COMMAND …": a command to the copy
+// running on the folder, over its control socket.
+int RunControl(int argc, char** argv) {
+  const QCoreApplication app(argc, argv);
+  QStringList words = QCoreApplication::arguments().mid(2);
+  QString folder;
+  bool json = false;
+  QStringList command;
+  for (qsizetype i = 0; i < words.size(); ++i) {
+    const QString& w = words[i];
+    if (w == QLatin1String("--json")) {
+      json = true;
+    } else if (w == QLatin1String("--folder") && i + 1 < words.size()) {
+      folder = words[++i];
+    } else if (w.startsWith(QLatin1String("--folder="))) {
+      folder = w.mid(9);
+    } else if (w == QLatin1String("--help") || w == QLatin1String("-h")) {
+      std::fprintf(stdout, "vorta ctl [--folder DIR] [--json] COMMAND ...\n%s\n",
+                   vorta::ControlUsage().toLocal8Bit().constData());
+      return 0;
+    } else if (w.startsWith(QLatin1String("--")) && command.isEmpty()) {
+      std::fprintf(stderr, "vorta ctl: unknown option %s\n%s\n", w.toLocal8Bit().constData(),
+                   vorta::ControlUsage().toLocal8Bit().constData());
+      return vorta::kControlUsage;
+    } else {
+      command << w;
+    }
+  }
+  if (folder.isEmpty()) {
+    folder = vorta::DefaultProgramFolder(QCoreApplication::applicationDirPath(),
+                                         QProcessEnvironment::systemEnvironment());
+  }
+  const vorta::TControlReply reply = vorta::SendControlCommand(folder, command, json);
+  std::fprintf(reply.Exit == 0 ? stdout : stderr, "%s\n", reply.Out.toLocal8Bit().constData());
+  return reply.Exit;
 }
 
 bool HasDisplay() {
@@ -97,6 +140,7 @@ void Print(const QString& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "ctl") == 0) return RunControl(argc, argv);
   const bool headless = WantsHeadless(argc, argv);
   std::unique_ptr<QCoreApplication> app;
   if (headless) {
@@ -149,7 +193,16 @@ int main(int argc, char** argv) {
                      "VortaJournal.txt of the folder); exit 0 when it matches, 1 when a line "
                      "does not, 3 when only the last line was cut by a kill."));
   parser.addOption(verifyOption);
+  const QCommandLineOption prepareOption(
+      QStringLiteral("prepare"),
+      QStringLiteral("With --demo: write the demo folder and exit, without running it (a service "
+                     "folder then starts without simulated rows)."));
+  parser.addOption(prepareOption);
   parser.process(*app);
+  if (parser.isSet(prepareOption) && !parser.isSet(demoOption)) {
+    std::fprintf(stderr, "vorta: --prepare goes with --demo\n");
+    return 2;
+  }
 
   const QString exeFolder = QCoreApplication::applicationDirPath();
   QString folder =
@@ -190,6 +243,10 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "vorta: cannot prepare the demo folder: %s\n",
                    error.toLocal8Bit().constData());
       return 1;
+    }
+    if (parser.isSet(prepareOption)) {
+      Print(QStringLiteral("demo folder prepared: ") + QDir(folder).absolutePath());
+      return 0;
     }
   }
 
@@ -247,6 +304,9 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "vorta: already running on %s; asked it to come to the front\n",
                    QDir(folder).absolutePath().toLocal8Bit().constData());
       return 0;
+    case vorta::TMainForm::TStartResult::FolderInUse:
+      std::fprintf(stderr, "vorta: %s\n", form.StartProblem().toLocal8Bit().constData());
+      return vorta::kExitFolderInUse;
     case vorta::TMainForm::TStartResult::Running:
       break;
   }
@@ -269,10 +329,20 @@ int main(int argc, char** argv) {
     QObject::connect(notifier, &QSocketNotifier::activated, app.get(), [&form] {
       char c = 0;
       [[maybe_unused]] const auto n = ::read(gSignalPipe[0], &c, 1);
+      // Not the operator's end: the vessels keep their modes.
+      form.Program().KeepModesAtEnd = true;
       form.Program().ShutdownRequested = true;
     });
   } else if (gStopRequested != 0) {
+    form.Program().KeepModesAtEnd = true;
     form.Program().ShutdownRequested = true;
+  }
+  if (!headless) {
+    // A logout or a shutdown asks a session's programs to save and go.
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, app.get(), [&form] {
+      form.Program().KeepModesAtEnd = true;
+      form.Program().ShutdownRequested = true;
+    });
   }
 
   std::unique_ptr<vorta::TTimer> statusTimer;

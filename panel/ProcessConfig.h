@@ -3,6 +3,7 @@
 // writing the end-of-run mark and window settings back at the end.
 
 #include <QString>
+#include <cstdint>
 
 namespace vorta {
 
@@ -20,6 +21,8 @@ void SaveRequestedGroup(TVortaProcess& process);
 // Status line of a subject (1..4 channel, 5 mixer, 6 USB, 7 mixer drive)
 // into the open status window showing that subject.
 void ShowStatusLine(TVortaProcess& process, int selector);
+// A channel's regulation status in words ("Управление в норме", …).
+QString RegulationText(std::int16_t status);
 // Foam decision over a window of penaperiod calls; indicator and antifoam.
 void DetectFoam(TVortaProcess& process);
 // Live code and blinking point group of the open calibration dialog.

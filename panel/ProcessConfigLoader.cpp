@@ -135,6 +135,14 @@ void ReadChannelTables(TVortaProcess& p, const TProfileFile& f, TConfigReader& n
   }
 }
 
+void JournalRestoredMode(const TVortaProcess& p) {
+  if (p.Env.Journal != nullptr) {
+    p.Env.Journal->Change(p.NumProcess, p.Caption(), QStringLiteral("[Mode] mode"), QString(),
+                          QString::number(p.Mode) + u' ' + p.ModeName[ModeIndex(p.Mode)],
+                          TJournalSource::StartUp);
+  }
+}
+
 void RestoreModeAfterAbnormalEnd(TVortaProcess& p) {
   const std::optional<QString> last = ReadLastLogLine(p.ProtocolFileName);
   if (!last) {
@@ -148,11 +156,7 @@ void RestoreModeAfterAbnormalEnd(TVortaProcess& p) {
   } else if (const int mode = ModeFromAbbreviation(stripped); mode >= 0) {
     p.Mode = static_cast<std::uint8_t>(mode);
   }
-  if (p.Env.Journal != nullptr) {
-    p.Env.Journal->Change(p.NumProcess, p.Caption(), QStringLiteral("[Mode] mode"), QString(),
-                          QString::number(p.Mode) + u' ' + p.ModeName[ModeIndex(p.Mode)],
-                          TJournalSource::StartUp);
-  }
+  JournalRestoredMode(p);
 }
 
 }  // namespace
@@ -365,13 +369,23 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   CreateLogIfMissing(p);
 
   // End-of-run check
+  // The mode an end from outside kept (the service stopped, the computer
+  // rebooted); taken once, so that a later crash restores from the data log.
+  const auto keptMode = static_cast<int>(num.Int("Terminate", "KeptMode", -1, -1, 3));
   if (p.Terminated == QLatin1String("Y")) {
     p.Terminated = QStringLiteral("N");
     f.WriteString(QStringLiteral("Terminate"), QStringLiteral("Sucsesful"), QStringLiteral("N"));
     UpdateFileOrReport(f, p.Env.Messages, program.FailedWrites);
     p.Mode = 0;
+  } else if (keptMode >= 0) {
+    p.Mode = static_cast<std::uint8_t>(keptMode);
+    JournalRestoredMode(p);
   } else {
     RestoreModeAfterAbnormalEnd(p);
+  }
+  if (keptMode >= 0) {
+    f.WriteInteger(QStringLiteral("Terminate"), QStringLiteral("KeptMode"), -1);
+    UpdateFileOrReport(f, p.Env.Messages, program.FailedWrites);
   }
   // After the restore, which reads the last whole row: a row cut by a kill
   // gets its line end, so the next row is not glued to it.
@@ -411,8 +425,13 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
 
 void SaveProcessFile(TVortaProcess& p) {
   TProfileFile f(p.IniFileName);
-  p.Terminated = QStringLiteral("Y");
+  // An end from outside leaves "N", as a crash does, and the mode itself: the
+  // data log's last row may be older than the last change.
+  const bool keep = p.Env.Program.KeepModesAtEnd;
+  p.Terminated = keep ? QStringLiteral("N") : QStringLiteral("Y");
   f.WriteString(QStringLiteral("Terminate"), QStringLiteral("Sucsesful"), p.Terminated);
+  if (keep)
+    f.WriteInteger(QStringLiteral("Terminate"), QStringLiteral("KeptMode"), ModeIndex(p.Mode));
   f.WriteInteger(QStringLiteral("Mixer"), QStringLiteral("MixTop"), p.MixTop);
   f.WriteInteger(QStringLiteral("Mixer"), QStringLiteral("MixLeft"), p.MixLeft);
   f.WriteInteger(QStringLiteral("Port"), QStringLiteral("ProtocolPeriodmin"), p.ProtocolPeriodmin);

@@ -10,8 +10,6 @@
 
 namespace vorta {
 
-namespace {
-
 QString RegulationText(std::int16_t status) {
   switch (status) {
     case 0:
@@ -36,6 +34,8 @@ QString RegulationText(std::int16_t status) {
       return {};
   }
 }
+
+namespace {
 
 QString DriveBitText(int bit) {
   switch (bit) {

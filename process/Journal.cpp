@@ -36,6 +36,8 @@ QString SourceText(TJournalSource source) {
       return QStringLiteral("File");
     case TJournalSource::Engine:
       return QStringLiteral("Engine");
+    case TJournalSource::Command:
+      return QStringLiteral("Command");
   }
   return {};
 }
@@ -179,6 +181,7 @@ bool TJournal::Record(const TJournalEntry& entry) {
     entries.push_back(lost);
   }
   entries.push_back(entry);
+  if (actor_) entries.back().Source = actor_->Source;
 
   QByteArray bytes;
   if (needLineEnd_) bytes = tornEndsWithCr_ ? "\n" : "\r\n";
@@ -186,7 +189,8 @@ bool TJournal::Record(const TJournalEntry& entry) {
   QStringList lines;
   for (const TJournalEntry& e : entries) {
     QStringList columns;
-    columns << LocalTimeWithOffset(now) << user_
+    const bool acted = actor_ && &e == &entries.back();
+    columns << LocalTimeWithOffset(now) << (acted ? actor_->User : user_)
             << (e.Vessel != 0 ? QString::number(e.Vessel) : QString()) << e.VesselName
             << JournalKindText(e.Kind) << e.Subject << e.OldValue << e.NewValue
             << SourceText(e.Source);

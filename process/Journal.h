@@ -8,6 +8,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace vorta {
 
@@ -15,7 +16,7 @@ class TTimerService;
 class IMessageSink;
 
 enum class TJournalKind { Change, Alarm, AlarmCleared, Acknowledged, Program };
-enum class TJournalSource { Menu, Dialog, Button, StartUp, File, Engine };
+enum class TJournalSource { Menu, Dialog, Button, StartUp, File, Engine, Command };
 
 struct TJournalEntry {
   std::int32_t Vessel = 0;  // NumProcess; 0 for the program as a whole
@@ -87,6 +88,15 @@ class TJournal {
   // True from a failed write until the next one that succeeds.
   [[nodiscard]] bool Failing() const { return failing_; }
 
+  // Who is behind the records written while it is set: a command from
+  // another process names its caller and the source "Command", whatever the
+  // engine function it went through would say.
+  struct TActor {
+    QString User;
+    TJournalSource Source = TJournalSource::Command;
+  };
+  void SetActor(std::optional<TActor> actor) { actor_ = std::move(actor); }
+
   TAppendHook OnAppended;
   // The first failed write of an episode (the reason), and the first write
   // that succeeded after it; each is called once per episode.
@@ -109,6 +119,7 @@ class TJournal {
   QString tornNote_;
   bool failing_ = false;
   TLostRecords lost_;
+  std::optional<TActor> actor_;
 };
 
 }  // namespace vorta

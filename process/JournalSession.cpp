@@ -130,8 +130,10 @@ void RecordConfigHashes(TJournal& journal, const QString& folder, const QStringL
                               TJournalSource::File));
 }
 
-void RecordProgramEnd(TJournal& journal) {
-  journal.Record(ProgramEntry(kJournalEndSubject, QString(), QString(), TJournalSource::Engine));
+void RecordProgramEnd(TJournal& journal, bool modesKept) {
+  journal.Record(ProgramEntry(kJournalEndSubject, QString(),
+                              modesKept ? kJournalEndFromOutside : kJournalEndByOperator,
+                              TJournalSource::Engine));
 }
 
 }  // namespace vorta

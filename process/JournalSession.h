@@ -27,13 +27,16 @@ TJournalStart RecordProgramStart(TJournal& journal, const QString& version, cons
 // At the start, after the program's own writes while loading; at the end,
 // after its last ones.
 void RecordConfigHashes(TJournal& journal, const QString& folder, const QStringList& files);
-// The orderly end.
-void RecordProgramEnd(TJournal& journal);
+// The orderly end: by the operator, or from outside with the modes kept.
+void RecordProgramEnd(TJournal& journal, bool modesKept = false);
 
 // The subjects of the program's records, as written.
 inline const QString kJournalStartSubject = QStringLiteral("Запуск программы");
 inline const QString kJournalEndSubject = QStringLiteral("Завершение программы");
 inline const QString kJournalAbnormalEndSubject = QStringLiteral("Аварийное завершение");
+inline const QString kJournalEndByOperator = QStringLiteral("оператор");
+inline const QString kJournalEndFromOutside =
+    QStringLiteral("остановка извне (сигнал), режимы сосудов сохранены");
 inline const QString kJournalHashesSubject = QStringLiteral("Файлы конфигурации");
 
 }  // namespace vorta

@@ -21,6 +21,10 @@ class TAlarms;
 struct TProgramState {
   QString ProgramFolder;  // with trailing separator
   bool ShutdownRequested = false;
+  // The run is ended from outside (the service manager's signal, a logout or
+  // a shutdown), not by the operator: the end is as orderly, but each vessel
+  // keeps its mode for the next start, as after a crash.
+  bool KeepModesAtEnd = false;
   std::int32_t DefWarm = 0;
   std::int32_t IndexWater = 8;
   std::int32_t IndexSteam = 7;

@@ -6,8 +6,10 @@
 #include <chrono>
 
 #include "HeadlessFormFixture.h"
+#include "panel/PanelActions.h"
 #include "platform/ProfileFile.h"
 #include "platform/RealTimerService.h"
+#include "process/JournalSession.h"
 #include "tests/can/FakeAdapter.h"
 
 using namespace vorta;
@@ -161,6 +163,28 @@ TEST_F(MainFormTest, secondCopyAsksTheFirstToRaiseAndWritesNothing) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   }
   EXPECT_EQ(window.RaiseRequests, 1);
+}
+
+TEST_F(MainFormTest, anEndFromOutsideKeepsTheModesAndTheOperatorsEndDoesNot) {
+  folder.Write("Vorta.ini", "[Processes]\r\nfirst.ini=1\r\n");
+  folder.Write("first.ini", kFirst);
+  const auto runOnce = [this](bool fromOutside, int newMode) {
+    THeadlessMainWindow w;
+    auto form = MakeForm(w);
+    EXPECT_EQ(form->Start(), TMainForm::TStartResult::Running);
+    const int mode = form->Processes().ProcessAt(0)->Mode;
+    // Changed a moment before the end: no data log row holds it yet.
+    if (newMode >= 0) ChangeMode(*form->Processes().ProcessAt(0), newMode);
+    form->Program().KeepModesAtEnd = fromOutside;
+    form->Shutdown();
+    return mode;
+  };
+  runOnce(false, 2);
+  EXPECT_EQ(runOnce(true, 3), 0);    // the operator ended the run before
+  EXPECT_EQ(runOnce(false, -1), 3);  // the service's stop kept the mode
+  EXPECT_EQ(runOnce(false, -1), 0);
+  EXPECT_TRUE(folder.Read("VortaJournal.txt").contains(kJournalEndFromOutside.toUtf8()));
+  EXPECT_TRUE(folder.Read("first.ini").contains("KeptMode=-1"));
 }
 
 TEST_F(MainFormTest, emptyProcessListStillRunsTheTimers) {

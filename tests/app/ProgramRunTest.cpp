@@ -2,14 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+
 #include <csignal>
 
 #include "FileSystemFaults.h"
+#include "JournalRows.h"
 #include "ProgramFolder.h"
+#include "process/JournalFormat.h"
 
 namespace {
 
@@ -36,7 +43,7 @@ class ProgramRunTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(ProgramRunTest, secondCopyExitsAtOnceAndFirstStaysUntilSignalled) {
+TEST_F(ProgramRunTest, oneCopyPerFolderWhateverTheUserAndASignalKeepsTheModes) {
   folder.Write("Vorta.ini", "[Processes]\r\np.ini=1\r\n");
   folder.Write("p.ini",
                "[Port]\r\nNameProcess=P\r\nNumProcess=1\r\n[Terminate]\r\nsucsesful=Y\r\n");
@@ -47,20 +54,137 @@ TEST_F(ProgramRunTest, secondCopyExitsAtOnceAndFirstStaysUntilSignalled) {
     first.waitForFinished(50);
   }
   ASSERT_TRUE(folder.Read("p.ini").contains("sucsesful=N"));
+  const QByteArray processFile = folder.Read("p.ini");
+  const QByteArray journal = folder.Read("VortaJournal.txt");
 
+  // The same user: the first copy is asked to come to the front.
   QProcess second;
   Start(second);
   ASSERT_TRUE(second.waitForFinished(10000));
   EXPECT_EQ(second.exitCode(), 0);
   EXPECT_TRUE(second.readAllStandardError().contains("already running"));
-  EXPECT_EQ(first.state(), QProcess::Running);
 
+  // Another user, through a symbolic link, with a /tmp of its own: refused
+  // before it touches anything, and told who runs the folder.
+  if (::geteuid() == 0) {
+    vorta::test::TProgramFolder links;
+    ASSERT_TRUE(QFile::link(folder.Path(), links.File("lab")));
+    ASSERT_TRUE(QFile::setPermissions(
+        folder.Path(), QFile::permissions(folder.Path()) | QFile::ExeOther | QFile::ReadOther));
+    ASSERT_TRUE(QFile::setPermissions(
+        links.Path(), QFile::permissions(links.Path()) | QFile::ExeOther | QFile::ReadOther));
+    QProcess other;
+    other.setProcessEnvironment(env);
+    other.start("runuser",
+                {"-u", "nobody", "--", VORTA_BIN, "--headless", "--folder", links.File("lab")});
+    ASSERT_TRUE(other.waitForFinished(10000));
+    EXPECT_EQ(other.exitCode(), 5);
+    EXPECT_TRUE(QString::fromLocal8Bit(other.readAllStandardError())
+                    .contains(QStringLiteral("PID %1").arg(first.processId())));
+  }
+  EXPECT_EQ(first.state(), QProcess::Running);
+  EXPECT_EQ(folder.Read("p.ini"), processFile);
+  EXPECT_EQ(folder.Read("VortaJournal.txt"), journal);
+
+  // The service manager's stop: in order, but the vessel keeps its mode.
   ::kill(static_cast<pid_t>(first.processId()), SIGTERM);
   ASSERT_TRUE(first.waitForFinished(10000));
   EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(first.exitCode(), 0);
-  EXPECT_TRUE(folder.Read("p.ini").contains("sucsesful=Y"));
+  EXPECT_TRUE(folder.Read("p.ini").contains("sucsesful=N"));
+  EXPECT_TRUE(folder.Read("p.ini").contains("KeptMode=0"));
   EXPECT_TRUE(folder.Read("Vorta.ini").contains("DozeCount=10"));
+  QProcess verify;
+  Start(verify, {"--verify-journal"});
+  ASSERT_TRUE(verify.waitForFinished(10000));
+  EXPECT_EQ(verify.exitCode(), 0) << verify.readAllStandardOutput().toStdString();
+  EXPECT_FALSE(folder.Read("VortaJournal.txt").contains("Аварийное завершение"));
+
+  // A killed copy's lock goes with it: the next start is not refused.
+  QProcess killed;
+  Start(killed);
+  for (int i = 0; i < 100 && !folder.Exists("Vorta.ctl"); ++i) killed.waitForFinished(50);
+  ::kill(static_cast<pid_t>(killed.processId()), SIGKILL);
+  ASSERT_TRUE(killed.waitForFinished(10000));
+  QProcess next;
+  Start(next);
+  EXPECT_FALSE(next.waitForFinished(1500)) << next.readAllStandardError().toStdString();
+  ::kill(static_cast<pid_t>(next.processId()), SIGTERM);
+  ASSERT_TRUE(next.waitForFinished(10000));
+  EXPECT_EQ(next.exitCode(), 0);
+}
+
+TEST_F(ProgramRunTest, ctlOperatesTheRunningCopyThroughTheEngineAndRefusesBadInput) {
+  const QString demo = folder.File("demo");
+  QProcess prepare;
+  Start(prepare, {"--demo", "--folder", demo, "--prepare"});
+  ASSERT_TRUE(prepare.waitForFinished(10000));
+  ASSERT_EQ(prepare.exitCode(), 0);
+  EXPECT_FALSE(QFile::exists(demo + "/Protocol1.txt"));  // nothing ran
+
+  QProcess copy;
+  Start(copy, {"--folder", demo, "--headless"});
+  for (int i = 0; i < 100 && !QFile::exists(demo + "/Vorta.ctl"); ++i) copy.waitForFinished(50);
+  const auto ctl = [&](const QStringList& words, QString* out = nullptr, const QString& user = {}) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    const QStringList args = QStringList{"ctl", "--folder", demo} + words;
+    if (user.isEmpty()) {
+      p.start(VORTA_BIN, args);
+    } else {
+      p.start("runuser", QStringList{"-u", user, "--", VORTA_BIN} + args);
+    }
+    EXPECT_TRUE(p.waitForFinished(10000));
+    if (out != nullptr) {
+      *out = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+    }
+    return p.exitCode();
+  };
+  QString out;
+  ASSERT_EQ(ctl({"status", "--json"}, &out), 0) << out.toStdString();
+  EXPECT_EQ(QJsonDocument::fromJson(out.toUtf8())["vessels"].toArray().size(), 4);
+  EXPECT_EQ(ctl({"status"}, &out), 0);
+  EXPECT_TRUE(out.contains(QStringLiteral("Ферментёр 4"))) << out.toStdString();
+
+  const auto journal = [&demo] {
+    QFile f(demo + "/VortaJournal.txt");
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  };
+  const QByteArray before = journal();
+  for (const QStringList& bad :
+       {QStringList{"mode", "9", "batch"}, QStringList{"mode", "2", "fast"},
+        QStringList{"setpoint", "2", "pH", "6,5"}, QStringList{"setpoint", "2", "pH", "99"},
+        QStringList{"setpoint", "2", "xx", "7"}, QStringList{"frob"}}) {
+    EXPECT_NE(ctl(bad, &out), 0) << bad.join(' ').toStdString();
+    EXPECT_FALSE(out.isEmpty());
+  }
+  EXPECT_EQ(journal(), before);
+
+  ASSERT_EQ(ctl({"mode", "2", "batch"}, &out), 0) << out.toStdString();
+  ASSERT_EQ(ctl({"setpoint", "2", "pH", "6.5"}, &out), 0) << out.toStdString();
+  const QList<QByteArray> last = vorta::test::JournalLastLines(demo + "/VortaJournal.txt", 2);
+  ASSERT_EQ(last.size(), 2);
+  const auto mode = vorta::ParseJournalLine(QString::fromUtf8(last[0]));
+  ASSERT_TRUE(mode.has_value());
+  EXPECT_EQ(mode->Vessel, "2");
+  EXPECT_EQ(mode->Subject, "[Mode] mode");
+  EXPECT_EQ(mode->Source, "Command");
+  EXPECT_EQ(mode->User, vorta::OperatorName());
+  EXPECT_TRUE(last[1].contains("6.50\tCommand"));
+  ASSERT_EQ(ctl({"status", "--json"}, &out), 0);
+  EXPECT_EQ(QJsonDocument::fromJson(out.toUtf8())["vessels"][1]["modeKey"].toString(), "batch");
+  EXPECT_EQ(ctl({"ack", "all"}, &out), 0);
+
+  // Only the folder's group may operate it.
+  if (::geteuid() == 0) {
+    ASSERT_TRUE(
+        QFile::setPermissions(folder.Path(), QFile::permissions(folder.Path()) | QFile::ExeOther));
+    ASSERT_TRUE(QFile::setPermissions(demo, QFile::permissions(demo) | QFile::ExeOther));
+    EXPECT_EQ(ctl({"mode", "2", "uncontrolled"}, &out, "nobody"), 77) << out.toStdString();
+  }
+  ::kill(static_cast<pid_t>(copy.processId()), SIGTERM);
+  ASSERT_TRUE(copy.waitForFinished(10000));
+  EXPECT_EQ(ctl({"status"}, &out), 69);
 }
 
 TEST_F(ProgramRunTest, missingMainConfigurationFailsStartUp) {
