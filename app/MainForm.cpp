@@ -145,12 +145,17 @@ TMainForm::TStartResult TMainForm::Start() {
   // Each becomes a 16-bit output number of the t°C channel.
   program_.IndexWater = numbers.Int<std::int16_t>("WARMCTRL", "IndexWater", 8);
   program_.IndexSteam = numbers.Int<std::int16_t>("WARMCTRL", "IndexSteam", 7);
+  alarms_->ClearHold =
+      static_cast<std::int32_t>(numbers.Int("Alarms", "ClearHold", alarms_->ClearHold, 0, 86'400));
+  TAlarmCommandLimits commandLimits;
+  commandLimits.TimeLimit = static_cast<std::int32_t>(
+      numbers.Int("Alarms", "CommandTimeLimit", commandLimits.TimeLimit, 1, 3'600));
   if (!numbers.Notes().isEmpty()) deps_.Messages.ShowInfo(numbers.Report());
   const QString alarmCommand =
       mainConfig.ReadString(QStringLiteral("Alarms"), QStringLiteral("Command"), QString());
   if (!alarmCommand.trimmed().isEmpty()) {
-    alarmCommand_ =
-        std::make_unique<TAlarmCommand>(alarmCommand, program_.ProgramFolder, deps_.Messages);
+    alarmCommand_ = std::make_unique<TAlarmCommand>(alarmCommand, program_.ProgramFolder,
+                                                    deps_.Time, deps_.Messages, commandLimits);
     alarms_->Subscribe(
         [this](const TAlarm& alarm, TAlarmEvent event) { alarmCommand_->Run(alarm, event); });
   }
@@ -230,6 +235,9 @@ void TMainForm::Shutdown() {
   deps_.Window.ShowShutdownPanel();
   fill_.reset();
   processes_.Clear();
+  // Alarm commands still running are ended with what they started: none is
+  // left behind to outlive the program.
+  if (alarmCommand_) alarmCommand_->EndAll();
   if (journal_) {
     RecordConfigHashes(*journal_, program_.ProgramFolder, journalFiles_);
     RecordProgramEnd(*journal_, program_.KeepModesAtEnd);

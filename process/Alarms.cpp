@@ -138,6 +138,10 @@ const TAlarm* TAlarms::Find(std::int32_t vessel, TAlarmKind kind, const QString&
   return nullptr;
 }
 
+TAlarm* TAlarms::FindActive(std::int32_t vessel, TAlarmKind kind, const QString& source) {
+  return const_cast<TAlarm*>(Find(vessel, kind, source));
+}
+
 int TAlarms::ActiveCount() const {
   return static_cast<int>(
       std::count_if(list_.begin(), list_.end(), [](const TAlarm& a) { return a.Active(); }));
@@ -145,7 +149,10 @@ int TAlarms::ActiveCount() const {
 
 bool TAlarms::Raise(std::int32_t vessel, const QString& vesselName, TAlarmKind kind,
                     const QString& source, const QString& text) {
-  if (Find(vessel, kind, source) != nullptr) return false;
+  if (TAlarm* active = FindActive(vessel, kind, source)) {
+    active->AbsentSince = 0;
+    return false;
+  }
   TAlarm a;
   a.Id = nextId_++;
   a.Raised = env_.Time.Now();
@@ -161,9 +168,12 @@ bool TAlarms::Raise(std::int32_t vessel, const QString& vesselName, TAlarmKind k
 }
 
 bool TAlarms::Clear(std::int32_t vessel, TAlarmKind kind, const QString& source) {
-  auto* a = const_cast<TAlarm*>(Find(vessel, kind, source));
+  TAlarm* a = FindActive(vessel, kind, source);
   if (a == nullptr) return false;
-  a->Cleared = env_.Time.Now();
+  const double now = env_.Time.Now();
+  if (a->AbsentSince == 0) a->AbsentSince = now;
+  if ((now - a->AbsentSince) * kSecondsPerDay < ClearHold) return false;
+  a->Cleared = a->AbsentSince;
   Notify(*a, TAlarmEvent::Cleared);
   // Erasing from the deque moves the others: nothing of it is handed out.
   Trim();

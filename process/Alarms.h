@@ -25,7 +25,7 @@ enum class TAlarmEvent { Raised, Cleared, Acknowledged };
 struct TAlarm {
   std::int64_t Id = 0;
   double Raised = 0;        // system date-time
-  double Cleared = 0;       // 0 while active
+  double Cleared = 0;       // 0 while active; when the condition ended
   std::int32_t Vessel = 0;  // NumProcess; 0 for the program as a whole
   QString VesselName;       // the panel caption; empty for the program
   TAlarmKind Kind = TAlarmKind::LinkLost;
@@ -33,6 +33,8 @@ struct TAlarm {
   QString Text;    // for the operator
   QString AckBy;   // empty until acknowledged
   double AckTime = 0;
+  // While the condition is absent but the hold time has not passed: since when.
+  double AbsentSince = 0;
   [[nodiscard]] bool Active() const { return Cleared == 0; }
 };
 
@@ -56,8 +58,9 @@ class TAlarms {
   // text and colour.
   void Evaluate(const TVortaProcessList& processes);
 
-  // Raises the alarm of this key unless it is active; clears it when active.
-  // Both return whether anything changed.
+  // Raises the alarm of this key unless it is active; clears it when active
+  // and its condition has been absent for ClearHold. A condition back within
+  // the hold time is the same episode. Both return whether anything changed.
   bool Raise(std::int32_t vessel, const QString& vesselName, TAlarmKind kind, const QString& source,
              const QString& text);
   bool Clear(std::int32_t vessel, TAlarmKind kind, const QString& source);
@@ -81,6 +84,9 @@ class TAlarms {
   // Counts every change: a window redraws only when it moved.
   [[nodiscard]] std::uint64_t Revision() const { return revision_; }
 
+  // "[Alarms] ClearHold" of Vorta.ini: s a condition must stay absent before
+  // its alarm is cleared, so that a flapping condition is one episode.
+  std::int32_t ClearHold = 60;
   // How many cleared alarms stay listed.
   std::size_t RecentLimit = 200;
   // The alarm window while it exists (not owned): one for the program.
@@ -91,6 +97,7 @@ class TAlarms {
   void RefreshPanels();
   void Notify(const TAlarm& alarm, TAlarmEvent event);
   void Trim();
+  TAlarm* FindActive(std::int32_t vessel, TAlarmKind kind, const QString& source);
   void CheckVessel(TVortaProcess& p);
   void CheckDosing(TVortaProcess& p, int ch, double now);
   void CheckFiles(const TProgramState& program, const TVortaProcessList& processes);

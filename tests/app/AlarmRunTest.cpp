@@ -1,16 +1,23 @@
 // Alarms on the demo folder with the virtual plant: raised and cleared once
-// per episode, journalled, acknowledged; the dosing check fires on a dead
-// pump and keeps quiet on a normal day.
+// per episode (a flapping link too), journalled, acknowledged; the dosing
+// check fires on a dead pump and keeps quiet on a normal day. The alarm
+// command with real scripts that shout, fail and hang.
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <QDeadlineTimer>
 #include <QRegularExpression>
 #include <QThread>
 #include <algorithm>
+#include <cstdio>
+#include <memory>
 
 #include "DemoRunFixture.h"
 #include "app/DemoFolder.h"
+#include "platform/VirtualTimerService.h"
 #include "process/AlarmCommand.h"
 #include "process/Alarms.h"
 #include "sim/VirtualPlant.h"
@@ -63,7 +70,7 @@ TEST_F(AlarmRunTest, silentModuleRaisesOneLinkAlarmClearsItOnceAndTheAcknowledge
   plant->Plant()->FindDevice(QStringLiteral("Board1"))->SetSilent(true);
   time.AdvanceBy(2 * kMinute);  // many 2-s checks while it is lost
   plant->Plant()->FindDevice(QStringLiteral("Board1"))->SetSilent(false);
-  time.AdvanceBy(kMinute);
+  time.AdvanceBy(2 * kMinute);  // past the hold time before a clear
 
   EXPECT_EQ(Count(TAlarmEvent::Raised, TAlarmKind::LinkLost), 1);
   EXPECT_EQ(Count(TAlarmEvent::Cleared, TAlarmKind::LinkLost), 1);
@@ -91,6 +98,31 @@ TEST_F(AlarmRunTest, silentModuleRaisesOneLinkAlarmClearsItOnceAndTheAcknowledge
   EXPECT_EQ(records[1][0], "AlarmCleared");
   EXPECT_EQ(records[2][0], "Acknowledged");
   EXPECT_EQ(records[2][2], "anna");
+}
+
+TEST_F(AlarmRunTest, linkFlappingWithinTheHoldTimeIsOneEpisodeClearedAfterIt) {
+  time.AdvanceBy(kMinute);
+  auto* board = plant->Plant()->FindDevice(QStringLiteral("Board1"));
+  for (int i = 0; i < 20; ++i) {  // silent 12 s in every 15 s, lost for 2 s of them
+    board->SetSilent(true);
+    time.AdvanceBy(12'000);
+    board->SetSilent(false);
+    time.AdvanceBy(3'000);
+  }
+  EXPECT_EQ(Count(TAlarmEvent::Raised, TAlarmKind::LinkLost), 1);
+  EXPECT_EQ(Count(TAlarmEvent::Cleared, TAlarmKind::LinkLost), 0);
+  time.AdvanceBy(50'000);
+  EXPECT_EQ(Count(TAlarmEvent::Cleared, TAlarmKind::LinkLost), 0);  // back for under 60 s
+  time.AdvanceBy(10'000);
+  ASSERT_EQ(Count(TAlarmEvent::Cleared, TAlarmKind::LinkLost), 1);
+  // The clear carries the time the link came back, not the end of the hold.
+  const TAlarm& cleared = std::find_if(seen.rbegin(), seen.rend(), [](const TSeen& s) {
+                            return s.Event == TAlarmEvent::Cleared;
+                          })->Alarm;
+  EXPECT_NEAR((cleared.Cleared - cleared.Raised) * 86'400.0, 20 * 15 - 3 - 10, 3.0);
+  int records = 0;
+  for (const QStringList& r : Journal()) records += r[0].startsWith(QLatin1String("Alarm")) ? 1 : 0;
+  EXPECT_EQ(records, 2);
 }
 
 TEST_F(AlarmRunTest, deadBasePumpRaisesTheDosingAlarmOnItsVesselOnly) {
@@ -133,7 +165,9 @@ class AlarmCommandRunTest : public AlarmRunTest {
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     folder.Write(QStringLiteral("Vorta.ini"),
                  folder.Read(QStringLiteral("Vorta.ini")) +
-                     QStringLiteral("[Alarms]\r\nCommand=\"%1\" args.txt\r\n")
+                     // Virtual time outruns the script: no end at a limit it never sees.
+                     QStringLiteral("[Alarms]\r\nCommand=\"%1\" args.txt\r\n"
+                                    "CommandTimeLimit=3600\r\n")
                          .arg(folder.File(QStringLiteral("notify.sh")))
                          .toUtf8());
     folder.Write(QStringLiteral("VortaCAN.ini"),
@@ -170,13 +204,140 @@ TEST_F(AlarmCommandRunTest, commandGetsTheAlarmsFieldsAsArgumentsNotThroughAShel
   EXPECT_TRUE(messages.Errors.isEmpty()) << messages.Errors.join('\n').toStdString();
 }
 
-TEST(AlarmCommand, aProgramThatCannotStartIsReportedOnceUntilOneStarts) {
+TEST(AlarmCommand, aProgramThatCannotStartIsReportedOnceUntilOneSucceeds) {
   test::TRecordingMessages messages;
-  TAlarmCommand missing(QStringLiteral("/nonexistent/vorta-alarm"), QDir::tempPath(), messages);
+  TVirtualTimerService time;
+  TAlarmCommand missing(QStringLiteral("/nonexistent/vorta-alarm"), QDir::tempPath(), time,
+                        messages);
   TAlarm alarm;
   EXPECT_FALSE(missing.Run(alarm, TAlarmEvent::Raised));
   EXPECT_FALSE(missing.Run(alarm, TAlarmEvent::Cleared));
   EXPECT_EQ(messages.Errors.size(), 1);
+}
+
+namespace {
+
+// Real scripts run by the alarm command on virtual time: the test lets Qt see
+// their exits and moves the clock of the time limit.
+class AlarmCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override { test::EnsureCoreApplication(); }
+
+  [[nodiscard]] QString Script(const QString& name, const QByteArray& body) const {
+    folder.Write(name, "#!/bin/sh\n" + body);
+    QFile::setPermissions(folder.File(name),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return folder.File(name);
+  }
+
+  // Until done() or 20 s of real time; virtual time moves stepMs per round.
+  template <typename Done>
+  bool Settle(Done done, int stepMs = 10) {
+    QDeadlineTimer deadline(20'000);
+    while (!done()) {
+      if (deadline.hasExpired()) return false;
+      QCoreApplication::processEvents();
+      QThread::msleep(2);
+      time.AdvanceBy(stepMs);
+    }
+    return true;
+  }
+
+  // The pids the hanging script wrote: the shell's and its child's, per run.
+  [[nodiscard]] std::vector<long> Pids() const {
+    std::vector<long> pids;
+    for (const QByteArray& p : folder.Read(QStringLiteral("pids")).simplified().split(' ')) {
+      if (!p.isEmpty()) pids.push_back(p.toLong());
+    }
+    return pids;
+  }
+
+  // A zombie no one reaps (no init in a container) counts as ended.
+  static bool Alive(long pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) return false;
+    const QByteArray text = stat.readAll();
+    return !text.mid(text.lastIndexOf(')') + 2).startsWith('Z');
+  }
+
+  test::TProgramFolder folder;
+  test::TRecordingMessages messages;
+  TVirtualTimerService time;
+  TAlarm alarm;
+};
+
+}  // namespace
+
+TEST_F(AlarmCommandTest, outputGoesNowhereAndMegabytesOfItHoldNothingUp) {
+  const QString program = Script(QStringLiteral("loud.sh"),
+                                 "yes vorta-alarm-output | head -c 4000000\n"
+                                 "yes vorta-alarm-output | head -c 4000000 >&2\n");
+  TAlarmCommand command(program, folder.Path(), time, messages);
+  // The test's own output and error go to a file while the command runs.
+  const QString capture = folder.File(QStringLiteral("ours.txt"));
+  std::fflush(stdout);
+  std::fflush(stderr);
+  const int savedOut = ::dup(1), savedErr = ::dup(2);
+  const int file = ::open(capture.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ::dup2(file, 1);
+  ::dup2(file, 2);
+  const bool started = command.Run(alarm, TAlarmEvent::Raised);
+  const bool ended = Settle([&] { return command.Running() == 0; });
+  ::dup2(savedOut, 1);
+  ::dup2(savedErr, 2);
+  ::close(file);
+  ::close(savedOut);
+  ::close(savedErr);
+
+  EXPECT_TRUE(started);
+  ASSERT_TRUE(ended);
+  EXPECT_LT(time.ElapsedMs(), 30'000) << "ended by its time limit, not by itself";
+  EXPECT_TRUE(messages.Errors.isEmpty()) << messages.Errors.join('\n').toStdString();
+  EXPECT_FALSE(folder.Read(QStringLiteral("ours.txt")).contains("vorta-alarm-output"));
+}
+
+TEST_F(AlarmCommandTest, aFailingExitIsReportedOncePerEpisodeWithWhatItSaid) {
+  const QString program = Script(QStringLiteral("fail.sh"),
+                                 "echo 'mail: no route to host' >&2\nexit \"$(cat code)\"\n");
+  TAlarmCommand command(program, folder.Path(), time, messages);
+  auto runAll = [&](const QByteArray& code, int runs) {
+    folder.Write(QStringLiteral("code"), code);
+    for (int i = 0; i < runs; ++i) EXPECT_TRUE(command.Run(alarm, TAlarmEvent::Raised));
+    ASSERT_TRUE(Settle([&] { return command.Running() == 0; }));
+  };
+  runAll("1", 3);
+  ASSERT_EQ(messages.Errors.size(), 1);
+  EXPECT_TRUE(messages.Errors[0].contains(QStringLiteral("с кодом 1: mail: no route to host")))
+      << messages.Errors[0].toStdString();
+  runAll("0", 1);  // the episode ends
+  runAll("1", 1);
+  EXPECT_EQ(messages.Errors.size(), 2);
+}
+
+TEST_F(AlarmCommandTest, hungRunsAreEndedWithTheirChildrenAndOnlyAFewRunOrWait) {
+  const QString program =
+      Script(QStringLiteral("hang.sh"), "sleep 300 &\necho \"$$ $!\" >> pids\nwait\n");
+  auto command = std::make_unique<TAlarmCommand>(program, folder.Path(), time, messages,
+                                                 TAlarmCommandLimits{30, 2, 1});
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(command->Run(alarm, TAlarmEvent::Raised));
+  EXPECT_FALSE(command->Run(alarm, TAlarmEvent::Cleared));  // beyond the queue: dropped
+  EXPECT_FALSE(command->Run(alarm, TAlarmEvent::Cleared));
+  EXPECT_EQ(command->Running(), 2);
+  EXPECT_EQ(command->Waiting(), 1);
+  ASSERT_EQ(messages.Errors.size(), 1);  // the drop, told once
+
+  ASSERT_TRUE(Settle([&] { return Pids().size() == 4; }, 0));
+  const std::vector<long> first = Pids();
+  time.AdvanceBy(30'000);
+  ASSERT_TRUE(Settle([&] { return command->Running() == 1 && Pids().size() == 6; }));
+  EXPECT_TRUE(Settle([&] { return std::none_of(first.begin(), first.end(), Alive); }, 0));
+  ASSERT_EQ(messages.Errors.size(), 2);  // the two ends at the limit, told once
+  EXPECT_TRUE(messages.Errors[1].contains(QStringLiteral("не завершилась за 30 с")));
+
+  // The program's end: the third run and its child end with it.
+  command.reset();
+  const std::vector<long> all = Pids();
+  EXPECT_TRUE(Settle([&] { return std::none_of(all.begin(), all.end(), Alive); }, 0));
 }
 
 TEST_F(AlarmRunTest, brokenProbeRaisesItsReadingAlarmOnlyAfterTheGraceTime) {
@@ -191,6 +352,6 @@ TEST_F(AlarmRunTest, brokenProbeRaisesItsReadingAlarmOnlyAfterTheGraceTime) {
   // An invalid reading is no reading: it is not also outside the limits.
   EXPECT_EQ(Count(TAlarmEvent::Raised, TAlarmKind::OutsideLimits), 0);
   plant->Plant()->Vessel(1).Model.Probe(sim::TChannel::pH).SetFault(sim::TProbeFault::None);
-  time.AdvanceBy(kMinute);
+  time.AdvanceBy(2 * kMinute);
   EXPECT_EQ(Count(TAlarmEvent::Cleared, TAlarmKind::ReadingInvalid), 1);
 }
