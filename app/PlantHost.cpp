@@ -1,5 +1,6 @@
 #include "app/PlantHost.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <cstdio>
@@ -101,6 +102,9 @@ int RunFastForward(const QString& folder, double hours, bool demo,
     const std::int64_t step = std::min(kMinuteMs, total - done);
     time.AdvanceBy(step);
     done += step;
+    // Alarm commands run as processes on the system's time: their ends are
+    // delivered as events.
+    if (QCoreApplication::instance() != nullptr) QCoreApplication::processEvents();
     if (done % kHourMs == 0 || done == total) {
       std::fprintf(stdout, "fast-forward: %.2f h simulated\n", static_cast<double>(done) / kHourMs);
       std::fflush(stdout);

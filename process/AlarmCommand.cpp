@@ -121,6 +121,7 @@ void TAlarmCommand::Start(const QStringList& arguments) {
   run.Limit = time_.CreateTimer(limits_.TimeLimit * 1000);
   run.Limit->OnTimer = [this, &run] { OnTimeLimit(run); };
   run.Limit->SetEnabled(true);
+  run.Running.start();
   running_.push_back(std::move(owned));
   process.start();
 }
@@ -142,6 +143,12 @@ void TAlarmCommand::OnExit(TRun& run, int code, bool crashed) {
 }
 
 void TAlarmCommand::OnTimeLimit(TRun& run) {
+  const qint64 limitMs = qint64{limits_.TimeLimit} * 1000;
+  if (!run.Terminated && run.Running.elapsed() < limitMs) {
+    // Virtual time ran ahead of the command's own: wait for the rest.
+    run.Limit->SetInterval(static_cast<int>(std::max<qint64>(1, limitMs - run.Running.elapsed())));
+    return;
+  }
   if (!run.Terminated) {
     run.Terminated = true;
     SignalGroup(*run.Process, SIGTERM);

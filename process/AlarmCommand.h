@@ -10,6 +10,7 @@
 // behind them.
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -66,6 +67,9 @@ class TAlarmCommand {
     std::unique_ptr<QProcess> Process;
     std::unique_ptr<TTimer> Limit;
     QByteArray ErrorTail;  // the last bytes of its error output
+    // The command runs on the system's time even when the program runs on
+    // virtual time (a fast-forward): its limit is measured on that.
+    QElapsedTimer Running;
     bool Terminated = false;
   };
 
