@@ -80,7 +80,8 @@ bool TJournal::Open() {
   needLineEnd_ = false;
   problem_.clear();
   lastChain_ = JournalSeed();
-  if (!FileExists(path_) || QFile(path_).size() == 0) {
+  sizeAtOpen_ = FileExists(path_) ? QFile(path_).size() : 0;
+  if (sizeAtOpen_ == 0) {
     QFile f(path_);
     SetReadOnly(path_, false);
     const QByteArray header = (JournalHeaderLine() + QStringLiteral("\r\n")).toUtf8();
