@@ -94,7 +94,8 @@ bool TJournal::Open() {
     problem_ = QStringLiteral("Не удалось открыть журнал ") + special;
     return false;
   }
-  if (!FileExists(path_) || QFile(path_).size() == 0) {
+  sizeAtOpen_ = FileExists(path_) ? QFile(path_).size() : 0;
+  if (sizeAtOpen_ == 0) {
     SetReadOnly(path_, false);
     QString error;
     const bool ok =

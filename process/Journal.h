@@ -82,6 +82,8 @@ class TJournal {
               const QString& oldValue, const QString& newValue, TJournalSource source);
 
   [[nodiscard]] const QString& Path() const { return path_; }
+  // The file's length when Open() found it: where this run's records begin.
+  [[nodiscard]] qint64 SizeAtOpen() const { return sizeAtOpen_; }
   [[nodiscard]] const QString& Problem() const { return problem_; }
   // Open() found a last line without its line end (a kill during a write).
   [[nodiscard]] bool TornTail() const { return tornTail_; }
@@ -111,6 +113,7 @@ class TJournal {
   QString lastChain_;
   QString problem_;
   QString user_;
+  qint64 sizeAtOpen_ = 0;
   bool opened_ = false;
   bool tornTail_ = false;
   bool needLineEnd_ = false;     // the torn line is closed by the next append

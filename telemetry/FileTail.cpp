@@ -1,6 +1,15 @@
-#include <QFile>
-#include <QSaveFile>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <QFile>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/SafeFile.h"
 #include "telemetry/FileTail.h"
 
 namespace vorta {
@@ -8,89 +17,277 @@ namespace vorta {
 namespace {
 // A header is a few hundred bytes; a longer first line is not one.
 constexpr qint64 kHeaderBytes = 4096;
+// How far back a line start is looked for; a longer line is no row of ours.
+constexpr qint64 kLongestLine = qint64{64} * 1024;
+// The offsets file holds a line per file: a bigger one is not ours.
+constexpr qint64 kOffsetsFileBytes = qint64{1024} * 1024;
 
 QByteArray WithoutLineEnd(QByteArray line) {
   while (line.endsWith('\n') || line.endsWith('\r')) line.chop(1);
   return line;
 }
+
+TFileIdentity IdentityOf(const struct stat& st) {
+  return {static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
+}
+
+// Up to `length` bytes at `offset`; fewer at the end of the file.
+QByteArray ReadAt(int fd, qint64 offset, qint64 length) {
+  QByteArray bytes(static_cast<qsizetype>(std::max<qint64>(length, 0)), Qt::Uninitialized);
+  qsizetype done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::pread(fd, bytes.data() + done, static_cast<size_t>(bytes.size() - done),
+                              static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += n;
+  }
+  bytes.truncate(done);
+  return bytes;
+}
+
+QString SystemReason(int error) {
+  return QString::fromLocal8Bit(std::strerror(error));
+}
 }  // namespace
+
+TFileTail::~TFileTail() {
+  Detach();
+}
+
+TFileTail::TFileTail(TFileTail&& other) noexcept
+    : path_(std::move(other.path_)),
+      fd_(std::exchange(other.fd_, -1)),
+      identity_(other.identity_),
+      delivered_(other.delivered_),
+      read_(other.read_),
+      checkOffset_(other.checkOffset_),
+      unusableTold_(other.unusableTold_),
+      header_(std::move(other.header_)),
+      notices_(std::move(other.notices_)) {}
 
 void TFileTail::SetDelivered(qint64 offset) {
   delivered_ = offset;
   if (read_ < offset) read_ = offset;
 }
 
-void TFileTail::StartAtEnd() {
-  const qint64 size = QFile(path_).size();
-  delivered_ = read_ = size;
+void TFileTail::Resume(const TDeliveredOffset& kept) {
+  Detach();
+  header_.clear();
+  identity_ = kept.Identity;
+  delivered_ = read_ = kept.Offset;
+  checkOffset_ = true;
+}
+
+void TFileTail::StartAt(qint64 offset) {
+  Detach();
+  header_.clear();
+  identity_ = {};
+  delivered_ = read_ = 0;
+  checkOffset_ = false;
+  // Not there yet: a file made from now on is read from its start.
+  if (!Attach()) return;
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) return;
+  delivered_ = read_ = offset < 0 || offset > st.st_size ? st.st_size : offset;
+  checkOffset_ = true;
+}
+
+bool TFileTail::Attach() {
+  if (fd_ >= 0) return true;
+  // A FIFO or a folder in the file's place would block or mislead a read.
+  QString problem = NotARegularFile(path_);
+  int fd = -1;
+  struct stat st {};
+  if (problem.isEmpty()) {
+    fd = ::open(QFile::encodeName(path_).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // Not written yet: nothing to say.
+    if (fd < 0 && errno == ENOENT) return false;
+    if (fd < 0) problem = QStringLiteral("%1: %2").arg(path_, SystemReason(errno));
+  }
+  if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+    ::close(fd);
+    return false;
+  }
+  if (!problem.isEmpty()) {
+    if (!unusableTold_) {
+      Tell(QStringLiteral("MQTT: %1; его строки не публикуются, пока это так.").arg(problem), true);
+    }
+    unusableTold_ = true;
+    return false;
+  }
+  unusableTold_ = false;
+  const TFileIdentity id = IdentityOf(st);
+  if (identity_.Known() && id != identity_) {
+    Tell(QStringLiteral("MQTT: файл %1 заменён другим, пока программа не работала; новый файл "
+                        "публикуется с начала, неотправленные строки прежнего (если были) "
+                        "отправить нельзя.")
+             .arg(path_),
+         true);
+    delivered_ = read_ = 0;
+    header_.clear();
+    checkOffset_ = false;
+  }
+  identity_ = id;
+  fd_ = fd;
+  return true;
+}
+
+void TFileTail::Detach() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+bool TFileTail::PathNamesAnotherFile() const {
+  struct stat st {};
+  return ::stat(QFile::encodeName(path_).constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+         IdentityOf(st) != identity_;
+}
+
+void TFileTail::CheckKeptOffset() {
+  if (read_ == 0 || ReadAt(fd_, read_ - 1, 1) == "\n") return;
+  // Never from the middle of a line: its fields would be taken for others.
+  const qint64 from = std::max<qint64>(0, read_ - kLongestLine);
+  const QByteArray before = ReadAt(fd_, from, read_ - from);
+  const qsizetype nl = before.lastIndexOf('\n');
+  const qint64 start = nl < 0 ? 0 : from + nl + 1;
+  Tell(QStringLiteral("MQTT: сохранённое место в файле %1 (байт %2) приходится на середину "
+                      "строки; публикация идёт с начала этой строки.")
+           .arg(path_)
+           .arg(read_),
+       true);
+  delivered_ = read_ = start;
 }
 
 void TFileTail::LoadHeader() {
-  QFile f(path_);
-  if (!f.open(QIODevice::ReadOnly)) return;
-  const QByteArray first = f.readLine(kHeaderBytes);
-  if (first.endsWith('\n')) header_ = QString::fromUtf8(WithoutLineEnd(first)).split(u'\t');
+  const QByteArray first = ReadAt(fd_, 0, kHeaderBytes);
+  const qsizetype nl = first.indexOf('\n');
+  if (nl >= 0) header_ = QString::fromUtf8(WithoutLineEnd(first.left(nl))).split(u'\t');
 }
 
 std::vector<TTailedLine> TFileTail::ReadLines(qint64 maxBytes) {
   std::vector<TTailedLine> lines;
-  QFile f(path_);
-  if (!f.open(QIODevice::ReadOnly)) return lines;
-  const qint64 size = f.size();
+  if (!Attach()) return lines;
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) return lines;
+  const qint64 size = st.st_size;
   if (size < delivered_ || size < read_) {
     delivered_ = read_ = 0;
     header_.clear();
+    checkOffset_ = false;
   }
-  if (size == read_) return lines;
-  if (header_.isEmpty() && read_ > 0) LoadHeader();
-  if (!f.seek(read_)) return lines;
-  const QByteArray chunk = f.read(std::min(maxBytes, size - read_));
-  qsizetype start = 0;
-  for (;;) {
-    const qsizetype nl = chunk.indexOf('\n', start);
-    if (nl < 0) break;
-    const qint64 end = read_ + nl + 1;
-    QByteArray line = WithoutLineEnd(chunk.mid(start, nl - start));
-    if (read_ + start == 0) {
-      header_ = QString::fromUtf8(line).split(u'\t');
-    } else if (!line.isEmpty()) {
-      lines.push_back({std::move(line), end});
+  if (checkOffset_) {
+    checkOffset_ = false;
+    CheckKeptOffset();
+  }
+  if (size > read_) {
+    if (header_.isEmpty() && read_ > 0) LoadHeader();
+    const QByteArray chunk = ReadAt(fd_, read_, std::min(maxBytes, size - read_));
+    qsizetype start = 0;
+    for (;;) {
+      const qsizetype nl = chunk.indexOf('\n', start);
+      if (nl < 0) break;
+      const qint64 end = read_ + nl + 1;
+      QByteArray line = WithoutLineEnd(chunk.mid(start, nl - start));
+      if (read_ + start == 0) {
+        header_ = QString::fromUtf8(line).split(u'\t');
+      } else if (!line.isEmpty()) {
+        lines.push_back({std::move(line), end});
+      }
+      start = nl + 1;
     }
-    start = nl + 1;
+    // A whole chunk without a line end is no line of ours: step over it.
+    if (start == 0 && chunk.size() == maxBytes) start = chunk.size();
+    read_ += start;
   }
-  // A whole chunk without a line end is no line of ours: step over it.
-  if (start == 0 && chunk.size() == maxBytes) start = chunk.size();
-  read_ += start;
+  // Replaced: once the old file is read and delivered to its end (what a
+  // kill left unfinished there is never finished), the new one follows.
+  if (lines.empty() && read_ == delivered_ && PathNamesAnotherFile()) {
+    Detach();
+    identity_ = {};
+    delivered_ = read_ = 0;
+    header_.clear();
+    Tell(QStringLiteral("MQTT: файл %1 заменён новым; прежний опубликован до конца, новый "
+                        "публикуется с начала.")
+             .arg(path_),
+         false);
+  }
   return lines;
 }
 
-QHash<QString, qint64> LoadDeliveredOffsets(const QString& path) {
-  QHash<QString, qint64> offsets;
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return offsets;
-  while (!f.atEnd()) {
-    const QString line = QString::fromUtf8(WithoutLineEnd(f.readLine(4096)));
-    const qsizetype tab = line.indexOf(u'\t');
-    if (tab <= 0) continue;
-    bool ok = false;
-    const qint64 offset = line.left(tab).toLongLong(&ok);
-    if (ok && offset >= 0) offsets.insert(line.mid(tab + 1), offset);
+TKeptOffsets LoadDeliveredOffsets(const QString& path) {
+  TKeptOffsets kept;
+  if (QString special = NotARegularFile(path); !special.isEmpty()) {
+    kept.Exists = true;
+    kept.Problem = std::move(special);
+    return kept;
   }
-  return offsets;
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno != ENOENT) {
+      kept.Exists = true;
+      kept.Problem = SystemReason(errno);
+    }
+    return kept;
+  }
+  kept.Exists = true;
+  QFile f;
+  if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    kept.Problem = f.errorString();
+    return kept;
+  }
+  const QByteArray bytes = f.read(kOffsetsFileBytes + 1);
+  if (bytes.size() > kOffsetsFileBytes) {
+    kept.Problem = QStringLiteral("слишком большой для файла мест продолжения");
+    return kept;
+  }
+  static const QRegularExpression kIdentity(QStringLiteral("^(\\d+):(\\d+)\\t(.+)$"));
+  int bad = 0;
+  int total = 0;
+  for (const QByteArray& raw : bytes.split('\n')) {
+    const QString line = QString::fromUtf8(WithoutLineEnd(raw));
+    if (line.trimmed().isEmpty()) continue;
+    ++total;
+    const qsizetype tab = line.indexOf(u'\t');
+    bool ok = false;
+    TDeliveredOffset entry;
+    entry.Offset = tab > 0 ? line.left(tab).toLongLong(&ok) : -1;
+    QString name = line.mid(tab + 1);
+    if (const QRegularExpressionMatch m = kIdentity.match(name); m.hasMatch()) {
+      entry.Identity = {m.captured(1).toULongLong(), m.captured(2).toULongLong()};
+      name = m.captured(3);
+    }
+    if (!ok || entry.Offset < 0 || name.isEmpty()) {
+      ++bad;
+      continue;
+    }
+    kept.Offsets.insert(name, entry);
+  }
+  if (bad > 0) {
+    kept.Problem = QStringLiteral("не читается строк: %1 из %2").arg(bad).arg(total);
+  }
+  return kept;
 }
 
-bool SaveDeliveredOffsets(const QString& path, const QHash<QString, qint64>& offsets) {
-  QSaveFile f(path);
-  if (!f.open(QIODevice::WriteOnly)) return false;
+QString SaveDeliveredOffsets(const QString& path, const QHash<QString, TDeliveredOffset>& offsets) {
+  if (QString special = NotARegularFile(path); !special.isEmpty()) return special;
+  QStringList names = offsets.keys();
+  names.sort();
   QByteArray bytes;
-  for (auto it = offsets.begin(); it != offsets.end(); ++it) {
-    bytes += QByteArray::number(it.value()) + '\t' + it.key().toUtf8() + '\n';
+  for (const QString& name : names) {
+    const TDeliveredOffset& o = offsets[name];
+    bytes += QByteArray::number(o.Offset) + '\t' + QByteArray::number(o.Identity.Device) + ':' +
+             QByteArray::number(o.Identity.Inode) + '\t' + name.toUtf8() + '\n';
   }
+  QSaveFile f(path);
+  if (!f.open(QIODevice::WriteOnly)) return f.errorString();
   if (f.write(bytes) != bytes.size() || !f.flush()) {
+    const QString error = f.errorString();
     f.cancelWriting();
-    return false;
+    return error;
   }
-  return f.commit();
+  return f.commit() ? QString() : f.errorString();
 }
 
 }  // namespace vorta

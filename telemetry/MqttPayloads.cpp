@@ -1,9 +1,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 #include <cmath>
 
 #include "platform/RealTimerService.h"
+#include "process/Alarms.h"
 #include "process/Journal.h"
 #include "process/JournalFormat.h"
 #include "process/ProcessCycles.h"
@@ -22,6 +24,51 @@ QByteArray Compact(const QJsonObject& o) {
 
 QJsonValue Number(double v) {
   return std::isfinite(v) ? QJsonValue(v) : QJsonValue();
+}
+
+// A data log row carries the locale's short date cut to six characters (no
+// year, often not even whole) and H:M:S without a zone, as written on this
+// computer. Its day is the latest one, up to the day it is read, that the
+// log would have written so: a backlog of up to a year reads right in any
+// locale. The offset is the computer's zone at that moment.
+QJsonValue RowTime(const QString& dateField, const QString& timeField, double now) {
+  const QStringList hms = timeField.split(u':');
+  if (hms.size() != 3 || dateField.isEmpty()) return {};
+  bool okH = false;
+  bool okM = false;
+  bool okS = false;
+  const QTime clock(hms[0].toInt(&okH), hms[1].toInt(&okM), hms[2].toInt(&okS));
+  if (!okH || !okM || !okS || !clock.isValid()) return {};
+  // Rows come in order: one day's rows ask for the same date.
+  thread_local QString lastField;
+  thread_local QDate lastToday;
+  thread_local QDate lastDay;
+  const QDate today = FromSystemDateTime(now).date();
+  if (dateField != lastField || today != lastToday) {
+    lastField = dateField;
+    lastToday = today;
+    lastDay = {};
+    const QLocale locale = QLocale::system();
+    for (int back = 0; back <= 366 && !lastDay.isValid(); ++back) {
+      const QDate day = today.addDays(-back);
+      if (locale.toString(day, QLocale::ShortFormat).left(6).trimmed() == dateField) lastDay = day;
+    }
+  }
+  if (!lastDay.isValid()) return {};
+  return LocalTimeWithOffset(ToSystemDateTime(QDateTime(lastDay, clock)));
+}
+
+// The event's own moment, as the alarm list stamps it.
+double EventTime(const TAlarm& alarm, TAlarmEvent event) {
+  switch (event) {
+    case TAlarmEvent::Raised:
+      break;
+    case TAlarmEvent::Cleared:
+      return alarm.Cleared;
+    case TAlarmEvent::Acknowledged:
+      return alarm.AckTime;
+  }
+  return alarm.Raised;
 }
 }  // namespace
 
@@ -50,7 +97,8 @@ QByteArray StateJson(const TVortaProcess& p, double now) {
   return Compact(o);
 }
 
-QByteArray MinuteJson(std::int32_t vessel, const QStringList& header, const QByteArray& row) {
+QByteArray MinuteJson(std::int32_t vessel, const QStringList& header, const QByteArray& row,
+                      double now) {
   static const QStringList kTexts{QStringLiteral("Date"), QStringLiteral("Time"),
                                   QStringLiteral("Mix Status"), QStringLiteral("Net"),
                                   QStringLiteral("Mode")};
@@ -64,6 +112,8 @@ QByteArray MinuteJson(std::int32_t vessel, const QStringList& header, const QByt
     const double v = text.toDouble(&ok);
     o[name] = ok && !kTexts.contains(name) ? QJsonValue(v) : QJsonValue(text);
   }
+  o[QLatin1String("time")] =
+      RowTime(o[QLatin1String("Date")].toString(), o[QLatin1String("Time")].toString(), now);
   return Compact(o);
 }
 
@@ -92,6 +142,26 @@ QByteArray JournalJson(const QStringList& header, const QByteArray& line, std::i
     }
     o[name] = text;
   }
+  return Compact(o);
+}
+
+QByteArray UnjournalledAlarmJson(const TAlarm& alarm, TAlarmEvent event) {
+  QJsonObject o;
+  o[QLatin1String("Time")] = LocalTimeWithOffset(EventTime(alarm, event));
+  o[QLatin1String("User")] = OperatorName();
+  o[QLatin1String("Vessel")] = alarm.Vessel != 0 ? QJsonValue(alarm.Vessel) : QJsonValue();
+  o[QLatin1String("VesselName")] = alarm.VesselName;
+  TJournalKind kind = TJournalKind::Alarm;
+  if (event == TAlarmEvent::Cleared) kind = TJournalKind::AlarmCleared;
+  if (event == TAlarmEvent::Acknowledged) kind = TJournalKind::Acknowledged;
+  o[QLatin1String("Kind")] = JournalKindText(kind);
+  o[QLatin1String("Subject")] = alarm.Text;
+  o[QLatin1String("Old")] = QString();
+  o[QLatin1String("New")] = event == TAlarmEvent::Acknowledged ? alarm.AckBy : QString();
+  o[QLatin1String("Source")] =
+      event == TAlarmEvent::Acknowledged ? QStringLiteral("Dialog") : QStringLiteral("Engine");
+  // Not in the journal: no link of its chain.
+  o[QLatin1String("Chain")] = QJsonValue();
   return Compact(o);
 }
 

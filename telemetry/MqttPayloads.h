@@ -9,19 +9,27 @@
 namespace vorta {
 
 class TVortaProcess;
+struct TAlarm;
+enum class TAlarmEvent;
 
 // <root>/<vessel>/state: the vessel's 2-s values at the moment now (days
 // since 1899-12-30, local time).
 QByteArray StateJson(const TVortaProcess& process, double now);
 // <root>/<vessel>/minute: a data log row, each field under its header's name;
 // numbers as numbers, the texts (date, time, drive status, link, mode) as
-// texts.
-QByteArray MinuteJson(std::int32_t vessel, const QStringList& header, const QByteArray& row);
+// texts; and "time", the row's moment with its offset from UTC, null when
+// its date and time cannot be read. now: when the row is read (days since
+// 1899-12-30), which supplies the year the row's short date leaves out.
+QByteArray MinuteJson(std::int32_t vessel, const QStringList& header, const QByteArray& row,
+                      double now);
 // <root>/journal and <root>/<vessel>/alarm: a journal record under the
 // journal's column names, its escapes undone. *vessel is set to the record's
 // vessel number (0 for the program), *alarm when it is an alarm change.
 // Empty for a line that is not a whole record (a torn last line).
 QByteArray JournalJson(const QStringList& header, const QByteArray& line, std::int32_t* vessel,
                        bool* alarm);
+// <root>/<vessel>/alarm for an alarm change the journal could not take: the
+// same columns as its record would have had, "Chain" null.
+QByteArray UnjournalledAlarmJson(const TAlarm& alarm, TAlarmEvent event);
 
 }  // namespace vorta

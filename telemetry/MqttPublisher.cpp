@@ -1,12 +1,16 @@
 #include <mosquitto.h>
+#include <mqtt_protocol.h>
 
+#include <QDateTime>
 #include <QLoggingCategory>
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 
+#include "platform/RealTimerService.h"
+#include "platform/SafeFile.h"
 #include "telemetry/MqttPayloads.h"
 #include "telemetry/MqttPublisher.h"
+#include "telemetry/MqttReasons.h"
 
 Q_LOGGING_CATEGORY(lcMqtt, "vorta.mqtt")
 
@@ -17,6 +21,9 @@ namespace {
 // busy after an outage, small enough to be nothing in memory.
 constexpr std::size_t kMaxPending = 200;
 constexpr qint64 kChunkBytes = qint64{32} * 1024;
+// Alarm changes the journal could not take wait in memory; beyond this the
+// oldest give way.
+constexpr std::size_t kMaxMemoryAlarms = 100;
 // A connection that has not been accepted by then is given up and retried.
 constexpr auto kConnectTimeout = std::chrono::seconds(10);
 // The orderly end waits this long for the broker at most.
@@ -26,46 +33,9 @@ constexpr auto kPumpEvery = std::chrono::milliseconds(250);
 
 std::once_flag gLibraryInit;
 
-QString Reason(int rc, int savedErrno) {
-  switch (rc) {
-    case MOSQ_ERR_TLS:
-      return QStringLiteral("ошибка TLS (сертификат брокера не подтверждён)");
-    case MOSQ_ERR_ERRNO:
-      switch (savedErrno) {
-        case ECONNREFUSED:
-          return QStringLiteral("в подключении отказано (брокер не запущен?)");
-        case ETIMEDOUT:
-          return QStringLiteral("брокер не отвечает");
-        case EHOSTUNREACH:
-        case ENETUNREACH:
-          return QStringLiteral("хост недоступен");
-        default:
-          return QString::fromLocal8Bit(std::strerror(savedErrno));
-      }
-    case MOSQ_ERR_CONN_LOST:
-      return QStringLiteral("соединение разорвано");
-    case MOSQ_ERR_KEEPALIVE:
-      return QStringLiteral("брокер не отвечает");
-    case MOSQ_ERR_EAI:
-      return QStringLiteral("имя хоста не найдено");
-    default:
-      return QString::fromUtf8(mosquitto_strerror(rc));
-  }
-}
-
-QString Refusal(int code) {
-  switch (code) {
-    case 4:
-      return QStringLiteral("неверное имя пользователя или пароль");
-    case 5:
-      // What brokers answer to a wrong password as well.
-      return QStringLiteral("неверное имя пользователя или пароль, или нет прав на подключение");
-    case 2:
-      return QStringLiteral("идентификатор клиента отклонён");
-    default:
-      return QStringLiteral("код %1").arg(code);
-  }
-}
+const QString kSuspended =
+    QStringLiteral("Публикация данных приостановлена, попытки подключения продолжаются.");
+const QString kLater = QStringLiteral("Данные будут отправлены после восстановления связи.");
 }  // namespace
 
 TMqttPublisher::TMqttPublisher(TMqttSettings settings, std::vector<TPublishedFile> files,
@@ -94,6 +64,12 @@ void TMqttPublisher::PublishState(std::int32_t vessel, const QByteArray& payload
   states_.insert(vessel, payload);
 }
 
+void TMqttPublisher::PublishUnjournalledAlarm(std::int32_t vessel, const QByteArray& payload) {
+  const std::lock_guard lock(mutex_);
+  newAlarms_.push_back({vessel, payload, 0});
+  if (newAlarms_.size() > kMaxMemoryAlarms) newAlarms_.erase(newAlarms_.begin());
+}
+
 std::vector<TMqttNotice> TMqttPublisher::TakeNotices() {
   const std::lock_guard lock(mutex_);
   return std::exchange(notices_, {});
@@ -108,19 +84,41 @@ QString TMqttPublisher::Where() const {
   return QStringLiteral("%1:%2").arg(settings_.Host).arg(settings_.Port);
 }
 
-void TMqttPublisher::Run() {
-  const QHash<QString, qint64> offsets = LoadDeliveredOffsets(offsetsPath_);
+double TMqttPublisher::Now() const {
+  const double now = now_;
+  return now != 0 ? now : ToSystemDateTime(QDateTime::currentDateTime());
+}
+
+void TMqttPublisher::LoadOffsets() {
+  const TKeptOffsets kept = LoadDeliveredOffsets(offsetsPath_);
+  kept_ = kept.Offsets;
+  if (!kept.Problem.isEmpty()) {
+    Notify(QStringLiteral("MQTT: файл %1 нельзя использовать (%2); строки протоколов и журнала, "
+                          "о которых он не говорит, публикуются с начала файлов, возможны "
+                          "повторы.")
+               .arg(offsetsPath_, kept.Problem),
+           true);
+    // A file in its place that cannot be read cannot be written either: once is enough.
+    saveFailureTold_ = !NotARegularFile(offsetsPath_).isEmpty();
+  }
   tails_.reserve(files_.size());
   for (const TPublishedFile& f : files_) {
     TFileTail& tail = tails_.emplace_back(f.Path);
-    // A file new to the publisher starts with what is written from now on.
-    if (const auto it = offsets.find(f.Key); it != offsets.end()) {
-      tail.SetDelivered(*it);
+    if (const auto it = kept.Offsets.find(f.Key); it != kept.Offsets.end()) {
+      tail.Resume(*it);
+    } else if (!kept.Problem.isEmpty()) {
+      // What was delivered is unknown: repeats rather than losses.
+      tail.StartAt(0);
     } else {
-      tail.StartAtEnd();
-      offsetsDirty_ = true;
+      // New to the publisher: from this run's first line on.
+      tail.StartAt(f.RunStart);
     }
   }
+  offsetsDirty_ = true;
+}
+
+void TMqttPublisher::Run() {
+  LoadOffsets();
   while (!stop_) {
     if (mosq_ == nullptr) {
       const auto now = TClock::now();
@@ -144,7 +142,9 @@ void TMqttPublisher::Run() {
       continue;
     }
     if (connected_) {
+      CheckHeld();
       SendStates();
+      SendAlarms();
       // The files are looked at a few times a second, and at once again
       // while a backlog is being sent.
       const auto now = TClock::now();
@@ -160,8 +160,13 @@ void TMqttPublisher::Run() {
 
 void TMqttPublisher::TryConnect() {
   lost_ = false;
-  wasConnected_ = false;
+  accepted_ = false;
+  acked_ = false;
+  held_ = false;
+  onlineMid_ = 0;
   refusal_ = 0;
+  rejected_ = 0;
+  brokerReason_ = 0;
   attemptStarted_ = TClock::now();
   // A new client per attempt: nothing of an old connection is resent behind
   // our back; the files say what is still to be published.
@@ -170,10 +175,12 @@ void TMqttPublisher::TryConnect() {
     Fail(MOSQ_ERR_NOMEM);
     return;
   }
-  mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+  // MQTT 5 names why a message or the connection is refused.
+  mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION,
+                       mqtt5_ ? MQTT_PROTOCOL_V5 : MQTT_PROTOCOL_V311);
   mosquitto_connect_callback_set(mosq_, &OnConnect);
   mosquitto_disconnect_callback_set(mosq_, &OnDisconnect);
-  mosquitto_publish_callback_set(mosq_, &OnPublish);
+  mosquitto_publish_v5_callback_set(mosq_, &OnPublish);
   if (!settings_.Username.isEmpty()) {
     mosquitto_username_pw_set(
         mosq_, settings_.Username.toUtf8().constData(),
@@ -207,33 +214,106 @@ void TMqttPublisher::Fail(int rc) {
   Destroy();
   pending_.clear();
   for (TFileTail& tail : tails_) tail.Rewind();
+  for (TMemoryAlarm& alarm : alarms_) alarm.Mid = 0;
   {
     const std::lock_guard lock(mutex_);
     states_.clear();
   }
-  if (!episodeReported_) {
-    episodeReported_ = true;
-    QString text;
-    if (refusal_ != 0) {
-      text = QStringLiteral(
-                 "Брокер MQTT %1 отказал в подключении: %2. Публикация данных "
-                 "приостановлена, попытки подключения продолжаются.")
-                 .arg(Where(), Refusal(refusal_));
-    } else if (wasConnected_) {
-      text = QStringLiteral(
-                 "Связь с брокером MQTT %1 потеряна: %2. Данные будут отправлены "
-                 "после восстановления связи.")
-                 .arg(Where(), Reason(rc, savedErrno));
-    } else {
-      text = QStringLiteral(
-                 "Нет связи с брокером MQTT %1: %2. Данные будут отправлены после "
-                 "подключения.")
-                 .arg(Where(), Reason(rc, savedErrno));
-    }
-    Notify(text, true);
+  // A broker that speaks only 3.1.1 says so: ask again at once in its terms.
+  if (mqtt5_ && refusal_ == MQTT_RC_UNSUPPORTED_PROTOCOL_VERSION) {
+    mqtt5_ = false;
+    nextAttempt_ = TClock::now();
+    return;
   }
+  const QString text = FailureText(rc, savedErrno);
+  inEpisode_ = true;
+  if (text.isEmpty()) {
+    nextAttempt_ = TClock::now();
+    return;
+  }
+  if (!episodeTold_) Notify(text, true);
+  episodeTold_ = true;
+  untoldDrop_.clear();
   nextAttempt_ = TClock::now() + std::chrono::milliseconds(retryMs_);
   retryMs_ = std::min(retryMs_ * 2, settings_.RetryMaxMs);
+}
+
+// What ended this attempt, for the operator; empty when the next attempt,
+// made at once, must show it first.
+QString TMqttPublisher::FailureText(int rc, int savedErrno) {
+  if (refusal_ != 0) {
+    return QStringLiteral("Брокер MQTT %1 отказал в подключении: %2. %3")
+        .arg(Where(), MqttRefusalReason(refusal_, mqtt5_), kSuspended);
+  }
+  if (rejected_ != 0) {
+    return QStringLiteral("Брокер MQTT %1 не принимает сообщения в %2: %3. %4")
+        .arg(Where(), rejectedTopic_, MqttRefusalReason(rejected_, true), kSuspended);
+  }
+  const QString takenOver =
+      QStringLiteral(
+          "идентификатор клиента «%1» (ClientId) занят другим клиентом: другим "
+          "компьютером или программой с тем же ClientId")
+          .arg(settings_.ClientId);
+  if (brokerReason_ == MQTT_RC_SESSION_TAKEN_OVER) {
+    return QStringLiteral("Брокер MQTT %1 закрыл подключение: %2. %3")
+        .arg(Where(), takenOver, kSuspended);
+  }
+  if (brokerReason_ != 0) {
+    return QStringLiteral("Брокер MQTT %1 закрыл подключение: %2. %3")
+        .arg(Where(), MqttRefusalReason(brokerReason_, true), kSuspended);
+  }
+  // Closed by the broker after it accepted us: on its own that says little
+  // (a broker restarting, another client taking the id over); the next
+  // attempt, made at once, shows which.
+  if (accepted_ && rc == MOSQ_ERR_CONN_LOST && !episodeTold_) {
+    if (untoldDrop_.isEmpty()) {
+      untoldDrop_ = QStringLiteral("Связь с брокером MQTT %1 потеряна: %2. %3")
+                        .arg(Where(), MqttFailureReason(rc, savedErrno), kLater);
+      untoldDropAcked_ = acked_;
+      return {};
+    }
+    // Accepted and closed again while the broker keeps accepting: what a
+    // broker does to the older of two clients with one id, once they work.
+    if (acked_ || untoldDropAcked_) {
+      return QStringLiteral(
+                 "Брокер MQTT %1 раз за разом закрывает принятое подключение: "
+                 "вероятно, %2. %3")
+          .arg(Where(), takenOver, kSuspended);
+    }
+    return QStringLiteral(
+               "Брокер MQTT %1 закрывает подключение сразу после того, как принял его. %2")
+        .arg(Where(), kSuspended);
+  }
+  if (accepted_ || !untoldDrop_.isEmpty()) {
+    return QStringLiteral("Связь с брокером MQTT %1 потеряна: %2. %3")
+        .arg(Where(), MqttFailureReason(rc, savedErrno), kLater);
+  }
+  return QStringLiteral(
+             "Нет связи с брокером MQTT %1: %2. Данные будут отправлены после "
+             "подключения.")
+      .arg(Where(), MqttFailureReason(rc, savedErrno));
+}
+
+// A connection counts as restored once the broker has acknowledged a message
+// of it and it has held for a keep-alive period and longer than two of the
+// longest pauses, which a broker dropping it soon after accepting it (or
+// another client taking its id over after its own pause) never lets happen.
+void TMqttPublisher::CheckHeld() {
+  const auto holdFor =
+      std::max<TClock::duration>(std::chrono::seconds(settings_.Keepalive),
+                                 std::chrono::milliseconds(2 * settings_.RetryMaxMs));
+  if (held_ || !acked_ || TClock::now() - acceptedAt_ < holdFor) return;
+  held_ = true;
+  retryMs_ = settings_.RetryMinMs;
+  if (inEpisode_ && episodeTold_) {
+    Notify(QStringLiteral("Связь с брокером MQTT %1 восстановлена.").arg(Where()), false);
+  } else if (inEpisode_) {
+    Notify(QStringLiteral("Связь с брокером MQTT %1 прерывалась и восстановлена.").arg(Where()),
+           false);
+  }
+  inEpisode_ = false;
+  episodeTold_ = false;
+  untoldDrop_.clear();
 }
 
 void TMqttPublisher::OnConnect(mosquitto* /*m*/, void* self, int rc) {
@@ -243,24 +323,35 @@ void TMqttPublisher::OnConnect(mosquitto* /*m*/, void* self, int rc) {
     p->lost_ = true;
     return;
   }
-  p->wasConnected_ = true;
-  p->retryMs_ = p->settings_.RetryMinMs;
-  if (p->episodeReported_) {
-    p->episodeReported_ = false;
-    p->Notify(QStringLiteral("Связь с брокером MQTT %1 восстановлена.").arg(p->Where()), false);
-  }
-  p->Publish(p->StatusTopic(), QByteArrayLiteral("online"), 1, true, nullptr);
+  p->accepted_ = true;
+  p->acceptedAt_ = TClock::now();
+  p->Publish(p->StatusTopic(), QByteArrayLiteral("online"), 1, true, &p->onlineMid_);
   p->connected_ = true;
 }
 
-void TMqttPublisher::OnDisconnect(mosquitto* /*m*/, void* self, int /*rc*/) {
+void TMqttPublisher::OnDisconnect(mosquitto* /*m*/, void* self, int rc) {
   auto* p = static_cast<TMqttPublisher*>(self);
+  // The library's own codes are small; a broker's DISCONNECT reason is not.
+  if (rc >= 0x80) p->brokerReason_ = rc;
   p->lost_ = true;
   p->connected_ = false;
 }
 
-void TMqttPublisher::OnPublish(mosquitto* /*m*/, void* self, int mid) {
-  static_cast<TMqttPublisher*>(self)->Acknowledge(mid);
+void TMqttPublisher::OnPublish(mosquitto* /*m*/, void* self, int mid, int reason,
+                               const mqtt5__property* /*properties*/) {
+  auto* p = static_cast<TMqttPublisher*>(self);
+  if (reason >= 0x80) {
+    // Refused: not delivered, and said once; the pause grows as for a loss.
+    p->rejected_ = reason;
+    p->rejectedTopic_ = p->StatusTopic();
+    for (const TPending& pending : p->pending_) {
+      if (pending.Mid == mid) p->rejectedTopic_ = pending.Topic;
+    }
+    p->lost_ = true;
+    return;
+  }
+  if (mid == p->onlineMid_) p->acked_ = true;
+  p->Acknowledge(mid);
 }
 
 bool TMqttPublisher::Publish(const QString& topic, const QByteArray& payload, int qos, bool retain,
@@ -282,13 +373,34 @@ void TMqttPublisher::SendStates() {
   }
 }
 
+void TMqttPublisher::SendAlarms() {
+  {
+    const std::lock_guard lock(mutex_);
+    for (TMemoryAlarm& alarm : newAlarms_) alarms_.push_back(std::move(alarm));
+    newAlarms_.clear();
+  }
+  while (alarms_.size() > kMaxMemoryAlarms) alarms_.pop_front();
+  for (TMemoryAlarm& alarm : alarms_) {
+    if (alarm.Mid != 0) continue;
+    const QString topic = QStringLiteral("%1/%2/alarm").arg(root_).arg(alarm.Vessel);
+    if (!Publish(topic, alarm.Payload, 1, false, &alarm.Mid)) {
+      alarm.Mid = 0;
+      lost_ = true;
+      return;
+    }
+    pending_.push_back({alarm.Mid, kAlarmMessage, 0, false, topic});
+  }
+}
+
 void TMqttPublisher::PumpFiles() {
   backlog_ = false;
   for (std::size_t i = 0; i < tails_.size() && !lost_; ++i) {
     if (pending_.size() >= kMaxPending) return;
     TFileTail& tail = tails_[i];
     const TPublishedFile& file = files_[i];
-    for (const TTailedLine& line : tail.ReadLines(kChunkBytes)) {
+    const std::vector<TTailedLine> lines = tail.ReadLines(kChunkBytes);
+    for (const TTailNotice& notice : tail.TakeNotices()) Notify(notice.Text, notice.Operator);
+    for (const TTailedLine& line : lines) {
       QString topic;
       QByteArray payload;
       if (file.Journal) {
@@ -305,7 +417,7 @@ void TMqttPublisher::PumpFiles() {
         }
         topic = root_ + QStringLiteral("/journal");
       } else {
-        payload = MinuteJson(file.Vessel, tail.Header(), line.Line);
+        payload = MinuteJson(file.Vessel, tail.Header(), line.Line, Now());
         topic = QStringLiteral("%1/%2/minute").arg(root_).arg(file.Vessel);
       }
       int mid = 0;
@@ -313,7 +425,7 @@ void TMqttPublisher::PumpFiles() {
         lost_ = true;
         return;
       }
-      pending_.push_back({mid, i, line.End, false});
+      pending_.push_back({mid, i, line.End, false, topic});
       backlog_ = true;
     }
     // Nothing of this file waits for the broker: what was read (a header,
@@ -329,30 +441,46 @@ void TMqttPublisher::PumpFiles() {
 
 void TMqttPublisher::Acknowledge(int mid) {
   for (TPending& p : pending_) {
-    if (p.Mid == mid) {
-      p.Acked = true;
-      break;
+    if (p.Mid != mid) continue;
+    p.Acked = true;
+    acked_ = true;
+    if (p.File == kAlarmMessage) {
+      std::erase_if(alarms_, [mid](const TMemoryAlarm& a) { return a.Mid == mid; });
     }
+    break;
   }
   while (!pending_.empty() && pending_.front().Acked) {
-    // The last "offline" belongs to no file.
     if (pending_.front().File < tails_.size()) {
       TFileTail& tail = tails_[pending_.front().File];
       tail.SetDelivered(std::max(tail.Delivered(), pending_.front().End));
+      offsetsDirty_ = true;
     }
     pending_.pop_front();
-    offsetsDirty_ = true;
   }
 }
 
 void TMqttPublisher::SaveOffsets(bool force) {
   const auto now = TClock::now();
   if (!offsetsDirty_ || (!force && now - lastSave_ < kSaveEvery)) return;
-  QHash<QString, qint64> offsets = LoadDeliveredOffsets(offsetsPath_);
-  for (std::size_t i = 0; i < tails_.size(); ++i)
-    offsets.insert(files_[i].Key, tails_[i].Delivered());
-  if (SaveDeliveredOffsets(offsetsPath_, offsets)) offsetsDirty_ = false;
   lastSave_ = now;
+  for (std::size_t i = 0; i < tails_.size(); ++i) kept_.insert(files_[i].Key, tails_[i].Kept());
+  const QString error = SaveDeliveredOffsets(offsetsPath_, kept_);
+  if (error.isEmpty()) {
+    offsetsDirty_ = false;
+    if (saveFailureTold_) {
+      Notify(QStringLiteral("MQTT: файл %1 снова записывается.").arg(offsetsPath_), false);
+    }
+    saveFailureTold_ = false;
+    return;
+  }
+  if (!saveFailureTold_) {
+    Notify(QStringLiteral("MQTT: не удалось записать файл %1: %2. Пока это так, после "
+                          "перезапуска программы строки, записанные до него, могут быть "
+                          "опубликованы повторно или пропущены.")
+               .arg(offsetsPath_, error),
+           true);
+  }
+  saveFailureTold_ = true;
 }
 
 void TMqttPublisher::Finish() {
@@ -360,13 +488,14 @@ void TMqttPublisher::Finish() {
     const auto until = TClock::now() + kFinishTime;
     // What the files still hold, as far as the broker takes it in time.
     while (TClock::now() < until && !lost_) {
+      SendAlarms();
       PumpFiles();
       if (pending_.empty()) break;
       if (mosquitto_loop(mosq_, 20, 1) != MOSQ_ERR_SUCCESS) break;
     }
     int mid = 0;
     if (!lost_ && Publish(StatusTopic(), QByteArrayLiteral("offline"), 1, true, &mid)) {
-      pending_.push_back({mid, tails_.size(), 0, false});
+      pending_.push_back({mid, kStatusMessage, 0, false, StatusTopic()});
       while (TClock::now() < until && !pending_.empty() && !lost_) {
         if (mosquitto_loop(mosq_, 20, 1) != MOSQ_ERR_SUCCESS) break;
       }

@@ -27,6 +27,7 @@
 #include "telemetry/MqttSettings.h"
 
 struct mosquitto;
+struct mqtt5__property;
 
 namespace vorta {
 
@@ -36,10 +37,19 @@ struct TPublishedFile {
   QString Key;  // its name in the offsets file
   std::int32_t Vessel = 0;
   bool Journal = false;
+  // Where this run's lines begin, for a file the offsets file does not know
+  // yet; -1: wherever the file ends when publishing starts.
+  qint64 RunStart = -1;
 };
 
 // A change of the connection worth telling: Operator texts go to the
 // operator (once per episode); all go to the journal.
+//
+// An episode runs from the first failure until a connection has held: a
+// connection that the broker drops soon after accepting it (another client
+// with the same ClientId, a broker that closes at once, a refused topic)
+// does not end it, so the pause keeps doubling and the operator hears of it
+// once.
 struct TMqttNotice {
   QString Text;
   bool Operator = true;
@@ -59,25 +69,44 @@ class TMqttPublisher {
   // Main thread: the vessel's latest state (retained); while disconnected it
   // is dropped, as only the latest value matters.
   void PublishState(std::int32_t vessel, const QByteArray& payload);
+  // Main thread: an alarm change that the journal could not take, so that it
+  // reaches the broker all the same (kept in memory until acknowledged).
+  void PublishUnjournalledAlarm(std::int32_t vessel, const QByteArray& payload);
+  // Main thread: the program's clock (days since 1899-12-30), which dates the
+  // data log rows; the computer's clock until it is given.
+  void SetNow(double now) { now_ = now; }
   // Main thread: connection changes since the last call.
   std::vector<TMqttNotice> TakeNotices();
   [[nodiscard]] bool Connected() const { return connected_; }
   [[nodiscard]] QString StatusTopic() const { return root_ + QStringLiteral("/status"); }
 
  private:
+  // File of a pending message that is no line of a file.
+  static constexpr std::size_t kStatusMessage = SIZE_MAX;
+  static constexpr std::size_t kAlarmMessage = SIZE_MAX - 1;
   struct TPending {
     int Mid = 0;
     std::size_t File = 0;
     qint64 End = 0;
     bool Acked = false;
+    QString Topic;
+  };
+  struct TMemoryAlarm {
+    std::int32_t Vessel = 0;
+    QByteArray Payload;
+    int Mid = 0;  // while sent and not yet acknowledged
   };
   using TClock = std::chrono::steady_clock;
 
   void Run();
+  void LoadOffsets();
   void TryConnect();
   void Fail(int rc);
+  [[nodiscard]] QString FailureText(int rc, int savedErrno);
+  void CheckHeld();
   void Destroy();
   void SendStates();
+  void SendAlarms();
   void PumpFiles();
   void Acknowledge(int mid);
   void SaveOffsets(bool force);
@@ -85,10 +114,12 @@ class TMqttPublisher {
   bool Publish(const QString& topic, const QByteArray& payload, int qos, bool retain, int* mid);
   void Notify(const QString& text, bool toOperator);
   [[nodiscard]] QString Where() const;
+  [[nodiscard]] double Now() const;
 
   static void OnConnect(mosquitto* m, void* self, int rc);
   static void OnDisconnect(mosquitto* m, void* self, int rc);
-  static void OnPublish(mosquitto* m, void* self, int mid);
+  static void OnPublish(mosquitto* m, void* self, int mid, int reason,
+                        const mqtt5__property* properties);
 
   const TMqttSettings settings_;
   const QString root_;
@@ -101,20 +132,43 @@ class TMqttPublisher {
   std::mutex mutex_;
   std::condition_variable wake_;
   QHash<std::int32_t, QByteArray> states_;
+  std::vector<TMemoryAlarm> newAlarms_;
   std::vector<TMqttNotice> notices_;
+  std::atomic<double> now_{0};
 
   // The thread's own.
   std::thread thread_;
   mosquitto* mosq_ = nullptr;
   std::vector<TFileTail> tails_;
   std::deque<TPending> pending_;
+  std::deque<TMemoryAlarm> alarms_;
+  bool mqtt5_ = true;  // until the broker says it speaks only 3.1.1
   bool lost_ = false;
-  bool wasConnected_ = false;  // in this attempt
-  int refusal_ = 0;            // the broker's refusal code of this attempt
-  bool episodeReported_ = false;
+  // This attempt: accepted by the broker, then a message of it acknowledged,
+  // then held long enough to count as restored.
+  bool accepted_ = false;
+  bool acked_ = false;
+  bool held_ = false;
+  int onlineMid_ = 0;
+  int refusal_ = 0;   // the broker's refusal of the connection
+  int rejected_ = 0;  // the broker's refusal of a message (MQTT 5)
+  QString rejectedTopic_;
+  int brokerReason_ = 0;  // why the broker disconnected us (MQTT 5)
+  TClock::time_point acceptedAt_{};
+  // The episode.
+  bool inEpisode_ = false;
+  bool episodeTold_ = false;
+  // A connection the broker closed after accepting it: what the next
+  // attempt, made at once, does shows whether it was lost or taken over, and
+  // that is told.
+  QString untoldDrop_;
+  bool untoldDropAcked_ = false;
   int retryMs_ = 0;
   TClock::time_point nextAttempt_{};
   TClock::time_point attemptStarted_{};
+  // The offsets file: what it holds for files not followed now, too.
+  QHash<QString, TDeliveredOffset> kept_;
+  bool saveFailureTold_ = false;
   TClock::time_point lastSave_{};
   bool offsetsDirty_ = false;
   TClock::time_point lastPump_{};

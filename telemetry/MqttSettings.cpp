@@ -3,9 +3,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHostInfo>
+#include <QSslCertificate>
 
 #include "platform/ConfigReader.h"
 #include "platform/ProfileFile.h"
+#include "platform/SafeFile.h"
 #include "telemetry/MqttSettings.h"
 
 namespace vorta {
@@ -19,6 +21,32 @@ QString Key(const TProfileFile& file, const char* key) {
 
 QString Resolve(const QString& programFolder, const QString& path) {
   return QDir(programFolder).absoluteFilePath(path);
+}
+
+const QString kOff = QStringLiteral("публикация выключена.");
+
+// Why the CA file cannot serve, or nothing. Read here rather than at the
+// first connection, where any fault of it would look like a broker whose
+// certificate is not trusted.
+QString CaFileProblem(const QString& path) {
+  if (const QString special = NotARegularFile(path); !special.isEmpty()) {
+    return QStringLiteral("MQTT: файл сертификатов CAFile %1; %2").arg(special, kOff);
+  }
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) {
+    return QStringLiteral("MQTT: файл сертификатов CAFile %1 не найден или не читается; %2")
+        .arg(path, kOff);
+  }
+  const QList<QSslCertificate> certificates = QSslCertificate::fromData(f.readAll(), QSsl::Pem);
+  const bool any = std::any_of(certificates.begin(), certificates.end(),
+                               [](const QSslCertificate& c) { return !c.isNull(); });
+  if (!any) {
+    return QStringLiteral(
+               "MQTT: в файле сертификатов CAFile %1 нет ни одного читаемого "
+               "сертификата (ожидается PEM: -----BEGIN CERTIFICATE-----); %2")
+        .arg(path, kOff);
+  }
+  return {};
 }
 }  // namespace
 
@@ -39,11 +67,8 @@ std::optional<TMqttSettings> ReadMqttSettings(const TProfileFile& mainConfig,
   s.CAFile = Key(mainConfig, "CAFile");
   if (!s.CAFile.isEmpty()) {
     s.CAFile = Resolve(programFolder, s.CAFile);
-    if (!QFileInfo(s.CAFile).isReadable()) {
-      *problems << QStringLiteral(
-                       "MQTT: файл сертификатов CAFile %1 не найден или не читается; "
-                       "публикация выключена.")
-                       .arg(s.CAFile);
+    if (const QString problem = CaFileProblem(s.CAFile); !problem.isEmpty()) {
+      *problems << problem;
       return std::nullopt;
     }
   }
@@ -56,9 +81,11 @@ std::optional<TMqttSettings> ReadMqttSettings(const TProfileFile& mainConfig,
   s.TopicRoot = Key(mainConfig, "TopicRoot");
   if (s.TopicRoot.isEmpty()) s.TopicRoot = QStringLiteral("vorta/") + hostName;
   while (s.TopicRoot.endsWith(u'/')) s.TopicRoot.chop(1);
-  if (s.TopicRoot.isEmpty() || s.TopicRoot.contains(u'#') || s.TopicRoot.contains(u'+')) {
+  // Subscribers' wildcards never match a topic that begins with '$'.
+  if (s.TopicRoot.isEmpty() || s.TopicRoot.contains(u'#') || s.TopicRoot.contains(u'+') ||
+      s.TopicRoot.startsWith(u'$')) {
     *problems << QStringLiteral(
-        "MQTT: TopicRoot не может быть пустым и содержать '#' или '+'; "
+        "MQTT: TopicRoot не может быть пустым, содержать '#' или '+' и начинаться с '$'; "
         "публикация выключена.");
     return std::nullopt;
   }
@@ -69,6 +96,18 @@ std::optional<TMqttSettings> ReadMqttSettings(const TProfileFile& mainConfig,
   QString passwordFile = Key(mainConfig, "PasswordFile");
   if (!passwordFile.isEmpty()) {
     passwordFile = Resolve(programFolder, passwordFile);
+    // MQTT sends a password only with a user name.
+    if (s.Username.isEmpty()) {
+      *problems << QStringLiteral(
+                       "MQTT: PasswordFile задан, а Username нет; пароль передаётся только "
+                       "вместе с именем пользователя. Укажите Username; %1")
+                       .arg(kOff);
+      return std::nullopt;
+    }
+    if (const QString special = NotARegularFile(passwordFile); !special.isEmpty()) {
+      *problems << QStringLiteral("MQTT: файл пароля %1; %2").arg(special, kOff);
+      return std::nullopt;
+    }
     const QFileInfo info(passwordFile);
     // A password others can read is no secret: refuse rather than use it.
     if (info.exists() &&
@@ -82,9 +121,8 @@ std::optional<TMqttSettings> ReadMqttSettings(const TProfileFile& mainConfig,
     }
     QFile f(passwordFile);
     if (!f.open(QIODevice::ReadOnly)) {
-      *problems << QStringLiteral(
-                       "MQTT: не удалось прочитать файл пароля %1; публикация выключена.")
-                       .arg(passwordFile);
+      *problems << QStringLiteral("MQTT: не удалось прочитать файл пароля %1; %2")
+                       .arg(passwordFile, kOff);
       return std::nullopt;
     }
     s.Password = f.readLine(4096);

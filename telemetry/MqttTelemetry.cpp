@@ -3,6 +3,7 @@
 #include "platform/Messages.h"
 #include "platform/ProfileFile.h"
 #include "platform/TimerService.h"
+#include "process/Alarms.h"
 #include "process/Journal.h"
 #include "process/ProcessRecord.h"
 #include "telemetry/MqttPayloads.h"
@@ -31,10 +32,23 @@ TMqttTelemetry::TMqttTelemetry(TVortaEnv& env, TMqttSettings settings) : env_(en
   }
   const QString journal =
       env.Journal != nullptr ? env.Journal->Path() : folder.filePath(kJournalFileName);
-  files.push_back({journal, folder.relativeFilePath(journal), 0, true});
-  publisher_ = std::make_unique<TMqttPublisher>(std::move(settings), std::move(files),
+  // A first start publishes this run's own start and configuration records.
+  files.push_back({journal, folder.relativeFilePath(journal), 0, true,
+                   env.Journal != nullptr ? env.Journal->SizeAtOpen() : -1});
+  publisher_ = std::make_shared<TMqttPublisher>(std::move(settings), std::move(files),
                                                 folder.filePath(QLatin1String(kMqttOffsetsFile)));
+  publisher_->SetNow(env.Time.Now());
   publisher_->Start();
+  if (env.Alarms != nullptr) {
+    env.Alarms->Subscribe([&env, weak = std::weak_ptr<TMqttPublisher>(publisher_)](
+                              const TAlarm& alarm, TAlarmEvent event) {
+      // Called right after the journal record: Failing() tells whether it failed.
+      if (env.Journal != nullptr && !env.Journal->Failing()) return;
+      if (const auto publisher = weak.lock()) {
+        publisher->PublishUnjournalledAlarm(alarm.Vessel, UnjournalledAlarmJson(alarm, event));
+      }
+    });
+  }
   timer_ = env.Time.CreateTimer(2000);
   timer_->OnTimer = [this] { Tick(); };
   timer_->SetEnabled(true);
@@ -46,6 +60,7 @@ TMqttTelemetry::~TMqttTelemetry() {
 }
 
 void TMqttTelemetry::Tick() {
+  publisher_->SetNow(env_.Time.Now());
   if (publisher_->Connected() && env_.Processes != nullptr) {
     const double now = env_.Time.Now();
     for (const auto& p : *env_.Processes)

@@ -2,6 +2,8 @@
 // The program's side of MQTT publishing: reads [MQTT], hands the publisher
 // the files to follow, gives it every vessel's state on a 2-s timer of its
 // own and passes its connection notices to the operator and the journal.
+// Alarms reach the broker through the journal file; an alarm change the
+// journal could not take is handed to the publisher directly.
 
 #include <memory>
 
@@ -29,7 +31,8 @@ class TMqttTelemetry {
 
  private:
   TVortaEnv& env_;
-  std::unique_ptr<TMqttPublisher> publisher_;
+  // Shared with the alarm hook, which outlives this object in the alarm list.
+  std::shared_ptr<TMqttPublisher> publisher_;
   std::unique_ptr<TTimer> timer_;
 };
 

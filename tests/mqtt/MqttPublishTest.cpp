@@ -2,7 +2,9 @@
 // nothing lost, refusals told once, and the controller never held up.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -18,6 +20,7 @@
 #include "panel/PanelView.h"
 #include "process/Journal.h"
 #include "process/JournalFormat.h"
+#include "process/JournalSession.h"
 #include "process/ProcessRecord.h"
 #include "telemetry/MqttTelemetry.h"
 
@@ -101,6 +104,57 @@ TEST_F(MqttDemoTest, stateStatusJournalAndAlarm_seenBySubscriber) {
   TSubscriber late(broker.Port, QStringLiteral("lab/pc1/1/state"), "vorta-test-late");
   ASSERT_TRUE(late.WaitFor(QStringLiteral("lab/pc1/1/state"), {}));
   EXPECT_TRUE(late.Messages().front().Retained);
+}
+
+// A first start publishes from the start of its run, not from after it; each
+// row says when it was written, with its year and offset from UTC.
+TEST_F(MqttDemoTest, firstStart_publishesTheRunsOwnRecords_rowsCarryTheirTime) {
+  TSubscriber sub(broker.Port, QStringLiteral("lab/pc1/#"));
+  StartPublishing();
+  const auto has = [&sub](const QString& topic, const char* key, const QString& value) {
+    for (const TReceived& m : sub.Messages()) {
+      if (m.Topic == topic && Json(m.Payload)[key].toString() == value) return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(
+      WaitUntil([&] { return has("lab/pc1/journal", "Subject", kJournalStartSubject); }, 5000));
+  time.AdvanceBy(62000);
+  ASSERT_TRUE(sub.WaitFor(QStringLiteral("lab/pc1/1/minute"), {}));
+  for (const TReceived& m : sub.Messages()) {
+    if (m.Topic != QLatin1String("lab/pc1/1/minute")) continue;
+    const QJsonObject o = Json(m.Payload);
+    const QStringList hms = o["Time"].toString().split(':');
+    ASSERT_EQ(hms.size(), 3) << m.Payload.data();
+    const QString clock =
+        QTime(hms[0].toInt(), hms[1].toInt(), hms[2].toInt()).toString("HH:mm:ss");
+    EXPECT_TRUE(o["time"].toString().contains(
+        QRegularExpression("^2026-12-07T" + clock + "[+-]\\d\\d:\\d\\d$")))
+        << m.Payload.data();
+  }
+}
+
+// The alarm that the journal cannot be written reaches the broker as raised,
+// though the journal file is its usual way there.
+TEST_F(MqttDemoTest, journalCannotBeWritten_itsAlarmArrivesRaised) {
+  TSubscriber sub(broker.Port, QStringLiteral("lab/pc1/0/alarm"));
+  StartPublishing();
+  const QString journal = form->Journal()->Path();
+  ASSERT_TRUE(QFile::setPermissions(journal, QFile::ReadOwner | QFile::WriteOwner));
+  ASSERT_TRUE(QFile::remove(journal));
+  ASSERT_TRUE(QDir().mkdir(journal));
+  TJournalEntry e;
+  e.Kind = TJournalKind::Program;
+  e.Subject = QStringLiteral("test");
+  ASSERT_FALSE(form->Journal()->Record(e));
+  time.AdvanceBy(4000);
+  ASSERT_TRUE(sub.WaitFor(QStringLiteral("lab/pc1/0/alarm"), {}));
+  const QJsonObject o = Json(sub.Messages().front().Payload);
+  EXPECT_EQ(o["Kind"].toString(), "Alarm");
+  EXPECT_TRUE(o["Subject"].toString().contains(QStringLiteral("журнал")))
+      << o["Subject"].toString().toStdString();
+  EXPECT_TRUE(o["Vessel"].isNull());
+  EXPECT_TRUE(o["Chain"].isNull());
 }
 
 // The broker goes away for ten minutes of the run: the cycles keep their
@@ -216,6 +270,42 @@ TEST(MqttResumeTest, restart_publishesFromTheKeptOffsetOnly) {
   const auto records = journalSub.Messages();
   ASSERT_EQ(records.size(), 1U);
   EXPECT_EQ(Json(records[0].Payload)["New"].toString(), "7.2");
+}
+
+// An offsets file that cannot be used is told once, and what it would have
+// said is made up for by publishing from the files' start: repeats, never
+// losses. A FIFO in its place blocks neither the start nor the orderly end.
+TEST(MqttResumeTest, offsetsFileDamagedOrAFifo_toldOnceAndEveryRowPublished) {
+  VORTA_REQUIRE_BROKER();
+  TBroker broker;
+  broker.Start();
+  TProgramFolder folder;
+  folder.Write("log.txt", "Date\tTime\tpH\r\n07.12.\t9:0:0\t7.00\r\n07.12.\t9:1:0\t7.01\r\n");
+  folder.Write("garbage", "\x01\x02 no offsets here\n");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(folder.File("fifo")).constData(), 0600), 0);
+  TMqttSettings s;
+  s.Host = QStringLiteral("127.0.0.1");
+  s.Port = broker.Port;
+  s.TopicRoot = QStringLiteral("lab/pc1");
+  s.ClientId = QStringLiteral("vorta-offsets");
+  for (const char* offsets : {"garbage", "fifo"}) {
+    TSubscriber sub(broker.Port, QStringLiteral("lab/pc1/+/minute"), offsets);
+    QElapsedTimer t;
+    t.start();
+    {
+      TMqttPublisher publisher(s, {{folder.File("log.txt"), "log.txt", 3, false}},
+                               folder.File(offsets));
+      publisher.Start();
+      EXPECT_TRUE(WaitUntil([&] { return sub.Messages().size() >= 2; }, 5000)) << offsets;
+      // Long enough for a save or two.
+      QThread::msleep(2500);
+      const auto notices = publisher.TakeNotices();
+      ASSERT_EQ(notices.size(), 1U) << offsets;
+      EXPECT_TRUE(notices[0].Operator);
+      EXPECT_TRUE(notices[0].Text.contains(folder.File(offsets))) << notices[0].Text.toStdString();
+    }
+    EXPECT_LT(t.elapsed(), 10000) << offsets;
+  }
 }
 
 }  // namespace

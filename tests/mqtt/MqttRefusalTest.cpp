@@ -113,6 +113,60 @@ TEST(MqttRefusalTest, tls_wrongCaOrHostNameRefused_rightOnesConnect) {
   }
 }
 
+// Two computers with one ClientId: the broker accepts each and drops the
+// other. That is one episode, told once as what it is, with the pause growing
+// instead of a message and journal record every second.
+TEST(MqttRefusalTest, clientIdTakenOver_toldOnceAsSuch) {
+  VORTA_REQUIRE_BROKER();
+  TBroker broker;
+  broker.Start();
+  TMqttSettings s = Settings("127.0.0.1", broker.Port);
+  // Pauses as long as an acknowledgement can take on a busy machine.
+  s.RetryMinMs = 300;
+  s.RetryMaxMs = 600;
+  TMqttPublisher one(s, {}, broker.File("offsets1"));
+  bool connected = false;
+  ASSERT_TRUE(RunFor(one, 5000, &connected).empty());
+  ASSERT_TRUE(connected);
+  TMqttPublisher two(s, {}, broker.File("offsets2"));
+  two.Start();
+  QThread::msleep(3000);
+  for (TMqttPublisher* p : {&one, &two}) {
+    const auto notices = p->TakeNotices();
+    ASSERT_EQ(notices.size(), 1U);
+    EXPECT_TRUE(notices[0].Operator);
+    EXPECT_TRUE(notices[0].Text.contains(QStringLiteral("занят другим клиентом")))
+        << notices[0].Text.toStdString();
+  }
+}
+
+// A broker that refuses the program's topics: said once, and no row counts
+// as delivered, so that all of them go out once the broker allows them.
+TEST(MqttRefusalTest, refusedTopic_toldOnceAndNothingCountedAsDelivered) {
+  VORTA_REQUIRE_BROKER();
+  TBroker broker;
+  QFile acl(broker.File("acl"));
+  ASSERT_TRUE(acl.open(QIODevice::WriteOnly));
+  acl.write("topic write elsewhere/#\n");
+  acl.close();
+  broker.Start("allow_anonymous true\nacl_file " + acl.fileName().toUtf8() + "\n");
+  TProgramFolder folder;
+  folder.Write("log.txt", "Date\tTime\tpH\r\n07.12.\t9:0:0\t7.00\r\n");
+  {
+    TMqttPublisher publisher(Settings("127.0.0.1", broker.Port),
+                             {{folder.File("log.txt"), "log.txt", 1, false, 0}},
+                             folder.File("offsets"));
+    publisher.Start();
+    QThread::msleep(1500);
+    const auto notices = publisher.TakeNotices();
+    ASSERT_EQ(notices.size(), 1U);
+    EXPECT_TRUE(notices[0].Text.contains("lab/pc1/")) << notices[0].Text.toStdString();
+    EXPECT_TRUE(notices[0].Text.contains(QStringLiteral("нет прав")))
+        << notices[0].Text.toStdString();
+  }
+  EXPECT_EQ(LoadDeliveredOffsets(folder.File("offsets")).Offsets.value("log.txt").Offset, 0);
+}
+
 TEST(MqttRefusalTest, killedProgram_leavesOfflineAsItsLastWill) {
   VORTA_REQUIRE_BROKER();
   TBroker broker;
