@@ -59,6 +59,8 @@ QString TMainForm::MainConfigPath() const {
 }
 
 TMainForm::TStartResult TMainForm::Start() {
+  // Before the event log is opened: a folder without Vorta.ini is left as it was.
+  if (!FileExists(MainConfigPath())) return TStartResult::NoMainConfig;
   // The event log beside the executable: opened for appending, never written.
   // An installed executable's folder (/usr/bin) is not the program's to write.
   QString exeFolder = QCoreApplication::instance() != nullptr
@@ -72,7 +74,6 @@ TMainForm::TStartResult TMainForm::Start() {
   program_.ShutdownRequested = false;
 
   const QDateTime started = QDateTime::currentDateTimeUtc();
-  if (!FileExists(MainConfigPath())) return TStartResult::NoMainConfig;
 
   LoadCanConfig();
 
