@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <sys/socket.h>
+#include <sysexits.h>
 #include <unistd.h>
 #include <QApplication>
 #include <QCommandLineParser>
@@ -137,6 +138,17 @@ void Print(const QString& line) {
   std::fflush(stdout);
 }
 
+void PrintError(const QString& line) {
+  std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+}
+
+// A command line the program cannot take: its own exit code, so that a script
+// or a service manager tells it from a folder without Vorta.ini (1).
+int UsageError(const QString& text) {
+  PrintError(QStringLiteral("vorta: %1\nTry 'vorta --help'.").arg(text));
+  return EX_USAGE;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -198,10 +210,28 @@ int main(int argc, char** argv) {
       QStringLiteral("With --demo: write the demo folder and exit, without running it (a service "
                      "folder then starts without simulated rows)."));
   parser.addOption(prepareOption);
+  // QCommandLineParser::process() would end a bad command line with 1, the
+  // code of a folder without Vorta.ini; it only serves --help and --version here.
+  if (!parser.parse(QCoreApplication::arguments())) return UsageError(parser.errorText());
   parser.process(*app);
+  const QStringList words = parser.positionalArguments();
+  if (words.size() > (parser.isSet(verifyOption) ? 1 : 0)) {
+    return UsageError(QStringLiteral("unexpected argument '%1'").arg(words.constLast()));
+  }
+  // Checked before any folder is prepared: a refused run leaves nothing behind.
+  double fastForwardHours = 0;
+  if (parser.isSet(fastForwardOption)) {
+    bool ok = false;
+    fastForwardHours = parser.value(fastForwardOption).toDouble(&ok);
+    // Written so that NaN is refused too.
+    if (!ok || !(fastForwardHours > 0 && fastForwardHours <= 24.0 * 366)) {
+      PrintError(
+          QStringLiteral("vorta: --fast-forward takes a number of hours (0 < HOURS <= 8784)"));
+      return 2;
+    }
+  }
   if (parser.isSet(prepareOption) && !parser.isSet(demoOption)) {
-    std::fprintf(stderr, "vorta: --prepare goes with --demo\n");
-    return 2;
+    return UsageError(QStringLiteral("--prepare goes with --demo"));
   }
 
   const QString exeFolder = QCoreApplication::applicationDirPath();
@@ -210,11 +240,15 @@ int main(int argc, char** argv) {
           ? parser.value(folderOption)
           : vorta::DefaultProgramFolder(exeFolder, QProcessEnvironment::systemEnvironment());
   if (parser.isSet(verifyOption)) {
-    const QString path = parser.positionalArguments().isEmpty()
-                             ? QDir(folder).filePath(vorta::kJournalFileName)
-                             : parser.positionalArguments().constFirst();
+    const QString path =
+        words.isEmpty() ? QDir(folder).filePath(vorta::kJournalFileName) : words.constFirst();
     const vorta::TJournalCheck check = vorta::VerifyJournal(path);
-    Print(path + QStringLiteral(": ") + check.Text());
+    const QString line = path + QStringLiteral(": ") + check.Text();
+    if (check.Status == vorta::TJournalCheck::TStatus::Ok) {
+      Print(line);
+    } else {
+      PrintError(line);
+    }
     switch (check.Status) {
       case vorta::TJournalCheck::TStatus::Ok:
         return 0;
@@ -251,14 +285,7 @@ int main(int argc, char** argv) {
   }
 
   if (parser.isSet(fastForwardOption)) {
-    bool ok = false;
-    const double hours = parser.value(fastForwardOption).toDouble(&ok);
-    // Written so that NaN is refused too.
-    if (!ok || !(hours > 0 && hours <= 24.0 * 366)) {
-      std::fprintf(stderr, "vorta: --fast-forward takes a number of hours (0 < HOURS <= 8784)\n");
-      return 2;
-    }
-    return vorta::RunFastForward(folder, hours, parser.isSet(demoOption),
+    return vorta::RunFastForward(folder, fastForwardHours, parser.isSet(demoOption),
                                  [] { return gStopRequested != 0; });
   }
 

@@ -28,6 +28,20 @@ if(VORTA_PACKAGE)
     install(FILES ${png} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
   endforeach()
 
+  # One time for every file of the package, so that the same sources give the
+  # same package: SOURCE_DATE_EPOCH when set, else the last commit's time.
+  set(VORTA_SOURCE_DATE_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
+  if(VORTA_SOURCE_DATE_EPOCH STREQUAL "")
+    execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+                    OUTPUT_VARIABLE VORTA_SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE
+                    ERROR_QUIET)
+  endif()
+  if(NOT VORTA_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")
+    # Not a git checkout: an unpacked source archive keeps its files' times.
+    file(TIMESTAMP ${VORTA_PACKAGING_DIR}/changelog.in VORTA_SOURCE_DATE_EPOCH "%s" UTC)
+  endif()
+  set(ENV{SOURCE_DATE_EPOCH} ${VORTA_SOURCE_DATE_EPOCH})
+
   # Manual pages and the changelog, compressed without a time stamp.
   string(TIMESTAMP VORTA_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
   foreach(doc vorta.1 vorta-sim.1 changelog)
@@ -52,6 +66,33 @@ if(VORTA_PACKAGE)
   install(FILES ${VORTA_PACKAGING_DIR}/vorta@.service DESTINATION /lib/systemd/system)
   install(FILES ${VORTA_PACKAGING_DIR}/user/vorta@.service DESTINATION /usr/lib/systemd/user)
   install(FILES ${VORTA_PACKAGING_DIR}/60-vorta-ftdi.rules DESTINATION /lib/udev/rules.d)
+
+  # Plugins the windows load at run time without linking them: the X11
+  # display and the JPEG reader (the About picture). Where they are not in the
+  # Gui library's own package, Qt only recommends theirs; depend on it.
+  find_program(VORTA_DPKG_QUERY dpkg-query REQUIRED)
+  set(VORTA_PLUGIN_PACKAGES)
+  foreach(plugin QXcbIntegrationPlugin QJpegPlugin)
+    find_package(Qt6${plugin} CONFIG REQUIRED PATHS ${Qt6Gui_DIR} NO_DEFAULT_PATH)
+  endforeach()
+  foreach(target Qt6::Gui Qt6::QXcbIntegrationPlugin Qt6::QJpegPlugin)
+    get_target_property(configs ${target} IMPORTED_CONFIGURATIONS)
+    list(GET configs 0 config)
+    get_target_property(location ${target} IMPORTED_LOCATION_${config})
+    file(REAL_PATH "${location}" location)
+    execute_process(COMMAND ${VORTA_DPKG_QUERY} -S ${location} OUTPUT_VARIABLE owner
+                    RESULT_VARIABLE status OUTPUT_STRIP_TRAILING_WHITESPACE)
+    string(REGEX REPLACE ":.*" "" owner "${owner}")
+    if(NOT status EQUAL 0 OR owner STREQUAL "")
+      message(FATAL_ERROR "no installed package holds ${location} (${target})")
+    endif()
+    if(target STREQUAL "Qt6::Gui")
+      set(gui_package ${owner})
+    elseif(NOT owner STREQUAL gui_package)
+      list(APPEND VORTA_PLUGIN_PACKAGES ${owner})
+    endif()
+  endforeach()
+  list(REMOVE_DUPLICATES VORTA_PLUGIN_PACKAGES)
 endif()
 
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
@@ -72,15 +113,23 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "The package has a menu entry, a systemd service for headless runs on a\n"
   "folder under /var/lib/vorta and a udev rule for the FTDI converters.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_STRIP_FILES ON)
+# The Debian generator strips the programs itself and keeps their debugging
+# information in vorta-dbgsym, so that a crash of the service can be read.
+set(CPACK_STRIP_FILES OFF)
+set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Library dependencies come from the executables; adduser is for the postinst.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser")
+string(JOIN ", " CPACK_DEBIAN_PACKAGE_DEPENDS adduser ${VORTA_PLUGIN_PACKAGES})
 # Qt's own dialogs in Russian; without it they stay in English.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${VORTA_PACKAGING_DIR}/postinst)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${VORTA_PACKAGING_DIR}/postinst
+                                      ${VORTA_PACKAGING_DIR}/prerm ${VORTA_PACKAGING_DIR}/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# CPack stamps the archives with the time it runs: dpkg-deb builds them again
+# with every time clamped to SOURCE_DATE_EPOCH.
+set(CPACK_VORTA_SOURCE_DATE_EPOCH ${VORTA_SOURCE_DATE_EPOCH})
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/ReproducibleDeb.cmake)
 include(CPack)

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package: a release build with Debian's hardening flags in
 # build-release/, then CPack's Debian generator. Leaves
-# build-release/vorta_<version>_amd64.deb and prints its path.
+# build-release/vorta_<version>_amd64.deb with its debug symbols beside it
+# (vorta-dbgsym_<version>_amd64.ddeb) and prints the package's path. File times
+# are SOURCE_DATE_EPOCH when it is set, else the last commit's time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh --packages-only
@@ -18,7 +20,7 @@ if ! cmake --build "$dir" -j2 >"$dir/build.log" 2>&1; then
   tail -n 40 "$dir/build.log"
   exit 1
 fi
-rm -f "$dir"/vorta_*.deb
+rm -f "$dir"/vorta_*.deb "$dir"/vorta-dbgsym_*.ddeb
 if ! (cd "$dir" && cpack -G DEB) >"$dir/cpack.log" 2>&1; then
   cat "$dir/cpack.log"
   exit 1

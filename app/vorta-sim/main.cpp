@@ -4,6 +4,7 @@
 // of its own. Messages go to stderr.
 
 #include <fcntl.h>
+#include <sysexits.h>
 #include <unistd.h>
 
 #include <QCommandLineParser>
@@ -60,8 +61,18 @@ std::optional<TEpisode> ParseEpisode(const QString& text, double defaultFor) {
   return e;
 }
 
-int Every(const QCommandLineParser& parser, const QCommandLineOption& option) {
-  return parser.isSet(option) ? std::max(0, parser.value(option).toInt()) : 0;
+// "Every N-th packet": a whole number from 1 up; 0 when the option is not given.
+std::optional<int> Every(const QCommandLineParser& parser, const QCommandLineOption& option) {
+  if (!parser.isSet(option)) return 0;
+  bool ok = false;
+  const int n = parser.value(option).toInt(&ok);
+  if (!ok || n < 1) return std::nullopt;
+  return n;
+}
+
+int UsageError(const QString& text) {
+  Note(text + QStringLiteral("\nTry 'vorta-sim --help'."));
+  return EX_USAGE;
 }
 
 int Ms(double seconds) {
@@ -120,11 +131,15 @@ int main(int argc, char** argv) {
                                        QStringLiteral("Every frame both ways on stderr."));
   parser.addOptions({ptyOption, folderOption, linkOption, garbageOption, badCrcOption, splitOption,
                      pauseOption, unplugOption, downOption, seedOption, traceOption});
+  // process() would end a bad command line with 1; it only serves --help and --version here.
+  if (!parser.parse(QCoreApplication::arguments())) return UsageError(parser.errorText());
   parser.process(app);
-
+  if (!parser.positionalArguments().isEmpty()) {
+    return UsageError(
+        QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().constFirst()));
+  }
   if (!parser.isSet(ptyOption) || !parser.isSet(folderOption)) {
-    std::fprintf(stderr, "vorta-sim: --pty and --folder DIR are required\n");
-    return 2;
+    return UsageError(QStringLiteral("--pty and --folder DIR are required"));
   }
   const QString folder = QDir(parser.value(folderOption)).absolutePath();
   std::optional<TEpisode> pause{TEpisode{-1, 3}};
@@ -141,9 +156,18 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  const auto seed = static_cast<std::uint32_t>(parser.value(seedOption).toUInt());
-  const TLineFaults faults{Every(parser, garbageOption), Every(parser, badCrcOption),
-                           Every(parser, splitOption)};
+  bool seedOk = false;
+  const auto seed = static_cast<std::uint32_t>(parser.value(seedOption).toUInt(&seedOk));
+  const std::optional<int> garbage = Every(parser, garbageOption);
+  const std::optional<int> badCrc = Every(parser, badCrcOption);
+  const std::optional<int> split = Every(parser, splitOption);
+  if (!seedOk || !garbage || !badCrc || !split) {
+    std::fprintf(stderr,
+                 "vorta-sim: --garbage, --bad-crc and --split take a whole number N >= 1, "
+                 "--seed one from 0 to 4294967295\n");
+    return 2;
+  }
+  const TLineFaults faults{*garbage, *badCrc, *split};
   TSimConverter converter(faults, seed);
   TSimLine line(parser.value(linkOption));
   TRealTimerService time;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -193,6 +195,78 @@ TEST_F(ProgramRunTest, missingMainConfigurationFailsStartUp) {
   ASSERT_TRUE(p.waitForFinished(10000));
   EXPECT_NE(p.exitCode(), 0);
   EXPECT_TRUE(p.readAllStandardError().contains("Vorta.ini"));
+}
+
+// A copy in a folder named bin runs as the installed program does: its event
+// log and the default program folder are the user's, not beside it.
+TEST_F(ProgramRunTest, installedProgramRefusingToRunLeavesNoFilesBehind) {
+  vorta::test::TProgramFolder bin;
+  ASSERT_TRUE(QDir().mkpath(bin.File("bin")));
+  const QString vorta = bin.File("bin/vorta");
+  ASSERT_TRUE(QFile::copy(VORTA_BIN, vorta));
+  env.insert("HOME", folder.File("home"));
+  env.remove("XDG_DATA_HOME");
+  const QString empty = folder.File("empty");
+  ASSERT_TRUE(QDir().mkpath(empty));
+  struct TCase {
+    QStringList Args;
+    int Code;
+  };
+  for (const auto& [args, code] :
+       {TCase{{"--folder", empty}, 1}, TCase{{"--fast-forward", "-1"}, 2},
+        TCase{{"--demo", "--folder", folder.File("demo"), "--fast-forward", "-1"}, 2}}) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(vorta, args);
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), code) << args.join(' ').toStdString();
+  }
+  EXPECT_EQ(QDir(empty).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList{});
+  EXPECT_FALSE(folder.Exists("home/.local/share/vorta"));
+  EXPECT_FALSE(folder.Exists("demo"));
+}
+
+// What a script or the service manager must tell apart: a command line the
+// program cannot take (64), a bad value (2), a journal that does not check (1).
+// None of them says anything on the standard output.
+TEST_F(ProgramRunTest, refusedCommandLinesExitWithTheirCodeAndOnlyAnError) {
+  folder.Write("VortaJournal.txt", "not a journal\n");
+  const QString dir = folder.Path();
+  struct TCase {
+    const char* Program;
+    QStringList Args;
+    int Code;
+  };
+  for (const auto& [program, args, code] : {
+           TCase{VORTA_BIN, {"--folder", dir, "--no-such-option"}, 64},
+           TCase{VORTA_BIN, {"--folder"}, 64},
+           TCase{VORTA_BIN, {"--folder", dir, "--headless", "stray"}, 64},
+           TCase{VORTA_BIN, {"--verify-journal", folder.File("VortaJournal.txt"), "stray"}, 64},
+           TCase{VORTA_BIN, {"--folder", dir, "--verify-journal"}, 1},
+           TCase{VORTA_BIN, {"--verify-journal", folder.File("absent.txt")}, 1},
+           TCase{VORTA_SIM_BIN, {"--pty", "--folder", dir, "--no-such-option"}, 64},
+           TCase{VORTA_SIM_BIN, {"--pty", "--folder", dir, "stray"}, 64},
+           TCase{VORTA_SIM_BIN, {"--pty", "--folder", dir, "--garbage", "abc"}, 2},
+           TCase{VORTA_SIM_BIN, {"--pty", "--folder", dir, "--bad-crc", "-3"}, 2},
+           TCase{VORTA_SIM_BIN, {"--pty", "--folder", dir, "--split", "2.5"}, 2},
+           TCase{VORTA_SIM_BIN, {"--pty", "--folder", dir, "--seed", "x"}, 2},
+       }) {
+    const std::string line = std::string(program) + ' ' + args.join(' ').toStdString();
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    ASSERT_TRUE(p.waitForStarted(5000)) << line;
+    if (!p.waitForFinished(5000)) {
+      p.kill();
+      p.waitForFinished(5000);
+      ADD_FAILURE() << "still running: " << line;
+      continue;
+    }
+    EXPECT_EQ(p.exitCode(), code) << line;
+    EXPECT_EQ(p.readAllStandardOutput(), QByteArray()) << line;
+    EXPECT_FALSE(p.readAllStandardError().isEmpty()) << line;
+  }
 }
 
 TEST_F(ProgramRunTest, headlessRunPrintsOneStatusLinePerVessel) {

@@ -20,14 +20,38 @@ fail() {
 }
 
 # --- the package -----------------------------------------------------------
-deb=$src/$("$src/scripts/package.sh" | tail -n 1)
+# A fixed time: every file and archive member must carry it.
+epoch=1700000000
+deb=$src/$(SOURCE_DATE_EPOCH=$epoch "$src/scripts/package.sh" | tail -n 1)
 [ -f "$deb" ] || fail "scripts/package.sh left no package"
 version=$(dpkg-deb -f "$deb" Version)
 [ "$(basename "$deb")" = "vorta_${version}_amd64.deb" ] || fail "package name $(basename "$deb")"
-[[ $(dpkg-deb -f "$deb" Depends) == *libqt6core6* ]] || fail "no library dependencies"
-lintian "$deb" >"$work/lintian.txt" 2>&1 || true
-cat "$work/lintian.txt"
-if grep -q '^E:' "$work/lintian.txt"; then fail "lintian reports errors"; fi
+dbgsym=$(dirname "$deb")/vorta-dbgsym_${version}_amd64.ddeb
+[ -f "$dbgsym" ] || fail "no debug-symbol package beside the package"
+depends=$(dpkg-deb -f "$deb" Depends)
+[[ $depends == *libqt6core6* ]] || fail "no library dependencies"
+for p in "$deb" "$dbgsym"; do
+  lintian "$p" >"$work/lintian.txt" 2>&1 || true
+  cat "$work/lintian.txt"
+  if grep -q '^[EW]:' "$work/lintian.txt"; then fail "lintian: $(basename "$p")"; fi
+  times=$( (TZ=UTC ar tv "$p" | awk '{print $4, $5, $6, $7}'
+    for part in --ctrl-tarfile --fsys-tarfile; do
+      dpkg-deb "$part" "$p" | TZ=UTC tar tv --full-time | awk '{print $4, $5}'
+    done) | sort -u | tr '\n' '|')
+  expected=$( (date -u -d "@$epoch" '+%b %e %H:%M %Y' | tr -s ' '
+    date -u -d "@$epoch" '+%F %T') | sort -u | tr '\n' '|')
+  [ "$times" = "$expected" ] || fail "file times in $(basename "$p") are not SOURCE_DATE_EPOCH: $times"
+done
+
+# Installed without Recommends, the windows still open: every plugin they load
+# without linking it comes with what the package depends on.
+closure=$(apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts --no-breaks \
+  --no-replaces --no-enhances $(sed 's/([^)]*)//g; s/,/ /g; s/|/ /g' <<<"$depends") |
+  grep -v '^ ' | sort -u)
+for plugin in platforms/libqxcb.so imageformats/libqjpeg.so; do
+  owner=$(dpkg -S "*/qt6/plugins/$plugin" | head -n 1 | cut -d: -f1)
+  grep -qx "$owner" <<<"$closure" || fail "$owner ($plugin) is only recommended, not depended on"
+done
 
 root=$work/root
 dpkg -x "$deb" "$root"
@@ -37,6 +61,21 @@ for f in usr/bin/vorta usr/bin/vorta-sim usr/share/applications/vorta.desktop \
   usr/share/man/man1/vorta.1.gz usr/share/man/man1/vorta-sim.1.gz \
   usr/share/doc/vorta/copyright usr/share/doc/vorta/changelog.gz; do
   [ -s "$root/$f" ] || fail "missing /$f"
+done
+head -n 1 "$root/usr/share/doc/vorta/copyright" | grep -q '^Format: .*copyright-format/1.0/' ||
+  fail "the copyright file is not machine-readable"
+zcat "$root/usr/share/doc/vorta/changelog.gz" | grep -q "$(date -u -d "@$epoch" -R)" ||
+  fail "the changelog is not dated SOURCE_DATE_EPOCH"
+
+# A crash of the service can be read: each program's build id names its
+# debugging information in the debug-symbol package; the programs are stripped.
+dpkg -x "$dbgsym" "$work/dbgsym"
+for prog in vorta vorta-sim; do
+  id=$(readelf -n "$root/usr/bin/$prog" | sed -n 's/.*Build ID: //p')
+  debug=$work/dbgsym/usr/lib/debug/.build-id/${id:0:2}/${id:2}.debug
+  [ -f "$debug" ] || fail "no debugging information for $prog (build id $id)"
+  readelf -S "$debug" | grep -q '\.debug_info' || fail "$debug has no .debug_info"
+  if readelf -S "$root/usr/bin/$prog" | grep -q '\.debug_info'; then fail "$prog is not stripped"; fi
 done
 for size in 16 32 48 64 128 256; do
   kind=$(file "$root/usr/share/icons/hicolor/${size}x${size}/apps/vorta.png")
@@ -83,6 +122,9 @@ msg=$(desktop-file-validate "$desktop" 2>&1) && [ -z "$msg" ] || fail "desktop e
 cp -n -a /lib/systemd/system/. "$root/lib/systemd/system/" 2>/dev/null || true
 msg=$(systemd-analyze --root="$root" --man=no verify vorta@lab1.service 2>&1) && [ -z "$msg" ] ||
   fail "system unit: $msg"
+# The confinement as systemd rates it (0 best, 10 worst): 2.0 at most.
+systemd-analyze security --offline=true --threshold=20 "$root/lib/systemd/system/vorta@.service" \
+  >"$work/security.txt" 2>&1 || fail "system unit: $(tail -n 1 "$work/security.txt")"
 # The user unit: --root is for system units only, so a copy names the unpacked program.
 mkdir -p "$work/user-unit"
 sed "s|/usr/bin/vorta|$vorta|" "$root/usr/lib/systemd/user/vorta@.service" \
@@ -146,5 +188,7 @@ pid=
 # Run from /usr/bin, as root even, the programs write nothing beside themselves.
 left=$(ls "$root/usr/bin" | tr '\n' ' ')
 [ "$left" = "vorta vorta-sim " ] || fail "usr/bin holds $left"
+
+"$src/tests/package/install_test.sh" "$deb" "$work/install"
 
 echo "package: $(basename "$deb") checked"
