@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <cstddef>
 
+#include "panel/WindowPlacement.h"
 #include "platform/RealTimerService.h"
 #include "process/Alarms.h"
 #include "process/Journal.h"
@@ -68,7 +69,7 @@ TAlarmWindow* TAlarmWindow::Open(TAlarms& alarms, QWidget* near) {
   if (window == nullptr) {
     // Not a child of the panel: it lists every vessel and outlives none of them.
     window = new TAlarmWindow(alarms, nullptr);
-    if (near != nullptr) window->move(near->pos() + QPoint(40, 40));
+    if (near != nullptr) MoveOntoScreens(*window, near->pos() + QPoint(40, 40));
   }
   window->show();
   window->raise();

@@ -9,6 +9,7 @@
 
 #include "dialogs/StatusClock.h"
 #include "panel/VortaForm.h"
+#include "panel/WindowPlacement.h"
 #include "platform/TimerService.h"
 #include "process/ProcessRecord.h"
 
@@ -71,7 +72,7 @@ TStatusWindow* TStatusWindow::Open(TVortaForm& panel, int subject) {
 void TStatusWindow::ShowRecord() {
   Process.StatusFormOpen = 1;
   Process.StatusSink = this;
-  if (QWidget* panel = parentWidget()) move(panel->pos() + QPoint(20, 20));
+  if (QWidget* panel = parentWidget()) MoveOntoScreens(*this, panel->pos() + QPoint(20, 20));
   const int subject = Process.DialogChannel;
   setWindowTitle(StatusCaption(Process, subject));
   const bool clock = StatusShowsClock(subject);

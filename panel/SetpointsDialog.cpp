@@ -7,6 +7,7 @@
 
 #include "panel/Setpoints.h"
 #include "panel/VortaForm.h"
+#include "panel/WindowPlacement.h"
 #include "platform/Messages.h"
 #include "process/ProcessRecord.h"
 
@@ -59,7 +60,7 @@ QLineEdit* TSetpointsDialog::Edit(int k) const {
 
 void TSetpointsDialog::ShowRecord() {
   Process.SetFormOpen = 1;
-  if (QWidget* panel = parentWidget()) move(panel->pos() + QPoint(20, 20));
+  if (QWidget* panel = parentWidget()) MoveOntoScreens(*this, panel->pos() + QPoint(20, 20));
   mode_ = Process.DialogChannel;
   setWindowTitle(SetDialogCaption(mode_));
   const TSetTexts texts = SetDialogTexts(Process, mode_);

@@ -20,6 +20,7 @@
 #include "devices/MixerWindow.h"
 #include "panel/PanelActions.h"
 #include "panel/PanelPlacement.h"
+#include "panel/WindowPlacement.h"
 #include "platform/Messages.h"
 #include "process/OutputChannels.h"
 #include "process/ProcessRecord.h"
@@ -260,7 +261,8 @@ void TVortaForm::PlaceByNumber(int numProcess) {
   // showEvent places the panel again once the window manager has framed it.
   placedNumber_ = numProcess;
   placedWithFrame_ = frameGeometry().size() != size();
-  move(PanelPosition(numProcess, screen->geometry().size(), frameGeometry().size()));
+  MoveOntoScreens(*this,
+                  PanelPosition(numProcess, screen->geometry().size(), frameGeometry().size()));
 }
 
 void TVortaForm::showEvent(QShowEvent* event) {
