@@ -34,6 +34,7 @@ constexpr int kStatusHeight = 19;
 constexpr std::array<int, 5> kStatusWidths{18, 74, 146, 48, 50};
 constexpr std::array<int, 5> kColumnWidths{56, 46, 45, 42, 42};
 constexpr int kRowHeight = 19;
+constexpr int kAlarmLeft = 231;  // right of the "Свет" button
 
 const char* const kButtonCaptions[] = {"",           "Щелочь",     "Кислота",    "Пеногаситель",
                                        "Подпитка 2", "Подпитка 1", "Охлаждение", "Нагрев"};
@@ -81,6 +82,23 @@ class TGridDelegate final : public QStyledItemDelegate {
     painter->drawText(option.rect.adjusted(2, 0, -1, 0), Qt::AlignLeft | Qt::AlignVCenter,
                       index.data(Qt::DisplayRole).toString());
     painter->restore();
+  }
+};
+
+// A one-line field that shows as much of its text as fits and ends it with
+// an ellipsis; text() and the tooltip keep all of it.
+class TElidedLabel final : public QLabel {
+ public:
+  using QLabel::QLabel;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QFrame::paintEvent(event);
+    QPainter painter(this);
+    const QRect r = contentsRect().adjusted(indent(), 0, 0, 0);
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(r, Qt::AlignLeft | Qt::AlignVCenter,
+                     fontMetrics().elidedText(text(), Qt::ElideRight, r.width()));
   }
 };
 
@@ -188,10 +206,10 @@ void TVortaForm::BuildStatusBar() {
   statusSimple_->setAutoFillBackground(true);
   statusSimple_->setIndent(2);
   statusSimple_->hide();
-  // The link and the clock stay in sight beside it.
-  statusAlarm_ = new QLabel(statusBar_);
-  statusAlarm_->setGeometry(0, 1, kStatusWidths[0] + kStatusWidths[1] + kStatusWidths[2],
-                            kStatusHeight - 1);
+  // A field of its own right of "Свет": the status bar's speed, mode, link
+  // and clock stay in sight, and the tooltip gives every alarm in full.
+  statusAlarm_ = new TElidedLabel(this);
+  statusAlarm_->setGeometry(kAlarmLeft, 154, kClientWidth - 1 - kAlarmLeft, 21);
   statusAlarm_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   statusAlarm_->setAutoFillBackground(true);
   statusAlarm_->setIndent(2);
@@ -250,7 +268,7 @@ void TVortaForm::ShowAlarm(const TPanelState& s) {
     pal.setColor(QPalette::WindowText, Qt::white);
     statusAlarm_->setPalette(pal);
   }
-  statusAlarm_->setVisible(!s.AlarmText.isEmpty() && s.SimpleText.isEmpty());
+  statusAlarm_->setVisible(!s.AlarmText.isEmpty());
 }
 
 void TVortaForm::PlaceByNumber(int numProcess) {
