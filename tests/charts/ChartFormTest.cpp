@@ -234,6 +234,7 @@ TEST_F(ChartFormTest, channelsListedOutOfOrderKeepTheirOwnScales) {
 TEST_F(ChartFormTest, aPlaceSavedOffTheScreenOpensWhollyOnIt) {
   TVortaProcess& p = AddProcess(
       1, "[Defoult]\r\nChartLeft=1700\r\nChartTop=900\r\nChartWidth=760\r\nChartHeight=420\r\n");
+  QCoreApplication::processEvents();
   const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
   ASSERT_LT(screen.right(), 1700);
   EXPECT_TRUE(screen.contains(Chart(p).frameGeometry()))

@@ -1,6 +1,7 @@
 // Windows placed beside a panel that sits in the screen's corner open in
 // sight, not half past the screen's edge.
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -28,6 +29,7 @@ TEST_F(WindowsOnScreenTest, dialogsOfAPanelInTheCornerOpenWhollyOnTheScreen) {
   const QWidget* windows[] = {
       Opened<TSetpointsDialog>(p.SetForm), Opened<TStatusWindow>(p.StatusForm),
       Opened<TControlParamsDialog>(p.CtrlForm), Opened<TCalibrationForm>(p.CalibrForm)};
+  QCoreApplication::processEvents();  // shown: their frames are known
   for (const QWidget* w : windows) {
     ASSERT_NE(w, nullptr);
     EXPECT_TRUE(screen.contains(w->frameGeometry()))

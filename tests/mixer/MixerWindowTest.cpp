@@ -45,6 +45,7 @@ TEST_F(MixerWindowTest, loadOpensTheWindowAtItsPlace_andTheMenuDoesNotOpenASecon
 TEST_F(MixerWindowTest, aPlaceSavedOffTheScreenOpensWhollyOnIt) {
   TVortaProcess& p = AddMixerProcess(1, "[Mixer]\r\nMixTop=-300\r\nMixLeft=5000\r\n");
   ASSERT_NE(MixerWindow(p), nullptr);
+  QCoreApplication::processEvents();  // shown: the frame is known
   const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
   EXPECT_TRUE(screen.contains(MixerWindow(p)->frameGeometry()))
       << MixerWindow(p)->x() << "," << MixerWindow(p)->y();
