@@ -81,12 +81,8 @@ void TSetpointsDialog::OkClick() {
     return;
   }
   if (mode_ == kSetpointMode) {
-    // Row 2 of the panel shows the texts as the operator typed them.
-    if (auto* panel = dynamic_cast<TVortaForm*>(Process.Panel.get())) {
-      for (int k = 1; k <= 4; ++k) {
-        panel->ValueGrid()->item(2, k)->setText(texts[static_cast<size_t>(k - 1)]);
-      }
-    }
+    // Row 2 shows the values taken ("6,5" became 6.50), as a restart would.
+    if (auto* panel = dynamic_cast<TVortaForm*>(Process.Panel.get())) panel->ShowSetpoints();
   }
   OnClose();
 }

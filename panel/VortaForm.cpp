@@ -302,7 +302,7 @@ void TVortaForm::SetGridRow(int row) {
 void TVortaForm::InitValueGrid() {
   for (int c = 0; c < 5; ++c) grid_->item(0, c)->setText(GridCellText(Process, 0, c));
   for (int r = 1; r < 7; ++r) grid_->item(r, 0)->setText(GridCellText(Process, r, 0));
-  SetGridRow(2);
+  ShowSetpoints();
   for (int k = 1; k <= kManualButtons; ++k) {
     // A channel without a name keeps the design caption rather than a blank button.
     const QString& name = Process.Channels[static_cast<size_t>(k)].ChName;

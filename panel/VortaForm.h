@@ -43,6 +43,9 @@ class TVortaForm final : public QWidget, public IVortaPanel {
   void OpenMixerWindow(bool start) override;
   void ToggleChartItem() override;
 
+  // Row 2 ("Уставка") from the process's setpoints.
+  void ShowSetpoints() { SetGridRow(2); }
+
   // Opens the popup menu at a screen point (right click, key "m").
   void PopupAt(const QPoint& globalPos);
 
