@@ -154,6 +154,18 @@ void TVortaForm::BuildControls() {
   foamIndicator_->setFocusPolicy(Qt::NoFocus);
   SetTextColor(foamIndicator_, Qt::yellow);
 
+  // A field of its own right of "Свет": the status bar's speed, mode, link
+  // and clock stay in sight, and the tooltip gives every alarm in full.
+  statusAlarm_ = new TElidedLabel(this);
+  statusAlarm_->setGeometry(kAlarmLeft, 154, kClientWidth - 1 - kAlarmLeft, 21);
+  statusAlarm_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  statusAlarm_->setAutoFillBackground(true);
+  statusAlarm_->setIndent(2);
+  QFont bold = statusAlarm_->font();
+  bold.setBold(true);
+  statusAlarm_->setFont(bold);
+  statusAlarm_->hide();
+
   grid_ = new QTableWidget(7, 5, this);
   grid_->setGeometry(108, 4, 240, 144);
   grid_->horizontalHeader()->hide();
@@ -206,17 +218,6 @@ void TVortaForm::BuildStatusBar() {
   statusSimple_->setAutoFillBackground(true);
   statusSimple_->setIndent(2);
   statusSimple_->hide();
-  // A field of its own right of "Свет": the status bar's speed, mode, link
-  // and clock stay in sight, and the tooltip gives every alarm in full.
-  statusAlarm_ = new TElidedLabel(this);
-  statusAlarm_->setGeometry(kAlarmLeft, 154, kClientWidth - 1 - kAlarmLeft, 21);
-  statusAlarm_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  statusAlarm_->setAutoFillBackground(true);
-  statusAlarm_->setIndent(2);
-  QFont bold = statusAlarm_->font();
-  bold.setBold(true);
-  statusAlarm_->setFont(bold);
-  statusAlarm_->hide();
 }
 
 QPushButton* TVortaForm::ManualButton(int k) const {
