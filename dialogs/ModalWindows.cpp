@@ -77,7 +77,11 @@ void TModalWindows::Block(QWidget& modal) {
   TModal entry{&modal, {}};
   for (QWidget* window : QApplication::topLevelWidgets()) {
     if (!Blocks(modal, *window)) continue;
-    TBlocked blocked{window, nullptr, window->windowFlags().testFlag(Qt::WindowStaysOnTopHint)};
+    // As the window system has it now: under a second modal window, one the
+    // first has taken down stays down until the first closes.
+    const QWindow* native = window->windowHandle();
+    TBlocked blocked{window, nullptr,
+                     native != nullptr && native->flags().testFlag(Qt::WindowStaysOnTopHint)};
     if (blocked.WasOnTop) SetOnTop(*window, false);
     auto* shade = new TShade(window);
     shade->show();

@@ -3,6 +3,7 @@
 // shaded until it closes. With VORTA_SCREENSHOT_DIR set it writes the shaded
 // calibration window.
 
+#include <QDialog>
 #include <QFile>
 #include <QWindow>
 
@@ -45,6 +46,15 @@ TEST_F(ModalWindowsTest, aModalWindowIsAboveTheStayOnTopOnesAndShadesWhatItBlock
     EXPECT_NE(Shade(&Form(p)), nullptr);
     EXPECT_EQ(Shade(&drive), nullptr) << "the modal window itself is usable";
     Shot(*calibration, QStringLiteral("calibration-under-modal"));
+
+    QDialog box(&drive);  // a message over the modal window
+    box.setWindowModality(Qt::ApplicationModal);
+    box.show();
+    EXPECT_NE(Shade(&drive), nullptr);
+    box.hide();
+    EXPECT_EQ(Shade(&drive), nullptr);
+    EXPECT_FALSE(OnTop(calibration)) << "still under the first modal window";
+    EXPECT_NE(Shade(calibration), nullptr);
     drive.hide();
   }
   EXPECT_TRUE(OnTop(calibration));
