@@ -25,13 +25,22 @@ QString DefaultProgramFolder(const QString& exeFolder, const QProcessEnvironment
   return IsInstalledExecutableFolder(exeFolder) ? UserProgramFolder(env) : exeFolder;
 }
 
-bool PrepareUserProgramFolder(const QString& folder, QString* note, QString* error) {
+bool PrepareUserProgramFolder(const QString& folder, QString* note, QString* error,
+                              QString* operatorNote) {
   const bool first = !QFileInfo::exists(QDir(folder).filePath(QStringLiteral("Vorta.ini")));
   if (first && !PrepareDemoFolder(folder, error)) return false;
   if (note != nullptr) {
     *note = first ? QStringLiteral("vorta: prepared the demo in %1; the program's files are there")
                         .arg(folder)
                   : QStringLiteral("vorta: program folder %1").arg(folder);
+  }
+  if (operatorNote != nullptr) {
+    *operatorNote = first ? QStringLiteral(
+                                "Первый запуск: в папке %1 подготовлена демонстрация с "
+                                "виртуальной установкой. В этой папке программа "
+                                "хранит свою конфигурацию, протоколы и журнал.")
+                                .arg(QDir::toNativeSeparators(folder))
+                          : QString();
   }
   return true;
 }

@@ -22,8 +22,11 @@ QString UserProgramFolder(const QProcessEnvironment& env);
 QString DefaultProgramFolder(const QString& exeFolder, const QProcessEnvironment& env);
 
 // For the user's program folder: prepares the demo there unless it already
-// holds a Vorta.ini. *note says where the files are. False when the folder
+// holds a Vorta.ini. *note says where the files are. *operatorNote, when
+// given, says it to the operator in the windows' language, and only on the
+// start that prepared the demo (empty on any other). False when the folder
 // cannot be written (*error says why).
-bool PrepareUserProgramFolder(const QString& folder, QString* note, QString* error);
+bool PrepareUserProgramFolder(const QString& folder, QString* note, QString* error,
+                              QString* operatorNote = nullptr);
 
 }  // namespace vorta

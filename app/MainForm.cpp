@@ -175,6 +175,7 @@ TMainForm::TStartResult TMainForm::Start() {
   regulationTimer_->SetEnabled(true);
   measureTimer_->SetEnabled(true);
   program_.EftText = QStringLiteral("EFT:0:0");
+  if (!StartNote.isEmpty()) deps_.Messages.ShowInfo(StartNote);
   return TStartResult::Running;
 }
 

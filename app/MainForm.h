@@ -113,6 +113,11 @@ class TMainForm {
   // The program's alarms, checked by the 2-s cycle.
   [[nodiscard]] TAlarms& Alarms() { return *alarms_; }
 
+  // What a start from the menu has to tell the operator (where it put the
+  // demo), said once in a box when the vessels' windows are open: such a
+  // start shows no standard output. Empty: nothing.
+  QString StartNote;
+
   // The fill run's dose target ("Podpitka"/"DozeCount"), written back at the end.
   std::int32_t DozeCount = 10;
 

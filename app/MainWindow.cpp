@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "dialogs/ModalWindows.h"
 #include "panel/VortaForm.h"
 
 namespace vorta {
@@ -21,6 +22,8 @@ TMainWindow::TMainWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(shutdownLabel_);
   resize(320, 80);
+  // The program's windows, from here on: a modal one is above them all.
+  if (QCoreApplication* app = QCoreApplication::instance()) TModalWindows::Install(*app);
 }
 
 void TMainWindow::SetCaption(const QString& caption) {

@@ -259,11 +259,12 @@ int main(int argc, char** argv) {
     }
   }
   // Started from the menu: the user's folder, with the demo in it on the first start.
+  QString firstStartNote;  // said again in a window: a menu start shows no output
   if (!parser.isSet(folderOption) && !parser.isSet(demoOption) &&
       vorta::IsInstalledExecutableFolder(exeFolder)) {
     QString note;
     QString error;
-    if (!vorta::PrepareUserProgramFolder(folder, &note, &error)) {
+    if (!vorta::PrepareUserProgramFolder(folder, &note, &error, &firstStartNote)) {
       std::fprintf(stderr, "vorta: cannot prepare the program folder: %s\n",
                    error.toLocal8Bit().constData());
       return 1;
@@ -322,6 +323,7 @@ int main(int argc, char** argv) {
 
   vorta::TMainForm form({time, messages, windows, window, canService}, folder);
   form.OnTerminate = [] { QCoreApplication::exit(0); };
+  form.StartNote = firstStartNote;
   switch (form.Start()) {
     case vorta::TMainForm::TStartResult::NoMainConfig:
       std::fprintf(stderr, "vorta: %s not found; nothing to supervise\n",

@@ -22,6 +22,7 @@
 #include "charts/ChartExport.h"
 #include "charts/ChartForm.h"
 #include "panel/VortaForm.h"
+#include "panel/WindowPlacement.h"
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
 #include "platform/ProfileFile.h"
@@ -127,7 +128,7 @@ void TChartForm::LoadSettings(TProfileFile& file) {
   resize(std::max(s.Width, kChartOpenMinimum.width()),
          std::max(s.Height, kChartOpenMinimum.height()));
   if (s.HasPosition) {
-    move(s.Left, s.Top);
+    MoveOntoScreens(*this, {s.Left, s.Top});
   } else if (const TVortaForm* panel = Panel()) {
     const QScreen* screen =
         panel->screen() != nullptr ? panel->screen() : QGuiApplication::primaryScreen();

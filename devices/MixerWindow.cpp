@@ -13,6 +13,7 @@
 #include <QToolButton>
 
 #include "devices/MixerWindowLogic.h"
+#include "panel/WindowPlacement.h"
 #include "process/ProcessRecord.h"
 
 namespace vorta {
@@ -123,7 +124,7 @@ TMixerWindow::~TMixerWindow() {
 }
 
 void TMixerWindow::ShowRecord() {
-  move(Process.MixLeft, Process.MixTop);
+  MoveOntoScreens(*this, {Process.MixLeft, Process.MixTop});
   setWindowTitle(MixerCaption(Process));
   MixerWindowOpened(Process);
   ShowState();

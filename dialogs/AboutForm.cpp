@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextCursor>
 
 #include "dialogs/About.h"
 #include "dialogs/AboutPicture.h"
@@ -60,7 +61,8 @@ void TAboutForm::Fill(const QString& exeFile, const QString& picture) {
         image.scaled(kImageRect.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
   }
   const QString exe = exeFile.isEmpty() ? QCoreApplication::applicationFilePath() : exeFile;
-  for (const QString& line : AboutVersionLines(exe)) memo_->appendPlainText(line);
+  memo_->setPlainText(AboutVersionLines(exe).join(u'\n'));
+  memo_->moveCursor(QTextCursor::Start);
 }
 
 void ShowAbout(QWidget* parent) {

@@ -2,12 +2,15 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cstddef>
 
+#include "panel/WindowPlacement.h"
 #include "platform/RealTimerService.h"
 #include "process/Alarms.h"
 #include "process/Journal.h"
@@ -37,10 +40,22 @@ TAlarmWindow::TAlarmWindow(TAlarms& alarms, QWidget* parent)
   table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->verticalHeader()->hide();
+  // One line a row whatever the text: the full text is in its tooltip.
+  table_->setWordWrap(false);
+  table_->setTextElideMode(Qt::ElideRight);
+  table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
   table_->horizontalHeader()->setSectionResizeMode(kText, QHeaderView::Stretch);
   ack_ = new QPushButton(QStringLiteral("Квитировать"), this);
   ackAll_ = new QPushButton(QStringLiteral("Квитировать все"), this);
   auto* close = new QPushButton(QStringLiteral("Закрыть"), this);
+  hint_ = new QLabel(QStringLiteral("Выделите тревогу в списке и нажмите «Квитировать» "
+                                    "или нажмите «Квитировать все»."),
+                     this);
+  hint_->setObjectName(QStringLiteral("AcknowledgeHint"));
+  hint_->setWordWrap(true);
+  hint_->hide();
+  connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, hint_, &QWidget::hide);
   connect(ack_, &QPushButton::clicked, this, &TAlarmWindow::AcknowledgeSelected);
   connect(ackAll_, &QPushButton::clicked, this, &TAlarmWindow::AcknowledgeAll);
   connect(close, &QPushButton::clicked, this, &QWidget::close);
@@ -51,6 +66,7 @@ TAlarmWindow::TAlarmWindow(TAlarms& alarms, QWidget* parent)
   buttons->addWidget(close);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(table_);
+  layout->addWidget(hint_);
   layout->addLayout(buttons);
   resize(900, 320);
   // The list changes in the 2-s cycle; a second keeps the window current.
@@ -68,7 +84,7 @@ TAlarmWindow* TAlarmWindow::Open(TAlarms& alarms, QWidget* near) {
   if (window == nullptr) {
     // Not a child of the panel: it lists every vessel and outlives none of them.
     window = new TAlarmWindow(alarms, nullptr);
-    if (near != nullptr) window->move(near->pos() + QPoint(40, 40));
+    if (near != nullptr) MoveOntoScreens(*window, near->pos() + QPoint(40, 40));
   }
   window->show();
   window->raise();
@@ -99,6 +115,7 @@ void TAlarmWindow::Refresh() {
           a.AckBy.isEmpty() ? QString() : a.AckBy + QStringLiteral(", ") + TimeText(a.AckTime)};
       for (int c = 0; c < kColumns; ++c) {
         auto* item = new QTableWidgetItem(texts[c]);
+        item->setToolTip(texts[c]);
         item->setData(Qt::UserRole, QVariant::fromValue<qlonglong>(a.Id));
         if (a.Active())
           item->setForeground(a.AckBy.isEmpty() ? QColor(Qt::red) : QColor(200, 100, 0));
@@ -112,12 +129,13 @@ void TAlarmWindow::Refresh() {
   table_->resizeColumnToContents(kVessel);
   table_->resizeColumnToContents(kState);
   table_->resizeColumnToContents(kAck);
-  table_->resizeRowsToContents();
 }
 
 void TAlarmWindow::AcknowledgeSelected() {
   const QString user = OperatorName();
-  for (const QModelIndex& index : table_->selectionModel()->selectedRows()) {
+  const QModelIndexList rows = table_->selectionModel()->selectedRows();
+  hint_->setVisible(rows.isEmpty());
+  for (const QModelIndex& index : rows) {
     alarms_.Acknowledge(table_->item(index.row(), kTime)->data(Qt::UserRole).toLongLong(), user);
   }
   Refresh();

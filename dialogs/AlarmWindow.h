@@ -1,11 +1,12 @@
 #pragma once
 // The alarm window ("Тревоги"): active and recent alarms of every vessel,
-// newest first, and "Квитировать" for the selected one or all. It only shows
+// newest first, one line each, and "Квитировать" for the selected one or all. It only shows
 // the engine's list (process/Alarms.h) and passes acknowledgements on.
 
 #include <QWidget>
 #include <cstdint>
 
+class QLabel;
 class QPushButton;
 class QTableWidget;
 class QTimer;
@@ -38,6 +39,7 @@ class TAlarmWindow final : public QWidget {
   QTableWidget* table_ = nullptr;
   QPushButton* ack_ = nullptr;
   QPushButton* ackAll_ = nullptr;
+  QLabel* hint_ = nullptr;  // what to do when "Квитировать" had nothing chosen
   QTimer* timer_ = nullptr;
   std::uint64_t shownRevision_ = ~std::uint64_t{0};
 };

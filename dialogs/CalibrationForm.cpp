@@ -13,6 +13,7 @@
 #include "dialogs/Calibration.h"
 #include "panel/ProcessConfig.h"
 #include "panel/VortaForm.h"
+#include "panel/WindowPlacement.h"
 #include "platform/Numbers.h"
 #include "process/ProcessRecord.h"
 
@@ -71,7 +72,7 @@ TCalibrationForm::TCalibrationForm(TVortaProcess& process, QWidget* panel)
   rows_[1].Code->setText(QString::number(Process.CalAdc2[n]));
   SetRowColor(rows_[0], kClBtnFace, true);
   SetRowColor(rows_[1], kClBtnFace, true);
-  if (panel_ != nullptr) move(panel_->pos() + QPoint(20, 20));
+  if (panel_ != nullptr) MoveOntoScreens(*this, panel_->pos() + QPoint(20, 20));
   Process.CalibView = this;
 }
 

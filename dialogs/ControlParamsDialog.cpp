@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "panel/VortaForm.h"
+#include "panel/WindowPlacement.h"
 #include "platform/Messages.h"
 #include "process/ProcessRecord.h"
 
@@ -343,7 +344,7 @@ void TControlParamsDialog::ShowRecord() {
   QSize size = sizeHint();
   size.setWidth(std::max(size.width(), tabs + 40));
   setFixedSize(size);
-  if (QWidget* panel = parentWidget()) move(panel->pos() + QPoint(20, 20));
+  if (QWidget* panel = parentWidget()) MoveOntoScreens(*this, panel->pos() + QPoint(20, 20));
 }
 
 void TControlParamsDialog::OkClick() {

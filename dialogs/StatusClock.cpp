@@ -64,14 +64,16 @@ void StartElapsedClock(TVortaEnv& env, double now) {
                       TJournalSource::Button);
   program.EftRunning = true;
   program.EftStart = now;
+  program.EftStop = 0;
   program.EftSeconds = 0;
   program.EftLastSecond = 0;
   program.TwoSecondTicks = 0;
 }
 
-void StopElapsedClock(TVortaEnv& env) {
+void StopElapsedClock(TVortaEnv& env, double now) {
   const QString before = ClockText(env.Program);
   env.Program.EftRunning = false;
+  env.Program.EftStop = now;
   RecordProgramChange(env, ClockSubject(), before, ClockText(env.Program), TJournalSource::Button);
 }
 

@@ -17,10 +17,11 @@ QString StatusCaption(const TVortaProcess& p, int subject);
 // Only the process as a whole has the clock's controls.
 bool StatusShowsClock(int subject);
 
-// "Старт": the clock runs from now, at zero. A second press starts it again.
+// "Старт": the clock runs from now, at zero, with no stop time. A second
+// press starts it again.
 void StartElapsedClock(TVortaEnv& env, double now);
-// "Стоп": the clock stops; the panels keep the last text.
-void StopElapsedClock(TVortaEnv& env);
+// "Стоп": the clock stops at now; the panels keep the last text.
+void StopElapsedClock(TVortaEnv& env, double now);
 
 // A date-time (days since 1899-12-30) as the operator's machine shows it:
 // short date, a blank, long time.

@@ -8,7 +8,9 @@
 #include <QTextCursor>
 
 #include "dialogs/StatusClock.h"
+#include "panel/ProcessConfig.h"
 #include "panel/VortaForm.h"
+#include "panel/WindowPlacement.h"
 #include "platform/TimerService.h"
 #include "process/ProcessRecord.h"
 
@@ -25,15 +27,14 @@ TStatusWindow::TStatusWindow(TVortaProcess& process, QWidget* parent)
   memo_->setLineWrapMode(QPlainTextEdit::NoWrap);
   memo_->setMaximumBlockCount(kMaxMemoLines);
 
-  const QString initial = QStringLiteral("01/01/11 00:00:00");
   startLabel_ = new QLabel(QStringLiteral("Старт процесс:"), this);
   startLabel_->setGeometry(8, 108, 104, 21);
-  startedEdit_ = new QLineEdit(initial, this);
+  startedEdit_ = new QLineEdit(this);
   startedEdit_->setGeometry(112, 106, kClientWidth - 120, 23);
   startedEdit_->setReadOnly(true);
   stopLabel_ = new QLabel(QStringLiteral("Стоп процесс:"), this);
   stopLabel_->setGeometry(8, 133, 104, 21);
-  elapsedEdit_ = new QLineEdit(initial, this);
+  elapsedEdit_ = new QLineEdit(this);
   elapsedEdit_->setGeometry(112, 131, kClientWidth - 120, 23);
   elapsedEdit_->setReadOnly(true);
 
@@ -71,7 +72,7 @@ TStatusWindow* TStatusWindow::Open(TVortaForm& panel, int subject) {
 void TStatusWindow::ShowRecord() {
   Process.StatusFormOpen = 1;
   Process.StatusSink = this;
-  if (QWidget* panel = parentWidget()) move(panel->pos() + QPoint(20, 20));
+  if (QWidget* panel = parentWidget()) MoveOntoScreens(*this, panel->pos() + QPoint(20, 20));
   const int subject = Process.DialogChannel;
   setWindowTitle(StatusCaption(Process, subject));
   const bool clock = StatusShowsClock(subject);
@@ -81,19 +82,29 @@ void TStatusWindow::ShowRecord() {
     w->setVisible(clock);
   }
   memo_->clear();
+  // What the window is for is there as it opens, not at the next cycle.
+  ShowStatusLine(Process, subject);
+  if (clock) ShowClockTimes();
+}
+
+void TStatusWindow::ShowClockTimes() {
+  const TProgramState& program = Process.Env.Program;
+  // A time never set shows nothing rather than a made-up date.
+  startedEdit_->setText(program.EftStart != 0 ? StatusDateTimeText(program.EftStart) : QString());
+  elapsedEdit_->setText(program.EftStop != 0 ? StatusDateTimeText(program.EftStop) : QString());
+  startedEdit_->setCursorPosition(0);
+  elapsedEdit_->setCursorPosition(0);
 }
 
 void TStatusWindow::StartClockClick() {
   const double now = Process.Env.Time.Now();
   StartElapsedClock(Process.Env, now);
-  startedEdit_->setText(StatusDateTimeText(now));
-  startedEdit_->setCursorPosition(0);
+  ShowClockTimes();
 }
 
 void TStatusWindow::StopClockClick() {
-  StopElapsedClock(Process.Env);
-  elapsedEdit_->setText(StatusDateTimeText(Process.Env.Time.Now()));
-  elapsedEdit_->setCursorPosition(0);
+  StopElapsedClock(Process.Env, Process.Env.Time.Now());
+  ShowClockTimes();
 }
 
 void TStatusWindow::CloseClick() {

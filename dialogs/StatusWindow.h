@@ -57,6 +57,8 @@ class TStatusWindow final : public QDialog, public IStatusSink {
 
  private:
   void OnClose();
+  // The clock's start and stop, empty while never set.
+  void ShowClockTimes();
 
   bool closed_ = false;
   QPlainTextEdit* memo_ = nullptr;

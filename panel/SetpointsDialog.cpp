@@ -7,6 +7,7 @@
 
 #include "panel/Setpoints.h"
 #include "panel/VortaForm.h"
+#include "panel/WindowPlacement.h"
 #include "platform/Messages.h"
 #include "process/ProcessRecord.h"
 
@@ -59,7 +60,7 @@ QLineEdit* TSetpointsDialog::Edit(int k) const {
 
 void TSetpointsDialog::ShowRecord() {
   Process.SetFormOpen = 1;
-  if (QWidget* panel = parentWidget()) move(panel->pos() + QPoint(20, 20));
+  if (QWidget* panel = parentWidget()) MoveOntoScreens(*this, panel->pos() + QPoint(20, 20));
   mode_ = Process.DialogChannel;
   setWindowTitle(SetDialogCaption(mode_));
   const TSetTexts texts = SetDialogTexts(Process, mode_);
@@ -80,12 +81,8 @@ void TSetpointsDialog::OkClick() {
     return;
   }
   if (mode_ == kSetpointMode) {
-    // Row 2 of the panel shows the texts as the operator typed them.
-    if (auto* panel = dynamic_cast<TVortaForm*>(Process.Panel.get())) {
-      for (int k = 1; k <= 4; ++k) {
-        panel->ValueGrid()->item(2, k)->setText(texts[static_cast<size_t>(k - 1)]);
-      }
-    }
+    // Row 2 shows the values taken ("6,5" became 6.50), as a restart would.
+    if (auto* panel = dynamic_cast<TVortaForm*>(Process.Panel.get())) panel->ShowSetpoints();
   }
   OnClose();
 }

@@ -20,6 +20,7 @@
 #include "devices/MixerWindow.h"
 #include "panel/PanelActions.h"
 #include "panel/PanelPlacement.h"
+#include "panel/WindowPlacement.h"
 #include "platform/Messages.h"
 #include "process/OutputChannels.h"
 #include "process/ProcessRecord.h"
@@ -33,6 +34,7 @@ constexpr int kStatusHeight = 19;
 constexpr std::array<int, 5> kStatusWidths{18, 74, 146, 48, 50};
 constexpr std::array<int, 5> kColumnWidths{56, 46, 45, 42, 42};
 constexpr int kRowHeight = 19;
+constexpr int kAlarmLeft = 231;  // right of the "Свет" button
 
 const char* const kButtonCaptions[] = {"",           "Щелочь",     "Кислота",    "Пеногаситель",
                                        "Подпитка 2", "Подпитка 1", "Охлаждение", "Нагрев"};
@@ -80,6 +82,23 @@ class TGridDelegate final : public QStyledItemDelegate {
     painter->drawText(option.rect.adjusted(2, 0, -1, 0), Qt::AlignLeft | Qt::AlignVCenter,
                       index.data(Qt::DisplayRole).toString());
     painter->restore();
+  }
+};
+
+// A one-line field that shows as much of its text as fits and ends it with
+// an ellipsis; text() and the tooltip keep all of it.
+class TElidedLabel final : public QLabel {
+ public:
+  using QLabel::QLabel;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QFrame::paintEvent(event);
+    QPainter painter(this);
+    const QRect r = contentsRect().adjusted(indent(), 0, 0, 0);
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(r, Qt::AlignLeft | Qt::AlignVCenter,
+                     fontMetrics().elidedText(text(), Qt::ElideRight, r.width()));
   }
 };
 
@@ -135,6 +154,18 @@ void TVortaForm::BuildControls() {
   foamIndicator_->setFocusPolicy(Qt::NoFocus);
   SetTextColor(foamIndicator_, Qt::yellow);
 
+  // A field of its own right of "Свет": the status bar's speed, mode, link
+  // and clock stay in sight, and the tooltip gives every alarm in full.
+  statusAlarm_ = new TElidedLabel(this);
+  statusAlarm_->setGeometry(kAlarmLeft, 154, kClientWidth - 1 - kAlarmLeft, 21);
+  statusAlarm_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  statusAlarm_->setAutoFillBackground(true);
+  statusAlarm_->setIndent(2);
+  QFont bold = statusAlarm_->font();
+  bold.setBold(true);
+  statusAlarm_->setFont(bold);
+  statusAlarm_->hide();
+
   grid_ = new QTableWidget(7, 5, this);
   grid_->setGeometry(108, 4, 240, 144);
   grid_->horizontalHeader()->hide();
@@ -187,17 +218,6 @@ void TVortaForm::BuildStatusBar() {
   statusSimple_->setAutoFillBackground(true);
   statusSimple_->setIndent(2);
   statusSimple_->hide();
-  // The link and the clock stay in sight beside it.
-  statusAlarm_ = new QLabel(statusBar_);
-  statusAlarm_->setGeometry(0, 1, kStatusWidths[0] + kStatusWidths[1] + kStatusWidths[2],
-                            kStatusHeight - 1);
-  statusAlarm_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  statusAlarm_->setAutoFillBackground(true);
-  statusAlarm_->setIndent(2);
-  QFont bold = statusAlarm_->font();
-  bold.setBold(true);
-  statusAlarm_->setFont(bold);
-  statusAlarm_->hide();
 }
 
 QPushButton* TVortaForm::ManualButton(int k) const {
@@ -249,7 +269,7 @@ void TVortaForm::ShowAlarm(const TPanelState& s) {
     pal.setColor(QPalette::WindowText, Qt::white);
     statusAlarm_->setPalette(pal);
   }
-  statusAlarm_->setVisible(!s.AlarmText.isEmpty() && s.SimpleText.isEmpty());
+  statusAlarm_->setVisible(!s.AlarmText.isEmpty());
 }
 
 void TVortaForm::PlaceByNumber(int numProcess) {
@@ -260,7 +280,8 @@ void TVortaForm::PlaceByNumber(int numProcess) {
   // showEvent places the panel again once the window manager has framed it.
   placedNumber_ = numProcess;
   placedWithFrame_ = frameGeometry().size() != size();
-  move(PanelPosition(numProcess, screen->geometry().size(), frameGeometry().size()));
+  MoveOntoScreens(*this,
+                  PanelPosition(numProcess, screen->geometry().size(), frameGeometry().size()));
 }
 
 void TVortaForm::showEvent(QShowEvent* event) {
@@ -282,7 +303,7 @@ void TVortaForm::SetGridRow(int row) {
 void TVortaForm::InitValueGrid() {
   for (int c = 0; c < 5; ++c) grid_->item(0, c)->setText(GridCellText(Process, 0, c));
   for (int r = 1; r < 7; ++r) grid_->item(r, 0)->setText(GridCellText(Process, r, 0));
-  SetGridRow(2);
+  ShowSetpoints();
   for (int k = 1; k <= kManualButtons; ++k) {
     // A channel without a name keeps the design caption rather than a blank button.
     const QString& name = Process.Channels[static_cast<size_t>(k)].ChName;

@@ -43,6 +43,9 @@ class TVortaForm final : public QWidget, public IVortaPanel {
   void OpenMixerWindow(bool start) override;
   void ToggleChartItem() override;
 
+  // Row 2 ("Уставка") from the process's setpoints.
+  void ShowSetpoints() { SetGridRow(2); }
+
   // Opens the popup menu at a screen point (right click, key "m").
   void PopupAt(const QPoint& globalPos);
 
@@ -93,7 +96,7 @@ class TVortaForm final : public QWidget, public IVortaPanel {
   std::array<QLabel*, 5> statusPanels_{};
   std::array<std::int32_t, 5> shownColor_{-2, -2, -2, -2, -2};
   QLabel* statusSimple_ = nullptr;
-  QLabel* statusAlarm_ = nullptr;  // over the first three panels while an alarm is active
+  QLabel* statusAlarm_ = nullptr;  // beside "Свет" while an alarm is active
   std::int32_t shownAlarmColor_ = -2;
   std::int32_t shownLightColor_ = -2;
 

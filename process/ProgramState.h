@@ -31,6 +31,7 @@ struct TProgramState {
   // Elapsed-fermentation-time clock
   bool EftRunning = false;
   double EftStart = 0;
+  double EftStop = 0;  // when "Стоп" last stopped it; 0 never or running
   std::int32_t EftSeconds = 0;
   std::int32_t EftLastSecond = 0;
   QString EftText = QStringLiteral("EFT:0:0");

@@ -25,13 +25,17 @@ TEST(DefaultFolder, firstStartPreparesDemoLaterStartsKeepTheUsersFiles) {
   const QString folder = home.File("share/vorta");
   QString note;
   QString error;
-  ASSERT_TRUE(vorta::PrepareUserProgramFolder(folder, &note, &error)) << error.toStdString();
+  QString operatorNote;
+  ASSERT_TRUE(vorta::PrepareUserProgramFolder(folder, &note, &error, &operatorNote))
+      << error.toStdString();
   EXPECT_TRUE(note.contains("prepared the demo") && note.contains(folder));
+  EXPECT_TRUE(operatorNote.contains(folder)) << "the first start tells the operator too";
   EXPECT_TRUE(home.Read("share/vorta/Vorta.ini").contains("[Processes]"));
 
   home.Write("share/vorta/Vorta.ini", "[Processes]\r\nmine.ini=1\r\n");
-  ASSERT_TRUE(vorta::PrepareUserProgramFolder(folder, &note, &error));
+  ASSERT_TRUE(vorta::PrepareUserProgramFolder(folder, &note, &error, &operatorNote));
   EXPECT_EQ(note, "vorta: program folder " + folder);
+  EXPECT_TRUE(operatorNote.isEmpty()) << "only the first time";
   EXPECT_EQ(home.Read("share/vorta/Vorta.ini"), "[Processes]\r\nmine.ini=1\r\n");
 }
 

@@ -76,6 +76,17 @@ TEST_F(MainFormTest, startsEnabledProcessesAndResolvesFeedReferences) {
   EXPECT_EQ(form->Program().EftText, "EFT:0:0");
 }
 
+// A start from the menu shows no standard output: where it put the demo is
+// said in a box, once, with the vessels' windows open.
+TEST_F(MainFormTest, theStartNoteIsSaidOnceInAWindow) {
+  folder.Write("Vorta.ini", kMain);
+  folder.Write("first.ini", kFirst);
+  auto form = MakeForm(window);
+  form->StartNote = QStringLiteral("Демонстрация подготовлена в папке /home/op/.local/share/vorta");
+  ASSERT_EQ(form->Start(), TMainForm::TStartResult::Running);
+  EXPECT_EQ(messages.Infos.count(form->StartNote), 1) << messages.Infos.join(u'|').toStdString();
+}
+
 TEST_F(MainFormTest, FindProcessTriesNumberThenNameThenFormattedName) {
   folder.Write("Vorta.ini", "[Processes]\r\na.ini=1\r\nb.ini=1\r\nc.ini=1\r\n");
   folder.Write("a.ini", "[Port]\r\nNumProcess=3\r\nNameProcess=Alpha\r\n");

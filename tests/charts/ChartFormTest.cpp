@@ -5,9 +5,11 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTimeAxis>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineSeries>
 #include <QMenu>
+#include <QScreen>
 #include <QTimer>
 #include <QValueAxis>
 
@@ -226,6 +228,17 @@ TEST_F(ChartFormTest, channelsListedOutOfOrderKeepTheirOwnScales) {
   Restart(1);
   EXPECT_EQ(Key(1, QStringLiteral("Chart"), QStringLiteral("Chart1Scale")),
             QStringLiteral("0.10,1.00"));
+}
+
+// A place saved on a larger screen (or a monitor that is gone) opens in sight.
+TEST_F(ChartFormTest, aPlaceSavedOffTheScreenOpensWhollyOnIt) {
+  TVortaProcess& p = AddProcess(
+      1, "[Defoult]\r\nChartLeft=1700\r\nChartTop=900\r\nChartWidth=760\r\nChartHeight=420\r\n");
+  QCoreApplication::processEvents();
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  ASSERT_LT(screen.right(), 1700);
+  EXPECT_TRUE(screen.contains(Chart(p).frameGeometry()))
+      << Chart(p).frameGeometry().x() << "," << Chart(p).frameGeometry().y();
 }
 
 TEST_F(ChartFormTest, savedSettingsReloadToTheSameChart) {

@@ -7,7 +7,9 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTest>
 #include <vector>
 
 #include "dialogs/About.h"
@@ -101,6 +103,13 @@ TEST(AboutWindowTest, ShowsPictureAndVersionLinesAtItsFixedSize) {
   EXPECT_LE(shown.height(), 169);
   EXPECT_EQ(about.VersionText()->toPlainText().split(u'\n'), ProgramLines());
   EXPECT_EQ(about.OkButton()->text(), QStringLiteral("Закрыть"));
+  // Longer than its box, and read from the top.
+  about.show();
+  about.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&about));
+  const QScrollBar* bar = about.VersionText()->verticalScrollBar();
+  EXPECT_GT(bar->maximum(), 0);
+  EXPECT_EQ(bar->value(), 0);
 
   const QString dir = qEnvironmentVariable("VORTA_SCREENSHOT_DIR");
   if (!dir.isEmpty()) about.grab().save(dir + QStringLiteral("/about.png"));

@@ -17,7 +17,7 @@ void Type(TSetpointsDialog& d, const QStringList& texts) {
   for (int k = 1; k <= 4; ++k) d.Edit(k)->setText(texts[k - 1]);
 }
 
-TEST_F(SetpointsDialogTest, okStoresSetpointsShowsTypedTextsAndWritesFileAtNextTick) {
+TEST_F(SetpointsDialogTest, okStoresSetpointsShowsTheValuesTakenAndWritesFileAtNextTick) {
   TVortaProcess& p = AddProcess(1);
   Menu(p, {QStringLiteral("Уставки")});
   auto* d = Opened<TSetpointsDialog>(p.SetForm);
@@ -30,9 +30,9 @@ TEST_F(SetpointsDialogTest, okStoresSetpointsShowsTypedTextsAndWritesFileAtNextT
   Shot(*d, QStringLiteral("setpoints"));
 
   Type(*d,
-       {QStringLiteral("7.2"), QStringLiteral("37"), QStringLiteral("40"), QStringLiteral("-150")});
+       {QStringLiteral("6,5"), QStringLiteral("37"), QStringLiteral("40"), QStringLiteral("-150")});
   QTest::mouseClick(d->OkButton(), Qt::LeftButton);
-  EXPECT_EQ(p.Setpoint[1], 7.2);
+  EXPECT_EQ(p.Setpoint[1], 6.5);
   EXPECT_EQ(p.Setpoint[2], 37.0);
   EXPECT_EQ(p.Setpoint[3], 40.0);
   EXPECT_EQ(p.Setpoint[4], -150.0);
@@ -40,14 +40,14 @@ TEST_F(SetpointsDialogTest, okStoresSetpointsShowsTypedTextsAndWritesFileAtNextT
   EXPECT_EQ(p.SetFormOpen, 0);
   EXPECT_FALSE(d->isVisible());
   QTableWidget* grid = Form(p).ValueGrid();
-  EXPECT_EQ(grid->item(2, 1)->text(), QStringLiteral("7.2")) << "as typed";
-  EXPECT_EQ(grid->item(2, 4)->text(), QStringLiteral("-150"));
+  EXPECT_EQ(grid->item(2, 1)->text(), QStringLiteral("6.50")) << "the value taken, not the text";
+  EXPECT_EQ(grid->item(2, 4)->text(), QStringLiteral("-150.00"));
 
   const QString file = QStringLiteral("proc1.ini");
   EXPECT_EQ(Line(file, QStringLiteral("pH"), 1), QStringLiteral("Set=7.00")) << "not yet";
   MeasurementTick();
   EXPECT_EQ(p.SaveRequest, 0);
-  EXPECT_EQ(Line(file, QStringLiteral("pH"), 1), QStringLiteral("Set=7.20"));
+  EXPECT_EQ(Line(file, QStringLiteral("pH"), 1), QStringLiteral("Set=6.50"));
   EXPECT_EQ(Line(file, QStringLiteral("tC"), 1), QStringLiteral("Set=37.00"));
   EXPECT_EQ(Line(file, QStringLiteral("pO2"), 1), QStringLiteral("Set=40.00"));
   EXPECT_EQ(Line(file, QStringLiteral("eH"), 1), QStringLiteral("Set=-150.00"));

@@ -32,7 +32,8 @@ TEST_F(StatusWindowTest, processSubjectStartsTheClockAndStartTwiceRestartsIt) {
   EXPECT_EQ(w->windowTitle(), QStringLiteral("Статус - Процесс"));
   EXPECT_EQ(w->size(), QSize(TStatusWindow::kClientWidth, TStatusWindow::kClientHeight));
   EXPECT_TRUE(w->StartButton()->isVisibleTo(w));
-  EXPECT_EQ(w->StartedEdit()->text(), QStringLiteral("01/01/11 00:00:00"));
+  EXPECT_TRUE(w->StartedEdit()->text().isEmpty()) << "never started: no made-up date";
+  EXPECT_TRUE(w->ElapsedEdit()->text().isEmpty());
   EXPECT_EQ(w->pos(), Form(p).pos() + QPoint(20, 20));
 
   QTest::mouseClick(w->StartButton(), Qt::LeftButton);
@@ -73,6 +74,15 @@ TEST_F(StatusWindowTest, processSubjectStartsTheClockAndStartTwiceRestartsIt) {
   QTest::mouseClick(w->CloseButton(), Qt::LeftButton);
   EXPECT_EQ(p.StatusFormOpen, 0);
   EXPECT_EQ(p.StatusSink, nullptr);
+
+  // Opened again, it shows the clock's start and stop at once.
+  const QString stopped = w->ElapsedEdit()->text();
+  TStatusWindow* again = OpenStatus(p, {QStringLiteral("Режим"), QStringLiteral("Процесс")});
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(again->StartedEdit()->text(), StatusDateTimeText(program_.EftStart));
+  EXPECT_EQ(again->ElapsedEdit()->text(), stopped);
+  QTest::mouseClick(again->StartButton(), Qt::LeftButton);
+  EXPECT_TRUE(again->ElapsedEdit()->text().isEmpty()) << "running: no stop time";
 }
 
 TEST_F(StatusWindowTest, stopWithoutStartOnlyShowsTheStopTime) {
@@ -82,8 +92,8 @@ TEST_F(StatusWindowTest, stopWithoutStartOnlyShowsTheStopTime) {
   QTest::mouseClick(w->StopButton(), Qt::LeftButton);
   EXPECT_FALSE(program_.EftRunning);
   EXPECT_EQ(program_.EftStart, 0);
-  EXPECT_EQ(w->StartedEdit()->text(), QStringLiteral("01/01/11 00:00:00"));
-  EXPECT_NE(w->ElapsedEdit()->text(), QStringLiteral("01/01/11 00:00:00"));
+  EXPECT_TRUE(w->StartedEdit()->text().isEmpty());
+  EXPECT_EQ(w->ElapsedEdit()->text(), StatusDateTimeText(time_.Now()));
 }
 
 TEST_F(StatusWindowTest, captionsBySubjectAndClockOnlyForTheProcess) {
@@ -115,11 +125,12 @@ TEST_F(StatusWindowTest, captionsBySubjectAndClockOnlyForTheProcess) {
 TEST_F(StatusWindowTest, memoIsFedByTheStatusLinesOfItsSubjectWhileOpen) {
   TVortaProcess& p = AddProcess(1);
   p.Mode = 1;
+  p.CtrlStatus[1] = 3;
   TStatusWindow* w = OpenStatus(p, {QStringLiteral("Статус"), QStringLiteral("pH")});
   ASSERT_NE(w, nullptr);
   EXPECT_EQ(p.StatusSink, static_cast<IStatusSink*>(w));
-  p.CtrlStatus[1] = 3;
-  ShowStatusLine(p, 1);
+  EXPECT_EQ(w->Lines()->toPlainText(), QStringLiteral("Зона нечувствительности"))
+      << "filled as it opens, not at the next cycle";
   p.CtrlStatus[1] = 4;
   ShowStatusLine(p, 1);
   ShowStatusLine(p, 2);  // t°C: another subject
@@ -138,7 +149,8 @@ TEST_F(StatusWindowTest, memoIsFedByTheStatusLinesOfItsSubjectWhileOpen) {
 
   TStatusWindow* again = OpenStatus(p, {QStringLiteral("Статус"), QStringLiteral("pH")});
   ASSERT_NE(again, nullptr);
-  EXPECT_TRUE(again->Lines()->toPlainText().isEmpty());
+  EXPECT_EQ(again->Lines()->toPlainText(), QStringLiteral("Неконтролируемый режим"))
+      << "the old lines are gone, the current one is there";
   ShowStatusLine(p, 1);
   EXPECT_EQ(again->Lines()->toPlainText(), QStringLiteral("Неконтролируемый режим"));
 }

@@ -2,6 +2,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QToolButton>
 
@@ -39,6 +40,15 @@ TEST_F(MixerWindowTest, loadOpensTheWindowAtItsPlace_andTheMenuDoesNotOpenASecon
   Form(p).MenuItem({QStringLiteral("Миксер")})->trigger();
   EXPECT_EQ(MixerWindow(p), form);
   EXPECT_EQ(OpenMixerWindows(), before);
+}
+
+TEST_F(MixerWindowTest, aPlaceSavedOffTheScreenOpensWhollyOnIt) {
+  TVortaProcess& p = AddMixerProcess(1, "[Mixer]\r\nMixTop=-300\r\nMixLeft=5000\r\n");
+  ASSERT_NE(MixerWindow(p), nullptr);
+  QCoreApplication::processEvents();  // shown: the frame is known
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_TRUE(screen.contains(MixerWindow(p)->frameGeometry()))
+      << MixerWindow(p)->x() << "," << MixerWindow(p)->y();
 }
 
 TEST_F(MixerWindowTest, codeStepsWrapAndEachSendsOneSpeedFrame) {

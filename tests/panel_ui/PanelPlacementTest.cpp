@@ -32,5 +32,25 @@ TEST(PanelPosition, oddRemaindersTruncateTowardZero) {
   EXPECT_EQ(PanelPosition(1, QSize(713, 447), kPanel), QPoint(0, -12));
 }
 
+TEST(FitOnScreens, aPlaceOffTheScreensNowOpensWhollyOnOne) {
+  const QRect small(0, 0, 1024, 768);
+  // Saved at x = 960 on a 1920-wide screen, reopened at 1024 x 768.
+  EXPECT_EQ(FitOnScreens(QRect(960, 300, 760, 420), {small}), QPoint(264, 300));
+  EXPECT_EQ(FitOnScreens(QRect(-500, -40, 200, 100), {small}), QPoint(0, 0));
+  EXPECT_EQ(FitOnScreens(QRect(100, 100, 200, 100), {small}), QPoint(100, 100)) << "in sight";
+  EXPECT_EQ(FitOnScreens(QRect(900, 700, 1500, 900), {small}), QPoint(0, 0))
+      << "larger than the screen: the top-left corner in sight";
+  EXPECT_EQ(FitOnScreens(QRect(5000, 5000, 200, 100), {}), QPoint(5000, 5000)) << "no screens";
+
+  // Two screens side by side under a 30-px bar: a window across the seam is
+  // in sight; one on a monitor that is gone goes to the nearest.
+  const QList<QRect> two{QRect(0, 30, 1280, 994), QRect(1280, 0, 1920, 1080)};
+  EXPECT_EQ(FitOnScreens(QRect(1100, 300, 400, 300), two), QPoint(1100, 300));
+  EXPECT_EQ(FitOnScreens(QRect(3300, 200, 400, 300), two), QPoint(2800, 200));
+  EXPECT_EQ(FitOnScreens(QRect(-900, 10, 400, 300), two), QPoint(0, 30));
+  EXPECT_EQ(FitOnScreens(QRect(1200, 900, 400, 300), two), QPoint(1280, 780))
+      << "onto the screen it overlaps most";
+}
+
 }  // namespace
 }  // namespace vorta
