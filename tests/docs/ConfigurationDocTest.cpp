@@ -185,13 +185,15 @@ class ConfigurationDocTest : public test::TDemoRunFixture<TQtWindowFactory, fals
 };
 
 TEST_F(ConfigurationDocTest, referenceListsExactlyTheKeysTheProgramReadsAndWrites) {
-  // Every group the dialogs write back, then an orderly end.
+  // Every group the dialogs write back, then an orderly end from outside,
+  // which also writes each vessel's kept mode.
   TVortaProcess& p = *form->Processes().ProcessAt(0);
   for (int code : {1, 2, 7, 8, 10, 22}) {
     p.SaveRequest = static_cast<std::int16_t>(code);
     SaveRequestedGroup(p);
   }
   time.AdvanceBy(2 * 60'000);
+  form->Program().KeepModesAtEnd = true;
   form->Shutdown();
 
   // The USB converter's keys: the CAN loader over a configuration that selects it.

@@ -173,7 +173,7 @@ for round in 1 2; do
   wait "$pid" 2>/dev/null || true
 done
 
-# systemctl stop sends SIGTERM: an orderly end.
+# systemctl stop sends SIGTERM: an orderly end that keeps every vessel's mode.
 "${service[@]}" >"$work/stop.out" 2>&1 &
 pid=$!
 sleep 3
@@ -182,8 +182,10 @@ status=0
 wait "$pid" || status=$?
 pid=
 [ "$status" -eq 0 ] || fail "SIGTERM ended the service with status $status"
-[ "$(grep -ci 'sucsesful=Y' "$folder"/Process*.ini | awk -F: '{s+=$2} END {print s}')" -eq 4 ] ||
-  fail "SIGTERM did not end every vessel in order"
+[ "$(grep -c '^KeptMode=[0-3]' "$folder"/Process*.ini | awk -F: '{s+=$2} END {print s}')" -eq 4 ] ||
+  fail "SIGTERM did not keep every vessel's mode"
+tail -n 1 "$folder/VortaJournal.txt" | grep -q 'Завершение программы' ||
+  fail "SIGTERM did not end the run in order"
 
 # Run from /usr/bin, as root even, the programs write nothing beside themselves.
 left=$(ls "$root/usr/bin" | tr '\n' ' ')
