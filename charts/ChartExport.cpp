@@ -1,6 +1,9 @@
 #include "charts/ChartExport.h"
 
 #include <QSaveFile>
+#include <algorithm>
+#include <cstdint>
+#include <vector>
 
 namespace vorta {
 
@@ -24,18 +27,30 @@ QString ChartExportText(const TChartModel& model, const std::array<QString, 6>& 
   for (const TChartLine& line : model.Lines) text += Name(names, line.Channel) + u'\t';
   text += kLineBreak;
 
-  const auto& first = model.Lines.front().Points;
-  for (size_t k = 1; k < first.size(); ++k) {
-    text += LongTimeText(first[k].Time, locale);
-    for (const TChartLine& line : model.Lines) {
-      text += u'\t';
-      // Every line gets its points together, so the indexes agree; a short
-      // line leaves its cell empty rather than reading past its end.
-      if (k >= line.Points.size()) continue;
-      const TChartPoint& p = line.Points[k];
-      text += numbers.toString(p.Value / (p.Scale == 0 ? 1 : p.Scale), 'f', 2);
+  // One row per point round that any line took a point in, in round order; a
+  // line without a point in that round (its value was not valid) leaves its
+  // cell empty.
+  std::vector<std::uint64_t> rounds;
+  for (const TChartLine& line : model.Lines) {
+    for (const TChartPoint& p : line.Points) rounds.push_back(p.Round);
+  }
+  std::sort(rounds.begin(), rounds.end());
+  rounds.erase(std::unique(rounds.begin(), rounds.end()), rounds.end());
+  std::vector<std::size_t> next(model.Lines.size(), 0);
+  for (const std::uint64_t round : rounds) {
+    QString cells;
+    double time = 0;
+    for (std::size_t j = 0; j < model.Lines.size(); ++j) {
+      cells += u'\t';
+      const auto& points = model.Lines[j].Points;
+      std::size_t& k = next[j];
+      while (k < points.size() && points[k].Round < round) ++k;
+      if (k == points.size() || points[k].Round != round) continue;
+      const TChartPoint& p = points[k];
+      time = p.Time;
+      cells += numbers.toString(p.Value / (p.Scale == 0 ? 1 : p.Scale), 'f', 2);
     }
-    text += kLineBreak;
+    text += LongTimeText(time, locale) + cells + kLineBreak;
   }
   return text;
 }

@@ -10,9 +10,10 @@
 namespace vorta {
 
 // Header "Time\t" and each line's name followed by a tab; then one row per
-// point after the zero start point: the time of day, and per line a tab and
-// the measured value (the plotted value divided by its scale) with two
-// decimals in the locale's separator. No lines: an empty file.
+// point round: the time of day, and per line a tab and the measured value
+// (the plotted value divided by its scale) with two decimals in the locale's
+// separator, or nothing where the line has no point in that round. No lines:
+// an empty file.
 // names: the channel names by channel [1..5].
 QString ChartExportText(const TChartModel& model, const std::array<QString, 6>& names,
                         const QLocale& locale);

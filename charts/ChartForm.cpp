@@ -21,6 +21,7 @@
 
 #include "charts/ChartExport.h"
 #include "charts/ChartForm.h"
+#include "panel/PanelActions.h"
 #include "panel/VortaForm.h"
 #include "panel/WindowPlacement.h"
 #include "platform/Messages.h"
@@ -224,9 +225,11 @@ void TChartForm::AddChannelSeries(const QString& name, bool shown, bool markers,
 void TChartForm::FeedChart() {
   for (int c = 1; c <= 4; ++c) {
     const double scale = Process.ChartScale[static_cast<size_t>(c - 1)];
-    Model.SetChannelValue(c, Process.CurrentValue[static_cast<size_t>(c)] * scale, scale);
+    Model.SetChannelValue(c, Process.CurrentValue[static_cast<size_t>(c)] * scale, scale,
+                          ValueLive(Process, c));
   }
-  Model.SetChannelValue(5, Process.MixerRpm * Process.ChartScale[4], Process.ChartScale[4]);
+  Model.SetChannelValue(5, Process.MixerRpm * Process.ChartScale[4], Process.ChartScale[4],
+                        ValueLive(Process, 5));
   AddPoints();
 }
 

@@ -21,35 +21,38 @@ int TChartModel::AddLine(int channel) {
   return slot.SeriesIndex;
 }
 
-void TChartModel::SetChannelValue(int channel, double value, double scale) {
+void TChartModel::SetChannelValue(int channel, double value, double scale, bool valid) {
   if (channel < 1 || channel > kChartChannels) return;
   TChannelSlot& slot = ChannelSlot[static_cast<size_t>(channel)];
   if (!slot.Active) return;
   slot.Value = value;
   slot.Scale = scale == 0 ? 1 : scale;
+  slot.Valid = valid;
 }
 
 bool TChartModel::AddPoints(double t) {
   // Days hold seconds inexactly: without the millisecond's slack, fifteen
   // 2-s ticks can fall short of a 30-s interval and every point comes late.
   if (t < NextPointTime - 0.001 * OneSecond) return false;
+  ++Rounds;
   for (size_t c = 1; c <= kChartChannels; ++c) {
     TChannelSlot& slot = ChannelSlot[c];
     if (!slot.Active || slot.SeriesIndex >= Lines.size()) continue;
-    auto& points = Lines[slot.SeriesIndex].Points;
-    while (points.size() >= kMaxPoints) points.pop_front();
-    points.push_back(TChartPoint{t, slot.Value, slot.Scale});
+    if (slot.Valid) {
+      auto& points = Lines[slot.SeriesIndex].Points;
+      while (points.size() >= kMaxPoints) points.pop_front();
+      points.push_back(TChartPoint{t, slot.Value, slot.Scale, Rounds});
+    }
     slot.Value = 0;
+    slot.Valid = false;
   }
   NextPointTime = t + ZoomStep();
+  LastRoundTime = t;
   return true;
 }
 
 void TChartModel::ResetPoints(double t) {
-  for (TChartLine& line : Lines) {
-    while (line.Points.size() >= kMaxPoints) line.Points.pop_front();
-    line.Points.push_back(TChartPoint{t, 0, 1});
-  }
+  LastRoundTime = t;
   LatestSeen = t;
 }
 
@@ -62,9 +65,10 @@ void TChartModel::SetZoomIndex(int index) {
 }
 
 double TChartModel::LatestTime() const {
-  if (Lines.empty() || Lines.front().Points.empty()) return LatestSeen;
-  double latest = Lines.front().Points.front().Time;
-  for (const TChartPoint& p : Lines.front().Points) latest = std::max(latest, p.Time);
+  double latest = LastRoundTime != 0 ? LastRoundTime : LatestSeen;
+  for (const TChartLine& line : Lines) {
+    for (const TChartPoint& p : line.Points) latest = std::max(latest, p.Time);
+  }
   return latest;
 }
 

@@ -20,6 +20,9 @@ struct TChannelSlot {
   std::uint8_t SeriesIndex = 0;
   double Value = 0;  // already multiplied by Scale
   double Scale = 1;
+  // A measurement was handed in since the last point: only then does the
+  // line get one, so that it never plots an invalid or stale value as 0.
+  bool Valid = false;
 };
 
 struct TChartPoint {
@@ -28,6 +31,9 @@ struct TChartPoint {
   // The factor the value was plotted with: a later change of scale must not
   // change what an export says was measured.
   double Scale = 1;
+  // The point round it was taken in: a line misses the rounds in which its
+  // value was not valid, and the export lines the lines up by round.
+  std::uint64_t Round = 0;
 };
 
 struct TChartLine {
@@ -60,10 +66,12 @@ class TChartModel {
 
   // A new line for channel (1..5); its slot becomes active. The index of the line.
   int AddLine(int channel);
-  void SetChannelValue(int channel, double value, double scale = 1);
-  // One point per active line when t has reached NextPointTime; true if added.
+  // valid: the value is a live measurement; otherwise the line gets no point.
+  void SetChannelValue(int channel, double value, double scale = 1, bool valid = true);
+  // A point round when t has reached NextPointTime: one point per active line
+  // whose slot holds a valid value; true for a round, even if no line took one.
   bool AddPoints(double t);
-  // Every line gets the point (t, 0); the axes start at t.
+  // The axes start at t; no line gets a point before its first valid value.
   void ResetPoints(double t);
   void ClearPoints();
   // A new interval discards the history: see SetZoom of the window.
@@ -72,7 +80,8 @@ class TChartModel {
   // The window the time axis shows after new data; LatestSeen follows.
   // axisMax: the axis maximum as it stands (mouse zoom and pan move it).
   TAxisWindow Scroll(double axisMax, int widthPixels);
-  // The largest time of the first line (LatestSeen without lines).
+  // The latest point round or point of any line (LatestSeen before any):
+  // the axis moves on while no value is valid.
   [[nodiscard]] double LatestTime() const;
   [[nodiscard]] double ZoomStep() const { return ZoomSteps[static_cast<size_t>(ZoomIndex)]; }
 
@@ -88,6 +97,8 @@ class TChartModel {
   int ZoomIndex = 0;
   double NextPointTime = 0;
   double LatestSeen = 0;
+  double LastRoundTime = 0;  // 0 before the first round or reset
+  std::uint64_t Rounds = 0;
   bool Paused = false;
   std::vector<TGanttRow> GanttRows;
   std::vector<TGanttBar> GanttBars;

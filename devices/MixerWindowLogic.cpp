@@ -62,6 +62,7 @@ void StopMixerClick(TVortaProcess& p) {
   RecordChange(p, QStringLiteral("Миксер"), QString(), QStringLiteral("Стоп"),
                TJournalSource::Button);
   if (p.Mixer != nullptr) p.Mixer->Stop();
+  p.MixerShouldRun = false;
 }
 
 void MixerWindowClosed(TVortaProcess& p, int left, int top) {

@@ -158,4 +158,22 @@ QString GridCellText(const TVortaProcess& p, int row, int col) {
   }
 }
 
+namespace {
+bool ModuleLive(const TVortaProcess& p) {
+  return p.Board != nullptr && p.Board->LinkOK();
+}
+}  // namespace
+
+bool ValueLive(const TVortaProcess& p, int ch) {
+  if (ch == 5) return p.Mixer == nullptr || p.Mixer->LinkOK();
+  if (ch < 1 || ch > 4) return false;
+  return ModuleLive(p) && p.ReadingInvalid[static_cast<size_t>(ch)] == 0;
+}
+
+bool GridCellStale(const TVortaProcess& p, int row, int col) {
+  if (col < 1 || col > 4) return false;
+  if (row == 1) return !ValueLive(p, col);
+  return row == 6 && !ModuleLive(p);
+}
+
 }  // namespace vorta

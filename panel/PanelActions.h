@@ -55,4 +55,14 @@ std::uint16_t AdcMedian(const TVortaProcess& p, int ch);
 // Text of grid cell (row 0..6, column 0..4) as the panel shows it.
 QString GridCellText(const TVortaProcess& p, int row, int col);
 
+// Whether the 2-s value of channel ch (1..4 the readings, 5 the stirrer
+// speed) is a live measurement: its device was heard from within its link
+// timeout and, for a reading, the conversion was valid. Without a drive the
+// speed is the fixed value the panel shows, and counts as live.
+bool ValueLive(const TVortaProcess& p, int ch);
+// Whether grid cell (row, col) shows a value that is not live, which the
+// panel greys: "Текущее" of an invalid reading or a silent module, and the
+// module's raw codes while it is silent.
+bool GridCellStale(const TVortaProcess& p, int row, int col);
+
 }  // namespace vorta

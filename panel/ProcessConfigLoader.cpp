@@ -319,6 +319,8 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
       static_cast<std::int32_t>(num.Int("Alarms", "DoseWindow", alarms.DoseWindow, 1, 1'440));
   alarms.DoseDeadZones =
       static_cast<std::int32_t>(num.Int("Alarms", "DoseDeadZones", alarms.DoseDeadZones, 1, 100));
+  alarms.StirrerGrace =
+      static_cast<std::int32_t>(num.Int("Alarms", "StirrerGrace", alarms.StirrerGrace, 0, 86'400));
 
   // Mixer
   p.MixTop = num.Int<std::int32_t>("Mixer", "MixTop", 100);

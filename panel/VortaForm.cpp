@@ -78,7 +78,9 @@ class TGridDelegate final : public QStyledItemDelegate {
     if (bg.isValid()) painter->fillRect(option.rect, bg.value<QBrush>());
     painter->save();
     painter->setClipRect(option.rect);
-    painter->setPen(option.palette.color(QPalette::Text));
+    const QVariant fg = index.data(Qt::ForegroundRole);
+    painter->setPen(fg.isValid() ? fg.value<QBrush>().color()
+                                 : option.palette.color(QPalette::Text));
     painter->drawText(option.rect.adjusted(2, 0, -1, 0), Qt::AlignLeft | Qt::AlignVCenter,
                       index.data(Qt::DisplayRole).toString());
     painter->restore();
@@ -297,6 +299,11 @@ void TVortaForm::SetGridRow(int row) {
     QTableWidgetItem* item = grid_->item(row, c);
     const QString text = GridCellText(Process, row, c);
     if (item->text() != text) item->setText(text);
+    // Not live: greyed as a disabled control's text.
+    const QBrush brush = GridCellStale(Process, row, c)
+                             ? QGuiApplication::palette().brush(QPalette::Disabled, QPalette::Text)
+                             : QBrush();
+    if (item->foreground() != brush) item->setForeground(brush);
   }
 }
 

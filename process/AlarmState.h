@@ -19,6 +19,7 @@ struct TAlarmSettings {
   // on/off regulator's steady offset is normal. Progress is a shrink of at
   // least one dead zone.
   std::int32_t DoseDeadZones = 3;
+  std::int32_t StirrerGrace = 60;  // s a running stirrer's drive may report 0 rpm
 };
 
 // One regulator's one-way dosing run: its direction (+1 up, -1 down, 0 none),
@@ -33,6 +34,7 @@ struct TAlarmTrack {
   std::array<double, 5> InvalidSince{};  // [1..4]; 0 while the reading is valid
   std::array<double, 5> OutsideSince{};  // [1..4]; 0 while inside the limits
   std::array<TDoseRun, 5> Dose{};        // [1..4]
+  double StirrerStillSince = 0;          // 0 while the stirrer turns or need not
 };
 
 }  // namespace vorta

@@ -71,9 +71,11 @@ QString AlarmKindKey(TAlarmKind kind) {
     case TAlarmKind::WriteFailed:
       return QStringLiteral("write");
     case TAlarmKind::DoseNoEffect:
+      return QStringLiteral("dosing");
+    case TAlarmKind::StirrerStill:
       break;
   }
-  return QStringLiteral("dosing");
+  return QStringLiteral("stirrer");
 }
 
 QString AlarmEventKey(TAlarmEvent event) {
@@ -302,6 +304,10 @@ void TAlarms::CheckVessel(TVortaProcess& p) {
     CheckDosing(p, static_cast<int>(ch), now);
   }
 
+  if (p.Mixer != nullptr) {
+    Set(StirrerStandsStill(p, now), &p, TAlarmKind::StirrerStill, p.Mixer->Name,
+        QStringLiteral("Миксер стоит: ") + DeviceText(*p.Mixer));
+  }
   Set(p.PanelState.FoamIndicator, &p, TAlarmKind::Foam, QStringLiteral("foam"),
       QStringLiteral("Пена"));
   Set(p.LogWriteFailed, &p, TAlarmKind::WriteFailed, p.ProtocolFileName,

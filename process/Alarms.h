@@ -19,7 +19,15 @@ struct TProgramState;
 class TVortaProcess;
 class TVortaProcessList;
 
-enum class TAlarmKind { LinkLost, ReadingInvalid, OutsideLimits, Foam, WriteFailed, DoseNoEffect };
+enum class TAlarmKind {
+  LinkLost,
+  ReadingInvalid,
+  OutsideLimits,
+  Foam,
+  WriteFailed,
+  DoseNoEffect,
+  StirrerStill
+};
 enum class TAlarmEvent { Raised, Cleared, Acknowledged };
 
 struct TAlarm {

@@ -1,10 +1,12 @@
-// pO2 by stirrer speed, the speed code sent to the drive, and the soft start.
+// pO2 by stirrer speed, the speed code sent to the drive, the soft start, and
+// keeping a started stirrer turning.
 
 #include <cmath>
 
 #include "devices/CANDevices.h"
 #include "panel/ProcessConfig.h"
 #include "platform/Numbers.h"
+#include "platform/TimerService.h"
 #include "process/ProcessCycles.h"
 #include "process/ProcessRecord.h"
 
@@ -12,7 +14,8 @@ namespace vorta {
 
 void SetMixerCode(TVortaProcess& p, std::uint16_t code) {
   if (p.Mixer == nullptr) return;
-  p.Mixer->SetSpeed(static_cast<std::int32_t>(RoundHalfEven(code * double(p.MixSet) / 255)));
+  p.MixerSpeedSent = static_cast<std::int32_t>(RoundHalfEven(code * double(p.MixSet) / 255));
+  p.Mixer->SetSpeed(p.MixerSpeedSent);
 }
 
 void RegulatePo2ByMixer(TVortaProcess& p) {
@@ -70,6 +73,34 @@ void MixerRampStep(TVortaProcess& p) {
     SetMixerCode(p, p.MixCode);
     p.MixRampActive = 0;
   }
+}
+
+void ResumeMixerOnLinkReturn(TVortaProcess& p) {
+  if (p.Mixer == nullptr) return;
+  const bool ok = p.Mixer->LinkOK();
+  const bool returned = ok && !p.MixerLinkSeen;
+  p.MixerLinkSeen = ok;
+  if (!returned || !p.MixerShouldRun) return;
+  // The same commands again: a drive that kept them is not disturbed, and
+  // the soft start, if still running, goes on from where it was.
+  p.Mixer->Start();
+  SetMixerCode(p, p.MixRampActive != 0 ? p.MixRampCode : p.MixCode);
+}
+
+bool StirrerStandsStill(TVortaProcess& p, double now) {
+  double& since = p.AlarmTrack.StirrerStillSince;
+  // A speed that reads as 0 rpm at the stirrer (through Reduction) is no order
+  // to turn; a silent drive is its own alarm, and its speed is old.
+  const double expected = p.MixerSpeedSent / p.Reduction;
+  const bool still = p.Mixer != nullptr && p.MixerShouldRun && p.Mixer->LinkOK() &&
+                     std::isfinite(expected) && RoundHalfEven(std::abs(expected)) >= 1 &&
+                     p.MixerRpm == 0;
+  if (!still) {
+    since = 0;
+    return false;
+  }
+  if (since == 0) since = now;
+  return (now - since) / OneSecond >= p.AlarmSettings.StirrerGrace;
 }
 
 }  // namespace vorta

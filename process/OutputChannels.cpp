@@ -88,6 +88,7 @@ void SetPumpCode(TVortaProcess& process, int k, std::uint8_t code) {
 
 void StartMixer(TVortaProcess& process) {
   if (process.Mixer != nullptr) process.Mixer->Start();
+  process.MixerShouldRun = true;
   process.MixRampActive = 1;
   process.MixRampCode = static_cast<std::uint16_t>(process.MixRampStart);
 }

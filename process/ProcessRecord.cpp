@@ -68,6 +68,9 @@ void TVortaProcess::InitRuntime() {
   CommonPumpRequest.fill(0);
   MixerRpm = 0;
   MixCode = 0;
+  MixerShouldRun = false;
+  MixerSpeedSent = 0;
+  MixerLinkSeen = false;
   po2ctrlmotor = 0;
   Env.Program.TwoSecondTicks = 0;
 }

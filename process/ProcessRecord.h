@@ -161,6 +161,13 @@ class TVortaProcess {
   std::uint16_t RestartDeltaCode = 10;
   std::int16_t MixRampStart = 20;
   std::int16_t MixStartStatus = 0;
+  // The stirrer was started and not stopped since: a drive back from a power
+  // cycle gets its start again, and one that stands still is an alarm.
+  bool MixerShouldRun = false;
+  // The drive speed last sent (drive units, before Reduction).
+  std::int32_t MixerSpeedSent = 0;
+  // The drive's link as the last 2-s cycle saw it.
+  bool MixerLinkSeen = false;
   // gear ratio: stirrer rpm = drive speed / Reduction
   double Reduction = 1;
   // [Ctrlpo2] 1: pO2 regulated by the stirrer

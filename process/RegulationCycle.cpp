@@ -108,6 +108,7 @@ void ProcessTick(TProgramState& program, TVortaProcess& p) {
   p.PanelState.StatusText[1] = QStringLiteral("Об/мин: ") + QString::number(p.MixerRpm);
   ShowMixerWindow(p);
   p.PanelState.StatusText[2] = QStringLiteral("Режим: ") + p.ModeName[ModeIndex(p.Mode)];
+  ResumeMixerOnLinkReturn(p);
   if (p.MixRampActive != 0) {
     MixerRampStep(p);
     if (p.MixFormOpen != 0) p.PanelState.MixerView.CodeText = QString::number(p.MixRampCode);

@@ -25,6 +25,14 @@ TSimDcDrive::TSimDcDrive(QString name, std::uint32_t deviceUid, bool ext, bool a
   SetWord(kRegTemp, 25);
 }
 
+void TSimDcDrive::PowerCycle() {
+  regs_.fill(0);
+  speed_ = 0;
+  temp_ = 25;
+  settling_ = 0;
+  SetWord(kRegTemp, 25);
+}
+
 void TSimDcDrive::Step(double dt) {
   const double target = Running() ? static_cast<std::int16_t>(Word(kRegSetpoint)) : 0.0;
   speed_ = Approach(speed_, target, dt, kTau);
@@ -70,6 +78,12 @@ void TSimInverter::OnWrite(int offset, const std::uint8_t* data, int len) {
     run_ = (data[0] | (len >= 2 ? data[1] << 8 : 0)) != 0;
     regs_[kRunOffset] = data[0];  // readable as the low byte of the command
   }
+}
+
+void TSimInverter::PowerCycle() {
+  regs_.fill(0);
+  run_ = false;
+  freq_ = 0;
 }
 
 void TSimInverter::Step(double dt) {

@@ -15,6 +15,9 @@ class TSimDrive : public TSimDevice {
   // Motor shaft speed now, rpm (the stirrer turns at this ÷ gear reduction).
   [[nodiscard]] virtual double MotorRpm() const = 0;
   [[nodiscard]] virtual bool Running() const = 0;
+  // Fault: the drive loses power and comes back as at power-up: stopped, no
+  // speed setpoint, every register cleared.
+  virtual void PowerCycle() = 0;
 
   static constexpr double kTau = 1.5;  // s, speed lag
 };
@@ -34,6 +37,7 @@ class TSimDcDrive final : public TSimDrive {
   void Step(double dtSeconds) override;
   [[nodiscard]] double MotorRpm() const override { return speed_; }
   [[nodiscard]] bool Running() const override { return Word(kRegRun) == 0x0101; }
+  void PowerCycle() override;
 
  protected:
   [[nodiscard]] std::vector<std::pair<int, int>> LiveBlocks() const override;
@@ -60,6 +64,7 @@ class TSimInverter final : public TSimDrive {
   void Step(double dtSeconds) override;
   [[nodiscard]] double MotorRpm() const override { return freq_ / kFullScale * maxRpm_; }
   [[nodiscard]] bool Running() const override { return run_; }
+  void PowerCycle() override;
   [[nodiscard]] int MaxRpm() const { return maxRpm_; }
 
  protected:

@@ -1,13 +1,17 @@
 // The controller and the virtual plant together on virtual time: the demo
-// folder regulates, and a silent module shows as a lost link.
+// folder regulates, a silent module shows as a lost link, and a stirrer is
+// kept turning.
 
 #include <gtest/gtest.h>
 
 #include <QFile>
 
 #include "DemoRunFixture.h"
+#include "devices/CANDevices.h"
 #include "devices/MixerWindowLogic.h"
+#include "process/Alarms.h"
 #include "process/FillRun.h"
+#include "sim/SimDrives.h"
 #include "sim/VirtualPlant.h"
 
 using namespace vorta;
@@ -106,4 +110,56 @@ TEST_F(PlantRunTest, mixerWindowStepsAndStopReachTheStirrer) {
     time.AdvanceBy(12'000);
     EXPECT_LT(p->MixerRpm, 10);
   }
+}
+
+namespace {
+int ExpectedRpm(const TVortaProcess& p) {
+  return static_cast<int>(std::lround(p.MixCode * p.MixSet / 255.0));
+}
+}  // namespace
+
+TEST_F(PlantRunTest, stirrerTurnsAgainAfterItsDriveWasPowerCycled) {
+  time.AdvanceBy(30'000);  // the soft start has reached MixCode
+  for (int i : {0, 1}) {   // the DC drive, the inverter
+    TVortaProcess& p = *form->Processes().ProcessAt(i);
+    SCOPED_TRACE(p.Caption().toStdString());
+    ASSERT_NEAR(p.MixerRpm, ExpectedRpm(p), 15);
+    sim::TSimDrive* drive = plant->Plant()->Vessel(static_cast<std::size_t>(i)).Mixer;
+    ASSERT_NE(drive, nullptr);
+    // Off the bus past the link timeout, then back fresh: stopped, no setpoint.
+    drive->SetSilent(true);
+    time.AdvanceBy(15'000);
+    drive->PowerCycle();
+    drive->SetSilent(false);
+    time.AdvanceBy(20'000);
+    EXPECT_TRUE(drive->Running());
+    EXPECT_NEAR(p.MixerRpm, ExpectedRpm(p), 15);
+    EXPECT_EQ(form->Alarms().Find(p.NumProcess, TAlarmKind::StirrerStill, p.Mixer->Name), nullptr);
+  }
+}
+
+TEST_F(PlantRunTest, aStartedStirrerStandingStillIsAnAlarmAfterItsGraceTimeAndAStoppedOneIsNot) {
+  time.AdvanceBy(30'000);
+  TVortaProcess& dc = *form->Processes().ProcessAt(0);
+  TVortaProcess& omron = *form->Processes().ProcessAt(1);
+  // Stopped at the drive itself, behind the program's back.
+  auto* drive = dynamic_cast<sim::TSimDcDrive*>(plant->Plant()->Vessel(0).Mixer);
+  ASSERT_NE(drive, nullptr);
+  drive->SetWord(sim::TSimDcDrive::kRegRun, 0);
+  StopMixerClick(omron);
+  time.AdvanceBy(50'000);  // standing, but within the 60-s grace
+  EXPECT_EQ(dc.MixerRpm, 0);
+  EXPECT_EQ(form->Alarms().Find(dc.NumProcess, TAlarmKind::StirrerStill, dc.Mixer->Name), nullptr);
+  time.AdvanceBy(30'000);
+  const TAlarm* still =
+      form->Alarms().Find(dc.NumProcess, TAlarmKind::StirrerStill, dc.Mixer->Name);
+  ASSERT_NE(still, nullptr);
+  EXPECT_EQ(AlarmArguments(*still, TAlarmEvent::Raised)[4], "stirrer");
+  EXPECT_EQ(form->Alarms().Find(omron.NumProcess, TAlarmKind::StirrerStill, omron.Mixer->Name),
+            nullptr)
+      << "stopped by the operator";
+  StartMixerClick(dc);
+  time.AdvanceBy(10'000);
+  EXPECT_GT(dc.MixerRpm, 0);
+  EXPECT_EQ(form->Alarms().Find(dc.NumProcess, TAlarmKind::StirrerStill, dc.Mixer->Name), nullptr);
 }

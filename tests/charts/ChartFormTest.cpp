@@ -31,9 +31,11 @@ class ChartFormTest : public PanelFixture {
     EXPECT_NE(chart, nullptr);
     return *chart;
   }
-  // A 2-s cycle's hand-over, two seconds after the last one.
+  // A 2-s cycle's hand-over, two seconds after the last one, with the module
+  // heard from.
   void Tick(TVortaProcess& p, double ph, double t, double po2) {
     time_.AdvanceBy(2000);
+    InjectCodes(1500, 1500, 1500, 1500);
     p.CurrentValue[1] = ph;
     p.CurrentValue[2] = t;
     p.CurrentValue[3] = po2;
@@ -105,9 +107,8 @@ TEST_F(ChartFormTest, dimenAloneGivesFiveHiddenBlackLinesWithLabelsAndSubmenus) 
   EXPECT_EQ(ChartMenuItems(p), 11);
   EXPECT_EQ(c.NameBox()->currentText(), QStringLiteral("pH"));
   EXPECT_EQ(c.ScaleBox()->currentText(), QStringLiteral("1"));
-  // Every line starts with a zero point at its start time.
-  EXPECT_EQ(c.Series(4)->count(), 1);
-  EXPECT_EQ(c.Series(4)->at(0).y(), 0);
+  // No line has a point before its first valid value.
+  EXPECT_EQ(c.Series(4)->count(), 0);
 }
 
 TEST_F(ChartFormTest, lineSubmenusShowHideRecolourAndToggleMarkers) {
@@ -141,21 +142,21 @@ TEST_F(ChartFormTest, cycleValuesArePlottedScaledOnTheEngineClock) {
   TChartForm& c = Chart(p);
   p.MixerRpm = 400;
   Tick(p, 7.1, 37.0, 45.0);
-  ASSERT_EQ(c.Series(0)->count(), 2);
-  EXPECT_DOUBLE_EQ(c.Series(0)->at(1).y(), 7.1);
-  EXPECT_DOUBLE_EQ(c.Series(2)->at(1).y(), 4.5) << "pO2 x 0.1";
-  EXPECT_DOUBLE_EQ(c.Series(4)->at(1).y(), 4.0) << "rpm x 0.01";
-  EXPECT_NEAR(c.FromAxisMs(static_cast<qint64>(c.Series(0)->at(1).x())), time_.Now(),
+  ASSERT_EQ(c.Series(0)->count(), 1);
+  EXPECT_DOUBLE_EQ(c.Series(0)->at(0).y(), 7.1);
+  EXPECT_DOUBLE_EQ(c.Series(2)->at(0).y(), 4.5) << "pO2 x 0.1";
+  EXPECT_DOUBLE_EQ(c.Series(4)->at(0).y(), 4.0) << "rpm x 0.01";
+  EXPECT_NEAR(c.FromAxisMs(static_cast<qint64>(c.Series(0)->at(0).x())), time_.Now(),
               0.001 * OneSecond);
-  EXPECT_EQ(c.AxisX()->max().toMSecsSinceEpoch(), static_cast<qint64>(c.Series(0)->at(1).x()));
+  EXPECT_EQ(c.AxisX()->max().toMSecsSinceEpoch(), static_cast<qint64>(c.Series(0)->at(0).x()));
   EXPECT_EQ(c.AxisX()->format(), QStringLiteral("H:mm:ss"));
 }
 
-TEST_F(ChartFormTest, aNewIntervalEmptiesTheChartAndRestartsEveryLineAtZero) {
+TEST_F(ChartFormTest, aNewIntervalEmptiesTheChartUntilTheNextPoint) {
   TVortaProcess& p = AddProcess(1, kFiveLines);
   TChartForm& c = Chart(p);
   for (int i = 0; i < 5; ++i) Tick(p, 7, 37, 40);
-  ASSERT_EQ(c.Series(0)->count(), 6);
+  ASSERT_EQ(c.Series(0)->count(), 5);
   QAction* tenSeconds = Form(p).MenuItem(
       {QStringLiteral("График"), QStringLiteral("Масштаб"), QStringLiteral("10 сек")});
   ASSERT_NE(tenSeconds, nullptr);
@@ -163,15 +164,35 @@ TEST_F(ChartFormTest, aNewIntervalEmptiesTheChartAndRestartsEveryLineAtZero) {
   EXPECT_TRUE(tenSeconds->isChecked());
   EXPECT_EQ(c.Model.ZoomIndex, 1);
   EXPECT_TRUE(c.MenuDelayTimer()->isActive());
-  for (int j = 0; j < 5; ++j) {
-    ASSERT_EQ(c.Series(j)->count(), 1) << j;
-    EXPECT_EQ(c.Series(j)->at(0).y(), 0);
-  }
+  for (int j = 0; j < 5; ++j) EXPECT_EQ(c.Series(j)->count(), 0) << j;
   // The next point waits for the new interval.
   Tick(p, 7, 37, 40);
-  EXPECT_EQ(c.Series(0)->count(), 1);
+  EXPECT_EQ(c.Series(0)->count(), 0);
   for (int i = 0; i < 4; ++i) Tick(p, 7, 37, 40);
-  EXPECT_EQ(c.Series(0)->count(), 2);
+  EXPECT_EQ(c.Series(0)->count(), 1);
+}
+
+TEST_F(ChartFormTest, noPointUntilAValueIsValidAlsoAfterASecondStart) {
+  TVortaProcess& p = AddProcess(1, "[Chart]\r\nChart1Dimen=1,2\r\nChart1Show=1,1\r\n");
+  TChartForm& c = Chart(p);
+  time_.AdvanceBy(2000);  // the module not heard from yet
+  p.ChartForm->FeedChart();
+  for (int j = 0; j < 2; ++j) EXPECT_EQ(c.Series(j)->count(), 0) << j;
+  p.ReadingInvalid[1] = 1;
+  Tick(p, 0, 37, 40);
+  EXPECT_EQ(c.Series(0)->count(), 0) << "pH invalid";
+  EXPECT_EQ(c.Series(1)->count(), 1);
+  p.ReadingInvalid[1] = 0;
+  Tick(p, 7, 37, 40);
+  c.ExportData(program_.ProgramFolder + QStringLiteral("out.dat"));
+  const QStringList rows =
+      QString::fromUtf8(ReadFile(QStringLiteral("out.dat"))).split(QStringLiteral("\r\n"));
+  ASSERT_EQ(rows.size(), 4);  // the header, two rows, nothing after the last break
+  EXPECT_EQ(rows[1].section(u'\t', 1, 2), QStringLiteral("\t37.00"));
+  EXPECT_EQ(rows[2].section(u'\t', 1, 2), QStringLiteral("7.00\t37.00"));
+
+  TChartForm& again = Chart(Restart(1));
+  for (int j = 0; j < 2; ++j) EXPECT_EQ(again.Series(j)->count(), 0) << j;
 }
 
 TEST_F(ChartFormTest, scaleBoxFollowsTheNameAndChangesTheFactorForNewPoints) {
@@ -188,8 +209,8 @@ TEST_F(ChartFormTest, scaleBoxFollowsTheNameAndChangesTheFactorForNewPoints) {
   EXPECT_EQ(p.ChartScale[1], 0.1);
   EXPECT_EQ(c.SeriesLabel(1)->text(), QStringLiteral("tC x 0.1"));
   Tick(p, 7, 37, 40);
-  EXPECT_DOUBLE_EQ(c.Series(1)->at(1).y(), 370) << "plotted points keep their value";
-  EXPECT_DOUBLE_EQ(c.Series(1)->at(2).y(), 3.7);
+  EXPECT_DOUBLE_EQ(c.Series(1)->at(0).y(), 370) << "plotted points keep their value";
+  EXPECT_DOUBLE_EQ(c.Series(1)->at(1).y(), 3.7);
 
   const QString out = program_.ProgramFolder + QStringLiteral("out.dat");
   c.ExportData(out);
@@ -212,8 +233,8 @@ TEST_F(ChartFormTest, channelsListedOutOfOrderKeepTheirOwnScales) {
   EXPECT_EQ(c.SeriesLabel(0)->text(), QStringLiteral("pO2 x 0.1"));
   EXPECT_EQ(c.SeriesLabel(1)->text(), QStringLiteral("pH x 10"));
   Tick(p, 7, 37, 45);
-  EXPECT_DOUBLE_EQ(c.Series(0)->at(1).y(), 4.5);
-  EXPECT_DOUBLE_EQ(c.Series(1)->at(1).y(), 70);
+  EXPECT_DOUBLE_EQ(c.Series(0)->at(0).y(), 4.5);
+  EXPECT_DOUBLE_EQ(c.Series(1)->at(0).y(), 70);
   EXPECT_EQ(c.ScaleBox()->currentText(), QStringLiteral("10")) << "pH selected";
   c.NameBox()->setCurrentIndex(2);
   c.NameBoxChosen(2);
@@ -224,7 +245,7 @@ TEST_F(ChartFormTest, channelsListedOutOfOrderKeepTheirOwnScales) {
   EXPECT_EQ(c.SeriesLabel(1)->text(), QStringLiteral("pH x 1"));
   EXPECT_EQ(c.SeriesLabel(0)->text(), QStringLiteral("pO2 x 0.1"));
   Tick(p, 7, 37, 45);
-  EXPECT_DOUBLE_EQ(c.Series(1)->at(2).y(), 7);
+  EXPECT_DOUBLE_EQ(c.Series(1)->at(1).y(), 7);
   Restart(1);
   EXPECT_EQ(Key(1, QStringLiteral("Chart"), QStringLiteral("Chart1Scale")),
             QStringLiteral("0.10,1.00"));
@@ -310,7 +331,7 @@ TEST_F(ChartFormTest, pauseSetsBothMarksAndStopsTheAxesNotThePoints) {
   EXPECT_TRUE(c.PauseAction()->isChecked());
   const QDateTime max = c.AxisX()->max();
   Tick(p, 7, 37, 40);
-  EXPECT_EQ(c.Series(0)->count(), 2);
+  EXPECT_EQ(c.Series(0)->count(), 1);
   EXPECT_EQ(c.AxisX()->max(), max);
   c.PauseAction()->trigger();
   EXPECT_FALSE(c.Model.Paused);
@@ -327,7 +348,7 @@ TEST_F(ChartFormTest, readoutFindsThePointUnderTheCursorAndNothingBesideIt) {
   Tick(p, 7.25, 37, 40);
   Tick(p, 3.5, 37, 40);
   c.ScrollAxes();
-  const QPointF drawn = c.LinesChart()->mapToPosition(c.Series(0)->at(1), c.Series(0));
+  const QPointF drawn = c.LinesChart()->mapToPosition(c.Series(0)->at(0), c.Series(0));
   const QPoint at(qRound(drawn.x()) + 2, qRound(drawn.y()) - 2);
   c.LinesMouseMove(at);
   ASSERT_TRUE(c.HintsOn());
@@ -381,7 +402,7 @@ TEST_F(ChartFormTest, aFailedExportTellsTheOperatorAndLeavesTheChart) {
   c.ExportData(program_.ProgramFolder + QStringLiteral("no/such/folder/out.dat"));
   ASSERT_EQ(messages_.Errors.size(), 1);
   EXPECT_TRUE(messages_.Errors[0].contains(QStringLiteral("out.dat")));
-  EXPECT_EQ(c.Series(0)->count(), 2);
+  EXPECT_EQ(c.Series(0)->count(), 1);
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ std::array<QString, 6> Names() {
           QStringLiteral("Rpm")};
 }
 
-TEST(ChartModelTest, valuesGoOnlyToActiveSlotsAndAreClearedAfterEachPoint) {
+TEST(ChartModelTest, valuesGoOnlyToActiveSlotsAndOnlyValidOnesBecomePoints) {
   TChartModel m;
   EXPECT_EQ(m.AddLine(3), 0);
   EXPECT_EQ(m.AddLine(1), 1);
@@ -38,14 +38,21 @@ TEST(ChartModelTest, valuesGoOnlyToActiveSlotsAndAreClearedAfterEachPoint) {
   EXPECT_EQ(m.Lines[1].Points.back().Value, 7.0);
   EXPECT_FALSE(m.ChannelSlot[2].Active);
   ASSERT_TRUE(m.AddPoints(kStart + 2 * OneSecond));
-  EXPECT_EQ(m.Lines[0].Points.back().Value, 0) << "Value resets after each point";
+  EXPECT_EQ(m.Lines[0].Points.size(), 1U) << "no value handed in since the last point";
+  m.SetChannelValue(3, 0.0, 10, false);
+  m.SetChannelValue(1, 7.5);
+  ASSERT_TRUE(m.AddPoints(kStart + 4 * OneSecond));
+  EXPECT_EQ(m.Lines[0].Points.size(), 1U) << "an invalid value is no point";
+  EXPECT_EQ(m.Lines[1].Points.back().Value, 7.5);
 }
 
 TEST(ChartModelTest, pointsWaitForTheIntervalAndThe451stDropsTheOldest) {
   TChartModel m;
   m.AddLine(1);
   m.SetZoomIndex(1);  // 10 s
+  m.SetChannelValue(1, 7);
   ASSERT_TRUE(m.AddPoints(kStart));
+  m.SetChannelValue(1, 7);
   EXPECT_FALSE(m.AddPoints(kStart + 8 * OneSecond));
   EXPECT_TRUE(m.AddPoints(kStart + 10 * OneSecond));
   EXPECT_EQ(m.Lines[0].Points.size(), 2U);
@@ -135,15 +142,35 @@ TEST(ChartExportTest, headerEndsWithATabRowsDoNotAndValuesAreMeasured) {
   EXPECT_EQ(ChartExportText(empty, Names(), kC), QString());
 }
 
+TEST(ChartExportTest, startsAtTheFirstValidValueAndLeavesAnInvalidOneEmpty) {
+  TChartModel m;
+  m.AddLine(1);
+  m.AddLine(3);
+  m.ResetPoints(kStart);
+  m.SetChannelValue(1, 0, 1, false);
+  m.SetChannelValue(3, 0, 1, false);
+  m.AddPoints(kStart + 2 * OneSecond);  // nothing valid yet: no row
+  m.SetChannelValue(1, 0, 1, false);
+  m.SetChannelValue(3, 30.0);
+  m.AddPoints(kStart + 4 * OneSecond);
+  m.SetChannelValue(1, 7.0);
+  m.SetChannelValue(3, 31.0);
+  m.AddPoints(kStart + 6 * OneSecond);
+  EXPECT_EQ(ChartExportText(m, Names(), kC), QStringLiteral("Time\tpH\tpO2\t\r\n"
+                                                            "12:00:04\t\t30.00\r\n"
+                                                            "12:00:06\t7.00\t31.00\r\n"));
+}
+
 TEST(ChartExportTest, writesTheFileOrLeavesTheOldOneWhole) {
   test::TProgramFolder folder;
   TChartModel m;
   m.AddLine(1);
   m.ResetPoints(kStart);
+  m.SetChannelValue(1, 7.0);
   m.AddPoints(kStart + 2 * OneSecond);
   QString error;
   ASSERT_TRUE(ExportData(folder.File(QStringLiteral("a.dat")), m, Names(), kC, &error));
-  EXPECT_EQ(folder.Read(QStringLiteral("a.dat")), QByteArray("Time\tpH\t\r\n12:00:02\t0.00\r\n"));
+  EXPECT_EQ(folder.Read(QStringLiteral("a.dat")), QByteArray("Time\tpH\t\r\n12:00:02\t7.00\r\n"));
 
   TChartModel none;
   ASSERT_TRUE(ExportData(folder.File(QStringLiteral("a.dat")), none, Names(), kC, &error));

@@ -90,7 +90,7 @@ TEST_F(ChartPictureTest, anHourOfADemoVesselFitsTheWindowAtThirtySeconds) {
 
   ASSERT_EQ(c.SeriesCount(), 4);
   const int points = c.Series(0)->count();
-  EXPECT_NEAR(points, 121, 2) << "one point per 30 s and the zero start point";
+  EXPECT_NEAR(points, 120, 2) << "one point per 30 s";
   const QPointF last = c.Series(0)->at(points - 1);
   EXPECT_NEAR(last.y(), 70, 1.5) << "pH x 10";
   EXPECT_NEAR(c.Series(1)->at(points - 1).y(), 37, 0.5);

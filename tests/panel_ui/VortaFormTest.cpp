@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -73,6 +74,25 @@ TEST_F(VortaFormTest, gridShowsRowsAndColumnsInTheirFormats) {
   EXPECT_EQ(g->item(4, 2)->text(), QStringLiteral("1.50"));
   EXPECT_EQ(g->item(5, 2)->text(), QStringLiteral("100.00"));
   Shot(form, QStringLiteral("grid-filled"));
+}
+
+TEST_F(VortaFormTest, currentValuesOfASilentModuleAreGreyedUntilItAnswers) {
+  TVortaProcess& p = AddProcess(1);
+  TVortaForm& form = Form(p);
+  QTableWidget* g = form.ValueGrid();
+  const QBrush grey = QGuiApplication::palette().brush(QPalette::Disabled, QPalette::Text);
+  InjectCodes(1500, 1500, 1500, 1500);
+  form.ShowCurrentValues();
+  EXPECT_EQ(g->item(1, 1)->foreground().style(), Qt::NoBrush);
+  time_.AdvanceBy(10'000);
+  form.ShowCurrentValues();
+  EXPECT_EQ(g->item(1, 1)->foreground(), grey);
+  EXPECT_EQ(g->item(6, 4)->foreground(), grey);
+  EXPECT_EQ(g->item(2, 1)->foreground().style(), Qt::NoBrush) << "setpoints are no readings";
+  InjectCodes(1500, 1500, 1500, 1500);
+  form.ShowCurrentValues();
+  EXPECT_EQ(g->item(1, 1)->foreground().style(), Qt::NoBrush);
+  EXPECT_EQ(g->item(6, 4)->foreground().style(), Qt::NoBrush);
 }
 
 TEST_F(VortaFormTest, button6TogglesCoolingAndFlipsHeartbeat) {

@@ -140,6 +140,28 @@ TEST_F(WriteBackTest, PanelActionsAreJournalledWithOldAndNewValue) {
                                             "1 F1|Свет (выход 8)|выкл|вкл на 4 с|Button"}));
 }
 
+using GridTest = ProcessFixture;
+
+TEST_F(GridTest, currentValuesAreStaleWhileTheModuleIsSilentOrTheReadingInvalid) {
+  TVortaProcess& p = AddProcess(1, "Board1");
+  InjectCodes(1500, 1500, 1500, 1500);
+  p.ReadingInvalid[2] = 1;
+  for (int col = 1; col <= 4; ++col) {
+    EXPECT_EQ(GridCellStale(p, 1, col), col == 2) << col;
+    EXPECT_FALSE(GridCellStale(p, 6, col)) << "the module's codes are live";
+  }
+  p.ReadingInvalid[2] = 0;
+  time_.AdvanceBy(10'000);  // the link timeout without a frame
+  for (int row = 0; row <= 6; ++row) {
+    for (int col = 0; col <= 4; ++col) {
+      EXPECT_EQ(GridCellStale(p, row, col), (row == 1 || row == 6) && col >= 1) << row << col;
+    }
+  }
+  InjectCodes(1500, 1500, 1500, 1500);
+  EXPECT_FALSE(GridCellStale(p, 1, 1)) << "live again once it answers";
+  EXPECT_FALSE(GridCellStale(p, 6, 1));
+}
+
 class StatusTest : public ProcessFixture {};
 
 TEST_F(StatusTest, LinesAccumulateInBatchAndStayOneInModeZero) {
