@@ -351,7 +351,9 @@ void TChartForm::ScaleBoxChosen(int index) {
 }
 
 void TChartForm::WriteSettings(TProfileFile& file) {
-  if (Process.Terminated != QStringLiteral("Y")) {
+  // An end from outside is as orderly as the operator's, though it leaves "N"
+  // so that the next start keeps the modes.
+  if (Process.Terminated != QStringLiteral("Y") && !Process.Env.Program.KeepModesAtEnd) {
     if (isVisible()) SetFormVisible(false);
     return;
   }
