@@ -85,10 +85,11 @@ struct TRig {
     adapter.SetOnReceive([this](TCANFrame& f) { bus.Dispatch(f); });
   }
 
-  // A log line costs several times what the dispatch does, so the adapter
-  // logs only the steps whose whole operation byte asks for it: what the
-  // line reads of a frame depends only on its length and flags, which the
-  // fuzzer still varies at will.
+  // A log line costs several times what the dispatch of a frame does, and
+  // the fuzzer soon fills its inputs with whatever asks for one: so the
+  // adapter logs one step per input, the first whose operation byte asks.
+  // What a line reads of a frame depends only on its length and flags,
+  // which the fuzzer still chooses at will.
   void Log(bool on) {
     if (on) {
       adapter.OnLog = [this](const QString& line) { logged += line.size(); };
@@ -106,11 +107,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   constexpr std::size_t kRecord = 1 + sizeof(TCANFrame);
   constexpr std::uint8_t kLogOp = 5;  // no other operation besides the log
   volatile std::int64_t sink = 0;
+  bool logTaken = false;
   for (std::size_t at = 0; at + kRecord <= size; at += kRecord) {
     const std::uint8_t op = data[at];
     TCANFrame frame;
     std::memcpy(&frame, data + at + 1, sizeof frame);
-    const bool log = op == kLogOp;
+    const bool log = op == kLogOp && !logTaken;
+    logTaken = logTaken || log;
     if (log) rig.Log(true);
     rig.adapter.Receive(frame);
     const int i = static_cast<std::int8_t>(frame.Data[0]);
