@@ -37,7 +37,7 @@ QString Resolved(const QString& path) {
   QFileInfo info(path);
   // A bound on hops, as the kernel has: a loop of links is written nowhere.
   for (int hops = 0; hops < 40; ++hops) {
-    const QString canonical = info.canonicalFilePath();
+    QString canonical = info.canonicalFilePath();
     if (!canonical.isEmpty()) return canonical;
     if (!info.isSymLink()) break;
     info = QFileInfo(info.symLinkTarget());
