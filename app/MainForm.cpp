@@ -2,6 +2,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QRandomGenerator>
 
 #include "app/ControlCommands.h"
@@ -16,6 +17,7 @@
 #include "platform/FolderLock.h"
 #include "platform/Messages.h"
 #include "platform/ProfileFile.h"
+#include "platform/SafeFile.h"
 #include "platform/SingleInstance.h"
 #include "platform/TimerService.h"
 #include "process/AlarmCommand.h"
@@ -64,7 +66,10 @@ QString TMainForm::MainConfigPath() const {
 TMainForm::TStartResult TMainForm::Start() {
   program_.ShutdownRequested = false;
   const QDateTime started = QDateTime::currentDateTimeUtc();
-  if (!FileExists(MainConfigPath())) return TStartResult::NoMainConfig;
+  // A FIFO or a folder in its place is there, and refused when read.
+  if (!FileExists(MainConfigPath()) && NotARegularFile(MainConfigPath()).isEmpty()) {
+    return TStartResult::NoMainConfig;
+  }
 
   // Before anything in the folder is read or written: one copy per folder,
   // whatever its user. A copy of the same user is asked to come to the front.
@@ -86,8 +91,14 @@ TMainForm::TStartResult TMainForm::Start() {
                           ? QCoreApplication::applicationDirPath()
                           : program_.ProgramFolder;
   if (IsInstalledExecutableFolder(exeFolder)) exeFolder = program_.ProgramFolder;
-  eventLog_ = std::make_unique<QFile>(QDir(exeFolder).filePath(QStringLiteral("Vorta.log")));
-  if (!eventLog_->open(QIODevice::Append)) eventLog_.reset();
+  const QString eventLog = QDir(exeFolder).filePath(QStringLiteral("Vorta.log"));
+  // An open for appending would wait for ever on a FIFO in its place.
+  if (const QString special = NotARegularFile(eventLog); !special.isEmpty()) {
+    deps_.Messages.ShowInfo(QStringLiteral("Не удалось открыть ") + special);
+  } else {
+    eventLog_ = std::make_unique<QFile>(eventLog);
+    if (!eventLog_->open(QIODevice::Append)) eventLog_.reset();
+  }
 
   (void)QRandomGenerator::global();
 
@@ -201,10 +212,19 @@ void TMainForm::CreateProcesses(const TProfileFile& mainConfig) {
 }
 
 void TMainForm::ResolveFeedReferences() {
+  // Each vessel number is looked up once: a search per reference would make
+  // a list of thousands of vessels quadratic.
+  QHash<std::int16_t, std::int16_t> found;
   for (const auto& process : processes_) {
     TVortaProcess& p = *process;
     for (auto* pair : {&p.Ventil, &p.Sreda, &p.PodpPump}) {
-      (*pair)[0] = static_cast<std::int16_t>(processes_.FindProcess(QString::number((*pair)[0])));
+      std::int16_t& ref = (*pair)[0];
+      auto it = found.constFind(ref);
+      if (it == found.cend()) {
+        it = found.insert(ref,
+                          static_cast<std::int16_t>(processes_.FindProcess(QString::number(ref))));
+      }
+      ref = *it;
     }
     if (p.Ventil[0] == -1 || p.PodpPump[0] == -1) p.FazaCount = 0;
   }

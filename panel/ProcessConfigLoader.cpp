@@ -5,6 +5,7 @@
 #include "panel/PanelActions.h"
 #include "panel/PanelView.h"
 #include "panel/ProcessConfig.h"
+#include "panel/ProcessListEntries.h"
 #include "platform/ConfigReader.h"
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
@@ -297,7 +298,7 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   // Common, Port, Terminate
   p.kdurwind = num.Real("Common", "kdurwind", 1);
   p.kskachok = num.Real("Common", "kskachok", 1);
-  p.Protocolname = Str(f, "Port", QStringLiteral("Protocolname"), QStringLiteral("Protocol.txt"));
+  p.Protocolname = DataLogName(f);
   p.Terminated = Str(f, "Terminate", QStringLiteral("sucsesful"), QStringLiteral("Y"));
   const QString status = Str(f, "Port", QStringLiteral("Status"), QStringLiteral("slave"));
   if (status == QLatin1String("master")) p.IsMaster = 1;

@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
+#include <QSet>
 
 namespace vorta {
 
@@ -34,20 +34,31 @@ bool SetReadOnly(const QString& path, bool readOnly) {
 
 QStringList RemoveStaleSaveFiles(const QString& folder, const QStringList& ownFiles,
                                  const QDateTime& before) {
-  QStringList names;
+  // Looked up by name: one pattern of thousands of alternatives is slow, and
+  // too large for the regular expression engine.
+  QSet<QString> names;
   for (const QString& own : ownFiles) {
-    if (!own.isEmpty() && !own.contains(u'/')) names << QRegularExpression::escape(own);
+    if (!own.isEmpty() && !own.contains(u'/')) names.insert(own);
   }
   QStringList removed;
   if (names.isEmpty()) return removed;
   // The save's temporary name: the file's name, a point and six letters or digits.
-  const QRegularExpression pattern(QRegularExpression::anchoredPattern(
-      QStringLiteral("(?:%1)\\.[A-Za-z0-9]{6}").arg(names.join(u'|'))));
+  const auto isSaveOf = [&names](const QString& name) {
+    constexpr qsizetype kTail = 7;
+    if (name.size() <= kTail || name[name.size() - kTail] != u'.') return false;
+    for (qsizetype i = name.size() - kTail + 1; i < name.size(); ++i) {
+      const char16_t c = name[i].unicode();
+      if (!((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9'))) {
+        return false;
+      }
+    }
+    return names.contains(name.left(name.size() - kTail));
+  };
   QDir dir(folder);
   const QFileInfoList entries =
       dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks | QDir::NoDotAndDotDot);
   for (const QFileInfo& entry : entries) {
-    if (!pattern.match(entry.fileName()).hasMatch()) continue;
+    if (!isSaveOf(entry.fileName())) continue;
     if (entry.lastModified() >= before) continue;
     if (dir.remove(entry.fileName())) removed << entry.fileName();
   }

@@ -34,6 +34,8 @@ bool UpdateFileOrReport(TProfileFile& file, IMessageSink& messages, QSet<QString
 }
 
 QString UnreadableFileText(const TProfileFile& file) {
+  // The reason names the file and what stands in its place.
+  if (file.NotRegular()) return QStringLiteral("Не удалось прочитать ") + file.ReadError() + u'.';
   return QStringLiteral("Файл %1 не удалось прочитать (%2); он не перезаписывается.")
       .arg(file.FileName(), file.ReadError());
 }

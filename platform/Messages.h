@@ -29,7 +29,8 @@ bool UpdateFileOrReport(TProfileFile& file, IMessageSink& messages);
 // The same, told once per file: `failing` holds the files whose last write
 // failed and were reported; a successful write ends the episode.
 bool UpdateFileOrReport(TProfileFile& file, IMessageSink& messages, QSet<QString>& failing);
-// "Файл … не удалось прочитать (…)": for a file that exists but could not be read.
+// "Файл … не удалось прочитать (…)": for a file that exists but could not be read,
+// or is not a regular file.
 QString UnreadableFileText(const TProfileFile& file);
 
 }  // namespace vorta

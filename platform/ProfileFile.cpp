@@ -1,11 +1,19 @@
 #include "platform/ProfileFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFile>
+#include <QHash>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <cerrno>
+#include <cstring>
 
 #include "platform/Numbers.h"
+#include "platform/SafeFile.h"
 
 namespace vorta {
 
@@ -18,9 +26,29 @@ bool SameName(const QString& a, const QString& b) {
 }  // namespace
 
 TProfileFile::TProfileFile(QString path) : path_(std::move(path)) {
-  QFile f(path_);
-  if (!f.open(QIODevice::ReadOnly)) {
-    if (f.exists()) readError_ = f.errorString();
+  // A FIFO or a device in the file's place would block open() for ever: only
+  // a regular file is opened, and without blocking, in case one was put there
+  // since the check.
+  readError_ = NotARegularFile(path_);
+  notRegular_ = !readError_.isEmpty();
+  if (notRegular_) return;
+  const int fd = ::open(QFile::encodeName(path_).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    const int error = errno;
+    if (QFile::exists(path_)) readError_ = QString::fromLocal8Bit(std::strerror(error));
+    return;
+  }
+  QFile f;
+  if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    readError_ = f.errorString();
+    return;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    notRegular_ = true;
+    readError_ = NotARegularFile(path_);
+    if (readError_.isEmpty()) readError_ = path_ + QStringLiteral(": не обычный файл");
     return;
   }
   QByteArray bytes = f.readAll();
@@ -162,6 +190,25 @@ QStringList TProfileFile::ReadSection(const QString& section) const {
     if (KeyOf(lines_[static_cast<size_t>(i)].text, &name, nullptr)) keys << name;
   }
   return keys;
+}
+
+std::vector<std::pair<QString, QString>> TProfileFile::ReadSectionValues(
+    const QString& section) const {
+  std::vector<std::pair<QString, QString>> pairs;
+  const TLocator loc = FindSection(section);
+  if (loc.header < 0) return pairs;
+  // The first line of a key gives its value, as in ReadString.
+  QHash<QString, QString> first;
+  QString name;
+  QString value;
+  for (qsizetype i = loc.header + 1; i <= loc.lastKey; ++i) {
+    if (!KeyOf(lines_[static_cast<size_t>(i)].text, &name, &value)) continue;
+    if (accessHook_ != nullptr) accessHook_(path_, section, name, false);
+    const auto it = first.constFind(name.toCaseFolded());
+    pairs.emplace_back(name, it != first.cend() ? *it : value);
+    if (it == first.cend()) first.insert(name.toCaseFolded(), value);
+  }
+  return pairs;
 }
 
 QStringList TProfileFile::ReadSections() const {

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace vorta {
@@ -27,6 +28,9 @@ class TProfileFile {
   // written, or what the program did not see would be lost.
   [[nodiscard]] bool Unreadable() const { return !readError_.isEmpty(); }
   [[nodiscard]] const QString& ReadError() const { return readError_; }
+  // True when a FIFO, a device or a folder stands in the file's place: it is
+  // never opened (an open could block for ever) and ReadError names it.
+  [[nodiscard]] bool NotRegular() const { return notRegular_; }
   [[nodiscard]] TEncoding FileEncoding() const { return encoding_; }
 
   [[nodiscard]] QString ReadString(const QString& section, const QString& key,
@@ -40,6 +44,10 @@ class TProfileFile {
   [[nodiscard]] bool ReadBool(const QString& section, const QString& key, bool def) const;
   // The key names of the section in file order (the first section of that name).
   [[nodiscard]] QStringList ReadSection(const QString& section) const;
+  // The same keys, each with the value ReadString gives for it, found in one
+  // pass: a list of thousands of keys is read in linear time.
+  [[nodiscard]] std::vector<std::pair<QString, QString>> ReadSectionValues(
+      const QString& section) const;
   [[nodiscard]] QStringList ReadSections() const;
   [[nodiscard]] bool SectionExists(const QString& section) const;
   [[nodiscard]] bool ValueExists(const QString& section, const QString& key) const;
@@ -87,6 +95,7 @@ class TProfileFile {
   TEncoding encoding_ = TEncoding::Utf8;
   bool bom_ = false;
   bool loaded_ = false;
+  bool notRegular_ = false;
   bool modified_ = false;
   QString error_;
   QString readError_;

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QMap>
 
+#include "platform/SafeFile.h"
 #include "process/Journal.h"
 #include "process/JournalFormat.h"
 #include "process/JournalSession.h"
@@ -17,6 +18,8 @@ const QString kAbsent = QStringLiteral("-");
 // 64 bits of the SHA-256 say whether a file changed; the chain, not this,
 // guards the journal itself.
 QString ContentHash(const QString& path) {
+  // A FIFO in a file's place would block the open for ever.
+  if (!NotARegularFile(path).isEmpty()) return kAbsent;
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) return kAbsent;
   QCryptographicHash hash(QCryptographicHash::Sha256);

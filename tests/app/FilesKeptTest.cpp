@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <QDateTime>
 #include <QDir>
+#include <QProcess>
 
+#include "Fifo.h"
 #include "FileSystemFaults.h"
 #include "HeadlessFormFixture.h"
 
@@ -107,6 +109,61 @@ TEST_F(FilesKeptTest, unreadableFilesAreReportedAndNeverWrittenBack) {
   EXPECT_EQ(ErrorsNaming(folder.File("Vorta.ini")), 1) << messages.Errors.join('\n').toStdString();
   ASSERT_TRUE(QFile::setPermissions(folder.File("Vorta.ini"), QFile::ReadOwner));
   EXPECT_EQ(folder.Read("Vorta.ini"), kMain);
+}
+
+// A FIFO in a configuration file's place once held the start in open() for
+// ever; it is refused with a message naming it, and stays as it was.
+TEST_F(FilesKeptTest, fifoInPlaceOfAConfigurationFileIsRefusedWithoutWaiting) {
+  test::TProgramFolder folder;
+  folder.Write("Vorta.ini", kMain);
+  folder.Write("first.ini", ProcessFile(1));
+  for (const char* name : {"second.ini", "VortaCAN.ini"})
+    ASSERT_TRUE(test::MakeFifo(folder.File(name)));
+  {
+    const test::TFifoWatchdog watchdog({folder.File("second.ini"), folder.File("VortaCAN.ini")});
+    RunAndShutDown(folder.Path(), 1);
+    EXPECT_FALSE(watchdog.Fired());
+  }
+  for (const char* name : {"second.ini", "VortaCAN.ini"}) {
+    EXPECT_TRUE(test::IsFifo(folder.File(name))) << name;
+    EXPECT_EQ(ErrorsNaming(folder.File(name)), 1) << messages.Errors.join('\n').toStdString();
+  }
+
+  // In place of Vorta.ini: no vessel starts, and the pipe is not replaced.
+  messages.Errors.clear();
+  ASSERT_TRUE(QFile::remove(folder.File("Vorta.ini")));
+  ASSERT_TRUE(test::MakeFifo(folder.File("Vorta.ini")));
+  {
+    const test::TFifoWatchdog watchdog(
+        {folder.File("Vorta.ini"), folder.File("second.ini"), folder.File("VortaCAN.ini")});
+    RunAndShutDown(folder.Path(), 0);
+    EXPECT_FALSE(watchdog.Fired());
+  }
+  EXPECT_TRUE(test::IsFifo(folder.File("Vorta.ini")));
+  EXPECT_EQ(ErrorsNaming(folder.File("Vorta.ini")), 1) << messages.Errors.join('\n').toStdString();
+}
+
+// An installed program keeps its event log in the program folder; opening a
+// FIFO there for appending once held the start for ever.
+TEST_F(FilesKeptTest, installedProgramRefusesAFifoInPlaceOfItsEventLog) {
+  test::TProgramFolder folder;
+  folder.Write("Vorta.ini", kMain);
+  folder.Write("first.ini", ProcessFile(1));
+  ASSERT_TRUE(test::MakeFifo(folder.File("Vorta.log")));
+  // The program as installed: run from a folder named bin.
+  ASSERT_TRUE(QDir().mkpath(folder.File("bin")));
+  const QString exe = folder.File("bin/vorta");
+  ASSERT_TRUE(QFile::copy(VORTA_BIN, exe));
+  QProcess vorta;
+  vorta.start(exe, {"--folder", folder.Path(), "--fast-forward", "0.001"});
+  const bool ended = vorta.waitForFinished(30'000);
+  if (!ended) vorta.kill();
+  ASSERT_TRUE(ended) << "the program hung";
+  const QString errors = QString::fromLocal8Bit(vorta.readAllStandardError());
+  EXPECT_EQ(vorta.exitCode(), 0) << errors.toStdString();
+  EXPECT_TRUE(errors.contains(folder.File("Vorta.log") + ": не обычный файл"))
+      << errors.toStdString();
+  EXPECT_TRUE(test::IsFifo(folder.File("Vorta.log")));
 }
 
 TEST_F(FilesKeptTest, startRemovesOnlyStaleTemporariesOfItsOwnFiles) {

@@ -89,9 +89,9 @@ TEST_F(MainFormTest, theStartNoteIsSaidOnceInAWindow) {
 
 TEST_F(MainFormTest, FindProcessTriesNumberThenNameThenFormattedName) {
   folder.Write("Vorta.ini", "[Processes]\r\na.ini=1\r\nb.ini=1\r\nc.ini=1\r\n");
-  folder.Write("a.ini", "[Port]\r\nNumProcess=3\r\nNameProcess=Alpha\r\n");
-  folder.Write("b.ini", "[Port]\r\nNumProcess=4\r\nNameProcess=3\r\n");
-  folder.Write("c.ini", "[Port]\r\nNumProcess=5\r\nNameProcess=V%02d\r\n");
+  folder.Write("a.ini", "[Port]\r\nNumProcess=3\r\nNameProcess=Alpha\r\nProtocolname=a.txt\r\n");
+  folder.Write("b.ini", "[Port]\r\nNumProcess=4\r\nNameProcess=3\r\nProtocolname=b.txt\r\n");
+  folder.Write("c.ini", "[Port]\r\nNumProcess=5\r\nNameProcess=V%02d\r\nProtocolname=c.txt\r\n");
   auto form = MakeForm(window);
   ASSERT_EQ(form->Start(), TMainForm::TStartResult::Running);
   const TVortaProcessList& list = form->Processes();

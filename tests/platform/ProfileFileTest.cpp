@@ -2,9 +2,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 
+#include "Fifo.h"
 #include "FileSystemFaults.h"
 #include "platform/ProfileFile.h"
 
@@ -36,6 +38,9 @@ TEST_F(ProfileFileTest, namesMatchWithoutCaseAndFirstMatchWins) {
   EXPECT_EQ(ini.ReadInteger("PORT", "NUMPROCESS", 0), 3);
   EXPECT_EQ(ini.ReadString("Port", "Missing", "def"), "def");
   EXPECT_EQ(ini.ReadString("Nope", "NumProcess", "def"), "def");
+  // Read in one pass for long lists, with the same values.
+  using TPairs = std::vector<std::pair<QString, QString>>;
+  EXPECT_EQ(ini.ReadSectionValues("port"), (TPairs{{"NumProcess", "3"}, {"numprocess", "3"}}));
 }
 
 TEST_F(ProfileFileTest, integersRealsAndDefaults) {
@@ -171,4 +176,25 @@ TEST_F(ProfileFileTest, fileThatExistsButCannotBeReadIsNeverWritten) {
   EXPECT_FALSE(ini.ErrorString().isEmpty());
   ::chmod(QFile::encodeName(path).constData(), 0600);
   EXPECT_EQ(Read(path), "[Processes]\r\nProcess1.ini=1\r\n");
+}
+
+// A FIFO in place of a configuration file once blocked the program in open()
+// for ever; a folder there is no file either.
+TEST_F(ProfileFileTest, specialFileInAFilesPlaceIsRefusedAtOnceAndNeverReplaced) {
+  const QString fifo = dir.filePath("Vorta.ini");
+  ASSERT_TRUE(test::MakeFifo(fifo));
+  ASSERT_TRUE(QDir(dir.path()).mkdir("VortaCAN.ini"));
+  test::TFifoWatchdog watchdog({fifo});
+  for (const QString& path : {fifo, dir.filePath("VortaCAN.ini")}) {
+    TProfileFile ini(path);
+    EXPECT_TRUE(ini.Unreadable());
+    EXPECT_TRUE(ini.NotRegular());
+    EXPECT_TRUE(ini.ReadError().startsWith(path + ": не обычный файл"))
+        << ini.ReadError().toStdString();
+    ini.WriteInteger("Podpitka", "DozeCount", 10);
+    EXPECT_FALSE(ini.UpdateFile());
+  }
+  EXPECT_FALSE(watchdog.Fired());
+  EXPECT_TRUE(test::IsFifo(fifo));
+  EXPECT_TRUE(QFileInfo(dir.filePath("VortaCAN.ini")).isDir());
 }
