@@ -20,7 +20,7 @@ namespace vorta {
 namespace {
 
 // A request is a few words; anything longer is not one.
-constexpr qint64 kMaxRequest = 64 * 1024;
+constexpr qint64 kMaxRequest = qint64{64} * 1024;
 
 QString UserName(uid_t uid) {
   if (const passwd* pw = ::getpwuid(uid); pw != nullptr && pw->pw_name != nullptr) {
@@ -142,7 +142,7 @@ TControlReply SendControlCommand(const QString& folder, const QStringList& args,
   request[QLatin1String("json")] = json;
   socket.write(QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n');
   QByteArray answer;
-  while (!answer.endsWith('\n') && answer.size() < 64 * 1024 * 1024) {
+  while (!answer.endsWith('\n') && answer.size() < qint64{64} * 1024 * 1024) {
     if (!socket.waitForReadyRead(timeoutMs)) break;
     answer += socket.readAll();
   }
