@@ -14,6 +14,7 @@
 #include "platform/Numbers.h"
 #include "platform/RealTimerService.h"
 #include "process/Alarms.h"
+#include "process/DataLog.h"
 #include "process/Journal.h"
 #include "process/ProcessCycles.h"
 #include "process/ProcessRecord.h"
@@ -24,9 +25,8 @@ namespace {
 
 const char* const kChannelNames[] = {"pH", "t°C", "pO2", "eH"};
 // The mode keys a caller may type, by mode number; the data log's
-// abbreviations and the numbers are taken too.
+// abbreviations, the panel's names and the numbers are taken too.
 const char* const kModeKeys[] = {"uncontrolled", "batch", "chemostat", "turbidostat"};
-const char* const kModeAbbreviations[] = {"Unctr", "Butch", "Chemo", "Turbi"};
 
 TControlReply Refused(const QString& text) {
   return {kControlRefused, text};
@@ -62,9 +62,9 @@ std::optional<int> ParseMode(const TVortaProcess& p, const QString& text) {
   bool ok = false;
   const int number = text.toInt(&ok);
   if (ok) return number >= 0 && number <= 3 ? std::optional<int>(number) : std::nullopt;
+  if (const int m = ModeFromAbbreviation(text); m >= 0) return m;
   for (int m = 0; m < 4; ++m) {
     if (text.compare(QLatin1String(kModeKeys[m]), Qt::CaseInsensitive) == 0 ||
-        text.compare(QLatin1String(kModeAbbreviations[m]), Qt::CaseInsensitive) == 0 ||
         text.compare(p.ModeName[static_cast<size_t>(m)], Qt::CaseInsensitive) == 0) {
       return m;
     }

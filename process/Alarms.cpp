@@ -35,7 +35,16 @@ TJournalKind JournalKind(TAlarmEvent event) {
   return TJournalKind::Acknowledged;
 }
 
-// When the event happened: each has its own time stamp.
+QString DeviceText(const TCANDevice& d) {
+  return d.Caption.isEmpty() ? d.Name : d.Caption;
+}
+
+bool SameVessel(const TAlarm& a, const TVortaProcess& p) {
+  return a.Vessel == 0 || (a.Vessel == p.NumProcess && a.VesselName == p.Caption());
+}
+
+}  // namespace
+
 double EventTime(const TAlarm& alarm, TAlarmEvent event) {
   switch (event) {
     case TAlarmEvent::Raised:
@@ -47,16 +56,6 @@ double EventTime(const TAlarm& alarm, TAlarmEvent event) {
   }
   return alarm.Raised;
 }
-
-QString DeviceText(const TCANDevice& d) {
-  return d.Caption.isEmpty() ? d.Name : d.Caption;
-}
-
-bool SameVessel(const TAlarm& a, const TVortaProcess& p) {
-  return a.Vessel == 0 || (a.Vessel == p.NumProcess && a.VesselName == p.Caption());
-}
-
-}  // namespace
 
 QString AlarmKindKey(TAlarmKind kind) {
   switch (kind) {

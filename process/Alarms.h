@@ -54,6 +54,8 @@ QString AlarmLine(const TAlarm& alarm, TAlarmEvent event);
 // The arguments the alarm command gets, in this order: event, local time
 // (ISO 8601), vessel number, vessel name, kind, source, text, acknowledged by.
 QStringList AlarmArguments(const TAlarm& alarm, TAlarmEvent event);
+// When the event happened: each kind of event has its own time stamp.
+double EventTime(const TAlarm& alarm, TAlarmEvent event);
 
 class TAlarms {
  public:

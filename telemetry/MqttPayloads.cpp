@@ -58,18 +58,6 @@ QJsonValue RowTime(const QString& dateField, const QString& timeField, double no
   return LocalTimeWithOffset(ToSystemDateTime(QDateTime(lastDay, clock)));
 }
 
-// The event's own moment, as the alarm list stamps it.
-double EventTime(const TAlarm& alarm, TAlarmEvent event) {
-  switch (event) {
-    case TAlarmEvent::Raised:
-      break;
-    case TAlarmEvent::Cleared:
-      return alarm.Cleared;
-    case TAlarmEvent::Acknowledged:
-      return alarm.AckTime;
-  }
-  return alarm.Raised;
-}
 }  // namespace
 
 QByteArray StateJson(const TVortaProcess& p, double now) {
