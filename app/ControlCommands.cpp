@@ -8,14 +8,14 @@
 #include <optional>
 
 #include "app/MainForm.h"
-#include "panel/PanelActions.h"
-#include "panel/ProcessConfig.h"
-#include "panel/Setpoints.h"
+#include "process/PanelActions.h"
+#include "process/ProcessConfig.h"
+#include "process/Setpoints.h"
 #include "platform/Numbers.h"
 #include "platform/RealTimerService.h"
 #include "process/Alarms.h"
 #include "process/DataLog.h"
-#include "process/Journal.h"
+#include "journal/Journal.h"
 #include "process/ProcessCycles.h"
 #include "process/ProcessRecord.h"
 

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "panel/PanelActions.h"
-#include "panel/PanelView.h"
+#include "process/PanelActions.h"
+#include "process/PanelView.h"
 #include "process/ProcessRecord.h"
 
 namespace vorta {

@@ -8,9 +8,9 @@
 #include "app/ControlCommands.h"
 #include "app/DefaultFolder.h"
 #include "app/MainForm.h"
-#include "can/CANService.h"
-#include "panel/PanelView.h"
-#include "panel/ProcessListEntries.h"
+#include "devices/CANService.h"
+#include "process/PanelView.h"
+#include "process/ProcessListEntries.h"
 #include "platform/ConfigReader.h"
 #include "platform/ControlSocket.h"
 #include "platform/FileAttributes.h"
@@ -24,8 +24,8 @@
 #include "process/Alarms.h"
 #include "process/Cycles.h"
 #include "process/FillRun.h"
-#include "process/Journal.h"
-#include "process/JournalSession.h"
+#include "journal/Journal.h"
+#include "journal/JournalSession.h"
 
 namespace vorta {
 

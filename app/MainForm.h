@@ -26,25 +26,6 @@ class TJournal;
 class TAlarms;
 class TAlarmCommand;
 
-// The main form's window, as the engine sees it.
-// The exit code of a start refused because another copy holds the folder.
-inline constexpr int kExitFolderInUse = 5;
-
-class IMainWindow {
- public:
-  virtual ~IMainWindow() = default;
-  virtual void SetCaption(const QString& caption) = 0;
-  // Shows the form with "Идет завершение процессов".
-  virtual void ShowShutdownPanel() = 0;
-  // A second copy asked this one to come to the front.
-  virtual void BringToFront() = 0;
-  // Asks every window that holds the program in a modal loop (a dialog, a
-  // message box) to close; true when there was one. The shutdown waits for
-  // them: freeing the processes under a dialog's running loop would pull the
-  // vessel out from under the code that opened it.
-  virtual bool CloseModalWindows() { return false; }
-};
-
 class THeadlessMainWindow final : public IMainWindow {
  public:
   void SetCaption(const QString& caption) override { Caption = caption; }

@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "charts/ChartForm.h"
+#include "windows/charts/ChartForm.h"
 #include "platform/Messages.h"
 #include "platform/ProfileFile.h"
 #include "platform/VirtualTimerService.h"

@@ -11,13 +11,13 @@
 #include <cstdio>
 #include <memory>
 
-#include "can/CANService.h"
-#include "panel/PanelView.h"
+#include "devices/CANService.h"
+#include "process/PanelView.h"
 #include "platform/Messages.h"
 #include "platform/ProfileFile.h"
 #include "platform/VirtualTimerService.h"
 #include "process/Cycles.h"
-#include "process/Journal.h"
+#include "journal/Journal.h"
 #include "process/ProcessRecord.h"
 
 namespace vorta {

@@ -7,8 +7,8 @@
 #include <cstdio>
 
 #include "platform/VirtualTimerService.h"
-#include "process/Journal.h"
-#include "process/JournalVerify.h"
+#include "journal/Journal.h"
+#include "journal/JournalVerify.h"
 
 namespace vorta {
 namespace {

@@ -19,7 +19,7 @@
 #include <memory>
 #include <thread>
 
-#include "panel/PanelView.h"
+#include "process/PanelView.h"
 #include "platform/Messages.h"
 #include "platform/VirtualTimerService.h"
 #include "process/ProcessRecord.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "panel/QtWindowFactory.h"
+#include "windows/panel/QtWindowFactory.h"
 #include "platform/Messages.h"
 #include "platform/VirtualTimerService.h"
 #include "process/ProcessRecord.h"

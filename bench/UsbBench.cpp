@@ -30,7 +30,7 @@
 #include <vector>
 
 #include "can/AdapterFactory.h"
-#include "can/CANService.h"
+#include "devices/CANService.h"
 #include "can/UsbPacket.h"
 #include "platform/ProfileFile.h"
 #include "platform/RealTimerService.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "can/CANService.h"
+#include "can/FrameQueue.h"
 
 namespace vorta {
 

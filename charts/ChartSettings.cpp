@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "panel/ProcessConfig.h"
+#include "process/ProcessConfig.h"
 #include "platform/Numbers.h"
 #include "platform/ProfileFile.h"
 

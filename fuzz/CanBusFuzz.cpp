@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "can/CANAdapter.h"
-#include "can/CANService.h"
+#include "devices/CANService.h"
 #include "devices/CANDevices.h"
 #include "platform/VirtualTimerService.h"
 

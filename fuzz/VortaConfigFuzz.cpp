@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "can/AdapterFactory.h"
-#include "can/CANService.h"
+#include "devices/CANService.h"
 #include "platform/ProfileFile.h"
 #include "platform/VirtualTimerService.h"
 

@@ -11,7 +11,7 @@
 #include "devices/CANDevices.h"
 #include "platform/RealTimerService.h"
 #include "platform/TimerService.h"
-#include "process/Journal.h"
+#include "journal/Journal.h"
 #include "process/ProcessCycles.h"
 #include "process/ProcessRecord.h"
 

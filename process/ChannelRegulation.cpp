@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "panel/ProcessConfig.h"
+#include "process/ProcessConfig.h"
 #include "platform/Numbers.h"
 #include "process/OutputChannels.h"
 #include "process/ProcessCycles.h"

@@ -13,7 +13,7 @@
 #include "platform/SafeFile.h"
 #include "platform/TimerService.h"
 #include "process/DataLog.h"
-#include "process/Journal.h"
+#include "journal/Journal.h"
 #include "process/OutputChannels.h"
 #include "process/ProcessCycles.h"
 #include "process/ProcessRecord.h"

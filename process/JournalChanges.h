@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "process/Journal.h"
+#include "journal/Journal.h"
 
 namespace vorta {
 

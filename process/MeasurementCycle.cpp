@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "devices/CANDevices.h"
-#include "panel/PanelView.h"
-#include "panel/ProcessConfig.h"
+#include "process/PanelView.h"
+#include "process/ProcessConfig.h"
 #include "platform/Numbers.h"
 #include "platform/TimerService.h"
 #include "process/Cycles.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "devices/CANDevices.h"
-#include "panel/ProcessConfig.h"
+#include "process/ProcessConfig.h"
 #include "platform/Numbers.h"
 #include "platform/TimerService.h"
 #include "process/ProcessCycles.h"

@@ -1,4 +1,4 @@
-#include "panel/PanelView.h"
+#include "process/PanelView.h"
 #include "process/Cycles.h"
 #include "process/OutputChannels.h"
 #include "process/ProcessRecord.h"

@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "panel/ProcessConfig.h"
+#include "process/ProcessConfig.h"
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
 #include "platform/ProfileFile.h"

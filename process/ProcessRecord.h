@@ -11,9 +11,9 @@
 #include <memory>
 #include <vector>
 
-#include "panel/PanelView.h"
+#include "process/PanelView.h"
 #include "process/AlarmState.h"
-#include "process/Journal.h"
+#include "journal/Journal.h"
 #include "process/ProgramState.h"
 
 namespace vorta {

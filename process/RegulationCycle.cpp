@@ -3,8 +3,8 @@
 // close and the data log row.
 
 #include "devices/CANDevices.h"
-#include "panel/PanelView.h"
-#include "panel/ProcessConfig.h"
+#include "process/PanelView.h"
+#include "process/ProcessConfig.h"
 #include "platform/Numbers.h"
 #include "process/Alarms.h"
 #include "process/Cycles.h"

@@ -11,7 +11,7 @@ packages=(
   clang-14 libclang-rt-14-dev xvfb xauth
   libqt6opengl6-dev fonts-dejavu-core qt6-translations-l10n
   dpkg-dev file librsvg2-bin lintian desktop-file-utils systemd
-  libmosquitto-dev mosquitto mosquitto-clients
+  libmosquitto-dev mosquitto mosquitto-clients python3
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -6,8 +6,8 @@
 
 #include "platform/RealTimerService.h"
 #include "process/Alarms.h"
-#include "process/Journal.h"
-#include "process/JournalFormat.h"
+#include "journal/Journal.h"
+#include "journal/JournalFormat.h"
 #include "process/ProcessCycles.h"
 #include "process/ProcessRecord.h"
 #include "telemetry/MqttPayloads.h"

@@ -4,7 +4,7 @@
 #include "platform/ProfileFile.h"
 #include "platform/TimerService.h"
 #include "process/Alarms.h"
-#include "process/Journal.h"
+#include "journal/Journal.h"
 #include "process/ProcessRecord.h"
 #include "telemetry/MqttPayloads.h"
 #include "telemetry/MqttTelemetry.h"

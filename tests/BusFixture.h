@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "RecordingMessages.h"
-#include "can/CANService.h"
+#include "devices/CANService.h"
 #include "platform/ProfileFile.h"
 #include "platform/VirtualTimerService.h"
 #include "process/ProcessRecord.h"

@@ -10,8 +10,8 @@
 #include "RecordingMessages.h"
 #include "app/MainForm.h"
 #include "can/AdapterFactory.h"
-#include "can/CANService.h"
-#include "panel/PanelView.h"
+#include "devices/CANService.h"
+#include "process/PanelView.h"
 #include "platform/VirtualTimerService.h"
 
 namespace vorta::test {

@@ -7,7 +7,7 @@
 #include <QFile>
 #include <QStringList>
 
-#include "process/Journal.h"
+#include "journal/Journal.h"
 #include "process/ProgramState.h"
 
 namespace vorta::test {

@@ -6,10 +6,10 @@
 #include <chrono>
 
 #include "HeadlessFormFixture.h"
-#include "panel/PanelActions.h"
+#include "process/PanelActions.h"
 #include "platform/ProfileFile.h"
 #include "platform/RealTimerService.h"
-#include "process/JournalSession.h"
+#include "journal/JournalSession.h"
 #include "tests/can/FakeAdapter.h"
 
 using namespace vorta;

@@ -8,7 +8,7 @@
 
 #include "DemoRunFixture.h"
 #include "devices/CANDevices.h"
-#include "devices/MixerWindowLogic.h"
+#include "process/MixerWindowLogic.h"
 #include "process/Alarms.h"
 #include "process/FillRun.h"
 #include "sim/SimDrives.h"

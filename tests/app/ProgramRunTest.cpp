@@ -18,7 +18,7 @@
 #include "FileSystemFaults.h"
 #include "JournalRows.h"
 #include "ProgramFolder.h"
-#include "process/JournalFormat.h"
+#include "journal/JournalFormat.h"
 
 namespace {
 

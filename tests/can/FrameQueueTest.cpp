@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "can/CANService.h"
+#include "devices/CANService.h"
 #include "tests/can/ServiceFixture.h"
 
 namespace vorta {

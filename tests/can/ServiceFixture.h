@@ -8,7 +8,7 @@
 
 #include <memory>
 
-#include "can/CANService.h"
+#include "devices/CANService.h"
 #include "platform/ProfileFile.h"
 #include "platform/VirtualTimerService.h"
 #include "tests/can/FakeAdapter.h"

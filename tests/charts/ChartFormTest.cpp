@@ -13,7 +13,7 @@
 #include <QTimer>
 #include <QValueAxis>
 
-#include "charts/ChartForm.h"
+#include "windows/charts/ChartForm.h"
 #include "tests/panel_ui/PanelFixture.h"
 
 namespace vorta::testing {

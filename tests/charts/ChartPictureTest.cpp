@@ -10,7 +10,7 @@
 #include <cmath>
 
 #include "app/DemoFolder.h"
-#include "charts/ChartForm.h"
+#include "windows/charts/ChartForm.h"
 #include "process/Cycles.h"
 #include "tests/panel_ui/PanelFixture.h"
 

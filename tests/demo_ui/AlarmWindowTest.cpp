@@ -14,11 +14,11 @@
 
 #include "DemoRunFixture.h"
 #include "app/DemoFolder.h"
-#include "dialogs/AlarmWindow.h"
-#include "panel/QtWindowFactory.h"
-#include "panel/VortaForm.h"
+#include "windows/alarms/AlarmWindow.h"
+#include "windows/panel/QtWindowFactory.h"
+#include "windows/panel/VortaForm.h"
 #include "process/Alarms.h"
-#include "process/Journal.h"
+#include "journal/Journal.h"
 #include "sim/VirtualPlant.h"
 
 using namespace vorta;

@@ -12,9 +12,9 @@
 #include <QTest>
 #include <vector>
 
-#include "dialogs/About.h"
-#include "dialogs/AboutForm.h"
-#include "dialogs/AboutPicture.h"
+#include "platform/About.h"
+#include "windows/dialogs/AboutForm.h"
+#include "windows/dialogs/AboutPicture.h"
 #include "platform/VersionInfo.h"
 
 namespace vorta {

@@ -11,8 +11,8 @@
 #include <QTest>
 
 #include "JournalRows.h"
-#include "dialogs/CalibrationForm.h"
-#include "panel/ProcessConfig.h"
+#include "windows/dialogs/CalibrationForm.h"
+#include "process/ProcessConfig.h"
 #include "tests/dialogs/CalibrationFixture.h"
 
 namespace vorta::testing {

@@ -10,9 +10,9 @@
 #include <memory>
 
 #include "BusFixture.h"
-#include "can/CANService.h"
-#include "panel/QtWindowFactory.h"
-#include "panel/VortaForm.h"
+#include "devices/CANService.h"
+#include "windows/panel/QtWindowFactory.h"
+#include "windows/panel/VortaForm.h"
 #include "platform/ProfileFile.h"
 #include "platform/VirtualTimerService.h"
 #include "process/ProcessRecord.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "dialogs/Calibration.h"
+#include "process/Calibration.h"
 #include "tests/dialogs/CalibrationFixture.h"
 
 namespace vorta::testing {

@@ -6,7 +6,7 @@
 #include <QToolButton>
 
 #include "JournalRows.h"
-#include "dialogs/ControlParamsDialog.h"
+#include "windows/dialogs/ControlParamsDialog.h"
 #include "process/OutputChannels.h"
 #include "tests/dialogs/DialogFixture.h"
 

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "devices/CANDevices.h"
-#include "panel/ProcessConfig.h"
-#include "panel/StatusSink.h"
+#include "process/ProcessConfig.h"
+#include "process/StatusSink.h"
 #include "tests/dialogs/CalibrationFixture.h"
 
 namespace vorta::testing {

@@ -7,9 +7,9 @@
 #include <QFile>
 #include <QWindow>
 
-#include "app/MainWindow.h"
-#include "devices/DriveParamsWindow.h"
-#include "dialogs/CalibrationForm.h"
+#include "windows/main/MainWindow.h"
+#include "windows/devices/DriveParamsWindow.h"
+#include "windows/dialogs/CalibrationForm.h"
 #include "tests/dialogs/DialogFixture.h"
 
 namespace vorta::testing {

@@ -4,8 +4,8 @@
 #include <QTest>
 
 #include "JournalRows.h"
-#include "panel/Setpoints.h"
-#include "panel/SetpointsDialog.h"
+#include "process/Setpoints.h"
+#include "windows/dialogs/SetpointsDialog.h"
 #include "tests/dialogs/DialogFixture.h"
 
 namespace vorta::testing {

@@ -5,9 +5,9 @@
 #include <QTest>
 
 #include "JournalRows.h"
-#include "dialogs/StatusClock.h"
-#include "dialogs/StatusWindow.h"
-#include "panel/ProcessConfig.h"
+#include "process/StatusClock.h"
+#include "windows/dialogs/StatusWindow.h"
+#include "process/ProcessConfig.h"
 #include "tests/dialogs/DialogFixture.h"
 
 namespace vorta::testing {

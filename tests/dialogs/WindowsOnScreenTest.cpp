@@ -5,10 +5,10 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include "dialogs/CalibrationForm.h"
-#include "dialogs/ControlParamsDialog.h"
-#include "dialogs/StatusWindow.h"
-#include "panel/SetpointsDialog.h"
+#include "windows/dialogs/CalibrationForm.h"
+#include "windows/dialogs/ControlParamsDialog.h"
+#include "windows/dialogs/StatusWindow.h"
+#include "windows/dialogs/SetpointsDialog.h"
 #include "tests/dialogs/DialogFixture.h"
 
 namespace vorta::testing {

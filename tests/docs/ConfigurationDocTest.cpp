@@ -16,9 +16,9 @@
 
 #include "DemoRunFixture.h"
 #include "can/AdapterFactory.h"
-#include "can/CANService.h"
-#include "panel/ProcessConfig.h"
-#include "panel/QtWindowFactory.h"
+#include "devices/CANService.h"
+#include "process/ProcessConfig.h"
+#include "windows/panel/QtWindowFactory.h"
 #include "platform/ProfileFile.h"
 #include "process/ProcessRecord.h"
 #include "telemetry/MqttSettings.h"

@@ -4,7 +4,7 @@
 #include <QTabWidget>
 
 #include "JournalRows.h"
-#include "devices/DriveParamsWindow.h"
+#include "windows/devices/DriveParamsWindow.h"
 #include "tests/mixer/MixerFixture.h"
 
 namespace vorta::testing {

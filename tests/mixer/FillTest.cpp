@@ -10,7 +10,7 @@
 #include "JournalRows.h"
 #include "platform/TimerService.h"
 #include "process/FillRun.h"
-#include "process/FillWindow.h"
+#include "windows/fill/FillWindow.h"
 
 namespace vorta::testing {
 namespace {

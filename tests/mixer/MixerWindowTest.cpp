@@ -7,7 +7,7 @@
 #include <QToolButton>
 
 #include "JournalRows.h"
-#include "devices/MixerWindow.h"
+#include "windows/devices/MixerWindow.h"
 #include "process/ProcessCycles.h"
 #include "tests/mixer/MixerFixture.h"
 

@@ -6,7 +6,7 @@
 
 #include "Fifo.h"
 #include "HeadlessFormFixture.h"
-#include "panel/ProcessListEntries.h"
+#include "process/ProcessListEntries.h"
 #include "platform/ProfileFile.h"
 
 using namespace vorta;

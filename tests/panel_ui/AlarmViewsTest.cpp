@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 
-#include "dialogs/AlarmWindow.h"
+#include "windows/alarms/AlarmWindow.h"
 #include "process/Alarms.h"
 #include "tests/panel_ui/PanelFixture.h"
 

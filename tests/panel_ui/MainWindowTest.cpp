@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <QLabel>
 
-#include "app/MainWindow.h"
+#include "windows/main/MainWindow.h"
 
 namespace vorta {
 namespace {

@@ -4,8 +4,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "app/MessageBoxSink.h"
-#include "app/RussianQtTexts.h"
+#include "windows/main/MessageBoxSink.h"
+#include "windows/main/RussianQtTexts.h"
 
 namespace vorta {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "panel/PanelPlacement.h"
+#include "windows/common/PanelPlacement.h"
 
 namespace vorta {
 namespace {

@@ -8,8 +8,8 @@
 #include <QTableWidget>
 #include <QTest>
 
-#include "panel/PanelActions.h"
-#include "panel/ProcessConfig.h"
+#include "process/PanelActions.h"
+#include "process/ProcessConfig.h"
 #include "process/OutputChannels.h"
 #include "tests/panel_ui/PanelFixture.h"
 

@@ -10,7 +10,7 @@
 #include "JournalRows.h"
 #include "platform/FileAttributes.h"
 #include "process/DataLog.h"
-#include "process/JournalFormat.h"
+#include "journal/JournalFormat.h"
 #include "process/OutputChannels.h"
 #include "tests/process/ProcessFixture.h"
 

@@ -15,10 +15,10 @@
 #include "RecordingMessages.h"
 #include "platform/FileAttributes.h"
 #include "platform/VirtualTimerService.h"
-#include "process/Journal.h"
-#include "process/JournalFormat.h"
-#include "process/JournalSession.h"
-#include "process/JournalVerify.h"
+#include "journal/Journal.h"
+#include "journal/JournalFormat.h"
+#include "journal/JournalSession.h"
+#include "journal/JournalVerify.h"
 
 namespace {
 

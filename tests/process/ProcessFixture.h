@@ -10,8 +10,8 @@
 #include <memory>
 
 #include "BusFixture.h"
-#include "can/CANService.h"
-#include "panel/PanelView.h"
+#include "devices/CANService.h"
+#include "process/PanelView.h"
 #include "platform/Messages.h"
 #include "platform/ProfileFile.h"
 #include "platform/VirtualTimerService.h"

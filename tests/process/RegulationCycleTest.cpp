@@ -1,7 +1,7 @@
 #include <functional>
 
 #include "devices/CANDevices.h"
-#include "panel/StatusSink.h"
+#include "process/StatusSink.h"
 #include "process/OutputChannels.h"
 #include "process/ProcessCycles.h"
 #include "tests/process/ProcessFixture.h"

@@ -1,0 +1,132 @@
+// The deferred write-back: one changed group of settings goes back into the
+// process file, by position in the channel sections and by name elsewhere.
+// The file is replaced whole, so a crash leaves the old or the new file.
+
+#include <QStringList>
+
+#include "process/ProcessConfig.h"
+#include "platform/Messages.h"
+#include "platform/Numbers.h"
+#include "platform/ProfileFile.h"
+#include "process/ProcessRecord.h"
+
+namespace vorta {
+
+namespace {
+
+QString Real(double v) {
+  return FormatFixed(v, 2);
+}
+
+// Integers of 16-bit fields are written as unsigned.
+QString U16(std::int32_t v) {
+  return QString::number(static_cast<std::uint16_t>(v));
+}
+
+// Writes to the n-th key of a section, keeping the names the file has; a
+// section shorter than that has no key to write to.
+class TPositionWriter {
+ public:
+  TPositionWriter(TProfileFile& file, QString section)
+      : file_(file), section_(std::move(section)), keys_(file.ReadSection(section_)) {}
+  void Write(int position, const QString& value) {
+    if (position < 1 || position > keys_.size()) return;
+    file_.WriteString(section_, keys_[position - 1], value);
+  }
+
+ private:
+  TProfileFile& file_;
+  QString section_;
+  QStringList keys_;
+};
+
+void Put(TProfileFile& f, const char* section, const char* key, const QString& value) {
+  f.WriteString(QLatin1String(section), QLatin1String(key), value);
+}
+
+void WriteControlParameters(TVortaProcess& p, TProfileFile& f) {
+  for (size_t n = 1; n <= 4; ++n) {
+    TPositionWriter w(f, QStringLiteral("Ctrl") + p.AssignName[n]);
+    w.Write(1, U16(p.CtrlPeriod[n]));
+    w.Write(2, U16(p.CtrlOutUp[n]));
+    w.Write(3, U16(p.CtrlOutDown[n]));
+    w.Write(4, U16(p.CtrlEnable[n]));
+    w.Write(5, Real(p.CtrlLow[n]));
+    w.Write(6, Real(p.CtrlHigh[n]));
+    w.Write(7, Real(p.DeadZone[n]));
+    w.Write(8, Real(p.GainUp[n]));
+    w.Write(9, Real(p.GainDown[n]));
+  }
+  Put(f, "Epp", "eppperiod", QString::number(p.Epp.Period));
+  Put(f, "Epp", "eppact", QString::number(p.Epp.Work));
+  Put(f, "Epp", "eppexist", U16(p.Epp.Exist));
+  Put(f, "Med", "medperiod", QString::number(p.Med.Period));
+  Put(f, "Med", "medact", QString::number(p.Med.Work));
+  Put(f, "Med", "medexist", U16(p.Med.Exist));
+  for (auto [g, section] : {std::pair{&p.Events1, "events1"}, std::pair{&p.Events2, "events2"}}) {
+    Put(f, section, "EFT", QString::number(g->Period));
+    Put(f, section, "WRK", QString::number(g->Work));
+    Put(f, section, "exist", U16(g->Exist));
+    Put(f, section, "aperiod", U16(g->Aperiod));
+  }
+  Put(f, "Ctrlpo2", "po2motorperiod", U16(p.po2motorperiod));
+  Put(f, "Ctrlpo2", "po2mixcoderightzone", U16(p.po2mixcoderightzone));
+  Put(f, "Ctrlpo2", "po2mixcodeleftzone", U16(p.po2mixcodeleftzone));
+  Put(f, "Ctrlpo2", "po2koef", FormatFixed(p.po2koef, 1));
+  Put(f, "Ctrlpo2", "po2ctrlmotor", U16(p.po2ctrlmotor));
+  Put(f, "Pumps", "PumpType",
+      p.PumpTypeDorvex == 1 ? QStringLiteral("DORVEX") : QStringLiteral("MasterFlex"));
+  const std::uint16_t codes[] = {p.PumpCode1, p.PumpCode2, p.PumpCode3, p.PumpCode4};
+  for (int k = 0; k < 4; ++k) {
+    f.WriteString(QStringLiteral("Pumps"), QStringLiteral("PumpCode%1").arg(k + 1),
+                  QString::number(codes[k]));
+  }
+  Put(f, "Ctrlspume", "existpena", U16(p.Existpena));
+  Put(f, "Ctrlspume", "Spumelevel", QString::number(p.Spumelevel));
+}
+
+}  // namespace
+
+void SaveRequestedGroup(TVortaProcess& p) {
+  if (p.SaveRequest == 0) return;
+  TProfileFile f(p.IniFileName);
+  switch (p.SaveRequest) {
+    case 1:
+      for (size_t n = 1; n <= 4; ++n)
+        TPositionWriter(f, p.AssignName[n]).Write(1, Real(p.Setpoint[n]));
+      break;
+    case 2:
+      Put(f, "Mixer", "MixCode", U16(p.MixCode));
+      break;
+    case 7:
+      for (size_t n = 1; n <= 4; ++n) {
+        TPositionWriter(f, p.AssignName[n]).Write(2, Real(p.LinAdjust[n]));
+      }
+      break;
+    case 8:
+      for (size_t n = 1; n <= 4; ++n) {
+        TPositionWriter w(f, p.AssignName[n]);
+        // Saving a calibration resets the linear adjustment in memory; the
+        // file must follow, or the old offset returns on top of the new
+        // calibration at the next start.
+        w.Write(2, Real(p.LinAdjust[n]));
+        w.Write(5, Real(p.CalValue1[n]));
+        w.Write(6, Real(p.CalValue2[n]));
+        w.Write(7, U16(p.CalAdc1[n]));
+        w.Write(8, U16(p.CalAdc2[n]));
+      }
+      break;
+    case 10:
+      Put(f, "Mode", "mode", QString::number(p.Mode));
+      break;
+    case 22:
+      WriteControlParameters(p, f);
+      break;
+    default:
+      break;
+  }
+  p.SaveRequest = 0;
+  if (f.Modified()) UpdateFileOrReport(f, p.Env.Messages, p.Env.Program.FailedWrites);
+}
+
+}  // namespace vorta

@@ -1,0 +1,378 @@
+// What the control parameters dialog shows and stores. Every text is read
+// first; only when all of them can be stored does OK change the process, so
+// a refused field never leaves half a dialog applied.
+
+#include <limits>
+
+#include "devices/CANDevices.h"
+#include "process/ControlParams.h"
+#include "platform/Numbers.h"
+#include "process/JournalChanges.h"
+#include "process/OutputChannels.h"
+#include "process/ProcessRecord.h"
+
+namespace vorta {
+
+namespace {
+
+constexpr std::int64_t kInt32Min = std::numeric_limits<std::int32_t>::min();
+constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
+constexpr std::int64_t kUInt16Max = std::numeric_limits<std::uint16_t>::max();
+
+struct TFieldName {
+  TCtrlText Field;
+  const char* Name;
+};
+
+const TFieldName kFieldNames[] = {
+    {&TCtrlFields::Period, "Стандарт / Период (сек):"},
+    {&TCtrlFields::Low, "Стандарт / Нижняя граница:"},
+    {&TCtrlFields::High, "Стандарт / Верхняя граница:"},
+    {&TCtrlFields::DeadZone, "Стандарт / Зона нечувствительности:"},
+    {&TCtrlFields::GainUp, "Стандарт / Коэф. усиления + :"},
+    {&TCtrlFields::GainDown, "Стандарт / Коэф. усиления - :"},
+    {&TCtrlFields::EppPeriod, "Таймеры / Период (сек): (первый таймер)"},
+    {&TCtrlFields::EppWork, "Таймеры / Работа (сек): (первый таймер)"},
+    {&TCtrlFields::MedPeriod, "Таймеры / Период (сек): (второй таймер)"},
+    {&TCtrlFields::MedWork, "Таймеры / Работа (сек): (второй таймер)"},
+    {&TCtrlFields::Po2Period, "Спец. pO / Период (сек):"},
+    {&TCtrlFields::Po2Right, "Спец. pO / Обороты макс.:"},
+    {&TCtrlFields::Po2Left, "Спец. pO / Обороты мин.:"},
+    {&TCtrlFields::Po2Koef, "Спец. pO / Коэф. воздействия:"},
+    {&TCtrlFields::Ev1Hours, "События / EFT, час. (первое событие)"},
+    {&TCtrlFields::Ev1Minutes, "События / EFT, мин. (первое событие)"},
+    {&TCtrlFields::Ev2Hours, "События / EFT, час. (второе событие)"},
+    {&TCtrlFields::Ev2Minutes, "События / EFT, мин. (второе событие)"},
+};
+
+// Reads the texts; the first one that cannot be stored is remembered and
+// every later read only returns 0.
+class TFieldReader {
+ public:
+  explicit TFieldReader(const TCtrlFields& fields) : f_(fields) {}
+
+  double Real(TCtrlText field) {
+    if (Error) return 0;
+    const auto v = TryParseReal(f_.*field);
+    if (!v) Fail(field, QStringLiteral("не число (дробная часть отделяется точкой)"));
+    return v.value_or(0);
+  }
+
+  std::int64_t Whole(TCtrlText field, std::int64_t lo, std::int64_t hi) {
+    if (Error) return 0;
+    const auto v = TryParseInt(f_.*field);
+    if (!v) {
+      Fail(field, QStringLiteral("не целое число"));
+      return 0;
+    }
+    return InRange(field, *v, lo, hi) ? *v : 0;
+  }
+
+  // A real truncated to a whole number and made even.
+  std::int64_t EvenPeriod(TCtrlText field, std::int64_t lo, std::int64_t hi) {
+    const double v = Real(field);
+    if (Error) return 0;
+    if (v <= static_cast<double>(kInt32Min) || v >= static_cast<double>(kInt32Max)) {
+      InRange(field, v < 0 ? kInt32Min : kInt32Max, lo, hi);
+      return 0;
+    }
+    const std::int64_t even = MakeEven(static_cast<std::int64_t>(v));
+    return InRange(field, even, lo, hi) ? even : 0;
+  }
+
+  bool InRange(TCtrlText field, std::int64_t v, std::int64_t lo, std::int64_t hi) {
+    if (v >= lo && v <= hi) return true;
+    Fail(field, QStringLiteral("вне пределов %1…%2").arg(lo).arg(hi));
+    return false;
+  }
+
+  std::optional<TCtrlFieldError> Error;
+
+ private:
+  void Fail(TCtrlText field, const QString& why) {
+    if (Error) return;
+    Error = TCtrlFieldError{field, QStringLiteral("Значение поля «%1» не сохранено: «%2» — %3.")
+                                       .arg(CtrlFieldName(field), f_.*field, why)};
+  }
+
+  const TCtrlFields& f_;
+};
+
+struct TEventValues {
+  // Only when hours or minutes are not 0 and differ from what the dialog
+  // showed for the current period.
+  std::optional<std::int32_t> Period;
+  std::optional<std::int32_t> Work;  // only when the text is a whole number
+};
+
+TEventValues ReadEvent(TFieldReader& r, const QString& work, TCtrlText hoursField,
+                       TCtrlText minutesField, std::int32_t current) {
+  TEventValues v;
+  const std::int64_t hours = r.Whole(hoursField, 0, kInt32Max);
+  const std::int64_t minutes = r.Whole(minutesField, 0, kInt32Max);
+  const std::int64_t period = hours * 3600 + minutes * 60;
+  // The fields show whole minutes: left as shown, they must not cut the
+  // seconds of a period the file gave (90 s stays 90 s).
+  const bool asShown = hours == current / 3600 && minutes == (current % 3600) / 60;
+  if (!r.Error && !asShown && (hours != 0 || minutes != 0) &&
+      r.InRange(hoursField, period, 0, kInt32Max)) {
+    v.Period = static_cast<std::int32_t>(period);
+  }
+  // A work time that is not a whole number leaves the old one.
+  const auto w = TryParseInt(work);
+  if (w && *w >= kInt32Min && *w <= kInt32Max) v.Work = static_cast<std::int32_t>(*w);
+  return v;
+}
+
+void StoreEvent(TPulseGenerator& g, const TEventValues& v, bool exist, bool aperiod) {
+  if (v.Period) g.Period = *v.Period;
+  if (v.Work) g.Work = *v.Work;
+  g.Exist = exist ? 1 : 0;
+  g.Aperiod = aperiod ? 1 : 0;
+  g.Count = 0;
+}
+
+// Every setting OK can change, by the key it is written back to and in the
+// form the file holds it, so that the journal names what the file shows.
+TFieldTexts CtrlSettings(const TVortaProcess& p, size_t e) {
+  const auto real = [](double v) { return FormatFixed(v, 2); };
+  const auto num = [](std::int64_t v) { return QString::number(v); };
+  const auto key = [](const char* section, const char* name) {
+    return QStringLiteral("[%1] %2").arg(QLatin1String(section), QLatin1String(name));
+  };
+  TFieldTexts t{
+      {QStringLiteral("[WARMCTRL] DefWarm"), num(p.Env.Program.DefWarm)},
+      {CtrlKey(p, e, 1, QStringLiteral("Период")), num(p.CtrlPeriod[e])},
+      {CtrlKey(p, e, 4, QStringLiteral("Регулирование")), num(p.CtrlEnable[e])},
+      {CtrlKey(p, e, 5, QStringLiteral("Нижняя граница")), real(p.CtrlLow[e])},
+      {CtrlKey(p, e, 6, QStringLiteral("Верхняя граница")), real(p.CtrlHigh[e])},
+      {CtrlKey(p, e, 7, QStringLiteral("Зона нечувствительности")), real(p.DeadZone[e])},
+      {CtrlKey(p, e, 8, QStringLiteral("Коэф. усиления +")), real(p.GainUp[e])},
+      {CtrlKey(p, e, 9, QStringLiteral("Коэф. усиления -")), real(p.GainDown[e])},
+      {key("Epp", "eppperiod"), num(p.Epp.Period)},
+      {key("Epp", "eppact"), num(p.Epp.Work)},
+      {key("Epp", "eppexist"), num(p.Epp.Exist)},
+      {key("Med", "medperiod"), num(p.Med.Period)},
+      {key("Med", "medact"), num(p.Med.Work)},
+      {key("Med", "medexist"), num(p.Med.Exist)},
+  };
+  for (auto [g, section] : {std::pair{&p.Events1, "events1"}, std::pair{&p.Events2, "events2"}}) {
+    t.emplace_back(key(section, "EFT"), num(g->Period));
+    t.emplace_back(key(section, "WRK"), num(g->Work));
+    t.emplace_back(key(section, "exist"), num(g->Exist));
+    t.emplace_back(key(section, "aperiod"), num(g->Aperiod));
+  }
+  t.emplace_back(key("Ctrlpo2", "po2ctrlmotor"), num(p.po2ctrlmotor));
+  t.emplace_back(key("Ctrlpo2", "po2motorperiod"), num(p.po2motorperiod));
+  t.emplace_back(key("Ctrlpo2", "po2mixcoderightzone"), num(p.po2mixcoderightzone));
+  t.emplace_back(key("Ctrlpo2", "po2mixcodeleftzone"), num(p.po2mixcodeleftzone));
+  t.emplace_back(key("Ctrlpo2", "po2koef"), FormatFixed(p.po2koef, 1));
+  t.emplace_back(key("Ctrlspume", "Existpena"), num(p.Existpena));
+  return t;
+}
+
+QString TicksAsSeconds(std::int32_t ticks) {
+  return QString::number(static_cast<std::int64_t>(ticks) * 2);
+}
+
+}  // namespace
+
+bool IsChannelVariant(int dialogChannel) {
+  return dialogChannel >= 1 && dialogChannel <= 4;
+}
+
+int CtrlEntry(int dialogChannel) {
+  return IsChannelVariant(dialogChannel) ? dialogChannel : 5;
+}
+
+QString CtrlCaption(const TVortaProcess& p, int dialogChannel) {
+  const QString base = QStringLiteral("Параметры управления");
+  if (!IsChannelVariant(dialogChannel)) return base + QStringLiteral(" общие");
+  return base + QStringLiteral(" - ") + p.AssignName[static_cast<size_t>(dialogChannel)] +
+         QStringLiteral(" - ") + p.Caption();
+}
+
+QString CtrlFieldName(TCtrlText field) {
+  for (const TFieldName& n : kFieldNames) {
+    if (n.Field == field) return QString::fromUtf8(n.Name);
+  }
+  return {};
+}
+
+std::int64_t MakeEven(std::int64_t value) {
+  return (value / 2) * 2;
+}
+
+TCtrlFields ReadCtrlFields(const TVortaProcess& p, int entry) {
+  const auto e = static_cast<size_t>(entry >= 1 && entry <= 5 ? entry : 5);
+  TCtrlFields f;
+  f.Period = QString::number(p.CtrlPeriod[e]);
+  f.Low = FormatFixed(p.CtrlLow[e], 2);
+  f.High = FormatFixed(p.CtrlHigh[e], 2);
+  f.DeadZone = FormatFixed(p.DeadZone[e], 2);
+  f.GainUp = FormatFixed(p.GainUp[e], 1);
+  f.GainDown = FormatFixed(p.GainDown[e], 1);
+  f.Enable = p.CtrlEnable[e] == 1;
+
+  f.EppChName = p.Epp.ChName;
+  f.EppPeriod = TicksAsSeconds(p.Epp.Period);
+  f.EppWork = TicksAsSeconds(p.Epp.Work);
+  f.EppExist = p.Epp.Exist == 1;
+  f.MedChName = p.Med.ChName;
+  f.MedPeriod = TicksAsSeconds(p.Med.Period);
+  f.MedWork = TicksAsSeconds(p.Med.Work);
+  f.MedExist = p.Med.Exist == 1;
+
+  f.Po2Motor = p.po2ctrlmotor == 1;
+  f.Po2Period = QString::number(p.po2motorperiod);
+  f.Po2Right = QString::number(p.po2mixcoderightzone);
+  f.Po2Left = QString::number(p.po2mixcodeleftzone);
+  f.Po2Koef = FormatFixed(p.po2koef, 1);
+
+  f.Water = p.WaterHeating == 1;
+  f.FoamLevelText = FoamLevelName(p.Spumelevel).value_or(QStringLiteral("Макс."));
+  f.FoamExist = p.Existpena == 1;
+
+  f.Ev1ChName = p.Events1.ChName;
+  f.Ev1Hours = QString::number(p.Events1.Period / 3600);
+  f.Ev1Minutes = QString::number((p.Events1.Period % 3600) / 60);
+  f.Ev1Work = QString::number(p.Events1.Work);
+  f.Ev1Exist = p.Events1.Exist == 1;
+  f.Ev1Aperiod = p.Events1.Aperiod == 1;
+  f.Ev2ChName = p.Events2.ChName;
+  f.Ev2Hours = QString::number(p.Events2.Period / 3600);
+  f.Ev2Minutes = QString::number((p.Events2.Period % 3600) / 60);
+  f.Ev2Work = QString::number(p.Events2.Work);
+  f.Ev2Exist = p.Events2.Exist == 1;
+  f.Ev2Aperiod = p.Events2.Aperiod == 1;
+  return f;
+}
+
+std::optional<TCtrlFieldError> ApplyCtrlFields(TVortaProcess& p, int entry, const TCtrlFields& f) {
+  // Read everything before anything is stored.
+  TFieldReader r(f);
+  const std::int64_t period = r.EvenPeriod(&TCtrlFields::Period, 0, kUInt16Max);
+  const double low = r.Real(&TCtrlFields::Low);
+  const double high = r.Real(&TCtrlFields::High);
+  const double deadZone = r.Real(&TCtrlFields::DeadZone);
+  const double gainUp = r.Real(&TCtrlFields::GainUp);
+  const double gainDown = r.Real(&TCtrlFields::GainDown);
+  const std::int64_t eppPeriod = r.Whole(&TCtrlFields::EppPeriod, kInt32Min, kInt32Max);
+  const std::int64_t eppWork = r.Whole(&TCtrlFields::EppWork, kInt32Min, kInt32Max);
+  const std::int64_t medPeriod = r.Whole(&TCtrlFields::MedPeriod, kInt32Min, kInt32Max);
+  const std::int64_t medWork = r.Whole(&TCtrlFields::MedWork, kInt32Min, kInt32Max);
+  const TEventValues ev1 =
+      ReadEvent(r, f.Ev1Work, &TCtrlFields::Ev1Hours, &TCtrlFields::Ev1Minutes, p.Events1.Period);
+  const TEventValues ev2 =
+      ReadEvent(r, f.Ev2Work, &TCtrlFields::Ev2Hours, &TCtrlFields::Ev2Minutes, p.Events2.Period);
+  const std::int64_t po2Period = r.EvenPeriod(&TCtrlFields::Po2Period, 0, kUInt16Max);
+  const std::int64_t po2Right = r.Whole(&TCtrlFields::Po2Right, 0, kUInt16Max);
+  const std::int64_t po2Left = r.Whole(&TCtrlFields::Po2Left, 0, kUInt16Max);
+  const double po2Koef = r.Real(&TCtrlFields::Po2Koef);
+  if (r.Error) return r.Error;
+  const auto e = static_cast<size_t>(entry >= 1 && entry <= 5 ? entry : 5);
+  const TFieldTexts before = CtrlSettings(p, e);
+
+  // 1. Heating medium.
+  p.Env.Program.DefWarm = f.Water ? 0 : 1;
+
+  // 2. "Стандарт" into the entry (the common entry 5 in the common variant).
+  p.CtrlPeriod[e] = static_cast<std::uint16_t>(period);
+  p.CtrlLow[e] = low;
+  p.CtrlHigh[e] = high;
+  p.DeadZone[e] = deadZone;
+  p.GainUp[e] = gainUp;
+  p.GainDown[e] = gainDown;
+
+  // 3. Regulation switched off: every output on bits 0..10 goes off.
+  if (f.Enable) {
+    p.CtrlEnable[e] = 1;
+  } else {
+    p.CtrlEnable[e] = 0;
+    p.OutputWord &= kCtrlKeepMask;
+    if (p.Board != nullptr) p.Board->SetOutputs(p.OutputWord);
+    for (size_t k = 1; k <= 8; ++k) p.ManualState[k] = 0;
+  }
+
+  // 4, 5. Interval timers count 2-s ticks.
+  p.Epp.Period = static_cast<std::int32_t>(eppPeriod / 2);
+  p.Epp.Work = static_cast<std::int32_t>(eppWork / 2);
+  p.Epp.Exist = f.EppExist ? 1 : 0;
+  p.Epp.Count = 0;
+  p.Med.Period = static_cast<std::int32_t>(medPeriod / 2);
+  p.Med.Work = static_cast<std::int32_t>(medWork / 2);
+  p.Med.Exist = f.MedExist ? 1 : 0;
+  p.Med.Count = 0;
+
+  // 6. Event timers count elapsed seconds.
+  StoreEvent(p.Events1, ev1, f.Ev1Exist, f.Ev1Aperiod);
+  StoreEvent(p.Events2, ev2, f.Ev2Exist, f.Ev2Aperiod);
+
+  // 7. pO2 by mixer speed.
+  p.po2ctrlmotor = f.Po2Motor ? 1 : 0;
+  p.po2motorperiod = static_cast<std::uint16_t>(po2Period);
+  p.po2mixcoderightzone = static_cast<std::uint16_t>(po2Right);
+  p.po2mixcodeleftzone = static_cast<std::uint16_t>(po2Left);
+  p.po2koef = po2Koef;
+
+  // 8. Foam sensitivity outputs from the level the spin button left.
+  switch (p.Spumelevel) {
+    case 0:
+      p.FoamLevelOut12 = 0, p.FoamLevelOut13 = 1;
+      break;
+    case 1:
+      p.FoamLevelOut12 = 1, p.FoamLevelOut13 = 0;
+      break;
+    case 2:
+      p.FoamLevelOut12 = 0, p.FoamLevelOut13 = 0;
+      break;
+    default:
+      break;
+  }
+  SetOutput(p, 12, p.FoamLevelOut12 != 0);
+  SetOutput(p, 13, p.FoamLevelOut13 != 0);
+  p.Existpena = f.FoamExist ? 1 : 0;
+
+  // 9. Written to the process file at the next measurement tick.
+  p.SaveRequest = kSaveRequestCtrl;
+  RecordChangedFields(p, before, CtrlSettings(p, e), TJournalSource::Dialog);
+  return std::nullopt;
+}
+
+std::optional<QString> SpinTimerText(const QString& text, std::int32_t bound, bool up) {
+  const auto v = TryParseInt(text);
+  if (!v) return std::nullopt;
+  if (up && *v < bound) return QString::number(*v + 2);
+  if (!up && *v > 0) return QString::number(*v - 2);
+  return std::nullopt;
+}
+
+std::optional<QString> FoamLevelName(std::int32_t level) {
+  switch (level) {
+    case 0:
+      return QStringLiteral("Мин.");
+    case 1:
+      return QStringLiteral("Сред.");
+    case 2:
+      return QStringLiteral("Мах.");
+    default:
+      return std::nullopt;
+  }
+}
+
+std::optional<QString> FoamLevelStep(TVortaProcess& p, bool up) {
+  if (up && p.Spumelevel != 2 && p.Spumelevel < std::numeric_limits<std::int32_t>::max()) {
+    p.Spumelevel += 1;
+  } else if (!up && p.Spumelevel != 0 && p.Spumelevel > std::numeric_limits<std::int32_t>::min()) {
+    p.Spumelevel -= 1;
+  } else {
+    return std::nullopt;
+  }
+  // The spin button stores the level itself, whether or not OK follows.
+  RecordChange(p, QStringLiteral("[Ctrlspume] Spumelevel"),
+               QString::number(up ? p.Spumelevel - 1 : p.Spumelevel + 1),
+               QString::number(p.Spumelevel), TJournalSource::Dialog);
+  return FoamLevelName(p.Spumelevel);
+}
+
+}  // namespace vorta

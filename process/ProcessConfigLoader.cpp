@@ -1,0 +1,446 @@
+#include <QStringList>
+#include <limits>
+
+#include "devices/CANDevices.h"
+#include "process/PanelActions.h"
+#include "process/PanelView.h"
+#include "process/ProcessConfig.h"
+#include "process/ProcessListEntries.h"
+#include "platform/ConfigReader.h"
+#include "platform/Messages.h"
+#include "platform/Numbers.h"
+#include "platform/ProfileFile.h"
+#include "process/DataLog.h"
+#include "journal/Journal.h"
+#include "process/OutputChannels.h"
+#include "process/ProcessCycles.h"
+#include "process/ProcessRecord.h"
+
+namespace vorta {
+
+namespace {
+
+// Reads a section by position: the n-th key's name, then the value under it.
+// A section shorter than needed reads the missing positions as empty text.
+class TPositionReader {
+ public:
+  TPositionReader(const TProfileFile& file, TConfigReader& numbers, QString section, int needed,
+                  QStringList& problems)
+      : file_(file),
+        numbers_(numbers),
+        section_(std::move(section)),
+        keys_(file.ReadSection(section_)) {
+    if (keys_.size() < needed) {
+      problems
+          << QStringLiteral("[%1]: %2 из %3 значений").arg(section_).arg(keys_.size()).arg(needed);
+    }
+  }
+  [[nodiscard]] QString Text(int position) const {
+    if (position > keys_.size()) return {};
+    return file_.ReadString(section_, keys_[position - 1], QString());
+  }
+  [[nodiscard]] double Real(int position) const {
+    return numbers_.RealText(section_, Key(position), Text(position), 0);
+  }
+  // A whole number over the range of the field it is stored in.
+  template <typename T>
+  [[nodiscard]] T Int(int position) const {
+    return static_cast<T>(numbers_.IntText(section_, Key(position), Text(position), 0,
+                                           std::numeric_limits<T>::min(),
+                                           std::numeric_limits<T>::max()));
+  }
+
+ private:
+  [[nodiscard]] QString Key(int position) const {
+    return position <= keys_.size() ? keys_[position - 1] : QString();
+  }
+
+  const TProfileFile& file_;
+  TConfigReader& numbers_;
+  QString section_;
+  QStringList keys_;
+};
+
+QString Str(const TProfileFile& f, const char* section, const QString& key, const QString& def) {
+  return f.ReadString(QLatin1String(section), key, def);
+}
+
+// Pairs and triples of the feed programme: each piece is one byte.
+std::uint8_t ByteOf(TConfigReader& numbers, const QString& key, const QString& text) {
+  return static_cast<std::uint8_t>(numbers.IntText("Podpitka", key, text, 0, 0, 255));
+}
+
+void ReadPair(const TProfileFile& f, TConfigReader& numbers, const char* key,
+              std::array<std::int16_t, 2>& pair) {
+  QString list = Str(f, "Podpitka", QLatin1String(key), QStringLiteral("0,0"));
+  pair[0] = ByteOf(numbers, QLatin1String(key), NextToken(list));
+  pair[1] = ByteOf(numbers, QLatin1String(key), NextToken(list));
+}
+
+void ReadGenerator(const TVortaProcess& p, TPulseGenerator& g, std::int32_t period,
+                   std::int32_t work, std::int32_t max, std::int32_t exist, std::int32_t ch,
+                   std::int32_t aperiod) {
+  g.Period = period;
+  g.Work = work;
+  g.Max = max;
+  g.Exist = static_cast<std::int16_t>(exist);
+  g.Ch = static_cast<std::uint8_t>(ch);
+  g.Aperiod = static_cast<std::int16_t>(aperiod);
+  g.State = 0;
+  g.Count = 0;
+  g.ChName = g.Ch <= 12 ? p.Channels[g.Ch].ChName : QString();
+}
+
+// Finds Board or Mixer by exact name. False when the device is of another
+// kind: the load is then aborted.
+template <typename Device>
+bool FindDevice(TVortaProcess& p, const TProfileFile& f, const char* key, Device*& out) {
+  out = nullptr;
+  const QString name = Str(f, "Hardware", QLatin1String(key), QString());
+  if (name.isEmpty() || p.Env.Bus == nullptr) return true;
+  TCANDevice* device = p.Env.Bus->FindByName(name);
+  if (device == nullptr) return true;
+  out = dynamic_cast<Device*>(device);
+  if (out != nullptr) return true;
+  p.LoadError = QStringLiteral("Файл %1, [Hardware] %2=%3: устройство другого типа.")
+                    .arg(p.IniFileName, QLatin1String(key), name);
+  return false;
+}
+
+void ReadChannelTables(TVortaProcess& p, const TProfileFile& f, TConfigReader& numbers,
+                       QStringList& problems) {
+  for (int n = 1; n <= 4; ++n) {
+    const TPositionReader r(f, numbers, p.AssignName[n], 8, problems);
+    p.Setpoint[n] = r.Real(1);
+    p.LinAdjust[n] = r.Real(2);
+    p.MinValue[n] = r.Real(3);
+    p.MaxValue[n] = r.Real(4);
+    p.CalValue1[n] = r.Real(5);
+    p.CalValue2[n] = r.Real(6);
+    p.CalAdc1[n] = r.Int<std::uint16_t>(7);
+    p.CalAdc2[n] = r.Int<std::uint16_t>(8);
+  }
+  for (int n = 1; n <= 4; ++n) {
+    const TPositionReader r(f, numbers, QStringLiteral("Ctrl") + p.AssignName[n], 10, problems);
+    p.CtrlPeriod[n] = r.Int<std::uint16_t>(1);
+    // The heating output of t°C comes from the main configuration.
+    if (n != 2) p.CtrlOutUp[n] = r.Int<std::int16_t>(2);
+    p.CtrlOutDown[n] = r.Int<std::int16_t>(3);
+    p.CtrlEnable[n] = r.Int<std::int16_t>(4);
+    p.CtrlLow[n] = r.Real(5);
+    p.CtrlHigh[n] = r.Real(6);
+    p.DeadZone[n] = r.Real(7);
+    p.GainUp[n] = r.Real(8);
+    p.GainDown[n] = r.Real(9);
+    p.CtrlModes[n] = ParseModeFlags(r.Text(10));
+  }
+}
+
+void JournalRestoredMode(const TVortaProcess& p) {
+  if (p.Env.Journal != nullptr) {
+    p.Env.Journal->Change(p.NumProcess, p.Caption(), QStringLiteral("[Mode] mode"), QString(),
+                          QString::number(p.Mode) + u' ' + p.ModeName[ModeIndex(p.Mode)],
+                          TJournalSource::StartUp);
+  }
+}
+
+void RestoreModeAfterAbnormalEnd(TVortaProcess& p) {
+  const std::optional<QString> last = ReadLastLogLine(p.ProtocolFileName);
+  if (!last) {
+    p.Env.Messages.ShowInfo(QStringLiteral("Файл ") + p.Protocolname +
+                            QStringLiteral(" занят другим приложением"));
+    return;
+  }
+  const QString stripped = StripToMode(*last);
+  if (stripped.isEmpty()) {
+    p.Mode = 0;
+  } else if (const int mode = ModeFromAbbreviation(stripped); mode >= 0) {
+    p.Mode = static_cast<std::uint8_t>(mode);
+  }
+  JournalRestoredMode(p);
+}
+
+}  // namespace
+
+QString NextToken(QString& list) {
+  const qsizetype comma = list.indexOf(u',');
+  if (comma < 0) {
+    QString token = list;
+    list.clear();
+    return token;
+  }
+  QString token = list.left(comma);
+  list.remove(0, comma + 1);
+  return token;
+}
+
+void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
+  TProgramState& program = p.Env.Program;
+  QStringList problems;
+
+  p.PanelState.OnlyMinimizeIcon = true;
+  p.WaterHeating = program.DefWarm == 0 ? 1 : 0;
+  p.InitRuntime();
+  p.CtrlOutUp[2] =
+      static_cast<std::int16_t>(program.DefWarm == 0 ? program.IndexWater : program.IndexSteam);
+  p.MixFormOpen = 0;
+  p.IniFileName = program.ProgramFolder + fileName;
+  TProfileFile f(p.IniFileName);
+  if (f.Unreadable()) {
+    // Not started: a vessel run on defaults would also write them back.
+    p.LoadError = UnreadableFileText(f) + QStringLiteral(" Процесс не запущен.");
+    p.Env.Messages.ShowError(p.LoadError);
+    return;
+  }
+  TConfigReader num(f);
+
+  // Port
+  p.NameProcess = ShortString(Str(f, "Port", QStringLiteral("NameProcess"), QStringLiteral("1")));
+  p.NumProcess = num.Int<std::int32_t>("Port", "NumProcess", 0);
+  p.PanelState.Caption = p.Caption();
+
+  // Hardware
+  if (!FindDevice(p, f, "Board", p.Board) || !FindDevice(p, f, "Mixer", p.Mixer)) {
+    p.Board = nullptr;
+    p.Mixer = nullptr;
+    p.Env.Messages.ShowError(p.LoadError);
+    return;
+  }
+
+  p.Panel->PlaceByNumber(p.NumProcess);
+  p.PanelState.StatusText[1] = QStringLiteral("Об/мин: 0");
+  p.PanelState.StatusText[0] = QStringLiteral("0");
+
+  // Defoult, Include
+  p.OutputWord = num.Int<std::uint16_t>("Defoult", "portout1", 0);
+  // A second output word, written signed or not.
+  p.portout2 = static_cast<std::int16_t>(num.Int("Defoult", "portout2", 0, INT16_MIN, UINT16_MAX));
+  p.IntervalIzm = num.Int<std::int16_t>("Include", "IntervalIzm", 2);
+  p.IncludedAdcCount = -1;
+  for (int k = 0; k <= 4; ++k) {
+    const bool on = Str(f, "Include", QStringLiteral("ADC%1").arg(k), QStringLiteral("ON")) ==
+                    QLatin1String("ON");
+    const int next = p.IncludedAdcCount + 1;
+    const auto slot = static_cast<size_t>(next);
+    if (on) {
+      p.IncludedAdc[slot] = k;
+      p.IncludedAdcCount += 1;
+    } else {
+      p.IncludedAdc[slot] = -1;
+    }
+  }
+  if (p.IncludedAdcCount != -1) p.IncludedAdcCount += 1;
+
+  // outputs
+  p.OutputMask.fill(0);
+  for (int i = 1; i <= 8; ++i) {
+    // A bit number outside 1..8 is kept and maps to no bit.
+    p.output[i] = num.Int<std::uint8_t>("outputs", QStringLiteral("output%1").arg(i),
+                                        static_cast<std::uint8_t>(i));
+    if (p.output[i] >= 1 && p.output[i] <= 8) {
+      p.OutputMask[i] = static_cast<std::uint8_t>(1U << (p.output[i] - 1));
+    }
+  }
+
+  // Channels, Pumps
+  for (int i = 1; i <= 12; ++i) {
+    TOutputChannel& ch = p.Channels[static_cast<size_t>(i)];
+    const QString value = Str(f, "Channels", QStringLiteral("ch%1").arg(i), QString());
+    ch.ChKind = (!value.isEmpty() && value[0].isDigit() && value[0] <= u'9')
+                    ? static_cast<std::uint8_t>(value[0].unicode() - u'0')
+                    : 0;
+    ch.ChName = ShortString(value.mid(2));
+    ch.ChState = 0;
+    ch.ChPump = num.Int<std::uint8_t>("Pumps", QString::number(i), 0);
+  }
+
+  for (int i = 1; i <= 5; ++i) {
+    p.AssignName[i] = Str(f, "AssignName", QString::number(i), QStringLiteral("0.0"));
+  }
+  p.CommonPump = num.Int<std::int32_t>("Common", "pump", 0);
+
+  ReadChannelTables(p, f, num, problems);
+
+  // Ctrlpo2, Mode, CtrlSpume
+  p.po2ctrlmotor = static_cast<std::int16_t>(num.Int("Ctrlpo2", "po2ctrlmotor", 0, 0, 1));
+  p.po2motorperiod = num.Int<std::uint16_t>("Ctrlpo2", "po2motorperiod", 4);
+  p.po2mixcoderightzone = num.Int<std::uint16_t>("Ctrlpo2", "po2mixcoderightzone", 500);
+  p.po2mixcodeleftzone = num.Int<std::uint16_t>("Ctrlpo2", "po2mixcodeleftzone", 60);
+  p.po2koef = num.Real("Ctrlpo2", "po2koef", 1);
+  // The mode indexes the per-mode regulation flags.
+  p.Mode = static_cast<std::uint8_t>(num.Int("Mode", "mode", 0, 0, 3));
+  p.spumech = num.Int<std::int16_t>("CtrlSpume", "spumech", 0);
+  p.penaperiod = num.Int<std::uint16_t>("CtrlSpume", "penaperiod", 0);
+  p.Existpena = static_cast<std::int16_t>(num.Int("CtrlSpume", "Existpena", 0, 0, 1));
+  p.InversPena = static_cast<std::int32_t>(num.Int("CtrlSpume", "InversPena", 0, 0, 1));
+  p.Spumelevel = num.Int<std::int32_t>("CtrlSpume", "Spumelevel", 0);
+  p.FoamLevelOut12 = 0;
+  p.FoamLevelOut13 = 0;
+  if (p.Spumelevel == 0) p.FoamLevelOut13 = 1;
+  if (p.Spumelevel == 1) p.FoamLevelOut12 = 1;
+
+  // Pulse generators
+  ReadGenerator(
+      p, p.Epp, num.Int<std::int32_t>("EPP", "eppperiod", 0),
+      num.Int<std::int32_t>("EPP", "eppact", 0), num.Int<std::int32_t>("EPP", "eppmax", 0),
+      num.Int<std::int16_t>("EPP", "eppexist", 0), num.Int<std::uint8_t>("EPP", "eppch", 0), 0);
+  ReadGenerator(
+      p, p.Med, num.Int<std::int32_t>("Med", "medperiod", 4),
+      num.Int<std::int32_t>("Med", "medact", 0), num.Int<std::int32_t>("Med", "medmax", 0),
+      num.Int<std::int16_t>("Med", "medexist", 0), num.Int<std::uint8_t>("Med", "medch", 0), 0);
+  for (auto [g, section] : {std::pair{&p.Events1, "Events1"}, std::pair{&p.Events2, "Events2"}}) {
+    ReadGenerator(
+        p, *g, num.Int<std::int32_t>(section, "EFT", 0), num.Int<std::int32_t>(section, "WRK", 0),
+        g->Max, num.Int<std::int16_t>(section, "exist", 0), num.Int<std::uint8_t>(section, "ch", 0),
+        num.Int<std::int16_t>(section, "aperiod", 0));
+  }
+
+  // Common, Port, Terminate
+  p.kdurwind = num.Real("Common", "kdurwind", 1);
+  p.kskachok = num.Real("Common", "kskachok", 1);
+  p.Protocolname = DataLogName(f);
+  p.Terminated = Str(f, "Terminate", QStringLiteral("sucsesful"), QStringLiteral("Y"));
+  const QString status = Str(f, "Port", QStringLiteral("Status"), QStringLiteral("slave"));
+  if (status == QLatin1String("master")) p.IsMaster = 1;
+  if (status == QLatin1String("slave")) p.IsMaster = 0;
+  // The minute counter is 16-bit signed: a longer period would never write a row.
+  p.ProtocolPeriodmin =
+      static_cast<std::uint16_t>(num.Int("Port", "ProtocolPeriodmin", 1, 1, INT16_MAX));
+  const int period = p.ProtocolPeriodmin;
+  p.PanelState.ProtocolMenuChecked =
+      (period == 1 || period == 2 || period == 5 || period == 10 || period == 15) ? period : 0;
+
+  // Alarms: a file without the section keeps the defaults.
+  TAlarmSettings& alarms = p.AlarmSettings;
+  alarms.ReadingGrace =
+      static_cast<std::int32_t>(num.Int("Alarms", "ReadingGrace", alarms.ReadingGrace, 0, 86'400));
+  alarms.LimitGrace =
+      static_cast<std::int32_t>(num.Int("Alarms", "LimitGrace", alarms.LimitGrace, 0, 86'400));
+  alarms.DoseWindow =
+      static_cast<std::int32_t>(num.Int("Alarms", "DoseWindow", alarms.DoseWindow, 1, 1'440));
+  alarms.DoseDeadZones =
+      static_cast<std::int32_t>(num.Int("Alarms", "DoseDeadZones", alarms.DoseDeadZones, 1, 100));
+  alarms.StirrerGrace =
+      static_cast<std::int32_t>(num.Int("Alarms", "StirrerGrace", alarms.StirrerGrace, 0, 86'400));
+
+  // Mixer
+  p.MixTop = num.Int<std::int32_t>("Mixer", "MixTop", 100);
+  p.MixLeft = num.Int<std::int32_t>("Mixer", "MixLeft", 100);
+  // A speed code goes to the drive as one byte.
+  p.MixCode = static_cast<std::uint16_t>(num.Int("Mixer", "MixCode", 10, 0, 255));
+  p.MixSet = num.Int<std::uint16_t>("Mixer", "MixSet", 400);
+  p.RestartDeltaCode = num.Int<std::uint16_t>("Mixer", "RestartDeltaCode", 10);
+  p.Reduction = num.Real("Mixer", "Reduction", 1);
+  p.MixVisible = static_cast<std::int32_t>(num.Int("Mixer", "MixVisible", 0, 0, 1));
+  p.MixStartStatus = static_cast<std::int16_t>(num.Int("Mixer", "MixStartStatus", 0, 0, 1));
+
+  // Podpitka
+  ReadPair(f, num, "Ventil", p.Ventil);
+  ReadPair(f, num, "Sreda", p.Sreda);
+  ReadPair(f, num, "Pump", p.PodpPump);
+  p.Klapan = num.Int<std::uint8_t>("Podpitka", "Klapan", 0);
+  // The phase table has 17 entries: a longer programme cannot run.
+  p.FazaCount = static_cast<std::int32_t>(
+      num.Int("Podpitka", "FazaCount", 0, 0, static_cast<std::int64_t>(p.Faza.size())));
+  for (int i = 0; i < p.FazaCount; ++i) {
+    const QString key = QStringLiteral("Faza%1").arg(i);
+    QString list = Str(f, "Podpitka", key, QStringLiteral("0,0,0"));
+    for (auto& state : p.Faza[static_cast<size_t>(i)]) state = ByteOf(num, key, NextToken(list));
+  }
+
+  // Pumps, Light
+  const std::array<std::uint16_t*, 4> codes{&p.PumpCode1, &p.PumpCode2, &p.PumpCode3, &p.PumpCode4};
+  for (int k = 1; k <= 4; ++k) {
+    // Sent to the module as one byte.
+    *codes[static_cast<size_t>(k - 1)] = static_cast<std::uint16_t>(
+        num.Int("Pumps", QStringLiteral("PumpCode%1").arg(k), 100, 0, 255));
+  }
+  p.PumpTypeDorvex = Str(f, "Pumps", QStringLiteral("PumpType"), QStringLiteral("DORVEX")) ==
+                             QLatin1String("DORVEX")
+                         ? 1
+                         : 0;
+  p.LightCh = num.Int<std::int16_t>("Light", "LightCh", 8);
+  p.LightTime = num.Int<std::int16_t>("Light", "LightTime", 2);
+  p.ExistLight = Str(f, "Light", QStringLiteral("ExistLight"), QStringLiteral("0")) == u"1" ? 1 : 0;
+  p.PanelState.LightButtonVisible = p.ExistLight == 1;
+
+  p.Tick40ms = program.Timer40msInterval / 86'400'000.0;
+  p.InitStatistics();
+
+  // Protocol file
+  p.ProtocolFileName = program.ProgramFolder + p.Protocolname;
+  CreateLogIfMissing(p);
+
+  // End-of-run check
+  // The mode an end from outside kept (the service stopped, the computer
+  // rebooted); taken once, so that a later crash restores from the data log.
+  const auto keptMode = static_cast<int>(num.Int("Terminate", "KeptMode", -1, -1, 3));
+  if (p.Terminated == QLatin1String("Y")) {
+    p.Terminated = QStringLiteral("N");
+    f.WriteString(QStringLiteral("Terminate"), QStringLiteral("Sucsesful"), QStringLiteral("N"));
+    UpdateFileOrReport(f, p.Env.Messages, program.FailedWrites);
+    p.Mode = 0;
+  } else if (keptMode >= 0) {
+    p.Mode = static_cast<std::uint8_t>(keptMode);
+    JournalRestoredMode(p);
+  } else {
+    RestoreModeAfterAbnormalEnd(p);
+  }
+  if (keptMode >= 0) {
+    f.WriteInteger(QStringLiteral("Terminate"), QStringLiteral("KeptMode"), -1);
+    UpdateFileOrReport(f, p.Env.Messages, program.FailedWrites);
+  }
+  // After the restore, which reads the last whole row: a row cut by a kill
+  // gets its line end, so the next row is not glued to it.
+  CloseCutLogRow(p.ProtocolFileName);
+
+  p.Panel->InitValueGrid();
+  p.MixRampActive = 0;
+  p.MixRampCode = 20;
+  p.MixRampStart = 20;
+
+  // Start-up outputs
+  SetPumpPower(p, 200);
+  SetOutput(p, 15, p.PumpTypeDorvex != 0);
+  for (int k = 1; k <= 4; ++k) {
+    SetPumpCode(p, k, static_cast<std::uint8_t>(*codes[static_cast<size_t>(k - 1)]));
+  }
+  p.OutputWord &= 0xF800;
+  if (p.Board != nullptr) p.Board->SetOutputs(p.OutputWord);
+  SetOutput(p, 12, p.FoamLevelOut12 != 0);
+  SetOutput(p, 13, p.FoamLevelOut13 != 0);
+
+  ShowModeAndClock(p);
+  p.Panel->PanelStateChanged();
+  p.Panel->OpenMixerWindow(false);
+  if (p.MixStartStatus == 1) StartMixer(p);
+
+  // One message per file: missing parameters, then values that took their default.
+  QStringList report;
+  if (!problems.isEmpty()) {
+    report << QStringLiteral("Файл %1: недостаточно параметров, недостающие считаны как 0:\n")
+                      .arg(p.IniFileName) +
+                  problems.join(u'\n');
+  }
+  if (!num.Notes().isEmpty()) report << num.Report();
+  if (!report.isEmpty()) p.Env.Messages.ShowInfo(report.join(u'\n'));
+}
+
+void SaveProcessFile(TVortaProcess& p) {
+  TProfileFile f(p.IniFileName);
+  // An end from outside leaves "N", as a crash does, and the mode itself: the
+  // data log's last row may be older than the last change.
+  const bool keep = p.Env.Program.KeepModesAtEnd;
+  p.Terminated = keep ? QStringLiteral("N") : QStringLiteral("Y");
+  f.WriteString(QStringLiteral("Terminate"), QStringLiteral("Sucsesful"), p.Terminated);
+  if (keep)
+    f.WriteInteger(QStringLiteral("Terminate"), QStringLiteral("KeptMode"), ModeIndex(p.Mode));
+  f.WriteInteger(QStringLiteral("Mixer"), QStringLiteral("MixTop"), p.MixTop);
+  f.WriteInteger(QStringLiteral("Mixer"), QStringLiteral("MixLeft"), p.MixLeft);
+  f.WriteInteger(QStringLiteral("Port"), QStringLiteral("ProtocolPeriodmin"), p.ProtocolPeriodmin);
+  p.MixVisible = p.MixFormOpen != 0 ? 1 : 0;
+  f.WriteInteger(QStringLiteral("Mixer"), QStringLiteral("MixVisible"), p.MixVisible);
+  UpdateFileOrReport(f, p.Env.Messages, p.Env.Program.FailedWrites);
+}
+
+}  // namespace vorta

@@ -1,0 +1,80 @@
+#!/usr/bin/env python3
+"""Fails on an #include that runs the wrong way between the source folders.
+
+Each folder is one library and may include only itself and the folders listed
+for it below: arrows run downwards, from the program through the windows and
+telemetry to the engine, and inside the engine from the vessel's process to
+the devices, the CAN stack and the platform. Prints every offending line as
+FILE:LINE: FOLDER may not include HEADER, and exits 1 if there was one.
+"""
+
+import pathlib
+import re
+import sys
+
+ENGINE = {
+    "platform": set(),
+    "can": {"platform"},
+    "devices": {"can", "platform"},
+    "journal": {"platform"},
+    "process": {"devices", "can", "journal", "platform"},
+    "charts": {"process", "devices", "can", "journal", "platform"},
+}
+ALLOWED = dict(ENGINE)
+ALLOWED["sim"] = {"can", "platform"}
+ALLOWED["telemetry"] = set(ENGINE["charts"])
+ENGINE_ALL = set(ENGINE)
+
+# The windows: shared helpers at the bottom, a folder per window above them,
+# the panel (which opens every other window) and the main window on top.
+WINDOWS_COMMON = ENGINE_ALL | {"windows/common"}
+for name in ("alarms", "charts", "devices", "dialogs", "fill"):
+    ALLOWED[f"windows/{name}"] = WINDOWS_COMMON
+ALLOWED["windows/common"] = ENGINE_ALL
+ALLOWED["windows/panel"] = WINDOWS_COMMON | {
+    f"windows/{n}" for n in ("alarms", "charts", "devices", "dialogs", "fill")
+}
+ALLOWED["windows/main"] = ALLOWED["windows/panel"] | {"windows/panel"}
+# The program on top may use every library.
+ALLOWED["app"] = set(ALLOWED) | {"sim", "telemetry"}
+
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
+
+
+def folder_of(path: pathlib.PurePosixPath) -> str:
+    parts = path.parts
+    if parts[0] == "windows" and len(parts) > 2:
+        return "windows/" + parts[1]
+    return parts[0]
+
+
+def main() -> int:
+    root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else ".").resolve()
+    faults = []
+    for path in sorted(root.rglob("*")):
+        if path.suffix not in (".h", ".cpp") or not path.is_file():
+            continue
+        rel = pathlib.PurePosixPath(path.relative_to(root).as_posix())
+        own = folder_of(rel)
+        if own not in ALLOWED:
+            continue  # tests, benchmarks, fuzzers and build trees
+        for number, line in enumerate(path.read_text(encoding="utf-8").splitlines(), 1):
+            match = INCLUDE.match(line)
+            if not match:
+                continue
+            header = pathlib.PurePosixPath(match.group(1))
+            if len(header.parts) < 2:
+                continue  # a header beside the file, or a generated one
+            target = folder_of(header)
+            if target != own and target not in ALLOWED[own]:
+                faults.append(f"{rel}:{number}: {own} may not include {header}")
+    for fault in faults:
+        print(fault)
+    if faults:
+        print(f"{len(faults)} include(s) run the wrong way between the folders")
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

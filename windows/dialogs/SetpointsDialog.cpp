@@ -1,0 +1,104 @@
+#include "windows/dialogs/SetpointsDialog.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+
+#include "process/Setpoints.h"
+#include "windows/panel/VortaForm.h"
+#include "windows/common/WindowPlacement.h"
+#include "platform/Messages.h"
+#include "process/ProcessRecord.h"
+
+namespace vorta {
+
+TSetpointsDialog::TSetpointsDialog(TVortaProcess& process, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
+      Process(process) {
+  setObjectName(QStringLiteral("SetpointsDialog"));
+  setFixedSize(kClientWidth, kClientHeight);
+  const char* const labels[] = {"pH:", "t°C:", "pO2:", "eH:"};
+  for (int k = 0; k < 4; ++k) {
+    auto* label = new QLabel(QString::fromUtf8(labels[k]), this);
+    label->setGeometry(8, 6 + 24 * k, 32, 17);
+    auto* edit = new QLineEdit(QStringLiteral("0"), this);
+    edit->setGeometry(40, 4 + 24 * k, 56, 21);
+    edits_[static_cast<size_t>(k)] = edit;
+  }
+  ok_ = new QPushButton(QStringLiteral("OK"), this);
+  ok_->setGeometry(104, 4, 75, 25);
+  ok_->setDefault(true);
+  cancel_ = new QPushButton(QStringLiteral("Отмена"), this);
+  cancel_->setGeometry(104, 48, 75, 25);
+  connect(ok_, &QPushButton::clicked, this, &TSetpointsDialog::OkClick);
+  connect(cancel_, &QPushButton::clicked, this, &TSetpointsDialog::CancelClick);
+}
+
+TSetpointsDialog::~TSetpointsDialog() {
+  if (!closed_) Process.SetFormOpen = 0;
+}
+
+TSetpointsDialog* TSetpointsDialog::Open(TVortaForm& panel, int mode) {
+  TVortaProcess& p = panel.Process;
+  if (p.SetFormOpen != 0) return nullptr;
+  p.DialogChannel = mode;
+  if (auto* old = qobject_cast<QWidget*>(p.SetForm.data()); old != nullptr && !old->isVisible()) {
+    delete old;
+  }
+  auto* form = new TSetpointsDialog(p, &panel);
+  p.SetForm = form;
+  form->ShowRecord();
+  form->show();
+  return form;
+}
+
+QLineEdit* TSetpointsDialog::Edit(int k) const {
+  return k >= 1 && k <= 4 ? edits_[static_cast<size_t>(k - 1)] : nullptr;
+}
+
+void TSetpointsDialog::ShowRecord() {
+  Process.SetFormOpen = 1;
+  if (QWidget* panel = parentWidget()) MoveOntoScreens(*this, panel->pos() + QPoint(20, 20));
+  mode_ = Process.DialogChannel;
+  setWindowTitle(SetDialogCaption(mode_));
+  const TSetTexts texts = SetDialogTexts(Process, mode_);
+  for (size_t k = 0; k < 4; ++k) edits_[k]->setText(texts[k]);
+}
+
+void TSetpointsDialog::OkClick() {
+  // The mode is the one the dialog was opened in, whatever selector another
+  // dialog of the process has set since: the caption told the operator what
+  // the four numbers are, and storing setpoints as adjustments would corrupt
+  // both.
+  TSetTexts texts;
+  for (size_t k = 0; k < 4; ++k) texts[k] = edits_[k]->text();
+  if (const auto error = ApplySetDialog(Process, mode_, texts)) {
+    Process.Env.Messages.ShowError(error->Message);
+    Edit(error->Edit)->setFocus();
+    Edit(error->Edit)->selectAll();
+    return;
+  }
+  if (mode_ == kSetpointMode) {
+    // Row 2 shows the values taken ("6,5" became 6.50), as a restart would.
+    if (auto* panel = dynamic_cast<TVortaForm*>(Process.Panel.get())) panel->ShowSetpoints();
+  }
+  OnClose();
+}
+
+void TSetpointsDialog::CancelClick() {
+  OnClose();
+}
+
+void TSetpointsDialog::reject() {
+  OnClose();
+}
+
+void TSetpointsDialog::OnClose() {
+  if (!closed_) Process.SetFormOpen = 0;
+  closed_ = true;
+  hide();
+}
+
+}  // namespace vorta
