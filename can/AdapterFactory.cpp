@@ -1,4 +1,6 @@
 #include "can/AdapterFactory.h"
+#include "can/ChaiAdapter.h"
+#include "can/UsbCanAdapter.h"
 
 namespace vorta {
 
@@ -20,6 +22,19 @@ std::unique_ptr<TCANAdapter> TAdapterFactory::Create(const QString& type,
     return nullptr;
   }
   return it->second(config);
+}
+
+}  // namespace vorta
+
+// The adapters this program is built with. Each concrete adapter adds its
+// registration call here (one line); nothing else needs to know them.
+
+namespace vorta {
+
+void RegisterStandardAdapters(TAdapterFactory& factory) {
+  (void)factory;
+  RegisterChaiAdapter(factory);
+  RegisterUsbCanAdapter(factory);
 }
 
 }  // namespace vorta

@@ -16,7 +16,7 @@
 //     });
 //   }
 //
-// and adds one call to RegisterStandardAdapters() (can/StandardAdapters.cpp).
+// and adds one call to RegisterStandardAdapters() (can/AdapterFactory.cpp).
 // The program builds one factory at start-up with RegisterStandardAdapters()
 // and hands it to TCANService, which asks it once per LoadConfig.
 //
