@@ -221,6 +221,7 @@
       chartVersion: -1,
       chartDrawnAt: 0,
       historyDrawn: false,
+      historyAsked: false,
       onText: null,
       dom: null,
     };
@@ -253,7 +254,7 @@
 
   function route(topic, payload, retained) {
     const where = parseTopic(topic);
-    if (!where || where.kind === 'minute' || where.kind === 'alarm') return;
+    if (!where || where.kind === 'alarm') return;
     const now = Date.now();
     if (where.kind === 'status') {
       const text = payload.length <= 16 ? decoder.decode(payload).trim() : '';
@@ -304,18 +305,56 @@
         ch[0].setpoint, ch[1].setpoint, ch[2].setpoint, ch[3].setpoint,
       ]);
       dirtyVessels.add(v);
+      askHistory(v);
       return;
     }
     if (where.kind === 'history') {
       const c = computerFor(where.root);
       const v = vesselFor(c, where.vessel);
+      // Asked once: the rows that follow come one by one on the minute topic.
+      if (client && v.historyAsked) client.unsubscribe(topic);
       if (!v.trend.setHistory(o)) {
         stats.ignored++;
         return;
       }
       chartQueue.add(v);
       if (largeFor === v) largeDrawnAt = 0;
+      return;
     }
+    if (where.kind === 'minute') {
+      const t = isObject(o) ? when(o.time) : null;
+      if (t === null) {
+        stats.ignored++;
+        return;
+      }
+      const v = vesselFor(computerFor(where.root), where.vessel);
+      v.trend.addRow(t / 1000, Trend.SERIES.map((x) => num(o[x.key])));
+    }
+  }
+
+  // The day's rows of a vessel: its retained history, taken once per
+  // connection (a browser that stayed subscribed would get the whole day
+  // again with every row).
+  function askHistory(v) {
+    if (v.historyAsked || !client || !client.connected) return;
+    v.historyAsked = true;
+    client.subscribe(v.computer.root + '/' + v.num + '/history', { qos: 0 });
+  }
+
+  // The user's filter without the history topics: "vorta/#" becomes the
+  // status, alarms, state and minute topics of roots one to four levels
+  // below "vorta/" (and of "vorta" itself).
+  function subscriptions(filter) {
+    if (!filter.endsWith('#')) return [filter];
+    const base = filter.slice(0, -1);
+    if (base !== '' && !base.endsWith('/')) return [filter];
+    const out = [];
+    if (base !== '') out.push(base + 'status', base + 'alarms', base + '+/state', base + '+/minute');
+    for (let depth = 1; depth <= 4; depth++) {
+      const root = base + '+/'.repeat(depth);
+      out.push(root + 'status', root + 'alarms', root + '+/state', root + '+/minute');
+    }
+    return out;
   }
 
   // ---- building the page
@@ -723,7 +762,7 @@
       keepalive: 30,
       reconnectPeriod: 5000,
       connectTimeout: 10000,
-      resubscribe: true,
+      resubscribe: false,
     };
     if (userInput.value) options.username = userInput.value;
     if (passwordInput.value) options.password = passwordInput.value;
@@ -739,7 +778,10 @@
       if (client !== c) return;
       stats.connectedAt = performance.now();
       showLink('connected');
-      c.subscribe(filter, { qos: 0 }, (err) => {
+      // After a reconnection every vessel's day is taken again: rows may
+      // have been missed meanwhile.
+      for (const comp of computers.values()) for (const v of comp.vessels.values()) v.historyAsked = false;
+      c.subscribe(subscriptions(filter), { qos: 0 }, (err) => {
         if (err && client === c) showLink('closed', String(err.message || err).slice(0, MAX_TEXT));
       });
     });

@@ -87,6 +87,24 @@
       return true;
     }
 
+    // A data log row that came after the history: appended to it, and the
+    // rows older than a day leave.
+    addRow(tS, values) {
+      const n = this.histT.length;
+      if (n && tS <= this.histT[n - 1]) return;
+      let from = 0;
+      while (from < n && this.histT[from] < tS - DAY_S) from++;
+      const t = new Float64Array(n - from + 1);
+      t.set(this.histT.subarray(from), 0);
+      t[n - from] = tS;
+      const cols = this.histCols.map((c, i) => {
+        const col = from ? c.slice(from) : c;
+        col.push(values[i]);
+        return col;
+      });
+      this.replaceHistory(t, cols);
+    }
+
     // values: in the order of SERIES.
     addLive(tS, values) {
       const n = this.liveT.length;
