@@ -222,6 +222,8 @@
       chartDrawnAt: 0,
       historyDrawn: false,
       historyAsked: false,
+      historyAskedAt: 0,
+      historyGot: false,
       onText: null,
       dom: null,
     };
@@ -313,6 +315,7 @@
       const v = vesselFor(c, where.vessel);
       // Asked once: the rows that follow come one by one on the minute topic.
       if (client && v.historyAsked) client.unsubscribe(topic);
+      v.historyGot = true;
       if (!v.trend.setHistory(o)) {
         stats.ignored++;
         return;
@@ -338,7 +341,9 @@
   function askHistory(v) {
     if (v.historyAsked || !client || !client.connected) return;
     v.historyAsked = true;
-    client.subscribe(v.computer.root + '/' + v.num + '/history', { qos: 0 });
+    v.historyAskedAt = Date.now();
+    // QoS 1: a busy broker drops a slow page's QoS 0 messages first.
+    client.subscribe(v.computer.root + '/' + v.num + '/history', { qos: 1 });
   }
 
   // The user's filter without the history topics: "vorta/#" becomes the
@@ -621,6 +626,12 @@
           dirtyVessels.add(v);
         }
         if (v.trend.version !== v.chartVersion && now - v.chartDrawnAt >= SMALL_REDRAW_MS) chartQueue.add(v);
+        // Asked and not come (dropped by a busy broker, or none yet): ask again.
+        if (v.historyAsked && !v.historyGot && now - v.historyAskedAt > 60000 && client) {
+          client.unsubscribe(v.computer.root + '/' + v.num + '/history');
+          v.historyAsked = false;
+          askHistory(v);
+        }
       }
     }
     if (largeFor && largeFor.trend.version !== largeVersion) requestRender();
@@ -780,7 +791,9 @@
       showLink('connected');
       // After a reconnection every vessel's day is taken again: rows may
       // have been missed meanwhile.
-      for (const comp of computers.values()) for (const v of comp.vessels.values()) v.historyAsked = false;
+      for (const comp of computers.values()) {
+        for (const v of comp.vessels.values()) v.historyAsked = v.historyGot = false;
+      }
       c.subscribe(subscriptions(filter), { qos: 0 }, (err) => {
         if (err && client === c) showLink('closed', String(err.message || err).slice(0, MAX_TEXT));
       });
