@@ -6,6 +6,14 @@ option(VORTA_PACKAGE "Make the icons, manual pages and system files of the packa
 
 install(TARGETS vorta vorta-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
+# The browser view: static files the broker serves (http_dir), and the broker
+# configuration that does so beside them, not among them. The vendored
+# libraries' licences are in the copyright file.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/web/ DESTINATION ${CMAKE_INSTALL_DATADIR}/vorta/web
+        PATTERN "LICENSE*" EXCLUDE PATTERN "README.md" EXCLUDE PATTERN "SHA256SUMS" EXCLUDE)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/vorta-web.conf
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/vorta)
+
 set(VORTA_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 set(VORTA_MAINTAINER "Vorta Laboratory <vorta@example.org>")
 

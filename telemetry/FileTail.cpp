@@ -215,6 +215,41 @@ std::vector<TTailedLine> TFileTail::ReadLines(qint64 maxBytes) {
   return lines;
 }
 
+std::optional<TLastLines> ReadLastLines(const QString& path, qint64 maxBytes) {
+  if (!NotARegularFile(path).isEmpty()) return std::nullopt;
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  TLastLines last;
+  const QByteArray first = ReadAt(fd, 0, kHeaderBytes);
+  const qsizetype headerEnd = first.indexOf('\n');
+  if (headerEnd >= 0) {
+    last.Header = QString::fromUtf8(WithoutLineEnd(first.left(headerEnd))).split(u'\t');
+  }
+  if (headerEnd < 0) {
+    ::close(fd);
+    return last;
+  }
+  const qint64 from = std::max<qint64>(headerEnd + 1, st.st_size - maxBytes);
+  const QByteArray span = ReadAt(fd, from, st.st_size - from);
+  ::close(fd);
+  qsizetype start = 0;
+  // Begun inside a line: that line is not whole.
+  if (from > headerEnd + 1) start = span.indexOf('\n') + 1;
+  for (;;) {
+    const qsizetype nl = span.indexOf('\n', start);
+    if (nl < 0) break;
+    QByteArray line = WithoutLineEnd(span.mid(start, nl - start));
+    if (!line.isEmpty()) last.Lines.push_back(std::move(line));
+    start = nl + 1;
+  }
+  return last;
+}
+
 TKeptOffsets LoadDeliveredOffsets(const QString& path) {
   TKeptOffsets kept;
   if (QString special = NotARegularFile(path); !special.isEmpty()) {

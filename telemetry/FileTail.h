@@ -14,6 +14,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 namespace vorta {
@@ -95,6 +96,17 @@ class TFileTail {
   QStringList header_;
   std::vector<TTailNotice> notices_;
 };
+
+// The end of a text file: its header (the first line, as field names) and
+// the whole lines in its last maxBytes, oldest first, without line ends or
+// empty lines. A line cut by the start of that span and a last line without
+// its line end are left out. Nothing when it cannot be read or is no regular
+// file.
+struct TLastLines {
+  QStringList Header;
+  std::vector<QByteArray> Lines;
+};
+std::optional<TLastLines> ReadLastLines(const QString& path, qint64 maxBytes);
 
 // The offsets file: a line "<offset>\t<device>:<inode>\t<file name>" per
 // file ("<offset>\t<file name>" in files of older runs, still read).

@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <cmath>
 
+#include "process/PanelActions.h"
 #include "platform/RealTimerService.h"
 #include "process/Alarms.h"
 #include "journal/Journal.h"
@@ -26,12 +27,21 @@ QJsonValue Number(double v) {
   return std::isfinite(v) ? QJsonValue(v) : QJsonValue();
 }
 
+// A data log row's moment with its offset from UTC, null when it cannot be read.
+QJsonValue RowTime(const QString& dateField, const QString& timeField, double now) {
+  const QDateTime t = LogRowMoment(dateField, timeField, now);
+  if (!t.isValid()) return {};
+  return LocalTimeWithOffset(ToSystemDateTime(t));
+}
+
+}  // namespace
+
 // A data log row carries the locale's short date cut to six characters (no
 // year, often not even whole) and H:M:S without a zone, as written on this
 // computer. Its day is the latest one, up to the day it is read, that the
 // log would have written so: a backlog of up to a year reads right in any
 // locale. The offset is the computer's zone at that moment.
-QJsonValue RowTime(const QString& dateField, const QString& timeField, double now) {
+QDateTime LogRowMoment(const QString& dateField, const QString& timeField, double now) {
   const QStringList hms = timeField.split(u':');
   if (hms.size() != 3 || dateField.isEmpty()) return {};
   bool okH = false;
@@ -55,10 +65,8 @@ QJsonValue RowTime(const QString& dateField, const QString& timeField, double no
     }
   }
   if (!lastDay.isValid()) return {};
-  return LocalTimeWithOffset(ToSystemDateTime(QDateTime(lastDay, clock)));
+  return QDateTime(lastDay, clock);
 }
-
-}  // namespace
 
 QByteArray StateJson(const TVortaProcess& p, double now) {
   QJsonObject o;
@@ -71,6 +79,14 @@ QByteArray StateJson(const TVortaProcess& p, double now) {
   o[QLatin1String("link")] = p.PanelState.StatusText[3].trimmed();
   o[QLatin1String("rpm")] = p.MixerRpm;
   o[QLatin1String("outputs")] = p.OutputWord;
+  // The manual buttons the panel shows switched on, by their names.
+  QJsonArray on;
+  for (int k = 1; k <= kManualButtons; ++k) {
+    if (OutputShownOn(p, ManualButtonOutput(p, k))) {
+      on.append(p.Channels[static_cast<size_t>(k)].ChName);
+    }
+  }
+  o[QLatin1String("on")] = on;
   QJsonArray channels;
   for (size_t ch = 1; ch <= 4; ++ch) {
     QJsonObject c;
@@ -82,6 +98,70 @@ QByteArray StateJson(const TVortaProcess& p, double now) {
     channels.append(c);
   }
   o[QLatin1String("channels")] = channels;
+  return Compact(o);
+}
+
+QByteArray AlarmListJson(const std::deque<TAlarm>& alarms) {
+  QJsonArray list;
+  for (const TAlarm& a : alarms) {
+    if (!a.Active()) continue;
+    QJsonObject o;
+    o[QLatin1String("id")] = static_cast<double>(a.Id);
+    o[QLatin1String("vessel")] = a.Vessel;
+    o[QLatin1String("vesselName")] = a.VesselName;
+    o[QLatin1String("kind")] = AlarmKindKey(a.Kind);
+    o[QLatin1String("source")] = a.Source;
+    o[QLatin1String("text")] = a.Text;
+    o[QLatin1String("raised")] = LocalTimeWithOffset(a.Raised);
+    o[QLatin1String("acknowledgedBy")] = a.AckBy.isEmpty() ? QJsonValue() : QJsonValue(a.AckBy);
+    o[QLatin1String("acknowledged")] =
+        a.AckBy.isEmpty() ? QJsonValue() : QJsonValue(LocalTimeWithOffset(a.AckTime));
+    list.append(o);
+  }
+  QJsonObject o;
+  o[QLatin1String("alarms")] = list;
+  return Compact(o);
+}
+
+QByteArray HistoryJson(std::int32_t vessel, const QStringList& header,
+                       const std::vector<QByteArray>& rows, double now) {
+  static const QStringList kColumns{
+      QStringLiteral("pH"),    QStringLiteral("SetpH"), QStringLiteral("tC"),
+      QStringLiteral("SettC"), QStringLiteral("pO2"),   QStringLiteral("SetpO"),
+      QStringLiteral("eH"),    QStringLiteral("SeteH"), QStringLiteral("MixRpm")};
+  const qsizetype dateAt = header.indexOf(QStringLiteral("Date"));
+  const qsizetype timeAt = header.indexOf(QStringLiteral("Time"));
+  std::vector<qsizetype> at;
+  for (const QString& name : kColumns) at.push_back(header.indexOf(name));
+  const qint64 until = FromSystemDateTime(now).toSecsSinceEpoch();
+  const qint64 from = until - qint64{24} * 3600;
+  std::vector<QJsonArray> columns(kColumns.size());
+  QJsonArray steps;
+  qint64 first = 0;
+  qint64 last = 0;
+  for (const QByteArray& row : rows) {
+    const QStringList fields = QString::fromUtf8(row).split(u'\t');
+    if (dateAt < 0 || timeAt < 0 || dateAt >= fields.size() || timeAt >= fields.size()) continue;
+    const QDateTime moment = LogRowMoment(fields[dateAt].trimmed(), fields[timeAt].trimmed(), now);
+    if (!moment.isValid()) continue;
+    const qint64 t = moment.toSecsSinceEpoch();
+    if (t < from || t > until) continue;
+    if (steps.isEmpty()) first = last = t;
+    // Seconds from the row before: a few digits a row instead of ten.
+    steps.append(static_cast<double>(t - last));
+    last = t;
+    for (std::size_t c = 0; c < at.size(); ++c) {
+      bool ok = false;
+      const double v =
+          at[c] >= 0 && at[c] < fields.size() ? fields[at[c]].trimmed().toDouble(&ok) : 0;
+      columns[c].append(ok ? Number(v) : QJsonValue());
+    }
+  }
+  QJsonObject o;
+  o[QLatin1String("vessel")] = vessel;
+  o[QLatin1String("t0")] = static_cast<double>(first);
+  o[QLatin1String("dt")] = steps;
+  for (std::size_t c = 0; c < at.size(); ++c) o[kColumns[static_cast<qsizetype>(c)]] = columns[c];
   return Compact(o);
 }
 

@@ -2,9 +2,12 @@
 // The JSON each topic carries (UTF-8, field names documented in the README).
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <deque>
+#include <vector>
 
 namespace vorta {
 
@@ -15,6 +18,19 @@ enum class TAlarmEvent;
 // <root>/<vessel>/state: the vessel's 2-s values at the moment now (days
 // since 1899-12-30, local time).
 QByteArray StateJson(const TVortaProcess& process, double now);
+// <root>/alarms: every active alarm of the program, oldest first, with its
+// state (acknowledged or not).
+QByteArray AlarmListJson(const std::deque<TAlarm>& alarms);
+// <root>/<vessel>/history: the data log rows of the 24 hours up to now as
+// columns (the row times as seconds since the epoch, the channels, their
+// setpoints and the stirrer speed). rows: whole lines of the log, oldest
+// first, without the header.
+QByteArray HistoryJson(std::int32_t vessel, const QStringList& header,
+                       const std::vector<QByteArray>& rows, double now);
+// The moment of a data log row from its short date and its H:M:S, as the
+// computer writes them; invalid when they cannot be read. now (days since
+// 1899-12-30) supplies the year the short date leaves out.
+QDateTime LogRowMoment(const QString& dateField, const QString& timeField, double now);
 // <root>/<vessel>/minute: a data log row, each field under its header's name;
 // numbers as numbers, the texts (date, time, drive status, link, mode) as
 // texts; and "time", the row's moment with its offset from UTC, null when

@@ -30,6 +30,9 @@ constexpr auto kConnectTimeout = std::chrono::seconds(10);
 constexpr auto kFinishTime = std::chrono::milliseconds(1500);
 constexpr auto kSaveEvery = std::chrono::seconds(2);
 constexpr auto kPumpEvery = std::chrono::milliseconds(250);
+// A vessel's history is read from this much of its data log's end: a day of
+// rows at the shortest period (1 min, about 150 bytes a row) twice over.
+constexpr qint64 kHistoryBytes = qint64{512} * 1024;
 
 std::once_flag gLibraryInit;
 
@@ -70,6 +73,12 @@ void TMqttPublisher::PublishUnjournalledAlarm(std::int32_t vessel, const QByteAr
   if (newAlarms_.size() > kMaxMemoryAlarms) newAlarms_.erase(newAlarms_.begin());
 }
 
+void TMqttPublisher::PublishAlarmList(const QByteArray& payload) {
+  const std::lock_guard lock(mutex_);
+  alarmList_ = payload;
+  alarmListNew_ = true;
+}
+
 std::vector<TMqttNotice> TMqttPublisher::TakeNotices() {
   const std::lock_guard lock(mutex_);
   return std::exchange(notices_, {});
@@ -102,6 +111,7 @@ void TMqttPublisher::LoadOffsets() {
     saveFailureTold_ = !NotARegularFile(offsetsPath_).isEmpty();
   }
   tails_.reserve(files_.size());
+  historyDue_.assign(files_.size(), false);
   for (const TPublishedFile& f : files_) {
     TFileTail& tail = tails_.emplace_back(f.Path);
     if (const auto it = kept.Offsets.find(f.Key); it != kept.Offsets.end()) {
@@ -145,6 +155,7 @@ void TMqttPublisher::Run() {
       CheckHeld();
       SendStates();
       SendAlarms();
+      SendAlarmList();
       // The files are looked at a few times a second, and at once again
       // while a backlog is being sent.
       const auto now = TClock::now();
@@ -152,6 +163,7 @@ void TMqttPublisher::Run() {
         lastPump_ = now;
         PumpFiles();
       }
+      SendHistories();
     }
     SaveOffsets(false);
   }
@@ -325,6 +337,10 @@ void TMqttPublisher::OnConnect(mosquitto* /*m*/, void* self, int rc) {
   }
   p->accepted_ = true;
   p->acceptedAt_ = TClock::now();
+  // Retained topics are made right on every connection: the broker may have
+  // lost them, or kept an older run's.
+  p->alarmListDue_ = true;
+  for (std::size_t i = 0; i < p->files_.size(); ++i) p->historyDue_[i] = !p->files_[i].Journal;
   p->Publish(p->StatusTopic(), QByteArrayLiteral("online"), 1, true, &p->onlineMid_);
   p->connected_ = true;
 }
@@ -392,6 +408,39 @@ void TMqttPublisher::SendAlarms() {
   }
 }
 
+void TMqttPublisher::SendAlarmList() {
+  {
+    const std::lock_guard lock(mutex_);
+    if (alarmListNew_) {
+      alarmListSent_ = alarmList_;
+      alarmListNew_ = false;
+      alarmListDue_ = true;
+    }
+  }
+  if (!alarmListDue_ || alarmListSent_.isNull()) return;
+  alarmListDue_ = false;
+  if (!Publish(root_ + QStringLiteral("/alarms"), alarmListSent_, 1, true, nullptr)) lost_ = true;
+}
+
+// Built from the data log itself, so that it holds the whole day whatever
+// was delivered before; only once a backlog is through, so that catching up
+// on an outage builds it once.
+void TMqttPublisher::SendHistories() {
+  if (backlog_ || lost_) return;
+  for (std::size_t i = 0; i < files_.size(); ++i) {
+    if (!historyDue_[i]) continue;
+    historyDue_[i] = false;
+    const std::optional<TLastLines> last = ReadLastLines(files_[i].Path, kHistoryBytes);
+    if (!last) continue;
+    const QByteArray payload = HistoryJson(files_[i].Vessel, last->Header, last->Lines, Now());
+    if (!Publish(QStringLiteral("%1/%2/history").arg(root_).arg(files_[i].Vessel), payload, 0, true,
+                 nullptr)) {
+      lost_ = true;
+      return;
+    }
+  }
+}
+
 void TMqttPublisher::PumpFiles() {
   backlog_ = false;
   for (std::size_t i = 0; i < tails_.size() && !lost_; ++i) {
@@ -419,6 +468,7 @@ void TMqttPublisher::PumpFiles() {
       } else {
         payload = MinuteJson(file.Vessel, tail.Header(), line.Line, Now());
         topic = QStringLiteral("%1/%2/minute").arg(root_).arg(file.Vessel);
+        historyDue_[i] = true;
       }
       int mid = 0;
       if (!Publish(topic, payload, 1, false, &mid)) {

@@ -69,6 +69,9 @@ class TMqttPublisher {
   // Main thread: the vessel's latest state (retained); while disconnected it
   // is dropped, as only the latest value matters.
   void PublishState(std::int32_t vessel, const QByteArray& payload);
+  // Main thread: the list of active alarms (retained, sent again on each
+  // connection); only the latest counts.
+  void PublishAlarmList(const QByteArray& payload);
   // Main thread: an alarm change that the journal could not take, so that it
   // reaches the broker all the same (kept in memory until acknowledged).
   void PublishUnjournalledAlarm(std::int32_t vessel, const QByteArray& payload);
@@ -107,6 +110,8 @@ class TMqttPublisher {
   void Destroy();
   void SendStates();
   void SendAlarms();
+  void SendAlarmList();
+  void SendHistories();
   void PumpFiles();
   void Acknowledge(int mid);
   void SaveOffsets(bool force);
@@ -133,6 +138,8 @@ class TMqttPublisher {
   std::condition_variable wake_;
   QHash<std::int32_t, QByteArray> states_;
   std::vector<TMemoryAlarm> newAlarms_;
+  QByteArray alarmList_;  // null until given
+  bool alarmListNew_ = false;
   std::vector<TMqttNotice> notices_;
   std::atomic<double> now_{0};
 
@@ -142,6 +149,10 @@ class TMqttPublisher {
   std::vector<TFileTail> tails_;
   std::deque<TPending> pending_;
   std::deque<TMemoryAlarm> alarms_;
+  QByteArray alarmListSent_;  // the latest list, for the next connection
+  bool alarmListDue_ = false;
+  // Per file: its vessel's history is to be built and published again.
+  std::vector<bool> historyDue_;
   bool mqtt5_ = true;  // until the broker says it speaks only 3.1.1
   bool lost_ = false;
   // This attempt: accepted by the broker, then a message of it acknowledged,

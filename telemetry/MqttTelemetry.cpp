@@ -38,6 +38,11 @@ TMqttTelemetry::TMqttTelemetry(TVortaEnv& env, TMqttSettings settings) : env_(en
   publisher_ = std::make_shared<TMqttPublisher>(std::move(settings), std::move(files),
                                                 folder.filePath(QLatin1String(kMqttOffsetsFile)));
   publisher_->SetNow(env.Time.Now());
+  // An empty list replaces what an earlier run left retained.
+  if (env.Alarms != nullptr) {
+    publisher_->PublishAlarmList(AlarmListJson(env.Alarms->List()));
+    alarmRevision_ = env.Alarms->Revision();
+  }
   publisher_->Start();
   if (env.Alarms != nullptr) {
     env.Alarms->Subscribe([&env, weak = std::weak_ptr<TMqttPublisher>(publisher_)](
@@ -61,6 +66,10 @@ TMqttTelemetry::~TMqttTelemetry() {
 
 void TMqttTelemetry::Tick() {
   publisher_->SetNow(env_.Time.Now());
+  if (env_.Alarms != nullptr && env_.Alarms->Revision() != alarmRevision_) {
+    alarmRevision_ = env_.Alarms->Revision();
+    publisher_->PublishAlarmList(AlarmListJson(env_.Alarms->List()));
+  }
   if (publisher_->Connected() && env_.Processes != nullptr) {
     const double now = env_.Time.Now();
     for (const auto& p : *env_.Processes)

@@ -5,6 +5,7 @@
 // Alarms reach the broker through the journal file; an alarm change the
 // journal could not take is handed to the publisher directly.
 
+#include <cstdint>
 #include <memory>
 
 #include "telemetry/MqttPublisher.h"
@@ -34,6 +35,7 @@ class TMqttTelemetry {
   // Shared with the alarm hook, which outlives this object in the alarm list.
   std::shared_ptr<TMqttPublisher> publisher_;
   std::unique_ptr<TTimer> timer_;
+  std::uint64_t alarmRevision_ = 0;
 };
 
 // The offsets file in the program folder.

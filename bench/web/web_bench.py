@@ -1,0 +1,236 @@
+#!/usr/bin/env python3
+"""The browser view under a lab's load: 8 computers x 8 vessels published by
+a test publisher to a real mosquitto, the page in headless Chromium served by
+that broker. Prints, against their targets: how long after connecting the 64
+vessels' day histories are drawn, the script time of each update (each MQTT
+message handled, each frame drawn) at the program's 2-s rate, and the heap
+over an hour of updates, published faster than real time (the factor is
+printed)."""
+
+import argparse
+import json
+import math
+import os
+import random
+import shutil
+import statistics
+import sys
+import threading
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.normpath(os.path.join(HERE, "..", ".."))
+sys.path.insert(0, os.path.join(REPO, "tests", "web"))
+import paho.mqtt.client as mqtt  # noqa: E402
+
+from web_harness import Broker, chromium, close, wait_until  # noqa: E402
+
+COMPUTERS = 8
+VESSELS = 8
+ROWS = 1440  # a day at a 1-minute period
+
+
+def mosquitto_path():
+    for p in ("/usr/sbin/mosquitto", "/usr/bin/mosquitto"):
+        if os.path.exists(p):
+            return p
+    return shutil.which("mosquitto") or "mosquitto"
+
+
+def parse_args():
+    p = argparse.ArgumentParser(description=__doc__)
+    p.add_argument("--web", default=os.path.join(REPO, "web"))
+    p.add_argument("--chromium", default=shutil.which("chromium") or "/usr/bin/chromium")
+    p.add_argument("--chromedriver", default=shutil.which("chromedriver") or "/usr/bin/chromedriver")
+    p.add_argument("--mosquitto", default=mosquitto_path())
+    p.add_argument("--live", type=float, default=60, help="seconds at the program's 2-s rate")
+    p.add_argument("--speedup", type=float, default=10, help="how much faster the hour is published")
+    return p.parse_args()
+
+
+def history(seed, now):
+    rnd = random.Random(seed)
+    t0 = int(now) - (ROWS - 1) * 60
+    cols = {k: [] for k in ("pH", "SetpH", "tC", "SettC", "pO2", "SetpO", "eH", "SeteH", "MixRpm")}
+    for i in range(ROWS):
+        x = i / ROWS * 2 * math.pi
+        cols["pH"].append(round(7 + 0.1 * math.sin(x * 3 + seed) + rnd.uniform(-0.01, 0.01), 2))
+        cols["SetpH"].append(7.0)
+        cols["tC"].append(round(37 + 0.3 * math.sin(x * 5) + rnd.uniform(-0.05, 0.05), 2))
+        cols["SettC"].append(37.0)
+        cols["pO2"].append(round(30 + 20 * math.sin(x * 2 + seed) + rnd.uniform(-2, 2), 2))
+        cols["SetpO"].append(30.0)
+        cols["eH"].append(round(-150 + 30 * math.cos(x) + rnd.uniform(-3, 3), 2))
+        cols["SeteH"].append(-150.0)
+        cols["MixRpm"].append(int(500 + 200 * math.sin(x * 2 + seed)))
+    return dict(vessel=seed % VESSELS + 1, t0=t0, dt=[0] + [60] * (ROWS - 1), **cols)
+
+
+def state(n, k, now):
+    x = k / 50
+    iso = time.strftime("%Y-%m-%dT%H:%M:%S", time.localtime(now)) + "+00:00"
+    return json.dumps({
+        "time": iso, "vessel": n, "name": f"Ферментёр {n}", "mode": 1, "modeName": "Butch",
+        "link": "Net OK", "rpm": 500 + k % 50, "outputs": 0, "on": ["Нагрев"],
+        "channels": [
+            {"name": "pH", "value": 7 + 0.05 * math.sin(x), "setpoint": 7, "status": 3},
+            {"name": "t°C", "value": 37 + 0.1 * math.cos(x), "setpoint": 37, "status": 0},
+            {"name": "pO2", "value": 30 + 5 * math.sin(x), "setpoint": 30, "status": 0},
+            {"name": "eH", "value": None if k % 97 == 0 else -150 + math.cos(x), "setpoint": -150,
+             "status": 1},
+        ],
+    })
+
+
+def minute(n, t):
+    iso = time.strftime("%Y-%m-%dT%H:%M:%S", time.gmtime(t)) + "+00:00"
+    return json.dumps({"vessel": n, "time": iso, "pH": 7.01, "SetpH": 7, "tC": 37.02, "SettC": 37,
+                       "pO2": 31.5, "SetpO": 30, "eH": -149.2, "SeteH": -150, "MixRpm": 512})
+
+
+def roots():
+    return [f"vorta/bench-pc{c}" for c in range(1, COMPUTERS + 1)]
+
+
+def p(values, q):
+    values = sorted(values)
+    return values[min(len(values) - 1, int(math.ceil(q * len(values))) - 1)] if values else float("nan")
+
+
+def verdict(ok):
+    return "ok" if ok else "FAIL"
+
+
+def main():
+    args = parse_args()
+    broker = Broker(args.mosquitto, args.web)
+    pub = mqtt.Client(client_id="vorta-web-bench")
+    pub.max_queued_messages_set(0)
+    pub.connect("127.0.0.1", broker.tcp)
+    pub.loop_start()
+    browser = None
+    try:
+        now = time.time()
+        for c, root in enumerate(roots()):
+            pub.publish(root + "/status", "online", qos=1, retain=True)
+            alarms = [] if c else [
+                {"vessel": 3, "vesselName": "Ферментёр 3", "kind": "link", "source": "Board3",
+                 "text": "Нет связи: Board3", "raised": "2026-12-07T09:00:00+00:00",
+                 "acknowledgedBy": None},
+                {"vessel": 5, "vesselName": "Ферментёр 5", "kind": "foam", "source": "foam",
+                 "text": "Пена", "raised": "2026-12-07T08:00:00+00:00", "acknowledgedBy": "anna"}]
+            pub.publish(root + "/alarms", json.dumps({"alarms": alarms}), qos=1, retain=True)
+            for n in range(1, VESSELS + 1):
+                h = history(c * VESSELS + n - 1, now)
+                h["vessel"] = n
+                pub.publish(f"{root}/{n}/history", json.dumps(h, separators=(",", ":")), qos=1,
+                            retain=True)
+                pub.publish(f"{root}/{n}/state", state(n, 0, now), qos=1, retain=True)
+        size = len(json.dumps(history(0, now), separators=(",", ":")))
+        time.sleep(1)
+
+        browser = chromium(args.chromium, args.chromedriver, 1920, 1080,
+                           extra=("--enable-precise-memory-info", "--js-flags=--expose-gc"))
+        browser.get(f"http://127.0.0.1:{broker.ws}/?root=vorta/%23&lang=en")
+        js = browser.execute_script
+        stats = lambda: js("return VortaPage.stats()")  # noqa: E731
+
+        # The live 2-s states go on meanwhile, as on a lab's broker.
+        stop = threading.Event()
+        counter = [0]
+
+        def live(period):
+            k = 0
+            while not stop.is_set():
+                start = time.time()
+                for root in roots():
+                    for n in range(1, VESSELS + 1):
+                        pub.publish(f"{root}/{n}/state", state(n, k, time.time()), retain=True)
+                        counter[0] += 1
+                        # Spread over the period, as 64 programs' ticks are.
+                        time.sleep(period / (COMPUTERS * VESSELS) * 0.9)
+                k += 1
+                stop.wait(max(0, period - (time.time() - start)))
+
+        thread = threading.Thread(target=live, args=(2.0,), daemon=True)
+        thread.start()
+        s = wait_until(lambda: (lambda x: x if x["historyDrawn"] >= COMPUTERS * VESSELS else None)(stats()),
+                       600, "64 histories drawn", step=0.2)
+        drawn_s = (s["lastHistoryDrawAt"] - s["connectedAt"]) / 1000
+
+        js("VortaPage.resetTimes()")
+        time.sleep(args.live)
+        s = stats()
+        handler, frame = s["handler"], s["frame"]
+        stop.set()
+        thread.join()
+
+        # An hour of updates, published faster: a state per vessel every
+        # 2 s of the hour and a data log row per vessel every minute of it.
+        def heap():
+            js("window.gc && window.gc()")
+            time.sleep(0.5)
+            js("window.gc && window.gc()")
+            return js("return [performance.memory.usedJSHeapSize, document.getElementsByTagName('*').length]")
+
+        samples = [heap()[0]]
+        base_heap = base_nodes = None
+        period = 2.0 / args.speedup
+        hour_start = time.time()
+        row_t = int(now)
+        for k in range(1800):
+            t = time.time()
+            for root in roots():
+                for n in range(1, VESSELS + 1):
+                    pub.publish(f"{root}/{n}/state", state(n, k, t), retain=True)
+            if k % 30 == 29:
+                row_t += 60
+                for root in roots():
+                    for n in range(1, VESSELS + 1):
+                        pub.publish(f"{root}/{n}/minute", minute(n, row_t))
+            if k % 300 == 299:
+                h, nodes = heap()
+                samples.append(h)
+                # From the first ten minutes on: the page has taken its shape.
+                if base_heap is None:
+                    base_heap, base_nodes = h, nodes
+            time.sleep(max(0, period - (time.time() - t)))
+        hour_s = time.time() - hour_start
+        # Until the page has handled what is still on its way.
+        last = -1
+        while stats()["messages"] != last:
+            last = stats()["messages"]
+            time.sleep(2)
+        end_heap, end_nodes = heap()
+        samples.append(end_heap)
+        end = stats()
+
+        mb = lambda b: b / 1e6  # noqa: E731
+        growth = (end_heap - base_heap) / base_heap
+        print(f"web bench: {COMPUTERS} computers x {VESSELS} vessels, histories of {ROWS} rows "
+              f"({size / 1000:.0f} kB each), headless Chromium, mosquitto WebSockets")
+        print(f"  64 day histories drawn after connecting: {drawn_s:8.2f} s      target < 2 s     "
+              f"{verdict(drawn_s < 2)}")
+        print(f"  script time per MQTT message ({len(handler)} at the 2-s rate for {args.live:.0f} s): "
+              f"p50 {p(handler, 0.5):.2f} ms, p99 {p(handler, 0.99):.2f} ms, max {max(handler):.2f} ms"
+              f"   target p99 < 16 ms   {verdict(p(handler, 0.99) < 16)}")
+        print(f"  script time per frame drawn ({len(frame)}): p50 {p(frame, 0.5):.2f} ms, "
+              f"p99 {p(frame, 0.99):.2f} ms, max {max(frame):.2f} ms"
+              f"   target p99 < 16 ms   {verdict(p(frame, 0.99) < 16)}")
+        print(f"  an hour of updates ({1800 * 64} states, {60 * 64} rows) published in {hour_s:.0f} s "
+              f"({3600 / hour_s:.0f}x real time): JS heap after GC from minute 10 {mb(base_heap):.1f} MB -> "
+              f"{mb(end_heap):.1f} MB ({growth * 100:+.1f} %; samples "
+              + ", ".join(f"{mb(x):.1f}" for x in samples)
+              + f" MB), DOM nodes {base_nodes} -> {end_nodes}   target flat (< +10 %)   "
+              f"{verdict(growth < 0.10 and end_nodes <= base_nodes * 1.05)}")
+        print(f"  messages handled {end['messages']}, ignored {end['ignored']}")
+    finally:
+        if browser is not None:
+            close(browser)
+        pub.loop_stop()
+        pub.disconnect()
+        broker.stop()
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,207 @@
+#!/usr/bin/env python3
+"""The browser view end to end: the real program publishes its demo to a real
+mosquitto, and the page in a real headless Chromium, served by that broker,
+shows it. The vessels with the values of their retained state, a vessel's
+trend with its data log rows, an alarm that appears and leaves, a computer
+going offline when the program is killed, and payloads that are no JSON or
+carry markup in a name."""
+
+import argparse
+import datetime
+import json
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from web_harness import Broker, chromium, close, wait_until  # noqa: E402
+
+ROOT = "vorta/test-pc"
+
+
+def parse_args():
+    p = argparse.ArgumentParser()
+    for name in ("vorta", "web", "chromium", "chromedriver", "mosquitto"):
+        p.add_argument("--" + name, required=True)
+    return p.parse_args()
+
+
+def append(path, text):
+    os.chmod(path, 0o644)
+    with open(path, "a", encoding="utf-8") as f:
+        f.write(text)
+
+
+def replace(path, old, new):
+    with open(path, encoding="utf-8") as f:
+        text = f.read()
+    assert old in text, f"{old!r} not in {path}"
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(text.replace(old, new, 1))
+
+
+def prefill_log(args, folder, env):
+    """Rows of the last hours in vessel 1's data log, written as the program
+    writes them: its header and its own date field, taken from a minute the
+    program ran on virtual time in a scratch folder."""
+    scratch = tempfile.mkdtemp(prefix="vorta-web-scratch-")
+    try:
+        subprocess.run([args.vorta, "--demo", "--folder", scratch, "--fast-forward", "0.02"],
+                       env=env, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        with open(os.path.join(scratch, "Protocol1.txt"), encoding="utf-8", newline="") as f:
+            header, row = f.read().split("\r\n")[:2]
+    finally:
+        shutil.rmtree(scratch, ignore_errors=True)
+    fields = row.split("\t")
+    now = datetime.datetime.now()
+    rows = []
+    for minutes in range(180, 0, -1):
+        t = now - datetime.timedelta(minutes=minutes)
+        if t.date() != now.date():
+            continue
+        fields[1] = f"{t.hour}:{t.minute}:{t.second}"
+        fields[2] = f"{6.9 + (minutes % 20) / 100:.2f}"
+        rows.append("\t".join(fields))
+    with open(os.path.join(folder, "Protocol1.txt"), "w", encoding="utf-8", newline="") as f:
+        f.write(header + "\r\n" + "".join(r + "\r\n" for r in rows))
+    return len(rows)
+
+
+def retained(broker, topic, count=1):
+    out = subprocess.run(
+        ["mosquitto_sub", "-p", str(broker.tcp), "-t", topic, "-C", str(count), "-W", "5",
+         "--retained-only"],
+        capture_output=True, text=True)
+    return [json.loads(line) for line in out.stdout.splitlines()]
+
+
+def publish(broker, topic, payload):
+    subprocess.run(["mosquitto_pub", "-p", str(broker.tcp), "-t", topic, "-m", payload], check=True)
+
+
+def ctl(args, folder, env, *words):
+    subprocess.run([args.vorta, "ctl", "--folder", folder, *words], env=env, check=True,
+                   stdout=subprocess.DEVNULL)
+
+
+def main():
+    args = parse_args()
+    env = dict(os.environ, LC_ALL="C.UTF-8", LANG="C.UTF-8", QT_QPA_PLATFORM="offscreen")
+    folder = tempfile.mkdtemp(prefix="vorta-web-demo-")
+    broker = Broker(args.mosquitto, args.web)
+    program = None
+    browser = None
+    try:
+        subprocess.run([args.vorta, "--demo", "--folder", folder, "--prepare"], env=env,
+                       check=True, stdout=subprocess.DEVNULL)
+        rows = prefill_log(args, folder, env)
+        # Vessel 1's t°C (about 37) is above a high limit of 20: an alarm at
+        # once in batch mode, cleared at once in uncontrolled mode.
+        replace(os.path.join(folder, "Process1.ini"), "[CtrltC]\nPeriod=15\nUp=7\nDown=6\n"
+                "Enable=1\nLow=10.00\nHigh=60.00", "[CtrltC]\nPeriod=15\nUp=7\nDown=6\n"
+                "Enable=1\nLow=10.00\nHigh=20.00")
+        append(os.path.join(folder, "Process1.ini"), "[Alarms]\nLimitGrace=0\n")
+        append(os.path.join(folder, "Vorta.ini"),
+               f"[Alarms]\nClearHold=0\n[MQTT]\nHost=127.0.0.1\nPort={broker.tcp}\n"
+               f"TopicRoot={ROOT}\nKeepalive=5\n")
+        program = subprocess.Popen([args.vorta, "--demo", "--folder", folder, "--headless"],
+                                   env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+        # Opened once the alarm is active: the page learns it from the
+        # retained list, not from a change it saw.
+        wait_until(lambda: any(a["vessel"] == 1 for r in retained(broker, ROOT + "/alarms")
+                               for a in r["alarms"]), 30, "the retained alarm of vessel 1")
+        states = {s["vessel"]: s for s in retained(broker, ROOT + "/+/state", 4)}
+        assert sorted(states) == [1, 2, 3, 4], states.keys()
+
+        browser = chromium(args.chromium, args.chromedriver, 1280, 900)
+        browser.get(f"http://127.0.0.1:{broker.ws}/?root=vorta/%23&lang=en")
+        js = browser.execute_script
+        card = "section[data-root='" + ROOT + "'] article[data-vessel='{}']"
+
+        def text(selector):
+            return js("const e = document.querySelector(arguments[0]); return e ? e.textContent : null;",
+                      selector)
+
+        # The four vessels with their retained state.
+        wait_until(lambda: js("return document.querySelectorAll(arguments[0]).length",
+                              f"section[data-root='{ROOT}'] article") == 4, 20, "four cards")
+        for n, s in states.items():
+            c = card.format(n)
+            wait_until(lambda: text(c + " .card-name") == s["name"], 10, f"the name of vessel {n}")
+            sp = js("return Array.from(document.querySelectorAll(arguments[0])).map(e => e.textContent)",
+                    c + " .sp")
+            assert sp == [f"{ch['setpoint']:.2f}" for ch in s["channels"]], (sp, s["channels"])
+            assert text(c + " .link") == s["link"], (text(c + " .link"), s["link"])
+            shown_ph = float(text(c + " .value"))
+            assert abs(shown_ph - s["channels"][0]["value"]) < 0.5, (shown_ph, s["channels"][0])
+        wait_until(lambda: text(f"section[data-root='{ROOT}'] .computer-state") == "online", 10,
+                   "the computer online")
+
+        # The trend of vessel 1 holds every row of the last hours and then some live values.
+        points = wait_until(
+            lambda: int(js("return document.querySelector(arguments[0]).dataset.points",
+                           card.format(1) + " .trend")) >= rows and rows, 20,
+            f"vessel 1's trend with its {rows} rows")
+        assert js("return !!document.querySelector(arguments[0])", card.format(1) + " .trend canvas")
+        print(f"web: vessel 1's trend drawn with {points} points ({rows} rows)")
+
+        # The alarm, already active when the page opened, then cleared and raised again.
+        alarm = "#alarm-list li.unack[data-root='" + ROOT + "'][data-vessel='1']"
+        wait_until(lambda: text(alarm) and "tC" in text(alarm), 10, "vessel 1's alarm at the top")
+        assert js("return document.querySelector(arguments[0]).classList.contains('alarm-unack')",
+                  card.format(1))
+        ctl(args, folder, env, "mode", "1", "uncontrolled")
+        wait_until(lambda: text(alarm) is None, 15, "the cleared alarm to leave the page")
+        assert not js("return document.querySelector(arguments[0]).classList.contains('alarm-unack')",
+                      card.format(1))
+        ctl(args, folder, env, "mode", "1", "batch")
+        wait_until(lambda: text(alarm) is not None, 15, "the alarm raised again")
+
+        # Not JSON, and markup in names: ignored, or shown as text, and the page goes on.
+        ignored = js("return VortaPage.stats().ignored")
+        publish(broker, ROOT + "/2/state", "not json {")
+        publish(broker, ROOT + "/alarms", "[1, 2")
+        evil = '<img src=x onerror="document.title=1">'
+        publish(broker, "vorta/" + evil + "/3/state", json.dumps({"name": evil, "channels": []}))
+        wait_until(lambda: js("return VortaPage.stats().ignored") >= ignored + 2, 10,
+                   "the two bad payloads counted as ignored")
+        wait_until(lambda: text("section[data-root='vorta/" + evil + "'] .card-name") == evil, 10,
+                   "the name with markup shown as text")
+        assert js("return document.querySelectorAll('main img, #alarms img').length") == 0
+        assert text(card.format(2) + " .card-name") == states[2]["name"]
+        assert text(alarm) is not None, "the alarm list survives a payload that is no list"
+        before = js("return VortaPage.stats().messages")
+        wait_until(lambda: js("return VortaPage.stats().messages") > before + 4, 10,
+                   "states still arriving after the bad payloads")
+
+        # Killed: the broker's will marks the computer offline within its
+        # keep-alive, and the cards go stale.
+        program.send_signal(signal.SIGKILL)
+        program.wait()
+        wait_until(lambda: text(f"section[data-root='{ROOT}'] .computer-state") == "offline", 20,
+                   "the computer offline after the kill")
+        wait_until(lambda: js("return document.querySelector(arguments[0]).classList.contains('stale')",
+                              card.format(1)), 10, "vessel 1's card stale")
+        assert text(card.format(1) + " .age").startswith("no data for ")
+
+        shots = os.environ.get("VORTA_SCREENSHOT_DIR")
+        if shots:
+            os.makedirs(shots, exist_ok=True)
+            browser.save_screenshot(os.path.join(shots, "web-test.png"))
+        print("web: all checks passed")
+    finally:
+        if browser is not None:
+            close(browser)
+        if program is not None and program.poll() is None:
+            program.kill()
+            program.wait()
+        broker.stop()
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,882 @@
+// The browser view: subscribes to the broker over WebSockets (never
+// publishes), keeps the latest of every computer and vessel, and redraws
+// what changed once per frame. Everything a payload holds is untrusted text:
+// it reaches the page through textContent only.
+'use strict';
+
+(function () {
+  const TEXTS = window.VortaTexts;
+  const Trend = window.VortaTrend;
+
+  const STATE_PERIOD_MS = 2000; // the program's state period
+  const STALE_AFTER_MS = 3 * STATE_PERIOD_MS;
+  const SMALL_REDRAW_MS = 10000; // a card's trend follows live values this often
+  const LARGE_REDRAW_MS = 1000;
+  const FRAME_BUDGET_MS = 8; // charts drawn per frame stop here
+  const MAX_TEXT = 200;
+  const MAX_PAYLOAD = 256 * 1024;
+  const MAX_HISTORY = 8 * 1024 * 1024;
+  const MAX_ALARMS = 500;
+  const OK_LINK = 'Net OK';
+
+  // ---- storage that may be missing (a file:// page, a locked-down browser)
+
+  function load(store, key) {
+    try {
+      return store.getItem(key);
+    } catch (e) {
+      return null;
+    }
+  }
+  function save(store, key, value) {
+    try {
+      if (value === null || value === '') store.removeItem(key);
+      else store.setItem(key, value);
+    } catch (e) {
+      /* nothing kept */
+    }
+  }
+
+  // ---- language
+
+  const params = new URLSearchParams(location.search);
+  let lang = pickLanguage();
+
+  function pickLanguage() {
+    const asked = params.get('lang') || load(localStorage, 'vorta.lang');
+    if (asked === 'ru' || asked === 'en') return asked;
+    for (const l of navigator.languages || [navigator.language || '']) {
+      const p = String(l).slice(0, 2).toLowerCase();
+      if (p === 'ru' || p === 'en') return p;
+    }
+    return 'en';
+  }
+  function tr(key) {
+    return TEXTS[lang][key];
+  }
+
+  // ---- figures for the benchmark and the tests (cheap, always on)
+
+  const RING = 1 << 15;
+  const stats = {
+    handler: new Float32Array(RING),
+    handlerCount: 0,
+    frame: new Float32Array(RING),
+    frameCount: 0,
+    messages: 0,
+    ignored: 0,
+    connectedAt: null,
+    historyDrawn: 0,
+    lastHistoryDrawAt: null,
+  };
+  function note(ring, countKey, ms) {
+    ring[stats[countKey] % RING] = ms;
+    stats[countKey]++;
+  }
+
+  // ---- DOM helpers: text only
+
+  function el(tag, cls, text) {
+    const e = document.createElement(tag);
+    if (cls) e.className = cls;
+    if (text !== undefined) e.textContent = text;
+    return e;
+  }
+  function setText(e, text) {
+    if (e.textContent !== text) e.textContent = text;
+  }
+  function setClass(e, cls, on) {
+    if (e.classList.contains(cls) !== on) e.classList.toggle(cls, on);
+  }
+
+  // ---- reading payloads
+
+  const decoder = new TextDecoder('utf-8');
+  function str(v) {
+    return typeof v === 'string' ? v.slice(0, MAX_TEXT) : '';
+  }
+  function num(v) {
+    return typeof v === 'number' && Number.isFinite(v) ? v : null;
+  }
+  function int(v) {
+    return Number.isInteger(v) ? v : null;
+  }
+  function when(v) {
+    if (typeof v !== 'string') return null;
+    const ms = Date.parse(v);
+    return Number.isFinite(ms) ? ms : null;
+  }
+  function parseJson(payload, limit) {
+    if (payload.length > limit) return undefined;
+    try {
+      return JSON.parse(decoder.decode(payload));
+    } catch (e) {
+      return undefined;
+    }
+  }
+  function isObject(o) {
+    return o !== null && typeof o === 'object' && !Array.isArray(o);
+  }
+
+  function readState(o) {
+    if (!isObject(o) || !Array.isArray(o.channels)) return null;
+    const channels = [];
+    for (let i = 0; i < 4; i++) {
+      const c = isObject(o.channels[i]) ? o.channels[i] : {};
+      channels.push({ value: num(c.value), setpoint: num(c.setpoint), status: int(c.status) });
+    }
+    const on = Array.isArray(o.on) ? o.on.slice(0, 16).map(str).filter((s) => s !== '') : [];
+    return {
+      time: when(o.time),
+      name: str(o.name),
+      mode: int(o.mode),
+      modeName: str(o.modeName),
+      link: str(o.link),
+      rpm: num(o.rpm),
+      on,
+      channels,
+    };
+  }
+
+  function readAlarms(o) {
+    if (!isObject(o) || !Array.isArray(o.alarms)) return null;
+    return o.alarms.slice(0, MAX_ALARMS).filter(isObject).map((a) => ({
+      vessel: int(a.vessel) || 0,
+      vesselName: str(a.vesselName),
+      text: str(a.text),
+      raised: when(a.raised),
+      ackBy: str(a.acknowledgedBy),
+      acknowledged: typeof a.acknowledgedBy === 'string' && a.acknowledgedBy !== '',
+    }));
+  }
+
+  // <root>/status, <root>/alarms, <root>/<n>/<kind>; the root may hold '/'.
+  const VESSEL_KINDS = new Set(['state', 'history', 'minute', 'alarm']);
+  function parseTopic(topic) {
+    const parts = topic.split('/');
+    const last = parts[parts.length - 1];
+    if ((last === 'status' || last === 'alarms') && parts.length >= 2) {
+      return { root: parts.slice(0, -1).join('/'), kind: last };
+    }
+    if (VESSEL_KINDS.has(last) && parts.length >= 3 && /^[0-9]{1,6}$/.test(parts[parts.length - 2])) {
+      return {
+        root: parts.slice(0, -2).join('/'),
+        vessel: parseInt(parts[parts.length - 2], 10),
+        kind: last,
+      };
+    }
+    return null;
+  }
+
+  // ---- the model
+
+  const computers = new Map(); // root -> computer
+  const dirtyVessels = new Set();
+  const dirtyComputers = new Set();
+  const chartQueue = new Set();
+  let alarmsDirty = true;
+  let chartChoice = loadChoice();
+  let smallWidth = 0;
+  let largeFor = null;
+  let largeChart = null;
+  let largeVersion = -1;
+  let largeDrawnAt = 0;
+
+  function loadChoice() {
+    const fallback = { pH: true, tC: true, pO2: true, eH: false, rpm: false, setpoints: true };
+    try {
+      const o = JSON.parse(load(localStorage, 'vorta.channels') || 'null');
+      if (isObject(o)) {
+        for (const k of Object.keys(fallback)) if (typeof o[k] === 'boolean') fallback[k] = o[k];
+      }
+    } catch (e) {
+      /* the defaults */
+    }
+    return fallback;
+  }
+
+  function computerFor(root) {
+    let c = computers.get(root);
+    if (c) return c;
+    c = { root, status: null, heardAt: null, alarms: [], vessels: new Map(), dom: null };
+    computers.set(root, c);
+    buildComputer(c);
+    dirtyComputers.add(c);
+    return c;
+  }
+
+  function vesselFor(c, n) {
+    let v = c.vessels.get(n);
+    if (v) return v;
+    v = {
+      computer: c,
+      num: n,
+      state: null,
+      freshAt: null,
+      stale: null,
+      ageText: null,
+      alarm: '',
+      trend: new Trend.TrendData(),
+      chart: null,
+      chartVersion: -1,
+      chartDrawnAt: 0,
+      historyDrawn: false,
+      historyAsked: false,
+      historyAskedAt: 0,
+      historyGot: false,
+      onText: null,
+      dom: null,
+    };
+    c.vessels.set(n, v);
+    buildCard(v);
+    dirtyVessels.add(v);
+    // Its alarms may have come first.
+    alarmsDirty = true;
+    return v;
+  }
+
+  function heard(c, ms) {
+    if (ms !== null && (c.heardAt === null || ms > c.heardAt)) {
+      c.heardAt = ms;
+      dirtyComputers.add(c);
+    }
+  }
+
+  function onMessage(topic, payload, packet) {
+    const t0 = performance.now();
+    stats.messages++;
+    try {
+      route(topic, payload, !!(packet && packet.retain));
+    } catch (e) {
+      stats.ignored++;
+    }
+    requestRender();
+    note(stats.handler, 'handlerCount', performance.now() - t0);
+  }
+
+  function route(topic, payload, retained) {
+    const where = parseTopic(topic);
+    if (!where || where.kind === 'alarm') return;
+    const now = Date.now();
+    if (where.kind === 'status') {
+      const text = payload.length <= 16 ? decoder.decode(payload).trim() : '';
+      if (text !== 'online' && text !== 'offline') {
+        stats.ignored++;
+        return;
+      }
+      const c = computerFor(where.root);
+      c.status = text;
+      if (!retained) heard(c, now);
+      dirtyComputers.add(c);
+      return;
+    }
+    const o = parseJson(payload, where.kind === 'history' ? MAX_HISTORY : MAX_PAYLOAD);
+    if (o === undefined) {
+      stats.ignored++;
+      return;
+    }
+    if (where.kind === 'alarms') {
+      const list = readAlarms(o);
+      if (!list) {
+        stats.ignored++;
+        return;
+      }
+      const c = computerFor(where.root);
+      c.alarms = list;
+      if (!retained) heard(c, now);
+      alarmsDirty = true;
+      return;
+    }
+    if (where.kind === 'state') {
+      const s = readState(o);
+      if (!s) {
+        stats.ignored++;
+        return;
+      }
+      const c = computerFor(where.root);
+      const v = vesselFor(c, where.vessel);
+      v.state = s;
+      // A retained state is as old as it says; a live one is fresh now.
+      const fresh = retained ? (s.time === null ? null : Math.min(now, s.time)) : now;
+      if (fresh !== null && (v.freshAt === null || fresh >= v.freshAt)) v.freshAt = fresh;
+      heard(c, fresh);
+      const at = (s.time !== null && Math.abs(s.time - now) < 300000 ? s.time : now) / 1000;
+      const ch = s.channels;
+      v.trend.addLive(at, [
+        ch[0].value, ch[1].value, ch[2].value, ch[3].value, s.rpm,
+        ch[0].setpoint, ch[1].setpoint, ch[2].setpoint, ch[3].setpoint,
+      ]);
+      dirtyVessels.add(v);
+      askHistory(v);
+      return;
+    }
+    if (where.kind === 'history') {
+      const c = computerFor(where.root);
+      const v = vesselFor(c, where.vessel);
+      // Asked once: the rows that follow come one by one on the minute topic.
+      if (client && v.historyAsked) client.unsubscribe(topic);
+      v.historyGot = true;
+      if (!v.trend.setHistory(o)) {
+        stats.ignored++;
+        return;
+      }
+      chartQueue.add(v);
+      if (largeFor === v) largeDrawnAt = 0;
+      return;
+    }
+    if (where.kind === 'minute') {
+      const t = isObject(o) ? when(o.time) : null;
+      if (t === null) {
+        stats.ignored++;
+        return;
+      }
+      const v = vesselFor(computerFor(where.root), where.vessel);
+      v.trend.addRow(t / 1000, Trend.SERIES.map((x) => num(o[x.key])));
+    }
+  }
+
+  // The day's rows of a vessel: its retained history, taken once per
+  // connection (a browser that stayed subscribed would get the whole day
+  // again with every row).
+  function askHistory(v) {
+    if (v.historyAsked || !client || !client.connected) return;
+    v.historyAsked = true;
+    v.historyAskedAt = Date.now();
+    // QoS 1: a busy broker drops a slow page's QoS 0 messages first.
+    client.subscribe(v.computer.root + '/' + v.num + '/history', { qos: 1 });
+  }
+
+  // The user's filter without the history topics: "vorta/#" becomes the
+  // status, alarms, state and minute topics of roots one to four levels
+  // below "vorta/" (and of "vorta" itself).
+  function subscriptions(filter) {
+    if (!filter.endsWith('#')) return [filter];
+    const base = filter.slice(0, -1);
+    if (base !== '' && !base.endsWith('/')) return [filter];
+    const out = [];
+    if (base !== '') out.push(base + 'status', base + 'alarms', base + '+/state', base + '+/minute');
+    for (let depth = 1; depth <= 4; depth++) {
+      const root = base + '+/'.repeat(depth);
+      out.push(root + 'status', root + 'alarms', root + '+/state', root + '+/minute');
+    }
+    return out;
+  }
+
+  // ---- building the page
+
+  const main = document.getElementById('computers');
+  const alarmList = document.getElementById('alarm-list');
+  const linkState = document.getElementById('link-state');
+
+  function insertSorted(parent, node, key, compare) {
+    node.dataset.key = key;
+    for (const child of parent.children) {
+      if (child.dataset.key !== undefined && compare(key, child.dataset.key) < 0) {
+        parent.insertBefore(node, child);
+        return;
+      }
+    }
+    parent.appendChild(node);
+  }
+
+  function buildComputer(c) {
+    const section = el('section', 'computer');
+    const head = el('h2', 'computer-head');
+    const dot = el('span', 'dot');
+    const name = el('span', 'computer-name', c.root);
+    const state = el('span', 'computer-state');
+    const heardEl = el('span', 'computer-heard');
+    head.append(dot, name, state, heardEl);
+    const grid = el('div', 'cards');
+    section.append(head, grid);
+    section.dataset.root = c.root;
+    insertSorted(main, section, c.root, (a, b) => a.localeCompare(b));
+    c.dom = { section, dot, state, heard: heardEl, grid };
+  }
+
+  function buildCard(v) {
+    const card = el('article', 'card');
+    card.tabIndex = 0;
+    card.dataset.vessel = String(v.num);
+    const head = el('header', 'card-head');
+    const name = el('span', 'card-name');
+    const number = el('span', 'card-num', '#' + v.num);
+    head.append(name, number);
+    const meta = el('div', 'card-meta');
+    const mode = el('span', 'mode');
+    const link = el('span', 'link');
+    const rpm = el('span', 'rpm');
+    meta.append(mode, link, rpm);
+    const table = el('table', 'channels');
+    const rows = [];
+    ['pH', 't°C', 'pO2', 'eH'].forEach((label) => {
+      const tr_ = el('tr');
+      const value = el('td', 'value');
+      const sp = el('td', 'sp');
+      const st = el('td', 'st');
+      tr_.append(el('th', null, label), value, sp, st);
+      table.append(tr_);
+      rows.push({ value, sp, st });
+    });
+    const outputs = el('div', 'outputs');
+    const chart = el('div', 'trend');
+    chart.dataset.points = '0';
+    const age = el('div', 'age');
+    card.append(head, meta, table, outputs, chart, age);
+    card.addEventListener('click', () => openLarge(v));
+    card.addEventListener('keydown', (e) => {
+      if (e.key === 'Enter' || e.key === ' ') {
+        e.preventDefault();
+        openLarge(v);
+      }
+    });
+    insertSorted(v.computer.dom.grid, card, String(v.num), (a, b) => Number(a) - Number(b));
+    v.dom = { card, name, mode, link, rpm, rows, outputs, chart, age };
+  }
+
+  // ---- drawing
+
+  function two(v) {
+    return v === null ? '—' : v.toFixed(2);
+  }
+
+  function clock(ms) {
+    if (ms === null) return tr('never');
+    const d = new Date(ms);
+    const now = new Date();
+    const time = d.toLocaleTimeString(lang, { hour: '2-digit', minute: '2-digit', second: '2-digit', hourCycle: 'h23' });
+    if (d.toDateString() === now.toDateString()) return time;
+    return d.toLocaleDateString(lang, { day: 'numeric', month: 'short' }) + ' ' + time;
+  }
+
+  function duration(ms) {
+    const s = Math.max(0, Math.round(ms / 1000));
+    if (s < 120) return s + tr('seconds');
+    if (s < 7200) return Math.floor(s / 60) + tr('minutes');
+    if (s < 172800) return Math.floor(s / 3600) + tr('hours');
+    return Math.floor(s / 86400) + tr('days');
+  }
+
+  function statusText(s, i) {
+    if (s.mode === 0) return tr('uncontrolled');
+    const code = s.channels[i].status;
+    if (code === null) return '';
+    return tr('status')[code] || tr('statusCode') + code;
+  }
+
+  function renderComputer(c) {
+    const d = c.dom;
+    const state = c.status === 'online' ? 'online' : c.status === 'offline' ? 'offline' : 'unknown';
+    d.section.dataset.status = state;
+    setText(d.state, state === 'unknown' ? tr('unknownStatus') : tr(state));
+    setText(d.heard, tr('lastHeard') + clock(c.heardAt));
+  }
+
+  function renderCard(v) {
+    const d = v.dom;
+    const s = v.state;
+    if (s) {
+      setText(d.name, s.name || tr('vessel') + v.num);
+      const mode = s.mode !== null && s.mode >= 0 && s.mode < 4 ? tr('modes')[s.mode] : s.modeName;
+      setText(d.mode, mode);
+      setText(d.link, s.link);
+      setClass(d.link, 'bad', s.link !== OK_LINK);
+      setText(d.rpm, s.rpm === null ? '' : s.rpm + ' ' + tr('rpm'));
+      for (let i = 0; i < 4; i++) {
+        const ch = s.channels[i];
+        const r = d.rows[i];
+        setText(r.value, two(ch.value));
+        setClass(r.value, 'invalid', ch.value === null);
+        setText(r.sp, two(ch.setpoint));
+        const st = statusText(s, i);
+        setText(r.st, st);
+        if (r.st.title !== st) r.st.title = st;
+      }
+      const onText = s.on.join('\n');
+      if (onText !== v.onText) {
+        v.onText = onText;
+        d.outputs.replaceChildren(...s.on.map((n) => el('span', 'on', n)));
+      }
+    } else {
+      setText(d.name, tr('vessel') + v.num);
+    }
+    setClass(d.card, 'stale', v.stale === true);
+    setText(d.age, v.stale ? tr('staleFor') + v.ageText : '');
+    setClass(d.card, 'alarm-unack', v.alarm === 'unack');
+    setClass(d.card, 'alarm-ack', v.alarm === 'ack');
+  }
+
+  function renderAlarms() {
+    const all = [];
+    const levels = new Map();
+    for (const c of computers.values()) {
+      for (const a of c.alarms) {
+        all.push({ c, a });
+        const v = a.vessel ? c.vessels.get(a.vessel) : null;
+        if (v) levels.set(v, levels.get(v) === 'unack' || !a.acknowledged ? 'unack' : 'ack');
+      }
+    }
+    // Unacknowledged first, the newest first within each.
+    all.sort(
+      (x, y) => Number(x.a.acknowledged) - Number(y.a.acknowledged) || (y.a.raised || 0) - (x.a.raised || 0),
+    );
+    const items = all.map(({ c, a }) => {
+      const li = el('li', a.acknowledged ? 'alarm ack' : 'alarm unack');
+      li.dataset.root = c.root;
+      li.dataset.vessel = String(a.vessel);
+      const who = a.vessel ? a.vesselName || tr('vessel') + a.vessel : tr('program');
+      li.append(
+        el('span', 'alarm-time', clock(a.raised)),
+        el('span', 'alarm-where', c.root + ' · ' + who),
+        el('span', 'alarm-text', a.text),
+        el('span', 'alarm-ack', a.acknowledged ? tr('acknowledgedBy') + a.ackBy : tr('notAcknowledged')),
+      );
+      return li;
+    });
+    if (!items.length) items.push(el('li', 'none', tr('noAlarms')));
+    alarmList.replaceChildren(...items);
+    document.getElementById('alarms').dataset.count = String(all.length);
+    for (const c of computers.values()) {
+      for (const v of c.vessels.values()) {
+        const level = levels.get(v) || '';
+        if (v.alarm !== level) {
+          v.alarm = level;
+          dirtyVessels.add(v);
+        }
+      }
+    }
+  }
+
+  function measureSmallWidth() {
+    for (const c of computers.values()) {
+      for (const v of c.vessels.values()) {
+        const w = v.dom.chart.clientWidth;
+        if (w > 0) return w;
+      }
+    }
+    return 240;
+  }
+
+  function drawChart(v, now) {
+    if (!v.chart) {
+      if (!smallWidth) smallWidth = measureSmallWidth();
+      v.chart = Trend.smallChart(v.dom.chart, smallWidth, chartChoice);
+    }
+    const data = v.trend.data(now / 1000);
+    v.chart.setData(data);
+    v.chartVersion = v.trend.version;
+    v.chartDrawnAt = now;
+    v.dom.chart.dataset.points = String(data[0].length);
+    if (!v.historyDrawn && v.trend.histT.length) {
+      v.historyDrawn = true;
+      stats.historyDrawn++;
+      stats.lastHistoryDrawAt = performance.now();
+    }
+  }
+
+  let frameAsked = false;
+  let frameTimer = 0;
+  function requestRender() {
+    if (frameAsked) return;
+    frameAsked = true;
+    requestAnimationFrame(render);
+    // A hidden tab gets no frames: its model is drawn all the same, slowly.
+    frameTimer = setTimeout(render, 500);
+  }
+
+  function render() {
+    if (!frameAsked) return;
+    frameAsked = false;
+    clearTimeout(frameTimer);
+    const t0 = performance.now();
+    const now = Date.now();
+    for (const c of dirtyComputers) renderComputer(c);
+    dirtyComputers.clear();
+    if (alarmsDirty) {
+      alarmsDirty = false;
+      renderAlarms();
+    }
+    for (const v of dirtyVessels) renderCard(v);
+    dirtyVessels.clear();
+    for (const v of chartQueue) {
+      if (performance.now() - t0 > FRAME_BUDGET_MS) break;
+      chartQueue.delete(v);
+      drawChart(v, now);
+    }
+    if (largeFor && largeChart && largeFor.trend.version !== largeVersion && now - largeDrawnAt >= LARGE_REDRAW_MS) {
+      largeChart.setData(largeFor.trend.data(now / 1000));
+      largeVersion = largeFor.trend.version;
+      largeDrawnAt = now;
+    }
+    if (chartQueue.size) requestRender();
+    note(stats.frame, 'frameCount', performance.now() - t0);
+  }
+
+  // Once a second: ages, stale marks and the trends that follow live values.
+  function tick() {
+    const now = Date.now();
+    for (const c of computers.values()) {
+      for (const v of c.vessels.values()) {
+        const age = v.freshAt === null ? Infinity : now - v.freshAt;
+        const stale = age > STALE_AFTER_MS;
+        const ageText = stale && v.freshAt !== null ? duration(age) : stale ? '?' : '';
+        if (stale !== v.stale || ageText !== v.ageText) {
+          v.stale = stale;
+          v.ageText = ageText;
+          dirtyVessels.add(v);
+        }
+        if (v.trend.version !== v.chartVersion && now - v.chartDrawnAt >= SMALL_REDRAW_MS) chartQueue.add(v);
+        // Asked and not come (dropped by a busy broker, or none yet): ask again.
+        if (v.historyAsked && !v.historyGot && now - v.historyAskedAt > 60000 && client) {
+          client.unsubscribe(v.computer.root + '/' + v.num + '/history');
+          v.historyAsked = false;
+          askHistory(v);
+        }
+      }
+    }
+    if (largeFor && largeFor.trend.version !== largeVersion) requestRender();
+    if (dirtyVessels.size || chartQueue.size) requestRender();
+  }
+  setInterval(tick, 1000);
+
+  let resizeTimer = 0;
+  window.addEventListener('resize', () => {
+    clearTimeout(resizeTimer);
+    resizeTimer = setTimeout(() => {
+      smallWidth = measureSmallWidth();
+      for (const c of computers.values()) {
+        for (const v of c.vessels.values()) if (v.chart) v.chart.setSize({ width: smallWidth, height: 60 });
+      }
+      if (largeChart) openLarge(largeFor);
+    }, 200);
+  });
+
+  // ---- the large chart
+
+  const dialog = document.getElementById('chart-dialog');
+  const channelBox = document.getElementById('chart-channels');
+  const largeBox = document.getElementById('chart-large');
+
+  function channelLabel(key) {
+    return key === 'rpm' ? tr('stirrer') : key === 'setpoints' ? tr('setpoints') : key === 'tC' ? 't°C' : key;
+  }
+
+  function buildChoiceBoxes() {
+    const legend = channelBox.querySelector('legend');
+    channelBox.replaceChildren(legend);
+    for (const key of Trend.CHANNELS.concat(['setpoints'])) {
+      const label = el('label', 'choice');
+      const box = el('input');
+      box.type = 'checkbox';
+      box.name = key;
+      box.checked = !!chartChoice[key];
+      box.addEventListener('change', () => {
+        chartChoice[key] = box.checked;
+        save(localStorage, 'vorta.channels', JSON.stringify(chartChoice));
+        for (const c of computers.values()) {
+          for (const v of c.vessels.values()) if (v.chart) Trend.applyChoice(v.chart, chartChoice);
+        }
+        if (largeFor) openLarge(largeFor);
+      });
+      label.append(box, el('span', null, channelLabel(key)));
+      channelBox.append(label);
+    }
+  }
+
+  function openLarge(v) {
+    largeFor = v;
+    if (!dialog.open) dialog.showModal();
+    const name = (v.state && v.state.name) || tr('vessel') + v.num;
+    setText(document.getElementById('chart-title'), tr('chartOf') + v.computer.root + ' · ' + name);
+    if (largeChart) largeChart.destroy();
+    largeBox.replaceChildren();
+    const width = Math.max(200, largeBox.clientWidth || dialog.clientWidth - 32);
+    const height = Math.max(180, Math.min(520, Math.round(window.innerHeight * 0.55)));
+    largeChart = Trend.largeChart(largeBox, width, height, chartChoice);
+    const now = Date.now();
+    largeChart.setData(v.trend.data(now / 1000));
+    largeVersion = v.trend.version;
+    largeDrawnAt = now;
+    largeBox.dataset.points = String(v.trend.points);
+  }
+
+  function closeLarge() {
+    if (largeChart) largeChart.destroy();
+    largeChart = null;
+    largeFor = null;
+    largeBox.replaceChildren();
+    if (dialog.open) dialog.close();
+  }
+  document.getElementById('chart-close').addEventListener('click', closeLarge);
+  dialog.addEventListener('close', closeLarge);
+  dialog.addEventListener('click', (e) => {
+    if (e.target === dialog) closeLarge();
+  });
+
+  // ---- the connection
+
+  const form = document.getElementById('connection');
+  const brokerInput = document.getElementById('broker');
+  const filterInput = document.getElementById('filter');
+  const userInput = document.getElementById('user');
+  const passwordInput = document.getElementById('password');
+  let client = null;
+  let linkKey = 'closed';
+  let linkDetail = '';
+
+  function showLink(key, detail) {
+    linkKey = key;
+    linkDetail = detail || '';
+    setText(linkState, tr(key) + (linkDetail ? ' (' + linkDetail + ')' : ''));
+    linkState.dataset.state = key;
+    document.body.dataset.link = key;
+  }
+
+  function defaultBroker() {
+    if (location.protocol === 'https:') return 'wss://' + location.host;
+    if (location.protocol === 'http:') return 'ws://' + location.host;
+    return '';
+  }
+
+  function resetModel() {
+    computers.clear();
+    dirtyVessels.clear();
+    dirtyComputers.clear();
+    chartQueue.clear();
+    closeLarge();
+    main.replaceChildren();
+    alarmsDirty = true;
+    smallWidth = 0;
+    stats.historyDrawn = 0;
+    stats.lastHistoryDrawAt = null;
+    requestRender();
+  }
+
+  function connect() {
+    const url = brokerInput.value.trim();
+    const filter = filterInput.value.trim() || 'vorta/#';
+    if (client) {
+      client.end(true);
+      client = null;
+    }
+    resetModel();
+    if (!url) return showLink('noBroker');
+    if (!/^wss?:\/\//i.test(url)) return showLink('badBroker');
+    save(localStorage, 'vorta.broker', url);
+    save(localStorage, 'vorta.filter', filter);
+    save(localStorage, 'vorta.user', userInput.value);
+    // The password stays with this tab, never in the browser's lasting storage.
+    save(sessionStorage, 'vorta.password', passwordInput.value);
+    const options = {
+      clientId: 'vorta-web-' + Math.random().toString(16).slice(2, 10),
+      clean: true,
+      keepalive: 30,
+      reconnectPeriod: 5000,
+      connectTimeout: 10000,
+      resubscribe: false,
+    };
+    if (userInput.value) options.username = userInput.value;
+    if (passwordInput.value) options.password = passwordInput.value;
+    showLink('connecting');
+    let c;
+    try {
+      c = mqtt.connect(url, options);
+    } catch (e) {
+      return showLink('closed', String((e && e.message) || e).slice(0, MAX_TEXT));
+    }
+    client = c;
+    c.on('connect', () => {
+      if (client !== c) return;
+      stats.connectedAt = performance.now();
+      showLink('connected');
+      // After a reconnection every vessel's day is taken again: rows may
+      // have been missed meanwhile.
+      for (const comp of computers.values()) {
+        for (const v of comp.vessels.values()) v.historyAsked = v.historyGot = false;
+      }
+      c.subscribe(subscriptions(filter), { qos: 0 }, (err) => {
+        if (err && client === c) showLink('closed', String(err.message || err).slice(0, MAX_TEXT));
+      });
+    });
+    c.on('reconnect', () => client === c && showLink('connecting'));
+    c.on('offline', () => client === c && showLink('offlineBroker'));
+    c.on('error', (e) => client === c && showLink('offlineBroker', String((e && e.message) || e).slice(0, MAX_TEXT)));
+    c.on('message', (topic, payload, packet) => client === c && onMessage(topic, payload, packet));
+  }
+
+  function disconnect() {
+    if (client) client.end(true);
+    client = null;
+    showLink('closed');
+  }
+
+  form.addEventListener('submit', (e) => {
+    e.preventDefault();
+    if (client && document.getElementById('connect').dataset.action === 'disconnect') disconnect();
+    else connect();
+    applyTexts();
+  });
+
+  // ---- texts
+
+  function applyTexts() {
+    document.documentElement.lang = lang;
+    document.title = tr('title');
+    setText(document.getElementById('title'), tr('title'));
+    for (const e of document.querySelectorAll('[data-text]')) setText(e, tr(e.dataset.text));
+    const button = document.getElementById('connect');
+    button.dataset.action = client ? 'disconnect' : 'connect';
+    setText(button, client ? tr('disconnect') : tr('connect'));
+    setText(document.getElementById('language'), tr('language'));
+    showLink(linkKey, linkDetail);
+    buildChoiceBoxes();
+    for (const c of computers.values()) {
+      dirtyComputers.add(c);
+      for (const v of c.vessels.values()) {
+        v.ageText = null;
+        dirtyVessels.add(v);
+      }
+    }
+    alarmsDirty = true;
+    requestRender();
+  }
+
+  document.getElementById('language').addEventListener('click', () => {
+    lang = lang === 'ru' ? 'en' : 'ru';
+    save(localStorage, 'vorta.lang', lang);
+    applyTexts();
+  });
+
+  // ---- start: the address, then what this browser kept, then the page's own broker
+
+  brokerInput.value = params.get('broker') || load(localStorage, 'vorta.broker') || defaultBroker();
+  filterInput.value = params.get('root') || load(localStorage, 'vorta.filter') || 'vorta/#';
+  userInput.value = params.get('user') || load(localStorage, 'vorta.user') || '';
+  passwordInput.value = load(sessionStorage, 'vorta.password') || '';
+  applyTexts();
+  if (brokerInput.value) connect();
+  else showLink('noBroker');
+  applyTexts();
+
+  window.VortaPage = {
+    stats() {
+      const take = (ring, n) => Array.from(ring.subarray(0, Math.min(n, RING)));
+      return {
+        handler: take(stats.handler, stats.handlerCount),
+        handlerCount: stats.handlerCount,
+        frame: take(stats.frame, stats.frameCount),
+        frameCount: stats.frameCount,
+        messages: stats.messages,
+        ignored: stats.ignored,
+        connectedAt: stats.connectedAt,
+        historyDrawn: stats.historyDrawn,
+        lastHistoryDrawAt: stats.lastHistoryDrawAt,
+        vessels: Array.from(computers.values()).reduce((n, c) => n + c.vessels.size, 0),
+      };
+    },
+    resetTimes() {
+      stats.handlerCount = 0;
+      stats.frameCount = 0;
+    },
+  };
+})();

@@ -1,0 +1,250 @@
+// A vessel's trend: the day of data log rows its history topic brings, then
+// the 2-s values appended live until the next history comes; and the charts
+// that draw it (a small one on the card, a large one on request).
+'use strict';
+
+(function () {
+  const DAY_S = 86400;
+  // One live point per this many seconds (the latest value within it): a day
+  // without a history topic stays a few thousand points.
+  const LIVE_STEP_S = 20;
+  const MAX_POINTS = 20000;
+
+  // Columns of the history topic, in the order of the chart's series.
+  const SERIES = [
+    { key: 'pH', label: 'pH', scale: 'pH', stroke: '#1f5fbf', channel: 'pH' },
+    { key: 'tC', label: 't°C', scale: 'tC', stroke: '#c62828', channel: 'tC' },
+    { key: 'pO2', label: 'pO2', scale: 'pO2', stroke: '#2e7d32', channel: 'pO2' },
+    { key: 'eH', label: 'eH', scale: 'eH', stroke: '#7b1fa2', channel: 'eH' },
+    { key: 'MixRpm', label: 'rpm', scale: 'rpm', stroke: '#8d6e00', channel: 'rpm' },
+    { key: 'SetpH', label: 'pH set', scale: 'pH', stroke: '#1f5fbf', channel: 'pH', setpoint: true },
+    { key: 'SettC', label: 't°C set', scale: 'tC', stroke: '#c62828', channel: 'tC', setpoint: true },
+    { key: 'SetpO', label: 'pO2 set', scale: 'pO2', stroke: '#2e7d32', channel: 'pO2', setpoint: true },
+    { key: 'SeteH', label: 'eH set', scale: 'eH', stroke: '#7b1fa2', channel: 'eH', setpoint: true },
+  ];
+  const CHANNELS = ['pH', 'tC', 'pO2', 'eH', 'rpm'];
+
+  function finiteOrNull(v) {
+    return typeof v === 'number' && Number.isFinite(v) ? v : null;
+  }
+
+  class TrendData {
+    constructor() {
+      this.histT = new Float64Array(0);
+      this.histCols = SERIES.map(() => []);
+      this.liveT = [];
+      this.liveCols = SERIES.map(() => []);
+      this.liveBucket = -Infinity;
+      this.version = 0;
+    }
+
+    // A history payload, already parsed; false when it is not one.
+    setHistory(o) {
+      if (!o || typeof o !== 'object' || !Array.isArray(o.dt)) return false;
+      const t0 = finiteOrNull(o.t0);
+      const n = Math.min(o.dt.length, MAX_POINTS);
+      if (t0 === null) return n === 0 ? this.replaceHistory(new Float64Array(0), SERIES.map(() => [])) : false;
+      const t = new Float64Array(n);
+      const keep = new Uint8Array(n);
+      let at = t0;
+      let last = -Infinity;
+      let kept = 0;
+      for (let i = 0; i < n; i++) {
+        const step = finiteOrNull(o.dt[i]);
+        if (step === null) return false;
+        at += step;
+        // Times must rise for the chart: a row that goes back (a clock set
+        // back) is left out.
+        if (at > last) {
+          keep[i] = 1;
+          t[kept++] = at;
+          last = at;
+        }
+      }
+      const cols = SERIES.map((s) => {
+        const src = Array.isArray(o[s.key]) ? o[s.key] : [];
+        const col = new Array(kept);
+        for (let i = 0, j = 0; i < n; i++) {
+          if (keep[i]) col[j++] = finiteOrNull(src[i]);
+        }
+        return col;
+      });
+      return this.replaceHistory(t.subarray(0, kept), cols);
+    }
+
+    replaceHistory(t, cols) {
+      this.histT = t;
+      this.histCols = cols;
+      const end = t.length ? t[t.length - 1] : -Infinity;
+      // Live points the history now covers give way to its rows.
+      let drop = 0;
+      while (drop < this.liveT.length && this.liveT[drop] <= end) drop++;
+      if (drop) {
+        this.liveT.splice(0, drop);
+        for (const c of this.liveCols) c.splice(0, drop);
+      }
+      this.version++;
+      return true;
+    }
+
+    // A data log row that came after the history: appended to it, and the
+    // rows older than a day leave.
+    addRow(tS, values) {
+      const n = this.histT.length;
+      if (n && tS <= this.histT[n - 1]) return;
+      let from = 0;
+      while (from < n && this.histT[from] < tS - DAY_S) from++;
+      const t = new Float64Array(n - from + 1);
+      t.set(this.histT.subarray(from), 0);
+      t[n - from] = tS;
+      const cols = this.histCols.map((c, i) => {
+        const col = from ? c.slice(from) : c;
+        col.push(values[i]);
+        return col;
+      });
+      this.replaceHistory(t, cols);
+    }
+
+    // values: in the order of SERIES.
+    addLive(tS, values) {
+      const n = this.liveT.length;
+      const histEnd = this.histT.length ? this.histT[this.histT.length - 1] : -Infinity;
+      if (tS <= histEnd || (n && tS < this.liveT[n - 1])) return;
+      if (n && tS - this.liveBucket < LIVE_STEP_S) {
+        this.liveT[n - 1] = tS;
+        for (let i = 0; i < SERIES.length; i++) this.liveCols[i][n - 1] = values[i];
+      } else {
+        this.liveBucket = tS;
+        this.liveT.push(tS);
+        for (let i = 0; i < SERIES.length; i++) this.liveCols[i].push(values[i]);
+        // The day's window, and never more than the cap.
+        let drop = 0;
+        while (drop < this.liveT.length && (this.liveT[drop] < tS - DAY_S || this.liveT.length - drop > MAX_POINTS)) drop++;
+        if (drop) {
+          this.liveT.splice(0, drop);
+          for (const c of this.liveCols) c.splice(0, drop);
+        }
+      }
+      this.version++;
+    }
+
+    get empty() {
+      return this.histT.length === 0 && this.liveT.length === 0;
+    }
+
+    get points() {
+      return this.histT.length + this.liveT.length;
+    }
+
+    // uPlot's data: the rows of the day up to nowS.
+    data(nowS) {
+      const from = nowS - DAY_S;
+      let lo = 0;
+      let hi = this.histT.length;
+      while (lo < hi) {
+        const mid = (lo + hi) >> 1;
+        if (this.histT[mid] < from) lo = mid + 1;
+        else hi = mid;
+      }
+      const hn = this.histT.length - lo;
+      const ln = this.liveT.length;
+      const xs = new Float64Array(hn + ln);
+      xs.set(this.histT.subarray(lo), 0);
+      for (let i = 0; i < ln; i++) xs[hn + i] = this.liveT[i];
+      const out = [xs];
+      for (let s = 0; s < SERIES.length; s++) {
+        const col = new Array(hn + ln);
+        const h = this.histCols[s];
+        for (let i = 0; i < hn; i++) col[i] = h[lo + i];
+        const l = this.liveCols[s];
+        for (let i = 0; i < ln; i++) col[hn + i] = l[i];
+        out.push(col);
+      }
+      return out;
+    }
+  }
+
+  function shown(s, choice) {
+    return !!choice[s.channel] && (!s.setpoint || !!choice.setpoints);
+  }
+
+  function seriesOptions(choice, large) {
+    return [{}].concat(
+      SERIES.map((s) => ({
+        label: s.label,
+        scale: s.scale,
+        stroke: s.stroke,
+        width: s.setpoint ? 1 : large ? 1.5 : 1.2,
+        dash: s.setpoint ? [4, 3] : undefined,
+        show: shown(s, choice),
+        spanGaps: false,
+        points: { show: false },
+      })),
+    );
+  }
+
+  function scales() {
+    const range = () => {
+      const now = Date.now() / 1000;
+      return [now - DAY_S, now];
+    };
+    const out = { x: { time: true, range } };
+    for (const c of CHANNELS) out[c] = { auto: true };
+    return out;
+  }
+
+  function smallChart(target, width, choice) {
+    return new uPlot(
+      {
+        width,
+        height: 60,
+        legend: { show: false },
+        cursor: { show: false },
+        select: { show: false },
+        padding: [3, 0, 3, 0],
+        scales: scales(),
+        axes: [{ show: false }, { show: false, scale: 'pH' }],
+        series: seriesOptions(choice, false),
+      },
+      [new Float64Array(0)].concat(SERIES.map(() => [])),
+      target,
+    );
+  }
+
+  function largeChart(target, width, height, choice) {
+    const axes = [{ stroke: '#444', grid: { stroke: '#0000001a' } }];
+    let side = 3;
+    for (const c of CHANNELS) {
+      if (!choice[c]) continue;
+      const s = SERIES.find((x) => x.channel === c && !x.setpoint);
+      axes.push({
+        scale: c,
+        side,
+        stroke: s.stroke,
+        grid: { show: axes.length === 1, stroke: '#0000001a' },
+        size: 56,
+      });
+      side = side === 3 ? 1 : 3;
+    }
+    return new uPlot(
+      {
+        width,
+        height,
+        scales: scales(),
+        axes,
+        series: seriesOptions(choice, true),
+      },
+      [new Float64Array(0)].concat(SERIES.map(() => [])),
+      target,
+    );
+  }
+
+  function applyChoice(chart, choice) {
+    SERIES.forEach((s, i) => {
+      const show = shown(s, choice);
+      if (chart.series[i + 1].show !== show) chart.setSeries(i + 1, { show });
+    });
+  }
+
+  window.VortaTrend = { SERIES, CHANNELS, TrendData, smallChart, largeChart, applyChoice, DAY_S };
+})();
