@@ -77,7 +77,6 @@ void CalibrResetWork(TVortaProcess& p, int channel) {
 }
 
 void CalibrOpen(TVortaProcess& p, int channel) {
-  p.CalibrFormOpen = 1;
   CalibrResetWork(p, channel);
   p.CalibBlinkColor = kClBtnFace;
   p.CalibLive = 1;

@@ -34,8 +34,8 @@ struct TCheckResult {
 // Parses and checks one entered value against the channel's validity limits.
 TCheckResult CheckCalibrationValue(const TVortaProcess& p, int channel, const QString& text);
 
-// The opened dialog: CalibrFormOpen, the working copy from the stored
-// calibration, the live display on.
+// The opened dialog: the working copy from the stored calibration, the live
+// display on.
 void CalibrOpen(TVortaProcess& p, int channel);
 // "Калибровка - " + the channel's name.
 QString CalibrCaption(const TVortaProcess& p, int channel);

@@ -32,7 +32,6 @@ void MixerWindowOpened(TVortaProcess& p) {
   m.CodeText = QString::number(p.MixCode);
   m.SpeedText = QString::number(p.MixerRpm);
   m.SimpleText = p.Mixer == nullptr ? QStringLiteral("Миксер не задан!") : QString();
-  p.MixFormOpen = 1;
 }
 
 void MixSpinUp(TVortaProcess& p) {
@@ -67,7 +66,6 @@ void StopMixerClick(TVortaProcess& p) {
 
 void MixerWindowClosed(TVortaProcess& p, int left, int top) {
   p.SaveRequest = kSaveRequestMixCode;
-  p.MixFormOpen = 0;
   p.MixTop = top;
   p.MixLeft = left;
 }

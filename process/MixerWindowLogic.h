@@ -1,7 +1,8 @@
 #pragma once
 // The mixer window's work on the process record: the speed code steps, the
-// drive's start and stop, and the window's open and close bookkeeping. The
-// window (devices/MixerWindow.h) only shows TPanelState::MixerView and calls these.
+// drive's start and stop, and what its opening and closing change. The
+// window (windows/devices/MixerWindow.h) only shows TPanelState::MixerView
+// and calls these; whether it is open the panel answers (IVortaPanel).
 
 #include <QString>
 
@@ -12,8 +13,8 @@ class TVortaProcess;
 // Window caption: the process title, " - ", "Миксер".
 QString MixerCaption(const TVortaProcess& p);
 
-// The window opened: MixFormOpen set, the code and speed shown at once
-// rather than after the next 2-s refresh.
+// The window opened: the code and speed shown at once rather than after the
+// next 2-s refresh.
 void MixerWindowOpened(TVortaProcess& p);
 
 // One code step; 1 below wraps to 255 and 255 above to 1. The new code is

@@ -24,6 +24,9 @@ class IVortaPanel {
   virtual void OutputsChanged() = 0;
   // Opens the mixer window (menu item "Миксер"); start: as by its "Старт".
   virtual void OpenMixerWindow(bool start) = 0;
+  // The mixer window is open: the 2-s cycle refreshes what it shows, and a
+  // normal end saves it as visible.
+  [[nodiscard]] virtual bool MixerWindowOpen() const = 0;
   // The chart window was shown or hidden: the check of "График" follows it.
   virtual void ToggleChartItem() = 0;
 };
@@ -63,6 +66,7 @@ class THeadlessPanel final : public IVortaPanel {
   void ShowMinuteValues() override {}
   void OutputsChanged() override {}
   void OpenMixerWindow(bool /*start*/) override {}
+  [[nodiscard]] bool MixerWindowOpen() const override { return false; }
   void ToggleChartItem() override {}
 };
 

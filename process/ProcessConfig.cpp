@@ -183,7 +183,6 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   p.InitRuntime();
   p.CtrlOutUp[2] =
       static_cast<std::int16_t>(program.DefWarm == 0 ? program.IndexWater : program.IndexSteam);
-  p.MixFormOpen = 0;
   p.IniFileName = program.ProgramFolder + fileName;
   TProfileFile f(p.IniFileName);
   if (f.Unreadable()) {
@@ -438,7 +437,7 @@ void SaveProcessFile(TVortaProcess& p) {
   f.WriteInteger(QStringLiteral("Mixer"), QStringLiteral("MixTop"), p.MixTop);
   f.WriteInteger(QStringLiteral("Mixer"), QStringLiteral("MixLeft"), p.MixLeft);
   f.WriteInteger(QStringLiteral("Port"), QStringLiteral("ProtocolPeriodmin"), p.ProtocolPeriodmin);
-  p.MixVisible = p.MixFormOpen != 0 ? 1 : 0;
+  p.MixVisible = p.Panel->MixerWindowOpen() ? 1 : 0;
   f.WriteInteger(QStringLiteral("Mixer"), QStringLiteral("MixVisible"), p.MixVisible);
   UpdateFileOrReport(f, p.Env.Messages, p.Env.Program.FailedWrites);
 }

@@ -33,9 +33,6 @@ TVortaProcess::~TVortaProcess() {
   }
   Panel.reset();
   ChartForm.reset();
-  for (QPointer<QObject>* form : {&SetForm, &CtrlForm, &CalibrForm, &StatusForm, &MixForm}) {
-    delete form->data();
-  }
 }
 
 QString TVortaProcess::Caption() const {

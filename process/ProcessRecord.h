@@ -3,8 +3,6 @@
 // Channel arrays are indexed 1..4 (pH, t°C, pO2, eH) with a fifth, common
 // entry where the record has one; index 0 is unused. Mode arrays are 0..3.
 
-#include <QObject>
-#include <QPointer>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -108,8 +106,6 @@ class TVortaProcess {
   std::array<std::uint8_t, 9> ManualState{};  // [1..8]
   std::int32_t DialogChannel = 0;
   std::int32_t IsMaster = 0;
-  std::uint8_t MixFormOpen = 0, CtrlFormOpen = 0, CalibrFormOpen = 0, SetFormOpen = 0,
-               StatusFormOpen = 0;
   double Tick40ms = 0;
   std::int32_t InversPena = 0, Spumelevel = 0, FoamLevelOut12 = 0, FoamLevelOut13 = 0;
 
@@ -262,13 +258,13 @@ class TVortaProcess {
   // the link text; the menu check marks are saved).
   TPanelState PanelState;
 
-  // Owned windows and device references
+  // Owned windows and device references; the panel keeps the windows it opens.
   std::unique_ptr<IVortaPanel> Panel;
   std::unique_ptr<IChartView> ChartForm;
-  QPointer<QObject> SetForm, CtrlForm, CalibrForm, StatusForm, MixForm;
   TIoModule* Board = nullptr;
   TCANMixer* Mixer = nullptr;
-  // Set by the status and calibration windows while they are open (not owned).
+  // Set by the status and calibration windows while they are open (not owned):
+  // the engine writes to a window only while it is there.
   IStatusSink* StatusSink = nullptr;
   ICalibView* CalibView = nullptr;
 

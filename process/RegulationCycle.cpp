@@ -57,7 +57,7 @@ void ShowLink(TVortaProcess& p) {
 }
 
 void ShowMixerWindow(TVortaProcess& p) {
-  if (p.MixFormOpen == 0) return;
+  if (!p.Panel->MixerWindowOpen()) return;
   TMixerViewState& m = p.PanelState.MixerView;
   m.CodeText = QString::number(p.MixCode);
   if (p.Mixer == nullptr) {
@@ -102,7 +102,7 @@ void ProcessTick(TProgramState& program, TVortaProcess& p) {
   ToggleHeartbeat(p);
 
   p.Panel->ShowCurrentValues();
-  if (p.CalibrFormOpen != 0) IndicateCalibration(p);
+  if (p.CalibView != nullptr) IndicateCalibration(p);
   ShowLink(p);
   p.PanelState.DriveMenuVisible = dynamic_cast<const TMixerDC*>(p.Mixer) != nullptr;
   p.PanelState.StatusText[1] = QStringLiteral("Об/мин: ") + QString::number(p.MixerRpm);
@@ -111,7 +111,8 @@ void ProcessTick(TProgramState& program, TVortaProcess& p) {
   ResumeMixerOnLinkReturn(p);
   if (p.MixRampActive != 0) {
     MixerRampStep(p);
-    if (p.MixFormOpen != 0) p.PanelState.MixerView.CodeText = QString::number(p.MixRampCode);
+    if (p.Panel->MixerWindowOpen())
+      p.PanelState.MixerView.CodeText = QString::number(p.MixRampCode);
   }
   FeedChart(p);
   DetectFoam(p);

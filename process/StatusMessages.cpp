@@ -84,7 +84,7 @@ void DriveStatus(TVortaProcess& p, IStatusSink& sink) {
 }  // namespace
 
 void ShowStatusLine(TVortaProcess& p, int selector) {
-  if (p.StatusFormOpen == 0 || p.DialogChannel != selector || p.StatusSink == nullptr) return;
+  if (p.DialogChannel != selector || p.StatusSink == nullptr) return;
   IStatusSink& sink = *p.StatusSink;
   if (selector == 6) {
     TCANAdapter* adapter = p.Env.canService != nullptr ? p.Env.canService->Adapter() : nullptr;

@@ -66,7 +66,7 @@ class DemoWindowsTest : public test::TDemoRunFixture<TQtWindowFactory, false> {
     TChartForm& chart = Chart(*form->Processes().ProcessAt(0));
     chart.SetFormVisible(true);  // at the size it opens with
     chart.grab().save(QDir(dir).filePath(QStringLiteral("chart.png")));
-    if (auto* mixer = qobject_cast<QWidget*>(form->Processes().ProcessAt(0)->MixForm.data())) {
+    if (auto* mixer = Panel(*form->Processes().ProcessAt(0)).Windows().Mixer.Window<QWidget>()) {
       mixer->grab().save(QDir(dir).filePath(QStringLiteral("mixer.png")));
     }
   }

@@ -27,7 +27,7 @@ class CalibrationDialogTest : public CalibrationFixture {
         Panel().MenuItem({QStringLiteral("Калибровка"), QString::fromUtf8(kItems[channel])});
     if (item == nullptr) return nullptr;
     item->trigger();
-    auto* form = qobject_cast<TCalibrationForm*>(Process().CalibrForm.data());
+    auto* form = Panel().Windows().Calibration.Window<TCalibrationForm>();
     if (form != nullptr) form->OnWarning = [this](const QString& t) { warnings_ << t; };
     return form;
   }
@@ -63,7 +63,7 @@ TEST_F(CalibrationDialogTest, MenuOpensOneDialogForTheChannelBesideThePanel) {
   ASSERT_NE(form, nullptr);
   TVortaProcess& p = Process();
   EXPECT_EQ(p.DialogChannel, 2);
-  EXPECT_EQ(p.CalibrFormOpen, 1);
+  EXPECT_TRUE(Panel().Windows().Calibration.IsOpen());
   EXPECT_EQ(p.CalibLive, 1);
   EXPECT_EQ(p.CalibView, form);
   EXPECT_TRUE(form->isVisible());
@@ -191,7 +191,7 @@ TEST_F(CalibrationDialogTest, SaveRightAfterOpeningClearsTheAdjustmentAndWritesT
   EXPECT_DOUBLE_EQ(p.LinAdjust[1], 0.0);
   EXPECT_DOUBLE_EQ(p.LinAdjust[2], 0.35);
   EXPECT_EQ(p.SaveRequest, 8);
-  EXPECT_EQ(p.CalibrFormOpen, 0);
+  EXPECT_FALSE(Panel().Windows().Calibration.IsOpen());
   EXPECT_FALSE(form->isVisible());
   SaveRequestedGroup(p);
   EXPECT_EQ(p.SaveRequest, 0);
@@ -242,7 +242,7 @@ TEST_F(CalibrationDialogTest, CloseDiscardsTheEnteredPointAndTheNextOpeningIsANe
   ExpectWorkIsStored(1);
   EXPECT_DOUBLE_EQ(p.CalValue1[1], 4.0);
   EXPECT_EQ(p.SaveRequest, 0);
-  EXPECT_EQ(p.CalibrFormOpen, 0);
+  EXPECT_FALSE(Panel().Windows().Calibration.IsOpen());
   EXPECT_EQ(p.CalibView, nullptr);
 
   QPointer<TCalibrationForm> old(form);
@@ -258,7 +258,7 @@ TEST_F(CalibrationDialogTest, CloseDiscardsTheEnteredPointAndTheNextOpeningIsANe
 // panel (its child) can still be used and closed.
 TEST_F(CalibrationDialogTest, CloseBoxWhileFixedGivesThePanelBack) {
   Panel().MenuItem({QStringLiteral("Статус"), QStringLiteral("pH")})->trigger();
-  auto* status = qobject_cast<QWidget*>(Process().StatusForm.data());
+  auto* status = Panel().Windows().Status.Window<QWidget>();
   ASSERT_NE(status, nullptr);
   TCalibrationForm* form = Open(2);
   ASSERT_NE(form, nullptr);
@@ -271,7 +271,7 @@ TEST_F(CalibrationDialogTest, CloseBoxWhileFixedGivesThePanelBack) {
   form->close();
   EXPECT_TRUE(Panel().ControlsEnabled());
   EXPECT_TRUE(Panel().ManualButton(1)->isEnabled());
-  EXPECT_EQ(Process().CalibrFormOpen, 0);
+  EXPECT_FALSE(Panel().Windows().Calibration.IsOpen());
   EXPECT_EQ(Process().CalibView, nullptr);
 }
 

@@ -23,7 +23,7 @@ TControlParamsDialog* OpenCtrl(DialogFixture& fx, TVortaProcess& p, const char* 
   if (a == nullptr) return nullptr;
   a->trigger();
   (void)fx;
-  return qobject_cast<TControlParamsDialog*>(p.CtrlForm.data());
+  return DialogFixture::Panel(p).Windows().ControlParams.Window<TControlParamsDialog>();
 }
 
 TEST_F(ControlParamsDialogTest, channelVariantShowsItsPagesAndFields) {
@@ -33,7 +33,7 @@ TEST_F(ControlParamsDialogTest, channelVariantShowsItsPagesAndFields) {
   p.CtrlEnable[2] = 1;
   TControlParamsDialog* d = OpenCtrl(*this, p, "t°C");
   ASSERT_NE(d, nullptr);
-  EXPECT_EQ(p.CtrlFormOpen, 1);
+  EXPECT_TRUE(Windows(p).ControlParams.IsOpen());
   EXPECT_EQ(p.DialogChannel, 2);
   EXPECT_EQ(d->windowTitle(), QStringLiteral("Параметры управления - tC - F1"));
   EXPECT_TRUE(d->PageShown(TControlParamsDialog::StandardPage));
@@ -60,7 +60,7 @@ TEST_F(ControlParamsDialogTest, channelVariantShowsItsPagesAndFields) {
   EXPECT_EQ(second->Entry(), 4);
   QTest::mouseClick(second->CancelButton(), Qt::LeftButton);
   QTest::mouseClick(d->CancelButton(), Qt::LeftButton);
-  EXPECT_EQ(p.CtrlFormOpen, 0);
+  EXPECT_FALSE(Windows(p).ControlParams.IsOpen());
   EXPECT_EQ(p.CtrlPeriod[2], 10);
   EXPECT_EQ(p.SaveRequest, 0);
 }
@@ -79,7 +79,7 @@ TEST_F(ControlParamsDialogTest, okWithRegulationDisabledSwitchesOutputsOffAndWri
   QTest::mouseClick(d->OkButton(), Qt::LeftButton);
 
   EXPECT_FALSE(d->isVisible());
-  EXPECT_EQ(p.CtrlFormOpen, 0);
+  EXPECT_FALSE(Windows(p).ControlParams.IsOpen());
   EXPECT_EQ(p.CtrlEnable[1], 0);
   EXPECT_EQ(p.CtrlPeriod[1], 6) << "truncated and made even";
   EXPECT_EQ(p.CtrlHigh[1], 8.5);
@@ -251,7 +251,7 @@ TEST_F(ControlParamsDialogTest, unreadableOrOutOfRangeTextIsRefusedByNameAndNoth
   EXPECT_EQ(p.OutputWord, 0x0007) << "no output switched";
   EXPECT_EQ(p.SaveRequest, 0);
   EXPECT_TRUE(d->isVisible());
-  EXPECT_EQ(p.CtrlFormOpen, 1);
+  EXPECT_TRUE(Windows(p).ControlParams.IsOpen());
 
   // A negative period would wrap in the 16-bit field.
   d->Edit(&F::DeadZone)->setText(QStringLiteral("0.5"));

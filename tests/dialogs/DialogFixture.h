@@ -24,8 +24,8 @@ class DialogFixture : public PanelFixture {
   }
 
   template <typename Dialog>
-  static Dialog* Opened(const QPointer<QObject>& form) {
-    return qobject_cast<Dialog*>(form.data());
+  static Dialog* Opened(const TWindowSlot& slot) {
+    return slot.Window<Dialog>();
   }
 
   // One 500-ms tick: the deferred write-back runs in it.

@@ -20,7 +20,6 @@ class DriveStatusTest : public CalibrationFixture {
     TVortaProcess& p = Process();
     ASSERT_NE(p.Mixer, nullptr);
     p.StatusSink = &sink_;
-    p.StatusFormOpen = 1;
     p.DialogChannel = 7;
   }
 

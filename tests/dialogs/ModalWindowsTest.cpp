@@ -32,7 +32,7 @@ TEST_F(ModalWindowsTest, aModalWindowIsAboveTheStayOnTopOnesAndShadesWhatItBlock
   TVortaProcess& p = AddProcess(1);
   Form(p).show();
   Menu(p, {QStringLiteral("Калибровка"), QStringLiteral("pH")});
-  auto* calibration = Opened<TCalibrationForm>(p.CalibrForm);
+  auto* calibration = Opened<TCalibrationForm>(Windows(p).Calibration);
   ASSERT_NE(calibration, nullptr);
   ASSERT_TRUE(OnTop(calibration));
 

@@ -20,9 +20,9 @@ void Type(TSetpointsDialog& d, const QStringList& texts) {
 TEST_F(SetpointsDialogTest, okStoresSetpointsShowsTheValuesTakenAndWritesFileAtNextTick) {
   TVortaProcess& p = AddProcess(1);
   Menu(p, {QStringLiteral("Уставки")});
-  auto* d = Opened<TSetpointsDialog>(p.SetForm);
+  auto* d = Opened<TSetpointsDialog>(Windows(p).Setpoints);
   ASSERT_NE(d, nullptr);
-  EXPECT_EQ(p.SetFormOpen, 1);
+  EXPECT_TRUE(Windows(p).Setpoints.IsOpen());
   EXPECT_EQ(d->windowTitle(), QStringLiteral("Уставки"));
   EXPECT_EQ(d->Edit(2)->text(), QStringLiteral("37.50"));
   EXPECT_EQ(d->Edit(4)->text(), QStringLiteral("-1.50"));
@@ -37,7 +37,7 @@ TEST_F(SetpointsDialogTest, okStoresSetpointsShowsTheValuesTakenAndWritesFileAtN
   EXPECT_EQ(p.Setpoint[3], 40.0);
   EXPECT_EQ(p.Setpoint[4], -150.0);
   EXPECT_EQ(p.SaveRequest, kSaveRequestSetpoints);
-  EXPECT_EQ(p.SetFormOpen, 0);
+  EXPECT_FALSE(Windows(p).Setpoints.IsOpen());
   EXPECT_FALSE(d->isVisible());
   QTableWidget* grid = Form(p).ValueGrid();
   EXPECT_EQ(grid->item(2, 1)->text(), QStringLiteral("6.50")) << "the value taken, not the text";
@@ -58,7 +58,7 @@ TEST_F(SetpointsDialogTest, linearAdjustmentLeavesGridAndSetpointsAndRequestsCod
   TVortaProcess& p = AddProcess(1);
   p.LinAdjust[3] = 0.25;
   Menu(p, {QStringLiteral("Линейная подстройка")});
-  auto* d = Opened<TSetpointsDialog>(p.SetForm);
+  auto* d = Opened<TSetpointsDialog>(Windows(p).Setpoints);
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(d->windowTitle(), QStringLiteral("Линейная подстройка"));
   EXPECT_EQ(d->Edit(3)->text(), QStringLiteral("0.25"));
@@ -81,14 +81,14 @@ TEST_F(SetpointsDialogTest, okJournalsEachChangedValueAsTheFileWillHoldIt) {
   TVortaProcess& p = AddProcess(1);
   test::TJournalOnEnv journal(env_, program_.ProgramFolder);
   Menu(p, {QStringLiteral("Уставки")});
-  auto* d = Opened<TSetpointsDialog>(p.SetForm);
+  auto* d = Opened<TSetpointsDialog>(Windows(p).Setpoints);
   ASSERT_NE(d, nullptr);
   // "37.5" is the value shown as "37.50": no change.
   Type(*d, {QStringLiteral("7,25"), QStringLiteral("37.5"), QStringLiteral("30.00"),
             QStringLiteral("-1.50")});
   QTest::mouseClick(d->OkButton(), Qt::LeftButton);
   Menu(p, {QStringLiteral("Линейная подстройка")});
-  d = Opened<TSetpointsDialog>(p.SetForm);
+  d = Opened<TSetpointsDialog>(Windows(p).Setpoints);
   ASSERT_NE(d, nullptr);
   QTest::mouseClick(d->OkButton(), Qt::LeftButton);
   EXPECT_EQ(journal.Changes(),
@@ -99,7 +99,7 @@ TEST_F(SetpointsDialogTest, notANumberIsRefusedByNameAndNothingIsStored) {
   TVortaProcess& p = AddProcess(1);
   p.SaveRequest = 10;
   Menu(p, {QStringLiteral("Уставки")});
-  auto* d = Opened<TSetpointsDialog>(p.SetForm);
+  auto* d = Opened<TSetpointsDialog>(Windows(p).Setpoints);
   ASSERT_NE(d, nullptr);
   d->show();
   Type(*d,
@@ -111,7 +111,7 @@ TEST_F(SetpointsDialogTest, notANumberIsRefusedByNameAndNothingIsStored) {
   EXPECT_TRUE(messages_.Errors[0].contains(QStringLiteral("3x7")));
   EXPECT_EQ(p.Setpoint[1], 7.0) << "edit 1 was valid, but nothing is stored";
   EXPECT_EQ(p.SaveRequest, 10);
-  EXPECT_EQ(p.SetFormOpen, 1) << "the dialog stays for a correction";
+  EXPECT_TRUE(Windows(p).Setpoints.IsOpen()) << "the dialog stays for a correction";
   EXPECT_TRUE(d->isVisible());
   EXPECT_EQ(Form(p).ValueGrid()->item(2, 1)->text(), QStringLiteral("7.00"));
 
@@ -120,26 +120,27 @@ TEST_F(SetpointsDialogTest, notANumberIsRefusedByNameAndNothingIsStored) {
   QTest::mouseClick(d->OkButton(), Qt::LeftButton);
   EXPECT_EQ(p.Setpoint[2], 36.6);
   EXPECT_EQ(p.Setpoint[1], 7.4);
-  EXPECT_EQ(p.SetFormOpen, 0);
+  EXPECT_FALSE(Windows(p).Setpoints.IsOpen());
 }
 
 TEST_F(SetpointsDialogTest, cancelKeepsEverythingAndOneDialogAtATime) {
   TVortaProcess& p = AddProcess(1);
   p.SaveRequest = 10;
   Menu(p, {QStringLiteral("Уставки")});
-  auto* first = Opened<TSetpointsDialog>(p.SetForm);
+  auto* first = Opened<TSetpointsDialog>(Windows(p).Setpoints);
   ASSERT_NE(first, nullptr);
   Menu(p, {QStringLiteral("Линейная подстройка")});
-  EXPECT_EQ(Opened<TSetpointsDialog>(p.SetForm), first) << "both items wait while one is open";
+  EXPECT_EQ(Opened<TSetpointsDialog>(Windows(p).Setpoints), first)
+      << "both items wait while one is open";
   EXPECT_EQ(p.DialogChannel, 1);
   first->Edit(1)->setText(QStringLiteral("9"));
   QTest::mouseClick(first->CancelButton(), Qt::LeftButton);
   EXPECT_EQ(p.Setpoint[1], 7.0);
   EXPECT_EQ(p.SaveRequest, 10);
-  EXPECT_EQ(p.SetFormOpen, 0);
+  EXPECT_FALSE(Windows(p).Setpoints.IsOpen());
 
   Menu(p, {QStringLiteral("Линейная подстройка")});
-  EXPECT_NE(Opened<TSetpointsDialog>(p.SetForm), nullptr);
+  EXPECT_NE(Opened<TSetpointsDialog>(Windows(p).Setpoints), nullptr);
   EXPECT_EQ(p.DialogChannel, 2);
 }
 
@@ -148,7 +149,7 @@ TEST_F(SetpointsDialogTest, cancelKeepsEverythingAndOneDialogAtATime) {
 TEST_F(SetpointsDialogTest, okStoresByTheModeItWasOpenedIn) {
   TVortaProcess& p = AddProcess(1);
   Menu(p, {QStringLiteral("Линейная подстройка")});
-  auto* d = Opened<TSetpointsDialog>(p.SetForm);
+  auto* d = Opened<TSetpointsDialog>(Windows(p).Setpoints);
   ASSERT_NE(d, nullptr);
   p.DialogChannel = 1;  // as "Статус" → "pH" sets it
   Type(*d, {QStringLiteral("0.5"), QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0")});

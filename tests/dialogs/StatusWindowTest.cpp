@@ -19,7 +19,7 @@ TStatusWindow* OpenStatus(TVortaProcess& p, const QStringList& path) {
   QAction* a = DialogFixture::Panel(p).MenuItem(path);
   if (a == nullptr) return nullptr;
   a->trigger();
-  return qobject_cast<TStatusWindow*>(p.StatusForm.data());
+  return DialogFixture::Panel(p).Windows().Status.Window<TStatusWindow>();
 }
 
 TEST_F(StatusWindowTest, processSubjectStartsTheClockAndStartTwiceRestartsIt) {
@@ -27,7 +27,7 @@ TEST_F(StatusWindowTest, processSubjectStartsTheClockAndStartTwiceRestartsIt) {
   test::TJournalOnEnv journal(env_, program_.ProgramFolder);
   TStatusWindow* w = OpenStatus(p, {QStringLiteral("Режим"), QStringLiteral("Процесс")});
   ASSERT_NE(w, nullptr);
-  EXPECT_EQ(p.StatusFormOpen, 1);
+  EXPECT_TRUE(Windows(p).Status.IsOpen());
   EXPECT_EQ(p.DialogChannel, 8);
   EXPECT_EQ(w->windowTitle(), QStringLiteral("Статус - Процесс"));
   EXPECT_EQ(w->size(), QSize(TStatusWindow::kClientWidth, TStatusWindow::kClientHeight));
@@ -72,7 +72,7 @@ TEST_F(StatusWindowTest, processSubjectStartsTheClockAndStartTwiceRestartsIt) {
                                             "|Часы EFT|идут, EFT:0:1|стоят, EFT:0:1|Button"}));
 
   QTest::mouseClick(w->CloseButton(), Qt::LeftButton);
-  EXPECT_EQ(p.StatusFormOpen, 0);
+  EXPECT_FALSE(Windows(p).Status.IsOpen());
   EXPECT_EQ(p.StatusSink, nullptr);
 
   // Opened again, it shows the clock's start and stop at once.

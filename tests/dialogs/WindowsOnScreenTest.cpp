@@ -26,9 +26,10 @@ TEST_F(WindowsOnScreenTest, dialogsOfAPanelInTheCornerOpenWhollyOnTheScreen) {
   Menu(p, {QStringLiteral("Статус"), QStringLiteral("pH")});
   Menu(p, {QStringLiteral("Параметры управления"), QStringLiteral("pH")});
   Menu(p, {QStringLiteral("Калибровка"), QStringLiteral("pH")});
-  const QWidget* windows[] = {
-      Opened<TSetpointsDialog>(p.SetForm), Opened<TStatusWindow>(p.StatusForm),
-      Opened<TControlParamsDialog>(p.CtrlForm), Opened<TCalibrationForm>(p.CalibrForm)};
+  const QWidget* windows[] = {Opened<TSetpointsDialog>(Windows(p).Setpoints),
+                              Opened<TStatusWindow>(Windows(p).Status),
+                              Opened<TControlParamsDialog>(Windows(p).ControlParams),
+                              Opened<TCalibrationForm>(Windows(p).Calibration)};
   QCoreApplication::processEvents();  // shown: their frames are known
   for (const QWidget* w : windows) {
     ASSERT_NE(w, nullptr);

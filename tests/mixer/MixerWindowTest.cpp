@@ -7,9 +7,10 @@
 #include <QToolButton>
 
 #include "JournalRows.h"
-#include "windows/devices/MixerWindow.h"
+#include "process/ProcessConfig.h"
 #include "process/ProcessCycles.h"
 #include "tests/mixer/MixerFixture.h"
+#include "windows/devices/MixerWindow.h"
 
 namespace vorta::testing {
 namespace {
@@ -17,7 +18,7 @@ namespace {
 using MixerWindowTest = MixerFixture;
 
 TMixerWindow* MixerWindow(TVortaProcess& p) {
-  return qobject_cast<TMixerWindow*>(p.MixForm.data());
+  return PanelFixture::Windows(p).Mixer.Window<TMixerWindow>();
 }
 
 int OpenMixerWindows() {
@@ -30,7 +31,7 @@ TEST_F(MixerWindowTest, loadOpensTheWindowAtItsPlace_andTheMenuDoesNotOpenASecon
   TVortaProcess& p = AddMixerProcess(1, "[Mixer]\r\nMixTop=140\r\nMixLeft=230\r\nMixCode=77\r\n");
   TMixerWindow* form = MixerWindow(p);
   ASSERT_NE(form, nullptr) << "opened by the loader";
-  EXPECT_EQ(p.MixFormOpen, 1);
+  EXPECT_TRUE(Windows(p).Mixer.IsOpen());
   EXPECT_EQ(form->pos(), QPoint(230, 140));
   EXPECT_EQ(form->windowTitle(), QStringLiteral("F1 - Миксер"));
   EXPECT_TRUE(form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
@@ -153,7 +154,7 @@ TEST_F(MixerWindowTest, closeKeepsThePosition_andTheCodeReachesTheFile) {
   form->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_EQ(MixerWindow(p), nullptr) << "not reused";
-  EXPECT_EQ(p.MixFormOpen, 0);
+  EXPECT_FALSE(Windows(p).Mixer.IsOpen());
   EXPECT_EQ(p.MixLeft, 321);
   EXPECT_EQ(p.MixTop, 234);
   EXPECT_EQ(p.SaveRequest, 2);
@@ -165,6 +166,17 @@ TEST_F(MixerWindowTest, closeKeepsThePosition_andTheCodeReachesTheFile) {
   Form(p).MenuItem({QStringLiteral("Миксер")})->trigger();
   ASSERT_NE(MixerWindow(p), nullptr);
   EXPECT_EQ(MixerWindow(p)->pos(), QPoint(321, 234));
+}
+
+// The engine asks the panel whether the window is open: a normal end saves it.
+TEST_F(MixerWindowTest, aNormalEndSavesWhetherTheWindowIsOpen) {
+  TVortaProcess& p = AddMixerProcess(1);
+  ASSERT_NE(MixerWindow(p), nullptr);
+  SaveProcessFile(p);
+  EXPECT_TRUE(ReadFile(QStringLiteral("proc1.ini")).contains("MixVisible=1"));
+  MixerWindow(p)->close();
+  SaveProcessFile(p);
+  EXPECT_TRUE(ReadFile(QStringLiteral("proc1.ini")).contains("MixVisible=0"));
 }
 
 TEST_F(MixerWindowTest, startStatusOneStartsTheDriveAtLoad) {

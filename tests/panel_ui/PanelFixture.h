@@ -52,6 +52,14 @@ inline QByteArray PanelProcessIni(int num, const QByteArray& extra = {}) {
 }
 
 class PanelFixture : public TBusFixture<TQtWindowFactory, false> {
+ public:
+  // The windows the process's panel has opened.
+  static TPanelWindows& Windows(TVortaProcess& p) {
+    auto* form = dynamic_cast<TVortaForm*>(p.Panel.get());
+    EXPECT_NE(form, nullptr);
+    return form->Windows();
+  }
+
  protected:
   void SetUp() override {
     SetUpBus();

@@ -168,7 +168,6 @@ TEST_F(StatusTest, LinesAccumulateInBatchAndStayOneInModeZero) {
   TVortaProcess& p = AddProcess(1);
   THeadlessStatusSink sink;
   p.StatusSink = &sink;
-  p.StatusFormOpen = 1;
   p.DialogChannel = 1;
   p.Mode = 1;
   p.CtrlEnable[1] = 0;
@@ -193,7 +192,6 @@ TEST_F(StatusTest, UsbSubjectReportsTheAdapterState) {
   TVortaProcess& p = AddProcess(1);
   THeadlessStatusSink sink;
   p.StatusSink = &sink;
-  p.StatusFormOpen = 1;
   p.DialogChannel = 6;
   RegulationCycle(context_);
   adapter_->SetActive(false);
@@ -258,7 +256,6 @@ TEST_F(FoamTest, CalibrationIndicationBlinksTheSelectedPoint) {
   TVortaProcess& p = AddProcess(1);
   THeadlessCalibView view;
   p.CalibView = &view;
-  p.CalibrFormOpen = 1;
   p.CalibLive = 1;
   p.DialogChannel = 2;
   p.AdcCode[2] = 1234;

@@ -170,7 +170,6 @@ TEST_F(RegulationTest, InvalidReadingNeverDosesButAValidZeroDoes) {
   program_.IndexWater = 8;
   THeadlessStatusSink window;
   p.StatusSink = &window;
-  p.StatusFormOpen = 1;
   p.DialogChannel = 2;
   p.AdcHistory[2][2] = 1100;  // 1.00 against 7.00: a long pulse starts
   RegulationCycle(context_);

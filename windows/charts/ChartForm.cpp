@@ -20,16 +20,16 @@
 #include <cmath>
 
 #include "charts/ChartExport.h"
-#include "windows/charts/ChartForm.h"
-#include "process/PanelActions.h"
-#include "windows/panel/VortaForm.h"
-#include "windows/common/WindowPlacement.h"
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
 #include "platform/ProfileFile.h"
 #include "platform/RealTimerService.h"
 #include "platform/TimerService.h"
+#include "process/PanelActions.h"
 #include "process/ProcessRecord.h"
+#include "windows/charts/ChartForm.h"
+#include "windows/common/ProcessPanel.h"
+#include "windows/common/WindowPlacement.h"
 
 namespace vorta {
 
@@ -130,11 +130,12 @@ void TChartForm::LoadSettings(TProfileFile& file) {
          std::max(s.Height, kChartOpenMinimum.height()));
   if (s.HasPosition) {
     MoveOntoScreens(*this, {s.Left, s.Top});
-  } else if (const TVortaForm* panel = Panel()) {
+  } else if (IProcessPanel* owner = Panel()) {
+    const QWidget& panel = owner->PanelWidget();
     const QScreen* screen =
-        panel->screen() != nullptr ? panel->screen() : QGuiApplication::primaryScreen();
+        panel.screen() != nullptr ? panel.screen() : QGuiApplication::primaryScreen();
     move(screen != nullptr
-             ? ChartBesidePanel(panel->frameGeometry(), size(), screen->availableGeometry())
+             ? ChartBesidePanel(panel.frameGeometry(), size(), screen->availableGeometry())
              : QPoint(0, 0));
   }
   SetFormVisible(s.Visible);

@@ -29,7 +29,7 @@ class QChart;
 namespace vorta {
 
 class TVortaProcess;
-class TVortaForm;
+class IProcessPanel;
 
 // The main chart's view: left drag down-right zooms into the dragged box,
 // left drag up-left undoes the zoom, right drag pans; every move reports the
@@ -141,7 +141,7 @@ class TChartForm final : public QWidget, public IChartView {
   void FollowVisibility();
   void SetHint(const QString& text, const QPoint& at);
   void ShowError(const QString& text);
-  [[nodiscard]] TVortaForm* Panel() const;
+  [[nodiscard]] IProcessPanel* Panel() const;
   [[nodiscard]] int LabelLeft() const;
   [[nodiscard]] QAction* PanelItem(const QStringList& path) const;
   [[nodiscard]] QString ChannelName(int channel) const;

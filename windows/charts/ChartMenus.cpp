@@ -11,9 +11,9 @@
 #include <QMenu>
 #include <QValueAxis>
 
-#include "windows/charts/ChartForm.h"
-#include "windows/panel/VortaForm.h"
 #include "process/ProcessRecord.h"
+#include "windows/charts/ChartForm.h"
+#include "windows/common/ProcessPanel.h"
 
 namespace vorta {
 
@@ -51,12 +51,12 @@ class TStripChartView final : public QChartView {
 
 }  // namespace
 
-TVortaForm* TChartForm::Panel() const {
-  return dynamic_cast<TVortaForm*>(Process.Panel.get());
+IProcessPanel* TChartForm::Panel() const {
+  return dynamic_cast<IProcessPanel*>(Process.Panel.get());
 }
 
 QAction* TChartForm::PanelItem(const QStringList& path) const {
-  TVortaForm* panel = Panel();
+  const IProcessPanel* panel = Panel();
   return panel != nullptr ? panel->MenuItem(path) : nullptr;
 }
 

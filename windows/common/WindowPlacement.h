@@ -9,7 +9,7 @@ class QWidget;
 namespace vorta {
 
 // Moves window's outer top-left to topLeft, kept on the screens' usable
-// areas (FitOnScreens in panel/PanelPlacement.h).
+// areas (FitOnScreens in windows/common/PanelPlacement.h).
 void MoveOntoScreens(QWidget& window, QPoint topLeft);
 
 }  // namespace vorta

@@ -13,8 +13,9 @@
 #include <QToolButton>
 
 #include "process/MixerWindowLogic.h"
-#include "windows/common/WindowPlacement.h"
 #include "process/ProcessRecord.h"
+#include "windows/common/ProcessPanel.h"
+#include "windows/common/WindowPlacement.h"
 
 namespace vorta {
 
@@ -35,13 +36,14 @@ void SetBackground(QWidget* w, std::int32_t systemColor) {
 }
 }  // namespace
 
-TMixerWindow* TMixerWindow::Open(TVortaProcess& process, QWidget* parent) {
-  if (process.MixFormOpen != 0) return nullptr;
-  auto* form = new TMixerWindow(process, parent);
-  process.MixForm = form;
-  form->ShowRecord();
-  form->show();
-  return form;
+TMixerWindow* TMixerWindow::Open(IProcessPanel& panel) {
+  return panel.Windows().Mixer.Open([&panel] {
+    // A window of its own, freed with the panel.
+    auto* form = new TMixerWindow(panel.PanelProcess(), nullptr);
+    form->ShowRecord();
+    form->show();
+    return form;
+  });
 }
 
 TMixerWindow::TMixerWindow(TVortaProcess& process, QWidget* parent)
@@ -119,8 +121,8 @@ TMixerWindow::TMixerWindow(TVortaProcess& process, QWidget* parent)
 }
 
 TMixerWindow::~TMixerWindow() {
-  // Freed with its process while open: the record ends as a close leaves it.
-  if (!closed_) OnClose();
+  // Freed with its panel while open: the record ends as a close leaves it.
+  if (!closed_) MixerWindowClosed(Process, x(), y());
 }
 
 void TMixerWindow::ShowRecord() {
@@ -183,13 +185,12 @@ bool TMixerWindow::eventFilter(QObject* watched, QEvent* event) {
   return QDialog::eventFilter(watched, event);
 }
 
-void TMixerWindow::OnClose() {
-  closed_ = true;
-  MixerWindowClosed(Process, x(), y());
-}
-
 void TMixerWindow::closeEvent(QCloseEvent* event) {
-  if (!closed_) OnClose();
+  if (!closed_) {
+    closed_ = true;
+    MixerWindowClosed(Process, x(), y());
+    Q_EMIT Closed();
+  }
   event->accept();
 }
 

@@ -14,6 +14,7 @@ class QToolButton;
 
 namespace vorta {
 
+class IProcessPanel;
 class TVortaProcess;
 
 class TMixerWindow final : public QDialog {
@@ -23,9 +24,9 @@ class TMixerWindow final : public QDialog {
   static constexpr int kClientWidth = 170;
   static constexpr int kClientHeight = 112;
 
-  // A new window for the process, placed at MixLeft/MixTop and shown; null
-  // (and nothing happens) when one is open already.
-  static TMixerWindow* Open(TVortaProcess& process, QWidget* parent);
+  // A new window for the panel's process, placed at MixLeft/MixTop and
+  // shown; null (and nothing happens) when one is open already.
+  static TMixerWindow* Open(IProcessPanel& panel);
 
   TMixerWindow(TVortaProcess& process, QWidget* parent);
   ~TMixerWindow() override;
@@ -50,6 +51,10 @@ class TMixerWindow final : public QDialog {
 
   TVortaProcess& Process;
 
+ Q_SIGNALS:
+  // The first close: another mixer window may open.
+  void Closed();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void reject() override;
@@ -58,7 +63,6 @@ class TMixerWindow final : public QDialog {
  private:
   // Up and Down arrows step the code wherever the focus is in the window.
   bool HandleKey(int key);
-  void OnClose();
 
   bool closed_ = false;
   QLineEdit* codeEdit_ = nullptr;

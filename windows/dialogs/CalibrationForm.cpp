@@ -10,12 +10,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "platform/Numbers.h"
 #include "process/Calibration.h"
 #include "process/ProcessConfig.h"
-#include "windows/panel/VortaForm.h"
-#include "windows/common/WindowPlacement.h"
-#include "platform/Numbers.h"
 #include "process/ProcessRecord.h"
+#include "windows/common/ProcessPanel.h"
+#include "windows/common/WindowPlacement.h"
 
 namespace vorta {
 
@@ -36,7 +36,7 @@ void Paint(QWidget* w, std::int32_t color) {
 
 }  // namespace
 
-TCalibrationForm::TCalibrationForm(TVortaProcess& process, QWidget* panel)
+TCalibrationForm::TCalibrationForm(TVortaProcess& process, IProcessPanel& panel)
     : QWidget(nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint),
       Process(process),
       Channel(process.DialogChannel),
@@ -72,7 +72,7 @@ TCalibrationForm::TCalibrationForm(TVortaProcess& process, QWidget* panel)
   rows_[1].Code->setText(QString::number(Process.CalAdc2[n]));
   SetRowColor(rows_[0], kClBtnFace, true);
   SetRowColor(rows_[1], kClBtnFace, true);
-  if (panel_ != nullptr) MoveOntoScreens(*this, panel_->pos() + QPoint(20, 20));
+  MoveOntoScreens(*this, panel_.PanelWidget().pos() + QPoint(20, 20));
   Process.CalibView = this;
 }
 
@@ -143,7 +143,7 @@ void TCalibrationForm::SetCodeLabels(const QString& point1, const QString& point
 void TCalibrationForm::EnabledControl(bool enabled) {
   // Not the panel window itself: the status window and the other dialogs
   // are its children and would be disabled with it.
-  if (auto* form = qobject_cast<TVortaForm*>(panel_)) form->SetControlsEnabled(enabled);
+  panel_.SetControlsEnabled(enabled);
   for (QWidget* w :
        {static_cast<QWidget*>(rows_[0].Radio), static_cast<QWidget*>(rows_[1].Radio),
         static_cast<QWidget*>(fix_), static_cast<QWidget*>(close_), static_cast<QWidget*>(save_)}) {
@@ -254,21 +254,22 @@ void TCalibrationForm::CloseClick() {
 void TCalibrationForm::closeEvent(QCloseEvent* event) {
   // Closed by its close box while a code is fixed, the dialog
   // would leave the panel disabled for good: give it back.
-  Process.CalibrFormOpen = 0;
+  Q_EMIT Closed();
   if (Process.CalibView == this) Process.CalibView = nullptr;
   EnabledControl(true);
   event->accept();
 }
 
-void OpenCalibration(TVortaProcess& process, int channel, QWidget* panel) {
-  if (process.CalibrFormOpen != 0) return;
-  process.DialogChannel = channel;
+void OpenCalibration(IProcessPanel& panel, int channel) {
   // A dialog is made anew at each opening; the hidden one of the last
-  // opening goes now rather than with the process.
-  delete process.CalibrForm.data();
-  auto* form = new TCalibrationForm(process, panel);
-  process.CalibrForm = form;
-  form->show();
+  // opening goes now rather than with the panel.
+  panel.Windows().Calibration.Open([&panel, channel] {
+    TVortaProcess& process = panel.PanelProcess();
+    process.DialogChannel = channel;
+    auto* form = new TCalibrationForm(process, panel);
+    form->show();
+    return form;
+  });
 }
 
 }  // namespace vorta

@@ -3,7 +3,6 @@
 // 2-s cycle drives the live code and the blinking point group through
 // ICalibView; the work on the process record is in dialogs/Calibration.h.
 
-#include <QPointer>
 #include <QWidget>
 #include <functional>
 
@@ -17,6 +16,7 @@ class QRadioButton;
 
 namespace vorta {
 
+class IProcessPanel;
 class TVortaProcess;
 
 class TCalibrationForm final : public QWidget, public ICalibView {
@@ -27,9 +27,9 @@ class TCalibrationForm final : public QWidget, public ICalibView {
   static constexpr int kClientHeight = 112;
 
   // The process's DialogChannel is the channel; panel is the
-  // process's panel window (placement, and its controls disabled while a
-  // code is fixed).
-  TCalibrationForm(TVortaProcess& process, QWidget* panel);
+  // process's panel (placement, and its controls disabled while a code is
+  // fixed).
+  TCalibrationForm(TVortaProcess& process, IProcessPanel& panel);
   ~TCalibrationForm() override;
 
   // ICalibView
@@ -55,6 +55,10 @@ class TCalibrationForm final : public QWidget, public ICalibView {
 
   TVortaProcess& Process;
   const int Channel;
+
+ Q_SIGNALS:
+  // Closed: another calibration dialog may open.
+  void Closed();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -84,11 +88,11 @@ class TCalibrationForm final : public QWidget, public ICalibView {
   QPushButton* fix_ = nullptr;
   QPushButton* close_ = nullptr;
   QPushButton* save_ = nullptr;
-  QPointer<QWidget> panel_;
+  IProcessPanel& panel_;
 };
 
 // The panel's "Калибровка" items: nothing while a calibration dialog is
 // open; otherwise DialogChannel = channel and a new dialog is shown.
-void OpenCalibration(TVortaProcess& process, int channel, QWidget* panel);
+void OpenCalibration(IProcessPanel& panel, int channel);
 
 }  // namespace vorta

@@ -15,10 +15,10 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "windows/panel/VortaForm.h"
-#include "windows/common/WindowPlacement.h"
 #include "platform/Messages.h"
 #include "process/ProcessRecord.h"
+#include "windows/common/ProcessPanel.h"
+#include "windows/common/WindowPlacement.h"
 
 namespace vorta {
 
@@ -61,24 +61,20 @@ TControlParamsDialog::TControlParamsDialog(TVortaProcess& process, QWidget* pare
   connect(cancel_, &QPushButton::clicked, this, &TControlParamsDialog::CancelClick);
 }
 
-TControlParamsDialog::~TControlParamsDialog() {
-  if (!closed_) Process.CtrlFormOpen = 0;
-}
+TControlParamsDialog::~TControlParamsDialog() = default;
 
-TControlParamsDialog* TControlParamsDialog::Open(TVortaForm& panel, int selector,
-                                                 bool testOpenFlag) {
-  TVortaProcess& p = panel.Process;
-  if (testOpenFlag && p.CtrlFormOpen != 0) return nullptr;
-  p.DialogChannel = selector;
-  // The previous dialog, closed and only hidden, is not needed any more.
-  if (auto* old = qobject_cast<QWidget*>(p.CtrlForm.data()); old != nullptr && !old->isVisible()) {
-    delete old;
-  }
-  auto* form = new TControlParamsDialog(p, &panel);
-  p.CtrlForm = form;
-  form->ShowRecord();
-  form->show();
-  return form;
+TControlParamsDialog* TControlParamsDialog::Open(IProcessPanel& panel, int selector,
+                                                 bool waitWhileOpen) {
+  return panel.Windows().ControlParams.Open(
+      [&panel, selector] {
+        TVortaProcess& p = panel.PanelProcess();
+        p.DialogChannel = selector;
+        auto* form = new TControlParamsDialog(p, &panel.PanelWidget());
+        form->ShowRecord();
+        form->show();
+        return form;
+      },
+      waitWhileOpen);
 }
 
 QLineEdit* TControlParamsDialog::NewEdit(TCtrlText field, QWidget* parent) {
@@ -321,7 +317,6 @@ TCtrlFields TControlParamsDialog::Collect() const {
 }
 
 void TControlParamsDialog::ShowRecord() {
-  Process.CtrlFormOpen = 1;
   const int n = Process.DialogChannel;
   entry_ = CtrlEntry(n);
   setWindowTitle(CtrlCaption(Process, n));
@@ -375,7 +370,7 @@ void TControlParamsDialog::reject() {
 }
 
 void TControlParamsDialog::OnClose() {
-  if (!closed_) Process.CtrlFormOpen = 0;
+  if (!closed_) Q_EMIT Closed();
   closed_ = true;
   hide();
 }

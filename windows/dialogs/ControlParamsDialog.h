@@ -20,7 +20,7 @@ class QPushButton;
 
 namespace vorta {
 
-class TVortaForm;
+class IProcessPanel;
 
 class TControlParamsDialog final : public QDialog {
   Q_OBJECT
@@ -33,8 +33,8 @@ class TControlParamsDialog final : public QDialog {
   ~TControlParamsDialog() override;
 
   // Opens a new dialog for the panel's process with selector 1..5. The pH,
-  // t°C and pO2 items test CtrlFormOpen; "eH" and "Общие" do not.
-  static TControlParamsDialog* Open(TVortaForm& panel, int selector, bool testOpenFlag);
+  // t°C and pO2 items wait while one is open; "eH" and "Общие" do not.
+  static TControlParamsDialog* Open(IProcessPanel& panel, int selector, bool waitWhileOpen);
 
   void ShowRecord();
   void OkClick();
@@ -51,6 +51,10 @@ class TControlParamsDialog final : public QDialog {
   [[nodiscard]] int Entry() const { return entry_; }
 
   TVortaProcess& Process;
+
+ Q_SIGNALS:
+  // The first close: the items that wait may open a dialog again.
+  void Closed();
 
  protected:
   void reject() override;

@@ -5,11 +5,11 @@
 #include <QPushButton>
 #include <QTableWidget>
 
-#include "process/Setpoints.h"
-#include "windows/panel/VortaForm.h"
-#include "windows/common/WindowPlacement.h"
 #include "platform/Messages.h"
 #include "process/ProcessRecord.h"
+#include "process/Setpoints.h"
+#include "windows/common/ProcessPanel.h"
+#include "windows/common/WindowPlacement.h"
 
 namespace vorta {
 
@@ -36,22 +36,17 @@ TSetpointsDialog::TSetpointsDialog(TVortaProcess& process, QWidget* parent)
   connect(cancel_, &QPushButton::clicked, this, &TSetpointsDialog::CancelClick);
 }
 
-TSetpointsDialog::~TSetpointsDialog() {
-  if (!closed_) Process.SetFormOpen = 0;
-}
+TSetpointsDialog::~TSetpointsDialog() = default;
 
-TSetpointsDialog* TSetpointsDialog::Open(TVortaForm& panel, int mode) {
-  TVortaProcess& p = panel.Process;
-  if (p.SetFormOpen != 0) return nullptr;
-  p.DialogChannel = mode;
-  if (auto* old = qobject_cast<QWidget*>(p.SetForm.data()); old != nullptr && !old->isVisible()) {
-    delete old;
-  }
-  auto* form = new TSetpointsDialog(p, &panel);
-  p.SetForm = form;
-  form->ShowRecord();
-  form->show();
-  return form;
+TSetpointsDialog* TSetpointsDialog::Open(IProcessPanel& panel, int mode) {
+  return panel.Windows().Setpoints.Open([&panel, mode] {
+    TVortaProcess& p = panel.PanelProcess();
+    p.DialogChannel = mode;
+    auto* form = new TSetpointsDialog(p, &panel.PanelWidget());
+    form->ShowRecord();
+    form->show();
+    return form;
+  });
 }
 
 QLineEdit* TSetpointsDialog::Edit(int k) const {
@@ -59,7 +54,6 @@ QLineEdit* TSetpointsDialog::Edit(int k) const {
 }
 
 void TSetpointsDialog::ShowRecord() {
-  Process.SetFormOpen = 1;
   if (QWidget* panel = parentWidget()) MoveOntoScreens(*this, panel->pos() + QPoint(20, 20));
   mode_ = Process.DialogChannel;
   setWindowTitle(SetDialogCaption(mode_));
@@ -82,7 +76,7 @@ void TSetpointsDialog::OkClick() {
   }
   if (mode_ == kSetpointMode) {
     // Row 2 shows the values taken ("6,5" became 6.50), as a restart would.
-    if (auto* panel = dynamic_cast<TVortaForm*>(Process.Panel.get())) panel->ShowSetpoints();
+    if (auto* panel = dynamic_cast<IProcessPanel*>(Process.Panel.get())) panel->ShowSetpoints();
   }
   OnClose();
 }
@@ -96,7 +90,7 @@ void TSetpointsDialog::reject() {
 }
 
 void TSetpointsDialog::OnClose() {
-  if (!closed_) Process.SetFormOpen = 0;
+  if (!closed_) Q_EMIT Closed();
   closed_ = true;
   hide();
 }

@@ -11,7 +11,7 @@ class QPushButton;
 
 namespace vorta {
 
-class TVortaForm;
+class IProcessPanel;
 class TVortaProcess;
 
 class TSetpointsDialog final : public QDialog {
@@ -26,7 +26,7 @@ class TSetpointsDialog final : public QDialog {
 
   // "Уставки" (mode 1) and "Линейная подстройка" (mode 2): a new dialog
   // unless one is open for the process already.
-  static TSetpointsDialog* Open(TVortaForm& panel, int mode);
+  static TSetpointsDialog* Open(IProcessPanel& panel, int mode);
 
   void ShowRecord();
   void OkClick();
@@ -37,6 +37,10 @@ class TSetpointsDialog final : public QDialog {
   [[nodiscard]] QPushButton* CancelButton() const { return cancel_; }
 
   TVortaProcess& Process;
+
+ Q_SIGNALS:
+  // The first close: another dialog of the kind may open.
+  void Closed();
 
  protected:
   void reject() override;

@@ -7,12 +7,12 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
-#include "process/StatusClock.h"
-#include "process/ProcessConfig.h"
-#include "windows/panel/VortaForm.h"
-#include "windows/common/WindowPlacement.h"
 #include "platform/TimerService.h"
+#include "process/ProcessConfig.h"
 #include "process/ProcessRecord.h"
+#include "process/StatusClock.h"
+#include "windows/common/ProcessPanel.h"
+#include "windows/common/WindowPlacement.h"
 
 namespace vorta {
 
@@ -51,26 +51,20 @@ TStatusWindow::TStatusWindow(TVortaProcess& process, QWidget* parent)
 
 TStatusWindow::~TStatusWindow() {
   if (Process.StatusSink == this) Process.StatusSink = nullptr;
-  if (!closed_) Process.StatusFormOpen = 0;
 }
 
-TStatusWindow* TStatusWindow::Open(TVortaForm& panel, int subject) {
-  TVortaProcess& p = panel.Process;
-  if (p.StatusFormOpen != 0) return nullptr;
-  p.DialogChannel = subject;
-  if (auto* old = qobject_cast<QWidget*>(p.StatusForm.data());
-      old != nullptr && !old->isVisible()) {
-    delete old;
-  }
-  auto* form = new TStatusWindow(p, &panel);
-  p.StatusForm = form;
-  form->ShowRecord();
-  form->show();
-  return form;
+TStatusWindow* TStatusWindow::Open(IProcessPanel& panel, int subject) {
+  return panel.Windows().Status.Open([&panel, subject] {
+    TVortaProcess& p = panel.PanelProcess();
+    p.DialogChannel = subject;
+    auto* form = new TStatusWindow(p, &panel.PanelWidget());
+    form->ShowRecord();
+    form->show();
+    return form;
+  });
 }
 
 void TStatusWindow::ShowRecord() {
-  Process.StatusFormOpen = 1;
   Process.StatusSink = this;
   if (QWidget* panel = parentWidget()) MoveOntoScreens(*this, panel->pos() + QPoint(20, 20));
   const int subject = Process.DialogChannel;
@@ -116,7 +110,7 @@ void TStatusWindow::reject() {
 }
 
 void TStatusWindow::OnClose() {
-  if (!closed_) Process.StatusFormOpen = 0;
+  if (!closed_) Q_EMIT Closed();
   if (Process.StatusSink == this) Process.StatusSink = nullptr;
   closed_ = true;
   hide();

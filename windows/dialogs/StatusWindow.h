@@ -14,7 +14,7 @@ class QPushButton;
 
 namespace vorta {
 
-class TVortaForm;
+class IProcessPanel;
 class TVortaProcess;
 
 class TStatusWindow final : public QDialog, public IStatusSink {
@@ -32,7 +32,7 @@ class TStatusWindow final : public QDialog, public IStatusSink {
   ~TStatusWindow() override;
 
   // A new window for the subject unless one is open for the process already.
-  static TStatusWindow* Open(TVortaForm& panel, int subject);
+  static TStatusWindow* Open(IProcessPanel& panel, int subject);
 
   void ShowRecord();
   void StartClockClick();
@@ -51,6 +51,10 @@ class TStatusWindow final : public QDialog, public IStatusSink {
   [[nodiscard]] QPushButton* CloseButton() const { return close_; }
 
   TVortaProcess& Process;
+
+ Q_SIGNALS:
+  // The first close: another status window may open.
+  void Closed();
 
  protected:
   void reject() override;

@@ -258,7 +258,7 @@ void TVortaForm::PanelStateChanged() {
   if (foamIndicator_->isEnabled() != s.FoamIndicator) foamIndicator_->setEnabled(s.FoamIndicator);
   motorItem_->setVisible(HasDcMixer(Process));
   ShowProtocolCheck();
-  if (auto* mixer = qobject_cast<TMixerWindow*>(Process.MixForm.data())) mixer->ShowState();
+  if (auto* mixer = windows_.Mixer.Window<TMixerWindow>()) mixer->ShowState();
 }
 
 void TVortaForm::ShowAlarm(const TPanelState& s) {
@@ -342,8 +342,7 @@ void TVortaForm::OutputsChanged() {
 }
 
 void TVortaForm::OpenMixerWindow(bool start) {
-  // A window of its own, freed with the process.
-  TMixerWindow::Open(Process, nullptr);
+  TMixerWindow::Open(*this);
   if (start) StartMixer(Process);
 }
 

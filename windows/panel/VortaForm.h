@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "process/PanelView.h"
+#include "windows/common/ProcessPanel.h"
 
 class QAction;
 class QActionGroup;
@@ -23,7 +24,7 @@ namespace vorta {
 class TVortaProcess;
 struct TPanelState;
 
-class TVortaForm final : public QWidget, public IVortaPanel {
+class TVortaForm final : public QWidget, public IVortaPanel, public IProcessPanel {
   Q_OBJECT
 
  public:
@@ -41,17 +42,21 @@ class TVortaForm final : public QWidget, public IVortaPanel {
   void ShowMinuteValues() override;
   void OutputsChanged() override;
   void OpenMixerWindow(bool start) override;
+  [[nodiscard]] bool MixerWindowOpen() const override { return windows_.Mixer.IsOpen(); }
   void ToggleChartItem() override;
 
-  // Row 2 ("Уставка") from the process's setpoints.
-  void ShowSetpoints() { SetGridRow(2); }
+  // IProcessPanel
+  [[nodiscard]] TVortaProcess& PanelProcess() override { return Process; }
+  [[nodiscard]] QWidget& PanelWidget() override { return *this; }
+  [[nodiscard]] TPanelWindows& Windows() override { return windows_; }
+  [[nodiscard]] QAction* MenuItem(const QStringList& path) const override;
+  void ShowSetpoints() override { SetGridRow(2); }
+  // The dialogs opened from the panel stay usable.
+  void SetControlsEnabled(bool enabled) override;
 
   // Opens the popup menu at a screen point (right click, key "m").
   void PopupAt(const QPoint& globalPos);
 
-  // The buttons and the menu, refused while a calibration code is fixed; the
-  // dialogs opened from the panel stay usable.
-  void SetControlsEnabled(bool enabled);
   [[nodiscard]] bool ControlsEnabled() const { return controlsEnabled_; }
 
   // The controls, for the tests and the screenshot tool.
@@ -62,8 +67,6 @@ class TVortaForm final : public QWidget, public IVortaPanel {
   [[nodiscard]] QLabel* StatusSimple() const { return statusSimple_; }
   [[nodiscard]] QLabel* StatusAlarm() const { return statusAlarm_; }
   [[nodiscard]] QMenu* PopupMenu() const { return menu_; }
-  // An item by its captions from the top, e.g. {"Режим", "Chemostat"}.
-  [[nodiscard]] QAction* MenuItem(const QStringList& path) const;
 
   TVortaProcess& Process;
 
@@ -110,6 +113,8 @@ class TVortaForm final : public QWidget, public IVortaPanel {
   bool controlsEnabled_ = true;
   int placedNumber_ = -1;  // NumProcess of the last placement, -1 none yet
   bool placedWithFrame_ = false;
+  // The windows opened from the panel, freed with it.
+  TPanelWindows windows_;
 };
 
 }  // namespace vorta

@@ -90,7 +90,7 @@ void TVortaForm::BuildMenu() {
   for (const char* c : {"pH", "t°C", "pO2", "eH"}) {
     const int n = ++calibrChannel;
     connect(Item(calibr, QString::fromUtf8(c)), &QAction::triggered, this,
-            [this, n] { OpenCalibration(Process, n, this); });
+            [this, n] { OpenCalibration(*this, n); });
   }
   menu_->addSeparator();
   connect(Item(menu_, QStringLiteral("Миксер")), &QAction::triggered, this,
