@@ -63,7 +63,7 @@ QJsonValue RowTime(const QString& dateField, const QString& timeField, double no
 QByteArray StateJson(const TVortaProcess& p, double now) {
   QJsonObject o;
   o[QLatin1String("time")] = LocalTimeWithOffset(now);
-  o[QLatin1String("vessel")] = p.NumProcess;
+  o[QLatin1String("vessel")] = p.Config.NumProcess;
   o[QLatin1String("name")] = p.Caption();
   const int mode = ModeIndex(p.Mode);
   o[QLatin1String("mode")] = mode;
@@ -76,9 +76,9 @@ QByteArray StateJson(const TVortaProcess& p, double now) {
     QJsonObject c;
     c[QLatin1String("name")] = QString::fromUtf8(kChannelNames[ch - 1]);
     c[QLatin1String("value")] =
-        p.ReadingInvalid[ch] != 0 ? QJsonValue() : Number(p.CurrentValue[ch]);
-    c[QLatin1String("setpoint")] = Number(p.Setpoint[ch]);
-    c[QLatin1String("status")] = p.CtrlStatus[ch];
+        p.Channel[ch].ReadingInvalid != 0 ? QJsonValue() : Number(p.Channel[ch].Value);
+    c[QLatin1String("setpoint")] = Number(p.Channel[ch].Config.Setpoint);
+    c[QLatin1String("status")] = static_cast<int>(p.Channel[ch].Status);
     channels.append(c);
   }
   o[QLatin1String("channels")] = channels;

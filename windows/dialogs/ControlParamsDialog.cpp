@@ -69,7 +69,7 @@ TControlParamsDialog* TControlParamsDialog::Open(TVortaForm& panel, int selector
                                                  bool testOpenFlag) {
   TVortaProcess& p = panel.Process;
   if (testOpenFlag && p.CtrlFormOpen != 0) return nullptr;
-  p.DialogChannel = selector;
+  p.DialogSelector = selector;
   // The previous dialog, closed and only hidden, is not needed any more.
   if (auto* old = qobject_cast<QWidget*>(p.CtrlForm.data()); old != nullptr && !old->isVisible()) {
     delete old;
@@ -322,7 +322,7 @@ TCtrlFields TControlParamsDialog::Collect() const {
 
 void TControlParamsDialog::ShowRecord() {
   Process.CtrlFormOpen = 1;
-  const int n = Process.DialogChannel;
+  const int n = Process.DialogSelector;
   entry_ = CtrlEntry(n);
   setWindowTitle(CtrlCaption(Process, n));
   const bool channel = IsChannelVariant(n);
@@ -331,7 +331,7 @@ void TControlParamsDialog::ShowRecord() {
   pages_->setTabVisible(Po2Page, !channel);
   pages_->setTabVisible(HeatingPage, false);
   pages_->setTabVisible(PumpsPage, false);
-  pages_->setTabVisible(FoamPage, !channel && Process.Existpena == 1);
+  pages_->setTabVisible(FoamPage, !channel && Process.Config.Existpena == 1);
   pages_->setTabVisible(EventsPage, true);
   pages_->setCurrentIndex(channel ? StandardPage : TimersPage);
   Show(ReadCtrlFields(Process, entry_));

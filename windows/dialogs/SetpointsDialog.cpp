@@ -43,7 +43,7 @@ TSetpointsDialog::~TSetpointsDialog() {
 TSetpointsDialog* TSetpointsDialog::Open(TVortaForm& panel, int mode) {
   TVortaProcess& p = panel.Process;
   if (p.SetFormOpen != 0) return nullptr;
-  p.DialogChannel = mode;
+  p.DialogSelector = mode;
   if (auto* old = qobject_cast<QWidget*>(p.SetForm.data()); old != nullptr && !old->isVisible()) {
     delete old;
   }
@@ -61,7 +61,7 @@ QLineEdit* TSetpointsDialog::Edit(int k) const {
 void TSetpointsDialog::ShowRecord() {
   Process.SetFormOpen = 1;
   if (QWidget* panel = parentWidget()) MoveOntoScreens(*this, panel->pos() + QPoint(20, 20));
-  mode_ = Process.DialogChannel;
+  mode_ = Process.DialogSelector;
   setWindowTitle(SetDialogCaption(mode_));
   const TSetTexts texts = SetDialogTexts(Process, mode_);
   for (size_t k = 0; k < 4; ++k) edits_[k]->setText(texts[k]);

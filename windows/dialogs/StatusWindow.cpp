@@ -57,7 +57,7 @@ TStatusWindow::~TStatusWindow() {
 TStatusWindow* TStatusWindow::Open(TVortaForm& panel, int subject) {
   TVortaProcess& p = panel.Process;
   if (p.StatusFormOpen != 0) return nullptr;
-  p.DialogChannel = subject;
+  p.StatusSubject = subject;
   if (auto* old = qobject_cast<QWidget*>(p.StatusForm.data());
       old != nullptr && !old->isVisible()) {
     delete old;
@@ -73,7 +73,7 @@ void TStatusWindow::ShowRecord() {
   Process.StatusFormOpen = 1;
   Process.StatusSink = this;
   if (QWidget* panel = parentWidget()) MoveOntoScreens(*this, panel->pos() + QPoint(20, 20));
-  const int subject = Process.DialogChannel;
+  const int subject = Process.StatusSubject;
   setWindowTitle(StatusCaption(Process, subject));
   const bool clock = StatusShowsClock(subject);
   for (QWidget* w : {static_cast<QWidget*>(startLabel_), static_cast<QWidget*>(stopLabel_),
