@@ -47,14 +47,14 @@ TVortaProcess* FindVessel(TMainForm& form, const QString& text) {
   const int number = text.toInt(&ok);
   if (!ok) return nullptr;
   for (const auto& p : form.Processes()) {
-    if (p->NumProcess == number) return p.get();
+    if (p->Config.NumProcess == number) return p.get();
   }
   return nullptr;
 }
 
 QString VesselList(TMainForm& form) {
   QStringList numbers;
-  for (const auto& p : form.Processes()) numbers << QString::number(p->NumProcess);
+  for (const auto& p : form.Processes()) numbers << QString::number(p->Config.NumProcess);
   return numbers.isEmpty() ? QStringLiteral("нет сосудов") : numbers.join(QStringLiteral(", "));
 }
 
@@ -109,7 +109,7 @@ QString AlarmText(const TAlarm& a) {
 
 QJsonObject VesselObject(TMainForm& form, const TVortaProcess& p) {
   QJsonObject o;
-  o[QLatin1String("vessel")] = p.NumProcess;
+  o[QLatin1String("vessel")] = p.Config.NumProcess;
   o[QLatin1String("name")] = p.Caption();
   const int mode = ModeIndex(p.Mode);
   o[QLatin1String("mode")] = mode;
@@ -121,18 +121,19 @@ QJsonObject VesselObject(TMainForm& form, const TVortaProcess& p) {
   for (size_t ch = 1; ch <= 4; ++ch) {
     QJsonObject c;
     c[QLatin1String("channel")] = QString::fromUtf8(kChannelNames[ch - 1]);
-    c[QLatin1String("value")] = p.ReadingInvalid[ch] != 0 || !std::isfinite(p.CurrentValue[ch])
-                                    ? QJsonValue()
-                                    : QJsonValue(p.CurrentValue[ch]);
-    c[QLatin1String("setpoint")] = p.Setpoint[ch];
-    c[QLatin1String("status")] = p.CtrlStatus[ch];
-    c[QLatin1String("statusText")] = RegulationText(p.CtrlStatus[ch]);
+    c[QLatin1String("value")] =
+        p.Channel[ch].ReadingInvalid != 0 || !std::isfinite(p.Channel[ch].Value)
+            ? QJsonValue()
+            : QJsonValue(p.Channel[ch].Value);
+    c[QLatin1String("setpoint")] = p.Channel[ch].Config.Setpoint;
+    c[QLatin1String("status")] = static_cast<int>(p.Channel[ch].Status);
+    c[QLatin1String("statusText")] = RegulationText(p.Channel[ch].Status);
     channels.append(c);
   }
   o[QLatin1String("channels")] = channels;
   QJsonArray alarms;
   for (const TAlarm& a : form.Alarms().List()) {
-    if (a.Active() && a.Vessel == p.NumProcess) alarms.append(AlarmObject(a));
+    if (a.Active() && a.Vessel == p.Config.NumProcess) alarms.append(AlarmObject(a));
   }
   o[QLatin1String("alarms")] = alarms;
   return o;
@@ -146,21 +147,21 @@ TControlReply Status(TMainForm& form, bool json) {
     const QJsonObject o = VesselObject(form, p);
     vessels.append(o);
     lines << QStringLiteral("%1  %2  режим: %3  связь: %4  мешалка: %5 об/мин")
-                 .arg(p.NumProcess)
+                 .arg(p.Config.NumProcess)
                  .arg(p.Caption(), o[QLatin1String("modeName")].toString(),
                       o[QLatin1String("link")].toString())
                  .arg(p.MixerRpm);
     for (size_t ch = 1; ch <= 4; ++ch) {
-      const QString value =
-          p.ReadingInvalid[ch] != 0 ? QStringLiteral("—") : FormatFixed(p.CurrentValue[ch], 2);
+      const QString value = p.Channel[ch].ReadingInvalid != 0 ? QStringLiteral("—")
+                                                              : FormatFixed(p.Channel[ch].Value, 2);
       lines << QStringLiteral("    %1 %2  уставка %3  %4")
                    .arg(QString::fromUtf8(kChannelNames[ch - 1]), -4)
                    .arg(value, 8)
-                   .arg(FormatFixed(p.Setpoint[ch], 2), 8)
-                   .arg(RegulationText(p.CtrlStatus[ch]));
+                   .arg(FormatFixed(p.Channel[ch].Config.Setpoint, 2), 8)
+                   .arg(RegulationText(p.Channel[ch].Status));
     }
     for (const TAlarm& a : form.Alarms().List()) {
-      if (a.Active() && a.Vessel == p.NumProcess)
+      if (a.Active() && a.Vessel == p.Config.NumProcess)
         lines << QStringLiteral("    тревога ") + AlarmText(a);
     }
   }
@@ -226,8 +227,8 @@ TControlReply Setpoint(TMainForm& form, const QStringList& args) {
     return Refused(QStringLiteral("«%1» — не число (дробную часть отделяет точка)").arg(args[3]));
   }
   const double value = args[3].toDouble();
-  const double low = p->MinValue[static_cast<size_t>(*ch)];
-  const double high = p->MaxValue[static_cast<size_t>(*ch)];
+  const double low = p->Channel[static_cast<size_t>(*ch)].Config.MinValue;
+  const double high = p->Channel[static_cast<size_t>(*ch)].Config.MaxValue;
   if (low < high && (value < low || value > high)) {
     return Refused(QStringLiteral("Уставка %1 вне пределов измерения канала %2: %3..%4")
                        .arg(FormatFixed(value, 2), QString::fromUtf8(kChannelNames[*ch - 1]),
@@ -238,7 +239,7 @@ TControlReply Setpoint(TMainForm& form, const QStringList& args) {
   if (const auto error = ApplySetDialog(*p, kSetpointMode, texts)) return Refused(error->Message);
   return {0, QStringLiteral("%1: уставка %2 = %3")
                  .arg(p->Caption(), QString::fromUtf8(kChannelNames[*ch - 1]),
-                      FormatFixed(p->Setpoint[static_cast<size_t>(*ch)], 2))};
+                      FormatFixed(p->Channel[static_cast<size_t>(*ch)].Config.Setpoint, 2))};
 }
 
 TControlReply Acknowledge(TMainForm& form, const TControlRequest& request) {
@@ -254,7 +255,7 @@ TControlReply Acknowledge(TMainForm& form, const TControlRequest& request) {
     }
     std::vector<std::int64_t> ids;
     for (const TAlarm& a : form.Alarms().List()) {
-      if (a.Vessel == p->NumProcess && a.AckBy.isEmpty()) ids.push_back(a.Id);
+      if (a.Vessel == p->Config.NumProcess && a.AckBy.isEmpty()) ids.push_back(a.Id);
     }
     for (const std::int64_t id : ids) count += form.Alarms().Acknowledge(id, request.User) ? 1 : 0;
   }

@@ -191,7 +191,7 @@ bool PrepareDemoFolder(const QString& folder, QString* error, int vessels) {
 
 void StartDemoVessels(TVortaProcessList& processes) {
   for (const auto& p : processes) {
-    p->Mode = 1;
+    p->Mode = TVesselMode::Batch;
     p->SaveRequest = 10;
     // The panel says so from its first appearance, not after the first tick.
     ShowModeAndClock(*p);

@@ -52,7 +52,6 @@ TMainForm::TMainForm(TDeps deps, const QString& programFolder)
   outputTimer_->OnTimer = [this] { OnOutputTimer(); };
   measureTimer_->OnTimer = [this] { OnMeasureTimer(); };
   regulationTimer_->OnTimer = [this] { OnRegulationTimer(); };
-  program_.Timer40msInterval = outputTimer_->Interval();
 }
 
 TMainForm::~TMainForm() {
@@ -217,7 +216,7 @@ void TMainForm::ResolveFeedReferences() {
   QHash<std::int16_t, std::int16_t> found;
   for (const auto& process : processes_) {
     TVortaProcess& p = *process;
-    for (auto* pair : {&p.Ventil, &p.Sreda, &p.PodpPump}) {
+    for (auto* pair : {&p.Config.Ventil, &p.Config.Sreda, &p.Config.PodpPump}) {
       std::int16_t& ref = (*pair)[0];
       auto it = found.constFind(ref);
       if (it == found.cend()) {
@@ -226,7 +225,7 @@ void TMainForm::ResolveFeedReferences() {
       }
       ref = *it;
     }
-    if (p.Ventil[0] == -1 || p.PodpPump[0] == -1) p.FazaCount = 0;
+    if (p.Config.Ventil[0] == -1 || p.Config.PodpPump[0] == -1) p.Config.FazaCount = 0;
   }
 }
 

@@ -75,10 +75,10 @@ struct TRig {
     time.AdvanceBy(2000);
     for (size_t v = 0; v < processes.size(); ++v) {
       TVortaProcess& p = *processes[v];
-      p.CurrentValue[1] = 7 + 0.1 * ((i + static_cast<int>(v)) % 7);
-      p.CurrentValue[2] = 37 + 0.05 * (i % 11);
-      p.CurrentValue[3] = 40 + (i % 13);
-      p.CurrentValue[4] = -150 + (i % 17);
+      p.Channel[1].Value = 7 + 0.1 * ((i + static_cast<int>(v)) % 7);
+      p.Channel[2].Value = 37 + 0.05 * (i % 11);
+      p.Channel[3].Value = 40 + (i % 13);
+      p.Channel[4].Value = -150 + (i % 17);
       p.MixerRpm = static_cast<std::uint16_t>(400 + i % 19);
       charts[v]->FeedChart();
     }

@@ -167,7 +167,7 @@ void PrintRealTimeRatio() {
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   int dosing = 0;
   for (const auto& p : plant.list) {
-    for (int ch = 1; ch <= 4; ++ch) dosing += p->CtrlStatus[static_cast<size_t>(ch)] == 0;
+    for (size_t ch = 1; ch <= 4; ++ch) dosing += p->Channel[ch].Status == TRegulationStatus::Normal;
   }
   std::printf("8 vessels, 6 h simulated in %.3f s wall: %.0fx real time (target >= 20000x)\n", wall,
               kSimMs / 1000.0 / wall);

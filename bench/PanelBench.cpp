@@ -75,8 +75,8 @@ void BM_Refresh2sec(benchmark::State& state) {
     for (const auto& p : panels.List()) {
       // New values every tick, as the measurement brings them.
       for (size_t ch = 1; ch <= 4; ++ch) {
-        p->CurrentValue[ch] = 7.0 + 0.01 * ((tick + static_cast<int>(ch)) % 50);
-        p->AdcHistory[ch] = {0, static_cast<std::uint16_t>(1500 + tick % 7), 1600, 1700};
+        p->Channel[ch].Value = 7.0 + 0.01 * ((tick + static_cast<int>(ch)) % 50);
+        p->Channel[ch].AdcHistory = {0, static_cast<std::uint16_t>(1500 + tick % 7), 1600, 1700};
       }
       p->PanelState.StatusText[0] = QString::number((tick % 30) * 2);
       p->PanelState.StatusText[1] = QStringLiteral("Об/мин: %1").arg(400 + tick % 9);

@@ -40,7 +40,7 @@ QString DeviceText(const TCANDevice& d) {
 }
 
 bool SameVessel(const TAlarm& a, const TVortaProcess& p) {
-  return a.Vessel == 0 || (a.Vessel == p.NumProcess && a.VesselName == p.Caption());
+  return a.Vessel == 0 || (a.Vessel == p.Config.NumProcess && a.VesselName == p.Caption());
 }
 
 }  // namespace
@@ -183,7 +183,7 @@ bool TAlarms::Clear(std::int32_t vessel, TAlarmKind kind, const QString& source)
 
 void TAlarms::Set(bool on, const TVortaProcess* p, TAlarmKind kind, const QString& source,
                   const QString& text) {
-  const std::int32_t vessel = p != nullptr ? p->NumProcess : 0;
+  const std::int32_t vessel = p != nullptr ? p->Config.NumProcess : 0;
   if (on) {
     Raise(vessel, p != nullptr ? p->Caption() : QString(), kind, source, text);
   } else {
@@ -270,11 +270,12 @@ void TAlarms::CheckVessel(TVortaProcess& p) {
   const bool controlled = IsControlledMode(p.Mode);
   for (std::size_t ch = 1; ch <= 4; ++ch) {
     const QString source = QString::number(ch);
-    const QString& name = p.AssignName[ch];
+    const QString& name = p.Config.AssignName[ch];
     // Without the module the readings are old, not wrong: its own alarm says so.
     if (boardOK) {
-      const bool watched = p.CtrlEnable[ch] != 0 || (ch == 3 && p.po2ctrlmotor != 0);
-      const bool invalid = watched && p.ReadingInvalid[ch] != 0;
+      const bool watched =
+          p.Channel[ch].Config.CtrlEnable != 0 || (ch == 3 && p.Config.po2ctrlmotor != 0);
+      const bool invalid = watched && p.Channel[ch].ReadingInvalid != 0;
       if (!invalid) t.InvalidSince[ch] = 0;
       if (invalid && t.InvalidSince[ch] == 0) t.InvalidSince[ch] = now;
       const bool raise = invalid && (now - t.InvalidSince[ch]) * kSecondsPerDay >= s.ReadingGrace;
@@ -284,11 +285,12 @@ void TAlarms::CheckVessel(TVortaProcess& p) {
       }
     }
 
-    const double v = p.CurrentValue[ch];
-    const bool regulated = controlled && p.CtrlEnable[ch] != 0 &&
-                           p.CtrlModes[ch][static_cast<std::size_t>(ModeIndex(p.Mode))] != 0;
-    const bool outside =
-        regulated && p.ReadingInvalid[ch] == 0 && (v < p.CtrlLow[ch] || v > p.CtrlHigh[ch]);
+    const double v = p.Channel[ch].Value;
+    const bool regulated =
+        controlled && p.Channel[ch].Config.CtrlEnable != 0 &&
+        p.Channel[ch].Config.CtrlModes[static_cast<std::size_t>(ModeIndex(p.Mode))] != 0;
+    const bool outside = regulated && p.Channel[ch].ReadingInvalid == 0 &&
+                         (v < p.Channel[ch].Config.CtrlLow || v > p.Channel[ch].Config.CtrlHigh);
     if (!outside) t.OutsideSince[ch] = 0;
     if (outside && t.OutsideSince[ch] == 0) t.OutsideSince[ch] = now;
     const bool raise = outside && (now - t.OutsideSince[ch]) * kSecondsPerDay >= s.LimitGrace;
@@ -297,8 +299,8 @@ void TAlarms::CheckVessel(TVortaProcess& p) {
           QStringLiteral("%1 = %2 вне пределов %3…%4")
               .arg(name)
               .arg(v, 0, 'f', 2)
-              .arg(p.CtrlLow[ch], 0, 'f', 2)
-              .arg(p.CtrlHigh[ch], 0, 'f', 2));
+              .arg(p.Channel[ch].Config.CtrlLow, 0, 'f', 2)
+              .arg(p.Channel[ch].Config.CtrlHigh, 0, 'f', 2));
     }
     CheckDosing(p, static_cast<int>(ch), now);
   }
@@ -316,22 +318,25 @@ void TAlarms::CheckVessel(TVortaProcess& p) {
 void TAlarms::CheckDosing(TVortaProcess& p, int channel, double now) {
   const auto ch = static_cast<std::size_t>(channel);
   // Judged only in the cycle in which the regulator ran.
-  if (p.CtrlCounter[ch] != 0) return;
+  if (p.Channel[ch].CtrlCounter != 0) return;
   TDoseRun& run = p.AlarmTrack.Dose[ch];
   const QString source = QString::number(ch);
-  const double v = p.CurrentValue[ch];
-  const double deviation = std::abs(p.Setpoint[ch] - v);
+  const double v = p.Channel[ch].Value;
+  const double deviation = std::abs(p.Channel[ch].Config.Setpoint - v);
   std::int32_t direction = 0;
   if (IsControlledMode(p.Mode)) {
-    switch (p.CtrlStatus[ch]) {
-      case 0:
-        if (v > p.Setpoint[ch] && p.CtrlOutDown[ch] != 0) direction = -1;
-        if (v < p.Setpoint[ch] && p.CtrlOutUp[ch] != 0) direction = 1;
+    switch (p.Channel[ch].Status) {
+      case TRegulationStatus::Normal:
+        if (v > p.Channel[ch].Config.Setpoint && p.Channel[ch].Config.CtrlOutDown != 0)
+          direction = -1;
+        if (v < p.Channel[ch].Config.Setpoint && p.Channel[ch].Config.CtrlOutUp != 0) direction = 1;
         break;
-      case 4:  // beyond the control limits, a spike or an invalid reading: no
-      case 5:  // dose this time, and no sign that the doses worked either
-      case 7:
-      case kStatusInvalidReading:
+      // Beyond the control limits, a spike or an invalid reading: no dose
+      // this time, and no sign that the doses worked either.
+      case TRegulationStatus::AboveHigh:
+      case TRegulationStatus::BelowLow:
+      case TRegulationStatus::Spike:
+      case TRegulationStatus::InvalidReading:
         return;
       default:
         break;
@@ -339,7 +344,7 @@ void TAlarms::CheckDosing(TVortaProcess& p, int channel, double now) {
   }
   const TAlarmSettings& s = p.AlarmSettings;
   // A zone of 0 would count every rounding step as progress.
-  const double zone = std::max(p.DeadZone[ch], 1e-6);
+  const double zone = std::max(p.Channel[ch].Config.DeadZone, 1e-6);
   if (direction == 0 || deviation <= s.DoseDeadZones * zone || run.Direction != direction ||
       deviation <= run.Deviation - zone) {
     run = direction == 0 ? TDoseRun{} : TDoseRun{direction, now, deviation};
@@ -347,11 +352,14 @@ void TAlarms::CheckDosing(TVortaProcess& p, int channel, double now) {
     return;
   }
   if ((now - run.Since) * 1440.0 < s.DoseWindow) return;
-  const std::int16_t out = direction > 0 ? p.CtrlOutUp[ch] : p.CtrlOutDown[ch];
-  const QString output = out >= 1 && out <= 12 ? p.Channels[static_cast<std::size_t>(out)].ChName
-                                               : QString::number(out);
+  const std::int16_t out =
+      direction > 0 ? p.Channel[ch].Config.CtrlOutUp : p.Channel[ch].Config.CtrlOutDown;
+  const QString output = out >= 1 && out <= 12
+                             ? p.OutputChannels[static_cast<std::size_t>(out)].ChName
+                             : QString::number(out);
   Set(true, &p, TAlarmKind::DoseNoEffect, source,
-      QStringLiteral("Дозирование без эффекта: %1, %2").arg(p.AssignName[ch], output.trimmed()));
+      QStringLiteral("Дозирование без эффекта: %1, %2")
+          .arg(p.Config.AssignName[ch], output.trimmed()));
 }
 
 void TAlarms::CheckFiles(const TProgramState& program, const TVortaProcessList& processes) {

@@ -19,9 +19,10 @@ void IndicateCalibration(TVortaProcess& p) {
   p.CalibBlink = p.CalibBlink != 0 ? 0 : 1;
   p.CalibBlinkColor = p.CalibBlink == 1 ? kClBtnFace : kClBtnShadow;
   if (p.CalibView == nullptr) return;
-  const int ch = p.DialogChannel;
-  const QString live =
-      (ch >= 1 && ch <= 4) ? QString::number(p.AdcCode[static_cast<size_t>(ch)]) : QString();
+  const int ch = p.DialogSelector;
+  const QString live = (ch >= 1 && ch <= 4)
+                           ? QString::number(p.Channel[static_cast<size_t>(ch)].AdcCode)
+                           : QString();
   switch (p.CalibView->SelectedPoint()) {
     case 1:
       SetCalibPoint1Color(p, p.CalibBlinkColor);

@@ -58,9 +58,10 @@ TCheckResult CheckCalibrationValue(const TVortaProcess& p, int channel, const QS
   }
   r.ParsedValue = TryParseReal(text).value_or(0);
   const auto n = static_cast<size_t>(ValidChannel(channel) ? channel : 0);
-  if (!OkLimit(r.ParsedValue, p.MinValue[n], p.MaxValue[n])) {
-    r.Warning = QStringLiteral("Ошибка предела \rmin=") + FormatFixed(p.MinValue[n], 2) +
-                QStringLiteral(", max=") + FormatFixed(p.MaxValue[n], 2);
+  if (!OkLimit(r.ParsedValue, p.Channel[n].Config.MinValue, p.Channel[n].Config.MaxValue)) {
+    r.Warning = QStringLiteral("Ошибка предела \rmin=") +
+                FormatFixed(p.Channel[n].Config.MinValue, 2) + QStringLiteral(", max=") +
+                FormatFixed(p.Channel[n].Config.MaxValue, 2);
     return r;
   }
   r.Ok = true;
@@ -69,11 +70,11 @@ TCheckResult CheckCalibrationValue(const TVortaProcess& p, int channel, const QS
 
 void CalibrResetWork(TVortaProcess& p, int channel) {
   if (!ValidChannel(channel)) return;
-  const auto n = static_cast<size_t>(channel);
-  p.CalWork.Value1 = p.CalValue1[n];
-  p.CalWork.Value2 = p.CalValue2[n];
-  p.CalWork.Adc1 = p.CalAdc1[n];
-  p.CalWork.Adc2 = p.CalAdc2[n];
+  const TChannelConfig& c = p.Channel[static_cast<size_t>(channel)].Config;
+  p.CalWork.Value1 = c.CalValue1;
+  p.CalWork.Value2 = c.CalValue2;
+  p.CalWork.Adc1 = c.CalAdc1;
+  p.CalWork.Adc2 = c.CalAdc2;
 }
 
 void CalibrOpen(TVortaProcess& p, int channel) {
@@ -84,7 +85,7 @@ void CalibrOpen(TVortaProcess& p, int channel) {
 
 QString CalibrCaption(const TVortaProcess& p, int channel) {
   const QString name =
-      ValidChannel(channel) ? p.AssignName[static_cast<size_t>(channel)] : QString();
+      ValidChannel(channel) ? p.Config.AssignName[static_cast<size_t>(channel)] : QString();
   return QStringLiteral("Калибровка") + QStringLiteral(" - ") + name;
 }
 
@@ -116,24 +117,25 @@ void CalibrSetPoint(TVortaProcess& p, int point, double value, std::uint16_t cod
 void CalibrSave(TVortaProcess& p, int channel) {
   if (!ValidChannel(channel)) return;
   const auto n = static_cast<size_t>(channel);
+  TChannelConfig& c = p.Channel[n].Config;
   const auto real = [](double v) { return FormatFixed(v, 2); };
   const auto code = [](std::uint16_t v) { return QString::number(v); };
   const auto src = TJournalSource::Dialog;
-  RecordChange(p, ChannelKey(p, n, 5, QStringLiteral("Калибровка: значение 1")),
-               real(p.CalValue1[n]), real(p.CalWork.Value1), src);
-  RecordChange(p, ChannelKey(p, n, 6, QStringLiteral("Калибровка: значение 2")),
-               real(p.CalValue2[n]), real(p.CalWork.Value2), src);
-  RecordChange(p, ChannelKey(p, n, 7, QStringLiteral("Калибровка: код 1")), code(p.CalAdc1[n]),
+  RecordChange(p, ChannelKey(p, n, 5, QStringLiteral("Калибровка: значение 1")), real(c.CalValue1),
+               real(p.CalWork.Value1), src);
+  RecordChange(p, ChannelKey(p, n, 6, QStringLiteral("Калибровка: значение 2")), real(c.CalValue2),
+               real(p.CalWork.Value2), src);
+  RecordChange(p, ChannelKey(p, n, 7, QStringLiteral("Калибровка: код 1")), code(c.CalAdc1),
                code(p.CalWork.Adc1), src);
-  RecordChange(p, ChannelKey(p, n, 8, QStringLiteral("Калибровка: код 2")), code(p.CalAdc2[n]),
+  RecordChange(p, ChannelKey(p, n, 8, QStringLiteral("Калибровка: код 2")), code(c.CalAdc2),
                code(p.CalWork.Adc2), src);
-  RecordChange(p, ChannelKey(p, n, 2, QStringLiteral("Линейная подстройка")), real(p.LinAdjust[n]),
+  RecordChange(p, ChannelKey(p, n, 2, QStringLiteral("Линейная подстройка")), real(c.LinAdjust),
                real(0), src);
-  p.CalValue1[n] = p.CalWork.Value1;
-  p.CalValue2[n] = p.CalWork.Value2;
-  p.CalAdc1[n] = p.CalWork.Adc1;
-  p.CalAdc2[n] = p.CalWork.Adc2;
-  p.LinAdjust[n] = 0;
+  c.CalValue1 = p.CalWork.Value1;
+  c.CalValue2 = p.CalWork.Value2;
+  c.CalAdc1 = p.CalWork.Adc1;
+  c.CalAdc2 = p.CalWork.Adc2;
+  c.LinAdjust = 0;
   p.SaveRequest = kSaveRequestCalibration;
 }
 

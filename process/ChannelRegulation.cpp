@@ -27,33 +27,36 @@ bool OutsideDeadZone(double deviation, double deadZone) {
 
 bool IsSpike(const TVortaProcess& p, size_t ch) {
   // Without a mean of valid readings no value can be trusted as steady.
-  if (p.MinuteAvgInvalid[ch] != 0) return true;
-  const double v = p.CurrentValue[ch];
-  return !(v * p.kskachok >= std::abs(v - p.MinuteAvg[ch]));
+  if (p.Channel[ch].Minute.AvgInvalid != 0) return true;
+  const double v = p.Channel[ch].Value;
+  return !(v * p.Config.kskachok >= std::abs(v - p.Channel[ch].Minute.Avg));
 }
 
 namespace {
 
-// Status code before dosing, in the order the conditions are tested; also
-// ends the running pulse once the channel is allowed to regulate.
-std::int16_t Evaluate(TVortaProcess& p, size_t ch) {
-  if (p.CtrlEnable[ch] == 0) return 1;
-  if (p.CtrlModes[ch][p.Mode] == 0) return 6;
+// Status before dosing, in the order the conditions are tested; also ends
+// the running pulse once the channel is allowed to regulate.
+TRegulationStatus Evaluate(TVortaProcess& p, size_t ch) {
+  using enum TRegulationStatus;
+  const TChannel& c = p.Channel[ch];
+  const TChannelConfig& cfg = c.Config;
+  if (cfg.CtrlEnable == 0) return Disabled;
+  if (cfg.CtrlModes[static_cast<size_t>(ModeIndex(p.Mode))] == 0) return OffInMode;
   StopChannelPulse(p, static_cast<int>(ch));
-  if (p.CtrlOutUp[ch] == 0 && p.CtrlOutDown[ch] == 0) return 2;
-  if (p.ReadingInvalid[ch] != 0) return kStatusInvalidReading;
-  const double v = p.CurrentValue[ch];
-  const double d = std::abs(p.Setpoint[ch] - v);
-  if (!OutsideDeadZone(d, p.DeadZone[ch])) return 3;
-  if (v > p.CtrlHigh[ch]) return 4;
-  if (v < p.CtrlLow[ch]) return 5;
-  if (IsSpike(p, ch)) return 7;
-  return 0;
+  if (cfg.CtrlOutUp == 0 && cfg.CtrlOutDown == 0) return NoOutputs;
+  if (c.ReadingInvalid != 0) return InvalidReading;
+  const double v = c.Value;
+  const double d = std::abs(cfg.Setpoint - v);
+  if (!OutsideDeadZone(d, cfg.DeadZone)) return InDeadZone;
+  if (v > cfg.CtrlHigh) return AboveHigh;
+  if (v < cfg.CtrlLow) return BelowLow;
+  if (IsSpike(p, ch)) return Spike;
+  return Normal;
 }
 
 void StartPulse(TVortaProcess& p, size_t ch, std::int16_t out, double gain, double d) {
-  p.PulseLength[ch] = PulseTicksFor(gain, d);
-  p.PulseActive[ch] = 1;
+  p.Channel[ch].PulseLength = PulseTicksFor(gain, d);
+  p.Channel[ch].PulseActive = 1;
   SetOutput(p, out, true);
 }
 
@@ -62,23 +65,21 @@ void StartPulse(TVortaProcess& p, size_t ch, std::int16_t out, double gain, doub
 void RegulateChannel(TVortaProcess& p, int channel) {
   if (channel < 1 || channel > 4) return;
   const auto ch = static_cast<size_t>(channel);
-  p.CtrlCounter[ch] = 0;
-  p.PulseTicks[ch] = 0;
+  TChannel& c = p.Channel[ch];
+  c.CtrlCounter = 0;
+  c.PulseTicks = 0;
   if (!IsControlledMode(p.Mode)) {
     ShowStatusLine(p, channel);
     return;
   }
-  const std::int16_t status = Evaluate(p, ch);
-  p.CtrlStatus[ch] = status;
-  if (status == 0) {
-    const double v = p.CurrentValue[ch];
-    const double d = std::abs(p.Setpoint[ch] - v);
-    if (v > p.Setpoint[ch] && p.CtrlOutDown[ch] != 0) {
-      StartPulse(p, ch, p.CtrlOutDown[ch], p.GainDown[ch], d);
-    }
-    if (v < p.Setpoint[ch] && p.CtrlOutUp[ch] != 0) {
-      StartPulse(p, ch, p.CtrlOutUp[ch], p.GainUp[ch], d);
-    }
+  c.Status = Evaluate(p, ch);
+  if (c.Status == TRegulationStatus::Normal) {
+    const TChannelConfig& cfg = c.Config;
+    const double v = c.Value;
+    const double d = std::abs(cfg.Setpoint - v);
+    if (v > cfg.Setpoint && cfg.CtrlOutDown != 0)
+      StartPulse(p, ch, cfg.CtrlOutDown, cfg.GainDown, d);
+    if (v < cfg.Setpoint && cfg.CtrlOutUp != 0) StartPulse(p, ch, cfg.CtrlOutUp, cfg.GainUp, d);
   }
   ShowStatusLine(p, channel);
 }

@@ -46,16 +46,16 @@ void Put(TProfileFile& f, const char* section, const char* key, const QString& v
 
 void WriteControlParameters(TVortaProcess& p, TProfileFile& f) {
   for (size_t n = 1; n <= 4; ++n) {
-    TPositionWriter w(f, QStringLiteral("Ctrl") + p.AssignName[n]);
-    w.Write(1, U16(p.CtrlPeriod[n]));
-    w.Write(2, U16(p.CtrlOutUp[n]));
-    w.Write(3, U16(p.CtrlOutDown[n]));
-    w.Write(4, U16(p.CtrlEnable[n]));
-    w.Write(5, Real(p.CtrlLow[n]));
-    w.Write(6, Real(p.CtrlHigh[n]));
-    w.Write(7, Real(p.DeadZone[n]));
-    w.Write(8, Real(p.GainUp[n]));
-    w.Write(9, Real(p.GainDown[n]));
+    TPositionWriter w(f, QStringLiteral("Ctrl") + p.Config.AssignName[n]);
+    w.Write(1, U16(p.Channel[n].Config.CtrlPeriod));
+    w.Write(2, U16(p.Channel[n].Config.CtrlOutUp));
+    w.Write(3, U16(p.Channel[n].Config.CtrlOutDown));
+    w.Write(4, U16(p.Channel[n].Config.CtrlEnable));
+    w.Write(5, Real(p.Channel[n].Config.CtrlLow));
+    w.Write(6, Real(p.Channel[n].Config.CtrlHigh));
+    w.Write(7, Real(p.Channel[n].Config.DeadZone));
+    w.Write(8, Real(p.Channel[n].Config.GainUp));
+    w.Write(9, Real(p.Channel[n].Config.GainDown));
   }
   Put(f, "Epp", "eppperiod", QString::number(p.Epp.Period));
   Put(f, "Epp", "eppact", QString::number(p.Epp.Work));
@@ -69,20 +69,21 @@ void WriteControlParameters(TVortaProcess& p, TProfileFile& f) {
     Put(f, section, "exist", U16(g->Exist));
     Put(f, section, "aperiod", U16(g->Aperiod));
   }
-  Put(f, "Ctrlpo2", "po2motorperiod", U16(p.po2motorperiod));
-  Put(f, "Ctrlpo2", "po2mixcoderightzone", U16(p.po2mixcoderightzone));
-  Put(f, "Ctrlpo2", "po2mixcodeleftzone", U16(p.po2mixcodeleftzone));
-  Put(f, "Ctrlpo2", "po2koef", FormatFixed(p.po2koef, 1));
-  Put(f, "Ctrlpo2", "po2ctrlmotor", U16(p.po2ctrlmotor));
+  Put(f, "Ctrlpo2", "po2motorperiod", U16(p.Config.po2motorperiod));
+  Put(f, "Ctrlpo2", "po2mixcoderightzone", U16(p.Config.po2mixcoderightzone));
+  Put(f, "Ctrlpo2", "po2mixcodeleftzone", U16(p.Config.po2mixcodeleftzone));
+  Put(f, "Ctrlpo2", "po2koef", FormatFixed(p.Config.po2koef, 1));
+  Put(f, "Ctrlpo2", "po2ctrlmotor", U16(p.Config.po2ctrlmotor));
   Put(f, "Pumps", "PumpType",
-      p.PumpTypeDorvex == 1 ? QStringLiteral("DORVEX") : QStringLiteral("MasterFlex"));
-  const std::uint16_t codes[] = {p.PumpCode1, p.PumpCode2, p.PumpCode3, p.PumpCode4};
+      p.Config.PumpTypeDorvex == 1 ? QStringLiteral("DORVEX") : QStringLiteral("MasterFlex"));
+  const std::uint16_t codes[] = {p.Config.PumpCode1, p.Config.PumpCode2, p.Config.PumpCode3,
+                                 p.Config.PumpCode4};
   for (int k = 0; k < 4; ++k) {
     f.WriteString(QStringLiteral("Pumps"), QStringLiteral("PumpCode%1").arg(k + 1),
                   QString::number(codes[k]));
   }
-  Put(f, "Ctrlspume", "existpena", U16(p.Existpena));
-  Put(f, "Ctrlspume", "Spumelevel", QString::number(p.Spumelevel));
+  Put(f, "Ctrlspume", "existpena", U16(p.Config.Existpena));
+  Put(f, "Ctrlspume", "Spumelevel", QString::number(p.Config.Spumelevel));
 }
 
 }  // namespace
@@ -93,31 +94,31 @@ void SaveRequestedGroup(TVortaProcess& p) {
   switch (p.SaveRequest) {
     case 1:
       for (size_t n = 1; n <= 4; ++n)
-        TPositionWriter(f, p.AssignName[n]).Write(1, Real(p.Setpoint[n]));
+        TPositionWriter(f, p.Config.AssignName[n]).Write(1, Real(p.Channel[n].Config.Setpoint));
       break;
     case 2:
       Put(f, "Mixer", "MixCode", U16(p.MixCode));
       break;
     case 7:
       for (size_t n = 1; n <= 4; ++n) {
-        TPositionWriter(f, p.AssignName[n]).Write(2, Real(p.LinAdjust[n]));
+        TPositionWriter(f, p.Config.AssignName[n]).Write(2, Real(p.Channel[n].Config.LinAdjust));
       }
       break;
     case 8:
       for (size_t n = 1; n <= 4; ++n) {
-        TPositionWriter w(f, p.AssignName[n]);
+        TPositionWriter w(f, p.Config.AssignName[n]);
         // Saving a calibration resets the linear adjustment in memory; the
         // file must follow, or the old offset returns on top of the new
         // calibration at the next start.
-        w.Write(2, Real(p.LinAdjust[n]));
-        w.Write(5, Real(p.CalValue1[n]));
-        w.Write(6, Real(p.CalValue2[n]));
-        w.Write(7, U16(p.CalAdc1[n]));
-        w.Write(8, U16(p.CalAdc2[n]));
+        w.Write(2, Real(p.Channel[n].Config.LinAdjust));
+        w.Write(5, Real(p.Channel[n].Config.CalValue1));
+        w.Write(6, Real(p.Channel[n].Config.CalValue2));
+        w.Write(7, U16(p.Channel[n].Config.CalAdc1));
+        w.Write(8, U16(p.Channel[n].Config.CalAdc2));
       }
       break;
     case 10:
-      Put(f, "Mode", "mode", QString::number(p.Mode));
+      Put(f, "Mode", "mode", QString::number(static_cast<int>(p.Mode)));
       break;
     case 22:
       WriteControlParameters(p, f);

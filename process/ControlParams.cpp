@@ -142,13 +142,14 @@ TFieldTexts CtrlSettings(const TVortaProcess& p, size_t e) {
   };
   TFieldTexts t{
       {QStringLiteral("[WARMCTRL] DefWarm"), num(p.Env.Program.DefWarm)},
-      {CtrlKey(p, e, 1, QStringLiteral("Период")), num(p.CtrlPeriod[e])},
-      {CtrlKey(p, e, 4, QStringLiteral("Регулирование")), num(p.CtrlEnable[e])},
-      {CtrlKey(p, e, 5, QStringLiteral("Нижняя граница")), real(p.CtrlLow[e])},
-      {CtrlKey(p, e, 6, QStringLiteral("Верхняя граница")), real(p.CtrlHigh[e])},
-      {CtrlKey(p, e, 7, QStringLiteral("Зона нечувствительности")), real(p.DeadZone[e])},
-      {CtrlKey(p, e, 8, QStringLiteral("Коэф. усиления +")), real(p.GainUp[e])},
-      {CtrlKey(p, e, 9, QStringLiteral("Коэф. усиления -")), real(p.GainDown[e])},
+      {CtrlKey(p, e, 1, QStringLiteral("Период")), num(p.Channel[e].Config.CtrlPeriod)},
+      {CtrlKey(p, e, 4, QStringLiteral("Регулирование")), num(p.Channel[e].Config.CtrlEnable)},
+      {CtrlKey(p, e, 5, QStringLiteral("Нижняя граница")), real(p.Channel[e].Config.CtrlLow)},
+      {CtrlKey(p, e, 6, QStringLiteral("Верхняя граница")), real(p.Channel[e].Config.CtrlHigh)},
+      {CtrlKey(p, e, 7, QStringLiteral("Зона нечувствительности")),
+       real(p.Channel[e].Config.DeadZone)},
+      {CtrlKey(p, e, 8, QStringLiteral("Коэф. усиления +")), real(p.Channel[e].Config.GainUp)},
+      {CtrlKey(p, e, 9, QStringLiteral("Коэф. усиления -")), real(p.Channel[e].Config.GainDown)},
       {key("Epp", "eppperiod"), num(p.Epp.Period)},
       {key("Epp", "eppact"), num(p.Epp.Work)},
       {key("Epp", "eppexist"), num(p.Epp.Exist)},
@@ -162,12 +163,12 @@ TFieldTexts CtrlSettings(const TVortaProcess& p, size_t e) {
     t.emplace_back(key(section, "exist"), num(g->Exist));
     t.emplace_back(key(section, "aperiod"), num(g->Aperiod));
   }
-  t.emplace_back(key("Ctrlpo2", "po2ctrlmotor"), num(p.po2ctrlmotor));
-  t.emplace_back(key("Ctrlpo2", "po2motorperiod"), num(p.po2motorperiod));
-  t.emplace_back(key("Ctrlpo2", "po2mixcoderightzone"), num(p.po2mixcoderightzone));
-  t.emplace_back(key("Ctrlpo2", "po2mixcodeleftzone"), num(p.po2mixcodeleftzone));
-  t.emplace_back(key("Ctrlpo2", "po2koef"), FormatFixed(p.po2koef, 1));
-  t.emplace_back(key("Ctrlspume", "Existpena"), num(p.Existpena));
+  t.emplace_back(key("Ctrlpo2", "po2ctrlmotor"), num(p.Config.po2ctrlmotor));
+  t.emplace_back(key("Ctrlpo2", "po2motorperiod"), num(p.Config.po2motorperiod));
+  t.emplace_back(key("Ctrlpo2", "po2mixcoderightzone"), num(p.Config.po2mixcoderightzone));
+  t.emplace_back(key("Ctrlpo2", "po2mixcodeleftzone"), num(p.Config.po2mixcodeleftzone));
+  t.emplace_back(key("Ctrlpo2", "po2koef"), FormatFixed(p.Config.po2koef, 1));
+  t.emplace_back(key("Ctrlspume", "Existpena"), num(p.Config.Existpena));
   return t;
 }
 
@@ -177,18 +178,18 @@ QString TicksAsSeconds(std::int32_t ticks) {
 
 }  // namespace
 
-bool IsChannelVariant(int dialogChannel) {
-  return dialogChannel >= 1 && dialogChannel <= 4;
+bool IsChannelVariant(int selector) {
+  return selector >= 1 && selector <= 4;
 }
 
-int CtrlEntry(int dialogChannel) {
-  return IsChannelVariant(dialogChannel) ? dialogChannel : 5;
+int CtrlEntry(int selector) {
+  return IsChannelVariant(selector) ? selector : 5;
 }
 
-QString CtrlCaption(const TVortaProcess& p, int dialogChannel) {
+QString CtrlCaption(const TVortaProcess& p, int selector) {
   const QString base = QStringLiteral("Параметры управления");
-  if (!IsChannelVariant(dialogChannel)) return base + QStringLiteral(" общие");
-  return base + QStringLiteral(" - ") + p.AssignName[static_cast<size_t>(dialogChannel)] +
+  if (!IsChannelVariant(selector)) return base + QStringLiteral(" общие");
+  return base + QStringLiteral(" - ") + p.Config.AssignName[static_cast<size_t>(selector)] +
          QStringLiteral(" - ") + p.Caption();
 }
 
@@ -205,14 +206,15 @@ std::int64_t MakeEven(std::int64_t value) {
 
 TCtrlFields ReadCtrlFields(const TVortaProcess& p, int entry) {
   const auto e = static_cast<size_t>(entry >= 1 && entry <= 5 ? entry : 5);
+  const TChannelConfig& c = p.Channel[e].Config;
   TCtrlFields f;
-  f.Period = QString::number(p.CtrlPeriod[e]);
-  f.Low = FormatFixed(p.CtrlLow[e], 2);
-  f.High = FormatFixed(p.CtrlHigh[e], 2);
-  f.DeadZone = FormatFixed(p.DeadZone[e], 2);
-  f.GainUp = FormatFixed(p.GainUp[e], 1);
-  f.GainDown = FormatFixed(p.GainDown[e], 1);
-  f.Enable = p.CtrlEnable[e] == 1;
+  f.Period = QString::number(c.CtrlPeriod);
+  f.Low = FormatFixed(c.CtrlLow, 2);
+  f.High = FormatFixed(c.CtrlHigh, 2);
+  f.DeadZone = FormatFixed(c.DeadZone, 2);
+  f.GainUp = FormatFixed(c.GainUp, 1);
+  f.GainDown = FormatFixed(c.GainDown, 1);
+  f.Enable = c.CtrlEnable == 1;
 
   f.EppChName = p.Epp.ChName;
   f.EppPeriod = TicksAsSeconds(p.Epp.Period);
@@ -223,15 +225,15 @@ TCtrlFields ReadCtrlFields(const TVortaProcess& p, int entry) {
   f.MedWork = TicksAsSeconds(p.Med.Work);
   f.MedExist = p.Med.Exist == 1;
 
-  f.Po2Motor = p.po2ctrlmotor == 1;
-  f.Po2Period = QString::number(p.po2motorperiod);
-  f.Po2Right = QString::number(p.po2mixcoderightzone);
-  f.Po2Left = QString::number(p.po2mixcodeleftzone);
-  f.Po2Koef = FormatFixed(p.po2koef, 1);
+  f.Po2Motor = p.Config.po2ctrlmotor == 1;
+  f.Po2Period = QString::number(p.Config.po2motorperiod);
+  f.Po2Right = QString::number(p.Config.po2mixcoderightzone);
+  f.Po2Left = QString::number(p.Config.po2mixcodeleftzone);
+  f.Po2Koef = FormatFixed(p.Config.po2koef, 1);
 
   f.Water = p.WaterHeating == 1;
-  f.FoamLevelText = FoamLevelName(p.Spumelevel).value_or(QStringLiteral("Макс."));
-  f.FoamExist = p.Existpena == 1;
+  f.FoamLevelText = FoamLevelName(p.Config.Spumelevel).value_or(QStringLiteral("Макс."));
+  f.FoamExist = p.Config.Existpena == 1;
 
   f.Ev1ChName = p.Events1.ChName;
   f.Ev1Hours = QString::number(p.Events1.Period / 3600);
@@ -277,18 +279,19 @@ std::optional<TCtrlFieldError> ApplyCtrlFields(TVortaProcess& p, int entry, cons
   p.Env.Program.DefWarm = f.Water ? 0 : 1;
 
   // 2. "Стандарт" into the entry (the common entry 5 in the common variant).
-  p.CtrlPeriod[e] = static_cast<std::uint16_t>(period);
-  p.CtrlLow[e] = low;
-  p.CtrlHigh[e] = high;
-  p.DeadZone[e] = deadZone;
-  p.GainUp[e] = gainUp;
-  p.GainDown[e] = gainDown;
+  TChannelConfig& c = p.Channel[e].Config;
+  c.CtrlPeriod = static_cast<std::uint16_t>(period);
+  c.CtrlLow = low;
+  c.CtrlHigh = high;
+  c.DeadZone = deadZone;
+  c.GainUp = gainUp;
+  c.GainDown = gainDown;
 
   // 3. Regulation switched off: every output on bits 0..10 goes off.
   if (f.Enable) {
-    p.CtrlEnable[e] = 1;
+    c.CtrlEnable = 1;
   } else {
-    p.CtrlEnable[e] = 0;
+    c.CtrlEnable = 0;
     p.OutputWord &= kCtrlKeepMask;
     if (p.Board != nullptr) p.Board->SetOutputs(p.OutputWord);
     for (size_t k = 1; k <= 8; ++k) p.ManualState[k] = 0;
@@ -309,14 +312,14 @@ std::optional<TCtrlFieldError> ApplyCtrlFields(TVortaProcess& p, int entry, cons
   StoreEvent(p.Events2, ev2, f.Ev2Exist, f.Ev2Aperiod);
 
   // 7. pO2 by mixer speed.
-  p.po2ctrlmotor = f.Po2Motor ? 1 : 0;
-  p.po2motorperiod = static_cast<std::uint16_t>(po2Period);
-  p.po2mixcoderightzone = static_cast<std::uint16_t>(po2Right);
-  p.po2mixcodeleftzone = static_cast<std::uint16_t>(po2Left);
-  p.po2koef = po2Koef;
+  p.Config.po2ctrlmotor = f.Po2Motor ? 1 : 0;
+  p.Config.po2motorperiod = static_cast<std::uint16_t>(po2Period);
+  p.Config.po2mixcoderightzone = static_cast<std::uint16_t>(po2Right);
+  p.Config.po2mixcodeleftzone = static_cast<std::uint16_t>(po2Left);
+  p.Config.po2koef = po2Koef;
 
   // 8. Foam sensitivity outputs from the level the spin button left.
-  switch (p.Spumelevel) {
+  switch (p.Config.Spumelevel) {
     case 0:
       p.FoamLevelOut12 = 0, p.FoamLevelOut13 = 1;
       break;
@@ -331,7 +334,7 @@ std::optional<TCtrlFieldError> ApplyCtrlFields(TVortaProcess& p, int entry, cons
   }
   SetOutput(p, 12, p.FoamLevelOut12 != 0);
   SetOutput(p, 13, p.FoamLevelOut13 != 0);
-  p.Existpena = f.FoamExist ? 1 : 0;
+  p.Config.Existpena = f.FoamExist ? 1 : 0;
 
   // 9. Written to the process file at the next measurement tick.
   p.SaveRequest = kSaveRequestCtrl;
@@ -361,18 +364,20 @@ std::optional<QString> FoamLevelName(std::int32_t level) {
 }
 
 std::optional<QString> FoamLevelStep(TVortaProcess& p, bool up) {
-  if (up && p.Spumelevel != 2 && p.Spumelevel < std::numeric_limits<std::int32_t>::max()) {
-    p.Spumelevel += 1;
-  } else if (!up && p.Spumelevel != 0 && p.Spumelevel > std::numeric_limits<std::int32_t>::min()) {
-    p.Spumelevel -= 1;
+  if (up && p.Config.Spumelevel != 2 &&
+      p.Config.Spumelevel < std::numeric_limits<std::int32_t>::max()) {
+    p.Config.Spumelevel += 1;
+  } else if (!up && p.Config.Spumelevel != 0 &&
+             p.Config.Spumelevel > std::numeric_limits<std::int32_t>::min()) {
+    p.Config.Spumelevel -= 1;
   } else {
     return std::nullopt;
   }
   // The spin button stores the level itself, whether or not OK follows.
   RecordChange(p, QStringLiteral("[Ctrlspume] Spumelevel"),
-               QString::number(up ? p.Spumelevel - 1 : p.Spumelevel + 1),
-               QString::number(p.Spumelevel), TJournalSource::Dialog);
-  return FoamLevelName(p.Spumelevel);
+               QString::number(up ? p.Config.Spumelevel - 1 : p.Config.Spumelevel + 1),
+               QString::number(p.Config.Spumelevel), TJournalSource::Dialog);
+  return FoamLevelName(p.Config.Spumelevel);
 }
 
 }  // namespace vorta

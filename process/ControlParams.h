@@ -17,11 +17,11 @@ inline constexpr std::int16_t kSaveRequestCtrl = 22;
 inline constexpr std::uint16_t kCtrlKeepMask = 0xF800;
 
 // Selector 1..4 opens the channel variant; anything else the common one.
-bool IsChannelVariant(int dialogChannel);
+bool IsChannelVariant(int selector);
 // Entry of the per-channel arrays the "Стандарт" page edits: the channel, or
 // the common entry 5.
-int CtrlEntry(int dialogChannel);
-QString CtrlCaption(const TVortaProcess& p, int dialogChannel);
+int CtrlEntry(int selector);
+QString CtrlCaption(const TVortaProcess& p, int selector);
 
 // Texts and ticks of every control on every page, visible or not.
 struct TCtrlFields {

@@ -18,7 +18,7 @@ QString LogHeaderLine(const TVortaProcess& process) {
   QString line = QStringLiteral("Date\tTime\tpH\tSetpH\ttC\tSettC\tpO2\tSetpO\teH\tSeteH\t");
   for (int n = 1; n <= 7; ++n) {
     if (n > 1) line += u'\t';
-    line += process.Channels[static_cast<size_t>(n)].ChName;
+    line += process.OutputChannels[static_cast<size_t>(n)].ChName;
   }
   line += QStringLiteral("\tMixRpm\tMix I(mA)\tMix Status\tNet\tMode");
   return line;

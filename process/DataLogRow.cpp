@@ -49,9 +49,10 @@ QString RowWithDrive(const TVortaProcess& p, const QDateTime& when, const QLocal
   f << locale.toString(when.date(), QLocale::ShortFormat).left(6);
   const QTime t = when.time();
   f << QStringLiteral("%1:%2:%3").arg(t.hour()).arg(t.minute()).arg(t.second());
-  for (size_t ch = 1; ch <= 4; ++ch) f << Value4(p.MinuteAvg[ch]) << Value4(p.Setpoint[ch]);
+  for (size_t ch = 1; ch <= 4; ++ch)
+    f << Value4(p.Channel[ch].Minute.Avg) << Value4(p.Channel[ch].Config.Setpoint);
   for (size_t n = 1; n <= 7; ++n) {
-    f << QStringLiteral("%1").arg(FormatFixed(p.OutputTicks[n] / 25.0 * p.kdurwind, 2), 2);
+    f << QStringLiteral("%1").arg(FormatFixed(p.OutputTicks[n] / 25.0 * p.Config.kdurwind, 2), 2);
   }
   f << QString::number(p.MixerRpm) << drive.Current << drive.Status;
   // Without a module the panel never leaves its initial text.
@@ -94,7 +95,7 @@ void WriteLogRow(TVortaProcess& p) {
     if (p.LogRowsLost.Count > 0 && p.Env.Journal != nullptr) {
       // Told once writing works again: how many rows are missing, and when.
       TJournalEntry lost;
-      lost.Vessel = p.NumProcess;
+      lost.Vessel = p.Config.NumProcess;
       lost.VesselName = p.Caption();
       lost.Kind = TJournalKind::Program;
       lost.Subject = kLogRowsLostSubject;

@@ -66,7 +66,7 @@ bool TFillControl::Active() const {
 
 int TFillControl::CheckedPhaseCount() {
   const TVortaProcess* p0 = deps_.Processes.ProcessAt(0);
-  const int count = p0 != nullptr ? p0->FazaCount : 0;
+  const int count = p0 != nullptr ? p0->Config.FazaCount : 0;
   if (count >= 1 && count <= kMaxPhases) return count;
   // With no phases a dose never completes and the run never ends; more than
   // the table holds would read past it.
@@ -164,20 +164,20 @@ void TFillControl::OnFillTimer() {
     return;
   }
   const auto s = static_cast<size_t>(FillStep);
-  if (TVortaProcess* medium = deps_.Processes.ProcessAt(p0->Sreda[0])) {
-    SetOutput(*medium, p0->Sreda[1], p0->Faza[s][0] != 0);
+  if (TVortaProcess* medium = deps_.Processes.ProcessAt(p0->Config.Sreda[0])) {
+    SetOutput(*medium, p0->Config.Sreda[1], p0->Config.Faza[s][0] != 0);
   }
-  if (TVortaProcess* pump = deps_.Processes.ProcessAt(p0->PodpPump[0])) {
-    SetOutput(*pump, p0->PodpPump[1], p0->Faza[s][1] != 0);
+  if (TVortaProcess* pump = deps_.Processes.ProcessAt(p0->Config.PodpPump[0])) {
+    SetOutput(*pump, p0->Config.PodpPump[1], p0->Config.Faza[s][1] != 0);
   }
   for (int i = 0; i < kFillBoxes; ++i) {
     TVortaProcess* p = deps_.Processes.ProcessAt(i);
     if (p != nullptr && FillSelected[static_cast<size_t>(i)]) {
-      SetOutput(*p, p->Klapan, p->Faza[s][2] != 0);
+      SetOutput(*p, p->Config.Klapan, p->Config.Faza[s][2] != 0);
     }
   }
   FillStep += 1;
-  if (FillStep < p0->FazaCount) return;
+  if (FillStep < p0->Config.FazaCount) return;
   FillStep = 0;
   FillDone += 1;
   Changed();

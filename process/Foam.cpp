@@ -12,16 +12,17 @@ namespace vorta {
 void DetectFoam(TVortaProcess& p) {
   const int input = (p.Board != nullptr && p.Board->GetFoamInput()) ? 1 : 0;
   p.FoamCalls += 1;
-  if ((p.InversPena == 1 && input == 1) || (p.InversPena == 0 && input == 0)) p.FoamHits += 1;
-  if (p.FoamCalls == p.penaperiod) {
+  if ((p.Config.InversPena == 1 && input == 1) || (p.Config.InversPena == 0 && input == 0))
+    p.FoamHits += 1;
+  if (p.FoamCalls == p.Config.penaperiod) {
     p.FoamCalls = 0;
-    p.Foam = p.FoamHits >= p.penaperiod ? 1 : 0;
+    p.Foam = p.FoamHits >= p.Config.penaperiod ? 1 : 0;
     p.FoamHits = 0;
   }
-  const bool foam = p.Foam == 1 && p.Existpena == 1;
+  const bool foam = p.Foam == 1 && p.Config.Existpena == 1;
   p.PanelState.FoamIndicator = foam;
   // Uncontrolled: the operator sees the foam, the antifoam output is left alone.
-  if (IsControlledMode(p.Mode)) SetOutput(p, static_cast<std::uint8_t>(p.spumech), foam);
+  if (IsControlledMode(p.Mode)) SetOutput(p, static_cast<std::uint8_t>(p.Config.spumech), foam);
 }
 
 }  // namespace vorta

@@ -7,7 +7,7 @@ namespace vorta {
 void RecordChange(const TVortaProcess& p, const QString& subject, const QString& oldValue,
                   const QString& newValue, TJournalSource source) {
   if (p.Env.Journal == nullptr) return;
-  p.Env.Journal->Change(p.NumProcess, p.Caption(), subject, oldValue, newValue, source);
+  p.Env.Journal->Change(p.Config.NumProcess, p.Caption(), subject, oldValue, newValue, source);
 }
 
 void RecordProgramChange(const TVortaEnv& env, const QString& subject, const QString& oldValue,
@@ -17,12 +17,12 @@ void RecordProgramChange(const TVortaEnv& env, const QString& subject, const QSt
 }
 
 QString ChannelKey(const TVortaProcess& p, std::size_t n, int position, const QString& what) {
-  const QString section = n < p.AssignName.size() ? p.AssignName[n] : QString();
+  const QString section = n < p.Config.AssignName.size() ? p.Config.AssignName[n] : QString();
   return QStringLiteral("[%1] #%2 %3").arg(section).arg(position).arg(what);
 }
 
 QString CtrlKey(const TVortaProcess& p, std::size_t n, int position, const QString& what) {
-  const QString section = n < p.AssignName.size() ? p.AssignName[n] : QString();
+  const QString section = n < p.Config.AssignName.size() ? p.Config.AssignName[n] : QString();
   return QStringLiteral("[Ctrl%1] #%2 %3").arg(section).arg(position).arg(what);
 }
 

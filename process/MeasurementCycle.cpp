@@ -38,7 +38,7 @@ void UpdateElapsedClock(TProgramState& program, double now, const TVortaProcessL
 
 void SortAdcHistory(TVortaProcess& p) {
   for (int ch = 1; ch <= 4; ++ch) {
-    auto& h = p.AdcHistory[static_cast<size_t>(ch)];
+    auto& h = p.Channel[static_cast<size_t>(ch)].AdcHistory;
     for (int pass = 0; pass < 2; ++pass) {
       if (h[2] < h[1]) std::swap(h[1], h[2]);
       if (h[3] < h[2]) std::swap(h[2], h[3]);
@@ -51,7 +51,7 @@ void ReadMixerRpm(TVortaProcess& p) {
     p.MixerRpm = 2;
     return;
   }
-  const double rpm = p.Mixer->GetSpeed() / p.Reduction;
+  const double rpm = p.Mixer->GetSpeed() / p.Config.Reduction;
   // A zero or absurd Reduction from the file must not turn into garbage.
   p.MixerRpm = std::isfinite(rpm) ? static_cast<std::uint16_t>(RoundHalfEven(rpm)) : 0;
 }
@@ -73,13 +73,13 @@ void MeasurementCycle(TCycleContext& c) {
 
     // Without a board the previous codes stay (the panel says the board is missing).
     if (p.Board != nullptr) {
-      for (int ch = 1; ch <= 4; ++ch) {
-        p.AdcCode[static_cast<size_t>(ch)] = static_cast<std::uint16_t>(p.Board->GetAnalog(ch - 1));
+      for (size_t ch = 1; ch <= 4; ++ch) {
+        p.Channel[ch].AdcCode =
+            static_cast<std::uint16_t>(p.Board->GetAnalog(static_cast<int>(ch) - 1));
       }
     }
-    for (int ch = 1; ch <= 4; ++ch) {
-      p.AdcHistory[static_cast<size_t>(ch)][p.SampleSlot] = p.AdcCode[static_cast<size_t>(ch)];
-    }
+    for (size_t ch = 1; ch <= 4; ++ch)
+      p.Channel[ch].AdcHistory[p.SampleSlot] = p.Channel[ch].AdcCode;
 
     SaveRequestedGroup(p);
 

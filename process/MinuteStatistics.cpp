@@ -23,34 +23,28 @@ TConversion ConvertChannel(std::uint16_t code, std::uint16_t calAdc1, std::uint1
   return r;
 }
 
-bool IsControlledMode(std::uint8_t mode) {
-  return mode >= 1 && mode <= 3;
-}
-
-int ModeIndex(std::uint8_t mode) {
-  return mode <= 3 ? mode : 0;
-}
-
 void AccumulateSample(TVortaProcess& p, int slot) {
   // Slots are 1..30; a counter pushed past the minute must not write beyond it.
   if (slot < 0 || slot > 30) return;
   const auto s = static_cast<std::uint16_t>(slot);
   for (size_t ch = 1; ch <= 4; ++ch) {
-    const double v = p.CurrentValue[ch];
-    p.MinuteSamples[ch][s] = v;
+    const TChannel& c = p.Channel[ch];
+    TMinuteStatistics& m = p.Channel[ch].Minute;
+    const double v = c.Value;
+    m.Samples[s] = v;
     // An invalid reading's 0 would pull the mean towards a value nobody measured.
-    if (p.ReadingInvalid[ch] != 0) {
-      p.MinuteInvalidSamples[ch] += 1;
+    if (c.ReadingInvalid != 0) {
+      m.InvalidSamples += 1;
       continue;
     }
-    p.MinuteSum[ch] += v;
-    if (v < p.MinuteLow[ch]) {
-      p.MinuteLow[ch] = v;
-      p.MinuteLowIndex[ch] = s;
+    m.Sum += v;
+    if (v < m.Low) {
+      m.Low = v;
+      m.LowIndex = s;
     }
-    if (v > p.MinuteHigh[ch]) {
-      p.MinuteHigh[ch] = v;
-      p.MinuteHighIndex[ch] = s;
+    if (v > m.High) {
+      m.High = v;
+      m.HighIndex = s;
     }
   }
 }
@@ -59,41 +53,42 @@ namespace {
 
 // A minute with invalid readings: the mean of the valid ones less their lowest
 // and highest; without three valid readings there is no mean.
-void CloseMinuteWithGaps(TVortaProcess& p, size_t ch) {
-  const int divisor = 28 - p.MinuteInvalidSamples[ch];
-  p.MinuteAvgInvalid[ch] = divisor < 1 ? 1 : 0;
+void CloseMinuteWithGaps(TMinuteStatistics& m) {
+  const int divisor = 28 - m.InvalidSamples;
+  m.AvgInvalid = divisor < 1 ? 1 : 0;
   if (divisor < 1) {
-    p.MinuteAvg[ch] = 0;
-    p.MinuteMax[ch] = 0;
-    p.MinuteMin[ch] = 0;
+    m.Avg = 0;
+    m.Max = 0;
+    m.Min = 0;
     return;
   }
   // Valid readings lie within MinValue..MaxValue, so a bound left unchanged
   // is the true lowest (highest) value.
-  p.MinuteAvg[ch] = (p.MinuteSum[ch] - p.MinuteLow[ch] - p.MinuteHigh[ch]) / divisor;
-  p.MinuteMax[ch] = p.MinuteHigh[ch];
-  p.MinuteMin[ch] = p.MinuteLow[ch];
+  m.Avg = (m.Sum - m.Low - m.High) / divisor;
+  m.Max = m.High;
+  m.Min = m.Low;
 }
 
 }  // namespace
 
 void CloseMinute(TVortaProcess& p) {
   for (size_t ch = 1; ch <= 4; ++ch) {
-    if (p.MinuteInvalidSamples[ch] != 0) {
-      CloseMinuteWithGaps(p, ch);
+    TChannel& c = p.Channel[ch];
+    TMinuteStatistics& m = c.Minute;
+    if (m.InvalidSamples != 0) {
+      CloseMinuteWithGaps(m);
     } else {
-      p.MinuteSum[ch] -=
-          p.MinuteSamples[ch][p.MinuteLowIndex[ch]] + p.MinuteSamples[ch][p.MinuteHighIndex[ch]];
+      m.Sum -= m.Samples[m.LowIndex] + m.Samples[m.HighIndex];
       // 30 samples less the lowest and the highest.
-      p.MinuteAvg[ch] = p.MinuteSum[ch] / 28;
-      p.MinuteMax[ch] = p.MinuteHigh[ch];
-      p.MinuteMin[ch] = p.MinuteLow[ch];
-      p.MinuteAvgInvalid[ch] = 0;
+      m.Avg = m.Sum / 28;
+      m.Max = m.High;
+      m.Min = m.Low;
+      m.AvgInvalid = 0;
     }
-    p.MinuteInvalidSamples[ch] = 0;
-    p.MinuteSum[ch] = 0;
-    p.MinuteLow[ch] = p.MaxValue[ch];
-    p.MinuteHigh[ch] = p.MinValue[ch];
+    m.InvalidSamples = 0;
+    m.Sum = 0;
+    m.Low = c.Config.MaxValue;
+    m.High = c.Config.MinValue;
   }
 }
 

@@ -14,46 +14,41 @@ namespace vorta {
 
 void SetMixerCode(TVortaProcess& p, std::uint16_t code) {
   if (p.Mixer == nullptr) return;
-  p.MixerSpeedSent = static_cast<std::int32_t>(RoundHalfEven(code * double(p.MixSet) / 255));
+  p.MixerSpeedSent = static_cast<std::int32_t>(RoundHalfEven(code * double(p.Config.MixSet) / 255));
   p.Mixer->SetSpeed(p.MixerSpeedSent);
 }
+
+namespace {
+
+// Status of the pO2 channel when the stirrer regulates it; Normal lets the
+// step run.
+TRegulationStatus EvaluatePo2(const TVortaProcess& p) {
+  using enum TRegulationStatus;
+  const TChannel& c = p.Channel[3];
+  if (p.Config.po2ctrlmotor == 0) return Disabled;
+  if (c.ReadingInvalid != 0) return InvalidReading;
+  const double d = std::abs(c.Config.Setpoint - c.Value);
+  if (!OutsideDeadZone(d, c.Config.DeadZone)) return InDeadZone;
+  if (c.Value > c.Config.CtrlHigh) return AboveHigh;
+  if (c.Value < c.Config.CtrlLow) return BelowLow;
+  if (IsSpike(p, 3)) return Spike;
+  return Normal;
+}
+
+}  // namespace
 
 void RegulatePo2ByMixer(TVortaProcess& p) {
   p.Po2Counter = 0;
   if (!IsControlledMode(p.Mode)) return;
-  if (p.po2ctrlmotor == 0) {
-    p.CtrlStatus[3] = 1;
-    return;
-  }
-  if (p.ReadingInvalid[3] != 0) {
-    p.CtrlStatus[3] = kStatusInvalidReading;
-    return;
-  }
-  const double v = p.CurrentValue[3];
-  const double d = std::abs(p.Setpoint[3] - v);
-  if (!OutsideDeadZone(d, p.DeadZone[3])) {
-    p.CtrlStatus[3] = 3;
-    return;
-  }
-  if (v > p.CtrlHigh[3]) {
-    p.CtrlStatus[3] = 4;
-    return;
-  }
-  if (v < p.CtrlLow[3]) {
-    p.CtrlStatus[3] = 5;
-    return;
-  }
-  p.CtrlStatus[3] = 0;
-  if (IsSpike(p, 3)) {
-    p.CtrlStatus[3] = 7;
-    return;
-  }
+  p.Channel[3].Status = EvaluatePo2(p);
+  if (p.Channel[3].Status != TRegulationStatus::Normal) return;
+  const double v = p.Channel[3].Value;
   // Codes stay inside 1..255 at the edges: 2 − 1 and 254 + 1.
-  if (v > p.Setpoint[3] && p.MixerRpm > p.po2mixcodeleftzone) {
+  if (v > p.Channel[3].Config.Setpoint && p.MixerRpm > p.Config.po2mixcodeleftzone) {
     if (p.MixCode < 2) p.MixCode = 2;
     p.MixCode -= 1;
   }
-  if (v < p.Setpoint[3] && p.MixerRpm < p.po2mixcoderightzone) {
+  if (v < p.Channel[3].Config.Setpoint && p.MixerRpm < p.Config.po2mixcoderightzone) {
     if (p.MixCode > 254) p.MixCode = 254;
     p.MixCode += 1;
   }
@@ -65,7 +60,7 @@ void RegulatePo2ByMixer(TVortaProcess& p) {
 }
 
 void MixerRampStep(TVortaProcess& p) {
-  p.MixRampCode = static_cast<std::uint16_t>(p.MixRampCode + p.RestartDeltaCode);
+  p.MixRampCode = static_cast<std::uint16_t>(p.MixRampCode + p.Config.RestartDeltaCode);
   if (p.MixCode > p.MixRampCode) {
     SetMixerCode(p, p.MixRampCode);
   } else {
@@ -91,7 +86,7 @@ bool StirrerStandsStill(TVortaProcess& p, double now) {
   double& since = p.AlarmTrack.StirrerStillSince;
   // A speed that reads as 0 rpm at the stirrer (through Reduction) is no order
   // to turn; a silent drive is its own alarm, and its speed is old.
-  const double expected = p.MixerSpeedSent / p.Reduction;
+  const double expected = p.MixerSpeedSent / p.Config.Reduction;
   const bool still = p.Mixer != nullptr && p.MixerShouldRun && p.Mixer->LinkOK() &&
                      std::isfinite(expected) && RoundHalfEven(std::abs(expected)) >= 1 &&
                      p.MixerRpm == 0;

@@ -29,19 +29,19 @@ void SetOutput(TVortaProcess& process, int number, bool on) {
   if (process.Board != nullptr) process.Board->SetOutputs(process.OutputWord);
 
   if (n > 11) return;
-  const std::uint8_t link = process.Channels[static_cast<size_t>(n)].ChPump;
+  const std::uint8_t link = process.OutputChannels[static_cast<size_t>(n)].ChPump;
   TVortaProcessList* list = process.Env.Processes;
   if (link == 0 || list == nullptr || gLinkDepth >= kMaxLinkDepth) return;
   const int pos = list->FindProcess(QString::number(link));
   if (pos < 0) return;
   ++gLinkDepth;
-  ShareCommonPump(*list->ProcessAt(pos), QString::number(process.NumProcess), on);
+  ShareCommonPump(*list->ProcessAt(pos), QString::number(process.Config.NumProcess), on);
   --gLinkDepth;
 }
 
 void ShareCommonPump(TVortaProcess& target, const QString& requester, bool on) {
   TVortaProcessList* list = target.Env.Processes;
-  if (target.CommonPump == 0 || list == nullptr) return;
+  if (target.Config.CommonPump == 0 || list == nullptr) return;
   const int p = list->FindProcess(requester);
   if (p < 0) return;
   // Only twelve requesters are recorded; later list positions are ignored.
@@ -50,15 +50,17 @@ void ShareCommonPump(TVortaProcess& target, const QString& requester, bool on) {
   }
   const bool any = std::any_of(target.CommonPumpRequest.begin(), target.CommonPumpRequest.end(),
                                [](std::uint8_t r) { return r != 0; });
-  SetOutput(target, target.CommonPump, any);
+  SetOutput(target, target.Config.CommonPump, any);
 }
 
 void StopChannelPulse(TVortaProcess& process, int ch) {
   if (ch < 1 || ch > 5) return;
-  if (process.CtrlOutUp[ch] != 0) SetOutput(process, process.CtrlOutUp[ch], false);
-  if (process.CtrlOutDown[ch] != 0) SetOutput(process, process.CtrlOutDown[ch], false);
-  process.PulseLength[ch] = 0;
-  process.PulseActive[ch] = 0;
+  if (process.Channel[ch].Config.CtrlOutUp != 0)
+    SetOutput(process, process.Channel[ch].Config.CtrlOutUp, false);
+  if (process.Channel[ch].Config.CtrlOutDown != 0)
+    SetOutput(process, process.Channel[ch].Config.CtrlOutDown, false);
+  process.Channel[ch].PulseLength = 0;
+  process.Channel[ch].PulseActive = 0;
 }
 
 void ToggleHeartbeat(TVortaProcess& process) {

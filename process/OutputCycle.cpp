@@ -12,7 +12,7 @@ namespace {
 void CountOutputTime(TVortaProcess& p) {
   const auto low = static_cast<std::uint8_t>(p.OutputWord & 0xFF);
   for (int n = 1; n <= 8; ++n) {
-    if ((low & p.OutputMask[n]) == p.OutputMask[n]) ++p.OutputTicks[n];
+    if ((low & p.Config.OutputMask[n]) == p.Config.OutputMask[n]) ++p.OutputTicks[n];
   }
 }
 
@@ -24,9 +24,9 @@ void OutputCycle(TCycleContext& c) {
     CountOutputTime(p);
     p.Panel->OutputsChanged();
     for (int ch = 1; ch <= 5; ++ch) {
-      if (p.PulseActive[ch] == 0) continue;
-      p.PulseTicks[ch] += 1;
-      if (p.PulseTicks[ch] >= p.PulseLength[ch]) StopChannelPulse(p, ch);
+      if (p.Channel[ch].PulseActive == 0) continue;
+      p.Channel[ch].PulseTicks += 1;
+      if (p.Channel[ch].PulseTicks >= p.Channel[ch].PulseLength) StopChannelPulse(p, ch);
     }
   }
 }

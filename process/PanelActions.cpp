@@ -14,25 +14,25 @@ int ManualButtonOutput(const TVortaProcess& p, int k) {
   std::int32_t field = 0;
   switch (k) {
     case 1:
-      field = p.CtrlOutDown[1];
+      field = p.Channel[1].Config.CtrlOutDown;
       break;
     case 2:
-      field = p.CtrlOutUp[1];
+      field = p.Channel[1].Config.CtrlOutUp;
       break;
     case 3:
-      field = p.spumech;
+      field = p.Config.spumech;
       break;
     case 4:
-      field = p.CtrlOutUp[3];
+      field = p.Channel[3].Config.CtrlOutUp;
       break;
     case 5:
-      field = p.CtrlOutDown[3];
+      field = p.Channel[3].Config.CtrlOutDown;
       break;
     case 6:
-      field = p.CtrlOutDown[2];
+      field = p.Channel[2].Config.CtrlOutDown;
       break;
     case 7:
-      field = p.CtrlOutUp[2];
+      field = p.Channel[2].Config.CtrlOutUp;
       break;
     default:
       return 0;
@@ -42,7 +42,7 @@ int ManualButtonOutput(const TVortaProcess& p, int k) {
 
 bool OutputShownOn(const TVortaProcess& p, int n) {
   if (n >= 1 && n <= 8) {
-    const std::uint8_t mask = p.OutputMask[static_cast<size_t>(n)];
+    const std::uint8_t mask = p.Config.OutputMask[static_cast<size_t>(n)];
     // An empty mask would read as "always on"; a button with no output
     // behind it must not look switched on.
     return mask != 0 && (p.OutputWord & mask) == mask;
@@ -55,7 +55,7 @@ bool VizOutput(TVortaProcess& p) {
   bool changed = false;
   for (int k = 1; k <= kManualButtons; ++k) {
     const std::uint8_t on = OutputShownOn(p, ManualButtonOutput(p, k)) ? 1 : 0;
-    auto& entry = p.Channels[static_cast<size_t>(k)];
+    auto& entry = p.OutputChannels[static_cast<size_t>(k)];
     if (p.ManualState[static_cast<size_t>(k)] != on || entry.ChState != on) changed = true;
     p.ManualState[static_cast<size_t>(k)] = on;
     entry.ChState = on;
@@ -72,7 +72,7 @@ void ManualButtonClick(TVortaProcess& p, int k) {
   RecordChange(p,
                QStringLiteral("Кнопка %1 «%2» (выход %3)")
                    .arg(k)
-                   .arg(p.Channels[static_cast<size_t>(k)].ChName)
+                   .arg(p.OutputChannels[static_cast<size_t>(k)].ChName)
                    .arg(output),
                OnOffText(state != 0), OnOffText(state == 0), TJournalSource::Button);
   state = state == 0 ? 1 : 0;
@@ -84,9 +84,9 @@ void ChangeMode(TVortaProcess& p, int mode) {
     const QString name = m >= 0 && m < 4 ? p.ModeName[static_cast<size_t>(m)] : QString();
     return (QString::number(m) + u' ' + name).trimmed();
   };
-  RecordChange(p, QStringLiteral("[Mode] mode"), modeText(p.Mode), modeText(mode),
+  RecordChange(p, QStringLiteral("[Mode] mode"), modeText(static_cast<int>(p.Mode)), modeText(mode),
                TJournalSource::Menu);
-  p.Mode = static_cast<std::uint8_t>(mode);
+  p.Mode = VesselMode(mode);
   p.SaveRequest = kSaveRequestMode;
   p.OutputWord &= kModeKeepMask;
   if (p.Board != nullptr) p.Board->SetOutputs(p.OutputWord);
@@ -96,25 +96,28 @@ void ChangeMode(TVortaProcess& p, int mode) {
 
 void ShowModeAndClock(TVortaProcess& p) {
   p.PanelState.StatusText[2] =
-      QStringLiteral("Режим: ") + p.ModeName[std::min<size_t>(p.Mode, p.ModeName.size() - 1)];
+      QStringLiteral("Режим: ") +
+      p.ModeName[std::min<size_t>(static_cast<size_t>(p.Mode), p.ModeName.size() - 1)];
   p.PanelState.StatusText[4] = p.Env.Program.EftText;
 }
 
 void ChangeProtocolPeriod(TVortaProcess& p, int minutes) {
-  RecordChange(p, QStringLiteral("[Port] ProtocolPeriodmin"), QString::number(p.ProtocolPeriodmin),
-               QString::number(minutes), TJournalSource::Menu);
-  p.ProtocolPeriodmin = static_cast<std::uint16_t>(minutes);
+  RecordChange(p, QStringLiteral("[Port] ProtocolPeriodmin"),
+               QString::number(p.Config.ProtocolPeriodmin), QString::number(minutes),
+               TJournalSource::Menu);
+  p.Config.ProtocolPeriodmin = static_cast<std::uint16_t>(minutes);
   p.ProtocolCounter = 0;
   p.PanelState.ProtocolMenuChecked = minutes;
 }
 
 void LightButtonClick(TVortaProcess& p) {
   // A press while the light is on starts its time again: recorded as well.
-  RecordChange(
-      p, QStringLiteral("Свет (выход %1)").arg(p.LightCh), OnOffText(OutputShownOn(p, p.LightCh)),
-      QStringLiteral("вкл на %1 с").arg(static_cast<int>(p.LightTime) * 2), TJournalSource::Button);
-  p.LightCountdown = p.LightTime;
-  SetOutput(p, p.LightCh, true);
+  RecordChange(p, QStringLiteral("Свет (выход %1)").arg(p.Config.LightCh),
+               OnOffText(OutputShownOn(p, p.Config.LightCh)),
+               QStringLiteral("вкл на %1 с").arg(static_cast<int>(p.Config.LightTime) * 2),
+               TJournalSource::Button);
+  p.LightCountdown = p.Config.LightTime;
+  SetOutput(p, p.Config.LightCh, true);
   // The 2-s tick turns it back to black when the countdown ends.
   p.PanelState.LightFontColor = kClYellow;
 }
@@ -129,7 +132,7 @@ QString GridReal(double value) {
 
 std::uint16_t AdcMedian(const TVortaProcess& p, int ch) {
   if (ch < 1 || ch > 4) return 0;
-  const auto& h = p.AdcHistory[static_cast<size_t>(ch)];
+  const auto& h = p.Channel[static_cast<size_t>(ch)].AdcHistory;
   std::array<std::uint16_t, 3> v{h[1], h[2], h[3]};
   std::sort(v.begin(), v.end());
   return v[1];
@@ -144,15 +147,15 @@ QString GridCellText(const TVortaProcess& p, int row, int col) {
   const auto c = static_cast<size_t>(col);
   switch (row) {
     case 1:
-      return GridReal(p.CurrentValue[c]);
+      return GridReal(p.Channel[c].Value);
     case 2:
-      return GridReal(p.Setpoint[c]);
+      return GridReal(p.Channel[c].Config.Setpoint);
     case 3:
-      return GridReal(p.MinuteAvg[c]);
+      return GridReal(p.Channel[c].Minute.Avg);
     case 4:
-      return GridReal(p.MinuteMin[c]);
+      return GridReal(p.Channel[c].Minute.Min);
     case 5:
-      return GridReal(p.MinuteMax[c]);
+      return GridReal(p.Channel[c].Minute.Max);
     default:
       return QString::number(AdcMedian(p, col));
   }
@@ -167,7 +170,7 @@ bool ModuleLive(const TVortaProcess& p) {
 bool ValueLive(const TVortaProcess& p, int ch) {
   if (ch == 5) return p.Mixer == nullptr || p.Mixer->LinkOK();
   if (ch < 1 || ch > 4) return false;
-  return ModuleLive(p) && p.ReadingInvalid[static_cast<size_t>(ch)] == 0;
+  return ModuleLive(p) && p.Channel[static_cast<size_t>(ch)].ReadingInvalid == 0;
 }
 
 bool GridCellStale(const TVortaProcess& p, int row, int col) {

@@ -2,18 +2,18 @@
 #include <limits>
 
 #include "devices/CANDevices.h"
-#include "process/PanelActions.h"
-#include "process/PanelView.h"
-#include "process/ProcessConfig.h"
-#include "process/ProcessListEntries.h"
+#include "journal/Journal.h"
 #include "platform/ConfigReader.h"
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
 #include "platform/ProfileFile.h"
 #include "process/DataLog.h"
-#include "journal/Journal.h"
 #include "process/OutputChannels.h"
+#include "process/PanelActions.h"
+#include "process/PanelView.h"
+#include "process/ProcessConfig.h"
 #include "process/ProcessCycles.h"
+#include "process/ProcessListEntries.h"
 #include "process/ProcessRecord.h"
 
 namespace vorta {
@@ -88,7 +88,7 @@ void ReadGenerator(const TVortaProcess& p, TPulseGenerator& g, std::int32_t peri
   g.Aperiod = static_cast<std::int16_t>(aperiod);
   g.State = 0;
   g.Count = 0;
-  g.ChName = g.Ch <= 12 ? p.Channels[g.Ch].ChName : QString();
+  g.ChName = g.Ch <= 12 ? p.OutputChannels[g.Ch].ChName : QString();
 }
 
 // Finds Board or Mixer by exact name. False when the device is of another
@@ -110,52 +110,67 @@ bool FindDevice(TVortaProcess& p, const TProfileFile& f, const char* key, Device
 void ReadChannelTables(TVortaProcess& p, const TProfileFile& f, TConfigReader& numbers,
                        QStringList& problems) {
   for (int n = 1; n <= 4; ++n) {
-    const TPositionReader r(f, numbers, p.AssignName[n], 8, problems);
-    p.Setpoint[n] = r.Real(1);
-    p.LinAdjust[n] = r.Real(2);
-    p.MinValue[n] = r.Real(3);
-    p.MaxValue[n] = r.Real(4);
-    p.CalValue1[n] = r.Real(5);
-    p.CalValue2[n] = r.Real(6);
-    p.CalAdc1[n] = r.Int<std::uint16_t>(7);
-    p.CalAdc2[n] = r.Int<std::uint16_t>(8);
+    const TPositionReader r(f, numbers, p.Config.AssignName[n], 8, problems);
+    TChannelConfig& c = p.Channel[n].Config;
+    c.Setpoint = r.Real(1);
+    c.LinAdjust = r.Real(2);
+    c.MinValue = r.Real(3);
+    c.MaxValue = r.Real(4);
+    c.CalValue1 = r.Real(5);
+    c.CalValue2 = r.Real(6);
+    c.CalAdc1 = r.Int<std::uint16_t>(7);
+    c.CalAdc2 = r.Int<std::uint16_t>(8);
   }
   for (int n = 1; n <= 4; ++n) {
-    const TPositionReader r(f, numbers, QStringLiteral("Ctrl") + p.AssignName[n], 10, problems);
-    p.CtrlPeriod[n] = r.Int<std::uint16_t>(1);
+    const TPositionReader r(f, numbers, QStringLiteral("Ctrl") + p.Config.AssignName[n], 10,
+                            problems);
+    TChannelConfig& c = p.Channel[n].Config;
+    c.CtrlPeriod = r.Int<std::uint16_t>(1);
     // The heating output of t°C comes from the main configuration.
-    if (n != 2) p.CtrlOutUp[n] = r.Int<std::int16_t>(2);
-    p.CtrlOutDown[n] = r.Int<std::int16_t>(3);
-    p.CtrlEnable[n] = r.Int<std::int16_t>(4);
-    p.CtrlLow[n] = r.Real(5);
-    p.CtrlHigh[n] = r.Real(6);
-    p.DeadZone[n] = r.Real(7);
-    p.GainUp[n] = r.Real(8);
-    p.GainDown[n] = r.Real(9);
-    p.CtrlModes[n] = ParseModeFlags(r.Text(10));
+    if (n != 2) c.CtrlOutUp = r.Int<std::int16_t>(2);
+    c.CtrlOutDown = r.Int<std::int16_t>(3);
+    c.CtrlEnable = r.Int<std::int16_t>(4);
+    c.CtrlLow = r.Real(5);
+    c.CtrlHigh = r.Real(6);
+    c.DeadZone = r.Real(7);
+    c.GainUp = r.Real(8);
+    c.GainDown = r.Real(9);
+    c.CtrlModes = ParseModeFlags(r.Text(10));
   }
+}
+
+// Keys that files of existing installations carry and nothing depends on
+// ([Port] Status, the second output word, the measurement interval, the
+// converter inputs, all of which are measured): read as before, so that a bad
+// number in them is still reported with the others.
+void ReadKeysNothingUses(const TProfileFile& f, TConfigReader& numbers) {
+  (void)Str(f, "Port", QStringLiteral("Status"), QStringLiteral("slave"));
+  (void)numbers.Int("Defoult", "portout2", 0, INT16_MIN, UINT16_MAX);
+  (void)numbers.Int<std::int16_t>("Include", "IntervalIzm", 2);
+  for (int k = 0; k <= 4; ++k) (void)Str(f, "Include", QStringLiteral("ADC%1").arg(k), QString());
 }
 
 void JournalRestoredMode(const TVortaProcess& p) {
   if (p.Env.Journal != nullptr) {
-    p.Env.Journal->Change(p.NumProcess, p.Caption(), QStringLiteral("[Mode] mode"), QString(),
-                          QString::number(p.Mode) + u' ' + p.ModeName[ModeIndex(p.Mode)],
-                          TJournalSource::StartUp);
+    p.Env.Journal->Change(
+        p.Config.NumProcess, p.Caption(), QStringLiteral("[Mode] mode"), QString(),
+        QString::number(static_cast<int>(p.Mode)) + u' ' + p.ModeName[ModeIndex(p.Mode)],
+        TJournalSource::StartUp);
   }
 }
 
 void RestoreModeAfterAbnormalEnd(TVortaProcess& p) {
   const std::optional<QString> last = ReadLastLogLine(p.ProtocolFileName);
   if (!last) {
-    p.Env.Messages.ShowInfo(QStringLiteral("Файл ") + p.Protocolname +
+    p.Env.Messages.ShowInfo(QStringLiteral("Файл ") + p.Config.Protocolname +
                             QStringLiteral(" занят другим приложением"));
     return;
   }
   const QString stripped = StripToMode(*last);
   if (stripped.isEmpty()) {
-    p.Mode = 0;
+    p.Mode = TVesselMode::Uncontrolled;
   } else if (const int mode = ModeFromAbbreviation(stripped); mode >= 0) {
-    p.Mode = static_cast<std::uint8_t>(mode);
+    p.Mode = VesselMode(mode);
   }
   JournalRestoredMode(p);
 }
@@ -181,7 +196,7 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   p.PanelState.OnlyMinimizeIcon = true;
   p.WaterHeating = program.DefWarm == 0 ? 1 : 0;
   p.InitRuntime();
-  p.CtrlOutUp[2] =
+  p.Channel[2].Config.CtrlOutUp =
       static_cast<std::int16_t>(program.DefWarm == 0 ? program.IndexWater : program.IndexSteam);
   p.IniFileName = program.ProgramFolder + fileName;
   TProfileFile f(p.IniFileName);
@@ -194,8 +209,9 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   TConfigReader num(f);
 
   // Port
-  p.NameProcess = ShortString(Str(f, "Port", QStringLiteral("NameProcess"), QStringLiteral("1")));
-  p.NumProcess = num.Int<std::int32_t>("Port", "NumProcess", 0);
+  p.Config.NameProcess =
+      ShortString(Str(f, "Port", QStringLiteral("NameProcess"), QStringLiteral("1")));
+  p.Config.NumProcess = num.Int<std::int32_t>("Port", "NumProcess", 0);
   p.PanelState.Caption = p.Caption();
 
   // Hardware
@@ -206,77 +222,59 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
     return;
   }
 
-  p.Panel->PlaceByNumber(p.NumProcess);
+  p.Panel->PlaceByNumber(p.Config.NumProcess);
   p.PanelState.StatusText[1] = QStringLiteral("Об/мин: 0");
   p.PanelState.StatusText[0] = QStringLiteral("0");
 
   // Defoult, Include
   p.OutputWord = num.Int<std::uint16_t>("Defoult", "portout1", 0);
-  // A second output word, written signed or not.
-  p.portout2 = static_cast<std::int16_t>(num.Int("Defoult", "portout2", 0, INT16_MIN, UINT16_MAX));
-  p.IntervalIzm = num.Int<std::int16_t>("Include", "IntervalIzm", 2);
-  p.IncludedAdcCount = -1;
-  for (int k = 0; k <= 4; ++k) {
-    const bool on = Str(f, "Include", QStringLiteral("ADC%1").arg(k), QStringLiteral("ON")) ==
-                    QLatin1String("ON");
-    const int next = p.IncludedAdcCount + 1;
-    const auto slot = static_cast<size_t>(next);
-    if (on) {
-      p.IncludedAdc[slot] = k;
-      p.IncludedAdcCount += 1;
-    } else {
-      p.IncludedAdc[slot] = -1;
-    }
-  }
-  if (p.IncludedAdcCount != -1) p.IncludedAdcCount += 1;
+  ReadKeysNothingUses(f, num);
 
   // outputs
-  p.OutputMask.fill(0);
+  p.Config.OutputMask.fill(0);
   for (int i = 1; i <= 8; ++i) {
-    // A bit number outside 1..8 is kept and maps to no bit.
-    p.output[i] = num.Int<std::uint8_t>("outputs", QStringLiteral("output%1").arg(i),
-                                        static_cast<std::uint8_t>(i));
-    if (p.output[i] >= 1 && p.output[i] <= 8) {
-      p.OutputMask[i] = static_cast<std::uint8_t>(1U << (p.output[i] - 1));
+    // A bit number outside 1..8 maps to no bit.
+    const auto output = num.Int<std::uint8_t>("outputs", QStringLiteral("output%1").arg(i),
+                                              static_cast<std::uint8_t>(i));
+    if (output >= 1 && output <= 8) {
+      p.Config.OutputMask[i] = static_cast<std::uint8_t>(1U << (output - 1));
     }
   }
 
   // Channels, Pumps
   for (int i = 1; i <= 12; ++i) {
-    TOutputChannel& ch = p.Channels[static_cast<size_t>(i)];
+    TOutputChannel& ch = p.OutputChannels[static_cast<size_t>(i)];
     const QString value = Str(f, "Channels", QStringLiteral("ch%1").arg(i), QString());
-    ch.ChKind = (!value.isEmpty() && value[0].isDigit() && value[0] <= u'9')
-                    ? static_cast<std::uint8_t>(value[0].unicode() - u'0')
-                    : 0;
+    // The first character, the output's kind, is kept in the file only.
     ch.ChName = ShortString(value.mid(2));
     ch.ChState = 0;
     ch.ChPump = num.Int<std::uint8_t>("Pumps", QString::number(i), 0);
   }
 
   for (int i = 1; i <= 5; ++i) {
-    p.AssignName[i] = Str(f, "AssignName", QString::number(i), QStringLiteral("0.0"));
+    p.Config.AssignName[i] = Str(f, "AssignName", QString::number(i), QStringLiteral("0.0"));
   }
-  p.CommonPump = num.Int<std::int32_t>("Common", "pump", 0);
+  p.Config.CommonPump = num.Int<std::int32_t>("Common", "pump", 0);
 
   ReadChannelTables(p, f, num, problems);
 
   // Ctrlpo2, Mode, CtrlSpume
-  p.po2ctrlmotor = static_cast<std::int16_t>(num.Int("Ctrlpo2", "po2ctrlmotor", 0, 0, 1));
-  p.po2motorperiod = num.Int<std::uint16_t>("Ctrlpo2", "po2motorperiod", 4);
-  p.po2mixcoderightzone = num.Int<std::uint16_t>("Ctrlpo2", "po2mixcoderightzone", 500);
-  p.po2mixcodeleftzone = num.Int<std::uint16_t>("Ctrlpo2", "po2mixcodeleftzone", 60);
-  p.po2koef = num.Real("Ctrlpo2", "po2koef", 1);
+  p.Config.po2ctrlmotor = static_cast<std::int16_t>(num.Int("Ctrlpo2", "po2ctrlmotor", 0, 0, 1));
+  p.Config.po2motorperiod = num.Int<std::uint16_t>("Ctrlpo2", "po2motorperiod", 4);
+  p.Config.po2mixcoderightzone = num.Int<std::uint16_t>("Ctrlpo2", "po2mixcoderightzone", 500);
+  p.Config.po2mixcodeleftzone = num.Int<std::uint16_t>("Ctrlpo2", "po2mixcodeleftzone", 60);
+  p.Config.po2koef = num.Real("Ctrlpo2", "po2koef", 1);
   // The mode indexes the per-mode regulation flags.
-  p.Mode = static_cast<std::uint8_t>(num.Int("Mode", "mode", 0, 0, 3));
-  p.spumech = num.Int<std::int16_t>("CtrlSpume", "spumech", 0);
-  p.penaperiod = num.Int<std::uint16_t>("CtrlSpume", "penaperiod", 0);
-  p.Existpena = static_cast<std::int16_t>(num.Int("CtrlSpume", "Existpena", 0, 0, 1));
-  p.InversPena = static_cast<std::int32_t>(num.Int("CtrlSpume", "InversPena", 0, 0, 1));
-  p.Spumelevel = num.Int<std::int32_t>("CtrlSpume", "Spumelevel", 0);
+  p.Mode = VesselMode(static_cast<int>(num.Int("Mode", "mode", 0, 0, 3)));
+  p.Config.spumech = num.Int<std::int16_t>("CtrlSpume", "spumech", 0);
+  p.Config.penaperiod = num.Int<std::uint16_t>("CtrlSpume", "penaperiod", 0);
+  p.Config.Existpena = static_cast<std::int16_t>(num.Int("CtrlSpume", "Existpena", 0, 0, 1));
+  p.Config.InversPena = static_cast<std::int32_t>(num.Int("CtrlSpume", "InversPena", 0, 0, 1));
+  p.Config.Spumelevel = num.Int<std::int32_t>("CtrlSpume", "Spumelevel", 0);
   p.FoamLevelOut12 = 0;
   p.FoamLevelOut13 = 0;
-  if (p.Spumelevel == 0) p.FoamLevelOut13 = 1;
-  if (p.Spumelevel == 1) p.FoamLevelOut12 = 1;
+  if (p.Config.Spumelevel == 0) p.FoamLevelOut13 = 1;
+  if (p.Config.Spumelevel == 1) p.FoamLevelOut12 = 1;
 
   // Pulse generators
   ReadGenerator(
@@ -295,17 +293,14 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   }
 
   // Common, Port, Terminate
-  p.kdurwind = num.Real("Common", "kdurwind", 1);
-  p.kskachok = num.Real("Common", "kskachok", 1);
-  p.Protocolname = DataLogName(f);
-  p.Terminated = Str(f, "Terminate", QStringLiteral("sucsesful"), QStringLiteral("Y"));
-  const QString status = Str(f, "Port", QStringLiteral("Status"), QStringLiteral("slave"));
-  if (status == QLatin1String("master")) p.IsMaster = 1;
-  if (status == QLatin1String("slave")) p.IsMaster = 0;
+  p.Config.kdurwind = num.Real("Common", "kdurwind", 1);
+  p.Config.kskachok = num.Real("Common", "kskachok", 1);
+  p.Config.Protocolname = DataLogName(f);
+  p.Config.Terminated = Str(f, "Terminate", QStringLiteral("sucsesful"), QStringLiteral("Y"));
   // The minute counter is 16-bit signed: a longer period would never write a row.
-  p.ProtocolPeriodmin =
+  p.Config.ProtocolPeriodmin =
       static_cast<std::uint16_t>(num.Int("Port", "ProtocolPeriodmin", 1, 1, INT16_MAX));
-  const int period = p.ProtocolPeriodmin;
+  const int period = p.Config.ProtocolPeriodmin;
   p.PanelState.ProtocolMenuChecked =
       (period == 1 || period == 2 || period == 5 || period == 10 || period == 15) ? period : 0;
 
@@ -327,60 +322,62 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   p.MixLeft = num.Int<std::int32_t>("Mixer", "MixLeft", 100);
   // A speed code goes to the drive as one byte.
   p.MixCode = static_cast<std::uint16_t>(num.Int("Mixer", "MixCode", 10, 0, 255));
-  p.MixSet = num.Int<std::uint16_t>("Mixer", "MixSet", 400);
-  p.RestartDeltaCode = num.Int<std::uint16_t>("Mixer", "RestartDeltaCode", 10);
-  p.Reduction = num.Real("Mixer", "Reduction", 1);
+  p.Config.MixSet = num.Int<std::uint16_t>("Mixer", "MixSet", 400);
+  p.Config.RestartDeltaCode = num.Int<std::uint16_t>("Mixer", "RestartDeltaCode", 10);
+  p.Config.Reduction = num.Real("Mixer", "Reduction", 1);
   p.MixVisible = static_cast<std::int32_t>(num.Int("Mixer", "MixVisible", 0, 0, 1));
-  p.MixStartStatus = static_cast<std::int16_t>(num.Int("Mixer", "MixStartStatus", 0, 0, 1));
+  p.Config.MixStartStatus = static_cast<std::int16_t>(num.Int("Mixer", "MixStartStatus", 0, 0, 1));
 
   // Podpitka
-  ReadPair(f, num, "Ventil", p.Ventil);
-  ReadPair(f, num, "Sreda", p.Sreda);
-  ReadPair(f, num, "Pump", p.PodpPump);
-  p.Klapan = num.Int<std::uint8_t>("Podpitka", "Klapan", 0);
+  ReadPair(f, num, "Ventil", p.Config.Ventil);
+  ReadPair(f, num, "Sreda", p.Config.Sreda);
+  ReadPair(f, num, "Pump", p.Config.PodpPump);
+  p.Config.Klapan = num.Int<std::uint8_t>("Podpitka", "Klapan", 0);
   // The phase table has 17 entries: a longer programme cannot run.
-  p.FazaCount = static_cast<std::int32_t>(
-      num.Int("Podpitka", "FazaCount", 0, 0, static_cast<std::int64_t>(p.Faza.size())));
-  for (int i = 0; i < p.FazaCount; ++i) {
+  p.Config.FazaCount = static_cast<std::int32_t>(
+      num.Int("Podpitka", "FazaCount", 0, 0, static_cast<std::int64_t>(p.Config.Faza.size())));
+  for (int i = 0; i < p.Config.FazaCount; ++i) {
     const QString key = QStringLiteral("Faza%1").arg(i);
     QString list = Str(f, "Podpitka", key, QStringLiteral("0,0,0"));
-    for (auto& state : p.Faza[static_cast<size_t>(i)]) state = ByteOf(num, key, NextToken(list));
+    for (auto& state : p.Config.Faza[static_cast<size_t>(i)])
+      state = ByteOf(num, key, NextToken(list));
   }
 
   // Pumps, Light
-  const std::array<std::uint16_t*, 4> codes{&p.PumpCode1, &p.PumpCode2, &p.PumpCode3, &p.PumpCode4};
+  const std::array<std::uint16_t*, 4> codes{&p.Config.PumpCode1, &p.Config.PumpCode2,
+                                            &p.Config.PumpCode3, &p.Config.PumpCode4};
   for (int k = 1; k <= 4; ++k) {
     // Sent to the module as one byte.
     *codes[static_cast<size_t>(k - 1)] = static_cast<std::uint16_t>(
         num.Int("Pumps", QStringLiteral("PumpCode%1").arg(k), 100, 0, 255));
   }
-  p.PumpTypeDorvex = Str(f, "Pumps", QStringLiteral("PumpType"), QStringLiteral("DORVEX")) ==
-                             QLatin1String("DORVEX")
-                         ? 1
-                         : 0;
-  p.LightCh = num.Int<std::int16_t>("Light", "LightCh", 8);
-  p.LightTime = num.Int<std::int16_t>("Light", "LightTime", 2);
-  p.ExistLight = Str(f, "Light", QStringLiteral("ExistLight"), QStringLiteral("0")) == u"1" ? 1 : 0;
-  p.PanelState.LightButtonVisible = p.ExistLight == 1;
+  p.Config.PumpTypeDorvex = Str(f, "Pumps", QStringLiteral("PumpType"), QStringLiteral("DORVEX")) ==
+                                    QLatin1String("DORVEX")
+                                ? 1
+                                : 0;
+  p.Config.LightCh = num.Int<std::int16_t>("Light", "LightCh", 8);
+  p.Config.LightTime = num.Int<std::int16_t>("Light", "LightTime", 2);
+  p.Config.ExistLight =
+      Str(f, "Light", QStringLiteral("ExistLight"), QStringLiteral("0")) == u"1" ? 1 : 0;
+  p.PanelState.LightButtonVisible = p.Config.ExistLight == 1;
 
-  p.Tick40ms = program.Timer40msInterval / 86'400'000.0;
   p.InitStatistics();
 
   // Protocol file
-  p.ProtocolFileName = program.ProgramFolder + p.Protocolname;
+  p.ProtocolFileName = program.ProgramFolder + p.Config.Protocolname;
   CreateLogIfMissing(p);
 
   // End-of-run check
   // The mode an end from outside kept (the service stopped, the computer
   // rebooted); taken once, so that a later crash restores from the data log.
   const auto keptMode = static_cast<int>(num.Int("Terminate", "KeptMode", -1, -1, 3));
-  if (p.Terminated == QLatin1String("Y")) {
-    p.Terminated = QStringLiteral("N");
+  if (p.Config.Terminated == QLatin1String("Y")) {
+    p.Config.Terminated = QStringLiteral("N");
     f.WriteString(QStringLiteral("Terminate"), QStringLiteral("Sucsesful"), QStringLiteral("N"));
     UpdateFileOrReport(f, p.Env.Messages, program.FailedWrites);
-    p.Mode = 0;
+    p.Mode = TVesselMode::Uncontrolled;
   } else if (keptMode >= 0) {
-    p.Mode = static_cast<std::uint8_t>(keptMode);
+    p.Mode = VesselMode(keptMode);
     JournalRestoredMode(p);
   } else {
     RestoreModeAfterAbnormalEnd(p);
@@ -400,7 +397,7 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
 
   // Start-up outputs
   SetPumpPower(p, 200);
-  SetOutput(p, 15, p.PumpTypeDorvex != 0);
+  SetOutput(p, 15, p.Config.PumpTypeDorvex != 0);
   for (int k = 1; k <= 4; ++k) {
     SetPumpCode(p, k, static_cast<std::uint8_t>(*codes[static_cast<size_t>(k - 1)]));
   }
@@ -412,7 +409,7 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   ShowModeAndClock(p);
   p.Panel->PanelStateChanged();
   p.Panel->OpenMixerWindow(false);
-  if (p.MixStartStatus == 1) StartMixer(p);
+  if (p.Config.MixStartStatus == 1) StartMixer(p);
 
   // One message per file: missing parameters, then values that took their default.
   QStringList report;
@@ -430,13 +427,14 @@ void SaveProcessFile(TVortaProcess& p) {
   // An end from outside leaves "N", as a crash does, and the mode itself: the
   // data log's last row may be older than the last change.
   const bool keep = p.Env.Program.KeepModesAtEnd;
-  p.Terminated = keep ? QStringLiteral("N") : QStringLiteral("Y");
-  f.WriteString(QStringLiteral("Terminate"), QStringLiteral("Sucsesful"), p.Terminated);
+  p.Config.Terminated = keep ? QStringLiteral("N") : QStringLiteral("Y");
+  f.WriteString(QStringLiteral("Terminate"), QStringLiteral("Sucsesful"), p.Config.Terminated);
   if (keep)
     f.WriteInteger(QStringLiteral("Terminate"), QStringLiteral("KeptMode"), ModeIndex(p.Mode));
   f.WriteInteger(QStringLiteral("Mixer"), QStringLiteral("MixTop"), p.MixTop);
   f.WriteInteger(QStringLiteral("Mixer"), QStringLiteral("MixLeft"), p.MixLeft);
-  f.WriteInteger(QStringLiteral("Port"), QStringLiteral("ProtocolPeriodmin"), p.ProtocolPeriodmin);
+  f.WriteInteger(QStringLiteral("Port"), QStringLiteral("ProtocolPeriodmin"),
+                 p.Config.ProtocolPeriodmin);
   p.MixVisible = p.Panel->MixerWindowOpen() ? 1 : 0;
   f.WriteInteger(QStringLiteral("Mixer"), QStringLiteral("MixVisible"), p.MixVisible);
   UpdateFileOrReport(f, p.Env.Messages, p.Env.Program.FailedWrites);

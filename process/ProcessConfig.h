@@ -5,6 +5,8 @@
 #include <QString>
 #include <cstdint>
 
+#include "process/ProcessCodes.h"
+
 namespace vorta {
 
 class TVortaProcess;
@@ -22,7 +24,7 @@ void SaveRequestedGroup(TVortaProcess& process);
 // into the open status window showing that subject.
 void ShowStatusLine(TVortaProcess& process, int selector);
 // A channel's regulation status in words ("Управление в норме", …).
-QString RegulationText(std::int16_t status);
+QString RegulationText(TRegulationStatus status);
 // Foam decision over a window of penaperiod calls; indicator and antifoam.
 void DetectFoam(TVortaProcess& process);
 // Live code and blinking point group of the open calibration dialog.

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "process/ProcessCodes.h"
+
 namespace vorta {
 
 class TVortaProcess;
@@ -23,15 +25,9 @@ TConversion ConvertChannel(std::uint16_t code, std::uint16_t calAdc1, std::uint1
                            double calValue1, double calValue2, double linAdjust, double minValue,
                            double maxValue);
 
-// Mode 1..3; any other mode (0 or a value only a bad file can give) is
-// treated as uncontrolled.
-bool IsControlledMode(std::uint8_t mode);
-// Index into ModeName and the abbreviations: 0 for modes outside 0..3.
-int ModeIndex(std::uint8_t mode);
-
 // Elapsed-time clock: seconds since EftStart, and the text "EFT:h:m".
 void UpdateElapsedClock(TProgramState& program, double now, const TVortaProcessList& list);
-// Sorts each channel's three codes so that AdcHistory[ch][2] is the median.
+// Sorts each channel's three codes so that Channel[ch].AdcHistory[2] is the median.
 void SortAdcHistory(TVortaProcess& p);
 // Drive speed ÷ Reduction, halves to even; 2 without a drive.
 void ReadMixerRpm(TVortaProcess& p);
@@ -40,9 +36,6 @@ void ReadMixerRpm(TVortaProcess& p);
 void AccumulateSample(TVortaProcess& p, int slot);
 void CloseMinute(TVortaProcess& p);
 
-// Regulation status: the channel's reading is invalid (conversion error or
-// outside its limits), so nothing is dosed on it.
-constexpr std::int16_t kStatusInvalidReading = 8;
 // The deviation is beyond the dead zone by more than rounding noise.
 bool OutsideDeadZone(double deviation, double deadZone);
 // The value jumped too far from the last minute's mean, or there is no mean.

@@ -36,54 +36,45 @@ TVortaProcess::~TVortaProcess() {
 }
 
 QString TVortaProcess::Caption() const {
-  return FormatProcessName(NameProcess, NumProcess);
+  return FormatProcessName(Config.NameProcess, Config.NumProcess);
 }
 
 void TVortaProcess::InitRuntime() {
   OutputWord = 0;
-  portout2 = 0;
-  Mode = 0;
+  Mode = TVesselMode::Uncontrolled;
   SaveRequest = 0;
-  AdcCode.fill(0);
-  for (auto* a : {&Setpoint, &LinAdjust, &MinValue, &MaxValue, &CalValue1, &CalValue2, &CtrlLow,
-                  &CtrlHigh, &DeadZone, &GainUp, &GainDown}) {
-    a->fill(0);
+  for (TChannel& c : Channel) {
+    c.Config = TChannelConfig{};
+    c.AdcCode = 0;
+    c.Status = TRegulationStatus::Normal;
   }
-  CalAdc1.fill(0);
-  CalAdc2.fill(0);
-  CtrlPeriod.fill(0);
-  CtrlOutUp.fill(0);
-  CtrlOutDown.fill(0);
-  CtrlEnable.fill(0);
-  for (auto& m : CtrlModes) m.fill(0);
-  CtrlStatus.fill(0);
-  Channels.fill(TOutputChannel{});
-  output.fill(0);
-  IncludedAdc.fill(0);
-  NameProcess.clear();
-  NumProcess = 0;
+  OutputChannels.fill(TOutputChannel{});
+  Config.NameProcess.clear();
+  Config.NumProcess = 0;
   CommonPumpRequest.fill(0);
   MixerRpm = 0;
   MixCode = 0;
   MixerShouldRun = false;
   MixerSpeedSent = 0;
   MixerLinkSeen = false;
-  po2ctrlmotor = 0;
+  Config.po2ctrlmotor = 0;
   Env.Program.TwoSecondTicks = 0;
 }
 
 void TVortaProcess::InitStatistics() {
-  CtrlCounter.fill(0);
-  PulseTicks.fill(0);
-  PulseLength.fill(0);
+  for (TChannel& c : Channel) {
+    c.CtrlCounter = 0;
+    c.PulseTicks = 0;
+    c.PulseLength = 0;
+    c.Minute.Samples.fill(0);
+    c.Minute.Sum = 0;
+    c.Minute.InvalidSamples = 0;
+    c.Minute.AvgInvalid = 0;
+  }
   Env.Program.TwoSecondTicks = 0;
-  for (auto& s : MinuteSamples) s.fill(0);
-  MinuteSum.fill(0);
-  MinuteInvalidSamples.fill(0);
-  MinuteAvgInvalid.fill(0);
-  for (int i = 1; i <= 4; ++i) {
-    MinuteLow[i] = MaxValue[i];
-    MinuteHigh[i] = MinValue[i];
+  for (size_t i = 1; i <= 4; ++i) {
+    Channel[i].Minute.Low = Channel[i].Config.MaxValue;
+    Channel[i].Minute.High = Channel[i].Config.MinValue;
   }
   OutputTicks.fill(0);
   ModeName = {QStringLiteral("Неконтролируемый"), QStringLiteral("Batch"),
@@ -118,7 +109,8 @@ TVortaProcess* TVortaProcessList::ProcessAt(int position) const {
 std::int32_t TVortaProcessList::FindProcess(const QString& text) const {
   for (int i = 0; i < Count(); ++i) {
     const TVortaProcess& p = *items_[static_cast<size_t>(i)];
-    if (text == QString::number(p.NumProcess) || text == p.NameProcess || text == p.Caption()) {
+    if (text == QString::number(p.Config.NumProcess) || text == p.Config.NameProcess ||
+        text == p.Caption()) {
       return i;
     }
   }

@@ -1,7 +1,8 @@
 #pragma once
 // The process record: one vessel under control, and the list that owns them.
-// Channel arrays are indexed 1..4 (pH, t°C, pO2, eH) with a fifth, common
-// entry where the record has one; index 0 is unused. Mode arrays are 0..3.
+// The record is in parts: what the process file configures (TProcessFileConfig,
+// TChannelConfig), each measured channel's runtime state (TChannel), and the
+// vessel's runtime state beside them.
 
 #include <QString>
 #include <array>
@@ -9,9 +10,10 @@
 #include <memory>
 #include <vector>
 
-#include "process/PanelView.h"
-#include "process/AlarmState.h"
 #include "journal/Journal.h"
+#include "process/AlarmState.h"
+#include "process/PanelView.h"
+#include "process/ProcessCodes.h"
 #include "process/ProgramState.h"
 
 namespace vorta {
@@ -40,10 +42,13 @@ struct TPulseGenerator {
   QString ChName;
 };
 
+// One output channel of the panel.
 struct TOutputChannel {
-  std::uint8_t ChKind = 0;
-  QString ChName;  // string[16]
+  // [Channels] ch<n> after its kind digit: the display name (string[16])
+  QString ChName;
+  // The output state panel button n shows (1..7).
   std::uint8_t ChState = 0;
+  // [Pumps] <n>: the process whose common pump this output also requests (0 none)
   std::uint8_t ChPump = 0;
 };
 
@@ -55,10 +60,159 @@ struct TCalWork {
   double Value2 = 0;
 };
 
-template <typename T>
-using TPerChannel = std::array<T, 5>;  // [1..4]
-template <typename T>
-using TPerChannelAndCommon = std::array<T, 6>;  // [1..5]
+// The settings of one measured channel, read by position (the keys' names
+// differ from file to file) from the channel's section [<AssignName>] and
+// from [Ctrl<AssignName>], edited by the dialogs and written back to the same
+// positions.
+struct TChannelConfig {
+  // [<AssignName>] 1: setpoint, the channel's unit
+  double Setpoint = 0;
+  // [<AssignName>] 2: linear adjustment added to every value
+  double LinAdjust = 0;
+  // [<AssignName>] 3, 4: validity limits, the channel's unit
+  double MinValue = 0, MaxValue = 0;
+  // [<AssignName>] 5, 6: physical values of the calibration points
+  double CalValue1 = 0, CalValue2 = 0;
+  // [<AssignName>] 7, 8: converter codes of the calibration points
+  std::uint16_t CalAdc1 = 0, CalAdc2 = 0;
+  // [Ctrl<AssignName>] 1: 2-s cycles between regulation steps
+  std::uint16_t CtrlPeriod = 0;
+  // [Ctrl<AssignName>] 2, 3: dosing outputs (0 none); t°C's up output is
+  // the heating, chosen by the main configuration
+  std::int16_t CtrlOutUp = 0, CtrlOutDown = 0;
+  // [Ctrl<AssignName>] 4: 1 regulation allowed
+  std::int16_t CtrlEnable = 0;
+  // [Ctrl<AssignName>] 5..7: control limits and dead zone, the channel's unit
+  double CtrlLow = 0, CtrlHigh = 0, DeadZone = 0;
+  // [Ctrl<AssignName>] 8, 9: dose seconds per unit of deviation
+  double GainUp = 0, GainDown = 0;
+  // [Ctrl<AssignName>] 10: regulation allowed in each vessel mode 0..3
+  std::array<std::int16_t, 4> CtrlModes{};
+};
+
+// One minute's 2-s samples of a channel and what the minute's close makes of
+// them.
+struct TMinuteStatistics {
+  std::array<double, 31> Samples{};  // [1..30]
+  double Sum = 0;
+  double Low = 0, High = 0;  // lowest and highest valid sample
+  std::uint16_t LowIndex = 0, HighIndex = 0;
+  std::uint16_t InvalidSamples = 0;
+  // The last minute had too few valid readings to give a mean.
+  std::uint8_t AvgInvalid = 0;
+  // The last minute's trimmed mean, highest and lowest value.
+  double Avg = 0, Max = 0, Min = 0;
+};
+
+// One measured channel: its settings, its reading, its regulator and its
+// minute.
+struct TChannel {
+  TChannelConfig Config;
+  // The last converter code read.
+  std::uint16_t AdcCode = 0;
+  // The last three codes [1..3]; sorted, [2] is the median the value is from.
+  std::array<std::uint16_t, 4> AdcHistory{};
+  // The last converted value, the channel's unit.
+  double Value = 0;
+  // The last conversion failed or fell outside MinValue..MaxValue: its 0 is
+  // no measurement and must never be regulated on.
+  std::uint8_t ReadingInvalid = 0;
+  TRegulationStatus Status = TRegulationStatus::Normal;
+  // 2-s cycles since the last regulation step.
+  std::uint16_t CtrlCounter = 0;
+  // The dosing pulse: 40-ms ticks done and due, and whether one runs.
+  std::uint16_t PulseTicks = 0;
+  std::uint16_t PulseLength = 0;
+  std::uint8_t PulseActive = 0;
+  TMinuteStatistics Minute;
+};
+
+// Channel arrays are numbered as the files number them: 1..4 pH, t°C, pO2,
+// eH, and 5 the common entry of the control parameters; 0 is unused.
+using TChannels = std::array<TChannel, 6>;
+
+// What the vessel's process file holds, as read at start-up; the operator's
+// changes land here and go back to the file through the write-back.
+struct TProcessFileConfig {
+  // [Port] NameProcess: caption pattern with one number (string[16])
+  QString NameProcess;
+  // [Port] NumProcess: the vessel's number
+  std::int32_t NumProcess = 0;
+  // [Port] Protocolname: the data log's file name
+  QString Protocolname;
+  // [Port] ProtocolPeriodmin: minutes between data log rows
+  std::uint16_t ProtocolPeriodmin = 1;
+  // [Terminate] sucsesful: "Y" after a normal end, "N" while running
+  QString Terminated;
+
+  // [AssignName] <n>: names of the channel sections, 1..5
+  std::array<QString, 6> AssignName;
+  // [outputs] output<n>: the bit of the module output that logical output n
+  // (1..8) watches, 0 for a number outside 1..8.
+  std::array<std::uint8_t, 9> OutputMask{};
+
+  // [Podpitka] Ventil: process reference (list position after start-up), output
+  std::array<std::int16_t, 2> Ventil{};
+  // [Podpitka] Sreda: medium output (vessel, output)
+  std::array<std::int16_t, 2> Sreda{};
+  // [Podpitka] Pump: feed pump (vessel, output)
+  std::array<std::int16_t, 2> PodpPump{};
+  // [Podpitka] Klapan: this vessel's own valve output
+  std::uint8_t Klapan = 0;
+  // [Podpitka] FazaCount: phases in use (0..17)
+  std::int32_t FazaCount = 0;
+  // [Podpitka] Faza<n>: medium, feed pump, valve (0 off)
+  std::array<std::array<std::uint8_t, 3>, 17> Faza{};
+
+  // [CtrlSpume] spumech: antifoam output
+  std::int16_t spumech = 0;
+  // [CtrlSpume] penaperiod: foam window, 2-s cycles
+  std::uint16_t penaperiod = 0;
+  // [CtrlSpume] Existpena: 1 foam control present
+  std::int16_t Existpena = 0;
+  // [CtrlSpume] InversPena: 0 foam while the foam input reads 0, 1 while it reads 1
+  std::int32_t InversPena = 0;
+  // [CtrlSpume] Spumelevel: foam sensor sensitivity 0..2 (level outputs 12, 13)
+  std::int32_t Spumelevel = 0;
+
+  // [Ctrlpo2] po2ctrlmotor: 1 pO2 regulated by the stirrer
+  std::int16_t po2ctrlmotor = 0;
+  // [Ctrlpo2] po2motorperiod: 2-s cycles between stirrer steps
+  std::uint16_t po2motorperiod = 4;
+  // [Ctrlpo2] po2mixcoderightzone, po2mixcodeleftzone: rpm limits of the
+  // stirrer steps
+  std::uint16_t po2mixcoderightzone = 500, po2mixcodeleftzone = 60;
+  // [Ctrlpo2] po2koef: shown in the dialog only
+  double po2koef = 1;
+
+  // [Mixer] MixSet: drive setting that speed code 255 stands for
+  std::uint16_t MixSet = 400;
+  // [Mixer] RestartDeltaCode: soft start step per 2-s cycle
+  std::uint16_t RestartDeltaCode = 10;
+  // [Mixer] Reduction: gear ratio, stirrer rpm = drive speed / Reduction
+  double Reduction = 1;
+  // [Mixer] MixStartStatus: 1 the stirrer is started at start-up
+  std::int16_t MixStartStatus = 0;
+
+  // [Common] kdurwind: dose per second of output time
+  double kdurwind = 1;
+  // [Common] kskachok: spike ratio against the last minute's mean
+  double kskachok = 1;
+  // [Common] pump: common pump output (0 none)
+  std::int32_t CommonPump = 0;
+
+  // [Pumps] PumpType=DORVEX
+  std::uint8_t PumpTypeDorvex = 0;
+  // [Pumps] PumpCode1..4: speed codes of acid, alkali, feed 1, feed 2
+  std::uint16_t PumpCode1 = 100, PumpCode2 = 100, PumpCode3 = 100, PumpCode4 = 100;
+
+  // [Light] LightCh: the light's output
+  std::int16_t LightCh = 8;
+  // [Light] LightTime: 2-s cycles the light stays on
+  std::int16_t LightTime = 2;
+  // [Light] ExistLight: 1 the panel has a light button
+  std::uint8_t ExistLight = 0;
+};
 
 class TVortaProcess {
  public:
@@ -80,83 +234,51 @@ class TVortaProcess {
 
   TVortaEnv& Env;
 
-  // Feed and programme
-  std::array<std::int16_t, 2> Ventil{};  // process reference (list position after start-up), output
-  // [Podpitka] Sreda: medium output (vessel, output)
-  std::array<std::int16_t, 2> Sreda{};
-  // [Podpitka] Pump: feed pump (vessel, output)
-  std::array<std::int16_t, 2> PodpPump{};
-  // [Podpitka] Klapan: this vessel's own valve output
-  std::uint8_t Klapan = 0;
-  // [Podpitka] FazaCount: phases in use (0..17)
-  std::int32_t FazaCount = 0;
-  // [Podpitka] Faza<n>: medium, feed pump, valve (0 off)
-  std::array<std::array<std::uint8_t, 3>, 17> Faza{};
+  TProcessFileConfig Config;
+  TChannels Channel;
 
   // Files
   QString IniFileName;
   QString ProtocolFileName;
-  // [Port] Protocolname: the data log's file name
-  QString Protocolname;
-  // [Port] minutes between data log rows
-  std::uint16_t ProtocolPeriodmin = 1;
   std::int16_t ProtocolCounter = 0;
-  // [Assign] <n>: names of the channel sections
-  TPerChannelAndCommon<QString> AssignName;
+
+  // Panel and dialogs
   std::array<std::uint8_t, 9> ManualState{};  // [1..8]
-  std::int32_t DialogChannel = 0;
-  std::int32_t IsMaster = 0;
-  double Tick40ms = 0;
-  std::int32_t InversPena = 0, Spumelevel = 0, FoamLevelOut12 = 0, FoamLevelOut13 = 0;
+  // The subject the status window shows: 1..4 a channel, 5 the mixer, 6 USB,
+  // 7 the mixer drive, 8 the process.
+  std::int32_t StatusSubject = 0;
+  // What the dialog opened last from the panel's menu was opened for: the
+  // channel 1..4 or 5 (common) of the control parameters or calibration, 1
+  // setpoints or 2 linear adjustment of the setpoints dialog.
+  std::int32_t DialogSelector = 0;
+  std::int32_t MixTop = 100, MixLeft = 100, MixVisible = 0;
 
-  // Outputs, mode and measurement
+  // Outputs and mode
   std::uint16_t OutputWord = 0;
-  // [Port] portout2: kept, unused
-  std::int16_t portout2 = 0;
-  std::uint8_t Mode = 0;
+  TVesselMode Mode = TVesselMode::Uncontrolled;
   std::int16_t SaveRequest = 0;
-  TPerChannel<std::uint16_t> AdcCode{};
-  TPerChannelAndCommon<double> CurrentValue{};
-  TPerChannelAndCommon<double> LinAdjust{};
-  TPerChannelAndCommon<double> MinuteAvg{}, MinuteMax{}, MinuteMin{};
-  TPerChannelAndCommon<double> Setpoint{};
-  // validity limits, the channel's unit
-  TPerChannelAndCommon<double> MaxValue{}, MinValue{};
-  // converter codes of the calibration points
-  TPerChannelAndCommon<std::uint16_t> CalAdc1{}, CalAdc2{};
-  // physical values of the calibration points
-  TPerChannelAndCommon<double> CalValue1{}, CalValue2{};
-
-  // Regulation
-  // 2-s cycles between regulation steps
-  TPerChannelAndCommon<std::uint16_t> CtrlPeriod{};
-  // dosing outputs (0 none)
-  TPerChannelAndCommon<std::int16_t> CtrlOutUp{}, CtrlOutDown{};
-  // bounds and dead zone in the channel's unit; gains in s per unit
-  TPerChannelAndCommon<double> CtrlLow{}, CtrlHigh{}, DeadZone{}, GainUp{}, GainDown{};
-  TPerChannelAndCommon<std::int16_t> CtrlStatus{};
-  TPerChannelAndCommon<std::int16_t> CtrlEnable{};
-  TPerChannelAndCommon<std::array<std::int16_t, 4>> CtrlModes{};
-  // [Ctrlspume] antifoam output
-  std::int16_t spumech = 0;
-  // [Ctrlspume] foam window, 2-s cycles
-  std::uint16_t penaperiod = 0;
-  // [Ctrlspume] 1: foam control present
-  std::int16_t Existpena = 0;
+  // The foam sensor's level outputs, from Spumelevel.
+  std::int32_t FoamLevelOut12 = 0, FoamLevelOut13 = 0;
+  // 1: heated by water, 0: by steam
+  std::uint8_t WaterHeating = 0;
+  // [Channels] ch<n>, [Pumps] <n>: the output channels 1..12
+  std::array<TOutputChannel, 13> OutputChannels{};
+  // [1..8]; 32 bits: 16 would wrap after 44 minutes of output time.
+  std::array<std::uint32_t, 9> OutputTicks{};
+  std::array<std::uint8_t, 12> CommonPumpRequest{};
+  std::uint8_t HeartbeatState = 0;
+  std::int16_t LightCountdown = 0;
+  std::uint16_t SampleSlot = 0;
+  std::array<QString, 4> ModeName;
 
   // Mixer
-  std::uint16_t MixerRpm = 0;
-  // drive setting that speed code 255 stands for
-  std::uint16_t MixSet = 400;
-  // stirrer speed code 0..255
+  // [Mixer] MixCode: stirrer speed code 0..255, moved by the operator and the
+  // pO2 regulator; read at start-up and written back on request
   std::uint16_t MixCode = 0;
-  std::int32_t MixTop = 100, MixLeft = 100, MixVisible = 0;
+  std::uint16_t MixerRpm = 0;
   std::uint8_t MixRampActive = 0;
   std::uint16_t MixRampCode = 20;
-  // soft start step per 2-s cycle
-  std::uint16_t RestartDeltaCode = 10;
   std::int16_t MixRampStart = 20;
-  std::int16_t MixStartStatus = 0;
   // The stirrer was started and not stopped since: a drive back from a power
   // cycle gets its start again, and one that stands still is an alarm.
   bool MixerShouldRun = false;
@@ -164,76 +286,10 @@ class TVortaProcess {
   std::int32_t MixerSpeedSent = 0;
   // The drive's link as the last 2-s cycle saw it.
   bool MixerLinkSeen = false;
-  // gear ratio: stirrer rpm = drive speed / Reduction
-  double Reduction = 1;
-  // [Ctrlpo2] 1: pO2 regulated by the stirrer
-  std::int16_t po2ctrlmotor = 0;
-  // [Ctrlpo2] 2-s cycles between stirrer steps
-  std::uint16_t po2motorperiod = 4;
   std::uint16_t Po2Counter = 0;
-  // [Ctrlpo2] rpm limits of the stirrer steps
-  std::uint16_t po2mixcoderightzone = 500, po2mixcodeleftzone = 60;
-  // [Ctrlpo2] shown in the dialog only
-  double po2koef = 1;
-  // [Common] dose per second of output time
-  double kdurwind = 1;
 
-  // Channel and output tables
-  std::array<TOutputChannel, 13> Channels{};  // [1..12]
-  std::array<std::uint8_t, 9> output{};       // [1..8]
-  std::array<std::int32_t, 5> IncludedAdc{};  // [0..4]
-  std::int32_t IncludedAdcCount = 0;
-  // [ADC] IntervalIzm: kept, unused
-  std::int16_t IntervalIzm = 0;
-  QString NameProcess;  // string[16]
-  std::int32_t NumProcess = 0;
-  std::uint16_t SampleSlot = 0;
-  std::array<std::uint8_t, 9> OutputMask{};  // [1..8]
-
-  // Timing state
-  TPerChannelAndCommon<std::uint16_t> CtrlCounter{};
-  TPerChannelAndCommon<std::uint16_t> PulseTicks{};
-  TPerChannelAndCommon<std::uint16_t> PulseLength{};
-  TPerChannelAndCommon<std::uint8_t> PulseActive{};
-  TPerChannel<std::int32_t> CalError{};
-  // The last conversion failed or fell outside MinValue..MaxValue: its 0 is
-  // no measurement and must never be regulated on.
-  TPerChannel<std::uint8_t> ReadingInvalid{};
-  TPerChannel<std::uint16_t> MinuteInvalidSamples{};
-  // The last minute had too few valid readings to give a mean.
-  TPerChannel<std::uint8_t> MinuteAvgInvalid{};
-  TPerChannelAndCommon<std::array<double, 31>> MinuteSamples{};
-  TPerChannelAndCommon<double> MinuteSum{}, MinuteLow{}, MinuteHigh{};
-  TPerChannelAndCommon<std::uint16_t> MinuteLowIndex{}, MinuteHighIndex{};
-  TPerChannel<std::array<std::uint16_t, 4>> AdcHistory{};  // [ch][1..3]
-  // [1..8]; 32 bits: 16 would wrap after 44 minutes of output time.
-  std::array<std::uint32_t, 9> OutputTicks{};
-  std::array<QString, 4> ModeName;
-  QString Terminated;
-  // [Common] spike ratio against the last minute's mean
-  double kskachok = 1;
-  std::array<std::uint8_t, 12> CommonPumpRequest{};
-  // [Common] pump: common pump output (0 none)
-  std::int32_t CommonPump = 0;
   TPulseGenerator Epp, Med, Events1, Events2;
-  // 1: heated by water, 0: by steam
-  std::uint8_t WaterHeating = 0;
-  // [Pumps] PumpType=DORVEX
-  std::uint8_t PumpTypeDorvex = 0;
-  // [Pumps] speed codes: acid, alkali, feed 1, feed 2
-  std::uint16_t PumpCode1 = 100, PumpCode2 = 100, PumpCode3 = 100, PumpCode4 = 100;
-  std::int32_t MixerFlags = 0;
-  std::uint8_t HeartbeatState = 0;
-  // [Light] the light's output
-  std::int16_t LightCh = 8;
-  std::int16_t LightCountdown = 0;
-  // [Light] 2-s cycles the light stays on
-  std::int16_t LightTime = 2;
-  // [Light] 1: the panel has a light button
-  std::uint8_t ExistLight = 0;
   std::array<double, 5> ChartScale{1, 1, 1, 1, 1};
-  // [1..5]: the scaled values of the last chart point (four channels, rpm).
-  std::array<double, 6> ChartPoint{};
 
   // Foam window over the 2-s calls, calibration indication.
   // 2-s calls counted in the foam window

@@ -36,8 +36,6 @@ struct TProgramState {
   std::int32_t EftLastSecond = 0;
   QString EftText = QStringLiteral("EFT:0:0");
   std::int32_t TwoSecondTicks = 0;
-  // Interval of the 40-ms timer, for Tick40ms.
-  int Timer40msInterval = 40;
   // Configuration files whose last write failed and was reported.
   QSet<QString> FailedWrites;
 };

@@ -21,26 +21,28 @@ void LightCountdownStep(TVortaProcess& p) {
   if (p.LightCountdown <= 0) return;
   p.LightCountdown -= 1;
   if (p.LightCountdown == 0) {
-    SetOutput(p, p.LightCh, false);
+    SetOutput(p, p.Config.LightCh, false);
     p.PanelState.LightFontColor = kClBlack;
     // Switched off again every LightTime ticks until the next press.
-    p.LightCountdown = p.LightTime;
+    p.LightCountdown = p.Config.LightTime;
   }
 }
 
 void SelectHeating(const TProgramState& program, TVortaProcess& p) {
-  if (program.DefWarm == 0) p.CtrlOutUp[2] = static_cast<std::int16_t>(program.IndexWater);
-  if (program.DefWarm == 1) p.CtrlOutUp[2] = static_cast<std::int16_t>(program.IndexSteam);
+  if (program.DefWarm == 0)
+    p.Channel[2].Config.CtrlOutUp = static_cast<std::int16_t>(program.IndexWater);
+  if (program.DefWarm == 1)
+    p.Channel[2].Config.CtrlOutUp = static_cast<std::int16_t>(program.IndexSteam);
 }
 
 void ConvertAll(TVortaProcess& p) {
   for (size_t ch = 1; ch <= 4; ++ch) {
-    const TConversion r =
-        ConvertChannel(p.AdcHistory[ch][2], p.CalAdc1[ch], p.CalAdc2[ch], p.CalValue1[ch],
-                       p.CalValue2[ch], p.LinAdjust[ch], p.MinValue[ch], p.MaxValue[ch]);
-    p.CurrentValue[ch] = r.Value;
-    p.CalError[ch] = r.Error;
-    p.ReadingInvalid[ch] = r.Valid ? 0 : 1;
+    TChannel& c = p.Channel[ch];
+    const TChannelConfig& cfg = c.Config;
+    const TConversion r = ConvertChannel(c.AdcHistory[2], cfg.CalAdc1, cfg.CalAdc2, cfg.CalValue1,
+                                         cfg.CalValue2, cfg.LinAdjust, cfg.MinValue, cfg.MaxValue);
+    c.Value = r.Value;
+    c.ReadingInvalid = r.Valid ? 0 : 1;
   }
 }
 
@@ -78,8 +80,6 @@ void ShowMixerWindow(TVortaProcess& p) {
 }
 
 void FeedChart(TVortaProcess& p) {
-  for (size_t ch = 1; ch <= 4; ++ch) p.ChartPoint[ch] = p.CurrentValue[ch] * p.ChartScale[ch - 1];
-  p.ChartPoint[5] = p.MixerRpm * p.ChartScale[4];
   p.ChartForm->FeedChart();
 }
 
@@ -87,16 +87,17 @@ void ProcessTick(TProgramState& program, TVortaProcess& p) {
   LightCountdownStep(p);
   SelectHeating(program, p);
   p.Po2Counter += 1;
-  for (size_t ch = 1; ch <= 5; ++ch) p.CtrlCounter[ch] += 1;
+  for (size_t ch = 1; ch <= 5; ++ch) p.Channel[ch].CtrlCounter += 1;
   ConvertAll(p);
   AccumulateSample(p, program.TwoSecondTicks);
   for (int ch = 1; ch <= 4; ++ch) {
-    if (p.CtrlCounter[static_cast<size_t>(ch)] >= p.CtrlPeriod[static_cast<size_t>(ch)]) {
+    const TChannel& c = p.Channel[static_cast<size_t>(ch)];
+    if (c.CtrlCounter >= c.Config.CtrlPeriod) {
       RegulateChannel(p, ch);
     }
   }
-  if (p.Po2Counter >= p.po2motorperiod) RegulatePo2ByMixer(p);
-  if (p.DialogChannel == 6 || p.DialogChannel == 7) ShowStatusLine(p, p.DialogChannel);
+  if (p.Po2Counter >= p.Config.po2motorperiod) RegulatePo2ByMixer(p);
+  if (p.StatusSubject == 6 || p.StatusSubject == 7) ShowStatusLine(p, p.StatusSubject);
   if (p.Epp.Exist == 1) PulseTick(p.Epp);
   if (p.Med.Exist == 1) PulseTick(p.Med);
   ToggleHeartbeat(p);
@@ -135,7 +136,7 @@ void RegulationCycle(TCycleContext& c) {
     CloseMinute(p);
     p.Panel->ShowMinuteValues();
     p.ProtocolCounter += 1;
-    if (p.ProtocolCounter >= p.ProtocolPeriodmin) {
+    if (p.ProtocolCounter >= p.Config.ProtocolPeriodmin) {
       WriteLogRow(p);
       p.ProtocolCounter = 0;
     }

@@ -12,6 +12,11 @@ namespace {
 
 const char* const kEditNames[] = {"pH:", "t°C:", "pO2:", "eH:"};
 
+// The channel setting the dialog shows and edits in this mode.
+double TChannelConfig::*EditedValue(int mode) {
+  return mode == kLinAdjustMode ? &TChannelConfig::LinAdjust : &TChannelConfig::Setpoint;
+}
+
 }  // namespace
 
 QString SetDialogCaption(int mode) {
@@ -19,9 +24,9 @@ QString SetDialogCaption(int mode) {
 }
 
 TSetTexts SetDialogTexts(const TVortaProcess& p, int mode) {
-  const auto& values = mode == kLinAdjustMode ? p.LinAdjust : p.Setpoint;
+  const double TChannelConfig::*value = EditedValue(mode);
   TSetTexts texts;
-  for (size_t k = 0; k < 4; ++k) texts[k] = FormatFixed(values[k + 1], 2);
+  for (size_t k = 0; k < 4; ++k) texts[k] = FormatFixed(p.Channel[k + 1].Config.*value, 2);
   return texts;
 }
 
@@ -46,14 +51,15 @@ std::optional<TSetFieldError> ApplySetDialog(TVortaProcess& p, int mode, const T
     }
     values[k] = *v;
   }
-  auto& target = mode == kLinAdjustMode ? p.LinAdjust : p.Setpoint;
+  double TChannelConfig::*const target = EditedValue(mode);
   const QString what =
       mode == kLinAdjustMode ? QStringLiteral("Линейная подстройка") : QStringLiteral("Уставка");
   for (size_t k = 0; k < 4; ++k) {
     // As the file will hold them, so that an unchanged value is no change.
     RecordChange(p, ChannelKey(p, k + 1, mode == kLinAdjustMode ? 2 : 1, what),
-                 FormatFixed(target[k + 1], 2), FormatFixed(values[k], 2), TJournalSource::Dialog);
-    target[k + 1] = values[k];
+                 FormatFixed(p.Channel[k + 1].Config.*target, 2), FormatFixed(values[k], 2),
+                 TJournalSource::Dialog);
+    p.Channel[k + 1].Config.*target = values[k];
   }
   p.SaveRequest = mode == kLinAdjustMode ? kSaveRequestLinAdjust : kSaveRequestSetpoints;
   return std::nullopt;

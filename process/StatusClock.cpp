@@ -40,7 +40,7 @@ QString ClockSubject() {
 QString StatusCaption(const TVortaProcess& p, int subject) {
   QString base = QStringLiteral("Статус");
   if (subject >= 1 && subject <= 4) {
-    return base + QStringLiteral(" - ") + p.AssignName[static_cast<size_t>(subject)];
+    return base + QStringLiteral(" - ") + p.Config.AssignName[static_cast<size_t>(subject)];
   }
   switch (subject) {
     case 5:

@@ -10,29 +10,29 @@
 
 namespace vorta {
 
-QString RegulationText(std::int16_t status) {
+QString RegulationText(TRegulationStatus status) {
   switch (status) {
-    case 0:
+    using enum TRegulationStatus;
+    case Normal:
       return QStringLiteral("Управление в норме");
-    case 1:
+    case Disabled:
       return QStringLiteral("Управление запрещено");
-    case 2:
+    case NoOutputs:
       return QStringLiteral("Не определены каналы управления");
-    case 3:
+    case InDeadZone:
       return QStringLiteral("Зона нечувствительности");
-    case 4:
+    case AboveHigh:
       return QStringLiteral("Превышение верхней границы");
-    case 5:
+    case BelowLow:
       return QStringLiteral("Превышение нижней границы");
-    case 6:
+    case OffInMode:
       return QStringLiteral("Управление запрещено в данном режиме");
-    case 7:
+    case Spike:
       return QStringLiteral("Управление запрещено из-за помех");
-    case kStatusInvalidReading:
+    case InvalidReading:
       return QStringLiteral("Управление запрещено из-за ошибки измерения");
-    default:
-      return {};
   }
+  return {};
 }
 
 namespace {
@@ -69,7 +69,6 @@ void DriveStatus(TVortaProcess& p, IStatusSink& sink) {
     return;
   }
   const std::uint16_t word = p.Mixer->GetStatus();
-  p.MixerFlags = word;
   if (dynamic_cast<const TMixerDC*>(p.Mixer) != nullptr) {
     if (word == 0) sink.AppendLine(QStringLiteral("Начальное состояние"));
     sink.AppendLine((word & 1U) != 0 ? QStringLiteral("ШИМ включен")
@@ -84,7 +83,7 @@ void DriveStatus(TVortaProcess& p, IStatusSink& sink) {
 }  // namespace
 
 void ShowStatusLine(TVortaProcess& p, int selector) {
-  if (p.DialogChannel != selector || p.StatusSink == nullptr) return;
+  if (p.StatusSubject != selector || p.StatusSink == nullptr) return;
   IStatusSink& sink = *p.StatusSink;
   if (selector == 6) {
     TCANAdapter* adapter = p.Env.canService != nullptr ? p.Env.canService->Adapter() : nullptr;
@@ -97,7 +96,7 @@ void ShowStatusLine(TVortaProcess& p, int selector) {
     if (!IsControlledMode(p.Mode)) {
       sink.ReplaceFirstLine(QStringLiteral("Неконтролируемый режим"));
     } else {
-      sink.AppendLine(RegulationText(p.CtrlStatus[static_cast<size_t>(selector)]));
+      sink.AppendLine(RegulationText(p.Channel[static_cast<size_t>(selector)].Status));
     }
   } else if (selector == 7) {
     DriveStatus(p, sink);

@@ -4,11 +4,11 @@
 #include <QLocale>
 #include <cmath>
 
-#include "process/PanelActions.h"
-#include "platform/RealTimerService.h"
-#include "process/Alarms.h"
 #include "journal/Journal.h"
 #include "journal/JournalFormat.h"
+#include "platform/RealTimerService.h"
+#include "process/Alarms.h"
+#include "process/PanelActions.h"
 #include "process/ProcessCycles.h"
 #include "process/ProcessRecord.h"
 #include "telemetry/MqttPayloads.h"
@@ -71,7 +71,7 @@ QDateTime LogRowMoment(const QString& dateField, const QString& timeField, doubl
 QByteArray StateJson(const TVortaProcess& p, double now) {
   QJsonObject o;
   o[QLatin1String("time")] = LocalTimeWithOffset(now);
-  o[QLatin1String("vessel")] = p.NumProcess;
+  o[QLatin1String("vessel")] = p.Config.NumProcess;
   o[QLatin1String("name")] = p.Caption();
   const int mode = ModeIndex(p.Mode);
   o[QLatin1String("mode")] = mode;
@@ -83,7 +83,7 @@ QByteArray StateJson(const TVortaProcess& p, double now) {
   QJsonArray on;
   for (int k = 1; k <= kManualButtons; ++k) {
     if (OutputShownOn(p, ManualButtonOutput(p, k))) {
-      on.append(p.Channels[static_cast<size_t>(k)].ChName);
+      on.append(p.OutputChannels[static_cast<size_t>(k)].ChName);
     }
   }
   o[QLatin1String("on")] = on;
@@ -92,9 +92,9 @@ QByteArray StateJson(const TVortaProcess& p, double now) {
     QJsonObject c;
     c[QLatin1String("name")] = QString::fromUtf8(kChannelNames[ch - 1]);
     c[QLatin1String("value")] =
-        p.ReadingInvalid[ch] != 0 ? QJsonValue() : Number(p.CurrentValue[ch]);
-    c[QLatin1String("setpoint")] = Number(p.Setpoint[ch]);
-    c[QLatin1String("status")] = p.CtrlStatus[ch];
+        p.Channel[ch].ReadingInvalid != 0 ? QJsonValue() : Number(p.Channel[ch].Value);
+    c[QLatin1String("setpoint")] = Number(p.Channel[ch].Config.Setpoint);
+    c[QLatin1String("status")] = static_cast<int>(p.Channel[ch].Status);
     channels.append(c);
   }
   o[QLatin1String("channels")] = channels;

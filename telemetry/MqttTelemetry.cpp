@@ -27,7 +27,7 @@ TMqttTelemetry::TMqttTelemetry(TVortaEnv& env, TMqttSettings settings) : env_(en
   if (env.Processes != nullptr) {
     for (const auto& p : *env.Processes) {
       files.push_back({p->ProtocolFileName, folder.relativeFilePath(p->ProtocolFileName),
-                       p->NumProcess, false});
+                       p->Config.NumProcess, false});
     }
   }
   const QString journal =
@@ -73,7 +73,7 @@ void TMqttTelemetry::Tick() {
   if (publisher_->Connected() && env_.Processes != nullptr) {
     const double now = env_.Time.Now();
     for (const auto& p : *env_.Processes)
-      publisher_->PublishState(p->NumProcess, StateJson(*p, now));
+      publisher_->PublishState(p->Config.NumProcess, StateJson(*p, now));
   }
   for (const TMqttNotice& notice : publisher_->TakeNotices()) {
     if (notice.Operator) env_.Messages.ShowInfo(notice.Text);

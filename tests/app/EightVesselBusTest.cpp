@@ -69,7 +69,7 @@ TEST(EightVesselBus, sixHoursOfDosing_noFrameRefused_offWordsWithin100ms_linksSt
     const TVortaProcess& p = *form->Processes().ProcessAt(n - 1);
     ASSERT_EQ(p.Board, board);
     for (int ch = 1; ch <= 4; ++ch) {
-      for (const int out : {p.CtrlOutUp[ch], p.CtrlOutDown[ch]}) {
+      for (const int out : {p.Channel[ch].Config.CtrlOutUp, p.Channel[ch].Config.CtrlOutDown}) {
         ASSERT_GE(out, 1);
         watch->Dosing |= static_cast<std::uint16_t>(1U << (out - 1));
       }
@@ -142,7 +142,9 @@ TEST(EightVesselBus, sixHoursOfDosing_noFrameRefused_offWordsWithin100ms_linksSt
     const TOffWatch& watch =
         boards.at(static_cast<std::uint32_t>(p.Board->DeviceUID) + kOutputWordOffset);
     for (int ch = 1; ch <= 4; ++ch) {
-      EXPECT_GT(watch.OffsSent[p.CtrlOutUp[ch] - 1] + watch.OffsSent[p.CtrlOutDown[ch] - 1], 0)
+      EXPECT_GT(watch.OffsSent[p.Channel[ch].Config.CtrlOutUp - 1] +
+                    watch.OffsSent[p.Channel[ch].Config.CtrlOutDown - 1],
+                0)
           << p.Caption().toStdString() << " channel " << ch;
     }
   }

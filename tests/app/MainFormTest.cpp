@@ -57,19 +57,19 @@ TEST_F(MainFormTest, startsEnabledProcessesAndResolvesFeedReferences) {
   ASSERT_EQ(form->Processes().Count(), 2);
   TVortaProcess& first = *form->Processes().ProcessAt(0);
   TVortaProcess& second = *form->Processes().ProcessAt(1);
-  EXPECT_EQ(first.NameProcess, QStringLiteral("Первый"));
-  EXPECT_EQ(second.NumProcess, 2);
+  EXPECT_EQ(first.Config.NameProcess, QStringLiteral("Первый"));
+  EXPECT_EQ(second.Config.NumProcess, 2);
   // Process numbers became list positions; an unknown feed pump clears the programme.
-  EXPECT_EQ(first.Ventil[0], 1);
-  EXPECT_EQ(first.PodpPump[0], -1);
-  EXPECT_EQ(first.FazaCount, 0);
-  EXPECT_EQ(second.Ventil[0], 0);
-  EXPECT_EQ(second.FazaCount, 2);
+  EXPECT_EQ(first.Config.Ventil[0], 1);
+  EXPECT_EQ(first.Config.PodpPump[0], -1);
+  EXPECT_EQ(first.Config.FazaCount, 0);
+  EXPECT_EQ(second.Config.Ventil[0], 0);
+  EXPECT_EQ(second.Config.FazaCount, 2);
   EXPECT_EQ(form->FillPhaseTimer().Interval(), 200);
   EXPECT_EQ(form->DozeCount, 7);
   EXPECT_EQ(form->Program().DefWarm, 1);
   // Steam heating: the t°C up output is IndexSteam.
-  EXPECT_EQ(first.CtrlOutUp[2], 5);
+  EXPECT_EQ(first.Channel[2].Config.CtrlOutUp, 5);
   EXPECT_TRUE(form->OutputTimer().Enabled());
   EXPECT_TRUE(form->MeasureTimer().Enabled());
   EXPECT_TRUE(form->RegulationTimer().Enabled());
@@ -183,7 +183,7 @@ TEST_F(MainFormTest, anEndFromOutsideKeepsTheModesAndTheOperatorsEndDoesNot) {
     THeadlessMainWindow w;
     auto form = MakeForm(w);
     EXPECT_EQ(form->Start(), TMainForm::TStartResult::Running);
-    const int mode = form->Processes().ProcessAt(0)->Mode;
+    const int mode = static_cast<int>(form->Processes().ProcessAt(0)->Mode);
     // Changed a moment before the end: no data log row holds it yet.
     if (newMode >= 0) ChangeMode(*form->Processes().ProcessAt(0), newMode);
     form->Program().KeepModesAtEnd = fromOutside;

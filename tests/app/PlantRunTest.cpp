@@ -38,13 +38,13 @@ TEST_F(PlantRunTest, batchVesselsHoldTheirSetpointsForTwoHours) {
   for (int i = 0; i < form->Processes().Count(); ++i) {
     const TVortaProcess& p = *form->Processes().ProcessAt(i);
     SCOPED_TRACE(p.Caption().toStdString());
-    EXPECT_EQ(p.Mode, 1);
-    EXPECT_NEAR(p.MinuteAvg[1], p.Setpoint[1], 0.1);
-    EXPECT_NEAR(p.MinuteAvg[2], p.Setpoint[2], 0.5);
-    EXPECT_GT(p.MinuteAvg[3], p.MinValue[3]);
+    EXPECT_EQ(p.Mode, TVesselMode::Batch);
+    EXPECT_NEAR(p.Channel[1].Minute.Avg, p.Channel[1].Config.Setpoint, 0.1);
+    EXPECT_NEAR(p.Channel[2].Minute.Avg, p.Channel[2].Config.Setpoint, 0.5);
+    EXPECT_GT(p.Channel[3].Minute.Avg, p.Channel[3].Config.MinValue);
     EXPECT_EQ(p.PanelState.StatusText[3], "Net OK");
     // The log says the same: its last row, fields pH/SetpH/tC/SettC/pO2.
-    const QStringList rows = LogRows(p.NumProcess);
+    const QStringList rows = LogRows(p.Config.NumProcess);
     ASSERT_GE(rows.size(), 115);
     const QStringList f = rows.last().split(u'\t');
     ASSERT_EQ(f.size(), 22);
@@ -89,7 +89,7 @@ TEST_F(PlantRunTest, fillRunDosesTheSelectedVesselsByThePhaseTable) {
   EXPECT_GT(plant->Plant()->Vessel(0).Model.State().V, volumeBefore);
   EXPECT_LE(plant->Plant()->Vessel(1).Model.State().V, otherBefore);
   const TVortaProcess& first = *form->Processes().ProcessAt(0);
-  EXPECT_EQ(first.OutputWord & (1U << (first.Klapan - 1)), 0U);
+  EXPECT_EQ(first.OutputWord & (1U << (first.Config.Klapan - 1)), 0U);
   EXPECT_TRUE(fill.CloseQuery());
   EXPECT_TRUE(form->MeasureTimer().Enabled());
 }
@@ -100,11 +100,11 @@ TEST_F(PlantRunTest, mixerWindowStepsAndStopReachTheStirrer) {
   TVortaProcess& omron = *form->Processes().ProcessAt(1);  // inverter
   for (TVortaProcess* p : {&dc, &omron}) {
     SCOPED_TRACE(p->Caption().toStdString());
-    const int expected = static_cast<int>(std::lround(p->MixCode * p->MixSet / 255.0));
+    const int expected = static_cast<int>(std::lround(p->MixCode * p->Config.MixSet / 255.0));
     EXPECT_NEAR(p->MixerRpm, expected, 15);
     for (int i = 0; i < 20; ++i) MixSpinUp(*p);
     time.AdvanceBy(12'000);
-    EXPECT_NEAR(p->MixerRpm, std::lround(p->MixCode * p->MixSet / 255.0), 15);
+    EXPECT_NEAR(p->MixerRpm, std::lround(p->MixCode * p->Config.MixSet / 255.0), 15);
     EXPECT_GT(p->MixerRpm, expected + 50);
     StopMixerClick(*p);
     time.AdvanceBy(12'000);
@@ -114,7 +114,7 @@ TEST_F(PlantRunTest, mixerWindowStepsAndStopReachTheStirrer) {
 
 namespace {
 int ExpectedRpm(const TVortaProcess& p) {
-  return static_cast<int>(std::lround(p.MixCode * p.MixSet / 255.0));
+  return static_cast<int>(std::lround(p.MixCode * p.Config.MixSet / 255.0));
 }
 }  // namespace
 
@@ -134,7 +134,8 @@ TEST_F(PlantRunTest, stirrerTurnsAgainAfterItsDriveWasPowerCycled) {
     time.AdvanceBy(20'000);
     EXPECT_TRUE(drive->Running());
     EXPECT_NEAR(p.MixerRpm, ExpectedRpm(p), 15);
-    EXPECT_EQ(form->Alarms().Find(p.NumProcess, TAlarmKind::StirrerStill, p.Mixer->Name), nullptr);
+    EXPECT_EQ(form->Alarms().Find(p.Config.NumProcess, TAlarmKind::StirrerStill, p.Mixer->Name),
+              nullptr);
   }
 }
 
@@ -149,17 +150,20 @@ TEST_F(PlantRunTest, aStartedStirrerStandingStillIsAnAlarmAfterItsGraceTimeAndAS
   StopMixerClick(omron);
   time.AdvanceBy(50'000);  // standing, but within the 60-s grace
   EXPECT_EQ(dc.MixerRpm, 0);
-  EXPECT_EQ(form->Alarms().Find(dc.NumProcess, TAlarmKind::StirrerStill, dc.Mixer->Name), nullptr);
+  EXPECT_EQ(form->Alarms().Find(dc.Config.NumProcess, TAlarmKind::StirrerStill, dc.Mixer->Name),
+            nullptr);
   time.AdvanceBy(30'000);
   const TAlarm* still =
-      form->Alarms().Find(dc.NumProcess, TAlarmKind::StirrerStill, dc.Mixer->Name);
+      form->Alarms().Find(dc.Config.NumProcess, TAlarmKind::StirrerStill, dc.Mixer->Name);
   ASSERT_NE(still, nullptr);
   EXPECT_EQ(AlarmArguments(*still, TAlarmEvent::Raised)[4], "stirrer");
-  EXPECT_EQ(form->Alarms().Find(omron.NumProcess, TAlarmKind::StirrerStill, omron.Mixer->Name),
-            nullptr)
+  EXPECT_EQ(
+      form->Alarms().Find(omron.Config.NumProcess, TAlarmKind::StirrerStill, omron.Mixer->Name),
+      nullptr)
       << "stopped by the operator";
   StartMixerClick(dc);
   time.AdvanceBy(70'000);  // turning again, and cleared once the 60-s hold has passed
   EXPECT_GT(dc.MixerRpm, 0);
-  EXPECT_EQ(form->Alarms().Find(dc.NumProcess, TAlarmKind::StirrerStill, dc.Mixer->Name), nullptr);
+  EXPECT_EQ(form->Alarms().Find(dc.Config.NumProcess, TAlarmKind::StirrerStill, dc.Mixer->Name),
+            nullptr);
 }

@@ -36,9 +36,9 @@ class ChartFormTest : public PanelFixture {
   void Tick(TVortaProcess& p, double ph, double t, double po2) {
     time_.AdvanceBy(2000);
     InjectCodes(1500, 1500, 1500, 1500);
-    p.CurrentValue[1] = ph;
-    p.CurrentValue[2] = t;
-    p.CurrentValue[3] = po2;
+    p.Channel[1].Value = ph;
+    p.Channel[2].Value = t;
+    p.Channel[3].Value = po2;
     p.ChartForm->FeedChart();
   }
   QString Key(int num, const QString& section, const QString& key) {
@@ -178,11 +178,11 @@ TEST_F(ChartFormTest, noPointUntilAValueIsValidAlsoAfterASecondStart) {
   time_.AdvanceBy(2000);  // the module not heard from yet
   p.ChartForm->FeedChart();
   for (int j = 0; j < 2; ++j) EXPECT_EQ(c.Series(j)->count(), 0) << j;
-  p.ReadingInvalid[1] = 1;
+  p.Channel[1].ReadingInvalid = 1;
   Tick(p, 0, 37, 40);
   EXPECT_EQ(c.Series(0)->count(), 0) << "pH invalid";
   EXPECT_EQ(c.Series(1)->count(), 1);
-  p.ReadingInvalid[1] = 0;
+  p.Channel[1].ReadingInvalid = 0;
   Tick(p, 7, 37, 40);
   c.ExportData(program_.ProgramFolder + QStringLiteral("out.dat"));
   const QStringList rows =
@@ -387,7 +387,7 @@ TEST_F(ChartFormTest, anAbnormalEndSavesNothingAndOnlyHidesTheWindow) {
   TChartForm& c = Chart(p);
   c.SetFormVisible(true);
   c.LineMenu(0)->actions()[0]->trigger();
-  p.Terminated = QStringLiteral("N");
+  p.Config.Terminated = QStringLiteral("N");
   TProfileFile file(p.IniFileName);
   c.SaveSettings(file);
   EXPECT_FALSE(file.Modified());

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "platform/About.h"
+#include "platform/VersionInfo.h"
 #include "windows/dialogs/AboutForm.h"
 #include "windows/dialogs/AboutPicture.h"
-#include "platform/VersionInfo.h"
 
 namespace vorta {
 namespace {

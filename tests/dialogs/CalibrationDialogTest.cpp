@@ -11,9 +11,9 @@
 #include <QTest>
 
 #include "JournalRows.h"
-#include "windows/dialogs/CalibrationForm.h"
 #include "process/ProcessConfig.h"
 #include "tests/dialogs/CalibrationFixture.h"
+#include "windows/dialogs/CalibrationForm.h"
 
 namespace vorta::testing {
 namespace {
@@ -48,10 +48,10 @@ class CalibrationDialogTest : public CalibrationFixture {
   void ExpectWorkIsStored(int n) {
     const TVortaProcess& p = Process();
     const auto i = static_cast<size_t>(n);
-    EXPECT_DOUBLE_EQ(p.CalWork.Value1, p.CalValue1[i]);
-    EXPECT_DOUBLE_EQ(p.CalWork.Value2, p.CalValue2[i]);
-    EXPECT_EQ(p.CalWork.Adc1, p.CalAdc1[i]);
-    EXPECT_EQ(p.CalWork.Adc2, p.CalAdc2[i]);
+    EXPECT_DOUBLE_EQ(p.CalWork.Value1, p.Channel[i].Config.CalValue1);
+    EXPECT_DOUBLE_EQ(p.CalWork.Value2, p.Channel[i].Config.CalValue2);
+    EXPECT_EQ(p.CalWork.Adc1, p.Channel[i].Config.CalAdc1);
+    EXPECT_EQ(p.CalWork.Adc2, p.Channel[i].Config.CalAdc2);
   }
 
   QStringList warnings_;
@@ -62,7 +62,7 @@ TEST_F(CalibrationDialogTest, MenuOpensOneDialogForTheChannelBesideThePanel) {
   TCalibrationForm* form = Open(2);
   ASSERT_NE(form, nullptr);
   TVortaProcess& p = Process();
-  EXPECT_EQ(p.DialogChannel, 2);
+  EXPECT_EQ(p.DialogSelector, 2);
   EXPECT_TRUE(Panel().Windows().Calibration.IsOpen());
   EXPECT_EQ(p.CalibLive, 1);
   EXPECT_EQ(p.CalibView, form);
@@ -81,14 +81,14 @@ TEST_F(CalibrationDialogTest, MenuOpensOneDialogForTheChannelBesideThePanel) {
 
   // While it is open the items do nothing.
   EXPECT_EQ(Open(1), form);
-  EXPECT_EQ(p.DialogChannel, 2);
+  EXPECT_EQ(p.DialogSelector, 2);
 }
 
 TEST_F(CalibrationDialogTest, LiveCodeBlinksThenFixationFreezesItForTheEnteredPoint) {
   TCalibrationForm* form = Open(1);
   ASSERT_NE(form, nullptr);
   TVortaProcess& p = Process();
-  p.AdcCode[1] = 1234;
+  p.Channel[1].AdcCode = 1234;
   IndicateCalibration(p);
   EXPECT_EQ(form->CodeLabel(1)->text(), QStringLiteral("1234"));
   EXPECT_EQ(form->CodeLabel(2)->text(), QStringLiteral("3000"));
@@ -107,7 +107,7 @@ TEST_F(CalibrationDialogTest, LiveCodeBlinksThenFixationFreezesItForTheEnteredPo
   EXPECT_EQ(QApplication::focusWidget(), form->Edit(1));
   Shot(*form, QStringLiteral("calibration-ph-fixed"));
 
-  p.AdcCode[1] = 2222;
+  p.Channel[1].AdcCode = 2222;
   IndicateCalibration(p);
   EXPECT_EQ(form->CodeLabel(1)->text(), QStringLiteral("1234"));
 
@@ -120,7 +120,7 @@ TEST_F(CalibrationDialogTest, LiveCodeBlinksThenFixationFreezesItForTheEnteredPo
   EXPECT_TRUE(Panel().ControlsEnabled());
   EXPECT_FALSE(form->Edit(1)->isEnabled());
   // Nothing is stored before "Сохранить".
-  EXPECT_EQ(p.CalAdc1[1], 1000);
+  EXPECT_EQ(p.Channel[1].Config.CalAdc1, 1000);
 }
 
 TEST_F(CalibrationDialogTest, TextWithALetterWarnsAtPosition4AndStaysFixed) {
@@ -165,7 +165,7 @@ TEST_F(CalibrationDialogTest, EscapeAfterFixationChangesNothingAndResumesTheLive
   ASSERT_NE(form, nullptr);
   Activate(*form);
   TVortaProcess& p = Process();
-  p.AdcCode[1] = 1500;
+  p.Channel[1].AdcCode = 1500;
   IndicateCalibration(p);
   QTest::mouseClick(form->FixButton(), Qt::LeftButton);
   Type(form->Edit(1), QStringLiteral("5.5"), Qt::Key_Escape);
@@ -176,7 +176,7 @@ TEST_F(CalibrationDialogTest, EscapeAfterFixationChangesNothingAndResumesTheLive
   EXPECT_FALSE(form->Edit(1)->isEnabled());
   EXPECT_EQ(form->Edit(1)->text(), QStringLiteral("4.00"));
   EXPECT_TRUE(warnings_.isEmpty());
-  p.AdcCode[1] = 1600;
+  p.Channel[1].AdcCode = 1600;
   IndicateCalibration(p);
   EXPECT_EQ(form->CodeLabel(1)->text(), QStringLiteral("1600"));
 }
@@ -186,10 +186,10 @@ TEST_F(CalibrationDialogTest, SaveRightAfterOpeningClearsTheAdjustmentAndWritesT
   ASSERT_NE(form, nullptr);
   TVortaProcess& p = Process();
   const QByteArray before = ReadFile(QStringLiteral("proc1.ini"));
-  ASSERT_DOUBLE_EQ(p.LinAdjust[1], 0.35);
+  ASSERT_DOUBLE_EQ(p.Channel[1].Config.LinAdjust, 0.35);
   QTest::mouseClick(form->SaveButton(), Qt::LeftButton);
-  EXPECT_DOUBLE_EQ(p.LinAdjust[1], 0.0);
-  EXPECT_DOUBLE_EQ(p.LinAdjust[2], 0.35);
+  EXPECT_DOUBLE_EQ(p.Channel[1].Config.LinAdjust, 0.0);
+  EXPECT_DOUBLE_EQ(p.Channel[2].Config.LinAdjust, 0.35);
   EXPECT_EQ(p.SaveRequest, 8);
   EXPECT_FALSE(Panel().Windows().Calibration.IsOpen());
   EXPECT_FALSE(form->isVisible());
@@ -211,12 +211,12 @@ TEST_F(CalibrationDialogTest, SavedPointReachesTheFileAtTheNextWriteBack) {
   // As loaded: the loader marks the run as not yet ended.
   QByteArray expected = ReadFile(QStringLiteral("proc1.ini"));
   form->RadioButton(2)->click();
-  p.AdcCode[3] = 3456;
+  p.Channel[3].AdcCode = 3456;
   IndicateCalibration(p);
   QTest::mouseClick(form->FixButton(), Qt::LeftButton);
   Type(form->Edit(2), QStringLiteral("95.25"), Qt::Key_Return);
   QTest::mouseClick(form->SaveButton(), Qt::LeftButton);
-  EXPECT_EQ(p.CalAdc2[3], 3456);
+  EXPECT_EQ(p.Channel[3].Config.CalAdc2, 3456);
   SaveRequestedGroup(p);
   const QByteArray old = "Max=100.00\r\nV1=4.00\r\nV2=9.00\r\nA1=1000\r\nA2=3000";
   ASSERT_TRUE(expected.contains(old));
@@ -240,7 +240,7 @@ TEST_F(CalibrationDialogTest, CloseDiscardsTheEnteredPointAndTheNextOpeningIsANe
   ASSERT_DOUBLE_EQ(p.CalWork.Value1, 6.0);
   QTest::mouseClick(form->CloseButton(), Qt::LeftButton);
   ExpectWorkIsStored(1);
-  EXPECT_DOUBLE_EQ(p.CalValue1[1], 4.0);
+  EXPECT_DOUBLE_EQ(p.Channel[1].Config.CalValue1, 4.0);
   EXPECT_EQ(p.SaveRequest, 0);
   EXPECT_FALSE(Panel().Windows().Calibration.IsOpen());
   EXPECT_EQ(p.CalibView, nullptr);
@@ -275,25 +275,25 @@ TEST_F(CalibrationDialogTest, CloseBoxWhileFixedGivesThePanelBack) {
   EXPECT_EQ(Process().CalibView, nullptr);
 }
 
-// Another dialog of the vessel moves DialogChannel on: the calibration must
+// Another dialog of the vessel moves DialogSelector on: the calibration must
 // keep fixing and saving its own sensor's code.
 TEST_F(CalibrationDialogTest, OwnChannelSurvivesAnotherDialogMovingTheSubject) {
   TCalibrationForm* form = Open(1);
   ASSERT_NE(form, nullptr);
   Activate(*form);
   TVortaProcess& p = Process();
-  p.DialogChannel = 2;
-  p.AdcCode[1] = 1111;
-  p.AdcCode[2] = 2222;
+  p.DialogSelector = 2;
+  p.Channel[1].AdcCode = 1111;
+  p.Channel[2].AdcCode = 2222;
   IndicateCalibration(p);
   EXPECT_EQ(form->CodeLabel(1)->text(), QStringLiteral("1111"));
   QTest::mouseClick(form->FixButton(), Qt::LeftButton);
   Type(form->Edit(1), QStringLiteral("7"), Qt::Key_Return);
   QTest::mouseClick(form->SaveButton(), Qt::LeftButton);
-  EXPECT_EQ(p.CalAdc1[1], 1111);
-  EXPECT_DOUBLE_EQ(p.CalValue1[1], 7.0);
-  EXPECT_EQ(p.CalAdc1[2], 1000);
-  EXPECT_DOUBLE_EQ(p.LinAdjust[2], 0.35);
+  EXPECT_EQ(p.Channel[1].Config.CalAdc1, 1111);
+  EXPECT_DOUBLE_EQ(p.Channel[1].Config.CalValue1, 7.0);
+  EXPECT_EQ(p.Channel[2].Config.CalAdc1, 1000);
+  EXPECT_DOUBLE_EQ(p.Channel[2].Config.LinAdjust, 0.35);
 }
 
 }  // namespace

@@ -6,9 +6,9 @@
 #include <QToolButton>
 
 #include "JournalRows.h"
-#include "windows/dialogs/ControlParamsDialog.h"
 #include "process/OutputChannels.h"
 #include "tests/dialogs/DialogFixture.h"
+#include "windows/dialogs/ControlParamsDialog.h"
 
 namespace vorta::testing {
 namespace {
@@ -28,13 +28,13 @@ TControlParamsDialog* OpenCtrl(DialogFixture& fx, TVortaProcess& p, const char* 
 
 TEST_F(ControlParamsDialogTest, channelVariantShowsItsPagesAndFields) {
   TVortaProcess& p = AddProcess(1);
-  p.CtrlPeriod[2] = 10;
-  p.GainUp[2] = 2.25;
-  p.CtrlEnable[2] = 1;
+  p.Channel[2].Config.CtrlPeriod = 10;
+  p.Channel[2].Config.GainUp = 2.25;
+  p.Channel[2].Config.CtrlEnable = 1;
   TControlParamsDialog* d = OpenCtrl(*this, p, "t°C");
   ASSERT_NE(d, nullptr);
   EXPECT_TRUE(Windows(p).ControlParams.IsOpen());
-  EXPECT_EQ(p.DialogChannel, 2);
+  EXPECT_EQ(p.DialogSelector, 2);
   EXPECT_EQ(d->windowTitle(), QStringLiteral("Параметры управления - tC - F1"));
   EXPECT_TRUE(d->PageShown(TControlParamsDialog::StandardPage));
   EXPECT_TRUE(d->PageShown(TControlParamsDialog::EventsPage));
@@ -54,20 +54,20 @@ TEST_F(ControlParamsDialogTest, channelVariantShowsItsPagesAndFields) {
 
   // pH, t°C and pO2 wait while a dialog is open; eH does not.
   EXPECT_EQ(OpenCtrl(*this, p, "pO2"), d);
-  EXPECT_EQ(p.DialogChannel, 2);
+  EXPECT_EQ(p.DialogSelector, 2);
   TControlParamsDialog* second = OpenCtrl(*this, p, "eH");
   EXPECT_NE(second, d);
   EXPECT_EQ(second->Entry(), 4);
   QTest::mouseClick(second->CancelButton(), Qt::LeftButton);
   QTest::mouseClick(d->CancelButton(), Qt::LeftButton);
   EXPECT_FALSE(Windows(p).ControlParams.IsOpen());
-  EXPECT_EQ(p.CtrlPeriod[2], 10);
+  EXPECT_EQ(p.Channel[2].Config.CtrlPeriod, 10);
   EXPECT_EQ(p.SaveRequest, 0);
 }
 
 TEST_F(ControlParamsDialogTest, okWithRegulationDisabledSwitchesOutputsOffAndWritesGroup22) {
   TVortaProcess& p = AddProcess(1);
-  p.CtrlEnable[1] = 1;
+  p.Channel[1].Config.CtrlEnable = 1;
   p.OutputWord = 0xC7FF;
   p.ManualState.fill(1);
   TControlParamsDialog* d = OpenCtrl(*this, p, "pH");
@@ -80,9 +80,9 @@ TEST_F(ControlParamsDialogTest, okWithRegulationDisabledSwitchesOutputsOffAndWri
 
   EXPECT_FALSE(d->isVisible());
   EXPECT_FALSE(Windows(p).ControlParams.IsOpen());
-  EXPECT_EQ(p.CtrlEnable[1], 0);
-  EXPECT_EQ(p.CtrlPeriod[1], 6) << "truncated and made even";
-  EXPECT_EQ(p.CtrlHigh[1], 8.5);
+  EXPECT_EQ(p.Channel[1].Config.CtrlEnable, 0);
+  EXPECT_EQ(p.Channel[1].Config.CtrlPeriod, 6) << "truncated and made even";
+  EXPECT_EQ(p.Channel[1].Config.CtrlHigh, 8.5);
   // Bits 0..10 off, 11..15 kept; then foam level 0 gives output 12 off and 13 on.
   EXPECT_EQ(p.OutputWord, 0xD000);
   time_.AdvanceBy(2000);  // the frame queue sends one frame per 20 ms
@@ -105,7 +105,7 @@ TEST_F(ControlParamsDialogTest, okWithRegulationDisabledSwitchesOutputsOffAndWri
 TEST_F(ControlParamsDialogTest, okJournalsTheFieldsThatChangedAndNothingWhenNoneDid) {
   TVortaProcess& p = AddProcess(1);
   test::TJournalOnEnv journal(env_, program_.ProgramFolder);
-  p.CtrlPeriod[2] = 10;  // even: stored as shown
+  p.Channel[2].Config.CtrlPeriod = 10;  // even: stored as shown
   TControlParamsDialog* d = OpenCtrl(*this, p, "t°C");
   ASSERT_NE(d, nullptr);
   QTest::mouseClick(d->OkButton(), Qt::LeftButton);
@@ -131,7 +131,7 @@ TEST_F(ControlParamsDialogTest, commonVariantHalvesTimerSecondsAndStoresEntry5) 
   p.Epp.ChName = QStringLiteral("Подпитка 1");
   p.Events1.Period = 2 * 3600 + 5 * 60 + 7;
   p.Events1.Work = 40;
-  p.CtrlEnable[5] = 1;
+  p.Channel[5].Config.CtrlEnable = 1;
   TControlParamsDialog* d = OpenCtrl(*this, p, "Общие");
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(d->windowTitle(), QStringLiteral("Параметры управления общие"));
@@ -178,7 +178,7 @@ TEST_F(ControlParamsDialogTest, commonVariantHalvesTimerSecondsAndStoresEntry5) 
   EXPECT_EQ(p.Events1.Work, 40) << "a work time that is not a number keeps the old one";
   EXPECT_EQ(p.Events2.Period, 5400);
   EXPECT_EQ(p.Events2.Aperiod, 1);
-  EXPECT_EQ(p.CtrlEnable[5], 1);
+  EXPECT_EQ(p.Channel[5].Config.CtrlEnable, 1);
   EXPECT_EQ(p.SaveRequest, 22);
 }
 
@@ -206,18 +206,18 @@ TEST_F(ControlParamsDialogTest, eventPeriodLeftAsShownKeepsItsSeconds) {
 TEST_F(ControlParamsDialogTest, foamSpinActsAtOnceAndOkResendsOutputs12And13) {
   TVortaProcess& p = AddProcess(1);
   test::TJournalOnEnv journal(env_, program_.ProgramFolder);
-  ASSERT_EQ(p.Spumelevel, 0);
+  ASSERT_EQ(p.Config.Spumelevel, 0);
   const std::uint16_t word = p.OutputWord;
   TControlParamsDialog* d = OpenCtrl(*this, p, "Общие");
   ASSERT_NE(d, nullptr);
   d->Pages()->setCurrentIndex(TControlParamsDialog::FoamPage);
   Shot(*d, QStringLiteral("ctrl-foam"));
   for (int i = 0; i < 3; ++i) QTest::mouseClick(d->SpinButton(9, true), Qt::LeftButton);
-  EXPECT_EQ(p.Spumelevel, 2) << "stops at 2";
+  EXPECT_EQ(p.Config.Spumelevel, 2) << "stops at 2";
   QTest::mouseClick(d->SpinButton(9, false), Qt::LeftButton);
-  EXPECT_EQ(p.Spumelevel, 1);
+  EXPECT_EQ(p.Config.Spumelevel, 1);
   QTest::mouseClick(d->CancelButton(), Qt::LeftButton);
-  EXPECT_EQ(p.Spumelevel, 1) << "kept after Отмена";
+  EXPECT_EQ(p.Config.Spumelevel, 1) << "kept after Отмена";
   EXPECT_EQ(p.OutputWord, word) << "outputs wait for OK";
 
   d = OpenCtrl(*this, p, "Общие");
@@ -235,7 +235,7 @@ TEST_F(ControlParamsDialogTest, foamSpinActsAtOnceAndOkResendsOutputs12And13) {
 
 TEST_F(ControlParamsDialogTest, unreadableOrOutOfRangeTextIsRefusedByNameAndNothingStored) {
   TVortaProcess& p = AddProcess(1);
-  p.CtrlPeriod[3] = 20;
+  p.Channel[3].Config.CtrlPeriod = 20;
   p.OutputWord = 0x0007;
   TControlParamsDialog* d = OpenCtrl(*this, p, "pO2");
   ASSERT_NE(d, nullptr);
@@ -247,7 +247,7 @@ TEST_F(ControlParamsDialogTest, unreadableOrOutOfRangeTextIsRefusedByNameAndNoth
   ASSERT_EQ(messages_.Errors.size(), 1);
   EXPECT_TRUE(messages_.Errors[0].contains(QStringLiteral("Зона нечувствительности")))
       << messages_.Errors[0].toStdString();
-  EXPECT_EQ(p.CtrlPeriod[3], 20);
+  EXPECT_EQ(p.Channel[3].Config.CtrlPeriod, 20);
   EXPECT_EQ(p.OutputWord, 0x0007) << "no output switched";
   EXPECT_EQ(p.SaveRequest, 0);
   EXPECT_TRUE(d->isVisible());
@@ -260,12 +260,12 @@ TEST_F(ControlParamsDialogTest, unreadableOrOutOfRangeTextIsRefusedByNameAndNoth
   ASSERT_EQ(messages_.Errors.size(), 2);
   EXPECT_TRUE(messages_.Errors[1].contains(QStringLiteral("Период")))
       << messages_.Errors[1].toStdString();
-  EXPECT_EQ(p.CtrlPeriod[3], 20);
+  EXPECT_EQ(p.Channel[3].Config.CtrlPeriod, 20);
 
   d->Edit(&F::Period)->setText(QStringLiteral("70000"));
   QTest::mouseClick(d->OkButton(), Qt::LeftButton);
   EXPECT_EQ(messages_.Errors.size(), 3);
-  EXPECT_EQ(p.CtrlPeriod[3], 20);
+  EXPECT_EQ(p.Channel[3].Config.CtrlPeriod, 20);
 
   // Event hours that overflow the period.
   d->Edit(&F::Period)->setText(QStringLiteral("12"));
@@ -278,21 +278,21 @@ TEST_F(ControlParamsDialogTest, unreadableOrOutOfRangeTextIsRefusedByNameAndNoth
   d->Edit(&F::Ev2Hours)->setText(QStringLiteral("0"));
   QTest::mouseClick(d->OkButton(), Qt::LeftButton);
   EXPECT_EQ(messages_.Errors.size(), 4);
-  EXPECT_EQ(p.CtrlPeriod[3], 12);
-  EXPECT_EQ(p.DeadZone[3], 0.5);
+  EXPECT_EQ(p.Channel[3].Config.CtrlPeriod, 12);
+  EXPECT_EQ(p.Channel[3].Config.DeadZone, 0.5);
 }
 
-// The selector may be changed by a status window opened meanwhile (8 for
-// the process): OK still stores into the channel the dialog shows.
+// The selector may be changed by another dialog opened meanwhile (the common
+// parameters set 5): OK still stores into the channel the dialog shows.
 TEST_F(ControlParamsDialogTest, okStoresIntoTheEntryItWasOpenedFor) {
   TVortaProcess& p = AddProcess(1);
   TControlParamsDialog* d = OpenCtrl(*this, p, "pO2");
   ASSERT_NE(d, nullptr);
-  p.DialogChannel = 8;
+  p.DialogSelector = 5;
   d->Edit(&F::Period)->setText(QStringLiteral("9"));
   QTest::mouseClick(d->OkButton(), Qt::LeftButton);
-  EXPECT_EQ(p.CtrlPeriod[3], 8);
-  EXPECT_EQ(p.CtrlPeriod[5], 0);
+  EXPECT_EQ(p.Channel[3].Config.CtrlPeriod, 8);
+  EXPECT_EQ(p.Channel[5].Config.CtrlPeriod, 0);
 }
 
 TEST(CtrlUnitTest, makeEvenHalvesTowardZeroAndSpinTextNeedsAWholeNumber) {

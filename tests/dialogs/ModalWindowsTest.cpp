@@ -7,10 +7,10 @@
 #include <QFile>
 #include <QWindow>
 
-#include "windows/main/MainWindow.h"
+#include "tests/dialogs/DialogFixture.h"
 #include "windows/devices/DriveParamsWindow.h"
 #include "windows/dialogs/CalibrationForm.h"
-#include "tests/dialogs/DialogFixture.h"
+#include "windows/main/MainWindow.h"
 
 namespace vorta::testing {
 namespace {

@@ -5,8 +5,8 @@
 
 #include "JournalRows.h"
 #include "process/Setpoints.h"
-#include "windows/dialogs/SetpointsDialog.h"
 #include "tests/dialogs/DialogFixture.h"
+#include "windows/dialogs/SetpointsDialog.h"
 
 namespace vorta::testing {
 namespace {
@@ -32,10 +32,10 @@ TEST_F(SetpointsDialogTest, okStoresSetpointsShowsTheValuesTakenAndWritesFileAtN
   Type(*d,
        {QStringLiteral("6,5"), QStringLiteral("37"), QStringLiteral("40"), QStringLiteral("-150")});
   QTest::mouseClick(d->OkButton(), Qt::LeftButton);
-  EXPECT_EQ(p.Setpoint[1], 6.5);
-  EXPECT_EQ(p.Setpoint[2], 37.0);
-  EXPECT_EQ(p.Setpoint[3], 40.0);
-  EXPECT_EQ(p.Setpoint[4], -150.0);
+  EXPECT_EQ(p.Channel[1].Config.Setpoint, 6.5);
+  EXPECT_EQ(p.Channel[2].Config.Setpoint, 37.0);
+  EXPECT_EQ(p.Channel[3].Config.Setpoint, 40.0);
+  EXPECT_EQ(p.Channel[4].Config.Setpoint, -150.0);
   EXPECT_EQ(p.SaveRequest, kSaveRequestSetpoints);
   EXPECT_FALSE(Windows(p).Setpoints.IsOpen());
   EXPECT_FALSE(d->isVisible());
@@ -56,7 +56,7 @@ TEST_F(SetpointsDialogTest, okStoresSetpointsShowsTheValuesTakenAndWritesFileAtN
 
 TEST_F(SetpointsDialogTest, linearAdjustmentLeavesGridAndSetpointsAndRequestsCode7) {
   TVortaProcess& p = AddProcess(1);
-  p.LinAdjust[3] = 0.25;
+  p.Channel[3].Config.LinAdjust = 0.25;
   Menu(p, {QStringLiteral("Линейная подстройка")});
   auto* d = Opened<TSetpointsDialog>(Windows(p).Setpoints);
   ASSERT_NE(d, nullptr);
@@ -65,9 +65,9 @@ TEST_F(SetpointsDialogTest, linearAdjustmentLeavesGridAndSetpointsAndRequestsCod
   Type(*d,
        {QStringLiteral("0.1"), QStringLiteral("-0.5"), QStringLiteral("0"), QStringLiteral("3")});
   QTest::mouseClick(d->OkButton(), Qt::LeftButton);
-  EXPECT_EQ(p.LinAdjust[1], 0.1);
-  EXPECT_EQ(p.LinAdjust[2], -0.5);
-  EXPECT_EQ(p.Setpoint[1], 7.0);
+  EXPECT_EQ(p.Channel[1].Config.LinAdjust, 0.1);
+  EXPECT_EQ(p.Channel[2].Config.LinAdjust, -0.5);
+  EXPECT_EQ(p.Channel[1].Config.Setpoint, 7.0);
   EXPECT_EQ(p.SaveRequest, kSaveRequestLinAdjust);
   EXPECT_EQ(Form(p).ValueGrid()->item(2, 1)->text(), QStringLiteral("7.00"));
   MeasurementTick();
@@ -109,7 +109,7 @@ TEST_F(SetpointsDialogTest, notANumberIsRefusedByNameAndNothingIsStored) {
   EXPECT_TRUE(messages_.Errors[0].contains(QStringLiteral("t°C:")))
       << messages_.Errors[0].toStdString();
   EXPECT_TRUE(messages_.Errors[0].contains(QStringLiteral("3x7")));
-  EXPECT_EQ(p.Setpoint[1], 7.0) << "edit 1 was valid, but nothing is stored";
+  EXPECT_EQ(p.Channel[1].Config.Setpoint, 7.0) << "edit 1 was valid, but nothing is stored";
   EXPECT_EQ(p.SaveRequest, 10);
   EXPECT_TRUE(Windows(p).Setpoints.IsOpen()) << "the dialog stays for a correction";
   EXPECT_TRUE(d->isVisible());
@@ -118,8 +118,8 @@ TEST_F(SetpointsDialogTest, notANumberIsRefusedByNameAndNothingIsStored) {
   // A comma is taken for the decimal point.
   d->Edit(2)->setText(QStringLiteral("36,6"));
   QTest::mouseClick(d->OkButton(), Qt::LeftButton);
-  EXPECT_EQ(p.Setpoint[2], 36.6);
-  EXPECT_EQ(p.Setpoint[1], 7.4);
+  EXPECT_EQ(p.Channel[2].Config.Setpoint, 36.6);
+  EXPECT_EQ(p.Channel[1].Config.Setpoint, 7.4);
   EXPECT_FALSE(Windows(p).Setpoints.IsOpen());
 }
 
@@ -132,16 +132,16 @@ TEST_F(SetpointsDialogTest, cancelKeepsEverythingAndOneDialogAtATime) {
   Menu(p, {QStringLiteral("Линейная подстройка")});
   EXPECT_EQ(Opened<TSetpointsDialog>(Windows(p).Setpoints), first)
       << "both items wait while one is open";
-  EXPECT_EQ(p.DialogChannel, 1);
+  EXPECT_EQ(p.DialogSelector, 1);
   first->Edit(1)->setText(QStringLiteral("9"));
   QTest::mouseClick(first->CancelButton(), Qt::LeftButton);
-  EXPECT_EQ(p.Setpoint[1], 7.0);
+  EXPECT_EQ(p.Channel[1].Config.Setpoint, 7.0);
   EXPECT_EQ(p.SaveRequest, 10);
   EXPECT_FALSE(Windows(p).Setpoints.IsOpen());
 
   Menu(p, {QStringLiteral("Линейная подстройка")});
   EXPECT_NE(Opened<TSetpointsDialog>(Windows(p).Setpoints), nullptr);
-  EXPECT_EQ(p.DialogChannel, 2);
+  EXPECT_EQ(p.DialogSelector, 2);
 }
 
 // Another dialog of the process changes the shared selector while this one
@@ -151,11 +151,11 @@ TEST_F(SetpointsDialogTest, okStoresByTheModeItWasOpenedIn) {
   Menu(p, {QStringLiteral("Линейная подстройка")});
   auto* d = Opened<TSetpointsDialog>(Windows(p).Setpoints);
   ASSERT_NE(d, nullptr);
-  p.DialogChannel = 1;  // as "Статус" → "pH" sets it
+  p.DialogSelector = 1;  // as "Параметры управления" → "pH" sets it
   Type(*d, {QStringLiteral("0.5"), QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0")});
   QTest::mouseClick(d->OkButton(), Qt::LeftButton);
-  EXPECT_EQ(p.LinAdjust[1], 0.5);
-  EXPECT_EQ(p.Setpoint[1], 7.0);
+  EXPECT_EQ(p.Channel[1].Config.LinAdjust, 0.5);
+  EXPECT_EQ(p.Channel[1].Config.Setpoint, 7.0);
   EXPECT_EQ(p.SaveRequest, kSaveRequestLinAdjust);
 }
 

@@ -5,10 +5,10 @@
 #include <QTest>
 
 #include "JournalRows.h"
-#include "process/StatusClock.h"
-#include "windows/dialogs/StatusWindow.h"
 #include "process/ProcessConfig.h"
+#include "process/StatusClock.h"
 #include "tests/dialogs/DialogFixture.h"
+#include "windows/dialogs/StatusWindow.h"
 
 namespace vorta::testing {
 namespace {
@@ -28,7 +28,7 @@ TEST_F(StatusWindowTest, processSubjectStartsTheClockAndStartTwiceRestartsIt) {
   TStatusWindow* w = OpenStatus(p, {QStringLiteral("Режим"), QStringLiteral("Процесс")});
   ASSERT_NE(w, nullptr);
   EXPECT_TRUE(Windows(p).Status.IsOpen());
-  EXPECT_EQ(p.DialogChannel, 8);
+  EXPECT_EQ(p.StatusSubject, 8);
   EXPECT_EQ(w->windowTitle(), QStringLiteral("Статус - Процесс"));
   EXPECT_EQ(w->size(), QSize(TStatusWindow::kClientWidth, TStatusWindow::kClientHeight));
   EXPECT_TRUE(w->StartButton()->isVisibleTo(w));
@@ -112,7 +112,7 @@ TEST_F(StatusWindowTest, captionsBySubjectAndClockOnlyForTheProcess) {
     EXPECT_TRUE(w->CloseButton()->isVisibleTo(w));
     if (QString::fromUtf8(item) == QStringLiteral("pH")) {
       EXPECT_EQ(OpenStatus(p, {st, QStringLiteral("USB")}), w) << "one window at a time";
-      EXPECT_EQ(p.DialogChannel, 1);
+      EXPECT_EQ(p.StatusSubject, 1);
       Shot(*w, QStringLiteral("status-channel"));
     }
     QTest::mouseClick(w->CloseButton(), Qt::LeftButton);
@@ -124,20 +124,20 @@ TEST_F(StatusWindowTest, captionsBySubjectAndClockOnlyForTheProcess) {
 
 TEST_F(StatusWindowTest, memoIsFedByTheStatusLinesOfItsSubjectWhileOpen) {
   TVortaProcess& p = AddProcess(1);
-  p.Mode = 1;
-  p.CtrlStatus[1] = 3;
+  p.Mode = TVesselMode::Batch;
+  p.Channel[1].Status = TRegulationStatus::InDeadZone;
   TStatusWindow* w = OpenStatus(p, {QStringLiteral("Статус"), QStringLiteral("pH")});
   ASSERT_NE(w, nullptr);
   EXPECT_EQ(p.StatusSink, static_cast<IStatusSink*>(w));
   EXPECT_EQ(w->Lines()->toPlainText(), QStringLiteral("Зона нечувствительности"))
       << "filled as it opens, not at the next cycle";
-  p.CtrlStatus[1] = 4;
+  p.Channel[1].Status = TRegulationStatus::AboveHigh;
   ShowStatusLine(p, 1);
   ShowStatusLine(p, 2);  // t°C: another subject
   EXPECT_EQ(w->Lines()->toPlainText(),
             QStringLiteral("Зона нечувствительности\nПревышение верхней границы"));
 
-  p.Mode = 0;
+  p.Mode = TVesselMode::Uncontrolled;
   ShowStatusLine(p, 1);
   ShowStatusLine(p, 1);
   EXPECT_EQ(w->Lines()->toPlainText(),
@@ -156,14 +156,34 @@ TEST_F(StatusWindowTest, memoIsFedByTheStatusLinesOfItsSubjectWhileOpen) {
 }
 
 }  // namespace
-TEST_F(StatusWindowTest, memoLeftOpenForDaysKeepsOnlyTheNewestLines) {
+// The status window's subject is its own: a dialog opened meanwhile for
+// another channel does not turn the window to that channel.
+TEST_F(StatusWindowTest, anotherDialogOpenedMeanwhileLeavesTheSubjectAlone) {
   TVortaProcess& p = AddProcess(1);
-  p.Mode = 1;
+  p.Mode = TVesselMode::Batch;
+  p.Channel[1].Status = TRegulationStatus::InDeadZone;
+  p.Channel[3].Status = TRegulationStatus::AboveHigh;
   TStatusWindow* w = OpenStatus(p, {QStringLiteral("Статус"), QStringLiteral("pH")});
   ASSERT_NE(w, nullptr);
-  p.CtrlStatus[1] = 3;
+  QAction* ctrl =
+      Panel(p).MenuItem({QStringLiteral("Параметры управления"), QStringLiteral("pO2")});
+  ASSERT_NE(ctrl, nullptr);
+  ctrl->trigger();
+  ASSERT_TRUE(Windows(p).ControlParams.IsOpen());
+  ShowStatusLine(p, 3);
+  ShowStatusLine(p, 1);
+  EXPECT_EQ(w->Lines()->toPlainText(),
+            QStringLiteral("Зона нечувствительности\nЗона нечувствительности"));
+}
+
+TEST_F(StatusWindowTest, memoLeftOpenForDaysKeepsOnlyTheNewestLines) {
+  TVortaProcess& p = AddProcess(1);
+  p.Mode = TVesselMode::Batch;
+  TStatusWindow* w = OpenStatus(p, {QStringLiteral("Статус"), QStringLiteral("pH")});
+  ASSERT_NE(w, nullptr);
+  p.Channel[1].Status = TRegulationStatus::InDeadZone;
   for (int i = 0; i < TStatusWindow::kMaxMemoLines + 50; ++i) ShowStatusLine(p, 1);
-  p.CtrlStatus[1] = 4;
+  p.Channel[1].Status = TRegulationStatus::AboveHigh;
   ShowStatusLine(p, 1);
   EXPECT_EQ(w->Lines()->blockCount(), TStatusWindow::kMaxMemoLines);
   EXPECT_TRUE(w->Lines()->toPlainText().endsWith(QStringLiteral("Превышение верхней границы")));

@@ -5,11 +5,11 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "tests/dialogs/DialogFixture.h"
 #include "windows/dialogs/CalibrationForm.h"
 #include "windows/dialogs/ControlParamsDialog.h"
-#include "windows/dialogs/StatusWindow.h"
 #include "windows/dialogs/SetpointsDialog.h"
-#include "tests/dialogs/DialogFixture.h"
+#include "windows/dialogs/StatusWindow.h"
 
 namespace vorta::testing {
 namespace {

@@ -190,8 +190,9 @@ TEST_F(MqttDemoTest, brokerOutage_cyclesUntouchedAndEveryMinuteRowArrivesAfter) 
     f.seek(sizes[static_cast<size_t>(n++)]);
     for (const QByteArray& line : f.readAll().split('\n')) {
       if (line.trimmed().isEmpty()) continue;
-      expected
-          << QStringLiteral("%1 %2").arg(p->NumProcess).arg(QString::fromUtf8(line.split('\t')[1]));
+      expected << QStringLiteral("%1 %2")
+                      .arg(p->Config.NumProcess)
+                      .arg(QString::fromUtf8(line.split('\t')[1]));
     }
   }
   ASSERT_GE(expected.size(), 4 * 9);

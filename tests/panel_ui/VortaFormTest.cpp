@@ -58,12 +58,12 @@ TEST_F(VortaFormTest, gridShowsRowsAndColumnsInTheirFormats) {
   EXPECT_EQ(g->item(2, 2)->text(), QStringLiteral("37.50"));
   EXPECT_EQ(g->item(2, 4)->text(), QStringLiteral("-1.50"));
 
-  p.CurrentValue[1] = 6.996;
-  p.CurrentValue[3] = -0.001;  // rounds to zero: no sign
-  p.AdcHistory[1] = {0, 3000, 1000, 2000};
-  p.MinuteAvg[2] = 37.126;
-  p.MinuteMin[2] = 1.5;
-  p.MinuteMax[2] = 100.0;
+  p.Channel[1].Value = 6.996;
+  p.Channel[3].Value = -0.001;  // rounds to zero: no sign
+  p.Channel[1].AdcHistory = {0, 3000, 1000, 2000};
+  p.Channel[2].Minute.Avg = 37.126;
+  p.Channel[2].Minute.Min = 1.5;
+  p.Channel[2].Minute.Max = 100.0;
   form.ShowCurrentValues();
   EXPECT_EQ(g->item(1, 1)->text(), QStringLiteral("7.00"));
   EXPECT_EQ(g->item(1, 3)->text(), QStringLiteral("0.00"));
@@ -110,7 +110,7 @@ TEST_F(VortaFormTest, button6TogglesCoolingAndFlipsHeartbeat) {
   TCycleContext c = Cycles();
   OutputCycle(c);
   EXPECT_EQ(p.ManualState[6], 1);
-  EXPECT_EQ(p.Channels[6].ChState, 1);
+  EXPECT_EQ(p.OutputChannels[6].ChState, 1);
   EXPECT_EQ(TextColor(form.ManualButton(6)), QColor(Qt::yellow));
   Shot(form, QStringLiteral("cooling-on"));
 
@@ -155,7 +155,7 @@ TEST_F(VortaFormTest, chemostatClearsRegulationOutputsAndWritesTheModeAtTheNextT
   EXPECT_EQ(p.OutputWord, 0xF800);
   time_.AdvanceBy(500);
   EXPECT_EQ(LastSentWord(), 0xF800);
-  EXPECT_EQ(p.Mode, 2);
+  EXPECT_EQ(p.Mode, TVesselMode::Chemostat);
   EXPECT_EQ(p.SaveRequest, 10);
   EXPECT_EQ(form.StatusPanel(2)->text(), QStringLiteral("Режим: Chemostat"));
   EXPECT_FALSE(ReadFile(QStringLiteral("proc1.ini")).contains("mode=2"));
@@ -170,7 +170,7 @@ TEST_F(VortaFormTest, chemostatClearsRegulationOutputsAndWritesTheModeAtTheNextT
 TEST_F(VortaFormTest, modeMenuChecksTheCurrentModeOnOpening) {
   TVortaProcess& p = AddProcess(1);
   TVortaForm& form = Form(p);
-  p.Mode = 3;
+  p.Mode = TVesselMode::Turbidostat;
   QAction* mode = form.MenuItem({QStringLiteral("Режим")});
   ASSERT_NE(mode, nullptr);
   Q_EMIT mode->menu()->aboutToShow();
@@ -183,7 +183,7 @@ TEST_F(VortaFormTest, protocolItemsCheckOnlyTheChosenPeriodAndItIsSaved) {
   TVortaForm& form = Form(p);
   p.ProtocolCounter = 7;
   form.MenuItem({QStringLiteral("Протокол"), QStringLiteral("5 мин.")})->trigger();
-  EXPECT_EQ(p.ProtocolPeriodmin, 5);
+  EXPECT_EQ(p.Config.ProtocolPeriodmin, 5);
   EXPECT_EQ(p.ProtocolCounter, 0);
   int checked = 0;
   for (QAction* a : form.MenuItem({QStringLiteral("Протокол")})->menu()->actions()) {

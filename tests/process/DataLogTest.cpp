@@ -37,13 +37,16 @@ class DataLogTest : public ProcessFixture {
 
 TEST_F(DataLogTest, RowFieldsAndFormats) {
   TVortaProcess& p = AddProcess(1);
-  p.MinuteAvg = {0, 7.5, 123.456, 0, 1.5, 0};
-  p.Setpoint = {0, 7, 37, 30, -100, 0};
+  const double avg[] = {7.5, 123.456, 0, 1.5}, setpoint[] = {7, 37, 30, -100};
+  for (size_t ch = 1; ch <= 4; ++ch) {
+    p.Channel[ch].Minute.Avg = avg[ch - 1];
+    p.Channel[ch].Config.Setpoint = setpoint[ch - 1];
+  }
   p.OutputTicks[1] = 50;  // 2 s
   p.OutputTicks[3] = 25;
-  p.kdurwind = 1.5;
+  p.Config.kdurwind = 1.5;
   p.MixerRpm = 300;
-  p.Mode = 2;
+  p.Mode = TVesselMode::Chemostat;
   const QDateTime when(QDate(2026, 12, 6), QTime(9, 5, 7));
   const QStringList f = LogRowText(p, when, QLocale(QLocale::Russian)).split(u'\t');
   ASSERT_EQ(f.size(), 22);
@@ -63,7 +66,7 @@ TEST_F(DataLogTest, RowFieldsAndFormats) {
   EXPECT_EQ(f[19], QString());
   EXPECT_EQ(f[20], QStringLiteral("Net   "));
   EXPECT_EQ(f[21], QStringLiteral("Chemo"));
-  p.Mode = 11;
+  p.Mode = VesselMode(11);
   EXPECT_TRUE(LogRowText(p, when, QLocale::c()).endsWith(QStringLiteral("\tUnctr")));
 }
 
@@ -121,7 +124,7 @@ TEST_F(DataLogTest, UnwritableLogIsReportedOncePerEpisodeAndRecovers) {
 
 TEST_F(DataLogTest, PeriodOfFiveMinutesWritesEveryFifthMinuteWithAllDoses) {
   TVortaProcess& p = AddProcess(1);
-  p.ProtocolPeriodmin = 5;  // as the protocol menu sets it
+  p.Config.ProtocolPeriodmin = 5;  // as the protocol menu sets it
   SetOutput(p, 1, true);    // on the whole time: 25 ticks a second
   StartCycles();
   for (int minute = 1; minute <= 10; ++minute) {
@@ -159,7 +162,7 @@ TEST_F(DataLogTest, ModeRestoreReadsOnlyTheTailOfAHugeLog) {
   clock.start();
   const TVortaProcess& p = AddProcessFromExistingFile(1);
   EXPECT_LT(clock.elapsed(), 1000);
-  EXPECT_EQ(p.Mode, 1);
+  EXPECT_EQ(p.Mode, TVesselMode::Batch);
   EXPECT_EQ(ReadLastLogLine(p.ProtocolFileName),
             QStringLiteral("06.12.\t1:2:3\t 7.00\tNet   \tButch"));
   // A last line longer than any row gives no mode, without reading it whole.
@@ -185,7 +188,7 @@ TEST_F(DataLogTest, RowCutByAKillIsClosedAndTheModeComesFromTheLastWholeRow) {
     list_.Clear();  // an orderly end: the file is made abnormal again below
     WriteFile(QStringLiteral("proc1.ini"), ProcessIni(1, {}).replace("sucsesful=Y", "sucsesful=N"));
     TVortaProcess& p = AddProcessFromExistingFile(1);
-    EXPECT_EQ(p.Mode, 2);
+    EXPECT_EQ(p.Mode, TVesselMode::Chemostat);
     // Only the missing line end is added: CR LF, or the LF after a CR.
     QFile log(path);
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));

@@ -11,10 +11,10 @@ class EndToEndTest : public ProcessFixture {};
 TEST_F(EndToEndTest, PhChannelFromFramesToLogRow) {
   TVortaProcess& p = AddProcess(1, "Board1", "[Mode]\r\nmode=1\r\n");
   // Regulate pH up through output 3 in batch mode, every 2-s tick.
-  p.Mode = 1;
-  p.CtrlEnable[1] = 1;
-  p.CtrlOutUp[1] = 3;
-  p.GainUp[1] = 2;
+  p.Mode = TVesselMode::Batch;
+  p.Channel[1].Config.CtrlEnable = 1;
+  p.Channel[1].Config.CtrlOutUp = 3;
+  p.Channel[1].Config.GainUp = 2;
   StartCycles();
 
   // The module answers polls with pH code 1680 (6.80) every second.
@@ -26,11 +26,11 @@ TEST_F(EndToEndTest, PhChannelFromFramesToLogRow) {
   };
   runTo(1999);
   EXPECT_FALSE(p.OutputWord & 0x4);
-  EXPECT_NEAR(p.CurrentValue[1], 0, 1e-12);
+  EXPECT_NEAR(p.Channel[1].Value, 0, 1e-12);
   runTo(2000);  // first regulation step
-  EXPECT_NEAR(p.CurrentValue[1], 6.8, 1e-9);
-  EXPECT_EQ(p.CtrlStatus[1], 0);
-  EXPECT_EQ(p.PulseLength[1], 10);
+  EXPECT_NEAR(p.Channel[1].Value, 6.8, 1e-9);
+  EXPECT_EQ(p.Channel[1].Status, TRegulationStatus::Normal);
+  EXPECT_EQ(p.Channel[1].PulseLength, 10);
   EXPECT_TRUE(p.OutputWord & 0x4);
   runTo(2399);
   EXPECT_TRUE(p.OutputWord & 0x4);
@@ -43,7 +43,7 @@ TEST_F(EndToEndTest, PhChannelFromFramesToLogRow) {
   EXPECT_NE(std::find_if(on, words.end(), [](auto w) { return (w & 0x4) == 0; }), words.end());
 
   runTo(60'000);
-  EXPECT_NEAR(p.MinuteAvg[1], 6.8, 1e-9);
+  EXPECT_NEAR(p.Channel[1].Minute.Avg, 6.8, 1e-9);
   EXPECT_EQ(program_.TwoSecondTicks, 0);
   QFile log(p.ProtocolFileName);
   ASSERT_TRUE(log.open(QIODevice::ReadOnly));

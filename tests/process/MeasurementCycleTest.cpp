@@ -15,11 +15,11 @@ TEST_F(MeasurementCycleTest, MedianOfThreeCodesFromTheModule) {
     InjectCodes(code, 7, 65535, 1);
     MeasurementCycle(context_);
   }
-  EXPECT_EQ(p.AdcHistory[1][2], 500);
-  EXPECT_EQ(p.AdcHistory[1][1], 20);
-  EXPECT_EQ(p.AdcHistory[1][3], 1000);
+  EXPECT_EQ(p.Channel[1].AdcHistory[2], 500);
+  EXPECT_EQ(p.Channel[1].AdcHistory[1], 20);
+  EXPECT_EQ(p.Channel[1].AdcHistory[3], 1000);
   // Codes compare as unsigned: 65535 is the largest, not -1.
-  EXPECT_EQ(p.AdcHistory[3][2], 65535);
+  EXPECT_EQ(p.Channel[3].AdcHistory[2], 65535);
   EXPECT_EQ(p.SampleSlot, 0);
 }
 
@@ -32,11 +32,11 @@ TEST_F(MeasurementCycleTest, SampleSlotCyclesOneToThreeAndSortsOnlyOnTheThird) {
   MeasurementCycle(context_);
   EXPECT_EQ(p.SampleSlot, 2);
   // Between the second and third sample the regulation reads the raw second code.
-  EXPECT_EQ(p.AdcHistory[1][2], 100);
+  EXPECT_EQ(p.Channel[1].AdcHistory[2], 100);
   InjectCodes(500, 0, 0, 0);
   MeasurementCycle(context_);
   EXPECT_EQ(p.SampleSlot, 0);
-  EXPECT_EQ(p.AdcHistory[1][2], 500);
+  EXPECT_EQ(p.Channel[1].AdcHistory[2], 500);
 }
 
 TEST_F(MeasurementCycleTest, ElapsedClockTextAndBlink) {
@@ -100,7 +100,7 @@ TEST_F(MeasurementCycleTest, MixerRpmRoundsHalvesToEvenAndReadsTwoWithoutDrive) 
   auto* drive = dynamic_cast<TMixerDC*>(module_->Bus().FindByName(QStringLiteral("Mix1")));
   ASSERT_NE(drive, nullptr);
   p.Mixer = drive;
-  p.Reduction = 2;
+  p.Config.Reduction = 2;
   // Register 30 holds the speed: 5 / 2 = 2.5 → 2, 7 / 2 = 3.5 → 4.
   for (auto [speed, rpm] : {std::pair{5, 2}, std::pair{7, 4}, std::pair{600, 300}}) {
     adapter_->Inject(
@@ -110,7 +110,7 @@ TEST_F(MeasurementCycleTest, MixerRpmRoundsHalvesToEvenAndReadsTwoWithoutDrive) 
     ReadMixerRpm(p);
     EXPECT_EQ(p.MixerRpm, rpm) << speed;
   }
-  p.Reduction = 0;  // a bad file must not give garbage
+  p.Config.Reduction = 0;  // a bad file must not give garbage
   ReadMixerRpm(p);
   EXPECT_EQ(p.MixerRpm, 0);
 }

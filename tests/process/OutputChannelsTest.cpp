@@ -60,8 +60,8 @@ TEST_F(OutputChannelsTest, CommonPumpRunsUntilBothRequestersAreOff) {
   TVortaProcess& a = AddProcess(1, {}, link);
   TVortaProcess& b = AddProcess(2, {}, link);
   TVortaProcess& pumpOwner = AddProcess(3, {}, {}, "pump=5\r\n");
-  ASSERT_EQ(pumpOwner.CommonPump, 5);
-  ASSERT_EQ(a.Channels[2].ChPump, 3);
+  ASSERT_EQ(pumpOwner.Config.CommonPump, 5);
+  ASSERT_EQ(a.OutputChannels[2].ChPump, 3);
   SetOutput(a, 2, true);
   SetOutput(b, 2, true);
   EXPECT_TRUE(pumpOwner.OutputWord & 0x10);
@@ -83,13 +83,13 @@ TEST_F(OutputChannelsTest, CommonPumpLinkedBackToItsOwnProcessIsCut) {
 
 TEST_F(OutputChannelsTest, PulseOfLengthZeroEndsAtTheNextTick) {
   TVortaProcess& p = AddProcess(1);
-  p.CtrlOutUp[1] = 3;
+  p.Channel[1].Config.CtrlOutUp = 3;
   SetOutput(p, 3, true);
-  p.PulseActive[1] = 1;
-  p.PulseLength[1] = 0;
+  p.Channel[1].PulseActive = 1;
+  p.Channel[1].PulseLength = 0;
   OutputCycle(context_);
   EXPECT_FALSE(p.OutputWord & 0x4);
-  EXPECT_EQ(p.PulseActive[1], 0);
+  EXPECT_EQ(p.Channel[1].PulseActive, 0);
 }
 
 TEST_F(OutputChannelsTest, OutputTimeDoesNotWrapOverLongLogPeriods) {

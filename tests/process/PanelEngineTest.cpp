@@ -1,10 +1,10 @@
 #include "JournalRows.h"
 #include "devices/CANDevices.h"
+#include "process/OutputChannels.h"
 #include "process/PanelActions.h"
 #include "process/ProcessConfig.h"
-#include "process/StatusSink.h"
-#include "process/OutputChannels.h"
 #include "process/ProcessCycles.h"
+#include "process/StatusSink.h"
 #include "tests/process/ProcessFixture.h"
 
 namespace vorta::testing {
@@ -15,9 +15,9 @@ class WriteBackTest : public ProcessFixture {};
 TEST_F(WriteBackTest, SetpointsByPositionKeepEveryOtherByte) {
   TVortaProcess& p = AddProcess(1);
   const QByteArray before = ReadFile(QStringLiteral("proc1.ini"));
-  p.Setpoint[1] = 6.5;
-  p.Setpoint[3] = 42.125;
-  p.MinValue[1] = 3;  // never written
+  p.Channel[1].Config.Setpoint = 6.5;
+  p.Channel[3].Config.Setpoint = 42.125;
+  p.Channel[1].Config.MinValue = 3;  // never written
   p.SaveRequest = 1;
   SaveRequestedGroup(p);
   EXPECT_EQ(p.SaveRequest, 0);
@@ -29,13 +29,13 @@ TEST_F(WriteBackTest, SetpointsByPositionKeepEveryOtherByte) {
 
 TEST_F(WriteBackTest, CalibrationSaveAlsoStoresTheResetLinearAdjustment) {
   TVortaProcess& p = AddProcess(1);
-  p.LinAdjust[2] = -0.25;
+  p.Channel[2].Config.LinAdjust = -0.25;
   p.SaveRequest = 7;
   SaveRequestedGroup(p);
   ASSERT_EQ(TProfileFile(p.IniFileName).ReadString("tC", "Lin", {}), QStringLiteral("-0.25"));
   // The calibration dialog's "Сохранить" resets the adjustment with the new points.
-  p.LinAdjust[2] = 0;
-  p.CalAdc1[2] = 900;
+  p.Channel[2].Config.LinAdjust = 0;
+  p.Channel[2].Config.CalAdc1 = 900;
   p.SaveRequest = 8;
   SaveRequestedGroup(p);
   const TProfileFile f(p.IniFileName);
@@ -48,31 +48,31 @@ TEST_F(WriteBackTest, CodesRoundTripThroughTheFile) {
   p.MixCode = 123;
   p.SaveRequest = 2;
   SaveRequestedGroup(p);
-  p.LinAdjust[2] = -0.25;
+  p.Channel[2].Config.LinAdjust = -0.25;
   p.SaveRequest = 7;
   SaveRequestedGroup(p);
-  p.CalValue1[4] = 1.5;
-  p.CalValue2[4] = 9.75;
-  p.CalAdc1[4] = 111;
-  p.CalAdc2[4] = 65000;
+  p.Channel[4].Config.CalValue1 = 1.5;
+  p.Channel[4].Config.CalValue2 = 9.75;
+  p.Channel[4].Config.CalAdc1 = 111;
+  p.Channel[4].Config.CalAdc2 = 65000;
   p.SaveRequest = 8;
   SaveRequestedGroup(p);
-  p.Mode = 3;
+  p.Mode = TVesselMode::Turbidostat;
   p.SaveRequest = 10;
   SaveRequestedGroup(p);
-  p.CtrlPeriod[1] = 15;
-  p.CtrlOutUp[1] = -1;  // 16-bit fields go out unsigned
-  p.CtrlOutDown[1] = 4;
-  p.CtrlEnable[1] = 1;
-  p.GainDown[1] = 0.5;
+  p.Channel[1].Config.CtrlPeriod = 15;
+  p.Channel[1].Config.CtrlOutUp = -1;  // 16-bit fields go out unsigned
+  p.Channel[1].Config.CtrlOutDown = 4;
+  p.Channel[1].Config.CtrlEnable = 1;
+  p.Channel[1].Config.GainDown = 0.5;
   p.Epp.Period = 30;
   p.Epp.Ch = 9;  // never written
   p.Events2.Aperiod = 1;
-  p.po2koef = 2.25;
-  p.PumpTypeDorvex = 0;
-  p.PumpCode3 = 77;
-  p.Spumelevel = 2;
-  p.Existpena = 1;
+  p.Config.po2koef = 2.25;
+  p.Config.PumpTypeDorvex = 0;
+  p.Config.PumpCode3 = 77;
+  p.Config.Spumelevel = 2;
+  p.Config.Existpena = 1;
   p.SaveRequest = 22;
   SaveRequestedGroup(p);
 
@@ -105,17 +105,17 @@ TEST_F(WriteBackTest, CodesRoundTripThroughTheFile) {
   list_.Clear();
   TVortaProcess& again = AddProcessFromExistingFile(1);
   EXPECT_EQ(again.MixCode, 123);
-  EXPECT_EQ(again.CalAdc2[4], 65000);
-  EXPECT_EQ(again.CtrlPeriod[1], 15);
+  EXPECT_EQ(again.Channel[4].Config.CalAdc2, 65000);
+  EXPECT_EQ(again.Channel[1].Config.CtrlPeriod, 15);
   EXPECT_EQ(again.Epp.Period, 30);
-  EXPECT_EQ(again.PumpTypeDorvex, 0);
+  EXPECT_EQ(again.Config.PumpTypeDorvex, 0);
 }
 
 TEST_F(WriteBackTest, SetpointThenModeInTheSameTickWritesOnlyTheMode) {
   TVortaProcess& p = AddProcess(1);
-  p.Setpoint[1] = 5.5;
+  p.Channel[1].Config.Setpoint = 5.5;
   p.SaveRequest = 1;
-  p.Mode = 2;
+  p.Mode = TVesselMode::Chemostat;
   p.SaveRequest = 10;
   MeasurementCycle(context_);
   TProfileFile f(p.IniFileName);
@@ -126,7 +126,7 @@ TEST_F(WriteBackTest, SetpointThenModeInTheSameTickWritesOnlyTheMode) {
 TEST_F(WriteBackTest, PanelActionsAreJournalledWithOldAndNewValue) {
   TVortaProcess& p = AddProcess(1);
   test::TJournalOnEnv journal(env_, program_.ProgramFolder);
-  p.CtrlOutDown[1] = 2;  // button 1 switches output 2
+  p.Channel[1].Config.CtrlOutDown = 2;  // button 1 switches output 2
   ChangeMode(p, 2);
   ChangeMode(p, 2);  // picked again: no change
   ChangeProtocolPeriod(p, 5);
@@ -145,12 +145,12 @@ using GridTest = ProcessFixture;
 TEST_F(GridTest, currentValuesAreStaleWhileTheModuleIsSilentOrTheReadingInvalid) {
   TVortaProcess& p = AddProcess(1, "Board1");
   InjectCodes(1500, 1500, 1500, 1500);
-  p.ReadingInvalid[2] = 1;
+  p.Channel[2].ReadingInvalid = 1;
   for (int col = 1; col <= 4; ++col) {
     EXPECT_EQ(GridCellStale(p, 1, col), col == 2) << col;
     EXPECT_FALSE(GridCellStale(p, 6, col)) << "the module's codes are live";
   }
-  p.ReadingInvalid[2] = 0;
+  p.Channel[2].ReadingInvalid = 0;
   time_.AdvanceBy(10'000);  // the link timeout without a frame
   for (int row = 0; row <= 6; ++row) {
     for (int col = 0; col <= 4; ++col) {
@@ -168,22 +168,22 @@ TEST_F(StatusTest, LinesAccumulateInBatchAndStayOneInModeZero) {
   TVortaProcess& p = AddProcess(1);
   THeadlessStatusSink sink;
   p.StatusSink = &sink;
-  p.DialogChannel = 1;
-  p.Mode = 1;
-  p.CtrlEnable[1] = 0;
+  p.StatusSubject = 1;
+  p.Mode = TVesselMode::Batch;
+  p.Channel[1].Config.CtrlEnable = 0;
   RegulateChannel(p, 1);
   RegulateChannel(p, 2);  // another channel: nothing
   RegulateChannel(p, 1);
   EXPECT_EQ(sink.Lines, (QStringList{QStringLiteral("Управление запрещено"),
                                      QStringLiteral("Управление запрещено")}));
   sink.Lines.clear();
-  p.Mode = 0;
+  p.Mode = TVesselMode::Uncontrolled;
   for (int i = 0; i < 3; ++i) RegulateChannel(p, 1);
   EXPECT_EQ(sink.Lines, QStringList{QStringLiteral("Неконтролируемый режим")});
 
-  p.DialogChannel = 5;  // the mixer subject receives nothing from channels
+  p.StatusSubject = 5;  // the mixer subject receives nothing from channels
   sink.Lines.clear();
-  p.Mode = 1;
+  p.Mode = TVesselMode::Batch;
   RegulateChannel(p, 1);
   EXPECT_TRUE(sink.Lines.isEmpty());
 }
@@ -192,7 +192,7 @@ TEST_F(StatusTest, UsbSubjectReportsTheAdapterState) {
   TVortaProcess& p = AddProcess(1);
   THeadlessStatusSink sink;
   p.StatusSink = &sink;
-  p.DialogChannel = 6;
+  p.StatusSubject = 6;
   RegulationCycle(context_);
   adapter_->SetActive(false);
   RegulationCycle(context_);
@@ -211,11 +211,11 @@ class FoamTest : public ProcessFixture {
 
 TEST_F(FoamTest, FoamOnlyWhenEveryCallOfTheWindowSawIt) {
   TVortaProcess& p = AddProcess(1, "Board1");
-  p.penaperiod = 3;
-  p.InversPena = 1;
-  p.Existpena = 1;
-  p.spumech = 6;
-  p.Mode = 1;
+  p.Config.penaperiod = 3;
+  p.Config.InversPena = 1;
+  p.Config.Existpena = 1;
+  p.Config.spumech = 6;
+  p.Mode = TVesselMode::Batch;
   for (bool in : {true, false, true}) {
     FoamInput(in);
     DetectFoam(p);
@@ -233,11 +233,11 @@ TEST_F(FoamTest, FoamOnlyWhenEveryCallOfTheWindowSawIt) {
 
 TEST_F(FoamTest, FoamInModeZeroLightsTheIndicatorButLeavesTheOutput) {
   TVortaProcess& p = AddProcess(1, "Board1");
-  p.penaperiod = 1;
-  p.InversPena = 0;  // foam reads as input 0
-  p.Existpena = 1;
-  p.spumech = 6;
-  p.Mode = 0;
+  p.Config.penaperiod = 1;
+  p.Config.InversPena = 0;  // foam reads as input 0
+  p.Config.Existpena = 1;
+  p.Config.spumech = 6;
+  p.Mode = TVesselMode::Uncontrolled;
   FoamInput(false);
   DetectFoam(p);
   EXPECT_TRUE(p.PanelState.FoamIndicator);
@@ -246,7 +246,7 @@ TEST_F(FoamTest, FoamInModeZeroLightsTheIndicatorButLeavesTheOutput) {
 
 TEST_F(FoamTest, PenaperiodZeroNeverDecides) {
   TVortaProcess& p = AddProcess(1);
-  p.penaperiod = 0;
+  p.Config.penaperiod = 0;
   p.Foam = 1;
   for (int i = 0; i < 5; ++i) DetectFoam(p);
   EXPECT_EQ(p.Foam, 1);
@@ -257,8 +257,8 @@ TEST_F(FoamTest, CalibrationIndicationBlinksTheSelectedPoint) {
   THeadlessCalibView view;
   p.CalibView = &view;
   p.CalibLive = 1;
-  p.DialogChannel = 2;
-  p.AdcCode[2] = 1234;
+  p.DialogSelector = 2;
+  p.Channel[2].AdcCode = 1234;
   p.CalWork.Adc1 = 11;
   p.CalWork.Adc2 = 22;
   RegulationCycle(context_);

@@ -80,54 +80,44 @@ TEST_F(LoaderTest, fullFileLoadsEveryGroup) {
   EXPECT_TRUE(p->LoadError.isEmpty());
   EXPECT_EQ(p->Board, &board);
   EXPECT_EQ(p->Mixer, &mixer);
-  EXPECT_EQ(p->NameProcess, QStringLiteral("Ф-%d"));
-  EXPECT_EQ(p->NumProcess, 3);
+  EXPECT_EQ(p->Config.NameProcess, QStringLiteral("Ф-%d"));
+  EXPECT_EQ(p->Config.NumProcess, 3);
   EXPECT_EQ(p->PanelState.Caption, QStringLiteral("Ф-3"));
-  EXPECT_EQ(p->IsMaster, 1);
-  EXPECT_EQ(p->ProtocolPeriodmin, 5);
+  EXPECT_EQ(p->Config.ProtocolPeriodmin, 5);
   EXPECT_EQ(p->PanelState.ProtocolMenuChecked, 5);
-  EXPECT_EQ(p->IntervalIzm, 16);
-  EXPECT_EQ(p->portout2, 3);
-  // ADC0 and ADC2 off: 1, 3, 4 and a count of 3.
-  EXPECT_EQ(p->IncludedAdcCount, 3);
-  EXPECT_EQ(p->IncludedAdc[0], 1);
-  EXPECT_EQ(p->IncludedAdc[1], 3);
-  EXPECT_EQ(p->IncludedAdc[2], 4);
-  EXPECT_EQ(p->OutputMask[3], 16);
-  EXPECT_EQ(p->OutputMask[4], 0);
-  EXPECT_EQ(p->OutputMask[1], 1);
-  EXPECT_EQ(p->Channels[1].ChKind, 1);
-  EXPECT_EQ(p->Channels[1].ChName, QStringLiteral("Щёлочь"));
-  EXPECT_EQ(p->Channels[3].ChKind, 0);
-  EXPECT_EQ(p->Channels[3].ChName, QStringLiteral("Очень длинное им"));  // 16 characters
-  EXPECT_EQ(p->Channels[2].ChPump, 4);
-  EXPECT_DOUBLE_EQ(p->Setpoint[1], 7.2);
-  EXPECT_DOUBLE_EQ(p->LinAdjust[1], 0.1);
-  EXPECT_EQ(p->CalAdc2[1], 3000);
-  EXPECT_EQ(p->CtrlPeriod[1], 10);
-  EXPECT_DOUBLE_EQ(p->GainDown[1], 12);
-  EXPECT_EQ(p->CtrlModes[1], (std::array<std::int16_t, 4>{0, 1, 1, 0}));
+  EXPECT_EQ(p->Config.OutputMask[3], 16);
+  EXPECT_EQ(p->Config.OutputMask[4], 0);
+  EXPECT_EQ(p->Config.OutputMask[1], 1);
+  EXPECT_EQ(p->OutputChannels[1].ChName, QStringLiteral("Щёлочь"));
+  EXPECT_EQ(p->OutputChannels[3].ChName, QStringLiteral("Очень длинное им"));  // 16 characters
+  EXPECT_EQ(p->OutputChannels[2].ChPump, 4);
+  EXPECT_DOUBLE_EQ(p->Channel[1].Config.Setpoint, 7.2);
+  EXPECT_DOUBLE_EQ(p->Channel[1].Config.LinAdjust, 0.1);
+  EXPECT_EQ(p->Channel[1].Config.CalAdc2, 3000);
+  EXPECT_EQ(p->Channel[1].Config.CtrlPeriod, 10);
+  EXPECT_DOUBLE_EQ(p->Channel[1].Config.GainDown, 12);
+  EXPECT_EQ(p->Channel[1].Config.CtrlModes, (std::array<std::int16_t, 4>{0, 1, 1, 0}));
   // The heating output of t°C comes from the main configuration, not the file.
-  EXPECT_EQ(p->CtrlOutUp[2], 8);
-  EXPECT_EQ(p->CtrlOutDown[2], 6);
+  EXPECT_EQ(p->Channel[2].Config.CtrlOutUp, 8);
+  EXPECT_EQ(p->Channel[2].Config.CtrlOutDown, 6);
   EXPECT_EQ(p->Epp.Period, 30);
   EXPECT_EQ(p->Epp.ChName, QStringLiteral("Кислота"));
   EXPECT_EQ(p->Events1.Aperiod, 1);
-  EXPECT_EQ(p->Ventil, (std::array<std::int16_t, 2>{2, 7}));
-  EXPECT_EQ(p->FazaCount, 2);
-  EXPECT_EQ(p->Faza[1], (std::array<std::uint8_t, 3>{0, 1, 0}));
-  EXPECT_EQ(p->PumpCode2, 0x20);
+  EXPECT_EQ(p->Config.Ventil, (std::array<std::int16_t, 2>{2, 7}));
+  EXPECT_EQ(p->Config.FazaCount, 2);
+  EXPECT_EQ(p->Config.Faza[1], (std::array<std::uint8_t, 3>{0, 1, 0}));
+  EXPECT_EQ(p->Config.PumpCode2, 0x20);
   // Only the exact text "DORVEX" selects that pump type.
-  EXPECT_EQ(p->PumpTypeDorvex, 0);
+  EXPECT_EQ(p->Config.PumpTypeDorvex, 0);
   EXPECT_TRUE(p->PanelState.LightButtonVisible);
-  EXPECT_EQ(p->LightCh, 9);
+  EXPECT_EQ(p->Config.LightCh, 9);
   // Spumelevel 2: outputs 12 and 13 off; 14 on at load; the word masked to 0xF800.
   EXPECT_EQ(p->OutputWord & 0x0800, 0);
   EXPECT_EQ(p->OutputWord & 0x1000, 0);
   EXPECT_NE(p->OutputWord & 0x2000, 0);
   EXPECT_EQ(p->OutputWord & 0x07FF, 0);
   // A normal end last time: mode 0 whatever the file says, and the mark is N.
-  EXPECT_EQ(p->Mode, 0);
+  EXPECT_EQ(p->Mode, TVesselMode::Uncontrolled);
   EXPECT_TRUE(folder.Read("p3.ini").contains("sucsesful=N\r\n"));
   // The data log was created with its header and made read-only.
   EXPECT_TRUE(folder.Exists("Prot3.txt"));
@@ -137,25 +127,23 @@ TEST_F(LoaderTest, fullFileLoadsEveryGroup) {
 TEST_F(LoaderTest, nearlyEmptyFileTakesEveryDefault) {
   folder.Write("p.ini", "[Channels]\r\nch1=1,A\r\n");
   auto p = Load("p.ini");
-  EXPECT_EQ(p->MixSet, 400);
+  EXPECT_EQ(p->Config.MixSet, 400);
   EXPECT_EQ(p->MixCode, 10);
-  EXPECT_EQ(p->PumpCode1, 100);
-  EXPECT_EQ(p->PumpCode4, 100);
-  EXPECT_EQ(p->LightCh, 8);
-  EXPECT_EQ(p->LightTime, 2);
-  EXPECT_EQ(p->IntervalIzm, 2);
-  EXPECT_EQ(p->po2mixcoderightzone, 500);
-  EXPECT_EQ(p->po2mixcodeleftzone, 60);
+  EXPECT_EQ(p->Config.PumpCode1, 100);
+  EXPECT_EQ(p->Config.PumpCode4, 100);
+  EXPECT_EQ(p->Config.LightCh, 8);
+  EXPECT_EQ(p->Config.LightTime, 2);
+  EXPECT_EQ(p->Config.po2mixcoderightzone, 500);
+  EXPECT_EQ(p->Config.po2mixcodeleftzone, 60);
   EXPECT_EQ(p->Med.Period, 4);
-  EXPECT_DOUBLE_EQ(p->kdurwind, 1);
-  EXPECT_DOUBLE_EQ(p->kskachok, 1);
-  EXPECT_DOUBLE_EQ(p->po2koef, 1);
-  EXPECT_DOUBLE_EQ(p->Reduction, 1);
-  for (int i = 1; i <= 8; ++i) EXPECT_EQ(p->output[i], i);
-  EXPECT_EQ(p->NameProcess, "1");
-  EXPECT_EQ(p->IncludedAdcCount, 5);
-  EXPECT_EQ(p->PumpTypeDorvex, 1);
-  EXPECT_EQ(p->Protocolname, "Protocol.txt");
+  EXPECT_DOUBLE_EQ(p->Config.kdurwind, 1);
+  EXPECT_DOUBLE_EQ(p->Config.kskachok, 1);
+  EXPECT_DOUBLE_EQ(p->Config.po2koef, 1);
+  EXPECT_DOUBLE_EQ(p->Config.Reduction, 1);
+  for (int i = 1; i <= 8; ++i) EXPECT_EQ(p->Config.OutputMask[i], 1 << (i - 1));
+  EXPECT_EQ(p->Config.NameProcess, "1");
+  EXPECT_EQ(p->Config.PumpTypeDorvex, 1);
+  EXPECT_EQ(p->Config.Protocolname, "Protocol.txt");
   EXPECT_EQ(p->PanelState.ProtocolMenuChecked, 1);
 }
 
@@ -164,14 +152,14 @@ TEST_F(LoaderTest, shortParameterSectionsReadAsZeroWithOneMessage) {
                "[AssignName]\r\n1=pH\r\n[pH]\r\na=7.5\r\nb=0.5\r\n[CtrlpH]\r\np=10\r\n"
                "[Podpitka]\r\nFazaCount=40\r\n[Port]\r\nNumProcess=abc\r\n");
   auto p = Load("p.ini");
-  EXPECT_DOUBLE_EQ(p->Setpoint[1], 7.5);
-  EXPECT_DOUBLE_EQ(p->LinAdjust[1], 0.5);
-  EXPECT_DOUBLE_EQ(p->MaxValue[1], 0);
-  EXPECT_EQ(p->CtrlPeriod[1], 10);
-  EXPECT_EQ(p->CtrlModes[1], (std::array<std::int16_t, 4>{}));
-  EXPECT_EQ(p->NumProcess, 0);
+  EXPECT_DOUBLE_EQ(p->Channel[1].Config.Setpoint, 7.5);
+  EXPECT_DOUBLE_EQ(p->Channel[1].Config.LinAdjust, 0.5);
+  EXPECT_DOUBLE_EQ(p->Channel[1].Config.MaxValue, 0);
+  EXPECT_EQ(p->Channel[1].Config.CtrlPeriod, 10);
+  EXPECT_EQ(p->Channel[1].Config.CtrlModes, (std::array<std::int16_t, 4>{}));
+  EXPECT_EQ(p->Config.NumProcess, 0);
   // The phase table holds 17 entries: a longer programme is refused, not run.
-  EXPECT_EQ(p->FazaCount, 0);
+  EXPECT_EQ(p->Config.FazaCount, 0);
   ASSERT_EQ(messages.Infos.size(), 1);
   EXPECT_TRUE(messages.Infos[0].contains("p.ini"));
   EXPECT_TRUE(messages.Infos[0].contains("[pH]"));
@@ -188,16 +176,16 @@ TEST_F(LoaderTest, numbersThatCannotBeTakenKeepTheirDefaultWithOneReport) {
                "[Podpitka]\r\nVentil=2,300\r\n[Pumps]\r\nPumpCode1=99999999999\r\n");
   auto p = Load("p.ini");
   // A decimal comma is the number the operator meant, not 0.
-  EXPECT_DOUBLE_EQ(p->Setpoint[1], 7);
-  EXPECT_DOUBLE_EQ(p->CtrlLow[1], 3.5);
+  EXPECT_DOUBLE_EQ(p->Channel[1].Config.Setpoint, 7);
+  EXPECT_DOUBLE_EQ(p->Channel[1].Config.CtrlLow, 3.5);
   // Nothing is wrapped into a narrower field: each takes its default.
-  EXPECT_DOUBLE_EQ(p->LinAdjust[1], 0);
-  EXPECT_EQ(p->CalAdc1[1], 0);
-  EXPECT_EQ(p->ProtocolPeriodmin, 1);
-  EXPECT_DOUBLE_EQ(p->Reduction, 1);
-  EXPECT_EQ(p->MixSet, 400);
-  EXPECT_EQ(p->Ventil[1], 0);
-  EXPECT_EQ(p->PumpCode1, 100);
+  EXPECT_DOUBLE_EQ(p->Channel[1].Config.LinAdjust, 0);
+  EXPECT_EQ(p->Channel[1].Config.CalAdc1, 0);
+  EXPECT_EQ(p->Config.ProtocolPeriodmin, 1);
+  EXPECT_DOUBLE_EQ(p->Config.Reduction, 1);
+  EXPECT_EQ(p->Config.MixSet, 400);
+  EXPECT_EQ(p->Config.Ventil[1], 0);
+  EXPECT_EQ(p->Config.PumpCode1, 100);
   ASSERT_EQ(messages.Infos.size(), 1);
   const QString& report = messages.Infos[0];
   EXPECT_TRUE(report.contains("p.ini"));
@@ -214,7 +202,7 @@ TEST_F(LoaderTest, numbersThatCannotBeTakenKeepTheirDefaultWithOneReport) {
 
   // -1 must not become 65535, which would never write a row.
   folder.Write("q.ini", "[Port]\r\nProtocolPeriodmin=-1\r\n");
-  EXPECT_EQ(Load("q.ini")->ProtocolPeriodmin, 1);
+  EXPECT_EQ(Load("q.ini")->Config.ProtocolPeriodmin, 1);
 }
 
 TEST_F(LoaderTest, byPositionReadingIgnoresKeyNamesButNotOrder) {
@@ -222,9 +210,9 @@ TEST_F(LoaderTest, byPositionReadingIgnoresKeyNamesButNotOrder) {
   folder.Write("b.ini", "[AssignName]\r\n1=pH\r\n[pH]\r\nbar=0.2\r\nfoo=7\r\n");
   auto a = Load("a.ini");
   auto b = Load("b.ini");
-  EXPECT_DOUBLE_EQ(a->Setpoint[1], 7);
-  EXPECT_DOUBLE_EQ(b->Setpoint[1], 0.2);
-  EXPECT_DOUBLE_EQ(b->LinAdjust[1], 7);
+  EXPECT_DOUBLE_EQ(a->Channel[1].Config.Setpoint, 7);
+  EXPECT_DOUBLE_EQ(b->Channel[1].Config.Setpoint, 0.2);
+  EXPECT_DOUBLE_EQ(b->Channel[1].Config.LinAdjust, 7);
 }
 
 TEST_F(LoaderTest, abnormalEndRestoresTheModeFromTheLogsLastLine) {
@@ -232,7 +220,7 @@ TEST_F(LoaderTest, abnormalEndRestoresTheModeFromTheLogsLastLine) {
   folder.Write("p.ini", file);
   folder.Write("Protocol.txt", "Date\tTime\r\n06.12.\t1:2:3\t7.00\tNet OK\tChemo\r\n");
   auto chemostat = Load("p.ini");
-  EXPECT_EQ(chemostat->Mode, 2);
+  EXPECT_EQ(chemostat->Mode, TVesselMode::Chemostat);
   // The mark stays N until a normal end.
   EXPECT_EQ(folder.Read("p.ini"), file);
   chemostat.reset();
@@ -240,7 +228,7 @@ TEST_F(LoaderTest, abnormalEndRestoresTheModeFromTheLogsLastLine) {
 
   folder.Write("p.ini", file);
   folder.Write("Protocol.txt", "Date\tTime\r\nrow without a mode\r\n");
-  EXPECT_EQ(Load("p.ini")->Mode, 0);
+  EXPECT_EQ(Load("p.ini")->Mode, TVesselMode::Uncontrolled);
   EXPECT_FALSE(messages.Infos.join("").contains(QStringLiteral("занят")));
 }
 
@@ -248,7 +236,7 @@ TEST_F(LoaderTest, unreadableLogKeepsTheFilesModeAndSaysSo) {
   folder.Write("p.ini", "[Mode]\r\nmode=3\r\n[Terminate]\r\nsucsesful=N\r\n");
   ASSERT_TRUE(QDir(folder.Path()).mkdir("Protocol.txt"));  // cannot be opened as a file
   auto p = Load("p.ini");
-  EXPECT_EQ(p->Mode, 3);
+  EXPECT_EQ(p->Mode, TVesselMode::Turbidostat);
   EXPECT_TRUE(
       messages.Infos.contains(QStringLiteral("Файл Protocol.txt занят другим приложением")));
 }

@@ -80,7 +80,7 @@ TEST_F(ProcessListStart, startUpRunsAListedFileOnceAndReportsMainConfigurationNu
   EXPECT_TRUE(messages.Errors.join('\n').contains("./p1.ini"));
   EXPECT_EQ(form.DozeCount, 10);
   EXPECT_EQ(form.FillPhaseTimer().Interval(), 120);
-  EXPECT_EQ(form.Processes().ProcessAt(0)->CtrlOutUp[2], 8);
+  EXPECT_EQ(form.Processes().ProcessAt(0)->Channel[2].Config.CtrlOutUp, 8);
   const QStringList reports = messages.Infos.filter("Vorta.ini");
   ASSERT_EQ(reports.size(), 1) << messages.Infos.join('\n').toStdString();
   for (const char* line : {"FazaPeriod=NaN", "DozeCount=99999999999", "IndexWater=70000"}) {

@@ -1,9 +1,9 @@
 #include <functional>
 
 #include "devices/CANDevices.h"
-#include "process/StatusSink.h"
 #include "process/OutputChannels.h"
 #include "process/ProcessCycles.h"
+#include "process/StatusSink.h"
 #include "tests/process/ProcessFixture.h"
 
 namespace vorta::testing {
@@ -47,17 +47,17 @@ class RegulationTest : public ProcessFixture {
   // The worked pH example: setpoint 7.00, value 6.80, last mean 6.80.
   TVortaProcess& PhProcess() {
     TVortaProcess& p = AddProcess(1);
-    p.Mode = 1;
-    p.CtrlEnable[1] = 1;
-    p.CtrlOutUp[1] = 3;
-    p.Setpoint[1] = 7.0;
-    p.CurrentValue[1] = 6.8;
-    p.MinuteAvg[1] = 6.8;
-    p.DeadZone[1] = 0.05;
-    p.CtrlLow[1] = 5;
-    p.CtrlHigh[1] = 9;
-    p.kskachok = 1;
-    p.GainUp[1] = 2;
+    p.Mode = TVesselMode::Batch;
+    p.Channel[1].Config.CtrlEnable = 1;
+    p.Channel[1].Config.CtrlOutUp = 3;
+    p.Channel[1].Config.Setpoint = 7.0;
+    p.Channel[1].Value = 6.8;
+    p.Channel[1].Minute.Avg = 6.8;
+    p.Channel[1].Config.DeadZone = 0.05;
+    p.Channel[1].Config.CtrlLow = 5;
+    p.Channel[1].Config.CtrlHigh = 9;
+    p.Config.kskachok = 1;
+    p.Channel[1].Config.GainUp = 2;
     return p;
   }
 };
@@ -65,8 +65,8 @@ class RegulationTest : public ProcessFixture {
 TEST_F(RegulationTest, WorkedPhExampleDosesTenTicks) {
   TVortaProcess& p = PhProcess();
   RegulateChannel(p, 1);
-  EXPECT_EQ(p.CtrlStatus[1], 0);
-  EXPECT_EQ(p.PulseLength[1], 10);
+  EXPECT_EQ(p.Channel[1].Status, TRegulationStatus::Normal);
+  EXPECT_EQ(p.Channel[1].PulseLength, 10);
   EXPECT_TRUE(p.OutputWord & (1U << 2));
   for (int tick = 1; tick <= 9; ++tick) {
     OutputCycle(context_);
@@ -74,7 +74,7 @@ TEST_F(RegulationTest, WorkedPhExampleDosesTenTicks) {
   }
   OutputCycle(context_);
   EXPECT_FALSE(p.OutputWord & (1U << 2));
-  EXPECT_EQ(p.PulseActive[1], 0);
+  EXPECT_EQ(p.Channel[1].PulseActive, 0);
 }
 
 TEST_F(RegulationTest, StatusCodesInTheirTestOrder) {
@@ -82,55 +82,56 @@ TEST_F(RegulationTest, StatusCodesInTheirTestOrder) {
   struct TCase {
     const char* what;
     std::function<void(TVortaProcess&)> change;
-    int status;
+    TRegulationStatus status;
   };
   const std::vector<TCase> cases = {
       {"disabled beats mode",
        [](auto& q) {
-         q.CtrlEnable[1] = 0;
-         q.CtrlModes[1][1] = 0;
+         q.Channel[1].Config.CtrlEnable = 0;
+         q.Channel[1].Config.CtrlModes[1] = 0;
        },
-       1},
+       TRegulationStatus::Disabled},
       {"not in this mode",
        [](auto& q) {
-         q.CtrlModes[1][1] = 0;
-         q.CtrlOutUp[1] = 0;
+         q.Channel[1].Config.CtrlModes[1] = 0;
+         q.Channel[1].Config.CtrlOutUp = 0;
        },
-       6},
+       TRegulationStatus::OffInMode},
       {"no outputs",
        [](auto& q) {
-         q.CtrlOutUp[1] = 0;
-         q.CurrentValue[1] = 7.0;
+         q.Channel[1].Config.CtrlOutUp = 0;
+         q.Channel[1].Value = 7.0;
        },
-       2},
+       TRegulationStatus::NoOutputs},
       {"dead zone equal to deviation",
        [](auto& q) {
-         q.CurrentValue[1] = q.MinuteAvg[1] = 6.75;
-         q.DeadZone[1] = 0.25;
+         q.Channel[1].Value = q.Channel[1].Minute.Avg = 6.75;
+         q.Channel[1].Config.DeadZone = 0.25;
        },
-       3},
+       TRegulationStatus::InDeadZone},
       // 7.00 - 6.80 is a hair above 0.20 in binary.
-      {"dead zone equal to a decimal deviation", [](auto& q) { q.DeadZone[1] = 0.2; }, 3},
+      {"dead zone equal to a decimal deviation",
+       [](auto& q) { q.Channel[1].Config.DeadZone = 0.2; }, TRegulationStatus::InDeadZone},
       {"above high",
        [](auto& q) {
-         q.Setpoint[1] = 9.5;
-         q.CurrentValue[1] = 9.2;
+         q.Channel[1].Config.Setpoint = 9.5;
+         q.Channel[1].Value = 9.2;
        },
-       4},
-      {"below low", [](auto& q) { q.CurrentValue[1] = 4.0; }, 5},
+       TRegulationStatus::AboveHigh},
+      {"below low", [](auto& q) { q.Channel[1].Value = 4.0; }, TRegulationStatus::BelowLow},
       {"spike with kskachok 0",
        [](auto& q) {
-         q.kskachok = 0;
-         q.MinuteAvg[1] = 6.81;
+         q.Config.kskachok = 0;
+         q.Channel[1].Minute.Avg = 6.81;
        },
-       7},
+       TRegulationStatus::Spike},
   };
   for (const TCase& c : cases) {
     TVortaProcess& q = PhProcess();
-    q.CtrlModes[1] = {0, 1, 1, 1};
+    q.Channel[1].Config.CtrlModes = {0, 1, 1, 1};
     c.change(q);
     RegulateChannel(q, 1);
-    EXPECT_EQ(q.CtrlStatus[1], c.status) << c.what;
+    EXPECT_EQ(q.Channel[1].Status, c.status) << c.what;
     EXPECT_FALSE(q.OutputWord & (1U << 2)) << c.what;
   }
   (void)p;
@@ -138,22 +139,22 @@ TEST_F(RegulationTest, StatusCodesInTheirTestOrder) {
 
 TEST_F(RegulationTest, DeviationAboveSetpointDosesDownOutput) {
   TVortaProcess& p = PhProcess();
-  p.CtrlModes[1] = {0, 1, 1, 1};
-  p.CtrlOutDown[1] = 4;
-  p.GainDown[1] = 1;
-  p.CurrentValue[1] = 7.4;
-  p.MinuteAvg[1] = 7.4;
+  p.Channel[1].Config.CtrlModes = {0, 1, 1, 1};
+  p.Channel[1].Config.CtrlOutDown = 4;
+  p.Channel[1].Config.GainDown = 1;
+  p.Channel[1].Value = 7.4;
+  p.Channel[1].Minute.Avg = 7.4;
   RegulateChannel(p, 1);
-  EXPECT_EQ(p.CtrlStatus[1], 0);
-  EXPECT_EQ(p.PulseLength[1], 10);  // 1 × 25 × 0.4
+  EXPECT_EQ(p.Channel[1].Status, TRegulationStatus::Normal);
+  EXPECT_EQ(p.Channel[1].PulseLength, 10);  // 1 × 25 × 0.4
   EXPECT_TRUE(p.OutputWord & (1U << 3));
   EXPECT_FALSE(p.OutputWord & (1U << 2));
 }
 
 TEST_F(RegulationTest, OutputNumberAbove255EndsItsPulse) {
   TVortaProcess& p = PhProcess();
-  p.CtrlModes[1] = {0, 1, 1, 1};
-  p.CtrlOutUp[1] = 257;  // output 1
+  p.Channel[1].Config.CtrlModes = {0, 1, 1, 1};
+  p.Channel[1].Config.CtrlOutUp = 257;  // output 1
   RegulateChannel(p, 1);
   ASSERT_TRUE(p.OutputWord & 0x1);
   for (int tick = 1; tick <= 10; ++tick) OutputCycle(context_);
@@ -163,73 +164,73 @@ TEST_F(RegulationTest, OutputNumberAbove255EndsItsPulse) {
 // The heater channel with no lower limit, as a dead temperature probe meets it.
 TEST_F(RegulationTest, InvalidReadingNeverDosesButAValidZeroDoes) {
   TVortaProcess& p = AddProcess(1);
-  p.Mode = 1;
-  p.CtrlEnable[2] = 1;
-  p.CtrlLow[2] = 0;
+  p.Mode = TVesselMode::Batch;
+  p.Channel[2].Config.CtrlEnable = 1;
+  p.Channel[2].Config.CtrlLow = 0;
   program_.DefWarm = 0;
   program_.IndexWater = 8;
   THeadlessStatusSink window;
   p.StatusSink = &window;
-  p.DialogChannel = 2;
-  p.AdcHistory[2][2] = 1100;  // 1.00 against 7.00: a long pulse starts
+  p.StatusSubject = 2;
+  p.Channel[2].AdcHistory[2] = 1100;  // 1.00 against 7.00: a long pulse starts
   RegulationCycle(context_);
   ASSERT_TRUE(p.OutputWord & 0x80);
   for (const std::uint16_t code : {0, 2500}) {  // no signal; 15.00 above the limit 14.00
-    p.AdcHistory[2][2] = code;
+    p.Channel[2].AdcHistory[2] = code;
     for (int tick = 1; tick <= 45; ++tick) {  // across minute closes
       RegulationCycle(context_);
       ASSERT_FALSE(p.OutputWord & 0x80) << code << " " << tick;
-      ASSERT_EQ(p.CtrlStatus[2], 8) << code << " " << tick;
+      ASSERT_EQ(p.Channel[2].Status, TRegulationStatus::InvalidReading) << code << " " << tick;
     }
   }
   EXPECT_EQ(window.Lines.back(), QStringLiteral("Управление запрещено из-за ошибки измерения"));
   p.StatusSink = nullptr;
   // 0.00 read by a live probe: held back until a minute of valid readings
   // gives a mean, then regulated.
-  p.AdcHistory[2][2] = 1000;
+  p.Channel[2].AdcHistory[2] = 1000;
   RegulationCycle(context_);
-  EXPECT_EQ(p.CtrlStatus[2], 7);
+  EXPECT_EQ(p.Channel[2].Status, TRegulationStatus::Spike);
   EXPECT_FALSE(p.OutputWord & 0x80);
   while (program_.TwoSecondTicks != 0) RegulationCycle(context_);
   RegulationCycle(context_);
-  EXPECT_EQ(p.CtrlStatus[2], 0);
+  EXPECT_EQ(p.Channel[2].Status, TRegulationStatus::Normal);
   EXPECT_TRUE(p.OutputWord & 0x80);
 }
 
 TEST_F(RegulationTest, UncontrolledOrUnknownModeSwitchesNothingAndKeepsStatus) {
   for (std::uint8_t mode : {0, 7}) {
     TVortaProcess& p = PhProcess();
-    p.CtrlModes[1] = {1, 1, 1, 1};
-    p.Mode = mode;
-    p.CtrlStatus[1] = 5;
-    p.CtrlCounter[1] = 3;
+    p.Channel[1].Config.CtrlModes = {1, 1, 1, 1};
+    p.Mode = VesselMode(mode);
+    p.Channel[1].Status = TRegulationStatus::BelowLow;
+    p.Channel[1].CtrlCounter = 3;
     RegulateChannel(p, 1);
-    EXPECT_EQ(p.CtrlStatus[1], 5);
-    EXPECT_EQ(p.CtrlCounter[1], 0);
+    EXPECT_EQ(p.Channel[1].Status, TRegulationStatus::BelowLow);
+    EXPECT_EQ(p.Channel[1].CtrlCounter, 0);
     EXPECT_FALSE(p.OutputWord & (1U << 2));
   }
 }
 
 TEST_F(RegulationTest, Po2ByMixerHoldsCodesAtTheZoneEdges) {
   TVortaProcess& p = AddProcess(1);
-  p.Mode = 2;
-  p.po2ctrlmotor = 1;
-  p.Setpoint[3] = 30;
-  p.DeadZone[3] = 1;
-  p.CtrlLow[3] = 0;
-  p.CtrlHigh[3] = 100;
-  p.kskachok = 1;
+  p.Mode = TVesselMode::Chemostat;
+  p.Config.po2ctrlmotor = 1;
+  p.Channel[3].Config.Setpoint = 30;
+  p.Channel[3].Config.DeadZone = 1;
+  p.Channel[3].Config.CtrlLow = 0;
+  p.Channel[3].Config.CtrlHigh = 100;
+  p.Config.kskachok = 1;
   p.MixerRpm = 300;
-  p.po2mixcodeleftzone = 60;
-  p.po2mixcoderightzone = 500;
+  p.Config.po2mixcodeleftzone = 60;
+  p.Config.po2mixcoderightzone = 500;
 
-  p.CurrentValue[3] = p.MinuteAvg[3] = 20;  // below setpoint: speed up
+  p.Channel[3].Value = p.Channel[3].Minute.Avg = 20;  // below setpoint: speed up
   p.MixCode = 255;
   RegulatePo2ByMixer(p);
   EXPECT_EQ(p.MixCode, 255);
-  EXPECT_EQ(p.CtrlStatus[3], 0);
+  EXPECT_EQ(p.Channel[3].Status, TRegulationStatus::Normal);
 
-  p.CurrentValue[3] = p.MinuteAvg[3] = 40;  // above: slow down
+  p.Channel[3].Value = p.Channel[3].Minute.Avg = 40;  // above: slow down
   p.MixCode = 1;
   RegulatePo2ByMixer(p);
   EXPECT_EQ(p.MixCode, 1);
@@ -243,13 +244,13 @@ TEST_F(RegulationTest, Po2ByMixerHoldsCodesAtTheZoneEdges) {
 TEST_F(RegulationTest, Po2StepWithStirrerStoppedChangesCodeButSendsNothing) {
   TVortaProcess& p = AddProcess(1);
   p.Mixer = dynamic_cast<TCANMixer*>(module_->Bus().FindByName(QStringLiteral("Mix1")));
-  p.Mode = 1;
-  p.po2ctrlmotor = 1;
-  p.Setpoint[3] = 30;
-  p.CtrlHigh[3] = 100;
-  p.CurrentValue[3] = p.MinuteAvg[3] = 20;
+  p.Mode = TVesselMode::Batch;
+  p.Config.po2ctrlmotor = 1;
+  p.Channel[3].Config.Setpoint = 30;
+  p.Channel[3].Config.CtrlHigh = 100;
+  p.Channel[3].Value = p.Channel[3].Minute.Avg = 20;
   p.MixCode = 100;
-  p.MixSet = 510;
+  p.Config.MixSet = 510;
   module_->FrameQueue().Clear();
   p.MixerRpm = 0;
   RegulatePo2ByMixer(p);
@@ -268,35 +269,35 @@ TEST_F(RegulationTest, Po2StepWithStirrerStoppedChangesCodeButSendsNothing) {
 TEST_F(RegulationTest, MinuteMeanDropsLowestAndHighestAndDividesBy28) {
   TVortaProcess& p = AddProcess(1);
   for (int slot = 1; slot <= 30; ++slot) {
-    p.CurrentValue[1] = slot == 7 ? 0.0 : (slot == 9 ? 13.0 : 7.0);
+    p.Channel[1].Value = slot == 7 ? 0.0 : (slot == 9 ? 13.0 : 7.0);
     AccumulateSample(p, slot);
   }
   CloseMinute(p);
-  EXPECT_NEAR(p.MinuteAvg[1], 7.0, 1e-12);
-  EXPECT_EQ(p.MinuteMin[1], 0.0);
-  EXPECT_EQ(p.MinuteMax[1], 13.0);
-  EXPECT_EQ(p.MinuteLow[1], p.MaxValue[1]);
-  EXPECT_EQ(p.MinuteHigh[1], p.MinValue[1]);
+  EXPECT_NEAR(p.Channel[1].Minute.Avg, 7.0, 1e-12);
+  EXPECT_EQ(p.Channel[1].Minute.Min, 0.0);
+  EXPECT_EQ(p.Channel[1].Minute.Max, 13.0);
+  EXPECT_EQ(p.Channel[1].Minute.Low, p.Channel[1].Config.MaxValue);
+  EXPECT_EQ(p.Channel[1].Minute.High, p.Channel[1].Config.MinValue);
   // A slot outside the minute is not stored anywhere.
   AccumulateSample(p, 31);
-  EXPECT_EQ(p.MinuteSum[1], 0.0);
+  EXPECT_EQ(p.Channel[1].Minute.Sum, 0.0);
 
   // Invalid readings leave the mean to the valid ones.
   for (int slot = 1; slot <= 30; ++slot) {
-    p.ReadingInvalid[1] = slot % 3 == 0 ? 1 : 0;
-    p.CurrentValue[1] = p.ReadingInvalid[1] != 0 ? 0.0 : (slot == 4 ? 6.0 : 7.0);
+    p.Channel[1].ReadingInvalid = slot % 3 == 0 ? 1 : 0;
+    p.Channel[1].Value = p.Channel[1].ReadingInvalid != 0 ? 0.0 : (slot == 4 ? 6.0 : 7.0);
     AccumulateSample(p, slot);
   }
   CloseMinute(p);
-  EXPECT_NEAR(p.MinuteAvg[1], 7.0, 1e-12);
-  EXPECT_EQ(p.MinuteMin[1], 6.0);
-  EXPECT_EQ(p.MinuteAvgInvalid[1], 0);
+  EXPECT_NEAR(p.Channel[1].Minute.Avg, 7.0, 1e-12);
+  EXPECT_EQ(p.Channel[1].Minute.Min, 6.0);
+  EXPECT_EQ(p.Channel[1].Minute.AvgInvalid, 0);
 }
 
 TEST_F(RegulationTest, CycleShowsLinkModeRpmAndSeconds) {
   TVortaProcess& withBoard = AddProcess(1, "Board1");
   TVortaProcess& without = AddProcess(2);
-  withBoard.Mode = 9;  // only a bad file gives this: shown as uncontrolled
+  withBoard.Mode = VesselMode(9);  // only a bad file gives this: shown as uncontrolled
   RegulationCycle(context_);
   EXPECT_EQ(withBoard.PanelState.StatusText[3], QStringLiteral("Net Err"));
   EXPECT_EQ(withBoard.PanelState.StatusColor[3], kClYellow);
@@ -316,8 +317,8 @@ TEST_F(RegulationTest, CycleShowsLinkModeRpmAndSeconds) {
 
 TEST_F(RegulationTest, LightIsSwitchedOffWhenItsCountdownEnds) {
   TVortaProcess& p = AddProcess(1);
-  p.LightCh = 8;
-  p.LightTime = 2;
+  p.Config.LightCh = 8;
+  p.Config.LightTime = 2;
   p.LightCountdown = 2;
   SetOutput(p, 8, true);
   p.PanelState.LightFontColor = kClYellow;
@@ -335,13 +336,13 @@ TEST_F(RegulationTest, HeatingOutputFollowsDefWarm) {
   program_.IndexSteam = 7;
   program_.DefWarm = 1;
   RegulationCycle(context_);
-  EXPECT_EQ(p.CtrlOutUp[2], 7);
+  EXPECT_EQ(p.Channel[2].Config.CtrlOutUp, 7);
   program_.DefWarm = 0;
   RegulationCycle(context_);
-  EXPECT_EQ(p.CtrlOutUp[2], 8);
+  EXPECT_EQ(p.Channel[2].Config.CtrlOutUp, 8);
   program_.DefWarm = 5;
   RegulationCycle(context_);
-  EXPECT_EQ(p.CtrlOutUp[2], 8);
+  EXPECT_EQ(p.Channel[2].Config.CtrlOutUp, 8);
 }
 
 }  // namespace

@@ -226,7 +226,7 @@ void TChartForm::AddChannelSeries(const QString& name, bool shown, bool markers,
 void TChartForm::FeedChart() {
   for (int c = 1; c <= 4; ++c) {
     const double scale = Process.ChartScale[static_cast<size_t>(c - 1)];
-    Model.SetChannelValue(c, Process.CurrentValue[static_cast<size_t>(c)] * scale, scale,
+    Model.SetChannelValue(c, Process.Channel[static_cast<size_t>(c)].Value * scale, scale,
                           ValueLive(Process, c));
   }
   Model.SetChannelValue(5, Process.MixerRpm * Process.ChartScale[4], Process.ChartScale[4],
@@ -354,7 +354,7 @@ void TChartForm::ScaleBoxChosen(int index) {
 void TChartForm::WriteSettings(TProfileFile& file) {
   // An end from outside is as orderly as the operator's, though it leaves "N"
   // so that the next start keeps the modes.
-  if (Process.Terminated != QStringLiteral("Y") && !Process.Env.Program.KeepModesAtEnd) {
+  if (Process.Config.Terminated != QStringLiteral("Y") && !Process.Env.Program.KeepModesAtEnd) {
     if (isVisible()) SetFormVisible(false);
     return;
   }
@@ -395,7 +395,7 @@ void TChartForm::ShowError(const QString& text) {
 }
 
 QString TChartForm::ChannelName(int channel) const {
-  return channel >= 1 && channel <= 5 ? Process.AssignName[static_cast<size_t>(channel)]
+  return channel >= 1 && channel <= 5 ? Process.Config.AssignName[static_cast<size_t>(channel)]
                                       : QString();
 }
 

@@ -39,7 +39,7 @@ void Paint(QWidget* w, std::int32_t color) {
 TCalibrationForm::TCalibrationForm(TVortaProcess& process, IProcessPanel& panel)
     : QWidget(nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint),
       Process(process),
-      Channel(process.DialogChannel),
+      Channel(process.DialogSelector),
       panel_(panel) {
   // No parent: a window of its own, like the code it fixes.
   setFixedSize(kClientWidth, kClientHeight);
@@ -66,10 +66,10 @@ TCalibrationForm::TCalibrationForm(TVortaProcess& process, IProcessPanel& panel)
   // Show the channel's calibration as the dialog opens.
   CalibrOpen(Process, Channel);
   const auto n = static_cast<size_t>(Channel >= 1 && Channel <= 4 ? Channel : 0);
-  rows_[0].Edit->setText(FormatFixed(Process.CalValue1[n], 2));
-  rows_[1].Edit->setText(FormatFixed(Process.CalValue2[n], 2));
-  rows_[0].Code->setText(QString::number(Process.CalAdc1[n]));
-  rows_[1].Code->setText(QString::number(Process.CalAdc2[n]));
+  rows_[0].Edit->setText(FormatFixed(Process.Channel[n].Config.CalValue1, 2));
+  rows_[1].Edit->setText(FormatFixed(Process.Channel[n].Config.CalValue2, 2));
+  rows_[0].Code->setText(QString::number(Process.Channel[n].Config.CalAdc1));
+  rows_[1].Code->setText(QString::number(Process.Channel[n].Config.CalAdc2));
   SetRowColor(rows_[0], kClBtnFace, true);
   SetRowColor(rows_[1], kClBtnFace, true);
   MoveOntoScreens(*this, panel_.PanelWidget().pos() + QPoint(20, 20));
@@ -129,12 +129,12 @@ void TCalibrationForm::SetPoint2Color(std::int32_t color) {
 
 void TCalibrationForm::SetCodeLabels(const QString& point1, const QString& point2) {
   QString texts[2] = {point1, point2};
-  // The live code is this dialog's channel's: DialogChannel moves on when
+  // The live code is this dialog's channel's: DialogSelector moves on when
   // another dialog of the process opens, and a fixed code of the wrong
   // sensor would be stored without a word.
   const int selected = SelectedPoint();
-  if (selected != 0 && Channel >= 1 && Channel <= 4 && Process.DialogChannel != Channel) {
-    texts[selected - 1] = QString::number(Process.AdcCode[static_cast<size_t>(Channel)]);
+  if (selected != 0 && Channel >= 1 && Channel <= 4 && Process.DialogSelector != Channel) {
+    texts[selected - 1] = QString::number(Process.Channel[static_cast<size_t>(Channel)].AdcCode);
   }
   rows_[0].Code->setText(texts[0]);
   rows_[1].Code->setText(texts[1]);
@@ -265,7 +265,7 @@ void OpenCalibration(IProcessPanel& panel, int channel) {
   // opening goes now rather than with the panel.
   panel.Windows().Calibration.Open([&panel, channel] {
     TVortaProcess& process = panel.PanelProcess();
-    process.DialogChannel = channel;
+    process.DialogSelector = channel;
     auto* form = new TCalibrationForm(process, panel);
     form->show();
     return form;

@@ -26,7 +26,7 @@ class TCalibrationForm final : public QWidget, public ICalibView {
   static constexpr int kClientWidth = 340;
   static constexpr int kClientHeight = 112;
 
-  // The process's DialogChannel is the channel; panel is the
+  // The process's DialogSelector is the channel; panel is the
   // process's panel (placement, and its controls disabled while a code is
   // fixed).
   TCalibrationForm(TVortaProcess& process, IProcessPanel& panel);
@@ -92,7 +92,7 @@ class TCalibrationForm final : public QWidget, public ICalibView {
 };
 
 // The panel's "Калибровка" items: nothing while a calibration dialog is
-// open; otherwise DialogChannel = channel and a new dialog is shown.
+// open; otherwise DialogSelector = channel and a new dialog is shown.
 void OpenCalibration(IProcessPanel& panel, int channel);
 
 }  // namespace vorta

@@ -68,7 +68,7 @@ TControlParamsDialog* TControlParamsDialog::Open(IProcessPanel& panel, int selec
   return panel.Windows().ControlParams.Open(
       [&panel, selector] {
         TVortaProcess& p = panel.PanelProcess();
-        p.DialogChannel = selector;
+        p.DialogSelector = selector;
         auto* form = new TControlParamsDialog(p, &panel.PanelWidget());
         form->ShowRecord();
         form->show();
@@ -317,7 +317,7 @@ TCtrlFields TControlParamsDialog::Collect() const {
 }
 
 void TControlParamsDialog::ShowRecord() {
-  const int n = Process.DialogChannel;
+  const int n = Process.DialogSelector;
   entry_ = CtrlEntry(n);
   setWindowTitle(CtrlCaption(Process, n));
   const bool channel = IsChannelVariant(n);
@@ -326,7 +326,7 @@ void TControlParamsDialog::ShowRecord() {
   pages_->setTabVisible(Po2Page, !channel);
   pages_->setTabVisible(HeatingPage, false);
   pages_->setTabVisible(PumpsPage, false);
-  pages_->setTabVisible(FoamPage, !channel && Process.Existpena == 1);
+  pages_->setTabVisible(FoamPage, !channel && Process.Config.Existpena == 1);
   pages_->setTabVisible(EventsPage, true);
   pages_->setCurrentIndex(channel ? StandardPage : TimersPage);
   Show(ReadCtrlFields(Process, entry_));

@@ -41,7 +41,7 @@ TSetpointsDialog::~TSetpointsDialog() = default;
 TSetpointsDialog* TSetpointsDialog::Open(IProcessPanel& panel, int mode) {
   return panel.Windows().Setpoints.Open([&panel, mode] {
     TVortaProcess& p = panel.PanelProcess();
-    p.DialogChannel = mode;
+    p.DialogSelector = mode;
     auto* form = new TSetpointsDialog(p, &panel.PanelWidget());
     form->ShowRecord();
     form->show();
@@ -55,7 +55,7 @@ QLineEdit* TSetpointsDialog::Edit(int k) const {
 
 void TSetpointsDialog::ShowRecord() {
   if (QWidget* panel = parentWidget()) MoveOntoScreens(*this, panel->pos() + QPoint(20, 20));
-  mode_ = Process.DialogChannel;
+  mode_ = Process.DialogSelector;
   setWindowTitle(SetDialogCaption(mode_));
   const TSetTexts texts = SetDialogTexts(Process, mode_);
   for (size_t k = 0; k < 4; ++k) edits_[k]->setText(texts[k]);

@@ -56,7 +56,7 @@ TStatusWindow::~TStatusWindow() {
 TStatusWindow* TStatusWindow::Open(IProcessPanel& panel, int subject) {
   return panel.Windows().Status.Open([&panel, subject] {
     TVortaProcess& p = panel.PanelProcess();
-    p.DialogChannel = subject;
+    p.StatusSubject = subject;
     auto* form = new TStatusWindow(p, &panel.PanelWidget());
     form->ShowRecord();
     form->show();
@@ -67,7 +67,7 @@ TStatusWindow* TStatusWindow::Open(IProcessPanel& panel, int subject) {
 void TStatusWindow::ShowRecord() {
   Process.StatusSink = this;
   if (QWidget* panel = parentWidget()) MoveOntoScreens(*this, panel->pos() + QPoint(20, 20));
-  const int subject = Process.DialogChannel;
+  const int subject = Process.StatusSubject;
   setWindowTitle(StatusCaption(Process, subject));
   const bool clock = StatusShowsClock(subject);
   for (QWidget* w : {static_cast<QWidget*>(startLabel_), static_cast<QWidget*>(stopLabel_),

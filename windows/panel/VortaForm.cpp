@@ -313,7 +313,7 @@ void TVortaForm::InitValueGrid() {
   ShowSetpoints();
   for (int k = 1; k <= kManualButtons; ++k) {
     // A channel without a name keeps the design caption rather than a blank button.
-    const QString& name = Process.Channels[static_cast<size_t>(k)].ChName;
+    const QString& name = Process.OutputChannels[static_cast<size_t>(k)].ChName;
     if (!name.isEmpty()) buttons_[static_cast<size_t>(k)]->setText(name);
   }
 }
@@ -385,7 +385,8 @@ void TVortaForm::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void TVortaForm::ShowModeCheck() {
-  for (size_t m = 0; m < modeItems_.size(); ++m) modeItems_[m]->setChecked(m == Process.Mode);
+  for (size_t m = 0; m < modeItems_.size(); ++m)
+    modeItems_[m]->setChecked(m == static_cast<size_t>(Process.Mode));
 }
 
 void TVortaForm::ShowProtocolCheck() {
