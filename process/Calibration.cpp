@@ -135,7 +135,7 @@ void CalibrSave(TVortaProcess& p, int channel) {
   p.CalAdc1[n] = p.CalWork.Adc1;
   p.CalAdc2[n] = p.CalWork.Adc2;
   p.LinAdjust[n] = 0;
-  p.SaveRequest = kSaveRequestCalibration;
+  p.SaveRequest = TWriteBackGroup::Calibration;
 }
 
 }  // namespace vorta

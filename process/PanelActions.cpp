@@ -87,7 +87,7 @@ void ChangeMode(TVortaProcess& p, int mode) {
   RecordChange(p, QStringLiteral("[Mode] mode"), modeText(p.Mode), modeText(mode),
                TJournalSource::Menu);
   p.Mode = static_cast<std::uint8_t>(mode);
-  p.SaveRequest = kSaveRequestMode;
+  p.SaveRequest = TWriteBackGroup::Mode;
   p.OutputWord &= kModeKeepMask;
   if (p.Board != nullptr) p.Board->SetOutputs(p.OutputWord);
   // The 2-s tick writes this too; the operator sees the choice at once.

@@ -12,7 +12,6 @@ class TVortaProcess;
 
 inline constexpr int kManualButtons = 7;
 inline constexpr std::uint16_t kModeKeepMask = 0xF800;  // outputs 12..16 survive a mode change
-inline constexpr std::int16_t kSaveRequestMode = 10;
 
 // Output switched by manual button k (1..7): the low byte of its field; 0
 // for none or a k out of range.

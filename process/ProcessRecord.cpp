@@ -46,7 +46,7 @@ void TVortaProcess::InitRuntime() {
   OutputWord = 0;
   portout2 = 0;
   Mode = 0;
-  SaveRequest = 0;
+  SaveRequest = TWriteBackGroup::None;
   AdcCode.fill(0);
   for (auto* a : {&Setpoint, &LinAdjust, &MinValue, &MaxValue, &CalValue1, &CalValue2, &CtrlLow,
                   &CtrlHigh, &DeadZone, &GainUp, &GainDown}) {

@@ -11,10 +11,11 @@
 #include <memory>
 #include <vector>
 
-#include "process/PanelView.h"
-#include "process/AlarmState.h"
 #include "journal/Journal.h"
+#include "process/AlarmState.h"
+#include "process/PanelView.h"
 #include "process/ProgramState.h"
+#include "process/WriteBackGroup.h"
 
 namespace vorta {
 
@@ -118,7 +119,7 @@ class TVortaProcess {
   // [Port] portout2: kept, unused
   std::int16_t portout2 = 0;
   std::uint8_t Mode = 0;
-  std::int16_t SaveRequest = 0;
+  TWriteBackGroup SaveRequest = TWriteBackGroup::None;
   TPerChannel<std::uint16_t> AdcCode{};
   TPerChannelAndCommon<double> CurrentValue{};
   TPerChannelAndCommon<double> LinAdjust{};

@@ -55,7 +55,8 @@ std::optional<TSetFieldError> ApplySetDialog(TVortaProcess& p, int mode, const T
                  FormatFixed(target[k + 1], 2), FormatFixed(values[k], 2), TJournalSource::Dialog);
     target[k + 1] = values[k];
   }
-  p.SaveRequest = mode == kLinAdjustMode ? kSaveRequestLinAdjust : kSaveRequestSetpoints;
+  p.SaveRequest =
+      mode == kLinAdjustMode ? TWriteBackGroup::LinearAdjustment : TWriteBackGroup::Setpoints;
   return std::nullopt;
 }
 

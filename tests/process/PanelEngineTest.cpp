@@ -18,9 +18,9 @@ TEST_F(WriteBackTest, SetpointsByPositionKeepEveryOtherByte) {
   p.Setpoint[1] = 6.5;
   p.Setpoint[3] = 42.125;
   p.MinValue[1] = 3;  // never written
-  p.SaveRequest = 1;
+  p.SaveRequest = TWriteBackGroup::Setpoints;
   SaveRequestedGroup(p);
-  EXPECT_EQ(p.SaveRequest, 0);
+  EXPECT_EQ(p.SaveRequest, TWriteBackGroup::None);
   QByteArray expected = before;
   expected.replace("[pH]\r\nSet=7.00", "[pH]\r\nSet=6.50");
   expected.replace("[pO2]\r\nSet=7.00", "[pO2]\r\nSet=42.13");
@@ -30,13 +30,13 @@ TEST_F(WriteBackTest, SetpointsByPositionKeepEveryOtherByte) {
 TEST_F(WriteBackTest, CalibrationSaveAlsoStoresTheResetLinearAdjustment) {
   TVortaProcess& p = AddProcess(1);
   p.LinAdjust[2] = -0.25;
-  p.SaveRequest = 7;
+  p.SaveRequest = TWriteBackGroup::LinearAdjustment;
   SaveRequestedGroup(p);
   ASSERT_EQ(TProfileFile(p.IniFileName).ReadString("tC", "Lin", {}), QStringLiteral("-0.25"));
   // The calibration dialog's "Сохранить" resets the adjustment with the new points.
   p.LinAdjust[2] = 0;
   p.CalAdc1[2] = 900;
-  p.SaveRequest = 8;
+  p.SaveRequest = TWriteBackGroup::Calibration;
   SaveRequestedGroup(p);
   const TProfileFile f(p.IniFileName);
   EXPECT_EQ(f.ReadString("tC", "Lin", {}), QStringLiteral("0.00"));
@@ -46,19 +46,19 @@ TEST_F(WriteBackTest, CalibrationSaveAlsoStoresTheResetLinearAdjustment) {
 TEST_F(WriteBackTest, CodesRoundTripThroughTheFile) {
   TVortaProcess& p = AddProcess(1);
   p.MixCode = 123;
-  p.SaveRequest = 2;
+  p.SaveRequest = TWriteBackGroup::MixerCode;
   SaveRequestedGroup(p);
   p.LinAdjust[2] = -0.25;
-  p.SaveRequest = 7;
+  p.SaveRequest = TWriteBackGroup::LinearAdjustment;
   SaveRequestedGroup(p);
   p.CalValue1[4] = 1.5;
   p.CalValue2[4] = 9.75;
   p.CalAdc1[4] = 111;
   p.CalAdc2[4] = 65000;
-  p.SaveRequest = 8;
+  p.SaveRequest = TWriteBackGroup::Calibration;
   SaveRequestedGroup(p);
   p.Mode = 3;
-  p.SaveRequest = 10;
+  p.SaveRequest = TWriteBackGroup::Mode;
   SaveRequestedGroup(p);
   p.CtrlPeriod[1] = 15;
   p.CtrlOutUp[1] = -1;  // 16-bit fields go out unsigned
@@ -73,7 +73,7 @@ TEST_F(WriteBackTest, CodesRoundTripThroughTheFile) {
   p.PumpCode3 = 77;
   p.Spumelevel = 2;
   p.Existpena = 1;
-  p.SaveRequest = 22;
+  p.SaveRequest = TWriteBackGroup::ControlParameters;
   SaveRequestedGroup(p);
 
   TProfileFile f(p.IniFileName);
@@ -114,9 +114,9 @@ TEST_F(WriteBackTest, CodesRoundTripThroughTheFile) {
 TEST_F(WriteBackTest, SetpointThenModeInTheSameTickWritesOnlyTheMode) {
   TVortaProcess& p = AddProcess(1);
   p.Setpoint[1] = 5.5;
-  p.SaveRequest = 1;
+  p.SaveRequest = TWriteBackGroup::Setpoints;
   p.Mode = 2;
-  p.SaveRequest = 10;
+  p.SaveRequest = TWriteBackGroup::Mode;
   MeasurementCycle(context_);
   TProfileFile f(p.IniFileName);
   EXPECT_EQ(f.ReadString("Mode", "mode", {}), QStringLiteral("2"));
