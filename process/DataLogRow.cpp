@@ -34,13 +34,8 @@ struct TDriveFields {
 };
 
 TDriveFields ReadDrive(const TVortaProcess& p) {
-  if (const auto* dc = dynamic_cast<const TMixerDC*>(p.Mixer)) {
-    return {QString::number(dc->GetCurrent()), FormatHex4(dc->GetStatus())};
-  }
-  if (const auto* omron = dynamic_cast<const TMixerInverter*>(p.Mixer)) {
-    return {QString::number(omron->GetCurrent()), FormatHex4(omron->GetStatus())};
-  }
-  return {};
+  if (p.Mixer == nullptr) return {};
+  return {QString::number(p.Mixer->GetCurrent()), FormatHex4(p.Mixer->GetStatus())};
 }
 
 QString RowWithDrive(const TVortaProcess& p, const QDateTime& when, const QLocale& locale,

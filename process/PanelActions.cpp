@@ -120,7 +120,7 @@ void LightButtonClick(TVortaProcess& p) {
 }
 
 bool HasDcMixer(const TVortaProcess& p) {
-  return dynamic_cast<const TMixerDC*>(p.Mixer) != nullptr;
+  return p.Mixer != nullptr && p.Mixer->HasParameterRegisters();
 }
 
 QString GridReal(double value) {

@@ -44,7 +44,7 @@ void ChangeProtocolPeriod(TVortaProcess& p, int minutes);
 // Light button: the light output on for LightTime 2-s ticks.
 void LightButtonClick(TVortaProcess& p);
 
-// "Параметры двигателя" is offered only for a DC drive.
+// "Параметры двигателя" is offered only for a drive with parameter registers.
 bool HasDcMixer(const TVortaProcess& p);
 
 // Grid texts: reals with two decimals, at least four characters wide.
