@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+#include "process/CycleTimers.h"
 #include "process/ProcessRecord.h"
 #include "process/ProgramState.h"
 
@@ -69,10 +70,6 @@ class TMainForm {
   void Shutdown();
   void Finish();
 
-  void OnOutputTimer();
-  void OnMeasureTimer();
-  void OnRegulationTimer();
-
   // Asks the application to terminate (end of Shutdown).
   std::function<void()> OnTerminate;
 
@@ -83,9 +80,9 @@ class TMainForm {
   // Why the start was refused (FolderInUse).
   [[nodiscard]] const QString& StartProblem() const { return startProblem_; }
 
-  TTimer& OutputTimer() { return *outputTimer_; }
-  TTimer& MeasureTimer() { return *measureTimer_; }
-  TTimer& RegulationTimer() { return *regulationTimer_; }
+  TTimer& OutputTimer() { return cycles_->Output(); }
+  TTimer& MeasureTimer() { return cycles_->Measurement(); }
+  TTimer& RegulationTimer() { return cycles_->Regulation(); }
   TTimer& FillPhaseTimer() { return *fillPhaseTimer_; }
   // The fill run behind the fill window; null before start-up and after shutdown.
   [[nodiscard]] TFillControl* Fill() { return fill_.get(); }
@@ -121,9 +118,7 @@ class TMainForm {
   std::unique_ptr<TFolderLock> lock_;  // held for the whole run
   std::unique_ptr<TControlServer> control_;
   QString startProblem_;
-  std::unique_ptr<TTimer> outputTimer_;
-  std::unique_ptr<TTimer> measureTimer_;
-  std::unique_ptr<TTimer> regulationTimer_;
+  std::unique_ptr<TCycleTimers> cycles_;
   std::unique_ptr<TTimer> fillPhaseTimer_;
   std::unique_ptr<class QFile> eventLog_;
   bool closed_ = false;
