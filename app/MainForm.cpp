@@ -9,6 +9,8 @@
 #include "app/DefaultFolder.h"
 #include "app/MainForm.h"
 #include "devices/CANService.h"
+#include "journal/AlarmCommand.h"
+#include "journal/Alarms.h"
 #include "journal/Journal.h"
 #include "journal/JournalSession.h"
 #include "platform/ConfigReader.h"
@@ -20,8 +22,7 @@
 #include "platform/SafeFile.h"
 #include "platform/SingleInstance.h"
 #include "platform/TimerService.h"
-#include "process/AlarmCommand.h"
-#include "process/Alarms.h"
+#include "process/AlarmChecks.h"
 #include "process/CycleTimers.h"
 #include "process/FillRun.h"
 #include "process/PanelView.h"
@@ -42,11 +43,12 @@ TMainForm::TMainForm(TDeps deps, const QString& programFolder)
   if (!folder.endsWith(u'/')) folder += u'/';
   program_.ProgramFolder = folder;
   env_.canService = &deps.canService;
-  alarms_ = std::make_unique<TAlarms>(env_);
+  alarms_ = std::make_unique<TAlarms>(deps_.Time, env_.Journal);
   env_.Alarms = alarms_.get();
+  alarmChecks_ = std::make_unique<TAlarmChecks>(env_, *alarms_);
 
   cycles_ = std::make_unique<TCycleTimers>(
-      deps_.Time, TCycleContext{program_, processes_, deps_.Time, alarms_.get()});
+      deps_.Time, TCycleContext{program_, processes_, deps_.Time, alarmChecks_.get()});
   // A modal window is asked to close first; the shutdown runs at a later
   // tick, once its loop has returned.
   cycles_->AfterOutputCycle = [this] {

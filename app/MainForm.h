@@ -25,6 +25,7 @@ class TControlServer;
 class TFillControl;
 class TJournal;
 class TAlarms;
+class TAlarmChecks;
 class TAlarmCommand;
 
 class THeadlessMainWindow final : public IMainWindow {
@@ -113,6 +114,7 @@ class TMainForm {
   TVortaProcessList processes_;
   TVortaEnv env_;
   std::unique_ptr<TAlarms> alarms_;
+  std::unique_ptr<TAlarmChecks> alarmChecks_;    // the 2-s cycle's checks that feed alarms_
   std::unique_ptr<TAlarmCommand> alarmCommand_;  // "[Alarms] Command=" of Vorta.ini
   std::unique_ptr<TSingleInstance> instance_;
   std::unique_ptr<TFolderLock> lock_;  // held for the whole run

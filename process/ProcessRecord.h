@@ -11,8 +11,8 @@
 #include <memory>
 #include <vector>
 
+#include "journal/AlarmState.h"
 #include "journal/Journal.h"
-#include "process/AlarmState.h"
 #include "process/PanelView.h"
 #include "process/ProgramState.h"
 #include "process/WriteBackGroup.h"

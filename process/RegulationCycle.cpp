@@ -4,7 +4,7 @@
 
 #include "devices/CANDevices.h"
 #include "platform/Numbers.h"
-#include "process/Alarms.h"
+#include "process/AlarmChecks.h"
 #include "process/Cycles.h"
 #include "process/DataLog.h"
 #include "process/OutputChannels.h"
@@ -125,7 +125,7 @@ void RegulationCycle(TCycleContext& c) {
   TProgramState& program = c.Program;
   program.TwoSecondTicks += 1;
   for (const auto& process : c.Processes) ProcessTick(program, *process);
-  if (c.Alarms != nullptr) c.Alarms->Evaluate(c.Processes);
+  if (c.AlarmChecks != nullptr) c.AlarmChecks->Evaluate(c.Processes);
   for (const auto& process : c.Processes) {
     process->PanelState.StatusText[0] = QString::number(program.TwoSecondTicks * 2);
     process->Panel->PanelStateChanged();

@@ -4,10 +4,10 @@
 #include <QLocale>
 #include <cmath>
 
+#include "journal/Alarms.h"
 #include "journal/Journal.h"
 #include "journal/JournalFormat.h"
 #include "platform/RealTimerService.h"
-#include "process/Alarms.h"
 #include "process/DataLogColumns.h"
 #include "process/ProcessCycles.h"
 #include "process/ProcessRecord.h"
