@@ -8,16 +8,16 @@
 #include <optional>
 
 #include "app/MainForm.h"
-#include "process/PanelActions.h"
-#include "process/ProcessConfig.h"
-#include "process/Setpoints.h"
+#include "journal/Alarms.h"
+#include "journal/Journal.h"
 #include "platform/Numbers.h"
 #include "platform/RealTimerService.h"
-#include "process/Alarms.h"
 #include "process/DataLog.h"
-#include "journal/Journal.h"
+#include "process/PanelActions.h"
+#include "process/ProcessConfig.h"
 #include "process/ProcessCycles.h"
 #include "process/ProcessRecord.h"
+#include "process/Setpoints.h"
 
 namespace vorta {
 

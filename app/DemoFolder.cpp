@@ -192,7 +192,7 @@ bool PrepareDemoFolder(const QString& folder, QString* error, int vessels) {
 void StartDemoVessels(TVortaProcessList& processes) {
   for (const auto& p : processes) {
     p->Mode = TVesselMode::Batch;
-    p->SaveRequest = 10;
+    p->SaveRequest = TWriteBackGroup::Mode;
     // The panel says so from its first appearance, not after the first tick.
     ShowModeAndClock(*p);
     if (p->Panel) p->Panel->PanelStateChanged();

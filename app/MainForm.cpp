@@ -9,8 +9,10 @@
 #include "app/DefaultFolder.h"
 #include "app/MainForm.h"
 #include "devices/CANService.h"
-#include "process/PanelView.h"
-#include "process/ProcessListEntries.h"
+#include "journal/AlarmCommand.h"
+#include "journal/Alarms.h"
+#include "journal/Journal.h"
+#include "journal/JournalSession.h"
 #include "platform/ConfigReader.h"
 #include "platform/ControlSocket.h"
 #include "platform/FileAttributes.h"
@@ -20,12 +22,11 @@
 #include "platform/SafeFile.h"
 #include "platform/SingleInstance.h"
 #include "platform/TimerService.h"
-#include "process/AlarmCommand.h"
-#include "process/Alarms.h"
-#include "process/Cycles.h"
+#include "process/AlarmChecks.h"
+#include "process/CycleTimers.h"
 #include "process/FillRun.h"
-#include "journal/Journal.h"
-#include "journal/JournalSession.h"
+#include "process/PanelView.h"
+#include "process/ProcessListEntries.h"
 
 namespace vorta {
 
@@ -42,16 +43,18 @@ TMainForm::TMainForm(TDeps deps, const QString& programFolder)
   if (!folder.endsWith(u'/')) folder += u'/';
   program_.ProgramFolder = folder;
   env_.canService = &deps.canService;
-  alarms_ = std::make_unique<TAlarms>(env_);
+  alarms_ = std::make_unique<TAlarms>(deps_.Time, env_.Journal);
   env_.Alarms = alarms_.get();
+  alarmChecks_ = std::make_unique<TAlarmChecks>(env_, *alarms_);
 
-  outputTimer_ = deps_.Time.CreateTimer(40);
-  measureTimer_ = deps_.Time.CreateTimer(500);
-  regulationTimer_ = deps_.Time.CreateTimer(2000);
+  cycles_ = std::make_unique<TCycleTimers>(
+      deps_.Time, TCycleContext{program_, processes_, deps_.Time, alarmChecks_.get()});
+  // A modal window is asked to close first; the shutdown runs at a later
+  // tick, once its loop has returned.
+  cycles_->AfterOutputCycle = [this] {
+    if (program_.ShutdownRequested && !closed_ && !deps_.Window.CloseModalWindows()) Shutdown();
+  };
   fillPhaseTimer_ = deps_.Time.CreateTimer(120);
-  outputTimer_->OnTimer = [this] { OnOutputTimer(); };
-  measureTimer_->OnTimer = [this] { OnMeasureTimer(); };
-  regulationTimer_->OnTimer = [this] { OnRegulationTimer(); };
 }
 
 TMainForm::~TMainForm() {
@@ -174,16 +177,14 @@ TMainForm::TStartResult TMainForm::Start() {
   // Loading writes the process files: the next start compares with this.
   RecordConfigHashes(*journal_, program_.ProgramFolder, journalFiles_);
   fill_ = std::make_unique<TFillControl>(
-      TFillControl::TDeps{program_, processes_, deps_.Time, deps_.Messages, *measureTimer_,
-                          *regulationTimer_, DozeCount},
+      TFillControl::TDeps{program_, processes_, deps_.Time, deps_.Messages, cycles_->Measurement(),
+                          cycles_->Regulation(), DozeCount},
       fillPhaseTimer_->Interval());
 
   DozeCount = dozeCount;
   fill_->SetTarget(DozeCount);
 
-  outputTimer_->SetEnabled(true);
-  regulationTimer_->SetEnabled(true);
-  measureTimer_->SetEnabled(true);
+  cycles_->Start();
   program_.EftText = QStringLiteral("EFT:0:0");
   if (!StartNote.isEmpty()) deps_.Messages.ShowInfo(StartNote);
   return TStartResult::Running;
@@ -247,9 +248,7 @@ void TMainForm::Shutdown() {
   }
   program_.ShutdownRequested = true;
   control_.reset();
-  outputTimer_->SetEnabled(false);
-  regulationTimer_->SetEnabled(false);
-  measureTimer_->SetEnabled(false);
+  cycles_->Stop();
   fillPhaseTimer_->SetEnabled(false);
   deps_.Window.SetCaption(QString());
   deps_.Window.ShowShutdownPanel();
@@ -271,24 +270,6 @@ void TMainForm::Finish() {
   eventLog_.reset();
   // Last: nothing of this run touches the folder after the lock is gone.
   lock_.reset();
-}
-
-void TMainForm::OnOutputTimer() {
-  TCycleContext c{program_, processes_, deps_.Time};
-  OutputCycle(c);
-  // A modal window is asked to close first; the shutdown runs at a later
-  // tick, once its loop has returned.
-  if (program_.ShutdownRequested && !closed_ && !deps_.Window.CloseModalWindows()) Shutdown();
-}
-
-void TMainForm::OnMeasureTimer() {
-  TCycleContext c{program_, processes_, deps_.Time};
-  MeasurementCycle(c);
-}
-
-void TMainForm::OnRegulationTimer() {
-  TCycleContext c{program_, processes_, deps_.Time, alarms_.get()};
-  RegulationCycle(c);
 }
 
 }  // namespace vorta

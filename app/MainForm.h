@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+#include "process/CycleTimers.h"
 #include "process/ProcessRecord.h"
 #include "process/ProgramState.h"
 
@@ -24,6 +25,7 @@ class TControlServer;
 class TFillControl;
 class TJournal;
 class TAlarms;
+class TAlarmChecks;
 class TAlarmCommand;
 
 class THeadlessMainWindow final : public IMainWindow {
@@ -69,10 +71,6 @@ class TMainForm {
   void Shutdown();
   void Finish();
 
-  void OnOutputTimer();
-  void OnMeasureTimer();
-  void OnRegulationTimer();
-
   // Asks the application to terminate (end of Shutdown).
   std::function<void()> OnTerminate;
 
@@ -83,9 +81,9 @@ class TMainForm {
   // Why the start was refused (FolderInUse).
   [[nodiscard]] const QString& StartProblem() const { return startProblem_; }
 
-  TTimer& OutputTimer() { return *outputTimer_; }
-  TTimer& MeasureTimer() { return *measureTimer_; }
-  TTimer& RegulationTimer() { return *regulationTimer_; }
+  TTimer& OutputTimer() { return cycles_->Output(); }
+  TTimer& MeasureTimer() { return cycles_->Measurement(); }
+  TTimer& RegulationTimer() { return cycles_->Regulation(); }
   TTimer& FillPhaseTimer() { return *fillPhaseTimer_; }
   // The fill run behind the fill window; null before start-up and after shutdown.
   [[nodiscard]] TFillControl* Fill() { return fill_.get(); }
@@ -116,14 +114,13 @@ class TMainForm {
   TVortaProcessList processes_;
   TVortaEnv env_;
   std::unique_ptr<TAlarms> alarms_;
+  std::unique_ptr<TAlarmChecks> alarmChecks_;    // the 2-s cycle's checks that feed alarms_
   std::unique_ptr<TAlarmCommand> alarmCommand_;  // "[Alarms] Command=" of Vorta.ini
   std::unique_ptr<TSingleInstance> instance_;
   std::unique_ptr<TFolderLock> lock_;  // held for the whole run
   std::unique_ptr<TControlServer> control_;
   QString startProblem_;
-  std::unique_ptr<TTimer> outputTimer_;
-  std::unique_ptr<TTimer> measureTimer_;
-  std::unique_ptr<TTimer> regulationTimer_;
+  std::unique_ptr<TCycleTimers> cycles_;
   std::unique_ptr<TTimer> fillPhaseTimer_;
   std::unique_ptr<class QFile> eventLog_;
   bool closed_ = false;

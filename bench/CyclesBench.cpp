@@ -12,12 +12,12 @@
 #include <memory>
 
 #include "devices/CANService.h"
-#include "process/PanelView.h"
+#include "journal/Journal.h"
 #include "platform/Messages.h"
 #include "platform/ProfileFile.h"
 #include "platform/VirtualTimerService.h"
-#include "process/Cycles.h"
-#include "journal/Journal.h"
+#include "process/CycleTimers.h"
+#include "process/PanelView.h"
 #include "process/ProcessRecord.h"
 
 namespace vorta {
@@ -131,15 +131,8 @@ struct TPlant {
   }
 
   void StartCycles() {
-    t40 = time.CreateTimer(40);
-    tIzm = time.CreateTimer(500);
-    t2s = time.CreateTimer(2000);
-    t40->OnTimer = [this] { OutputCycle(context); };
-    tIzm->OnTimer = [this] { MeasurementCycle(context); };
-    t2s->OnTimer = [this] { RegulationCycle(context); };
-    t40->SetEnabled(true);
-    t2s->SetEnabled(true);
-    tIzm->SetEnabled(true);
+    cycles = std::make_unique<TCycleTimers>(time, context);
+    cycles->Start();
   }
 
   QTemporaryDir dir;
@@ -153,7 +146,7 @@ struct TPlant {
   std::unique_ptr<TCANService> module;
   TVortaEnv env{program, time, messages, windows, nullptr, &list};
   TCycleContext context{program, list, time};
-  std::unique_ptr<TTimer> t40, tIzm, t2s;
+  std::unique_ptr<TCycleTimers> cycles;
 };
 
 void PrintRealTimeRatio() {

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "can/CANAdapter.h"
 
@@ -93,6 +94,18 @@ class TCANMixer : public TCANDevice {
   [[nodiscard]] virtual std::uint16_t GetStatus() const = 0;
   virtual void Start() = 0;
   virtual void Stop() = 0;
+  // Motor current, mA.
+  [[nodiscard]] virtual std::uint16_t GetCurrent() const = 0;
+  // Drive temperature, °C; nothing from a drive that does not report it.
+  [[nodiscard]] virtual std::optional<std::uint16_t> GetTemperature() const { return {}; }
+  // Output voltage, V; nothing from a drive that does not report it.
+  [[nodiscard]] virtual std::optional<std::uint16_t> GetVoltage() const { return {}; }
+  // Whether the status word's bits have the meanings the status window
+  // spells out; otherwise it is shown as a number only.
+  [[nodiscard]] virtual bool StatusBitsKnown() const { return false; }
+  // Whether the drive has the parameter registers the drive window edits
+  // (DriveParamPages).
+  [[nodiscard]] virtual bool HasParameterRegisters() const { return false; }
 };
 
 class TMixerDC final : public TCANMixer {
@@ -106,8 +119,10 @@ class TMixerDC final : public TCANMixer {
   [[nodiscard]] std::uint16_t GetStatus() const override;
   void Start() override;
   void Stop() override;
-  [[nodiscard]] std::uint16_t GetCurrent() const;
-  [[nodiscard]] std::uint16_t GetTemperature() const;
+  [[nodiscard]] std::uint16_t GetCurrent() const override;
+  [[nodiscard]] std::optional<std::uint16_t> GetTemperature() const override;
+  [[nodiscard]] bool StatusBitsKnown() const override { return true; }
+  [[nodiscard]] bool HasParameterRegisters() const override { return true; }
 };
 
 class TMixerInverter final : public TCANMixer {
@@ -122,8 +137,8 @@ class TMixerInverter final : public TCANMixer {
   [[nodiscard]] std::uint16_t GetStatus() const override;
   void Start() override;
   void Stop() override;
-  [[nodiscard]] std::uint16_t GetCurrent() const;
-  [[nodiscard]] std::uint16_t GetVoltage() const;
+  [[nodiscard]] std::uint16_t GetCurrent() const override;
+  [[nodiscard]] std::optional<std::uint16_t> GetVoltage() const override;
 
   std::int32_t MaxRpm = 0;
 };

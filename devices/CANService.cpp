@@ -213,7 +213,7 @@ void TCANService::LoadDevices(const TProfileFile& ini) {
                  : QStringLiteral("Нет раздела [%1] устройства CAN: пропущено").arg(section));
       continue;
     }
-    std::unique_ptr<TCANDevice> device = CreateDevice(type);
+    std::unique_ptr<TCANDevice> device = CreateDevice(type, ini, section);
     if (!device) {
       Report(QStringLiteral("Устройство CAN [%1] неизвестного типа \"%2\": пропущено")
                  .arg(section, type));
@@ -229,9 +229,6 @@ void TCANService::LoadDevices(const TProfileFile& ini) {
     device->BusRange = ini.ReadInteger(section, QStringLiteral("BusRange"), 255);
     TFrameQueue* queue = &queue_;
     device->SetOnSend([queue](TCANFrame& frame) { queue->Push(frame); });
-    if (auto* omron = dynamic_cast<TMixerInverter*>(device.get())) {
-      omron->SetMaxRpm(ini.ReadInteger(section, QStringLiteral("MaxRpm"), 3000));
-    }
     if (!bus_.Add(device.get())) {
       refused << section;
       continue;
@@ -247,9 +244,12 @@ void TCANService::LoadDevices(const TProfileFile& ini) {
   }
 }
 
-std::unique_ptr<TCANDevice> TCANService::CreateDevice(const QString& type) {
+std::unique_ptr<TCANDevice> TCANService::CreateDevice(const QString& type, const TProfileFile& ini,
+                                                      const QString& section) {
   if (type == QStringLiteral("TMixerOmron")) {
-    return std::make_unique<TMixerInverter>(time_);
+    auto inverter = std::make_unique<TMixerInverter>(time_);
+    inverter->SetMaxRpm(ini.ReadInteger(section, QStringLiteral("MaxRpm"), 3000));
+    return inverter;
   }
   if (type == QStringLiteral("TMixerDC")) {
     return std::make_unique<TMixerDC>(time_);

@@ -82,7 +82,11 @@ class TCANService {
   // (a frame its receive thread was handing over) reaches freed devices.
   void ReleaseAdapter();
   void LoadDevices(const TProfileFile& ini);
-  [[nodiscard]] std::unique_ptr<TCANDevice> CreateDevice(const QString& type);
+  // A device of the named type with its type's own keys of section read; none
+  // for an unknown type.
+  [[nodiscard]] std::unique_ptr<TCANDevice> CreateDevice(const QString& type,
+                                                         const TProfileFile& ini,
+                                                         const QString& section);
   void Report(const QString& text) const;
 
   TTimerService& time_;

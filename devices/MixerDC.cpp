@@ -56,7 +56,7 @@ std::uint16_t TMixerDC::GetCurrent() const {
   return ReadWord(kCurrentRegister);
 }
 
-std::uint16_t TMixerDC::GetTemperature() const {
+std::optional<std::uint16_t> TMixerDC::GetTemperature() const {
   return ReadWord(kTemperatureRegister);
 }
 

@@ -74,7 +74,7 @@ std::uint16_t TMixerInverter::GetCurrent() const {
   return static_cast<std::uint16_t>(ReadWord(kCurrentRegister) * 100U);
 }
 
-std::uint16_t TMixerInverter::GetVoltage() const {
+std::optional<std::uint16_t> TMixerInverter::GetVoltage() const {
   return ReadWord(kVoltageRegister);
 }
 

@@ -120,9 +120,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     switch (op & 7) {
       case 1:
         sink = sink + rig.io->GetAnalog(i) + rig.io->GetFoamInput() + rig.dc->GetSpeed() +
-               rig.dc->GetStatus() + rig.dc->GetCurrent() + rig.dc->GetTemperature() +
-               rig.omron->GetSpeed() + rig.omron->GetCurrent() + rig.omron->GetVoltage() +
-               rig.omron->GetStatus() + rig.io->ReadWord(i);
+               rig.dc->GetStatus() + rig.dc->GetCurrent() + rig.dc->GetTemperature().value_or(0) +
+               rig.omron->GetSpeed() + rig.omron->GetCurrent() +
+               rig.omron->GetVoltage().value_or(0) + rig.omron->GetStatus() + rig.io->ReadWord(i);
         break;
       case 2:
         for (auto& device : rig.devices) device->Poll();

@@ -136,7 +136,7 @@ void CalibrSave(TVortaProcess& p, int channel) {
   c.CalAdc1 = p.CalWork.Adc1;
   c.CalAdc2 = p.CalWork.Adc2;
   c.LinAdjust = 0;
-  p.SaveRequest = kSaveRequestCalibration;
+  p.SaveRequest = TWriteBackGroup::Calibration;
 }
 
 }  // namespace vorta

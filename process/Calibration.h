@@ -13,8 +13,6 @@ namespace vorta {
 
 class TVortaProcess;
 
-inline constexpr std::int16_t kSaveRequestCalibration = 8;
-
 // min <= value <= max.
 bool OkLimit(double value, double min, double max);
 

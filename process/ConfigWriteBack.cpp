@@ -89,22 +89,22 @@ void WriteControlParameters(TVortaProcess& p, TProfileFile& f) {
 }  // namespace
 
 void SaveRequestedGroup(TVortaProcess& p) {
-  if (p.SaveRequest == 0) return;
+  if (p.SaveRequest == TWriteBackGroup::None) return;
   TProfileFile f(p.IniFileName);
   switch (p.SaveRequest) {
-    case 1:
+    case TWriteBackGroup::Setpoints:
       for (size_t n = 1; n <= 4; ++n)
         TPositionWriter(f, p.Config.AssignName[n]).Write(1, Real(p.Channel[n].Config.Setpoint));
       break;
-    case 2:
+    case TWriteBackGroup::MixerCode:
       Put(f, "Mixer", "MixCode", U16(p.MixCode));
       break;
-    case 7:
+    case TWriteBackGroup::LinearAdjustment:
       for (size_t n = 1; n <= 4; ++n) {
         TPositionWriter(f, p.Config.AssignName[n]).Write(2, Real(p.Channel[n].Config.LinAdjust));
       }
       break;
-    case 8:
+    case TWriteBackGroup::Calibration:
       for (size_t n = 1; n <= 4; ++n) {
         TPositionWriter w(f, p.Config.AssignName[n]);
         // Saving a calibration resets the linear adjustment in memory; the
@@ -117,16 +117,16 @@ void SaveRequestedGroup(TVortaProcess& p) {
         w.Write(8, U16(p.Channel[n].Config.CalAdc2));
       }
       break;
-    case 10:
+    case TWriteBackGroup::Mode:
       Put(f, "Mode", "mode", QString::number(static_cast<int>(p.Mode)));
       break;
-    case 22:
+    case TWriteBackGroup::ControlParameters:
       WriteControlParameters(p, f);
       break;
-    default:
+    case TWriteBackGroup::None:
       break;
   }
-  p.SaveRequest = 0;
+  p.SaveRequest = TWriteBackGroup::None;
   if (f.Modified()) UpdateFileOrReport(f, p.Env.Messages, p.Env.Program.FailedWrites);
 }
 

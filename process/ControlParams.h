@@ -11,7 +11,6 @@ namespace vorta {
 
 class TVortaProcess;
 
-inline constexpr std::int16_t kSaveRequestCtrl = 22;
 // Outputs 12..16 (foam sensitivity, pump power and type, heartbeat) stay on
 // when the regulation of a channel is switched off.
 inline constexpr std::uint16_t kCtrlKeepMask = 0xF800;
@@ -63,7 +62,7 @@ struct TCtrlFieldError {
 
 // OK: every field of every page into the process, in the dialog's order
 // (heating, "Стандарт", regulation switch, timers, events, pO2, foam,
-// SaveRequest 22). A text that cannot be stored stores nothing at all and
+// the write-back of the control parameters). A text that cannot be stored stores nothing at all and
 // names the field.
 std::optional<TCtrlFieldError> ApplyCtrlFields(TVortaProcess& p, int entry,
                                                const TCtrlFields& fields);

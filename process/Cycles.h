@@ -6,13 +6,13 @@ namespace vorta {
 class TVortaProcessList;
 struct TProgramState;
 class TTimerService;
-class TAlarms;
+class TAlarmChecks;
 
 struct TCycleContext {
   TProgramState& Program;
   TVortaProcessList& Processes;
   TTimerService& Time;
-  TAlarms* Alarms = nullptr;  // checked by the 2-s cycle when set
+  TAlarmChecks* AlarmChecks = nullptr;  // run by the 2-s cycle when set
 };
 
 // 40 ms: output display and output-time counting, end of dosing pulses.

@@ -4,24 +4,26 @@
 #include "platform/FileAttributes.h"
 #include "platform/SafeFile.h"
 #include "process/DataLog.h"
+#include "process/DataLogColumns.h"
 #include "process/ProcessRecord.h"
 
 namespace vorta {
 
 namespace {
-const char* const kModeAbbreviations[] = {"Unctr", "Butch", "Chemo", "Turbi"};
 // A row is about 150 bytes; a longer last line is not a row.
 constexpr qint64 kTailBytes = qint64{64} * 1024;
 }  // namespace
 
 QString LogHeaderLine(const TVortaProcess& process) {
-  QString line = QStringLiteral("Date\tTime\tpH\tSetpH\ttC\tSettC\tpO2\tSetpO\teH\tSeteH\t");
-  for (int n = 1; n <= 7; ++n) {
-    if (n > 1) line += u'\t';
-    line += process.OutputChannels[static_cast<size_t>(n)].ChName;
+  QStringList columns{QLatin1String(kLogDateColumn), QLatin1String(kLogTimeColumn)};
+  for (const TLogChannelColumns& c : kLogChannelColumns) {
+    columns << QLatin1String(c.Value) << QLatin1String(c.Setpoint);
   }
-  line += QStringLiteral("\tMixRpm\tMix I(mA)\tMix Status\tNet\tMode");
-  return line;
+  for (std::size_t n = 1; n <= kLogOutputColumns; ++n) columns << process.OutputChannels[n].ChName;
+  columns << QLatin1String(kLogMixRpmColumn) << QLatin1String(kLogMixCurrentColumn)
+          << QLatin1String(kLogMixStatusColumn) << QLatin1String(kLogNetColumn)
+          << QLatin1String(kLogModeColumn);
+  return columns.join(u'\t');
 }
 
 bool CreateLogIfMissing(const TVortaProcess& process) {
@@ -74,7 +76,7 @@ QString StripToMode(const QString& line) {
   // The positions are added as an 8-bit sum: a token beyond character 255
   // is not recognised.
   std::uint8_t sum = 0;
-  for (const char* token : kModeAbbreviations) {
+  for (const char* token : kLogModeNames) {
     sum = static_cast<std::uint8_t>(sum + line.indexOf(QLatin1String(token)) + 1);
   }
   if (sum == 0) return {};
@@ -82,8 +84,8 @@ QString StripToMode(const QString& line) {
 }
 
 int ModeFromAbbreviation(const QString& text) {
-  for (int m = 0; m < 4; ++m) {
-    if (text == QLatin1String(kModeAbbreviations[m])) return m;
+  for (int m = 0; m < static_cast<int>(kLogModeNames.size()); ++m) {
+    if (text == LogModeName(m)) return m;
   }
   return -1;
 }

@@ -6,6 +6,7 @@
 #include <QLocale>
 
 #include "devices/CANDevices.h"
+#include "journal/Journal.h"
 #include "platform/FileAttributes.h"
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
@@ -13,7 +14,7 @@
 #include "platform/SafeFile.h"
 #include "platform/TimerService.h"
 #include "process/DataLog.h"
-#include "journal/Journal.h"
+#include "process/DataLogColumns.h"
 #include "process/OutputChannels.h"
 #include "process/ProcessCycles.h"
 #include "process/ProcessRecord.h"
@@ -21,8 +22,6 @@
 namespace vorta {
 
 namespace {
-
-const char* const kModeFields[] = {"Unctr", "Butch", "Chemo", "Turbi"};
 
 QString Value4(double v) {
   return QStringLiteral("%1").arg(FormatFixed(v, 2), 4);
@@ -34,13 +33,8 @@ struct TDriveFields {
 };
 
 TDriveFields ReadDrive(const TVortaProcess& p) {
-  if (const auto* dc = dynamic_cast<const TMixerDC*>(p.Mixer)) {
-    return {QString::number(dc->GetCurrent()), FormatHex4(dc->GetStatus())};
-  }
-  if (const auto* omron = dynamic_cast<const TMixerInverter*>(p.Mixer)) {
-    return {QString::number(omron->GetCurrent()), FormatHex4(omron->GetStatus())};
-  }
-  return {};
+  if (p.Mixer == nullptr) return {};
+  return {QString::number(p.Mixer->GetCurrent()), FormatHex4(p.Mixer->GetStatus())};
 }
 
 QString RowWithDrive(const TVortaProcess& p, const QDateTime& when, const QLocale& locale,
@@ -49,15 +43,16 @@ QString RowWithDrive(const TVortaProcess& p, const QDateTime& when, const QLocal
   f << locale.toString(when.date(), QLocale::ShortFormat).left(6);
   const QTime t = when.time();
   f << QStringLiteral("%1:%2:%3").arg(t.hour()).arg(t.minute()).arg(t.second());
-  for (size_t ch = 1; ch <= 4; ++ch)
+  for (size_t ch = 1; ch <= kLogChannelColumns.size(); ++ch) {
     f << Value4(p.Channel[ch].Minute.Avg) << Value4(p.Channel[ch].Config.Setpoint);
-  for (size_t n = 1; n <= 7; ++n) {
+  }
+  for (size_t n = 1; n <= kLogOutputColumns; ++n) {
     f << QStringLiteral("%1").arg(FormatFixed(p.OutputTicks[n] / 25.0 * p.Config.kdurwind, 2), 2);
   }
   f << QString::number(p.MixerRpm) << drive.Current << drive.Status;
   // Without a module the panel never leaves its initial text.
   f << (p.Board != nullptr ? p.PanelState.StatusText[3] : QStringLiteral("Net   "));
-  f << QLatin1String(kModeFields[ModeIndex(p.Mode)]);
+  f << LogModeName(ModeIndex(p.Mode));
   return f.join(u'\t');
 }
 

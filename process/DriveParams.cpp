@@ -39,11 +39,11 @@ const std::array<TDriveParamPage, 4>& DriveParamPages() {
   return pages;
 }
 
-TMixerDC* ConfigurableDrive(TCANMixer* drive) {
-  return dynamic_cast<TMixerDC*>(drive);
+TCANMixer* ConfigurableDrive(TCANMixer* drive) {
+  return drive != nullptr && drive->HasParameterRegisters() ? drive : nullptr;
 }
 
-void TDriveParams::LoadDrive(TMixerDC& drive) {
+void TDriveParams::LoadDrive(TCANMixer& drive) {
   Drive = &drive;
   // The drive's read requests are counted on their way out, so that the
   // window can show how far the five seconds have come.

@@ -13,7 +13,6 @@
 namespace vorta {
 
 class TCANMixer;
-class TMixerDC;
 class TTimerService;
 class IMessageSink;
 class TVortaProcess;
@@ -34,7 +33,7 @@ struct TDriveParamPage {
 const std::array<TDriveParamPage, 4>& DriveParamPages();
 
 // Only a DC drive has parameter registers to configure.
-TMixerDC* ConfigurableDrive(TCANMixer* drive);
+TCANMixer* ConfigurableDrive(TCANMixer* drive);
 
 inline constexpr int kReadAllSteps = 10;
 inline constexpr std::uint32_t kWritePauseMs = 500;
@@ -50,7 +49,7 @@ class TDriveParams {
   // Remembers the drive and asks it for every register (about 5 s, messages
   // keep being processed). The caller then refills its page and clears
   // Modified, as "Читать" does.
-  void LoadDrive(TMixerDC& drive);
+  void LoadDrive(TCANMixer& drive);
   // Register k as an unsigned decimal number from the image.
   [[nodiscard]] QString ReadReg(int k) const;
   // The texts of a page's edits from the image, in table order.
@@ -62,7 +61,7 @@ class TDriveParams {
   // been written. Returns the number of registers written.
   int WritePage(int page, const QStringList& texts);
 
-  TMixerDC* Drive = nullptr;
+  TCANMixer* Drive = nullptr;
   // The vessel whose drive it is: each register a write changes is recorded
   // in its journal. Not owned; none, nothing recorded.
   const TVortaProcess* Process = nullptr;

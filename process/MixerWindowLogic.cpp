@@ -12,7 +12,6 @@ namespace vorta {
 namespace {
 constexpr std::uint16_t kMinCode = 1;
 constexpr std::uint16_t kMaxCode = 255;
-constexpr std::int16_t kSaveRequestMixCode = 2;
 
 // Each step goes to the drive at once, so each one is a change of its own.
 void CodeChanged(TVortaProcess& p, std::uint16_t before) {
@@ -65,7 +64,7 @@ void StopMixerClick(TVortaProcess& p) {
 }
 
 void MixerWindowClosed(TVortaProcess& p, int left, int top) {
-  p.SaveRequest = kSaveRequestMixCode;
+  p.SaveRequest = TWriteBackGroup::MixerCode;
   p.MixTop = top;
   p.MixLeft = left;
 }

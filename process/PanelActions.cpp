@@ -87,7 +87,7 @@ void ChangeMode(TVortaProcess& p, int mode) {
   RecordChange(p, QStringLiteral("[Mode] mode"), modeText(static_cast<int>(p.Mode)), modeText(mode),
                TJournalSource::Menu);
   p.Mode = VesselMode(mode);
-  p.SaveRequest = kSaveRequestMode;
+  p.SaveRequest = TWriteBackGroup::Mode;
   p.OutputWord &= kModeKeepMask;
   if (p.Board != nullptr) p.Board->SetOutputs(p.OutputWord);
   // The 2-s tick writes this too; the operator sees the choice at once.
@@ -123,7 +123,7 @@ void LightButtonClick(TVortaProcess& p) {
 }
 
 bool HasDcMixer(const TVortaProcess& p) {
-  return dynamic_cast<const TMixerDC*>(p.Mixer) != nullptr;
+  return p.Mixer != nullptr && p.Mixer->HasParameterRegisters();
 }
 
 QString GridReal(double value) {

@@ -12,7 +12,6 @@ class TVortaProcess;
 
 inline constexpr int kManualButtons = 7;
 inline constexpr std::uint16_t kModeKeepMask = 0xF800;  // outputs 12..16 survive a mode change
-inline constexpr std::int16_t kSaveRequestMode = 10;
 
 // Output switched by manual button k (1..7): the low byte of its field; 0
 // for none or a k out of range.
@@ -45,7 +44,7 @@ void ChangeProtocolPeriod(TVortaProcess& p, int minutes);
 // Light button: the light output on for LightTime 2-s ticks.
 void LightButtonClick(TVortaProcess& p);
 
-// "Параметры двигателя" is offered only for a DC drive.
+// "Параметры двигателя" is offered only for a drive with parameter registers.
 bool HasDcMixer(const TVortaProcess& p);
 
 // Grid texts: reals with two decimals, at least four characters wide.

@@ -42,7 +42,7 @@ QString TVortaProcess::Caption() const {
 void TVortaProcess::InitRuntime() {
   OutputWord = 0;
   Mode = TVesselMode::Uncontrolled;
-  SaveRequest = 0;
+  SaveRequest = TWriteBackGroup::None;
   for (TChannel& c : Channel) {
     c.Config = TChannelConfig{};
     c.AdcCode = 0;

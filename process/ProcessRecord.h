@@ -10,11 +10,12 @@
 #include <memory>
 #include <vector>
 
+#include "journal/AlarmState.h"
 #include "journal/Journal.h"
-#include "process/AlarmState.h"
 #include "process/PanelView.h"
 #include "process/ProcessCodes.h"
 #include "process/ProgramState.h"
+#include "process/WriteBackGroup.h"
 
 namespace vorta {
 
@@ -256,7 +257,7 @@ class TVortaProcess {
   // Outputs and mode
   std::uint16_t OutputWord = 0;
   TVesselMode Mode = TVesselMode::Uncontrolled;
-  std::int16_t SaveRequest = 0;
+  TWriteBackGroup SaveRequest = TWriteBackGroup::None;
   // The foam sensor's level outputs, from Spumelevel.
   std::int32_t FoamLevelOut12 = 0, FoamLevelOut13 = 0;
   // 1: heated by water, 0: by steam

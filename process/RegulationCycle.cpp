@@ -3,13 +3,14 @@
 // close and the data log row.
 
 #include "devices/CANDevices.h"
-#include "process/PanelView.h"
-#include "process/ProcessConfig.h"
 #include "platform/Numbers.h"
-#include "process/Alarms.h"
+#include "process/AlarmChecks.h"
 #include "process/Cycles.h"
 #include "process/DataLog.h"
 #include "process/OutputChannels.h"
+#include "process/PanelActions.h"
+#include "process/PanelView.h"
+#include "process/ProcessConfig.h"
 #include "process/ProcessCycles.h"
 #include "process/ProcessRecord.h"
 
@@ -70,12 +71,13 @@ void ShowMixerWindow(TVortaProcess& p) {
   m.StatusColor = p.Mixer->LinkOK() ? kClBtnFace : kClYellow;
   m.SpeedText = QString::number(p.MixerRpm);
   const QString status = QStringLiteral(" Статус: ") + FormatHex4(p.Mixer->GetStatus());
-  if (const auto* dc = dynamic_cast<const TMixerDC*>(p.Mixer)) {
-    m.StatusText = {QStringLiteral(" I = %1 mA").arg(dc->GetCurrent(), 4, 10, QLatin1Char('0')),
-                    QStringLiteral(" t°C = %1").arg(dc->GetTemperature()), status};
-  } else if (const auto* omron = dynamic_cast<const TMixerInverter*>(p.Mixer)) {
-    m.StatusText = {QStringLiteral(" I = %1mA").arg(omron->GetCurrent(), 4, 10, QLatin1Char('0')),
-                    QStringLiteral(" U = %1 V").arg(omron->GetVoltage()), status};
+  const std::uint16_t current = p.Mixer->GetCurrent();
+  if (const std::optional<std::uint16_t> temperature = p.Mixer->GetTemperature()) {
+    m.StatusText = {QStringLiteral(" I = %1 mA").arg(current, 4, 10, QLatin1Char('0')),
+                    QStringLiteral(" t°C = %1").arg(*temperature), status};
+  } else if (const std::optional<std::uint16_t> voltage = p.Mixer->GetVoltage()) {
+    m.StatusText = {QStringLiteral(" I = %1mA").arg(current, 4, 10, QLatin1Char('0')),
+                    QStringLiteral(" U = %1 V").arg(*voltage), status};
   }
 }
 
@@ -105,7 +107,7 @@ void ProcessTick(TProgramState& program, TVortaProcess& p) {
   p.Panel->ShowCurrentValues();
   if (p.CalibView != nullptr) IndicateCalibration(p);
   ShowLink(p);
-  p.PanelState.DriveMenuVisible = dynamic_cast<const TMixerDC*>(p.Mixer) != nullptr;
+  p.PanelState.DriveMenuVisible = HasDcMixer(p);
   p.PanelState.StatusText[1] = QStringLiteral("Об/мин: ") + QString::number(p.MixerRpm);
   ShowMixerWindow(p);
   p.PanelState.StatusText[2] = QStringLiteral("Режим: ") + p.ModeName[ModeIndex(p.Mode)];
@@ -125,7 +127,7 @@ void RegulationCycle(TCycleContext& c) {
   TProgramState& program = c.Program;
   program.TwoSecondTicks += 1;
   for (const auto& process : c.Processes) ProcessTick(program, *process);
-  if (c.Alarms != nullptr) c.Alarms->Evaluate(c.Processes);
+  if (c.AlarmChecks != nullptr) c.AlarmChecks->Evaluate(c.Processes);
   for (const auto& process : c.Processes) {
     process->PanelState.StatusText[0] = QString::number(program.TwoSecondTicks * 2);
     process->Panel->PanelStateChanged();

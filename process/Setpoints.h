@@ -13,8 +13,6 @@ class TVortaProcess;
 
 inline constexpr int kSetpointMode = 1;
 inline constexpr int kLinAdjustMode = 2;
-inline constexpr std::int16_t kSaveRequestSetpoints = 1;
-inline constexpr std::int16_t kSaveRequestLinAdjust = 7;
 
 using TSetTexts = std::array<QString, 4>;  // edits 1..4 at [0..3]
 
@@ -33,8 +31,8 @@ struct TSetFieldError {
 // for a point, since operators type it out of habit.
 std::optional<double> ReadSetValue(const QString& text);
 
-// OK: all four values into Setpoint (SaveRequest 1) or LinAdjust
-// (SaveRequest 7). Nothing is stored when any text is not a number.
+// OK: all four values into Setpoint or LinAdjust, and that group asked to
+// be written back. Nothing is stored when any text is not a number.
 std::optional<TSetFieldError> ApplySetDialog(TVortaProcess& p, int mode, const TSetTexts& texts);
 
 }  // namespace vorta

@@ -69,7 +69,7 @@ void DriveStatus(TVortaProcess& p, IStatusSink& sink) {
     return;
   }
   const std::uint16_t word = p.Mixer->GetStatus();
-  if (dynamic_cast<const TMixerDC*>(p.Mixer) != nullptr) {
+  if (p.Mixer->StatusBitsKnown()) {
     if (word == 0) sink.AppendLine(QStringLiteral("Начальное состояние"));
     sink.AppendLine((word & 1U) != 0 ? QStringLiteral("ШИМ включен")
                                      : QStringLiteral("ШИМ остановлен"));

@@ -4,10 +4,11 @@
 #include <QLocale>
 #include <cmath>
 
+#include "journal/Alarms.h"
 #include "journal/Journal.h"
 #include "journal/JournalFormat.h"
 #include "platform/RealTimerService.h"
-#include "process/Alarms.h"
+#include "process/DataLogColumns.h"
 #include "process/PanelActions.h"
 #include "process/ProcessCycles.h"
 #include "process/ProcessRecord.h"
@@ -17,7 +18,6 @@ namespace vorta {
 
 namespace {
 const char* const kChannelNames[] = {"pH", "t°C", "pO2", "eH"};
-const char* const kModeNames[] = {"Unctr", "Butch", "Chemo", "Turbi"};
 
 QByteArray Compact(const QJsonObject& o) {
   return QJsonDocument(o).toJson(QJsonDocument::Compact);
@@ -75,7 +75,7 @@ QByteArray StateJson(const TVortaProcess& p, double now) {
   o[QLatin1String("name")] = p.Caption();
   const int mode = ModeIndex(p.Mode);
   o[QLatin1String("mode")] = mode;
-  o[QLatin1String("modeName")] = QLatin1String(kModeNames[mode]);
+  o[QLatin1String("modeName")] = LogModeName(mode);
   o[QLatin1String("link")] = p.PanelState.StatusText[3].trimmed();
   o[QLatin1String("rpm")] = p.MixerRpm;
   o[QLatin1String("outputs")] = p.OutputWord;
@@ -167,9 +167,9 @@ QByteArray HistoryJson(std::int32_t vessel, const QStringList& header,
 
 QByteArray MinuteJson(std::int32_t vessel, const QStringList& header, const QByteArray& row,
                       double now) {
-  static const QStringList kTexts{QStringLiteral("Date"), QStringLiteral("Time"),
-                                  QStringLiteral("Mix Status"), QStringLiteral("Net"),
-                                  QStringLiteral("Mode")};
+  static const QStringList kTexts{QLatin1String(kLogDateColumn), QLatin1String(kLogTimeColumn),
+                                  QLatin1String(kLogMixStatusColumn), QLatin1String(kLogNetColumn),
+                                  QLatin1String(kLogModeColumn)};
   QJsonObject o;
   o[QLatin1String("vessel")] = vessel;
   const QStringList fields = QString::fromUtf8(row).split(u'\t');
@@ -180,8 +180,8 @@ QByteArray MinuteJson(std::int32_t vessel, const QStringList& header, const QByt
     const double v = text.toDouble(&ok);
     o[name] = ok && !kTexts.contains(name) ? QJsonValue(v) : QJsonValue(text);
   }
-  o[QLatin1String("time")] =
-      RowTime(o[QLatin1String("Date")].toString(), o[QLatin1String("Time")].toString(), now);
+  o[QLatin1String("time")] = RowTime(o[QLatin1String(kLogDateColumn)].toString(),
+                                     o[QLatin1String(kLogTimeColumn)].toString(), now);
   return Compact(o);
 }
 

@@ -1,10 +1,10 @@
 #include <QDir>
 
+#include "journal/Alarms.h"
+#include "journal/Journal.h"
 #include "platform/Messages.h"
 #include "platform/ProfileFile.h"
 #include "platform/TimerService.h"
-#include "process/Alarms.h"
-#include "journal/Journal.h"
 #include "process/ProcessRecord.h"
 #include "telemetry/MqttPayloads.h"
 #include "telemetry/MqttTelemetry.h"

@@ -17,9 +17,9 @@
 
 #include "DemoRunFixture.h"
 #include "app/DemoFolder.h"
+#include "journal/AlarmCommand.h"
+#include "journal/Alarms.h"
 #include "platform/VirtualTimerService.h"
-#include "process/AlarmCommand.h"
-#include "process/Alarms.h"
 #include "sim/VirtualPlant.h"
 
 using namespace vorta;

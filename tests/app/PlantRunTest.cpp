@@ -8,9 +8,9 @@
 
 #include "DemoRunFixture.h"
 #include "devices/CANDevices.h"
-#include "process/MixerWindowLogic.h"
-#include "process/Alarms.h"
+#include "journal/Alarms.h"
 #include "process/FillRun.h"
+#include "process/MixerWindowLogic.h"
 #include "sim/SimDrives.h"
 #include "sim/VirtualPlant.h"
 

@@ -14,12 +14,12 @@
 
 #include "DemoRunFixture.h"
 #include "app/DemoFolder.h"
+#include "journal/Alarms.h"
+#include "journal/Journal.h"
+#include "sim/VirtualPlant.h"
 #include "windows/alarms/AlarmWindow.h"
 #include "windows/panel/QtWindowFactory.h"
 #include "windows/panel/VortaForm.h"
-#include "process/Alarms.h"
-#include "journal/Journal.h"
-#include "sim/VirtualPlant.h"
 
 using namespace vorta;
 

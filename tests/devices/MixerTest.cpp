@@ -74,9 +74,14 @@ TEST_F(MixerInverter, currentVoltageStatus) {
   SetRegister(7, 700);
   SetRegister(8, 230);
   SetRegister(0, 0xABCD);
-  EXPECT_EQ(device_.GetCurrent(), 4464);  // 70000 kept to 16 bits
-  EXPECT_EQ(device_.GetVoltage(), 230);
-  EXPECT_EQ(device_.GetStatus(), 0xABCD);
+  // Read as every drive is read, through the drive base class.
+  const TCANMixer& drive = device_;
+  EXPECT_EQ(drive.GetCurrent(), 4464);  // 70000 kept to 16 bits
+  EXPECT_EQ(drive.GetVoltage(), 230);
+  EXPECT_EQ(drive.GetStatus(), 0xABCD);
+  EXPECT_EQ(drive.GetTemperature(), std::nullopt);
+  EXPECT_FALSE(drive.StatusBitsKnown());
+  EXPECT_FALSE(drive.HasParameterRegisters());
 }
 
 TEST_F(MixerInverter, startStop_wordAtOffset1) {
@@ -120,10 +125,14 @@ class MixerDC : public testing::DeviceFixture<TMixerDC> {};
 
 TEST_F(MixerDC, liveRegisters_signedSpeedAndStatus) {
   Store(58, {0x03, 0x02, 0xF6, 0xFF, 0x28, 0x00, 0xE8, 0x03});
-  EXPECT_EQ(device_.GetStatus(), 0x0203);
-  EXPECT_EQ(device_.GetSpeed(), -10);
-  EXPECT_EQ(device_.GetTemperature(), 40);
-  EXPECT_EQ(device_.GetCurrent(), 1000);
+  const TCANMixer& drive = device_;
+  EXPECT_EQ(drive.GetStatus(), 0x0203);
+  EXPECT_EQ(drive.GetSpeed(), -10);
+  EXPECT_EQ(drive.GetTemperature(), 40);
+  EXPECT_EQ(drive.GetCurrent(), 1000);
+  EXPECT_EQ(drive.GetVoltage(), std::nullopt);
+  EXPECT_TRUE(drive.StatusBitsKnown());
+  EXPECT_TRUE(drive.HasParameterRegisters());
 }
 
 TEST_F(MixerDC, startStopSpeed_frames) {

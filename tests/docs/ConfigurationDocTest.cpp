@@ -188,8 +188,10 @@ TEST_F(ConfigurationDocTest, referenceListsExactlyTheKeysTheProgramReadsAndWrite
   // Every group the dialogs write back, then an orderly end from outside,
   // which also writes each vessel's kept mode.
   TVortaProcess& p = *form->Processes().ProcessAt(0);
-  for (int code : {1, 2, 7, 8, 10, 22}) {
-    p.SaveRequest = static_cast<std::int16_t>(code);
+  for (TWriteBackGroup group :
+       {TWriteBackGroup::Setpoints, TWriteBackGroup::MixerCode, TWriteBackGroup::LinearAdjustment,
+        TWriteBackGroup::Calibration, TWriteBackGroup::Mode, TWriteBackGroup::ControlParameters}) {
+    p.SaveRequest = group;
     SaveRequestedGroup(p);
   }
   time.AdvanceBy(2 * 60'000);

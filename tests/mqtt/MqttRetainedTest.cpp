@@ -12,7 +12,7 @@
 #include "MqttBroker.h"
 #include "ProgramFolder.h"
 #include "process/PanelView.h"
-#include "process/Alarms.h"
+#include "journal/Alarms.h"
 #include "telemetry/MqttTelemetry.h"
 
 namespace vorta::test {

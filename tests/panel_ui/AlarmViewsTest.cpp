@@ -7,9 +7,9 @@
 #include <QPushButton>
 #include <QTableWidget>
 
-#include "windows/alarms/AlarmWindow.h"
-#include "process/Alarms.h"
+#include "journal/Alarms.h"
 #include "tests/panel_ui/PanelFixture.h"
+#include "windows/alarms/AlarmWindow.h"
 
 namespace vorta::testing {
 namespace {
@@ -47,7 +47,7 @@ TEST_F(AlarmViewsTest, panelKeepsSpeedAndModeInSightAndGivesTheAlarmInFull) {
 }
 
 TEST_F(AlarmViewsTest, windowRowsKeepOneLineAndAcknowledgeWithoutASelectionSaysWhatToDo) {
-  TAlarms alarms(env_);
+  TAlarms alarms(time_, env_.Journal);
   for (int i = 1; i <= 8; ++i) {
     alarms.Raise(i, QStringLiteral("Ферментёр %1").arg(i), TAlarmKind::LinkLost,
                  QStringLiteral("Board%1").arg(i),

@@ -156,13 +156,13 @@ TEST_F(VortaFormTest, chemostatClearsRegulationOutputsAndWritesTheModeAtTheNextT
   time_.AdvanceBy(500);
   EXPECT_EQ(LastSentWord(), 0xF800);
   EXPECT_EQ(p.Mode, TVesselMode::Chemostat);
-  EXPECT_EQ(p.SaveRequest, 10);
+  EXPECT_EQ(p.SaveRequest, TWriteBackGroup::Mode);
   EXPECT_EQ(form.StatusPanel(2)->text(), QStringLiteral("Режим: Chemostat"));
   EXPECT_FALSE(ReadFile(QStringLiteral("proc1.ini")).contains("mode=2"));
 
   TCycleContext c = Cycles();
   MeasurementCycle(c);
-  EXPECT_EQ(p.SaveRequest, 0);
+  EXPECT_EQ(p.SaveRequest, TWriteBackGroup::None);
   TProfileFile f(p.IniFileName);
   EXPECT_EQ(f.ReadString(QStringLiteral("Mode"), QStringLiteral("mode"), QString()), u"2");
 }

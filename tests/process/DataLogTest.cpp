@@ -66,6 +66,12 @@ TEST_F(DataLogTest, RowFieldsAndFormats) {
   EXPECT_EQ(f[19], QString());
   EXPECT_EQ(f[20], QStringLiteral("Net   "));
   EXPECT_EQ(f[21], QStringLiteral("Chemo"));
+  // The header names the same fields in the same places.
+  const QStringList header = LogHeaderLine(p).split(u'\t');
+  ASSERT_EQ(header.size(), f.size());
+  EXPECT_EQ(header[9], QStringLiteral("SeteH"));
+  EXPECT_EQ(header[17], QStringLiteral("MixRpm"));
+  EXPECT_EQ(header[21], QStringLiteral("Mode"));
   p.Mode = VesselMode(11);
   EXPECT_TRUE(LogRowText(p, when, QLocale::c()).endsWith(QStringLiteral("\tUnctr")));
 }

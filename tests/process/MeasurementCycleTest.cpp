@@ -86,7 +86,7 @@ TEST_F(MeasurementCycleTest, EventGeneratorGetsOneTickPerNewSecond) {
 
   // Ten seconds passing in one event still give a single tick.
   const int count = p.Events1.Count;
-  measureTimer_->SetEnabled(false);
+  cycles_->Measurement().SetEnabled(false);
   time_.AdvanceBy(10'000);
   MeasurementCycle(context_);
   EXPECT_EQ(p.Events1.Count, (count + 1) % 5);

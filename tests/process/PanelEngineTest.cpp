@@ -18,9 +18,9 @@ TEST_F(WriteBackTest, SetpointsByPositionKeepEveryOtherByte) {
   p.Channel[1].Config.Setpoint = 6.5;
   p.Channel[3].Config.Setpoint = 42.125;
   p.Channel[1].Config.MinValue = 3;  // never written
-  p.SaveRequest = 1;
+  p.SaveRequest = TWriteBackGroup::Setpoints;
   SaveRequestedGroup(p);
-  EXPECT_EQ(p.SaveRequest, 0);
+  EXPECT_EQ(p.SaveRequest, TWriteBackGroup::None);
   QByteArray expected = before;
   expected.replace("[pH]\r\nSet=7.00", "[pH]\r\nSet=6.50");
   expected.replace("[pO2]\r\nSet=7.00", "[pO2]\r\nSet=42.13");
@@ -30,13 +30,13 @@ TEST_F(WriteBackTest, SetpointsByPositionKeepEveryOtherByte) {
 TEST_F(WriteBackTest, CalibrationSaveAlsoStoresTheResetLinearAdjustment) {
   TVortaProcess& p = AddProcess(1);
   p.Channel[2].Config.LinAdjust = -0.25;
-  p.SaveRequest = 7;
+  p.SaveRequest = TWriteBackGroup::LinearAdjustment;
   SaveRequestedGroup(p);
   ASSERT_EQ(TProfileFile(p.IniFileName).ReadString("tC", "Lin", {}), QStringLiteral("-0.25"));
   // The calibration dialog's "Сохранить" resets the adjustment with the new points.
   p.Channel[2].Config.LinAdjust = 0;
   p.Channel[2].Config.CalAdc1 = 900;
-  p.SaveRequest = 8;
+  p.SaveRequest = TWriteBackGroup::Calibration;
   SaveRequestedGroup(p);
   const TProfileFile f(p.IniFileName);
   EXPECT_EQ(f.ReadString("tC", "Lin", {}), QStringLiteral("0.00"));
@@ -46,19 +46,19 @@ TEST_F(WriteBackTest, CalibrationSaveAlsoStoresTheResetLinearAdjustment) {
 TEST_F(WriteBackTest, CodesRoundTripThroughTheFile) {
   TVortaProcess& p = AddProcess(1);
   p.MixCode = 123;
-  p.SaveRequest = 2;
+  p.SaveRequest = TWriteBackGroup::MixerCode;
   SaveRequestedGroup(p);
   p.Channel[2].Config.LinAdjust = -0.25;
-  p.SaveRequest = 7;
+  p.SaveRequest = TWriteBackGroup::LinearAdjustment;
   SaveRequestedGroup(p);
   p.Channel[4].Config.CalValue1 = 1.5;
   p.Channel[4].Config.CalValue2 = 9.75;
   p.Channel[4].Config.CalAdc1 = 111;
   p.Channel[4].Config.CalAdc2 = 65000;
-  p.SaveRequest = 8;
+  p.SaveRequest = TWriteBackGroup::Calibration;
   SaveRequestedGroup(p);
   p.Mode = TVesselMode::Turbidostat;
-  p.SaveRequest = 10;
+  p.SaveRequest = TWriteBackGroup::Mode;
   SaveRequestedGroup(p);
   p.Channel[1].Config.CtrlPeriod = 15;
   p.Channel[1].Config.CtrlOutUp = -1;  // 16-bit fields go out unsigned
@@ -73,7 +73,7 @@ TEST_F(WriteBackTest, CodesRoundTripThroughTheFile) {
   p.Config.PumpCode3 = 77;
   p.Config.Spumelevel = 2;
   p.Config.Existpena = 1;
-  p.SaveRequest = 22;
+  p.SaveRequest = TWriteBackGroup::ControlParameters;
   SaveRequestedGroup(p);
 
   TProfileFile f(p.IniFileName);
@@ -114,9 +114,9 @@ TEST_F(WriteBackTest, CodesRoundTripThroughTheFile) {
 TEST_F(WriteBackTest, SetpointThenModeInTheSameTickWritesOnlyTheMode) {
   TVortaProcess& p = AddProcess(1);
   p.Channel[1].Config.Setpoint = 5.5;
-  p.SaveRequest = 1;
+  p.SaveRequest = TWriteBackGroup::Setpoints;
   p.Mode = TVesselMode::Chemostat;
-  p.SaveRequest = 10;
+  p.SaveRequest = TWriteBackGroup::Mode;
   MeasurementCycle(context_);
   TProfileFile f(p.IniFileName);
   EXPECT_EQ(f.ReadString("Mode", "mode", {}), QStringLiteral("2"));

@@ -196,7 +196,7 @@ TEST_F(LoaderTest, numbersThatCannotBeTakenKeepTheirDefaultWithOneReport) {
   }
   EXPECT_FALSE(report.contains("zad")) << report.toStdString();
   // What the program writes back keeps a point.
-  p->SaveRequest = 1;
+  p->SaveRequest = TWriteBackGroup::Setpoints;
   SaveRequestedGroup(*p);
   EXPECT_TRUE(folder.Read("p.ini").contains("zad=7.00\r\n"));
 

@@ -11,11 +11,11 @@
 
 #include "BusFixture.h"
 #include "devices/CANService.h"
-#include "process/PanelView.h"
 #include "platform/Messages.h"
 #include "platform/ProfileFile.h"
 #include "platform/VirtualTimerService.h"
-#include "process/Cycles.h"
+#include "process/CycleTimers.h"
+#include "process/PanelView.h"
 #include "process/ProcessRecord.h"
 
 namespace vorta::testing {
@@ -62,21 +62,14 @@ class ProcessFixture : public TBusFixture<THeadlessWindowFactory> {
     return *list_.ProcessAt(list_.Count() - 1);
   }
 
-  // The three cyclic timers of the main form, in its creation order.
+  // The three cyclic timers, as the main form runs them.
   void StartCycles() {
-    timer40_ = time_.CreateTimer(40);
-    measureTimer_ = time_.CreateTimer(500);
-    timer2s_ = time_.CreateTimer(2000);
-    timer40_->OnTimer = [this] { OutputCycle(context_); };
-    measureTimer_->OnTimer = [this] { MeasurementCycle(context_); };
-    timer2s_->OnTimer = [this] { RegulationCycle(context_); };
-    timer40_->SetEnabled(true);
-    timer2s_->SetEnabled(true);
-    measureTimer_->SetEnabled(true);
+    cycles_ = std::make_unique<TCycleTimers>(time_, context_);
+    cycles_->Start();
   }
 
   TCycleContext context_{program_, list_, time_};
-  std::unique_ptr<TTimer> timer40_, measureTimer_, timer2s_;
+  std::unique_ptr<TCycleTimers> cycles_;
 };
 
 }  // namespace vorta::testing

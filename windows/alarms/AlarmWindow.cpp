@@ -10,10 +10,10 @@
 #include <QVBoxLayout>
 #include <cstddef>
 
-#include "windows/common/WindowPlacement.h"
-#include "platform/RealTimerService.h"
-#include "process/Alarms.h"
+#include "journal/Alarms.h"
 #include "journal/Journal.h"
+#include "platform/RealTimerService.h"
+#include "windows/common/WindowPlacement.h"
 
 namespace vorta {
 

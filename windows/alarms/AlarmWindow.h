@@ -1,7 +1,7 @@
 #pragma once
 // The alarm window ("Тревоги"): active and recent alarms of every vessel,
 // newest first, one line each, and "Квитировать" for the selected one or all. It only shows
-// the engine's list (process/Alarms.h) and passes acknowledgements on.
+// the engine's list (journal/Alarms.h) and passes acknowledgements on.
 
 #include <QWidget>
 #include <cstdint>

@@ -19,7 +19,7 @@
 namespace vorta {
 
 void TDriveParamsWindow::Execute(TVortaProcess& process, QWidget* parent) {
-  TMixerDC* drive = ConfigurableDrive(process.Mixer);
+  TCANMixer* drive = ConfigurableDrive(process.Mixer);
   if (drive == nullptr) {
     process.Env.Messages.ShowError(QStringLiteral("Неверный объект для конфигурирования."));
     return;
@@ -132,7 +132,7 @@ void TDriveParamsWindow::SetBusy(bool busy) {
   pages_->setEnabled(!busy);
 }
 
-void TDriveParamsWindow::LoadDrive(TMixerDC& drive) {
+void TDriveParamsWindow::LoadDrive(TCANMixer& drive) {
   SetBusy(true);
   progress_->setValue(0);
   progressLabel_->setText(QStringLiteral("Чтение регистров..."));

@@ -35,7 +35,7 @@ class TDriveParamsWindow final : public QDialog {
 
   // Asks the drive for every register (about 5 s) while the window shows
   // the progress, then fills the active page.
-  void LoadDrive(TMixerDC& drive);
+  void LoadDrive(TCANMixer& drive);
   void ReadClick();
   void WriteClick();
   void PageChosen(int page);

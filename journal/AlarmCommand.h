@@ -18,7 +18,7 @@
 #include <memory>
 #include <vector>
 
-#include "process/Alarms.h"
+#include "journal/Alarms.h"
 
 class QProcess;
 

@@ -1,17 +1,15 @@
-#include "process/Alarms.h"
+#include "process/AlarmChecks.h"
 
-#include <QDateTime>
 #include <QFileInfo>
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <utility>
 #include <vector>
 
 #include "devices/CANDevices.h"
-#include "platform/RealTimerService.h"
-#include "platform/TimerService.h"
+#include "journal/Alarms.h"
 #include "journal/Journal.h"
+#include "platform/TimerService.h"
 #include "process/ProcessCycles.h"
 #include "process/ProcessRecord.h"
 
@@ -23,18 +21,6 @@ constexpr double kSecondsPerDay = 86'400.0;
 constexpr std::int32_t kClRed = 0x0000FF;
 constexpr std::int32_t kClOrange = 0x0080FF;
 
-TJournalKind JournalKind(TAlarmEvent event) {
-  switch (event) {
-    case TAlarmEvent::Raised:
-      return TJournalKind::Alarm;
-    case TAlarmEvent::Cleared:
-      return TJournalKind::AlarmCleared;
-    case TAlarmEvent::Acknowledged:
-      break;
-  }
-  return TJournalKind::Acknowledged;
-}
-
 QString DeviceText(const TCANDevice& d) {
   return d.Caption.isEmpty() ? d.Name : d.Caption;
 }
@@ -45,214 +31,32 @@ bool SameVessel(const TAlarm& a, const TVortaProcess& p) {
 
 }  // namespace
 
-double EventTime(const TAlarm& alarm, TAlarmEvent event) {
-  switch (event) {
-    case TAlarmEvent::Raised:
-      break;
-    case TAlarmEvent::Cleared:
-      return alarm.Cleared;
-    case TAlarmEvent::Acknowledged:
-      return alarm.AckTime;
-  }
-  return alarm.Raised;
+TAlarmChecks::TAlarmChecks(TVortaEnv& env, TAlarms& alarms) : env_(env), alarms_(alarms) {
+  alarms_.OnAcknowledged = [this] { RefreshPanels(); };
 }
 
-QString AlarmKindKey(TAlarmKind kind) {
-  switch (kind) {
-    case TAlarmKind::LinkLost:
-      return QStringLiteral("link");
-    case TAlarmKind::ReadingInvalid:
-      return QStringLiteral("reading");
-    case TAlarmKind::OutsideLimits:
-      return QStringLiteral("limits");
-    case TAlarmKind::Foam:
-      return QStringLiteral("foam");
-    case TAlarmKind::WriteFailed:
-      return QStringLiteral("write");
-    case TAlarmKind::DoseNoEffect:
-      return QStringLiteral("dosing");
-    case TAlarmKind::StirrerStill:
-      break;
-  }
-  return QStringLiteral("stirrer");
+TAlarmChecks::~TAlarmChecks() {
+  alarms_.OnAcknowledged = nullptr;
 }
 
-QString AlarmEventKey(TAlarmEvent event) {
-  switch (event) {
-    case TAlarmEvent::Raised:
-      return QStringLiteral("raised");
-    case TAlarmEvent::Cleared:
-      return QStringLiteral("cleared");
-    case TAlarmEvent::Acknowledged:
-      break;
-  }
-  return QStringLiteral("acknowledged");
-}
-
-QString AlarmLine(const TAlarm& alarm, TAlarmEvent event) {
-  QString what;
-  switch (event) {
-    case TAlarmEvent::Raised:
-      what = QStringLiteral("тревога");
-      break;
-    case TAlarmEvent::Cleared:
-      what = QStringLiteral("тревога снята");
-      break;
-    case TAlarmEvent::Acknowledged:
-      what = QStringLiteral("тревога квитирована (%1)").arg(alarm.AckBy);
-      break;
-  }
-  const QString vessel =
-      alarm.VesselName.isEmpty() ? QStringLiteral("Программа") : alarm.VesselName;
-  return QStringLiteral("%1 %2: %3: %4")
-      .arg(FromSystemDateTime(EventTime(alarm, event))
-               .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-           vessel, what, alarm.Text);
-}
-
-QStringList AlarmArguments(const TAlarm& alarm, TAlarmEvent event) {
-  // With its offset from UTC written out, as the journal and MQTT write it, so
-  // that a receiver elsewhere reads the same instant.
-  return {AlarmEventKey(event),
-          LocalTimeWithOffset(EventTime(alarm, event)),
-          QString::number(alarm.Vessel),
-          alarm.VesselName,
-          AlarmKindKey(alarm.Kind),
-          alarm.Source,
-          alarm.Text,
-          alarm.AckBy};
-}
-
-TAlarms::TAlarms(TVortaEnv& env) : env_(env) {}
-
-void PrintAlarmsToStderr(TAlarms& alarms) {
-  alarms.Subscribe([](const TAlarm& alarm, TAlarmEvent event) {
-    std::fprintf(stderr, "%s\n", AlarmLine(alarm, event).toLocal8Bit().constData());
-    std::fflush(stderr);
-  });
-}
-
-const TAlarm* TAlarms::Find(std::int32_t vessel, TAlarmKind kind, const QString& source) const {
-  for (const TAlarm& a : list_) {
-    if (a.Active() && a.Vessel == vessel && a.Kind == kind && a.Source == source) return &a;
-  }
-  return nullptr;
-}
-
-TAlarm* TAlarms::FindActive(std::int32_t vessel, TAlarmKind kind, const QString& source) {
-  return const_cast<TAlarm*>(Find(vessel, kind, source));
-}
-
-int TAlarms::ActiveCount() const {
-  return static_cast<int>(
-      std::count_if(list_.begin(), list_.end(), [](const TAlarm& a) { return a.Active(); }));
-}
-
-bool TAlarms::Raise(std::int32_t vessel, const QString& vesselName, TAlarmKind kind,
-                    const QString& source, const QString& text) {
-  if (TAlarm* active = FindActive(vessel, kind, source)) {
-    active->AbsentSince = 0;
-    return false;
-  }
-  TAlarm a;
-  a.Id = nextId_++;
-  a.Raised = env_.Time.Now();
-  a.Vessel = vessel;
-  a.VesselName = vesselName;
-  a.Kind = kind;
-  a.Source = source;
-  a.Text = text;
-  list_.push_back(a);
-  Notify(list_.back(), TAlarmEvent::Raised);
-  Trim();
-  return true;
-}
-
-bool TAlarms::Clear(std::int32_t vessel, TAlarmKind kind, const QString& source) {
-  TAlarm* a = FindActive(vessel, kind, source);
-  if (a == nullptr) return false;
-  const double now = env_.Time.Now();
-  if (a->AbsentSince == 0) a->AbsentSince = now;
-  if ((now - a->AbsentSince) * kSecondsPerDay < ClearHold) return false;
-  a->Cleared = a->AbsentSince;
-  Notify(*a, TAlarmEvent::Cleared);
-  // Erasing from the deque moves the others: nothing of it is handed out.
-  Trim();
-  return true;
-}
-
-void TAlarms::Set(bool on, const TVortaProcess* p, TAlarmKind kind, const QString& source,
-                  const QString& text) {
+void TAlarmChecks::Set(bool on, const TVortaProcess* p, TAlarmKind kind, const QString& source,
+                       const QString& text) {
   const std::int32_t vessel = p != nullptr ? p->Config.NumProcess : 0;
   if (on) {
-    Raise(vessel, p != nullptr ? p->Caption() : QString(), kind, source, text);
+    alarms_.Raise(vessel, p != nullptr ? p->Caption() : QString(), kind, source, text);
   } else {
-    Clear(vessel, kind, source);
+    alarms_.Clear(vessel, kind, source);
   }
 }
 
-bool TAlarms::Acknowledge(std::int64_t id, const QString& user) {
-  for (TAlarm& a : list_) {
-    if (a.Id != id) continue;
-    if (!a.AckBy.isEmpty()) return false;
-    a.AckBy = user;
-    a.AckTime = env_.Time.Now();
-    Notify(a, TAlarmEvent::Acknowledged);
-    // The panels show an acknowledged alarm in another colour at once.
-    RefreshPanels();
-    return true;
-  }
-  return false;
-}
-
-int TAlarms::AcknowledgeAll(const QString& user) {
-  std::vector<std::int64_t> ids;
-  for (const TAlarm& a : list_) {
-    if (a.AckBy.isEmpty()) ids.push_back(a.Id);
-  }
-  int n = 0;
-  for (const std::int64_t id : ids) n += Acknowledge(id, user) ? 1 : 0;
-  return n;
-}
-
-void TAlarms::Notify(const TAlarm& alarm, TAlarmEvent event) {
-  ++revision_;
-  if (env_.Journal != nullptr) {
-    TJournalEntry e;
-    e.Vessel = alarm.Vessel;
-    e.VesselName = alarm.VesselName;
-    e.Kind = JournalKind(event);
-    e.Subject = alarm.Text;
-    if (event == TAlarmEvent::Acknowledged) e.NewValue = alarm.AckBy;
-    e.Source = event == TAlarmEvent::Acknowledged ? TJournalSource::Dialog : TJournalSource::Engine;
-    env_.Journal->Record(e);
-  }
-  // A copy: a hook may raise or clear in turn and move the list.
-  const TAlarm copy = alarm;
-  for (const THook& hook : hooks_) hook(copy, event);
-}
-
-void TAlarms::Trim() {
-  auto cleared = static_cast<std::size_t>(
-      std::count_if(list_.begin(), list_.end(), [](const TAlarm& a) { return !a.Active(); }));
-  for (auto it = list_.begin(); it != list_.end() && cleared > RecentLimit;) {
-    if (it->Active()) {
-      ++it;
-    } else {
-      it = list_.erase(it);
-      --cleared;
-    }
-  }
-}
-
-void TAlarms::Evaluate(const TVortaProcessList& processes) {
+void TAlarmChecks::Evaluate(const TVortaProcessList& processes) {
   if (firstCheck_ == 0) firstCheck_ = env_.Time.Now();
   for (const auto& p : processes) CheckVessel(*p);
   CheckFiles(env_.Program, processes);
   for (const auto& p : processes) ShowOnPanel(*p);
 }
 
-void TAlarms::CheckVessel(TVortaProcess& p) {
+void TAlarmChecks::CheckVessel(TVortaProcess& p) {
   const double now = env_.Time.Now();
   const TAlarmSettings& s = p.AlarmSettings;
   TAlarmTrack& t = p.AlarmTrack;
@@ -315,7 +119,7 @@ void TAlarms::CheckVessel(TVortaProcess& p) {
       QStringLiteral("Не удалось записать протокол ") + QFileInfo(p.ProtocolFileName).fileName());
 }
 
-void TAlarms::CheckDosing(TVortaProcess& p, int channel, double now) {
+void TAlarmChecks::CheckDosing(TVortaProcess& p, int channel, double now) {
   const auto ch = static_cast<std::size_t>(channel);
   // Judged only in the cycle in which the regulator ran.
   if (p.Channel[ch].CtrlCounter != 0) return;
@@ -362,7 +166,7 @@ void TAlarms::CheckDosing(TVortaProcess& p, int channel, double now) {
           .arg(p.Config.AssignName[ch], output.trimmed()));
 }
 
-void TAlarms::CheckFiles(const TProgramState& program, const TVortaProcessList& processes) {
+void TAlarmChecks::CheckFiles(const TProgramState& program, const TVortaProcessList& processes) {
   // Configuration files whose write failed: each alarm belongs to its vessel
   // when it is a process file, otherwise to the program.
   auto owner = [&processes](const QString& file) -> const TVortaProcess* {
@@ -373,13 +177,13 @@ void TAlarms::CheckFiles(const TProgramState& program, const TVortaProcessList& 
   };
   // Keys first: clearing trims the list under the loop.
   std::vector<std::pair<std::int32_t, QString>> written;
-  for (const TAlarm& a : list_) {
+  for (const TAlarm& a : alarms_.List()) {
     if (a.Active() && a.Kind == TAlarmKind::WriteFailed &&
         a.Source.endsWith(QLatin1String(".ini")) && !program.FailedWrites.contains(a.Source)) {
       written.emplace_back(a.Vessel, a.Source);
     }
   }
-  for (const auto& [vessel, file] : written) Clear(vessel, TAlarmKind::WriteFailed, file);
+  for (const auto& [vessel, file] : written) alarms_.Clear(vessel, TAlarmKind::WriteFailed, file);
   for (const QString& file : program.FailedWrites) {
     Set(true, owner(file), TAlarmKind::WriteFailed, file,
         QStringLiteral("Не удалось записать файл ") + QFileInfo(file).fileName());
@@ -390,7 +194,7 @@ void TAlarms::CheckFiles(const TProgramState& program, const TVortaProcessList& 
   }
 }
 
-void TAlarms::RefreshPanels() {
+void TAlarmChecks::RefreshPanels() {
   if (env_.Processes == nullptr) return;
   for (const auto& p : *env_.Processes) {
     ShowOnPanel(*p);
@@ -398,12 +202,12 @@ void TAlarms::RefreshPanels() {
   }
 }
 
-void TAlarms::ShowOnPanel(TVortaProcess& p) const {
+void TAlarmChecks::ShowOnPanel(TVortaProcess& p) const {
   TPanelState& s = p.PanelState;
   const TAlarm* newest = nullptr;
   QStringList all;
   bool unacknowledged = false;
-  for (const TAlarm& a : list_) {
+  for (const TAlarm& a : alarms_.List()) {
     if (!a.Active() || !SameVessel(a, p)) continue;
     newest = &a;
     all << a.Text;

@@ -1,7 +1,7 @@
 #pragma once
-// The program's alarms: raised and cleared by the engine once per episode,
-// acknowledged by the operator, each change a journal record. The list keeps
-// every active alarm and the most recent cleared ones.
+// The program's alarms: raised and cleared once per episode (by the checks of
+// process/AlarmChecks.h), acknowledged by the operator, each change a journal
+// record. The list keeps every active alarm and the most recent cleared ones.
 
 #include <QObject>
 #include <QPointer>
@@ -14,10 +14,8 @@
 
 namespace vorta {
 
-struct TVortaEnv;
-struct TProgramState;
-class TVortaProcess;
-class TVortaProcessList;
+class TJournal;
+class TTimerService;
 
 enum class TAlarmKind {
   LinkLost,
@@ -61,12 +59,10 @@ class TAlarms {
  public:
   using THook = std::function<void(const TAlarm& alarm, TAlarmEvent event)>;
 
-  // env: the clock, and the journal when one is open (read at each change).
-  explicit TAlarms(TVortaEnv& env);
-
-  // The 2-s cycle's check of every vessel; also updates each panel's alarm
-  // text and colour.
-  void Evaluate(const TVortaProcessList& processes);
+  // time: the clock of each change. journal: where the journal pointer is
+  // kept, read at each change, since the journal opens after the list is
+  // made and may be none.
+  TAlarms(TTimerService& time, TJournal* const& journal);
 
   // Raises the alarm of this key unless it is active; clears it when active
   // and its condition has been absent for ClearHold. A condition back within
@@ -74,8 +70,6 @@ class TAlarms {
   bool Raise(std::int32_t vessel, const QString& vesselName, TAlarmKind kind, const QString& source,
              const QString& text);
   bool Clear(std::int32_t vessel, TAlarmKind kind, const QString& source);
-  void Set(bool on, const TVortaProcess* p, TAlarmKind kind, const QString& source,
-           const QString& text);
 
   // False when there is no such alarm or it was already acknowledged.
   bool Acknowledge(std::int64_t id, const QString& user);
@@ -90,6 +84,9 @@ class TAlarms {
 
   // Called after each change, after its journal record.
   void Subscribe(THook hook) { hooks_.push_back(std::move(hook)); }
+  // Called after an acknowledgement and its hooks: the panels show an
+  // acknowledged alarm in another colour at once.
+  std::function<void()> OnAcknowledged;
 
   // Counts every change: a window redraws only when it moved.
   [[nodiscard]] std::uint64_t Revision() const { return revision_; }
@@ -103,22 +100,16 @@ class TAlarms {
   QPointer<QObject> Window;
 
  private:
-  // Puts the alarm state on every panel at once.
-  void RefreshPanels();
   void Notify(const TAlarm& alarm, TAlarmEvent event);
   void Trim();
   TAlarm* FindActive(std::int32_t vessel, TAlarmKind kind, const QString& source);
-  void CheckVessel(TVortaProcess& p);
-  void CheckDosing(TVortaProcess& p, int ch, double now);
-  void CheckFiles(const TProgramState& program, const TVortaProcessList& processes);
-  void ShowOnPanel(TVortaProcess& p) const;
 
-  TVortaEnv& env_;
+  TTimerService& time_;
+  TJournal* const& journal_;
   std::deque<TAlarm> list_;
   std::vector<THook> hooks_;
   std::int64_t nextId_ = 1;
   std::uint64_t revision_ = 0;
-  double firstCheck_ = 0;
 };
 
 // Without windows: each alarm change is one line on standard error.

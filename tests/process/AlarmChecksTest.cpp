@@ -1,26 +1,28 @@
-// The alarm list over loaded processes: failed writes belong to the vessel
+// The alarm checks over loaded processes: failed writes belong to the vessel
 // whose file it is (or to the program), end when the file is written again,
 // and show on every panel they concern; the process file's [Alarms] section.
 
 #include <gtest/gtest.h>
 
 #include "ProcessFixture.h"
-#include "process/Alarms.h"
+#include "journal/Alarms.h"
+#include "process/AlarmChecks.h"
 
 using namespace vorta;
 
 namespace {
 
-class AlarmsTest : public vorta::testing::ProcessFixture {};
+class AlarmChecksTest : public vorta::testing::ProcessFixture {};
 
 }  // namespace
 
-TEST_F(AlarmsTest, failedWritesBelongToTheirVesselOrTheProgramAndClearWhenWrittenAgain) {
+TEST_F(AlarmChecksTest, failedWritesBelongToTheirVesselOrTheProgramAndClearWhenWrittenAgain) {
   TVortaProcess& one = AddProcess(1);
   TVortaProcess& two = AddProcess(2, {}, "[Alarms]\r\nDoseWindow=15\r\n");
   EXPECT_EQ(two.AlarmSettings.DoseWindow, 15);
   EXPECT_EQ(one.AlarmSettings.DoseWindow, 60);  // no section: the default
-  TAlarms alarms(env_);
+  TAlarms alarms(time_, env_.Journal);
+  TAlarmChecks checks(env_, alarms);
   alarms.ClearHold = 0;  // cleared at the first check: the hold time is tested on a running demo
   int raised = 0, cleared = 0;
   alarms.Subscribe([&](const TAlarm&, TAlarmEvent e) {
@@ -30,8 +32,8 @@ TEST_F(AlarmsTest, failedWritesBelongToTheirVesselOrTheProgramAndClearWhenWritte
   const QString mainConfig = program_.ProgramFolder + QStringLiteral("Vorta.ini");
   program_.FailedWrites = {two.IniFileName, mainConfig};
   one.LogWriteFailed = true;
-  alarms.Evaluate(list_);
-  alarms.Evaluate(list_);
+  checks.Evaluate(list_);
+  checks.Evaluate(list_);
   EXPECT_EQ(raised, 3);
   EXPECT_NE(alarms.Find(2, TAlarmKind::WriteFailed, two.IniFileName), nullptr);
   EXPECT_NE(alarms.Find(0, TAlarmKind::WriteFailed, mainConfig), nullptr);
@@ -42,15 +44,15 @@ TEST_F(AlarmsTest, failedWritesBelongToTheirVesselOrTheProgramAndClearWhenWritte
   EXPECT_EQ(two.PanelState.AlarmColor, 0x0000FF);
 
   program_.FailedWrites.remove(two.IniFileName);
-  alarms.Evaluate(list_);
+  checks.Evaluate(list_);
   EXPECT_EQ(cleared, 1);
   EXPECT_EQ(alarms.Find(2, TAlarmKind::WriteFailed, two.IniFileName), nullptr);
   alarms.AcknowledgeAll(QStringLiteral("anna"));
-  alarms.Evaluate(list_);
+  checks.Evaluate(list_);
   EXPECT_EQ(two.PanelState.AlarmColor, 0x0080FF);  // acknowledged, still active
   program_.FailedWrites.clear();
   one.LogWriteFailed = false;
-  alarms.Evaluate(list_);
+  checks.Evaluate(list_);
   EXPECT_EQ(cleared, 3);
   EXPECT_EQ(alarms.ActiveCount(), 0);
   EXPECT_TRUE(one.PanelState.AlarmText.isEmpty());

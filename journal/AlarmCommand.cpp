@@ -1,4 +1,4 @@
-#include "process/AlarmCommand.h"
+#include "journal/AlarmCommand.h"
 
 #include <sys/types.h>
 #include <unistd.h>
