@@ -123,48 +123,6 @@ QByteArray AlarmListJson(const std::deque<TAlarm>& alarms) {
   return Compact(o);
 }
 
-QByteArray HistoryJson(std::int32_t vessel, const QStringList& header,
-                       const std::vector<QByteArray>& rows, double now) {
-  static const QStringList kColumns{
-      QStringLiteral("pH"),    QStringLiteral("SetpH"), QStringLiteral("tC"),
-      QStringLiteral("SettC"), QStringLiteral("pO2"),   QStringLiteral("SetpO"),
-      QStringLiteral("eH"),    QStringLiteral("SeteH"), QStringLiteral("MixRpm")};
-  const qsizetype dateAt = header.indexOf(QStringLiteral("Date"));
-  const qsizetype timeAt = header.indexOf(QStringLiteral("Time"));
-  std::vector<qsizetype> at;
-  for (const QString& name : kColumns) at.push_back(header.indexOf(name));
-  const qint64 until = FromSystemDateTime(now).toSecsSinceEpoch();
-  const qint64 from = until - qint64{24} * 3600;
-  std::vector<QJsonArray> columns(kColumns.size());
-  QJsonArray steps;
-  qint64 first = 0;
-  qint64 last = 0;
-  for (const QByteArray& row : rows) {
-    const QStringList fields = QString::fromUtf8(row).split(u'\t');
-    if (dateAt < 0 || timeAt < 0 || dateAt >= fields.size() || timeAt >= fields.size()) continue;
-    const QDateTime moment = LogRowMoment(fields[dateAt].trimmed(), fields[timeAt].trimmed(), now);
-    if (!moment.isValid()) continue;
-    const qint64 t = moment.toSecsSinceEpoch();
-    if (t < from || t > until) continue;
-    if (steps.isEmpty()) first = last = t;
-    // Seconds from the row before: a few digits a row instead of ten.
-    steps.append(static_cast<double>(t - last));
-    last = t;
-    for (std::size_t c = 0; c < at.size(); ++c) {
-      bool ok = false;
-      const double v =
-          at[c] >= 0 && at[c] < fields.size() ? fields[at[c]].trimmed().toDouble(&ok) : 0;
-      columns[c].append(ok ? Number(v) : QJsonValue());
-    }
-  }
-  QJsonObject o;
-  o[QLatin1String("vessel")] = vessel;
-  o[QLatin1String("t0")] = static_cast<double>(first);
-  o[QLatin1String("dt")] = steps;
-  for (std::size_t c = 0; c < at.size(); ++c) o[kColumns[static_cast<qsizetype>(c)]] = columns[c];
-  return Compact(o);
-}
-
 QByteArray MinuteJson(std::int32_t vessel, const QStringList& header, const QByteArray& row,
                       double now) {
   static const QStringList kTexts{QLatin1String(kLogDateColumn), QLatin1String(kLogTimeColumn),

@@ -7,7 +7,6 @@
 #include <QStringList>
 #include <cstdint>
 #include <deque>
-#include <vector>
 
 namespace vorta {
 
@@ -21,12 +20,7 @@ QByteArray StateJson(const TVortaProcess& process, double now);
 // <root>/alarms: every active alarm of the program, oldest first, with its
 // state (acknowledged or not).
 QByteArray AlarmListJson(const std::deque<TAlarm>& alarms);
-// <root>/<vessel>/history: the data log rows of the 24 hours up to now as
-// columns (the row times as seconds since the epoch, the channels, their
-// setpoints and the stirrer speed). rows: whole lines of the log, oldest
-// first, without the header.
-QByteArray HistoryJson(std::int32_t vessel, const QStringList& header,
-                       const std::vector<QByteArray>& rows, double now);
+// <root>/<vessel>/history and its parts: telemetry/MqttHistory.h.
 // The moment of a data log row from its short date and its H:M:S, as the
 // computer writes them; invalid when they cannot be read. now (days since
 // 1899-12-30) supplies the year the short date leaves out.

@@ -8,6 +8,7 @@
 
 #include "platform/RealTimerService.h"
 #include "platform/SafeFile.h"
+#include "telemetry/MqttHistory.h"
 #include "telemetry/MqttPayloads.h"
 #include "telemetry/MqttPublisher.h"
 #include "telemetry/MqttReasons.h"
@@ -341,6 +342,7 @@ void TMqttPublisher::OnConnect(mosquitto* /*m*/, void* self, int rc) {
   // lost them, or kept an older run's.
   p->alarmListDue_ = true;
   for (std::size_t i = 0; i < p->files_.size(); ++i) p->historyDue_[i] = !p->files_[i].Journal;
+  p->historySent_.assign(p->files_.size(), {});
   p->Publish(p->StatusTopic(), QByteArrayLiteral("online"), 1, true, &p->onlineMid_);
   p->connected_ = true;
 }
@@ -424,7 +426,8 @@ void TMqttPublisher::SendAlarmList() {
 
 // Built from the data log itself, so that it holds the whole day whatever
 // was delivered before; only once a backlog is through, so that catching up
-// on an outage builds it once.
+// on an outage builds it once. Of the parts only those that changed go out
+// (with a new row, the newest hour's), before the index that names them.
 void TMqttPublisher::SendHistories() {
   if (backlog_ || lost_) return;
   for (std::size_t i = 0; i < files_.size(); ++i) {
@@ -432,12 +435,26 @@ void TMqttPublisher::SendHistories() {
     historyDue_[i] = false;
     const std::optional<TLastLines> last = ReadLastLines(files_[i].Path, kHistoryBytes);
     if (!last) continue;
-    const QByteArray payload = HistoryJson(files_[i].Vessel, last->Header, last->Lines, Now());
-    if (!Publish(QStringLiteral("%1/%2/history").arg(root_).arg(files_[i].Vessel), payload, 0, true,
-                 nullptr)) {
+    const THistoryParts built = HistoryParts(files_[i].Vessel, last->Header, last->Lines, Now());
+    THistoryParts& sent = historySent_[i];
+    const QString topic = QStringLiteral("%1/%2/history").arg(root_).arg(files_[i].Vessel);
+    for (std::size_t slot = 0; slot < built.Parts.size(); ++slot) {
+      const QByteArray& part = built.Parts[slot];
+      // Null: not published on this connection. An empty part clears the
+      // slot, whatever an earlier run left in it.
+      if (!sent.Parts[slot].isNull() && sent.Parts[slot] == part) continue;
+      if (!Publish(topic + u'/' + QString::number(slot), part, 0, true, nullptr)) {
+        lost_ = true;
+        return;
+      }
+      sent.Parts[slot] = part.isNull() ? QByteArray("") : part;
+    }
+    if (sent.Index == built.Index) continue;
+    if (!Publish(topic, built.Index, 0, true, nullptr)) {
       lost_ = true;
       return;
     }
+    sent.Index = built.Index;
   }
 }
 

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "telemetry/FileTail.h"
+#include "telemetry/MqttHistory.h"
 #include "telemetry/MqttSettings.h"
 
 struct mosquitto;
@@ -153,6 +154,8 @@ class TMqttPublisher {
   bool alarmListDue_ = false;
   // Per file: its vessel's history is to be built and published again.
   std::vector<bool> historyDue_;
+  // Per file: its history as published on this connection.
+  std::vector<THistoryParts> historySent_;
   bool mqtt5_ = true;  // until the broker says it speaks only 3.1.1
   bool lost_ = false;
   // This attempt: accepted by the broker, then a message of it acknowledged,

@@ -15,9 +15,14 @@
   const FRAME_BUDGET_MS = 8; // charts drawn per frame stop here
   const MAX_TEXT = 200;
   const MAX_PAYLOAD = 256 * 1024;
-  const MAX_HISTORY = 8 * 1024 * 1024;
   const MAX_ALARMS = 500;
   const OK_LINK = 'Net OK';
+  // Vessels whose day is asked at a time: the broker queues at most about
+  // a thousand messages for a client, and each day is up to 26 messages;
+  // each round costs the broker a turn of its loop (up to 100 ms).
+  const HISTORY_ASKS = 24;
+  const HISTORY_SLOTS = 25;
+  const HISTORY_RETRY_MS = 60000;
 
   // ---- storage that may be missing (a file:// page, a locked-down browser)
 
@@ -150,11 +155,21 @@
     }));
   }
 
-  // <root>/status, <root>/alarms, <root>/<n>/<kind>; the root may hold '/'.
+  // <root>/status, <root>/alarms, <root>/<n>/<kind>, <root>/<n>/history/<slot>;
+  // the root may hold '/'.
   const VESSEL_KINDS = new Set(['state', 'history', 'minute', 'alarm']);
   function parseTopic(topic) {
     const parts = topic.split('/');
     const last = parts[parts.length - 1];
+    const n = parts.length;
+    if (n >= 4 && parts[n - 2] === 'history' && /^[0-9]{1,2}$/.test(last) && /^[0-9]{1,6}$/.test(parts[n - 3])) {
+      return {
+        root: parts.slice(0, -3).join('/'),
+        vessel: parseInt(parts[n - 3], 10),
+        kind: 'historyPart',
+        slot: parseInt(last, 10),
+      };
+    }
     if ((last === 'status' || last === 'alarms') && parts.length >= 2) {
       return { root: parts.slice(0, -1).join('/'), kind: last };
     }
@@ -224,6 +239,8 @@
       historyAsked: false,
       historyAskedAt: 0,
       historyGot: false,
+      historyIndex: null, // the slots of the day, oldest first
+      historyParts: new Map(), // slot -> parsed part (null: not one)
       onText: null,
       dom: null,
     };
@@ -270,7 +287,7 @@
       dirtyComputers.add(c);
       return;
     }
-    const o = parseJson(payload, where.kind === 'history' ? MAX_HISTORY : MAX_PAYLOAD);
+    const o = parseJson(payload, MAX_PAYLOAD);
     if (o === undefined) {
       stats.ignored++;
       return;
@@ -310,18 +327,23 @@
       askHistory(v);
       return;
     }
-    if (where.kind === 'history') {
-      const c = computerFor(where.root);
-      const v = vesselFor(c, where.vessel);
+    if (where.kind === 'history' || where.kind === 'historyPart') {
+      const v = vesselFor(computerFor(where.root), where.vessel);
       // Asked once: the rows that follow come one by one on the minute topic.
-      if (client && v.historyAsked) client.unsubscribe(topic);
-      v.historyGot = true;
-      if (!v.trend.setHistory(o)) {
-        stats.ignored++;
-        return;
+      if (!historyAsking.has(v)) return;
+      if (where.kind === 'history') {
+        // One that is no index (an older program's history, say) is no day,
+        // and asking again would bring the same.
+        const slots = readIndex(o);
+        if (!slots) stats.ignored++;
+        v.historyIndex = slots || [];
+      } else {
+        const ok = Trend.isPart(o);
+        if (!ok) stats.ignored++;
+        // One that is not a part leaves its hour out, not the day.
+        v.historyParts.set(where.slot, ok ? o : null);
       }
-      chartQueue.add(v);
-      if (largeFor === v) largeDrawnAt = 0;
+      joinHistory(v);
       return;
     }
     if (where.kind === 'minute') {
@@ -335,15 +357,59 @@
     }
   }
 
-  // The day's rows of a vessel: its retained history, taken once per
-  // connection (a browser that stayed subscribed would get the whole day
-  // again with every row).
+  function readIndex(o) {
+    if (!isObject(o) || !Array.isArray(o.parts) || o.parts.length > HISTORY_SLOTS) return null;
+    const slots = o.parts.filter((k) => Number.isInteger(k) && k >= 0 && k < HISTORY_SLOTS);
+    return slots.length === o.parts.length ? slots : null;
+  }
+
+  // The day once the index and every part it names are here.
+  function joinHistory(v) {
+    if (!v.historyIndex || !v.historyIndex.every((k) => v.historyParts.has(k))) return;
+    const parts = v.historyIndex.map((k) => v.historyParts.get(k)).filter((p) => p);
+    v.trend.setHistory(parts);
+    historyDone(v);
+    v.historyGot = true;
+    chartQueue.add(v);
+    if (largeFor === v) largeDrawnAt = 0;
+  }
+
+  // The day's rows of a vessel: its retained history (an index and a part an
+  // hour), taken once per connection (a browser that stayed subscribed would
+  // get the newest hour again with every row), a few vessels at a time.
+  const historyQueue = new Set();
+  const historyAsking = new Set();
+  function historyTopic(v) {
+    return v.computer.root + '/' + v.num + '/history/#';
+  }
   function askHistory(v) {
     if (v.historyAsked || !client || !client.connected) return;
     v.historyAsked = true;
-    v.historyAskedAt = Date.now();
-    // QoS 1: a busy broker drops a slow page's QoS 0 messages first.
-    client.subscribe(v.computer.root + '/' + v.num + '/history', { qos: 1 });
+    historyQueue.add(v);
+    askNextHistories();
+  }
+  function askNextHistories() {
+    for (const v of historyQueue) {
+      if (historyAsking.size >= HISTORY_ASKS) return;
+      historyQueue.delete(v);
+      historyAsking.add(v);
+      v.historyAskedAt = Date.now();
+      v.historyIndex = null;
+      v.historyParts.clear();
+      // QoS 1: a busy broker drops a slow page's QoS 0 messages first.
+      client.subscribe(historyTopic(v), { qos: 1 });
+    }
+  }
+  function historyDone(v) {
+    if (client && historyAsking.has(v)) client.unsubscribe(historyTopic(v));
+    historyAsking.delete(v);
+    v.historyIndex = null;
+    v.historyParts.clear();
+    askNextHistories();
+  }
+  function forgetHistories() {
+    historyQueue.clear();
+    historyAsking.clear();
   }
 
   // The user's filter without the history topics: "vorta/#" becomes the
@@ -627,8 +693,8 @@
         }
         if (v.trend.version !== v.chartVersion && now - v.chartDrawnAt >= SMALL_REDRAW_MS) chartQueue.add(v);
         // Asked and not come (dropped by a busy broker, or none yet): ask again.
-        if (v.historyAsked && !v.historyGot && now - v.historyAskedAt > 60000 && client) {
-          client.unsubscribe(v.computer.root + '/' + v.num + '/history');
+        if (historyAsking.has(v) && now - v.historyAskedAt > HISTORY_RETRY_MS && client) {
+          historyDone(v);
           v.historyAsked = false;
           askHistory(v);
         }
@@ -743,6 +809,7 @@
     dirtyVessels.clear();
     dirtyComputers.clear();
     chartQueue.clear();
+    forgetHistories();
     closeLarge();
     main.replaceChildren();
     alarmsDirty = true;
@@ -794,6 +861,7 @@
       for (const comp of computers.values()) {
         for (const v of comp.vessels.values()) v.historyAsked = v.historyGot = false;
       }
+      forgetHistories();
       c.subscribe(subscriptions(filter), { qos: 0 }, (err) => {
         if (err && client === c) showLink('closed', String(err.message || err).slice(0, MAX_TEXT));
       });
@@ -873,6 +941,12 @@
         lastHistoryDrawAt: stats.lastHistoryDrawAt,
         vessels: Array.from(computers.values()).reduce((n, c) => n + c.vessels.size, 0),
       };
+    },
+    // A vessel's day as drawn: its rows' times (s) and pH values.
+    history(root, n) {
+      const c = computers.get(root);
+      const v = c && c.vessels.get(n);
+      return v ? { t: Array.from(v.trend.histT), pH: v.trend.histCols[0].slice() } : null;
     },
     resetTimes() {
       stats.handlerCount = 0;

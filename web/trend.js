@@ -1,4 +1,4 @@
-// A vessel's trend: the day of data log rows its history topic brings, then
+// A vessel's trend: the day of data log rows its history topics bring, then
 // the 2-s values appended live until the next history comes; and the charts
 // that draw it (a small one on the card, a large one on request).
 'use strict';
@@ -24,8 +24,36 @@
   ];
   const CHANNELS = ['pH', 'tC', 'pO2', 'eH', 'rpm'];
 
-  function finiteOrNull(v) {
-    return typeof v === 'number' && Number.isFinite(v) ? v : null;
+  // A column of a history part: each value a step from the one before (from
+  // 0), null for none, [step, n] for n equal steps. null when it is not one.
+  function unstep(a) {
+    if (!Array.isArray(a)) return null;
+    const out = [];
+    let last = 0;
+    for (const item of a) {
+      let step = item;
+      let n = 1;
+      if (Array.isArray(item)) {
+        step = item[0];
+        n = item[1];
+        if (!Number.isInteger(n) || n < 1) return null;
+      }
+      if (out.length + n > MAX_POINTS) return null;
+      if (step === null) {
+        for (let k = 0; k < n; k++) out.push(null);
+      } else if (typeof step === 'number' && Number.isFinite(step)) {
+        for (let k = 0; k < n; k++) out.push((last += step));
+      } else {
+        return null;
+      }
+    }
+    return out;
+  }
+
+  // A part of a history topic: at least its times, all of them numbers.
+  function isPart(o) {
+    const t = o !== null && typeof o === 'object' ? unstep(o.t) : null;
+    return t !== null && t.every((x) => x !== null);
   }
 
   class TrendData {
@@ -38,38 +66,34 @@
       this.version = 0;
     }
 
-    // A history payload, already parsed; false when it is not one.
-    setHistory(o) {
-      if (!o || typeof o !== 'object' || !Array.isArray(o.dt)) return false;
-      const t0 = finiteOrNull(o.t0);
-      const n = Math.min(o.dt.length, MAX_POINTS);
-      if (t0 === null) return n === 0 ? this.replaceHistory(new Float64Array(0), SERIES.map(() => [])) : false;
-      const t = new Float64Array(n);
-      const keep = new Uint8Array(n);
-      let at = t0;
-      let last = -Infinity;
-      let kept = 0;
-      for (let i = 0; i < n; i++) {
-        const step = finiteOrNull(o.dt[i]);
-        if (step === null) return false;
-        at += step;
-        // Times must rise for the chart: a row that goes back (a clock set
-        // back) is left out.
-        if (at > last) {
-          keep[i] = 1;
-          t[kept++] = at;
-          last = at;
+    // The parts of a history, already parsed and checked (isPart), oldest
+    // first: their rows joined into the day.
+    setHistory(parts) {
+      const times = [];
+      const cols = SERIES.map(() => []);
+      for (const o of parts) {
+        const t = unstep(o.t);
+        for (let s = 0; s < SERIES.length; s++) {
+          const c = unstep(o[SERIES[s].key]);
+          const col = cols[s];
+          // A column missing or of another length: no values in that hour.
+          for (let i = 0; i < t.length; i++) col.push(c && c.length === t.length && c[i] !== null ? c[i] / 100 : null);
         }
+        for (const x of t) times.push(x);
       }
-      const cols = SERIES.map((s) => {
-        const src = Array.isArray(o[s.key]) ? o[s.key] : [];
-        const col = new Array(kept);
-        for (let i = 0, j = 0; i < n; i++) {
-          if (keep[i]) col[j++] = finiteOrNull(src[i]);
-        }
-        return col;
-      });
-      return this.replaceHistory(t.subarray(0, kept), cols);
+      // The newest rows when there are more than the cap; times must rise
+      // for the chart: a row that goes back (a clock set back) is left out.
+      const from = Math.max(0, times.length - MAX_POINTS);
+      const t = new Float64Array(times.length - from);
+      const kept = SERIES.map(() => []);
+      let last = -Infinity;
+      let n = 0;
+      for (let i = from; i < times.length; i++) {
+        if (!(times[i] > last)) continue;
+        last = t[n++] = times[i];
+        for (let s = 0; s < SERIES.length; s++) kept[s].push(cols[s][i]);
+      }
+      return this.replaceHistory(t.subarray(0, n), kept);
     }
 
     replaceHistory(t, cols) {
@@ -246,5 +270,5 @@
     });
   }
 
-  window.VortaTrend = { SERIES, CHANNELS, TrendData, smallChart, largeChart, applyChoice, DAY_S };
+  window.VortaTrend = { SERIES, CHANNELS, TrendData, isPart, smallChart, largeChart, applyChoice, DAY_S };
 })();

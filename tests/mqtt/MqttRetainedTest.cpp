@@ -7,12 +7,19 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <QProcess>
+#include <QThread>
+#include <cmath>
+#include <map>
+#include <optional>
 
 #include "DemoRunFixture.h"
 #include "MqttBroker.h"
 #include "ProgramFolder.h"
-#include "process/PanelView.h"
 #include "journal/Alarms.h"
+#include "platform/RealTimerService.h"
+#include "process/PanelView.h"
+#include "telemetry/MqttHistory.h"
 #include "telemetry/MqttTelemetry.h"
 
 namespace vorta::test {
@@ -119,18 +126,89 @@ TEST_F(MqttAlarmListTest, activeAlarms_retainedAsTheyStand) {
       5000));
 }
 
-QByteArray Row(const QDateTime& t, double ph) {
+QByteArray Row(const QDateTime& t, double ph, const QString& rest = QStringLiteral("37.00")) {
   return (QLocale::system().toString(t.date(), QLocale::ShortFormat).left(6) +
-          QStringLiteral("\t%1:%2:%3\t%4\t7.00\t37.00\t37.00\r\n")
+          QStringLiteral("\t%1:%2:%3\t%4\t7.00\t37.00\t%5\r\n")
               .arg(t.time().hour())
               .arg(t.time().minute())
               .arg(t.time().second())
-              .arg(ph, 0, 'f', 2))
+              .arg(ph, 0, 'f', 2)
+              .arg(rest))
       .toUtf8();
 }
 
+// A column of a history part read back: steps from the value before, null
+// for none, [step, n] for n equal steps.
+std::vector<std::optional<qint64>> Unstep(const QJsonArray& steps) {
+  std::vector<std::optional<qint64>> out;
+  qint64 last = 0;
+  for (const QJsonValue item : steps) {
+    const QJsonValue step = item.isArray() ? item[0] : item;
+    const qint64 n = item.isArray() ? item[1].toInteger() : 1;
+    for (qint64 k = 0; k < n; ++k) {
+      if (!step.isNull()) last += step.toInteger();
+      out.push_back(step.isNull() ? std::nullopt : std::optional<qint64>(last));
+    }
+  }
+  return out;
+}
+
+// The day as a page puts it together: the index's parts in its order.
+struct TDay {
+  std::vector<qint64> Times;
+  std::map<QString, std::vector<std::optional<qint64>>> Columns;
+  qsizetype Largest = 0;  // the largest part
+};
+
+TDay Join(const QByteArray& index, const std::map<int, QByteArray>& parts) {
+  TDay day;
+  for (const QJsonValue slot : QJsonDocument::fromJson(index)["parts"].toArray()) {
+    const auto it = parts.find(slot.toInt());
+    if (it == parts.end()) return {};
+    day.Largest = std::max(day.Largest, it->second.size());
+    const QJsonObject part = QJsonDocument::fromJson(it->second).object();
+    for (const std::optional<qint64> t : Unstep(part["t"].toArray())) day.Times.push_back(*t);
+    for (const QString& key : part.keys()) {
+      if (key == QLatin1String("t") || !part[key].isArray()) continue;
+      std::vector<std::optional<qint64>>& column = day.Columns[key];
+      for (const std::optional<qint64> v : Unstep(part[key].toArray())) column.push_back(v);
+    }
+  }
+  return day;
+}
+
+// What a subscriber that comes now gets retained of a vessel's history.
+TDay RetainedDay(quint16 port, const char* name) {
+  static int calls = 0;
+  const QByteArray id = QByteArray(name) + '-' + QByteArray::number(++calls);
+  TSubscriber sub(port, QStringLiteral("lab/pc1/3/history/#"), id.constData());
+  TDay day;
+  WaitUntil(
+      [&] {
+        QByteArray index;
+        std::map<int, QByteArray> parts;
+        for (const TReceived& m : sub.Messages()) {
+          if (m.Topic.endsWith(QLatin1String("/history"))) index = m.Payload;
+          if (m.Topic.contains(QLatin1String("/history/"))) {
+            parts[m.Topic.section(u'/', -1).toInt()] = m.Payload;
+          }
+        }
+        day = Join(index, parts);
+        return !day.Times.empty();
+      },
+      1000);
+  return day;
+}
+
+std::vector<std::optional<qint64>> Hundredths(std::initializer_list<double> values) {
+  std::vector<std::optional<qint64>> out;
+  for (const double v : values) out.emplace_back(std::llround(v * 100));
+  return out;
+}
+
 // The history is the data log's own last day, so a restart loses nothing of
-// it: rows the previous run had passed are in it, rows older than a day are not.
+// it: rows the previous run had passed are in it, rows older than a day are
+// not, and what an earlier run left in a slot the day does not use is gone.
 TEST(MqttHistoryTest, afterRestart_theLogsLastDayWhateverWasDelivered) {
   VORTA_REQUIRE_BROKER();
   TProgramFolder folder;
@@ -154,40 +232,111 @@ TEST(MqttHistoryTest, afterRestart_theLogsLastDayWhateverWasDelivered) {
   file.close();
 
   broker.Start();
+  const auto slotOf = [](const QDateTime& t) {
+    return static_cast<int>(t.toSecsSinceEpoch() / 3600 % kHistorySlots);
+  };
+  int unused = 0;
+  while (unused == slotOf(times[1]) || unused == slotOf(times[2]) || unused == slotOf(times[3])) {
+    ++unused;
+  }
+  const QString stale = QStringLiteral("lab/pc1/3/history/%1").arg(unused);
+  ASSERT_EQ(QProcess::execute(
+                QStringLiteral("mosquitto_pub"),
+                {QStringLiteral("-p"), QString::number(broker.Port), QStringLiteral("-t"), stale,
+                 QStringLiteral("-r"), QStringLiteral("-m"), QStringLiteral("{\"t\":[1]}")}),
+            0);
   TMqttPublisher second(Settings(broker.Port, "vorta-history"), files, folder.File("offsets"));
   second.Start();
-  const auto times_of = [](const QJsonObject& h) {
-    std::vector<qint64> out;
-    qint64 t = h["t0"].toInteger();
-    for (const QJsonValue step : h["dt"].toArray()) out.push_back(t += step.toInteger());
-    return out;
-  };
-  QJsonObject history;
+  TDay day;
   ASSERT_TRUE(WaitUntil(
       [&] {
-        history = RetainedNow(broker.Port, "lab/pc1/3/history", "vorta-history-sub1");
-        return history["dt"].toArray().size() == 3;
+        day = RetainedDay(broker.Port, "vorta-history-sub");
+        return day.Times.size() == 3;
       },
-      5000))
-      << QJsonDocument(history).toJson().constData();
-  EXPECT_EQ(times_of(history),
+      5000));
+  EXPECT_EQ(day.Times,
             (std::vector<qint64>{times[1].toSecsSinceEpoch(), times[2].toSecsSinceEpoch(),
                                  times[3].toSecsSinceEpoch()}));
-  EXPECT_EQ(history["pH"].toArray(), (QJsonArray{6.6, 6.7, 6.8}));
-  EXPECT_EQ(history["SettC"].toArray(), (QJsonArray{37, 37, 37}));
-  EXPECT_EQ(history["pO2"].toArray(), (QJsonArray{QJsonValue(), QJsonValue(), QJsonValue()}));
+  EXPECT_EQ(day.Columns["pH"], Hundredths({6.6, 6.7, 6.8}));
+  EXPECT_EQ(day.Columns["SettC"], Hundredths({37, 37, 37}));
+  EXPECT_EQ(day.Columns["pO2"], (std::vector<std::optional<qint64>>(3)));
+  {
+    TSubscriber late(broker.Port, stale, "vorta-history-stale");
+    QThread::msleep(300);
+    EXPECT_TRUE(late.Messages().empty()) << late.Messages()[0].Payload.constData();
+  }
 
-  // Each new row is published with its history.
+  // A new row goes out with its hour's part (and the index if the hour is
+  // new), not with the whole day again.
+  TSubscriber live(broker.Port, QStringLiteral("lab/pc1/3/history/#"), "vorta-history-live");
   ASSERT_TRUE(file.open(QIODevice::Append));
   file.write(Row(now, 6.9));
   file.close();
   EXPECT_TRUE(WaitUntil(
       [&] {
-        history = RetainedNow(broker.Port, "lab/pc1/3/history", "vorta-history-sub2");
-        return history["pH"].toArray().last() == 6.9;
+        day = RetainedDay(broker.Port, "vorta-history-sub");
+        return day.Columns["pH"].size() == 4 && day.Columns["pH"].back() == 690;
       },
-      5000))
-      << QJsonDocument(history).toJson().constData();
+      5000));
+  const QString newest = QStringLiteral("lab/pc1/3/history/%1").arg(slotOf(now));
+  for (const TReceived& m : live.Messages()) {
+    if (m.Retained) continue;
+    EXPECT_TRUE(m.Topic == newest || m.Topic == QLatin1String("lab/pc1/3/history"))
+        << m.Topic.toStdString();
+  }
+}
+
+// A day at a 1-minute period of readings that move: every row is in it, to
+// the hundredth, and no message is over the size a WebSocket broker sends at
+// once. An hour of rows each second (a clock set back, a wild value in each)
+// is thinned to fit and keeps its newest row.
+TEST(MqttHistoryTest, aDayOfRows_inPartsUnderTheFastSize) {
+  const QDateTime end = QDateTime::currentDateTime();
+  const double now = ToSystemDateTime(end);
+  const QStringList header =
+      QString::fromLatin1("Date\tTime\tpH\tSetpH\ttC\tSettC\tpO2\tSetpO\teH\tSeteH\tO1\tMixRpm")
+          .split(u'\t');
+  std::vector<QByteArray> rows;
+  std::vector<double> ph;
+  for (int m = 1439; m >= 0; --m) {
+    ph.push_back(6.5 + (m * 37 % 101) / 100.0);
+    rows.push_back(Row(end.addSecs(-60 * m), ph.back(),
+                       QStringLiteral("37.00\t%1\t30.00\t-%2\t-150.00\t 0.00\t%3")
+                           .arg((m * 7919 % 10000) / 100.0, 0, 'f', 2)
+                           .arg((m * 104729 % 100000) / 100.0, 0, 'f', 2)
+                           .arg(m % 3 ? 500 + m % 50 : 0))
+                       .chopped(2));
+  }
+  const THistoryParts history = HistoryParts(3, header, rows, now);
+  std::map<int, QByteArray> parts;
+  for (int slot = 0; slot < kHistorySlots; ++slot) {
+    if (!history.Parts[slot].isEmpty()) parts[slot] = history.Parts[slot];
+  }
+  const TDay day = Join(history.Index, parts);
+  ASSERT_EQ(day.Times.size(), 1440u);
+  EXPECT_LE(day.Largest, kHistoryPartBytes);
+  EXPECT_EQ(day.Times.back(), end.toSecsSinceEpoch());
+  std::vector<std::optional<qint64>> expected;
+  for (const double v : ph) expected.emplace_back(std::llround(v * 100));
+  EXPECT_EQ(day.Columns.at(QStringLiteral("pH")), expected);
+  EXPECT_EQ(day.Columns.at(QStringLiteral("MixRpm"))[1], 50000 + 1438 % 50 * 100);
+  EXPECT_EQ(day.Columns.at(QStringLiteral("MixRpm"))[2], 0);
+
+  std::vector<QByteArray> wild;
+  for (int s = 3599; s >= 0; --s) {
+    wild.push_back(Row(end.addSecs(-s), (s * 7919 % 100000) / 100.0,
+                       QStringLiteral("%1").arg(-(s * 104729 % 1000000) / 100.0, 0, 'f', 2))
+                       .chopped(2));
+  }
+  const THistoryParts thinned = HistoryParts(3, header, wild, now);
+  parts.clear();
+  for (int slot = 0; slot < kHistorySlots; ++slot) {
+    if (!thinned.Parts[slot].isEmpty()) parts[slot] = thinned.Parts[slot];
+  }
+  const TDay fit = Join(thinned.Index, parts);
+  EXPECT_LE(fit.Largest, kHistoryPartBytes);
+  EXPECT_GT(fit.Times.size(), 100u);
+  EXPECT_EQ(fit.Times.back(), end.toSecsSinceEpoch());
 }
 
 }  // namespace

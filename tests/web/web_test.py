@@ -56,8 +56,9 @@ def prefill_log(args, folder, env):
     finally:
         shutil.rmtree(scratch, ignore_errors=True)
     fields = row.split("\t")
-    now = datetime.datetime.now()
+    now = datetime.datetime.now().replace(microsecond=0)
     rows = []
+    expected = {}
     for minutes in range(180, 0, -1):
         t = now - datetime.timedelta(minutes=minutes)
         if t.date() != now.date():
@@ -65,9 +66,10 @@ def prefill_log(args, folder, env):
         fields[1] = f"{t.hour}:{t.minute}:{t.second}"
         fields[2] = f"{6.9 + (minutes % 20) / 100:.2f}"
         rows.append("\t".join(fields))
+        expected[int(t.timestamp())] = float(fields[2])
     with open(os.path.join(folder, "Protocol1.txt"), "w", encoding="utf-8", newline="") as f:
         f.write(header + "\r\n" + "".join(r + "\r\n" for r in rows))
-    return len(rows)
+    return expected
 
 
 def retained(broker, topic, count=1):
@@ -97,7 +99,8 @@ def main():
     try:
         subprocess.run([args.vorta, "--demo", "--folder", folder, "--prepare"], env=env,
                        check=True, stdout=subprocess.DEVNULL)
-        rows = prefill_log(args, folder, env)
+        logged = prefill_log(args, folder, env)
+        rows = len(logged)
         # Vessel 1's t°C (about 37) is above a high limit of 20: an alarm at
         # once in batch mode, cleared at once in uncontrolled mode.
         replace(os.path.join(folder, "Process1.ini"), "[CtrltC]\nPeriod=15\nUp=7\nDown=6\n"
@@ -147,6 +150,11 @@ def main():
                            card.format(1) + " .trend")) >= rows and rows, 20,
             f"vessel 1's trend with its {rows} rows")
         assert js("return !!document.querySelector(arguments[0])", card.format(1) + " .trend canvas")
+        # Its day, joined from the history's hourly parts: each row at its time with its pH.
+        day = js("return VortaPage.history(arguments[0], 1)", ROOT)
+        drawn = dict(zip(day["t"], day["pH"]))
+        wrong = {t: (ph, drawn.get(t)) for t, ph in logged.items() if drawn.get(t) != ph}
+        assert not wrong, f"{len(wrong)} of {rows} rows not as logged, e.g. {list(wrong.items())[:3]}"
         print(f"web: vessel 1's trend drawn with {points} points ({rows} rows)")
 
         # The alarm, already active when the page opened, then cleared and raised again.
