@@ -9,8 +9,8 @@
 #include "app/DefaultFolder.h"
 #include "app/MainForm.h"
 #include "devices/CANService.h"
-#include "process/PanelView.h"
-#include "process/ProcessListEntries.h"
+#include "journal/Journal.h"
+#include "journal/JournalSession.h"
 #include "platform/ConfigReader.h"
 #include "platform/ControlSocket.h"
 #include "platform/FileAttributes.h"
@@ -24,8 +24,8 @@
 #include "process/Alarms.h"
 #include "process/Cycles.h"
 #include "process/FillRun.h"
-#include "journal/Journal.h"
-#include "journal/JournalSession.h"
+#include "process/PanelView.h"
+#include "process/ProcessListEntries.h"
 
 namespace vorta {
 
@@ -94,7 +94,8 @@ TMainForm::TStartResult TMainForm::Start() {
   const QString eventLog = QDir(exeFolder).filePath(QStringLiteral("Vorta.log"));
   // An open for appending would wait for ever on a FIFO in its place.
   if (const QString special = NotARegularFile(eventLog); !special.isEmpty()) {
-    deps_.Messages.ShowInfo(QStringLiteral("Не удалось открыть ") + special);
+    deps_.Messages.ShowInfo(QCoreApplication::translate("vorta::MainForm", "Не удалось открыть ") +
+                            special);
   } else {
     eventLog_ = std::make_unique<QFile>(eventLog);
     if (!eventLog_->open(QIODevice::Append)) eventLog_.reset();
@@ -107,8 +108,9 @@ TMainForm::TStartResult TMainForm::Start() {
   TProfileFile mainConfig(MainConfigPath());
   mainConfigUnreadable_ = mainConfig.Unreadable();
   if (mainConfigUnreadable_) {
-    deps_.Messages.ShowError(UnreadableFileText(mainConfig) +
-                             QStringLiteral(" Процессы не запущены."));
+    deps_.Messages.ShowError(
+        UnreadableFileText(mainConfig) +
+        QCoreApplication::translate("vorta::MainForm", " Процессы не запущены."));
   }
 
   // The folder is this copy's: later copies of its user ask it to come to
@@ -118,7 +120,8 @@ TMainForm::TStartResult TMainForm::Start() {
   if (!instance_->Problem().isEmpty()) {
     deps_.Messages.ShowInfo(instance_->Problem());
   } else if (!listening) {
-    deps_.Messages.ShowInfo(QStringLiteral("Не удалось открыть канал единственного экземпляра"));
+    deps_.Messages.ShowInfo(QCoreApplication::translate(
+        "vorta::MainForm", "Не удалось открыть канал единственного экземпляра"));
   }
   instance_->OnRaiseRequest = [this] { deps_.Window.BringToFront(); };
   // Only the copy that owns the folder writes its journal.
@@ -198,7 +201,8 @@ void TMainForm::LoadCanConfig() {
   if (dm.Configured() && dm.Adapter() != nullptr) {
     dm.Adapter()->SetOnReceive([&dm](TCANFrame& frame) { dm.HandleFrame(frame); });
   } else {
-    deps_.Messages.ShowError(QStringLiteral("Ошибка конфигурирования."));
+    deps_.Messages.ShowError(
+        QCoreApplication::translate("vorta::MainForm", "Ошибка конфигурирования."));
   }
   dm.StartTimers();
 }

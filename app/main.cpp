@@ -16,31 +16,34 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "app/ControlCommands.h"
 #include "app/DefaultFolder.h"
 #include "app/DemoFolder.h"
 #include "app/HeadlessStatus.h"
 #include "app/MainForm.h"
-#include "windows/main/MainWindow.h"
-#include "windows/main/MessageBoxSink.h"
 #include "app/PlantHost.h"
-#include "windows/main/RussianQtTexts.h"
 #include "app/StallWatch.h"
 #include "can/AdapterFactory.h"
 #include "devices/CANService.h"
-#include "process/PanelView.h"
-#include "windows/panel/QtWindowFactory.h"
+#include "journal/Journal.h"
+#include "journal/JournalVerify.h"
 #include "platform/Chai.h"
 #include "platform/ControlSocket.h"
+#include "platform/Language.h"
 #include "platform/Messages.h"
+#include "platform/ProfileFile.h"
 #include "platform/RealTimerService.h"
 #include "platform/TimerService.h"
 #include "process/Alarms.h"
-#include "windows/fill/FillWindow.h"
-#include "journal/Journal.h"
-#include "journal/JournalVerify.h"
+#include "process/PanelView.h"
 #include "telemetry/MqttTelemetry.h"
+#include "windows/fill/FillWindow.h"
+#include "windows/main/MainWindow.h"
+#include "windows/main/MessageBoxSink.h"
+#include "windows/main/RussianQtTexts.h"
+#include "windows/panel/QtWindowFactory.h"
 
 namespace {
 
@@ -159,7 +162,6 @@ int main(int argc, char** argv) {
     app = std::make_unique<QCoreApplication>(argc, argv);
   } else {
     app = std::make_unique<QApplication>(argc, argv);
-    vorta::InstallRussianQtTexts(*app);
   }
   InstallSignalHandling();
   QCoreApplication::setApplicationName(QStringLiteral("vorta"));
@@ -210,6 +212,13 @@ int main(int argc, char** argv) {
       QStringLiteral("With --demo: write the demo folder and exit, without running it (a service "
                      "folder then starts without simulated rows)."));
   parser.addOption(prepareOption);
+  const QCommandLineOption langOption(
+      QStringLiteral("lang"),
+      QStringLiteral("Language of the windows and messages: ru, en or auto (over [Program] "
+                     "Language= of Vorta.ini; auto: English on an English system, Russian "
+                     "otherwise). Files and published data stay Russian."),
+      QStringLiteral("LANG"));
+  parser.addOption(langOption);
   // QCommandLineParser::process() would end a bad command line with 1, the
   // code of a folder without Vorta.ini; it only serves --help and --version here.
   if (!parser.parse(QCoreApplication::arguments())) return UsageError(parser.errorText());
@@ -232,6 +241,10 @@ int main(int argc, char** argv) {
   }
   if (parser.isSet(prepareOption) && !parser.isSet(demoOption)) {
     return UsageError(QStringLiteral("--prepare goes with --demo"));
+  }
+  if (std::optional<vorta::TLanguage> lang;
+      parser.isSet(langOption) && !vorta::ParseLanguage(parser.value(langOption), &lang)) {
+    return UsageError(QStringLiteral("--lang takes ru, en or auto"));
   }
 
   const QString exeFolder = QCoreApplication::applicationDirPath();
@@ -282,6 +295,23 @@ int main(int argc, char** argv) {
     if (parser.isSet(prepareOption)) {
       Print(QStringLiteral("demo folder prepared: ") + QDir(folder).absolutePath());
       return 0;
+    }
+  }
+
+  // Once the folder is known and before anything is shown or run.
+  {
+    QString refused;
+    const vorta::TLanguage language = vorta::ChooseLanguage(
+        parser.value(langOption),
+        vorta::ConfiguredLanguage(
+            vorta::TProfileFile(QDir(folder).filePath(QStringLiteral("Vorta.ini")))),
+        QLocale::system(), &refused);
+    vorta::InstallProgramTexts(*app, language);
+    // Qt's own dialogs and buttons speak English unless told otherwise.
+    if (!headless && language == vorta::TLanguage::Russian) vorta::InstallRussianQtTexts(*app);
+    if (!refused.isEmpty()) {
+      PrintError(QStringLiteral("vorta: [Program] Language=%1 in Vorta.ini is not ru, en or auto")
+                     .arg(refused));
     }
   }
 

@@ -1,5 +1,6 @@
 #include "process/Alarms.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
 #include <algorithm>
@@ -9,9 +10,9 @@
 #include <vector>
 
 #include "devices/CANDevices.h"
+#include "journal/Journal.h"
 #include "platform/RealTimerService.h"
 #include "platform/TimerService.h"
-#include "journal/Journal.h"
 #include "process/ProcessCycles.h"
 #include "process/ProcessRecord.h"
 
@@ -37,6 +38,20 @@ TJournalKind JournalKind(TAlarmEvent event) {
 
 QString DeviceText(const TCANDevice& d) {
   return d.Caption.isEmpty() ? d.Name : d.Caption;
+}
+
+// An alarm text as written (Russian) and as the operator reads it.
+struct TAlarmTexts {
+  QString Written, Shown;
+};
+
+TAlarmTexts Texts(const char* source, const QStringList& args = {}) {
+  TAlarmTexts t{QString::fromUtf8(source), QCoreApplication::translate("vorta::Alarms", source)};
+  for (const QString& a : args) {
+    t.Written = t.Written.arg(a);
+    t.Shown = t.Shown.arg(a);
+  }
+  return t;
 }
 
 bool SameVessel(const TAlarm& a, const TVortaProcess& p) {
@@ -149,7 +164,7 @@ int TAlarms::ActiveCount() const {
 }
 
 bool TAlarms::Raise(std::int32_t vessel, const QString& vesselName, TAlarmKind kind,
-                    const QString& source, const QString& text) {
+                    const QString& source, const QString& text, const QString& shown) {
   if (TAlarm* active = FindActive(vessel, kind, source)) {
     active->AbsentSince = 0;
     return false;
@@ -162,6 +177,7 @@ bool TAlarms::Raise(std::int32_t vessel, const QString& vesselName, TAlarmKind k
   a.Kind = kind;
   a.Source = source;
   a.Text = text;
+  if (shown != text) a.ShownText = shown;
   list_.push_back(a);
   Notify(list_.back(), TAlarmEvent::Raised);
   Trim();
@@ -182,10 +198,10 @@ bool TAlarms::Clear(std::int32_t vessel, TAlarmKind kind, const QString& source)
 }
 
 void TAlarms::Set(bool on, const TVortaProcess* p, TAlarmKind kind, const QString& source,
-                  const QString& text) {
+                  const QString& text, const QString& shown) {
   const std::int32_t vessel = p != nullptr ? p->NumProcess : 0;
   if (on) {
-    Raise(vessel, p != nullptr ? p->Caption() : QString(), kind, source, text);
+    Raise(vessel, p != nullptr ? p->Caption() : QString(), kind, source, text, shown);
   } else {
     Clear(vessel, kind, source);
   }
@@ -264,7 +280,9 @@ void TAlarms::CheckVessel(TVortaProcess& p) {
                       (d->LastReceive != 0 ||
                        (now - firstCheck_) * kSecondsPerDay >= static_cast<double>(d->LinkTimeout));
     if (lost && d == p.Board) boardOK = false;
-    Set(lost, &p, TAlarmKind::LinkLost, d->Name, QStringLiteral("Нет связи: ") + DeviceText(*d));
+    const TAlarmTexts t =
+        Texts(QT_TRANSLATE_NOOP("vorta::Alarms", "Нет связи: %1"), {DeviceText(*d)});
+    Set(lost, &p, TAlarmKind::LinkLost, d->Name, t.Written, t.Shown);
   }
 
   const bool controlled = IsControlledMode(p.Mode);
@@ -279,8 +297,9 @@ void TAlarms::CheckVessel(TVortaProcess& p) {
       if (invalid && t.InvalidSince[ch] == 0) t.InvalidSince[ch] = now;
       const bool raise = invalid && (now - t.InvalidSince[ch]) * kSecondsPerDay >= s.ReadingGrace;
       if (raise || !invalid) {
-        Set(raise, &p, TAlarmKind::ReadingInvalid, source,
-            QStringLiteral("Недостоверное измерение ") + name);
+        const TAlarmTexts t =
+            Texts(QT_TRANSLATE_NOOP("vorta::Alarms", "Недостоверное измерение %1"), {name});
+        Set(raise, &p, TAlarmKind::ReadingInvalid, source, t.Written, t.Shown);
       }
     }
 
@@ -293,24 +312,28 @@ void TAlarms::CheckVessel(TVortaProcess& p) {
     if (outside && t.OutsideSince[ch] == 0) t.OutsideSince[ch] = now;
     const bool raise = outside && (now - t.OutsideSince[ch]) * kSecondsPerDay >= s.LimitGrace;
     if (raise || !outside) {
-      Set(raise, &p, TAlarmKind::OutsideLimits, source,
-          QStringLiteral("%1 = %2 вне пределов %3…%4")
-              .arg(name)
-              .arg(v, 0, 'f', 2)
-              .arg(p.CtrlLow[ch], 0, 'f', 2)
-              .arg(p.CtrlHigh[ch], 0, 'f', 2));
+      const TAlarmTexts t =
+          Texts(QT_TRANSLATE_NOOP("vorta::Alarms", "%1 = %2 вне пределов %3…%4"),
+                {name, QString::number(v, 'f', 2), QString::number(p.CtrlLow[ch], 'f', 2),
+                 QString::number(p.CtrlHigh[ch], 'f', 2)});
+      Set(raise, &p, TAlarmKind::OutsideLimits, source, t.Written, t.Shown);
     }
     CheckDosing(p, static_cast<int>(ch), now);
   }
 
   if (p.Mixer != nullptr) {
-    Set(StirrerStandsStill(p, now), &p, TAlarmKind::StirrerStill, p.Mixer->Name,
-        QStringLiteral("Миксер стоит: ") + DeviceText(*p.Mixer));
+    const TAlarmTexts t =
+        Texts(QT_TRANSLATE_NOOP("vorta::Alarms", "Миксер стоит: %1"), {DeviceText(*p.Mixer)});
+    Set(StirrerStandsStill(p, now), &p, TAlarmKind::StirrerStill, p.Mixer->Name, t.Written,
+        t.Shown);
   }
-  Set(p.PanelState.FoamIndicator, &p, TAlarmKind::Foam, QStringLiteral("foam"),
-      QStringLiteral("Пена"));
-  Set(p.LogWriteFailed, &p, TAlarmKind::WriteFailed, p.ProtocolFileName,
-      QStringLiteral("Не удалось записать протокол ") + QFileInfo(p.ProtocolFileName).fileName());
+  const TAlarmTexts foam = Texts(QT_TRANSLATE_NOOP("vorta::Alarms", "Пена"));
+  Set(p.PanelState.FoamIndicator, &p, TAlarmKind::Foam, QStringLiteral("foam"), foam.Written,
+      foam.Shown);
+  const TAlarmTexts log =
+      Texts(QT_TRANSLATE_NOOP("vorta::Alarms", "Не удалось записать протокол %1"),
+            {QFileInfo(p.ProtocolFileName).fileName()});
+  Set(p.LogWriteFailed, &p, TAlarmKind::WriteFailed, p.ProtocolFileName, log.Written, log.Shown);
 }
 
 void TAlarms::CheckDosing(TVortaProcess& p, int channel, double now) {
@@ -350,8 +373,9 @@ void TAlarms::CheckDosing(TVortaProcess& p, int channel, double now) {
   const std::int16_t out = direction > 0 ? p.CtrlOutUp[ch] : p.CtrlOutDown[ch];
   const QString output = out >= 1 && out <= 12 ? p.Channels[static_cast<std::size_t>(out)].ChName
                                                : QString::number(out);
-  Set(true, &p, TAlarmKind::DoseNoEffect, source,
-      QStringLiteral("Дозирование без эффекта: %1, %2").arg(p.AssignName[ch], output.trimmed()));
+  const TAlarmTexts t = Texts(QT_TRANSLATE_NOOP("vorta::Alarms", "Дозирование без эффекта: %1, %2"),
+                              {p.AssignName[ch], output.trimmed()});
+  Set(true, &p, TAlarmKind::DoseNoEffect, source, t.Written, t.Shown);
 }
 
 void TAlarms::CheckFiles(const TProgramState& program, const TVortaProcessList& processes) {
@@ -373,12 +397,15 @@ void TAlarms::CheckFiles(const TProgramState& program, const TVortaProcessList& 
   }
   for (const auto& [vessel, file] : written) Clear(vessel, TAlarmKind::WriteFailed, file);
   for (const QString& file : program.FailedWrites) {
-    Set(true, owner(file), TAlarmKind::WriteFailed, file,
-        QStringLiteral("Не удалось записать файл ") + QFileInfo(file).fileName());
+    const TAlarmTexts t = Texts(QT_TRANSLATE_NOOP("vorta::Alarms", "Не удалось записать файл %1"),
+                                {QFileInfo(file).fileName()});
+    Set(true, owner(file), TAlarmKind::WriteFailed, file, t.Written, t.Shown);
   }
   if (env_.Journal != nullptr) {
-    Set(env_.Journal->Failing(), nullptr, TAlarmKind::WriteFailed, env_.Journal->Path(),
-        QStringLiteral("Не удалось записать журнал ") + QFileInfo(env_.Journal->Path()).fileName());
+    const TAlarmTexts t = Texts(QT_TRANSLATE_NOOP("vorta::Alarms", "Не удалось записать журнал %1"),
+                                {QFileInfo(env_.Journal->Path()).fileName()});
+    Set(env_.Journal->Failing(), nullptr, TAlarmKind::WriteFailed, env_.Journal->Path(), t.Written,
+        t.Shown);
   }
 }
 
@@ -398,7 +425,7 @@ void TAlarms::ShowOnPanel(TVortaProcess& p) const {
   for (const TAlarm& a : list_) {
     if (!a.Active() || !SameVessel(a, p)) continue;
     newest = &a;
-    all << a.Text;
+    all << a.Shown();
     unacknowledged = unacknowledged || a.AckBy.isEmpty();
   }
   if (newest == nullptr) {
@@ -407,7 +434,7 @@ void TAlarms::ShowOnPanel(TVortaProcess& p) const {
     s.AlarmColor = -1;
     return;
   }
-  s.AlarmText = QStringLiteral("ТРЕВОГА: ") + newest->Text;
+  s.AlarmText = QCoreApplication::translate("vorta::Alarms", "ТРЕВОГА: %1").arg(newest->Shown());
   if (all.size() > 1) s.AlarmText += QStringLiteral(" (+%1)").arg(all.size() - 1);
   s.AlarmDetails = all.join(u'\n');
   s.AlarmColor = unacknowledged ? kClRed : kClOrange;

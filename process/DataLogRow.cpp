@@ -1,11 +1,13 @@
 // One data log row: appended whole or not at all, the file read-only between
 // writes, recreated with its header when it has gone.
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QLocale>
 
 #include "devices/CANDevices.h"
+#include "journal/Journal.h"
 #include "platform/FileAttributes.h"
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
@@ -13,7 +15,6 @@
 #include "platform/SafeFile.h"
 #include "platform/TimerService.h"
 #include "process/DataLog.h"
-#include "journal/Journal.h"
 #include "process/OutputChannels.h"
 #include "process/ProcessCycles.h"
 #include "process/ProcessRecord.h"
@@ -108,8 +109,10 @@ void WriteLogRow(TVortaProcess& p) {
     p.LogRowsLost.Add(p.Env.Time.Now());
     if (!p.LogWriteFailed) {
       p.LogWriteFailed = true;
-      p.Env.Messages.ShowError(QStringLiteral("Не удалось записать строку в файл протокола ") +
-                               p.ProtocolFileName + QStringLiteral(": ") + error);
+      p.Env.Messages.ShowError(
+          QCoreApplication::translate("vorta::DataLogRow",
+                                      "Не удалось записать строку в файл протокола ") +
+          p.ProtocolFileName + QStringLiteral(": ") + error);
     }
   }
   for (auto& ticks : p.OutputTicks) ticks = 0;

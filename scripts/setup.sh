@@ -12,6 +12,7 @@ packages=(
   libqt6opengl6-dev fonts-dejavu-core qt6-translations-l10n
   dpkg-dev file librsvg2-bin lintian desktop-file-utils systemd
   libmosquitto-dev mosquitto mosquitto-clients python3
+  qt6-tools-dev qt6-l10n-tools
 )
 missing=()
 for p in "${packages[@]}"; do
