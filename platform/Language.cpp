@@ -39,15 +39,16 @@ TLanguage ChooseLanguage(const QString& commandLine, const QString& configured,
   return system.language() == QLocale::English ? TLanguage::English : TLanguage::Russian;
 }
 
-bool InstallProgramTexts(QCoreApplication& app, TLanguage language) {
+QTranslator* InstallProgramTexts(QCoreApplication& app, TLanguage language) {
   auto* translator = new QTranslator(&app);
   const QString name = language == TLanguage::English ? QStringLiteral(":/i18n/vorta_en.qm")
                                                       : QStringLiteral(":/i18n/vorta_ru.qm");
   if (!translator->load(name)) {
     delete translator;
-    return false;
+    return nullptr;
   }
-  return QCoreApplication::installTranslator(translator);
+  QCoreApplication::installTranslator(translator);
+  return translator;
 }
 
 }  // namespace vorta

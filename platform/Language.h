@@ -8,6 +8,7 @@
 #include <optional>
 
 class QCoreApplication;
+class QTranslator;
 
 namespace vorta {
 
@@ -30,7 +31,8 @@ TLanguage ChooseLanguage(const QString& commandLine, const QString& configured,
                          const QLocale& system, QString* refused = nullptr);
 
 // Installs the program's translation for `language` into app (English: every
-// shown text; Russian: the plural forms). False when it could not be loaded.
-bool InstallProgramTexts(QCoreApplication& app, TLanguage language);
+// shown text; Russian: the plural forms): the translator, owned by app, or
+// nullptr when it could not be loaded.
+QTranslator* InstallProgramTexts(QCoreApplication& app, TLanguage language);
 
 }  // namespace vorta
