@@ -193,7 +193,8 @@ int main(int argc, char** argv) {
   parser.addOption(demoOption);
   const QCommandLineOption fillOption(
       QStringLiteral("fill"),
-      QStringLiteral("Open the fill window (\"Заполнение\") once the vessels are loaded."));
+      QStringLiteral("Open the fill window (\"Заполнение\", in English \"Fill\") once the "
+                     "vessels are loaded."));
   parser.addOption(fastForwardOption);
   parser.addOption(fillOption);
   const QCommandLineOption stallOption(

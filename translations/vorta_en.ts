@@ -502,6 +502,17 @@ ip link set %1 up</translation>
     </message>
 </context>
 <context>
+    <name>vorta::PlantHost</name>
+    <message>
+        <source>преобразователь CAN этой папки работает в реальном времени; ускоренный прогон возможен только на виртуальной установке ([CHAI] Backend=virtual в VortaCAN.ini)</source>
+        <translation>the CAN converter of this folder runs in real time; a fast-forward run is possible only on the virtual plant ([CHAI] Backend=virtual in VortaCAN.ini)</translation>
+    </message>
+    <message>
+        <source>не все записи попали на диск (см. сообщения выше)</source>
+        <translation>not everything reached the disk (see the messages above)</translation>
+    </message>
+</context>
+<context>
     <name>vorta::ProcessConfigLoader</name>
     <message numerus="yes">
         <source>[%1]: %2 из %n значений</source>

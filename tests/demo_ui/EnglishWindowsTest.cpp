@@ -131,7 +131,8 @@ class EnglishWindowsTest : public test::TDemoRunFixture<TQtWindowFactory, false>
     const QString dir = qEnvironmentVariable("VORTA_SCREENSHOT_DIR");
     if (dir.isEmpty()) return;
     QDir().mkpath(dir);
-    window->grab().save(QDir(dir).filePath(QStringLiteral("en-") + name + QStringLiteral(".png")));
+    const QString file = QStringLiteral("en-") + name.section(QStringLiteral("::"), -1) + u".png";
+    window->grab().save(QDir(dir).filePath(file));
   }
 
   // A modal window runs its own loop: looked at and closed from inside it.
@@ -160,6 +161,7 @@ TEST_F(EnglishWindowsTest, everyWindowSpeaksEnglish_whileTheFilesStayRussian) {
   p.LogWriteFailed = true;
   time.AdvanceBy(2000);
   ASSERT_EQ(form->Alarms().ActiveCount(), 1);
+  ExpectEnglish(&panel);
 
   // Every item of the panel's menu that opens a window, as the operator clicks it.
   panel.ExecExportDialog = [this](QFileDialog& dialog) {
@@ -209,7 +211,6 @@ TEST_F(EnglishWindowsTest, everyWindowSpeaksEnglish_whileTheFilesStayRussian) {
       w->close();  // some open only one at a time
     }
   }
-  ExpectEnglish(&panel);
   ASSERT_NE(p.ChartForm, nullptr);
   ExpectEnglish(dynamic_cast<QWidget*>(p.ChartForm.get()));
   auto* mixer = qobject_cast<QWidget*>(p.MixForm.data());
