@@ -442,6 +442,29 @@ ip link set %1 up</translation>
     </message>
 </context>
 <context>
+    <name>vorta::Journal</name>
+    <message>
+        <source>Не удалось открыть журнал </source>
+        <translation>Could not open the journal </translation>
+    </message>
+    <message>
+        <source>Не удалось создать журнал </source>
+        <translation>Could not create the journal </translation>
+    </message>
+    <message>
+        <source>Не удалось прочитать журнал </source>
+        <translation>Could not read the journal </translation>
+    </message>
+    <message>
+        <source>Последняя запись журнала %1 оборвана (запись прервана); она оставлена как есть.</source>
+        <translation>The last record of the journal %1 is cut short (its write was interrupted); it is left as it is.</translation>
+    </message>
+    <message>
+        <source>Не удалось записать в журнал </source>
+        <translation>Could not write to the journal </translation>
+    </message>
+</context>
+<context>
     <name>vorta::MainForm</name>
     <message>
         <source>Не удалось открыть </source>
