@@ -1,6 +1,6 @@
 #include "app/DefaultFolder.h"
-#include <QCoreApplication>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 

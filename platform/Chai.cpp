@@ -1,10 +1,10 @@
 #include "platform/Chai.h"
-#include <QCoreApplication>
 
 #include <net/if.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QStringList>
 #include <cstring>

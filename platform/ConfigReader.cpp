@@ -1,4 +1,5 @@
 #include "platform/ConfigReader.h"
+
 #include <QCoreApplication>
 
 #include "platform/Numbers.h"

@@ -1,11 +1,11 @@
 #include "platform/FolderLock.h"
-#include <QCoreApplication>
 
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QCoreApplication>
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "platform/Messages.h"
-#include <QCoreApplication>
 
+#include <QCoreApplication>
 #include <cstdio>
 
 #include "platform/ProfileFile.h"

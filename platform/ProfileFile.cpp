@@ -1,9 +1,9 @@
 #include "platform/ProfileFile.h"
-#include <QCoreApplication>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QCoreApplication>
 
 #include <QFile>
 #include <QHash>

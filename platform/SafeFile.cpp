@@ -1,9 +1,9 @@
 #include "platform/SafeFile.h"
-#include <QCoreApplication>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QCoreApplication>
 
 #include <QFile>
 #include <cerrno>

@@ -1,9 +1,9 @@
 #include "platform/SingleInstance.h"
-#include <QCoreApplication>
 
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QLocalServer>

@@ -1,8 +1,8 @@
 #include "process/AlarmCommand.h"
-#include <QCoreApplication>
 
 #include <sys/types.h>
 #include <unistd.h>
+#include <QCoreApplication>
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,5 @@
 #include "process/Calibration.h"
+
 #include <QCoreApplication>
 
 #include "platform/Numbers.h"

@@ -1,7 +1,9 @@
 // The drive-parameter pages, the read from the image and the paced write.
 
 #include "process/DriveParams.h"
+
 #include <QCoreApplication>
+
 #include "devices/CANDevices.h"
 #include "platform/Messages.h"
 #include "platform/Numbers.h"

@@ -1,7 +1,9 @@
 // The mixer window's engine side.
 
 #include "process/MixerWindowLogic.h"
+
 #include <QCoreApplication>
+
 #include "devices/CANDevices.h"
 #include "process/JournalChanges.h"
 #include "process/OutputChannels.h"

@@ -1,13 +1,13 @@
 #include "process/PanelActions.h"
-#include <QCoreApplication>
-#include "process/ProcessConfig.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 
 #include "devices/CANDevices.h"
 #include "platform/Numbers.h"
 #include "process/JournalChanges.h"
 #include "process/OutputChannels.h"
+#include "process/ProcessConfig.h"
 #include "process/ProcessRecord.h"
 
 namespace vorta {

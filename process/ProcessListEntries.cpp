@@ -1,6 +1,6 @@
 #include "process/ProcessListEntries.h"
-#include <QCoreApplication>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>

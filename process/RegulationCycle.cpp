@@ -3,6 +3,7 @@
 // close and the data log row.
 
 #include <QCoreApplication>
+
 #include "devices/CANDevices.h"
 #include "platform/Numbers.h"
 #include "process/Alarms.h"

@@ -2,6 +2,7 @@
 // measurement tick through the deferred write-back.
 
 #include <QCoreApplication>
+
 #include "platform/Numbers.h"
 #include "process/JournalChanges.h"
 #include "process/ProcessRecord.h"

@@ -2,6 +2,7 @@
 // channel, the adapter's state and the DC drive's status word.
 
 #include <QCoreApplication>
+
 #include "devices/CANDevices.h"
 #include "devices/CANService.h"
 #include "process/ProcessConfig.h"

@@ -131,7 +131,8 @@ class EnglishWindowsTest : public test::TDemoRunFixture<TQtWindowFactory, false>
     const QString dir = qEnvironmentVariable("VORTA_SCREENSHOT_DIR");
     if (dir.isEmpty()) return;
     QDir().mkpath(dir);
-    const QString file = QStringLiteral("en-") + name.section(QStringLiteral("::"), -1) + u".png";
+    const QString file =
+        QStringLiteral("en-") + name.section(QStringLiteral("::"), -1) + QStringLiteral(".png");
     window->grab().save(QDir(dir).filePath(file));
   }
 
