@@ -272,6 +272,26 @@ int main(int argc, char** argv) {
         return 1;
     }
   }
+  // Once the folder is known and before anything is said, shown or run.
+  {
+    const QString languageFolder = parser.isSet(demoOption) && !parser.isSet(folderOption)
+                                       ? QDir(folder).filePath(QStringLiteral("demo"))
+                                       : folder;
+    QString refused;
+    const vorta::TLanguage language = vorta::ChooseLanguage(
+        parser.value(langOption),
+        vorta::ConfiguredLanguage(
+            vorta::TProfileFile(QDir(languageFolder).filePath(QStringLiteral("Vorta.ini")))),
+        QLocale::system(), &refused);
+    vorta::InstallProgramTexts(*app, language);
+    // Qt's own dialogs and buttons speak English unless told otherwise.
+    if (!headless && language == vorta::TLanguage::Russian) vorta::InstallRussianQtTexts(*app);
+    if (!refused.isEmpty()) {
+      PrintError(QStringLiteral("vorta: [Program] Language=%1 in Vorta.ini is not ru, en or auto")
+                     .arg(refused));
+    }
+  }
+
   // Started from the menu: the user's folder, with the demo in it on the first start.
   QString firstStartNote;  // said again in a window: a menu start shows no output
   if (!parser.isSet(folderOption) && !parser.isSet(demoOption) &&
@@ -296,23 +316,6 @@ int main(int argc, char** argv) {
     if (parser.isSet(prepareOption)) {
       Print(QStringLiteral("demo folder prepared: ") + QDir(folder).absolutePath());
       return 0;
-    }
-  }
-
-  // Once the folder is known and before anything is shown or run.
-  {
-    QString refused;
-    const vorta::TLanguage language = vorta::ChooseLanguage(
-        parser.value(langOption),
-        vorta::ConfiguredLanguage(
-            vorta::TProfileFile(QDir(folder).filePath(QStringLiteral("Vorta.ini")))),
-        QLocale::system(), &refused);
-    vorta::InstallProgramTexts(*app, language);
-    // Qt's own dialogs and buttons speak English unless told otherwise.
-    if (!headless && language == vorta::TLanguage::Russian) vorta::InstallRussianQtTexts(*app);
-    if (!refused.isEmpty()) {
-      PrintError(QStringLiteral("vorta: [Program] Language=%1 in Vorta.ini is not ru, en or auto")
-                     .arg(refused));
     }
   }
 
