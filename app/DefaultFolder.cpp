@@ -1,5 +1,6 @@
 #include "app/DefaultFolder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -35,12 +36,13 @@ bool PrepareUserProgramFolder(const QString& folder, QString* note, QString* err
                   : QStringLiteral("vorta: program folder %1").arg(folder);
   }
   if (operatorNote != nullptr) {
-    *operatorNote = first ? QStringLiteral(
-                                "Первый запуск: в папке %1 подготовлена демонстрация с "
-                                "виртуальной установкой. В этой папке программа "
-                                "хранит свою конфигурацию, протоколы и журнал.")
-                                .arg(QDir::toNativeSeparators(folder))
-                          : QString();
+    *operatorNote =
+        first ? QCoreApplication::translate("vorta::DefaultFolder",
+                                            "Первый запуск: в папке %1 подготовлена демонстрация с "
+                                            "виртуальной установкой. В этой папке программа "
+                                            "хранит свою конфигурацию, протоколы и журнал.")
+                    .arg(QDir::toNativeSeparators(folder))
+              : QString();
   }
   return true;
 }

@@ -96,7 +96,8 @@ TMainForm::TStartResult TMainForm::Start() {
   const QString eventLog = QDir(exeFolder).filePath(QStringLiteral("Vorta.log"));
   // An open for appending would wait for ever on a FIFO in its place.
   if (const QString special = NotARegularFile(eventLog); !special.isEmpty()) {
-    deps_.Messages.ShowInfo(QStringLiteral("Не удалось открыть ") + special);
+    deps_.Messages.ShowInfo(QCoreApplication::translate("vorta::MainForm", "Не удалось открыть ") +
+                            special);
   } else {
     eventLog_ = std::make_unique<QFile>(eventLog);
     if (!eventLog_->open(QIODevice::Append)) eventLog_.reset();
@@ -109,8 +110,9 @@ TMainForm::TStartResult TMainForm::Start() {
   TProfileFile mainConfig(MainConfigPath());
   mainConfigUnreadable_ = mainConfig.Unreadable();
   if (mainConfigUnreadable_) {
-    deps_.Messages.ShowError(UnreadableFileText(mainConfig) +
-                             QStringLiteral(" Процессы не запущены."));
+    deps_.Messages.ShowError(
+        UnreadableFileText(mainConfig) +
+        QCoreApplication::translate("vorta::MainForm", " Процессы не запущены."));
   }
 
   // The folder is this copy's: later copies of its user ask it to come to
@@ -120,7 +122,8 @@ TMainForm::TStartResult TMainForm::Start() {
   if (!instance_->Problem().isEmpty()) {
     deps_.Messages.ShowInfo(instance_->Problem());
   } else if (!listening) {
-    deps_.Messages.ShowInfo(QStringLiteral("Не удалось открыть канал единственного экземпляра"));
+    deps_.Messages.ShowInfo(QCoreApplication::translate(
+        "vorta::MainForm", "Не удалось открыть канал единственного экземпляра"));
   }
   instance_->OnRaiseRequest = [this] { deps_.Window.BringToFront(); };
   // Only the copy that owns the folder writes its journal.
@@ -198,7 +201,8 @@ void TMainForm::LoadCanConfig() {
   if (dm.Configured() && dm.Adapter() != nullptr) {
     dm.Adapter()->SetOnReceive([&dm](TCANFrame& frame) { dm.HandleFrame(frame); });
   } else {
-    deps_.Messages.ShowError(QStringLiteral("Ошибка конфигурирования."));
+    deps_.Messages.ShowError(
+        QCoreApplication::translate("vorta::MainForm", "Ошибка конфигурирования."));
   }
   dm.StartTimers();
 }

@@ -60,10 +60,12 @@ int RunFastForward(const QString& folder, double hours, bool demo,
   THeadlessMainWindow window;
   TPlantHost plant(folder, time);
   if (RealTimeLink(folder, plant)) {
-    std::fprintf(stderr,
-                 "vorta: --fast-forward: преобразователь CAN этой папки работает в реальном "
-                 "времени; ускоренный прогон возможен только на виртуальной установке "
-                 "([CHAI] Backend=virtual в VortaCAN.ini)\n");
+    std::fprintf(stderr, "vorta: --fast-forward: %s\n",
+                 qPrintable(QCoreApplication::translate(
+                     "vorta::PlantHost",
+                     "преобразователь CAN этой папки работает в реальном времени; ускоренный "
+                     "прогон возможен только на виртуальной установке ([CHAI] Backend=virtual "
+                     "в VortaCAN.ini)")));
     return 2;
   }
   TAdapterFactory factory;
@@ -116,8 +118,9 @@ int RunFastForward(const QString& folder, double hours, bool demo,
   writeFailed = writeFailed || !form.Program().FailedWrites.isEmpty() ||
                 (form.Journal() != nullptr && form.Journal()->Failing());
   if (writeFailed) {
-    std::fprintf(stderr,
-                 "vorta: --fast-forward: не все записи попали на диск (см. сообщения выше)\n");
+    std::fprintf(stderr, "vorta: --fast-forward: %s\n",
+                 qPrintable(QCoreApplication::translate(
+                     "vorta::PlantHost", "не все записи попали на диск (см. сообщения выше)")));
     return kExitWriteFailed;
   }
   return 0;

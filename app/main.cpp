@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "app/ControlCommands.h"
 #include "app/DefaultFolder.h"
@@ -31,7 +32,9 @@
 #include "journal/JournalVerify.h"
 #include "platform/Chai.h"
 #include "platform/ControlSocket.h"
+#include "platform/Language.h"
 #include "platform/Messages.h"
+#include "platform/ProfileFile.h"
 #include "platform/RealTimerService.h"
 #include "platform/TimerService.h"
 #include "process/PanelView.h"
@@ -159,7 +162,6 @@ int main(int argc, char** argv) {
     app = std::make_unique<QCoreApplication>(argc, argv);
   } else {
     app = std::make_unique<QApplication>(argc, argv);
-    vorta::InstallRussianQtTexts(*app);
   }
   InstallSignalHandling();
   QCoreApplication::setApplicationName(QStringLiteral("vorta"));
@@ -191,7 +193,8 @@ int main(int argc, char** argv) {
   parser.addOption(demoOption);
   const QCommandLineOption fillOption(
       QStringLiteral("fill"),
-      QStringLiteral("Open the fill window (\"Заполнение\") once the vessels are loaded."));
+      QStringLiteral("Open the fill window (\"Заполнение\", in English \"Fill\") once the "
+                     "vessels are loaded."));
   parser.addOption(fastForwardOption);
   parser.addOption(fillOption);
   const QCommandLineOption stallOption(
@@ -210,6 +213,13 @@ int main(int argc, char** argv) {
       QStringLiteral("With --demo: write the demo folder and exit, without running it (a service "
                      "folder then starts without simulated rows)."));
   parser.addOption(prepareOption);
+  const QCommandLineOption langOption(
+      QStringLiteral("lang"),
+      QStringLiteral("Language of the windows and messages: ru, en or auto (over [Program] "
+                     "Language= of Vorta.ini; auto: English on an English system, Russian "
+                     "otherwise). Files and published data stay Russian."),
+      QStringLiteral("LANG"));
+  parser.addOption(langOption);
   // QCommandLineParser::process() would end a bad command line with 1, the
   // code of a folder without Vorta.ini; it only serves --help and --version here.
   if (!parser.parse(QCoreApplication::arguments())) return UsageError(parser.errorText());
@@ -232,6 +242,10 @@ int main(int argc, char** argv) {
   }
   if (parser.isSet(prepareOption) && !parser.isSet(demoOption)) {
     return UsageError(QStringLiteral("--prepare goes with --demo"));
+  }
+  if (std::optional<vorta::TLanguage> lang;
+      parser.isSet(langOption) && !vorta::ParseLanguage(parser.value(langOption), &lang)) {
+    return UsageError(QStringLiteral("--lang takes ru, en or auto"));
   }
 
   const QString exeFolder = QCoreApplication::applicationDirPath();
@@ -258,6 +272,26 @@ int main(int argc, char** argv) {
         return 1;
     }
   }
+  // Once the folder is known and before anything is said, shown or run.
+  {
+    const QString languageFolder = parser.isSet(demoOption) && !parser.isSet(folderOption)
+                                       ? QDir(folder).filePath(QStringLiteral("demo"))
+                                       : folder;
+    QString refused;
+    const vorta::TLanguage language = vorta::ChooseLanguage(
+        parser.value(langOption),
+        vorta::ConfiguredLanguage(
+            vorta::TProfileFile(QDir(languageFolder).filePath(QStringLiteral("Vorta.ini")))),
+        QLocale::system(), &refused);
+    vorta::InstallProgramTexts(*app, language);
+    // Qt's own dialogs and buttons speak English unless told otherwise.
+    if (!headless && language == vorta::TLanguage::Russian) vorta::InstallRussianQtTexts(*app);
+    if (!refused.isEmpty()) {
+      PrintError(QStringLiteral("vorta: [Program] Language=%1 in Vorta.ini is not ru, en or auto")
+                     .arg(refused));
+    }
+  }
+
   // Started from the menu: the user's folder, with the demo in it on the first start.
   QString firstStartNote;  // said again in a window: a menu start shows no output
   if (!parser.isSet(folderOption) && !parser.isSet(demoOption) &&

@@ -1,9 +1,9 @@
 #include "can/UsbCanAdapter.h"
 
 #include <QLoggingCategory>
-
 #include <algorithm>
 #include <array>
+
 #include "can/AdapterFactory.h"
 #include "can/UsbCanAdapterHandOver.h"
 #include "platform/ProfileFile.h"

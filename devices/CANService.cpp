@@ -2,12 +2,13 @@
 
 #include "devices/CANService.h"
 
+#include <QCoreApplication>
 #include <QLoggingCategory>
-#include <algorithm>
-
 #include <QStringList>
+#include <algorithm>
 #include <limits>
 #include <optional>
+
 #include "platform/ProfileFile.h"
 #include "platform/TimerService.h"
 
@@ -170,7 +171,9 @@ void TCANService::LoadConfig(TProfileFile& ini) {
                                   : 0};
   adapter_ = factory_.Create(type, config);
   if (!adapter_) {
-    Report(QStringLiteral("Адаптер CAN \"%1\" в этой программе недоступен").arg(type));
+    Report(QCoreApplication::translate("vorta::VortaConfigLoader",
+                                       "Адаптер CAN \"%1\" в этой программе недоступен")
+               .arg(type));
     return;
   }
   // A failed open does not fail the configuration: the reconnect timer retries.
@@ -203,19 +206,26 @@ void TCANService::LoadDevices(const TProfileFile& ini) {
     const QString section =
         ini.ReadString(kDevicesSection, QStringLiteral("Name%1").arg(i), QString());
     if (section.isEmpty()) {
-      Report(QStringLiteral("Устройство CAN Name%1 не задано: пропущено").arg(i));
+      Report(QCoreApplication::translate("vorta::VortaConfigLoader",
+                                         "Устройство CAN Name%1 не задано: пропущено")
+                 .arg(i));
       continue;
     }
     const QString type = ini.ReadString(section, QStringLiteral("Type"), QString());
     if (type.isEmpty()) {
       Report(ini.SectionExists(section)
-                 ? QStringLiteral("У устройства CAN [%1] не задан Type: пропущено").arg(section)
-                 : QStringLiteral("Нет раздела [%1] устройства CAN: пропущено").arg(section));
+                 ? QCoreApplication::translate("vorta::VortaConfigLoader",
+                                               "У устройства CAN [%1] не задан Type: пропущено")
+                       .arg(section)
+                 : QCoreApplication::translate("vorta::VortaConfigLoader",
+                                               "Нет раздела [%1] устройства CAN: пропущено")
+                       .arg(section));
       continue;
     }
     std::unique_ptr<TCANDevice> device = CreateDevice(type, ini, section);
     if (!device) {
-      Report(QStringLiteral("Устройство CAN [%1] неизвестного типа \"%2\": пропущено")
+      Report(QCoreApplication::translate("vorta::VortaConfigLoader",
+                                         "Устройство CAN [%1] неизвестного типа \"%2\": пропущено")
                  .arg(section, type));
       continue;
     }
@@ -236,11 +246,12 @@ void TCANService::LoadDevices(const TProfileFile& ini) {
     devices_.push_back(std::move(device));
   }
   if (!refused.isEmpty()) {
-    Report(
-        QStringLiteral("Таблица устройств CAN заполнена (мест: %1), пропущено устройств: %2 (%3)")
-            .arg(TCANBus::kCapacity)
-            .arg(refused.size())
-            .arg(refused.join(QStringLiteral(", "))));
+    Report(QCoreApplication::translate(
+               "vorta::VortaConfigLoader",
+               "Таблица устройств CAN заполнена (мест: %1), пропущено устройств: %2 (%3)")
+               .arg(TCANBus::kCapacity)
+               .arg(refused.size())
+               .arg(refused.join(QStringLiteral(", "))));
   }
 }
 

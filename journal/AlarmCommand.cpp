@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 #include <unistd.h>
+#include <QCoreApplication>
 
 #include <QDir>
 #include <QFileInfo>
@@ -63,7 +64,9 @@ bool TAlarmCommand::Run(const TAlarm& alarm, TAlarmEvent event) {
   if (program_.isEmpty() || closed_) return false;
   // A missing program is told now; one that fails to start later, when it does.
   if (!ProgramFound()) {
-    Fail(QStringLiteral("Не удалось запустить команду тревоги ") + program_);
+    Fail(QCoreApplication::translate("vorta::AlarmCommand",
+                                     "Не удалось запустить команду тревоги ") +
+         program_);
     return false;
   }
   // Never through a shell: each field is one argument, whatever it contains.
@@ -79,8 +82,10 @@ bool TAlarmCommand::Run(const TAlarm& alarm, TAlarmEvent event) {
   if (!dropping_) {
     dropping_ = true;
     messages_.ShowError(
-        QStringLiteral("Команда тревоги %1: выполняются %2 и ждут %3, новые тревоги остаются без "
-                       "команды, пока очередь не освободится")
+        QCoreApplication::translate(
+            "vorta::AlarmCommand",
+            "Команда тревоги %1: выполняются %2 и ждут %3, новые тревоги остаются без "
+            "команды, пока очередь не освободится")
             .arg(program_)
             .arg(Running())
             .arg(Waiting()));
@@ -116,7 +121,9 @@ void TAlarmCommand::Start(const QStringList& arguments) {
   QObject::connect(
       &process, &QProcess::errorOccurred, &process, [this, &run](QProcess::ProcessError error) {
         if (error != QProcess::FailedToStart) return;
-        Finished(run, QStringLiteral("Не удалось запустить команду тревоги ") + program_);
+        Finished(run, QCoreApplication::translate("vorta::AlarmCommand",
+                                                  "Не удалось запустить команду тревоги ") +
+                          program_);
       });
   run.Limit = time_.CreateTimer(limits_.TimeLimit * 1000);
   run.Limit->OnTimer = [this, &run] { OnTimeLimit(run); };
@@ -129,13 +136,19 @@ void TAlarmCommand::Start(const QStringList& arguments) {
 void TAlarmCommand::OnExit(TRun& run, int code, bool crashed) {
   QString failure;
   if (run.Terminated) {
-    failure = QStringLiteral("Команда тревоги %1 не завершилась за %2 с и остановлена")
+    failure = QCoreApplication::translate("vorta::AlarmCommand",
+                                          "Команда тревоги %1 не завершилась за %2 с и остановлена")
                   .arg(program_)
                   .arg(limits_.TimeLimit);
   } else if (crashed) {
-    failure = QStringLiteral("Команда тревоги %1 завершилась аварийно").arg(program_);
+    failure = QCoreApplication::translate("vorta::AlarmCommand",
+                                          "Команда тревоги %1 завершилась аварийно")
+                  .arg(program_);
   } else if (code != 0) {
-    failure = QStringLiteral("Команда тревоги %1 завершилась с кодом %2").arg(program_).arg(code);
+    failure = QCoreApplication::translate("vorta::AlarmCommand",
+                                          "Команда тревоги %1 завершилась с кодом %2")
+                  .arg(program_)
+                  .arg(code);
     const QString why = LastLine(run.ErrorTail + run.Process->readAllStandardError());
     if (!why.isEmpty()) failure += QStringLiteral(": ") + why;
   }

@@ -133,7 +133,7 @@ int TAlarms::ActiveCount() const {
 }
 
 bool TAlarms::Raise(std::int32_t vessel, const QString& vesselName, TAlarmKind kind,
-                    const QString& source, const QString& text) {
+                    const QString& source, const QString& text, const QString& shown) {
   if (TAlarm* active = FindActive(vessel, kind, source)) {
     active->AbsentSince = 0;
     return false;
@@ -146,6 +146,7 @@ bool TAlarms::Raise(std::int32_t vessel, const QString& vesselName, TAlarmKind k
   a.Kind = kind;
   a.Source = source;
   a.Text = text;
+  if (!shown.isEmpty() && shown != text) a.ShownText = shown;
   list_.push_back(a);
   Notify(list_.back(), TAlarmEvent::Raised);
   Trim();

@@ -35,13 +35,15 @@ struct TAlarm {
   std::int32_t Vessel = 0;  // NumProcess; 0 for the program as a whole
   QString VesselName;       // the panel caption; empty for the program
   TAlarmKind Kind = TAlarmKind::LinkLost;
-  QString Source;  // what it is about: a device, a channel number, a file
-  QString Text;    // for the operator
-  QString AckBy;   // empty until acknowledged
+  QString Source;     // what it is about: a device, a channel number, a file
+  QString Text;       // for the operator, Russian: the journal, the command and MQTT carry it
+  QString ShownText;  // the same in the operator's language; empty: Text
+  QString AckBy;      // empty until acknowledged
   double AckTime = 0;
   // While the condition is absent but the hold time has not passed: since when.
   double AbsentSince = 0;
   [[nodiscard]] bool Active() const { return Cleared == 0; }
+  [[nodiscard]] const QString& Shown() const { return ShownText.isEmpty() ? Text : ShownText; }
 };
 
 // Stable key of a kind for the alarm command and scripts.
@@ -67,8 +69,9 @@ class TAlarms {
   // Raises the alarm of this key unless it is active; clears it when active
   // and its condition has been absent for ClearHold. A condition back within
   // the hold time is the same episode. Both return whether anything changed.
+  // `shown`: the text in the operator's language when it differs from `text`.
   bool Raise(std::int32_t vessel, const QString& vesselName, TAlarmKind kind, const QString& source,
-             const QString& text);
+             const QString& text, const QString& shown = QString());
   bool Clear(std::int32_t vessel, TAlarmKind kind, const QString& source);
 
   // False when there is no such alarm or it was already acknowledged.

@@ -1,6 +1,7 @@
 // The journal's writer: one flushed append per record, the file read-only
 // between writes like the data logs.
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QStringList>
 #include <QtGlobal>
@@ -10,13 +11,13 @@
 #include <unistd.h>
 #endif
 
+#include "journal/Journal.h"
+#include "journal/JournalFormat.h"
 #include "platform/FileAttributes.h"
 #include "platform/Messages.h"
 #include "platform/RealTimerService.h"
 #include "platform/SafeFile.h"
 #include "platform/TimerService.h"
-#include "journal/Journal.h"
-#include "journal/JournalFormat.h"
 
 namespace vorta {
 
@@ -91,7 +92,8 @@ bool TJournal::Open() {
   problem_.clear();
   lastChain_ = JournalSeed();
   if (const QString special = NotARegularFile(path_); !special.isEmpty()) {
-    problem_ = QStringLiteral("Не удалось открыть журнал ") + special;
+    problem_ =
+        QCoreApplication::translate("vorta::Journal", "Не удалось открыть журнал ") + special;
     return false;
   }
   sizeAtOpen_ = FileExists(path_) ? QFile(path_).size() : 0;
@@ -101,8 +103,8 @@ bool TJournal::Open() {
     const bool ok =
         AppendWhole(path_, (JournalHeaderLine() + QStringLiteral("\r\n")).toUtf8(), &error);
     if (!ok)
-      problem_ =
-          QStringLiteral("Не удалось создать журнал ") + path_ + QStringLiteral(": ") + error;
+      problem_ = QCoreApplication::translate("vorta::Journal", "Не удалось создать журнал ") +
+                 path_ + QStringLiteral(": ") + error;
     SetReadOnly(path_, true);
     opened_ = ok;
     return ok;
@@ -125,7 +127,8 @@ bool TJournal::Open() {
     return true;
   };
   if (!ReadJournalBackwards(path_, visit, &torn)) {
-    problem_ = QStringLiteral("Не удалось прочитать журнал ") + path_;
+    problem_ =
+        QCoreApplication::translate("vorta::Journal", "Не удалось прочитать журнал ") + path_;
     return false;
   }
   if (!torn.isEmpty()) {
@@ -137,9 +140,12 @@ bool TJournal::Open() {
     cutLines_ = unnoted + (whole ? 0 : 1);
     tornTail_ = true;
     needLineEnd_ = true;
-    problem_ = QStringLiteral("Последняя запись журнала ") + path_ +
-               QStringLiteral(" оборвана (запись прервана); она оставлена как есть.");
-    tornNote_ = problem_;
+    // Said to the operator in the chosen language, recorded in Russian.
+    const char* const note = QT_TRANSLATE_NOOP(
+        "vorta::Journal",
+        "Последняя запись журнала %1 оборвана (запись прервана); она оставлена как есть.");
+    problem_ = QCoreApplication::translate("vorta::Journal", note).arg(path_);
+    tornNote_ = QString::fromUtf8(note).arg(path_);
   }
   // A kill during an append leaves the file writable.
   if (!IsReadOnly(path_)) SetReadOnly(path_, true);
@@ -228,8 +234,8 @@ bool TJournal::Record(const TJournalEntry& entry) {
   lost_.Add(now);
   // Not opened: Open() has said why.
   if (opened_) {
-    problem_ =
-        QStringLiteral("Не удалось записать в журнал ") + path_ + QStringLiteral(": ") + error;
+    problem_ = QCoreApplication::translate("vorta::Journal", "Не удалось записать в журнал ") +
+               path_ + QStringLiteral(": ") + error;
   }
   if (!failing_) {
     // Set first: a hook that records the failure must not report it again.

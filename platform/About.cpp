@@ -1,3 +1,4 @@
+#include <QCoreApplication>
 #include <vector>
 
 #include "platform/About.h"
@@ -13,17 +14,34 @@ struct TVersionField {
 };
 
 constexpr TVersionField kFields[] = {
-    {"CompanyName", "Компания"},
-    {"FileDescription", "Файл"},
-    {"FileVersion", "Версия файла"},
-    {"InternalName", "Внутреннее имя"},
-    {"LegalCopyright", "Права"},
-    {"LegalTradeMarks", "Торговые марки"},
+    {"CompanyName", QT_TRANSLATE_NOOP("vorta::AboutVersion", "Компания")},
+    {"FileDescription", QT_TRANSLATE_NOOP("vorta::AboutVersion", "Файл")},
+    {"FileVersion", QT_TRANSLATE_NOOP("vorta::AboutVersion", "Версия файла")},
+    {"InternalName", QT_TRANSLATE_NOOP("vorta::AboutVersion", "Внутреннее имя")},
+    {"LegalCopyright", QT_TRANSLATE_NOOP("vorta::AboutVersion", "Права")},
+    {"LegalTradeMarks", QT_TRANSLATE_NOOP("vorta::AboutVersion", "Торговые марки")},
     {"OriginalFileName", "OriginalFileName"},
-    {"ProductName", "Продукт"},
-    {"ProductVersion", "Версия продукта"},
-    {"Comments", "Комментарии"},
+    {"ProductName", QT_TRANSLATE_NOOP("vorta::AboutVersion", "Продукт")},
+    {"ProductVersion", QT_TRANSLATE_NOOP("vorta::AboutVersion", "Версия продукта")},
+    {"Comments", QT_TRANSLATE_NOOP("vorta::AboutVersion", "Комментарии")},
 };
+
+// The block's own texts (VersionInfoBlock.cpp.in) as the About window shows
+// them in English; the block itself stays as written.
+[[maybe_unused]] const char* const kBlockTexts[] = {
+    QT_TRANSLATE_NOOP("vorta::AboutVersion", "Лаборатория Vorta"),
+    QT_TRANSLATE_NOOP("vorta::AboutVersion", "© Лаборатория Vorta"),
+    QT_TRANSLATE_NOOP("vorta::AboutVersion", "Vorta2: управление лабораторными ферментерами"),
+    QT_TRANSLATE_NOOP("vorta::AboutVersion", "Сборка %1")};
+
+QString ShownValue(const QString& text) {
+  static const QString build = QStringLiteral("Сборка ");
+  if (text.startsWith(build)) {
+    return QCoreApplication::translate("vorta::AboutVersion", "Сборка %1")
+        .arg(text.mid(build.size()));
+  }
+  return QCoreApplication::translate("vorta::AboutVersion", text.toUtf8().constData());
+}
 
 // Russian, code page 1251: the language the block is written for.
 constexpr char kStringTable[] = R"(\StringFileInfo\041904E3\)";
@@ -46,7 +64,8 @@ QStringList AboutVersionLines(const QString& fileName) {
     if (!VerQueryValueA(block.data(), path.constData(), &value, &len) || len <= 1) continue;
     const QString text = QString::fromUtf8(static_cast<const char*>(value));
     if (text.isEmpty()) continue;
-    lines << QString::fromUtf8(field.Display) + QStringLiteral(": ") + text;
+    lines << QCoreApplication::translate("vorta::AboutVersion", field.Display) +
+                 QStringLiteral(": ") + ShownValue(text);
   }
   return lines;
 }

@@ -4,6 +4,7 @@
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QStringList>
 #include <cstring>
@@ -324,7 +325,8 @@ std::optional<std::uint32_t> ReadCanBitrate(const QString& interfaceName) {
 
 QString ChaiBitrateAdvice(const QString& interfaceName, std::optional<std::uint32_t> bitrate) {
   if (!bitrate || *bitrate == kBusBitrate) return {};
-  return QStringLiteral(
+  return QCoreApplication::translate(
+             "vorta::Chai",
              "Скорость шины CAN на интерфейсе %1: %2 бит/с, а устройства работают на "
              "125000 бит/с. Программа не может изменить её сама; установите её от "
              "имени администратора:\nip link set %1 down\n"

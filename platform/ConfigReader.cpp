@@ -1,5 +1,7 @@
 #include "platform/ConfigReader.h"
 
+#include <QCoreApplication>
+
 #include "platform/Numbers.h"
 #include "platform/ProfileFile.h"
 
@@ -28,10 +30,14 @@ std::int64_t TConfigReader::IntText(QAnyStringView section, QAnyStringView key, 
   if (text.trimmed().isEmpty()) return def;
   const auto v = TryParseInt(text);
   if (!v) {
-    NoteValue(section, key, text, QStringLiteral("не целое число"), QString::number(def));
-  } else if (*v < min || *v > max) {
-    NoteValue(section, key, text, QStringLiteral("вне пределов %1..%2").arg(min).arg(max),
+    NoteValue(section, key, text,
+              QCoreApplication::translate("vorta::ConfigReader", "не целое число"),
               QString::number(def));
+  } else if (*v < min || *v > max) {
+    NoteValue(
+        section, key, text,
+        QCoreApplication::translate("vorta::ConfigReader", "вне пределов %1..%2").arg(min).arg(max),
+        QString::number(def));
   } else {
     return *v;
   }
@@ -42,7 +48,8 @@ double TConfigReader::RealText(QAnyStringView section, QAnyStringView key, const
                                double def) {
   if (text.trimmed().isEmpty()) return def;
   if (const auto v = TryParseConfigReal(text)) return *v;
-  NoteValue(section, key, text, QStringLiteral("не число"), QString::number(def));
+  NoteValue(section, key, text, QCoreApplication::translate("vorta::ConfigReader", "не число"),
+            QString::number(def));
   return def;
 }
 
@@ -50,13 +57,14 @@ void TConfigReader::NoteValue(QAnyStringView section, QAnyStringView key, const 
                               const QString& why, const QString& def) {
   QString shown = text.trimmed();
   if (shown.size() > kShownText) shown = shown.left(kShownText) + QStringLiteral("…");
-  notes_ << QStringLiteral("[%1] %2=%3: %4, взято %5")
+  notes_ << QCoreApplication::translate("vorta::ConfigReader", "[%1] %2=%3: %4, взято %5")
                 .arg(section.toString(), key.toString(), shown, why, def);
 }
 
 QString TConfigReader::Report() const {
   if (notes_.isEmpty()) return {};
-  return QStringLiteral(
+  return QCoreApplication::translate(
+             "vorta::ConfigReader",
              "Файл %1: значения, которые нельзя принять, заменены значениями по "
              "умолчанию:\n")
              .arg(file_.FileName()) +

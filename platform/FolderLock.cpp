@@ -5,6 +5,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QCoreApplication>
 
 #include <QDir>
 #include <QFile>
@@ -32,11 +33,12 @@ QString HolderText(int fd) {
   bool ok = false;
   const qint64 pid =
       n > 0 ? QByteArray(buffer, static_cast<qsizetype>(n)).trimmed().toLongLong(&ok) : 0;
-  if (!ok || pid <= 0) return QStringLiteral("другой процесс");
+  if (!ok || pid <= 0) return QCoreApplication::translate("vorta::FolderLock", "другой процесс");
   QString text = QStringLiteral("PID %1").arg(pid);
   struct stat st {};
   if (::stat(QByteArray("/proc/" + QByteArray::number(pid)).constData(), &st) == 0) {
-    text += QStringLiteral(", пользователь ") + UserName(st.st_uid);
+    text +=
+        QCoreApplication::translate("vorta::FolderLock", ", пользователь ") + UserName(st.st_uid);
   }
   return text;
 }
@@ -68,7 +70,8 @@ std::unique_ptr<TFolderLock> TFolderLock::Acquire(const QString& folder, QString
     const int error = errno;
     if (error == EWOULDBLOCK) {
       if (heldByAnother != nullptr) *heldByAnother = true;
-      *why = QStringLiteral("в папке %1 уже работает копия программы (%2)")
+      *why = QCoreApplication::translate("vorta::FolderLock",
+                                         "в папке %1 уже работает копия программы (%2)")
                  .arg(QDir(folder).absolutePath(), HolderText(fd));
     } else {
       *why = QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(error)));

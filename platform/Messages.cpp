@@ -1,5 +1,6 @@
 #include "platform/Messages.h"
 
+#include <QCoreApplication>
 #include <cstdio>
 
 #include "platform/ProfileFile.h"
@@ -16,8 +17,8 @@ void TStderrMessageSink::ShowInfo(const QString& text) {
 
 bool UpdateFileOrReport(TProfileFile& file, IMessageSink& messages) {
   if (file.UpdateFile()) return true;
-  messages.ShowError(QStringLiteral("Не удалось записать файл ") + file.FileName() +
-                     QStringLiteral(": ") + file.ErrorString());
+  messages.ShowError(QCoreApplication::translate("vorta::Messages", "Не удалось записать файл ") +
+                     file.FileName() + QStringLiteral(": ") + file.ErrorString());
   return false;
 }
 
@@ -28,15 +29,18 @@ bool UpdateFileOrReport(TProfileFile& file, IMessageSink& messages, QSet<QString
   }
   if (failing.contains(file.FileName())) return false;
   failing.insert(file.FileName());
-  messages.ShowError(QStringLiteral("Не удалось записать файл ") + file.FileName() +
-                     QStringLiteral(": ") + file.ErrorString());
+  messages.ShowError(QCoreApplication::translate("vorta::Messages", "Не удалось записать файл ") +
+                     file.FileName() + QStringLiteral(": ") + file.ErrorString());
   return false;
 }
 
 QString UnreadableFileText(const TProfileFile& file) {
   // The reason names the file and what stands in its place.
-  if (file.NotRegular()) return QStringLiteral("Не удалось прочитать ") + file.ReadError() + u'.';
-  return QStringLiteral("Файл %1 не удалось прочитать (%2); он не перезаписывается.")
+  if (file.NotRegular())
+    return QCoreApplication::translate("vorta::Messages", "Не удалось прочитать ") +
+           file.ReadError() + u'.';
+  return QCoreApplication::translate("vorta::Messages",
+                                     "Файл %1 не удалось прочитать (%2); он не перезаписывается.")
       .arg(file.FileName(), file.ReadError());
 }
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QCoreApplication>
 
 #include <QFile>
 #include <QHash>
@@ -48,7 +49,8 @@ TProfileFile::TProfileFile(QString path) : path_(std::move(path)) {
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     notRegular_ = true;
     readError_ = NotARegularFile(path_);
-    if (readError_.isEmpty()) readError_ = path_ + QStringLiteral(": не обычный файл");
+    if (readError_.isEmpty())
+      readError_ = path_ + QCoreApplication::translate("vorta::ProfileFile", ": не обычный файл");
     return;
   }
   QByteArray bytes = f.readAll();
@@ -273,8 +275,9 @@ void TProfileFile::WriteBool(const QString& section, const QString& key, bool va
 bool TProfileFile::UpdateFile() {
   if (!modified_) return true;
   if (Unreadable()) {
-    error_ = QStringLiteral("файл не удалось прочитать (") + readError_ +
-             QStringLiteral("), он не перезаписывается");
+    error_ = QCoreApplication::translate("vorta::ProfileFile", "файл не удалось прочитать (") +
+             readError_ +
+             QCoreApplication::translate("vorta::ProfileFile", "), он не перезаписывается");
     return false;
   }
   QString text;

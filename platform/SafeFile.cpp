@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QCoreApplication>
 
 #include <QFile>
 #include <cerrno>
@@ -13,11 +14,12 @@ namespace vorta {
 namespace {
 
 QString KindOf(mode_t mode) {
-  if (S_ISFIFO(mode)) return QStringLiteral("именованный канал");
-  if (S_ISDIR(mode)) return QStringLiteral("папка");
-  if (S_ISCHR(mode) || S_ISBLK(mode)) return QStringLiteral("устройство");
-  if (S_ISSOCK(mode)) return QStringLiteral("сокет");
-  return QStringLiteral("особый файл");
+  if (S_ISFIFO(mode)) return QCoreApplication::translate("vorta::SafeFile", "именованный канал");
+  if (S_ISDIR(mode)) return QCoreApplication::translate("vorta::SafeFile", "папка");
+  if (S_ISCHR(mode) || S_ISBLK(mode))
+    return QCoreApplication::translate("vorta::SafeFile", "устройство");
+  if (S_ISSOCK(mode)) return QCoreApplication::translate("vorta::SafeFile", "сокет");
+  return QCoreApplication::translate("vorta::SafeFile", "особый файл");
 }
 
 QString SystemReason(int error) {
@@ -43,7 +45,8 @@ class TDescriptor {
 QString NotARegularFile(const QString& path) {
   struct stat st {};
   if (::stat(QFile::encodeName(path).constData(), &st) != 0 || S_ISREG(st.st_mode)) return {};
-  return QStringLiteral("%1: не обычный файл (%2), программа его не открывает")
+  return QCoreApplication::translate("vorta::SafeFile",
+                                     "%1: не обычный файл (%2), программа его не открывает")
       .arg(path, KindOf(st.st_mode));
 }
 
@@ -61,7 +64,8 @@ bool AppendWhole(const QString& path, const QByteArray& bytes, QString* error) {
     return false;
   }
   if (!S_ISREG(st.st_mode)) {
-    *error = QStringLiteral("не обычный файл (%1)").arg(KindOf(st.st_mode));
+    *error = QCoreApplication::translate("vorta::SafeFile", "не обычный файл (%1)")
+                 .arg(KindOf(st.st_mode));
     return false;
   }
   const off_t before = st.st_size;
@@ -82,7 +86,8 @@ bool AppendWhole(const QString& path, const QByteArray& bytes, QString* error) {
   if (done == bytes.size()) return true;
   *error = SystemReason(reason);
   if (::ftruncate(fd.Get(), before) != 0) {
-    *error += QStringLiteral("; часть записи осталась в файле: ") + SystemReason(errno);
+    *error += QCoreApplication::translate("vorta::SafeFile", "; часть записи осталась в файле: ") +
+              SystemReason(errno);
   }
   return false;
 }

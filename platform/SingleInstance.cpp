@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QLocalServer>
@@ -24,7 +25,8 @@ QString PrivateRuntimeFolder(QString* problem) {
   const QByteArray native = QFile::encodeName(path);
   if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) {
     if (problem != nullptr) {
-      *problem = QStringLiteral(
+      *problem = QCoreApplication::translate(
+                     "vorta::SingleInstance",
                      "Проверка второй копии программы отключена: не удалось создать "
                      "папку %1. Программа продолжает работу.")
                      .arg(path);
@@ -34,7 +36,8 @@ QString PrivateRuntimeFolder(QString* problem) {
   struct stat st {};
   if (::lstat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != uid) {
     if (problem != nullptr) {
-      *problem = QStringLiteral(
+      *problem = QCoreApplication::translate(
+                     "vorta::SingleInstance",
                      "Проверка второй копии программы отключена: папка %1 не "
                      "принадлежит текущему пользователю. Программа продолжает работу.")
                      .arg(path);
@@ -86,7 +89,8 @@ bool TSingleInstance::AskRunningCopyToRaise() {
   if (!socket.waitForConnected(kConnectTimeoutMs)) return false;
   if (!PeerIsThisUser(socket)) {
     socket.abort();
-    problem_ = QStringLiteral(
+    problem_ = QCoreApplication::translate(
+                   "vorta::SingleInstance",
                    "Канал %1 открыт программой другого пользователя; она не считается "
                    "копией этой программы. Программа продолжает работу.")
                    .arg(key_);

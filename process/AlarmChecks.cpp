@@ -1,5 +1,6 @@
 #include "process/AlarmChecks.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <algorithm>
 #include <cmath>
@@ -25,6 +26,20 @@ QString DeviceText(const TCANDevice& d) {
   return d.Caption.isEmpty() ? d.Name : d.Caption;
 }
 
+// An alarm text as written (Russian) and as the operator reads it.
+struct TAlarmTexts {
+  QString Written, Shown;
+};
+
+TAlarmTexts Texts(const char* source, const QStringList& args = {}) {
+  TAlarmTexts t{QString::fromUtf8(source), QCoreApplication::translate("vorta::Alarms", source)};
+  for (const QString& a : args) {
+    t.Written = t.Written.arg(a);
+    t.Shown = t.Shown.arg(a);
+  }
+  return t;
+}
+
 bool SameVessel(const TAlarm& a, const TVortaProcess& p) {
   return a.Vessel == 0 || (a.Vessel == p.Config.NumProcess && a.VesselName == p.Caption());
 }
@@ -40,10 +55,10 @@ TAlarmChecks::~TAlarmChecks() {
 }
 
 void TAlarmChecks::Set(bool on, const TVortaProcess* p, TAlarmKind kind, const QString& source,
-                       const QString& text) {
+                       const QString& text, const QString& shown) {
   const std::int32_t vessel = p != nullptr ? p->Config.NumProcess : 0;
   if (on) {
-    alarms_.Raise(vessel, p != nullptr ? p->Caption() : QString(), kind, source, text);
+    alarms_.Raise(vessel, p != nullptr ? p->Caption() : QString(), kind, source, text, shown);
   } else {
     alarms_.Clear(vessel, kind, source);
   }
@@ -68,7 +83,9 @@ void TAlarmChecks::CheckVessel(TVortaProcess& p) {
                       (d->LastReceive != 0 ||
                        (now - firstCheck_) * kSecondsPerDay >= static_cast<double>(d->LinkTimeout));
     if (lost && d == p.Board) boardOK = false;
-    Set(lost, &p, TAlarmKind::LinkLost, d->Name, QStringLiteral("Нет связи: ") + DeviceText(*d));
+    const TAlarmTexts t =
+        Texts(QT_TRANSLATE_NOOP("vorta::Alarms", "Нет связи: %1"), {DeviceText(*d)});
+    Set(lost, &p, TAlarmKind::LinkLost, d->Name, t.Written, t.Shown);
   }
 
   const bool controlled = IsControlledMode(p.Mode);
@@ -84,8 +101,9 @@ void TAlarmChecks::CheckVessel(TVortaProcess& p) {
       if (invalid && t.InvalidSince[ch] == 0) t.InvalidSince[ch] = now;
       const bool raise = invalid && (now - t.InvalidSince[ch]) * kSecondsPerDay >= s.ReadingGrace;
       if (raise || !invalid) {
-        Set(raise, &p, TAlarmKind::ReadingInvalid, source,
-            QStringLiteral("Недостоверное измерение ") + name);
+        const TAlarmTexts t =
+            Texts(QT_TRANSLATE_NOOP("vorta::Alarms", "Недостоверное измерение %1"), {name});
+        Set(raise, &p, TAlarmKind::ReadingInvalid, source, t.Written, t.Shown);
       }
     }
 
@@ -99,24 +117,28 @@ void TAlarmChecks::CheckVessel(TVortaProcess& p) {
     if (outside && t.OutsideSince[ch] == 0) t.OutsideSince[ch] = now;
     const bool raise = outside && (now - t.OutsideSince[ch]) * kSecondsPerDay >= s.LimitGrace;
     if (raise || !outside) {
-      Set(raise, &p, TAlarmKind::OutsideLimits, source,
-          QStringLiteral("%1 = %2 вне пределов %3…%4")
-              .arg(name)
-              .arg(v, 0, 'f', 2)
-              .arg(p.Channel[ch].Config.CtrlLow, 0, 'f', 2)
-              .arg(p.Channel[ch].Config.CtrlHigh, 0, 'f', 2));
+      const TAlarmTexts t = Texts(
+          QT_TRANSLATE_NOOP("vorta::Alarms", "%1 = %2 вне пределов %3…%4"),
+          {name, QString::number(v, 'f', 2), QString::number(p.Channel[ch].Config.CtrlLow, 'f', 2),
+           QString::number(p.Channel[ch].Config.CtrlHigh, 'f', 2)});
+      Set(raise, &p, TAlarmKind::OutsideLimits, source, t.Written, t.Shown);
     }
     CheckDosing(p, static_cast<int>(ch), now);
   }
 
   if (p.Mixer != nullptr) {
-    Set(StirrerStandsStill(p, now), &p, TAlarmKind::StirrerStill, p.Mixer->Name,
-        QStringLiteral("Миксер стоит: ") + DeviceText(*p.Mixer));
+    const TAlarmTexts t =
+        Texts(QT_TRANSLATE_NOOP("vorta::Alarms", "Миксер стоит: %1"), {DeviceText(*p.Mixer)});
+    Set(StirrerStandsStill(p, now), &p, TAlarmKind::StirrerStill, p.Mixer->Name, t.Written,
+        t.Shown);
   }
-  Set(p.PanelState.FoamIndicator, &p, TAlarmKind::Foam, QStringLiteral("foam"),
-      QStringLiteral("Пена"));
-  Set(p.LogWriteFailed, &p, TAlarmKind::WriteFailed, p.ProtocolFileName,
-      QStringLiteral("Не удалось записать протокол ") + QFileInfo(p.ProtocolFileName).fileName());
+  const TAlarmTexts foam = Texts(QT_TRANSLATE_NOOP("vorta::Alarms", "Пена"));
+  Set(p.PanelState.FoamIndicator, &p, TAlarmKind::Foam, QStringLiteral("foam"), foam.Written,
+      foam.Shown);
+  const TAlarmTexts log =
+      Texts(QT_TRANSLATE_NOOP("vorta::Alarms", "Не удалось записать протокол %1"),
+            {QFileInfo(p.ProtocolFileName).fileName()});
+  Set(p.LogWriteFailed, &p, TAlarmKind::WriteFailed, p.ProtocolFileName, log.Written, log.Shown);
 }
 
 void TAlarmChecks::CheckDosing(TVortaProcess& p, int channel, double now) {
@@ -161,9 +183,9 @@ void TAlarmChecks::CheckDosing(TVortaProcess& p, int channel, double now) {
   const QString output = out >= 1 && out <= 12
                              ? p.OutputChannels[static_cast<std::size_t>(out)].ChName
                              : QString::number(out);
-  Set(true, &p, TAlarmKind::DoseNoEffect, source,
-      QStringLiteral("Дозирование без эффекта: %1, %2")
-          .arg(p.Config.AssignName[ch], output.trimmed()));
+  const TAlarmTexts t = Texts(QT_TRANSLATE_NOOP("vorta::Alarms", "Дозирование без эффекта: %1, %2"),
+                              {p.Config.AssignName[ch], output.trimmed()});
+  Set(true, &p, TAlarmKind::DoseNoEffect, source, t.Written, t.Shown);
 }
 
 void TAlarmChecks::CheckFiles(const TProgramState& program, const TVortaProcessList& processes) {
@@ -185,12 +207,15 @@ void TAlarmChecks::CheckFiles(const TProgramState& program, const TVortaProcessL
   }
   for (const auto& [vessel, file] : written) alarms_.Clear(vessel, TAlarmKind::WriteFailed, file);
   for (const QString& file : program.FailedWrites) {
-    Set(true, owner(file), TAlarmKind::WriteFailed, file,
-        QStringLiteral("Не удалось записать файл ") + QFileInfo(file).fileName());
+    const TAlarmTexts t = Texts(QT_TRANSLATE_NOOP("vorta::Alarms", "Не удалось записать файл %1"),
+                                {QFileInfo(file).fileName()});
+    Set(true, owner(file), TAlarmKind::WriteFailed, file, t.Written, t.Shown);
   }
   if (env_.Journal != nullptr) {
-    Set(env_.Journal->Failing(), nullptr, TAlarmKind::WriteFailed, env_.Journal->Path(),
-        QStringLiteral("Не удалось записать журнал ") + QFileInfo(env_.Journal->Path()).fileName());
+    const TAlarmTexts t = Texts(QT_TRANSLATE_NOOP("vorta::Alarms", "Не удалось записать журнал %1"),
+                                {QFileInfo(env_.Journal->Path()).fileName()});
+    Set(env_.Journal->Failing(), nullptr, TAlarmKind::WriteFailed, env_.Journal->Path(), t.Written,
+        t.Shown);
   }
 }
 
@@ -210,7 +235,7 @@ void TAlarmChecks::ShowOnPanel(TVortaProcess& p) const {
   for (const TAlarm& a : alarms_.List()) {
     if (!a.Active() || !SameVessel(a, p)) continue;
     newest = &a;
-    all << a.Text;
+    all << a.Shown();
     unacknowledged = unacknowledged || a.AckBy.isEmpty();
   }
   if (newest == nullptr) {
@@ -219,7 +244,7 @@ void TAlarmChecks::ShowOnPanel(TVortaProcess& p) const {
     s.AlarmColor = -1;
     return;
   }
-  s.AlarmText = QStringLiteral("ТРЕВОГА: ") + newest->Text;
+  s.AlarmText = QCoreApplication::translate("vorta::Alarms", "ТРЕВОГА: %1").arg(newest->Shown());
   if (all.size() > 1) s.AlarmText += QStringLiteral(" (+%1)").arg(all.size() - 1);
   s.AlarmDetails = all.join(u'\n');
   s.AlarmColor = unacknowledged ? kClRed : kClOrange;

@@ -32,8 +32,9 @@ class TAlarmChecks {
 
  private:
   // Raises (on) or clears the alarm of the vessel (none: the program).
+  // `shown`: the text in the operator's language when it differs from `text`.
   void Set(bool on, const TVortaProcess* p, TAlarmKind kind, const QString& source,
-           const QString& text);
+           const QString& text, const QString& shown = QString());
   void CheckVessel(TVortaProcess& p);
   void CheckDosing(TVortaProcess& p, int ch, double now);
   void CheckFiles(const TProgramState& program, const TVortaProcessList& processes);

@@ -1,5 +1,7 @@
 #include "process/Calibration.h"
 
+#include <QCoreApplication>
+
 #include "platform/Numbers.h"
 #include "process/JournalChanges.h"
 #include "process/ProcessRecord.h"
@@ -52,14 +54,14 @@ std::optional<int> NumberErrorPosition(QStringView text) {
 TCheckResult CheckCalibrationValue(const TVortaProcess& p, int channel, const QString& text) {
   TCheckResult r;
   if (const auto k = NumberErrorPosition(text)) {
-    r.Warning = QStringLiteral("Ошибка в позиции ") + QString::number(*k) + QStringLiteral(" \"") +
-                text + u'"';
+    r.Warning = QCoreApplication::translate("vorta::Calibration", "Ошибка в позиции ") +
+                QString::number(*k) + QStringLiteral(" \"") + text + u'"';
     return r;
   }
   r.ParsedValue = TryParseReal(text).value_or(0);
   const auto n = static_cast<size_t>(ValidChannel(channel) ? channel : 0);
   if (!OkLimit(r.ParsedValue, p.Channel[n].Config.MinValue, p.Channel[n].Config.MaxValue)) {
-    r.Warning = QStringLiteral("Ошибка предела \rmin=") +
+    r.Warning = QCoreApplication::translate("vorta::Calibration", "Ошибка предела \rmin=") +
                 FormatFixed(p.Channel[n].Config.MinValue, 2) + QStringLiteral(", max=") +
                 FormatFixed(p.Channel[n].Config.MaxValue, 2);
     return r;
@@ -86,7 +88,8 @@ void CalibrOpen(TVortaProcess& p, int channel) {
 QString CalibrCaption(const TVortaProcess& p, int channel) {
   const QString name =
       ValidChannel(channel) ? p.Config.AssignName[static_cast<size_t>(channel)] : QString();
-  return QStringLiteral("Калибровка") + QStringLiteral(" - ") + name;
+  return QCoreApplication::translate("vorta::Calibration", "Калибровка") + QStringLiteral(" - ") +
+         name;
 }
 
 std::int32_t CalibrColor(int channel) {

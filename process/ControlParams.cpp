@@ -2,11 +2,12 @@
 // first; only when all of them can be stored does OK change the process, so
 // a refused field never leaves half a dialog applied.
 
+#include <QCoreApplication>
 #include <limits>
 
 #include "devices/CANDevices.h"
-#include "process/ControlParams.h"
 #include "platform/Numbers.h"
+#include "process/ControlParams.h"
 #include "process/JournalChanges.h"
 #include "process/OutputChannels.h"
 #include "process/ProcessRecord.h"
@@ -25,24 +26,42 @@ struct TFieldName {
 };
 
 const TFieldName kFieldNames[] = {
-    {&TCtrlFields::Period, "Стандарт / Период (сек):"},
-    {&TCtrlFields::Low, "Стандарт / Нижняя граница:"},
-    {&TCtrlFields::High, "Стандарт / Верхняя граница:"},
-    {&TCtrlFields::DeadZone, "Стандарт / Зона нечувствительности:"},
-    {&TCtrlFields::GainUp, "Стандарт / Коэф. усиления + :"},
-    {&TCtrlFields::GainDown, "Стандарт / Коэф. усиления - :"},
-    {&TCtrlFields::EppPeriod, "Таймеры / Период (сек): (первый таймер)"},
-    {&TCtrlFields::EppWork, "Таймеры / Работа (сек): (первый таймер)"},
-    {&TCtrlFields::MedPeriod, "Таймеры / Период (сек): (второй таймер)"},
-    {&TCtrlFields::MedWork, "Таймеры / Работа (сек): (второй таймер)"},
-    {&TCtrlFields::Po2Period, "Спец. pO / Период (сек):"},
-    {&TCtrlFields::Po2Right, "Спец. pO / Обороты макс.:"},
-    {&TCtrlFields::Po2Left, "Спец. pO / Обороты мин.:"},
-    {&TCtrlFields::Po2Koef, "Спец. pO / Коэф. воздействия:"},
-    {&TCtrlFields::Ev1Hours, "События / EFT, час. (первое событие)"},
-    {&TCtrlFields::Ev1Minutes, "События / EFT, мин. (первое событие)"},
-    {&TCtrlFields::Ev2Hours, "События / EFT, час. (второе событие)"},
-    {&TCtrlFields::Ev2Minutes, "События / EFT, мин. (второе событие)"},
+    {&TCtrlFields::Period,
+     QT_TRANSLATE_NOOP("vorta::ControlParamsApply", "Стандарт / Период (сек):")},
+    {&TCtrlFields::Low,
+     QT_TRANSLATE_NOOP("vorta::ControlParamsApply", "Стандарт / Нижняя граница:")},
+    {&TCtrlFields::High,
+     QT_TRANSLATE_NOOP("vorta::ControlParamsApply", "Стандарт / Верхняя граница:")},
+    {&TCtrlFields::DeadZone,
+     QT_TRANSLATE_NOOP("vorta::ControlParamsApply", "Стандарт / Зона нечувствительности:")},
+    {&TCtrlFields::GainUp,
+     QT_TRANSLATE_NOOP("vorta::ControlParamsApply", "Стандарт / Коэф. усиления + :")},
+    {&TCtrlFields::GainDown,
+     QT_TRANSLATE_NOOP("vorta::ControlParamsApply", "Стандарт / Коэф. усиления - :")},
+    {&TCtrlFields::EppPeriod,
+     QT_TRANSLATE_NOOP("vorta::ControlParamsApply", "Таймеры / Период (сек): (первый таймер)")},
+    {&TCtrlFields::EppWork,
+     QT_TRANSLATE_NOOP("vorta::ControlParamsApply", "Таймеры / Работа (сек): (первый таймер)")},
+    {&TCtrlFields::MedPeriod,
+     QT_TRANSLATE_NOOP("vorta::ControlParamsApply", "Таймеры / Период (сек): (второй таймер)")},
+    {&TCtrlFields::MedWork,
+     QT_TRANSLATE_NOOP("vorta::ControlParamsApply", "Таймеры / Работа (сек): (второй таймер)")},
+    {&TCtrlFields::Po2Period,
+     QT_TRANSLATE_NOOP("vorta::ControlParamsApply", "Спец. pO / Период (сек):")},
+    {&TCtrlFields::Po2Right,
+     QT_TRANSLATE_NOOP("vorta::ControlParamsApply", "Спец. pO / Обороты макс.:")},
+    {&TCtrlFields::Po2Left,
+     QT_TRANSLATE_NOOP("vorta::ControlParamsApply", "Спец. pO / Обороты мин.:")},
+    {&TCtrlFields::Po2Koef,
+     QT_TRANSLATE_NOOP("vorta::ControlParamsApply", "Спец. pO / Коэф. воздействия:")},
+    {&TCtrlFields::Ev1Hours,
+     QT_TRANSLATE_NOOP("vorta::ControlParamsApply", "События / EFT, час. (первое событие)")},
+    {&TCtrlFields::Ev1Minutes,
+     QT_TRANSLATE_NOOP("vorta::ControlParamsApply", "События / EFT, мин. (первое событие)")},
+    {&TCtrlFields::Ev2Hours,
+     QT_TRANSLATE_NOOP("vorta::ControlParamsApply", "События / EFT, час. (второе событие)")},
+    {&TCtrlFields::Ev2Minutes,
+     QT_TRANSLATE_NOOP("vorta::ControlParamsApply", "События / EFT, мин. (второе событие)")},
 };
 
 // Reads the texts; the first one that cannot be stored is remembered and
@@ -54,7 +73,9 @@ class TFieldReader {
   double Real(TCtrlText field) {
     if (Error) return 0;
     const auto v = TryParseReal(f_.*field);
-    if (!v) Fail(field, QStringLiteral("не число (дробная часть отделяется точкой)"));
+    if (!v)
+      Fail(field, QCoreApplication::translate("vorta::ControlParamsApply",
+                                              "не число (дробная часть отделяется точкой)"));
     return v.value_or(0);
   }
 
@@ -62,7 +83,7 @@ class TFieldReader {
     if (Error) return 0;
     const auto v = TryParseInt(f_.*field);
     if (!v) {
-      Fail(field, QStringLiteral("не целое число"));
+      Fail(field, QCoreApplication::translate("vorta::ControlParamsApply", "не целое число"));
       return 0;
     }
     return InRange(field, *v, lo, hi) ? *v : 0;
@@ -82,7 +103,9 @@ class TFieldReader {
 
   bool InRange(TCtrlText field, std::int64_t v, std::int64_t lo, std::int64_t hi) {
     if (v >= lo && v <= hi) return true;
-    Fail(field, QStringLiteral("вне пределов %1…%2").arg(lo).arg(hi));
+    Fail(field, QCoreApplication::translate("vorta::ControlParamsApply", "вне пределов %1…%2")
+                    .arg(lo)
+                    .arg(hi));
     return false;
   }
 
@@ -91,8 +114,10 @@ class TFieldReader {
  private:
   void Fail(TCtrlText field, const QString& why) {
     if (Error) return;
-    Error = TCtrlFieldError{field, QStringLiteral("Значение поля «%1» не сохранено: «%2» — %3.")
-                                       .arg(CtrlFieldName(field), f_.*field, why)};
+    Error = TCtrlFieldError{
+        field, QCoreApplication::translate("vorta::ControlParamsApply",
+                                           "Значение поля «%1» не сохранено: «%2» — %3.")
+                   .arg(CtrlFieldName(field), f_.*field, why)};
   }
 
   const TCtrlFields& f_;
@@ -187,15 +212,17 @@ int CtrlEntry(int selector) {
 }
 
 QString CtrlCaption(const TVortaProcess& p, int selector) {
-  const QString base = QStringLiteral("Параметры управления");
-  if (!IsChannelVariant(selector)) return base + QStringLiteral(" общие");
+  const QString base =
+      QCoreApplication::translate("vorta::ControlParamsApply", "Параметры управления");
+  if (!IsChannelVariant(selector))
+    return base + QCoreApplication::translate("vorta::ControlParamsApply", " общие");
   return base + QStringLiteral(" - ") + p.Config.AssignName[static_cast<size_t>(selector)] +
          QStringLiteral(" - ") + p.Caption();
 }
 
 QString CtrlFieldName(TCtrlText field) {
   for (const TFieldName& n : kFieldNames) {
-    if (n.Field == field) return QString::fromUtf8(n.Name);
+    if (n.Field == field) return QCoreApplication::translate("vorta::ControlParamsApply", n.Name);
   }
   return {};
 }
@@ -232,7 +259,9 @@ TCtrlFields ReadCtrlFields(const TVortaProcess& p, int entry) {
   f.Po2Koef = FormatFixed(p.Config.po2koef, 1);
 
   f.Water = p.WaterHeating == 1;
-  f.FoamLevelText = FoamLevelName(p.Config.Spumelevel).value_or(QStringLiteral("Макс."));
+  f.FoamLevelText =
+      FoamLevelName(p.Config.Spumelevel)
+          .value_or(QCoreApplication::translate("vorta::ControlParamsApply", "Макс."));
   f.FoamExist = p.Config.Existpena == 1;
 
   f.Ev1ChName = p.Events1.ChName;
@@ -353,11 +382,11 @@ std::optional<QString> SpinTimerText(const QString& text, std::int32_t bound, bo
 std::optional<QString> FoamLevelName(std::int32_t level) {
   switch (level) {
     case 0:
-      return QStringLiteral("Мин.");
+      return QCoreApplication::translate("vorta::ControlParamsApply", "Мин.");
     case 1:
-      return QStringLiteral("Сред.");
+      return QCoreApplication::translate("vorta::ControlParamsApply", "Сред.");
     case 2:
-      return QStringLiteral("Мах.");
+      return QCoreApplication::translate("vorta::ControlParamsApply", "Мах.");
     default:
       return std::nullopt;
   }

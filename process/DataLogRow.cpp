@@ -1,6 +1,7 @@
 // One data log row: appended whole or not at all, the file read-only between
 // writes, recreated with its header when it has gone.
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QLocale>
@@ -104,8 +105,10 @@ void WriteLogRow(TVortaProcess& p) {
     p.LogRowsLost.Add(p.Env.Time.Now());
     if (!p.LogWriteFailed) {
       p.LogWriteFailed = true;
-      p.Env.Messages.ShowError(QStringLiteral("Не удалось записать строку в файл протокола ") +
-                               p.ProtocolFileName + QStringLiteral(": ") + error);
+      p.Env.Messages.ShowError(
+          QCoreApplication::translate("vorta::DataLogRow",
+                                      "Не удалось записать строку в файл протокола ") +
+          p.ProtocolFileName + QStringLiteral(": ") + error);
     }
   }
   for (auto& ticks : p.OutputTicks) ticks = 0;

@@ -1,6 +1,9 @@
 // The drive-parameter pages, the read from the image and the paced write.
 
 #include "process/DriveParams.h"
+
+#include <QCoreApplication>
+
 #include "devices/CANDevices.h"
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
@@ -9,32 +12,42 @@
 
 namespace vorta {
 
+// Captions and labels are the window's (translated there, context
+// "vorta::DriveParams"); the journal records them as they stand here.
 const std::array<TDriveParamPage, 4>& DriveParamPages() {
   static const std::array<TDriveParamPage, 4> pages{{
-      {"Защитные",
-       {{"Editrpmstop", 8, "Критические", "Обороты (rpm)"},
-        {"EditIstop", 12, "Критические", "Ток (mA)"},
-        {"Edittcstop", 15, "Критические", "Температура (C°)"},
-        {"Editrpmrash", 9, "Предупреждающие", "Расхождение оборотов (%)"},
-        {"EditIalarm", 11, "Предупреждающие", "Ток (mA)"},
-        {"EditEvent", 23, "", "Допустимое количество превышений значений параметров"}}},
-      {"Калибровочные",
-       {{"EditIK", 24, "Ток", "I_Koef"},
-        {"EditIs", 25, "Ток", "I_Shift"},
-        {"EditTk", 26, "Температура", "C_Koef"},
-        {"EditTs", 27, "Температура", "C_Shift"}}},
-      {"Конструктивные",
-       {{"Editkz", 7, "", "Количество импульсов за оборот"},
-        {"Editrazgon", 13, "", "Время разгона (Сек)"},
-        {"Editfr", 6, "", "Частота ШИМ (Гц)"},
-        {"Editgr", 18, "", "Дискретность ШИМ грубо (%)"},
-        {"Edittoch", 19, "", "Дискретность ШИМ точно (%)"},
-        {"Editcount", 22, "", "Счётчик коррекции ШИМ"}}},
-      {"Логические",
-       {{"Editadr", 3, "", "Адрес устройства"},
-        {"Editbaud", 4, "", "Скорость (Baud)"},
-        {"Editsint1", 16, "", "Интервал SINT1(сек)"},
-        {"Editsint2", 17, "", "Интервал SINT2(сек)"}}},
+      {QT_TRANSLATE_NOOP("vorta::DriveParams", "Защитные"),
+       {{"Editrpmstop", 8, QT_TRANSLATE_NOOP("vorta::DriveParams", "Критические"),
+         QT_TRANSLATE_NOOP("vorta::DriveParams", "Обороты (rpm)")},
+        {"EditIstop", 12, QT_TRANSLATE_NOOP("vorta::DriveParams", "Критические"),
+         QT_TRANSLATE_NOOP("vorta::DriveParams", "Ток (mA)")},
+        {"Edittcstop", 15, QT_TRANSLATE_NOOP("vorta::DriveParams", "Критические"),
+         QT_TRANSLATE_NOOP("vorta::DriveParams", "Температура (C°)")},
+        {"Editrpmrash", 9, QT_TRANSLATE_NOOP("vorta::DriveParams", "Предупреждающие"),
+         QT_TRANSLATE_NOOP("vorta::DriveParams", "Расхождение оборотов (%)")},
+        {"EditIalarm", 11, QT_TRANSLATE_NOOP("vorta::DriveParams", "Предупреждающие"),
+         QT_TRANSLATE_NOOP("vorta::DriveParams", "Ток (mA)")},
+        {"EditEvent", 23, "",
+         QT_TRANSLATE_NOOP("vorta::DriveParams",
+                           "Допустимое количество превышений значений параметров")}}},
+      {QT_TRANSLATE_NOOP("vorta::DriveParams", "Калибровочные"),
+       {{"EditIK", 24, QT_TRANSLATE_NOOP("vorta::DriveParams", "Ток"), "I_Koef"},
+        {"EditIs", 25, QT_TRANSLATE_NOOP("vorta::DriveParams", "Ток"), "I_Shift"},
+        {"EditTk", 26, QT_TRANSLATE_NOOP("vorta::DriveParams", "Температура"), "C_Koef"},
+        {"EditTs", 27, QT_TRANSLATE_NOOP("vorta::DriveParams", "Температура"), "C_Shift"}}},
+      {QT_TRANSLATE_NOOP("vorta::DriveParams", "Конструктивные"),
+       {{"Editkz", 7, "",
+         QT_TRANSLATE_NOOP("vorta::DriveParams", "Количество импульсов за оборот")},
+        {"Editrazgon", 13, "", QT_TRANSLATE_NOOP("vorta::DriveParams", "Время разгона (Сек)")},
+        {"Editfr", 6, "", QT_TRANSLATE_NOOP("vorta::DriveParams", "Частота ШИМ (Гц)")},
+        {"Editgr", 18, "", QT_TRANSLATE_NOOP("vorta::DriveParams", "Дискретность ШИМ грубо (%)")},
+        {"Edittoch", 19, "", QT_TRANSLATE_NOOP("vorta::DriveParams", "Дискретность ШИМ точно (%)")},
+        {"Editcount", 22, "", QT_TRANSLATE_NOOP("vorta::DriveParams", "Счётчик коррекции ШИМ")}}},
+      {QT_TRANSLATE_NOOP("vorta::DriveParams", "Логические"),
+       {{"Editadr", 3, "", QT_TRANSLATE_NOOP("vorta::DriveParams", "Адрес устройства")},
+        {"Editbaud", 4, "", QT_TRANSLATE_NOOP("vorta::DriveParams", "Скорость (Baud)")},
+        {"Editsint1", 16, "", QT_TRANSLATE_NOOP("vorta::DriveParams", "Интервал SINT1(сек)")},
+        {"Editsint2", 17, "", QT_TRANSLATE_NOOP("vorta::DriveParams", "Интервал SINT2(сек)")}}},
   }};
   return pages;
 }
@@ -93,11 +106,12 @@ int TDriveParams::WritePage(int page, const QStringList& texts) {
     if (!value) {
       // A wrapped or guessed value would set a protection limit the operator
       // never asked for: stop here and say where.
-      messages_.ShowError(
-          QStringLiteral("Регистр %1 (%2): \"%3\" не целое число от 0 до 65535. Запись "
-                         "остановлена, регистры после него не записаны.")
-              .arg(edits[i].Register)
-              .arg(QString::fromUtf8(edits[i].Label), text));
+      messages_.ShowError(QCoreApplication::translate(
+                              "vorta::DriveParams",
+                              "Регистр %1 (%2): \"%3\" не целое число от 0 до 65535. Запись "
+                              "остановлена, регистры после него не записаны.")
+                              .arg(edits[i].Register)
+                              .arg(QString::fromUtf8(edits[i].Label), text));
       return written;
     }
     const std::uint16_t before = Drive->ReadWord(edits[i].Register);

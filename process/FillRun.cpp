@@ -1,5 +1,6 @@
 // The fill run: start and stop, one phase per tick, doses counted.
 
+#include <QCoreApplication>
 #include <QStringList>
 
 #include "platform/Messages.h"
@@ -71,13 +72,15 @@ int TFillControl::CheckedPhaseCount() {
   // With no phases a dose never completes and the run never ends; more than
   // the table holds would read past it.
   deps_.Messages.ShowError(
-      p0 == nullptr
-          ? QStringLiteral("Заполнение не запущено: нет ни одного процесса.")
-          : QStringLiteral("Заполнение не запущено: у процесса %1 задано фаз: %2 (допустимо "
-                           "от 1 до %3). Проверьте FazaCount, Ventil и Pump в [Podpitka].")
-                .arg(p0->Caption())
-                .arg(count)
-                .arg(kMaxPhases));
+      p0 == nullptr ? QCoreApplication::translate("vorta::FillRun",
+                                                  "Заполнение не запущено: нет ни одного процесса.")
+                    : QCoreApplication::translate(
+                          "vorta::FillRun",
+                          "Заполнение не запущено: у процесса %1 задано фаз: %2 (допустимо "
+                          "от 1 до %3). Проверьте FazaCount, Ventil и Pump в [Podpitka].")
+                          .arg(p0->Caption())
+                          .arg(count)
+                          .arg(kMaxPhases));
   return 0;
 }
 
@@ -95,7 +98,8 @@ void TFillControl::StartStopClick() {
   FillCount = 0;
   for (bool checked : BoxChecked) FillCount += checked ? 1 : 0;
   if (FillCount == 0) {
-    deps_.Messages.ShowInfo(QStringLiteral("Выберите хотя бы один процесс"));
+    deps_.Messages.ShowInfo(
+        QCoreApplication::translate("vorta::FillRun", "Выберите хотя бы один процесс"));
     ButtonEnabled = true;
     Changed();
     return;
@@ -143,13 +147,13 @@ void TFillControl::Stop() {
       if (!*alive) return;
     }
   }
-  ButtonCaption = QStringLiteral("Пуск");
+  ButtonCaption = QCoreApplication::translate("vorta::FillRun", "Пуск");
   GroupsEnabled = true;
 }
 
 void TFillControl::Start() {
   GroupsEnabled = false;
-  ButtonCaption = QStringLiteral("Стоп");
+  ButtonCaption = QCoreApplication::translate("vorta::FillRun", "Стоп");
   deps_.MeasureTimer.SetEnabled(false);
   deps_.RegulationTimer.SetEnabled(false);
   for (size_t i = 0; i < kFillBoxes; ++i) FillSelected[i] = BoxEnabled[i] && BoxChecked[i];

@@ -6,6 +6,7 @@
 // again when the fill window closes. The window (process/FillWindow.h) mirrors
 // this state and turns the operator's actions into these calls.
 
+#include <QCoreApplication>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -84,7 +85,7 @@ class TFillControl {
   std::array<bool, kFillBoxes> BoxChecked{};
   bool GroupsEnabled = true;
   bool ButtonEnabled = true;
-  QString ButtonCaption = QStringLiteral("Пуск");
+  QString ButtonCaption = QCoreApplication::translate("vorta::FillRun", "Пуск");
 
   IFillView* View = nullptr;
 

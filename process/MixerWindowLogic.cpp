@@ -1,6 +1,9 @@
 // The mixer window's engine side.
 
 #include "process/MixerWindowLogic.h"
+
+#include <QCoreApplication>
+
 #include "devices/CANDevices.h"
 #include "process/JournalChanges.h"
 #include "process/OutputChannels.h"
@@ -23,14 +26,17 @@ void CodeChanged(TVortaProcess& p, std::uint16_t before) {
 }  // namespace
 
 QString MixerCaption(const TVortaProcess& p) {
-  return p.Caption() + QStringLiteral(" - ") + QStringLiteral("Миксер");
+  return p.Caption() + QStringLiteral(" - ") +
+         QCoreApplication::translate("vorta::MixerWindowLogic", "Миксер");
 }
 
 void MixerWindowOpened(TVortaProcess& p) {
   TMixerViewState& m = p.PanelState.MixerView;
   m.CodeText = QString::number(p.MixCode);
   m.SpeedText = QString::number(p.MixerRpm);
-  m.SimpleText = p.Mixer == nullptr ? QStringLiteral("Миксер не задан!") : QString();
+  m.SimpleText = p.Mixer == nullptr
+                     ? QCoreApplication::translate("vorta::MixerWindowLogic", "Миксер не задан!")
+                     : QString();
 }
 
 void MixSpinUp(TVortaProcess& p) {

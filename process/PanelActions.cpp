@@ -1,11 +1,13 @@
 #include "process/PanelActions.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 
 #include "devices/CANDevices.h"
 #include "platform/Numbers.h"
 #include "process/JournalChanges.h"
 #include "process/OutputChannels.h"
+#include "process/ProcessConfig.h"
 #include "process/ProcessRecord.h"
 
 namespace vorta {
@@ -91,13 +93,11 @@ void ChangeMode(TVortaProcess& p, int mode) {
   p.OutputWord &= kModeKeepMask;
   if (p.Board != nullptr) p.Board->SetOutputs(p.OutputWord);
   // The 2-s tick writes this too; the operator sees the choice at once.
-  p.PanelState.StatusText[2] = QStringLiteral("Режим: ") + p.ModeName[static_cast<size_t>(mode)];
+  p.PanelState.StatusText[2] = ModeStatusText(p, static_cast<size_t>(mode));
 }
 
 void ShowModeAndClock(TVortaProcess& p) {
-  p.PanelState.StatusText[2] =
-      QStringLiteral("Режим: ") +
-      p.ModeName[std::min<size_t>(static_cast<size_t>(p.Mode), p.ModeName.size() - 1)];
+  p.PanelState.StatusText[2] = ModeStatusText(p, static_cast<size_t>(p.Mode));
   p.PanelState.StatusText[4] = p.Env.Program.EftText;
 }
 
@@ -140,10 +140,16 @@ std::uint16_t AdcMedian(const TVortaProcess& p, int ch) {
 
 QString GridCellText(const TVortaProcess& p, int row, int col) {
   static const char* const kHeads[] = {"", "pH", "t°C", "pO2", "eH"};
-  static const char* const kRows[] = {"", "Текущее", "Уставка", "Среднее", "Min", "Max", "ADC"};
+  static const char* const kRows[] = {"",
+                                      QT_TRANSLATE_NOOP("vorta::PanelActions", "Текущее"),
+                                      QT_TRANSLATE_NOOP("vorta::PanelActions", "Уставка"),
+                                      QT_TRANSLATE_NOOP("vorta::PanelActions", "Среднее"),
+                                      "Min",
+                                      "Max",
+                                      "ADC"};
   if (row < 0 || row > 6 || col < 0 || col > 4) return {};
   if (row == 0) return QString::fromUtf8(kHeads[col]);
-  if (col == 0) return QString::fromUtf8(kRows[row]);
+  if (col == 0) return QCoreApplication::translate("vorta::PanelActions", kRows[row]);
   const auto c = static_cast<size_t>(col);
   switch (row) {
     case 1:

@@ -1,3 +1,4 @@
+#include <QCoreApplication>
 #include <QStringList>
 #include <limits>
 
@@ -31,8 +32,11 @@ class TPositionReader {
         section_(std::move(section)),
         keys_(file.ReadSection(section_)) {
     if (keys_.size() < needed) {
-      problems
-          << QStringLiteral("[%1]: %2 из %3 значений").arg(section_).arg(keys_.size()).arg(needed);
+      // "из 1 значения", "из 3 значений": the plural forms are in vorta_ru.ts.
+      problems << QCoreApplication::translate("vorta::ProcessConfigLoader",
+                                              "[%1]: %2 из %n значений", nullptr, needed)
+                      .arg(section_)
+                      .arg(keys_.size());
     }
   }
   [[nodiscard]] QString Text(int position) const {
@@ -102,7 +106,8 @@ bool FindDevice(TVortaProcess& p, const TProfileFile& f, const char* key, Device
   if (device == nullptr) return true;
   out = dynamic_cast<Device*>(device);
   if (out != nullptr) return true;
-  p.LoadError = QStringLiteral("Файл %1, [Hardware] %2=%3: устройство другого типа.")
+  p.LoadError = QCoreApplication::translate("vorta::ProcessConfigLoader",
+                                            "Файл %1, [Hardware] %2=%3: устройство другого типа.")
                     .arg(p.IniFileName, QLatin1String(key), name);
   return false;
 }
@@ -162,8 +167,9 @@ void JournalRestoredMode(const TVortaProcess& p) {
 void RestoreModeAfterAbnormalEnd(TVortaProcess& p) {
   const std::optional<QString> last = ReadLastLogLine(p.ProtocolFileName);
   if (!last) {
-    p.Env.Messages.ShowInfo(QStringLiteral("Файл ") + p.Config.Protocolname +
-                            QStringLiteral(" занят другим приложением"));
+    p.Env.Messages.ShowInfo(
+        QCoreApplication::translate("vorta::ProcessConfigLoader", "Файл ") + p.Config.Protocolname +
+        QCoreApplication::translate("vorta::ProcessConfigLoader", " занят другим приложением"));
     return;
   }
   const QString stripped = StripToMode(*last);
@@ -202,7 +208,8 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   TProfileFile f(p.IniFileName);
   if (f.Unreadable()) {
     // Not started: a vessel run on defaults would also write them back.
-    p.LoadError = UnreadableFileText(f) + QStringLiteral(" Процесс не запущен.");
+    p.LoadError = UnreadableFileText(f) +
+                  QCoreApplication::translate("vorta::ProcessConfigLoader", " Процесс не запущен.");
     p.Env.Messages.ShowError(p.LoadError);
     return;
   }
@@ -223,7 +230,8 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   }
 
   p.Panel->PlaceByNumber(p.Config.NumProcess);
-  p.PanelState.StatusText[1] = QStringLiteral("Об/мин: 0");
+  p.PanelState.StatusText[1] =
+      QCoreApplication::translate("vorta::ProcessConfigLoader", "Об/мин: 0");
   p.PanelState.StatusText[0] = QStringLiteral("0");
 
   // Defoult, Include
@@ -414,7 +422,9 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   // One message per file: missing parameters, then values that took their default.
   QStringList report;
   if (!problems.isEmpty()) {
-    report << QStringLiteral("Файл %1: недостаточно параметров, недостающие считаны как 0:\n")
+    report << QCoreApplication::translate(
+                  "vorta::ProcessConfigLoader",
+                  "Файл %1: недостаточно параметров, недостающие считаны как 0:\n")
                       .arg(p.IniFileName) +
                   problems.join(u'\n');
   }

@@ -3,6 +3,7 @@
 // writing the end-of-run mark and window settings back at the end.
 
 #include <QString>
+#include <cstddef>
 #include <cstdint>
 
 #include "process/ProcessCodes.h"
@@ -25,6 +26,8 @@ void SaveRequestedGroup(TVortaProcess& process);
 void ShowStatusLine(TVortaProcess& process, int selector);
 // A channel's regulation status in words ("Управление в норме", …).
 QString RegulationText(TRegulationStatus status);
+// "Режим: Batch": the status bar's mode panel in the operator's language.
+QString ModeStatusText(const TVortaProcess& p, std::size_t mode);
 // Foam decision over a window of penaperiod calls; indicator and antifoam.
 void DetectFoam(TVortaProcess& process);
 // Live code and blinking point group of the open calibration dialog.

@@ -1,5 +1,6 @@
 #include "process/ProcessListEntries.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,12 +8,12 @@
 #include <QSet>
 #include <vector>
 
+#include "journal/Journal.h"
 #include "platform/ControlSocket.h"
 #include "platform/FolderLock.h"
 #include "platform/Messages.h"
 #include "platform/ProfileFile.h"
 #include "platform/SafeFile.h"
-#include "journal/Journal.h"
 
 namespace vorta {
 
@@ -89,15 +90,24 @@ QString RefusalLine(const TEntry& e) {
     case TRefusal::NotRegular:
       return e.why;
     case TRefusal::Outside:
-      return QStringLiteral("%1 — файл лежит вне папки программы").arg(e.key);
+      return QCoreApplication::translate("vorta::ProcessListEntries",
+                                         "%1 — файл лежит вне папки программы")
+          .arg(e.key);
     case TRefusal::OwnFile:
-      return QStringLiteral("%1 — файл самой программы, а не файл процесса").arg(e.key);
+      return QCoreApplication::translate("vorta::ProcessListEntries",
+                                         "%1 — файл самой программы, а не файл процесса")
+          .arg(e.key);
     case TRefusal::NoPort:
-      return QStringLiteral("%1 — в файле нет раздела [Port], это не файл процесса").arg(e.key);
+      return QCoreApplication::translate("vorta::ProcessListEntries",
+                                         "%1 — в файле нет раздела [Port], это не файл процесса")
+          .arg(e.key);
     case TRefusal::Repeated:
-      return QStringLiteral("%1 — файл указан повторно").arg(e.key);
+      return QCoreApplication::translate("vorta::ProcessListEntries", "%1 — файл указан повторно")
+          .arg(e.key);
     case TRefusal::DataLog:
-      return QStringLiteral("%1 — журнал данных сосуда, а не файл процесса").arg(e.key);
+      return QCoreApplication::translate("vorta::ProcessListEntries",
+                                         "%1 — журнал данных сосуда, а не файл процесса")
+          .arg(e.key);
     case TRefusal::LogName:
       return e.why;
     case TRefusal::None:
@@ -108,12 +118,15 @@ QString RefusalLine(const TEntry& e) {
 
 void ReportRefusals(const QStringList& lines, IMessageSink& messages) {
   if (lines.isEmpty()) return;
-  QString text =
-      QStringLiteral("Vorta.ini, [Processes]: процессы по этим строкам не загружены (%1):\n")
-          .arg(lines.size()) +
-      lines.mid(0, kShownRefusals).join(u'\n');
+  QString text = QCoreApplication::translate(
+                     "vorta::ProcessListEntries",
+                     "Vorta.ini, [Processes]: процессы по этим строкам не загружены (%1):\n")
+                     .arg(lines.size()) +
+                 lines.mid(0, kShownRefusals).join(u'\n');
   if (lines.size() > kShownRefusals) {
-    text += QStringLiteral("\n…и ещё %1, не показаны.").arg(lines.size() - kShownRefusals);
+    const int more = static_cast<int>(lines.size() - kShownRefusals);
+    text += QCoreApplication::translate("vorta::ProcessListEntries", "\n…и ещё %n, не показаны.",
+                                        nullptr, more);
   }
   messages.ShowError(text);
 }
@@ -170,15 +183,18 @@ QStringList ProcessFilesToLoad(const TProfileFile& mainConfig, const QString& pr
     const QString log = Resolved(programFolder + name);
     QString why;
     if (name.trimmed().isEmpty()) {
-      why = QStringLiteral("имя журнала данных пусто");
+      why = QCoreApplication::translate("vorta::ProcessListEntries", "имя журнала данных пусто");
     } else if (!log.startsWith(folder)) {
-      why = QStringLiteral("журнал данных лежит вне папки программы");
+      why = QCoreApplication::translate("vorta::ProcessListEntries",
+                                        "журнал данных лежит вне папки программы");
     } else if (ownFiles.contains(log)) {
-      why = QStringLiteral("это файл самой программы");
+      why = QCoreApplication::translate("vorta::ProcessListEntries", "это файл самой программы");
     } else if (processFiles.contains(log)) {
-      why = QStringLiteral("это файл процесса из списка");
+      why = QCoreApplication::translate("vorta::ProcessListEntries", "это файл процесса из списка");
     } else if (const auto writer = logWriter.constFind(log); writer != logWriter.cend()) {
-      why = QStringLiteral("этот журнал данных уже ведёт процесс %1").arg(*writer);
+      why = QCoreApplication::translate("vorta::ProcessListEntries",
+                                        "этот журнал данных уже ведёт процесс %1")
+                .arg(*writer);
     } else {
       logWriter.insert(log, e.key);
       continue;

@@ -2,6 +2,8 @@
 // periodic pulses, displays and chart points; once a minute the minute's
 // close and the data log row.
 
+#include <QCoreApplication>
+
 #include "devices/CANDevices.h"
 #include "platform/Numbers.h"
 #include "process/AlarmChecks.h"
@@ -50,7 +52,8 @@ void ConvertAll(TVortaProcess& p) {
 void ShowLink(TVortaProcess& p) {
   TPanelState& s = p.PanelState;
   if (p.Board == nullptr) {
-    s.SimpleText = QStringLiteral("Плата сбора данных не задана!");
+    s.SimpleText =
+        QCoreApplication::translate("vorta::RegulationCycle", "Плата сбора данных не задана!");
     return;
   }
   s.SimpleText.clear();
@@ -64,13 +67,13 @@ void ShowMixerWindow(TVortaProcess& p) {
   TMixerViewState& m = p.PanelState.MixerView;
   m.CodeText = QString::number(p.MixCode);
   if (p.Mixer == nullptr) {
-    m.SimpleText = QStringLiteral("Миксер не задан!");
+    m.SimpleText = QCoreApplication::translate("vorta::RegulationCycle", "Миксер не задан!");
     return;
   }
   m.SimpleText.clear();
   m.StatusColor = p.Mixer->LinkOK() ? kClBtnFace : kClYellow;
   m.SpeedText = QString::number(p.MixerRpm);
-  const QString status = QStringLiteral(" Статус: ") + FormatHex4(p.Mixer->GetStatus());
+  const QString status = QCoreApplication::translate("vorta::RegulationCycle", " Статус: ") + FormatHex4(p.Mixer->GetStatus());
   const std::uint16_t current = p.Mixer->GetCurrent();
   if (const std::optional<std::uint16_t> temperature = p.Mixer->GetTemperature()) {
     m.StatusText = {QStringLiteral(" I = %1 mA").arg(current, 4, 10, QLatin1Char('0')),
@@ -108,9 +111,9 @@ void ProcessTick(TProgramState& program, TVortaProcess& p) {
   if (p.CalibView != nullptr) IndicateCalibration(p);
   ShowLink(p);
   p.PanelState.DriveMenuVisible = HasDcMixer(p);
-  p.PanelState.StatusText[1] = QStringLiteral("Об/мин: ") + QString::number(p.MixerRpm);
+  p.PanelState.StatusText[1] = QCoreApplication::translate("vorta::RegulationCycle", "Об/мин: ") + QString::number(p.MixerRpm);
   ShowMixerWindow(p);
-  p.PanelState.StatusText[2] = QStringLiteral("Режим: ") + p.ModeName[ModeIndex(p.Mode)];
+  p.PanelState.StatusText[2] = ModeStatusText(p, ModeIndex(p.Mode));
   ResumeMixerOnLinkReturn(p);
   if (p.MixRampActive != 0) {
     MixerRampStep(p);

@@ -1,10 +1,12 @@
 // What the setpoints dialog shows and stores; the file follows at the next
 // measurement tick through the deferred write-back.
 
-#include "process/Setpoints.h"
+#include <QCoreApplication>
+
 #include "platform/Numbers.h"
 #include "process/JournalChanges.h"
 #include "process/ProcessRecord.h"
+#include "process/Setpoints.h"
 
 namespace vorta {
 
@@ -20,7 +22,9 @@ double TChannelConfig::*EditedValue(int mode) {
 }  // namespace
 
 QString SetDialogCaption(int mode) {
-  return mode == kLinAdjustMode ? QStringLiteral("Линейная подстройка") : QStringLiteral("Уставки");
+  return mode == kLinAdjustMode
+             ? QCoreApplication::translate("vorta::SetpointsApply", "Линейная подстройка")
+             : QCoreApplication::translate("vorta::SetpointsApply", "Уставки");
 }
 
 TSetTexts SetDialogTexts(const TVortaProcess& p, int mode) {
@@ -46,7 +50,8 @@ std::optional<TSetFieldError> ApplySetDialog(TVortaProcess& p, int mode, const T
     if (!v) {
       return TSetFieldError{
           static_cast<int>(k) + 1,
-          QStringLiteral("%1 «%2»: «%3» — не число. Значения не сохранены.")
+          QCoreApplication::translate("vorta::SetpointsApply",
+                                      "%1 «%2»: «%3» — не число. Значения не сохранены.")
               .arg(SetDialogCaption(mode), QString::fromUtf8(kEditNames[k]), texts[k])};
     }
     values[k] = *v;

@@ -1,11 +1,12 @@
 // Caption of the status window and the elapsed-time clock it starts and stops.
 
+#include <QCoreApplication>
 #include <QLocale>
 
-#include "process/StatusClock.h"
 #include "platform/RealTimerService.h"
 #include "process/JournalChanges.h"
 #include "process/ProcessRecord.h"
+#include "process/StatusClock.h"
 
 namespace vorta {
 
@@ -38,17 +39,17 @@ QString ClockSubject() {
 }  // namespace
 
 QString StatusCaption(const TVortaProcess& p, int subject) {
-  QString base = QStringLiteral("Статус");
+  QString base = QCoreApplication::translate("vorta::StatusClock", "Статус");
   if (subject >= 1 && subject <= 4) {
     return base + QStringLiteral(" - ") + p.Config.AssignName[static_cast<size_t>(subject)];
   }
   switch (subject) {
     case 5:
-      return base + QStringLiteral(" - Миксер");
+      return base + QCoreApplication::translate("vorta::StatusClock", " - Миксер");
     case 6:
       return base + QStringLiteral(" - USB");
     case kStatusProcess:
-      return base + QStringLiteral(" - Процесс");
+      return base + QCoreApplication::translate("vorta::StatusClock", " - Процесс");
     default:
       return base;
   }

@@ -1,36 +1,39 @@
 // Status lines for the open status window: the regulation status of a
 // channel, the adapter's state and the DC drive's status word.
 
-#include "devices/CANService.h"
+#include <QCoreApplication>
+
 #include "devices/CANDevices.h"
+#include "devices/CANService.h"
 #include "process/ProcessConfig.h"
-#include "process/StatusSink.h"
 #include "process/ProcessCycles.h"
 #include "process/ProcessRecord.h"
+#include "process/StatusSink.h"
 
 namespace vorta {
 
+// Kept Russian: "vorta ctl" answers with it; the status window translates it.
 QString RegulationText(TRegulationStatus status) {
   switch (status) {
     using enum TRegulationStatus;
     case Normal:
-      return QStringLiteral("Управление в норме");
+      return QString::fromUtf8(QT_TRANSLATE_NOOP("vorta::StatusMessages", "Управление в норме"));
     case Disabled:
-      return QStringLiteral("Управление запрещено");
+      return QString::fromUtf8(QT_TRANSLATE_NOOP("vorta::StatusMessages", "Управление запрещено"));
     case NoOutputs:
-      return QStringLiteral("Не определены каналы управления");
+      return QString::fromUtf8(QT_TRANSLATE_NOOP("vorta::StatusMessages", "Не определены каналы управления"));
     case InDeadZone:
-      return QStringLiteral("Зона нечувствительности");
+      return QString::fromUtf8(QT_TRANSLATE_NOOP("vorta::StatusMessages", "Зона нечувствительности"));
     case AboveHigh:
-      return QStringLiteral("Превышение верхней границы");
+      return QString::fromUtf8(QT_TRANSLATE_NOOP("vorta::StatusMessages", "Превышение верхней границы"));
     case BelowLow:
-      return QStringLiteral("Превышение нижней границы");
+      return QString::fromUtf8(QT_TRANSLATE_NOOP("vorta::StatusMessages", "Превышение нижней границы"));
     case OffInMode:
-      return QStringLiteral("Управление запрещено в данном режиме");
+      return QString::fromUtf8(QT_TRANSLATE_NOOP("vorta::StatusMessages", "Управление запрещено в данном режиме"));
     case Spike:
-      return QStringLiteral("Управление запрещено из-за помех");
+      return QString::fromUtf8(QT_TRANSLATE_NOOP("vorta::StatusMessages", "Управление запрещено из-за помех"));
     case InvalidReading:
-      return QStringLiteral("Управление запрещено из-за ошибки измерения");
+      return QString::fromUtf8(QT_TRANSLATE_NOOP("vorta::StatusMessages", "Управление запрещено из-за ошибки измерения"));
   }
   return {};
 }
@@ -40,21 +43,25 @@ namespace {
 QString DriveBitText(int bit) {
   switch (bit) {
     case 1:
-      return QStringLiteral("Верхнее положение ШИМ");
+      return QCoreApplication::translate("vorta::StatusMessages", "Верхнее положение ШИМ");
     case 2:
-      return QStringLiteral("Нижнее положение ШИМ");
+      return QCoreApplication::translate("vorta::StatusMessages", "Нижнее положение ШИМ");
     case 3:
-      return QStringLiteral("Период установления оборотов");
+      return QCoreApplication::translate("vorta::StatusMessages", "Период установления оборотов");
     case 4:
-      return QStringLiteral("Фактические обороты не соответствуют заданным");
+      return QCoreApplication::translate("vorta::StatusMessages",
+                                         "Фактические обороты не соответствуют заданным");
     case 5:
-      return QStringLiteral("Превышение допустимых оборотов");
+      return QCoreApplication::translate("vorta::StatusMessages", "Превышение допустимых оборотов");
     case 6:
-      return QStringLiteral("Превышение опасного порога потребления");
+      return QCoreApplication::translate("vorta::StatusMessages",
+                                         "Превышение опасного порога потребления");
     case 7:
-      return QStringLiteral("Превышение критического порога потребления");
+      return QCoreApplication::translate("vorta::StatusMessages",
+                                         "Превышение критического порога потребления");
     case 9:
-      return QStringLiteral("Превышение критического порога температуры");
+      return QCoreApplication::translate("vorta::StatusMessages",
+                                         "Превышение критического порога температуры");
     default:
       return {};
   }
@@ -65,14 +72,16 @@ const QString kSeparator = QStringLiteral("______________________");
 void DriveStatus(TVortaProcess& p, IStatusSink& sink) {
   if (p.Mixer == nullptr) return;
   if (!p.Mixer->LinkOK()) {
-    sink.AppendLine(QStringLiteral("Ошибка связи"));
+    sink.AppendLine(QCoreApplication::translate("vorta::StatusMessages", "Ошибка связи"));
     return;
   }
   const std::uint16_t word = p.Mixer->GetStatus();
   if (p.Mixer->StatusBitsKnown()) {
-    if (word == 0) sink.AppendLine(QStringLiteral("Начальное состояние"));
-    sink.AppendLine((word & 1U) != 0 ? QStringLiteral("ШИМ включен")
-                                     : QStringLiteral("ШИМ остановлен"));
+    if (word == 0)
+      sink.AppendLine(QCoreApplication::translate("vorta::StatusMessages", "Начальное состояние"));
+    sink.AppendLine((word & 1U) != 0
+                        ? QCoreApplication::translate("vorta::StatusMessages", "ШИМ включен")
+                        : QCoreApplication::translate("vorta::StatusMessages", "ШИМ остановлен"));
     for (int bit : {1, 2, 3, 4, 5, 6, 7, 9}) {
       if ((word & (1U << bit)) != 0) sink.AppendLine(DriveBitText(bit));
     }
@@ -88,19 +97,35 @@ void ShowStatusLine(TVortaProcess& p, int selector) {
   if (selector == 6) {
     TCANAdapter* adapter = p.Env.canService != nullptr ? p.Env.canService->Adapter() : nullptr;
     if (adapter != nullptr) {
-      sink.AppendLine(adapter->Active() ? QStringLiteral("USB подключен")
-                                        : QStringLiteral("USB НЕ подключен!"));
+      sink.AppendLine(
+          adapter->Active()
+              ? QCoreApplication::translate("vorta::StatusMessages", "USB подключен")
+              : QCoreApplication::translate("vorta::StatusMessages", "USB НЕ подключен!"));
     }
   } else if (selector >= 1 && selector <= 4) {
     // In mode 0 the window keeps one line instead of accumulating them.
     if (!IsControlledMode(p.Mode)) {
-      sink.ReplaceFirstLine(QStringLiteral("Неконтролируемый режим"));
+      sink.ReplaceFirstLine(
+          QCoreApplication::translate("vorta::StatusMessages", "Неконтролируемый режим"));
     } else {
-      sink.AppendLine(RegulationText(p.Channel[static_cast<size_t>(selector)].Status));
+      sink.AppendLine(QCoreApplication::translate(
+          "vorta::StatusMessages",
+          RegulationText(p.Channel[static_cast<size_t>(selector)].Status).toUtf8().constData()));
     }
   } else if (selector == 7) {
     DriveStatus(p, sink);
   }
+}
+
+QString ModeStatusText(const TVortaProcess& p, std::size_t mode) {
+  // The names stay as the data log and the journal write them; only the
+  // status bar shows them translated.
+  // The one name that differs in English ("Batch" and the others do not).
+  [[maybe_unused]] static const char* const kUncontrolled =
+      QT_TRANSLATE_NOOP("vorta::StatusMessages", "Неконтролируемый");
+  const QString& name = p.ModeName[std::min(mode, p.ModeName.size() - 1)];
+  return QCoreApplication::translate("vorta::StatusMessages", "Режим: %1")
+      .arg(QCoreApplication::translate("vorta::StatusMessages", name.toUtf8().constData()));
 }
 
 }  // namespace vorta

@@ -83,17 +83,23 @@ TEST(ReferenceRun, demoDayAndEightDosingVessels_writeWhatTheyWroteBefore) {
   const QString keep = env.isEmpty() ? kept.path() : env;
   TDigests digests;
 
-  {  // A demo day as a user runs it.
+  // A demo day as a user runs it, in Russian and in English: the language
+  // changes what the operator reads, never what is written.
+  TDigests english;
+  for (const QString lang : {"ru", "en"}) {
     vorta::test::TProgramFolder folder;
     QProcess p;
     QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
     e.insert("XDG_RUNTIME_DIR", runtime.Path());
     p.setProcessEnvironment(e);
-    p.start(VORTA_BIN, {"--demo", "--folder", folder.Path(), "--fast-forward", "24"});
+    p.start(VORTA_BIN,
+            {"--demo", "--folder", folder.Path(), "--fast-forward", "24", "--lang", lang});
     ASSERT_TRUE(p.waitForFinished(120'000));
     ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
-    Collect(folder.Path(), "demo-day", digests, keep);
+    Collect(folder.Path(), "demo-day", lang == "en" ? english : digests,
+            lang == "en" ? keep + "/en" : keep);
   }
+  ASSERT_EQ(english.size(), 4u + 1u);
   {  // Eight vessels dosing on every channel, on virtual time.
     qputenv("XDG_RUNTIME_DIR", runtime.Path().toUtf8());
     vorta::test::TProgramFolder folder;
@@ -118,6 +124,12 @@ TEST(ReferenceRun, demoDayAndEightDosingVessels_writeWhatTheyWroteBefore) {
   }
   const TDigests recorded = Recorded();
   ASSERT_EQ(recorded.size(), digests.size()) << "reference/digests.txt is missing or incomplete";
+  for (const auto& [name, digest] : english) {
+    const auto it = recorded.find(name);
+    ASSERT_NE(it, recorded.end()) << name.toStdString() << " has no recorded digest";
+    EXPECT_EQ(digest, it->second) << name.toStdString() << " differs with --lang en; outputs in "
+                                  << keep.toStdString() << "/en";
+  }
   for (const auto& [name, digest] : digests) {
     const auto it = recorded.find(name);
     ASSERT_NE(it, recorded.end()) << name.toStdString() << " has no recorded digest";

@@ -19,6 +19,7 @@
 #include "devices/CANService.h"
 #include "process/ProcessConfig.h"
 #include "windows/panel/QtWindowFactory.h"
+#include "platform/Language.h"
 #include "platform/ProfileFile.h"
 #include "process/ProcessRecord.h"
 #include "telemetry/MqttSettings.h"
@@ -209,6 +210,8 @@ TEST_F(ConfigurationDocTest, referenceListsExactlyTheKeysTheProgramReadsAndWrite
     usbDm.LoadConfig(ini);
     EXPECT_TRUE(usbDm.Configured());
   }
+  // The language the program starts in, read as main() reads it.
+  (void)ConfiguredLanguage(TProfileFile(folder.File(QStringLiteral("Vorta.ini"))));
   // The publisher's keys: an [MQTT] section that turns it on.
   test::TProgramFolder mqtt;
   mqtt.Write(QStringLiteral("Vorta.ini"), "[MQTT]\r\nHost=broker\r\n");

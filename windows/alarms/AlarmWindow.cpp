@@ -30,12 +30,11 @@ QString TimeText(double when) {
 
 TAlarmWindow::TAlarmWindow(TAlarms& alarms, QWidget* parent)
     : QWidget(parent, Qt::Window), alarms_(alarms) {
-  setWindowTitle(QStringLiteral("Тревоги"));
+  setWindowTitle(tr("Тревоги"));
   setAttribute(Qt::WA_DeleteOnClose);
   table_ = new QTableWidget(0, kColumns, this);
-  table_->setHorizontalHeaderLabels({QStringLiteral("Время"), QStringLiteral("Ферментёр"),
-                                     QStringLiteral("Тревога"), QStringLiteral("Состояние"),
-                                     QStringLiteral("Квитировал")});
+  table_->setHorizontalHeaderLabels(
+      {tr("Время"), tr("Ферментёр"), tr("Тревога"), tr("Состояние"), tr("Квитировал")});
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -46,11 +45,11 @@ TAlarmWindow::TAlarmWindow(TAlarms& alarms, QWidget* parent)
   table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
   table_->horizontalHeader()->setSectionResizeMode(kText, QHeaderView::Stretch);
-  ack_ = new QPushButton(QStringLiteral("Квитировать"), this);
-  ackAll_ = new QPushButton(QStringLiteral("Квитировать все"), this);
-  auto* close = new QPushButton(QStringLiteral("Закрыть"), this);
-  hint_ = new QLabel(QStringLiteral("Выделите тревогу в списке и нажмите «Квитировать» "
-                                    "или нажмите «Квитировать все»."),
+  ack_ = new QPushButton(tr("Квитировать"), this);
+  ackAll_ = new QPushButton(tr("Квитировать все"), this);
+  auto* close = new QPushButton(tr("Закрыть"), this);
+  hint_ = new QLabel(tr("Выделите тревогу в списке и нажмите «Квитировать» "
+                        "или нажмите «Квитировать все»."),
                      this);
   hint_->setObjectName(QStringLiteral("AcknowledgeHint"));
   hint_->setWordWrap(true);
@@ -107,11 +106,10 @@ void TAlarmWindow::Refresh() {
     for (auto i = static_cast<std::ptrdiff_t>(list.size()) - 1; i >= 0; --i) {
       const TAlarm& a = list[static_cast<std::size_t>(i)];
       if (a.Active() != active) continue;
-      const QString state =
-          a.Active() ? QStringLiteral("активна") : QStringLiteral("снята ") + TimeText(a.Cleared);
+      const QString state = a.Active() ? tr("активна") : tr("снята ") + TimeText(a.Cleared);
       const QString texts[kColumns] = {
-          TimeText(a.Raised), a.VesselName.isEmpty() ? QStringLiteral("Программа") : a.VesselName,
-          a.Text, state,
+          TimeText(a.Raised), a.VesselName.isEmpty() ? tr("Программа") : a.VesselName, a.Shown(),
+          state,
           a.AckBy.isEmpty() ? QString() : a.AckBy + QStringLiteral(", ") + TimeText(a.AckTime)};
       for (int c = 0; c < kColumns; ++c) {
         auto* item = new QTableWidgetItem(texts[c]);

@@ -39,7 +39,13 @@ constexpr double kUnixEpochDays = 25569.0;  // 1970-01-01 in the system's date-t
 constexpr double kMsPerDay = 86'400'000.0;
 
 const char* const kChannelItems[] = {"pH", "t°C", "pO2", "eH", "Rpm"};
-const char* const kZoomItems[] = {"2 сек", "10 сек", "30 сек", "1 мин", "5 мин", "15 мин"};
+// The panel's "График / Масштаб" items, looked up by their shown text.
+const char* const kZoomItems[] = {QT_TRANSLATE_NOOP("vorta::TVortaForm", "2 сек"),
+                                  QT_TRANSLATE_NOOP("vorta::TVortaForm", "10 сек"),
+                                  QT_TRANSLATE_NOOP("vorta::TVortaForm", "30 сек"),
+                                  QT_TRANSLATE_NOOP("vorta::TVortaForm", "1 мин"),
+                                  QT_TRANSLATE_NOOP("vorta::TVortaForm", "5 мин"),
+                                  QT_TRANSLATE_NOOP("vorta::TVortaForm", "15 мин")};
 
 qint64 WallMs(double days) {
   return std::llround((days - kUnixEpochDays) * kMsPerDay);
@@ -63,7 +69,7 @@ TChartForm::TChartForm(TVortaProcess& process, QWidget* parent)
   timerDelayMenu_->setInterval(2000);
 
   ChooseColor = [this](const QColor& initial) {
-    return QColorDialog::getColor(initial, this, QStringLiteral("Цвет"));
+    return QColorDialog::getColor(initial, this, tr("Цвет"));
   };
 }
 
@@ -103,7 +109,7 @@ void TChartForm::BuildLinesChart() {
   for (const char* item : kChannelItems) comboName_->addItem(QString::fromUtf8(item));
   comboName_->setGeometry(32, 5, 49, comboName_->sizeHint().height());
   comboName_->setCurrentIndex(0);
-  labelScale_ = new QLabel(QStringLiteral("Масштаб:"), linesView_);
+  labelScale_ = new QLabel(tr("Масштаб:"), linesView_);
   labelScale_->setFont(small);
   labelScale_->move(88, 9);
   labelScale_->adjustSize();
@@ -119,7 +125,7 @@ void TChartForm::BuildLinesChart() {
 
 void TChartForm::LoadSettings(TProfileFile& file) {
   // 1. Caption; no axis moves while building.
-  setWindowTitle(QStringLiteral("Графики - ") + Process.Caption());
+  setWindowTitle(tr("Графики - ") + Process.Caption());
   Model.Paused = true;
   const TChartSettings s = ReadChartSettings(file);
 
@@ -142,8 +148,8 @@ void TChartForm::LoadSettings(TProfileFile& file) {
 
   // 4. Interval, ticked in the panel's menu.
   Model.SetZoomIndex(s.Zoom);
-  if (QAction* a = PanelItem({QStringLiteral("График"), QStringLiteral("Масштаб"),
-                              QString::fromUtf8(kZoomItems[Model.ZoomIndex])})) {
+  if (QAction* a = PanelItem({PanelMenuText("График"), PanelMenuText("Масштаб"),
+                              PanelMenuText(kZoomItems[Model.ZoomIndex])})) {
     a->setChecked(true);
   }
 
@@ -198,12 +204,12 @@ void TChartForm::AddChannelSeries(const QString& name, bool shown, bool markers,
   series_.push_back(series);
 
   TLineMenuItems items;
-  if (QAction* chartItem = PanelItem({QStringLiteral("График")}); chartItem && chartItem->menu()) {
+  if (QAction* chartItem = PanelItem({PanelMenuText("График")}); chartItem && chartItem->menu()) {
     items.Menu = chartItem->menu()->addMenu(name);
     items.Menu->menuAction()->setCheckable(true);
     items.ShowHide = items.Menu->addAction(QString());
-    items.Color = items.Menu->addAction(QStringLiteral("Цвет"));
-    items.Points = items.Menu->addAction(QStringLiteral("Точки"));
+    items.Color = items.Menu->addAction(tr("Цвет"));
+    items.Points = items.Menu->addAction(tr("Точки"));
     items.Points->setCheckable(true);
     connect(items.ShowHide, &QAction::triggered, this, [this, line] { ToggleLineShown(line); });
     connect(items.Color, &QAction::triggered, this, [this, line] { PickLineColor(line); });
@@ -385,8 +391,8 @@ void TChartForm::ExportData(const QString& fileName) {
   for (size_t c = 1; c <= 5; ++c) names[c] = ChannelName(static_cast<int>(c));
   QString error;
   if (!vorta::ExportData(fileName, Model, names, QLocale::system(), &error)) {
-    ShowError(QStringLiteral("Ошибка ввода/вывода: данные графика не сохранены в файл\n%1\n%2")
-                  .arg(fileName, error));
+    ShowError(
+        tr("Ошибка ввода/вывода: данные графика не сохранены в файл\n%1\n%2").arg(fileName, error));
   }
 }
 

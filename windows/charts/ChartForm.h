@@ -55,6 +55,8 @@ class TLinesChartView final : public QChartView {
 };
 
 class TChartForm final : public QWidget, public IChartView {
+  Q_OBJECT
+
  public:
   static constexpr int kMinClient = 150;
   static constexpr int kStripHeight = 88;

@@ -79,7 +79,7 @@ void TChartForm::BuildStrip() {
   view->OnMouseMove = [this](const QPoint& p) { StripMouseMove(p); };
   view->OnClick = [this] { StripClick(); };
   popupMenu2_ = new QMenu(this);
-  miPause2_ = popupMenu2_->addAction(QStringLiteral("Пауза"));
+  miPause2_ = popupMenu2_->addAction(tr("Пауза"));
   miPause2_->setCheckable(true);
   popupMenu2_->addSeparator();
   connect(miPause2_, &QAction::triggered, this, [this] { TogglePause(); });
@@ -113,14 +113,14 @@ void TChartForm::FollowVisibility() {
 void TChartForm::SetStripVisible(bool visible) {
   stripVisible_ = visible;
   stripView_->setVisible(visible);
-  if (QAction* a = PanelItem({QStringLiteral("График"), QStringLiteral("Срабатывания")})) {
+  if (QAction* a = PanelItem({PanelMenuText("График"), PanelMenuText("Срабатывания")})) {
     a->setChecked(visible);
   }
 }
 
 void TChartForm::TogglePause() {
   Model.Paused = !Model.Paused;
-  if (QAction* a = PanelItem({QStringLiteral("График"), QStringLiteral("Пауза")})) {
+  if (QAction* a = PanelItem({PanelMenuText("График"), PanelMenuText("Пауза")})) {
     a->setCheckable(true);
     a->setChecked(Model.Paused);
   }
@@ -142,7 +142,7 @@ void TChartForm::ToggleLineShown(int line) {
     QAction* mark = items.Menu->menuAction();
     mark->setChecked(!mark->isChecked());
     shown = mark->isChecked();
-    items.ShowHide->setText(shown ? QStringLiteral("Спрятать") : QStringLiteral("Показать"));
+    items.ShowHide->setText(shown ? tr("Спрятать") : tr("Показать"));
   }
   series->setVisible(shown);
   UpdateValueAxis();

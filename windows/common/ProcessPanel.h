@@ -3,6 +3,7 @@
 // other window of its process, so it sits above them; they reach it only
 // through this interface, which the panel implements.
 
+#include <QCoreApplication>
 #include <QStringList>
 
 #include "windows/common/WindowSlot.h"
@@ -22,6 +23,12 @@ struct TPanelWindows {
   TWindowSlot Calibration;    // "Калибровка"
   TWindowSlot Mixer;          // "Миксер"
 };
+
+// A caption of the panel's menu in the operator's language, as the panel
+// itself translates it: MenuItem compares captions as shown.
+inline QString PanelMenuText(const char* source) {
+  return QCoreApplication::translate("vorta::TVortaForm", source);
+}
 
 class IProcessPanel {
  public:

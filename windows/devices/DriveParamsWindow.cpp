@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -18,16 +19,24 @@
 
 namespace vorta {
 
+namespace {
+
+// A caption or label of DriveParamPages() as the operator reads it.
+QString DriveParamText(const char* text) {
+  return QCoreApplication::translate("vorta::DriveParams", text);
+}
+
+}  // namespace
+
 void TDriveParamsWindow::Execute(TVortaProcess& process, QWidget* parent) {
   TCANMixer* drive = ConfigurableDrive(process.Mixer);
   if (drive == nullptr) {
-    process.Env.Messages.ShowError(QStringLiteral("Неверный объект для конфигурирования."));
+    process.Env.Messages.ShowError(tr("Неверный объект для конфигурирования."));
     return;
   }
   TDriveParamsWindow form(process.Env.Time, process.Env.Messages, parent);
   form.Model().Process = &process;
-  form.setWindowTitle(process.Caption() + QStringLiteral(" - ") +
-                      QStringLiteral("Параметры двигателя"));
+  form.setWindowTitle(process.Caption() + QStringLiteral(" - ") + tr("Параметры двигателя"));
   form.setWindowModality(Qt::ApplicationModal);
   // Shown while loading, so that the operator sees the read progress.
   form.show();
@@ -38,7 +47,7 @@ void TDriveParamsWindow::Execute(TVortaProcess& process, QWidget* parent) {
 TDriveParamsWindow::TDriveParamsWindow(TTimerService& time, IMessageSink& messages, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowCloseButtonHint), model_(time, messages) {
   setObjectName(QStringLiteral("DriveParamsWindow"));
-  setWindowTitle(QStringLiteral("Параметры двигателя"));
+  setWindowTitle(tr("Параметры двигателя"));
   auto* layout = new QVBoxLayout(this);
   pages_ = new QTabWidget(this);
   pages_->setObjectName(QStringLiteral("Pages"));
@@ -61,8 +70,8 @@ TDriveParamsWindow::TDriveParamsWindow(TTimerService& time, IMessageSink& messag
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
-  read_ = new QPushButton(QStringLiteral("Читать"), this);
-  write_ = new QPushButton(QStringLiteral("Писать"), this);
+  read_ = new QPushButton(tr("Читать"), this);
+  write_ = new QPushButton(tr("Писать"), this);
   // Created disabled, and nothing enables them: the pages are read when the
   // window opens and on every page change.
   read_->setEnabled(false);
@@ -76,8 +85,7 @@ TDriveParamsWindow::TDriveParamsWindow(TTimerService& time, IMessageSink& messag
   connect(pages_, &QTabWidget::currentChanged, this, &TDriveParamsWindow::PageChosen);
   model_.OnReadProgress = [this](int step) {
     progress_->setValue(step);
-    progressLabel_->setText(
-        QStringLiteral("Чтение регистров: запрос %1 из %2").arg(step).arg(kReadAllSteps));
+    progressLabel_->setText(tr("Чтение регистров: запрос %1 из %2").arg(step).arg(kReadAllSteps));
   };
 }
 
@@ -90,7 +98,7 @@ void TDriveParamsWindow::BuildPage(int page) {
   QFormLayout* form = nullptr;
   QString group;
   for (const TDriveParamEdit& e : def.Edits) {
-    const QString g = QString::fromUtf8(e.Group);
+    const QString g = *e.Group != 0 ? DriveParamText(e.Group) : QString();
     if (form == nullptr || g != group) {
       group = g;
       form = new QFormLayout;
@@ -107,7 +115,7 @@ void TDriveParamsWindow::BuildPage(int page) {
     edit->setMaximumWidth(90);
     edit->setAlignment(Qt::AlignRight);
     connect(edit, &QLineEdit::textChanged, this, [this] { model_.Modified = true; });
-    auto* label = new QLabel(QString::fromUtf8(e.Label), widget);
+    auto* label = new QLabel(DriveParamText(e.Label), widget);
     label->setWordWrap(true);
     label->setFixedWidth(250);  // edits in one column across the groups
     form->addRow(label, edit);
@@ -120,7 +128,7 @@ void TDriveParamsWindow::BuildPage(int page) {
         new QLabel(QStringLiteral("tC= (ADC-154) / (C_koef*100) + 25 + T_shift"), widget));
   }
   layout->addStretch(1);
-  pages_->addTab(widget, QString::fromUtf8(def.Caption));
+  pages_->addTab(widget, DriveParamText(def.Caption));
 }
 
 QLineEdit* TDriveParamsWindow::Edit(const QString& name) const {
@@ -135,7 +143,7 @@ void TDriveParamsWindow::SetBusy(bool busy) {
 void TDriveParamsWindow::LoadDrive(TCANMixer& drive) {
   SetBusy(true);
   progress_->setValue(0);
-  progressLabel_->setText(QStringLiteral("Чтение регистров..."));
+  progressLabel_->setText(tr("Чтение регистров..."));
   progress_->show();
   progressLabel_->show();
   model_.LoadDrive(drive);

@@ -52,10 +52,10 @@ TMixerWindow::TMixerWindow(TVortaProcess& process, QWidget* parent)
       Process(process) {
   setObjectName(QStringLiteral("MixerWindow"));
   setAttribute(Qt::WA_DeleteOnClose);
-  setWindowTitle(QStringLiteral("Миксер"));
+  setWindowTitle(tr("Миксер"));
   setFixedSize(kClientWidth, kClientHeight);
 
-  auto* valueLabel = new QLabel(QStringLiteral("Значение"), this);
+  auto* valueLabel = new QLabel(tr("Значение"), this);
   valueLabel->setGeometry(8, 4, 70, 16);
   codeEdit_ = new QLineEdit(this);
   codeEdit_->setGeometry(8, 20, 52, 23);
@@ -70,16 +70,16 @@ TMixerWindow::TMixerWindow(TVortaProcess& process, QWidget* parent)
   spinDown_->setGeometry(61, 32, 16, 11);
   spinDown_->setAutoRepeat(true);
 
-  auto* rpmLabel = new QLabel(QStringLiteral("Об/мин"), this);
+  auto* rpmLabel = new QLabel(tr("Об/мин"), this);
   rpmLabel->setGeometry(8, 46, 70, 16);
   speedEdit_ = new QLineEdit(this);
   speedEdit_->setGeometry(8, 62, 69, 23);
   speedEdit_->setReadOnly(true);
   speedEdit_->setAlignment(Qt::AlignRight);
 
-  start_ = new QPushButton(QStringLiteral("Старт"), this);
+  start_ = new QPushButton(tr("Старт"), this);
   start_->setGeometry(88, 18, 74, 27);
-  stop_ = new QPushButton(QStringLiteral("Стоп"), this);
+  stop_ = new QPushButton(tr("Стоп"), this);
   stop_->setGeometry(88, 60, 74, 27);
 
   statusBar_ = new QWidget(this);
@@ -90,7 +90,7 @@ TMixerWindow::TMixerWindow(TVortaProcess& process, QWidget* parent)
   // for the widest text each can show.
   const QFontMetrics fm(small);
   const std::array<QString, 3> widest{QStringLiteral(" I = 0000 mA"), QStringLiteral(" t°C = 000"),
-                                      QStringLiteral(" Статус: 0000")};
+                                      tr(" Статус: 0000")};
   std::array<int, 3> widths{};
   int total = 0;
   for (size_t i = 0; i < widths.size(); ++i) {

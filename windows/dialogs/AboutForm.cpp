@@ -29,7 +29,7 @@ constexpr QRect kButtonRect{215, 190, 75, 25};
 TAboutForm::TAboutForm(QWidget* parent, const QString& exeFile, const QString& picture)
     : QDialog(parent) {
   InitAboutResource();
-  setWindowTitle(QStringLiteral("О программе"));
+  setWindowTitle(tr("О программе"));
   setFixedSize(kClientWidth, kClientHeight);
 
   image_ = new QLabel(this);
@@ -43,7 +43,7 @@ TAboutForm::TAboutForm(QWidget* parent, const QString& exeFile, const QString& p
   memo_->setReadOnly(true);
   memo_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
 
-  button_ = new QPushButton(QStringLiteral("Закрыть"), this);
+  button_ = new QPushButton(tr("Закрыть"), this);
   button_->setObjectName(QStringLiteral("OkButton"));
   button_->setGeometry(kButtonRect);
   button_->setDefault(true);

@@ -53,11 +53,11 @@ TCalibrationForm::TCalibrationForm(TVortaProcess& process, IProcessPanel& panel)
   points->addButton(rows_[1].Radio, 2);
   rows_[0].Radio->setChecked(true);
 
-  fix_ = new QPushButton(QStringLiteral("Фиксация"), this);
+  fix_ = new QPushButton(tr("Фиксация"), this);
   fix_->setGeometry(8, 78, 96, 25);
-  close_ = new QPushButton(QStringLiteral("Закрыть"), this);
+  close_ = new QPushButton(tr("Закрыть"), this);
   close_->setGeometry(122, 78, 96, 25);
-  save_ = new QPushButton(QStringLiteral("Сохранить"), this);
+  save_ = new QPushButton(tr("Сохранить"), this);
   save_->setGeometry(236, 78, 96, 25);
   connect(fix_, &QPushButton::clicked, this, [this] { FixClick(); });
   connect(save_, &QPushButton::clicked, this, [this] { SaveClick(); });
@@ -84,14 +84,14 @@ void TCalibrationForm::BuildRow(TPointRow& row, int point, int top) {
   row.Panel = new QFrame(this);
   row.Panel->setGeometry(8, top, 324, 30);
   row.Panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  row.Radio = new QRadioButton(QStringLiteral("%1 Точка").arg(point), row.Panel);
+  row.Radio = new QRadioButton(tr("%1 Точка").arg(point), row.Panel);
   row.Radio->setGeometry(6, 5, 74, 20);
   row.AdcCaption = new QLabel(QStringLiteral("ADC="), row.Panel);
   row.AdcCaption->setGeometry(84, 5, 34, 20);
   row.Code = new QLabel(row.Panel);
   row.Code->setObjectName(point == 1 ? QStringLiteral("CodePoint1") : QStringLiteral("CodePoint2"));
   row.Code->setGeometry(118, 5, 44, 20);
-  row.ValueCaption = new QLabel(QStringLiteral("Значение ="), row.Panel);
+  row.ValueCaption = new QLabel(tr("Значение ="), row.Panel);
   row.ValueCaption->setGeometry(166, 5, 84, 20);
   row.Edit = new QLineEdit(row.Panel);
   row.Edit->setObjectName(point == 1 ? QStringLiteral("ValuePoint1")

@@ -37,23 +37,23 @@ QLabel* AddLabel(QGridLayout* grid, int row, const QString& text) {
 TControlParamsDialog::TControlParamsDialog(TVortaProcess& process, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), Process(process) {
   setObjectName(QStringLiteral("ControlParamsDialog"));
-  setWindowTitle(QStringLiteral("Параметры управления"));
+  setWindowTitle(tr("Параметры управления"));
   auto* layout = new QVBoxLayout(this);
   pages_ = new QTabWidget(this);
-  pages_->addTab(BuildStandard(), QStringLiteral("Стандарт"));
-  pages_->addTab(BuildTimers(), QStringLiteral("Таймеры"));
-  pages_->addTab(BuildPo2(), QStringLiteral("Спец. pO"));
-  pages_->addTab(BuildHeating(), QStringLiteral("Нагрев"));
-  pages_->addTab(BuildPumps(), QStringLiteral("Насосы"));
-  pages_->addTab(BuildFoam(), QStringLiteral("Пена"));
-  pages_->addTab(BuildEvents(), QStringLiteral("События"));
+  pages_->addTab(BuildStandard(), tr("Стандарт"));
+  pages_->addTab(BuildTimers(), tr("Таймеры"));
+  pages_->addTab(BuildPo2(), tr("Спец. pO"));
+  pages_->addTab(BuildHeating(), tr("Нагрев"));
+  pages_->addTab(BuildPumps(), tr("Насосы"));
+  pages_->addTab(BuildFoam(), tr("Пена"));
+  pages_->addTab(BuildEvents(), tr("События"));
   layout->addWidget(pages_);
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   ok_ = new QPushButton(QStringLiteral("OK"), this);
   ok_->setDefault(true);
-  cancel_ = new QPushButton(QStringLiteral("Отмена"), this);
+  cancel_ = new QPushButton(tr("Отмена"), this);
   buttons->addWidget(ok_);
   buttons->addWidget(cancel_);
   layout->addLayout(buttons);
@@ -118,20 +118,19 @@ QWidget* TControlParamsDialog::BuildStandard() {
   auto* page = new QWidget;
   auto* g = new QGridLayout(page);
   const std::pair<TCtrlText, const char*> rows[] = {
-      {&TCtrlFields::Period, "Период (сек):"},
-      {&TCtrlFields::Low, "Нижняя граница:"},
-      {&TCtrlFields::High, "Верхняя граница:"},
-      {&TCtrlFields::DeadZone, "Зона нечувствительности:"},
-      {&TCtrlFields::GainUp, "Коэф. усиления + :"},
-      {&TCtrlFields::GainDown, "Коэф. усиления - :"},
+      {&TCtrlFields::Period, QT_TR_NOOP("Период (сек):")},
+      {&TCtrlFields::Low, QT_TR_NOOP("Нижняя граница:")},
+      {&TCtrlFields::High, QT_TR_NOOP("Верхняя граница:")},
+      {&TCtrlFields::DeadZone, QT_TR_NOOP("Зона нечувствительности:")},
+      {&TCtrlFields::GainUp, QT_TR_NOOP("Коэф. усиления + :")},
+      {&TCtrlFields::GainDown, QT_TR_NOOP("Коэф. усиления - :")},
   };
   int row = 0;
   for (const auto& [field, text] : rows) {
-    AddLabel(g, row, QString::fromUtf8(text));
+    AddLabel(g, row, tr(text));
     g->addWidget(NewEdit(field, page), row++, 1);
   }
-  g->addWidget(NewCheck(&TCtrlFields::Enable, QStringLiteral("Разрешение управления"), page), row,
-               0, 1, 2);
+  g->addWidget(NewCheck(&TCtrlFields::Enable, tr("Разрешение управления"), page), row, 0, 1, 2);
   g->setRowStretch(row + 1, 1);
   g->setColumnStretch(2, 1);
   return page;
@@ -153,16 +152,16 @@ QWidget* TControlParamsDialog::BuildTimers() {
     const TTimerRows& t = timers[i];
     auto* box = new QGroupBox(page);
     auto* g = new QGridLayout(box);
-    g->addWidget(new QLabel(QStringLiteral("Канал - ")), 0, 0);
+    g->addWidget(new QLabel(tr("Канал - ")), 0, 0);
     chNames_[i] = new QLabel(box);
     g->addWidget(chNames_[i], 0, 1, 1, 2);
-    AddLabel(g, 1, QStringLiteral("Период (сек):"));
+    AddLabel(g, 1, tr("Период (сек):"));
     g->addWidget(NewEdit(t.Period, box), 1, 1);
     g->addWidget(NewSpin(t.SpinPeriod, box), 1, 2);
-    AddLabel(g, 2, QStringLiteral("Работа (сек):"));
+    AddLabel(g, 2, tr("Работа (сек):"));
     g->addWidget(NewEdit(t.Work, box), 2, 1);
     g->addWidget(NewSpin(t.SpinWork, box), 2, 2);
-    g->addWidget(NewCheck(t.Exist, QStringLiteral("Вкл."), box), 3, 0, 1, 3);
+    g->addWidget(NewCheck(t.Exist, tr("Вкл."), box), 3, 0, 1, 3);
     g->setColumnStretch(3, 1);
     h->addWidget(box);
   }
@@ -172,17 +171,16 @@ QWidget* TControlParamsDialog::BuildTimers() {
 QWidget* TControlParamsDialog::BuildPo2() {
   auto* page = new QWidget;
   auto* g = new QGridLayout(page);
-  g->addWidget(NewCheck(&TCtrlFields::Po2Motor, QStringLiteral("Управление pO2 миксером"), page), 0,
-               0, 1, 2);
+  g->addWidget(NewCheck(&TCtrlFields::Po2Motor, tr("Управление pO2 миксером"), page), 0, 0, 1, 2);
   const std::pair<TCtrlText, const char*> rows[] = {
-      {&TCtrlFields::Po2Period, "Период (сек):"},
-      {&TCtrlFields::Po2Right, "Обороты макс.:"},
-      {&TCtrlFields::Po2Left, "Обороты мин.:"},
-      {&TCtrlFields::Po2Koef, "Коэф. воздействия:"},
+      {&TCtrlFields::Po2Period, QT_TR_NOOP("Период (сек):")},
+      {&TCtrlFields::Po2Right, QT_TR_NOOP("Обороты макс.:")},
+      {&TCtrlFields::Po2Left, QT_TR_NOOP("Обороты мин.:")},
+      {&TCtrlFields::Po2Koef, QT_TR_NOOP("Коэф. воздействия:")},
   };
   int row = 1;
   for (const auto& [field, text] : rows) {
-    AddLabel(g, row, QString::fromUtf8(text));
+    AddLabel(g, row, tr(text));
     g->addWidget(NewEdit(field, page), row++, 1);
   }
   g->setRowStretch(row, 1);
@@ -193,8 +191,8 @@ QWidget* TControlParamsDialog::BuildPo2() {
 QWidget* TControlParamsDialog::BuildHeating() {
   auto* page = new QWidget;
   auto* v = new QVBoxLayout(page);
-  water_ = new QRadioButton(QStringLiteral("Вода"), page);
-  steam_ = new QRadioButton(QStringLiteral("Пар"), page);
+  water_ = new QRadioButton(tr("Вода"), page);
+  steam_ = new QRadioButton(tr("Пар"), page);
   v->addWidget(water_);
   v->addWidget(steam_);
   v->addStretch();
@@ -209,13 +207,13 @@ QWidget* TControlParamsDialog::BuildPumps() {
 QWidget* TControlParamsDialog::BuildFoam() {
   auto* page = new QWidget;
   auto* g = new QGridLayout(page);
-  AddLabel(g, 0, QStringLiteral("Чувствительность:"));
-  foamLevelText_ = new QLineEdit(QStringLiteral("Макс."), page);
+  AddLabel(g, 0, tr("Чувствительность:"));
+  foamLevelText_ = new QLineEdit(tr("Макс."), page);
   foamLevelText_->setReadOnly(true);
   foamLevelText_->setFixedWidth(kEditWidth);
   g->addWidget(foamLevelText_, 0, 1);
   g->addWidget(NewSpin(9, page), 0, 2);
-  g->addWidget(NewCheck(&TCtrlFields::FoamExist, QStringLiteral("Вкл."), page), 1, 0, 1, 3);
+  g->addWidget(NewCheck(&TCtrlFields::FoamExist, tr("Вкл."), page), 1, 0, 1, 3);
   g->setRowStretch(2, 1);
   g->setColumnStretch(3, 1);
   return page;
@@ -238,7 +236,7 @@ QWidget* TControlParamsDialog::BuildEvents() {
     const TEventRows& e = events[i];
     auto* box = new QGroupBox(page);
     auto* g = new QGridLayout(box);
-    g->addWidget(new QLabel(QStringLiteral("Канал - ")), 0, 0);
+    g->addWidget(new QLabel(tr("Канал - ")), 0, 0);
     chNames_[2 + i] = new QLabel(box);
     g->addWidget(chNames_[2 + i], 0, 1, 1, 4);
     AddLabel(g, 1, QStringLiteral("EFT:"));
@@ -247,13 +245,13 @@ QWidget* TControlParamsDialog::BuildEvents() {
     hours->setFixedWidth(kEditWidth / 2);
     minutes->setFixedWidth(kEditWidth / 2);
     g->addWidget(hours, 1, 1);
-    g->addWidget(new QLabel(QStringLiteral("час.")), 1, 2);
+    g->addWidget(new QLabel(tr("час.")), 1, 2);
     g->addWidget(minutes, 1, 3);
-    g->addWidget(new QLabel(QStringLiteral("мин.")), 1, 4);
-    AddLabel(g, 2, QStringLiteral("Работа (сек):"));
+    g->addWidget(new QLabel(tr("мин.")), 1, 4);
+    AddLabel(g, 2, tr("Работа (сек):"));
     g->addWidget(NewEdit(e.Work, box), 2, 1, 1, 3);
-    g->addWidget(NewCheck(e.Exist, QStringLiteral("Вкл."), box), 3, 0);
-    g->addWidget(NewCheck(e.Aperiod, QStringLiteral("Однократно"), box), 3, 1, 1, 4);
+    g->addWidget(NewCheck(e.Exist, tr("Вкл."), box), 3, 0);
+    g->addWidget(NewCheck(e.Aperiod, tr("Однократно"), box), 3, 1, 1, 4);
     g->setColumnStretch(5, 1);
     v->addWidget(box);
   }

@@ -30,7 +30,7 @@ TSetpointsDialog::TSetpointsDialog(TVortaProcess& process, QWidget* parent)
   ok_ = new QPushButton(QStringLiteral("OK"), this);
   ok_->setGeometry(104, 4, 75, 25);
   ok_->setDefault(true);
-  cancel_ = new QPushButton(QStringLiteral("Отмена"), this);
+  cancel_ = new QPushButton(tr("Отмена"), this);
   cancel_->setGeometry(104, 48, 75, 25);
   connect(ok_, &QPushButton::clicked, this, &TSetpointsDialog::OkClick);
   connect(cancel_, &QPushButton::clicked, this, &TSetpointsDialog::CancelClick);

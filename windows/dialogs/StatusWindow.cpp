@@ -19,7 +19,7 @@ namespace vorta {
 TStatusWindow::TStatusWindow(TVortaProcess& process, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), Process(process) {
   setObjectName(QStringLiteral("StatusWindow"));
-  setWindowTitle(QStringLiteral("Статус"));
+  setWindowTitle(tr("Статус"));
   setFixedSize(kClientWidth, kClientHeight);
   memo_ = new QPlainTextEdit(this);
   memo_->setGeometry(8, 8, kClientWidth - 16, 93);
@@ -27,22 +27,22 @@ TStatusWindow::TStatusWindow(TVortaProcess& process, QWidget* parent)
   memo_->setLineWrapMode(QPlainTextEdit::NoWrap);
   memo_->setMaximumBlockCount(kMaxMemoLines);
 
-  startLabel_ = new QLabel(QStringLiteral("Старт процесс:"), this);
+  startLabel_ = new QLabel(tr("Старт процесс:"), this);
   startLabel_->setGeometry(8, 108, 104, 21);
   startedEdit_ = new QLineEdit(this);
   startedEdit_->setGeometry(112, 106, kClientWidth - 120, 23);
   startedEdit_->setReadOnly(true);
-  stopLabel_ = new QLabel(QStringLiteral("Стоп процесс:"), this);
+  stopLabel_ = new QLabel(tr("Стоп процесс:"), this);
   stopLabel_->setGeometry(8, 133, 104, 21);
   elapsedEdit_ = new QLineEdit(this);
   elapsedEdit_->setGeometry(112, 131, kClientWidth - 120, 23);
   elapsedEdit_->setReadOnly(true);
 
-  start_ = new QPushButton(QStringLiteral("Старт"), this);
+  start_ = new QPushButton(tr("Старт"), this);
   start_->setGeometry(8, 158, 75, 25);
-  stop_ = new QPushButton(QStringLiteral("Стоп"), this);
+  stop_ = new QPushButton(tr("Стоп"), this);
   stop_->setGeometry(89, 158, 75, 25);
-  close_ = new QPushButton(QStringLiteral("Закрыть"), this);
+  close_ = new QPushButton(tr("Закрыть"), this);
   close_->setGeometry(kClientWidth - 83, 158, 75, 25);
   connect(start_, &QPushButton::clicked, this, &TStatusWindow::StartClockClick);
   connect(stop_, &QPushButton::clicked, this, &TStatusWindow::StopClockClick);

@@ -16,12 +16,12 @@ TFillWindow::TFillWindow(TFillControl& fill, QWidget* parent)
                           Qt::WindowCloseButtonHint),
       fill_(&fill) {
   setObjectName(QStringLiteral("FillWindow"));
-  setWindowTitle(QStringLiteral("Заполнение"));
+  setWindowTitle(tr("Заполнение"));
   setFixedSize(282, 150);
 
-  groupFill_ = new QGroupBox(QStringLiteral("Дозы:"), this);
+  groupFill_ = new QGroupBox(tr("Дозы:"), this);
   groupFill_->setGeometry(8, 4, 166, 100);
-  auto* all = new QLabel(QStringLiteral("Количество:"), groupFill_);
+  auto* all = new QLabel(tr("Количество:"), groupFill_);
   all->setGeometry(8, 22, 80, 21);
   target_ = new QLineEdit(groupFill_);
   target_->setGeometry(90, 20, 50, 23);
@@ -32,16 +32,16 @@ TFillWindow::TFillWindow(TFillControl& fill, QWidget* parent)
   spinDown_ = new QToolButton(groupFill_);
   spinDown_->setArrowType(Qt::DownArrow);
   spinDown_->setGeometry(141, 32, 15, 11);
-  auto* cur = new QLabel(QStringLiteral("Текущая:"), groupFill_);
+  auto* cur = new QLabel(tr("Текущая:"), groupFill_);
   cur->setGeometry(8, 50, 80, 21);
   done_ = new QLineEdit(QStringLiteral("0"), groupFill_);
   done_->setGeometry(90, 48, 66, 23);
   done_->setReadOnly(true);
   done_->setAlignment(Qt::AlignRight);
-  reset_ = new QPushButton(QStringLiteral("Сброс"), groupFill_);
+  reset_ = new QPushButton(tr("Сброс"), groupFill_);
   reset_->setGeometry(90, 73, 66, 22);
 
-  groupProc_ = new QGroupBox(QStringLiteral("Процессы:"), this);
+  groupProc_ = new QGroupBox(tr("Процессы:"), this);
   groupProc_->setGeometry(182, 4, 92, 100);
   for (int k = 1; k <= kFillBoxes; ++k) {
     auto* box = new QCheckBox(QString::number(k), groupProc_);

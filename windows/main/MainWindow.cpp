@@ -15,7 +15,7 @@ TMainWindow::TMainWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   // No border icons: the form is only ever shown while the program ends.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   setWindowTitle(QStringLiteral("-"));
-  shutdownLabel_ = new QLabel(QStringLiteral("Идет завершение процессов"), this);
+  shutdownLabel_ = new QLabel(tr("Идет завершение процессов"), this);
   shutdownLabel_->setAlignment(Qt::AlignCenter);
   shutdownLabel_->setFrameStyle(QFrame::Panel | QFrame::Raised);
   shutdownLabel_->hide();

@@ -16,14 +16,14 @@
 #include <QTableWidget>
 #include <QTimer>
 
-#include "windows/devices/DriveParamsWindow.h"
-#include "windows/devices/MixerWindow.h"
-#include "process/PanelActions.h"
-#include "windows/common/PanelPlacement.h"
-#include "windows/common/WindowPlacement.h"
 #include "platform/Messages.h"
 #include "process/OutputChannels.h"
+#include "process/PanelActions.h"
 #include "process/ProcessRecord.h"
+#include "windows/common/PanelPlacement.h"
+#include "windows/common/WindowPlacement.h"
+#include "windows/devices/DriveParamsWindow.h"
+#include "windows/devices/MixerWindow.h"
 
 namespace vorta {
 
@@ -36,8 +36,14 @@ constexpr std::array<int, 5> kColumnWidths{56, 46, 45, 42, 42};
 constexpr int kRowHeight = 19;
 constexpr int kAlarmLeft = 231;  // right of the "Свет" button
 
-const char* const kButtonCaptions[] = {"",           "Щелочь",     "Кислота",    "Пеногаситель",
-                                       "Подпитка 2", "Подпитка 1", "Охлаждение", "Нагрев"};
+const char* const kButtonCaptions[] = {"",
+                                       QT_TRANSLATE_NOOP("vorta::TVortaForm", "Щелочь"),
+                                       QT_TRANSLATE_NOOP("vorta::TVortaForm", "Кислота"),
+                                       QT_TRANSLATE_NOOP("vorta::TVortaForm", "Пеногаситель"),
+                                       QT_TRANSLATE_NOOP("vorta::TVortaForm", "Подпитка 2"),
+                                       QT_TRANSLATE_NOOP("vorta::TVortaForm", "Подпитка 1"),
+                                       QT_TRANSLATE_NOOP("vorta::TVortaForm", "Охлаждение"),
+                                       QT_TRANSLATE_NOOP("vorta::TVortaForm", "Нагрев")};
 
 // A colour as the system stores it (red in the low byte); a negative value
 // means the control's own colour.
@@ -129,7 +135,7 @@ TVortaForm::~TVortaForm() = default;
 
 void TVortaForm::BuildControls() {
   for (int k = 1; k <= 8; ++k) {
-    auto* b = new QPushButton(QString::fromUtf8(kButtonCaptions[k < 8 ? k : 0]), this);
+    auto* b = new QPushButton(tr(kButtonCaptions[k < 8 ? k : 0]), this);
     b->setFocusPolicy(Qt::TabFocus);
     buttons_[static_cast<size_t>(k)] = b;
     if (k <= kManualButtons) {
@@ -141,7 +147,7 @@ void TVortaForm::BuildControls() {
     }
   }
   QPushButton* light = buttons_[8];
-  light->setText(QStringLiteral("Свет"));
+  light->setText(tr("Свет"));
   light->setGeometry(170, 154, 58, 21);
   light->setVisible(false);
   connect(light, &QPushButton::clicked, this, [this] {
@@ -150,7 +156,7 @@ void TVortaForm::BuildControls() {
     OutputsChanged();
   });
 
-  foamIndicator_ = new QPushButton(QStringLiteral("Пена"), this);
+  foamIndicator_ = new QPushButton(tr("Пена"), this);
   foamIndicator_->setGeometry(109, 154, 58, 21);
   foamIndicator_->setEnabled(false);
   foamIndicator_->setFocusPolicy(Qt::NoFocus);
@@ -201,8 +207,8 @@ void TVortaForm::BuildStatusBar() {
   statusBar_->setGeometry(0, kClientHeight - kStatusHeight, kClientWidth, kStatusHeight);
   statusBar_->setAutoFillBackground(true);
   int x = 0;
-  const QString design[] = {QString(), QStringLiteral("Об/мин:"), QStringLiteral("Режим: "),
-                            QStringLiteral("Net   "), QStringLiteral("EFT:000:00")};
+  const QString design[] = {QString(), tr("Об/мин:"), tr("Режим: "), QStringLiteral("Net   "),
+                            QStringLiteral("EFT:000:00")};
   for (int i = 0; i < 5; ++i) {
     auto* label = new QLabel(design[i], statusBar_);
     const int w = kStatusWidths[static_cast<size_t>(i)];
@@ -349,7 +355,7 @@ void TVortaForm::OpenMixerWindow(bool start) {
 void TVortaForm::ToggleChartItem() {
   chartChecked_ = !chartChecked_;
   chartMenu_->menuAction()->setChecked(chartChecked_);
-  chartShowItem_->setText(chartChecked_ ? QStringLiteral("Спрятать") : QStringLiteral("Показать"));
+  chartShowItem_->setText(chartChecked_ ? tr("Спрятать") : tr("Показать"));
 }
 
 void TVortaForm::SetControlsEnabled(bool enabled) {

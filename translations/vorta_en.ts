@@ -1,0 +1,1425 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US" sourcelanguage="ru_RU">
+<context>
+    <name>vorta::AboutVersion</name>
+    <message>
+        <source>Компания</source>
+        <translation>Company</translation>
+    </message>
+    <message>
+        <source>Файл</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>Версия файла</source>
+        <translation>File version</translation>
+    </message>
+    <message>
+        <source>Внутреннее имя</source>
+        <translation>Internal name</translation>
+    </message>
+    <message>
+        <source>Права</source>
+        <translation>Copyright</translation>
+    </message>
+    <message>
+        <source>Торговые марки</source>
+        <translation>Trademarks</translation>
+    </message>
+    <message>
+        <source>Продукт</source>
+        <translation>Product</translation>
+    </message>
+    <message>
+        <source>Версия продукта</source>
+        <translation>Product version</translation>
+    </message>
+    <message>
+        <source>Комментарии</source>
+        <translation>Comments</translation>
+    </message>
+    <message>
+        <source>Лаборатория Vorta</source>
+        <translation>Vorta Laboratory</translation>
+    </message>
+    <message>
+        <source>© Лаборатория Vorta</source>
+        <translation>© Vorta Laboratory</translation>
+    </message>
+    <message>
+        <source>Vorta2: управление лабораторными ферментерами</source>
+        <translation>Vorta2: laboratory fermenter control</translation>
+    </message>
+    <message>
+        <source>Сборка %1</source>
+        <translation>Build %1</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::AlarmCommand</name>
+    <message>
+        <source>Не удалось запустить команду тревоги </source>
+        <translation>Could not start the alarm command </translation>
+    </message>
+    <message>
+        <source>Команда тревоги %1: выполняются %2 и ждут %3, новые тревоги остаются без команды, пока очередь не освободится</source>
+        <translation>Alarm command %1: %2 running and %3 waiting; new alarms get no command until the queue has room</translation>
+    </message>
+    <message>
+        <source>Команда тревоги %1 не завершилась за %2 с и остановлена</source>
+        <translation>Alarm command %1 did not finish within %2 s and was stopped</translation>
+    </message>
+    <message>
+        <source>Команда тревоги %1 завершилась аварийно</source>
+        <translation>Alarm command %1 crashed</translation>
+    </message>
+    <message>
+        <source>Команда тревоги %1 завершилась с кодом %2</source>
+        <translation>Alarm command %1 ended with code %2</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::Alarms</name>
+    <message>
+        <source>Нет связи: %1</source>
+        <translation>No link: %1</translation>
+    </message>
+    <message>
+        <source>Недостоверное измерение %1</source>
+        <translation>Invalid reading %1</translation>
+    </message>
+    <message>
+        <source>%1 = %2 вне пределов %3…%4</source>
+        <translation>%1 = %2 outside the limits %3…%4</translation>
+    </message>
+    <message>
+        <source>Миксер стоит: %1</source>
+        <translation>Stirrer stands still: %1</translation>
+    </message>
+    <message>
+        <source>Пена</source>
+        <translation>Foam</translation>
+    </message>
+    <message>
+        <source>Не удалось записать протокол %1</source>
+        <translation>Could not write the data log %1</translation>
+    </message>
+    <message>
+        <source>Дозирование без эффекта: %1, %2</source>
+        <translation>Dosing without effect: %1, %2</translation>
+    </message>
+    <message>
+        <source>Не удалось записать файл %1</source>
+        <translation>Could not write the file %1</translation>
+    </message>
+    <message>
+        <source>Не удалось записать журнал %1</source>
+        <translation>Could not write the journal %1</translation>
+    </message>
+    <message>
+        <source>ТРЕВОГА: %1</source>
+        <translation>ALARM: %1</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::Calibration</name>
+    <message>
+        <source>Ошибка в позиции </source>
+        <translation>Error at position </translation>
+    </message>
+    <message>
+        <source>Ошибка предела <byte value="xd"/>min=</source>
+        <translation>Limit error <byte value="xd"/>min=</translation>
+    </message>
+    <message>
+        <source>Калибровка</source>
+        <translation>Calibration</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::Chai</name>
+    <message>
+        <source>Скорость шины CAN на интерфейсе %1: %2 бит/с, а устройства работают на 125000 бит/с. Программа не может изменить её сама; установите её от имени администратора:
+ip link set %1 down
+ip link set %1 type can bitrate 125000
+ip link set %1 up</source>
+        <translation>The CAN bus on interface %1 runs at %2 bit/s, but the devices work at 125000 bit/s. The program cannot change it itself; set it as the administrator:
+ip link set %1 down
+ip link set %1 type can bitrate 125000
+ip link set %1 up</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::ConfigReader</name>
+    <message>
+        <source>не целое число</source>
+        <translation>not a whole number</translation>
+    </message>
+    <message>
+        <source>вне пределов %1..%2</source>
+        <translation>outside %1..%2</translation>
+    </message>
+    <message>
+        <source>не число</source>
+        <translation>not a number</translation>
+    </message>
+    <message>
+        <source>[%1] %2=%3: %4, взято %5</source>
+        <translation>[%1] %2=%3: %4, %5 taken</translation>
+    </message>
+    <message>
+        <source>Файл %1: значения, которые нельзя принять, заменены значениями по умолчанию:
+</source>
+        <translation>File %1: values that cannot be taken were replaced by their defaults:
+</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::ControlParamsApply</name>
+    <message>
+        <source>Стандарт / Период (сек):</source>
+        <translation>Standard / Period (s):</translation>
+    </message>
+    <message>
+        <source>Стандарт / Нижняя граница:</source>
+        <translation>Standard / Lower limit:</translation>
+    </message>
+    <message>
+        <source>Стандарт / Верхняя граница:</source>
+        <translation>Standard / Upper limit:</translation>
+    </message>
+    <message>
+        <source>Стандарт / Зона нечувствительности:</source>
+        <translation>Standard / Dead zone:</translation>
+    </message>
+    <message>
+        <source>Стандарт / Коэф. усиления + :</source>
+        <translation>Standard / Gain + :</translation>
+    </message>
+    <message>
+        <source>Стандарт / Коэф. усиления - :</source>
+        <translation>Standard / Gain - :</translation>
+    </message>
+    <message>
+        <source>Таймеры / Период (сек): (первый таймер)</source>
+        <translation>Timers / Period (s): (first timer)</translation>
+    </message>
+    <message>
+        <source>Таймеры / Работа (сек): (первый таймер)</source>
+        <translation>Timers / On time (s): (first timer)</translation>
+    </message>
+    <message>
+        <source>Таймеры / Период (сек): (второй таймер)</source>
+        <translation>Timers / Period (s): (second timer)</translation>
+    </message>
+    <message>
+        <source>Таймеры / Работа (сек): (второй таймер)</source>
+        <translation>Timers / On time (s): (second timer)</translation>
+    </message>
+    <message>
+        <source>Спец. pO / Период (сек):</source>
+        <translation>Special pO / Period (s):</translation>
+    </message>
+    <message>
+        <source>Спец. pO / Обороты макс.:</source>
+        <translation>Special pO / Max. rpm:</translation>
+    </message>
+    <message>
+        <source>Спец. pO / Обороты мин.:</source>
+        <translation>Special pO / Min. rpm:</translation>
+    </message>
+    <message>
+        <source>Спец. pO / Коэф. воздействия:</source>
+        <translation>Special pO / Action factor:</translation>
+    </message>
+    <message>
+        <source>События / EFT, час. (первое событие)</source>
+        <translation>Events / EFT, h (first event)</translation>
+    </message>
+    <message>
+        <source>События / EFT, мин. (первое событие)</source>
+        <translation>Events / EFT, min (first event)</translation>
+    </message>
+    <message>
+        <source>События / EFT, час. (второе событие)</source>
+        <translation>Events / EFT, h (second event)</translation>
+    </message>
+    <message>
+        <source>События / EFT, мин. (второе событие)</source>
+        <translation>Events / EFT, min (second event)</translation>
+    </message>
+    <message>
+        <source>не число (дробная часть отделяется точкой)</source>
+        <translation>not a number (the decimal separator is a point)</translation>
+    </message>
+    <message>
+        <source>не целое число</source>
+        <translation>not a whole number</translation>
+    </message>
+    <message>
+        <source>вне пределов %1…%2</source>
+        <translation>outside %1…%2</translation>
+    </message>
+    <message>
+        <source>Значение поля «%1» не сохранено: «%2» — %3.</source>
+        <translation>The value of “%1” was not saved: “%2” is %3.</translation>
+    </message>
+    <message>
+        <source>Параметры управления</source>
+        <translation>Control parameters</translation>
+    </message>
+    <message>
+        <source> общие</source>
+        <translation> general</translation>
+    </message>
+    <message>
+        <source>Макс.</source>
+        <translation>Max.</translation>
+    </message>
+    <message>
+        <source>Мин.</source>
+        <translation>Min.</translation>
+    </message>
+    <message>
+        <source>Сред.</source>
+        <translation>Med.</translation>
+    </message>
+    <message>
+        <source>Мах.</source>
+        <translation>Max.</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::DataLogRow</name>
+    <message>
+        <source>Не удалось записать строку в файл протокола </source>
+        <translation>Could not write a row to the data log </translation>
+    </message>
+</context>
+<context>
+    <name>vorta::DefaultFolder</name>
+    <message>
+        <source>Первый запуск: в папке %1 подготовлена демонстрация с виртуальной установкой. В этой папке программа хранит свою конфигурацию, протоколы и журнал.</source>
+        <translation>First start: a demo with a virtual plant has been prepared in the folder %1. The program keeps its configuration, data logs and journal in this folder.</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::DriveParams</name>
+    <message>
+        <source>Защитные</source>
+        <translation>Protection</translation>
+    </message>
+    <message>
+        <source>Критические</source>
+        <translation>Critical</translation>
+    </message>
+    <message>
+        <source>Обороты (rpm)</source>
+        <translation>Speed (rpm)</translation>
+    </message>
+    <message>
+        <source>Ток (mA)</source>
+        <translation>Current (mA)</translation>
+    </message>
+    <message>
+        <source>Температура (C°)</source>
+        <translation>Temperature (C°)</translation>
+    </message>
+    <message>
+        <source>Предупреждающие</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>Расхождение оборотов (%)</source>
+        <translation>Speed deviation (%)</translation>
+    </message>
+    <message>
+        <source>Допустимое количество превышений значений параметров</source>
+        <translation>Permitted number of limit excesses</translation>
+    </message>
+    <message>
+        <source>Калибровочные</source>
+        <translation>Calibration</translation>
+    </message>
+    <message>
+        <source>Ток</source>
+        <translation>Current</translation>
+    </message>
+    <message>
+        <source>Температура</source>
+        <translation>Temperature</translation>
+    </message>
+    <message>
+        <source>Конструктивные</source>
+        <translation>Design</translation>
+    </message>
+    <message>
+        <source>Количество импульсов за оборот</source>
+        <translation>Pulses per revolution</translation>
+    </message>
+    <message>
+        <source>Время разгона (Сек)</source>
+        <translation>Run-up time (s)</translation>
+    </message>
+    <message>
+        <source>Частота ШИМ (Гц)</source>
+        <translation>PWM frequency (Hz)</translation>
+    </message>
+    <message>
+        <source>Дискретность ШИМ грубо (%)</source>
+        <translation>PWM step, coarse (%)</translation>
+    </message>
+    <message>
+        <source>Дискретность ШИМ точно (%)</source>
+        <translation>PWM step, fine (%)</translation>
+    </message>
+    <message>
+        <source>Счётчик коррекции ШИМ</source>
+        <translation>PWM correction counter</translation>
+    </message>
+    <message>
+        <source>Логические</source>
+        <translation>Logical</translation>
+    </message>
+    <message>
+        <source>Адрес устройства</source>
+        <translation>Device address</translation>
+    </message>
+    <message>
+        <source>Скорость (Baud)</source>
+        <translation>Speed (baud)</translation>
+    </message>
+    <message>
+        <source>Интервал SINT1(сек)</source>
+        <translation>Interval SINT1 (s)</translation>
+    </message>
+    <message>
+        <source>Интервал SINT2(сек)</source>
+        <translation>Interval SINT2 (s)</translation>
+    </message>
+    <message>
+        <source>Регистр %1 (%2): &quot;%3&quot; не целое число от 0 до 65535. Запись остановлена, регистры после него не записаны.</source>
+        <translation>Register %1 (%2): &quot;%3&quot; is not a whole number from 0 to 65535. Writing stopped; the registers after it were not written.</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::FillRun</name>
+    <message>
+        <source>Заполнение не запущено: нет ни одного процесса.</source>
+        <translation>Fill not started: there is no process.</translation>
+    </message>
+    <message>
+        <source>Заполнение не запущено: у процесса %1 задано фаз: %2 (допустимо от 1 до %3). Проверьте FazaCount, Ventil и Pump в [Podpitka].</source>
+        <translation>Fill not started: process %1 has %2 phases (1 to %3 allowed). Check FazaCount, Ventil and Pump in [Podpitka].</translation>
+    </message>
+    <message>
+        <source>Выберите хотя бы один процесс</source>
+        <translation>Choose at least one process</translation>
+    </message>
+    <message>
+        <source>Пуск</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Стоп</source>
+        <translation>Stop</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::FolderLock</name>
+    <message>
+        <source>другой процесс</source>
+        <translation>another process</translation>
+    </message>
+    <message>
+        <source>, пользователь </source>
+        <translation>, user </translation>
+    </message>
+    <message>
+        <source>в папке %1 уже работает копия программы (%2)</source>
+        <translation>a copy of the program already runs on the folder %1 (%2)</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::Journal</name>
+    <message>
+        <source>Не удалось открыть журнал </source>
+        <translation>Could not open the journal </translation>
+    </message>
+    <message>
+        <source>Не удалось создать журнал </source>
+        <translation>Could not create the journal </translation>
+    </message>
+    <message>
+        <source>Не удалось прочитать журнал </source>
+        <translation>Could not read the journal </translation>
+    </message>
+    <message>
+        <source>Последняя запись журнала %1 оборвана (запись прервана); она оставлена как есть.</source>
+        <translation>The last record of the journal %1 is cut short (its write was interrupted); it is left as it is.</translation>
+    </message>
+    <message>
+        <source>Не удалось записать в журнал </source>
+        <translation>Could not write to the journal </translation>
+    </message>
+</context>
+<context>
+    <name>vorta::MainForm</name>
+    <message>
+        <source>Не удалось открыть </source>
+        <translation>Could not open </translation>
+    </message>
+    <message>
+        <source> Процессы не запущены.</source>
+        <translation> The processes were not started.</translation>
+    </message>
+    <message>
+        <source>Не удалось открыть канал единственного экземпляра</source>
+        <translation>Could not open the single-instance channel</translation>
+    </message>
+    <message>
+        <source>Ошибка конфигурирования.</source>
+        <translation>Configuration error.</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::Messages</name>
+    <message>
+        <source>Не удалось записать файл </source>
+        <translation>Could not write the file </translation>
+    </message>
+    <message>
+        <source>Не удалось прочитать </source>
+        <translation>Could not read </translation>
+    </message>
+    <message>
+        <source>Файл %1 не удалось прочитать (%2); он не перезаписывается.</source>
+        <translation>The file %1 could not be read (%2); it is not overwritten.</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::MixerWindowLogic</name>
+    <message>
+        <source>Миксер</source>
+        <translation>Stirrer</translation>
+    </message>
+    <message>
+        <source>Миксер не задан!</source>
+        <translation>No stirrer configured!</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::PanelActions</name>
+    <message>
+        <source>Текущее</source>
+        <translation>Current</translation>
+    </message>
+    <message>
+        <source>Уставка</source>
+        <translation>Setpoint</translation>
+    </message>
+    <message>
+        <source>Среднее</source>
+        <translation>Mean</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::PlantHost</name>
+    <message>
+        <source>преобразователь CAN этой папки работает в реальном времени; ускоренный прогон возможен только на виртуальной установке ([CHAI] Backend=virtual в VortaCAN.ini)</source>
+        <translation>the CAN converter of this folder runs in real time; a fast-forward run is possible only on the virtual plant ([CHAI] Backend=virtual in VortaCAN.ini)</translation>
+    </message>
+    <message>
+        <source>не все записи попали на диск (см. сообщения выше)</source>
+        <translation>not everything reached the disk (see the messages above)</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::ProcessConfigLoader</name>
+    <message numerus="yes">
+        <source>[%1]: %2 из %n значений</source>
+        <translation>
+            <numerusform>[%1]: %2 of %n value</numerusform>
+            <numerusform>[%1]: %2 of %n values</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Файл %1, [Hardware] %2=%3: устройство другого типа.</source>
+        <translation>File %1, [Hardware] %2=%3: a device of another type.</translation>
+    </message>
+    <message>
+        <source>Файл </source>
+        <translation>File </translation>
+    </message>
+    <message>
+        <source> занят другим приложением</source>
+        <translation> is in use by another application</translation>
+    </message>
+    <message>
+        <source> Процесс не запущен.</source>
+        <translation> The process was not started.</translation>
+    </message>
+    <message>
+        <source>Об/мин: 0</source>
+        <translation>Rpm: 0</translation>
+    </message>
+    <message>
+        <source>Файл %1: недостаточно параметров, недостающие считаны как 0:
+</source>
+        <translation>File %1: too few parameters, the missing ones were read as 0:
+</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::ProcessListEntries</name>
+    <message>
+        <source>%1 — файл лежит вне папки программы</source>
+        <translation>%1 — the file is outside the program folder</translation>
+    </message>
+    <message>
+        <source>%1 — файл самой программы, а не файл процесса</source>
+        <translation>%1 — a file of the program itself, not a process file</translation>
+    </message>
+    <message>
+        <source>%1 — в файле нет раздела [Port], это не файл процесса</source>
+        <translation>%1 — the file has no [Port] section; it is not a process file</translation>
+    </message>
+    <message>
+        <source>%1 — файл указан повторно</source>
+        <translation>%1 — the file is listed twice</translation>
+    </message>
+    <message>
+        <source>%1 — журнал данных сосуда, а не файл процесса</source>
+        <translation>%1 — a vessel&apos;s data log, not a process file</translation>
+    </message>
+    <message>
+        <source>Vorta.ini, [Processes]: процессы по этим строкам не загружены (%1):
+</source>
+        <translation>Vorta.ini, [Processes]: no process was loaded from these lines (%1):
+</translation>
+    </message>
+    <message>
+        <source>имя журнала данных пусто</source>
+        <translation>the data log name is empty</translation>
+    </message>
+    <message>
+        <source>журнал данных лежит вне папки программы</source>
+        <translation>the data log is outside the program folder</translation>
+    </message>
+    <message>
+        <source>это файл самой программы</source>
+        <translation>it is a file of the program itself</translation>
+    </message>
+    <message>
+        <source>это файл процесса из списка</source>
+        <translation>it is a process file of the list</translation>
+    </message>
+    <message>
+        <source>этот журнал данных уже ведёт процесс %1</source>
+        <translation>process %1 already writes this data log</translation>
+    </message>
+    <message numerus="yes">
+        <source>
+…и ещё %n, не показаны.</source>
+        <translation>
+            <numerusform>
+…and %n more line, not shown.</numerusform>
+            <numerusform>
+…and %n more lines, not shown.</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>vorta::ProfileFile</name>
+    <message>
+        <source>: не обычный файл</source>
+        <translation>: not a regular file</translation>
+    </message>
+    <message>
+        <source>файл не удалось прочитать (</source>
+        <translation>the file could not be read (</translation>
+    </message>
+    <message>
+        <source>), он не перезаписывается</source>
+        <translation>), it is not overwritten</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::RegulationCycle</name>
+    <message>
+        <source>Плата сбора данных не задана!</source>
+        <translation>No data acquisition board configured!</translation>
+    </message>
+    <message>
+        <source>Миксер не задан!</source>
+        <translation>No stirrer configured!</translation>
+    </message>
+    <message>
+        <source> Статус: </source>
+        <translation> Status: </translation>
+    </message>
+    <message>
+        <source>Об/мин: </source>
+        <translation>Rpm: </translation>
+    </message>
+</context>
+<context>
+    <name>vorta::SafeFile</name>
+    <message>
+        <source>именованный канал</source>
+        <translation>named pipe</translation>
+    </message>
+    <message>
+        <source>папка</source>
+        <translation>folder</translation>
+    </message>
+    <message>
+        <source>устройство</source>
+        <translation>device</translation>
+    </message>
+    <message>
+        <source>сокет</source>
+        <translation>socket</translation>
+    </message>
+    <message>
+        <source>особый файл</source>
+        <translation>special file</translation>
+    </message>
+    <message>
+        <source>%1: не обычный файл (%2), программа его не открывает</source>
+        <translation>%1: not a regular file (%2); the program does not open it</translation>
+    </message>
+    <message>
+        <source>не обычный файл (%1)</source>
+        <translation>not a regular file (%1)</translation>
+    </message>
+    <message>
+        <source>; часть записи осталась в файле: </source>
+        <translation>; part of the record stayed in the file: </translation>
+    </message>
+</context>
+<context>
+    <name>vorta::SetpointsApply</name>
+    <message>
+        <source>Линейная подстройка</source>
+        <translation>Linear adjustment</translation>
+    </message>
+    <message>
+        <source>Уставки</source>
+        <translation>Setpoints</translation>
+    </message>
+    <message>
+        <source>%1 «%2»: «%3» — не число. Значения не сохранены.</source>
+        <translation>%1 “%2”: “%3” is not a number. The values were not saved.</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::SingleInstance</name>
+    <message>
+        <source>Проверка второй копии программы отключена: не удалось создать папку %1. Программа продолжает работу.</source>
+        <translation>The check for a second copy of the program is off: the folder %1 could not be created. The program carries on.</translation>
+    </message>
+    <message>
+        <source>Проверка второй копии программы отключена: папка %1 не принадлежит текущему пользователю. Программа продолжает работу.</source>
+        <translation>The check for a second copy of the program is off: the folder %1 does not belong to the current user. The program carries on.</translation>
+    </message>
+    <message>
+        <source>Канал %1 открыт программой другого пользователя; она не считается копией этой программы. Программа продолжает работу.</source>
+        <translation>The channel %1 is held by a program of another user; it is not taken for a copy of this program. The program carries on.</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::StatusClock</name>
+    <message>
+        <source>Статус</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source> - Миксер</source>
+        <translation> - Stirrer</translation>
+    </message>
+    <message>
+        <source> - Процесс</source>
+        <translation> - Process</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::StatusMessages</name>
+    <message>
+        <source>Управление в норме</source>
+        <translation>Control normal</translation>
+    </message>
+    <message>
+        <source>Управление запрещено</source>
+        <translation>Control disabled</translation>
+    </message>
+    <message>
+        <source>Не определены каналы управления</source>
+        <translation>No control outputs defined</translation>
+    </message>
+    <message>
+        <source>Зона нечувствительности</source>
+        <translation>Dead zone</translation>
+    </message>
+    <message>
+        <source>Превышение верхней границы</source>
+        <translation>Above the upper limit</translation>
+    </message>
+    <message>
+        <source>Превышение нижней границы</source>
+        <translation>Below the lower limit</translation>
+    </message>
+    <message>
+        <source>Управление запрещено в данном режиме</source>
+        <translation>Control disabled in this mode</translation>
+    </message>
+    <message>
+        <source>Управление запрещено из-за помех</source>
+        <translation>Control disabled because of noise</translation>
+    </message>
+    <message>
+        <source>Управление запрещено из-за ошибки измерения</source>
+        <translation>Control disabled because of a measurement error</translation>
+    </message>
+    <message>
+        <source>Верхнее положение ШИМ</source>
+        <translation>PWM at the top</translation>
+    </message>
+    <message>
+        <source>Нижнее положение ШИМ</source>
+        <translation>PWM at the bottom</translation>
+    </message>
+    <message>
+        <source>Период установления оборотов</source>
+        <translation>Speed settling period</translation>
+    </message>
+    <message>
+        <source>Фактические обороты не соответствуют заданным</source>
+        <translation>Actual speed differs from the set speed</translation>
+    </message>
+    <message>
+        <source>Превышение допустимых оборотов</source>
+        <translation>Speed above the permitted limit</translation>
+    </message>
+    <message>
+        <source>Превышение опасного порога потребления</source>
+        <translation>Current above the danger threshold</translation>
+    </message>
+    <message>
+        <source>Превышение критического порога потребления</source>
+        <translation>Current above the critical threshold</translation>
+    </message>
+    <message>
+        <source>Превышение критического порога температуры</source>
+        <translation>Temperature above the critical threshold</translation>
+    </message>
+    <message>
+        <source>Ошибка связи</source>
+        <translation>Link error</translation>
+    </message>
+    <message>
+        <source>Начальное состояние</source>
+        <translation>Initial state</translation>
+    </message>
+    <message>
+        <source>ШИМ включен</source>
+        <translation>PWM on</translation>
+    </message>
+    <message>
+        <source>ШИМ остановлен</source>
+        <translation>PWM stopped</translation>
+    </message>
+    <message>
+        <source>USB подключен</source>
+        <translation>USB connected</translation>
+    </message>
+    <message>
+        <source>USB НЕ подключен!</source>
+        <translation>USB NOT connected!</translation>
+    </message>
+    <message>
+        <source>Неконтролируемый режим</source>
+        <translation>Uncontrolled mode</translation>
+    </message>
+    <message>
+        <source>Неконтролируемый</source>
+        <translation>Uncontrolled</translation>
+    </message>
+    <message>
+        <source>Режим: %1</source>
+        <translation>Mode: %1</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::TAboutForm</name>
+    <message>
+        <source>О программе</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>Закрыть</source>
+        <translation>Close</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::TAlarmWindow</name>
+    <message>
+        <source>Тревоги</source>
+        <translation>Alarms</translation>
+    </message>
+    <message>
+        <source>Время</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Ферментёр</source>
+        <translation>Fermenter</translation>
+    </message>
+    <message>
+        <source>Тревога</source>
+        <translation>Alarm</translation>
+    </message>
+    <message>
+        <source>Состояние</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>Квитировал</source>
+        <translation>Acknowledged by</translation>
+    </message>
+    <message>
+        <source>Квитировать</source>
+        <translation>Acknowledge</translation>
+    </message>
+    <message>
+        <source>Квитировать все</source>
+        <translation>Acknowledge all</translation>
+    </message>
+    <message>
+        <source>Закрыть</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>Выделите тревогу в списке и нажмите «Квитировать» или нажмите «Квитировать все».</source>
+        <translation>Select an alarm in the list and press “Acknowledge”, or press “Acknowledge all”.</translation>
+    </message>
+    <message>
+        <source>активна</source>
+        <translation>active</translation>
+    </message>
+    <message>
+        <source>снята </source>
+        <translation>cleared </translation>
+    </message>
+    <message>
+        <source>Программа</source>
+        <translation>Program</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::TCalibrationForm</name>
+    <message>
+        <source>Фиксация</source>
+        <translation>Capture</translation>
+    </message>
+    <message>
+        <source>Закрыть</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>Сохранить</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>%1 Точка</source>
+        <translation>Point %1</translation>
+    </message>
+    <message>
+        <source>Значение =</source>
+        <translation>Value =</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::TChartForm</name>
+    <message>
+        <source>Цвет</source>
+        <translation>Colour</translation>
+    </message>
+    <message>
+        <source>Масштаб:</source>
+        <translation>Scale:</translation>
+    </message>
+    <message>
+        <source>Графики - </source>
+        <translation>Charts - </translation>
+    </message>
+    <message>
+        <source>Точки</source>
+        <translation>Points</translation>
+    </message>
+    <message>
+        <source>Ошибка ввода/вывода: данные графика не сохранены в файл
+%1
+%2</source>
+        <translation>I/O error: the chart data were not saved to the file
+%1
+%2</translation>
+    </message>
+    <message>
+        <source>Пауза</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Спрятать</source>
+        <translation>Hide</translation>
+    </message>
+    <message>
+        <source>Показать</source>
+        <translation>Show</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::TControlParamsDialog</name>
+    <message>
+        <source>Параметры управления</source>
+        <translation>Control parameters</translation>
+    </message>
+    <message>
+        <source>Стандарт</source>
+        <translation>Standard</translation>
+    </message>
+    <message>
+        <source>Таймеры</source>
+        <translation>Timers</translation>
+    </message>
+    <message>
+        <source>Спец. pO</source>
+        <translation>Special pO</translation>
+    </message>
+    <message>
+        <source>Нагрев</source>
+        <translation>Heating</translation>
+    </message>
+    <message>
+        <source>Насосы</source>
+        <translation>Pumps</translation>
+    </message>
+    <message>
+        <source>Пена</source>
+        <translation>Foam</translation>
+    </message>
+    <message>
+        <source>События</source>
+        <translation>Events</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Период (сек):</source>
+        <translation>Period (s):</translation>
+    </message>
+    <message>
+        <source>Нижняя граница:</source>
+        <translation>Lower limit:</translation>
+    </message>
+    <message>
+        <source>Верхняя граница:</source>
+        <translation>Upper limit:</translation>
+    </message>
+    <message>
+        <source>Зона нечувствительности:</source>
+        <translation>Dead zone:</translation>
+    </message>
+    <message>
+        <source>Коэф. усиления + :</source>
+        <translation>Gain + :</translation>
+    </message>
+    <message>
+        <source>Коэф. усиления - :</source>
+        <translation>Gain - :</translation>
+    </message>
+    <message>
+        <source>Разрешение управления</source>
+        <translation>Control enabled</translation>
+    </message>
+    <message>
+        <source>Канал - </source>
+        <translation>Channel - </translation>
+    </message>
+    <message>
+        <source>Работа (сек):</source>
+        <translation>On time (s):</translation>
+    </message>
+    <message>
+        <source>Вкл.</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>Управление pO2 миксером</source>
+        <translation>pO2 control by the stirrer</translation>
+    </message>
+    <message>
+        <source>Обороты макс.:</source>
+        <translation>Max. rpm:</translation>
+    </message>
+    <message>
+        <source>Обороты мин.:</source>
+        <translation>Min. rpm:</translation>
+    </message>
+    <message>
+        <source>Коэф. воздействия:</source>
+        <translation>Action factor:</translation>
+    </message>
+    <message>
+        <source>Вода</source>
+        <translation>Water</translation>
+    </message>
+    <message>
+        <source>Пар</source>
+        <translation>Steam</translation>
+    </message>
+    <message>
+        <source>Чувствительность:</source>
+        <translation>Sensitivity:</translation>
+    </message>
+    <message>
+        <source>Макс.</source>
+        <translation>Max.</translation>
+    </message>
+    <message>
+        <source>час.</source>
+        <translation>h</translation>
+    </message>
+    <message>
+        <source>мин.</source>
+        <translation>min</translation>
+    </message>
+    <message>
+        <source>Однократно</source>
+        <translation>Once</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::TDriveParamsWindow</name>
+    <message>
+        <source>Неверный объект для конфигурирования.</source>
+        <translation>Wrong object to configure.</translation>
+    </message>
+    <message>
+        <source>Параметры двигателя</source>
+        <translation>Drive parameters</translation>
+    </message>
+    <message>
+        <source>Читать</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>Писать</source>
+        <translation>Write</translation>
+    </message>
+    <message>
+        <source>Чтение регистров: запрос %1 из %2</source>
+        <translation>Reading registers: request %1 of %2</translation>
+    </message>
+    <message>
+        <source>Чтение регистров...</source>
+        <translation>Reading registers...</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::TFillWindow</name>
+    <message>
+        <source>Заполнение</source>
+        <translation>Fill</translation>
+    </message>
+    <message>
+        <source>Дозы:</source>
+        <translation>Doses:</translation>
+    </message>
+    <message>
+        <source>Количество:</source>
+        <translation>Count:</translation>
+    </message>
+    <message>
+        <source>Текущая:</source>
+        <translation>Current:</translation>
+    </message>
+    <message>
+        <source>Сброс</source>
+        <translation>Reset</translation>
+    </message>
+    <message>
+        <source>Процессы:</source>
+        <translation>Processes:</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::TMainWindow</name>
+    <message>
+        <source>Идет завершение процессов</source>
+        <translation>Shutting down the processes</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::TMixerWindow</name>
+    <message>
+        <source>Миксер</source>
+        <translation>Stirrer</translation>
+    </message>
+    <message>
+        <source>Значение</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>Об/мин</source>
+        <translation>Rpm</translation>
+    </message>
+    <message>
+        <source>Старт</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Стоп</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source> Статус: 0000</source>
+        <translation> Status: 0000</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::TSetpointsDialog</name>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::TStatusWindow</name>
+    <message>
+        <source>Статус</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Старт процесс:</source>
+        <translation>Process start:</translation>
+    </message>
+    <message>
+        <source>Стоп процесс:</source>
+        <translation>Process stop:</translation>
+    </message>
+    <message>
+        <source>Старт</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Стоп</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>Закрыть</source>
+        <translation>Close</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::TVortaForm</name>
+    <message>
+        <source>2 сек</source>
+        <translation>2 s</translation>
+    </message>
+    <message>
+        <source>10 сек</source>
+        <translation>10 s</translation>
+    </message>
+    <message>
+        <source>30 сек</source>
+        <translation>30 s</translation>
+    </message>
+    <message>
+        <source>1 мин</source>
+        <translation>1 min</translation>
+    </message>
+    <message>
+        <source>5 мин</source>
+        <translation>5 min</translation>
+    </message>
+    <message>
+        <source>15 мин</source>
+        <translation>15 min</translation>
+    </message>
+    <message>
+        <source>График</source>
+        <translation>Chart</translation>
+    </message>
+    <message>
+        <source>Масштаб</source>
+        <translation>Scale</translation>
+    </message>
+    <message>
+        <source>Срабатывания</source>
+        <translation>Actuations</translation>
+    </message>
+    <message>
+        <source>Пауза</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Щелочь</source>
+        <translation>Base</translation>
+    </message>
+    <message>
+        <source>Кислота</source>
+        <translation>Acid</translation>
+    </message>
+    <message>
+        <source>Пеногаситель</source>
+        <translation>Antifoam</translation>
+    </message>
+    <message>
+        <source>Подпитка 2</source>
+        <translation>Feed 2</translation>
+    </message>
+    <message>
+        <source>Подпитка 1</source>
+        <translation>Feed 1</translation>
+    </message>
+    <message>
+        <source>Охлаждение</source>
+        <translation>Cooling</translation>
+    </message>
+    <message>
+        <source>Нагрев</source>
+        <translation>Heating</translation>
+    </message>
+    <message>
+        <source>Свет</source>
+        <translation>Light</translation>
+    </message>
+    <message>
+        <source>Пена</source>
+        <translation>Foam</translation>
+    </message>
+    <message>
+        <source>Об/мин:</source>
+        <translation>Rpm:</translation>
+    </message>
+    <message>
+        <source>Режим: </source>
+        <translation>Mode: </translation>
+    </message>
+    <message>
+        <source>Спрятать</source>
+        <translation>Hide</translation>
+    </message>
+    <message>
+        <source>Показать</source>
+        <translation>Show</translation>
+    </message>
+    <message>
+        <source>Режим</source>
+        <translation>Mode</translation>
+    </message>
+    <message>
+        <source>Неконтролируемый</source>
+        <translation>Uncontrolled</translation>
+    </message>
+    <message>
+        <source>Процесс</source>
+        <translation>Process</translation>
+    </message>
+    <message>
+        <source>Уставки</source>
+        <translation>Setpoints</translation>
+    </message>
+    <message>
+        <source>Линейная подстройка</source>
+        <translation>Linear adjustment</translation>
+    </message>
+    <message>
+        <source>Параметры управления</source>
+        <translation>Control parameters</translation>
+    </message>
+    <message>
+        <source>Общие</source>
+        <translation>General</translation>
+    </message>
+    <message>
+        <source>Статус</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Миксер</source>
+        <translation>Stirrer</translation>
+    </message>
+    <message>
+        <source>Тревоги</source>
+        <translation>Alarms</translation>
+    </message>
+    <message>
+        <source>Заполнение</source>
+        <translation>Fill</translation>
+    </message>
+    <message>
+        <source>Калибровка</source>
+        <translation>Calibration</translation>
+    </message>
+    <message>
+        <source>Параметры двигателя</source>
+        <translation>Drive parameters</translation>
+    </message>
+    <message>
+        <source>Протокол</source>
+        <translation>Data log</translation>
+    </message>
+    <message>
+        <source>%1 мин.</source>
+        <translation>%1 min</translation>
+    </message>
+    <message>
+        <source>О программе</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>Свернуть</source>
+        <translation>Minimize</translation>
+    </message>
+    <message>
+        <source>Выход</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>Экспорт</source>
+        <translation>Export</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::VortaConfigLoader</name>
+    <message>
+        <source>Адаптер CAN &quot;%1&quot; в этой программе недоступен</source>
+        <translation>The CAN adapter &quot;%1&quot; is not available in this program</translation>
+    </message>
+    <message>
+        <source>Устройство CAN Name%1 не задано: пропущено</source>
+        <translation>CAN device Name%1 is not set: skipped</translation>
+    </message>
+    <message>
+        <source>У устройства CAN [%1] не задан Type: пропущено</source>
+        <translation>CAN device [%1] has no Type: skipped</translation>
+    </message>
+    <message>
+        <source>Нет раздела [%1] устройства CAN: пропущено</source>
+        <translation>No section [%1] for a CAN device: skipped</translation>
+    </message>
+    <message>
+        <source>Устройство CAN [%1] неизвестного типа &quot;%2&quot;: пропущено</source>
+        <translation>CAN device [%1] of unknown type &quot;%2&quot;: skipped</translation>
+    </message>
+    <message>
+        <source>Таблица устройств CAN заполнена (мест: %1), пропущено устройств: %2 (%3)</source>
+        <translation>The CAN device table is full (%1 places); devices skipped: %2 (%3)</translation>
+    </message>
+</context>
+</TS>
