@@ -94,10 +94,12 @@ void ChangeMode(TVortaProcess& p, int mode) {
   if (p.Board != nullptr) p.Board->SetOutputs(p.OutputWord);
   // The 2-s tick writes this too; the operator sees the choice at once.
   p.PanelState.StatusText[2] = ModeStatusText(p, static_cast<size_t>(mode));
+  p.PanelState.ShownMode = -1;
 }
 
 void ShowModeAndClock(TVortaProcess& p) {
   p.PanelState.StatusText[2] = ModeStatusText(p, static_cast<size_t>(p.Mode));
+  p.PanelState.ShownMode = -1;
   p.PanelState.StatusText[4] = p.Env.Program.EftText;
 }
 

@@ -75,6 +75,9 @@ struct TPanelState {
                                     QString()};
   // Colours as the system stores them (red in the low byte); -1 = default.
   std::array<std::int32_t, 5> StatusColor{-1, -1, -1, -1, -1};
+  // The mode whose name StatusText[2] shows as the 2-s cycle put it; -1 when
+  // something else wrote that panel since.
+  std::int32_t ShownMode = -1;
   // When not empty the status bar shows this single text instead of its panels.
   QString SimpleText;
   std::int32_t LightFontColor = kClBlack;

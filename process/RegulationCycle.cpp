@@ -73,7 +73,8 @@ void ShowMixerWindow(TVortaProcess& p) {
   m.SimpleText.clear();
   m.StatusColor = p.Mixer->LinkOK() ? kClBtnFace : kClYellow;
   m.SpeedText = QString::number(p.MixerRpm);
-  const QString status = QCoreApplication::translate("vorta::RegulationCycle", " Статус: ") + FormatHex4(p.Mixer->GetStatus());
+  const QString status = QCoreApplication::translate("vorta::RegulationCycle", " Статус: ") +
+                         FormatHex4(p.Mixer->GetStatus());
   const std::uint16_t current = p.Mixer->GetCurrent();
   if (const std::optional<std::uint16_t> temperature = p.Mixer->GetTemperature()) {
     m.StatusText = {QStringLiteral(" I = %1 mA").arg(current, 4, 10, QLatin1Char('0')),
@@ -111,9 +112,14 @@ void ProcessTick(TProgramState& program, TVortaProcess& p) {
   if (p.CalibView != nullptr) IndicateCalibration(p);
   ShowLink(p);
   p.PanelState.DriveMenuVisible = HasDcMixer(p);
-  p.PanelState.StatusText[1] = QCoreApplication::translate("vorta::RegulationCycle", "Об/мин: ") + QString::number(p.MixerRpm);
+  p.PanelState.StatusText[1] = QCoreApplication::translate("vorta::RegulationCycle", "Об/мин: ") +
+                               QString::number(p.MixerRpm);
   ShowMixerWindow(p);
-  p.PanelState.StatusText[2] = ModeStatusText(p, ModeIndex(p.Mode));
+  // Translated only when the mode changed: this runs for every vessel every 2 s.
+  if (const int mode = ModeIndex(p.Mode); p.PanelState.ShownMode != mode) {
+    p.PanelState.StatusText[2] = ModeStatusText(p, static_cast<std::size_t>(mode));
+    p.PanelState.ShownMode = mode;
+  }
   ResumeMixerOnLinkReturn(p);
   if (p.MixRampActive != 0) {
     MixerRampStep(p);
