@@ -4,17 +4,23 @@
 
 #include <QCoreApplication>
 
-#include "devices/CANDevices.h"
+#include "devices/CANMixer.h"
+#include "devices/IoModule.h"
 #include "platform/Numbers.h"
 #include "process/AlarmChecks.h"
-#include "process/Cycles.h"
+#include "process/CalibIndication.h"
+#include "process/ChannelRegulation.h"
+#include "process/CycleContext.h"
 #include "process/DataLog.h"
+#include "process/Foam.h"
+#include "process/MinuteStatistics.h"
+#include "process/MixerControl.h"
 #include "process/OutputChannels.h"
 #include "process/PanelActions.h"
 #include "process/PanelView.h"
-#include "process/ProcessConfig.h"
-#include "process/ProcessCycles.h"
 #include "process/ProcessRecord.h"
+#include "process/RegulationCycle.h"
+#include "process/StatusMessages.h"
 
 namespace vorta {
 
@@ -73,7 +79,8 @@ void ShowMixerWindow(TVortaProcess& p) {
   m.SimpleText.clear();
   m.StatusColor = p.Mixer->LinkOK() ? kClBtnFace : kClYellow;
   m.SpeedText = QString::number(p.MixerRpm);
-  const QString status = QCoreApplication::translate("vorta::RegulationCycle", " Статус: ") + FormatHex4(p.Mixer->GetStatus());
+  const QString status = QCoreApplication::translate("vorta::RegulationCycle", " Статус: ") +
+                         FormatHex4(p.Mixer->GetStatus());
   const std::uint16_t current = p.Mixer->GetCurrent();
   if (const std::optional<std::uint16_t> temperature = p.Mixer->GetTemperature()) {
     m.StatusText = {QStringLiteral(" I = %1 mA").arg(current, 4, 10, QLatin1Char('0')),
@@ -111,7 +118,8 @@ void ProcessTick(TProgramState& program, TVortaProcess& p) {
   if (p.CalibView != nullptr) IndicateCalibration(p);
   ShowLink(p);
   p.PanelState.DriveMenuVisible = HasDcMixer(p);
-  p.PanelState.StatusText[1] = QCoreApplication::translate("vorta::RegulationCycle", "Об/мин: ") + QString::number(p.MixerRpm);
+  p.PanelState.StatusText[1] = QCoreApplication::translate("vorta::RegulationCycle", "Об/мин: ") +
+                               QString::number(p.MixerRpm);
   ShowMixerWindow(p);
   p.PanelState.StatusText[2] = ModeStatusText(p, ModeIndex(p.Mode));
   ResumeMixerOnLinkReturn(p);
