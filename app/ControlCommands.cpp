@@ -14,10 +14,9 @@
 #include "platform/RealTimerService.h"
 #include "process/DataLog.h"
 #include "process/PanelActions.h"
-#include "process/ProcessConfig.h"
-#include "process/ProcessCycles.h"
 #include "process/ProcessRecord.h"
 #include "process/Setpoints.h"
+#include "process/StatusMessages.h"
 
 namespace vorta {
 

@@ -23,6 +23,7 @@
 #include "platform/SingleInstance.h"
 #include "platform/TimerService.h"
 #include "process/AlarmChecks.h"
+#include "process/CycleContext.h"
 #include "process/CycleTimers.h"
 #include "process/FillRun.h"
 #include "process/PanelView.h"

@@ -12,7 +12,11 @@
 #include <vector>
 
 #include "can/CANAdapter.h"
-#include "devices/CANDevices.h"
+#include "devices/CANBus.h"
+#include "devices/CANDevice.h"
+#include "devices/IoModule.h"
+#include "devices/MixerDC.h"
+#include "devices/MixerInverter.h"
 #include "platform/VirtualTimerService.h"
 
 namespace {

@@ -16,9 +16,13 @@
 #include "platform/Messages.h"
 #include "platform/ProfileFile.h"
 #include "platform/VirtualTimerService.h"
+#include "process/CycleContext.h"
 #include "process/CycleTimers.h"
+#include "process/MeasurementCycle.h"
+#include "process/OutputCycle.h"
 #include "process/PanelView.h"
 #include "process/ProcessRecord.h"
+#include "process/RegulationCycle.h"
 
 namespace vorta {
 namespace {

@@ -30,8 +30,9 @@
 #include <vector>
 
 #include "can/AdapterFactory.h"
-#include "devices/CANService.h"
 #include "can/UsbPacket.h"
+#include "devices/CANDevice.h"
+#include "devices/CANService.h"
 #include "platform/ProfileFile.h"
 #include "platform/RealTimerService.h"
 

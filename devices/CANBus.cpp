@@ -1,6 +1,6 @@
 // The device table and the dispatch of received frames by identifier.
 
-#include "devices/CANDevices.h"
+#include "devices/CANBus.h"
 
 namespace vorta {
 

@@ -1,12 +1,13 @@
 // The device base: register image filled by received frames, link state, and
 // the small frames every device sends.
 
+#include "devices/CANDevice.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <limits>
 
-#include "devices/CANDevices.h"
 #include "platform/TimerService.h"
 
 namespace vorta {

@@ -9,6 +9,9 @@
 #include <limits>
 #include <optional>
 
+#include "devices/IoModule.h"
+#include "devices/MixerDC.h"
+#include "devices/MixerInverter.h"
 #include "platform/ProfileFile.h"
 #include "platform/TimerService.h"
 

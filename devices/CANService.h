@@ -15,7 +15,8 @@
 #include "can/AdapterFactory.h"
 #include "can/CANAdapter.h"
 #include "can/FrameQueue.h"
-#include "devices/CANDevices.h"
+#include "devices/CANBus.h"
+#include "devices/CANDevice.h"
 
 namespace vorta {
 

@@ -1,7 +1,7 @@
 // The I/O module: analog inputs, the foam contact, the output word and the
 // byte outputs, all through the register image and small frames.
 
-#include "devices/CANDevices.h"
+#include "devices/IoModule.h"
 
 namespace vorta {
 

@@ -1,7 +1,7 @@
 // The DC stirrer drive: run command and speed setpoint by register, live
 // registers 29..32 read back.
 
-#include "devices/CANDevices.h"
+#include "devices/MixerDC.h"
 #include "platform/TimerService.h"
 
 namespace vorta {

@@ -1,7 +1,7 @@
 // The inverter drive: speed as a 0..5000 frequency reference scaled by
 // MaxRpm, run command as a word at offset 1.
 
-#include "devices/CANDevices.h"
+#include "devices/MixerInverter.h"
 #include "platform/Numbers.h"
 #include "platform/TimerService.h"
 

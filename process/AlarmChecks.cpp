@@ -7,11 +7,13 @@
 #include <utility>
 #include <vector>
 
-#include "devices/CANDevices.h"
+#include "devices/CANDevice.h"
+#include "devices/CANMixer.h"
+#include "devices/IoModule.h"
 #include "journal/Alarms.h"
 #include "journal/Journal.h"
 #include "platform/TimerService.h"
-#include "process/ProcessCycles.h"
+#include "process/MixerControl.h"
 #include "process/ProcessRecord.h"
 
 namespace vorta {

@@ -1,8 +1,8 @@
 // Live code and blinking point group of the open calibration dialog.
 
-#include "process/ProcessConfig.h"
-#include "process/StatusSink.h"
+#include "process/CalibIndication.h"
 #include "process/ProcessRecord.h"
+#include "process/StatusSink.h"
 
 namespace vorta {
 

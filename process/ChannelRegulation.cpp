@@ -2,11 +2,11 @@
 
 #include <cmath>
 
-#include "process/ProcessConfig.h"
 #include "platform/Numbers.h"
+#include "process/ChannelRegulation.h"
 #include "process/OutputChannels.h"
-#include "process/ProcessCycles.h"
 #include "process/ProcessRecord.h"
+#include "process/StatusMessages.h"
 
 namespace vorta {
 

@@ -4,10 +4,10 @@
 
 #include <QStringList>
 
-#include "process/ProcessConfig.h"
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
 #include "platform/ProfileFile.h"
+#include "process/ConfigWriteBack.h"
 #include "process/ProcessRecord.h"
 
 namespace vorta {

@@ -5,7 +5,7 @@
 #include <QCoreApplication>
 #include <limits>
 
-#include "devices/CANDevices.h"
+#include "devices/IoModule.h"
 #include "platform/Numbers.h"
 #include "process/ControlParams.h"
 #include "process/JournalChanges.h"

@@ -1,6 +1,10 @@
 #include "process/CycleTimers.h"
 
 #include "platform/TimerService.h"
+#include "process/CycleContext.h"
+#include "process/MeasurementCycle.h"
+#include "process/OutputCycle.h"
+#include "process/RegulationCycle.h"
 
 namespace vorta {
 

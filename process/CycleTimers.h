@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-#include "process/Cycles.h"
+#include "process/CycleContext.h"
 
 namespace vorta {
 

@@ -4,7 +4,7 @@
 
 #include <QCoreApplication>
 
-#include "devices/CANDevices.h"
+#include "devices/CANMixer.h"
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
 #include "platform/TimerService.h"

@@ -1,10 +1,9 @@
 // Foam decision over a window of 2-s calls: foam only when every call of the
 // window saw it, so that a splash does not start the antifoam pump.
 
-#include "devices/CANDevices.h"
-#include "process/ProcessConfig.h"
+#include "process/Foam.h"
+#include "devices/IoModule.h"
 #include "process/OutputChannels.h"
-#include "process/ProcessCycles.h"
 #include "process/ProcessRecord.h"
 
 namespace vorta {

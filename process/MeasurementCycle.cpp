@@ -5,14 +5,15 @@
 #include <limits>
 #include <utility>
 
-#include "devices/CANDevices.h"
-#include "process/PanelView.h"
-#include "process/ProcessConfig.h"
+#include "devices/CANMixer.h"
+#include "devices/IoModule.h"
 #include "platform/Numbers.h"
 #include "platform/TimerService.h"
-#include "process/Cycles.h"
+#include "process/ConfigWriteBack.h"
+#include "process/CycleContext.h"
+#include "process/MeasurementCycle.h"
 #include "process/OutputChannels.h"
-#include "process/ProcessCycles.h"
+#include "process/PanelView.h"
 #include "process/ProcessRecord.h"
 
 namespace vorta {

@@ -1,6 +1,6 @@
 // Conversion of raw codes into values and the statistics of one minute.
 
-#include "process/ProcessCycles.h"
+#include "process/MinuteStatistics.h"
 #include "process/ProcessRecord.h"
 
 namespace vorta {

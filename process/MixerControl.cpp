@@ -3,12 +3,13 @@
 
 #include <cmath>
 
-#include "devices/CANDevices.h"
-#include "process/ProcessConfig.h"
+#include "devices/CANMixer.h"
 #include "platform/Numbers.h"
 #include "platform/TimerService.h"
-#include "process/ProcessCycles.h"
+#include "process/ChannelRegulation.h"
+#include "process/MixerControl.h"
 #include "process/ProcessRecord.h"
+#include "process/StatusMessages.h"
 
 namespace vorta {
 

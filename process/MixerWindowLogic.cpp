@@ -4,10 +4,10 @@
 
 #include <QCoreApplication>
 
-#include "devices/CANDevices.h"
+#include "devices/CANMixer.h"
 #include "process/JournalChanges.h"
+#include "process/MixerControl.h"
 #include "process/OutputChannels.h"
-#include "process/ProcessCycles.h"
 #include "process/ProcessRecord.h"
 
 namespace vorta {

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "devices/CANDevices.h"
+#include "devices/CANMixer.h"
+#include "devices/IoModule.h"
 #include "process/ProcessRecord.h"
 
 namespace vorta {

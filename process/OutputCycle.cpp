@@ -1,6 +1,7 @@
-#include "process/PanelView.h"
-#include "process/Cycles.h"
+#include "process/OutputCycle.h"
+#include "process/CycleContext.h"
 #include "process/OutputChannels.h"
+#include "process/PanelView.h"
 #include "process/ProcessRecord.h"
 
 namespace vorta {

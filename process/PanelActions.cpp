@@ -3,12 +3,13 @@
 #include <QCoreApplication>
 #include <algorithm>
 
-#include "devices/CANDevices.h"
+#include "devices/CANMixer.h"
+#include "devices/IoModule.h"
 #include "platform/Numbers.h"
 #include "process/JournalChanges.h"
 #include "process/OutputChannels.h"
-#include "process/ProcessConfig.h"
 #include "process/ProcessRecord.h"
+#include "process/StatusMessages.h"
 
 namespace vorta {
 

@@ -2,7 +2,10 @@
 #include <QStringList>
 #include <limits>
 
-#include "devices/CANDevices.h"
+#include "devices/CANBus.h"
+#include "devices/CANDevice.h"
+#include "devices/CANMixer.h"
+#include "devices/IoModule.h"
 #include "journal/Journal.h"
 #include "platform/ConfigReader.h"
 #include "platform/Messages.h"
@@ -13,7 +16,6 @@
 #include "process/PanelActions.h"
 #include "process/PanelView.h"
 #include "process/ProcessConfig.h"
-#include "process/ProcessCycles.h"
 #include "process/ProcessListEntries.h"
 #include "process/ProcessRecord.h"
 

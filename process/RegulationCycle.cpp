@@ -4,17 +4,23 @@
 
 #include <QCoreApplication>
 
-#include "devices/CANDevices.h"
+#include "devices/CANMixer.h"
+#include "devices/IoModule.h"
 #include "platform/Numbers.h"
 #include "process/AlarmChecks.h"
-#include "process/Cycles.h"
+#include "process/CalibIndication.h"
+#include "process/ChannelRegulation.h"
+#include "process/CycleContext.h"
 #include "process/DataLog.h"
+#include "process/Foam.h"
+#include "process/MinuteStatistics.h"
+#include "process/MixerControl.h"
 #include "process/OutputChannels.h"
 #include "process/PanelActions.h"
 #include "process/PanelView.h"
-#include "process/ProcessConfig.h"
-#include "process/ProcessCycles.h"
 #include "process/ProcessRecord.h"
+#include "process/RegulationCycle.h"
+#include "process/StatusMessages.h"
 
 namespace vorta {
 

@@ -3,11 +3,10 @@
 
 #include <QCoreApplication>
 
-#include "devices/CANDevices.h"
+#include "devices/CANMixer.h"
 #include "devices/CANService.h"
-#include "process/ProcessConfig.h"
-#include "process/ProcessCycles.h"
 #include "process/ProcessRecord.h"
+#include "process/StatusMessages.h"
 #include "process/StatusSink.h"
 
 namespace vorta {
@@ -21,19 +20,26 @@ QString RegulationText(TRegulationStatus status) {
     case Disabled:
       return QString::fromUtf8(QT_TRANSLATE_NOOP("vorta::StatusMessages", "Управление запрещено"));
     case NoOutputs:
-      return QString::fromUtf8(QT_TRANSLATE_NOOP("vorta::StatusMessages", "Не определены каналы управления"));
+      return QString::fromUtf8(
+          QT_TRANSLATE_NOOP("vorta::StatusMessages", "Не определены каналы управления"));
     case InDeadZone:
-      return QString::fromUtf8(QT_TRANSLATE_NOOP("vorta::StatusMessages", "Зона нечувствительности"));
+      return QString::fromUtf8(
+          QT_TRANSLATE_NOOP("vorta::StatusMessages", "Зона нечувствительности"));
     case AboveHigh:
-      return QString::fromUtf8(QT_TRANSLATE_NOOP("vorta::StatusMessages", "Превышение верхней границы"));
+      return QString::fromUtf8(
+          QT_TRANSLATE_NOOP("vorta::StatusMessages", "Превышение верхней границы"));
     case BelowLow:
-      return QString::fromUtf8(QT_TRANSLATE_NOOP("vorta::StatusMessages", "Превышение нижней границы"));
+      return QString::fromUtf8(
+          QT_TRANSLATE_NOOP("vorta::StatusMessages", "Превышение нижней границы"));
     case OffInMode:
-      return QString::fromUtf8(QT_TRANSLATE_NOOP("vorta::StatusMessages", "Управление запрещено в данном режиме"));
+      return QString::fromUtf8(
+          QT_TRANSLATE_NOOP("vorta::StatusMessages", "Управление запрещено в данном режиме"));
     case Spike:
-      return QString::fromUtf8(QT_TRANSLATE_NOOP("vorta::StatusMessages", "Управление запрещено из-за помех"));
+      return QString::fromUtf8(
+          QT_TRANSLATE_NOOP("vorta::StatusMessages", "Управление запрещено из-за помех"));
     case InvalidReading:
-      return QString::fromUtf8(QT_TRANSLATE_NOOP("vorta::StatusMessages", "Управление запрещено из-за ошибки измерения"));
+      return QString::fromUtf8(QT_TRANSLATE_NOOP("vorta::StatusMessages",
+                                                 "Управление запрещено из-за ошибки измерения"));
   }
   return {};
 }

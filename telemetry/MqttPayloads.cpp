@@ -10,7 +10,6 @@
 #include "platform/RealTimerService.h"
 #include "process/DataLogColumns.h"
 #include "process/PanelActions.h"
-#include "process/ProcessCycles.h"
 #include "process/ProcessRecord.h"
 #include "telemetry/MqttPayloads.h"
 

@@ -12,6 +12,10 @@
 #include "HeadlessPlantRun.h"
 #include "ProgramFolder.h"
 #include "RecordingMessages.h"
+#include "devices/CANDevice.h"
+#include "devices/IoModule.h"
+#include "devices/MixerDC.h"
+#include "devices/MixerInverter.h"
 
 using namespace vorta;
 

@@ -7,7 +7,7 @@
 #include <QFile>
 
 #include "DemoRunFixture.h"
-#include "devices/CANDevices.h"
+#include "devices/CANMixer.h"
 #include "journal/Alarms.h"
 #include "process/FillRun.h"
 #include "process/MixerWindowLogic.h"

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "devices/CANService.h"
+#include "devices/IoModule.h"
 #include "tests/can/ServiceFixture.h"
 
 namespace vorta {

@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "devices/CANDevice.h"
 #include "devices/CANService.h"
 #include "platform/ProfileFile.h"
 #include "platform/VirtualTimerService.h"

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "devices/IoModule.h"
 #include "tests/can/ServiceFixture.h"
 
 namespace vorta {

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 #include <QFileInfo>
 
+#include "devices/CANDevice.h"
+#include "devices/IoModule.h"
+#include "devices/MixerDC.h"
+#include "devices/MixerInverter.h"
 #include "tests/can/ServiceFixture.h"
 
 namespace vorta {

@@ -10,9 +10,11 @@
 #include <cmath>
 
 #include "app/DemoFolder.h"
-#include "windows/charts/ChartForm.h"
-#include "process/Cycles.h"
+#include "process/CycleContext.h"
+#include "process/MeasurementCycle.h"
+#include "process/RegulationCycle.h"
 #include "tests/panel_ui/PanelFixture.h"
+#include "windows/charts/ChartForm.h"
 
 namespace vorta::testing {
 namespace {

@@ -3,7 +3,8 @@
 #include <memory>
 #include <vector>
 
-#include "devices/CANDevices.h"
+#include "devices/CANBus.h"
+#include "devices/CANDevice.h"
 #include "platform/VirtualTimerService.h"
 #include "tests/can/FakeAdapter.h"
 

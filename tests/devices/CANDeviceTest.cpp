@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "devices/CANDevice.h"
 #include "tests/devices/DeviceFixture.h"
 
 namespace vorta {

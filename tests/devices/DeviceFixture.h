@@ -5,7 +5,6 @@
 
 #include <vector>
 
-#include "devices/CANDevices.h"
 #include "platform/VirtualTimerService.h"
 #include "tests/can/FakeAdapter.h"
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "devices/IoModule.h"
 #include "tests/devices/DeviceFixture.h"
 
 namespace vorta {

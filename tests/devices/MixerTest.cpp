@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "devices/CANMixer.h"
+#include "devices/MixerDC.h"
+#include "devices/MixerInverter.h"
 #include "tests/devices/DeviceFixture.h"
 
 namespace vorta {

@@ -11,7 +11,8 @@
 #include <QTest>
 
 #include "JournalRows.h"
-#include "process/ProcessConfig.h"
+#include "process/CalibIndication.h"
+#include "process/ConfigWriteBack.h"
 #include "tests/dialogs/CalibrationFixture.h"
 #include "windows/dialogs/CalibrationForm.h"
 

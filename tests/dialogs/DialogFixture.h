@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QStringList>
 
+#include "process/CycleContext.h"
+#include "process/MeasurementCycle.h"
 #include "tests/panel_ui/PanelFixture.h"
 
 namespace vorta::testing {

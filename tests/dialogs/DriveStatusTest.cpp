@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "devices/CANDevices.h"
-#include "process/ProcessConfig.h"
+#include "devices/CANMixer.h"
+#include "process/StatusMessages.h"
 #include "process/StatusSink.h"
 #include "tests/dialogs/CalibrationFixture.h"
 

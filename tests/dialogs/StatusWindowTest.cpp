@@ -5,8 +5,8 @@
 #include <QTest>
 
 #include "JournalRows.h"
-#include "process/ProcessConfig.h"
 #include "process/StatusClock.h"
+#include "process/StatusMessages.h"
 #include "tests/dialogs/DialogFixture.h"
 #include "windows/dialogs/StatusWindow.h"
 

@@ -17,12 +17,12 @@
 #include "DemoRunFixture.h"
 #include "can/AdapterFactory.h"
 #include "devices/CANService.h"
-#include "process/ProcessConfig.h"
-#include "windows/panel/QtWindowFactory.h"
 #include "platform/Language.h"
 #include "platform/ProfileFile.h"
+#include "process/ConfigWriteBack.h"
 #include "process/ProcessRecord.h"
 #include "telemetry/MqttSettings.h"
+#include "windows/panel/QtWindowFactory.h"
 
 using namespace vorta;
 

@@ -4,8 +4,9 @@
 #include <QTabWidget>
 
 #include "JournalRows.h"
-#include "windows/devices/DriveParamsWindow.h"
+#include "devices/MixerDC.h"
 #include "tests/mixer/MixerFixture.h"
+#include "windows/devices/DriveParamsWindow.h"
 
 namespace vorta::testing {
 namespace {

@@ -6,7 +6,7 @@
 #include <QDir>
 #include <vector>
 
-#include "devices/CANDevices.h"
+#include "devices/CANMixer.h"
 #include "tests/panel_ui/PanelFixture.h"
 
 namespace vorta::testing {

@@ -7,8 +7,10 @@
 #include <QToolButton>
 
 #include "JournalRows.h"
+#include "process/CycleContext.h"
+#include "process/MeasurementCycle.h"
 #include "process/ProcessConfig.h"
-#include "process/ProcessCycles.h"
+#include "process/RegulationCycle.h"
 #include "tests/mixer/MixerFixture.h"
 #include "windows/devices/MixerWindow.h"
 

@@ -7,6 +7,9 @@
 #include <QTableWidget>
 
 #include "app/DemoFolder.h"
+#include "process/CycleContext.h"
+#include "process/MeasurementCycle.h"
+#include "process/RegulationCycle.h"
 #include "tests/panel_ui/PanelFixture.h"
 
 namespace vorta::testing {

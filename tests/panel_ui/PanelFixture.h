@@ -11,13 +11,13 @@
 
 #include "BusFixture.h"
 #include "devices/CANService.h"
-#include "windows/panel/QtWindowFactory.h"
-#include "windows/panel/VortaForm.h"
 #include "platform/Messages.h"
 #include "platform/ProfileFile.h"
 #include "platform/VirtualTimerService.h"
-#include "process/Cycles.h"
+#include "process/CycleContext.h"
 #include "process/ProcessRecord.h"
+#include "windows/panel/QtWindowFactory.h"
+#include "windows/panel/VortaForm.h"
 
 namespace vorta::testing {
 

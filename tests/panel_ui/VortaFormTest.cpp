@@ -8,9 +8,13 @@
 #include <QTableWidget>
 #include <QTest>
 
-#include "process/PanelActions.h"
-#include "process/ProcessConfig.h"
+#include "process/CycleContext.h"
+#include "process/Foam.h"
+#include "process/MeasurementCycle.h"
 #include "process/OutputChannels.h"
+#include "process/OutputCycle.h"
+#include "process/PanelActions.h"
+#include "process/RegulationCycle.h"
 #include "tests/panel_ui/PanelFixture.h"
 
 namespace vorta::testing {

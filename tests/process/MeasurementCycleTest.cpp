@@ -1,6 +1,7 @@
-#include "devices/CANDevices.h"
+#include "devices/CANBus.h"
+#include "devices/MixerDC.h"
+#include "process/MeasurementCycle.h"
 #include "process/OutputChannels.h"
-#include "process/ProcessCycles.h"
 #include "tests/process/ProcessFixture.h"
 
 namespace vorta::testing {

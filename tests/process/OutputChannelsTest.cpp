@@ -1,4 +1,5 @@
 #include "process/OutputChannels.h"
+#include "process/OutputCycle.h"
 #include "tests/process/ProcessFixture.h"
 
 namespace vorta::testing {

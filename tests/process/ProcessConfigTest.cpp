@@ -4,11 +4,14 @@
 
 #include "ProgramFolder.h"
 #include "RecordingMessages.h"
-#include "devices/CANDevices.h"
+#include "devices/CANBus.h"
+#include "devices/IoModule.h"
+#include "devices/MixerDC.h"
+#include "platform/VirtualTimerService.h"
+#include "process/ConfigWriteBack.h"
+#include "process/DataLog.h"
 #include "process/PanelView.h"
 #include "process/ProcessConfig.h"
-#include "platform/VirtualTimerService.h"
-#include "process/DataLog.h"
 #include "process/ProcessRecord.h"
 
 using namespace vorta;

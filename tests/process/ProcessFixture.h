@@ -14,6 +14,7 @@
 #include "platform/Messages.h"
 #include "platform/ProfileFile.h"
 #include "platform/VirtualTimerService.h"
+#include "process/CycleContext.h"
 #include "process/CycleTimers.h"
 #include "process/PanelView.h"
 #include "process/ProcessRecord.h"

@@ -1,8 +1,13 @@
 #include <functional>
 
-#include "devices/CANDevices.h"
+#include "devices/CANBus.h"
+#include "devices/CANMixer.h"
+#include "process/ChannelRegulation.h"
+#include "process/MinuteStatistics.h"
+#include "process/MixerControl.h"
 #include "process/OutputChannels.h"
-#include "process/ProcessCycles.h"
+#include "process/OutputCycle.h"
+#include "process/RegulationCycle.h"
 #include "process/StatusSink.h"
 #include "tests/process/ProcessFixture.h"
 

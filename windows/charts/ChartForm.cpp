@@ -5,15 +5,19 @@
 #include <QChart>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDateTimeAxis>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineSeries>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QResizeEvent>
+#include <QRubberBand>
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
@@ -422,6 +426,312 @@ void TChartForm::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   // The span is one interval per 5 pixels: a new width is a new span.
   if (!Model.Lines.empty() || Model.LatestSeen != 0) ScrollAxes();
+}
+
+// The chart window's menus and visibility: the per-line submenus under the
+// panel's "График" item, the panel's items that follow the window, pause,
+// the actuation strip and its popup menu.
+
+namespace {
+
+QColor ToQColor(std::int32_t c) {
+  return {c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF};
+}
+
+std::int32_t FromQColor(const QColor& c) {
+  return c.red() | (c.green() << 8) | (c.blue() << 16);
+}
+
+// The strip's view: no zoom, no panning; moves and clicks give the read-out,
+// the right button its popup menu.
+class TStripChartView final : public QChartView {
+ public:
+  using QChartView::QChartView;
+  std::function<void(const QPoint&)> OnMouseMove;
+  std::function<void()> OnClick;
+  std::function<void(const QPoint&)> OnMenu;
+
+ protected:
+  void mouseMoveEvent(QMouseEvent* event) override {
+    if (OnMouseMove) OnMouseMove(event->position().toPoint());
+  }
+  void mousePressEvent(QMouseEvent* event) override {
+    if (event->button() == Qt::LeftButton && OnClick) OnClick();
+  }
+  void mouseReleaseEvent(QMouseEvent* /*event*/) override {}
+  void contextMenuEvent(QContextMenuEvent* event) override {
+    if (OnMenu) OnMenu(event->globalPos());
+  }
+};
+
+}  // namespace
+
+IProcessPanel* TChartForm::Panel() const {
+  return dynamic_cast<IProcessPanel*>(Process.Panel.get());
+}
+
+QAction* TChartForm::PanelItem(const QStringList& path) const {
+  const IProcessPanel* panel = Panel();
+  return panel != nullptr ? panel->MenuItem(path) : nullptr;
+}
+
+void TChartForm::BuildStrip() {
+  stripChart_ = new QChart;
+  stripChart_->legend()->hide();
+  stripChart_->setMargins(QMargins(4, 0, 8, 0));
+  axis2X_ = new QDateTimeAxis;
+  axis2X_->setVisible(false);
+  axis2Y_ = new QValueAxis;
+  axis2Y_->setRange(-1, 1);
+  axis2Y_->setLabelsVisible(false);
+  axis2Y_->setTickCount(2);
+  stripChart_->addAxis(axis2X_, Qt::AlignBottom);
+  stripChart_->addAxis(axis2Y_, Qt::AlignLeft);
+  auto* view = new TStripChartView(stripChart_, this);
+  view->setMouseTracking(true);
+  view->setFixedHeight(kStripHeight);
+  view->setVisible(false);
+  view->OnMouseMove = [this](const QPoint& p) { StripMouseMove(p); };
+  view->OnClick = [this] { StripClick(); };
+  popupMenu2_ = new QMenu(this);
+  miPause2_ = popupMenu2_->addAction(tr("Пауза"));
+  miPause2_->setCheckable(true);
+  popupMenu2_->addSeparator();
+  connect(miPause2_, &QAction::triggered, this, [this] { TogglePause(); });
+  view->OnMenu = [this](const QPoint& at) { popupMenu2_->popup(at); };
+  stripView_ = view;
+}
+
+void TChartForm::SetFormVisible(bool visible) {
+  setVisible(visible);
+  FollowVisibility();
+}
+
+void TChartForm::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  FollowVisibility();
+}
+
+void TChartForm::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  FollowVisibility();
+}
+
+void TChartForm::FollowVisibility() {
+  // The panel's toggle flips its mark; flipping only on a real change keeps
+  // the mark equal to the window's visibility whichever way it was shown.
+  if (isVisible() == panelMark_ || !Process.Panel) return;
+  panelMark_ = !panelMark_;
+  Process.Panel->ToggleChartItem();
+}
+
+void TChartForm::SetStripVisible(bool visible) {
+  stripVisible_ = visible;
+  stripView_->setVisible(visible);
+  if (QAction* a = PanelItem({PanelMenuText("График"), PanelMenuText("Срабатывания")})) {
+    a->setChecked(visible);
+  }
+}
+
+void TChartForm::TogglePause() {
+  Model.Paused = !Model.Paused;
+  if (QAction* a = PanelItem({PanelMenuText("График"), PanelMenuText("Пауза")})) {
+    a->setCheckable(true);
+    a->setChecked(Model.Paused);
+  }
+  miPause2_->setChecked(Model.Paused);
+}
+
+QMenu* TChartForm::LineMenu(int line) const {
+  return line >= 0 && line < static_cast<int>(lineMenus_.size())
+             ? lineMenus_[static_cast<size_t>(line)].Menu.data()
+             : nullptr;
+}
+
+void TChartForm::ToggleLineShown(int line) {
+  QLineSeries* series = Series(line);
+  if (series == nullptr) return;
+  const TLineMenuItems& items = lineMenus_[static_cast<size_t>(line)];
+  bool shown = !series->isVisible();
+  if (items.Menu) {
+    QAction* mark = items.Menu->menuAction();
+    mark->setChecked(!mark->isChecked());
+    shown = mark->isChecked();
+    items.ShowHide->setText(shown ? tr("Спрятать") : tr("Показать"));
+  }
+  series->setVisible(shown);
+  UpdateValueAxis();
+}
+
+void TChartForm::PickLineColor(int line) {
+  QLineSeries* series = Series(line);
+  if (series == nullptr || !ChooseColor) return;
+  const QColor chosen = ChooseColor(series->color());
+  // The label keeps the colour it was built with.
+  if (chosen.isValid()) series->setColor(chosen);
+}
+
+void TChartForm::ToggleLineMarkers(int line) {
+  QLineSeries* series = Series(line);
+  if (series == nullptr) return;
+  const TLineMenuItems& items = lineMenus_[static_cast<size_t>(line)];
+  // A tickable item: the trigger has flipped the mark already.
+  series->setPointsVisible(items.Points ? items.Points->isChecked() : !series->pointsVisible());
+}
+
+void TChartForm::PickStripRowColor(int row) {
+  if (row < 0 || row >= static_cast<int>(Model.GanttRows.size()) || !ChooseColor) return;
+  const QColor chosen = ChooseColor(ToQColor(Model.GanttRows[static_cast<size_t>(row)].Color));
+  if (!chosen.isValid()) return;
+  Model.SetGanttRowColor(row, FromQColor(chosen));
+  SyncStrip();
+}
+
+void TChartForm::SyncStrip() {
+  for (QLineSeries* bar : bars_) {
+    stripChart_->removeSeries(bar);
+    delete bar;
+  }
+  bars_.clear();
+  for (const TGanttBar& b : Model.GanttBars) {
+    auto* bar = new QLineSeries;
+    QPen pen(ToQColor(b.Color));
+    pen.setWidth(5);
+    pen.setCapStyle(Qt::FlatCap);
+    bar->setPen(pen);
+    bar->append(static_cast<qreal>(ToAxisMs(b.Start)), b.Row);
+    bar->append(static_cast<qreal>(ToAxisMs(b.End)), b.Row);
+    stripChart_->addSeries(bar);
+    bar->attachAxis(axis2X_);
+    bar->attachAxis(axis2Y_);
+    bars_.push_back(bar);
+  }
+  axis2Y_->setRange(-1, std::max<int>(1, static_cast<int>(Model.GanttRows.size())));
+}
+
+// The mouse on the charts: zoom, pan and the undo gesture on the main chart,
+// and the read-outs of a point or of a strip bar under the cursor.
+
+namespace {
+
+// A drag shorter than this is a click, not a gesture.
+constexpr int kDragThreshold = 4;
+// The read-out looks at a 5 x 5 pixel square centred on the cursor.
+constexpr int kReadoutHalf = 2;
+
+}  // namespace
+
+TLinesChartView::TLinesChartView(QChart* chart, QWidget* parent) : QChartView(chart, parent) {
+  setMouseTracking(true);
+  setRubberBand(QChartView::NoRubberBand);
+  band_ = new QRubberBand(QRubberBand::Rectangle, this);
+}
+
+void TLinesChartView::mousePressEvent(QMouseEvent* event) {
+  button_ = event->button();
+  pressAt_ = event->position().toPoint();
+  panFrom_ = pressAt_;
+  if (button_ == Qt::LeftButton) {
+    band_->setGeometry(QRect(pressAt_, QSize()));
+    band_->show();
+  }
+  event->accept();
+}
+
+void TLinesChartView::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint at = event->position().toPoint();
+  if (button_ == Qt::LeftButton) {
+    band_->setGeometry(QRect(pressAt_, at).normalized());
+  } else if (button_ == Qt::RightButton) {
+    const QPoint d = at - panFrom_;
+    if (!d.isNull()) {
+      chart()->scroll(-d.x(), d.y());
+      panFrom_ = at;
+      if (OnZoomOrPan) OnZoomOrPan();
+    }
+  }
+  if (OnMouseMove) OnMouseMove(at);
+}
+
+void TLinesChartView::mouseReleaseEvent(QMouseEvent* event) {
+  const QPoint at = event->position().toPoint();
+  if (button_ == Qt::LeftButton) {
+    band_->hide();
+    const QPoint d = at - pressAt_;
+    if (d.x() > kDragThreshold && d.y() > kDragThreshold) {
+      chart()->zoomIn(QRectF(pressAt_, at).normalized());
+      if (OnZoomOrPan) OnZoomOrPan();
+    } else if (d.x() < -kDragThreshold && d.y() < -kDragThreshold) {
+      if (OnUndoZoom) OnUndoZoom();
+    }
+  }
+  button_ = Qt::NoButton;
+  event->accept();
+}
+
+void TChartForm::LinesMouseMove(const QPoint& cursor) {
+  if (timerDelayMenu_->isActive()) return;
+  const QRectF plot = linesChart_->plotArea();
+  for (size_t i = 0; i < series_.size() && i < Model.Lines.size(); ++i) {
+    QLineSeries* series = series_[i];
+    if (!series->isVisible()) continue;
+    // Where each point is drawn, in whole pixels; points outside the plot
+    // area are not drawn and cannot be hit.
+    const auto& points = Model.Lines[i].Points;
+    const QList<QPointF> drawn = series->points();
+    std::vector<std::pair<QPoint, size_t>> pixels;
+    for (qsizetype k = 0; k < drawn.size() && static_cast<size_t>(k) < points.size(); ++k) {
+      const QPointF at = linesChart_->mapToPosition(drawn[k], series);
+      if (!plot.adjusted(-0.5, -0.5, 0.5, 0.5).contains(at)) continue;
+      const QPoint px(static_cast<int>(std::lround(at.x())), static_cast<int>(std::lround(at.y())));
+      if (std::abs(px.x() - cursor.x()) <= kReadoutHalf &&
+          std::abs(px.y() - cursor.y()) <= kReadoutHalf) {
+        pixels.emplace_back(px, static_cast<size_t>(k));
+      }
+    }
+    // Columns left to right, in each the rows top to bottom: the first hit counts.
+    for (int x = cursor.x() - kReadoutHalf; x <= cursor.x() + kReadoutHalf; ++x) {
+      for (int y = cursor.y() - kReadoutHalf; y <= cursor.y() + kReadoutHalf; ++y) {
+        for (const auto& [px, k] : pixels) {
+          if (px != QPoint(x, y)) continue;
+          SetHint(PointReadout(points[k].Value, points[k].Time, QLocale::system()), cursor);
+          return;
+        }
+      }
+    }
+  }
+  SetHint(QString(), cursor);
+}
+
+void TChartForm::StripMouseMove(const QPoint& cursor) {
+  chart2Cursor_ = cursor;
+  for (size_t i = 0; i < bars_.size() && i < Model.GanttBars.size(); ++i) {
+    const TGanttBar& bar = Model.GanttBars[i];
+    QLineSeries* series = bars_[i];
+    const QPointF a = stripChart_->mapToPosition(QPointF(ToAxisMs(bar.Start), bar.Row), series);
+    const QPointF b = stripChart_->mapToPosition(QPointF(ToAxisMs(bar.End), bar.Row), series);
+    // The bar is 5 pixels high around its row.
+    if (cursor.x() >= std::floor(a.x()) && cursor.x() <= std::ceil(b.x()) &&
+        std::abs(cursor.y() - a.y()) <= 2.5) {
+      SetHint(DurationReadout(bar.Start, bar.End, QLocale::system()), cursor);
+      return;
+    }
+  }
+  SetHint(QString(), cursor);
+}
+
+void TChartForm::StripClick() {
+  StripMouseMove(chart2Cursor_);
+}
+
+void TChartForm::SetHint(const QString& text, const QPoint& at) {
+  hintsOn_ = !text.isEmpty();
+  if (hintsOn_) hint_ = text;
+  if (hintsOn_) {
+    QToolTip::showText(linesView_->mapToGlobal(at), text, this);
+  } else {
+    QToolTip::hideText();
+  }
 }
 
 }  // namespace vorta

@@ -13,7 +13,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "devices/CANDevices.h"
+#include "devices/CANMixer.h"
 #include "platform/Messages.h"
 #include "process/ProcessRecord.h"
 

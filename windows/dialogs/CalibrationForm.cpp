@@ -11,8 +11,8 @@
 #include <QRadioButton>
 
 #include "platform/Numbers.h"
+#include "process/CalibIndication.h"
 #include "process/Calibration.h"
-#include "process/ProcessConfig.h"
 #include "process/ProcessRecord.h"
 #include "windows/common/ProcessPanel.h"
 #include "windows/common/WindowPlacement.h"

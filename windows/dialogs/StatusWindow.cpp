@@ -8,9 +8,9 @@
 #include <QTextCursor>
 
 #include "platform/TimerService.h"
-#include "process/ProcessConfig.h"
 #include "process/ProcessRecord.h"
 #include "process/StatusClock.h"
+#include "process/StatusMessages.h"
 #include "windows/common/ProcessPanel.h"
 #include "windows/common/WindowPlacement.h"
 
