@@ -11,6 +11,7 @@
 
 #include "platform/SafeFile.h"
 #include "telemetry/FileTail.h"
+#include "telemetry/MqttReasons.h"
 
 namespace vorta {
 
@@ -46,8 +47,8 @@ QByteArray ReadAt(int fd, qint64 offset, qint64 length) {
   return bytes;
 }
 
-QString SystemReason(int error) {
-  return QString::fromLocal8Bit(std::strerror(error));
+TMqttText Tr(const char* source) {
+  return TMqttText::Tr("vorta::FileTail", source);
 }
 }  // namespace
 
@@ -103,7 +104,7 @@ bool TFileTail::Attach() {
     fd = ::open(QFile::encodeName(path_).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     // Not written yet: nothing to say.
     if (fd < 0 && errno == ENOENT) return false;
-    if (fd < 0) problem = QStringLiteral("%1: %2").arg(path_, SystemReason(errno));
+    if (fd < 0) problem = QStringLiteral("%1: %2").arg(path_, SystemErrorText(errno));
   }
   if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
     ::close(fd);
@@ -111,7 +112,10 @@ bool TFileTail::Attach() {
   }
   if (!problem.isEmpty()) {
     if (!unusableTold_) {
-      Tell(QStringLiteral("MQTT: %1; его строки не публикуются, пока это так.").arg(problem), true);
+      Tell(Tr(QT_TRANSLATE_NOOP("vorta::FileTail",
+                                "MQTT: %1; его строки не публикуются, пока это так."))
+               .Arg(problem),
+           true);
     }
     unusableTold_ = true;
     return false;
@@ -119,10 +123,11 @@ bool TFileTail::Attach() {
   unusableTold_ = false;
   const TFileIdentity id = IdentityOf(st);
   if (identity_.Known() && id != identity_) {
-    Tell(QStringLiteral("MQTT: файл %1 заменён другим, пока программа не работала; новый файл "
-                        "публикуется с начала, неотправленные строки прежнего (если были) "
-                        "отправить нельзя.")
-             .arg(path_),
+    Tell(Tr(QT_TRANSLATE_NOOP("vorta::FileTail",
+                              "MQTT: файл %1 заменён другим, пока программа не работала; новый "
+                              "файл публикуется с начала, неотправленные строки прежнего (если "
+                              "были) отправить нельзя."))
+             .Arg(path_),
          true);
     delivered_ = read_ = 0;
     header_.clear();
@@ -151,10 +156,11 @@ void TFileTail::CheckKeptOffset() {
   const QByteArray before = ReadAt(fd_, from, read_ - from);
   const qsizetype nl = before.lastIndexOf('\n');
   const qint64 start = nl < 0 ? 0 : from + nl + 1;
-  Tell(QStringLiteral("MQTT: сохранённое место в файле %1 (байт %2) приходится на середину "
-                      "строки; публикация идёт с начала этой строки.")
-           .arg(path_)
-           .arg(read_),
+  Tell(Tr(QT_TRANSLATE_NOOP("vorta::FileTail",
+                            "MQTT: сохранённое место в файле %1 (байт %2) приходится на середину "
+                            "строки; публикация идёт с начала этой строки."))
+           .Arg(path_)
+           .Arg(QString::number(read_)),
        true);
   delivered_ = read_ = start;
 }
@@ -207,9 +213,10 @@ std::vector<TTailedLine> TFileTail::ReadLines(qint64 maxBytes) {
     identity_ = {};
     delivered_ = read_ = 0;
     header_.clear();
-    Tell(QStringLiteral("MQTT: файл %1 заменён новым; прежний опубликован до конца, новый "
-                        "публикуется с начала.")
-             .arg(path_),
+    Tell(Tr(QT_TRANSLATE_NOOP("vorta::FileTail",
+                              "MQTT: файл %1 заменён новым; прежний опубликован до конца, новый "
+                              "публикуется с начала."))
+             .Arg(path_),
          false);
   }
   return lines;
@@ -254,14 +261,14 @@ TKeptOffsets LoadDeliveredOffsets(const QString& path) {
   TKeptOffsets kept;
   if (QString special = NotARegularFile(path); !special.isEmpty()) {
     kept.Exists = true;
-    kept.Problem = std::move(special);
+    kept.Problem = TMqttText::Same(special);
     return kept;
   }
   const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     if (errno != ENOENT) {
       kept.Exists = true;
-      kept.Problem = SystemReason(errno);
+      kept.Problem = TMqttText::Same(SystemErrorText(errno));
     }
     return kept;
   }
@@ -269,12 +276,13 @@ TKeptOffsets LoadDeliveredOffsets(const QString& path) {
   QFile f;
   if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
     ::close(fd);
-    kept.Problem = f.errorString();
+    kept.Problem = TMqttText::Same(f.errorString());
     return kept;
   }
   const QByteArray bytes = f.read(kOffsetsFileBytes + 1);
   if (bytes.size() > kOffsetsFileBytes) {
-    kept.Problem = QStringLiteral("слишком большой для файла мест продолжения");
+    kept.Problem =
+        Tr(QT_TRANSLATE_NOOP("vorta::FileTail", "слишком большой для файла мест продолжения"));
     return kept;
   }
   static const QRegularExpression kIdentity(QStringLiteral("^(\\d+):(\\d+)\\t(.+)$"));
@@ -300,7 +308,9 @@ TKeptOffsets LoadDeliveredOffsets(const QString& path) {
     kept.Offsets.insert(name, entry);
   }
   if (bad > 0) {
-    kept.Problem = QStringLiteral("не читается строк: %1 из %2").arg(bad).arg(total);
+    kept.Problem = Tr(QT_TRANSLATE_NOOP("vorta::FileTail", "не читается строк: %1 из %2"))
+                       .Arg(QString::number(bad))
+                       .Arg(QString::number(total));
   }
   return kept;
 }

@@ -17,6 +17,8 @@
 #include <optional>
 #include <vector>
 
+#include "telemetry/MqttText.h"
+
 namespace vorta {
 
 struct TTailedLine {
@@ -40,7 +42,8 @@ struct TDeliveredOffset {
 // Something about the followed file worth telling; Operator: the operator
 // must hear it (otherwise it only goes to the journal).
 struct TTailNotice {
-  QString Text;
+  QString Text;   // Russian, as the journal keeps it
+  QString Shown;  // the same in the operator's language
   bool Operator = true;
 };
 
@@ -84,7 +87,9 @@ class TFileTail {
   [[nodiscard]] bool PathNamesAnotherFile() const;
   void CheckKeptOffset();
   void LoadHeader();
-  void Tell(const QString& text, bool toOperator) { notices_.push_back({text, toOperator}); }
+  void Tell(const TMqttText& text, bool toOperator) {
+    notices_.push_back({text.Written, text.Shown, toOperator});
+  }
 
   QString path_;
   int fd_ = -1;
@@ -114,7 +119,7 @@ struct TKeptOffsets {
   QHash<QString, TDeliveredOffset> Offsets;
   bool Exists = false;
   // Set when the file exists but could not be used whole: what is wrong.
-  QString Problem;
+  TMqttText Problem;
 };
 TKeptOffsets LoadDeliveredOffsets(const QString& path);
 // Empty when written; otherwise why not.

@@ -37,9 +37,15 @@ constexpr qint64 kHistoryBytes = qint64{512} * 1024;
 
 std::once_flag gLibraryInit;
 
-const QString kSuspended =
-    QStringLiteral("Публикация данных приостановлена, попытки подключения продолжаются.");
-const QString kLater = QStringLiteral("Данные будут отправлены после восстановления связи.");
+const char* const kContext = "vorta::MqttPublisher";
+const char* const kSuspended = QT_TRANSLATE_NOOP(
+    "vorta::MqttPublisher", "Публикация данных приостановлена, попытки подключения продолжаются.");
+const char* const kLater = QT_TRANSLATE_NOOP("vorta::MqttPublisher",
+                                             "Данные будут отправлены после восстановления связи.");
+
+TMqttText Tr(const char* source) {
+  return TMqttText::Tr(kContext, source);
+}
 }  // namespace
 
 TMqttPublisher::TMqttPublisher(TMqttSettings settings, std::vector<TPublishedFile> files,
@@ -85,9 +91,9 @@ std::vector<TMqttNotice> TMqttPublisher::TakeNotices() {
   return std::exchange(notices_, {});
 }
 
-void TMqttPublisher::Notify(const QString& text, bool toOperator) {
+void TMqttPublisher::Notify(const TMqttText& text, bool toOperator) {
   const std::lock_guard lock(mutex_);
-  notices_.push_back({text, toOperator});
+  notices_.push_back({text.Written, text.Shown, toOperator});
 }
 
 QString TMqttPublisher::Where() const {
@@ -102,11 +108,12 @@ double TMqttPublisher::Now() const {
 void TMqttPublisher::LoadOffsets() {
   const TKeptOffsets kept = LoadDeliveredOffsets(offsetsPath_);
   kept_ = kept.Offsets;
-  if (!kept.Problem.isEmpty()) {
-    Notify(QStringLiteral("MQTT: файл %1 нельзя использовать (%2); строки протоколов и журнала, "
-                          "о которых он не говорит, публикуются с начала файлов, возможны "
-                          "повторы.")
-               .arg(offsetsPath_, kept.Problem),
+  if (!kept.Problem.IsEmpty()) {
+    Notify(Tr(QT_TRANSLATE_NOOP("vorta::MqttPublisher",
+                                "MQTT: файл %1 нельзя использовать (%2); строки протоколов и "
+                                "журнала, о которых он не говорит, публикуются с начала файлов, "
+                                "возможны повторы."))
+               .Arg(offsetsPath_, kept.Problem),
            true);
     // A file in its place that cannot be read cannot be written either: once is enough.
     saveFailureTold_ = !NotARegularFile(offsetsPath_).isEmpty();
@@ -117,7 +124,7 @@ void TMqttPublisher::LoadOffsets() {
     TFileTail& tail = tails_.emplace_back(f.Path);
     if (const auto it = kept.Offsets.find(f.Key); it != kept.Offsets.end()) {
       tail.Resume(*it);
-    } else if (!kept.Problem.isEmpty()) {
+    } else if (!kept.Problem.IsEmpty()) {
       // What was delivered is unknown: repeats rather than losses.
       tail.StartAt(0);
     } else {
@@ -238,9 +245,9 @@ void TMqttPublisher::Fail(int rc) {
     nextAttempt_ = TClock::now();
     return;
   }
-  const QString text = FailureText(rc, savedErrno);
+  const TMqttText text = FailureText(rc, savedErrno);
   inEpisode_ = true;
-  if (text.isEmpty()) {
+  if (text.Written.isEmpty()) {
     nextAttempt_ = TClock::now();
     return;
   }
@@ -253,58 +260,62 @@ void TMqttPublisher::Fail(int rc) {
 
 // What ended this attempt, for the operator; empty when the next attempt,
 // made at once, must show it first.
-QString TMqttPublisher::FailureText(int rc, int savedErrno) {
+TMqttText TMqttPublisher::FailureText(int rc, int savedErrno) {
+  const TMqttText suspended = Tr(kSuspended);
   if (refusal_ != 0) {
-    return QStringLiteral("Брокер MQTT %1 отказал в подключении: %2. %3")
-        .arg(Where(), MqttRefusalReason(refusal_, mqtt5_), kSuspended);
+    return Tr(QT_TRANSLATE_NOOP("vorta::MqttPublisher",
+                                "Брокер MQTT %1 отказал в подключении: %2. %3"))
+        .Arg(Where(), MqttRefusalReason(refusal_, mqtt5_), suspended);
   }
   if (rejected_ != 0) {
-    return QStringLiteral("Брокер MQTT %1 не принимает сообщения в %2: %3. %4")
-        .arg(Where(), rejectedTopic_, MqttRefusalReason(rejected_, true), kSuspended);
+    return Tr(QT_TRANSLATE_NOOP("vorta::MqttPublisher",
+                                "Брокер MQTT %1 не принимает сообщения в %2: %3. %4"))
+        .Arg(Where(), rejectedTopic_, MqttRefusalReason(rejected_, true), suspended);
   }
-  const QString takenOver =
-      QStringLiteral(
-          "идентификатор клиента «%1» (ClientId) занят другим клиентом: другим "
-          "компьютером или программой с тем же ClientId")
-          .arg(settings_.ClientId);
+  const TMqttText takenOver =
+      Tr(QT_TRANSLATE_NOOP("vorta::MqttPublisher",
+                           "идентификатор клиента «%1» (ClientId) занят другим клиентом: другим "
+                           "компьютером или программой с тем же ClientId"))
+          .Arg(settings_.ClientId);
+  const char* const closed =
+      QT_TRANSLATE_NOOP("vorta::MqttPublisher", "Брокер MQTT %1 закрыл подключение: %2. %3");
   if (brokerReason_ == MQTT_RC_SESSION_TAKEN_OVER) {
-    return QStringLiteral("Брокер MQTT %1 закрыл подключение: %2. %3")
-        .arg(Where(), takenOver, kSuspended);
+    return Tr(closed).Arg(Where(), takenOver, suspended);
   }
   if (brokerReason_ != 0) {
-    return QStringLiteral("Брокер MQTT %1 закрыл подключение: %2. %3")
-        .arg(Where(), MqttRefusalReason(brokerReason_, true), kSuspended);
+    return Tr(closed).Arg(Where(), MqttRefusalReason(brokerReason_, true), suspended);
   }
   // Closed by the broker after it accepted us: on its own that says little
   // (a broker restarting, another client taking the id over); the next
   // attempt, made at once, shows which.
+  const char* const lost =
+      QT_TRANSLATE_NOOP("vorta::MqttPublisher", "Связь с брокером MQTT %1 потеряна: %2. %3");
   if (accepted_ && rc == MOSQ_ERR_CONN_LOST && !episodeTold_) {
     if (untoldDrop_.isEmpty()) {
-      untoldDrop_ = QStringLiteral("Связь с брокером MQTT %1 потеряна: %2. %3")
-                        .arg(Where(), MqttFailureReason(rc, savedErrno), kLater);
+      untoldDrop_ = Tr(lost).Arg(Where(), MqttFailureReason(rc, savedErrno), Tr(kLater)).Written;
       untoldDropAcked_ = acked_;
       return {};
     }
     // Accepted and closed again while the broker keeps accepting: what a
     // broker does to the older of two clients with one id, once they work.
     if (acked_ || untoldDropAcked_) {
-      return QStringLiteral(
-                 "Брокер MQTT %1 раз за разом закрывает принятое подключение: "
-                 "вероятно, %2. %3")
-          .arg(Where(), takenOver, kSuspended);
+      return Tr(QT_TRANSLATE_NOOP("vorta::MqttPublisher",
+                                  "Брокер MQTT %1 раз за разом закрывает принятое подключение: "
+                                  "вероятно, %2. %3"))
+          .Arg(Where(), takenOver, suspended);
     }
-    return QStringLiteral(
-               "Брокер MQTT %1 закрывает подключение сразу после того, как принял его. %2")
-        .arg(Where(), kSuspended);
+    return Tr(QT_TRANSLATE_NOOP(
+                  "vorta::MqttPublisher",
+                  "Брокер MQTT %1 закрывает подключение сразу после того, как принял его. %2"))
+        .Arg(Where(), suspended);
   }
   if (accepted_ || !untoldDrop_.isEmpty()) {
-    return QStringLiteral("Связь с брокером MQTT %1 потеряна: %2. %3")
-        .arg(Where(), MqttFailureReason(rc, savedErrno), kLater);
+    return Tr(lost).Arg(Where(), MqttFailureReason(rc, savedErrno), Tr(kLater));
   }
-  return QStringLiteral(
-             "Нет связи с брокером MQTT %1: %2. Данные будут отправлены после "
-             "подключения.")
-      .arg(Where(), MqttFailureReason(rc, savedErrno));
+  return Tr(QT_TRANSLATE_NOOP("vorta::MqttPublisher",
+                              "Нет связи с брокером MQTT %1: %2. Данные будут отправлены после "
+                              "подключения."))
+      .Arg(Where(), MqttFailureReason(rc, savedErrno));
 }
 
 // A connection counts as restored once the broker has acknowledged a message
@@ -319,9 +330,13 @@ void TMqttPublisher::CheckHeld() {
   held_ = true;
   retryMs_ = settings_.RetryMinMs;
   if (inEpisode_ && episodeTold_) {
-    Notify(QStringLiteral("Связь с брокером MQTT %1 восстановлена.").arg(Where()), false);
+    Notify(Tr(QT_TRANSLATE_NOOP("vorta::MqttPublisher", "Связь с брокером MQTT %1 восстановлена."))
+               .Arg(Where()),
+           false);
   } else if (inEpisode_) {
-    Notify(QStringLiteral("Связь с брокером MQTT %1 прерывалась и восстановлена.").arg(Where()),
+    Notify(Tr(QT_TRANSLATE_NOOP("vorta::MqttPublisher",
+                                "Связь с брокером MQTT %1 прерывалась и восстановлена."))
+               .Arg(Where()),
            false);
   }
   inEpisode_ = false;
@@ -465,7 +480,9 @@ void TMqttPublisher::PumpFiles() {
     TFileTail& tail = tails_[i];
     const TPublishedFile& file = files_[i];
     const std::vector<TTailedLine> lines = tail.ReadLines(kChunkBytes);
-    for (const TTailNotice& notice : tail.TakeNotices()) Notify(notice.Text, notice.Operator);
+    for (const TTailNotice& notice : tail.TakeNotices()) {
+      Notify({notice.Text, notice.Shown}, notice.Operator);
+    }
     for (const TTailedLine& line : lines) {
       QString topic;
       QByteArray payload;
@@ -535,16 +552,19 @@ void TMqttPublisher::SaveOffsets(bool force) {
   if (error.isEmpty()) {
     offsetsDirty_ = false;
     if (saveFailureTold_) {
-      Notify(QStringLiteral("MQTT: файл %1 снова записывается.").arg(offsetsPath_), false);
+      Notify(Tr(QT_TRANSLATE_NOOP("vorta::MqttPublisher", "MQTT: файл %1 снова записывается."))
+                 .Arg(offsetsPath_),
+             false);
     }
     saveFailureTold_ = false;
     return;
   }
   if (!saveFailureTold_) {
-    Notify(QStringLiteral("MQTT: не удалось записать файл %1: %2. Пока это так, после "
-                          "перезапуска программы строки, записанные до него, могут быть "
-                          "опубликованы повторно или пропущены.")
-               .arg(offsetsPath_, error),
+    Notify(Tr(QT_TRANSLATE_NOOP("vorta::MqttPublisher",
+                                "MQTT: не удалось записать файл %1: %2. Пока это так, после "
+                                "перезапуска программы строки, записанные до него, могут быть "
+                                "опубликованы повторно или пропущены."))
+               .Arg(offsetsPath_, error),
            true);
   }
   saveFailureTold_ = true;

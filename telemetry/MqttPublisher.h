@@ -26,6 +26,7 @@
 #include "telemetry/FileTail.h"
 #include "telemetry/MqttHistory.h"
 #include "telemetry/MqttSettings.h"
+#include "telemetry/MqttText.h"
 
 struct mosquitto;
 struct mqtt5__property;
@@ -44,7 +45,7 @@ struct TPublishedFile {
 };
 
 // A change of the connection worth telling: Operator texts go to the
-// operator (once per episode); all go to the journal.
+// operator (once per episode, as Shown); all go to the journal (as Text).
 //
 // An episode runs from the first failure until a connection has held: a
 // connection that the broker drops soon after accepting it (another client
@@ -52,7 +53,8 @@ struct TPublishedFile {
 // does not end it, so the pause keeps doubling and the operator hears of it
 // once.
 struct TMqttNotice {
-  QString Text;
+  QString Text;   // Russian, as the journal keeps it
+  QString Shown;  // the same in the operator's language
   bool Operator = true;
 };
 
@@ -106,7 +108,7 @@ class TMqttPublisher {
   void LoadOffsets();
   void TryConnect();
   void Fail(int rc);
-  [[nodiscard]] QString FailureText(int rc, int savedErrno);
+  [[nodiscard]] TMqttText FailureText(int rc, int savedErrno);
   void CheckHeld();
   void Destroy();
   void SendStates();
@@ -118,7 +120,7 @@ class TMqttPublisher {
   void SaveOffsets(bool force);
   void Finish();
   bool Publish(const QString& topic, const QByteArray& payload, int qos, bool retain, int* mid);
-  void Notify(const QString& text, bool toOperator);
+  void Notify(const TMqttText& text, bool toOperator);
   [[nodiscard]] QString Where() const;
   [[nodiscard]] double Now() const;
 

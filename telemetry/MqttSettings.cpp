@@ -1,3 +1,4 @@
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -23,28 +24,37 @@ QString Resolve(const QString& programFolder, const QString& path) {
   return QDir(programFolder).absoluteFilePath(path);
 }
 
-const QString kOff = QStringLiteral("публикация выключена.");
+// Only shown (at start), never written: translated where made.
+QString Tr(const char* source) {
+  return QCoreApplication::translate("vorta::MqttSettings", source);
+}
+
+QString Off() {
+  return Tr(QT_TRANSLATE_NOOP("vorta::MqttSettings", "публикация выключена."));
+}
 
 // Why the CA file cannot serve, or nothing. Read here rather than at the
 // first connection, where any fault of it would look like a broker whose
 // certificate is not trusted.
 QString CaFileProblem(const QString& path) {
   if (const QString special = NotARegularFile(path); !special.isEmpty()) {
-    return QStringLiteral("MQTT: файл сертификатов CAFile %1; %2").arg(special, kOff);
+    return Tr(QT_TRANSLATE_NOOP("vorta::MqttSettings", "MQTT: файл сертификатов CAFile %1; %2"))
+        .arg(special, Off());
   }
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) {
-    return QStringLiteral("MQTT: файл сертификатов CAFile %1 не найден или не читается; %2")
-        .arg(path, kOff);
+    return Tr(QT_TRANSLATE_NOOP("vorta::MqttSettings",
+                                "MQTT: файл сертификатов CAFile %1 не найден или не читается; %2"))
+        .arg(path, Off());
   }
   const QList<QSslCertificate> certificates = QSslCertificate::fromData(f.readAll(), QSsl::Pem);
   const bool any = std::any_of(certificates.begin(), certificates.end(),
                                [](const QSslCertificate& c) { return !c.isNull(); });
   if (!any) {
-    return QStringLiteral(
-               "MQTT: в файле сертификатов CAFile %1 нет ни одного читаемого "
-               "сертификата (ожидается PEM: -----BEGIN CERTIFICATE-----); %2")
-        .arg(path, kOff);
+    return Tr(QT_TRANSLATE_NOOP("vorta::MqttSettings",
+                                "MQTT: в файле сертификатов CAFile %1 нет ни одного читаемого "
+                                "сертификата (ожидается PEM: -----BEGIN CERTIFICATE-----); %2"))
+        .arg(path, Off());
   }
   return {};
 }
@@ -84,9 +94,10 @@ std::optional<TMqttSettings> ReadMqttSettings(const TProfileFile& mainConfig,
   // Subscribers' wildcards never match a topic that begins with '$'.
   if (s.TopicRoot.isEmpty() || s.TopicRoot.contains(u'#') || s.TopicRoot.contains(u'+') ||
       s.TopicRoot.startsWith(u'$')) {
-    *problems << QStringLiteral(
+    *problems << Tr(QT_TRANSLATE_NOOP(
+        "vorta::MqttSettings",
         "MQTT: TopicRoot не может быть пустым, содержать '#' или '+' и начинаться с '$'; "
-        "публикация выключена.");
+        "публикация выключена."));
     return std::nullopt;
   }
   s.ClientId = Key(mainConfig, "ClientId");
@@ -98,31 +109,34 @@ std::optional<TMqttSettings> ReadMqttSettings(const TProfileFile& mainConfig,
     passwordFile = Resolve(programFolder, passwordFile);
     // MQTT sends a password only with a user name.
     if (s.Username.isEmpty()) {
-      *problems << QStringLiteral(
-                       "MQTT: PasswordFile задан, а Username нет; пароль передаётся только "
-                       "вместе с именем пользователя. Укажите Username; %1")
-                       .arg(kOff);
+      *problems << Tr(QT_TRANSLATE_NOOP(
+                          "vorta::MqttSettings",
+                          "MQTT: PasswordFile задан, а Username нет; пароль передаётся только "
+                          "вместе с именем пользователя. Укажите Username; %1"))
+                       .arg(Off());
       return std::nullopt;
     }
     if (const QString special = NotARegularFile(passwordFile); !special.isEmpty()) {
-      *problems << QStringLiteral("MQTT: файл пароля %1; %2").arg(special, kOff);
+      *problems << Tr(QT_TRANSLATE_NOOP("vorta::MqttSettings", "MQTT: файл пароля %1; %2"))
+                       .arg(special, Off());
       return std::nullopt;
     }
     const QFileInfo info(passwordFile);
     // A password others can read is no secret: refuse rather than use it.
     if (info.exists() &&
         (info.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteOther)) != 0) {
-      *problems << QStringLiteral(
-                       "MQTT: файл пароля %1 доступен другим пользователям; "
-                       "разрешите чтение только владельцу (chmod 600). "
-                       "Публикация выключена.")
+      *problems << Tr(QT_TRANSLATE_NOOP("vorta::MqttSettings",
+                                        "MQTT: файл пароля %1 доступен другим пользователям; "
+                                        "разрешите чтение только владельцу (chmod 600). "
+                                        "Публикация выключена."))
                        .arg(passwordFile);
       return std::nullopt;
     }
     QFile f(passwordFile);
     if (!f.open(QIODevice::ReadOnly)) {
-      *problems << QStringLiteral("MQTT: не удалось прочитать файл пароля %1; %2")
-                       .arg(passwordFile, kOff);
+      *problems << Tr(QT_TRANSLATE_NOOP("vorta::MqttSettings",
+                                        "MQTT: не удалось прочитать файл пароля %1; %2"))
+                       .arg(passwordFile, Off());
       return std::nullopt;
     }
     s.Password = f.readLine(4096);

@@ -27,8 +27,8 @@ struct TMqttSettings {
 };
 
 // Reads [MQTT]; nothing when Host is absent or empty (publishing off) or when
-// the password file is refused or unreadable. Each problem, in Russian for the
-// operator, is appended to problems.
+// the password file is refused or unreadable. Each problem, in the operator's
+// language (it is only shown), is appended to problems.
 std::optional<TMqttSettings> ReadMqttSettings(const TProfileFile& mainConfig,
                                               const QString& programFolder, QStringList* problems);
 

@@ -76,7 +76,7 @@ void TMqttTelemetry::Tick() {
       publisher_->PublishState(p->Config.NumProcess, StateJson(*p, now));
   }
   for (const TMqttNotice& notice : publisher_->TakeNotices()) {
-    if (notice.Operator) env_.Messages.ShowInfo(notice.Text);
+    if (notice.Operator) env_.Messages.ShowInfo(notice.Shown);
     if (env_.Journal != nullptr) {
       TJournalEntry e;
       e.Kind = TJournalKind::Program;

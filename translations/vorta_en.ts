@@ -404,6 +404,33 @@ ip link set %1 up</translation>
     </message>
 </context>
 <context>
+    <name>vorta::FileTail</name>
+    <message>
+        <source>MQTT: %1; его строки не публикуются, пока это так.</source>
+        <translation>MQTT: %1; its lines are not published while this lasts.</translation>
+    </message>
+    <message>
+        <source>MQTT: файл %1 заменён другим, пока программа не работала; новый файл публикуется с начала, неотправленные строки прежнего (если были) отправить нельзя.</source>
+        <translation>MQTT: the file %1 was replaced by another while the program was not running; the new file is published from its start, and unsent lines of the former one (if any) cannot be sent.</translation>
+    </message>
+    <message>
+        <source>MQTT: сохранённое место в файле %1 (байт %2) приходится на середину строки; публикация идёт с начала этой строки.</source>
+        <translation>MQTT: the saved place in the file %1 (byte %2) falls in the middle of a line; publishing goes on from the start of that line.</translation>
+    </message>
+    <message>
+        <source>MQTT: файл %1 заменён новым; прежний опубликован до конца, новый публикуется с начала.</source>
+        <translation>MQTT: the file %1 was replaced by a new one; the former one has been published to its end, the new one is published from its start.</translation>
+    </message>
+    <message>
+        <source>слишком большой для файла мест продолжения</source>
+        <translation>too large for a file of resume places</translation>
+    </message>
+    <message>
+        <source>не читается строк: %1 из %2</source>
+        <translation>%1 of %2 lines cannot be read</translation>
+    </message>
+</context>
+<context>
     <name>vorta::FillRun</name>
     <message>
         <source>Заполнение не запущено: нет ни одного процесса.</source>
@@ -507,6 +534,191 @@ ip link set %1 up</translation>
     <message>
         <source>Миксер не задан!</source>
         <translation>No stirrer configured!</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::MqttPublisher</name>
+    <message>
+        <source>Публикация данных приостановлена, попытки подключения продолжаются.</source>
+        <translation>Publishing is suspended; connection attempts go on.</translation>
+    </message>
+    <message>
+        <source>Данные будут отправлены после восстановления связи.</source>
+        <translation>The data will be sent once the connection is back.</translation>
+    </message>
+    <message>
+        <source>MQTT: файл %1 нельзя использовать (%2); строки протоколов и журнала, о которых он не говорит, публикуются с начала файлов, возможны повторы.</source>
+        <translation>MQTT: the file %1 cannot be used (%2); lines of the data logs and the journal it says nothing about are published from the start of their files, possibly again.</translation>
+    </message>
+    <message>
+        <source>Брокер MQTT %1 отказал в подключении: %2. %3</source>
+        <translation>The MQTT broker %1 refused the connection: %2. %3</translation>
+    </message>
+    <message>
+        <source>Брокер MQTT %1 не принимает сообщения в %2: %3. %4</source>
+        <translation>The MQTT broker %1 does not accept messages to %2: %3. %4</translation>
+    </message>
+    <message>
+        <source>идентификатор клиента «%1» (ClientId) занят другим клиентом: другим компьютером или программой с тем же ClientId</source>
+        <translation>the client id “%1” (ClientId) is taken by another client: another computer or program with the same ClientId</translation>
+    </message>
+    <message>
+        <source>Брокер MQTT %1 закрыл подключение: %2. %3</source>
+        <translation>The MQTT broker %1 closed the connection: %2. %3</translation>
+    </message>
+    <message>
+        <source>Связь с брокером MQTT %1 потеряна: %2. %3</source>
+        <translation>The connection to the MQTT broker %1 was lost: %2. %3</translation>
+    </message>
+    <message>
+        <source>Брокер MQTT %1 раз за разом закрывает принятое подключение: вероятно, %2. %3</source>
+        <translation>The MQTT broker %1 keeps closing the connection it accepted: probably %2. %3</translation>
+    </message>
+    <message>
+        <source>Брокер MQTT %1 закрывает подключение сразу после того, как принял его. %2</source>
+        <translation>The MQTT broker %1 closes the connection right after accepting it. %2</translation>
+    </message>
+    <message>
+        <source>Нет связи с брокером MQTT %1: %2. Данные будут отправлены после подключения.</source>
+        <translation>No connection to the MQTT broker %1: %2. The data will be sent once connected.</translation>
+    </message>
+    <message>
+        <source>Связь с брокером MQTT %1 восстановлена.</source>
+        <translation>The connection to the MQTT broker %1 is restored.</translation>
+    </message>
+    <message>
+        <source>Связь с брокером MQTT %1 прерывалась и восстановлена.</source>
+        <translation>The connection to the MQTT broker %1 was interrupted and is restored.</translation>
+    </message>
+    <message>
+        <source>MQTT: файл %1 снова записывается.</source>
+        <translation>MQTT: the file %1 is written again.</translation>
+    </message>
+    <message>
+        <source>MQTT: не удалось записать файл %1: %2. Пока это так, после перезапуска программы строки, записанные до него, могут быть опубликованы повторно или пропущены.</source>
+        <translation>MQTT: could not write the file %1: %2. While this lasts, after a restart of the program lines written before it may be published again or skipped.</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::MqttReasons</name>
+    <message>
+        <source>ошибка TLS (сертификат брокера не подтверждён)</source>
+        <translation>TLS error (the broker&apos;s certificate is not trusted)</translation>
+    </message>
+    <message>
+        <source>в подключении отказано (брокер не запущен?)</source>
+        <translation>connection refused (is the broker running?)</translation>
+    </message>
+    <message>
+        <source>брокер не отвечает</source>
+        <translation>the broker does not answer</translation>
+    </message>
+    <message>
+        <source>хост недоступен</source>
+        <translation>host unreachable</translation>
+    </message>
+    <message>
+        <source>соединение разорвано</source>
+        <translation>connection lost</translation>
+    </message>
+    <message>
+        <source>имя хоста не найдено</source>
+        <translation>host name not found</translation>
+    </message>
+    <message>
+        <source>сообщение больше, чем брокер принимает</source>
+        <translation>a message larger than the broker accepts</translation>
+    </message>
+    <message>
+        <source>брокер не поддерживает MQTT 3.1.1</source>
+        <translation>the broker does not support MQTT 3.1.1</translation>
+    </message>
+    <message>
+        <source>идентификатор клиента отклонён</source>
+        <translation>client id rejected</translation>
+    </message>
+    <message>
+        <source>брокер недоступен</source>
+        <translation>broker unavailable</translation>
+    </message>
+    <message>
+        <source>неверное имя пользователя или пароль</source>
+        <translation>wrong user name or password</translation>
+    </message>
+    <message>
+        <source>неверное имя пользователя или пароль, или нет прав на подключение</source>
+        <translation>wrong user name or password, or not allowed to connect</translation>
+    </message>
+    <message>
+        <source>код %1</source>
+        <translation>code %1</translation>
+    </message>
+    <message>
+        <source>неверное имя пользователя или пароль, или нет прав</source>
+        <translation>wrong user name or password, or not authorised</translation>
+    </message>
+    <message>
+        <source>брокер недоступен или перегружен</source>
+        <translation>broker unavailable or busy</translation>
+    </message>
+    <message>
+        <source>брокер завершает работу</source>
+        <translation>the broker is shutting down</translation>
+    </message>
+    <message>
+        <source>клиент заблокирован брокером</source>
+        <translation>client banned by the broker</translation>
+    </message>
+    <message>
+        <source>недопустимое имя темы</source>
+        <translation>invalid topic name</translation>
+    </message>
+    <message>
+        <source>превышена квота брокера</source>
+        <translation>the broker&apos;s quota exceeded</translation>
+    </message>
+    <message>
+        <source>%1 (код %2)</source>
+        <translation>%1 (code %2)</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::MqttSettings</name>
+    <message>
+        <source>публикация выключена.</source>
+        <translation>publishing is off.</translation>
+    </message>
+    <message>
+        <source>MQTT: файл сертификатов CAFile %1; %2</source>
+        <translation>MQTT: the certificate file CAFile %1; %2</translation>
+    </message>
+    <message>
+        <source>MQTT: файл сертификатов CAFile %1 не найден или не читается; %2</source>
+        <translation>MQTT: the certificate file CAFile %1 is missing or cannot be read; %2</translation>
+    </message>
+    <message>
+        <source>MQTT: в файле сертификатов CAFile %1 нет ни одного читаемого сертификата (ожидается PEM: -----BEGIN CERTIFICATE-----); %2</source>
+        <translation>MQTT: the certificate file CAFile %1 holds no readable certificate (PEM expected: -----BEGIN CERTIFICATE-----); %2</translation>
+    </message>
+    <message>
+        <source>MQTT: TopicRoot не может быть пустым, содержать &apos;#&apos; или &apos;+&apos; и начинаться с &apos;$&apos;; публикация выключена.</source>
+        <translation>MQTT: TopicRoot cannot be empty, contain &apos;#&apos; or &apos;+&apos; or begin with &apos;$&apos;; publishing is off.</translation>
+    </message>
+    <message>
+        <source>MQTT: PasswordFile задан, а Username нет; пароль передаётся только вместе с именем пользователя. Укажите Username; %1</source>
+        <translation>MQTT: PasswordFile is set but Username is not; a password is sent only with a user name. Set Username; %1</translation>
+    </message>
+    <message>
+        <source>MQTT: файл пароля %1; %2</source>
+        <translation>MQTT: the password file %1; %2</translation>
+    </message>
+    <message>
+        <source>MQTT: файл пароля %1 доступен другим пользователям; разрешите чтение только владельцу (chmod 600). Публикация выключена.</source>
+        <translation>MQTT: the password file %1 is open to other users; allow only its owner to read it (chmod 600). Publishing is off.</translation>
+    </message>
+    <message>
+        <source>MQTT: не удалось прочитать файл пароля %1; %2</source>
+        <translation>MQTT: could not read the password file %1; %2</translation>
     </message>
 </context>
 <context>

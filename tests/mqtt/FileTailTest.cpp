@@ -75,7 +75,7 @@ TEST(FileTailTest, offsetsFile_oldFormRead_damageAndSpecialFilesToldWithoutBlock
   TProgramFolder folder;
   folder.Write("old", "120\tProtocol1.txt\n");
   const TKeptOffsets old = LoadDeliveredOffsets(folder.File("old"));
-  EXPECT_TRUE(old.Problem.isEmpty());
+  EXPECT_TRUE(old.Problem.IsEmpty());
   EXPECT_EQ(old.Offsets.value("Protocol1.txt").Offset, 120);
   EXPECT_FALSE(old.Offsets.value("Protocol1.txt").Identity.Known());
 
@@ -85,7 +85,7 @@ TEST(FileTailTest, offsetsFile_oldFormRead_damageAndSpecialFilesToldWithoutBlock
             (TFileIdentity{2049, 77}));
 
   folder.Write("garbage", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
-  EXPECT_FALSE(LoadDeliveredOffsets(folder.File("garbage")).Problem.isEmpty());
+  EXPECT_FALSE(LoadDeliveredOffsets(folder.File("garbage")).Problem.IsEmpty());
 
   const QString fifo = folder.File("fifo");
   ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
@@ -93,7 +93,7 @@ TEST(FileTailTest, offsetsFile_oldFormRead_damageAndSpecialFilesToldWithoutBlock
   t.start();
   const TKeptOffsets special = LoadDeliveredOffsets(fifo);
   EXPECT_TRUE(special.Exists);
-  EXPECT_FALSE(special.Problem.isEmpty());
+  EXPECT_FALSE(special.Problem.IsEmpty());
   EXPECT_FALSE(SaveDeliveredOffsets(fifo, {{"x", {1, {}}}}).isEmpty());
   TFileTail tail(fifo);
   EXPECT_TRUE(tail.ReadLines(4096).empty());

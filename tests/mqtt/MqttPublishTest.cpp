@@ -11,16 +11,19 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QSet>
+#include <QTranslator>
 #include <csignal>
 
 #include "DemoRunFixture.h"
 #include "MqttBroker.h"
 #include "ProgramFolder.h"
-#include "process/PanelView.h"
 #include "journal/Journal.h"
 #include "journal/JournalFormat.h"
 #include "journal/JournalSession.h"
+#include "platform/Language.h"
+#include "process/PanelView.h"
 #include "process/ProcessRecord.h"
 #include "telemetry/MqttTelemetry.h"
 
@@ -155,6 +158,37 @@ TEST_F(MqttDemoTest, journalCannotBeWritten_itsAlarmArrivesRaised) {
       << o["Subject"].toString().toStdString();
   EXPECT_TRUE(o["Vessel"].isNull());
   EXPECT_TRUE(o["Chain"].isNull());
+}
+
+// The operator reads a refusal in the chosen language; the journal keeps the
+// Russian text it always had.
+TEST_F(MqttDemoTest, refusedInEnglish_shownWithoutCyrillic_journalledInRussian) {
+  // Deleting it takes it out of the application again, whatever fails here.
+  const std::unique_ptr<QTranslator> english(
+      InstallProgramTexts(*QCoreApplication::instance(), TLanguage::English));
+  ASSERT_NE(english, nullptr);
+  broker.Stop();
+  broker.Start("allow_anonymous false\n");
+  telemetry = std::make_unique<TMqttTelemetry>(form->Env(), Settings(broker.Port));
+  ASSERT_TRUE(WaitUntil(
+      [this] {
+        time.AdvanceBy(2000);
+        return !messages.Infos.filter("MQTT").isEmpty();
+      },
+      5000));
+  const QString shown = messages.Infos.filter("MQTT").join('\n');
+  static const QRegularExpression kCyrillic(QStringLiteral("\\p{Cyrillic}"));
+  EXPECT_FALSE(shown.contains(kCyrillic)) << shown.toStdString();
+  QString written;
+  ASSERT_TRUE(ReadJournalBackwards(form->Journal()->Path(), [&](const QString& line) {
+    const auto record = ParseJournalLine(line);
+    if (record && record->Subject == "MQTT") written = record->NewValue;
+    return written.isEmpty();
+  }));
+  EXPECT_EQ(written, QStringLiteral("Брокер MQTT 127.0.0.1:%1 отказал в подключении: неверное имя "
+                                    "пользователя или пароль, или нет прав. Публикация данных "
+                                    "приостановлена, попытки подключения продолжаются.")
+                         .arg(broker.Port));
 }
 
 // The broker goes away for ten minutes of the run: the cycles keep their
