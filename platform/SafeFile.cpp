@@ -13,13 +13,14 @@ namespace vorta {
 
 namespace {
 
-QString KindOf(mode_t mode) {
-  if (S_ISFIFO(mode)) return QCoreApplication::translate("vorta::SafeFile", "именованный канал");
-  if (S_ISDIR(mode)) return QCoreApplication::translate("vorta::SafeFile", "папка");
-  if (S_ISCHR(mode) || S_ISBLK(mode))
-    return QCoreApplication::translate("vorta::SafeFile", "устройство");
-  if (S_ISSOCK(mode)) return QCoreApplication::translate("vorta::SafeFile", "сокет");
-  return QCoreApplication::translate("vorta::SafeFile", "особый файл");
+QString KindOf(mode_t mode, bool translated) {
+  const char* kind = QT_TRANSLATE_NOOP("vorta::SafeFile", "особый файл");
+  if (S_ISFIFO(mode)) kind = QT_TRANSLATE_NOOP("vorta::SafeFile", "именованный канал");
+  if (S_ISDIR(mode)) kind = QT_TRANSLATE_NOOP("vorta::SafeFile", "папка");
+  if (S_ISCHR(mode) || S_ISBLK(mode)) kind = QT_TRANSLATE_NOOP("vorta::SafeFile", "устройство");
+  if (S_ISSOCK(mode)) kind = QT_TRANSLATE_NOOP("vorta::SafeFile", "сокет");
+  return translated ? QCoreApplication::translate("vorta::SafeFile", kind)
+                    : QString::fromUtf8(kind);
 }
 
 QString SystemReason(int error) {
@@ -42,12 +43,26 @@ class TDescriptor {
 
 }  // namespace
 
-QString NotARegularFile(const QString& path) {
+namespace {
+
+QString SpecialFileMessage(const QString& path, bool translated) {
   struct stat st {};
   if (::stat(QFile::encodeName(path).constData(), &st) != 0 || S_ISREG(st.st_mode)) return {};
-  return QCoreApplication::translate("vorta::SafeFile",
-                                     "%1: не обычный файл (%2), программа его не открывает")
-      .arg(path, KindOf(st.st_mode));
+  const char* text =
+      QT_TRANSLATE_NOOP("vorta::SafeFile", "%1: не обычный файл (%2), программа его не открывает");
+  return (translated ? QCoreApplication::translate("vorta::SafeFile", text)
+                     : QString::fromUtf8(text))
+      .arg(path, KindOf(st.st_mode, translated));
+}
+
+}  // namespace
+
+QString NotARegularFile(const QString& path) {
+  return SpecialFileMessage(path, true);
+}
+
+QString NotARegularFileRecorded(const QString& path) {
+  return SpecialFileMessage(path, false);
 }
 
 bool AppendWhole(const QString& path, const QByteArray& bytes, QString* error) {
@@ -65,7 +80,7 @@ bool AppendWhole(const QString& path, const QByteArray& bytes, QString* error) {
   }
   if (!S_ISREG(st.st_mode)) {
     *error = QCoreApplication::translate("vorta::SafeFile", "не обычный файл (%1)")
-                 .arg(KindOf(st.st_mode));
+                 .arg(KindOf(st.st_mode, true));
     return false;
   }
   const off_t before = st.st_size;

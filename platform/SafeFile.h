@@ -12,6 +12,9 @@ namespace vorta {
 // Empty when `path` does not exist or is a regular file (symbolic links are
 // followed); otherwise a message naming the file and what it is instead.
 QString NotARegularFile(const QString& path);
+// The same message in the program's source language, whatever the operator's
+// language, for what is recorded (the journal).
+QString NotARegularFileRecorded(const QString& path);
 
 // Appends `bytes` to `path` with one unbuffered write, creating the file when
 // it is missing. A failed or short write is cut back to the file's length

@@ -97,20 +97,21 @@ void TFileTail::StartAt(qint64 offset) {
 bool TFileTail::Attach() {
   if (fd_ >= 0) return true;
   // A FIFO or a folder in the file's place would block or mislead a read.
-  QString problem = NotARegularFile(path_);
+  TMqttText problem = SpecialFileText(path_);
   int fd = -1;
   struct stat st {};
-  if (problem.isEmpty()) {
+  if (problem.IsEmpty()) {
     fd = ::open(QFile::encodeName(path_).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     // Not written yet: nothing to say.
     if (fd < 0 && errno == ENOENT) return false;
-    if (fd < 0) problem = QStringLiteral("%1: %2").arg(path_, SystemErrorText(errno));
+    if (fd < 0)
+      problem = TMqttText::Same(QStringLiteral("%1: %2").arg(path_, SystemErrorText(errno)));
   }
   if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
     ::close(fd);
     return false;
   }
-  if (!problem.isEmpty()) {
+  if (!problem.IsEmpty()) {
     if (!unusableTold_) {
       Tell(Tr(QT_TRANSLATE_NOOP("vorta::FileTail",
                                 "MQTT: %1; его строки не публикуются, пока это так."))
@@ -259,9 +260,9 @@ std::optional<TLastLines> ReadLastLines(const QString& path, qint64 maxBytes) {
 
 TKeptOffsets LoadDeliveredOffsets(const QString& path) {
   TKeptOffsets kept;
-  if (QString special = NotARegularFile(path); !special.isEmpty()) {
+  if (TMqttText special = SpecialFileText(path); !special.IsEmpty()) {
     kept.Exists = true;
-    kept.Problem = TMqttText::Same(special);
+    kept.Problem = special;
     return kept;
   }
   const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -315,8 +316,9 @@ TKeptOffsets LoadDeliveredOffsets(const QString& path) {
   return kept;
 }
 
-QString SaveDeliveredOffsets(const QString& path, const QHash<QString, TDeliveredOffset>& offsets) {
-  if (QString special = NotARegularFile(path); !special.isEmpty()) return special;
+TMqttText SaveDeliveredOffsets(const QString& path,
+                               const QHash<QString, TDeliveredOffset>& offsets) {
+  if (TMqttText special = SpecialFileText(path); !special.IsEmpty()) return special;
   QStringList names = offsets.keys();
   names.sort();
   QByteArray bytes;
@@ -326,13 +328,13 @@ QString SaveDeliveredOffsets(const QString& path, const QHash<QString, TDelivere
              QByteArray::number(o.Identity.Inode) + '\t' + name.toUtf8() + '\n';
   }
   QSaveFile f(path);
-  if (!f.open(QIODevice::WriteOnly)) return f.errorString();
+  if (!f.open(QIODevice::WriteOnly)) return TMqttText::Same(f.errorString());
   if (f.write(bytes) != bytes.size() || !f.flush()) {
     const QString error = f.errorString();
     f.cancelWriting();
-    return error;
+    return TMqttText::Same(error);
   }
-  return f.commit() ? QString() : f.errorString();
+  return f.commit() ? TMqttText{} : TMqttText::Same(f.errorString());
 }
 
 }  // namespace vorta

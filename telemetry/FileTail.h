@@ -123,6 +123,7 @@ struct TKeptOffsets {
 };
 TKeptOffsets LoadDeliveredOffsets(const QString& path);
 // Empty when written; otherwise why not.
-QString SaveDeliveredOffsets(const QString& path, const QHash<QString, TDeliveredOffset>& offsets);
+TMqttText SaveDeliveredOffsets(const QString& path,
+                               const QHash<QString, TDeliveredOffset>& offsets);
 
 }  // namespace vorta

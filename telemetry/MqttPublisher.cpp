@@ -548,8 +548,8 @@ void TMqttPublisher::SaveOffsets(bool force) {
   if (!offsetsDirty_ || (!force && now - lastSave_ < kSaveEvery)) return;
   lastSave_ = now;
   for (std::size_t i = 0; i < tails_.size(); ++i) kept_.insert(files_[i].Key, tails_[i].Kept());
-  const QString error = SaveDeliveredOffsets(offsetsPath_, kept_);
-  if (error.isEmpty()) {
+  const TMqttText error = SaveDeliveredOffsets(offsetsPath_, kept_);
+  if (error.IsEmpty()) {
     offsetsDirty_ = false;
     if (saveFailureTold_) {
       Notify(Tr(QT_TRANSLATE_NOOP("vorta::MqttPublisher", "MQTT: файл %1 снова записывается."))

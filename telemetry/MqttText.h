@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QString>
 
+#include "platform/SafeFile.h"
+
 namespace vorta {
 
 struct TMqttText {
@@ -35,5 +37,11 @@ struct TMqttText {
   static const QString& ShownOf(const QString& s) { return s; }
   static const QString& ShownOf(const TMqttText& t) { return t.Shown; }
 };
+
+// NotARegularFile's message, recorded in the source language and shown in the
+// operator's.
+inline TMqttText SpecialFileText(const QString& path) {
+  return {NotARegularFileRecorded(path), NotARegularFile(path)};
+}
 
 }  // namespace vorta

@@ -80,7 +80,7 @@ TEST(FileTailTest, offsetsFile_oldFormRead_damageAndSpecialFilesToldWithoutBlock
   EXPECT_FALSE(old.Offsets.value("Protocol1.txt").Identity.Known());
 
   EXPECT_TRUE(
-      SaveDeliveredOffsets(folder.File("new"), {{"Protocol1.txt", {120, {2049, 77}}}}).isEmpty());
+      SaveDeliveredOffsets(folder.File("new"), {{"Protocol1.txt", {120, {2049, 77}}}}).IsEmpty());
   EXPECT_EQ(LoadDeliveredOffsets(folder.File("new")).Offsets.value("Protocol1.txt").Identity,
             (TFileIdentity{2049, 77}));
 
@@ -94,7 +94,7 @@ TEST(FileTailTest, offsetsFile_oldFormRead_damageAndSpecialFilesToldWithoutBlock
   const TKeptOffsets special = LoadDeliveredOffsets(fifo);
   EXPECT_TRUE(special.Exists);
   EXPECT_FALSE(special.Problem.IsEmpty());
-  EXPECT_FALSE(SaveDeliveredOffsets(fifo, {{"x", {1, {}}}}).isEmpty());
+  EXPECT_FALSE(SaveDeliveredOffsets(fifo, {{"x", {1, {}}}}).IsEmpty());
   TFileTail tail(fifo);
   EXPECT_TRUE(tail.ReadLines(4096).empty());
   EXPECT_EQ(tail.TakeNotices().size(), 1U);

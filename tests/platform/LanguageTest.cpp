@@ -2,8 +2,16 @@
 // system's language, with a C or POSIX locale (a lab machine's usual) Russian.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <QCoreApplication>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include "CoreApplication.h"
 #include "platform/Language.h"
+#include "platform/SafeFile.h"
 
 using namespace vorta;
 
@@ -39,4 +47,22 @@ TEST(Language, commandLineOverFileOverSystem_andCLocaleKeepsRussian) {
   EXPECT_EQ(refused, QStringLiteral("english"));
   std::optional<TLanguage> choice;
   EXPECT_FALSE(ParseLanguage(QStringLiteral("de"), &choice));
+}
+
+// A special file's refusal is shown in the operator's language but recorded in
+// the program's own, as the journal keeps every text.
+TEST(Language, specialFileMessage_shownInEnglish_recordedInRussian) {
+  test::EnsureCoreApplication();
+  QTranslator* english = InstallProgramTexts(*QCoreApplication::instance(), TLanguage::English);
+  ASSERT_NE(english, nullptr);
+  QTemporaryDir dir;
+  const QString fifo = dir.filePath(QStringLiteral("fifo"));
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  const QString shown = NotARegularFile(fifo);
+  EXPECT_FALSE(shown.contains(QRegularExpression(QStringLiteral("[\\x{0400}-\\x{04FF}]"))))
+      << shown.toStdString();
+  EXPECT_EQ(
+      NotARegularFileRecorded(fifo),
+      fifo + QStringLiteral(": не обычный файл (именованный канал), программа его не открывает"));
+  QCoreApplication::removeTranslator(english);
 }
