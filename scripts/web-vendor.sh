@@ -20,17 +20,17 @@ if [ "${1:-}" = "--fetch" ]; then
   work=$(mktemp -d)
   trap 'rm -rf "$work"' EXIT
   for entry in "${packages[@]}"; do
-    IFS='|' read -r spec integrity folder files <<<"$entry"
-    tarball=$(cd "$work" && npm pack --silent "$spec")
+    IFS='|' read -r package integrity folder files <<<"$entry"
+    tarball=$(cd "$work" && npm pack --silent "$package")
     got="sha512-$(openssl dgst -sha512 -binary "$work/$tarball" | base64 -w0)"
     if [ "$got" != "$integrity" ]; then
-      echo "web-vendor: $spec does not match its published integrity" >&2
+      echo "web-vendor: $package does not match its published integrity" >&2
       exit 1
     fi
     mkdir -p "$work/${folder}" "$folder"
     tar -xzf "$work/$tarball" -C "$work/$folder"
     for f in $files; do cp "$work/$folder/package/$f" "$folder/"; done
-    echo "web-vendor: $spec -> web/vendor/$folder"
+    echo "web-vendor: $package -> web/vendor/$folder"
   done
 fi
 
