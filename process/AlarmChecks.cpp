@@ -57,13 +57,16 @@ TAlarmChecks::~TAlarmChecks() {
 }
 
 void TAlarmChecks::Set(bool on, const TVortaProcess* p, TAlarmKind kind, const QString& source,
-                       const QString& text, const QString& shown) {
+                       const char* text, const QStringList& args) {
   const std::int32_t vessel = p != nullptr ? p->Config.NumProcess : 0;
-  if (on) {
-    alarms_.Raise(vessel, p != nullptr ? p->Caption() : QString(), kind, source, text, shown);
-  } else {
+  if (!on) {
     alarms_.Clear(vessel, kind, source);
+    return;
   }
+  // Worded (and translated) only for a new alarm: every check runs every 2 s.
+  TAlarmTexts t;
+  if (alarms_.Find(vessel, kind, source) == nullptr) t = Texts(text, args);
+  alarms_.Raise(vessel, p != nullptr ? p->Caption() : QString(), kind, source, t.Written, t.Shown);
 }
 
 void TAlarmChecks::Evaluate(const TVortaProcessList& processes) {
@@ -85,9 +88,8 @@ void TAlarmChecks::CheckVessel(TVortaProcess& p) {
                       (d->LastReceive != 0 ||
                        (now - firstCheck_) * kSecondsPerDay >= static_cast<double>(d->LinkTimeout));
     if (lost && d == p.Board) boardOK = false;
-    const TAlarmTexts t =
-        Texts(QT_TRANSLATE_NOOP("vorta::Alarms", "Нет связи: %1"), {DeviceText(*d)});
-    Set(lost, &p, TAlarmKind::LinkLost, d->Name, t.Written, t.Shown);
+    Set(lost, &p, TAlarmKind::LinkLost, d->Name,
+        QT_TRANSLATE_NOOP("vorta::Alarms", "Нет связи: %1"), {DeviceText(*d)});
   }
 
   const bool controlled = IsControlledMode(p.Mode);
@@ -103,9 +105,8 @@ void TAlarmChecks::CheckVessel(TVortaProcess& p) {
       if (invalid && t.InvalidSince[ch] == 0) t.InvalidSince[ch] = now;
       const bool raise = invalid && (now - t.InvalidSince[ch]) * kSecondsPerDay >= s.ReadingGrace;
       if (raise || !invalid) {
-        const TAlarmTexts t =
-            Texts(QT_TRANSLATE_NOOP("vorta::Alarms", "Недостоверное измерение %1"), {name});
-        Set(raise, &p, TAlarmKind::ReadingInvalid, source, t.Written, t.Shown);
+        Set(raise, &p, TAlarmKind::ReadingInvalid, source,
+            QT_TRANSLATE_NOOP("vorta::Alarms", "Недостоверное измерение %1"), {name});
       }
     }
 
@@ -119,28 +120,23 @@ void TAlarmChecks::CheckVessel(TVortaProcess& p) {
     if (outside && t.OutsideSince[ch] == 0) t.OutsideSince[ch] = now;
     const bool raise = outside && (now - t.OutsideSince[ch]) * kSecondsPerDay >= s.LimitGrace;
     if (raise || !outside) {
-      const TAlarmTexts t = Texts(
+      Set(raise, &p, TAlarmKind::OutsideLimits, source,
           QT_TRANSLATE_NOOP("vorta::Alarms", "%1 = %2 вне пределов %3…%4"),
           {name, QString::number(v, 'f', 2), QString::number(p.Channel[ch].Config.CtrlLow, 'f', 2),
            QString::number(p.Channel[ch].Config.CtrlHigh, 'f', 2)});
-      Set(raise, &p, TAlarmKind::OutsideLimits, source, t.Written, t.Shown);
     }
     CheckDosing(p, static_cast<int>(ch), now);
   }
 
   if (p.Mixer != nullptr) {
-    const TAlarmTexts t =
-        Texts(QT_TRANSLATE_NOOP("vorta::Alarms", "Миксер стоит: %1"), {DeviceText(*p.Mixer)});
-    Set(StirrerStandsStill(p, now), &p, TAlarmKind::StirrerStill, p.Mixer->Name, t.Written,
-        t.Shown);
+    Set(StirrerStandsStill(p, now), &p, TAlarmKind::StirrerStill, p.Mixer->Name,
+        QT_TRANSLATE_NOOP("vorta::Alarms", "Миксер стоит: %1"), {DeviceText(*p.Mixer)});
   }
-  const TAlarmTexts foam = Texts(QT_TRANSLATE_NOOP("vorta::Alarms", "Пена"));
-  Set(p.PanelState.FoamIndicator, &p, TAlarmKind::Foam, QStringLiteral("foam"), foam.Written,
-      foam.Shown);
-  const TAlarmTexts log =
-      Texts(QT_TRANSLATE_NOOP("vorta::Alarms", "Не удалось записать протокол %1"),
-            {QFileInfo(p.ProtocolFileName).fileName()});
-  Set(p.LogWriteFailed, &p, TAlarmKind::WriteFailed, p.ProtocolFileName, log.Written, log.Shown);
+  Set(p.PanelState.FoamIndicator, &p, TAlarmKind::Foam, QStringLiteral("foam"),
+      QT_TRANSLATE_NOOP("vorta::Alarms", "Пена"));
+  Set(p.LogWriteFailed, &p, TAlarmKind::WriteFailed, p.ProtocolFileName,
+      QT_TRANSLATE_NOOP("vorta::Alarms", "Не удалось записать протокол %1"),
+      {QFileInfo(p.ProtocolFileName).fileName()});
 }
 
 void TAlarmChecks::CheckDosing(TVortaProcess& p, int channel, double now) {
@@ -176,7 +172,7 @@ void TAlarmChecks::CheckDosing(TVortaProcess& p, int channel, double now) {
   if (direction == 0 || deviation <= s.DoseDeadZones * zone || run.Direction != direction ||
       deviation <= run.Deviation - zone) {
     run = direction == 0 ? TDoseRun{} : TDoseRun{direction, now, deviation};
-    Set(false, &p, TAlarmKind::DoseNoEffect, source, {});
+    Set(false, &p, TAlarmKind::DoseNoEffect, source, nullptr);
     return;
   }
   if ((now - run.Since) * 1440.0 < s.DoseWindow) return;
@@ -185,9 +181,9 @@ void TAlarmChecks::CheckDosing(TVortaProcess& p, int channel, double now) {
   const QString output = out >= 1 && out <= 12
                              ? p.OutputChannels[static_cast<std::size_t>(out)].ChName
                              : QString::number(out);
-  const TAlarmTexts t = Texts(QT_TRANSLATE_NOOP("vorta::Alarms", "Дозирование без эффекта: %1, %2"),
-                              {p.Config.AssignName[ch], output.trimmed()});
-  Set(true, &p, TAlarmKind::DoseNoEffect, source, t.Written, t.Shown);
+  Set(true, &p, TAlarmKind::DoseNoEffect, source,
+      QT_TRANSLATE_NOOP("vorta::Alarms", "Дозирование без эффекта: %1, %2"),
+      {p.Config.AssignName[ch], output.trimmed()});
 }
 
 void TAlarmChecks::CheckFiles(const TProgramState& program, const TVortaProcessList& processes) {
@@ -209,15 +205,14 @@ void TAlarmChecks::CheckFiles(const TProgramState& program, const TVortaProcessL
   }
   for (const auto& [vessel, file] : written) alarms_.Clear(vessel, TAlarmKind::WriteFailed, file);
   for (const QString& file : program.FailedWrites) {
-    const TAlarmTexts t = Texts(QT_TRANSLATE_NOOP("vorta::Alarms", "Не удалось записать файл %1"),
-                                {QFileInfo(file).fileName()});
-    Set(true, owner(file), TAlarmKind::WriteFailed, file, t.Written, t.Shown);
+    Set(true, owner(file), TAlarmKind::WriteFailed, file,
+        QT_TRANSLATE_NOOP("vorta::Alarms", "Не удалось записать файл %1"),
+        {QFileInfo(file).fileName()});
   }
   if (env_.Journal != nullptr) {
-    const TAlarmTexts t = Texts(QT_TRANSLATE_NOOP("vorta::Alarms", "Не удалось записать журнал %1"),
-                                {QFileInfo(env_.Journal->Path()).fileName()});
-    Set(env_.Journal->Failing(), nullptr, TAlarmKind::WriteFailed, env_.Journal->Path(), t.Written,
-        t.Shown);
+    Set(env_.Journal->Failing(), nullptr, TAlarmKind::WriteFailed, env_.Journal->Path(),
+        QT_TRANSLATE_NOOP("vorta::Alarms", "Не удалось записать журнал %1"),
+        {QFileInfo(env_.Journal->Path()).fileName()});
   }
 }
 

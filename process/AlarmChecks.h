@@ -5,6 +5,7 @@
 // each panel's alarm text and colour.
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 namespace vorta {
@@ -32,9 +33,10 @@ class TAlarmChecks {
 
  private:
   // Raises (on) or clears the alarm of the vessel (none: the program).
-  // `shown`: the text in the operator's language when it differs from `text`.
+  // `text`: the source text, marked with QT_TRANSLATE_NOOP("vorta::Alarms", …), with
+  // its arguments; recorded as it stands and shown in the operator's language.
   void Set(bool on, const TVortaProcess* p, TAlarmKind kind, const QString& source,
-           const QString& text, const QString& shown = QString());
+           const char* text, const QStringList& args = {});
   void CheckVessel(TVortaProcess& p);
   void CheckDosing(TVortaProcess& p, int ch, double now);
   void CheckFiles(const TProgramState& program, const TVortaProcessList& processes);
