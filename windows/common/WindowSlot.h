@@ -4,10 +4,10 @@
 // the one opened last. Every such window opens, waits while one of its kind
 // is open and is forgotten on close through this one class.
 
+#include <QEvent>
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
-#include <type_traits>
 
 namespace vorta {
 
@@ -32,20 +32,36 @@ class TWindowSlot {
   // A new window from make(), which builds and shows it, unless one is open
   // and waitWhileOpen (then null, and nothing happens). The one opened
   // before, closed and only hidden, is freed first. The window's Closed
-  // signal, sent at its first close, lets the next one open.
+  // close (any hiding but the window system's, such as minimising) lets the
+  // next one open.
   template <typename TMake>
   auto Open(TMake make, bool waitWhileOpen = true) -> decltype(make()) {
     if (waitWhileOpen && IsOpen()) return nullptr;
     if (window_ != nullptr && !window_->isVisible()) delete window_.data();
     auto* window = make();
-    using TWindow = std::remove_pointer_t<decltype(window)>;
-    QObject::connect(window, &TWindow::Closed, window, [this] { open_ = false; });
+    new TCloseWatch(window, &open_);
     window_ = window;
     open_ = true;
     return window;
   }
 
  private:
+  // Clears the slot's flag when its window is closed: dialogs are only
+  // hidden, and a window deleted on close is hidden first.
+  class TCloseWatch : public QObject {
+   public:
+    TCloseWatch(QWidget* window, bool* open) : QObject(window), open_(open) {
+      window->installEventFilter(this);
+    }
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+      if (event->type() == QEvent::Hide && !event->spontaneous()) *open_ = false;
+      return false;
+    }
+
+   private:
+    bool* open_;
+  };
+
   QPointer<QWidget> window_;
   bool open_ = false;
 };

@@ -189,7 +189,6 @@ void TMixerWindow::closeEvent(QCloseEvent* event) {
   if (!closed_) {
     closed_ = true;
     MixerWindowClosed(Process, x(), y());
-    Q_EMIT Closed();
   }
   event->accept();
 }

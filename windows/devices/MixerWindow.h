@@ -51,10 +51,6 @@ class TMixerWindow final : public QDialog {
 
   TVortaProcess& Process;
 
- Q_SIGNALS:
-  // The first close: another mixer window may open.
-  void Closed();
-
  protected:
   void closeEvent(QCloseEvent* event) override;
   void reject() override;

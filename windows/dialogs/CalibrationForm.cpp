@@ -254,7 +254,6 @@ void TCalibrationForm::CloseClick() {
 void TCalibrationForm::closeEvent(QCloseEvent* event) {
   // Closed by its close box while a code is fixed, the dialog
   // would leave the panel disabled for good: give it back.
-  Q_EMIT Closed();
   if (Process.CalibView == this) Process.CalibView = nullptr;
   EnabledControl(true);
   event->accept();

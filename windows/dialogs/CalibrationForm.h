@@ -56,10 +56,6 @@ class TCalibrationForm final : public QWidget, public ICalibView {
   TVortaProcess& Process;
   const int Channel;
 
- Q_SIGNALS:
-  // Closed: another calibration dialog may open.
-  void Closed();
-
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;

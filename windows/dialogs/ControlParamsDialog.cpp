@@ -355,21 +355,15 @@ void TControlParamsDialog::OkClick() {
     return;
   }
   if (Process.Panel) Process.Panel->OutputsChanged();
-  OnClose();
+  hide();
 }
 
 void TControlParamsDialog::CancelClick() {
-  OnClose();
+  hide();
 }
 
 void TControlParamsDialog::reject() {
   // Escape and the window's close button end up here too.
-  OnClose();
-}
-
-void TControlParamsDialog::OnClose() {
-  if (!closed_) Q_EMIT Closed();
-  closed_ = true;
   hide();
 }
 

@@ -52,10 +52,6 @@ class TControlParamsDialog final : public QDialog {
 
   TVortaProcess& Process;
 
- Q_SIGNALS:
-  // The first close: the items that wait may open a dialog again.
-  void Closed();
-
  protected:
   void reject() override;
 
@@ -74,10 +70,8 @@ class TControlParamsDialog final : public QDialog {
   void FoamSpin(bool up);
   [[nodiscard]] TCtrlFields Collect() const;
   void Show(const TCtrlFields& f);
-  void OnClose();
 
   int entry_ = 5;
-  bool closed_ = false;
   QTabWidget* pages_ = nullptr;
   // Member pointers have no order: small lists searched in turn.
   std::vector<std::pair<TCtrlText, QLineEdit*>> edits_;

@@ -78,20 +78,14 @@ void TSetpointsDialog::OkClick() {
     // Row 2 shows the values taken ("6,5" became 6.50), as a restart would.
     if (auto* panel = dynamic_cast<IProcessPanel*>(Process.Panel.get())) panel->ShowSetpoints();
   }
-  OnClose();
+  hide();
 }
 
 void TSetpointsDialog::CancelClick() {
-  OnClose();
+  hide();
 }
 
 void TSetpointsDialog::reject() {
-  OnClose();
-}
-
-void TSetpointsDialog::OnClose() {
-  if (!closed_) Q_EMIT Closed();
-  closed_ = true;
   hide();
 }
 

@@ -38,18 +38,11 @@ class TSetpointsDialog final : public QDialog {
 
   TVortaProcess& Process;
 
- Q_SIGNALS:
-  // The first close: another dialog of the kind may open.
-  void Closed();
-
  protected:
   void reject() override;
 
  private:
-  void OnClose();
-
   int mode_ = 0;
-  bool closed_ = false;
   std::array<QLineEdit*, 4> edits_{};
   QPushButton* ok_ = nullptr;
   QPushButton* cancel_ = nullptr;

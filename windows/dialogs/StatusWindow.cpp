@@ -110,9 +110,7 @@ void TStatusWindow::reject() {
 }
 
 void TStatusWindow::OnClose() {
-  if (!closed_) Q_EMIT Closed();
   if (Process.StatusSink == this) Process.StatusSink = nullptr;
-  closed_ = true;
   hide();
 }
 

@@ -52,10 +52,6 @@ class TStatusWindow final : public QDialog, public IStatusSink {
 
   TVortaProcess& Process;
 
- Q_SIGNALS:
-  // The first close: another status window may open.
-  void Closed();
-
  protected:
   void reject() override;
 
@@ -64,7 +60,6 @@ class TStatusWindow final : public QDialog, public IStatusSink {
   // The clock's start and stop, empty while never set.
   void ShowClockTimes();
 
-  bool closed_ = false;
   QPlainTextEdit* memo_ = nullptr;
   QLabel* startLabel_ = nullptr;
   QLabel* stopLabel_ = nullptr;
