@@ -7,8 +7,11 @@
 // A run can never hold up the cycles: it reads nothing, its output goes
 // nowhere (only the tail of its error output is kept for the report), it is
 // ended at its time limit, and only a few run at once with a bounded queue
-// behind them.
+// behind them. Everything a run starts stays the program's (it reaps the
+// orphans of its children) and is ended with the run: at its time limit, when
+// its own program has exited, and at the program's end.
 
+#include <sys/types.h>
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QString>
@@ -55,12 +58,15 @@ class TAlarmCommand {
   bool Run(const TAlarm& alarm, TAlarmEvent event);
 
   // The program's orderly end: every run still in progress is ended with the
-  // programs it started, the queue is dropped, and nothing starts any more.
+  // programs it started (SIGTERM, SIGKILL after the grace to what is left),
+  // the queue is dropped, and nothing starts any more. Waits for them.
   void EndAll();
 
   [[nodiscard]] const QString& Program() const { return program_; }
   [[nodiscard]] int Running() const { return static_cast<int>(running_.size()); }
   [[nodiscard]] int Waiting() const { return static_cast<int>(waiting_.size()); }
+  // Runs whose own program has exited while programs it started are being ended.
+  [[nodiscard]] int Ending() const;
 
  private:
   struct TRun {
@@ -71,6 +77,20 @@ class TAlarmCommand {
     // virtual time (a fast-forward): its limit is measured on that.
     QElapsedTimer Running;
     bool Terminated = false;
+    std::uint32_t TerminatedAt = 0;  // tick of the SIGTERM at the limit
+    pid_t Leader = 0;                // its program's pid: the group and session it leads
+    QByteArray Mark;                 // in the environment of everything it starts
+  };
+  // What a run started and left behind when its own program exited: sent
+  // SIGTERM, then SIGKILL after the grace, and reaped.
+  struct TLeftover {
+    pid_t Leader = 0;
+    QByteArray Mark;
+    std::vector<pid_t> Seen;
+    std::unique_ptr<TTimer> Step;
+    int WaitedMs = 0;
+    bool Killed = false;
+    bool Done = false;
   };
 
   [[nodiscard]] bool ProgramFound() const;
@@ -79,6 +99,10 @@ class TAlarmCommand {
   void OnTimeLimit(TRun& run);
   void Finished(TRun& run, const QString& failure);
   void Fail(const QString& text);
+  void Signal(TRun& run, int signal);
+  void KeepEnding(const TRun& run);
+  void StepLeftover(TLeftover& left);
+  void DropDoneLeftovers();
 
   QString program_;
   QStringList fixed_;
@@ -88,6 +112,7 @@ class TAlarmCommand {
   TAlarmCommandLimits limits_;
   std::vector<std::unique_ptr<TRun>> running_;
   std::deque<QStringList> waiting_;
+  std::vector<std::unique_ptr<TLeftover>> leftovers_;
   bool failing_ = false;
   bool dropping_ = false;
   bool closed_ = false;

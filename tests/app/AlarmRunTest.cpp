@@ -354,3 +354,28 @@ TEST_F(AlarmRunTest, brokenProbeRaisesItsReadingAlarmOnlyAfterTheGraceTime) {
   time.AdvanceBy(2 * kMinute);
   EXPECT_EQ(Count(TAlarmEvent::Cleared, TAlarmKind::ReadingInvalid), 1);
 }
+
+TEST_F(AlarmCommandTest, whatARunStartedEndsWithItEvenDetachedOrDeafToSigterm) {
+  // Succeeds at once, leaving a child in the background, one in a session of
+  // its own and one that ignores SIGTERM.
+  const QString quick = Script(QStringLiteral("quick.sh"),
+                               "sleep 300 &\necho $! >> pids\n"
+                               "setsid sleep 300 &\necho $! >> pids\n"
+                               "(trap '' TERM; exec sleep 300) &\necho $! >> pids\n");
+  // Hangs past its limit and dies of the SIGTERM; its child ignores it.
+  const QString hung =
+      Script(QStringLiteral("hung.sh"),
+             "(trap '' TERM; exec sleep 300) &\necho $! >> pids\nexec sleep 300\n");
+  TAlarmCommand ok(quick, folder.Path(), time, messages);
+  TAlarmCommand limited(hung, folder.Path(), time, messages, TAlarmCommandLimits{1, 4, 16});
+  ASSERT_TRUE(ok.Run(alarm, TAlarmEvent::Raised));
+  ASSERT_TRUE(limited.Run(alarm, TAlarmEvent::Raised));
+  ASSERT_TRUE(Settle([&] { return Pids().size() == 4 && ok.Running() == 0; }, 0));
+  const std::vector<long> pids = Pids();
+  EXPECT_TRUE(Settle([&] { return std::none_of(pids.begin(), pids.end(), Alive); }))
+      << "the SIGKILL after the grace reaches them after their parents have gone";
+  EXPECT_EQ(limited.Running(), 0);
+  ASSERT_EQ(messages.Errors.size(), 1) << messages.Errors.join('\n').toStdString();
+  EXPECT_TRUE(messages.Errors[0].contains(QStringLiteral("не завершилась за 1 с")))
+      << messages.Errors[0].toStdString();
+}
