@@ -274,17 +274,25 @@ QString ControlUsage() {
       "--json: ответ status и alarms в JSON");
 }
 
+bool ControlCommandKnown(const QStringList& args) {
+  if (args.isEmpty()) return false;
+  const QString& command = args[0];
+  const auto words = [&args](qsizetype n) { return args.size() == n; };
+  return ((command == QLatin1String("status") || command == QLatin1String("alarms")) && words(1)) ||
+         (command == QLatin1String("mode") && words(3)) ||
+         (command == QLatin1String("setpoint") && words(4)) ||
+         (command == QLatin1String("ack") && words(2));
+}
+
 TControlReply RunControlCommand(TMainForm& form, const TControlRequest& request) {
   const QStringList& args = request.Args;
   if (args.isEmpty()) return Usage(QStringLiteral("Нет команды."));
+  if (!ControlCommandKnown(args)) {
+    return Usage(QStringLiteral("Непонятная команда: %1").arg(args.join(u' ')));
+  }
   const QString& command = args[0];
-  const auto words = [&args](qsizetype n) { return args.size() == n; };
-  if (command == QLatin1String("status") && words(1)) return Status(form, request.Json);
-  if (command == QLatin1String("alarms") && words(1)) return Alarms(form, request.Json);
-  const bool change = (command == QLatin1String("mode") && words(3)) ||
-                      (command == QLatin1String("setpoint") && words(4)) ||
-                      (command == QLatin1String("ack") && words(2));
-  if (!change) return Usage(QStringLiteral("Непонятная команда: %1").arg(args.join(u' ')));
+  if (command == QLatin1String("status")) return Status(form, request.Json);
+  if (command == QLatin1String("alarms")) return Alarms(form, request.Json);
   if (form.Closed()) return Refused(QStringLiteral("Программа завершает работу"));
   // The records this change writes name the caller and the source "Command".
   TJournal* journal = form.Journal();

@@ -14,6 +14,10 @@ class TMainForm;
 // The commands and their words, for the usage text and completion.
 QString ControlUsage();
 
+// Whether the words name a command with its number of words: checked by the
+// client too, so that a mistyped command is told as one even with no copy running.
+bool ControlCommandKnown(const QStringList& args);
+
 TControlReply RunControlCommand(TMainForm& form, const TControlRequest& request);
 
 }  // namespace vorta

@@ -141,9 +141,21 @@ TMainForm::TStartResult TMainForm::Start() {
   control_ = std::make_unique<TControlServer>(
       program_.ProgramFolder,
       [this](const TControlRequest& request) { return RunControlCommand(*this, request); });
+  // A flood of connections is told once, on the screen or the service's log
+  // and in the journal, so that a `vorta ctl` that is refused has its reason.
+  control_->OnOverload = [this](const QString& text) {
+    deps_.Messages.ShowInfo(text);
+    if (journal_) {
+      journal_->Record({0, QString(), TJournalKind::Program,
+                        QStringLiteral("Канал управления перегружен"), QString(), text,
+                        TJournalSource::Engine});
+    }
+  };
   if (QString problem; !control_->Listen(&problem)) {
     deps_.Messages.ShowInfo(problem);
     control_.reset();
+  } else if (!control_->Note().isEmpty()) {
+    deps_.Messages.ShowInfo(control_->Note());
   }
 
   // Only this copy works in the folder now: what a killed save left is stale.

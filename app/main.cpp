@@ -84,10 +84,13 @@ int RunControl(int argc, char** argv) {
     const QString& w = words[i];
     if (w == QLatin1String("--json")) {
       json = true;
-    } else if (w == QLatin1String("--folder") && i + 1 < words.size()) {
-      folder = words[++i];
-    } else if (w.startsWith(QLatin1String("--folder="))) {
-      folder = w.mid(9);
+    } else if (w == QLatin1String("--folder") || w.startsWith(QLatin1String("--folder="))) {
+      folder = w == QLatin1String("--folder") ? (i + 1 < words.size() ? words[++i] : QString())
+                                              : w.mid(9);
+      if (folder.isEmpty()) {
+        std::fprintf(stderr, "vorta ctl: --folder needs a folder\n");
+        return vorta::kControlUsage;
+      }
     } else if (w == QLatin1String("--help") || w == QLatin1String("-h")) {
       std::fprintf(stdout, "vorta ctl [--folder DIR] [--json] COMMAND ...\n%s\n",
                    vorta::ControlUsage().toLocal8Bit().constData());
@@ -99,6 +102,16 @@ int RunControl(int argc, char** argv) {
     } else {
       command << w;
     }
+  }
+  // A mistyped command is told as one, whether a copy runs or not.
+  if (!vorta::ControlCommandKnown(command)) {
+    std::fprintf(stderr, "vorta ctl: %s\n%s\n",
+                 (command.isEmpty() ? QStringLiteral("no command")
+                                    : QStringLiteral("unknown command: ") + command.join(u' '))
+                     .toLocal8Bit()
+                     .constData(),
+                 vorta::ControlUsage().toLocal8Bit().constData());
+    return vorta::kControlUsage;
   }
   if (folder.isEmpty()) {
     folder = vorta::DefaultProgramFolder(QCoreApplication::applicationDirPath(),
@@ -169,7 +182,10 @@ int main(int argc, char** argv) {
 
   QCommandLineParser parser;
   parser.setApplicationDescription(
-      QStringLiteral("Supervisory controller for laboratory fermenters."));
+      QStringLiteral("Supervisory controller for laboratory fermenters.\n\n"
+                     "vorta ctl [--folder DIR] [--json] COMMAND ...\n"
+                     "  operates the copy running on a folder without windows: status, alarms,\n"
+                     "  mode, setpoint, ack (vorta ctl --help lists them)."));
   parser.addHelpOption();
   parser.addVersionOption();
   const QCommandLineOption folderOption(

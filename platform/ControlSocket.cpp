@@ -1,19 +1,28 @@
 #include "platform/ControlSocket.h"
 
+#include <fcntl.h>
 #include <grp.h>
+#include <poll.h>
 #include <pwd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLocalServer>
 #include <QLocalSocket>
-#include <vector>
+#include <QRandomGenerator>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace vorta {
 
@@ -21,6 +30,10 @@ namespace {
 
 // A request is a few words; anything longer is not one.
 constexpr qint64 kMaxRequest = qint64{64} * 1024;
+// What a caller may take to read its reply before the connection is dropped.
+constexpr int kReplyMs = 10'000;
+// Quiet time after which a new overload is told again.
+constexpr qint64 kOverloadEpisodeMs = 60'000;
 
 QString UserName(uid_t uid) {
   if (const passwd* pw = ::getpwuid(uid); pw != nullptr && pw->pw_name != nullptr) {
@@ -34,6 +47,39 @@ QByteArray ReplyBytes(const TControlReply& reply) {
   o[QLatin1String("exit")] = reply.Exit;
   o[QLatin1String("out")] = reply.Out;
   return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
+}
+
+QString ErrnoText(int error) {
+  return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// What a directory entry is, for a message.
+QString KindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return QStringLiteral("каталог");
+  if (S_ISLNK(mode)) return QStringLiteral("символьная ссылка");
+  if (S_ISREG(mode)) return QStringLiteral("обычный файл");
+  if (S_ISFIFO(mode)) return QStringLiteral("канал FIFO");
+  return QStringLiteral("не сокет");
+}
+
+// A socket address for `path`; a path too long for one is reached through
+// the descriptor of its folder.
+bool SocketAddress(const QByteArray& path, int folderFd, const char* name, sockaddr_un* address) {
+  *address = {};
+  address->sun_family = AF_UNIX;
+  QByteArray target = path;
+  if (target.size() >= static_cast<qsizetype>(sizeof address->sun_path)) {
+    if (folderFd < 0) return false;
+    target = "/proc/self/fd/" + QByteArray::number(folderFd) + '/' + name;
+  }
+  if (target.size() >= static_cast<qsizetype>(sizeof address->sun_path)) return false;
+  std::memcpy(address->sun_path, target.constData(), static_cast<size_t>(target.size()));
+  return true;
+}
+
+void CloseFd(int& fd) {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
 }
 
 }  // namespace
@@ -58,53 +104,219 @@ bool MayOperate(uid_t uid, gid_t folderGid) {
 
 TControlServer::TControlServer(QString folder, THandler handler)
     : folder_(std::move(folder)),
-      path_(QDir(folder_).filePath(kControlSocketName)),
-      handler_(std::move(handler)) {}
+      handler_(std::move(handler)),
+      clock_(std::make_unique<QElapsedTimer>()) {
+  clock_->start();
+}
 
 TControlServer::~TControlServer() {
-  if (server_) server_->close();
+  notifier_.reset();
+  for (auto& [socket, uid] : peers_) {
+    QObject::disconnect(socket, nullptr, this, nullptr);
+    delete socket;
+  }
+  peers_.clear();
+  // Only our own socket goes: a file put in its place since is left alone.
+  struct stat st {};
+  if (folderFd_ >= 0 && listenFd_ >= 0 &&
+      ::fstatat(folderFd_, "Vorta.ctl", &st, AT_SYMLINK_NOFOLLOW) == 0 && st.st_dev == socketDev_ &&
+      st.st_ino == socketIno_) {
+    ::unlinkat(folderFd_, "Vorta.ctl", 0);
+  }
+  CloseFd(listenFd_);
+  CloseFd(spareFd_);
+  CloseFd(folderFd_);
 }
 
 bool TControlServer::Listen(QString* error) {
-  server_ = std::make_unique<QLocalServer>();
-  server_->setSocketOptions(QLocalServer::UserAccessOption | QLocalServer::GroupAccessOption);
-  QLocalServer::removeServer(path_);
-  if (!server_->listen(path_)) {
-    *error = QStringLiteral("Не удалось открыть канал управления %1: %2")
-                 .arg(path_, server_->errorString());
-    server_.reset();
+  const QString path = QDir(folder_).filePath(kControlSocketName);
+  const auto fail = [&](const QString& what, int code) {
+    *error = QStringLiteral("Не удалось открыть канал управления %1: %2: %3")
+                 .arg(path, what, ErrnoText(code));
     return false;
-  }
-  // The folder's group, not the program's, decides who may operate it.
+  };
+  folderFd_ = ::open(QFile::encodeName(folder_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd_ < 0) return fail(QStringLiteral("папка"), errno);
   struct stat folder {};
-  if (::stat(QFile::encodeName(folder_).constData(), &folder) == 0) {
-    [[maybe_unused]] const int changed =
-        ::chown(QFile::encodeName(path_).constData(), static_cast<uid_t>(-1), folder.st_gid);
-  }
-  connect(server_.get(), &QLocalServer::newConnection, this, [this] {
-    while (QLocalSocket* socket = server_->nextPendingConnection()) {
-      connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-      connect(socket, &QLocalSocket::readyRead, this, [this, socket] { Serve(socket); });
+  if (::fstat(folderFd_, &folder) != 0) return fail(QStringLiteral("папка"), errno);
+
+  // A directory only this user can change: the socket gets its group and
+  // mode there, where no one else can put a link in its place.
+  QByteArray privateName;
+  for (int attempt = 0; attempt < 16 && privateName.isEmpty(); ++attempt) {
+    const QByteArray name =
+        ".Vorta.ctl." + QByteArray::number(QRandomGenerator::system()->generate64(), 36);
+    if (::mkdirat(folderFd_, name.constData(), 0700) == 0) {
+      privateName = name;
+    } else if (errno != EEXIST) {
+      return fail(QStringLiteral("временный каталог"), errno);
     }
-  });
+  }
+  if (privateName.isEmpty()) return fail(QStringLiteral("временный каталог"), EEXIST);
+  int privateFd =
+      ::openat(folderFd_, privateName.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  const auto dropPrivate = [&] {
+    if (privateFd >= 0) ::unlinkat(privateFd, "s", 0);
+    CloseFd(privateFd);
+    ::unlinkat(folderFd_, privateName.constData(), AT_REMOVEDIR);
+  };
+  struct stat own {};
+  if (privateFd < 0 || ::fstat(privateFd, &own) != 0 || own.st_uid != ::geteuid() ||
+      (own.st_mode & 077) != 0) {
+    const int code = privateFd < 0 ? errno : EPERM;
+    dropPrivate();
+    return fail(QStringLiteral("временный каталог"), code);
+  }
+
+  listenFd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  sockaddr_un address{};
+  SocketAddress("/proc/self/fd/" + QByteArray::number(privateFd) + "/s", -1, "s", &address);
+  struct stat made {};
+  if (listenFd_ < 0 ||
+      ::bind(listenFd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    const int code = errno;
+    dropPrivate();
+    CloseFd(listenFd_);
+    return fail(QStringLiteral("сокет"), code);
+  }
+  // The folder's group, not the program's, decides who may operate it. In a
+  // setgid folder the socket has it already; elsewhere it is given, which
+  // only a member of that group (or root) can do.
+  if (::fstatat(privateFd, "s", &made, AT_SYMLINK_NOFOLLOW) == 0 && made.st_gid != folder.st_gid &&
+      ::fchownat(privateFd, "s", static_cast<uid_t>(-1), folder.st_gid, AT_SYMLINK_NOFOLLOW) != 0) {
+    const group* g = ::getgrgid(folder.st_gid);
+    note_ =
+        QStringLiteral(
+            "Канал управления %1 остался в группе программы: отдать его группе "
+            "папки %2 не удалось (%3); сделайте папку setgid (chmod g+s)")
+            .arg(path,
+                 g != nullptr ? QString::fromLocal8Bit(g->gr_name) : QString::number(folder.st_gid),
+                 ErrnoText(errno));
+  }
+  if (::fchmodat(privateFd, "s", 0660, 0) != 0 || ::listen(listenFd_, 64) != 0 ||
+      ::fstatat(privateFd, "s", &made, AT_SYMLINK_NOFOLLOW) != 0) {
+    const int code = errno;
+    dropPrivate();
+    CloseFd(listenFd_);
+    return fail(QStringLiteral("сокет"), code);
+  }
+  if (::renameat(privateFd, "s", folderFd_, "Vorta.ctl") != 0) {
+    const int code = errno;
+    struct stat there {};
+    dropPrivate();
+    CloseFd(listenFd_);
+    if (::fstatat(folderFd_, "Vorta.ctl", &there, AT_SYMLINK_NOFOLLOW) == 0 &&
+        !S_ISSOCK(there.st_mode)) {
+      *error = QStringLiteral("Не удалось открыть канал управления %1: на его месте %2")
+                   .arg(path, KindOf(there.st_mode));
+      return false;
+    }
+    return fail(QStringLiteral("сокет"), code);
+  }
+  dropPrivate();
+  socketDev_ = made.st_dev;
+  socketIno_ = made.st_ino;
+  spareFd_ = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  notifier_ = std::make_unique<QSocketNotifier>(listenFd_, QSocketNotifier::Read);
+  connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { AcceptAll(); });
   return true;
 }
 
-void TControlServer::Serve(QLocalSocket* socket) {
-  if (!socket->canReadLine()) {
-    if (socket->bytesAvailable() > kMaxRequest) socket->abort();
-    return;
+void TControlServer::AcceptAll() {
+  for (;;) {
+    int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd < 0) {
+      if (errno == EINTR || errno == ECONNABORTED) continue;
+      if ((errno == EMFILE || errno == ENFILE) && spareFd_ >= 0) {
+        // Out of descriptors: the spare one makes room to take the caller
+        // off the queue and close it, so the listener stays and the queue
+        // does not keep waking us.
+        CloseFd(spareFd_);
+        fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd >= 0) ::close(fd);
+        spareFd_ = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        Refuse(-1, QStringLiteral("у программы кончились дескрипторы файлов"));
+        if (fd >= 0) continue;
+      }
+      return;  // nothing waiting, or an error the next wake-up retries
+    }
+    ucred peer{};
+    socklen_t length = sizeof peer;
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0) {
+      ::close(fd);
+      continue;
+    }
+    const auto own = std::count_if(peers_.begin(), peers_.end(),
+                                   [&peer](const auto& p) { return p.second == peer.uid; });
+    if (Connections() >= kControlMaxConnections) {
+      Refuse(fd, QStringLiteral("открыто соединений: %1").arg(Connections()));
+      continue;
+    }
+    if (own >= kControlMaxPerUser) {
+      Refuse(fd, QStringLiteral("у пользователя %1 открыто соединений: %2")
+                     .arg(UserName(peer.uid))
+                     .arg(own));
+      continue;
+    }
+    auto* socket = new QLocalSocket(this);
+    if (!socket->setSocketDescriptor(fd, QLocalSocket::ConnectedState, QIODevice::ReadWrite)) {
+      ::close(fd);
+      delete socket;
+      continue;
+    }
+    peers_.emplace_back(socket, peer.uid);
+    // A caller's own time, not the plant's: real time even on a virtual run.
+    auto* deadline = new QTimer(socket);
+    deadline->setSingleShot(true);
+    connect(deadline, &QTimer::timeout, socket, [socket] {
+      socket->abort();
+      socket->deleteLater();
+    });
+    deadline->start(kControlRequestMs);
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QObject::destroyed, this, [this, socket] {
+      std::erase_if(peers_, [socket](const auto& p) { return p.first == socket; });
+    });
+    const uid_t uid = peer.uid;
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket, uid, deadline] {
+      if (socket->property("served").toBool()) return;
+      if (!socket->canReadLine()) {
+        if (socket->bytesAvailable() > kMaxRequest) socket->abort();
+        return;
+      }
+      socket->setProperty("served", true);
+      deadline->start(kReplyMs);
+      Serve(socket, uid);
+    });
   }
+}
+
+void TControlServer::Refuse(int fd, const QString& why) {
+  if (fd >= 0) {
+    const QByteArray reply = ReplyBytes(
+        {kControlBusy, QStringLiteral("Копия программы занята (%1); повторите позже").arg(why)});
+    [[maybe_unused]] const auto sent = ::send(
+        fd, reply.constData(), static_cast<size_t>(reply.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
+    ::close(fd);
+  }
+  const qint64 now = clock_->elapsed();
+  if (overloadTold_ && now - lastRefusalMs_ >= kOverloadEpisodeMs) overloadTold_ = false;
+  lastRefusalMs_ = now;
+  if (overloadTold_) return;
+  overloadTold_ = true;
+  if (OnOverload) {
+    OnOverload(QStringLiteral("Канал управления %1 перегружен: %2; лишние соединения закрываются")
+                   .arg(QDir(folder_).filePath(kControlSocketName), why));
+  }
+}
+
+void TControlServer::Serve(QLocalSocket* socket, uid_t uid) {
   const QByteArray line = socket->readLine(kMaxRequest);
   TControlReply reply;
-  ucred peer{};
-  socklen_t length = sizeof peer;
   struct stat folder {};
-  const bool known = ::getsockopt(static_cast<int>(socket->socketDescriptor()), SOL_SOCKET,
-                                  SO_PEERCRED, &peer, &length) == 0 &&
-                     ::stat(QFile::encodeName(folder_).constData(), &folder) == 0;
+  const bool known = ::fstat(folderFd_, &folder) == 0;
   const QJsonObject o = QJsonDocument::fromJson(line).object();
-  if (!known || !MayOperate(peer.uid, folder.st_gid)) {
+  if (!known || !MayOperate(uid, folder.st_gid)) {
     reply = {kControlNoAccess,
              QStringLiteral("Нет права управлять этой копией: нужна группа папки")};
   } else if (!o.value(QLatin1String("args")).isArray()) {
@@ -114,8 +326,8 @@ void TControlServer::Serve(QLocalSocket* socket) {
     for (const QJsonValue v : o.value(QLatin1String("args")).toArray())
       request.Args << v.toString();
     request.Json = o.value(QLatin1String("json")).toBool();
-    request.Uid = peer.uid;
-    request.User = UserName(peer.uid);
+    request.Uid = uid;
+    request.User = UserName(uid);
     reply = handler_(request);
   }
   socket->write(ReplyBytes(reply));
@@ -123,32 +335,120 @@ void TControlServer::Serve(QLocalSocket* socket) {
   socket->disconnectFromServer();
 }
 
+namespace {
+
+// Waits for `events` on fd until the deadline; false on a timeout.
+bool WaitFor(int fd, short events, const QDeadlineTimer& deadline) {
+  for (;;) {
+    pollfd p{fd, events, 0};
+    const int n = ::poll(&p, 1, static_cast<int>(std::max<qint64>(0, deadline.remainingTime())));
+    if (n > 0) return true;
+    if (n == 0) return false;
+    if (errno != EINTR) return true;  // the read or write says what is wrong
+  }
+}
+
+}  // namespace
+
 TControlReply SendControlCommand(const QString& folder, const QStringList& args, bool json,
                                  int timeoutMs) {
-  const QString path = QDir(folder).filePath(kControlSocketName);
-  QLocalSocket socket;
-  socket.connectToServer(path);
-  if (!socket.waitForConnected(timeoutMs)) {
-    if (socket.error() == QLocalSocket::SocketAccessError) {
-      return {
-          kControlNoAccess,
-          QStringLiteral("Нет доступа к %1: управлять копией могут члены группы папки").arg(path)};
+  const QString absolute = QDir(folder).absolutePath();
+  const QString path = QDir(absolute).filePath(kControlSocketName);
+  const QDeadlineTimer deadline(timeoutMs);
+  const auto noCopy = [&absolute](const QString& why) {
+    return TControlReply{
+        kControlNoCopy,
+        QStringLiteral("На папке %1 не работает копия программы (%2)").arg(absolute, why)};
+  };
+  const auto noAccess = [&path] {
+    return TControlReply{
+        kControlNoAccess,
+        QStringLiteral("Нет доступа к %1: управлять копией могут члены группы папки").arg(path)};
+  };
+  int folderFd = ::open(QFile::encodeName(absolute).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  struct stat folderStat {};
+  if (folderFd < 0 || ::fstat(folderFd, &folderStat) != 0) {
+    const int code = errno;
+    CloseFd(folderFd);
+    if (code == EACCES) return noAccess();
+    return {kControlNoCopy, QStringLiteral("Папка %1: %2").arg(absolute, ErrnoText(code))};
+  }
+  struct stat socketStat {};
+  if (::fstatat(folderFd, "Vorta.ctl", &socketStat, AT_SYMLINK_NOFOLLOW) != 0) {
+    const int code = errno;
+    CloseFd(folderFd);
+    if (code == EACCES) return noAccess();
+    return noCopy(code == ENOENT ? QStringLiteral("нет %1").arg(kControlSocketName)
+                                 : ErrnoText(code));
+  }
+  if (!S_ISSOCK(socketStat.st_mode)) {
+    CloseFd(folderFd);
+    return noCopy(QStringLiteral("%1 — %2, а не сокет").arg(path, KindOf(socketStat.st_mode)));
+  }
+  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  if (fd < 0 || !SocketAddress(QFile::encodeName(path), folderFd, "Vorta.ctl", &address)) {
+    const int code = fd < 0 ? errno : ENAMETOOLONG;
+    CloseFd(fd);
+    CloseFd(folderFd);
+    return noCopy(ErrnoText(code));
+  }
+  // A full queue makes connect wait: no longer than the caller's time.
+  const timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+  int connected = 0;
+  do {
+    connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  } while (connected != 0 && errno == EINTR);
+  const int connectError = errno;
+  CloseFd(folderFd);
+  if (connected != 0) {
+    ::close(fd);
+    if (connectError == EACCES || connectError == EPERM) return noAccess();
+    if (connectError == EAGAIN || connectError == ETIMEDOUT || connectError == EINPROGRESS) {
+      return {kControlBusy,
+              QStringLiteral("Копия программы на %1 не принимает соединение; повторите позже")
+                  .arg(absolute)};
     }
-    return {kControlNoCopy, QStringLiteral("На папке %1 не работает копия программы (%2)")
-                                .arg(QDir(folder).absolutePath(), socket.errorString())};
+    return noCopy(ErrnoText(connectError));
+  }
+  // Believe only the folder's owner, or root: anyone else who could put a
+  // socket there must not get the command, nor give the answer.
+  ucred peer{};
+  socklen_t length = sizeof peer;
+  if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 ||
+      (peer.uid != folderStat.st_uid && peer.uid != 0)) {
+    ::close(fd);
+    return {kControlUntrusted,
+            QStringLiteral("%1 открыт не программой владельца папки (%2), а пользователем %3 "
+                           "(PID %4): команда не отправлена, ответу не верю")
+                .arg(path, UserName(folderStat.st_uid), UserName(peer.uid))
+                .arg(peer.pid)};
   }
   QJsonObject request;
   request[QLatin1String("args")] = QJsonArray::fromStringList(args);
   request[QLatin1String("json")] = json;
-  socket.write(QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n');
-  QByteArray answer;
-  while (!answer.endsWith('\n') && answer.size() < qint64{64} * 1024 * 1024) {
-    if (!socket.waitForReadyRead(timeoutMs)) break;
-    answer += socket.readAll();
+  const QByteArray bytes = QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n';
+  for (qsizetype sent = 0; sent < bytes.size();) {
+    const ssize_t n = ::send(fd, bytes.constData() + sent, static_cast<size_t>(bytes.size() - sent),
+                             MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    sent += n;
   }
+  QByteArray answer;
+  char buffer[4096];
+  while (!answer.endsWith('\n') && answer.size() < qint64{64} * 1024 * 1024) {
+    if (!WaitFor(fd, POLLIN, deadline)) break;
+    const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    answer.append(buffer, n);
+  }
+  ::close(fd);
   const QJsonObject o = QJsonDocument::fromJson(answer).object();
   if (!o.contains(QLatin1String("exit"))) {
-    return {kControlNoCopy, QStringLiteral("Копия программы на %1 не ответила").arg(folder)};
+    return {kControlNoCopy, QStringLiteral("Копия программы на %1 не ответила").arg(absolute)};
   }
   return {o.value(QLatin1String("exit")).toInt(), o.value(QLatin1String("out")).toString()};
 }

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -145,6 +148,21 @@ TEST_F(ProgramRunTest, ctlOperatesTheRunningCopyThroughTheEngineAndRefusesBadInp
   QString out;
   ASSERT_EQ(ctl({"status", "--json"}, &out), 0) << out.toStdString();
   EXPECT_EQ(QJsonDocument::fromJson(out.toUtf8())["vessels"].toArray().size(), 4);
+  // The socket: read and write for its owner and the folder's group, nothing
+  // else, and no private directory left from making it.
+  struct stat socket {};
+  ASSERT_EQ(::lstat(QFile::encodeName(demo + "/Vorta.ctl").constData(), &socket), 0);
+  EXPECT_TRUE(S_ISSOCK(socket.st_mode));
+  EXPECT_EQ(socket.st_mode & 07777, 0660u);
+  EXPECT_EQ(QDir(demo).entryList({".Vorta.ctl.*"}, QDir::AllEntries | QDir::Hidden), QStringList());
+  {  // a folder given relative to the working folder
+    QProcess relative;
+    relative.setProcessEnvironment(env);
+    relative.setWorkingDirectory(folder.Path());
+    relative.start(VORTA_BIN, {"ctl", "--folder", "demo", "status"});
+    ASSERT_TRUE(relative.waitForFinished(10000));
+    EXPECT_EQ(relative.exitCode(), 0) << relative.readAllStandardError().toStdString();
+  }
   EXPECT_EQ(ctl({"status"}, &out), 0);
   EXPECT_TRUE(out.contains(QStringLiteral("Ферментёр 4"))) << out.toStdString();
 
@@ -374,4 +392,161 @@ TEST_F(ProgramRunTest, fastForwardOverARealTimeConverterIsRefused) {
     EXPECT_EQ(p.exitCode(), 2) << adapter.toStdString();
     EXPECT_TRUE(QString::fromLocal8Bit(p.readAllStandardError()).contains("реальном времени"));
   }
+}
+
+TEST_F(ProgramRunTest, ctlTellsACommandLineMistakeAndAFolderWithoutACopyForWhatTheyAre) {
+  const auto run = [this](const QStringList& args, QString* err) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(VORTA_BIN, args);
+    EXPECT_TRUE(p.waitForFinished(10000));
+    *err = QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError());
+    return p.exitCode();
+  };
+  QString out;
+  EXPECT_EQ(run({"ctl", "--folder"}, &out), 64) << out.toStdString();
+  EXPECT_EQ(run({"ctl", "--folder", folder.Path(), "frob"}, &out), 64) << out.toStdString();
+  EXPECT_EQ(run({"ctl", "--folder", folder.Path(), "mode", "1"}, &out), 64) << out.toStdString();
+  ASSERT_TRUE(QDir(folder.Path()).mkdir("Vorta.ctl"));
+  EXPECT_EQ(run({"ctl", "--folder", folder.Path(), "status"}, &out), 69);
+  EXPECT_TRUE(out.contains(QStringLiteral("каталог"))) << out.toStdString();
+  EXPECT_FALSE(out.contains("Unknown error")) << out.toStdString();
+  EXPECT_EQ(run({"--help"}, &out), 0);
+  EXPECT_TRUE(out.contains("vorta ctl")) << out.toStdString();
+}
+
+namespace {
+
+// As another user: holds a connection that sends its request a byte every
+// half second, then 40 that send nothing; says when the slow one was cut.
+const char* const kFlood = R"(
+import socket, sys, time
+path = sys.argv[1]
+slow = socket.socket(socket.AF_UNIX)
+slow.connect(path)
+held = []
+for _ in range(40):
+    s = socket.socket(socket.AF_UNIX)
+    try:
+        s.connect(path)
+        held.append(s)
+    except OSError:
+        pass
+print("held", flush=True)
+start = time.time()
+try:
+    for b in b'{"args":["status"]}':
+        slow.send(bytes([b]))
+        time.sleep(0.5)
+    print("slow never cut", flush=True)
+except OSError:
+    print("slow cut after %.1f s" % (time.time() - start), flush=True)
+time.sleep(3)
+)";
+
+// As another user: a server of its own in place of the socket; says how many
+// bytes the client sent it.
+const char* const kFakeServer = R"(
+import os, socket, sys
+path = sys.argv[1]
+if os.path.lexists(path):
+    os.unlink(path)
+s = socket.socket(socket.AF_UNIX)
+s.bind(path)
+os.chmod(path, 0o666)
+s.listen()
+print("ready", flush=True)
+s.settimeout(10)
+c, _ = s.accept()
+c.settimeout(2)
+try:
+    data = c.recv(4096)
+except OSError:
+    data = b""
+try:
+    c.sendall(b'{"exit":0,"out":"fake"}\n')
+except OSError:
+    pass
+print("got %d" % len(data), flush=True)
+)";
+
+}  // namespace
+
+TEST_F(ProgramRunTest, ctlKeepsWorkingThroughAFloodAndBelievesOnlyTheFoldersOwner) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  const QString demo = folder.File("demo");
+  QProcess prepare;
+  Start(prepare, {"--demo", "--folder", demo, "--prepare"});
+  ASSERT_TRUE(prepare.waitForFinished(10000));
+  ASSERT_EQ(prepare.exitCode(), 0);
+  // nobody is in the folder's group: an operator gone wrong.
+  const group* nogroup = ::getgrnam("nogroup");
+  ASSERT_NE(nogroup, nullptr);
+  ASSERT_EQ(::chown(QFile::encodeName(demo).constData(), 0, nogroup->gr_gid), 0);
+  ASSERT_EQ(::chmod(QFile::encodeName(demo).constData(), 0750), 0);
+  ASSERT_TRUE(
+      QFile::setPermissions(folder.Path(), QFile::permissions(folder.Path()) | QFile::ExeOther));
+  const QString socketPath = demo + "/Vorta.ctl";
+  const auto ctl = [&](const QStringList& words, QString* out) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(VORTA_BIN, QStringList{"ctl", "--folder", demo} + words);
+    EXPECT_TRUE(p.waitForFinished(15000));
+    *out = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+    return p.exitCode();
+  };
+  const auto asNobody = [&](QProcess& p, const char* script) {
+    p.start("runuser", {"-u", "nobody", "--", "/usr/bin/python3", "-c", script, socketPath});
+    ASSERT_TRUE(p.waitForStarted(5000));
+  };
+
+  QProcess copy;
+  Start(copy, {"--folder", demo, "--headless"});
+  for (int i = 0; i < 100 && !QFile::exists(socketPath); ++i) copy.waitForFinished(50);
+  QString out;
+  ASSERT_EQ(ctl({"status"}, &out), 0) << out.toStdString();
+  struct stat st {};
+  ASSERT_EQ(::lstat(QFile::encodeName(socketPath).constData(), &st), 0);
+  EXPECT_EQ(st.st_gid, nogroup->gr_gid);
+  // Few descriptors to spare, as under a service's limit: a flood runs the
+  // copy out of them unless it bounds its connections.
+  const auto pid = static_cast<pid_t>(copy.processId());
+  const qsizetype open = QDir(QStringLiteral("/proc/%1/fd").arg(pid))
+                             .entryList(QDir::AllEntries | QDir::System)
+                             .size();
+  const rlimit limit{static_cast<rlim_t>(open + 12), static_cast<rlim_t>(open + 12)};
+  ASSERT_EQ(::prlimit(pid, RLIMIT_NOFILE, &limit, nullptr), 0);
+
+  QProcess flood;
+  asNobody(flood, kFlood);
+  ASSERT_TRUE(flood.waitForReadyRead(15000)) << flood.readAllStandardError().toStdString();
+  EXPECT_EQ(ctl({"status"}, &out), 0) << out.toStdString();
+  ASSERT_TRUE(flood.waitForFinished(30000));
+  const QString said = QString::fromUtf8(flood.readAllStandardOutput());
+  const QRegularExpressionMatch cut =
+      QRegularExpression(QStringLiteral("slow cut after ([0-9.]+) s")).match(said);
+  ASSERT_TRUE(cut.hasMatch()) << said.toStdString();
+  EXPECT_LT(cut.captured(1).toDouble(), 8.0);
+  EXPECT_EQ(ctl({"status"}, &out), 0) << out.toStdString();
+  EXPECT_TRUE(QFile::exists(socketPath));
+
+  ::kill(pid, SIGTERM);
+  ASSERT_TRUE(copy.waitForFinished(15000));
+  const QString errors = QString::fromLocal8Bit(copy.readAllStandardError());
+  EXPECT_EQ(errors.count(QStringLiteral("перегружен")), 1) << errors.toStdString();
+  QFile journal(demo + "/VortaJournal.txt");
+  ASSERT_TRUE(journal.open(QIODevice::ReadOnly));
+  EXPECT_EQ(
+      QString::fromUtf8(journal.readAll()).count(QStringLiteral("Канал управления перегружен")), 1);
+
+  // A folder its group can write: a member puts a server of its own in place
+  // of the socket. root's command is neither sent to it nor believes it.
+  ASSERT_EQ(::chmod(QFile::encodeName(demo).constData(), 0770), 0);
+  QProcess fake;
+  asNobody(fake, kFakeServer);
+  ASSERT_TRUE(fake.waitForReadyRead(15000)) << fake.readAllStandardError().toStdString();
+  EXPECT_EQ(ctl({"mode", "3", "uncontrolled"}, &out), 76) << out.toStdString();
+  EXPECT_TRUE(out.contains("nobody")) << out.toStdString();
+  ASSERT_TRUE(fake.waitForFinished(15000));
+  EXPECT_TRUE(fake.readAllStandardOutput().contains("got 0"));
 }
