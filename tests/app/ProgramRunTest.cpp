@@ -550,3 +550,40 @@ TEST_F(ProgramRunTest, ctlKeepsWorkingThroughAFloodAndBelievesOnlyTheFoldersOwne
   ASSERT_TRUE(fake.waitForFinished(15000));
   EXPECT_TRUE(fake.readAllStandardOutput().contains("got 0"));
 }
+
+// The service's layout: a lab folder of the service user with the lab's group
+// and the setgid bit. The socket gets that group without a chown, which the
+// service's system-call filter forbids and a user outside the group cannot do.
+TEST_F(ProgramRunTest, aSetgidFolderGivesTheSocketItsGroupWithoutAChown) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  const QString lab = folder.File("lab");
+  QProcess prepare;
+  Start(prepare, {"--demo", "--folder", lab, "--prepare"});
+  ASSERT_TRUE(prepare.waitForFinished(10000));
+  ASSERT_EQ(prepare.exitCode(), 0);
+  const group* labGroup = ::getgrnam("daemon");  // one nobody is not in
+  ASSERT_NE(labGroup, nullptr);
+  QProcess own;
+  own.start("chown", {"-R", QStringLiteral("nobody:%1").arg(labGroup->gr_gid), lab});
+  ASSERT_TRUE(own.waitForFinished(10000));
+  ASSERT_EQ(own.exitCode(), 0);
+  ASSERT_EQ(::chmod(QFile::encodeName(lab).constData(), 02750), 0);
+  ASSERT_TRUE(
+      QFile::setPermissions(folder.Path(), QFile::permissions(folder.Path()) | QFile::ExeOther));
+
+  QProcess copy;
+  env.insert("XDG_RUNTIME_DIR", lab);
+  copy.setProcessEnvironment(env);
+  copy.start("runuser", {"-u", "nobody", "--", VORTA_BIN, "--headless", "--folder", lab});
+  const QString socketPath = lab + "/Vorta.ctl";
+  for (int i = 0; i < 100 && !QFile::exists(socketPath); ++i) copy.waitForFinished(50);
+  struct stat st {};
+  ASSERT_EQ(::lstat(QFile::encodeName(socketPath).constData(), &st), 0)
+      << copy.readAllStandardError().toStdString();
+  EXPECT_EQ(st.st_gid, labGroup->gr_gid);
+  EXPECT_EQ(st.st_mode & 07777, 0660u);
+  ::kill(static_cast<pid_t>(copy.processId()), SIGTERM);
+  ASSERT_TRUE(copy.waitForFinished(15000));
+  const QString errors = QString::fromLocal8Bit(copy.readAllStandardError());
+  EXPECT_FALSE(errors.contains(QStringLiteral("группе"))) << errors.toStdString();
+}

@@ -46,7 +46,7 @@ run_quietly() {
 
 run_quietly install dpkg -i "$deb"
 run_quietly reinstall dpkg -i "$deb"
-[ "$(stat -c '%U %G %a' /var/lib/vorta)" = "vorta vorta 750" ] ||
+[ "$(stat -c '%U %G %a' /var/lib/vorta)" = "vorta vorta 711" ] ||
   fail "/var/lib/vorta is $(stat -c '%U %G %a' /var/lib/vorta)"
 if getent group dialout >/dev/null; then
   id -nG vorta | grep -qw dialout || fail "vorta is not in dialout"
