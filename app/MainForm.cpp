@@ -143,11 +143,11 @@ TMainForm::TStartResult TMainForm::Start() {
       [this](const TControlRequest& request) { return RunControlCommand(*this, request); });
   // A flood of connections is told once, on the screen or the service's log
   // and in the journal, so that a `vorta ctl` that is refused has its reason.
-  control_->OnOverload = [this](const QString& text) {
-    deps_.Messages.ShowInfo(text);
+  control_->OnOverload = [this](const QString& shown, const QString& recorded) {
+    deps_.Messages.ShowInfo(shown);
     if (journal_) {
       journal_->Record({0, QString(), TJournalKind::Program,
-                        QStringLiteral("Канал управления перегружен"), QString(), text,
+                        QStringLiteral("Канал управления перегружен"), QString(), recorded,
                         TJournalSource::Engine});
     }
   };

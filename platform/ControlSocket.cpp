@@ -9,6 +9,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
@@ -26,6 +27,12 @@
 
 namespace vorta {
 
+// A text as written (Russian) and as shown (the operator's language).
+struct TControlTexts {
+  QString Recorded;
+  QString Shown;
+};
+
 namespace {
 
 // A request is a few words; anything longer is not one.
@@ -34,6 +41,28 @@ constexpr qint64 kMaxRequest = qint64{64} * 1024;
 constexpr int kReplyMs = 10'000;
 // Quiet time after which a new overload is told again.
 constexpr qint64 kOverloadEpisodeMs = 60'000;
+
+constexpr char kContext[] = "vorta::ControlSocket";
+const char* const kOverloadText = QT_TRANSLATE_NOOP(
+    "vorta::ControlSocket", "Канал управления %1 перегружен: %2; лишние соединения закрываются");
+const char* const kNoDescriptors =
+    QT_TRANSLATE_NOOP("vorta::ControlSocket", "у программы кончились дескрипторы файлов");
+const char* const kTooMany = QT_TRANSLATE_NOOP("vorta::ControlSocket", "открыто соединений: %1");
+const char* const kTooManyOfUser =
+    QT_TRANSLATE_NOOP("vorta::ControlSocket", "у пользователя %1 открыто соединений: %2");
+const char* const kGroupNotGiven = QT_TRANSLATE_NOOP(
+    "vorta::ControlSocket",
+    "Канал управления %1 остался в группе программы: отдать его группе папки %2 не удалось "
+    "(%3); сделайте папку setgid (chmod g+s)");
+
+TControlTexts Texts(const char* pattern, const QStringList& args) {
+  TControlTexts t{QString::fromUtf8(pattern), QCoreApplication::translate(kContext, pattern)};
+  for (const QString& a : args) {
+    t.Recorded = t.Recorded.arg(a);
+    t.Shown = t.Shown.arg(a);
+  }
+  return t;
+}
 
 QString UserName(uid_t uid) {
   if (const passwd* pw = ::getpwuid(uid); pw != nullptr && pw->pw_name != nullptr) {
@@ -184,14 +213,13 @@ bool TControlServer::Listen(QString* error) {
   // only a member of that group (or root) can do.
   if (::fstatat(privateFd, "s", &made, AT_SYMLINK_NOFOLLOW) == 0 && made.st_gid != folder.st_gid &&
       ::fchownat(privateFd, "s", static_cast<uid_t>(-1), folder.st_gid, AT_SYMLINK_NOFOLLOW) != 0) {
+    const int code = errno;
     const group* g = ::getgrgid(folder.st_gid);
-    note_ =
-        QStringLiteral(
-            "Канал управления %1 остался в группе программы: отдать его группе "
-            "папки %2 не удалось (%3); сделайте папку setgid (chmod g+s)")
-            .arg(path,
-                 g != nullptr ? QString::fromLocal8Bit(g->gr_name) : QString::number(folder.st_gid),
-                 ErrnoText(errno));
+    note_ = Texts(kGroupNotGiven, {path,
+                                   g != nullptr ? QString::fromLocal8Bit(g->gr_name)
+                                                : QString::number(folder.st_gid),
+                                   ErrnoText(code)})
+                .Shown;
   }
   if (::fchmodat(privateFd, "s", 0660, 0) != 0 || ::listen(listenFd_, 64) != 0 ||
       ::fstatat(privateFd, "s", &made, AT_SYMLINK_NOFOLLOW) != 0) {
@@ -235,7 +263,7 @@ void TControlServer::AcceptAll() {
         fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd >= 0) ::close(fd);
         spareFd_ = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-        Refuse(-1, QStringLiteral("у программы кончились дескрипторы файлов"));
+        Refuse(-1, Texts(kNoDescriptors, {}));
         if (fd >= 0) continue;
       }
       return;  // nothing waiting, or an error the next wake-up retries
@@ -249,13 +277,11 @@ void TControlServer::AcceptAll() {
     const auto own = std::count_if(peers_.begin(), peers_.end(),
                                    [&peer](const auto& p) { return p.second == peer.uid; });
     if (Connections() >= kControlMaxConnections) {
-      Refuse(fd, QStringLiteral("открыто соединений: %1").arg(Connections()));
+      Refuse(fd, Texts(kTooMany, {QString::number(Connections())}));
       continue;
     }
     if (own >= kControlMaxPerUser) {
-      Refuse(fd, QStringLiteral("у пользователя %1 открыто соединений: %2")
-                     .arg(UserName(peer.uid))
-                     .arg(own));
+      Refuse(fd, Texts(kTooManyOfUser, {UserName(peer.uid), QString::number(own)}));
       continue;
     }
     auto* socket = new QLocalSocket(this);
@@ -291,10 +317,12 @@ void TControlServer::AcceptAll() {
   }
 }
 
-void TControlServer::Refuse(int fd, const QString& why) {
+void TControlServer::Refuse(int fd, const TControlTexts& why) {
   if (fd >= 0) {
+    // The caller reads what `vorta ctl` always says: the recorded words.
     const QByteArray reply = ReplyBytes(
-        {kControlBusy, QStringLiteral("Копия программы занята (%1); повторите позже").arg(why)});
+        {kControlBusy,
+         QStringLiteral("Копия программы занята (%1); повторите позже").arg(why.Recorded)});
     [[maybe_unused]] const auto sent = ::send(
         fd, reply.constData(), static_cast<size_t>(reply.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
     ::close(fd);
@@ -305,8 +333,10 @@ void TControlServer::Refuse(int fd, const QString& why) {
   if (overloadTold_) return;
   overloadTold_ = true;
   if (OnOverload) {
-    OnOverload(QStringLiteral("Канал управления %1 перегружен: %2; лишние соединения закрываются")
-                   .arg(QDir(folder_).filePath(kControlSocketName), why));
+    const QString socket = QDir(folder_).filePath(kControlSocketName);
+    const TControlTexts recorded = Texts(kOverloadText, {socket, why.Recorded});
+    const TControlTexts shown = Texts(kOverloadText, {socket, why.Shown});
+    OnOverload(shown.Shown, recorded.Recorded);
   }
 }
 

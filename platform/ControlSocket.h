@@ -40,6 +40,8 @@ inline constexpr int kControlMaxConnections = 32;
 inline constexpr int kControlMaxPerUser = 8;
 inline constexpr int kControlRequestMs = 5000;
 
+struct TControlTexts;
+
 struct TControlRequest {
   QStringList Args;  // the command and its words
   bool Json = false;
@@ -70,14 +72,15 @@ class TControlServer final : public QObject {
   [[nodiscard]] const QString& Note() const { return note_; }
 
   // An overload (connections refused, descriptors run out), told once per
-  // episode: an episode ends after a minute without a refusal.
-  std::function<void(const QString& text)> OnOverload;
+  // episode: an episode ends after a minute without a refusal. The text in
+  // the operator's language and as the journal keeps it.
+  std::function<void(const QString& shown, const QString& recorded)> OnOverload;
 
   [[nodiscard]] int Connections() const { return static_cast<int>(peers_.size()); }
 
  private:
   void AcceptAll();
-  void Refuse(int fd, const QString& why);
+  void Refuse(int fd, const TControlTexts& why);
   void Serve(QLocalSocket* socket, uid_t uid);
 
   QString folder_;

@@ -291,6 +291,29 @@ ip link set %1 up</translation>
     </message>
 </context>
 <context>
+    <name>vorta::ControlSocket</name>
+    <message>
+        <source>Канал управления %1 перегружен: %2; лишние соединения закрываются</source>
+        <translation>The control socket %1 is overloaded: %2; further connections are closed</translation>
+    </message>
+    <message>
+        <source>у программы кончились дескрипторы файлов</source>
+        <translation>the program has run out of file descriptors</translation>
+    </message>
+    <message>
+        <source>открыто соединений: %1</source>
+        <translation>%1 connections open</translation>
+    </message>
+    <message>
+        <source>у пользователя %1 открыто соединений: %2</source>
+        <translation>user %1 has %2 connections open</translation>
+    </message>
+    <message>
+        <source>Канал управления %1 остался в группе программы: отдать его группе папки %2 не удалось (%3); сделайте папку setgid (chmod g+s)</source>
+        <translation>The control socket %1 kept the program&apos;s group: it could not be given to the folder&apos;s group %2 (%3); make the folder setgid (chmod g+s)</translation>
+    </message>
+</context>
+<context>
     <name>vorta::DataLogRow</name>
     <message>
         <source>Не удалось записать строку в файл протокола </source>
