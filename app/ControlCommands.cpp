@@ -12,6 +12,7 @@
 #include "journal/Journal.h"
 #include "platform/Numbers.h"
 #include "platform/RealTimerService.h"
+#include "process/ConfigWriteBack.h"
 #include "process/DataLog.h"
 #include "process/PanelActions.h"
 #include "process/ProcessRecord.h"
@@ -306,6 +307,14 @@ TControlReply RunControlCommand(TMainForm& form, const TControlRequest& request)
     reply = Acknowledge(form, request);
   }
   if (journal != nullptr) journal->SetActor(std::nullopt);
+  // The answer promises the change: it is in the process file before the
+  // caller hears of it, so a kill right after the answer cannot undo it.
+  for (const auto& p : form.Processes()) {
+    if (!SaveRequestedGroup(*p)) {
+      reply.Out += QStringLiteral("\nИзменение ещё не записано в %1; запись повторяется.")
+                       .arg(p->IniFileName);
+    }
+  }
   return reply;
 }
 

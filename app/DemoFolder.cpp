@@ -191,8 +191,7 @@ bool PrepareDemoFolder(const QString& folder, QString* error, int vessels) {
 
 void StartDemoVessels(TVortaProcessList& processes) {
   for (const auto& p : processes) {
-    p->Mode = TVesselMode::Batch;
-    p->SaveRequest = TWriteBackGroup::Mode;
+    ChangeMode(*p, static_cast<int>(TVesselMode::Batch), TJournalSource::StartUp);
     // The panel says so from its first appearance, not after the first tick.
     ShowModeAndClock(*p);
     if (p->Panel) p->Panel->PanelStateChanged();

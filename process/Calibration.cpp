@@ -139,7 +139,7 @@ void CalibrSave(TVortaProcess& p, int channel) {
   c.CalAdc1 = p.CalWork.Adc1;
   c.CalAdc2 = p.CalWork.Adc2;
   c.LinAdjust = 0;
-  p.SaveRequest = TWriteBackGroup::Calibration;
+  p.SaveRequest.Add(TWriteBackGroup::Calibration);
 }
 
 }  // namespace vorta

@@ -1,4 +1,4 @@
-// The deferred write-back: one changed group of settings goes back into the
+// The deferred write-back: the changed groups of settings go back into the
 // process file, by position in the channel sections and by name elsewhere.
 // The file is replaced whole, so a crash leaves the old or the new file.
 
@@ -44,7 +44,7 @@ void Put(TProfileFile& f, const char* section, const char* key, const QString& v
   f.WriteString(QLatin1String(section), QLatin1String(key), value);
 }
 
-void WriteControlParameters(TVortaProcess& p, TProfileFile& f) {
+void WriteControlParameters(const TVortaProcess& p, TProfileFile& f) {
   for (size_t n = 1; n <= 4; ++n) {
     TPositionWriter w(f, QStringLiteral("Ctrl") + p.Config.AssignName[n]);
     w.Write(1, U16(p.Channel[n].Config.CtrlPeriod));
@@ -88,46 +88,49 @@ void WriteControlParameters(TVortaProcess& p, TProfileFile& f) {
 
 }  // namespace
 
-void SaveRequestedGroup(TVortaProcess& p) {
-  if (p.SaveRequest == TWriteBackGroup::None) return;
-  TProfileFile f(p.IniFileName);
-  switch (p.SaveRequest) {
-    case TWriteBackGroup::Setpoints:
-      for (size_t n = 1; n <= 4; ++n)
-        TPositionWriter(f, p.Config.AssignName[n]).Write(1, Real(p.Channel[n].Config.Setpoint));
-      break;
-    case TWriteBackGroup::MixerCode:
-      Put(f, "Mixer", "MixCode", U16(p.MixCode));
-      break;
-    case TWriteBackGroup::LinearAdjustment:
-      for (size_t n = 1; n <= 4; ++n) {
-        TPositionWriter(f, p.Config.AssignName[n]).Write(2, Real(p.Channel[n].Config.LinAdjust));
-      }
-      break;
-    case TWriteBackGroup::Calibration:
-      for (size_t n = 1; n <= 4; ++n) {
-        TPositionWriter w(f, p.Config.AssignName[n]);
-        // Saving a calibration resets the linear adjustment in memory; the
-        // file must follow, or the old offset returns on top of the new
-        // calibration at the next start.
-        w.Write(2, Real(p.Channel[n].Config.LinAdjust));
-        w.Write(5, Real(p.Channel[n].Config.CalValue1));
-        w.Write(6, Real(p.Channel[n].Config.CalValue2));
-        w.Write(7, U16(p.Channel[n].Config.CalAdc1));
-        w.Write(8, U16(p.Channel[n].Config.CalAdc2));
-      }
-      break;
-    case TWriteBackGroup::Mode:
-      Put(f, "Mode", "mode", QString::number(static_cast<int>(p.Mode)));
-      break;
-    case TWriteBackGroup::ControlParameters:
-      WriteControlParameters(p, f);
-      break;
-    case TWriteBackGroup::None:
-      break;
+void WritePendingGroups(const TVortaProcess& p, TProfileFile& f) {
+  const TPendingWriteBack& pending = p.SaveRequest;
+  if (pending.Contains(TWriteBackGroup::Setpoints)) {
+    for (size_t n = 1; n <= 4; ++n)
+      TPositionWriter(f, p.Config.AssignName[n]).Write(1, Real(p.Channel[n].Config.Setpoint));
   }
-  p.SaveRequest = TWriteBackGroup::None;
-  if (f.Modified()) UpdateFileOrReport(f, p.Env.Messages, p.Env.Program.FailedWrites);
+  if (pending.Contains(TWriteBackGroup::MixerCode)) Put(f, "Mixer", "MixCode", U16(p.MixCode));
+  // The calibration writes the linear adjustment as well.
+  if (pending.Contains(TWriteBackGroup::LinearAdjustment) ||
+      pending.Contains(TWriteBackGroup::Calibration)) {
+    for (size_t n = 1; n <= 4; ++n) {
+      TPositionWriter(f, p.Config.AssignName[n]).Write(2, Real(p.Channel[n].Config.LinAdjust));
+    }
+  }
+  if (pending.Contains(TWriteBackGroup::Calibration)) {
+    for (size_t n = 1; n <= 4; ++n) {
+      TPositionWriter w(f, p.Config.AssignName[n]);
+      // Saving a calibration resets the linear adjustment in memory (written
+      // above); the file must follow, or the old offset returns on top of
+      // the new calibration at the next start.
+      w.Write(5, Real(p.Channel[n].Config.CalValue1));
+      w.Write(6, Real(p.Channel[n].Config.CalValue2));
+      w.Write(7, U16(p.Channel[n].Config.CalAdc1));
+      w.Write(8, U16(p.Channel[n].Config.CalAdc2));
+    }
+  }
+  if (pending.Contains(TWriteBackGroup::Mode)) WriteModeInForce(p, f);
+  if (pending.Contains(TWriteBackGroup::ControlParameters)) WriteControlParameters(p, f);
+}
+
+void WriteModeInForce(const TVortaProcess& p, TProfileFile& f) {
+  Put(f, "Mode", "mode", QString::number(static_cast<int>(p.Mode)));
+  Put(f, "Mode", "Current", QStringLiteral("1"));
+}
+
+bool SaveRequestedGroup(TVortaProcess& p) {
+  if (p.SaveRequest.Empty()) return true;
+  TProfileFile f(p.IniFileName);
+  WritePendingGroups(p, f);
+  // What the disk refused stays pending and is tried again at the next tick.
+  if (!UpdateFileOrReport(f, p.Env.Messages, p.Env.Program.FailedWrites)) return false;
+  p.SaveRequest.Clear();
+  return true;
 }
 
 }  // namespace vorta

@@ -366,7 +366,7 @@ std::optional<TCtrlFieldError> ApplyCtrlFields(TVortaProcess& p, int entry, cons
   p.Config.Existpena = f.FoamExist ? 1 : 0;
 
   // 9. Written to the process file at the next measurement tick.
-  p.SaveRequest = TWriteBackGroup::ControlParameters;
+  p.SaveRequest.Add(TWriteBackGroup::ControlParameters);
   RecordChangedFields(p, before, CtrlSettings(p, e), TJournalSource::Dialog);
   return std::nullopt;
 }

@@ -70,7 +70,7 @@ void StopMixerClick(TVortaProcess& p) {
 }
 
 void MixerWindowClosed(TVortaProcess& p, int left, int top) {
-  p.SaveRequest = TWriteBackGroup::MixerCode;
+  p.SaveRequest.Add(TWriteBackGroup::MixerCode);
   p.MixTop = top;
   p.MixLeft = left;
 }

@@ -81,16 +81,16 @@ void ManualButtonClick(TVortaProcess& p, int k) {
   state = state == 0 ? 1 : 0;
 }
 
-void ChangeMode(TVortaProcess& p, int mode) {
+void ChangeMode(TVortaProcess& p, int mode, TJournalSource source) {
   if (mode < 0 || mode > 3) return;
   const auto modeText = [&p](int m) {
     const QString name = m >= 0 && m < 4 ? p.ModeName[static_cast<size_t>(m)] : QString();
     return (QString::number(m) + u' ' + name).trimmed();
   };
   RecordChange(p, QStringLiteral("[Mode] mode"), modeText(static_cast<int>(p.Mode)), modeText(mode),
-               TJournalSource::Menu);
+               source);
   p.Mode = VesselMode(mode);
-  p.SaveRequest = TWriteBackGroup::Mode;
+  p.SaveRequest.Add(TWriteBackGroup::Mode);
   p.OutputWord &= kModeKeepMask;
   if (p.Board != nullptr) p.Board->SetOutputs(p.OutputWord);
   // The 2-s tick writes this too; the operator sees the choice at once.

@@ -6,6 +6,8 @@
 #include <QString>
 #include <cstdint>
 
+#include "journal/Journal.h"
+
 namespace vorta {
 
 class TVortaProcess;
@@ -30,9 +32,10 @@ bool VizOutput(TVortaProcess& p);
 // opposite of what the button shows.
 void ManualButtonClick(TVortaProcess& p, int k);
 
-// Mode item: regulation outputs off (the word is sent to the module), the
-// mode is written back at the next measurement tick.
-void ChangeMode(TVortaProcess& p, int mode);
+// Mode item, and every other change of a vessel's mode: journalled,
+// regulation outputs off (the word is sent to the module), the mode is
+// written back at the next measurement tick.
+void ChangeMode(TVortaProcess& p, int mode, TJournalSource source = TJournalSource::Menu);
 
 // Status bar panels 2 and 4, the mode and the fermentation clock, as the
 // cycles keep them; the load shows them before the first tick.

@@ -11,6 +11,7 @@
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
 #include "platform/ProfileFile.h"
+#include "process/ConfigWriteBack.h"
 #include "process/DataLog.h"
 #include "process/OutputChannels.h"
 #include "process/PanelActions.h"
@@ -157,10 +158,12 @@ void ReadKeysNothingUses(const TProfileFile& f, TConfigReader& numbers) {
   for (int k = 0; k <= 4; ++k) (void)Str(f, "Include", QStringLiteral("ADC%1").arg(k), QString());
 }
 
-void JournalRestoredMode(const TVortaProcess& p) {
+// A restored mode has no earlier value in this run: the old-value column
+// names where it was taken from.
+void JournalRestoredMode(const TVortaProcess& p, const QString& source) {
   if (p.Env.Journal != nullptr) {
     p.Env.Journal->Change(
-        p.Config.NumProcess, p.Caption(), QStringLiteral("[Mode] mode"), QString(),
+        p.Config.NumProcess, p.Caption(), QStringLiteral("[Mode] mode"), source,
         QString::number(static_cast<int>(p.Mode)) + u' ' + p.ModeName[ModeIndex(p.Mode)],
         TJournalSource::StartUp);
   }
@@ -172,6 +175,7 @@ void RestoreModeAfterAbnormalEnd(TVortaProcess& p) {
     p.Env.Messages.ShowInfo(
         QCoreApplication::translate("vorta::ProcessConfigLoader", "Файл ") + p.Config.Protocolname +
         QCoreApplication::translate("vorta::ProcessConfigLoader", " занят другим приложением"));
+    JournalRestoredMode(p, QStringLiteral("[Mode] mode"));
     return;
   }
   const QString stripped = StripToMode(*last);
@@ -180,7 +184,7 @@ void RestoreModeAfterAbnormalEnd(TVortaProcess& p) {
   } else if (const int mode = ModeFromAbbreviation(stripped); mode >= 0) {
     p.Mode = VesselMode(mode);
   }
-  JournalRestoredMode(p);
+  JournalRestoredMode(p, p.Config.Protocolname);
 }
 
 }  // namespace
@@ -378,24 +382,29 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   CreateLogIfMissing(p);
 
   // End-of-run check
-  // The mode an end from outside kept (the service stopped, the computer
-  // rebooted); taken once, so that a later crash restores from the data log.
+  // The mode an end from outside kept, from a version that wrote only that.
   const auto keptMode = static_cast<int>(num.Int("Terminate", "KeptMode", -1, -1, 3));
+  // [Mode] mode is written at every change and at every start: after any end
+  // it is newer than the data log's last row, which is up to a minute old.
+  // Files without the mark come from a version that did not keep it so.
+  const bool modeInFile = Str(f, "Mode", QStringLiteral("Current"), QString()) == u"1";
   if (p.Config.Terminated == QLatin1String("Y")) {
     p.Config.Terminated = QStringLiteral("N");
-    f.WriteString(QStringLiteral("Terminate"), QStringLiteral("Sucsesful"), QStringLiteral("N"));
-    UpdateFileOrReport(f, p.Env.Messages, program.FailedWrites);
     p.Mode = TVesselMode::Uncontrolled;
   } else if (keptMode >= 0) {
     p.Mode = VesselMode(keptMode);
-    JournalRestoredMode(p);
+    JournalRestoredMode(p, QStringLiteral("[Terminate] KeptMode"));
+  } else if (modeInFile) {
+    JournalRestoredMode(p, QStringLiteral("[Mode] mode"));
   } else {
     RestoreModeAfterAbnormalEnd(p);
   }
-  if (keptMode >= 0) {
-    f.WriteInteger(QStringLiteral("Terminate"), QStringLiteral("KeptMode"), -1);
-    UpdateFileOrReport(f, p.Env.Messages, program.FailedWrites);
-  }
+  // Before anything else of this run: the mode in force is in the file, so
+  // a kill of this start, before its first row, comes back to it.
+  f.WriteString(QStringLiteral("Terminate"), QStringLiteral("Sucsesful"), QStringLiteral("N"));
+  if (keptMode >= 0) f.WriteInteger(QStringLiteral("Terminate"), QStringLiteral("KeptMode"), -1);
+  WriteModeInForce(p, f);
+  UpdateFileOrReport(f, p.Env.Messages, program.FailedWrites);
   // After the restore, which reads the last whole row: a row cut by a kill
   // gets its line end, so the next row is not glued to it.
   CloseCutLogRow(p.ProtocolFileName);
@@ -449,7 +458,10 @@ void SaveProcessFile(TVortaProcess& p) {
                  p.Config.ProtocolPeriodmin);
   p.MixVisible = p.Panel->MixerWindowOpen() ? 1 : 0;
   f.WriteInteger(QStringLiteral("Mixer"), QStringLiteral("MixVisible"), p.MixVisible);
-  UpdateFileOrReport(f, p.Env.Messages, p.Env.Program.FailedWrites);
+  // Whatever end this is, what the operator set and the 500-ms tick has not
+  // written yet (or could not write) goes into the same write.
+  WritePendingGroups(p, f);
+  if (UpdateFileOrReport(f, p.Env.Messages, p.Env.Program.FailedWrites)) p.SaveRequest.Clear();
 }
 
 }  // namespace vorta

@@ -12,7 +12,8 @@ class TVortaProcess;
 // panel. On a device of the wrong kind the load is aborted and
 // process.LoadError says why.
 void LoadProcessFile(TVortaProcess& process, const QString& fileName);
-// Terminated = "Y", mixer window placement, protocol period.
+// Terminated = "Y", mixer window placement, protocol period, and every
+// group still waiting for the write-back.
 void SaveProcessFile(TVortaProcess& process);
 
 // The text before the first comma of list; removes it and the comma.

@@ -1,9 +1,9 @@
 #include <algorithm>
 
-#include "process/ProcessConfig.h"
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
 #include "platform/ProfileFile.h"
+#include "process/ProcessConfig.h"
 #include "process/ProcessRecord.h"
 
 namespace vorta {
@@ -42,7 +42,7 @@ QString TVortaProcess::Caption() const {
 void TVortaProcess::InitRuntime() {
   OutputWord = 0;
   Mode = TVesselMode::Uncontrolled;
-  SaveRequest = TWriteBackGroup::None;
+  SaveRequest.Clear();
   for (TChannel& c : Channel) {
     c.Config = TChannelConfig{};
     c.AdcCode = 0;

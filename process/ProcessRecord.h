@@ -257,7 +257,8 @@ class TVortaProcess {
   // Outputs and mode
   std::uint16_t OutputWord = 0;
   TVesselMode Mode = TVesselMode::Uncontrolled;
-  TWriteBackGroup SaveRequest = TWriteBackGroup::None;
+  // Groups changed in memory and not yet in the process file.
+  TPendingWriteBack SaveRequest;
   // The foam sensor's level outputs, from Spumelevel.
   std::int32_t FoamLevelOut12 = 0, FoamLevelOut13 = 0;
   // 1: heated by water, 0: by steam

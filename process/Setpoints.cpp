@@ -66,8 +66,8 @@ std::optional<TSetFieldError> ApplySetDialog(TVortaProcess& p, int mode, const T
                  TJournalSource::Dialog);
     p.Channel[k + 1].Config.*target = values[k];
   }
-  p.SaveRequest =
-      mode == kLinAdjustMode ? TWriteBackGroup::LinearAdjustment : TWriteBackGroup::Setpoints;
+  p.SaveRequest.Add(mode == kLinAdjustMode ? TWriteBackGroup::LinearAdjustment
+                                           : TWriteBackGroup::Setpoints);
   return std::nullopt;
 }
 

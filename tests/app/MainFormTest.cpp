@@ -6,10 +6,10 @@
 #include <chrono>
 
 #include "HeadlessFormFixture.h"
-#include "process/PanelActions.h"
+#include "journal/JournalSession.h"
 #include "platform/ProfileFile.h"
 #include "platform/RealTimerService.h"
-#include "journal/JournalSession.h"
+#include "process/PanelActions.h"
 #include "tests/can/FakeAdapter.h"
 
 using namespace vorta;
@@ -130,6 +130,7 @@ TEST_F(MainFormTest, shutdownWritesBackOnlyItsKeys) {
             "ProtocolPeriodmin=1\r\n"
             "[Podpitka]\r\nVentil=2,3\r\nPump=9,1\r\nFazaCount=2\r\n"
             "[Terminate]\r\nsucsesful=Y\r\n; trailing comment\r\n"
+            "[Mode]\r\nmode=0\r\nCurrent=1\r\n"
             "[Mixer]\r\nMixTop=40\r\nMixLeft=100\r\nMixVisible=0\r\n");
 }
 

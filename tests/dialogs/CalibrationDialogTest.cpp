@@ -191,11 +191,11 @@ TEST_F(CalibrationDialogTest, SaveRightAfterOpeningClearsTheAdjustmentAndWritesT
   QTest::mouseClick(form->SaveButton(), Qt::LeftButton);
   EXPECT_DOUBLE_EQ(p.Channel[1].Config.LinAdjust, 0.0);
   EXPECT_DOUBLE_EQ(p.Channel[2].Config.LinAdjust, 0.35);
-  EXPECT_EQ(p.SaveRequest, TWriteBackGroup::Calibration);
+  EXPECT_EQ(p.SaveRequest, TPendingWriteBack(TWriteBackGroup::Calibration));
   EXPECT_FALSE(Panel().Windows().Calibration.IsOpen());
   EXPECT_FALSE(form->isVisible());
   SaveRequestedGroup(p);
-  EXPECT_EQ(p.SaveRequest, TWriteBackGroup::None);
+  EXPECT_TRUE(p.SaveRequest.Empty());
   // The stored calibration goes out unchanged; the reset adjustment of the
   // calibrated channel is stored with it, so it does not return at the next start.
   QByteArray expected = before;
@@ -242,7 +242,7 @@ TEST_F(CalibrationDialogTest, CloseDiscardsTheEnteredPointAndTheNextOpeningIsANe
   QTest::mouseClick(form->CloseButton(), Qt::LeftButton);
   ExpectWorkIsStored(1);
   EXPECT_DOUBLE_EQ(p.Channel[1].Config.CalValue1, 4.0);
-  EXPECT_EQ(p.SaveRequest, TWriteBackGroup::None);
+  EXPECT_TRUE(p.SaveRequest.Empty());
   EXPECT_FALSE(Panel().Windows().Calibration.IsOpen());
   EXPECT_EQ(p.CalibView, nullptr);
 

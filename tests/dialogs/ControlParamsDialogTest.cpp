@@ -62,7 +62,7 @@ TEST_F(ControlParamsDialogTest, channelVariantShowsItsPagesAndFields) {
   QTest::mouseClick(d->CancelButton(), Qt::LeftButton);
   EXPECT_FALSE(Windows(p).ControlParams.IsOpen());
   EXPECT_EQ(p.Channel[2].Config.CtrlPeriod, 10);
-  EXPECT_EQ(p.SaveRequest, TWriteBackGroup::None);
+  EXPECT_TRUE(p.SaveRequest.Empty());
 }
 
 TEST_F(ControlParamsDialogTest, okWithRegulationDisabledSwitchesOutputsOffAndWritesGroup22) {
@@ -88,11 +88,11 @@ TEST_F(ControlParamsDialogTest, okWithRegulationDisabledSwitchesOutputsOffAndWri
   time_.AdvanceBy(2000);  // the frame queue sends one frame per 20 ms
   EXPECT_EQ(LastSentWord(), 0xD000);
   for (size_t k = 1; k <= 8; ++k) EXPECT_EQ(p.ManualState[k], 0) << k;
-  EXPECT_EQ(p.SaveRequest, TWriteBackGroup::ControlParameters);
+  EXPECT_EQ(p.SaveRequest, TPendingWriteBack(TWriteBackGroup::ControlParameters));
 
   MeasurementTick();
   const QString file = QStringLiteral("proc1.ini");
-  EXPECT_EQ(p.SaveRequest, TWriteBackGroup::None);
+  EXPECT_TRUE(p.SaveRequest.Empty());
   EXPECT_EQ(Line(file, QStringLiteral("CtrlpH"), 1), QStringLiteral("Per=6"));
   EXPECT_EQ(Line(file, QStringLiteral("CtrlpH"), 4), QStringLiteral("En=0"));
   EXPECT_EQ(Line(file, QStringLiteral("CtrlpH"), 6), QStringLiteral("High=8.50"));
@@ -179,7 +179,7 @@ TEST_F(ControlParamsDialogTest, commonVariantHalvesTimerSecondsAndStoresEntry5) 
   EXPECT_EQ(p.Events2.Period, 5400);
   EXPECT_EQ(p.Events2.Aperiod, 1);
   EXPECT_EQ(p.Channel[5].Config.CtrlEnable, 1);
-  EXPECT_EQ(p.SaveRequest, TWriteBackGroup::ControlParameters);
+  EXPECT_EQ(p.SaveRequest, TPendingWriteBack(TWriteBackGroup::ControlParameters));
 }
 
 // The event fields show whole minutes: an OK that leaves them as shown keeps
@@ -249,7 +249,7 @@ TEST_F(ControlParamsDialogTest, unreadableOrOutOfRangeTextIsRefusedByNameAndNoth
       << messages_.Errors[0].toStdString();
   EXPECT_EQ(p.Channel[3].Config.CtrlPeriod, 20);
   EXPECT_EQ(p.OutputWord, 0x0007) << "no output switched";
-  EXPECT_EQ(p.SaveRequest, TWriteBackGroup::None);
+  EXPECT_TRUE(p.SaveRequest.Empty());
   EXPECT_TRUE(d->isVisible());
   EXPECT_TRUE(Windows(p).ControlParams.IsOpen());
 

@@ -36,7 +36,7 @@ TEST_F(SetpointsDialogTest, okStoresSetpointsShowsTheValuesTakenAndWritesFileAtN
   EXPECT_EQ(p.Channel[2].Config.Setpoint, 37.0);
   EXPECT_EQ(p.Channel[3].Config.Setpoint, 40.0);
   EXPECT_EQ(p.Channel[4].Config.Setpoint, -150.0);
-  EXPECT_EQ(p.SaveRequest, TWriteBackGroup::Setpoints);
+  EXPECT_EQ(p.SaveRequest, TPendingWriteBack(TWriteBackGroup::Setpoints));
   EXPECT_FALSE(Windows(p).Setpoints.IsOpen());
   EXPECT_FALSE(d->isVisible());
   QTableWidget* grid = Form(p).ValueGrid();
@@ -46,7 +46,7 @@ TEST_F(SetpointsDialogTest, okStoresSetpointsShowsTheValuesTakenAndWritesFileAtN
   const QString file = QStringLiteral("proc1.ini");
   EXPECT_EQ(Line(file, QStringLiteral("pH"), 1), QStringLiteral("Set=7.00")) << "not yet";
   MeasurementTick();
-  EXPECT_EQ(p.SaveRequest, TWriteBackGroup::None);
+  EXPECT_TRUE(p.SaveRequest.Empty());
   EXPECT_EQ(Line(file, QStringLiteral("pH"), 1), QStringLiteral("Set=6.50"));
   EXPECT_EQ(Line(file, QStringLiteral("tC"), 1), QStringLiteral("Set=37.00"));
   EXPECT_EQ(Line(file, QStringLiteral("pO2"), 1), QStringLiteral("Set=40.00"));
@@ -68,7 +68,7 @@ TEST_F(SetpointsDialogTest, linearAdjustmentLeavesGridAndSetpointsAndRequestsCod
   EXPECT_EQ(p.Channel[1].Config.LinAdjust, 0.1);
   EXPECT_EQ(p.Channel[2].Config.LinAdjust, -0.5);
   EXPECT_EQ(p.Channel[1].Config.Setpoint, 7.0);
-  EXPECT_EQ(p.SaveRequest, TWriteBackGroup::LinearAdjustment);
+  EXPECT_EQ(p.SaveRequest, TPendingWriteBack(TWriteBackGroup::LinearAdjustment));
   EXPECT_EQ(Form(p).ValueGrid()->item(2, 1)->text(), QStringLiteral("7.00"));
   MeasurementTick();
   EXPECT_EQ(Line(QStringLiteral("proc1.ini"), QStringLiteral("tC"), 2),
@@ -97,7 +97,7 @@ TEST_F(SetpointsDialogTest, okJournalsEachChangedValueAsTheFileWillHoldIt) {
 
 TEST_F(SetpointsDialogTest, notANumberIsRefusedByNameAndNothingIsStored) {
   TVortaProcess& p = AddProcess(1);
-  p.SaveRequest = TWriteBackGroup::Mode;
+  p.SaveRequest.Add(TWriteBackGroup::Mode);
   Menu(p, {QStringLiteral("Уставки")});
   auto* d = Opened<TSetpointsDialog>(Windows(p).Setpoints);
   ASSERT_NE(d, nullptr);
@@ -110,7 +110,7 @@ TEST_F(SetpointsDialogTest, notANumberIsRefusedByNameAndNothingIsStored) {
       << messages_.Errors[0].toStdString();
   EXPECT_TRUE(messages_.Errors[0].contains(QStringLiteral("3x7")));
   EXPECT_EQ(p.Channel[1].Config.Setpoint, 7.0) << "edit 1 was valid, but nothing is stored";
-  EXPECT_EQ(p.SaveRequest, TWriteBackGroup::Mode);
+  EXPECT_EQ(p.SaveRequest, TPendingWriteBack(TWriteBackGroup::Mode));
   EXPECT_TRUE(Windows(p).Setpoints.IsOpen()) << "the dialog stays for a correction";
   EXPECT_TRUE(d->isVisible());
   EXPECT_EQ(Form(p).ValueGrid()->item(2, 1)->text(), QStringLiteral("7.00"));
@@ -125,7 +125,7 @@ TEST_F(SetpointsDialogTest, notANumberIsRefusedByNameAndNothingIsStored) {
 
 TEST_F(SetpointsDialogTest, cancelKeepsEverythingAndOneDialogAtATime) {
   TVortaProcess& p = AddProcess(1);
-  p.SaveRequest = TWriteBackGroup::Mode;
+  p.SaveRequest.Add(TWriteBackGroup::Mode);
   Menu(p, {QStringLiteral("Уставки")});
   auto* first = Opened<TSetpointsDialog>(Windows(p).Setpoints);
   ASSERT_NE(first, nullptr);
@@ -136,7 +136,7 @@ TEST_F(SetpointsDialogTest, cancelKeepsEverythingAndOneDialogAtATime) {
   first->Edit(1)->setText(QStringLiteral("9"));
   QTest::mouseClick(first->CancelButton(), Qt::LeftButton);
   EXPECT_EQ(p.Channel[1].Config.Setpoint, 7.0);
-  EXPECT_EQ(p.SaveRequest, TWriteBackGroup::Mode);
+  EXPECT_EQ(p.SaveRequest, TPendingWriteBack(TWriteBackGroup::Mode));
   EXPECT_FALSE(Windows(p).Setpoints.IsOpen());
 
   Menu(p, {QStringLiteral("Линейная подстройка")});
@@ -156,7 +156,7 @@ TEST_F(SetpointsDialogTest, okStoresByTheModeItWasOpenedIn) {
   QTest::mouseClick(d->OkButton(), Qt::LeftButton);
   EXPECT_EQ(p.Channel[1].Config.LinAdjust, 0.5);
   EXPECT_EQ(p.Channel[1].Config.Setpoint, 7.0);
-  EXPECT_EQ(p.SaveRequest, TWriteBackGroup::LinearAdjustment);
+  EXPECT_EQ(p.SaveRequest, TPendingWriteBack(TWriteBackGroup::LinearAdjustment));
 }
 
 TEST(ReadSetValueTest, pointCommaAndGarbage) {

@@ -192,7 +192,7 @@ TEST_F(ConfigurationDocTest, referenceListsExactlyTheKeysTheProgramReadsAndWrite
   for (TWriteBackGroup group :
        {TWriteBackGroup::Setpoints, TWriteBackGroup::MixerCode, TWriteBackGroup::LinearAdjustment,
         TWriteBackGroup::Calibration, TWriteBackGroup::Mode, TWriteBackGroup::ControlParameters}) {
-    p.SaveRequest = group;
+    p.SaveRequest.Add(group);
     SaveRequestedGroup(p);
   }
   time.AdvanceBy(2 * 60'000);

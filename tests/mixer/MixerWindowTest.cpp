@@ -159,7 +159,7 @@ TEST_F(MixerWindowTest, closeKeepsThePosition_andTheCodeReachesTheFile) {
   EXPECT_FALSE(Windows(p).Mixer.IsOpen());
   EXPECT_EQ(p.MixLeft, 321);
   EXPECT_EQ(p.MixTop, 234);
-  EXPECT_EQ(p.SaveRequest, TWriteBackGroup::MixerCode);
+  EXPECT_EQ(p.SaveRequest, TPendingWriteBack(TWriteBackGroup::MixerCode));
   TCycleContext c = Cycles();
   MeasurementCycle(c);
   EXPECT_TRUE(ReadFile(QStringLiteral("proc1.ini")).contains("MixCode=91"));

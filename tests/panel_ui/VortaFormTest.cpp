@@ -160,13 +160,13 @@ TEST_F(VortaFormTest, chemostatClearsRegulationOutputsAndWritesTheModeAtTheNextT
   time_.AdvanceBy(500);
   EXPECT_EQ(LastSentWord(), 0xF800);
   EXPECT_EQ(p.Mode, TVesselMode::Chemostat);
-  EXPECT_EQ(p.SaveRequest, TWriteBackGroup::Mode);
+  EXPECT_EQ(p.SaveRequest, TPendingWriteBack(TWriteBackGroup::Mode));
   EXPECT_EQ(form.StatusPanel(2)->text(), QStringLiteral("Режим: Chemostat"));
   EXPECT_FALSE(ReadFile(QStringLiteral("proc1.ini")).contains("mode=2"));
 
   TCycleContext c = Cycles();
   MeasurementCycle(c);
-  EXPECT_EQ(p.SaveRequest, TWriteBackGroup::None);
+  EXPECT_TRUE(p.SaveRequest.Empty());
   TProfileFile f(p.IniFileName);
   EXPECT_EQ(f.ReadString(QStringLiteral("Mode"), QStringLiteral("mode"), QString()), u"2");
 }

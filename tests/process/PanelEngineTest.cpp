@@ -1,3 +1,4 @@
+#include "FileSystemFaults.h"
 #include "JournalRows.h"
 #include "process/ChannelRegulation.h"
 #include "process/ConfigWriteBack.h"
@@ -20,9 +21,9 @@ TEST_F(WriteBackTest, SetpointsByPositionKeepEveryOtherByte) {
   p.Channel[1].Config.Setpoint = 6.5;
   p.Channel[3].Config.Setpoint = 42.125;
   p.Channel[1].Config.MinValue = 3;  // never written
-  p.SaveRequest = TWriteBackGroup::Setpoints;
+  p.SaveRequest.Add(TWriteBackGroup::Setpoints);
   SaveRequestedGroup(p);
-  EXPECT_EQ(p.SaveRequest, TWriteBackGroup::None);
+  EXPECT_TRUE(p.SaveRequest.Empty());
   QByteArray expected = before;
   expected.replace("[pH]\r\nSet=7.00", "[pH]\r\nSet=6.50");
   expected.replace("[pO2]\r\nSet=7.00", "[pO2]\r\nSet=42.13");
@@ -32,13 +33,13 @@ TEST_F(WriteBackTest, SetpointsByPositionKeepEveryOtherByte) {
 TEST_F(WriteBackTest, CalibrationSaveAlsoStoresTheResetLinearAdjustment) {
   TVortaProcess& p = AddProcess(1);
   p.Channel[2].Config.LinAdjust = -0.25;
-  p.SaveRequest = TWriteBackGroup::LinearAdjustment;
+  p.SaveRequest.Add(TWriteBackGroup::LinearAdjustment);
   SaveRequestedGroup(p);
   ASSERT_EQ(TProfileFile(p.IniFileName).ReadString("tC", "Lin", {}), QStringLiteral("-0.25"));
   // The calibration dialog's "Сохранить" resets the adjustment with the new points.
   p.Channel[2].Config.LinAdjust = 0;
   p.Channel[2].Config.CalAdc1 = 900;
-  p.SaveRequest = TWriteBackGroup::Calibration;
+  p.SaveRequest.Add(TWriteBackGroup::Calibration);
   SaveRequestedGroup(p);
   const TProfileFile f(p.IniFileName);
   EXPECT_EQ(f.ReadString("tC", "Lin", {}), QStringLiteral("0.00"));
@@ -48,19 +49,19 @@ TEST_F(WriteBackTest, CalibrationSaveAlsoStoresTheResetLinearAdjustment) {
 TEST_F(WriteBackTest, CodesRoundTripThroughTheFile) {
   TVortaProcess& p = AddProcess(1);
   p.MixCode = 123;
-  p.SaveRequest = TWriteBackGroup::MixerCode;
+  p.SaveRequest.Add(TWriteBackGroup::MixerCode);
   SaveRequestedGroup(p);
   p.Channel[2].Config.LinAdjust = -0.25;
-  p.SaveRequest = TWriteBackGroup::LinearAdjustment;
+  p.SaveRequest.Add(TWriteBackGroup::LinearAdjustment);
   SaveRequestedGroup(p);
   p.Channel[4].Config.CalValue1 = 1.5;
   p.Channel[4].Config.CalValue2 = 9.75;
   p.Channel[4].Config.CalAdc1 = 111;
   p.Channel[4].Config.CalAdc2 = 65000;
-  p.SaveRequest = TWriteBackGroup::Calibration;
+  p.SaveRequest.Add(TWriteBackGroup::Calibration);
   SaveRequestedGroup(p);
   p.Mode = TVesselMode::Turbidostat;
-  p.SaveRequest = TWriteBackGroup::Mode;
+  p.SaveRequest.Add(TWriteBackGroup::Mode);
   SaveRequestedGroup(p);
   p.Channel[1].Config.CtrlPeriod = 15;
   p.Channel[1].Config.CtrlOutUp = -1;  // 16-bit fields go out unsigned
@@ -75,7 +76,7 @@ TEST_F(WriteBackTest, CodesRoundTripThroughTheFile) {
   p.Config.PumpCode3 = 77;
   p.Config.Spumelevel = 2;
   p.Config.Existpena = 1;
-  p.SaveRequest = TWriteBackGroup::ControlParameters;
+  p.SaveRequest.Add(TWriteBackGroup::ControlParameters);
   SaveRequestedGroup(p);
 
   TProfileFile f(p.IniFileName);
@@ -113,16 +114,46 @@ TEST_F(WriteBackTest, CodesRoundTripThroughTheFile) {
   EXPECT_EQ(again.Config.PumpTypeDorvex, 0);
 }
 
-TEST_F(WriteBackTest, SetpointThenModeInTheSameTickWritesOnlyTheMode) {
+TEST_F(WriteBackTest, ChangesPendingTogetherAreAllWrittenAndAnEndWritesWhatIsPending) {
   TVortaProcess& p = AddProcess(1);
   p.Channel[1].Config.Setpoint = 5.5;
-  p.SaveRequest = TWriteBackGroup::Setpoints;
-  p.Mode = TVesselMode::Chemostat;
-  p.SaveRequest = TWriteBackGroup::Mode;
+  p.SaveRequest.Add(TWriteBackGroup::Setpoints);
+  ChangeMode(p, 2);
   MeasurementCycle(context_);
-  TProfileFile f(p.IniFileName);
-  EXPECT_EQ(f.ReadString("Mode", "mode", {}), QStringLiteral("2"));
-  EXPECT_EQ(f.ReadString("pH", "Set", {}), QStringLiteral("7.00"));
+  EXPECT_TRUE(p.SaveRequest.Empty());
+  {
+    const TProfileFile f(p.IniFileName);
+    EXPECT_EQ(f.ReadString("Mode", "mode", {}), QStringLiteral("2"));
+    EXPECT_EQ(f.ReadString("pH", "Set", {}), QStringLiteral("5.50"));
+  }
+  // An end from outside before the next tick: the change is written all the same.
+  p.Channel[2].Config.Setpoint = 37;
+  p.SaveRequest.Add(TWriteBackGroup::Setpoints);
+  program_.KeepModesAtEnd = true;
+  list_.Clear();
+  EXPECT_EQ(TProfileFile(program_.ProgramFolder + "proc1.ini").ReadString("tC", "Set", {}),
+            QStringLiteral("37.00"));
+}
+
+TEST_F(WriteBackTest, WriteTheDiskRefusedStaysPendingUntilItSucceeds) {
+  test::TSmallFileSystem fs("256k");
+  if (!fs.Mounted()) GTEST_SKIP() << "cannot mount a tmpfs: " << fs.Error().toStdString();
+  program_.ProgramFolder = fs.Path();
+  TVortaProcess& p = AddProcess(1);
+  ASSERT_TRUE(fs.Fill());
+  p.Channel[1].Config.Setpoint = 6.5;
+  p.SaveRequest.Add(TWriteBackGroup::Setpoints);
+  MeasurementCycle(context_);
+  ChangeMode(p, 3);
+  MeasurementCycle(context_);
+  EXPECT_FALSE(p.SaveRequest.Empty());
+  EXPECT_EQ(messages_.Errors.size(), 1U) << "reported once, not every tick";
+  ASSERT_TRUE(QFile::remove(fs.Path() + "filler"));
+  MeasurementCycle(context_);
+  EXPECT_TRUE(p.SaveRequest.Empty());
+  const TProfileFile f(p.IniFileName);
+  EXPECT_EQ(f.ReadString("pH", "Set", {}), QStringLiteral("6.50"));
+  EXPECT_EQ(f.ReadString("Mode", "mode", {}), QStringLiteral("3"));
 }
 
 TEST_F(WriteBackTest, PanelActionsAreJournalledWithOldAndNewValue) {

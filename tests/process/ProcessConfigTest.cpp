@@ -7,6 +7,7 @@
 #include "devices/CANBus.h"
 #include "devices/IoModule.h"
 #include "devices/MixerDC.h"
+#include "journal/Journal.h"
 #include "platform/VirtualTimerService.h"
 #include "process/ConfigWriteBack.h"
 #include "process/DataLog.h"
@@ -199,7 +200,7 @@ TEST_F(LoaderTest, numbersThatCannotBeTakenKeepTheirDefaultWithOneReport) {
   }
   EXPECT_FALSE(report.contains("zad")) << report.toStdString();
   // What the program writes back keeps a point.
-  p->SaveRequest = TWriteBackGroup::Setpoints;
+  p->SaveRequest.Add(TWriteBackGroup::Setpoints);
   SaveRequestedGroup(*p);
   EXPECT_TRUE(folder.Read("p.ini").contains("zad=7.00\r\n"));
 
@@ -224,8 +225,9 @@ TEST_F(LoaderTest, abnormalEndRestoresTheModeFromTheLogsLastLine) {
   folder.Write("Protocol.txt", "Date\tTime\r\n06.12.\t1:2:3\t7.00\tNet OK\tChemo\r\n");
   auto chemostat = Load("p.ini");
   EXPECT_EQ(chemostat->Mode, TVesselMode::Chemostat);
-  // The mark stays N until a normal end.
-  EXPECT_EQ(folder.Read("p.ini"), file);
+  // The mark stays N until a normal end; the restored mode is the file's now.
+  EXPECT_TRUE(folder.Read("p.ini").contains("mode=2\r\nCurrent=1\r\n"));
+  EXPECT_TRUE(folder.Read("p.ini").contains("sucsesful=N"));
   chemostat.reset();
   EXPECT_TRUE(folder.Read("p.ini").contains("sucsesful=Y"));
 
@@ -233,6 +235,47 @@ TEST_F(LoaderTest, abnormalEndRestoresTheModeFromTheLogsLastLine) {
   folder.Write("Protocol.txt", "Date\tTime\r\nrow without a mode\r\n");
   EXPECT_EQ(Load("p.ini")->Mode, TVesselMode::Uncontrolled);
   EXPECT_FALSE(messages.Infos.join("").contains(QStringLiteral("занят")));
+}
+
+// A kill leaves the process file as the last start or change wrote it.
+TEST_F(LoaderTest, afterAKillTheModeLastWrittenWinsOverTheLogsOlderRow) {
+  TJournal journal(folder.File("VortaJournal.txt"), time);
+  ASSERT_TRUE(journal.Open());
+  env.Journal = &journal;
+  const auto loadThenKill = [this] {
+    auto p = Load("p.ini");
+    const QByteArray atKill = folder.Read("p.ini");
+    const auto mode = p->Mode;
+    p.reset();
+    folder.Write("p.ini", atKill);
+    return mode;
+  };
+  // The mode set a moment before the kill: no row holds it yet.
+  folder.Write("p.ini", "[Mode]\r\nmode=3\r\nCurrent=1\r\n[Terminate]\r\nsucsesful=N\r\n");
+  folder.Write("Protocol.txt", "Date\tTime\r\n06.12.\t1:2:3\t7.00\tNet OK\tChemo\r\n");
+  EXPECT_EQ(loadThenKill(), TVesselMode::Turbidostat);
+
+  // An end from outside kept the mode; the start that took it is killed too.
+  folder.Write("p.ini", "[Mode]\r\nmode=0\r\n[Terminate]\r\nsucsesful=N\r\nKeptMode=1\r\n");
+  EXPECT_EQ(loadThenKill(), TVesselMode::Batch);
+  EXPECT_EQ(loadThenKill(), TVesselMode::Batch);
+
+  // A row cut by a kill, closed by the next start, which is killed before
+  // its own first row: the cut row is not taken for the last one.
+  folder.Write("p.ini", "[Mode]\r\nmode=0\r\n[Terminate]\r\nsucsesful=N\r\n");
+  folder.Write("Protocol.txt", "Date\tTime\r\n06.12.\t1:2:3\t7.00\tNet OK\tChemo\r\n06.12.\t1:3");
+  EXPECT_EQ(loadThenKill(), TVesselMode::Chemostat);
+  EXPECT_EQ(loadThenKill(), TVesselMode::Chemostat);
+  env.Journal = nullptr;
+
+  // Each restore says where its mode came from.
+  QFile f(journal.Path());
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QByteArray records = f.readAll();
+  for (const char* source : {"[Mode] mode\t3 ", "[Terminate] KeptMode\t1 ", "[Mode] mode\t1 ",
+                             "Protocol.txt\t2 ", "[Mode] mode\t2 "}) {
+    EXPECT_TRUE(records.contains(source)) << source;
+  }
 }
 
 TEST_F(LoaderTest, unreadableLogKeepsTheFilesModeAndSaysSo) {
@@ -280,7 +323,7 @@ TEST_F(LoaderTest, saveAtTheEndWritesOnlyItsKeys) {
   }
   EXPECT_EQ(folder.Read("p.ini"),
             "; keep me\r\n[Terminate]\r\nsucsesful=Y\r\n\r\n[Mixer]\r\nMixTop=5\r\nMixLeft=77\r\n"
-            "MixVisible=0\r\n[Port]\r\nProtocolPeriodmin=3\r\n");
+            "MixVisible=0\r\n[Port]\r\nProtocolPeriodmin=3\r\n[Mode]\r\nmode=0\r\nCurrent=1\r\n");
 }
 
 TEST(ProcessRecord, ParseModeFlags_singleDigitsAtOddPositions) {
