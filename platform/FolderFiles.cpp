@@ -69,8 +69,10 @@ void Locate(const QString& path, const TFolderFd* folder, TPlace* place) {
 }
 
 QString OpenFailure(int error) {
-  if (error == ELOOP) return Tr("символическая ссылка, программа по ней не пишет");
-  if (error == ENXIO) return Tr("не обычный файл");
+  if (error == ELOOP)
+    return Tr(
+        QT_TRANSLATE_NOOP("vorta::FolderFiles", "символическая ссылка, программа по ней не пишет"));
+  if (error == ENXIO) return Tr(QT_TRANSLATE_NOOP("vorta::FolderFiles", "не обычный файл"));
   return SystemReason(error);
 }
 
@@ -83,15 +85,18 @@ QString UserName(uid_t uid) {
 
 // Why a file found in a name's place is not the one to write, or empty.
 QString Unfit(const struct stat& st, const TAppendRules& rules) {
-  if (!S_ISREG(st.st_mode)) return Tr("не обычный файл");
-  if (st.st_nlink != 1) return Tr("у файла есть другие имена (жёсткие ссылки)");
+  if (!S_ISREG(st.st_mode)) return Tr(QT_TRANSLATE_NOOP("vorta::FolderFiles", "не обычный файл"));
+  if (st.st_nlink != 1)
+    return Tr(
+        QT_TRANSLATE_NOOP("vorta::FolderFiles", "у файла есть другие имена (жёсткие ссылки)"));
   if (st.st_uid != FileUser() && st.st_uid != 0) {
-    return Tr("файл принадлежит пользователю %1").arg(UserName(st.st_uid));
+    return Tr(QT_TRANSLATE_NOOP("vorta::FolderFiles", "файл принадлежит пользователю %1"))
+        .arg(UserName(st.st_uid));
   }
   if (rules.Identity != nullptr && rules.Identity->Known() &&
       !(*rules.Identity ==
         TAppendedFile{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)})) {
-    return Tr("на месте файла теперь другой файл");
+    return Tr(QT_TRANSLATE_NOOP("vorta::FolderFiles", "на месте файла теперь другой файл"));
   }
   return {};
 }
@@ -269,11 +274,12 @@ bool SaveWhole(const QString& path, const TFolderFd* folder, const QByteArray& b
   const bool exists =
       ::fstatat(place.Folder, place.Name.constData(), &old, AT_SYMLINK_NOFOLLOW) == 0;
   if (exists && S_ISLNK(old.st_mode)) {
-    *error = Tr("символическая ссылка, программа по ней не пишет");
+    *error = Tr(
+        QT_TRANSLATE_NOOP("vorta::FolderFiles", "символическая ссылка, программа по ней не пишет"));
     return false;
   }
   if (exists && !S_ISREG(old.st_mode)) {
-    *error = Tr("не обычный файл");
+    *error = Tr(QT_TRANSLATE_NOOP("vorta::FolderFiles", "не обычный файл"));
     return false;
   }
   // The name a killed save leaves is the one the start clears: the file's

@@ -34,7 +34,8 @@ QString GroupName(gid_t gid) {
 
 // "/srv/lab/Vorta.ini: владелец ivan, группа lab, права 0664 — …; программа не запущена"
 QString Refusal(const QString& path, const struct stat& st, const QString& why) {
-  return Tr("%1: владелец %2, группа %3, права %4 — %5; программа не запущена")
+  return Tr(QT_TRANSLATE_NOOP("vorta::Ownership",
+                              "%1: владелец %2, группа %3, права %4 — %5; программа не запущена"))
       .arg(path, UserName(st.st_uid), GroupName(st.st_gid),
            QStringLiteral("%1").arg(st.st_mode & 07777, 4, 8, QLatin1Char('0')), why);
 }
@@ -43,20 +44,28 @@ QString Refusal(const QString& path, const struct stat& st, const QString& why) 
 QString Check(const QString& path, const struct stat& st, bool isFolder) {
   const uid_t me = FileUser();
   if (st.st_uid != me && st.st_uid != 0) {
-    return Refusal(path, st, Tr("принадлежит не пользователю %1 и не root").arg(UserName(me)));
+    return Refusal(
+        path, st,
+        Tr(QT_TRANSLATE_NOOP("vorta::Ownership", "принадлежит не пользователю %1 и не root"))
+            .arg(UserName(me)));
   }
   if ((st.st_mode & S_IWOTH) != 0) {
-    return Refusal(path, st, Tr("изменять его могут все пользователи"));
+    return Refusal(
+        path, st, Tr(QT_TRANSLATE_NOOP("vorta::Ownership", "изменять его могут все пользователи")));
   }
   if ((st.st_mode & S_IWGRP) != 0) {
     if (!isFolder || st.st_gid != ::getegid()) {
-      return Refusal(path, st, Tr("изменять его может группа %1").arg(GroupName(st.st_gid)));
+      return Refusal(path, st,
+                     Tr(QT_TRANSLATE_NOOP("vorta::Ownership", "изменять его может группа %1"))
+                         .arg(GroupName(st.st_gid)));
     }
     if ((st.st_mode & S_ISVTX) == 0) {
-      return Refusal(path, st,
-                     Tr("участники группы %1 могут удалять и подменять в ней чужие файлы: "
-                        "нужен бит sticky (chmod +t)")
-                         .arg(GroupName(st.st_gid)));
+      return Refusal(
+          path, st,
+          Tr(QT_TRANSLATE_NOOP("vorta::Ownership",
+                               "участники группы %1 могут удалять и подменять в ней чужие файлы: "
+                               "нужен бит sticky (chmod +t)"))
+              .arg(GroupName(st.st_gid)));
     }
   }
   return {};
