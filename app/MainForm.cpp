@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 
 #include "app/ControlCommands.h"
 #include "app/DefaultFolder.h"
@@ -16,8 +18,10 @@
 #include "platform/ConfigReader.h"
 #include "platform/ControlSocket.h"
 #include "platform/FileAttributes.h"
+#include "platform/FolderFiles.h"
 #include "platform/FolderLock.h"
 #include "platform/Messages.h"
+#include "platform/Ownership.h"
 #include "platform/ProfileFile.h"
 #include "platform/SafeFile.h"
 #include "platform/SingleInstance.h"
@@ -66,26 +70,42 @@ QString TMainForm::MainConfigPath() const {
   return program_.ProgramFolder + kMainConfig;
 }
 
+void TMainForm::Adopt(TFolderClaim claim) {
+  lock_ = std::move(claim.Lock);
+  program_.Folder = std::move(claim.Folder);
+}
+
 TMainForm::TStartResult TMainForm::Start() {
   program_.ShutdownRequested = false;
   const QDateTime started = QDateTime::currentDateTimeUtc();
-  // A FIFO or a folder in its place is there, and refused when read.
-  if (!FileExists(MainConfigPath()) && NotARegularFile(MainConfigPath()).isEmpty()) {
-    return TStartResult::NoMainConfig;
+  // Before anything in the folder is read or written: one copy per folder,
+  // whatever its user, on a folder no one else rules. A copy of the same user
+  // is asked to come to the front.
+  if (!lock_) {
+    TFolderClaim claim = ClaimFolder(program_.ProgramFolder);
+    startProblem_ = claim.Problem;
+    switch (claim.Result) {
+      case TFolderClaim::TResult::NoMainConfig:
+        return TStartResult::NoMainConfig;
+      case TFolderClaim::TResult::SecondInstance:
+        return TStartResult::SecondInstance;
+      case TFolderClaim::TResult::FolderInUse:
+        return TStartResult::FolderInUse;
+      case TFolderClaim::TResult::Refused:
+        return TStartResult::Refused;
+      case TFolderClaim::TResult::Claimed:
+        break;
+    }
+    Adopt(std::move(claim));
   }
 
-  // Before anything in the folder is read or written: one copy per folder,
-  // whatever its user. A copy of the same user is asked to come to the front.
-  bool held = false;
-  lock_ = TFolderLock::Acquire(program_.ProgramFolder, &startProblem_, &held);
-  if (!lock_) {
-    if (held) {
-      instance_ = TSingleInstance::ForFolder(program_.ProgramFolder);
-      const bool raised = instance_->AskRunningCopyToRaise();
-      instance_.reset();
-      if (raised) return TStartResult::SecondInstance;
-    }
-    return TStartResult::FolderInUse;
+  // Read, never written, before anything is: a process file or an alarm
+  // command someone else could change refuses the start as a whole.
+  TProfileFile mainConfig(MainConfigPath());
+  processFiles_ = ProcessFilesToLoad(mainConfig, program_.ProgramFolder, deps_.Messages);
+  if (startProblem_ = UnsafeSteeringFile(mainConfig); !startProblem_.isEmpty()) {
+    lock_.reset();
+    return TStartResult::Refused;
   }
 
   // The event log beside the executable: opened for appending, never written.
@@ -95,20 +115,25 @@ TMainForm::TStartResult TMainForm::Start() {
                           : program_.ProgramFolder;
   if (IsInstalledExecutableFolder(exeFolder)) exeFolder = program_.ProgramFolder;
   const QString eventLog = QDir(exeFolder).filePath(QStringLiteral("Vorta.log"));
-  // An open for appending would wait for ever on a FIFO in its place.
+  // An open for appending would wait for ever on a FIFO in its place; a link
+  // in its place is never followed.
+  QString eventLogError;
   if (const QString special = NotARegularFile(eventLog); !special.isEmpty()) {
     deps_.Messages.ShowInfo(QCoreApplication::translate("vorta::MainForm", "Не удалось открыть ") +
                             special);
-  } else {
+  } else if (const int fd = OpenForAppendAt(eventLog, program_.Folder.get(), &eventLogError);
+             fd >= 0) {
     eventLog_ = std::make_unique<QFile>(eventLog);
-    if (!eventLog_->open(QIODevice::Append)) eventLog_.reset();
+    if (!eventLog_->open(fd, QIODevice::Append, QFileDevice::AutoCloseHandle)) eventLog_.reset();
+  } else {
+    deps_.Messages.ShowInfo(QCoreApplication::translate("vorta::MainForm", "Не удалось открыть ") +
+                            eventLog + QStringLiteral(": ") + eventLogError);
   }
 
   (void)QRandomGenerator::global();
 
   LoadCanConfig();
 
-  TProfileFile mainConfig(MainConfigPath());
   mainConfigUnreadable_ = mainConfig.Unreadable();
   if (mainConfigUnreadable_) {
     deps_.Messages.ShowError(
@@ -130,11 +155,13 @@ TMainForm::TStartResult TMainForm::Start() {
   // Only the copy that owns the folder writes its journal.
   journal_ = std::make_unique<TJournal>(program_.ProgramFolder + kJournalFileName, deps_.Time);
   journal_->Messages = &deps_.Messages;
+  journal_->Folder = program_.Folder;
   // A journal that cannot be written is reported by its first record.
   if (journal_->Open() && journal_->TornTail()) deps_.Messages.ShowInfo(journal_->Problem());
   env_.Journal = journal_.get();
-  journalFiles_ =
-      QStringList{kMainConfig, kCanConfig} + mainConfig.ReadSection(QStringLiteral("Processes"));
+  // Only files of the folder that the program loads: a line of [Processes]
+  // naming /etc/shadow must not have it read and hashed.
+  journalFiles_ = QStringList{kMainConfig, kCanConfig} + processFiles_;
   RecordProgramStart(*journal_, QStringLiteral(VORTA_VERSION), program_.ProgramFolder,
                      journalFiles_);
   // Operating without windows ("vorta ctl"): the folder's group may.
@@ -158,8 +185,12 @@ TMainForm::TStartResult TMainForm::Start() {
     deps_.Messages.ShowInfo(control_->Note());
   }
 
-  // Only this copy works in the folder now: what a killed save left is stale.
-  RemoveStaleSaveFiles(program_.ProgramFolder, journalFiles_, started);
+  // Only this copy works in the folder now: what a killed save left is stale
+  // (of a listed file too that is missing now).
+  RemoveStaleSaveFiles(
+      program_.ProgramFolder,
+      QStringList{kMainConfig, kCanConfig} + mainConfig.ReadSection(QStringLiteral("Processes")),
+      started);
   deps_.Window.SetCaption(QStringLiteral("Vorta2"));
 
   // Every number of the main configuration is read here, so that the ones
@@ -220,9 +251,25 @@ void TMainForm::LoadCanConfig() {
   dm.StartTimers();
 }
 
-void TMainForm::CreateProcesses(const TProfileFile& mainConfig) {
-  for (const QString& key :
-       ProcessFilesToLoad(mainConfig, program_.ProgramFolder, deps_.Messages)) {
+QString TMainForm::UnsafeSteeringFile(const TProfileFile& mainConfig) const {
+  for (const QString& key : processFiles_) {
+    if (QString why = UnsafeFile(QDir(program_.ProgramFolder).filePath(key)); !why.isEmpty()) {
+      return why;
+    }
+  }
+  const QString command =
+      mainConfig.ReadString(QStringLiteral("Alarms"), QStringLiteral("Command"), QString());
+  const QStringList words = QProcess::splitCommand(command);
+  if (words.isEmpty()) return {};
+  // Found as the command will find it: by the search path, or in the folder.
+  const QString program = words.constFirst().contains(u'/')
+                              ? QDir(program_.ProgramFolder).filePath(words.constFirst())
+                              : QStandardPaths::findExecutable(words.constFirst());
+  return program.isEmpty() ? QString() : UnsafeFile(program, true);
+}
+
+void TMainForm::CreateProcesses(const TProfileFile& /*mainConfig*/) {
+  for (const QString& key : processFiles_) {
     auto process = std::make_unique<TVortaProcess>(env_, key);
     if (process->LoadError.isEmpty()) processes_.Add(std::move(process));
   }

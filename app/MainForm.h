@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/FolderClaim.h"
 #include "process/CycleTimers.h"
 #include "process/ProcessRecord.h"
 #include "process/ProgramState.h"
@@ -48,8 +49,10 @@ class TMainForm {
  public:
   // SecondInstance: a copy of the same user runs on the folder and was asked
   // to come to the front; FolderInUse: another copy holds the folder (any
-  // user), StartProblem() names it.
-  enum class TStartResult { Running, NoMainConfig, SecondInstance, FolderInUse };
+  // user), StartProblem() names it; Refused: the folder, a file that steers
+  // the program or its alarm command could be changed by others, or the
+  // folder cannot be locked (StartProblem() names it; nothing was written).
+  enum class TStartResult { Running, NoMainConfig, SecondInstance, FolderInUse, Refused };
 
   struct TDeps {
     TTimerService& Time;
@@ -65,6 +68,9 @@ class TMainForm {
   TMainForm(const TMainForm&) = delete;
   TMainForm& operator=(const TMainForm&) = delete;
 
+  // The folder taken by ClaimFolder before anything in it was read (the
+  // program does so); Start() takes it itself otherwise.
+  void Adopt(TFolderClaim claim);
   // Start-up in its order; Running when the timers run.
   TStartResult Start();
   // Shutdown in its order; ends with OnTerminate.
@@ -105,6 +111,9 @@ class TMainForm {
   void LoadCanConfig();
   void CreateProcesses(const class TProfileFile& mainConfig);
   void ResolveFeedReferences();
+  // Why a process file to load or the alarm command's program could be
+  // changed by others; empty when none can.
+  [[nodiscard]] QString UnsafeSteeringFile(const class TProfileFile& mainConfig) const;
 
   TDeps deps_;
   TProgramState program_;
@@ -118,6 +127,7 @@ class TMainForm {
   std::unique_ptr<TAlarmCommand> alarmCommand_;  // "[Alarms] Command=" of Vorta.ini
   std::unique_ptr<TSingleInstance> instance_;
   std::unique_ptr<TFolderLock> lock_;  // held for the whole run
+  QStringList processFiles_;           // the process files to load, as Vorta.ini names them
   std::unique_ptr<TControlServer> control_;
   QString startProblem_;
   std::unique_ptr<TCycleTimers> cycles_;

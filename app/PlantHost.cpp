@@ -53,7 +53,11 @@ bool RealTimeLink(const QString& folder, const TPlantHost& plant) {
 }  // namespace
 
 int RunFastForward(const QString& folder, double hours, bool demo,
-                   const std::function<bool()>& stopRequested) {
+                   const std::function<bool()>& stopRequested, TFolderClaim claim) {
+  if (!claim.Lock) {
+    claim = ClaimFolder(folder);
+    if (claim.Result != TFolderClaim::TResult::Claimed) return ReportUnclaimed(claim, folder, 1);
+  }
   TVirtualTimerService time(ToSystemDateTime(QDateTime::currentDateTime()));
   TStderrMessageSink messages;
   THeadlessWindowFactory windows;
@@ -73,6 +77,7 @@ int RunFastForward(const QString& folder, double hours, bool demo,
   TCANService canService(time, factory,
                          [&messages](const QString& text) { messages.ShowInfo(text); });
   TMainForm form({time, messages, windows, window, canService}, folder);
+  form.Adopt(std::move(claim));
   bool terminated = false;
   form.OnTerminate = [&terminated] { terminated = true; };
   switch (form.Start()) {
@@ -87,6 +92,9 @@ int RunFastForward(const QString& folder, double hours, bool demo,
     case TMainForm::TStartResult::FolderInUse:
       std::fprintf(stderr, "vorta: %s\n", form.StartProblem().toLocal8Bit().constData());
       return kExitFolderInUse;
+    case TMainForm::TStartResult::Refused:
+      std::fprintf(stderr, "vorta: %s\n", form.StartProblem().toLocal8Bit().constData());
+      return kExitRefused;
     case TMainForm::TStartResult::Running:
       break;
   }

@@ -5,6 +5,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include "app/FolderClaim.h"
 
 namespace vorta {
 class TTimerService;
@@ -38,7 +39,8 @@ inline constexpr int kExitWriteFailed = 4;
 // hours, headless, then shuts down in order. Returns the exit code.
 // demo: start the vessels in batch mode as the demo does. stopRequested, asked
 // between simulated minutes, ends the run early with the same orderly shutdown.
+// claim: the folder taken before anything in it was read; taken here when not.
 int RunFastForward(const QString& folder, double hours, bool demo,
-                   const std::function<bool()>& stopRequested = {});
+                   const std::function<bool()>& stopRequested = {}, TFolderClaim claim = {});
 
 }  // namespace vorta

@@ -9,6 +9,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcessEnvironment>
 #include <QSocketNotifier>
@@ -21,6 +22,7 @@
 #include "app/ControlCommands.h"
 #include "app/DefaultFolder.h"
 #include "app/DemoFolder.h"
+#include "app/FolderClaim.h"
 #include "app/HeadlessStatus.h"
 #include "app/MainForm.h"
 #include "app/PlantHost.h"
@@ -288,11 +290,24 @@ int main(int argc, char** argv) {
         return 1;
     }
   }
+  const QString runFolder = parser.isSet(demoOption) && !parser.isSet(folderOption)
+                                ? QDir(folder).filePath(QStringLiteral("demo"))
+                                : folder;
+  // A folder that holds its Vorta.ini is taken before anything in it is read
+  // (its language included); one still to be prepared, once it is.
+  const bool runs = !parser.isSet(prepareOption);
+  vorta::TFolderClaim claim;
+  if (runs && QFileInfo::exists(QDir(runFolder).filePath(QStringLiteral("Vorta.ini")))) {
+    claim = vorta::ClaimFolder(runFolder);
+    if (claim.Result != vorta::TFolderClaim::TResult::Claimed) {
+      vorta::InstallProgramTexts(
+          *app, vorta::ChooseLanguage(parser.value(langOption), QString(), QLocale::system()));
+      return vorta::ReportUnclaimed(claim, runFolder, parser.isSet(fastForwardOption) ? 1 : 0);
+    }
+  }
   // Once the folder is known and before anything is said, shown or run.
   {
-    const QString languageFolder = parser.isSet(demoOption) && !parser.isSet(folderOption)
-                                       ? QDir(folder).filePath(QStringLiteral("demo"))
-                                       : folder;
+    const QString& languageFolder = runFolder;
     QString refused;
     const vorta::TLanguage language = vorta::ChooseLanguage(
         parser.value(langOption),
@@ -335,9 +350,16 @@ int main(int argc, char** argv) {
     }
   }
 
+  if (!claim.Lock) {
+    claim = vorta::ClaimFolder(folder);
+    if (claim.Result != vorta::TFolderClaim::TResult::Claimed) {
+      return vorta::ReportUnclaimed(claim, folder, parser.isSet(fastForwardOption) ? 1 : 0);
+    }
+  }
   if (parser.isSet(fastForwardOption)) {
-    return vorta::RunFastForward(folder, fastForwardHours, parser.isSet(demoOption),
-                                 [] { return gStopRequested != 0; });
+    return vorta::RunFastForward(
+        folder, fastForwardHours, parser.isSet(demoOption), [] { return gStopRequested != 0; },
+        std::move(claim));
   }
 
   vorta::TRealTimerService time;
@@ -372,6 +394,7 @@ int main(int argc, char** argv) {
                                 [&messages](const QString& text) { messages.ShowInfo(text); });
 
   vorta::TMainForm form({time, messages, windows, window, canService}, folder);
+  form.Adopt(std::move(claim));
   form.OnTerminate = [] { QCoreApplication::exit(0); };
   form.StartNote = firstStartNote;
   switch (form.Start()) {
@@ -386,6 +409,9 @@ int main(int argc, char** argv) {
     case vorta::TMainForm::TStartResult::FolderInUse:
       std::fprintf(stderr, "vorta: %s\n", form.StartProblem().toLocal8Bit().constData());
       return vorta::kExitFolderInUse;
+    case vorta::TMainForm::TStartResult::Refused:
+      std::fprintf(stderr, "vorta: %s\n", form.StartProblem().toLocal8Bit().constData());
+      return vorta::kExitRefused;
     case vorta::TMainForm::TStartResult::Running:
       break;
   }

@@ -83,6 +83,13 @@ QString TLostRecords::Span() const {
 TJournal::TJournal(QString path, TTimerService& time)
     : path_(std::move(path)), time_(time), user_(OperatorName()) {}
 
+TAppendRules TJournal::Rules() {
+  TAppendRules rules;
+  rules.ReadOnlyBetween = true;
+  rules.Identity = &identity_;
+  return rules;
+}
+
 bool TJournal::Open() {
   opened_ = false;
   tornTail_ = false;
@@ -96,18 +103,27 @@ bool TJournal::Open() {
         QCoreApplication::translate("vorta::Journal", "Не удалось открыть журнал ") + special;
     return false;
   }
+  // A file that is not there (or went) starts the file identity afresh.
+  identity_ = {};
   sizeAtOpen_ = FileExists(path_) ? QFile(path_).size() : 0;
   if (sizeAtOpen_ == 0) {
-    SetReadOnly(path_, false);
     QString error;
     const bool ok =
-        AppendWhole(path_, (JournalHeaderLine() + QStringLiteral("\r\n")).toUtf8(), &error);
+        AppendAt(path_, Folder.get(), (JournalHeaderLine() + QStringLiteral("\r\n")).toUtf8(),
+                 Rules(), &error);
     if (!ok)
       problem_ = QCoreApplication::translate("vorta::Journal", "Не удалось создать журнал ") +
                  path_ + QStringLiteral(": ") + error;
-    SetReadOnly(path_, true);
     opened_ = ok;
     return ok;
+  }
+  // Appending nothing takes the file as the journal's (never a link, a hard
+  // link or another user's) and puts its read-only attribute back: a kill
+  // during an append leaves it writable.
+  if (QString error; !AppendAt(path_, Folder.get(), QByteArray(), Rules(), &error)) {
+    problem_ = QCoreApplication::translate("vorta::Journal", "Не удалось открыть журнал ") + path_ +
+               QStringLiteral(": ") + error;
+    return false;
   }
   // The chain goes on from the last whole record; cut lines after it stay.
   QString torn;
@@ -147,8 +163,6 @@ bool TJournal::Open() {
     problem_ = QCoreApplication::translate("vorta::Journal", note).arg(path_);
     tornNote_ = QString::fromUtf8(note).arg(path_);
   }
-  // A kill during an append leaves the file writable.
-  if (!IsReadOnly(path_)) SetReadOnly(path_, true);
   opened_ = true;
   return true;
 }
@@ -211,9 +225,7 @@ bool TJournal::Record(const TJournalEntry& entry) {
   QString error;
   bool ok = opened_;
   if (ok) {
-    SetReadOnly(path_, false);
-    ok = AppendWhole(path_, bytes, &error);
-    SetReadOnly(path_, true);
+    ok = AppendAt(path_, Folder.get(), bytes, Rules(), &error);
   }
 
   if (ok) {

@@ -8,7 +8,10 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
+
+#include "platform/FolderFiles.h"
 
 namespace vorta {
 
@@ -106,13 +109,18 @@ class TJournal {
   std::function<void()> OnWriteRestored;
   // Where the first failed write of an episode is reported; none when null.
   IMessageSink* Messages = nullptr;
+  // The program folder, when the journal lies in it: opened relative to it.
+  std::shared_ptr<const TFolderFd> Folder;
 
  private:
+  [[nodiscard]] TAppendRules Rules();
+
   QString path_;
   TTimerService& time_;
   QString lastChain_;
   QString problem_;
   QString user_;
+  TAppendedFile identity_;  // the file the records go to
   qint64 sizeAtOpen_ = 0;
   bool opened_ = false;
   bool tornTail_ = false;

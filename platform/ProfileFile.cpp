@@ -7,12 +7,12 @@
 
 #include <QFile>
 #include <QHash>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <cerrno>
 #include <cstring>
 
+#include "platform/FolderFiles.h"
 #include "platform/Numbers.h"
 #include "platform/SafeFile.h"
 
@@ -293,24 +293,9 @@ bool TProfileFile::UpdateFile() {
     if (bom_) bytes = "\xEF\xBB\xBF";
     bytes += text.toUtf8();
   }
-  // Unbuffered: a buffered write reports success for bytes that only reach
-  // the disk at commit, where a failed flush would not stop the rename and a
-  // short file would replace the old one on a full disk.
-  QSaveFile out(path_);
-  if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-    error_ = out.errorString();
-    return false;
-  }
-  if (out.write(bytes) != bytes.size()) {
-    error_ = out.errorString();
-    out.cancelWriting();
-    out.commit();  // removes the temporary file, leaves the old one
-    return false;
-  }
-  if (!out.commit()) {
-    error_ = out.errorString();
-    return false;
-  }
+  // Never through a link or into a file put in the place of the temporary: a
+  // save replaces the name with a whole new file or leaves it as it was.
+  if (!SaveWhole(path_, nullptr, bytes, &error_)) return false;
   modified_ = false;
   loaded_ = true;
   error_.clear();

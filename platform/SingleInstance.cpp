@@ -19,11 +19,15 @@ const QByteArray kRaise = "raise\n";
 // A folder of the temporary folder that only this user can enter. Anyone may
 // create a name in the temporary folder first: a folder that is not a
 // directory of this user's is refused, never used.
-QString PrivateRuntimeFolder(QString* problem) {
+QString PrivateRuntimeFolder(QString* problem, bool create) {
   const uid_t uid = ::getuid();
   QString path = QDir(QDir::tempPath()).filePath(QStringLiteral("vorta-%1").arg(uid));
   const QByteArray native = QFile::encodeName(path);
-  if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) {
+  // Only a copy that listens makes it: one that asks finds the folder there.
+  if (!create) {
+    struct stat st {};
+    if (::lstat(native.constData(), &st) != 0) return {};
+  } else if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) {
     if (problem != nullptr) {
       *problem = QCoreApplication::translate(
                      "vorta::SingleInstance",
@@ -63,16 +67,16 @@ TSingleInstance::TSingleInstance(QString key, QString problem)
 
 TSingleInstance::~TSingleInstance() = default;
 
-std::unique_ptr<TSingleInstance> TSingleInstance::ForFolder(const QString& folder) {
+std::unique_ptr<TSingleInstance> TSingleInstance::ForFolder(const QString& folder, bool toListen) {
   QString problem;
-  QString key = KeyForFolder(folder, &problem);
+  QString key = KeyForFolder(folder, &problem, toListen);
   return std::make_unique<TSingleInstance>(std::move(key), std::move(problem));
 }
 
-QString TSingleInstance::KeyForFolder(const QString& folder, QString* problem) {
+QString TSingleInstance::KeyForFolder(const QString& folder, QString* problem, bool create) {
   QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
   if (runtime.isEmpty() || !QDir(runtime).exists()) {
-    runtime = PrivateRuntimeFolder(problem);
+    runtime = PrivateRuntimeFolder(problem, create);
     if (runtime.isEmpty()) return {};
   }
   QString path = QDir(folder).canonicalPath();

@@ -20,8 +20,9 @@ class TSingleInstance final : public QObject {
   explicit TSingleInstance(QString key, QString problem = {});
   ~TSingleInstance() override;
 
-  // The instance for a program folder (see KeyForFolder).
-  static std::unique_ptr<TSingleInstance> ForFolder(const QString& folder);
+  // The instance for a program folder (see KeyForFolder); toListen false: to
+  // ask a running copy only, which makes no folder.
+  static std::unique_ptr<TSingleInstance> ForFolder(const QString& folder, bool toListen = true);
 
   // True when another copy of the same user answered and was asked to come
   // to the front. A socket held by another user's program is not a copy:
@@ -40,8 +41,10 @@ class TSingleInstance final : public QObject {
   // reached through a symbolic link is the same folder). It lives in
   // XDG_RUNTIME_DIR when set (tests use it to isolate themselves), otherwise
   // in a folder of the temporary folder made private to the user; empty, with
-  // *problem set, when that folder is not the user's own.
-  static QString KeyForFolder(const QString& folder, QString* problem = nullptr);
+  // *problem set, when that folder is not the user's own (or, without
+  // `create`, is not there).
+  static QString KeyForFolder(const QString& folder, QString* problem = nullptr,
+                              bool create = true);
 
  private:
   QString key_;

@@ -10,7 +10,7 @@
 
 #include "devices/CANMixer.h"
 #include "journal/Journal.h"
-#include "platform/FileAttributes.h"
+#include "platform/FolderFiles.h"
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
 #include "platform/RealTimerService.h"
@@ -58,16 +58,21 @@ QString RowWithDrive(const TVortaProcess& p, const QDateTime& when, const QLocal
   return f.join(u'\t');
 }
 
+// What every write of the data log keeps to: read-only between rows, the
+// header first in a file that has gone, and rows only into the file written
+// before (a link or another file put in its place gets none).
+TAppendRules LogRules(TVortaProcess& p) {
+  TAppendRules rules;
+  rules.HeaderWhenNew = (LogHeaderLine(p) + QStringLiteral("\r\n")).toUtf8();
+  rules.ReadOnlyBetween = true;
+  rules.Identity = &p.LogIdentity;
+  return rules;
+}
+
 // Appends the row with one write; the file never holds half a row. A file
 // that has gone is started again with its header, in the same write.
-bool AppendRow(const TVortaProcess& p, const QByteArray& row, QString* error) {
-  if (const QString special = NotARegularFile(p.ProtocolFileName); !special.isEmpty()) {
-    *error = special;
-    return false;
-  }
-  if (FileExists(p.ProtocolFileName)) return AppendWhole(p.ProtocolFileName, row, error);
-  return AppendWhole(p.ProtocolFileName, (LogHeaderLine(p) + QStringLiteral("\r\n")).toUtf8() + row,
-                     error);
+bool AppendRow(TVortaProcess& p, const QByteArray& row, QString* error) {
+  return AppendAt(p.ProtocolFileName, p.Env.Program.Folder.get(), row, LogRules(p), error);
 }
 
 }  // namespace
@@ -77,7 +82,7 @@ QString LogRowText(const TVortaProcess& p, const QDateTime& when, const QLocale&
 }
 
 void WriteLogRow(TVortaProcess& p) {
-  SetReadOnly(p.ProtocolFileName, false);
+  // The read-only attribute is lifted and put back on the open file itself.
   ToggleHeartbeat(p);
   const TDriveFields drive = ReadDrive(p);
   const QDateTime now = FromSystemDateTime(p.Env.Time.Now());
@@ -86,7 +91,6 @@ void WriteLogRow(TVortaProcess& p) {
 
   QString error;
   const bool ok = AppendRow(p, row, &error);
-  SetReadOnly(p.ProtocolFileName, true);
   if (ok) {
     p.LogWriteFailed = false;
     if (p.LogRowsLost.Count > 0 && p.Env.Journal != nullptr) {
@@ -134,30 +138,24 @@ QString LogHeaderLine(const TVortaProcess& process) {
   return columns.join(u'\t');
 }
 
-bool CreateLogIfMissing(const TVortaProcess& process) {
-  const QString& path = process.ProtocolFileName;
-  if (!NotARegularFile(path).isEmpty()) return false;
-  if (FileExists(path)) {
-    if (!IsReadOnly(path)) SetReadOnly(path, true);
-    return true;
-  }
+bool CreateLogIfMissing(TVortaProcess& process) {
+  if (!NotARegularFile(process.ProtocolFileName).isEmpty()) return false;
+  // Appending nothing creates the file with its header, or takes the one
+  // there as the vessel's log and gives it its read-only attribute back.
   QString error;
-  const bool ok =
-      AppendWhole(path, (LogHeaderLine(process) + QStringLiteral("\r\n")).toUtf8(), &error);
-  SetReadOnly(path, true);
-  return ok;
+  return AppendAt(process.ProtocolFileName, process.Env.Program.Folder.get(), QByteArray(),
+                  LogRules(process), &error);
 }
 
-bool CloseCutLogRow(const QString& path) {
-  const int last = LastByte(path);
+bool CloseCutLogRow(TVortaProcess& process) {
+  const int last = LastByte(process.ProtocolFileName);
   if (last < 0 || last == '\n') return true;
-  const bool wasReadOnly = IsReadOnly(path);
-  SetReadOnly(path, false);
   QString error;
   // Only the missing line end is added; the cut row's bytes stay as they are.
-  const bool ok = AppendWhole(path, last == '\r' ? QByteArray("\n") : QByteArray("\r\n"), &error);
-  if (wasReadOnly) SetReadOnly(path, true);
-  return ok;
+  TAppendRules rules = LogRules(process);
+  rules.HeaderWhenNew.clear();
+  return AppendAt(process.ProtocolFileName, process.Env.Program.Folder.get(),
+                  last == '\r' ? QByteArray("\n") : QByteArray("\r\n"), rules, &error);
 }
 
 std::optional<QString> ReadLastLogLine(const QString& path) {

@@ -18,11 +18,11 @@ QString LogHeaderLine(const TVortaProcess& process);
 // exist; an existing file gets its read-only attribute back (a kill during an
 // append leaves it writable). False when it had to be created and could not
 // be, or when the name is taken by something other than a regular file.
-bool CreateLogIfMissing(const TVortaProcess& process);
+bool CreateLogIfMissing(TVortaProcess& process);
 // Gives a last row that a kill or a power cut left without its line end the
 // line end it lacks, so that the next row starts on a line of its own. True
 // when there was nothing to close or it was closed.
-bool CloseCutLogRow(const QString& path);
+bool CloseCutLogRow(TVortaProcess& process);
 // The last whole line of the log (one ended by a line end) without its line
 // end, read from the end of the file only; a cut row after it is passed
 // over. Empty when that line is longer than any row could be. Nothing when

@@ -407,7 +407,7 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   UpdateFileOrReport(f, p.Env.Messages, program.FailedWrites);
   // After the restore, which reads the last whole row: a row cut by a kill
   // gets its line end, so the next row is not glued to it.
-  CloseCutLogRow(p.ProtocolFileName);
+  CloseCutLogRow(p);
 
   p.Panel->InitValueGrid();
   p.MixRampActive = 0;

@@ -12,6 +12,7 @@
 
 #include "journal/AlarmState.h"
 #include "journal/Journal.h"
+#include "platform/FolderFiles.h"
 #include "process/PanelView.h"
 #include "process/ProcessCodes.h"
 #include "process/ProgramState.h"
@@ -307,6 +308,8 @@ class TVortaProcess {
   // Set while the last data log write failed: the operator is told once.
   bool LogWriteFailed = false;
   TLostRecords LogRowsLost;  // rows not written in the current episode
+  // The data log rows go to: another file put in its place gets none.
+  TAppendedFile LogIdentity;
 
   // The [Alarms] thresholds and the checks' running state.
   TAlarmSettings AlarmSettings;

@@ -6,6 +6,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <memory>
 
 namespace vorta {
 
@@ -17,9 +18,13 @@ class TVortaProcessList;
 class TCANService;
 class TJournal;
 class TAlarms;
+class TFolderFd;
 
 struct TProgramState {
   QString ProgramFolder;  // with trailing separator
+  // The folder opened at start: the files written in it are opened relative
+  // to it. Null where nobody opened it (tests): each write opens the folder.
+  std::shared_ptr<const TFolderFd> Folder;
   bool ShutdownRequested = false;
   // The run is ended from outside (the service manager's signal, a logout or
   // a shutdown), not by the operator: the end is as orderly, but each vessel

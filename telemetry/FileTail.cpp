@@ -4,11 +4,11 @@
 
 #include <QFile>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include "platform/FolderFiles.h"
 #include "platform/SafeFile.h"
 #include "telemetry/FileTail.h"
 #include "telemetry/MqttReasons.h"
@@ -327,14 +327,9 @@ TMqttText SaveDeliveredOffsets(const QString& path,
     bytes += QByteArray::number(o.Offset) + '\t' + QByteArray::number(o.Identity.Device) + ':' +
              QByteArray::number(o.Identity.Inode) + '\t' + name.toUtf8() + '\n';
   }
-  QSaveFile f(path);
-  if (!f.open(QIODevice::WriteOnly)) return TMqttText::Same(f.errorString());
-  if (f.write(bytes) != bytes.size() || !f.flush()) {
-    const QString error = f.errorString();
-    f.cancelWriting();
-    return TMqttText::Same(error);
-  }
-  return f.commit() ? TMqttText{} : TMqttText::Same(f.errorString());
+  QString error;
+  if (!SaveWhole(path, nullptr, bytes, &error)) return TMqttText::Same(error);
+  return {};
 }
 
 }  // namespace vorta

@@ -20,7 +20,8 @@ namespace vorta::test {
 class TSmallFileSystem {
  public:
   explicit TSmallFileSystem(const char* size) {
-    const QByteArray options = QByteArray("size=") + size;
+    // Private to its user: the program refuses a folder others can write.
+    const QByteArray options = QByteArray("mode=0700,size=") + size;
     const QByteArray at = QFile::encodeName(dir_.path());
     if (::mount("tmpfs", at.constData(), "tmpfs", 0, options.constData()) == 0) {
       mounted_ = true;

@@ -477,6 +477,29 @@ ip link set %1 up</translation>
     </message>
 </context>
 <context>
+    <name>vorta::FolderFiles</name>
+    <message>
+        <source>символическая ссылка, программа по ней не пишет</source>
+        <translation>a symbolic link; the program does not write through it</translation>
+    </message>
+    <message>
+        <source>не обычный файл</source>
+        <translation>not a regular file</translation>
+    </message>
+    <message>
+        <source>у файла есть другие имена (жёсткие ссылки)</source>
+        <translation>the file has other names (hard links)</translation>
+    </message>
+    <message>
+        <source>файл принадлежит пользователю %1</source>
+        <translation>the file belongs to user %1</translation>
+    </message>
+    <message>
+        <source>на месте файла теперь другой файл</source>
+        <translation>another file now stands in its place</translation>
+    </message>
+</context>
+<context>
     <name>vorta::FolderLock</name>
     <message>
         <source>другой процесс</source>
@@ -489,6 +512,26 @@ ip link set %1 up</translation>
     <message>
         <source>в папке %1 уже работает копия программы (%2)</source>
         <translation>a copy of the program already runs on the folder %1 (%2)</translation>
+    </message>
+    <message>
+        <source>%1 — символическая ссылка; программа по ней не идёт, удалите её</source>
+        <translation>%1 is a symbolic link; the program does not follow it, remove it</translation>
+    </message>
+    <message>
+        <source>%1 принадлежит пользователю %2 (права %3): папку занимал другой пользователь; запускайте программу от его имени или удалите файл</source>
+        <translation>%1 belongs to user %2 (mode %3): another user held the folder; run the program as that user or remove the file</translation>
+    </message>
+    <message>
+        <source>в папку %1 (владелец %2, права %3) пользователь %4 не может записывать: программе негде взять замок папки</source>
+        <translation>user %4 cannot write in folder %1 (owner %2, mode %3): the program has nowhere to take the folder lock</translation>
+    </message>
+    <message>
+        <source>%1 (владелец %2, права %3) не может быть замком этой программы: у него другие имена или чужой владелец; удалите его</source>
+        <translation>%1 (owner %2, mode %3) cannot be this program&apos;s lock: it has other names or another owner; remove it</translation>
+    </message>
+    <message>
+        <source>%1 удалён или подменён, пока программа его занимала; запустите её снова</source>
+        <translation>%1 was removed or replaced while the program took it; start it again</translation>
     </message>
 </context>
 <context>
@@ -742,6 +785,29 @@ ip link set %1 up</translation>
     <message>
         <source>MQTT: не удалось прочитать файл пароля %1; %2</source>
         <translation>MQTT: could not read the password file %1; %2</translation>
+    </message>
+</context>
+<context>
+    <name>vorta::Ownership</name>
+    <message>
+        <source>%1: владелец %2, группа %3, права %4 — %5; программа не запущена</source>
+        <translation>%1: owner %2, group %3, mode %4 — %5; the program was not started</translation>
+    </message>
+    <message>
+        <source>принадлежит не пользователю %1 и не root</source>
+        <translation>it belongs neither to user %1 nor to root</translation>
+    </message>
+    <message>
+        <source>изменять его могут все пользователи</source>
+        <translation>every user can change it</translation>
+    </message>
+    <message>
+        <source>изменять его может группа %1</source>
+        <translation>group %1 can change it</translation>
+    </message>
+    <message>
+        <source>участники группы %1 могут удалять и подменять в ней чужие файлы: нужен бит sticky (chmod +t)</source>
+        <translation>members of group %1 can remove and replace other users&apos; files in it: it needs the sticky bit (chmod +t)</translation>
     </message>
 </context>
 <context>

@@ -17,10 +17,12 @@
 #include <QRegularExpression>
 
 #include <csignal>
+#include <tuple>
 
 #include "FileSystemFaults.h"
 #include "JournalRows.h"
 #include "ProgramFolder.h"
+#include "app/FolderClaim.h"
 #include "journal/JournalFormat.h"
 
 namespace {
@@ -586,4 +588,58 @@ TEST_F(ProgramRunTest, aSetgidFolderGivesTheSocketItsGroupWithoutAChown) {
   ASSERT_TRUE(copy.waitForFinished(15000));
   const QString errors = QString::fromLocal8Bit(copy.readAllStandardError());
   EXPECT_FALSE(errors.contains(QStringLiteral("группе"))) << errors.toStdString();
+}
+
+TEST_F(ProgramRunTest, aFolderOrSteeringFileOthersCanChangeIsRefusedBeforeAnythingIsWritten) {
+  folder.Write("Vorta.ini", "[Processes]\r\np.ini=1\r\n[Alarms]\r\nCommand=./alarm.sh\r\n");
+  folder.Write("p.ini", "[Port]\r\nNameProcess=P\r\nNumProcess=1\r\n");
+  folder.Write("alarm.sh", "#!/bin/sh\n");
+  const auto mode = [this](const char* name, mode_t m) {
+    ASSERT_EQ(::chmod(QFile::encodeName(folder.File(name)).constData(), m), 0) << name;
+  };
+  mode(".", 0700);
+  mode("alarm.sh", 0755);
+  const QByteArray processFile = folder.Read("p.ini");
+  for (const auto& [name, unsafe, shown] :
+       {std::tuple{".", 0777, "0777"}, std::tuple{"Vorta.ini", 0664, "0664"},
+        std::tuple{"p.ini", 0646, "0646"}, std::tuple{"alarm.sh", 0775, "0775"}}) {
+    const mode_t before = QString(name) == "." ? 0700 : (QString(name) == "alarm.sh" ? 0755 : 0644);
+    mode(name, static_cast<mode_t>(unsafe));
+    QProcess p;
+    Start(p, {"--fast-forward", "0.01"});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    const QString error = QString::fromLocal8Bit(p.readAllStandardError());
+    EXPECT_EQ(p.exitCode(), vorta::kExitRefused) << name << error.toStdString();
+    EXPECT_TRUE(error.contains(shown)) << error.toStdString();
+    EXPECT_FALSE(folder.Exists("VortaJournal.txt")) << name;
+    EXPECT_FALSE(folder.Exists("Protocol.txt")) << name;
+    EXPECT_EQ(folder.Read("p.ini"), processFile);
+    mode(name, before);
+  }
+  // The program's own group may write a sticky folder.
+  mode(".", 01770);
+  QProcess run;
+  Start(run, {"--fast-forward", "0.01"});
+  ASSERT_TRUE(run.waitForFinished(30000));
+  EXPECT_EQ(run.exitCode(), 0) << run.readAllStandardError().toStdString();
+  // The lock is its user's alone: nobody else can open it to hold it.
+  struct stat st {};
+  ASSERT_EQ(::stat(QFile::encodeName(folder.File("Vorta.lock")).constData(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  // Another user on a folder it cannot write is told so, not "No such file".
+  if (::geteuid() == 0) {
+    vorta::test::TProgramFolder readOnly;
+    readOnly.Write("Vorta.ini", "[Processes]\r\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(readOnly.Path()).constData(), 0755), 0);
+    QProcess other;
+    other.setProcessEnvironment(env);
+    other.start("runuser", {"-u", "nobody", "--", VORTA_BIN, "--headless", "--folder",
+                            readOnly.Path(), "--fast-forward", "0.01"});
+    ASSERT_TRUE(other.waitForFinished(10000));
+    const QString error = QString::fromLocal8Bit(other.readAllStandardError());
+    EXPECT_EQ(other.exitCode(), vorta::kExitRefused) << error.toStdString();
+    EXPECT_TRUE(error.contains("nobody")) << error.toStdString();
+    EXPECT_FALSE(error.contains("No such file")) << error.toStdString();
+  }
 }
