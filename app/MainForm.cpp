@@ -66,9 +66,17 @@ QString TMainForm::MainConfigPath() const {
   return program_.ProgramFolder + kMainConfig;
 }
 
+std::int64_t TMainForm::UptimeSeconds() const {
+  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() -
+                                                          startedClock_)
+      .count();
+}
+
 TMainForm::TStartResult TMainForm::Start() {
   program_.ShutdownRequested = false;
   const QDateTime started = QDateTime::currentDateTimeUtc();
+  startedAt_ = started;
+  startedClock_ = std::chrono::steady_clock::now();
   // A FIFO or a folder in its place is there, and refused when read.
   if (!FileExists(MainConfigPath()) && NotARegularFile(MainConfigPath()).isEmpty()) {
     return TStartResult::NoMainConfig;
