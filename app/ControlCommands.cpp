@@ -86,7 +86,8 @@ const TCommandSpec kCommands[] = {
     {"version", "", "программа, протокол, время работы, папка", false, NoWords},
     {"mode", "VESSEL MODE", "режим: uncontrolled, batch, chemostat, turbidostat", true, Exactly<2>},
     {"setpoint", "VESSEL CHANNEL VALUE", "уставка канала pH, t, pO2 или eH", true, Exactly<3>},
-    {"ack", "VESSEL|all|aID", "квитировать тревоги сосуда, все или одну (#ID из alarms)", true, Exactly<1>},
+    {"ack", "VESSEL|all|aID", "квитировать тревоги сосуда, все или одну (#ID из alarms)", true,
+     Exactly<1>},
     {"stirrer", "VESSEL RPM|start|stop", "скорость мешалки, её пуск и остановка", true, Exactly<2>},
     // The shell's completion asks what may come next.
     {"complete", nullptr, nullptr, false, AnyWords},
