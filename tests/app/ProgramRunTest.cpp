@@ -242,7 +242,12 @@ TEST_F(ProgramRunTest, ctlOperatesTheRunningCopyThroughTheEngineAndRefusesBadInp
   EXPECT_EQ(ctl({"Mode", "2", "CHEMOSTAT"}, &out), 0) << out.toStdString();
   EXPECT_EQ(ctl({"setpoint", "2", "PH", "6.6"}, &out), 0) << out.toStdString();
   EXPECT_EQ(ctl({"stirrer", "2", "150"}, &out), 0) << out.toStdString();
-  EXPECT_TRUE(folder.Read("demo/VortaJournal.txt").contains("[Mixer] MixCode"));
+  // The demo's vessel 2 turns 1000 rpm at code 255: 150 rpm is code 38.
+  const auto stirrer = vorta::ParseJournalLine(
+      QString::fromUtf8(vorta::test::JournalLastLines(demo + "/VortaJournal.txt", 1).value(0)));
+  ASSERT_TRUE(stirrer.has_value());
+  EXPECT_EQ(stirrer->Subject, "[Mixer] MixCode");
+  EXPECT_EQ(stirrer->NewValue, "38");
   EXPECT_FALSE(json({"stirrer", "2", "1000000"}, 1).toString().isEmpty());
   EXPECT_FALSE(json({"params", "2", "pH", "gainup=x"}, 1).toString().isEmpty());
   EXPECT_FALSE(json({"params", "2", "pH", "nosuch=1"}, 64).toString().isEmpty());
