@@ -1,204 +1,122 @@
 #include "app/ControlCommands.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
-#include <cmath>
 #include <optional>
 
+#include "app/ControlReports.h"
+#include "app/ControlWords.h"
 #include "app/MainForm.h"
 #include "journal/Alarms.h"
 #include "journal/Journal.h"
 #include "platform/Numbers.h"
 #include "platform/RealTimerService.h"
 #include "process/ConfigWriteBack.h"
+#include "process/ControlParams.h"
 #include "process/DataLog.h"
+#include "process/MixerWindowLogic.h"
 #include "process/PanelActions.h"
 #include "process/ProcessRecord.h"
 #include "process/Setpoints.h"
-#include "process/StatusMessages.h"
 
 namespace vorta {
 
 namespace {
 
-const char* const kChannelNames[] = {"pH", "t°C", "pO2", "eH"};
-// The mode keys a caller may type, by mode number; the data log's
-// abbreviations, the panel's names and the numbers are taken too.
-const char* const kModeKeys[] = {"uncontrolled", "batch", "chemostat", "turbidostat"};
+using TWordsCheck = std::optional<QString> (*)(const QStringList& words);
+
+// Every command with the form of its words, checked before anything runs:
+// the one place that says what a command line is, for the client and the copy.
+struct TCommandSpec {
+  const char* Name;
+  const char* Words;  // for the usage text; null: not listed
+  const char* Help;
+  bool Changes;
+  TWordsCheck Check;  // the words after the command's name
+};
+
+std::optional<QString> NoWords(const QStringList& words) {
+  if (words.isEmpty()) return std::nullopt;
+  return QStringLiteral("лишние слова: %1").arg(words.join(u' '));
+}
+
+template <int N>
+std::optional<QString> Exactly(const QStringList& words) {
+  if (words.size() == N) return std::nullopt;
+  return QStringLiteral("нужно слов после команды: %1").arg(N);
+}
+
+std::optional<QString> JournalWords(const QStringList& words) {
+  QString problem;
+  if (ParseJournalWords(words, &problem)) return std::nullopt;
+  return problem;
+}
+
+// VESSEL [CHANNEL] reads; VESSEL CHANNEL KEY=VALUE… changes.
+std::optional<QString> ParamsWords(const QStringList& words) {
+  if (words.isEmpty()) return QStringLiteral("params: нужен сосуд");
+  if (words.size() >= 2 && !ParseChannel(words[1], true)) {
+    return QStringLiteral("params: неизвестный канал «%1»; каналы: pH, t, pO2, eH, common")
+        .arg(words[1]);
+  }
+  for (qsizetype i = 2; i < words.size(); ++i) {
+    const qsizetype eq = words[i].indexOf(u'=');
+    if (eq <= 0) return QStringLiteral("params: «%1» — не КЛЮЧ=ЗНАЧЕНИЕ").arg(words[i]);
+    if (FindParamKey(words[i].left(eq)) == nullptr) {
+      return QStringLiteral("params: неизвестный ключ «%1»; ключи: %2")
+          .arg(words[i].left(eq), ParamKeys().join(QStringLiteral(", ")));
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<QString> AnyWords(const QStringList& /*words*/) {
+  return std::nullopt;
+}
+
+const TCommandSpec kCommands[] = {
+    {"status", "", "сосуды: режим, связь, каналы, тревоги", false, NoWords},
+    {"alarms", "", "тревоги: действующие и недавние", false, NoWords},
+    {"journal", "[-n N] [--since TIME] [--vessel N]",
+     "последние записи журнала, с проверкой их цепочки", false, JournalWords},
+    {"params", "VESSEL [CHANNEL] [KEY=VALUE ...]",
+     "уставки, параметры управления, период протокола; с KEY=VALUE — изменить", false, ParamsWords},
+    {"outputs", "VESSEL", "выходы: включён ли, что им управляет", false, Exactly<1>},
+    {"version", "", "программа, протокол, время работы, папка", false, NoWords},
+    {"mode", "VESSEL MODE", "режим: uncontrolled, batch, chemostat, turbidostat", true, Exactly<2>},
+    {"setpoint", "VESSEL CHANNEL VALUE", "уставка канала pH, t, pO2 или eH", true, Exactly<3>},
+    {"ack", "VESSEL|all|aID", "квитировать тревоги сосуда, все или одну (#ID из alarms)", true,
+     Exactly<1>},
+    {"stirrer", "VESSEL RPM|start|stop", "скорость мешалки, её пуск и остановка", true, Exactly<2>},
+    // The shell's completion asks what may come next.
+    {"complete", nullptr, nullptr, false, AnyWords},
+};
+
+const TCommandSpec* FindCommand(const QString& name) {
+  for (const TCommandSpec& c : kCommands) {
+    if (name.compare(QLatin1String(c.Name), Qt::CaseInsensitive) == 0) return &c;
+  }
+  return nullptr;
+}
+
+QString Now() {
+  return LocalTimeWithOffset(ToSystemDateTime(QDateTime::currentDateTime()));
+}
 
 TControlReply Refused(const QString& text) {
   return {kControlRefused, text};
 }
 
-TControlReply Usage(const QString& text) {
-  return {kControlUsage, text + u'\n' + ControlUsage()};
-}
-
-QString Json(const QJsonValue& v) {
-  return QString::fromUtf8(v.isArray()
-                               ? QJsonDocument(v.toArray()).toJson(QJsonDocument::Indented)
-                               : QJsonDocument(v.toObject()).toJson(QJsonDocument::Indented));
-}
-
-TVortaProcess* FindVessel(TMainForm& form, const QString& text) {
-  bool ok = false;
-  const int number = text.toInt(&ok);
-  if (!ok) return nullptr;
-  for (const auto& p : form.Processes()) {
-    if (p->Config.NumProcess == number) return p.get();
-  }
-  return nullptr;
-}
-
-QString VesselList(TMainForm& form) {
-  QStringList numbers;
-  for (const auto& p : form.Processes()) numbers << QString::number(p->Config.NumProcess);
-  return numbers.isEmpty() ? QStringLiteral("нет сосудов") : numbers.join(QStringLiteral(", "));
-}
-
-std::optional<int> ParseMode(const TVortaProcess& p, const QString& text) {
-  bool ok = false;
-  const int number = text.toInt(&ok);
-  if (ok) return number >= 0 && number <= 3 ? std::optional<int>(number) : std::nullopt;
-  if (const int m = ModeFromAbbreviation(text); m >= 0) return m;
-  for (int m = 0; m < 4; ++m) {
-    if (text.compare(QLatin1String(kModeKeys[m]), Qt::CaseInsensitive) == 0 ||
-        text.compare(p.ModeName[static_cast<size_t>(m)], Qt::CaseInsensitive) == 0) {
-      return m;
-    }
-  }
-  return std::nullopt;
-}
-
-std::optional<int> ParseChannel(const QString& text) {
-  static const QStringList kExtra[] = {
-      {QStringLiteral("1"), QStringLiteral("ph")},
-      {QStringLiteral("2"), QStringLiteral("t"), QStringLiteral("tc"), QStringLiteral("t°c")},
-      {QStringLiteral("3"), QStringLiteral("po2")},
-      {QStringLiteral("4"), QStringLiteral("eh")}};
-  for (int ch = 0; ch < 4; ++ch) {
-    if (kExtra[ch].contains(text.toLower())) return ch + 1;
-  }
-  return std::nullopt;
-}
-
-QJsonObject AlarmObject(const TAlarm& a) {
-  QJsonObject o;
-  o[QLatin1String("id")] = static_cast<double>(a.Id);
-  o[QLatin1String("vessel")] = a.Vessel;
-  o[QLatin1String("kind")] = AlarmKindKey(a.Kind);
-  o[QLatin1String("source")] = a.Source;
-  o[QLatin1String("text")] = a.Text;
-  o[QLatin1String("raised")] = LocalTimeWithOffset(a.Raised);
-  o[QLatin1String("active")] = a.Active();
-  if (!a.Active()) o[QLatin1String("cleared")] = LocalTimeWithOffset(a.Cleared);
-  o[QLatin1String("acknowledgedBy")] = a.AckBy.isEmpty() ? QJsonValue() : QJsonValue(a.AckBy);
-  return o;
-}
-
-QString AlarmText(const TAlarm& a) {
-  QString line = QStringLiteral("#%1 %2 %3").arg(a.Id).arg(LocalTimeWithOffset(a.Raised), a.Text);
-  if (!a.Source.isEmpty()) line += QStringLiteral(" (%1)").arg(a.Source);
-  if (!a.Active()) line += QStringLiteral(", снята ") + LocalTimeWithOffset(a.Cleared);
-  line += a.AckBy.isEmpty() ? QStringLiteral(", не квитирована")
-                            : QStringLiteral(", квитировал ") + a.AckBy;
-  return line;
-}
-
-QJsonObject VesselObject(TMainForm& form, const TVortaProcess& p) {
-  QJsonObject o;
-  o[QLatin1String("vessel")] = p.Config.NumProcess;
-  o[QLatin1String("name")] = p.Caption();
-  const int mode = ModeIndex(p.Mode);
-  o[QLatin1String("mode")] = mode;
-  o[QLatin1String("modeKey")] = QLatin1String(kModeKeys[mode]);
-  o[QLatin1String("modeName")] = p.ModeName[static_cast<size_t>(mode)];
-  o[QLatin1String("link")] = p.PanelState.StatusText[3].trimmed();
-  o[QLatin1String("rpm")] = p.MixerRpm;
-  QJsonArray channels;
-  for (size_t ch = 1; ch <= 4; ++ch) {
-    QJsonObject c;
-    c[QLatin1String("channel")] = QString::fromUtf8(kChannelNames[ch - 1]);
-    c[QLatin1String("value")] =
-        p.Channel[ch].ReadingInvalid != 0 || !std::isfinite(p.Channel[ch].Value)
-            ? QJsonValue()
-            : QJsonValue(p.Channel[ch].Value);
-    c[QLatin1String("setpoint")] = p.Channel[ch].Config.Setpoint;
-    c[QLatin1String("status")] = static_cast<int>(p.Channel[ch].Status);
-    c[QLatin1String("statusText")] = RegulationText(p.Channel[ch].Status);
-    channels.append(c);
-  }
-  o[QLatin1String("channels")] = channels;
-  QJsonArray alarms;
-  for (const TAlarm& a : form.Alarms().List()) {
-    if (a.Active() && a.Vessel == p.Config.NumProcess) alarms.append(AlarmObject(a));
-  }
-  o[QLatin1String("alarms")] = alarms;
-  return o;
-}
-
-TControlReply Status(TMainForm& form, bool json) {
-  QJsonArray vessels;
-  QStringList lines;
-  for (const auto& process : form.Processes()) {
-    const TVortaProcess& p = *process;
-    const QJsonObject o = VesselObject(form, p);
-    vessels.append(o);
-    lines << QStringLiteral("%1  %2  режим: %3  связь: %4  мешалка: %5 об/мин")
-                 .arg(p.Config.NumProcess)
-                 .arg(p.Caption(), o[QLatin1String("modeName")].toString(),
-                      o[QLatin1String("link")].toString())
-                 .arg(p.MixerRpm);
-    for (size_t ch = 1; ch <= 4; ++ch) {
-      const QString value = p.Channel[ch].ReadingInvalid != 0 ? QStringLiteral("—")
-                                                              : FormatFixed(p.Channel[ch].Value, 2);
-      lines << QStringLiteral("    %1 %2  уставка %3  %4")
-                   .arg(QString::fromUtf8(kChannelNames[ch - 1]), -4)
-                   .arg(value, 8)
-                   .arg(FormatFixed(p.Channel[ch].Config.Setpoint, 2), 8)
-                   .arg(RegulationText(p.Channel[ch].Status));
-    }
-    for (const TAlarm& a : form.Alarms().List()) {
-      if (a.Active() && a.Vessel == p.Config.NumProcess)
-        lines << QStringLiteral("    тревога ") + AlarmText(a);
-    }
-  }
-  for (const TAlarm& a : form.Alarms().List()) {
-    if (a.Active() && a.Vessel == 0) lines << QStringLiteral("программа: тревога ") + AlarmText(a);
-  }
-  if (json) {
-    QJsonObject all;
-    all[QLatin1String("vessels")] = vessels;
-    QJsonArray program;
-    for (const TAlarm& a : form.Alarms().List()) {
-      if (a.Active() && a.Vessel == 0) program.append(AlarmObject(a));
-    }
-    all[QLatin1String("programAlarms")] = program;
-    return {0, Json(all)};
-  }
-  return {0, lines.join(u'\n')};
-}
-
-TControlReply Alarms(TMainForm& form, bool json) {
-  QJsonArray list;
-  QStringList lines;
-  for (const TAlarm& a : form.Alarms().List()) {
-    list.append(AlarmObject(a));
-    lines << (a.Vessel != 0 ? QStringLiteral("%1 %2: ").arg(a.Vessel).arg(a.VesselName)
-                            : QStringLiteral("программа: ")) +
-                 AlarmText(a);
-  }
-  if (json) return {0, Json(list)};
-  return {0, lines.isEmpty() ? QStringLiteral("Тревог нет") : lines.join(u'\n')};
+TControlReply NoVessel(TMainForm& form, const QString& text) {
+  return Refused(QStringLiteral("Нет сосуда «%1»; сосуды: %2").arg(text, VesselList(form)));
 }
 
 TControlReply Mode(TMainForm& form, const QStringList& args) {
   TVortaProcess* p = FindVessel(form, args[1]);
-  if (p == nullptr) {
-    return Refused(QStringLiteral("Нет сосуда «%1»; сосуды: %2").arg(args[1], VesselList(form)));
-  }
+  if (p == nullptr) return NoVessel(form, args[1]);
   const std::optional<int> mode = ParseMode(*p, args[2]);
   if (!mode) {
     return Refused(QStringLiteral("Неизвестный режим «%1»; режимы: uncontrolled, batch, "
@@ -212,9 +130,7 @@ TControlReply Mode(TMainForm& form, const QStringList& args) {
 
 TControlReply Setpoint(TMainForm& form, const QStringList& args) {
   TVortaProcess* p = FindVessel(form, args[1]);
-  if (p == nullptr) {
-    return Refused(QStringLiteral("Нет сосуда «%1»; сосуды: %2").arg(args[1], VesselList(form)));
-  }
+  if (p == nullptr) return NoVessel(form, args[1]);
   const std::optional<int> ch = ParseChannel(args[2]);
   if (!ch) {
     return Refused(
@@ -231,27 +147,86 @@ TControlReply Setpoint(TMainForm& form, const QStringList& args) {
   const double high = p->Channel[static_cast<size_t>(*ch)].Config.MaxValue;
   if (low < high && (value < low || value > high)) {
     return Refused(QStringLiteral("Уставка %1 вне пределов измерения канала %2: %3..%4")
-                       .arg(FormatFixed(value, 2), QString::fromUtf8(kChannelNames[*ch - 1]),
-                            FormatFixed(low, 2), FormatFixed(high, 2)));
+                       .arg(FormatFixed(value, 2), ChannelName(*ch), FormatFixed(low, 2),
+                            FormatFixed(high, 2)));
   }
   TSetTexts texts = SetDialogTexts(*p, kSetpointMode);
   texts[static_cast<size_t>(*ch - 1)] = FormatFixed(value, 2);
   if (const auto error = ApplySetDialog(*p, kSetpointMode, texts)) return Refused(error->Message);
   return {0, QStringLiteral("%1: уставка %2 = %3")
-                 .arg(p->Caption(), QString::fromUtf8(kChannelNames[*ch - 1]),
+                 .arg(p->Caption(), ChannelName(*ch),
                       FormatFixed(p->Channel[static_cast<size_t>(*ch)].Config.Setpoint, 2))};
 }
 
+// VESSEL [CHANNEL] reads; with KEY=VALUE words it is the dialog's OK with
+// those fields changed and every other field as it was.
+TControlReply Params(TMainForm& form, const QStringList& args) {
+  TVortaProcess* p = FindVessel(form, args[1]);
+  if (p == nullptr) return NoVessel(form, args[1]);
+  const int entry = args.size() >= 3 ? *ParseChannel(args[2], true) : 0;
+  if (args.size() <= 3) return ParamsReport(*p, entry);
+  TCtrlFields fields = ExactCtrlFields(*p, entry);
+  for (qsizetype i = 3; i < args.size(); ++i) {
+    const qsizetype eq = args[i].indexOf(u'=');
+    if (const auto problem =
+            SetParamValue(fields, *FindParamKey(args[i].left(eq)), args[i].mid(eq + 1))) {
+      return Refused(*problem);
+    }
+  }
+  if (const auto error = ApplyCtrlFields(*p, entry, fields)) return Refused(error->Message);
+  return {0, QStringLiteral("%1: параметры управления %2 сохранены")
+                 .arg(p->Caption(), ChannelName(entry))};
+}
+
+TControlReply Stirrer(TMainForm& form, const QStringList& args) {
+  TVortaProcess* p = FindVessel(form, args[1]);
+  if (p == nullptr) return NoVessel(form, args[1]);
+  if (p->Mixer == nullptr) return Refused(QStringLiteral("%1: миксер не задан").arg(p->Caption()));
+  const QString word = args[2].toLower();
+  if (word == QLatin1String("start")) {
+    StartMixerClick(*p);
+    return {0, QStringLiteral("%1: мешалка запущена").arg(p->Caption())};
+  }
+  if (word == QLatin1String("stop")) {
+    StopMixerClick(*p);
+    return {0, QStringLiteral("%1: мешалка остановлена").arg(p->Caption())};
+  }
+  const std::optional<double> rpm = TryParseReal(args[2]);
+  if (!rpm || args[2].contains(u',')) {
+    return Refused(QStringLiteral("«%1» — не скорость в об/мин (или start, stop)").arg(args[2]));
+  }
+  const std::optional<int> code = MixCodeForRpm(*p, *rpm);
+  if (!code) return Refused(QStringLiteral("%1: у мешалки нет шкалы скорости").arg(p->Caption()));
+  // The mixer window's codes, 1..255.
+  if (*code < 1 || *code > 255) {
+    return Refused(QStringLiteral("Скорость %1 об/мин вне пределов мешалки: %2..%3")
+                       .arg(args[2], FormatFixed(RpmForMixCode(*p, 1), 0),
+                            FormatFixed(RpmForMixCode(*p, 255), 0)));
+  }
+  SetMixCode(*p, static_cast<std::uint16_t>(*code));
+  return {0, QStringLiteral("%1: скорость мешалки %2 об/мин (код %3)")
+                 .arg(p->Caption(), FormatFixed(RpmForMixCode(*p, *code), 0))
+                 .arg(*code)};
+}
+
 TControlReply Acknowledge(TMainForm& form, const TControlRequest& request) {
-  const QString& which = request.Args[1];
+  const QString which = request.Args[1].toLower();
   int count = 0;
+  static const QRegularExpression kAlarmId(QStringLiteral(R"(^[#a](\d+)$)"));
   if (which == QLatin1String("all")) {
     count = form.Alarms().AcknowledgeAll(request.User);
+  } else if (const auto m = kAlarmId.match(which); m.hasMatch()) {
+    const std::int64_t id = m.captured(1).toLongLong();
+    const auto& list = form.Alarms().List();
+    if (std::none_of(list.begin(), list.end(), [id](const TAlarm& a) { return a.Id == id; })) {
+      return Refused(QStringLiteral("Нет тревоги #%1 (список: vorta ctl alarms)").arg(id));
+    }
+    count = form.Alarms().Acknowledge(id, request.User) ? 1 : 0;
   } else {
     const TVortaProcess* p = FindVessel(form, which);
     if (p == nullptr) {
-      return Refused(
-          QStringLiteral("Нет сосуда «%1»; сосуды: %2 или all").arg(which, VesselList(form)));
+      return Refused(QStringLiteral("Нет сосуда «%1»; сосуды: %2, all или #номер тревоги")
+                         .arg(request.Args[1], VesselList(form)));
     }
     std::vector<std::int64_t> ids;
     for (const TAlarm& a : form.Alarms().List()) {
@@ -259,62 +234,166 @@ TControlReply Acknowledge(TMainForm& form, const TControlRequest& request) {
     }
     for (const std::int64_t id : ids) count += form.Alarms().Acknowledge(id, request.User) ? 1 : 0;
   }
-  return {0, QStringLiteral("Квитировано тревог: %1").arg(count)};
+  QJsonObject data;
+  data[QLatin1String("acknowledged")] = count;
+  return {0, QStringLiteral("Квитировано тревог: %1").arg(count), data};
+}
+
+TControlReply Complete(TMainForm& form, const QStringList& typed) {
+  QStringList vessels;
+  for (const auto& p : form.Processes()) vessels << QString::number(p->Config.NumProcess);
+  const QStringList words = ControlCompletions(typed, vessels);
+  return {0, words.join(u'\n'), QJsonArray::fromStringList(words)};
 }
 
 }  // namespace
 
 QString ControlUsage() {
-  return QStringLiteral(
-      "Команды:\n"
-      "  status                     сосуды: режим, связь, каналы, тревоги\n"
-      "  alarms                     тревоги: действующие и недавние\n"
-      "  mode VESSEL MODE           режим: uncontrolled, batch, chemostat, turbidostat\n"
-      "  setpoint VESSEL CHANNEL VALUE   уставка канала pH, t, pO2 или eH\n"
-      "  ack VESSEL|all             квитировать тревоги\n"
-      "--json: ответ status и alarms в JSON");
+  QStringList lines{QStringLiteral("Команды:")};
+  for (const TCommandSpec& c : kCommands) {
+    if (c.Words == nullptr) continue;
+    lines << QStringLiteral("  %1 %2").arg(QLatin1String(c.Name), QString::fromUtf8(c.Words));
+    lines << QStringLiteral("      ") + QString::fromUtf8(c.Help);
+  }
+  lines << QStringLiteral(
+               "--json: каждый ответ и каждая ошибка в JSON (version, time, command, "
+               "exit, ok, result или error)")
+        << QStringLiteral("Слова и имена — в любом регистре.");
+  return lines.join(u'\n');
 }
 
-bool ControlCommandKnown(const QStringList& args) {
-  if (args.isEmpty()) return false;
-  const QString& command = args[0];
-  const auto words = [&args](qsizetype n) { return args.size() == n; };
-  return ((command == QLatin1String("status") || command == QLatin1String("alarms")) && words(1)) ||
-         (command == QLatin1String("mode") && words(3)) ||
-         (command == QLatin1String("setpoint") && words(4)) ||
-         (command == QLatin1String("ack") && words(2));
+std::optional<QString> ControlCommandProblem(const QStringList& args) {
+  if (args.isEmpty()) return QStringLiteral("нет команды");
+  const TCommandSpec* command = FindCommand(args[0]);
+  if (command == nullptr) return QStringLiteral("непонятная команда: %1").arg(args.join(u' '));
+  if (auto problem = command->Check(args.mid(1))) {
+    return QStringLiteral("%1 %2: %3")
+        .arg(QLatin1String(command->Name), QString::fromUtf8(command->Words), *problem);
+  }
+  return std::nullopt;
+}
+
+QStringList ControlCompletions(const QStringList& typed, const QStringList& vessels) {
+  if (typed.isEmpty()) {
+    QStringList names;
+    for (const TCommandSpec& c : kCommands) {
+      if (c.Words != nullptr) names << QLatin1String(c.Name);
+    }
+    return names;
+  }
+  const TCommandSpec* command = FindCommand(typed[0]);
+  if (command == nullptr) return {};
+  const QString name = QLatin1String(command->Name);
+  const qsizetype position = typed.size();  // the word to come, after the command's name
+  if (name == QLatin1String("journal")) {
+    const QString last = typed.constLast().toLower();
+    if (last == QLatin1String("--vessel")) return vessels;
+    if (last == QLatin1String("-n") || last == QLatin1String("--since")) return {};
+    return {QStringLiteral("-n"), QStringLiteral("--since"), QStringLiteral("--vessel")};
+  }
+  const bool vesselFirst = name == QLatin1String("params") || name == QLatin1String("outputs") ||
+                           name == QLatin1String("mode") || name == QLatin1String("setpoint") ||
+                           name == QLatin1String("ack") || name == QLatin1String("stirrer");
+  if (!vesselFirst) return {};
+  if (position == 1) {
+    return name == QLatin1String("ack") ? vessels + QStringList{QStringLiteral("all")} : vessels;
+  }
+  const QStringList channels{QStringLiteral("pH"), QStringLiteral("t"), QStringLiteral("pO2"),
+                             QStringLiteral("eH")};
+  if (position == 2) {
+    if (name == QLatin1String("mode")) {
+      return {ModeKey(0), ModeKey(1), ModeKey(2), ModeKey(3)};
+    }
+    if (name == QLatin1String("setpoint")) return channels;
+    if (name == QLatin1String("params")) return channels + QStringList{QStringLiteral("common")};
+    if (name == QLatin1String("stirrer")) return {QStringLiteral("start"), QStringLiteral("stop")};
+    return {};
+  }
+  if (name == QLatin1String("params")) {
+    QStringList keys;
+    for (const QString& k : ParamKeys()) keys << k + u'=';
+    return keys;
+  }
+  return {};
+}
+
+QByteArray ControlJson(const QStringList& args, const TControlReply& reply) {
+  QJsonObject o;
+  o[QLatin1String("version")] = kControlJsonVersion;
+  o[QLatin1String("time")] = reply.Time.isEmpty() ? Now() : reply.Time;
+  o[QLatin1String("command")] = QJsonArray::fromStringList(args);
+  o[QLatin1String("exit")] = reply.Exit;
+  o[QLatin1String("ok")] = reply.Exit == 0;
+  if (reply.Exit != 0) {
+    o[QLatin1String("error")] = reply.Out;
+  } else if (reply.Data.isNull() || reply.Data.isUndefined()) {
+    QJsonObject message;
+    message[QLatin1String("message")] = reply.Out;
+    o[QLatin1String("result")] = message;
+  } else {
+    o[QLatin1String("result")] = reply.Data;
+  }
+  return QJsonDocument(o).toJson(QJsonDocument::Indented);
 }
 
 TControlReply RunControlCommand(TMainForm& form, const TControlRequest& request) {
   const QStringList& args = request.Args;
-  if (args.isEmpty()) return Usage(QStringLiteral("Нет команды."));
-  if (!ControlCommandKnown(args)) {
-    return Usage(QStringLiteral("Непонятная команда: %1").arg(args.join(u' ')));
-  }
-  const QString& command = args[0];
-  if (command == QLatin1String("status")) return Status(form, request.Json);
-  if (command == QLatin1String("alarms")) return Alarms(form, request.Json);
-  if (form.Closed()) return Refused(QStringLiteral("Программа завершает работу"));
-  // The records this change writes name the caller and the source "Command".
-  TJournal* journal = form.Journal();
-  if (journal != nullptr) journal->SetActor(TJournal::TActor{request.User});
   TControlReply reply;
-  if (command == QLatin1String("mode")) {
-    reply = Mode(form, args);
-  } else if (command == QLatin1String("setpoint")) {
-    reply = Setpoint(form, args);
-  } else {
-    reply = Acknowledge(form, request);
+  if (const auto problem = ControlCommandProblem(args)) {
+    reply = {kControlUsage, *problem + u'\n' + ControlUsage()};
+    reply.Time = Now();
+    return reply;
   }
-  if (journal != nullptr) journal->SetActor(std::nullopt);
-  // The answer promises the change: it is in the process file before the
-  // caller hears of it, so a kill right after the answer cannot undo it.
-  for (const auto& p : form.Processes()) {
-    if (!SaveRequestedGroup(*p)) {
-      reply.Out += QStringLiteral("\nИзменение ещё не записано в %1; запись повторяется.")
-                       .arg(p->IniFileName);
+  const TCommandSpec& command = *FindCommand(args[0]);
+  const QString name = QLatin1String(command.Name);
+  const bool changes = command.Changes || (name == QLatin1String("params") && args.size() > 3);
+  if (!changes) {
+    if (name == QLatin1String("status")) {
+      reply = StatusReport(form);
+    } else if (name == QLatin1String("alarms")) {
+      reply = AlarmsReport(form);
+    } else if (name == QLatin1String("journal")) {
+      QString problem;
+      reply = JournalReport(form, *ParseJournalWords(args.mid(1), &problem));
+    } else if (name == QLatin1String("version")) {
+      reply = VersionReport(form);
+    } else if (name == QLatin1String("complete")) {
+      reply = Complete(form, args.mid(1));
+    } else if (TVortaProcess* p = FindVessel(form, args[1]); p == nullptr) {
+      reply = NoVessel(form, args[1]);
+    } else if (name == QLatin1String("outputs")) {
+      reply = OutputsReport(*p);
+    } else {
+      reply = Params(form, args);
+    }
+  } else if (form.Closed()) {
+    reply = Refused(QStringLiteral("Программа завершает работу"));
+  } else {
+    // The records this change writes name the caller and the source "Command".
+    TJournal* journal = form.Journal();
+    if (journal != nullptr) journal->SetActor(TJournal::TActor{request.User});
+    if (name == QLatin1String("mode")) {
+      reply = Mode(form, args);
+    } else if (name == QLatin1String("setpoint")) {
+      reply = Setpoint(form, args);
+    } else if (name == QLatin1String("params")) {
+      reply = Params(form, args);
+    } else if (name == QLatin1String("stirrer")) {
+      reply = Stirrer(form, args);
+    } else {
+      reply = Acknowledge(form, request);
+    }
+    if (journal != nullptr) journal->SetActor(std::nullopt);
+    // The answer promises the change: it is in the process file before the
+    // caller hears of it, so a kill right after the answer cannot undo it.
+    for (const auto& p : form.Processes()) {
+      if (!SaveRequestedGroup(*p)) {
+        reply.Out += QStringLiteral("\nИзменение ещё не записано в %1; запись повторяется.")
+                         .arg(p->IniFileName);
+      }
     }
   }
+  reply.Time = Now();
   return reply;
 }
 

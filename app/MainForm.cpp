@@ -75,9 +75,17 @@ void TMainForm::Adopt(TFolderClaim claim) {
   program_.Folder = std::move(claim.Folder);
 }
 
+std::int64_t TMainForm::UptimeSeconds() const {
+  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() -
+                                                          startedClock_)
+      .count();
+}
+
 TMainForm::TStartResult TMainForm::Start() {
   program_.ShutdownRequested = false;
   const QDateTime started = QDateTime::currentDateTimeUtc();
+  startedAt_ = started;
+  startedClock_ = std::chrono::steady_clock::now();
   // Before anything in the folder is read or written: one copy per folder,
   // whatever its user, on a folder no one else rules. A copy of the same user
   // is asked to come to the front.

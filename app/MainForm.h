@@ -3,8 +3,10 @@
 // regulation and outputs, and the orderly shutdown. Its window stays hidden
 // during work and is shown only while the processes are being shut down.
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -95,6 +97,10 @@ class TMainForm {
   [[nodiscard]] TFillControl* Fill() { return fill_.get(); }
   // The folder's journal; null before start-up and for a second copy.
   [[nodiscard]] TJournal* Journal() { return journal_.get(); }
+  // When this run started (UTC) and for how long it has run since, on the
+  // monotonic clock: a clock step does not change it.
+  [[nodiscard]] const QDateTime& StartedAt() const { return startedAt_; }
+  [[nodiscard]] std::int64_t UptimeSeconds() const;
   // The program's alarms, checked by the 2-s cycle.
   [[nodiscard]] TAlarms& Alarms() { return *alarms_; }
 
@@ -130,6 +136,8 @@ class TMainForm {
   QStringList processFiles_;           // the process files to load, as Vorta.ini names them
   std::unique_ptr<TControlServer> control_;
   QString startProblem_;
+  QDateTime startedAt_;
+  std::chrono::steady_clock::time_point startedClock_;
   std::unique_ptr<TCycleTimers> cycles_;
   std::unique_ptr<TTimer> fillPhaseTimer_;
   std::unique_ptr<class QFile> eventLog_;

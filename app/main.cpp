@@ -19,7 +19,7 @@
 #include <memory>
 #include <optional>
 
-#include "app/ControlCommands.h"
+#include "app/ControlClient.h"
 #include "app/DefaultFolder.h"
 #include "app/DemoFolder.h"
 #include "app/FolderClaim.h"
@@ -74,56 +74,6 @@ void InstallSignalHandling() {
   std::signal(SIGHUP, OnSignal);
 }
 
-// "vorta ctl [--folder DIR] [--json] COMMAND …": a command to the copy
-// running on the folder, over its control socket.
-int RunControl(int argc, char** argv) {
-  const QCoreApplication app(argc, argv);
-  QStringList words = QCoreApplication::arguments().mid(2);
-  QString folder;
-  bool json = false;
-  QStringList command;
-  for (qsizetype i = 0; i < words.size(); ++i) {
-    const QString& w = words[i];
-    if (w == QLatin1String("--json")) {
-      json = true;
-    } else if (w == QLatin1String("--folder") || w.startsWith(QLatin1String("--folder="))) {
-      folder = w == QLatin1String("--folder") ? (i + 1 < words.size() ? words[++i] : QString())
-                                              : w.mid(9);
-      if (folder.isEmpty()) {
-        std::fprintf(stderr, "vorta ctl: --folder needs a folder\n");
-        return vorta::kControlUsage;
-      }
-    } else if (w == QLatin1String("--help") || w == QLatin1String("-h")) {
-      std::fprintf(stdout, "vorta ctl [--folder DIR] [--json] COMMAND ...\n%s\n",
-                   vorta::ControlUsage().toLocal8Bit().constData());
-      return 0;
-    } else if (w.startsWith(QLatin1String("--")) && command.isEmpty()) {
-      std::fprintf(stderr, "vorta ctl: unknown option %s\n%s\n", w.toLocal8Bit().constData(),
-                   vorta::ControlUsage().toLocal8Bit().constData());
-      return vorta::kControlUsage;
-    } else {
-      command << w;
-    }
-  }
-  // A mistyped command is told as one, whether a copy runs or not.
-  if (!vorta::ControlCommandKnown(command)) {
-    std::fprintf(stderr, "vorta ctl: %s\n%s\n",
-                 (command.isEmpty() ? QStringLiteral("no command")
-                                    : QStringLiteral("unknown command: ") + command.join(u' '))
-                     .toLocal8Bit()
-                     .constData(),
-                 vorta::ControlUsage().toLocal8Bit().constData());
-    return vorta::kControlUsage;
-  }
-  if (folder.isEmpty()) {
-    folder = vorta::DefaultProgramFolder(QCoreApplication::applicationDirPath(),
-                                         QProcessEnvironment::systemEnvironment());
-  }
-  const vorta::TControlReply reply = vorta::SendControlCommand(folder, command, json);
-  std::fprintf(reply.Exit == 0 ? stdout : stderr, "%s\n", reply.Out.toLocal8Bit().constData());
-  return reply.Exit;
-}
-
 bool HasDisplay() {
   return !qEnvironmentVariableIsEmpty("DISPLAY") ||
          !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
@@ -170,7 +120,7 @@ int UsageError(const QString& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 2 && std::strcmp(argv[1], "ctl") == 0) return RunControl(argc, argv);
+  if (argc >= 2 && std::strcmp(argv[1], "ctl") == 0) return vorta::RunControlClient(argc, argv);
   const bool headless = WantsHeadless(argc, argv);
   std::unique_ptr<QCoreApplication> app;
   if (headless) {
@@ -185,9 +135,10 @@ int main(int argc, char** argv) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       QStringLiteral("Supervisory controller for laboratory fermenters.\n\n"
-                     "vorta ctl [--folder DIR] [--json] COMMAND ...\n"
+                     "vorta ctl [--folder DIR | --instance NAME] [--json] COMMAND ...\n"
                      "  operates the copy running on a folder without windows: status, alarms,\n"
-                     "  mode, setpoint, ack (vorta ctl --help lists them)."));
+                     "  journal, params, outputs, version, mode, setpoint, ack, stirrer\n"
+                     "  (vorta ctl --help lists them)."));
   parser.addHelpOption();
   parser.addVersionOption();
   const QCommandLineOption folderOption(

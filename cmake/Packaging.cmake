@@ -66,6 +66,9 @@ if(VORTA_PACKAGE)
   install(FILES ${gen}/vorta.1.gz ${gen}/vorta-sim.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${gen}/changelog.gz ${VORTA_PACKAGING_DIR}/copyright
           DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vorta)
+  # Where bash-completion looks for a command's completion when it is first used.
+  install(FILES ${VORTA_PACKAGING_DIR}/vorta.bash-completion
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME vorta)
   install(FILES ${VORTA_PACKAGING_DIR}/vorta.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${VORTA_PACKAGING_DIR}/vorta.svg

@@ -75,6 +75,8 @@ QByteArray ReplyBytes(const TControlReply& reply) {
   QJsonObject o;
   o[QLatin1String("exit")] = reply.Exit;
   o[QLatin1String("out")] = reply.Out;
+  if (!reply.Data.isNull()) o[QLatin1String("data")] = reply.Data;
+  if (!reply.Time.isEmpty()) o[QLatin1String("time")] = reply.Time;
   return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
 }
 
@@ -480,7 +482,9 @@ TControlReply SendControlCommand(const QString& folder, const QStringList& args,
   if (!o.contains(QLatin1String("exit"))) {
     return {kControlNoCopy, QStringLiteral("Копия программы на %1 не ответила").arg(absolute)};
   }
-  return {o.value(QLatin1String("exit")).toInt(), o.value(QLatin1String("out")).toString()};
+  const QJsonValue data = o.value(QLatin1String("data"));
+  return {o.value(QLatin1String("exit")).toInt(), o.value(QLatin1String("out")).toString(),
+          data.isUndefined() ? QJsonValue() : data, o.value(QLatin1String("time")).toString()};
 }
 
 }  // namespace vorta

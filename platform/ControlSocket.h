@@ -9,6 +9,7 @@
 
 #include <sys/types.h>
 
+#include <QJsonValue>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -25,6 +26,9 @@ namespace vorta {
 
 // The socket's name in the program folder.
 inline const QString kControlSocketName = QStringLiteral("Vorta.ctl");
+
+// The request and reply's form; a copy tells it in `vorta ctl version`.
+inline constexpr int kControlProtocolVersion = 2;
 
 // Exit codes of the command-line client.
 inline constexpr int kControlRefused = 1;     // the running copy refused the command
@@ -50,8 +54,16 @@ struct TControlRequest {
 };
 
 struct TControlReply {
+  TControlReply() = default;
+  TControlReply(int exit, QString out, QJsonValue data = {}, QString time = {})
+      : Exit(exit), Out(std::move(out)), Data(std::move(data)), Time(std::move(time)) {}
+
   int Exit = 0;
-  QString Out;
+  QString Out;  // what the caller reads: the answer, or why not
+  // The answer as data for --json (null for none), and when it was given
+  // (local time with its offset; empty: the client stamps its own).
+  QJsonValue Data;
+  QString Time;
 };
 
 class TControlServer final : public QObject {

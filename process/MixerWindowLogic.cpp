@@ -3,8 +3,10 @@
 #include "process/MixerWindowLogic.h"
 
 #include <QCoreApplication>
+#include <cmath>
 
 #include "devices/CANMixer.h"
+#include "platform/Numbers.h"
 #include "process/JournalChanges.h"
 #include "process/MixerControl.h"
 #include "process/OutputChannels.h"
@@ -52,6 +54,25 @@ void MixSpinDown(TVortaProcess& p) {
                   ? kMaxCode
                   : static_cast<std::uint16_t>(p.MixCode - 1);
   CodeChanged(p, before);
+}
+
+std::optional<int> MixCodeForRpm(const TVortaProcess& p, double rpm) {
+  const double perCode = double(p.Config.MixSet) / kMaxCode / p.Config.Reduction;
+  if (!std::isfinite(perCode) || perCode <= 0 || !std::isfinite(rpm)) return std::nullopt;
+  const double code = rpm / perCode;
+  if (std::abs(code) > 1e6) return static_cast<int>(std::copysign(1e6, code));
+  return static_cast<int>(RoundHalfEven(code));
+}
+
+double RpmForMixCode(const TVortaProcess& p, int code) {
+  return code * double(p.Config.MixSet) / kMaxCode / p.Config.Reduction;
+}
+
+void SetMixCode(TVortaProcess& p, std::uint16_t code) {
+  const std::uint16_t before = p.MixCode;
+  p.MixCode = code;
+  CodeChanged(p, before);
+  p.SaveRequest.Add(TWriteBackGroup::MixerCode);
 }
 
 // The drive's running state is not known here, so a press is recorded as

@@ -5,6 +5,8 @@
 // and calls these; whether it is open the panel answers (IVortaPanel).
 
 #include <QString>
+#include <cstdint>
+#include <optional>
 
 namespace vorta {
 
@@ -21,6 +23,16 @@ void MixerWindowOpened(TVortaProcess& p);
 // commanded to the drive (nothing is sent without one).
 void MixSpinUp(TVortaProcess& p);
 void MixSpinDown(TVortaProcess& p);
+
+// The speed code for a stirrer speed in rpm (the drive speed MixSet stands
+// for code 255, through the gear's Reduction), and the speed a code gives;
+// nothing when the configuration gives no scale.
+std::optional<int> MixCodeForRpm(const TVortaProcess& p, double rpm);
+double RpmForMixCode(const TVortaProcess& p, int code);
+
+// A code 1..255 set at once, as the steps set it one at a time: journalled,
+// commanded to the drive and written back at the next measurement tick.
+void SetMixCode(TVortaProcess& p, std::uint16_t code);
 
 // "Старт": the drive runs and the soft start begins. "Стоп": the drive stops.
 void StartMixerClick(TVortaProcess& p);

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -148,8 +149,21 @@ TEST_F(ProgramRunTest, ctlOperatesTheRunningCopyThroughTheEngineAndRefusesBadInp
     return p.exitCode();
   };
   QString out;
-  ASSERT_EQ(ctl({"status", "--json"}, &out), 0) << out.toStdString();
-  EXPECT_EQ(QJsonDocument::fromJson(out.toUtf8())["vessels"].toArray().size(), 4);
+  // Every answer in one shape: the version, the time, the words, the exit
+  // code, and the result (or the error).
+  const auto json = [&ctl](const QStringList& words, int exit) {
+    QString text;
+    EXPECT_EQ(ctl(QStringList{"--json"} + words, &text), exit) << text.toStdString();
+    const QJsonObject o = QJsonDocument::fromJson(text.toUtf8()).object();
+    EXPECT_EQ(o["version"].toInt(), 1) << text.toStdString();
+    EXPECT_TRUE(QDateTime::fromString(o["time"].toString(), Qt::ISODate).isValid());
+    EXPECT_EQ(o["command"].toArray().size(), words.size());
+    EXPECT_EQ(o["exit"].toInt(-1), exit);
+    EXPECT_EQ(o["ok"].toBool(), exit == 0);
+    EXPECT_EQ(o.contains("error"), exit != 0);
+    return exit == 0 ? o["result"] : o["error"];
+  };
+  EXPECT_EQ(json({"status"}, 0)["vessels"].toArray().size(), 4);
   // The socket: read and write for its owner and the folder's group, nothing
   // else, and no private directory left from making it.
   struct stat socket {};
@@ -193,9 +207,53 @@ TEST_F(ProgramRunTest, ctlOperatesTheRunningCopyThroughTheEngineAndRefusesBadInp
   EXPECT_EQ(mode->Source, "Command");
   EXPECT_EQ(mode->User, vorta::OperatorName());
   EXPECT_TRUE(last[1].contains("6.50\tCommand"));
-  ASSERT_EQ(ctl({"status", "--json"}, &out), 0);
-  EXPECT_EQ(QJsonDocument::fromJson(out.toUtf8())["vessels"][1]["modeKey"].toString(), "batch");
-  EXPECT_EQ(ctl({"ack", "all"}, &out), 0);
+  EXPECT_EQ(json({"status"}, 0)["vessels"][1]["modeKey"].toString(), "batch");
+
+  // The read commands: the journal's last records checked as they are read,
+  // a vessel's parameters and outputs, the copy itself.
+  ASSERT_EQ(ctl({"journal", "-n", "1", "--vessel", "2"}, &out), 0) << out.toStdString();
+  EXPECT_TRUE(out.contains("6.50")) << out.toStdString();
+  EXPECT_TRUE(out.contains(QStringLiteral("Цепочка сходится"))) << out.toStdString();
+  const QJsonValue records = json({"journal", "--since", "1h", "-n", "2"}, 0);
+  EXPECT_EQ(records["records"].toArray().size(), 2);
+  EXPECT_EQ(records["records"][1]["source"].toString(), "Command");
+  EXPECT_TRUE(records["chain"]["matches"].toBool());
+  const QJsonValue version = json({"version"}, 0);
+  EXPECT_EQ(version["folder"].toString(), QDir(demo).absolutePath());
+  EXPECT_EQ(version["pid"].toInt(), copy.processId());
+  EXPECT_GE(version["protocol"].toInt(), 1);
+  const QJsonValue outputs = json({"outputs", "2"}, 0)["outputs"];
+  ASSERT_EQ(outputs.toArray().size(), 16);
+  EXPECT_TRUE(outputs[15]["on"].isBool());
+  EXPECT_FALSE(outputs[0]["drivenBy"].toArray().isEmpty());  // the pH regulator's output
+
+  // A change of control parameters: the others stay as exactly as they were,
+  // the journal names the caller; words and names in any case.
+  const QJsonValue before2 = json({"params", "2", "pO2"}, 0)["channels"][0];
+  ASSERT_EQ(ctl({"PARAMS", "2", "PO2", "DeadZone=1.25"}, &out), 0) << out.toStdString();
+  const QJsonValue after2 = json({"params", "2", "po2"}, 0)["channels"][0];
+  EXPECT_EQ(after2["deadzone"].toString(), "1.25");
+  for (const char* key : {"gainup", "gaindown", "low", "high", "period", "regulation"}) {
+    EXPECT_EQ(after2[key], before2[key]) << key;
+  }
+  const auto last1 = vorta::ParseJournalLine(
+      QString::fromUtf8(vorta::test::JournalLastLines(demo + "/VortaJournal.txt", 1).value(0)));
+  ASSERT_TRUE(last1.has_value());
+  EXPECT_EQ(last1->Source, "Command");
+  EXPECT_EQ(last1->NewValue, "1.25");
+  EXPECT_EQ(ctl({"Mode", "2", "CHEMOSTAT"}, &out), 0) << out.toStdString();
+  EXPECT_EQ(ctl({"setpoint", "2", "PH", "6.6"}, &out), 0) << out.toStdString();
+  EXPECT_EQ(ctl({"stirrer", "2", "150"}, &out), 0) << out.toStdString();
+  // The demo's vessel 2 turns 1000 rpm at code 255: 150 rpm is code 38.
+  const auto stirrer = vorta::ParseJournalLine(
+      QString::fromUtf8(vorta::test::JournalLastLines(demo + "/VortaJournal.txt", 1).value(0)));
+  ASSERT_TRUE(stirrer.has_value());
+  EXPECT_EQ(stirrer->Subject, "[Mixer] MixCode");
+  EXPECT_EQ(stirrer->NewValue, "38");
+  EXPECT_FALSE(json({"stirrer", "2", "1000000"}, 1).toString().isEmpty());
+  EXPECT_FALSE(json({"params", "2", "pH", "gainup=x"}, 1).toString().isEmpty());
+  EXPECT_FALSE(json({"params", "2", "pH", "nosuch=1"}, 64).toString().isEmpty());
+  EXPECT_TRUE(json({"ACK", "ALL"}, 0)["acknowledged"].isDouble());
 
   // Only the folder's group may operate it.
   if (::geteuid() == 0) {
@@ -415,6 +473,15 @@ TEST_F(ProgramRunTest, ctlTellsACommandLineMistakeAndAFolderWithoutACopyForWhatT
   EXPECT_FALSE(out.contains("Unknown error")) << out.toStdString();
   EXPECT_EQ(run({"--help"}, &out), 0);
   EXPECT_TRUE(out.contains("vorta ctl")) << out.toStdString();
+  // A service's folder by its name; a name is no path out of the services' folder.
+  EXPECT_EQ(run({"ctl", "--instance", "../etc", "status"}, &out), 64) << out.toStdString();
+  EXPECT_EQ(run({"ctl", "--instance", "nosuch-lab", "status"}, &out), 69) << out.toStdString();
+  EXPECT_TRUE(out.contains("/var/lib/vorta/nosuch-lab")) << out.toStdString();
+  // With --json even a command line the client refuses answers in the one shape.
+  EXPECT_EQ(run({"ctl", "--json", "--folder", folder.Path(), "frob"}, &out), 64);
+  EXPECT_EQ(QJsonDocument::fromJson(out.toUtf8())["exit"].toInt(), 64) << out.toStdString();
+  EXPECT_EQ(run({"ctl", "--folder", folder.Path(), "complete", "setpoint", "1"}, &out), 0);
+  EXPECT_TRUE(out.contains("pO2")) << out.toStdString();
 }
 
 namespace {

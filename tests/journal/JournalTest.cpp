@@ -13,12 +13,13 @@
 #include "JournalRows.h"
 #include "ProgramFolder.h"
 #include "RecordingMessages.h"
-#include "platform/FileAttributes.h"
-#include "platform/VirtualTimerService.h"
 #include "journal/Journal.h"
 #include "journal/JournalFormat.h"
 #include "journal/JournalSession.h"
+#include "journal/JournalTail.h"
 #include "journal/JournalVerify.h"
+#include "platform/FileAttributes.h"
+#include "platform/VirtualTimerService.h"
 
 namespace {
 
@@ -128,6 +129,55 @@ TEST_F(JournalTest, verifierFindsTamperedByteAndDeletedLine) {
   check = vorta::VerifyJournal(Path());
   EXPECT_EQ(check.Status, Status::Broken);
   EXPECT_EQ(check.Line, 3);
+}
+
+// The last records as `vorta ctl journal` reads them: filtered, and each one
+// read checked against the one before it, across a cut line a start closed.
+TEST_F(JournalTest, tailReadsTheLastRecordsAndFindsAChangedOne) {
+  {
+    TJournal journal(Path(), time);
+    ASSERT_TRUE(journal.Open());
+    RecordN(journal, 3);
+  }
+  Overwrite(folder.Read("VortaJournal.txt") + "2026-12-07T09:05\tcut");
+  {
+    TJournal journal(Path(), time);
+    ASSERT_TRUE(journal.Open());
+    RecordN(journal, 2);
+    TJournalEntry other;
+    other.Vessel = 2;
+    other.Subject = QStringLiteral("[Mode] mode");
+    ASSERT_TRUE(journal.Record(other));
+  }
+  vorta::TJournalTailQuery query;
+  query.Count = 2;
+  query.Vessel = 1;
+  vorta::TJournalTail tail = vorta::ReadJournalTail(Path(), query);
+  ASSERT_EQ(tail.Records.size(), 2u);
+  EXPECT_EQ(tail.Records[0].OldValue, "0");  // oldest first
+  EXPECT_EQ(tail.Records[1].OldValue, "1");
+  EXPECT_TRUE(tail.BrokenAt.isEmpty()) << tail.BrokenAt.toStdString();
+
+  query.Count = 100;
+  query.Vessel.reset();
+  tail = vorta::ReadJournalTail(Path(), query);
+  EXPECT_EQ(tail.Records.size(), 7u);  // 3, the note on the cut line, 2, and vessel 2's
+  EXPECT_TRUE(tail.BrokenAt.isEmpty()) << tail.BrokenAt.toStdString();
+  EXPECT_EQ(tail.LinksChecked, 7);
+
+  // Record 2's value changed by hand: its link no longer holds, and a
+  // reader of the records after it only is told too (its successor's link).
+  QList<QByteArray> lines = folder.Read("VortaJournal.txt").split('\n');
+  lines[2].replace("\t1\t2\t", "\t7\t2\t");
+  Overwrite(lines.join('\n'));
+  tail = vorta::ReadJournalTail(Path(), query);
+  EXPECT_FALSE(tail.BrokenAt.isEmpty());
+  query.Count = 5;
+  tail = vorta::ReadJournalTail(Path(), query);
+  EXPECT_TRUE(tail.BrokenAt.isEmpty());  // the five newest and their predecessor hold
+  query.Count = 6;
+  tail = vorta::ReadJournalTail(Path(), query);
+  EXPECT_FALSE(tail.BrokenAt.isEmpty());
 }
 
 TEST_F(JournalTest, tornLastLineFoundAtOpenKeptAndSteppedOverByTheChain) {

@@ -48,6 +48,8 @@ run_quietly install dpkg -i "$deb"
 run_quietly reinstall dpkg -i "$deb"
 [ "$(stat -c '%U %G %a' /var/lib/vorta)" = "vorta vorta 711" ] ||
   fail "/var/lib/vorta is $(stat -c '%U %G %a' /var/lib/vorta)"
+# Where bash-completion finds it when `vorta` is first completed.
+[ -s /usr/share/bash-completion/completions/vorta ] || fail "no bash completion for vorta"
 if getent group dialout >/dev/null; then
   id -nG vorta | grep -qw dialout || fail "vorta is not in dialout"
 fi

@@ -59,9 +59,12 @@ for f in usr/bin/vorta usr/bin/vorta-sim usr/share/applications/vorta.desktop \
   usr/share/icons/hicolor/scalable/apps/vorta.svg lib/systemd/system/vorta@.service \
   usr/lib/systemd/user/vorta@.service lib/udev/rules.d/60-vorta-ftdi.rules \
   usr/share/man/man1/vorta.1.gz usr/share/man/man1/vorta-sim.1.gz \
-  usr/share/doc/vorta/copyright usr/share/doc/vorta/changelog.gz; do
+  usr/share/doc/vorta/copyright usr/share/doc/vorta/changelog.gz \
+  usr/share/bash-completion/completions/vorta; do
   [ -s "$root/$f" ] || fail "missing /$f"
 done
+bash -c 'source "$1" && complete -p vorta' _ "$root/usr/share/bash-completion/completions/vorta" \
+  >/dev/null || fail "the bash completion does not load"
 head -n 1 "$root/usr/share/doc/vorta/copyright" | grep -q '^Format: .*copyright-format/1.0/' ||
   fail "the copyright file is not machine-readable"
 zcat "$root/usr/share/doc/vorta/changelog.gz" | grep -q "$(date -u -d "@$epoch" -R)" ||
