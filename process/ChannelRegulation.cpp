@@ -29,7 +29,9 @@ bool IsSpike(const TVortaProcess& p, size_t ch) {
   // Without a mean of valid readings no value can be trusted as steady.
   if (p.Channel[ch].Minute.AvgInvalid != 0) return true;
   const double v = p.Channel[ch].Value;
-  return !(v * p.Config.kskachok >= std::abs(v - p.Channel[ch].Minute.Avg));
+  // Magnitudes: a redox potential is negative, and the jump allowed around
+  // -170 mV must be the one allowed around +170 mV.
+  return !(std::abs(v) * p.Config.kskachok >= std::abs(v - p.Channel[ch].Minute.Avg));
 }
 
 namespace {
