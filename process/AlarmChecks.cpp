@@ -161,6 +161,7 @@ void TAlarmChecks::CheckDosing(TVortaProcess& p, int channel, double now) {
       case TRegulationStatus::BelowLow:
       case TRegulationStatus::Spike:
       case TRegulationStatus::InvalidReading:
+      case TRegulationStatus::ModuleSilent:
         return;
       default:
         break;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "devices/IoModule.h"
 #include "platform/Numbers.h"
 #include "process/ChannelRegulation.h"
 #include "process/OutputChannels.h"
@@ -34,6 +35,10 @@ bool IsSpike(const TVortaProcess& p, size_t ch) {
   return !(std::abs(v) * p.Config.kskachok >= std::abs(v - p.Channel[ch].Minute.Avg));
 }
 
+bool ModuleNotAnswering(const TVortaProcess& p) {
+  return p.Board != nullptr && !p.Board->LinkOK();
+}
+
 namespace {
 
 // Status before dosing, in the order the conditions are tested; also ends
@@ -46,6 +51,7 @@ TRegulationStatus Evaluate(TVortaProcess& p, size_t ch) {
   if (cfg.CtrlModes[static_cast<size_t>(ModeIndex(p.Mode))] == 0) return OffInMode;
   StopChannelPulse(p, static_cast<int>(ch));
   if (cfg.CtrlOutUp == 0 && cfg.CtrlOutDown == 0) return NoOutputs;
+  if (ModuleNotAnswering(p)) return TRegulationStatus::ModuleSilent;
   if (c.ReadingInvalid != 0) return InvalidReading;
   const double v = c.Value;
   const double d = std::abs(cfg.Setpoint - v);

@@ -27,6 +27,7 @@ TRegulationStatus EvaluatePo2(const TVortaProcess& p) {
   using enum TRegulationStatus;
   const TChannel& c = p.Channel[3];
   if (p.Config.po2ctrlmotor == 0) return Disabled;
+  if (ModuleNotAnswering(p)) return TRegulationStatus::ModuleSilent;
   if (c.ReadingInvalid != 0) return InvalidReading;
   const double d = std::abs(c.Config.Setpoint - c.Value);
   if (!OutsideDeadZone(d, c.Config.DeadZone)) return InDeadZone;

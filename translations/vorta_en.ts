@@ -1062,6 +1062,10 @@ ip link set %1 up</translation>
         <source>Режим: %1</source>
         <translation>Mode: %1</translation>
     </message>
+    <message>
+        <source>Управление запрещено: нет связи с модулем</source>
+        <translation>Control disabled: no link to the module</translation>
+    </message>
 </context>
 <context>
     <name>vorta::TAboutForm</name>
