@@ -174,6 +174,16 @@ ip link set %1 up</translation>
         <translation>File %1: values that cannot be taken were replaced by their defaults:
 </translation>
     </message>
+    <message>
+        <source>[%1] %2=%3: %4</source>
+        <translation>[%1] %2=%3: %4</translation>
+    </message>
+    <message>
+        <source>Файл %1: недопустимые значения, %2:
+</source>
+        <translation>File %1: impossible values, %2:
+</translation>
+    </message>
 </context>
 <context>
     <name>vorta::ControlParamsApply</name>
@@ -509,6 +519,10 @@ ip link set %1 up</translation>
         <source>Ошибка конфигурирования.</source>
         <translation>Configuration error.</translation>
     </message>
+    <message>
+        <source>процессы не запущены</source>
+        <translation>the processes were not started</translation>
+    </message>
 </context>
 <context>
     <name>vorta::Messages</name>
@@ -781,6 +795,10 @@ ip link set %1 up</translation>
 </source>
         <translation>File %1: too few parameters, the missing ones were read as 0:
 </translation>
+    </message>
+    <message>
+        <source>процесс не запущен</source>
+        <translation>the process was not started</translation>
     </message>
 </context>
 <context>
@@ -1636,6 +1654,14 @@ ip link set %1 up</translation>
     <message>
         <source>Таблица устройств CAN заполнена (мест: %1), пропущено устройств: %2 (%3)</source>
         <translation>The CAN device table is full (%1 places); devices skipped: %2 (%3)</translation>
+    </message>
+    <message>
+        <source>эти устройства не запущены</source>
+        <translation>these devices were not started</translation>
+    </message>
+    <message>
+        <source>[%1] DeviceUID=%2: с BusRange=%3 не адресуется на шине (до 0x%4)</source>
+        <translation>[%1] DeviceUID=%2: not addressable on the bus with BusRange=%3 (up to 0x%4)</translation>
     </message>
 </context>
 </TS>
