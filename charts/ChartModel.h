@@ -99,9 +99,13 @@ class TChartModel {
   double LatestSeen = 0;
   double LastRoundTime = 0;  // 0 before the first round or reset
   std::uint64_t Rounds = 0;
+  bool FirstPointTaken = false;  // any line got a point since the window was built
   bool Paused = false;
   std::vector<TGanttRow> GanttRows;
   std::vector<TGanttBar> GanttBars;
+
+ private:
+  [[nodiscard]] bool AnyValueValid() const;
 };
 
 // The time format of the operator's machine without a zone name: "H:mm:ss".
