@@ -31,9 +31,13 @@ void TChartModel::SetChannelValue(int channel, double value, double scale, bool 
 }
 
 bool TChartModel::AddPoints(double t) {
-  // Days hold seconds inexactly: without the millisecond's slack, fifteen
-  // 2-s ticks can fall short of a 30-s interval and every point comes late.
-  const bool early = t < NextPointTime - 0.001 * OneSecond;
+  return AddPoints(t, std::llround(t * 86'400'000.0));
+}
+
+bool TChartModel::AddPoints(double t, std::int64_t nowMs) {
+  // The interval runs on the monotonic clock: a clock set back an hour
+  // must not stop the chart for that hour.
+  const bool early = NextPointMs && nowMs < *NextPointMs;
   // Until the chart's first point, a round without a valid value does not
   // use up the interval: the first valid reading is plotted when it comes,
   // not up to 15 minutes later.
@@ -51,7 +55,7 @@ bool TChartModel::AddPoints(double t) {
     slot.Value = 0;
     slot.Valid = false;
   }
-  NextPointTime = t + ZoomStep();
+  NextPointMs = nowMs + std::llround(ZoomStep() * 86'400'000.0);
   LastRoundTime = t;
   return true;
 }

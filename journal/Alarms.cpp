@@ -13,8 +13,6 @@ namespace vorta {
 
 namespace {
 
-constexpr double kSecondsPerDay = 86'400.0;
-
 TJournalKind JournalKind(TAlarmEvent event) {
   switch (event) {
     case TAlarmEvent::Raised:
@@ -156,9 +154,12 @@ bool TAlarms::Raise(std::int32_t vessel, const QString& vesselName, TAlarmKind k
 bool TAlarms::Clear(std::int32_t vessel, TAlarmKind kind, const QString& source) {
   TAlarm* a = FindActive(vessel, kind, source);
   if (a == nullptr) return false;
-  const double now = time_.Now();
-  if (a->AbsentSince == 0) a->AbsentSince = now;
-  if ((now - a->AbsentSince) * kSecondsPerDay < ClearHold) return false;
+  const std::int64_t nowMs = time_.MonotonicMs();
+  if (a->AbsentSince == 0) {
+    a->AbsentSince = time_.Now();
+    a->AbsentSinceMs = nowMs;
+  }
+  if (nowMs - a->AbsentSinceMs < std::int64_t{ClearHold} * 1000) return false;
   a->Cleared = a->AbsentSince;
   Notify(*a, TAlarmEvent::Cleared);
   // Erasing from the deque moves the others: nothing of it is handed out.

@@ -40,8 +40,11 @@ struct TAlarm {
   QString ShownText;  // the same in the operator's language; empty: Text
   QString AckBy;      // empty until acknowledged
   double AckTime = 0;
-  // While the condition is absent but the hold time has not passed: since when.
+  // While the condition is absent but the hold time has not passed: since when
+  // (the date-time it is cleared with), and the monotonic clock's ms then,
+  // which the hold time is counted on.
   double AbsentSince = 0;
+  std::int64_t AbsentSinceMs = 0;
   [[nodiscard]] bool Active() const { return Cleared == 0; }
   [[nodiscard]] const QString& Shown() const { return ShownText.isEmpty() ? Text : ShownText; }
 };

@@ -84,8 +84,8 @@ void ResumeMixerOnLinkReturn(TVortaProcess& p) {
   SetMixerCode(p, p.MixRampActive != 0 ? p.MixRampCode : p.MixCode);
 }
 
-bool StirrerStandsStill(TVortaProcess& p, double now) {
-  double& since = p.AlarmTrack.StirrerStillSince;
+bool StirrerStandsStill(TVortaProcess& p, std::int64_t nowMs) {
+  TSince& since = p.AlarmTrack.StirrerStillSince;
   // A speed that reads as 0 rpm at the stirrer (through Reduction) is no order
   // to turn; a silent drive is its own alarm, and its speed is old.
   const double expected = p.MixerSpeedSent / p.Config.Reduction;
@@ -93,11 +93,11 @@ bool StirrerStandsStill(TVortaProcess& p, double now) {
                      std::isfinite(expected) && RoundHalfEven(std::abs(expected)) >= 1 &&
                      p.MixerRpm == 0;
   if (!still) {
-    since = 0;
+    since.reset();
     return false;
   }
-  if (since == 0) since = now;
-  return (now - since) / OneSecond >= p.AlarmSettings.StirrerGrace;
+  if (!since) since = nowMs;
+  return nowMs - *since >= std::int64_t{p.AlarmSettings.StirrerGrace} * 1000;
 }
 
 }  // namespace vorta

@@ -16,8 +16,8 @@ void MixerRampStep(TVortaProcess& p);
 // power cycle stands still with no setpoint.
 void ResumeMixerOnLinkReturn(TVortaProcess& p);
 // A stirrer that should turn (started, a speed sent, its drive heard from)
-// but reports 0 rpm: whether it has done so for StirrerGrace, with now the
-// system date-time. Keeps the start of the episode in AlarmTrack.
-bool StirrerStandsStill(TVortaProcess& p, double now);
+// but reports 0 rpm: whether it has done so for StirrerGrace, with nowMs the
+// monotonic clock. Keeps the start of the episode in AlarmTrack.
+bool StirrerStandsStill(TVortaProcess& p, std::int64_t nowMs);
 
 }  // namespace vorta

@@ -78,6 +78,15 @@ TEST(ChartModelTest, pointsWaitForTheIntervalAndThe451stDropsTheOldest) {
   first.SetChannelValue(1, 7);
   EXPECT_FALSE(first.AddPoints(kStart + 4 * OneSecond));
 
+  // The wall clock set back an hour: the interval still runs out on time.
+  TChartModel back;
+  back.AddLine(1);
+  back.SetZoomIndex(1);
+  back.SetChannelValue(1, 7);
+  back.AddPoints(kStart, 0);
+  back.SetChannelValue(1, 7);
+  EXPECT_TRUE(back.AddPoints(kStart - 3590 * OneSecond, 10'000));
+
   TChartModel full;
   full.AddLine(1);
   for (int i = 0; i < 451; ++i) {
