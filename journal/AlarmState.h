@@ -40,6 +40,7 @@ struct TAlarmTrack {
   std::array<TSince, 5> OutsideSince{};  // [1..4]
   std::array<TDoseRun, 5> Dose{};        // [1..4]
   TSince StirrerStillSince;              // the stirrer stands though it should turn
+  TSince StirrerRestartSince;            // standing still since, or since its last restart
 };
 
 }  // namespace vorta
