@@ -1,7 +1,7 @@
 // The program as it runs through the changes of daylight-saving time and a
 // clock set by hand, its wall clock moved by libfaketime and its monotonic
 // clock left alone: a grace period keeps its length, no link is lost, and
-// every journal stamp carries the offset in force at its instant.
+// every journal and alarm stamp carries the offset in force at its instant.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonValue>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTimeZone>
@@ -36,6 +39,7 @@ struct TClockRun {
   QString folder;
   QString offsetFile;
   QProcess program;
+  QProcess ctl;           // "vorta ctl alarms --json", outside the faked clock
   qint64 alarmAtMs = -1;  // real time from the start until the alarm's record
   bool stepped = false;
 
@@ -95,6 +99,7 @@ TEST(ClockChangeTest, graceLinksAndStampsHoldThroughBothChangesAndASteppedClock)
     env.remove("FAKETIME");
     env.insert("TZ", "Europe/Berlin");
     ASSERT_NO_FATAL_FAILURE(PrepareFolder(r.folder, env));
+    r.ctl.setProcessEnvironment(env);
     env.insert("LD_PRELOAD", VORTA_FAKETIME_LIB);
     env.insert("FAKETIME_TIMESTAMP_FILE", r.offsetFile);
     env.insert("FAKETIME_NO_CACHE", "1");
@@ -121,6 +126,14 @@ TEST(ClockChangeTest, graceLinksAndStampsHoldThroughBothChangesAndASteppedClock)
       if (r.alarmAtMs < 0 && r.Journal().contains(kAlarm)) r.alarmAtMs = clock.elapsed();
     }
   }
+  QStringList alarmStamps[2];
+  for (int i = 0; i < 2; ++i) {
+    TClockRun& r = runs[i];
+    r.ctl.start(VORTA_BIN, {"ctl", "--folder", r.folder, "alarms", "--json"});
+    ASSERT_TRUE(r.ctl.waitForFinished(10000)) << r.what;
+    for (const QJsonValue& a : QJsonDocument::fromJson(r.ctl.readAllStandardOutput()).array())
+      alarmStamps[i] << a[QLatin1String("raised")].toString();
+  }
   for (TClockRun& r : runs) {
     ::kill(static_cast<pid_t>(r.program.processId()), SIGTERM);
     ASSERT_TRUE(r.program.waitForFinished(15000)) << r.what;
@@ -128,7 +141,8 @@ TEST(ClockChangeTest, graceLinksAndStampsHoldThroughBothChangesAndASteppedClock)
   const qint64 ranS = clock.elapsed() / 1000 + 1;
 
   const QTimeZone berlin("Europe/Berlin");
-  for (TClockRun& r : runs) {
+  for (int i = 0; i < 2; ++i) {
+    TClockRun& r = runs[i];
     SCOPED_TRACE(r.what);
     // Grace counted from the first 2-s cycle's look, a second or two after the start.
     EXPECT_GE(r.alarmAtMs, kGraceS * 1000);
@@ -139,19 +153,21 @@ TEST(ClockChangeTest, graceLinksAndStampsHoldThroughBothChangesAndASteppedClock)
     // offset Berlin had then.
     const qint64 from = r.start.toSecsSinceEpoch() + std::min<qint64>(r.step, 0) - 5;
     const qint64 to = r.start.toSecsSinceEpoch() + std::max<qint64>(r.step, 0) + ranS + 5;
-    int stamps = 0;
+    QStringList stamps = alarmStamps[i];
+    EXPECT_FALSE(stamps.isEmpty());
     for (const QByteArray& line : journal.split('\n')) {
       const auto record = vorta::ParseJournalLine(QString::fromUtf8(line).trimmed());
-      if (!record || record->Time == QLatin1String("Time")) continue;  // the header
-      const QDateTime t = QDateTime::fromString(record->Time, Qt::ISODate);
-      ASSERT_TRUE(t.isValid()) << record->Time.toStdString();
-      const qint64 instant = t.toSecsSinceEpoch();
-      EXPECT_GE(instant, from) << record->Time.toStdString();
-      EXPECT_LE(instant, to) << record->Time.toStdString();
-      EXPECT_EQ(t.offsetFromUtc(), berlin.offsetFromUtc(t)) << record->Time.toStdString();
-      ++stamps;
+      if (record && record->Time != QLatin1String("Time"))
+        stamps << record->Time;  // not the header
     }
-    EXPECT_GE(stamps, 3);
+    EXPECT_GE(stamps.size(), 4);
+    for (const QString& stamp : stamps) {
+      const QDateTime t = QDateTime::fromString(stamp, Qt::ISODate);
+      ASSERT_TRUE(t.isValid()) << stamp.toStdString();
+      EXPECT_GE(t.toSecsSinceEpoch(), from) << stamp.toStdString();
+      EXPECT_LE(t.toSecsSinceEpoch(), to) << stamp.toStdString();
+      EXPECT_EQ(t.offsetFromUtc(), berlin.offsetFromUtc(t)) << stamp.toStdString();
+    }
   }
 }
 
