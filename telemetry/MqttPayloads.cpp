@@ -67,9 +67,9 @@ QDateTime LogRowMoment(const QString& dateField, const QString& timeField, doubl
   return QDateTime(lastDay, clock);
 }
 
-QByteArray StateJson(const TVortaProcess& p, double now) {
+QByteArray StateJson(const TVortaProcess& p, std::int64_t utcMs) {
   QJsonObject o;
-  o[QLatin1String("time")] = LocalTimeWithOffset(now);
+  o[QLatin1String("time")] = LocalTimeWithOffsetAt(utcMs);
   o[QLatin1String("vessel")] = p.Config.NumProcess;
   o[QLatin1String("name")] = p.Caption();
   const int mode = ModeIndex(p.Mode);
