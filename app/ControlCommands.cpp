@@ -103,7 +103,7 @@ const TCommandSpec* FindCommand(const QString& name) {
 }
 
 QString Now() {
-  return LocalTimeWithOffset(ToSystemDateTime(QDateTime::currentDateTime()));
+  return LocalTimeWithOffsetAt(QDateTime::currentMSecsSinceEpoch());
 }
 
 TControlReply Refused(const QString& text) {

@@ -33,17 +33,18 @@ QJsonObject AlarmObject(const TAlarm& a) {
   o[QLatin1String("kind")] = AlarmKindKey(a.Kind);
   o[QLatin1String("source")] = a.Source;
   o[QLatin1String("text")] = a.Text;
-  o[QLatin1String("raised")] = LocalTimeWithOffset(a.Raised);
+  o[QLatin1String("raised")] = EventStamp(a, TAlarmEvent::Raised);
   o[QLatin1String("active")] = a.Active();
-  if (!a.Active()) o[QLatin1String("cleared")] = LocalTimeWithOffset(a.Cleared);
+  if (!a.Active()) o[QLatin1String("cleared")] = EventStamp(a, TAlarmEvent::Cleared);
   o[QLatin1String("acknowledgedBy")] = a.AckBy.isEmpty() ? QJsonValue() : QJsonValue(a.AckBy);
   return o;
 }
 
 QString AlarmText(const TAlarm& a) {
-  QString line = QStringLiteral("#%1 %2 %3").arg(a.Id).arg(LocalTimeWithOffset(a.Raised), a.Text);
+  QString line =
+      QStringLiteral("#%1 %2 %3").arg(a.Id).arg(EventStamp(a, TAlarmEvent::Raised), a.Text);
   if (!a.Source.isEmpty()) line += QStringLiteral(" (%1)").arg(a.Source);
-  if (!a.Active()) line += QStringLiteral(", снята ") + LocalTimeWithOffset(a.Cleared);
+  if (!a.Active()) line += QStringLiteral(", снята ") + EventStamp(a, TAlarmEvent::Cleared);
   line += a.AckBy.isEmpty() ? QStringLiteral(", не квитирована")
                             : QStringLiteral(", квитировал ") + a.AckBy;
   return line;

@@ -210,9 +210,12 @@ TMainForm::TStartResult TMainForm::Start() {
   const auto dozeCount =
       static_cast<std::int32_t>(numbers.Int("Podpitka", "DozeCount", 10, 0, INT32_MAX));
   program_.DefWarm = numbers.Int<std::int32_t>("WARMCTRL", "DefWarm", 0);
-  // Each becomes a 16-bit output number of the t°C channel.
-  program_.IndexWater = numbers.Int<std::int16_t>("WARMCTRL", "IndexWater", 8);
-  program_.IndexSteam = numbers.Int<std::int16_t>("WARMCTRL", "IndexSteam", 7);
+  // Each becomes the heating output of every vessel's t°C channel: one past
+  // the module would be cut to another output, so no vessel starts on it.
+  const std::optional<std::int64_t> water = numbers.Checked("WARMCTRL", "IndexWater", 8, 0, 16);
+  const std::optional<std::int64_t> steam = numbers.Checked("WARMCTRL", "IndexSteam", 7, 0, 16);
+  program_.IndexWater = static_cast<std::int32_t>(water.value_or(0));
+  program_.IndexSteam = static_cast<std::int32_t>(steam.value_or(0));
   alarms_->ClearHold =
       static_cast<std::int32_t>(numbers.Int("Alarms", "ClearHold", alarms_->ClearHold, 0, 86'400));
   TAlarmCommandLimits commandLimits;
@@ -227,7 +230,12 @@ TMainForm::TStartResult TMainForm::Start() {
     alarms_->Subscribe(
         [this](const TAlarm& alarm, TAlarmEvent event) { alarmCommand_->Run(alarm, event); });
   }
-  CreateProcesses(mainConfig);
+  if (numbers.Refused().isEmpty()) {
+    CreateProcesses(mainConfig);
+  } else {
+    deps_.Messages.ShowError(numbers.RefusedReport(
+        QCoreApplication::translate("vorta::MainForm", "процессы не запущены")));
+  }
   ResolveFeedReferences();
   // Loading writes the process files: the next start compares with this.
   RecordConfigHashes(*journal_, program_.ProgramFolder, journalFiles_);

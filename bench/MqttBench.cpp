@@ -19,9 +19,9 @@
 #include <memory>
 #include <thread>
 
-#include "process/PanelView.h"
 #include "platform/Messages.h"
 #include "platform/VirtualTimerService.h"
+#include "process/PanelView.h"
 #include "process/ProcessRecord.h"
 #include "telemetry/MqttPayloads.h"
 #include "telemetry/MqttTelemetry.h"
@@ -113,7 +113,7 @@ BENCHMARK(BM_MainThread_OneTickEightVessels)->Unit(benchmark::kMicrosecond);
 void BM_StateJson_OneVessel(benchmark::State& state) {
   TBench& b = Bench();
   const TVortaProcess& p = *b.processes.ProcessAt(0);
-  for (auto _ : state) benchmark::DoNotOptimize(StateJson(p, 46000.5));
+  for (auto _ : state) benchmark::DoNotOptimize(StateJson(p, 1'796'032'800'000));
 }
 BENCHMARK(BM_StateJson_OneVessel)->Unit(benchmark::kMicrosecond);
 

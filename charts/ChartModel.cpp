@@ -31,9 +31,17 @@ void TChartModel::SetChannelValue(int channel, double value, double scale, bool 
 }
 
 bool TChartModel::AddPoints(double t) {
-  // Days hold seconds inexactly: without the millisecond's slack, fifteen
-  // 2-s ticks can fall short of a 30-s interval and every point comes late.
-  if (t < NextPointTime - 0.001 * OneSecond) return false;
+  return AddPoints(t, std::llround(t * 86'400'000.0));
+}
+
+bool TChartModel::AddPoints(double t, std::int64_t nowMs) {
+  // The interval runs on the monotonic clock: a clock set back an hour
+  // must not stop the chart for that hour.
+  const bool early = NextPointMs && nowMs < *NextPointMs;
+  // Until the chart's first point, a round without a valid value does not
+  // use up the interval: the first valid reading is plotted when it comes,
+  // not up to 15 minutes later.
+  if (early && (FirstPointTaken || !AnyValueValid())) return false;
   ++Rounds;
   for (size_t c = 1; c <= kChartChannels; ++c) {
     TChannelSlot& slot = ChannelSlot[c];
@@ -42,13 +50,22 @@ bool TChartModel::AddPoints(double t) {
       auto& points = Lines[slot.SeriesIndex].Points;
       while (points.size() >= kMaxPoints) points.pop_front();
       points.push_back(TChartPoint{t, slot.Value, slot.Scale, Rounds});
+      FirstPointTaken = true;
     }
     slot.Value = 0;
     slot.Valid = false;
   }
-  NextPointTime = t + ZoomStep();
+  NextPointMs = nowMs + std::llround(ZoomStep() * 86'400'000.0);
   LastRoundTime = t;
   return true;
+}
+
+bool TChartModel::AnyValueValid() const {
+  for (size_t c = 1; c <= kChartChannels; ++c) {
+    const TChannelSlot& slot = ChannelSlot[c];
+    if (slot.Active && slot.SeriesIndex < Lines.size() && slot.Valid) return true;
+  }
+  return false;
 }
 
 void TChartModel::ResetPoints(double t) {

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <vector>
 
 #include "charts/ChartSettings.h"
@@ -68,8 +69,11 @@ class TChartModel {
   int AddLine(int channel);
   // valid: the value is a live measurement; otherwise the line gets no point.
   void SetChannelValue(int channel, double value, double scale = 1, bool valid = true);
-  // A point round when t has reached NextPointTime: one point per active line
-  // whose slot holds a valid value; true for a round, even if no line took one.
+  // A point round at the date-time t when the monotonic clock (nowMs) has
+  // reached NextPointMs: one point per active line whose slot holds a valid
+  // value; true for a round, even if no line took one.
+  bool AddPoints(double t, std::int64_t nowMs);
+  // The same with the monotonic clock read off t.
   bool AddPoints(double t);
   // The axes start at t; no line gets a point before its first valid value.
   void ResetPoints(double t);
@@ -95,13 +99,17 @@ class TChartModel {
   std::array<TChannelSlot, kChartChannels + 1> ChannelSlot{};  // [1..5]
   std::vector<TChartLine> Lines;
   int ZoomIndex = 0;
-  double NextPointTime = 0;
+  std::optional<std::int64_t> NextPointMs;  // none: the next round is due at once
   double LatestSeen = 0;
   double LastRoundTime = 0;  // 0 before the first round or reset
   std::uint64_t Rounds = 0;
+  bool FirstPointTaken = false;  // any line got a point since the window was built
   bool Paused = false;
   std::vector<TGanttRow> GanttRows;
   std::vector<TGanttBar> GanttBars;
+
+ private:
+  [[nodiscard]] bool AnyValueValid() const;
 };
 
 // The time format of the operator's machine without a zone name: "H:mm:ss".

@@ -15,7 +15,7 @@ namespace vorta {
 TCANDevice::TCANDevice(TTimerService& time) : Time(time) {}
 
 void TCANDevice::Receive(TCANFrame& frame) {
-  LastReceive = Time.Now();
+  LastReceiveMs = Time.MonotonicMs();
   // 64-bit so that a base near the top of the identifier space cannot wrap.
   const std::int64_t id = frame.Id;
   const std::int64_t base = DeviceUID;
@@ -36,11 +36,10 @@ void TCANDevice::Receive(TCANFrame& frame) {
 }
 
 bool TCANDevice::LinkOK() const {
-  // Date-times step in milliseconds: compare whole milliseconds, so that
-  // exactly LinkTimeout seconds counts as lost whatever the rounding of the
-  // day fraction.
-  const double ms = std::nearbyint(std::abs(Time.Now() - LastReceive) * 86'400'000.0);
-  return ms < static_cast<double>(LinkTimeout) * 1000.0;
+  // On the monotonic clock: a change of daylight saving or a clock set by
+  // hand is no silence. Exactly LinkTimeout seconds counts as lost.
+  if (!LastReceiveMs) return false;
+  return Time.MonotonicMs() - *LastReceiveMs < std::int64_t{LinkTimeout} * 1000;
 }
 
 void TCANDevice::RequestRegisters(std::uint32_t offset, std::uint8_t count) {

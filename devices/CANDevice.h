@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "can/CANAdapter.h"
 
@@ -18,7 +19,7 @@ class TCANDevice {
  public:
   using TSendHook = std::function<void(TCANFrame&)>;
 
-  // time: the clock for LastReceive/LinkOK (and WaitMs of the drives).
+  // time: the clock for LastReceiveMs/LinkOK (and WaitMs of the drives).
   explicit TCANDevice(TTimerService& time);
   virtual ~TCANDevice() = default;
   TCANDevice(const TCANDevice&) = delete;
@@ -40,7 +41,8 @@ class TCANDevice {
 
   std::int32_t PollCount = 0;
   TSendHook OnSend;
-  double LastReceive = 0;
+  // The monotonic clock's ms at the last frame; none before the first.
+  std::optional<std::int64_t> LastReceiveMs;
   std::array<std::uint8_t, 256> Regs{};
   std::int32_t BusRange = 255;
   std::int32_t LinkTimeout = 10;

@@ -12,6 +12,7 @@
 #include "devices/IoModule.h"
 #include "devices/MixerDC.h"
 #include "devices/MixerInverter.h"
+#include "platform/ConfigReader.h"
 #include "platform/ProfileFile.h"
 #include "platform/TimerService.h"
 
@@ -168,10 +169,13 @@ void TCANService::LoadConfig(TProfileFile& ini) {
   if (type != TAdapterFactory::kChaiType && type != TAdapterFactory::kUsbType) {
     return;
   }
-  const TAdapterConfig config{ini, time_,
-                              type == TAdapterFactory::kUsbType
-                                  ? ini.ReadInteger(kAdapterSection, QStringLiteral("DeviceNum"), 0)
-                                  : 0};
+  // Numbers that cannot be taken are said once, with the file, at the end.
+  TConfigReader numbers(ini);
+  const TAdapterConfig config{
+      ini, time_,
+      type == TAdapterFactory::kUsbType
+          ? static_cast<std::int32_t>(numbers.Int(kAdapterSection, "DeviceNum", 0, 0, INT32_MAX))
+          : 0};
   adapter_ = factory_.Create(type, config);
   if (!adapter_) {
     Report(QCoreApplication::translate("vorta::VortaConfigLoader",
@@ -182,12 +186,18 @@ void TCANService::LoadConfig(TProfileFile& ini) {
   // A failed open does not fail the configuration: the reconnect timer retries.
   adapter_->SetActive(true);
 
-  LoadDevices(ini);
+  LoadDevices(ini, numbers);
+  if (!numbers.Notes().isEmpty()) Report(numbers.Report());
+  if (!numbers.Refused().isEmpty()) {
+    Report(numbers.RefusedReport(
+        QCoreApplication::translate("vorta::VortaConfigLoader", "эти устройства не запущены")));
+  }
   configured_ = true;
 }
 
-void TCANService::LoadDevices(const TProfileFile& ini) {
-  const std::int32_t count = ini.ReadInteger(kDevicesSection, QStringLiteral("Count"), 0);
+void TCANService::LoadDevices(const TProfileFile& ini, TConfigReader& numbers) {
+  const auto count =
+      static_cast<std::int32_t>(numbers.Int(kDevicesSection, "Count", 0, 0, INT32_MAX));
 
   // Visiting the entries that exist, in index order, gives what a loop over
   // 0..Count-1 gives without walking a huge or garbage Count.
@@ -225,7 +235,7 @@ void TCANService::LoadDevices(const TProfileFile& ini) {
                        .arg(section));
       continue;
     }
-    std::unique_ptr<TCANDevice> device = CreateDevice(type, ini, section);
+    std::unique_ptr<TCANDevice> device = CreateDevice(type, numbers, section);
     if (!device) {
       Report(QCoreApplication::translate("vorta::VortaConfigLoader",
                                          "Устройство CAN [%1] неизвестного типа \"%2\": пропущено")
@@ -234,12 +244,9 @@ void TCANService::LoadDevices(const TProfileFile& ini) {
     }
     device->Name = section;
     device->Caption = ini.ReadString(section, QStringLiteral("Caption"), QString());
-    device->DeviceUID = ini.ReadInteger(section, QStringLiteral("DeviceUID"), 0);
-    device->Ext = ini.ReadString(section, QStringLiteral("CANAdr"), QStringLiteral("Ext"))
-                      .compare(QStringLiteral("EXT"), Qt::CaseInsensitive) == 0;
     device->Active = ini.ReadString(section, QStringLiteral("Active"), QStringLiteral("ON"))
                          .compare(QStringLiteral("ON"), Qt::CaseInsensitive) == 0;
-    device->BusRange = ini.ReadInteger(section, QStringLiteral("BusRange"), 255);
+    if (!ReadAddress(*device, ini, numbers, section)) continue;
     TFrameQueue* queue = &queue_;
     device->SetOnSend([queue](TCANFrame& frame) { queue->Push(frame); });
     if (!bus_.Add(device.get())) {
@@ -258,11 +265,38 @@ void TCANService::LoadDevices(const TProfileFile& ini) {
   }
 }
 
-std::unique_ptr<TCANDevice> TCANService::CreateDevice(const QString& type, const TProfileFile& ini,
+bool TCANService::ReadAddress(TCANDevice& device, const TProfileFile& ini, TConfigReader& numbers,
+                              const QString& section) {
+  device.Ext = ini.ReadString(section, QStringLiteral("CANAdr"), QStringLiteral("Ext"))
+                   .compare(QStringLiteral("EXT"), Qt::CaseInsensitive) == 0;
+  const std::int64_t top = device.Ext ? 0x1FFFFFFF : 0x7FF;
+  // The register image holds 256 bytes: a wider range would alias offsets.
+  const std::optional<std::int64_t> range = numbers.Checked(section, "BusRange", 255, 1, 255);
+  const std::optional<std::int64_t> uid = numbers.Checked(section, "DeviceUID", 0, 0, top);
+  if (!range || !uid) return false;
+  // Frames are matched by the identifier with the range's bits masked off:
+  // a base with any of them set, or past the top, is never reached.
+  if ((*uid & *range) != 0 || *uid + *range > top) {
+    numbers.Refuse(QCoreApplication::translate(
+                       "vorta::VortaConfigLoader",
+                       "[%1] DeviceUID=%2: с BusRange=%3 не адресуется на шине (до 0x%4)")
+                       .arg(section)
+                       .arg(*uid)
+                       .arg(*range)
+                       .arg(top, 0, 16));
+    return false;
+  }
+  device.DeviceUID = static_cast<std::int32_t>(*uid);
+  device.BusRange = static_cast<std::int32_t>(*range);
+  return true;
+}
+
+std::unique_ptr<TCANDevice> TCANService::CreateDevice(const QString& type, TConfigReader& numbers,
                                                       const QString& section) {
   if (type == QStringLiteral("TMixerOmron")) {
     auto inverter = std::make_unique<TMixerInverter>(time_);
-    inverter->SetMaxRpm(ini.ReadInteger(section, QStringLiteral("MaxRpm"), 3000));
+    // The drive's speeds are scaled by it: outside 1..5000 the default, said.
+    inverter->SetMaxRpm(static_cast<std::int32_t>(numbers.Int(section, "MaxRpm", 3000, 1, 5000)));
     return inverter;
   }
   if (type == QStringLiteral("TMixerDC")) {

@@ -20,6 +20,7 @@
 
 namespace vorta {
 
+class TConfigReader;
 class TProfileFile;
 class TTimer;
 class TTimerService;
@@ -82,12 +83,16 @@ class TCANService {
   // Closes and frees the adapter first, so that nothing it still delivers
   // (a frame its receive thread was handing over) reaches freed devices.
   void ReleaseAdapter();
-  void LoadDevices(const TProfileFile& ini);
+  void LoadDevices(const TProfileFile& ini, TConfigReader& numbers);
   // A device of the named type with its type's own keys of section read; none
   // for an unknown type.
   [[nodiscard]] std::unique_ptr<TCANDevice> CreateDevice(const QString& type,
-                                                         const TProfileFile& ini,
+                                                         TConfigReader& numbers,
                                                          const QString& section);
+  // Reads the device's identifier and range; false (the device is refused)
+  // when they cannot address it on the bus.
+  [[nodiscard]] static bool ReadAddress(TCANDevice& device, const TProfileFile& ini,
+                                        TConfigReader& numbers, const QString& section);
   void Report(const QString& text) const;
 
   TTimerService& time_;

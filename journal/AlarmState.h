@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace vorta {
 
@@ -23,18 +24,23 @@ struct TAlarmSettings {
 };
 
 // One regulator's one-way dosing run: its direction (+1 up, -1 down, 0 none),
-// and when and at which deviation it last made progress.
+// and when (monotonic ms) and at which deviation it last made progress.
 struct TDoseRun {
   std::int32_t Direction = 0;
-  double Since = 0;
+  std::int64_t Since = 0;
   double Deviation = 0;
 };
 
+// Since when (the monotonic clock's ms) a condition has held; none while it
+// does not.
+using TSince = std::optional<std::int64_t>;
+
 struct TAlarmTrack {
-  std::array<double, 5> InvalidSince{};  // [1..4]; 0 while the reading is valid
-  std::array<double, 5> OutsideSince{};  // [1..4]; 0 while inside the limits
+  std::array<TSince, 5> InvalidSince{};  // [1..4]
+  std::array<TSince, 5> OutsideSince{};  // [1..4]
   std::array<TDoseRun, 5> Dose{};        // [1..4]
-  double StirrerStillSince = 0;          // 0 while the stirrer turns or need not
+  TSince StirrerStillSince;              // the stirrer stands though it should turn
+  TSince StirrerRestartSince;            // standing still since, or since its last restart
 };
 
 }  // namespace vorta

@@ -13,8 +13,6 @@ namespace vorta {
 
 namespace {
 
-constexpr double kSecondsPerDay = 86'400.0;
-
 TJournalKind JournalKind(TAlarmEvent event) {
   switch (event) {
     case TAlarmEvent::Raised:
@@ -39,6 +37,18 @@ double EventTime(const TAlarm& alarm, TAlarmEvent event) {
       return alarm.AckTime;
   }
   return alarm.Raised;
+}
+
+QString EventStamp(const TAlarm& alarm, TAlarmEvent event) {
+  switch (event) {
+    case TAlarmEvent::Raised:
+      break;
+    case TAlarmEvent::Cleared:
+      return LocalTimeWithOffsetAt(alarm.ClearedUtc);
+    case TAlarmEvent::Acknowledged:
+      return LocalTimeWithOffsetAt(alarm.AckUtc);
+  }
+  return LocalTimeWithOffsetAt(alarm.RaisedUtc);
 }
 
 QString AlarmKindKey(TAlarmKind kind) {
@@ -98,7 +108,7 @@ QStringList AlarmArguments(const TAlarm& alarm, TAlarmEvent event) {
   // With its offset from UTC written out, as the journal and MQTT write it, so
   // that a receiver elsewhere reads the same instant.
   return {AlarmEventKey(event),
-          LocalTimeWithOffset(EventTime(alarm, event)),
+          EventStamp(alarm, event),
           QString::number(alarm.Vessel),
           alarm.VesselName,
           AlarmKindKey(alarm.Kind),
@@ -141,6 +151,7 @@ bool TAlarms::Raise(std::int32_t vessel, const QString& vesselName, TAlarmKind k
   TAlarm a;
   a.Id = nextId_++;
   a.Raised = time_.Now();
+  a.RaisedUtc = time_.UtcMs();
   a.Vessel = vessel;
   a.VesselName = vesselName;
   a.Kind = kind;
@@ -156,10 +167,15 @@ bool TAlarms::Raise(std::int32_t vessel, const QString& vesselName, TAlarmKind k
 bool TAlarms::Clear(std::int32_t vessel, TAlarmKind kind, const QString& source) {
   TAlarm* a = FindActive(vessel, kind, source);
   if (a == nullptr) return false;
-  const double now = time_.Now();
-  if (a->AbsentSince == 0) a->AbsentSince = now;
-  if ((now - a->AbsentSince) * kSecondsPerDay < ClearHold) return false;
+  const std::int64_t nowMs = time_.MonotonicMs();
+  if (a->AbsentSince == 0) {
+    a->AbsentSince = time_.Now();
+    a->AbsentSinceMs = nowMs;
+    a->AbsentSinceUtc = time_.UtcMs();
+  }
+  if (nowMs - a->AbsentSinceMs < std::int64_t{ClearHold} * 1000) return false;
   a->Cleared = a->AbsentSince;
+  a->ClearedUtc = a->AbsentSinceUtc;
   Notify(*a, TAlarmEvent::Cleared);
   // Erasing from the deque moves the others: nothing of it is handed out.
   Trim();
@@ -172,6 +188,7 @@ bool TAlarms::Acknowledge(std::int64_t id, const QString& user) {
     if (!a.AckBy.isEmpty()) return false;
     a.AckBy = user;
     a.AckTime = time_.Now();
+    a.AckUtc = time_.UtcMs();
     Notify(a, TAlarmEvent::Acknowledged);
     if (OnAcknowledged) OnAcknowledged();
     return true;

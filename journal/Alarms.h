@@ -40,8 +40,15 @@ struct TAlarm {
   QString ShownText;  // the same in the operator's language; empty: Text
   QString AckBy;      // empty until acknowledged
   double AckTime = 0;
-  // While the condition is absent but the hold time has not passed: since when.
+  // The instants (ms since 1970 UTC) of Raised, Cleared and AckTime: what the
+  // stamps with an offset are written from, since a local date-time in the
+  // hour autumn repeats does not tell which of the two it was.
+  std::int64_t RaisedUtc = 0, ClearedUtc = 0, AckUtc = 0;
+  // While the condition is absent but the hold time has not passed: since when
+  // (the date-time it is cleared with), and the monotonic clock's ms then,
+  // which the hold time is counted on.
   double AbsentSince = 0;
+  std::int64_t AbsentSinceMs = 0, AbsentSinceUtc = 0;
   [[nodiscard]] bool Active() const { return Cleared == 0; }
   [[nodiscard]] const QString& Shown() const { return ShownText.isEmpty() ? Text : ShownText; }
 };
@@ -56,6 +63,8 @@ QString AlarmLine(const TAlarm& alarm, TAlarmEvent event);
 QStringList AlarmArguments(const TAlarm& alarm, TAlarmEvent event);
 // When the event happened: each kind of event has its own time stamp.
 double EventTime(const TAlarm& alarm, TAlarmEvent event);
+// The same as local time with the offset in force then ("…T02:30:00+02:00").
+QString EventStamp(const TAlarm& alarm, TAlarmEvent event);
 
 class TAlarms {
  public:

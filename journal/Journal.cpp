@@ -179,7 +179,9 @@ bool TJournal::Record(const TJournalEntry& entry) {
     gone.Source = TJournalSource::Engine;
     Record(gone);
   }
-  const double now = time_.Now();
+  // The instant, not the local date-time: in the hour autumn repeats only
+  // the instant knows its offset.
+  const QString stamp = LocalTimeWithOffsetAt(time_.UtcMs());
   // What goes into this one write: the note on a cut line before it, the
   // count of records lost before it, and the record itself.
   std::vector<TJournalEntry> entries;
@@ -211,7 +213,7 @@ bool TJournal::Record(const TJournalEntry& entry) {
   for (const TJournalEntry& e : entries) {
     QStringList columns;
     const bool acted = actor_ && &e == &entries.back();
-    columns << LocalTimeWithOffset(now) << (acted ? actor_->User : user_)
+    columns << stamp << (acted ? actor_->User : user_)
             << (e.Vessel != 0 ? QString::number(e.Vessel) : QString()) << e.VesselName
             << JournalKindText(e.Kind) << e.Subject << e.OldValue << e.NewValue
             << SourceText(e.Source);
@@ -243,7 +245,7 @@ bool TJournal::Record(const TJournalEntry& entry) {
     }
     return true;
   }
-  lost_.Add(now);
+  lost_.Add(time_.Now());
   // Not opened: Open() has said why.
   if (opened_) {
     problem_ = QCoreApplication::translate("vorta::Journal", "Не удалось записать в журнал ") +

@@ -53,6 +53,36 @@ double TConfigReader::RealText(QAnyStringView section, QAnyStringView key, const
   return def;
 }
 
+std::optional<std::int64_t> TConfigReader::Checked(QAnyStringView section, QAnyStringView key,
+                                                   std::int64_t def, std::int64_t min,
+                                                   std::int64_t max) {
+  return CheckedText(section, key, Text(section, key), def, min, max);
+}
+
+std::optional<std::int64_t> TConfigReader::CheckedText(QAnyStringView section, QAnyStringView key,
+                                                       const QString& text, std::int64_t def,
+                                                       std::int64_t min, std::int64_t max) {
+  if (text.trimmed().isEmpty()) return def;
+  const auto v = TryParseInt(text);
+  if (v && *v >= min && *v <= max) return *v;
+  QString shown = text.trimmed();
+  if (shown.size() > kShownText) shown = shown.left(kShownText) + QStringLiteral("…");
+  refused_ << QCoreApplication::translate("vorta::ConfigReader", "[%1] %2=%3: %4")
+                  .arg(section.toString(), key.toString(), shown,
+                       v ? QCoreApplication::translate("vorta::ConfigReader", "вне пределов %1..%2")
+                               .arg(min)
+                               .arg(max)
+                         : QCoreApplication::translate("vorta::ConfigReader", "не целое число"));
+  return std::nullopt;
+}
+
+QString TConfigReader::RefusedReport(const QString& consequence) const {
+  if (refused_.isEmpty()) return {};
+  return QCoreApplication::translate("vorta::ConfigReader", "Файл %1: недопустимые значения, %2:\n")
+             .arg(file_.FileName(), consequence) +
+         refused_.join(u'\n');
+}
+
 void TConfigReader::NoteValue(QAnyStringView section, QAnyStringView key, const QString& text,
                               const QString& why, const QString& def) {
   QString shown = text.trimmed();

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <limits>
+#include <optional>
 
 namespace vorta {
 
@@ -37,6 +38,22 @@ class TConfigReader {
                        std::int64_t def, std::int64_t min, std::int64_t max);
   double RealText(QAnyStringView section, QAnyStringView key, const QString& text, double def);
 
+  // A number no default can stand in for (an output, an address): a missing
+  // or empty key gives def; a text that cannot be read or lies outside
+  // [min, max] gives nothing and is noted as refused, and the caller does not
+  // start what depends on it.
+  std::optional<std::int64_t> Checked(QAnyStringView section, QAnyStringView key, std::int64_t def,
+                                      std::int64_t min, std::int64_t max);
+  std::optional<std::int64_t> CheckedText(QAnyStringView section, QAnyStringView key,
+                                          const QString& text, std::int64_t def, std::int64_t min,
+                                          std::int64_t max);
+  [[nodiscard]] const QStringList& Refused() const { return refused_; }
+  // Adds a refusal of the caller's own about this file.
+  void Refuse(const QString& line) { refused_ << line; }
+  // One text naming the file, every refused value and `consequence` (what
+  // was not started); empty when nothing was refused.
+  [[nodiscard]] QString RefusedReport(const QString& consequence) const;
+
   // Adds a note of the caller's own about this file.
   void Note(const QString& line) { notes_ << line; }
   [[nodiscard]] const QStringList& Notes() const { return notes_; }
@@ -51,6 +68,7 @@ class TConfigReader {
 
   const TProfileFile& file_;
   QStringList notes_;
+  QStringList refused_;
 };
 
 }  // namespace vorta

@@ -49,14 +49,23 @@ QDateTime FromSystemDateTime(double days) {
   return {wall.date(), wall.time(), Qt::LocalTime};
 }
 
-QString LocalTimeWithOffset(double days) {
-  const QDateTime local = FromSystemDateTime(days);
+namespace {
+QString WithOffset(const QDateTime& local) {
   const int offset = local.offsetFromUtc();
   const int minutes = std::abs(offset) / 60;
   return local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) + (offset < 0 ? u'-' : u'+') +
          QStringLiteral("%1:%2")
              .arg(minutes / 60, 2, 10, QLatin1Char('0'))
              .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+}  // namespace
+
+QString LocalTimeWithOffset(double days) {
+  return WithOffset(FromSystemDateTime(days));
+}
+
+QString LocalTimeWithOffsetAt(std::int64_t utcMs) {
+  return WithOffset(QDateTime::fromMSecsSinceEpoch(utcMs, Qt::LocalTime));
 }
 
 TRealTimerService::TRealTimerService() {
@@ -67,8 +76,12 @@ double TRealTimerService::Now() const {
   return ToSystemDateTime(QDateTime::currentDateTime());
 }
 
-std::uint32_t TRealTimerService::GetTickCount() const {
-  return static_cast<std::uint32_t>(clock_.elapsed());
+std::int64_t TRealTimerService::UtcMs() const {
+  return QDateTime::currentMSecsSinceEpoch();
+}
+
+std::int64_t TRealTimerService::MonotonicMs() const {
+  return clock_.elapsed();
 }
 
 void TRealTimerService::ProcessMessages() {

@@ -12,7 +12,8 @@ class TRealTimerService final : public TTimerService {
  public:
   TRealTimerService();
   [[nodiscard]] double Now() const override;
-  [[nodiscard]] std::uint32_t GetTickCount() const override;
+  [[nodiscard]] std::int64_t UtcMs() const override;
+  [[nodiscard]] std::int64_t MonotonicMs() const override;
   void ProcessMessages() override;
   std::unique_ptr<TTimer> CreateTimer(int intervalMs) override;
 
@@ -27,5 +28,7 @@ QDateTime FromSystemDateTime(double days);
 // written out ("+00:00", never "Z"), so that records stay comparable across a
 // change of daylight-saving time and a reader elsewhere sees the same instant.
 QString LocalTimeWithOffset(double days);
+// The same for an instant (ms since 1970 UTC), with the offset in force then.
+QString LocalTimeWithOffsetAt(std::int64_t utcMs);
 
 }  // namespace vorta

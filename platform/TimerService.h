@@ -47,10 +47,19 @@ class TTimer {
 class TTimerService {
  public:
   virtual ~TTimerService() = default;
-  // Days since 1899-12-30, local time.
+  // Days since 1899-12-30, local time: for what people read, never for a
+  // duration (it steps with daylight saving and when the clock is set).
   [[nodiscard]] virtual double Now() const = 0;
+  // The wall clock's instant, ms since 1970-01-01 UTC: a stamp that knows
+  // its offset, also in the hour that autumn's change repeats.
+  [[nodiscard]] virtual std::int64_t UtcMs() const = 0;
+  // Milliseconds on a clock that never steps, from an arbitrary start: every
+  // duration, grace period, time-out and link watch runs on it.
+  [[nodiscard]] virtual std::int64_t MonotonicMs() const = 0;
   // Milliseconds since an arbitrary start; wraps like a 32-bit tick count.
-  [[nodiscard]] virtual std::uint32_t GetTickCount() const = 0;
+  [[nodiscard]] std::uint32_t GetTickCount() const {
+    return static_cast<std::uint32_t>(MonotonicMs());
+  }
   // Lets due timers (and, on real time, window events) run, then returns.
   virtual void ProcessMessages() = 0;
   // A new timer, disabled, with the given interval.

@@ -1,5 +1,7 @@
 #include "platform/VirtualTimerService.h"
 
+#include "platform/RealTimerService.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -38,8 +40,8 @@ double TVirtualTimerService::Now() const {
   return startDate_ + static_cast<double>(now_) / 86'400'000.0;
 }
 
-std::uint32_t TVirtualTimerService::GetTickCount() const {
-  return static_cast<std::uint32_t>(now_);
+std::int64_t TVirtualTimerService::UtcMs() const {
+  return FromSystemDateTime(Now()).toMSecsSinceEpoch();
 }
 
 void TVirtualTimerService::ProcessMessages() {

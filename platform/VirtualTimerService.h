@@ -16,7 +16,8 @@ class TVirtualTimerService final : public TTimerService {
   ~TVirtualTimerService() override;
 
   [[nodiscard]] double Now() const override;
-  [[nodiscard]] std::uint32_t GetTickCount() const override;
+  [[nodiscard]] std::int64_t UtcMs() const override;
+  [[nodiscard]] std::int64_t MonotonicMs() const override { return now_; }
   // Advances one millisecond and fires what is due: a wait loop completes.
   void ProcessMessages() override;
   std::unique_ptr<TTimer> CreateTimer(int intervalMs) override;

@@ -20,7 +20,6 @@ namespace vorta {
 
 namespace {
 
-constexpr double kSecondsPerDay = 86'400.0;
 constexpr std::int32_t kClRed = 0x0000FF;
 constexpr std::int32_t kClOrange = 0x0080FF;
 
@@ -40,6 +39,16 @@ TAlarmTexts Texts(const char* source, const QStringList& args = {}) {
     t.Shown = t.Shown.arg(a);
   }
   return t;
+}
+
+// Whether a condition has held for `seconds`; keeps since when in `since`.
+bool HeldFor(TSince& since, bool holds, std::int64_t nowMs, std::int32_t seconds) {
+  if (!holds) {
+    since.reset();
+    return false;
+  }
+  if (!since) since = nowMs;
+  return nowMs - *since >= std::int64_t{seconds} * 1000;
 }
 
 bool SameVessel(const TAlarm& a, const TVortaProcess& p) {
@@ -70,23 +79,23 @@ void TAlarmChecks::Set(bool on, const TVortaProcess* p, TAlarmKind kind, const Q
 }
 
 void TAlarmChecks::Evaluate(const TVortaProcessList& processes) {
-  if (firstCheck_ == 0) firstCheck_ = env_.Time.Now();
+  if (!firstCheck_) firstCheck_ = env_.Time.MonotonicMs();
   for (const auto& p : processes) CheckVessel(*p);
   CheckFiles(env_.Program, processes);
   for (const auto& p : processes) ShowOnPanel(*p);
 }
 
 void TAlarmChecks::CheckVessel(TVortaProcess& p) {
-  const double now = env_.Time.Now();
+  // Durations on the monotonic clock: a clock change is not an event.
+  const std::int64_t now = env_.Time.MonotonicMs();
   const TAlarmSettings& s = p.AlarmSettings;
   TAlarmTrack& t = p.AlarmTrack;
   bool boardOK = p.Board != nullptr;
   for (TCANDevice* d : {static_cast<TCANDevice*>(p.Board), static_cast<TCANDevice*>(p.Mixer)}) {
     if (d == nullptr) continue;
     // A device never heard from gets its link timeout from the first check.
-    const bool lost = !d->LinkOK() &&
-                      (d->LastReceive != 0 ||
-                       (now - firstCheck_) * kSecondsPerDay >= static_cast<double>(d->LinkTimeout));
+    const bool lost = !d->LinkOK() && (d->LastReceiveMs.has_value() ||
+                                       now - *firstCheck_ >= std::int64_t{d->LinkTimeout} * 1000);
     if (lost && d == p.Board) boardOK = false;
     Set(lost, &p, TAlarmKind::LinkLost, d->Name,
         QT_TRANSLATE_NOOP("vorta::Alarms", "Нет связи: %1"), {DeviceText(*d)});
@@ -101,9 +110,7 @@ void TAlarmChecks::CheckVessel(TVortaProcess& p) {
       const bool watched =
           p.Channel[ch].Config.CtrlEnable != 0 || (ch == 3 && p.Config.po2ctrlmotor != 0);
       const bool invalid = watched && p.Channel[ch].ReadingInvalid != 0;
-      if (!invalid) t.InvalidSince[ch] = 0;
-      if (invalid && t.InvalidSince[ch] == 0) t.InvalidSince[ch] = now;
-      const bool raise = invalid && (now - t.InvalidSince[ch]) * kSecondsPerDay >= s.ReadingGrace;
+      const bool raise = HeldFor(t.InvalidSince[ch], invalid, now, s.ReadingGrace);
       if (raise || !invalid) {
         Set(raise, &p, TAlarmKind::ReadingInvalid, source,
             QT_TRANSLATE_NOOP("vorta::Alarms", "Недостоверное измерение %1"), {name});
@@ -116,9 +123,7 @@ void TAlarmChecks::CheckVessel(TVortaProcess& p) {
         p.Channel[ch].Config.CtrlModes[static_cast<std::size_t>(ModeIndex(p.Mode))] != 0;
     const bool outside = regulated && p.Channel[ch].ReadingInvalid == 0 &&
                          (v < p.Channel[ch].Config.CtrlLow || v > p.Channel[ch].Config.CtrlHigh);
-    if (!outside) t.OutsideSince[ch] = 0;
-    if (outside && t.OutsideSince[ch] == 0) t.OutsideSince[ch] = now;
-    const bool raise = outside && (now - t.OutsideSince[ch]) * kSecondsPerDay >= s.LimitGrace;
+    const bool raise = HeldFor(t.OutsideSince[ch], outside, now, s.LimitGrace);
     if (raise || !outside) {
       Set(raise, &p, TAlarmKind::OutsideLimits, source,
           QT_TRANSLATE_NOOP("vorta::Alarms", "%1 = %2 вне пределов %3…%4"),
@@ -139,7 +144,7 @@ void TAlarmChecks::CheckVessel(TVortaProcess& p) {
       {QFileInfo(p.ProtocolFileName).fileName()});
 }
 
-void TAlarmChecks::CheckDosing(TVortaProcess& p, int channel, double now) {
+void TAlarmChecks::CheckDosing(TVortaProcess& p, int channel, std::int64_t now) {
   const auto ch = static_cast<std::size_t>(channel);
   // Judged only in the cycle in which the regulator ran.
   if (p.Channel[ch].CtrlCounter != 0) return;
@@ -161,6 +166,7 @@ void TAlarmChecks::CheckDosing(TVortaProcess& p, int channel, double now) {
       case TRegulationStatus::BelowLow:
       case TRegulationStatus::Spike:
       case TRegulationStatus::InvalidReading:
+      case TRegulationStatus::ModuleSilent:
         return;
       default:
         break;
@@ -175,7 +181,7 @@ void TAlarmChecks::CheckDosing(TVortaProcess& p, int channel, double now) {
     Set(false, &p, TAlarmKind::DoseNoEffect, source, nullptr);
     return;
   }
-  if ((now - run.Since) * 1440.0 < s.DoseWindow) return;
+  if (now - run.Since < std::int64_t{s.DoseWindow} * 60'000) return;
   const std::int16_t out =
       direction > 0 ? p.Channel[ch].Config.CtrlOutUp : p.Channel[ch].Config.CtrlOutDown;
   const QString output = out >= 1 && out <= 12

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <optional>
 
 namespace vorta {
 
@@ -38,7 +39,7 @@ class TAlarmChecks {
   void Set(bool on, const TVortaProcess* p, TAlarmKind kind, const QString& source,
            const char* text, const QStringList& args = {});
   void CheckVessel(TVortaProcess& p);
-  void CheckDosing(TVortaProcess& p, int ch, double now);
+  void CheckDosing(TVortaProcess& p, int ch, std::int64_t now);
   void CheckFiles(const TProgramState& program, const TVortaProcessList& processes);
   // Puts the alarm state on every panel at once.
   void RefreshPanels();
@@ -46,7 +47,7 @@ class TAlarmChecks {
 
   TVortaEnv& env_;
   TAlarms& alarms_;
-  double firstCheck_ = 0;
+  std::optional<std::int64_t> firstCheck_;  // monotonic ms
 };
 
 }  // namespace vorta

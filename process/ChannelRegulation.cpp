@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "devices/IoModule.h"
 #include "platform/Numbers.h"
 #include "process/ChannelRegulation.h"
 #include "process/OutputChannels.h"
@@ -29,7 +30,13 @@ bool IsSpike(const TVortaProcess& p, size_t ch) {
   // Without a mean of valid readings no value can be trusted as steady.
   if (p.Channel[ch].Minute.AvgInvalid != 0) return true;
   const double v = p.Channel[ch].Value;
-  return !(v * p.Config.kskachok >= std::abs(v - p.Channel[ch].Minute.Avg));
+  // Magnitudes: a redox potential is negative, and the jump allowed around
+  // -170 mV must be the one allowed around +170 mV.
+  return !(std::abs(v) * p.Config.kskachok >= std::abs(v - p.Channel[ch].Minute.Avg));
+}
+
+bool ModuleNotAnswering(const TVortaProcess& p) {
+  return p.Board != nullptr && !p.Board->LinkOK();
 }
 
 namespace {
@@ -44,6 +51,7 @@ TRegulationStatus Evaluate(TVortaProcess& p, size_t ch) {
   if (cfg.CtrlModes[static_cast<size_t>(ModeIndex(p.Mode))] == 0) return OffInMode;
   StopChannelPulse(p, static_cast<int>(ch));
   if (cfg.CtrlOutUp == 0 && cfg.CtrlOutDown == 0) return NoOutputs;
+  if (ModuleNotAnswering(p)) return TRegulationStatus::ModuleSilent;
   if (c.ReadingInvalid != 0) return InvalidReading;
   const double v = c.Value;
   const double d = std::abs(cfg.Setpoint - v);

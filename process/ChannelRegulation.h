@@ -12,6 +12,9 @@ class TVortaProcess;
 bool OutsideDeadZone(double deviation, double deadZone);
 // The value jumped too far from the last minute's mean, or there is no mean.
 bool IsSpike(const TVortaProcess& p, std::size_t ch);
+// The vessel's I/O module has not answered within its link time-out: its
+// codes are old, and nothing is dosed on them.
+bool ModuleNotAnswering(const TVortaProcess& p);
 // Dosing pulse length in 40-ms ticks: gain seconds per unit × deviation,
 // halves to even, held to what the 16-bit counter can count.
 std::uint16_t PulseTicksFor(double gain, double deviation);

@@ -18,8 +18,10 @@
 
 namespace vorta {
 
-void UpdateElapsedClock(TProgramState& program, double now, const TVortaProcessList& list) {
-  const double seconds = (now - program.EftStart) / OneSecond;
+void UpdateElapsedClock(TProgramState& program, std::int64_t nowMs, const TVortaProcessList& list) {
+  // Elapsed time, not the wall clock's difference: a clock change moves no
+  // event timer.
+  const double seconds = static_cast<double>(nowMs - program.EftStartMs) / 1000.0;
   if (std::isfinite(seconds) && seconds > std::numeric_limits<std::int32_t>::min() &&
       seconds < std::numeric_limits<std::int32_t>::max()) {
     program.EftSeconds = static_cast<std::int32_t>(RoundHalfEven(seconds));
@@ -59,7 +61,7 @@ void ReadMixerRpm(TVortaProcess& p) {
 
 void MeasurementCycle(TCycleContext& c) {
   TProgramState& program = c.Program;
-  if (program.EftRunning) UpdateElapsedClock(program, c.Time.Now(), c.Processes);
+  if (program.EftRunning) UpdateElapsedClock(program, c.Time.MonotonicMs(), c.Processes);
 
   for (const auto& process : c.Processes) {
     TVortaProcess& p = *process;

@@ -1,6 +1,8 @@
 #pragma once
 // The 500-ms cycle and the steps of it that are worth calling on their own.
 
+#include <cstdint>
+
 namespace vorta {
 
 class TVortaProcess;
@@ -13,7 +15,8 @@ struct TProgramState;
 void MeasurementCycle(TCycleContext& c);
 
 // Elapsed-time clock: seconds since EftStart, and the text "EFT:h:m".
-void UpdateElapsedClock(TProgramState& program, double now, const TVortaProcessList& list);
+// nowMs: the monotonic clock.
+void UpdateElapsedClock(TProgramState& program, std::int64_t nowMs, const TVortaProcessList& list);
 // Sorts each channel's three codes so that Channel[ch].AdcHistory[2] is the median.
 void SortAdcHistory(TVortaProcess& p);
 // Drive speed ÷ Reduction, halves to even; 2 without a drive.

@@ -27,6 +27,7 @@ TRegulationStatus EvaluatePo2(const TVortaProcess& p) {
   using enum TRegulationStatus;
   const TChannel& c = p.Channel[3];
   if (p.Config.po2ctrlmotor == 0) return Disabled;
+  if (ModuleNotAnswering(p)) return TRegulationStatus::ModuleSilent;
   if (c.ReadingInvalid != 0) return InvalidReading;
   const double d = std::abs(c.Config.Setpoint - c.Value);
   if (!OutsideDeadZone(d, c.Config.DeadZone)) return InDeadZone;
@@ -71,32 +72,61 @@ void MixerRampStep(TVortaProcess& p) {
   }
 }
 
-void ResumeMixerOnLinkReturn(TVortaProcess& p) {
-  if (p.Mixer == nullptr) return;
-  const bool ok = p.Mixer->LinkOK();
-  const bool returned = ok && !p.MixerLinkSeen;
-  p.MixerLinkSeen = ok;
-  if (!returned || !p.MixerShouldRun) return;
+namespace {
+
+// Started, a speed sent that reads as at least 1 rpm at the stirrer (through
+// Reduction), its drive heard from, and 0 rpm reported. A silent drive is its
+// own alarm, and its speed is old.
+bool StandsThoughItShouldTurn(const TVortaProcess& p) {
+  const double expected = p.MixerSpeedSent / p.Config.Reduction;
+  return p.Mixer != nullptr && p.MixerShouldRun && p.Mixer->LinkOK() && std::isfinite(expected) &&
+         RoundHalfEven(std::abs(expected)) >= 1 && p.MixerRpm == 0;
+}
+
+void RepeatStart(TVortaProcess& p) {
   // The same commands again: a drive that kept them is not disturbed, and
   // the soft start, if still running, goes on from where it was.
   p.Mixer->Start();
   SetMixerCode(p, p.MixRampActive != 0 ? p.MixRampCode : p.MixCode);
 }
 
-bool StirrerStandsStill(TVortaProcess& p, double now) {
-  double& since = p.AlarmTrack.StirrerStillSince;
-  // A speed that reads as 0 rpm at the stirrer (through Reduction) is no order
-  // to turn; a silent drive is its own alarm, and its speed is old.
-  const double expected = p.MixerSpeedSent / p.Config.Reduction;
-  const bool still = p.Mixer != nullptr && p.MixerShouldRun && p.Mixer->LinkOK() &&
-                     std::isfinite(expected) && RoundHalfEven(std::abs(expected)) >= 1 &&
-                     p.MixerRpm == 0;
-  if (!still) {
-    since = 0;
+// A drive answers its start within a poll or two; one standing this long
+// lost its commands (a power blip shorter than the link time-out) and gets
+// them again, as often as this.
+constexpr std::int64_t kRestartAfterMs = 6'000;
+
+}  // namespace
+
+void KeepMixerTurning(TVortaProcess& p) {
+  if (p.Mixer == nullptr) return;
+  const bool ok = p.Mixer->LinkOK();
+  const bool returned = ok && !p.MixerLinkSeen;
+  p.MixerLinkSeen = ok;
+  TSince& since = p.AlarmTrack.StirrerRestartSince;
+  if (returned && p.MixerShouldRun) {
+    RepeatStart(p);
+    since.reset();
+    return;
+  }
+  if (!StandsThoughItShouldTurn(p)) {
+    since.reset();
+    return;
+  }
+  const std::int64_t now = p.Env.Time.MonotonicMs();
+  if (!since) since = now;
+  if (now - *since < kRestartAfterMs) return;
+  RepeatStart(p);
+  since = now;
+}
+
+bool StirrerStandsStill(TVortaProcess& p, std::int64_t nowMs) {
+  TSince& since = p.AlarmTrack.StirrerStillSince;
+  if (!StandsThoughItShouldTurn(p)) {
+    since.reset();
     return false;
   }
-  if (since == 0) since = now;
-  return (now - since) / OneSecond >= p.AlarmSettings.StirrerGrace;
+  if (!since) since = nowMs;
+  return nowMs - *since >= std::int64_t{p.AlarmSettings.StirrerGrace} * 1000;
 }
 
 }  // namespace vorta

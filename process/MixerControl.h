@@ -11,13 +11,14 @@ class TVortaProcess;
 void RegulatePo2ByMixer(TVortaProcess& p);
 void SetMixerCode(TVortaProcess& p, std::uint16_t code);
 void MixerRampStep(TVortaProcess& p);
-// Once per 2-s cycle: when the drive's link returns, a stirrer that should
-// run gets its start command and its speed again, since a drive back from a
-// power cycle stands still with no setpoint.
-void ResumeMixerOnLinkReturn(TVortaProcess& p);
+// Once per 2-s cycle: a stirrer that should run gets its start command and
+// its speed again when its drive's link returns, and while its drive reports
+// standing still (a drive back from a power cycle stands with no setpoint,
+// whether or not the link time-out noticed the blip).
+void KeepMixerTurning(TVortaProcess& p);
 // A stirrer that should turn (started, a speed sent, its drive heard from)
-// but reports 0 rpm: whether it has done so for StirrerGrace, with now the
-// system date-time. Keeps the start of the episode in AlarmTrack.
-bool StirrerStandsStill(TVortaProcess& p, double now);
+// but reports 0 rpm: whether it has done so for StirrerGrace, with nowMs the
+// monotonic clock. Keeps the start of the episode in AlarmTrack.
+bool StirrerStandsStill(TVortaProcess& p, std::int64_t nowMs);
 
 }  // namespace vorta

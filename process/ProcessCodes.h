@@ -45,6 +45,7 @@ enum class TRegulationStatus : std::int16_t {
   OffInMode = 6,       // not allowed in the vessel's mode
   Spike = 7,           // the value jumped too far from the last minute's mean
   InvalidReading = 8,  // conversion error or outside the validity limits
+  ModuleSilent = 9,    // the I/O module is not answering: its codes are old
 };
 
 }  // namespace vorta

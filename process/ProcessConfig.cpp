@@ -24,6 +24,15 @@ namespace vorta {
 
 namespace {
 
+// The I/O module's outputs: 1..16, 0 for none.
+constexpr std::int64_t kOutputs = 16;
+
+// An output number read by name; see TPositionReader::Output.
+std::int16_t OutputNumber(TConfigReader& numbers, const char* section, const char* key,
+                          std::int64_t def = 0) {
+  return static_cast<std::int16_t>(numbers.Checked(section, key, def, 0, kOutputs).value_or(0));
+}
+
 // Reads a section by position: the n-th key's name, then the value under it.
 // A section shorter than needed reads the missing positions as empty text.
 class TPositionReader {
@@ -48,6 +57,12 @@ class TPositionReader {
   }
   [[nodiscard]] double Real(int position) const {
     return numbers_.RealText(section_, Key(position), Text(position), 0);
+  }
+  // An output number: 0 (none) or one of the module's outputs; anything
+  // else is refused.
+  [[nodiscard]] std::int16_t Output(int position) const {
+    return static_cast<std::int16_t>(
+        numbers_.CheckedText(section_, Key(position), Text(position), 0, 0, kOutputs).value_or(0));
   }
   // A whole number over the range of the field it is stored in.
   template <typename T>
@@ -77,11 +92,14 @@ std::uint8_t ByteOf(TConfigReader& numbers, const QString& key, const QString& t
   return static_cast<std::uint8_t>(numbers.IntText("Podpitka", key, text, 0, 0, 255));
 }
 
+// The vessel's number, then the output there.
 void ReadPair(const TProfileFile& f, TConfigReader& numbers, const char* key,
               std::array<std::int16_t, 2>& pair) {
   QString list = Str(f, "Podpitka", QLatin1String(key), QStringLiteral("0,0"));
   pair[0] = ByteOf(numbers, QLatin1String(key), NextToken(list));
-  pair[1] = ByteOf(numbers, QLatin1String(key), NextToken(list));
+  pair[1] = static_cast<std::int16_t>(
+      numbers.CheckedText("Podpitka", QLatin1String(key), NextToken(list), 0, 0, kOutputs)
+          .value_or(0));
 }
 
 void ReadGenerator(const TVortaProcess& p, TPulseGenerator& g, std::int32_t period,
@@ -135,8 +153,8 @@ void ReadChannelTables(TVortaProcess& p, const TProfileFile& f, TConfigReader& n
     TChannelConfig& c = p.Channel[n].Config;
     c.CtrlPeriod = r.Int<std::uint16_t>(1);
     // The heating output of t°C comes from the main configuration.
-    if (n != 2) c.CtrlOutUp = r.Int<std::int16_t>(2);
-    c.CtrlOutDown = r.Int<std::int16_t>(3);
+    if (n != 2) c.CtrlOutUp = r.Output(2);
+    c.CtrlOutDown = r.Output(3);
     c.CtrlEnable = r.Int<std::int16_t>(4);
     c.CtrlLow = r.Real(5);
     c.CtrlHigh = r.Real(6);
@@ -268,7 +286,7 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   for (int i = 1; i <= 5; ++i) {
     p.Config.AssignName[i] = Str(f, "AssignName", QString::number(i), QStringLiteral("0.0"));
   }
-  p.Config.CommonPump = num.Int<std::int32_t>("Common", "pump", 0);
+  p.Config.CommonPump = OutputNumber(num, "Common", "pump");
 
   ReadChannelTables(p, f, num, problems);
 
@@ -280,7 +298,7 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   p.Config.po2koef = num.Real("Ctrlpo2", "po2koef", 1);
   // The mode indexes the per-mode regulation flags.
   p.Mode = VesselMode(static_cast<int>(num.Int("Mode", "mode", 0, 0, 3)));
-  p.Config.spumech = num.Int<std::int16_t>("CtrlSpume", "spumech", 0);
+  p.Config.spumech = OutputNumber(num, "CtrlSpume", "spumech");
   p.Config.penaperiod = num.Int<std::uint16_t>("CtrlSpume", "penaperiod", 0);
   p.Config.Existpena = static_cast<std::int16_t>(num.Int("CtrlSpume", "Existpena", 0, 0, 1));
   p.Config.InversPena = static_cast<std::int32_t>(num.Int("CtrlSpume", "InversPena", 0, 0, 1));
@@ -291,19 +309,19 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   if (p.Config.Spumelevel == 1) p.FoamLevelOut12 = 1;
 
   // Pulse generators
-  ReadGenerator(
-      p, p.Epp, num.Int<std::int32_t>("EPP", "eppperiod", 0),
-      num.Int<std::int32_t>("EPP", "eppact", 0), num.Int<std::int32_t>("EPP", "eppmax", 0),
-      num.Int<std::int16_t>("EPP", "eppexist", 0), num.Int<std::uint8_t>("EPP", "eppch", 0), 0);
-  ReadGenerator(
-      p, p.Med, num.Int<std::int32_t>("Med", "medperiod", 4),
-      num.Int<std::int32_t>("Med", "medact", 0), num.Int<std::int32_t>("Med", "medmax", 0),
-      num.Int<std::int16_t>("Med", "medexist", 0), num.Int<std::uint8_t>("Med", "medch", 0), 0);
+  ReadGenerator(p, p.Epp, num.Int<std::int32_t>("EPP", "eppperiod", 0),
+                num.Int<std::int32_t>("EPP", "eppact", 0),
+                num.Int<std::int32_t>("EPP", "eppmax", 0),
+                num.Int<std::int16_t>("EPP", "eppexist", 0), OutputNumber(num, "EPP", "eppch"), 0);
+  ReadGenerator(p, p.Med, num.Int<std::int32_t>("Med", "medperiod", 4),
+                num.Int<std::int32_t>("Med", "medact", 0),
+                num.Int<std::int32_t>("Med", "medmax", 0),
+                num.Int<std::int16_t>("Med", "medexist", 0), OutputNumber(num, "Med", "medch"), 0);
   for (auto [g, section] : {std::pair{&p.Events1, "Events1"}, std::pair{&p.Events2, "Events2"}}) {
-    ReadGenerator(
-        p, *g, num.Int<std::int32_t>(section, "EFT", 0), num.Int<std::int32_t>(section, "WRK", 0),
-        g->Max, num.Int<std::int16_t>(section, "exist", 0), num.Int<std::uint8_t>(section, "ch", 0),
-        num.Int<std::int16_t>(section, "aperiod", 0));
+    ReadGenerator(p, *g, num.Int<std::int32_t>(section, "EFT", 0),
+                  num.Int<std::int32_t>(section, "WRK", 0), g->Max,
+                  num.Int<std::int16_t>(section, "exist", 0), OutputNumber(num, section, "ch"),
+                  num.Int<std::int16_t>(section, "aperiod", 0));
   }
 
   // Common, Port, Terminate
@@ -346,7 +364,7 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   ReadPair(f, num, "Ventil", p.Config.Ventil);
   ReadPair(f, num, "Sreda", p.Config.Sreda);
   ReadPair(f, num, "Pump", p.Config.PodpPump);
-  p.Config.Klapan = num.Int<std::uint8_t>("Podpitka", "Klapan", 0);
+  p.Config.Klapan = static_cast<std::uint8_t>(OutputNumber(num, "Podpitka", "Klapan"));
   // The phase table has 17 entries: a longer programme cannot run.
   p.Config.FazaCount = static_cast<std::int32_t>(
       num.Int("Podpitka", "FazaCount", 0, 0, static_cast<std::int64_t>(p.Config.Faza.size())));
@@ -369,11 +387,22 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
                                     QLatin1String("DORVEX")
                                 ? 1
                                 : 0;
-  p.Config.LightCh = num.Int<std::int16_t>("Light", "LightCh", 8);
+  p.Config.LightCh = OutputNumber(num, "Light", "LightCh", 8);
   p.Config.LightTime = num.Int<std::int16_t>("Light", "LightTime", 2);
   p.Config.ExistLight =
       Str(f, "Light", QStringLiteral("ExistLight"), QStringLiteral("0")) == u"1" ? 1 : 0;
   p.PanelState.LightButtonVisible = p.Config.ExistLight == 1;
+
+  // An output past the module would be cut to another one (257 is output 1):
+  // the vessel does not start rather than dose through the wrong pump.
+  if (!num.Refused().isEmpty()) {
+    p.Board = nullptr;
+    p.Mixer = nullptr;
+    p.LoadError = num.RefusedReport(
+        QCoreApplication::translate("vorta::ProcessConfigLoader", "процесс не запущен"));
+    p.Env.Messages.ShowError(p.LoadError);
+    return;
+  }
 
   p.InitStatistics();
 

@@ -35,8 +35,9 @@ struct TProgramState {
   std::int32_t IndexSteam = 7;
   // Elapsed-fermentation-time clock
   bool EftRunning = false;
-  double EftStart = 0;
-  double EftStop = 0;  // when "Стоп" last stopped it; 0 never or running
+  double EftStart = 0;          // shown: the date-time it was started
+  std::int64_t EftStartMs = 0;  // counted from: the monotonic clock's ms at the start
+  double EftStop = 0;           // when "Стоп" last stopped it; 0 never or running
   std::int32_t EftSeconds = 0;
   std::int32_t EftLastSecond = 0;
   QString EftText = QStringLiteral("EFT:0:0");

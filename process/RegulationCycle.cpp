@@ -126,7 +126,7 @@ void ProcessTick(TProgramState& program, TVortaProcess& p) {
     p.PanelState.StatusText[2] = ModeStatusText(p, static_cast<std::size_t>(mode));
     p.PanelState.ShownMode = mode;
   }
-  ResumeMixerOnLinkReturn(p);
+  KeepMixerTurning(p);
   if (p.MixRampActive != 0) {
     MixerRampStep(p);
     if (p.Panel->MixerWindowOpen())

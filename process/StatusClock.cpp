@@ -4,6 +4,7 @@
 #include <QLocale>
 
 #include "platform/RealTimerService.h"
+#include "platform/TimerService.h"
 #include "process/JournalChanges.h"
 #include "process/ProcessRecord.h"
 #include "process/StatusClock.h"
@@ -65,6 +66,7 @@ void StartElapsedClock(TVortaEnv& env, double now) {
                       TJournalSource::Button);
   program.EftRunning = true;
   program.EftStart = now;
+  program.EftStartMs = env.Time.MonotonicMs();
   program.EftStop = 0;
   program.EftSeconds = 0;
   program.EftLastSecond = 0;

@@ -40,6 +40,9 @@ QString RegulationText(TRegulationStatus status) {
     case InvalidReading:
       return QString::fromUtf8(QT_TRANSLATE_NOOP("vorta::StatusMessages",
                                                  "Управление запрещено из-за ошибки измерения"));
+    case ModuleSilent:
+      return QString::fromUtf8(
+          QT_TRANSLATE_NOOP("vorta::StatusMessages", "Управление запрещено: нет связи с модулем"));
   }
   return {};
 }

@@ -34,7 +34,7 @@ void TSimDcDrive::PowerCycle() {
 }
 
 void TSimDcDrive::Step(double dt) {
-  const double target = Running() ? static_cast<std::int16_t>(Word(kRegSetpoint)) : 0.0;
+  const double target = Running() && !jammed_ ? static_cast<std::int16_t>(Word(kRegSetpoint)) : 0.0;
   speed_ = Approach(speed_, target, dt, kTau);
   if (std::abs(speed_ - target) < 0.5) {
     speed_ = target;
@@ -88,7 +88,7 @@ void TSimInverter::PowerCycle() {
 
 void TSimInverter::Step(double dt) {
   const double ref = std::min<double>(Word(kRegReference), kFullScale);
-  const double target = run_ ? ref : 0.0;
+  const double target = run_ && !jammed_ ? ref : 0.0;
   freq_ = Approach(freq_, target, dt, kTau);
   if (std::abs(freq_ - target) < 0.5) {
     freq_ = target;

@@ -18,8 +18,14 @@ class TSimDrive : public TSimDevice {
   // Fault: the drive loses power and comes back as at power-up: stopped, no
   // speed setpoint, every register cleared.
   virtual void PowerCycle() = 0;
+  // Fault: the shaft is blocked; the drive takes its commands but the speed
+  // stays 0.
+  void SetJammed(bool jammed) { jammed_ = jammed; }
 
   static constexpr double kTau = 1.5;  // s, speed lag
+
+ protected:
+  bool jammed_ = false;
 };
 
 // DC drive. Registers (offset 2k): 1 run command (0x0101 run, 0 stop),

@@ -67,9 +67,9 @@ QDateTime LogRowMoment(const QString& dateField, const QString& timeField, doubl
   return QDateTime(lastDay, clock);
 }
 
-QByteArray StateJson(const TVortaProcess& p, double now) {
+QByteArray StateJson(const TVortaProcess& p, std::int64_t utcMs) {
   QJsonObject o;
-  o[QLatin1String("time")] = LocalTimeWithOffset(now);
+  o[QLatin1String("time")] = LocalTimeWithOffsetAt(utcMs);
   o[QLatin1String("vessel")] = p.Config.NumProcess;
   o[QLatin1String("name")] = p.Caption();
   const int mode = ModeIndex(p.Mode);
@@ -111,10 +111,10 @@ QByteArray AlarmListJson(const std::deque<TAlarm>& alarms) {
     o[QLatin1String("kind")] = AlarmKindKey(a.Kind);
     o[QLatin1String("source")] = a.Source;
     o[QLatin1String("text")] = a.Text;
-    o[QLatin1String("raised")] = LocalTimeWithOffset(a.Raised);
+    o[QLatin1String("raised")] = EventStamp(a, TAlarmEvent::Raised);
     o[QLatin1String("acknowledgedBy")] = a.AckBy.isEmpty() ? QJsonValue() : QJsonValue(a.AckBy);
     o[QLatin1String("acknowledged")] =
-        a.AckBy.isEmpty() ? QJsonValue() : QJsonValue(LocalTimeWithOffset(a.AckTime));
+        a.AckBy.isEmpty() ? QJsonValue() : QJsonValue(EventStamp(a, TAlarmEvent::Acknowledged));
     list.append(o);
   }
   QJsonObject o;
@@ -172,7 +172,7 @@ QByteArray JournalJson(const QStringList& header, const QByteArray& line, std::i
 
 QByteArray UnjournalledAlarmJson(const TAlarm& alarm, TAlarmEvent event) {
   QJsonObject o;
-  o[QLatin1String("Time")] = LocalTimeWithOffset(EventTime(alarm, event));
+  o[QLatin1String("Time")] = EventStamp(alarm, event);
   o[QLatin1String("User")] = OperatorName();
   o[QLatin1String("Vessel")] = alarm.Vessel != 0 ? QJsonValue(alarm.Vessel) : QJsonValue();
   o[QLatin1String("VesselName")] = alarm.VesselName;

@@ -14,9 +14,9 @@ class TVortaProcess;
 struct TAlarm;
 enum class TAlarmEvent;
 
-// <root>/<vessel>/state: the vessel's 2-s values at the moment now (days
-// since 1899-12-30, local time).
-QByteArray StateJson(const TVortaProcess& process, double now);
+// <root>/<vessel>/state: the vessel's 2-s values at the instant utcMs (ms
+// since 1970 UTC), stamped in local time with the offset in force then.
+QByteArray StateJson(const TVortaProcess& process, std::int64_t utcMs);
 // <root>/alarms: every active alarm of the program, oldest first, with its
 // state (acknowledged or not).
 QByteArray AlarmListJson(const std::deque<TAlarm>& alarms);

@@ -71,7 +71,7 @@ void TMqttTelemetry::Tick() {
     publisher_->PublishAlarmList(AlarmListJson(env_.Alarms->List()));
   }
   if (publisher_->Connected() && env_.Processes != nullptr) {
-    const double now = env_.Time.Now();
+    const std::int64_t now = env_.Time.UtcMs();
     for (const auto& p : *env_.Processes)
       publisher_->PublishState(p->Config.NumProcess, StateJson(*p, now));
   }

@@ -174,6 +174,16 @@ ip link set %1 up</translation>
         <translation>File %1: values that cannot be taken were replaced by their defaults:
 </translation>
     </message>
+    <message>
+        <source>[%1] %2=%3: %4</source>
+        <translation>[%1] %2=%3: %4</translation>
+    </message>
+    <message>
+        <source>Файл %1: недопустимые значения, %2:
+</source>
+        <translation>File %1: impossible values, %2:
+</translation>
+    </message>
 </context>
 <context>
     <name>vorta::ControlParamsApply</name>
@@ -575,6 +585,10 @@ ip link set %1 up</translation>
         <source>Ошибка конфигурирования.</source>
         <translation>Configuration error.</translation>
     </message>
+    <message>
+        <source>процессы не запущены</source>
+        <translation>the processes were not started</translation>
+    </message>
 </context>
 <context>
     <name>vorta::Messages</name>
@@ -871,6 +885,10 @@ ip link set %1 up</translation>
         <translation>File %1: too few parameters, the missing ones were read as 0:
 </translation>
     </message>
+    <message>
+        <source>процесс не запущен</source>
+        <translation>the process was not started</translation>
+    </message>
 </context>
 <context>
     <name>vorta::ProcessListEntries</name>
@@ -1150,6 +1168,10 @@ ip link set %1 up</translation>
     <message>
         <source>Режим: %1</source>
         <translation>Mode: %1</translation>
+    </message>
+    <message>
+        <source>Управление запрещено: нет связи с модулем</source>
+        <translation>Control disabled: no link to the module</translation>
     </message>
 </context>
 <context>
@@ -1721,6 +1743,14 @@ ip link set %1 up</translation>
     <message>
         <source>Таблица устройств CAN заполнена (мест: %1), пропущено устройств: %2 (%3)</source>
         <translation>The CAN device table is full (%1 places); devices skipped: %2 (%3)</translation>
+    </message>
+    <message>
+        <source>эти устройства не запущены</source>
+        <translation>these devices were not started</translation>
+    </message>
+    <message>
+        <source>[%1] DeviceUID=%2: с BusRange=%3 не адресуется на шине (до 0x%4)</source>
+        <translation>[%1] DeviceUID=%2: not addressable on the bus with BusRange=%3 (up to 0x%4)</translation>
     </message>
 </context>
 </TS>

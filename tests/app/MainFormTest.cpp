@@ -199,6 +199,40 @@ TEST_F(MainFormTest, anEndFromOutsideKeepsTheModesAndTheOperatorsEndDoesNot) {
   EXPECT_TRUE(folder.Read("first.ini").contains("KeptMode=-1"));
 }
 
+// An output past the module's 16 would be cut to a byte and drive another
+// output (257 is output 1): refused, naming the file and key, and the vessel
+// it would steer does not start; a readable file beside it does.
+TEST_F(MainFormTest, anOutputNumberPastTheModuleIsRefusedAndItsVesselDoesNotStart) {
+  folder.Write("Vorta.ini", "[Processes]\r\nfirst.ini=1\r\nsecond.ini=1\r\n");
+  folder.Write("first.ini", kFirst +
+                                "[AssignName]\r\n1=pH\r\n[CtrlpH]\r\nPer=1\r\nUp=3\r\nDown=257\r\n"
+                                "[Light]\r\nLightCh=x7\r\n");
+  folder.Write("second.ini", kSecond);
+  {
+    auto form = MakeForm(window);
+    ASSERT_EQ(form->Start(), TMainForm::TStartResult::Running);
+    ASSERT_EQ(form->Processes().Count(), 1);
+    EXPECT_EQ(form->Processes().ProcessAt(0)->Config.NumProcess, 2);
+    const QStringList refusals = messages.Errors.filter(QStringLiteral("first.ini"));
+    ASSERT_EQ(refusals.size(), 1) << messages.Errors.join(u'|').toStdString();
+    EXPECT_TRUE(refusals[0].contains(QStringLiteral("Down=257")));
+    EXPECT_TRUE(refusals[0].contains(QStringLiteral("LightCh=x7")));
+    form->Shutdown();
+  }
+  EXPECT_FALSE(folder.Read("first.ini").contains("Sucsesful")) << "a refused file is not written";
+
+  // The heating output of every vessel: none starts.
+  messages.Errors.clear();
+  folder.Write("Vorta.ini", "[Processes]\r\nsecond.ini=1\r\n[WARMCTRL]\r\nIndexWater=257\r\n");
+  THeadlessMainWindow w;
+  auto form = MakeForm(w);
+  ASSERT_EQ(form->Start(), TMainForm::TStartResult::Running);
+  EXPECT_EQ(form->Processes().Count(), 0);
+  const QStringList refusals = messages.Errors.filter(QStringLiteral("IndexWater=257"));
+  ASSERT_EQ(refusals.size(), 1) << messages.Errors.join(u'|').toStdString();
+  EXPECT_TRUE(refusals[0].contains(QStringLiteral("Vorta.ini")));
+}
+
 TEST_F(MainFormTest, emptyProcessListStillRunsTheTimers) {
   folder.Write("Vorta.ini", "[Processes]\r\n");
   auto form = MakeForm(window);

@@ -155,18 +155,31 @@ TEST_F(VortaConfig, count1000WithMoreThan21Entries_tableFullRefusalReportedOnce)
   EXPECT_EQ(Module().Bus().FindByName(QStringLiteral("D21")), nullptr);
 }
 
-TEST_F(VortaConfig, hugeOrGarbageNumbers_defaultsNoCrash) {
+// Numbers that cannot be read take their defaults and are said; an address
+// no frame can reach (unreadable, past the identifier space, or with bits
+// of its range set) keeps its device off the bus, said in one message.
+TEST_F(VortaConfig, hugeOrGarbageNumbers_saidAndImpossibleAddressesRefused) {
   ASSERT_TRUE(
       Load("[CANAdapter]\nType=QTR4\nDeviceNum=abc\n[CANDevices]\nCount=2147483647\n"
-           "Name0=A\nName99999999999=B\n"
-           "[A]\nType=TMixerOmron\nDeviceUID=12ab\nBusRange=\xff\xfe\nMaxRpm=lots\n"));
+           "Name0=A\nName1=B\nName2=C\nName3=D\nName99999999999=E\n"
+           "[A]\nType=TMixerOmron\nDeviceUID=12ab\nBusRange=\xff\xfe\n"
+           "[B]\nType=TMixerOmron\nDeviceUID=0x300\nMaxRpm=lots\n"
+           "[C]\nType=TSUABB\nDeviceUID=0x800\nCANAdr=Std\n"
+           "[D]\nType=TSUABB\nDeviceUID=0x410\n"));
   EXPECT_EQ(adapter_->DeviceNum, 0);
   ASSERT_EQ(Module().Bus().Count, 1);
   auto* omron = dynamic_cast<TMixerInverter*>(Device(0));
   ASSERT_NE(omron, nullptr);
-  EXPECT_EQ(omron->DeviceUID, 0);
-  EXPECT_EQ(omron->BusRange, 255);
+  EXPECT_EQ(omron->Name, QStringLiteral("B"));
   EXPECT_EQ(omron->MaxRpm, 3000);
+  const QStringList said = reports_.filter(QStringLiteral("DeviceNum=abc"));
+  ASSERT_EQ(said.size(), 1) << reports_.join(u'|').toStdString();
+  EXPECT_TRUE(said[0].contains(QStringLiteral("VortaCAN.ini")));
+  EXPECT_TRUE(said[0].contains(QStringLiteral("MaxRpm=lots")));
+  const QStringList refused = reports_.filter(QStringLiteral("DeviceUID=12ab"));
+  ASSERT_EQ(refused.size(), 1) << reports_.join(u'|').toStdString();
+  for (const char* key : {"[C] DeviceUID=0x800", "[D] DeviceUID=1040"})
+    EXPECT_TRUE(refused[0].contains(QLatin1String(key))) << key;
   ASSERT_FALSE(Load("[CANAdapter]\nType=QTR4\x80\n"));
 }
 

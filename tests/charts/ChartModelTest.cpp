@@ -65,6 +65,28 @@ TEST(ChartModelTest, pointsWaitForTheIntervalAndThe451stDropsTheOldest) {
   for (int tick = 0; tick < 1800; ++tick) added += hour.AddPoints(kStart + tick * 2 * OneSecond);
   EXPECT_EQ(added, 120);
 
+  // The first reading still invalid: the first valid one is plotted at the
+  // next tick, not one interval (here 15 min) later; then the interval holds.
+  TChartModel first;
+  first.AddLine(1);
+  first.SetZoomIndex(5);
+  first.SetChannelValue(1, 0, 1, false);
+  first.AddPoints(kStart);
+  first.SetChannelValue(1, 7);
+  EXPECT_TRUE(first.AddPoints(kStart + 2 * OneSecond));
+  EXPECT_EQ(first.Lines[0].Points.size(), 1U);
+  first.SetChannelValue(1, 7);
+  EXPECT_FALSE(first.AddPoints(kStart + 4 * OneSecond));
+
+  // The wall clock set back an hour: the interval still runs out on time.
+  TChartModel back;
+  back.AddLine(1);
+  back.SetZoomIndex(1);
+  back.SetChannelValue(1, 7);
+  back.AddPoints(kStart, 0);
+  back.SetChannelValue(1, 7);
+  EXPECT_TRUE(back.AddPoints(kStart - 3590 * OneSecond, 10'000));
+
   TChartModel full;
   full.AddLine(1);
   for (int i = 0; i < 451; ++i) {

@@ -27,7 +27,7 @@ class DriveStatusTest : public CalibrationFixture {
     TCANMixer& m = *Process().Mixer;
     m.Regs[58] = static_cast<std::uint8_t>(status & 0xFF);
     m.Regs[59] = static_cast<std::uint8_t>(status >> 8);
-    m.LastReceive = time_.Now();
+    m.LastReceiveMs = time_.MonotonicMs();
   }
 
   THeadlessStatusSink sink_;
@@ -51,7 +51,7 @@ TEST_F(DriveStatusTest, EachSetBitBut8GetsItsLine) {
 
 TEST_F(DriveStatusTest, LostLinkSaysSoAndNothingElse) {
   DriveAnswers(0x0001);
-  Process().Mixer->LastReceive = time_.Now() - 11.0 / 86400.0;
+  Process().Mixer->LastReceiveMs = time_.MonotonicMs() - 11'000;
   ShowStatusLine(Process(), 7);
   EXPECT_EQ(sink_.Lines, QStringList{QStringLiteral("Ошибка связи")});
 }

@@ -8,17 +8,21 @@
 #include <QRegularExpression>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
+#include <memory>
 
 #include "FileSystemFaults.h"
 #include "JournalRows.h"
 #include "ProgramFolder.h"
 #include "RecordingMessages.h"
+#include "journal/Alarms.h"
 #include "journal/Journal.h"
 #include "journal/JournalFormat.h"
 #include "journal/JournalSession.h"
 #include "journal/JournalTail.h"
 #include "journal/JournalVerify.h"
 #include "platform/FileAttributes.h"
+#include "platform/RealTimerService.h"
 #include "platform/VirtualTimerService.h"
 
 namespace {
@@ -359,3 +363,52 @@ TEST_F(JournalTest, startFindsMissingEndAndChangedConfigurationFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// A clock at one chosen instant: the local date-time alone (Now) is the same
+// for both passes through the hour autumn repeats.
+class TFixedClock final : public vorta::TTimerService {
+ public:
+  [[nodiscard]] double Now() const override { return now; }
+  [[nodiscard]] std::int64_t UtcMs() const override { return utc.toMSecsSinceEpoch(); }
+  [[nodiscard]] std::int64_t MonotonicMs() const override { return 0; }
+  void ProcessMessages() override {}
+  std::unique_ptr<vorta::TTimer> CreateTimer(int /*intervalMs*/) override { return nullptr; }
+
+  double now = 0;
+  QDateTime utc;
+};
+
+}  // namespace
+
+TEST_F(JournalTest, stampsInTheRepeatedAutumnHourCarryTheOffsetOfTheirInstant) {
+  const bool hadTz = qEnvironmentVariableIsSet("TZ");
+  const QByteArray oldTz = qgetenv("TZ");
+  qputenv("TZ", "Europe/Berlin");
+  ::tzset();
+  TFixedClock clock;
+  clock.now = vorta::ToSystemDateTime(QDateTime(QDate(2026, 10, 25), QTime(2, 30), Qt::LocalTime));
+  TJournal* journal = nullptr;
+  TJournal file(Path(), clock);
+  ASSERT_TRUE(file.Open());
+  journal = &file;
+  vorta::TAlarms alarms(clock, journal);
+  QStringList stamps;
+  for (const int utcHour : {0, 1}) {  // 02:30 summer time, then 02:30 winter time
+    clock.utc = QDateTime(QDate(2026, 10, 25), QTime(utcHour, 30), Qt::UTC);
+    RecordN(file, 1);
+    alarms.Raise(utcHour + 1, QString(), vorta::TAlarmKind::Foam, QString(), QStringLiteral("t"));
+    stamps << vorta::EventStamp(alarms.List().back(), vorta::TAlarmEvent::Raised);
+  }
+  const QList<QByteArray> lines = Lines();
+  for (int i : {1, 3}) stamps << QString::fromUtf8(lines[i].left(25));  // record, alarm, record…
+  if (hadTz) {
+    qputenv("TZ", oldTz);
+  } else {
+    qunsetenv("TZ");
+  }
+  ::tzset();
+  EXPECT_EQ(stamps, (QStringList{"2026-10-25T02:30:00+02:00", "2026-10-25T02:30:00+01:00",
+                                 "2026-10-25T02:30:00+02:00", "2026-10-25T02:30:00+01:00"}));
+}

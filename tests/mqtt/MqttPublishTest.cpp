@@ -15,6 +15,7 @@
 #include <QSet>
 #include <QTranslator>
 #include <csignal>
+#include <ctime>
 
 #include "DemoRunFixture.h"
 #include "MqttBroker.h"
@@ -25,6 +26,7 @@
 #include "platform/Language.h"
 #include "process/PanelView.h"
 #include "process/ProcessRecord.h"
+#include "telemetry/MqttPayloads.h"
 #include "telemetry/MqttTelemetry.h"
 
 namespace vorta::test {
@@ -65,6 +67,30 @@ class MqttDemoTest : public TDemoRunFixture<THeadlessWindowFactory> {
   TBroker broker;
   std::unique_ptr<TMqttTelemetry> telemetry;
 };
+
+// Without a broker: the state's stamp in the hour autumn repeats, where the
+// local time alone is the same twice.
+class MqttStateStampTest : public TDemoRunFixture<THeadlessWindowFactory> {};
+
+TEST_F(MqttStateStampTest, stateInTheRepeatedAutumnHourCarriesTheOffsetOfItsInstant) {
+  const bool hadTz = qEnvironmentVariableIsSet("TZ");
+  const QByteArray oldTz = qgetenv("TZ");
+  qputenv("TZ", "Europe/Berlin");
+  ::tzset();
+  QStringList times;
+  for (const int utcHour : {0, 1}) {
+    const QDateTime t(QDate(2026, 10, 25), QTime(utcHour, 30), Qt::UTC);
+    times << Json(StateJson(*form->Processes().ProcessAt(0), t.toMSecsSinceEpoch()))["time"]
+                 .toString();
+  }
+  if (hadTz) {
+    qputenv("TZ", oldTz);
+  } else {
+    qunsetenv("TZ");
+  }
+  ::tzset();
+  EXPECT_EQ(times, (QStringList{"2026-10-25T02:30:00+02:00", "2026-10-25T02:30:00+01:00"}));
+}
 
 TEST_F(MqttDemoTest, stateStatusJournalAndAlarm_seenBySubscriber) {
   StartPublishing();

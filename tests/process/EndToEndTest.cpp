@@ -61,5 +61,35 @@ TEST_F(EndToEndTest, PhChannelFromFramesToLogRow) {
   EXPECT_TRUE(messages_.Errors.isEmpty());
 }
 
+// Frozen codes of a module that stopped answering are not regulated on: the
+// pH stuck at 6.80 below a setpoint of 7.00 doses nothing once the link is
+// gone, and the status says why; the first answer brings dosing back.
+TEST_F(EndToEndTest, SilentModuleDosesNothing) {
+  TVortaProcess& p = AddProcess(1, "Board1", "[Mode]\r\nmode=1\r\n");
+  p.Mode = TVesselMode::Batch;
+  p.Channel[1].Config.CtrlEnable = 1;
+  p.Channel[1].Config.CtrlOutUp = 3;
+  p.Channel[1].Config.GainUp = 2;
+  p.Channel[1].Config.CtrlPeriod = 1;
+  StartCycles();
+  for (int s = 0; s < 62; ++s) {  // a minute's mean of 6.80
+    InjectCodes(1680, 1500, 1500, 1500);
+    time_.AdvanceBy(1000);
+  }
+  ASSERT_EQ(p.Channel[1].Status, TRegulationStatus::Normal);
+  time_.AdvanceBy(10'000);  // the link time-out
+  const std::size_t sent = SentOutputWords().size();
+  time_.AdvanceBy(30'000);
+  EXPECT_EQ(p.Channel[1].Status, TRegulationStatus::ModuleSilent);
+  EXPECT_NEAR(p.Channel[1].Value, 6.8, 1e-9);  // still shown, greyed
+  for (std::size_t i = sent; i < SentOutputWords().size(); ++i)
+    EXPECT_EQ(SentOutputWords()[i] & 0x4, 0) << i;
+  EXPECT_FALSE(p.OutputWord & 0x4);
+  InjectCodes(1680, 1500, 1500, 1500);
+  time_.AdvanceBy(2000);
+  EXPECT_EQ(p.Channel[1].Status, TRegulationStatus::Normal);
+  EXPECT_TRUE(p.OutputWord & 0x4);
+}
+
 }  // namespace
 }  // namespace vorta::testing

@@ -43,18 +43,18 @@ TEST_F(MeasurementCycleTest, SampleSlotCyclesOneToThreeAndSortsOnlyOnTheThird) {
 TEST_F(MeasurementCycleTest, ElapsedClockTextAndBlink) {
   TVortaProcess& p = AddProcess(1);
   program_.EftRunning = true;
-  program_.EftStart = time_.Now() - 3600 * OneSecond;
+  program_.EftStartMs = time_.MonotonicMs() - 3'600'000;
   MeasurementCycle(context_);
   EXPECT_EQ(program_.EftText, QStringLiteral("EFT:1:0"));
   EXPECT_EQ(p.PanelState.StatusText[4], QStringLiteral("EFT:1:0"));  // slot 1: shown
   MeasurementCycle(context_);
   EXPECT_EQ(p.PanelState.StatusText[4], QString());  // slot 2: blank
 
-  program_.EftStart = time_.Now() - 3599 * OneSecond;
+  program_.EftStartMs = time_.MonotonicMs() - 3'599'000;
   MeasurementCycle(context_);
   EXPECT_EQ(program_.EftText, QStringLiteral("EFT:0:59"));
 
-  program_.EftStart = time_.Now() - (26 * 3600 + 5 * 60) * OneSecond;
+  program_.EftStartMs = time_.MonotonicMs() - (26 * 3600 + 5 * 60) * 1000;
   MeasurementCycle(context_);
   EXPECT_EQ(program_.EftText, QStringLiteral("EFT:26:5"));
 
@@ -70,7 +70,7 @@ TEST_F(MeasurementCycleTest, EventGeneratorGetsOneTickPerNewSecond) {
   TVortaProcess& p = AddProcess(1);
   p.Events1 = TPulseGenerator{&p, 5, 2, 0, 0, 1, 6, 0, 0, {}};
   program_.EftRunning = true;
-  program_.EftStart = time_.Now();
+  program_.EftStartMs = time_.MonotonicMs();
   program_.EftLastSecond = 0;
   StartCycles();
   std::vector<int> onAt, offAt;

@@ -177,7 +177,7 @@ TEST_F(LoaderTest, numbersThatCannotBeTakenKeepTheirDefaultWithOneReport) {
                "a2=3000\r\n[CtrlpH]\r\np=10\r\nup=1\r\ndown=2\r\nen=1\r\nlo=3,5\r\nhi=11\r\n"
                "dz=0.05\r\ngu=10\r\ngd=12\r\nm=0,1,1,0\r\n"
                "[Port]\r\nProtocolPeriodmin=65536\r\n[Mixer]\r\nReduction=NaN\r\nMixSet=-1\r\n"
-               "[Podpitka]\r\nVentil=2,300\r\n[Pumps]\r\nPumpCode1=99999999999\r\n");
+               "[Podpitka]\r\nVentil=300,2\r\n[Pumps]\r\nPumpCode1=99999999999\r\n");
   auto p = Load("p.ini");
   // A decimal comma is the number the operator meant, not 0.
   EXPECT_DOUBLE_EQ(p->Channel[1].Config.Setpoint, 7);
@@ -188,7 +188,7 @@ TEST_F(LoaderTest, numbersThatCannotBeTakenKeepTheirDefaultWithOneReport) {
   EXPECT_EQ(p->Config.ProtocolPeriodmin, 1);
   EXPECT_DOUBLE_EQ(p->Config.Reduction, 1);
   EXPECT_EQ(p->Config.MixSet, 400);
-  EXPECT_EQ(p->Config.Ventil[1], 0);
+  EXPECT_EQ(p->Config.Ventil[0], 0);
   EXPECT_EQ(p->Config.PumpCode1, 100);
   ASSERT_EQ(messages.Infos.size(), 1);
   const QString& report = messages.Infos[0];

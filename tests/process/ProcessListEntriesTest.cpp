@@ -69,7 +69,7 @@ TEST_F(ProcessListStart, startUpRunsAListedFileOnceAndReportsMainConfigurationNu
   test::TProgramFolder folder;
   folder.Write("Vorta.ini",
                "[Processes]\r\np1.ini=1\r\n./p1.ini=1\r\n[Podpitka]\r\nFazaPeriod=NaN\r\n"
-               "DozeCount=99999999999\r\n[WARMCTRL]\r\nIndexWater=70000\r\n");
+               "DozeCount=99999999999\r\n");
   folder.Write("p1.ini", "[Port]\r\nNumProcess=1\r\n");
   THeadlessMainWindow window;
   TCANService dm{time, TAdapterFactory{}};
@@ -83,7 +83,7 @@ TEST_F(ProcessListStart, startUpRunsAListedFileOnceAndReportsMainConfigurationNu
   EXPECT_EQ(form.Processes().ProcessAt(0)->Channel[2].Config.CtrlOutUp, 8);
   const QStringList reports = messages.Infos.filter("Vorta.ini");
   ASSERT_EQ(reports.size(), 1) << messages.Infos.join('\n').toStdString();
-  for (const char* line : {"FazaPeriod=NaN", "DozeCount=99999999999", "IndexWater=70000"}) {
+  for (const char* line : {"FazaPeriod=NaN", "DozeCount=99999999999"}) {
     EXPECT_TRUE(reports[0].contains(line)) << line;
   }
 }

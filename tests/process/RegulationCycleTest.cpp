@@ -156,6 +156,33 @@ TEST_F(RegulationTest, DeviationAboveSetpointDosesDownOutput) {
   EXPECT_FALSE(p.OutputWord & (1U << 2));
 }
 
+// eH at -170 mV against -150 mV doses as +170 against +150 does, and a
+// real jump is a spike on both sides of zero.
+TEST_F(RegulationTest, SpikeTestIsTheSameOnBothSidesOfZero) {
+  for (const double sign : {1.0, -1.0}) {
+    for (const double k : {1.0, 0.5}) {
+      TVortaProcess& p = AddProcess(1);
+      p.Mode = TVesselMode::Batch;
+      TChannelConfig& cfg = p.Channel[4].Config;
+      cfg.CtrlEnable = 1;
+      cfg.CtrlModes = {0, 1, 1, 1};
+      cfg.CtrlOutDown = 6;
+      cfg.GainDown = 0.01;
+      cfg.CtrlLow = -1000;
+      cfg.CtrlHigh = 1000;
+      cfg.DeadZone = 5;
+      cfg.Setpoint = sign * 150;
+      p.Config.kskachok = k;
+      p.Channel[4].Value = sign * 170;
+      p.Channel[4].Minute.Avg = sign * 20;  // a jump of 150
+      RegulateChannel(p, 4);
+      EXPECT_EQ(p.Channel[4].Status,
+                k == 1.0 ? TRegulationStatus::Normal : TRegulationStatus::Spike)
+          << sign << " " << k;
+    }
+  }
+}
+
 TEST_F(RegulationTest, OutputNumberAbove255EndsItsPulse) {
   TVortaProcess& p = PhProcess();
   p.Channel[1].Config.CtrlModes = {0, 1, 1, 1};

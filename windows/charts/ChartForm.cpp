@@ -251,7 +251,7 @@ void TChartForm::SetChannelValue(int channel, double value) {
 }
 
 void TChartForm::AddPoints() {
-  if (!Model.AddPoints(Process.Env.Time.Now())) return;
+  if (!Model.AddPoints(Process.Env.Time.Now(), Process.Env.Time.MonotonicMs())) return;
   SyncSeries();
   ScrollAxes();
 }
@@ -267,8 +267,8 @@ void TChartForm::ResetChart() {
 void TChartForm::SetZoom(int index) {
   timerDelayMenu_->start();
   Model.SetZoomIndex(index);
-  Model.NextPointTime = 0;
-  Model.AddPoints(Process.Env.Time.Now());
+  Model.NextPointMs.reset();
+  Model.AddPoints(Process.Env.Time.Now(), Process.Env.Time.MonotonicMs());
   Model.ClearPoints();
   ResetChart();
 }
