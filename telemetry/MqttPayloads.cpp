@@ -1,8 +1,12 @@
+#include <QByteArrayView>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <charconv>
 #include <cmath>
+#include <cstring>
+#include <optional>
 
 #include "journal/Alarms.h"
 #include "journal/Journal.h"
@@ -122,6 +126,42 @@ QByteArray AlarmListJson(const std::deque<TAlarm>& alarms) {
   return Compact(o);
 }
 
+namespace {
+
+// A field as QString::toDouble reads it, without a QString for the plain
+// decimals that make up almost every row: their value is the same
+// correctly rounded double either way. Other texts that could be numbers
+// ("1e3", "inf") go the long way; the rest are no number at all.
+std::optional<double> FieldNumber(QByteArrayView text) {
+  bool plain = !text.isEmpty() && text.front() != '.' && text.back() != '.';
+  bool seenPoint = false;
+  bool maybe = true;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') continue;
+    if (c == '-' && i == 0 && text.size() > 1 && text[1] != '.') continue;
+    if (c == '.' && !seenPoint) {
+      seenPoint = true;
+      continue;
+    }
+    plain = false;
+    // Not UTF-8 ASCII: other whitespace or digits may be involved.
+    const bool ascii = static_cast<unsigned char>(c) < 0x80;
+    if (ascii && (c == '\0' || std::strchr("+-.eEiInNfFaAtTyY", c) == nullptr)) maybe = false;
+  }
+  if (plain) {
+    double v = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (error == std::errc() && end == text.data() + text.size()) return v;
+  }
+  if (!maybe) return std::nullopt;
+  bool ok = false;
+  const double v = QString::fromUtf8(text).trimmed().toDouble(&ok);
+  return ok ? std::optional<double>(v) : std::nullopt;
+}
+
+}  // namespace
+
 QByteArray MinuteJson(std::int32_t vessel, const QStringList& header, const QByteArray& row,
                       double now) {
   static const QStringList kTexts{QLatin1String(kLogDateColumn), QLatin1String(kLogTimeColumn),
@@ -129,13 +169,17 @@ QByteArray MinuteJson(std::int32_t vessel, const QStringList& header, const QByt
                                   QLatin1String(kLogModeColumn)};
   QJsonObject o;
   o[QLatin1String("vessel")] = vessel;
-  const QStringList fields = QString::fromUtf8(row).split(u'\t');
-  for (qsizetype i = 0; i < fields.size(); ++i) {
+  const QByteArrayView line(row);
+  qsizetype from = 0;
+  for (qsizetype i = 0; from <= line.size(); ++i) {
+    qsizetype tab = line.indexOf('\t', from);
+    if (tab < 0) tab = line.size();
+    const QByteArrayView field = line.sliced(from, tab - from);
+    from = tab + 1;
     const QString name = i < header.size() ? header[i] : QStringLiteral("field%1").arg(i + 1);
-    const QString text = fields[i].trimmed();
-    bool ok = false;
-    const double v = text.toDouble(&ok);
-    o[name] = ok && !kTexts.contains(name) ? QJsonValue(v) : QJsonValue(text);
+    const std::optional<double> v =
+        kTexts.contains(name) ? std::nullopt : FieldNumber(field.trimmed());
+    o[name] = v ? QJsonValue(*v) : QJsonValue(QString::fromUtf8(field).trimmed());
   }
   o[QLatin1String("time")] = RowTime(o[QLatin1String(kLogDateColumn)].toString(),
                                      o[QLatin1String(kLogTimeColumn)].toString(), now);
