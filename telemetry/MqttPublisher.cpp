@@ -205,6 +205,10 @@ void TMqttPublisher::TryConnect() {
   // MQTT 5 names why a message or the connection is refused.
   mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION,
                        mqtt5_ ? MQTT_PROTOCOL_V5 : MQTT_PROTOCOL_V311);
+  // The library's own limit of messages in flight (20) would hold a backlog
+  // to a trickle: the ledger's window is the limit, or the broker's if lower.
+  mosquitto_int_option(mosq_, MOSQ_OPT_SEND_MAXIMUM,
+                       static_cast<int>(TMqttDeliveryLedger::kWindow));
   mosquitto_connect_callback_set(mosq_, &OnConnect);
   mosquitto_disconnect_callback_set(mosq_, &OnDisconnect);
   mosquitto_publish_v5_callback_set(mosq_, &OnPublish);
