@@ -170,13 +170,15 @@ namespace {
 // characters escaped, everything else as UTF-8.
 void AppendJsonString(QByteArray& out, const QString& text) {
   static constexpr char kHex[] = "0123456789abcdef";
+  const QByteArray utf8 = text.toUtf8();
+  const char* const data = utf8.constData();
   out += '"';
-  for (const char c : text.toUtf8()) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u >= 0x20 && c != '"' && c != '\\') {
-      out += c;
-      continue;
-    }
+  qsizetype plain = 0;  // where the run not yet appended begins
+  for (qsizetype i = 0; i < utf8.size(); ++i) {
+    const char c = data[i];
+    if (static_cast<unsigned char>(c) >= 0x20 && c != '"' && c != '\\') continue;
+    out.append(data + plain, i - plain);
+    plain = i + 1;
     out += '\\';
     switch (c) {
       case '"':
@@ -202,10 +204,11 @@ void AppendJsonString(QByteArray& out, const QString& text) {
         break;
       default:
         out += "u00";
-        out += kHex[u >> 4];
-        out += kHex[u & 0xF];
+        out += kHex[static_cast<unsigned char>(c) >> 4];
+        out += kHex[c & 0xF];
     }
   }
+  out.append(data + plain, utf8.size() - plain);
   out += '"';
 }
 
