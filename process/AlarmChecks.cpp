@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -51,6 +52,13 @@ bool HeldFor(TSince& since, bool holds, std::int64_t nowMs, std::int32_t seconds
   return nowMs - *since >= std::int64_t{seconds} * 1000;
 }
 
+// The checks' source keys of channels 1..4, made once.
+const QString& ChannelSource(std::size_t ch) {
+  static const std::array<QString, 5> sources{QString(), QStringLiteral("1"), QStringLiteral("2"),
+                                              QStringLiteral("3"), QStringLiteral("4")};
+  return sources[ch];
+}
+
 bool SameVessel(const TAlarm& a, const TVortaProcess& p) {
   return a.Vessel == 0 || (a.Vessel == p.Config.NumProcess && a.VesselName == p.Caption());
 }
@@ -65,17 +73,24 @@ TAlarmChecks::~TAlarmChecks() {
   alarms_.OnAcknowledged = nullptr;
 }
 
+template <typename Args>
 void TAlarmChecks::Set(bool on, const TVortaProcess* p, TAlarmKind kind, const QString& source,
-                       const char* text, const QStringList& args) {
+                       const char* text, const Args& args) {
   const std::int32_t vessel = p != nullptr ? p->Config.NumProcess : 0;
   if (!on) {
     alarms_.Clear(vessel, kind, source);
     return;
   }
-  // Worded (and translated) only for a new alarm: every check runs every 2 s.
+  // Worded (arguments formatted, text translated) only for a new alarm:
+  // every check runs every 2 s and almost never raises.
   TAlarmTexts t;
-  if (alarms_.Find(vessel, kind, source) == nullptr) t = Texts(text, args);
+  if (alarms_.Find(vessel, kind, source) == nullptr) t = Texts(text, args());
   alarms_.Raise(vessel, p != nullptr ? p->Caption() : QString(), kind, source, t.Written, t.Shown);
+}
+
+void TAlarmChecks::Set(bool on, const TVortaProcess* p, TAlarmKind kind, const QString& source,
+                       const char* text) {
+  Set(on, p, kind, source, text, [] { return QStringList(); });
 }
 
 void TAlarmChecks::Evaluate(const TVortaProcessList& processes) {
@@ -98,12 +113,13 @@ void TAlarmChecks::CheckVessel(TVortaProcess& p) {
                                        now - *firstCheck_ >= std::int64_t{d->LinkTimeout} * 1000);
     if (lost && d == p.Board) boardOK = false;
     Set(lost, &p, TAlarmKind::LinkLost, d->Name,
-        QT_TRANSLATE_NOOP("vorta::Alarms", "Нет связи: %1"), {DeviceText(*d)});
+        QT_TRANSLATE_NOOP("vorta::Alarms", "Нет связи: %1"),
+        [d] { return QStringList{DeviceText(*d)}; });
   }
 
   const bool controlled = IsControlledMode(p.Mode);
   for (std::size_t ch = 1; ch <= 4; ++ch) {
-    const QString source = QString::number(ch);
+    const QString& source = ChannelSource(ch);
     const QString& name = p.Config.AssignName[ch];
     // Without the module the readings are old, not wrong: its own alarm says so.
     if (boardOK) {
@@ -113,7 +129,8 @@ void TAlarmChecks::CheckVessel(TVortaProcess& p) {
       const bool raise = HeldFor(t.InvalidSince[ch], invalid, now, s.ReadingGrace);
       if (raise || !invalid) {
         Set(raise, &p, TAlarmKind::ReadingInvalid, source,
-            QT_TRANSLATE_NOOP("vorta::Alarms", "Недостоверное измерение %1"), {name});
+            QT_TRANSLATE_NOOP("vorta::Alarms", "Недостоверное измерение %1"),
+            [&name] { return QStringList{name}; });
       }
     }
 
@@ -126,22 +143,25 @@ void TAlarmChecks::CheckVessel(TVortaProcess& p) {
     const bool raise = HeldFor(t.OutsideSince[ch], outside, now, s.LimitGrace);
     if (raise || !outside) {
       Set(raise, &p, TAlarmKind::OutsideLimits, source,
-          QT_TRANSLATE_NOOP("vorta::Alarms", "%1 = %2 вне пределов %3…%4"),
-          {name, QString::number(v, 'f', 2), QString::number(p.Channel[ch].Config.CtrlLow, 'f', 2),
-           QString::number(p.Channel[ch].Config.CtrlHigh, 'f', 2)});
+          QT_TRANSLATE_NOOP("vorta::Alarms", "%1 = %2 вне пределов %3…%4"), [&, v, ch] {
+            const TChannelConfig& c = p.Channel[ch].Config;
+            return QStringList{name, QString::number(v, 'f', 2), QString::number(c.CtrlLow, 'f', 2),
+                               QString::number(c.CtrlHigh, 'f', 2)};
+          });
     }
     CheckDosing(p, static_cast<int>(ch), now);
   }
 
   if (p.Mixer != nullptr) {
     Set(StirrerStandsStill(p, now), &p, TAlarmKind::StirrerStill, p.Mixer->Name,
-        QT_TRANSLATE_NOOP("vorta::Alarms", "Миксер стоит: %1"), {DeviceText(*p.Mixer)});
+        QT_TRANSLATE_NOOP("vorta::Alarms", "Миксер стоит: %1"),
+        [&p] { return QStringList{DeviceText(*p.Mixer)}; });
   }
   Set(p.PanelState.FoamIndicator, &p, TAlarmKind::Foam, QStringLiteral("foam"),
       QT_TRANSLATE_NOOP("vorta::Alarms", "Пена"));
   Set(p.LogWriteFailed, &p, TAlarmKind::WriteFailed, p.ProtocolFileName,
       QT_TRANSLATE_NOOP("vorta::Alarms", "Не удалось записать протокол %1"),
-      {QFileInfo(p.ProtocolFileName).fileName()});
+      [&p] { return QStringList{QFileInfo(p.ProtocolFileName).fileName()}; });
 }
 
 void TAlarmChecks::CheckDosing(TVortaProcess& p, int channel, std::int64_t now) {
@@ -149,7 +169,7 @@ void TAlarmChecks::CheckDosing(TVortaProcess& p, int channel, std::int64_t now) 
   // Judged only in the cycle in which the regulator ran.
   if (p.Channel[ch].CtrlCounter != 0) return;
   TDoseRun& run = p.AlarmTrack.Dose[ch];
-  const QString source = QString::number(ch);
+  const QString& source = ChannelSource(ch);
   const double v = p.Channel[ch].Value;
   const double deviation = std::abs(p.Channel[ch].Config.Setpoint - v);
   std::int32_t direction = 0;
@@ -184,12 +204,13 @@ void TAlarmChecks::CheckDosing(TVortaProcess& p, int channel, std::int64_t now) 
   if (now - run.Since < std::int64_t{s.DoseWindow} * 60'000) return;
   const std::int16_t out =
       direction > 0 ? p.Channel[ch].Config.CtrlOutUp : p.Channel[ch].Config.CtrlOutDown;
-  const QString output = out >= 1 && out <= 12
-                             ? p.OutputChannels[static_cast<std::size_t>(out)].ChName
-                             : QString::number(out);
   Set(true, &p, TAlarmKind::DoseNoEffect, source,
-      QT_TRANSLATE_NOOP("vorta::Alarms", "Дозирование без эффекта: %1, %2"),
-      {p.Config.AssignName[ch], output.trimmed()});
+      QT_TRANSLATE_NOOP("vorta::Alarms", "Дозирование без эффекта: %1, %2"), [&p, ch, out] {
+        const QString output = out >= 1 && out <= 12
+                                   ? p.OutputChannels[static_cast<std::size_t>(out)].ChName
+                                   : QString::number(out);
+        return QStringList{p.Config.AssignName[ch], output.trimmed()};
+      });
 }
 
 void TAlarmChecks::CheckFiles(const TProgramState& program, const TVortaProcessList& processes) {
@@ -213,12 +234,12 @@ void TAlarmChecks::CheckFiles(const TProgramState& program, const TVortaProcessL
   for (const QString& file : program.FailedWrites) {
     Set(true, owner(file), TAlarmKind::WriteFailed, file,
         QT_TRANSLATE_NOOP("vorta::Alarms", "Не удалось записать файл %1"),
-        {QFileInfo(file).fileName()});
+        [&file] { return QStringList{QFileInfo(file).fileName()}; });
   }
   if (env_.Journal != nullptr) {
     Set(env_.Journal->Failing(), nullptr, TAlarmKind::WriteFailed, env_.Journal->Path(),
         QT_TRANSLATE_NOOP("vorta::Alarms", "Не удалось записать журнал %1"),
-        {QFileInfo(env_.Journal->Path()).fileName()});
+        [this] { return QStringList{QFileInfo(env_.Journal->Path()).fileName()}; });
   }
 }
 

@@ -34,10 +34,14 @@ class TAlarmChecks {
 
  private:
   // Raises (on) or clears the alarm of the vessel (none: the program).
-  // `text`: the source text, marked with QT_TRANSLATE_NOOP("vorta::Alarms", …), with
-  // its arguments; recorded as it stands and shown in the operator's language.
+  // `text`: the source text, marked with QT_TRANSLATE_NOOP("vorta::Alarms", …);
+  // `args` builds its arguments, called only when a new alarm is worded.
+  // Recorded as it stands and shown in the operator's language.
+  template <typename Args>
   void Set(bool on, const TVortaProcess* p, TAlarmKind kind, const QString& source,
-           const char* text, const QStringList& args = {});
+           const char* text, const Args& args);
+  void Set(bool on, const TVortaProcess* p, TAlarmKind kind, const QString& source,
+           const char* text);
   void CheckVessel(TVortaProcess& p);
   void CheckDosing(TVortaProcess& p, int ch, std::int64_t now);
   void CheckFiles(const TProgramState& program, const TVortaProcessList& processes);

@@ -95,7 +95,8 @@ void FeedChart(TVortaProcess& p) {
   p.ChartForm->FeedChart();
 }
 
-void ProcessTick(TProgramState& program, TVortaProcess& p) {
+// rpmLabel: the status bar's translated "Об/мин: ", the same for every vessel.
+void ProcessTick(TProgramState& program, TVortaProcess& p, const QString& rpmLabel) {
   LightCountdownStep(p);
   SelectHeating(program, p);
   p.Po2Counter += 1;
@@ -118,8 +119,7 @@ void ProcessTick(TProgramState& program, TVortaProcess& p) {
   if (p.CalibView != nullptr) IndicateCalibration(p);
   ShowLink(p);
   p.PanelState.DriveMenuVisible = HasDcMixer(p);
-  p.PanelState.StatusText[1] = QCoreApplication::translate("vorta::RegulationCycle", "Об/мин: ") +
-                               QString::number(p.MixerRpm);
+  p.PanelState.StatusText[1] = rpmLabel + QString::number(p.MixerRpm);
   ShowMixerWindow(p);
   // Translated only when the mode changed: this runs for every vessel every 2 s.
   if (const int mode = ModeIndex(p.Mode); p.PanelState.ShownMode != mode) {
@@ -141,7 +141,8 @@ void ProcessTick(TProgramState& program, TVortaProcess& p) {
 void RegulationCycle(TCycleContext& c) {
   TProgramState& program = c.Program;
   program.TwoSecondTicks += 1;
-  for (const auto& process : c.Processes) ProcessTick(program, *process);
+  const QString rpmLabel = QCoreApplication::translate("vorta::RegulationCycle", "Об/мин: ");
+  for (const auto& process : c.Processes) ProcessTick(program, *process, rpmLabel);
   if (c.AlarmChecks != nullptr) c.AlarmChecks->Evaluate(c.Processes);
   for (const auto& process : c.Processes) {
     process->PanelState.StatusText[0] = QString::number(program.TwoSecondTicks * 2);

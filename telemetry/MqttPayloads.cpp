@@ -1,8 +1,14 @@
+#include <QByteArrayView>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstring>
+#include <optional>
+#include <vector>
 
 #include "journal/Alarms.h"
 #include "journal/Journal.h"
@@ -122,24 +128,196 @@ QByteArray AlarmListJson(const std::deque<TAlarm>& alarms) {
   return Compact(o);
 }
 
-QByteArray MinuteJson(std::int32_t vessel, const QStringList& header, const QByteArray& row,
-                      double now) {
-  static const QStringList kTexts{QLatin1String(kLogDateColumn), QLatin1String(kLogTimeColumn),
-                                  QLatin1String(kLogMixStatusColumn), QLatin1String(kLogNetColumn),
-                                  QLatin1String(kLogModeColumn)};
+namespace {
+
+// A field as QString::toDouble reads it, without a QString for the plain
+// decimals that make up almost every row: their value is the same
+// correctly rounded double either way. Other texts that could be numbers
+// ("1e3", "inf") go the long way; the rest are no number at all.
+std::optional<double> FieldNumber(QByteArrayView text) {
+  bool plain = !text.isEmpty() && text.front() != '.' && text.back() != '.';
+  bool seenPoint = false;
+  bool maybe = true;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') continue;
+    if (c == '-' && i == 0 && text.size() > 1 && text[1] != '.') continue;
+    if (c == '.' && !seenPoint) {
+      seenPoint = true;
+      continue;
+    }
+    plain = false;
+    // Not UTF-8 ASCII: other whitespace or digits may be involved.
+    const bool ascii = static_cast<unsigned char>(c) < 0x80;
+    if (ascii && (c == '\0' || std::strchr("+-.eEiInNfFaAtTyY", c) == nullptr)) maybe = false;
+  }
+  if (plain) {
+    double v = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (error == std::errc() && end == text.data() + text.size()) return v;
+  }
+  if (!maybe) return std::nullopt;
+  bool ok = false;
+  const double v = QString::fromUtf8(text).trimmed().toDouble(&ok);
+  return ok ? std::optional<double>(v) : std::nullopt;
+}
+
+}  // namespace
+
+namespace {
+
+// A text as the JSON writer puts it: quotes, backslashes and control
+// characters escaped, everything else as UTF-8.
+void AppendJsonString(QByteArray& out, const QString& text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  const QByteArray utf8 = text.toUtf8();
+  const char* const data = utf8.constData();
+  out += '"';
+  qsizetype plain = 0;  // where the run not yet appended begins
+  for (qsizetype i = 0; i < utf8.size(); ++i) {
+    const char c = data[i];
+    if (static_cast<unsigned char>(c) >= 0x20 && c != '"' && c != '\\') continue;
+    out.append(data + plain, i - plain);
+    plain = i + 1;
+    out += '\\';
+    switch (c) {
+      case '"':
+        out += '"';
+        break;
+      case '\\':
+        out += '\\';
+        break;
+      case '\b':
+        out += 'b';
+        break;
+      case '\f':
+        out += 'f';
+        break;
+      case '\n':
+        out += 'n';
+        break;
+      case '\r':
+        out += 'r';
+        break;
+      case '\t':
+        out += 't';
+        break;
+      default:
+        out += "u00";
+        out += kHex[static_cast<unsigned char>(c) >> 4];
+        out += kHex[c & 0xF];
+    }
+  }
+  out.append(data + plain, utf8.size() - plain);
+  out += '"';
+}
+
+// A number as the JSON writer puts it (whole ones as integers); false for
+// those it is left to write itself.
+bool AppendJsonNumber(QByteArray& out, double v) {
+  constexpr double kExactWhole = 9007199254740992.0;  // 2^53
+  if (!std::isfinite(v) || std::abs(v) >= kExactWhole) return false;
+  if (v == std::trunc(v)) {
+    out += QByteArray::number(static_cast<qint64>(v));
+  } else {
+    out += QByteArray::number(v, 'g', QLocale::FloatingPointShortest);
+  }
+  return true;
+}
+
+struct TMinuteField {
+  QString Name;
+  std::optional<double> Number;
+  QString Text;
+};
+
+bool IsTextColumn(const QString& name) {
+  return name == QLatin1String(kLogDateColumn) || name == QLatin1String(kLogTimeColumn) ||
+         name == QLatin1String(kLogMixStatusColumn) || name == QLatin1String(kLogNetColumn) ||
+         name == QLatin1String(kLogModeColumn);
+}
+
+std::vector<TMinuteField> MinuteFields(const QStringList& header, const QByteArray& row) {
+  std::vector<TMinuteField> fields;
+  fields.reserve(static_cast<std::size_t>(header.size()));
+  const QByteArrayView line(row);
+  qsizetype from = 0;
+  for (qsizetype i = 0; from <= line.size(); ++i) {
+    qsizetype tab = line.indexOf('\t', from);
+    if (tab < 0) tab = line.size();
+    const QByteArrayView field = line.sliced(from, tab - from);
+    from = tab + 1;
+    TMinuteField& f = fields.emplace_back();
+    f.Name = i < header.size() ? header[i] : QStringLiteral("field%1").arg(i + 1);
+    if (!IsTextColumn(f.Name)) f.Number = FieldNumber(field.trimmed());
+    if (!f.Number) f.Text = QString::fromUtf8(field).trimmed();
+  }
+  return fields;
+}
+
+// Through QJsonObject: any row, at several times the cost.
+QByteArray MinuteJsonObject(std::int32_t vessel, const std::vector<TMinuteField>& fields,
+                            double now) {
   QJsonObject o;
   o[QLatin1String("vessel")] = vessel;
-  const QStringList fields = QString::fromUtf8(row).split(u'\t');
-  for (qsizetype i = 0; i < fields.size(); ++i) {
-    const QString name = i < header.size() ? header[i] : QStringLiteral("field%1").arg(i + 1);
-    const QString text = fields[i].trimmed();
-    bool ok = false;
-    const double v = text.toDouble(&ok);
-    o[name] = ok && !kTexts.contains(name) ? QJsonValue(v) : QJsonValue(text);
+  for (const TMinuteField& f : fields) {
+    o[f.Name] = f.Number ? QJsonValue(*f.Number) : QJsonValue(f.Text);
   }
   o[QLatin1String("time")] = RowTime(o[QLatin1String(kLogDateColumn)].toString(),
                                      o[QLatin1String(kLogTimeColumn)].toString(), now);
   return Compact(o);
+}
+
+}  // namespace
+
+// Written directly, keys in the object's order, for the rows the program
+// writes (each column once, with its date and time); any other row goes
+// through QJsonObject. Both give the same bytes.
+QByteArray MinuteJson(std::int32_t vessel, const QStringList& header, const QByteArray& row,
+                      double now) {
+  std::vector<TMinuteField> fields = MinuteFields(header, row);
+  std::vector<const TMinuteField*> sorted;
+  sorted.reserve(fields.size() + 2);
+  const TMinuteField* date = nullptr;
+  const TMinuteField* time = nullptr;
+  for (const TMinuteField& f : fields) {
+    sorted.push_back(&f);
+    if (f.Name == QLatin1String(kLogDateColumn)) date = &f;
+    if (f.Name == QLatin1String(kLogTimeColumn)) time = &f;
+  }
+  const TMinuteField vesselField{QStringLiteral("vessel"), vessel, {}};
+  const TMinuteField timeField{QStringLiteral("time"), std::nullopt, {}};
+  sorted.push_back(&vesselField);
+  sorted.push_back(&timeField);
+  std::sort(sorted.begin(), sorted.end(),
+            [](const TMinuteField* a, const TMinuteField* b) { return a->Name < b->Name; });
+  const auto same = [](const TMinuteField* a, const TMinuteField* b) { return a->Name == b->Name; };
+  if (date == nullptr || time == nullptr ||
+      std::adjacent_find(sorted.begin(), sorted.end(), same) != sorted.end()) {
+    return MinuteJsonObject(vessel, fields, now);
+  }
+  QByteArray out;
+  out.reserve(64 * static_cast<qsizetype>(sorted.size()));
+  out += '{';
+  for (const TMinuteField* f : sorted) {
+    if (out.size() > 1) out += ',';
+    AppendJsonString(out, f->Name);
+    out += ':';
+    if (f == &timeField) {
+      const QJsonValue t = RowTime(date->Text, time->Text, now);
+      if (t.isString()) {
+        AppendJsonString(out, t.toString());
+      } else {
+        out += "null";
+      }
+    } else if (f->Number) {
+      if (!AppendJsonNumber(out, *f->Number)) return MinuteJsonObject(vessel, fields, now);
+    } else {
+      AppendJsonString(out, f->Text);
+    }
+  }
+  out += '}';
+  return out;
 }
 
 QByteArray JournalJson(const QStringList& header, const QByteArray& line, std::int32_t* vessel,

@@ -1,15 +1,17 @@
 #include <mosquitto.h>
 #include <mqtt_protocol.h>
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <QDateTime>
 #include <QLoggingCategory>
 #include <algorithm>
+#include <array>
 #include <cerrno>
 
 #include "platform/RealTimerService.h"
-#include "platform/SafeFile.h"
-#include "telemetry/MqttHistory.h"
-#include "telemetry/MqttPayloads.h"
 #include "telemetry/MqttPublisher.h"
 #include "telemetry/MqttReasons.h"
 
@@ -18,10 +20,6 @@ Q_LOGGING_CATEGORY(lcMqtt, "vorta.mqtt")
 namespace vorta {
 
 namespace {
-// Records waiting for the broker's acknowledgement: enough to keep the link
-// busy after an outage, small enough to be nothing in memory.
-constexpr std::size_t kMaxPending = 200;
-constexpr qint64 kChunkBytes = qint64{32} * 1024;
 // Alarm changes the journal could not take wait in memory; beyond this the
 // oldest give way.
 constexpr std::size_t kMaxMemoryAlarms = 100;
@@ -29,11 +27,10 @@ constexpr std::size_t kMaxMemoryAlarms = 100;
 constexpr auto kConnectTimeout = std::chrono::seconds(10);
 // The orderly end waits this long for the broker at most.
 constexpr auto kFinishTime = std::chrono::milliseconds(1500);
-constexpr auto kSaveEvery = std::chrono::seconds(2);
 constexpr auto kPumpEvery = std::chrono::milliseconds(250);
-// A vessel's history is read from this much of its data log's end: a day of
-// rows at the shortest period (1 min, about 150 bytes a row) twice over.
-constexpr qint64 kHistoryBytes = qint64{512} * 1024;
+// The longest sleep of a connected thread: keep-alives and the connect
+// timeout are looked at no less often.
+constexpr int kServiceMs = 50;
 
 std::once_flag gLibraryInit;
 
@@ -52,16 +49,26 @@ TMqttPublisher::TMqttPublisher(TMqttSettings settings, std::vector<TPublishedFil
                                QString offsetsPath)
     : settings_(std::move(settings)),
       root_(settings_.TopicRoot),
-      files_(std::move(files)),
-      offsetsPath_(std::move(offsetsPath)) {
+      wakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
+      ledger_(root_, std::move(files), std::move(offsetsPath), *this) {
   std::call_once(gLibraryInit, [] { mosquitto_lib_init(); });
   retryMs_ = settings_.RetryMinMs;
 }
 
 TMqttPublisher::~TMqttPublisher() {
   stop_ = true;
-  wake_.notify_all();
+  Wake();
   if (thread_.joinable()) thread_.join();
+  if (wakeFd_ >= 0) ::close(wakeFd_);
+}
+
+void TMqttPublisher::Wake() {
+  wake_.notify_all();
+  // Without the eventfd the thread still wakes within kServiceMs.
+  if (wakeFd_ >= 0) {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(wakeFd_, &one, sizeof one);
+  }
 }
 
 void TMqttPublisher::Start() {
@@ -70,20 +77,29 @@ void TMqttPublisher::Start() {
 
 void TMqttPublisher::PublishState(std::int32_t vessel, const QByteArray& payload) {
   if (!connected_) return;
-  const std::lock_guard lock(mutex_);
-  states_.insert(vessel, payload);
+  {
+    const std::lock_guard lock(mutex_);
+    states_.insert(vessel, payload);
+  }
+  Wake();
 }
 
 void TMqttPublisher::PublishUnjournalledAlarm(std::int32_t vessel, const QByteArray& payload) {
-  const std::lock_guard lock(mutex_);
-  newAlarms_.push_back({vessel, payload, 0});
-  if (newAlarms_.size() > kMaxMemoryAlarms) newAlarms_.erase(newAlarms_.begin());
+  {
+    const std::lock_guard lock(mutex_);
+    newAlarms_.push_back({vessel, payload, 0});
+    if (newAlarms_.size() > kMaxMemoryAlarms) newAlarms_.erase(newAlarms_.begin());
+  }
+  Wake();
 }
 
 void TMqttPublisher::PublishAlarmList(const QByteArray& payload) {
-  const std::lock_guard lock(mutex_);
-  alarmList_ = payload;
-  alarmListNew_ = true;
+  {
+    const std::lock_guard lock(mutex_);
+    alarmList_ = payload;
+    alarmListNew_ = true;
+  }
+  Wake();
 }
 
 std::vector<TMqttNotice> TMqttPublisher::TakeNotices() {
@@ -105,38 +121,8 @@ double TMqttPublisher::Now() const {
   return now != 0 ? now : ToSystemDateTime(QDateTime::currentDateTime());
 }
 
-void TMqttPublisher::LoadOffsets() {
-  const TKeptOffsets kept = LoadDeliveredOffsets(offsetsPath_);
-  kept_ = kept.Offsets;
-  if (!kept.Problem.IsEmpty()) {
-    Notify(Tr(QT_TRANSLATE_NOOP("vorta::MqttPublisher",
-                                "MQTT: файл %1 нельзя использовать (%2); строки протоколов и "
-                                "журнала, о которых он не говорит, публикуются с начала файлов, "
-                                "возможны повторы."))
-               .Arg(offsetsPath_, kept.Problem),
-           true);
-    // A file in its place that cannot be read cannot be written either: once is enough.
-    saveFailureTold_ = !NotARegularFile(offsetsPath_).isEmpty();
-  }
-  tails_.reserve(files_.size());
-  historyDue_.assign(files_.size(), false);
-  for (const TPublishedFile& f : files_) {
-    TFileTail& tail = tails_.emplace_back(f.Path);
-    if (const auto it = kept.Offsets.find(f.Key); it != kept.Offsets.end()) {
-      tail.Resume(*it);
-    } else if (!kept.Problem.IsEmpty()) {
-      // What was delivered is unknown: repeats rather than losses.
-      tail.StartAt(0);
-    } else {
-      // New to the publisher: from this run's first line on.
-      tail.StartAt(f.RunStart);
-    }
-  }
-  offsetsDirty_ = true;
-}
-
 void TMqttPublisher::Run() {
-  LoadOffsets();
+  ledger_.Load();
   while (!stop_) {
     if (mosq_ == nullptr) {
       const auto now = TClock::now();
@@ -147,10 +133,12 @@ void TMqttPublisher::Run() {
         wake_.wait_for(
             lock, std::min<TClock::duration>(nextAttempt_ - now, std::chrono::milliseconds(200)));
       }
-      SaveOffsets(false);
+      ledger_.SaveOffsets(false);
       continue;
     }
-    const int rc = mosquitto_loop(mosq_, 50, 1);
+    // No sleep while a backlog can go on: the window has room.
+    const bool more = connected_ && ledger_.Backlog() && !ledger_.WindowFull();
+    const int rc = Service(more ? 0 : kServiceMs);
     if (rc != MOSQ_ERR_SUCCESS || lost_) {
       Fail(rc != MOSQ_ERR_SUCCESS ? rc : MOSQ_ERR_CONN_LOST);
       continue;
@@ -165,17 +153,36 @@ void TMqttPublisher::Run() {
       SendAlarms();
       SendAlarmList();
       // The files are looked at a few times a second, and at once again
-      // while a backlog is being sent.
+      // while a backlog is being sent and the broker takes it.
       const auto now = TClock::now();
-      if (backlog_ || now - lastPump_ >= kPumpEvery) {
+      if ((ledger_.Backlog() && !ledger_.WindowFull()) || now - lastPump_ >= kPumpEvery) {
         lastPump_ = now;
-        PumpFiles();
+        if (!ledger_.Pump()) lost_ = true;
       }
-      SendHistories();
+      if (!lost_ && !ledger_.SendHistories()) lost_ = true;
     }
-    SaveOffsets(false);
+    ledger_.SaveOffsets(false);
   }
   Finish();
+}
+
+int TMqttPublisher::Service(int timeoutMs) {
+  const int sock = mosquitto_socket(mosq_);
+  std::array<pollfd, 2> fds{};
+  nfds_t count = 0;
+  if (wakeFd_ >= 0) fds[count++] = {wakeFd_, POLLIN, 0};
+  if (sock >= 0) {
+    fds[count++] = {sock, static_cast<short>(POLLIN | (mosquitto_want_write(mosq_) ? POLLOUT : 0)),
+                    0};
+  }
+  ::poll(fds.data(), count, timeoutMs);
+  if (wakeFd_ >= 0 && (fds[0].revents & POLLIN) != 0) {
+    std::uint64_t n = 0;
+    [[maybe_unused]] const ssize_t r = ::read(wakeFd_, &n, sizeof n);
+  }
+  // The library's own loop does the reading, writing and keep-alive; it
+  // need not wait any more.
+  return mosquitto_loop(mosq_, 0, 1);
 }
 
 void TMqttPublisher::TryConnect() {
@@ -198,6 +205,10 @@ void TMqttPublisher::TryConnect() {
   // MQTT 5 names why a message or the connection is refused.
   mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION,
                        mqtt5_ ? MQTT_PROTOCOL_V5 : MQTT_PROTOCOL_V311);
+  // The library's own limit of messages in flight (20) would hold a backlog
+  // to a trickle: the ledger's window is the limit, or the broker's if lower.
+  mosquitto_int_option(mosq_, MOSQ_OPT_SEND_MAXIMUM,
+                       static_cast<int>(TMqttDeliveryLedger::kWindow));
   mosquitto_connect_callback_set(mosq_, &OnConnect);
   mosquitto_disconnect_callback_set(mosq_, &OnDisconnect);
   mosquitto_publish_v5_callback_set(mosq_, &OnPublish);
@@ -232,9 +243,7 @@ void TMqttPublisher::Destroy() {
 void TMqttPublisher::Fail(int rc) {
   const int savedErrno = errno;
   Destroy();
-  pending_.clear();
-  for (TFileTail& tail : tails_) tail.Rewind();
-  for (TMemoryAlarm& alarm : alarms_) alarm.Mid = 0;
+  ledger_.Lost();
   {
     const std::lock_guard lock(mutex_);
     states_.clear();
@@ -356,8 +365,7 @@ void TMqttPublisher::OnConnect(mosquitto* /*m*/, void* self, int rc) {
   // Retained topics are made right on every connection: the broker may have
   // lost them, or kept an older run's.
   p->alarmListDue_ = true;
-  for (std::size_t i = 0; i < p->files_.size(); ++i) p->historyDue_[i] = !p->files_[i].Journal;
-  p->historySent_.assign(p->files_.size(), {});
+  p->ledger_.Connected();
   p->Publish(p->StatusTopic(), QByteArrayLiteral("online"), 1, true, &p->onlineMid_);
   p->connected_ = true;
 }
@@ -376,15 +384,12 @@ void TMqttPublisher::OnPublish(mosquitto* /*m*/, void* self, int mid, int reason
   if (reason >= 0x80) {
     // Refused: not delivered, and said once; the pause grows as for a loss.
     p->rejected_ = reason;
-    p->rejectedTopic_ = p->StatusTopic();
-    for (const TPending& pending : p->pending_) {
-      if (pending.Mid == mid) p->rejectedTopic_ = pending.Topic;
-    }
+    p->rejectedTopic_ = p->ledger_.TopicOf(mid);
+    if (p->rejectedTopic_.isEmpty()) p->rejectedTopic_ = p->StatusTopic();
     p->lost_ = true;
     return;
   }
-  if (mid == p->onlineMid_) p->acked_ = true;
-  p->Acknowledge(mid);
+  if (p->ledger_.Acknowledge(mid) || mid == p->onlineMid_) p->acked_ = true;
 }
 
 bool TMqttPublisher::Publish(const QString& topic, const QByteArray& payload, int qos, bool retain,
@@ -409,20 +414,9 @@ void TMqttPublisher::SendStates() {
 void TMqttPublisher::SendAlarms() {
   {
     const std::lock_guard lock(mutex_);
-    for (TMemoryAlarm& alarm : newAlarms_) alarms_.push_back(std::move(alarm));
-    newAlarms_.clear();
+    ledger_.AddAlarms(newAlarms_);
   }
-  while (alarms_.size() > kMaxMemoryAlarms) alarms_.pop_front();
-  for (TMemoryAlarm& alarm : alarms_) {
-    if (alarm.Mid != 0) continue;
-    const QString topic = QStringLiteral("%1/%2/alarm").arg(root_).arg(alarm.Vessel);
-    if (!Publish(topic, alarm.Payload, 1, false, &alarm.Mid)) {
-      alarm.Mid = 0;
-      lost_ = true;
-      return;
-    }
-    pending_.push_back({alarm.Mid, kAlarmMessage, 0, false, topic});
-  }
+  if (!ledger_.SendAlarms()) lost_ = true;
 }
 
 void TMqttPublisher::SendAlarmList() {
@@ -439,151 +433,20 @@ void TMqttPublisher::SendAlarmList() {
   if (!Publish(root_ + QStringLiteral("/alarms"), alarmListSent_, 1, true, nullptr)) lost_ = true;
 }
 
-// Built from the data log itself, so that it holds the whole day whatever
-// was delivered before; only once a backlog is through, so that catching up
-// on an outage builds it once. Of the parts only those that changed go out
-// (with a new row, the newest hour's), before the index that names them.
-void TMqttPublisher::SendHistories() {
-  if (backlog_ || lost_) return;
-  for (std::size_t i = 0; i < files_.size(); ++i) {
-    if (!historyDue_[i]) continue;
-    historyDue_[i] = false;
-    const std::optional<TLastLines> last = ReadLastLines(files_[i].Path, kHistoryBytes);
-    if (!last) continue;
-    const THistoryParts built = HistoryParts(files_[i].Vessel, last->Header, last->Lines, Now());
-    THistoryParts& sent = historySent_[i];
-    const QString topic = QStringLiteral("%1/%2/history").arg(root_).arg(files_[i].Vessel);
-    for (std::size_t slot = 0; slot < built.Parts.size(); ++slot) {
-      const QByteArray& part = built.Parts[slot];
-      // Null: not published on this connection. An empty part clears the
-      // slot, whatever an earlier run left in it.
-      if (!sent.Parts[slot].isNull() && sent.Parts[slot] == part) continue;
-      if (!Publish(topic + u'/' + QString::number(slot), part, 0, true, nullptr)) {
-        lost_ = true;
-        return;
-      }
-      sent.Parts[slot] = part.isNull() ? QByteArray("") : part;
-    }
-    if (sent.Index == built.Index) continue;
-    if (!Publish(topic, built.Index, 0, true, nullptr)) {
-      lost_ = true;
-      return;
-    }
-    sent.Index = built.Index;
-  }
-}
-
-void TMqttPublisher::PumpFiles() {
-  backlog_ = false;
-  for (std::size_t i = 0; i < tails_.size() && !lost_; ++i) {
-    if (pending_.size() >= kMaxPending) return;
-    TFileTail& tail = tails_[i];
-    const TPublishedFile& file = files_[i];
-    const std::vector<TTailedLine> lines = tail.ReadLines(kChunkBytes);
-    for (const TTailNotice& notice : tail.TakeNotices()) {
-      Notify({notice.Text, notice.Shown}, notice.Operator);
-    }
-    for (const TTailedLine& line : lines) {
-      QString topic;
-      QByteArray payload;
-      if (file.Journal) {
-        std::int32_t vessel = 0;
-        bool alarm = false;
-        payload = JournalJson(tail.Header(), line.Line, &vessel, &alarm);
-        if (payload.isEmpty()) continue;
-        if (alarm) {
-          if (!Publish(QStringLiteral("%1/%2/alarm").arg(root_).arg(vessel), payload, 1, false,
-                       nullptr)) {
-            lost_ = true;
-            return;
-          }
-        }
-        topic = root_ + QStringLiteral("/journal");
-      } else {
-        payload = MinuteJson(file.Vessel, tail.Header(), line.Line, Now());
-        topic = QStringLiteral("%1/%2/minute").arg(root_).arg(file.Vessel);
-        historyDue_[i] = true;
-      }
-      int mid = 0;
-      if (!Publish(topic, payload, 1, false, &mid)) {
-        lost_ = true;
-        return;
-      }
-      pending_.push_back({mid, i, line.End, false, topic});
-      backlog_ = true;
-    }
-    // Nothing of this file waits for the broker: what was read (a header,
-    // an empty line) counts as delivered.
-    const bool waiting = std::any_of(pending_.begin(), pending_.end(),
-                                     [i](const TPending& p) { return p.File == i; });
-    if (!waiting && tail.Delivered() != tail.ReadPosition()) {
-      tail.SetDelivered(tail.ReadPosition());
-      offsetsDirty_ = true;
-    }
-  }
-}
-
-void TMqttPublisher::Acknowledge(int mid) {
-  for (TPending& p : pending_) {
-    if (p.Mid != mid) continue;
-    p.Acked = true;
-    acked_ = true;
-    if (p.File == kAlarmMessage) {
-      std::erase_if(alarms_, [mid](const TMemoryAlarm& a) { return a.Mid == mid; });
-    }
-    break;
-  }
-  while (!pending_.empty() && pending_.front().Acked) {
-    if (pending_.front().File < tails_.size()) {
-      TFileTail& tail = tails_[pending_.front().File];
-      tail.SetDelivered(std::max(tail.Delivered(), pending_.front().End));
-      offsetsDirty_ = true;
-    }
-    pending_.pop_front();
-  }
-}
-
-void TMqttPublisher::SaveOffsets(bool force) {
-  const auto now = TClock::now();
-  if (!offsetsDirty_ || (!force && now - lastSave_ < kSaveEvery)) return;
-  lastSave_ = now;
-  for (std::size_t i = 0; i < tails_.size(); ++i) kept_.insert(files_[i].Key, tails_[i].Kept());
-  const TMqttText error = SaveDeliveredOffsets(offsetsPath_, kept_);
-  if (error.IsEmpty()) {
-    offsetsDirty_ = false;
-    if (saveFailureTold_) {
-      Notify(Tr(QT_TRANSLATE_NOOP("vorta::MqttPublisher", "MQTT: файл %1 снова записывается."))
-                 .Arg(offsetsPath_),
-             false);
-    }
-    saveFailureTold_ = false;
-    return;
-  }
-  if (!saveFailureTold_) {
-    Notify(Tr(QT_TRANSLATE_NOOP("vorta::MqttPublisher",
-                                "MQTT: не удалось записать файл %1: %2. Пока это так, после "
-                                "перезапуска программы строки, записанные до него, могут быть "
-                                "опубликованы повторно или пропущены."))
-               .Arg(offsetsPath_, error),
-           true);
-  }
-  saveFailureTold_ = true;
-}
-
 void TMqttPublisher::Finish() {
   if (mosq_ != nullptr && connected_) {
     const auto until = TClock::now() + kFinishTime;
     // What the files still hold, as far as the broker takes it in time.
     while (TClock::now() < until && !lost_) {
       SendAlarms();
-      PumpFiles();
-      if (pending_.empty()) break;
+      if (!lost_ && !ledger_.Pump()) lost_ = true;
+      if (ledger_.AllAcknowledged()) break;
       if (mosquitto_loop(mosq_, 20, 1) != MOSQ_ERR_SUCCESS) break;
     }
     int mid = 0;
     if (!lost_ && Publish(StatusTopic(), QByteArrayLiteral("offline"), 1, true, &mid)) {
-      pending_.push_back({mid, kStatusMessage, 0, false, StatusTopic()});
-      while (TClock::now() < until && !pending_.empty() && !lost_) {
+      ledger_.Expect(mid, StatusTopic());
+      while (TClock::now() < until && !ledger_.AllAcknowledged() && !lost_) {
         if (mosquitto_loop(mosq_, 20, 1) != MOSQ_ERR_SUCCESS) break;
       }
       mosquitto_disconnect(mosq_);
@@ -591,7 +454,7 @@ void TMqttPublisher::Finish() {
     }
   }
   Destroy();
-  SaveOffsets(true);
+  ledger_.SaveOffsets(true);
 }
 
 }  // namespace vorta

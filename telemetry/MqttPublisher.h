@@ -1,13 +1,15 @@
 #pragma once
-// The MQTT client: its own thread connects, reconnects with a growing pause,
-// and publishes; the main thread only hands over the latest 2-s state of a
-// vessel and picks up what the operator must be told, so a broker that is
-// down, slow or refusing never holds up a cycle or a window.
+// The MQTT client's session: its own thread connects, reconnects with a
+// growing pause, and publishes; the main thread only hands over the latest
+// 2-s state of a vessel and picks up what the operator must be told, so a
+// broker that is down, slow or refusing never holds up a cycle or a window.
+// A hand-over wakes the thread at once.
 //
 // Minute rows, alarms and journal records are read from their files on disk
-// from the last delivered offset (acknowledged by the broker, QoS 1), so
-// whatever was written during an outage is published after it, in order,
-// and memory stays flat however long the outage.
+// from the last delivered offset (acknowledged by the broker, QoS 1; see
+// telemetry/MqttDeliveryLedger.h), so whatever was written during an outage
+// is published after it, in order, and memory stays flat however long the
+// outage.
 
 #include <QByteArray>
 #include <QHash>
@@ -17,14 +19,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
-#include "telemetry/FileTail.h"
-#include "telemetry/MqttHistory.h"
+#include "telemetry/MqttDeliveryLedger.h"
 #include "telemetry/MqttSettings.h"
 #include "telemetry/MqttText.h"
 
@@ -32,17 +32,6 @@ struct mosquitto;
 struct mqtt5__property;
 
 namespace vorta {
-
-// A file whose lines are published: a vessel's data log or the journal.
-struct TPublishedFile {
-  QString Path;
-  QString Key;  // its name in the offsets file
-  std::int32_t Vessel = 0;
-  bool Journal = false;
-  // Where this run's lines begin, for a file the offsets file does not know
-  // yet; -1: wherever the file ends when publishing starts.
-  qint64 RunStart = -1;
-};
 
 // A change of the connection worth telling: Operator texts go to the
 // operator (once per episode, as Shown); all go to the journal (as Text).
@@ -58,13 +47,13 @@ struct TMqttNotice {
   bool Operator = true;
 };
 
-class TMqttPublisher {
+class TMqttPublisher final : private IMqttLink {
  public:
   // offsetsPath: the small file that keeps each file's delivered offset.
   TMqttPublisher(TMqttSettings settings, std::vector<TPublishedFile> files, QString offsetsPath);
   // Orderly end: what is still in the files is published for a moment,
   // then "offline", then the connection is closed.
-  ~TMqttPublisher();
+  ~TMqttPublisher() override;
   TMqttPublisher(const TMqttPublisher&) = delete;
   TMqttPublisher& operator=(const TMqttPublisher&) = delete;
 
@@ -87,25 +76,13 @@ class TMqttPublisher {
   [[nodiscard]] QString StatusTopic() const { return root_ + QStringLiteral("/status"); }
 
  private:
-  // File of a pending message that is no line of a file.
-  static constexpr std::size_t kStatusMessage = SIZE_MAX;
-  static constexpr std::size_t kAlarmMessage = SIZE_MAX - 1;
-  struct TPending {
-    int Mid = 0;
-    std::size_t File = 0;
-    qint64 End = 0;
-    bool Acked = false;
-    QString Topic;
-  };
-  struct TMemoryAlarm {
-    std::int32_t Vessel = 0;
-    QByteArray Payload;
-    int Mid = 0;  // while sent and not yet acknowledged
-  };
   using TClock = std::chrono::steady_clock;
 
   void Run();
-  void LoadOffsets();
+  // Waits for the broker's socket, a hand-over or the timeout, then lets the
+  // library read and write what it can.
+  int Service(int timeoutMs);
+  void Wake();
   void TryConnect();
   void Fail(int rc);
   [[nodiscard]] TMqttText FailureText(int rc, int savedErrno);
@@ -114,15 +91,13 @@ class TMqttPublisher {
   void SendStates();
   void SendAlarms();
   void SendAlarmList();
-  void SendHistories();
-  void PumpFiles();
-  void Acknowledge(int mid);
-  void SaveOffsets(bool force);
   void Finish();
-  bool Publish(const QString& topic, const QByteArray& payload, int qos, bool retain, int* mid);
-  void Notify(const TMqttText& text, bool toOperator);
+  // IMqttLink
+  bool Publish(const QString& topic, const QByteArray& payload, int qos, bool retain,
+               int* mid) override;
+  void Notify(const TMqttText& text, bool toOperator) override;
+  [[nodiscard]] double Now() const override;
   [[nodiscard]] QString Where() const;
-  [[nodiscard]] double Now() const;
 
   static void OnConnect(mosquitto* m, void* self, int rc);
   static void OnDisconnect(mosquitto* m, void* self, int rc);
@@ -131,8 +106,6 @@ class TMqttPublisher {
 
   const TMqttSettings settings_;
   const QString root_;
-  const std::vector<TPublishedFile> files_;
-  const QString offsetsPath_;
 
   // Shared with the main thread.
   std::atomic<bool> stop_{false};
@@ -145,19 +118,14 @@ class TMqttPublisher {
   bool alarmListNew_ = false;
   std::vector<TMqttNotice> notices_;
   std::atomic<double> now_{0};
+  int wakeFd_ = -1;  // an eventfd: a hand-over for the thread
 
   // The thread's own.
   std::thread thread_;
   mosquitto* mosq_ = nullptr;
-  std::vector<TFileTail> tails_;
-  std::deque<TPending> pending_;
-  std::deque<TMemoryAlarm> alarms_;
+  TMqttDeliveryLedger ledger_;
   QByteArray alarmListSent_;  // the latest list, for the next connection
   bool alarmListDue_ = false;
-  // Per file: its vessel's history is to be built and published again.
-  std::vector<bool> historyDue_;
-  // Per file: its history as published on this connection.
-  std::vector<THistoryParts> historySent_;
   bool mqtt5_ = true;  // until the broker says it speaks only 3.1.1
   bool lost_ = false;
   // This attempt: accepted by the broker, then a message of it acknowledged,
@@ -182,13 +150,7 @@ class TMqttPublisher {
   int retryMs_ = 0;
   TClock::time_point nextAttempt_{};
   TClock::time_point attemptStarted_{};
-  // The offsets file: what it holds for files not followed now, too.
-  QHash<QString, TDeliveredOffset> kept_;
-  bool saveFailureTold_ = false;
-  TClock::time_point lastSave_{};
-  bool offsetsDirty_ = false;
   TClock::time_point lastPump_{};
-  bool backlog_ = false;  // the last look found lines
 };
 
 }  // namespace vorta

@@ -5,42 +5,24 @@
 'use strict';
 
 (function () {
-  const TEXTS = window.VortaTexts;
-  const Trend = window.VortaTrend;
+  const TEXTS = globalThis.VortaTexts;
+  const Trend = globalThis.VortaTrend;
+  const { MAX_TEXT, isObject, joinParts, num, parseJson, parseTopic, readAlarms, readIndex, readState, when } =
+    globalThis.VortaPayloads;
+  const { clock: clockIn, staleness, statusText: statusIn, two } = globalThis.VortaFormat;
+  const { load, save } = globalThis.VortaStorage;
 
-  const STATE_PERIOD_MS = 2000; // the program's state period
-  const STALE_AFTER_MS = 3 * STATE_PERIOD_MS;
+  const decoder = new TextDecoder('utf-8');
   const SMALL_REDRAW_MS = 10000; // a card's trend follows live values this often
   const LARGE_REDRAW_MS = 1000;
   const FRAME_BUDGET_MS = 8; // charts drawn per frame stop here
-  const MAX_TEXT = 200;
   const MAX_PAYLOAD = 256 * 1024;
-  const MAX_ALARMS = 500;
   const OK_LINK = 'Net OK';
   // Vessels whose day is asked at a time: the broker queues at most about
   // a thousand messages for a client, and each day is up to 26 messages;
   // each round costs the broker a turn of its loop (up to 100 ms).
   const HISTORY_ASKS = 24;
-  const HISTORY_SLOTS = 25;
   const HISTORY_RETRY_MS = 60000;
-
-  // ---- storage that may be missing (a file:// page, a locked-down browser)
-
-  function load(store, key) {
-    try {
-      return store.getItem(key);
-    } catch (e) {
-      return null;
-    }
-  }
-  function save(store, key, value) {
-    try {
-      if (value === null || value === '') store.removeItem(key);
-      else store.setItem(key, value);
-    } catch (e) {
-      /* nothing kept */
-    }
-  }
 
   // ---- language
 
@@ -58,6 +40,12 @@
   }
   function tr(key) {
     return TEXTS[lang][key];
+  }
+  function clock(ms) {
+    return clockIn(ms, lang, tr);
+  }
+  function statusText(s, i) {
+    return statusIn(s, i, tr);
   }
 
   // ---- figures for the benchmark and the tests (cheap, always on)
@@ -92,95 +80,6 @@
   }
   function setClass(e, cls, on) {
     if (e.classList.contains(cls) !== on) e.classList.toggle(cls, on);
-  }
-
-  // ---- reading payloads
-
-  const decoder = new TextDecoder('utf-8');
-  function str(v) {
-    return typeof v === 'string' ? v.slice(0, MAX_TEXT) : '';
-  }
-  function num(v) {
-    return typeof v === 'number' && Number.isFinite(v) ? v : null;
-  }
-  function int(v) {
-    return Number.isInteger(v) ? v : null;
-  }
-  function when(v) {
-    if (typeof v !== 'string') return null;
-    const ms = Date.parse(v);
-    return Number.isFinite(ms) ? ms : null;
-  }
-  function parseJson(payload, limit) {
-    if (payload.length > limit) return undefined;
-    try {
-      return JSON.parse(decoder.decode(payload));
-    } catch (e) {
-      return undefined;
-    }
-  }
-  function isObject(o) {
-    return o !== null && typeof o === 'object' && !Array.isArray(o);
-  }
-
-  function readState(o) {
-    if (!isObject(o) || !Array.isArray(o.channels)) return null;
-    const channels = [];
-    for (let i = 0; i < 4; i++) {
-      const c = isObject(o.channels[i]) ? o.channels[i] : {};
-      channels.push({ value: num(c.value), setpoint: num(c.setpoint), status: int(c.status) });
-    }
-    const on = Array.isArray(o.on) ? o.on.slice(0, 16).map(str).filter((s) => s !== '') : [];
-    return {
-      time: when(o.time),
-      name: str(o.name),
-      mode: int(o.mode),
-      modeName: str(o.modeName),
-      link: str(o.link),
-      rpm: num(o.rpm),
-      on,
-      channels,
-    };
-  }
-
-  function readAlarms(o) {
-    if (!isObject(o) || !Array.isArray(o.alarms)) return null;
-    return o.alarms.slice(0, MAX_ALARMS).filter(isObject).map((a) => ({
-      vessel: int(a.vessel) || 0,
-      vesselName: str(a.vesselName),
-      text: str(a.text),
-      raised: when(a.raised),
-      ackBy: str(a.acknowledgedBy),
-      acknowledged: typeof a.acknowledgedBy === 'string' && a.acknowledgedBy !== '',
-    }));
-  }
-
-  // <root>/status, <root>/alarms, <root>/<n>/<kind>, <root>/<n>/history/<slot>;
-  // the root may hold '/'.
-  const VESSEL_KINDS = new Set(['state', 'history', 'minute', 'alarm']);
-  function parseTopic(topic) {
-    const parts = topic.split('/');
-    const last = parts[parts.length - 1];
-    const n = parts.length;
-    if (n >= 4 && parts[n - 2] === 'history' && /^[0-9]{1,2}$/.test(last) && /^[0-9]{1,6}$/.test(parts[n - 3])) {
-      return {
-        root: parts.slice(0, -3).join('/'),
-        vessel: parseInt(parts[n - 3], 10),
-        kind: 'historyPart',
-        slot: parseInt(last, 10),
-      };
-    }
-    if ((last === 'status' || last === 'alarms') && parts.length >= 2) {
-      return { root: parts.slice(0, -1).join('/'), kind: last };
-    }
-    if (VESSEL_KINDS.has(last) && parts.length >= 3 && /^[0-9]{1,6}$/.test(parts[parts.length - 2])) {
-      return {
-        root: parts.slice(0, -2).join('/'),
-        vessel: parseInt(parts[parts.length - 2], 10),
-        kind: last,
-      };
-    }
-    return null;
   }
 
   // ---- the model
@@ -357,16 +256,10 @@
     }
   }
 
-  function readIndex(o) {
-    if (!isObject(o) || !Array.isArray(o.parts) || o.parts.length > HISTORY_SLOTS) return null;
-    const slots = o.parts.filter((k) => Number.isInteger(k) && k >= 0 && k < HISTORY_SLOTS);
-    return slots.length === o.parts.length ? slots : null;
-  }
-
   // The day once the index and every part it names are here.
   function joinHistory(v) {
-    if (!v.historyIndex || !v.historyIndex.every((k) => v.historyParts.has(k))) return;
-    const parts = v.historyIndex.map((k) => v.historyParts.get(k)).filter((p) => p);
+    const parts = joinParts(v.historyIndex, v.historyParts);
+    if (!parts) return;
     v.trend.setHistory(parts);
     historyDone(v);
     v.historyGot = true;
@@ -501,34 +394,6 @@
   }
 
   // ---- drawing
-
-  function two(v) {
-    return v === null ? '—' : v.toFixed(2);
-  }
-
-  function clock(ms) {
-    if (ms === null) return tr('never');
-    const d = new Date(ms);
-    const now = new Date();
-    const time = d.toLocaleTimeString(lang, { hour: '2-digit', minute: '2-digit', second: '2-digit', hourCycle: 'h23' });
-    if (d.toDateString() === now.toDateString()) return time;
-    return d.toLocaleDateString(lang, { day: 'numeric', month: 'short' }) + ' ' + time;
-  }
-
-  function duration(ms) {
-    const s = Math.max(0, Math.round(ms / 1000));
-    if (s < 120) return s + tr('seconds');
-    if (s < 7200) return Math.floor(s / 60) + tr('minutes');
-    if (s < 172800) return Math.floor(s / 3600) + tr('hours');
-    return Math.floor(s / 86400) + tr('days');
-  }
-
-  function statusText(s, i) {
-    if (s.mode === 0) return tr('uncontrolled');
-    const code = s.channels[i].status;
-    if (code === null) return '';
-    return tr('status')[code] || tr('statusCode') + code;
-  }
 
   function renderComputer(c) {
     const d = c.dom;
@@ -683,9 +548,7 @@
     const now = Date.now();
     for (const c of computers.values()) {
       for (const v of c.vessels.values()) {
-        const age = v.freshAt === null ? Infinity : now - v.freshAt;
-        const stale = age > STALE_AFTER_MS;
-        const ageText = stale && v.freshAt !== null ? duration(age) : stale ? '?' : '';
+        const { stale, ageText } = staleness(v.freshAt, now, tr);
         if (stale !== v.stale || ageText !== v.ageText) {
           v.stale = stale;
           v.ageText = ageText;

@@ -2,7 +2,7 @@
 // (regulation states, mode names) are kept as the panels show them.
 'use strict';
 
-window.VortaTexts = {
+globalThis.VortaTexts = {
   ru: {
     title: 'Vorta — все сосуды',
     broker: 'Брокер',

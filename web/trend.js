@@ -270,5 +270,5 @@
     });
   }
 
-  window.VortaTrend = { SERIES, CHANNELS, TrendData, isPart, smallChart, largeChart, applyChoice, DAY_S };
+  globalThis.VortaTrend = { SERIES, CHANNELS, TrendData, isPart, smallChart, largeChart, applyChoice, DAY_S };
 })();

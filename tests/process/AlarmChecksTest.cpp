@@ -4,11 +4,26 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstddef>
+
 #include "ProcessFixture.h"
 #include "journal/Alarms.h"
 #include "process/AlarmChecks.h"
 
 using namespace vorta;
+
+// Every malloc of the process, Qt's included, counted: the checks run every
+// 2 s for every vessel, so a cycle with nothing new to say must not build
+// texts.
+extern "C" void* __libc_malloc(std::size_t size);
+namespace {
+std::atomic<long> gMallocs{0};
+}  // namespace
+extern "C" void* malloc(std::size_t size) {
+  gMallocs.fetch_add(1, std::memory_order_relaxed);
+  return __libc_malloc(size);
+}
 
 namespace {
 
@@ -56,4 +71,32 @@ TEST_F(AlarmChecksTest, failedWritesBelongToTheirVesselOrTheProgramAndClearWhenW
   EXPECT_EQ(cleared, 3);
   EXPECT_EQ(alarms.ActiveCount(), 0);
   EXPECT_TRUE(one.PanelState.AlarmText.isEmpty());
+}
+
+TEST_F(AlarmChecksTest, cycleWithNothingToRaise_buildsNoText) {
+  TVortaProcess& one = AddProcess(1);
+  AddProcess(2);
+  // Regulated within its limits: the limit check runs and says nothing.
+  one.Mode = TVesselMode::Batch;
+  one.Channel[1].Config.CtrlEnable = 1;
+  one.Channel[1].Config.CtrlModes = {1, 1, 1, 1};
+  one.Channel[1].Config.CtrlLow = 5;
+  one.Channel[1].Config.CtrlHigh = 9;
+  one.Channel[1].Value = 7.123;
+  TAlarms alarms(time_, env_.Journal);
+  TAlarmChecks checks(env_, alarms);
+  checks.Evaluate(list_);
+  ASSERT_EQ(alarms.ActiveCount(), 0);
+  const long before = gMallocs.load();
+  checks.Evaluate(list_);
+  EXPECT_EQ(gMallocs.load() - before, 0);
+
+  // Raised, it is worded with the values of the moment.
+  one.Channel[1].Value = 9.5;
+  alarms.ClearHold = 0;
+  one.AlarmSettings.LimitGrace = 0;
+  checks.Evaluate(list_);
+  ASSERT_EQ(alarms.ActiveCount(), 1);
+  EXPECT_TRUE(one.PanelState.AlarmText.contains(QStringLiteral("9.50 вне пределов 5.00…9.00")))
+      << one.PanelState.AlarmText.toStdString();
 }

@@ -32,6 +32,7 @@
 #include "process/PanelActions.h"
 #include "process/ProcessRecord.h"
 #include "windows/charts/ChartForm.h"
+#include "windows/charts/ChartStrip.h"
 #include "windows/common/ProcessPanel.h"
 #include "windows/common/WindowPlacement.h"
 
@@ -64,9 +65,12 @@ TChartForm::TChartForm(TVortaProcess& process, QWidget* parent)
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   BuildLinesChart();
-  BuildStrip();
+  strip_ =
+      std::make_unique<TChartStrip>(this, Model, [this](double days) { return ToAxisMs(days); });
+  strip_->OnGestures([this](const QPoint& p) { StripMouseMove(p); }, [this] { StripClick(); },
+                     [this] { TogglePause(); });
   layout->addWidget(linesView_, 1);
-  layout->addWidget(stripView_, 0);
+  layout->addWidget(strip_->View(), 0);
 
   timerDelayMenu_ = new QTimer(this);
   timerDelayMenu_->setSingleShot(true);
@@ -306,7 +310,7 @@ void TChartForm::ScrollAxes() {
   const QDateTime min = QDateTime::fromMSecsSinceEpoch(ToAxisMs(w.Min));
   const QDateTime max = QDateTime::fromMSecsSinceEpoch(ToAxisMs(w.Max));
   axisX_->setRange(min, max);
-  axis2X_->setRange(min, max);
+  strip_->SetRange(min, max);
 }
 
 void TChartForm::UndoZoom() {
@@ -430,41 +434,7 @@ void TChartForm::resizeEvent(QResizeEvent* event) {
 
 // The chart window's menus and visibility: the per-line submenus under the
 // panel's "График" item, the panel's items that follow the window, pause,
-// the actuation strip and its popup menu.
-
-namespace {
-
-QColor ToQColor(std::int32_t c) {
-  return {c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF};
-}
-
-std::int32_t FromQColor(const QColor& c) {
-  return c.red() | (c.green() << 8) | (c.blue() << 16);
-}
-
-// The strip's view: no zoom, no panning; moves and clicks give the read-out,
-// the right button its popup menu.
-class TStripChartView final : public QChartView {
- public:
-  using QChartView::QChartView;
-  std::function<void(const QPoint&)> OnMouseMove;
-  std::function<void()> OnClick;
-  std::function<void(const QPoint&)> OnMenu;
-
- protected:
-  void mouseMoveEvent(QMouseEvent* event) override {
-    if (OnMouseMove) OnMouseMove(event->position().toPoint());
-  }
-  void mousePressEvent(QMouseEvent* event) override {
-    if (event->button() == Qt::LeftButton && OnClick) OnClick();
-  }
-  void mouseReleaseEvent(QMouseEvent* /*event*/) override {}
-  void contextMenuEvent(QContextMenuEvent* event) override {
-    if (OnMenu) OnMenu(event->globalPos());
-  }
-};
-
-}  // namespace
+// the actuation strip's rows.
 
 IProcessPanel* TChartForm::Panel() const {
   return dynamic_cast<IProcessPanel*>(Process.Panel.get());
@@ -475,31 +445,12 @@ QAction* TChartForm::PanelItem(const QStringList& path) const {
   return panel != nullptr ? panel->MenuItem(path) : nullptr;
 }
 
-void TChartForm::BuildStrip() {
-  stripChart_ = new QChart;
-  stripChart_->legend()->hide();
-  stripChart_->setMargins(QMargins(4, 0, 8, 0));
-  axis2X_ = new QDateTimeAxis;
-  axis2X_->setVisible(false);
-  axis2Y_ = new QValueAxis;
-  axis2Y_->setRange(-1, 1);
-  axis2Y_->setLabelsVisible(false);
-  axis2Y_->setTickCount(2);
-  stripChart_->addAxis(axis2X_, Qt::AlignBottom);
-  stripChart_->addAxis(axis2Y_, Qt::AlignLeft);
-  auto* view = new TStripChartView(stripChart_, this);
-  view->setMouseTracking(true);
-  view->setFixedHeight(kStripHeight);
-  view->setVisible(false);
-  view->OnMouseMove = [this](const QPoint& p) { StripMouseMove(p); };
-  view->OnClick = [this] { StripClick(); };
-  popupMenu2_ = new QMenu(this);
-  miPause2_ = popupMenu2_->addAction(tr("Пауза"));
-  miPause2_->setCheckable(true);
-  popupMenu2_->addSeparator();
-  connect(miPause2_, &QAction::triggered, this, [this] { TogglePause(); });
-  view->OnMenu = [this](const QPoint& at) { popupMenu2_->popup(at); };
-  stripView_ = view;
+QChartView* TChartForm::StripView() const {
+  return strip_->View();
+}
+
+QAction* TChartForm::PauseAction() const {
+  return strip_->PauseAction();
 }
 
 void TChartForm::SetFormVisible(bool visible) {
@@ -527,7 +478,7 @@ void TChartForm::FollowVisibility() {
 
 void TChartForm::SetStripVisible(bool visible) {
   stripVisible_ = visible;
-  stripView_->setVisible(visible);
+  strip_->View()->setVisible(visible);
   if (QAction* a = PanelItem({PanelMenuText("График"), PanelMenuText("Срабатывания")})) {
     a->setChecked(visible);
   }
@@ -539,7 +490,7 @@ void TChartForm::TogglePause() {
     a->setCheckable(true);
     a->setChecked(Model.Paused);
   }
-  miPause2_->setChecked(Model.Paused);
+  strip_->PauseAction()->setChecked(Model.Paused);
 }
 
 QMenu* TChartForm::LineMenu(int line) const {
@@ -588,86 +539,15 @@ void TChartForm::PickStripRowColor(int row) {
 }
 
 void TChartForm::SyncStrip() {
-  for (QLineSeries* bar : bars_) {
-    stripChart_->removeSeries(bar);
-    delete bar;
-  }
-  bars_.clear();
-  for (const TGanttBar& b : Model.GanttBars) {
-    auto* bar = new QLineSeries;
-    QPen pen(ToQColor(b.Color));
-    pen.setWidth(5);
-    pen.setCapStyle(Qt::FlatCap);
-    bar->setPen(pen);
-    bar->append(static_cast<qreal>(ToAxisMs(b.Start)), b.Row);
-    bar->append(static_cast<qreal>(ToAxisMs(b.End)), b.Row);
-    stripChart_->addSeries(bar);
-    bar->attachAxis(axis2X_);
-    bar->attachAxis(axis2Y_);
-    bars_.push_back(bar);
-  }
-  axis2Y_->setRange(-1, std::max<int>(1, static_cast<int>(Model.GanttRows.size())));
+  strip_->Sync();
 }
 
-// The mouse on the charts: zoom, pan and the undo gesture on the main chart,
-// and the read-outs of a point or of a strip bar under the cursor.
+// The read-outs of a point or of a strip bar under the cursor.
 
 namespace {
-
-// A drag shorter than this is a click, not a gesture.
-constexpr int kDragThreshold = 4;
 // The read-out looks at a 5 x 5 pixel square centred on the cursor.
 constexpr int kReadoutHalf = 2;
-
 }  // namespace
-
-TLinesChartView::TLinesChartView(QChart* chart, QWidget* parent) : QChartView(chart, parent) {
-  setMouseTracking(true);
-  setRubberBand(QChartView::NoRubberBand);
-  band_ = new QRubberBand(QRubberBand::Rectangle, this);
-}
-
-void TLinesChartView::mousePressEvent(QMouseEvent* event) {
-  button_ = event->button();
-  pressAt_ = event->position().toPoint();
-  panFrom_ = pressAt_;
-  if (button_ == Qt::LeftButton) {
-    band_->setGeometry(QRect(pressAt_, QSize()));
-    band_->show();
-  }
-  event->accept();
-}
-
-void TLinesChartView::mouseMoveEvent(QMouseEvent* event) {
-  const QPoint at = event->position().toPoint();
-  if (button_ == Qt::LeftButton) {
-    band_->setGeometry(QRect(pressAt_, at).normalized());
-  } else if (button_ == Qt::RightButton) {
-    const QPoint d = at - panFrom_;
-    if (!d.isNull()) {
-      chart()->scroll(-d.x(), d.y());
-      panFrom_ = at;
-      if (OnZoomOrPan) OnZoomOrPan();
-    }
-  }
-  if (OnMouseMove) OnMouseMove(at);
-}
-
-void TLinesChartView::mouseReleaseEvent(QMouseEvent* event) {
-  const QPoint at = event->position().toPoint();
-  if (button_ == Qt::LeftButton) {
-    band_->hide();
-    const QPoint d = at - pressAt_;
-    if (d.x() > kDragThreshold && d.y() > kDragThreshold) {
-      chart()->zoomIn(QRectF(pressAt_, at).normalized());
-      if (OnZoomOrPan) OnZoomOrPan();
-    } else if (d.x() < -kDragThreshold && d.y() < -kDragThreshold) {
-      if (OnUndoZoom) OnUndoZoom();
-    }
-  }
-  button_ = Qt::NoButton;
-  event->accept();
-}
 
 void TChartForm::LinesMouseMove(const QPoint& cursor) {
   if (timerDelayMenu_->isActive()) return;
@@ -705,19 +585,7 @@ void TChartForm::LinesMouseMove(const QPoint& cursor) {
 
 void TChartForm::StripMouseMove(const QPoint& cursor) {
   chart2Cursor_ = cursor;
-  for (size_t i = 0; i < bars_.size() && i < Model.GanttBars.size(); ++i) {
-    const TGanttBar& bar = Model.GanttBars[i];
-    QLineSeries* series = bars_[i];
-    const QPointF a = stripChart_->mapToPosition(QPointF(ToAxisMs(bar.Start), bar.Row), series);
-    const QPointF b = stripChart_->mapToPosition(QPointF(ToAxisMs(bar.End), bar.Row), series);
-    // The bar is 5 pixels high around its row.
-    if (cursor.x() >= std::floor(a.x()) && cursor.x() <= std::ceil(b.x()) &&
-        std::abs(cursor.y() - a.y()) <= 2.5) {
-      SetHint(DurationReadout(bar.Start, bar.End, QLocale::system()), cursor);
-      return;
-    }
-  }
-  SetHint(QString(), cursor);
+  SetHint(strip_->ReadoutAt(cursor), cursor);
 }
 
 void TChartForm::StripClick() {

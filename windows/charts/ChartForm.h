@@ -10,10 +10,12 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "charts/ChartModel.h"
 #include "process/PanelView.h"
+#include "windows/charts/ChartViews.h"
 
 class QAction;
 class QComboBox;
@@ -30,29 +32,7 @@ namespace vorta {
 
 class TVortaProcess;
 class IProcessPanel;
-
-// The main chart's view: left drag down-right zooms into the dragged box,
-// left drag up-left undoes the zoom, right drag pans; every move reports the
-// cursor for the read-out.
-class TLinesChartView final : public QChartView {
- public:
-  explicit TLinesChartView(QChart* chart, QWidget* parent = nullptr);
-
-  std::function<void()> OnUndoZoom;
-  std::function<void()> OnZoomOrPan;
-  std::function<void(const QPoint&)> OnMouseMove;
-
- protected:
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
-
- private:
-  QRubberBand* band_ = nullptr;
-  QPoint pressAt_;
-  QPoint panFrom_;
-  Qt::MouseButton button_ = Qt::NoButton;
-};
+class TChartStrip;
 
 class TChartForm final : public QWidget, public IChartView {
   Q_OBJECT
@@ -105,7 +85,7 @@ class TChartForm final : public QWidget, public IChartView {
   // For the tests, the screenshot and the benchmark.
   [[nodiscard]] QChart* LinesChart() const { return linesChart_; }
   [[nodiscard]] QChartView* LinesView() const { return linesView_; }
-  [[nodiscard]] QChartView* StripView() const { return stripView_; }
+  [[nodiscard]] QChartView* StripView() const;
   [[nodiscard]] QLineSeries* Series(int line) const;
   [[nodiscard]] int SeriesCount() const { return static_cast<int>(series_.size()); }
   [[nodiscard]] QDateTimeAxis* AxisX() const { return axisX_; }
@@ -115,7 +95,7 @@ class TChartForm final : public QWidget, public IChartView {
   [[nodiscard]] QLabel* LabelScale() const { return labelScale_; }
   [[nodiscard]] QLabel* SeriesLabel(int position) const;
   [[nodiscard]] QMenu* LineMenu(int line) const;
-  [[nodiscard]] QAction* PauseAction() const { return miPause2_; }
+  [[nodiscard]] QAction* PauseAction() const;
   [[nodiscard]] QTimer* MenuDelayTimer() const { return timerDelayMenu_; }
   [[nodiscard]] const QString& Hint() const { return hint_; }
   [[nodiscard]] bool HintsOn() const { return hintsOn_; }
@@ -136,7 +116,6 @@ class TChartForm final : public QWidget, public IChartView {
   };
 
   void BuildLinesChart();
-  void BuildStrip();
   void AddChannelSeries(const QString& name, bool shown, bool markers, std::int32_t color);
   void SyncSeries();
   void UpdateValueAxis();
@@ -160,13 +139,7 @@ class TChartForm final : public QWidget, public IChartView {
   QComboBox* comboScale_ = nullptr;
   QLabel* labelScale_ = nullptr;
 
-  QChart* stripChart_ = nullptr;
-  QChartView* stripView_ = nullptr;
-  QDateTimeAxis* axis2X_ = nullptr;
-  QValueAxis* axis2Y_ = nullptr;
-  std::vector<QLineSeries*> bars_;
-  QMenu* popupMenu2_ = nullptr;
-  QAction* miPause2_ = nullptr;
+  std::unique_ptr<TChartStrip> strip_;
   QPoint chart2Cursor_;
 
   QTimer* timerDelayMenu_ = nullptr;

@@ -1,0 +1,101 @@
+// The page's parts without a browser: payloads read as untrusted text, a
+// day's history joined from its parts, staleness, and how values read.
+import assert from 'node:assert/strict';
+import { test } from 'node:test';
+
+// The page's scripts are classic ones (the broker serves them without a
+// content type, which module scripts need); each leaves its parts on the
+// global object.
+import '../../web/texts.js';
+import '../../web/trend.js';
+import '../../web/payloads.js';
+import '../../web/format.js';
+
+const TEXTS = globalThis.VortaTexts;
+const { TrendData, isPart } = globalThis.VortaTrend;
+const { joinParts, parseJson, parseTopic, readAlarms, readIndex, readState } = globalThis.VortaPayloads;
+const { clock, duration, staleness, statusText, two } = globalThis.VortaFormat;
+
+const tr = (key) => TEXTS.en[key];
+const bytes = (text) => new TextEncoder().encode(text);
+
+test('payloads: wrong types and sizes are dropped, never passed on', () => {
+  assert.equal(parseJson(bytes('{"a":1}'), 6), undefined);
+  assert.equal(parseJson(bytes('{"a":'), 100), undefined);
+  assert.equal(readState({ channels: 'x' }), null);
+  const s = readState({
+    time: 'not a time',
+    name: 'x'.repeat(500),
+    mode: 1.5,
+    rpm: Infinity,
+    on: ['Acid', 7, '', 'Feed'],
+    channels: [{ value: '7', setpoint: 7, status: 2 }, null],
+  });
+  assert.equal(s.time, null);
+  assert.equal(s.name.length, 200);
+  assert.equal(s.mode, null);
+  assert.equal(s.rpm, null);
+  assert.deepEqual(s.on, ['Acid', 'Feed']);
+  assert.deepEqual(s.channels[0], { value: null, setpoint: 7, status: 2 });
+  assert.deepEqual(s.channels[3], { value: null, setpoint: null, status: null });
+  const alarms = readAlarms({ alarms: [{ vessel: 2, text: 'Пена', acknowledgedBy: '' }, 'x'] });
+  assert.equal(alarms.length, 1);
+  assert.equal(alarms[0].acknowledged, false);
+});
+
+test('topics: a root may hold slashes; other shapes are not ours', () => {
+  assert.deepEqual(parseTopic('lab/pc1/3/state'), { root: 'lab/pc1', vessel: 3, kind: 'state' });
+  assert.deepEqual(parseTopic('a/b/c/12/history/24'), { root: 'a/b/c', vessel: 12, kind: 'historyPart', slot: 24 });
+  assert.deepEqual(parseTopic('lab/pc1/status'), { root: 'lab/pc1', kind: 'status' });
+  assert.equal(parseTopic('lab/pc1/x/state'), null);
+  assert.equal(parseTopic('lab/pc1/3/history/123'), null);
+  assert.equal(parseTopic('state'), null);
+});
+
+test('history: joined once every part the index names is here, in its order', () => {
+  assert.deepEqual(readIndex({ parts: [23, 24, 0] }), [23, 24, 0]);
+  assert.equal(readIndex({ parts: [1, 25] }), null);
+  assert.equal(readIndex({ parts: new Array(26).fill(0) }), null);
+  const parts = new Map([[24, { t: [3600, 60] }]]);
+  assert.equal(joinParts([23, 24], parts), null);
+  parts.set(23, { t: [0, 60] });
+  const joined = joinParts([23, 24], parts);
+  assert.deepEqual(joined, [{ t: [0, 60] }, { t: [3600, 60] }]);
+  assert.ok(joined.every(isPart));
+  // An empty part (a slot the day left empty) adds nothing.
+  parts.set(0, '');
+  assert.equal(joinParts([0, 23, 24], parts).length, 2);
+
+  const trend = new TrendData();
+  // Steps from 0: rows at 0 s, 60 s, 120 s; pH in hundredths, [step, n] repeats.
+  trend.setHistory([{ t: [0, [60, 2]], pH: [700, 1, null] }, { t: [100, 3600] }]);
+  assert.deepEqual(Array.from(trend.histT), [0, 60, 120, 3700]);
+  assert.deepEqual(trend.histCols[0], [7, 7.01, null, null]);
+  assert.equal(isPart({ t: [0, 'x'] }), false);
+});
+
+test('staleness: after three state periods, with how long; never heard is stale without an age', () => {
+  assert.deepEqual(staleness(10000, 16000, tr), { stale: false, ageText: '' });
+  assert.deepEqual(staleness(10000, 16001, tr), { stale: true, ageText: '6' + tr('seconds') });
+  assert.deepEqual(staleness(0, 3 * 3600 * 1000, tr), { stale: true, ageText: '3' + tr('hours') });
+  assert.deepEqual(staleness(null, 16001, tr), { stale: true, ageText: '?' });
+});
+
+test('formatting: values, ages, states and times', () => {
+  assert.equal(two(null), '—');
+  assert.equal(two(7.005), '7.00');
+  assert.equal(two(-0.5), '-0.50');
+  assert.equal(duration(119499, tr), '119' + tr('seconds'));
+  assert.equal(duration(120000, tr), '2' + tr('minutes'));
+  assert.equal(duration(172800000, tr), '2' + tr('days'));
+  assert.equal(duration(-5000, tr), '0' + tr('seconds'));
+  const state = { mode: 1, channels: [{ status: 0 }, { status: null }, { status: 99 }, { status: 1 }] };
+  assert.equal(statusText(state, 0, tr), tr('status')[0]);
+  assert.equal(statusText(state, 1, tr), '');
+  assert.equal(statusText(state, 2, tr), tr('statusCode') + 99);
+  assert.equal(statusText({ ...state, mode: 0 }, 0, tr), tr('uncontrolled'));
+  assert.equal(clock(null, 'en', tr), tr('never'));
+  const noon = Date.UTC(2026, 11, 7, 12, 0, 5);
+  assert.match(clock(noon, 'en', tr, noon), /^\d\d:\d\d:05$/);
+  assert.match(clock(noon - 3 * 86400000, 'en', tr, noon), /Dec/);
+});
