@@ -810,7 +810,9 @@
     save(localStorage, 'vorta.filter', filter);
     // The password stays with this tab, never in the browser's lasting
     // storage, and with the broker it was typed for.
-    save(sessionStorage, 'vorta.password', passwordInput.value ? JSON.stringify({ broker: url, password: passwordInput.value }) : '');
+    // A visit to another broker leaves it be.
+    if (passwordInput.value) save(sessionStorage, 'vorta.password', JSON.stringify({ broker: url, password: passwordInput.value }));
+    else if (readTab(load(sessionStorage, 'vorta.password')).broker === url) save(sessionStorage, 'vorta.password', '');
     showAddressBroker(url);
     const options = {
       clientId: 'vorta-web-' + Math.random().toString(16).slice(2, 10),
