@@ -172,6 +172,11 @@ def main():
                f"TopicRoot={ROOT}\nKeepalive=5\nUsername={program_user}\nPasswordFile=mqtt.pass\n")
         with open(os.open(os.path.join(folder, "mqtt.pass"), os.O_WRONLY | os.O_CREAT, 0o600), "w") as f:
             f.write(broker.passwords[program_user] + "\n")
+        # Many vessels without a day, there before this computer's: the
+        # broker hands them to the page first.
+        for n in range(100, 160):
+            publish(broker, f"vorta/{other}/{n}/state", json.dumps({"name": f"empty {n}", "channels": []}), other,
+                    retain=True)
         program = subprocess.Popen([args.vorta, "--demo", "--folder", folder, "--headless"],
                                    env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
@@ -199,9 +204,6 @@ def main():
         publish(broker, f"vorta/{other}/2/state", json.dumps({"name": "y" * 100000, "channels": []}), other,
                 retain=True)
         publish(broker, f"vorta/{other}/{program_user}/alarms", json.dumps(forged), other, retain=True)
-        for n in range(100, 160):
-            publish(broker, f"vorta/{other}/{n}/state", json.dumps({"name": f"empty {n}", "channels": []}), other,
-                    retain=True)
 
         browser = chromium(args.chromium, args.chromedriver, 1280, 900)
         browser.get(f"http://127.0.0.1:{broker.ws}/?root=vorta/%23&lang=en&user={viewer}")
