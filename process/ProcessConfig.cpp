@@ -443,16 +443,7 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   p.MixRampCode = 20;
   p.MixRampStart = 20;
 
-  // Start-up outputs
-  SetPumpPower(p, 200);
-  SetOutput(p, 15, p.Config.PumpTypeDorvex != 0);
-  for (int k = 1; k <= 4; ++k) {
-    SetPumpCode(p, k, static_cast<std::uint8_t>(*codes[static_cast<size_t>(k - 1)]));
-  }
-  p.OutputWord &= 0xF800;
-  if (p.Board != nullptr) p.Board->SetOutputs(p.OutputWord);
-  SetOutput(p, 12, p.FoamLevelOut12 != 0);
-  SetOutput(p, 13, p.FoamLevelOut13 != 0);
+  SetStartUpOutputs(p);
 
   ShowModeAndClock(p);
   p.Panel->PanelStateChanged();
