@@ -18,6 +18,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <variant>
 
 #include "app/ControlClient.h"
 #include "app/DefaultFolder.h"
@@ -28,11 +29,11 @@
 #include "app/PlantHost.h"
 #include "app/StallWatch.h"
 #include "can/AdapterFactory.h"
+#include "can/Chai.h"
 #include "devices/CANService.h"
 #include "journal/Alarms.h"
 #include "journal/Journal.h"
 #include "journal/JournalVerify.h"
-#include "platform/Chai.h"
 #include "platform/ControlSocket.h"
 #include "platform/Language.h"
 #include "platform/Messages.h"
@@ -110,28 +111,35 @@ void PrintError(const QString& line) {
   std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
 }
 
+// The command line as read; the folder is resolved later, against the
+// executable's folder and the environment.
+struct TOptions {
+  bool Headless = false;  // also without a display
+  std::optional<QString> Folder;
+  bool Demo = false;
+  bool Prepare = false;
+  std::optional<double> FastForwardHours;
+  bool Fill = false;
+  bool StallReport = false;
+  bool VerifyJournal = false;
+  QString JournalPath;  // empty: the folder's own
+  QString Language;     // empty: not given
+};
+
+// A command line refused: what to say and the exit code.
+struct TRefusal {
+  QString Text;
+  int ExitCode = EX_USAGE;
+};
+
 // A command line the program cannot take: its own exit code, so that a script
 // or a service manager tells it from a folder without Vorta.ini (1).
-int UsageError(const QString& text) {
-  PrintError(QStringLiteral("vorta: %1\nTry 'vorta --help'.").arg(text));
-  return EX_USAGE;
+TRefusal UsageError(const QString& text) {
+  return {QStringLiteral("vorta: %1\nTry 'vorta --help'.").arg(text), EX_USAGE};
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc >= 2 && std::strcmp(argv[1], "ctl") == 0) return vorta::RunControlClient(argc, argv);
-  const bool headless = WantsHeadless(argc, argv);
-  std::unique_ptr<QCoreApplication> app;
-  if (headless) {
-    app = std::make_unique<QCoreApplication>(argc, argv);
-  } else {
-    app = std::make_unique<QApplication>(argc, argv);
-  }
-  InstallSignalHandling();
-  QCoreApplication::setApplicationName(QStringLiteral("vorta"));
-  QCoreApplication::setApplicationVersion(QStringLiteral(VORTA_VERSION));
-
+// --help and --version are answered here and end the program.
+std::variant<TOptions, TRefusal> ParseOptions(QCoreApplication& app, bool headless) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       QStringLiteral("Supervisory controller for laboratory fermenters.\n\n"
@@ -192,150 +200,140 @@ int main(int argc, char** argv) {
   // QCommandLineParser::process() would end a bad command line with 1, the
   // code of a folder without Vorta.ini; it only serves --help and --version here.
   if (!parser.parse(QCoreApplication::arguments())) return UsageError(parser.errorText());
-  parser.process(*app);
+  parser.process(app);
+
+  TOptions options;
+  options.Headless = headless;
+  options.VerifyJournal = parser.isSet(verifyOption);
   const QStringList words = parser.positionalArguments();
-  if (words.size() > (parser.isSet(verifyOption) ? 1 : 0)) {
+  if (words.size() > (options.VerifyJournal ? 1 : 0)) {
     return UsageError(QStringLiteral("unexpected argument '%1'").arg(words.constLast()));
   }
+  if (!words.isEmpty()) options.JournalPath = words.constFirst();
   // Checked before any folder is prepared: a refused run leaves nothing behind.
-  double fastForwardHours = 0;
   if (parser.isSet(fastForwardOption)) {
     bool ok = false;
-    fastForwardHours = parser.value(fastForwardOption).toDouble(&ok);
+    const double hours = parser.value(fastForwardOption).toDouble(&ok);
     // Written so that NaN is refused too.
-    if (!ok || !(fastForwardHours > 0 && fastForwardHours <= 24.0 * 366)) {
-      PrintError(
-          QStringLiteral("vorta: --fast-forward takes a number of hours (0 < HOURS <= 8784)"));
-      return 2;
+    if (!ok || !(hours > 0 && hours <= 24.0 * 366)) {
+      return TRefusal{
+          QStringLiteral("vorta: --fast-forward takes a number of hours (0 < HOURS <= 8784)"), 2};
     }
+    options.FastForwardHours = hours;
   }
-  if (parser.isSet(prepareOption) && !parser.isSet(demoOption)) {
+  options.Demo = parser.isSet(demoOption);
+  options.Prepare = parser.isSet(prepareOption);
+  if (options.Prepare && !options.Demo) {
     return UsageError(QStringLiteral("--prepare goes with --demo"));
   }
+  options.Language = parser.value(langOption);
   if (std::optional<vorta::TLanguage> lang;
-      parser.isSet(langOption) && !vorta::ParseLanguage(parser.value(langOption), &lang)) {
+      parser.isSet(langOption) && !vorta::ParseLanguage(options.Language, &lang)) {
     return UsageError(QStringLiteral("--lang takes ru, en or auto"));
   }
+  if (parser.isSet(folderOption)) options.Folder = parser.value(folderOption);
+  options.Fill = parser.isSet(fillOption);
+  options.StallReport = parser.isSet(stallOption);
+  return options;
+}
 
-  const QString exeFolder = QCoreApplication::applicationDirPath();
-  QString folder =
-      parser.isSet(folderOption)
-          ? parser.value(folderOption)
-          : vorta::DefaultProgramFolder(exeFolder, QProcessEnvironment::systemEnvironment());
-  if (parser.isSet(verifyOption)) {
-    const QString path =
-        words.isEmpty() ? QDir(folder).filePath(vorta::kJournalFileName) : words.constFirst();
-    const vorta::TJournalCheck check = vorta::VerifyJournal(path);
-    const QString line = path + QStringLiteral(": ") + check.Text();
-    if (check.Status == vorta::TJournalCheck::TStatus::Ok) {
-      Print(line);
-    } else {
-      PrintError(line);
-    }
-    switch (check.Status) {
-      case vorta::TJournalCheck::TStatus::Ok:
-        return 0;
-      case vorta::TJournalCheck::TStatus::TornTail:
-        return 3;
-      default:
-        return 1;
-    }
+int RunVerify(const TOptions& options, const QString& folder) {
+  const QString path = options.JournalPath.isEmpty()
+                           ? QDir(folder).filePath(vorta::kJournalFileName)
+                           : options.JournalPath;
+  const vorta::TJournalCheck check = vorta::VerifyJournal(path);
+  const QString line = path + QStringLiteral(": ") + check.Text();
+  if (check.Status == vorta::TJournalCheck::TStatus::Ok) {
+    Print(line);
+  } else {
+    PrintError(line);
   }
-  const QString runFolder = parser.isSet(demoOption) && !parser.isSet(folderOption)
-                                ? QDir(folder).filePath(QStringLiteral("demo"))
-                                : folder;
-  // A folder that holds its Vorta.ini is taken before anything in it is read
-  // (its language included); one still to be prepared, once it is.
-  const bool runs = !parser.isSet(prepareOption);
-  vorta::TFolderClaim claim;
-  if (runs && QFileInfo::exists(QDir(runFolder).filePath(QStringLiteral("Vorta.ini")))) {
-    claim = vorta::ClaimFolder(runFolder);
-    if (claim.Result != vorta::TFolderClaim::TResult::Claimed) {
-      vorta::InstallProgramTexts(
-          *app, vorta::ChooseLanguage(parser.value(langOption), QString(), QLocale::system()));
-      return vorta::ReportUnclaimed(claim, runFolder, parser.isSet(fastForwardOption) ? 1 : 0);
-    }
-  }
-  // Once the folder is known and before anything is said, shown or run.
-  {
-    const QString& languageFolder = runFolder;
-    QString refused;
-    const vorta::TLanguage language = vorta::ChooseLanguage(
-        parser.value(langOption),
-        vorta::ConfiguredLanguage(
-            vorta::TProfileFile(QDir(languageFolder).filePath(QStringLiteral("Vorta.ini")))),
-        QLocale::system(), &refused);
-    vorta::InstallProgramTexts(*app, language);
-    // Qt's own dialogs and buttons speak English unless told otherwise.
-    if (!headless && language == vorta::TLanguage::Russian) vorta::InstallRussianQtTexts(*app);
-    if (!refused.isEmpty()) {
-      PrintError(QStringLiteral("vorta: [Program] Language=%1 in Vorta.ini is not ru, en or auto")
-                     .arg(refused));
-    }
-  }
-
-  // Started from the menu: the user's folder, with the demo in it on the first start.
-  QString firstStartNote;  // said again in a window: a menu start shows no output
-  if (!parser.isSet(folderOption) && !parser.isSet(demoOption) &&
-      vorta::IsInstalledExecutableFolder(exeFolder)) {
-    QString note;
-    QString error;
-    if (!vorta::PrepareUserProgramFolder(folder, &note, &error, &firstStartNote)) {
-      std::fprintf(stderr, "vorta: cannot prepare the program folder: %s\n",
-                   error.toLocal8Bit().constData());
-      return 1;
-    }
-    Print(note);
-  }
-  if (parser.isSet(demoOption)) {
-    if (!parser.isSet(folderOption)) folder = QDir(folder).filePath(QStringLiteral("demo"));
-    QString error;
-    if (!vorta::PrepareDemoFolder(folder, &error)) {
-      std::fprintf(stderr, "vorta: cannot prepare the demo folder: %s\n",
-                   error.toLocal8Bit().constData());
-      return 1;
-    }
-    if (parser.isSet(prepareOption)) {
-      Print(QStringLiteral("demo folder prepared: ") + QDir(folder).absolutePath());
+  switch (check.Status) {
+    case vorta::TJournalCheck::TStatus::Ok:
       return 0;
-    }
+    case vorta::TJournalCheck::TStatus::TornTail:
+      return 3;
+    default:
+      return 1;
   }
+}
 
-  if (!claim.Lock) {
-    claim = vorta::ClaimFolder(folder);
-    if (claim.Result != vorta::TFolderClaim::TResult::Claimed) {
-      return vorta::ReportUnclaimed(claim, folder, parser.isSet(fastForwardOption) ? 1 : 0);
-    }
-  }
-  if (parser.isSet(fastForwardOption)) {
-    return vorta::RunFastForward(
-        folder, fastForwardHours, parser.isSet(demoOption), [] { return gStopRequested != 0; },
-        std::move(claim));
-  }
+// What a run with windows and one without do differently around the main form.
+class TFrontEnd {
+ public:
+  virtual ~TFrontEnd() = default;
+  virtual vorta::IMessageSink& Messages() = 0;
+  virtual vorta::IWindowFactory& Windows() = 0;
+  virtual vorta::IMainWindow& Window() = 0;
+  // Right after the vessels are loaded.
+  virtual void Started(vorta::TMainForm& /*form*/) {}
+  // Just before the event loop.
+  virtual void Running(vorta::TMainForm& form, vorta::TTimerService& time) = 0;
+  // After the shutdown, before the form goes.
+  virtual void Finished() = 0;
+};
 
+class THeadlessFront final : public TFrontEnd {
+ public:
+  vorta::IMessageSink& Messages() override { return messages_; }
+  vorta::IWindowFactory& Windows() override { return windows_; }
+  vorta::IMainWindow& Window() override { return window_; }
+  void Started(vorta::TMainForm& form) override { vorta::PrintAlarmsToStderr(form.Alarms()); }
+  void Running(vorta::TMainForm& form, vorta::TTimerService& time) override {
+    statusTimer_ = time.CreateTimer(2000);
+    statusTimer_->OnTimer = [&form] {
+      for (const auto& p : form.Processes()) Print(vorta::StatusLine(*p));
+    };
+    statusTimer_->SetEnabled(true);
+  }
+  void Finished() override { statusTimer_.reset(); }
+
+ private:
+  vorta::TStderrMessageSink messages_;
+  vorta::THeadlessWindowFactory windows_;
+  vorta::THeadlessMainWindow window_;
+  std::unique_ptr<vorta::TTimer> statusTimer_;
+};
+
+class TWindowsFront final : public TFrontEnd {
+ public:
+  explicit TWindowsFront(bool fill) : fill_(fill) {
+    // Panels refuse to close; the program ends through its own shutdown.
+    QApplication::setQuitOnLastWindowClosed(false);
+  }
+  vorta::IMessageSink& Messages() override { return messages_; }
+  vorta::IWindowFactory& Windows() override { return windows_; }
+  vorta::IMainWindow& Window() override { return window_; }
+  void Running(vorta::TMainForm& form, vorta::TTimerService& /*time*/) override {
+    // The panel menu keeps its fill item hidden: this is the way to the window.
+    if (fill_ && form.Fill() != nullptr) {
+      fillWindow_ = std::make_unique<vorta::TFillWindow>(*form.Fill());
+      fillWindow_->setWindowModality(Qt::ApplicationModal);
+      fillWindow_->show();
+    }
+    // A logout or a shutdown asks a session's programs to save and go.
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, qApp, [&form] {
+      form.Program().KeepModesAtEnd = true;
+      form.Program().ShutdownRequested = true;
+    });
+  }
+  void Finished() override { fillWindow_.reset(); }
+
+ private:
+  bool fill_;
+  vorta::TMessageBoxSink messages_;
+  vorta::TQtWindowFactory windows_;
+  vorta::TMainWindow window_;
+  std::unique_ptr<vorta::TFillWindow> fillWindow_;
+};
+
+// The main form on the real clock, until its shutdown.
+int RunForm(QCoreApplication& app, const TOptions& options, const QString& folder,
+            vorta::TFolderClaim claim, const QString& firstStartNote, TFrontEnd& front) {
   vorta::TRealTimerService time;
   // Before the CAN configuration opens the adapter: the virtual bus must be there.
   vorta::TPlantHost plant(folder, time);
-  // With a display: the panels, the main form's window and message boxes.
-  vorta::TStderrMessageSink stderrMessages;
-  vorta::THeadlessWindowFactory headlessWindows;
-  vorta::THeadlessMainWindow headlessWindow;
-  std::unique_ptr<vorta::TMessageBoxSink> boxMessages;
-  std::unique_ptr<vorta::TQtWindowFactory> qtWindows;
-  std::unique_ptr<vorta::TMainWindow> qtWindow;
-  if (!headless) {
-    // Panels refuse to close; the program ends through its own shutdown.
-    QApplication::setQuitOnLastWindowClosed(false);
-    boxMessages = std::make_unique<vorta::TMessageBoxSink>();
-    qtWindows = std::make_unique<vorta::TQtWindowFactory>();
-    qtWindow = std::make_unique<vorta::TMainWindow>();
-  }
-  vorta::IMessageSink& messages =
-      headless ? static_cast<vorta::IMessageSink&>(stderrMessages) : *boxMessages;
-  vorta::IWindowFactory& windows =
-      headless ? static_cast<vorta::IWindowFactory&>(headlessWindows) : *qtWindows;
-  vorta::IMainWindow& window =
-      headless ? static_cast<vorta::IMainWindow&>(headlessWindow) : *qtWindow;
+  vorta::IMessageSink& messages = front.Messages();
   // What the board library has to tell (a wrong SocketCAN bit rate) reaches
   // the operator like every other message, while the sink exists.
   const TChaiNotices chaiNotices(messages);
@@ -344,7 +342,7 @@ int main(int argc, char** argv) {
   vorta::TCANService canService(time, factory,
                                 [&messages](const QString& text) { messages.ShowInfo(text); });
 
-  vorta::TMainForm form({time, messages, windows, window, canService}, folder);
+  vorta::TMainForm form({time, messages, front.Windows(), front.Window(), canService}, folder);
   form.Adopt(std::move(claim));
   form.OnTerminate = [] { QCoreApplication::exit(0); };
   form.StartNote = firstStartNote;
@@ -366,23 +364,16 @@ int main(int argc, char** argv) {
     case vorta::TMainForm::TStartResult::Running:
       break;
   }
-  if (headless) vorta::PrintAlarmsToStderr(form.Alarms());
-  if (parser.isSet(demoOption)) vorta::StartDemoVessels(form.Processes());
+  front.Started(form);
+  if (options.Demo) vorta::StartDemoVessels(form.Processes());
   // Off unless Vorta.ini has an [MQTT] Host; its own thread talks to the broker.
   const std::unique_ptr<vorta::TMqttTelemetry> mqtt = vorta::TMqttTelemetry::Start(form.Env());
-  // The panel menu keeps its fill item hidden: this is the way to the window.
-  std::unique_ptr<vorta::TFillWindow> fillWindow;
-  if (!headless && parser.isSet(fillOption) && form.Fill() != nullptr) {
-    fillWindow = std::make_unique<vorta::TFillWindow>(*form.Fill());
-    fillWindow->setWindowModality(Qt::ApplicationModal);
-    fillWindow->show();
-  }
 
   // SIGINT/SIGTERM: the next 40-ms tick runs the shutdown, as closing a panel
   // does. A signal that came while loading is still in the pipe.
   if (gSignalPipe[0] >= 0) {
-    auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, app.get());
-    QObject::connect(notifier, &QSocketNotifier::activated, app.get(), [&form] {
+    auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&form] {
       char c = 0;
       [[maybe_unused]] const auto n = ::read(gSignalPipe[0], &c, 1);
       // Not the operator's end: the vessels keep their modes.
@@ -393,25 +384,10 @@ int main(int argc, char** argv) {
     form.Program().KeepModesAtEnd = true;
     form.Program().ShutdownRequested = true;
   }
-  if (!headless) {
-    // A logout or a shutdown asks a session's programs to save and go.
-    QObject::connect(qApp, &QGuiApplication::commitDataRequest, app.get(), [&form] {
-      form.Program().KeepModesAtEnd = true;
-      form.Program().ShutdownRequested = true;
-    });
-  }
-
-  std::unique_ptr<vorta::TTimer> statusTimer;
-  if (headless) {
-    statusTimer = time.CreateTimer(2000);
-    statusTimer->OnTimer = [&form] {
-      for (const auto& p : form.Processes()) Print(vorta::StatusLine(*p));
-    };
-    statusTimer->SetEnabled(true);
-  }
+  front.Running(form, time);
 
   std::unique_ptr<vorta::TStallWatch> stallWatch;
-  if (parser.isSet(stallOption)) stallWatch = std::make_unique<vorta::TStallWatch>();
+  if (options.StallReport) stallWatch = std::make_unique<vorta::TStallWatch>();
 
   const int code = QCoreApplication::exec();
   if (stallWatch) {
@@ -419,5 +395,137 @@ int main(int argc, char** argv) {
                  static_cast<long long>(stallWatch->LongestStallMs()));
   }
   form.Finish();
+  front.Finished();
   return code;
+}
+
+int RunHeadless(QCoreApplication& app, const TOptions& options, const QString& folder,
+                vorta::TFolderClaim claim, const QString& firstStartNote) {
+  THeadlessFront front;
+  return RunForm(app, options, folder, std::move(claim), firstStartNote, front);
+}
+
+int RunWithWindows(QCoreApplication& app, const TOptions& options, const QString& folder,
+                   vorta::TFolderClaim claim, const QString& firstStartNote) {
+  TWindowsFront front(options.Fill);
+  return RunForm(app, options, folder, std::move(claim), firstStartNote, front);
+}
+
+// Virtual time with the virtual plant, then an orderly end.
+int RunFastForwardHours(const TOptions& options, const QString& folder, vorta::TFolderClaim claim) {
+  return vorta::RunFastForward(
+      folder, *options.FastForwardHours, options.Demo, [] { return gStopRequested != 0; },
+      std::move(claim));
+}
+
+// The folder is ready: claims it if that is still to do and runs it.
+int RunPrepared(QCoreApplication& app, const TOptions& options, const QString& folder,
+                vorta::TFolderClaim claim, const QString& firstStartNote) {
+  if (!claim.Lock) {
+    claim = vorta::ClaimFolder(folder);
+    if (claim.Result != vorta::TFolderClaim::TResult::Claimed) {
+      return vorta::ReportUnclaimed(claim, folder, options.FastForwardHours ? 1 : 0);
+    }
+  }
+  if (options.FastForwardHours) return RunFastForwardHours(options, folder, std::move(claim));
+  if (options.Headless) {
+    return RunHeadless(app, options, folder, std::move(claim), firstStartNote);
+  }
+  return RunWithWindows(app, options, folder, std::move(claim), firstStartNote);
+}
+
+int RunDemo(QCoreApplication& app, const TOptions& options, const QString& folder,
+            vorta::TFolderClaim claim) {
+  QString error;
+  if (!vorta::PrepareDemoFolder(folder, &error)) {
+    std::fprintf(stderr, "vorta: cannot prepare the demo folder: %s\n",
+                 error.toLocal8Bit().constData());
+    return 1;
+  }
+  if (options.Prepare) {
+    Print(QStringLiteral("demo folder prepared: ") + QDir(folder).absolutePath());
+    return 0;
+  }
+  return RunPrepared(app, options, folder, std::move(claim), QString());
+}
+
+// Claims the folder (when it is there), speaks its language, then runs it.
+int RunFolder(QCoreApplication& app, const TOptions& options, const QString& folder,
+              const QString& exeFolder) {
+  // A folder that holds its Vorta.ini is taken before anything in it is read
+  // (its language included); one still to be prepared, once it is.
+  vorta::TFolderClaim claim;
+  if (!options.Prepare && QFileInfo::exists(QDir(folder).filePath(QStringLiteral("Vorta.ini")))) {
+    claim = vorta::ClaimFolder(folder);
+    if (claim.Result != vorta::TFolderClaim::TResult::Claimed) {
+      vorta::InstallProgramTexts(
+          app, vorta::ChooseLanguage(options.Language, QString(), QLocale::system()));
+      return vorta::ReportUnclaimed(claim, folder, options.FastForwardHours ? 1 : 0);
+    }
+  }
+  // Once the folder is known and before anything is said, shown or run.
+  {
+    QString refused;
+    const vorta::TLanguage language = vorta::ChooseLanguage(
+        options.Language,
+        vorta::ConfiguredLanguage(
+            vorta::TProfileFile(QDir(folder).filePath(QStringLiteral("Vorta.ini")))),
+        QLocale::system(), &refused);
+    vorta::InstallProgramTexts(app, language);
+    // Qt's own dialogs and buttons speak English unless told otherwise.
+    if (!options.Headless && language == vorta::TLanguage::Russian) {
+      vorta::InstallRussianQtTexts(app);
+    }
+    if (!refused.isEmpty()) {
+      PrintError(QStringLiteral("vorta: [Program] Language=%1 in Vorta.ini is not ru, en or auto")
+                     .arg(refused));
+    }
+  }
+  if (options.Demo) return RunDemo(app, options, folder, std::move(claim));
+
+  // Started from the menu: the user's folder, with the demo in it on the first start.
+  QString firstStartNote;  // said again in a window: a menu start shows no output
+  if (!options.Folder && vorta::IsInstalledExecutableFolder(exeFolder)) {
+    QString note;
+    QString error;
+    if (!vorta::PrepareUserProgramFolder(folder, &note, &error, &firstStartNote)) {
+      std::fprintf(stderr, "vorta: cannot prepare the program folder: %s\n",
+                   error.toLocal8Bit().constData());
+      return 1;
+    }
+    Print(note);
+  }
+  return RunPrepared(app, options, folder, std::move(claim), firstStartNote);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "ctl") == 0) return vorta::RunControlClient(argc, argv);
+  const bool headless = WantsHeadless(argc, argv);
+  std::unique_ptr<QCoreApplication> app;
+  if (headless) {
+    app = std::make_unique<QCoreApplication>(argc, argv);
+  } else {
+    app = std::make_unique<QApplication>(argc, argv);
+  }
+  InstallSignalHandling();
+  QCoreApplication::setApplicationName(QStringLiteral("vorta"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(VORTA_VERSION));
+
+  const std::variant<TOptions, TRefusal> parsed = ParseOptions(*app, headless);
+  if (const auto* refusal = std::get_if<TRefusal>(&parsed)) {
+    PrintError(refusal->Text);
+    return refusal->ExitCode;
+  }
+  const TOptions& options = std::get<TOptions>(parsed);
+  const QString exeFolder = QCoreApplication::applicationDirPath();
+  const QString folder = options.Folder ? *options.Folder
+                                        : vorta::DefaultProgramFolder(
+                                              exeFolder, QProcessEnvironment::systemEnvironment());
+  if (options.VerifyJournal) return RunVerify(options, folder);
+  // Without --folder the demo gets a folder of its own inside the program folder.
+  const QString runFolder =
+      options.Demo && !options.Folder ? QDir(folder).filePath(QStringLiteral("demo")) : folder;
+  return RunFolder(*app, options, runFolder, exeFolder);
 }

@@ -3,7 +3,7 @@
 // library; frames arrive through the library's callback.
 
 #include "can/CANAdapter.h"
-#include "platform/Chai.h"
+#include "can/Chai.h"
 
 namespace vorta {
 

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "can/CANAdapter.h"
+#include "can/D2XX.h"
 #include "can/UsbPacket.h"
-#include "platform/D2XX.h"
 
 namespace vorta {
 

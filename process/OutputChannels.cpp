@@ -1,6 +1,7 @@
 #include "process/OutputChannels.h"
 
 #include <algorithm>
+#include <array>
 
 #include "devices/CANMixer.h"
 #include "devices/IoModule.h"
@@ -52,6 +53,21 @@ void ShareCommonPump(TVortaProcess& target, const QString& requester, bool on) {
   const bool any = std::any_of(target.CommonPumpRequest.begin(), target.CommonPumpRequest.end(),
                                [](std::uint8_t r) { return r != 0; });
   SetOutput(target, target.Config.CommonPump, any);
+}
+
+void SetStartUpOutputs(TVortaProcess& process) {
+  const TProcessFileConfig& config = process.Config;
+  SetPumpPower(process, 200);
+  SetOutput(process, 15, config.PumpTypeDorvex != 0);
+  const std::array<std::uint16_t, 4> codes{config.PumpCode1, config.PumpCode2, config.PumpCode3,
+                                           config.PumpCode4};
+  for (int k = 1; k <= 4; ++k) {
+    SetPumpCode(process, k, static_cast<std::uint8_t>(codes[static_cast<size_t>(k - 1)]));
+  }
+  process.OutputWord &= 0xF800;
+  if (process.Board != nullptr) process.Board->SetOutputs(process.OutputWord);
+  SetOutput(process, 12, process.FoamLevelOut12 != 0);
+  SetOutput(process, 13, process.FoamLevelOut13 != 0);
 }
 
 void StopChannelPulse(TVortaProcess& process, int ch) {

@@ -24,6 +24,10 @@ void SetPumpPower(TVortaProcess& process, std::uint8_t value);
 // Module byte output 26 + k = code (k = 1..4).
 void SetPumpCode(TVortaProcess& process, int k, std::uint8_t code);
 
+// What a vessel's outputs are at its start: the pump power, type and codes
+// from its file, the foam level outputs, and every other low output off.
+void SetStartUpOutputs(TVortaProcess& process);
+
 // The mixer's "Старт": the drive runs and the soft-start ramp begins at
 // MixRampStart; the regulation cycle raises it to MixCode.
 void StartMixer(TVortaProcess& process);

@@ -219,61 +219,38 @@ QString NextToken(QString& list) {
   return token;
 }
 
-void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
-  TProgramState& program = p.Env.Program;
-  QStringList problems;
+namespace {
 
-  p.PanelState.OnlyMinimizeIcon = true;
-  p.WaterHeating = program.DefWarm == 0 ? 1 : 0;
-  p.InitRuntime();
-  p.Channel[2].Config.CtrlOutUp =
-      static_cast<std::int16_t>(program.DefWarm == 0 ? program.IndexWater : program.IndexSteam);
-  p.IniFileName = program.ProgramFolder + fileName;
-  TProfileFile f(p.IniFileName);
-  if (f.Unreadable()) {
-    // Not started: a vessel run on defaults would also write them back.
-    p.LoadError = UnreadableFileText(f) +
-                  QCoreApplication::translate("vorta::ProcessConfigLoader", " Процесс не запущен.");
-    p.Env.Messages.ShowError(p.LoadError);
-    return;
-  }
-  TConfigReader num(f);
+// Each reader below takes one part of the file. They run in the file's
+// order, as the value reports list what was not taken in the order read.
 
-  // Port
-  p.Config.NameProcess =
+void ReadPort(TProcessFileConfig& config, const TProfileFile& f, TConfigReader& num) {
+  config.NameProcess =
       ShortString(Str(f, "Port", QStringLiteral("NameProcess"), QStringLiteral("1")));
-  p.Config.NumProcess = num.Int<std::int32_t>("Port", "NumProcess", 0);
-  p.PanelState.Caption = p.Caption();
+  config.NumProcess = num.Int<std::int32_t>("Port", "NumProcess", 0);
+}
 
-  // Hardware
-  if (!FindDevice(p, f, "Board", p.Board) || !FindDevice(p, f, "Mixer", p.Mixer)) {
-    p.Board = nullptr;
-    p.Mixer = nullptr;
-    p.Env.Messages.ShowError(p.LoadError);
-    return;
-  }
+// False when a device is of another kind, with the message in LoadError.
+bool ReadHardware(TVortaProcess& p, const TProfileFile& f) {
+  return FindDevice(p, f, "Board", p.Board) && FindDevice(p, f, "Mixer", p.Mixer);
+}
 
-  p.Panel->PlaceByNumber(p.Config.NumProcess);
-  p.PanelState.StatusText[1] =
-      QCoreApplication::translate("vorta::ProcessConfigLoader", "Об/мин: 0");
-  p.PanelState.StatusText[0] = QStringLiteral("0");
-
-  // Defoult, Include
-  p.OutputWord = num.Int<std::uint16_t>("Defoult", "portout1", 0);
-  ReadKeysNothingUses(f, num);
-
-  // outputs
-  p.Config.OutputMask.fill(0);
+// The output bit each of outputs 1..8 drives.
+std::array<std::uint8_t, 9> ReadOutputMask(TConfigReader& num) {
+  std::array<std::uint8_t, 9> mask{};
   for (int i = 1; i <= 8; ++i) {
     // A bit number outside 1..8 maps to no bit.
     const auto output = num.Int<std::uint8_t>("outputs", QStringLiteral("output%1").arg(i),
                                               static_cast<std::uint8_t>(i));
-    if (output >= 1 && output <= 8) {
-      p.Config.OutputMask[i] = static_cast<std::uint8_t>(1U << (output - 1));
-    }
+    if (output >= 1 && output <= 8) mask[i] = static_cast<std::uint8_t>(1U << (output - 1));
   }
+  return mask;
+}
 
-  // Channels, Pumps
+// [Channels], [Pumps], [AssignName], the common pump and the four channels'
+// measurement and regulation tables.
+void ReadChannels(TVortaProcess& p, const TProfileFile& f, TConfigReader& num,
+                  QStringList& problems) {
   for (int i = 1; i <= 12; ++i) {
     TOutputChannel& ch = p.OutputChannels[static_cast<size_t>(i)];
     const QString value = Str(f, "Channels", QStringLiteral("ch%1").arg(i), QString());
@@ -282,33 +259,34 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
     ch.ChState = 0;
     ch.ChPump = num.Int<std::uint8_t>("Pumps", QString::number(i), 0);
   }
-
   for (int i = 1; i <= 5; ++i) {
     p.Config.AssignName[i] = Str(f, "AssignName", QString::number(i), QStringLiteral("0.0"));
   }
   p.Config.CommonPump = OutputNumber(num, "Common", "pump");
-
   ReadChannelTables(p, f, num, problems);
+}
 
-  // Ctrlpo2, Mode, CtrlSpume
-  p.Config.po2ctrlmotor = static_cast<std::int16_t>(num.Int("Ctrlpo2", "po2ctrlmotor", 0, 0, 1));
-  p.Config.po2motorperiod = num.Int<std::uint16_t>("Ctrlpo2", "po2motorperiod", 4);
-  p.Config.po2mixcoderightzone = num.Int<std::uint16_t>("Ctrlpo2", "po2mixcoderightzone", 500);
-  p.Config.po2mixcodeleftzone = num.Int<std::uint16_t>("Ctrlpo2", "po2mixcodeleftzone", 60);
-  p.Config.po2koef = num.Real("Ctrlpo2", "po2koef", 1);
+// [Ctrlpo2], [Mode] and [CtrlSpume].
+void ReadRegulation(TVortaProcess& p, TConfigReader& num) {
+  TProcessFileConfig& config = p.Config;
+  config.po2ctrlmotor = static_cast<std::int16_t>(num.Int("Ctrlpo2", "po2ctrlmotor", 0, 0, 1));
+  config.po2motorperiod = num.Int<std::uint16_t>("Ctrlpo2", "po2motorperiod", 4);
+  config.po2mixcoderightzone = num.Int<std::uint16_t>("Ctrlpo2", "po2mixcoderightzone", 500);
+  config.po2mixcodeleftzone = num.Int<std::uint16_t>("Ctrlpo2", "po2mixcodeleftzone", 60);
+  config.po2koef = num.Real("Ctrlpo2", "po2koef", 1);
   // The mode indexes the per-mode regulation flags.
   p.Mode = VesselMode(static_cast<int>(num.Int("Mode", "mode", 0, 0, 3)));
-  p.Config.spumech = OutputNumber(num, "CtrlSpume", "spumech");
-  p.Config.penaperiod = num.Int<std::uint16_t>("CtrlSpume", "penaperiod", 0);
-  p.Config.Existpena = static_cast<std::int16_t>(num.Int("CtrlSpume", "Existpena", 0, 0, 1));
-  p.Config.InversPena = static_cast<std::int32_t>(num.Int("CtrlSpume", "InversPena", 0, 0, 1));
-  p.Config.Spumelevel = num.Int<std::int32_t>("CtrlSpume", "Spumelevel", 0);
-  p.FoamLevelOut12 = 0;
-  p.FoamLevelOut13 = 0;
-  if (p.Config.Spumelevel == 0) p.FoamLevelOut13 = 1;
-  if (p.Config.Spumelevel == 1) p.FoamLevelOut12 = 1;
+  config.spumech = OutputNumber(num, "CtrlSpume", "spumech");
+  config.penaperiod = num.Int<std::uint16_t>("CtrlSpume", "penaperiod", 0);
+  config.Existpena = static_cast<std::int16_t>(num.Int("CtrlSpume", "Existpena", 0, 0, 1));
+  config.InversPena = static_cast<std::int32_t>(num.Int("CtrlSpume", "InversPena", 0, 0, 1));
+  config.Spumelevel = num.Int<std::int32_t>("CtrlSpume", "Spumelevel", 0);
+  p.FoamLevelOut12 = config.Spumelevel == 1 ? 1 : 0;
+  p.FoamLevelOut13 = config.Spumelevel == 0 ? 1 : 0;
+}
 
-  // Pulse generators
+// [EPP], [Med], [Events1] and [Events2].
+void ReadPulseGenerators(TVortaProcess& p, TConfigReader& num) {
   ReadGenerator(p, p.Epp, num.Int<std::int32_t>("EPP", "eppperiod", 0),
                 num.Int<std::int32_t>("EPP", "eppact", 0),
                 num.Int<std::int32_t>("EPP", "eppmax", 0),
@@ -323,21 +301,21 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
                   num.Int<std::int16_t>(section, "exist", 0), OutputNumber(num, section, "ch"),
                   num.Int<std::int16_t>(section, "aperiod", 0));
   }
+}
 
-  // Common, Port, Terminate
-  p.Config.kdurwind = num.Real("Common", "kdurwind", 1);
-  p.Config.kskachok = num.Real("Common", "kskachok", 1);
-  p.Config.Protocolname = DataLogName(f);
-  p.Config.Terminated = Str(f, "Terminate", QStringLiteral("sucsesful"), QStringLiteral("Y"));
+// The [Common] factors, the data log's name and period, [Terminate].
+void ReadLogAndEnd(TProcessFileConfig& config, const TProfileFile& f, TConfigReader& num) {
+  config.kdurwind = num.Real("Common", "kdurwind", 1);
+  config.kskachok = num.Real("Common", "kskachok", 1);
+  config.Protocolname = DataLogName(f);
+  config.Terminated = Str(f, "Terminate", QStringLiteral("sucsesful"), QStringLiteral("Y"));
   // The minute counter is 16-bit signed: a longer period would never write a row.
-  p.Config.ProtocolPeriodmin =
+  config.ProtocolPeriodmin =
       static_cast<std::uint16_t>(num.Int("Port", "ProtocolPeriodmin", 1, 1, INT16_MAX));
-  const int period = p.Config.ProtocolPeriodmin;
-  p.PanelState.ProtocolMenuChecked =
-      (period == 1 || period == 2 || period == 5 || period == 10 || period == 15) ? period : 0;
+}
 
-  // Alarms: a file without the section keeps the defaults.
-  TAlarmSettings& alarms = p.AlarmSettings;
+// A file without the section keeps the defaults.
+TAlarmSettings ReadAlarms(TConfigReader& num, TAlarmSettings alarms) {
   alarms.ReadingGrace =
       static_cast<std::int32_t>(num.Int("Alarms", "ReadingGrace", alarms.ReadingGrace, 0, 86'400));
   alarms.LimitGrace =
@@ -348,8 +326,10 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
       static_cast<std::int32_t>(num.Int("Alarms", "DoseDeadZones", alarms.DoseDeadZones, 1, 100));
   alarms.StirrerGrace =
       static_cast<std::int32_t>(num.Int("Alarms", "StirrerGrace", alarms.StirrerGrace, 0, 86'400));
+  return alarms;
+}
 
-  // Mixer
+void ReadMixer(TVortaProcess& p, TConfigReader& num) {
   p.MixTop = num.Int<std::int32_t>("Mixer", "MixTop", 100);
   p.MixLeft = num.Int<std::int32_t>("Mixer", "MixLeft", 100);
   // A speed code goes to the drive as one byte.
@@ -359,58 +339,47 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   p.Config.Reduction = num.Real("Mixer", "Reduction", 1);
   p.MixVisible = static_cast<std::int32_t>(num.Int("Mixer", "MixVisible", 0, 0, 1));
   p.Config.MixStartStatus = static_cast<std::int16_t>(num.Int("Mixer", "MixStartStatus", 0, 0, 1));
+}
 
-  // Podpitka
-  ReadPair(f, num, "Ventil", p.Config.Ventil);
-  ReadPair(f, num, "Sreda", p.Config.Sreda);
-  ReadPair(f, num, "Pump", p.Config.PodpPump);
-  p.Config.Klapan = static_cast<std::uint8_t>(OutputNumber(num, "Podpitka", "Klapan"));
+// [Podpitka]: the feed valves, medium, pump and the phase programme.
+void ReadFeed(TProcessFileConfig& config, const TProfileFile& f, TConfigReader& num) {
+  ReadPair(f, num, "Ventil", config.Ventil);
+  ReadPair(f, num, "Sreda", config.Sreda);
+  ReadPair(f, num, "Pump", config.PodpPump);
+  config.Klapan = static_cast<std::uint8_t>(OutputNumber(num, "Podpitka", "Klapan"));
   // The phase table has 17 entries: a longer programme cannot run.
-  p.Config.FazaCount = static_cast<std::int32_t>(
-      num.Int("Podpitka", "FazaCount", 0, 0, static_cast<std::int64_t>(p.Config.Faza.size())));
-  for (int i = 0; i < p.Config.FazaCount; ++i) {
+  config.FazaCount = static_cast<std::int32_t>(
+      num.Int("Podpitka", "FazaCount", 0, 0, static_cast<std::int64_t>(config.Faza.size())));
+  for (int i = 0; i < config.FazaCount; ++i) {
     const QString key = QStringLiteral("Faza%1").arg(i);
     QString list = Str(f, "Podpitka", key, QStringLiteral("0,0,0"));
-    for (auto& state : p.Config.Faza[static_cast<size_t>(i)])
+    for (auto& state : config.Faza[static_cast<size_t>(i)])
       state = ByteOf(num, key, NextToken(list));
   }
+}
 
-  // Pumps, Light
-  const std::array<std::uint16_t*, 4> codes{&p.Config.PumpCode1, &p.Config.PumpCode2,
-                                            &p.Config.PumpCode3, &p.Config.PumpCode4};
+// The pump codes and type of [Pumps], then [Light].
+void ReadPumpsAndLight(TProcessFileConfig& config, const TProfileFile& f, TConfigReader& num) {
+  const std::array<std::uint16_t*, 4> codes{&config.PumpCode1, &config.PumpCode2, &config.PumpCode3,
+                                            &config.PumpCode4};
   for (int k = 1; k <= 4; ++k) {
     // Sent to the module as one byte.
     *codes[static_cast<size_t>(k - 1)] = static_cast<std::uint16_t>(
         num.Int("Pumps", QStringLiteral("PumpCode%1").arg(k), 100, 0, 255));
   }
-  p.Config.PumpTypeDorvex = Str(f, "Pumps", QStringLiteral("PumpType"), QStringLiteral("DORVEX")) ==
-                                    QLatin1String("DORVEX")
-                                ? 1
-                                : 0;
-  p.Config.LightCh = OutputNumber(num, "Light", "LightCh", 8);
-  p.Config.LightTime = num.Int<std::int16_t>("Light", "LightTime", 2);
-  p.Config.ExistLight =
+  config.PumpTypeDorvex = Str(f, "Pumps", QStringLiteral("PumpType"), QStringLiteral("DORVEX")) ==
+                                  QLatin1String("DORVEX")
+                              ? 1
+                              : 0;
+  config.LightCh = OutputNumber(num, "Light", "LightCh", 8);
+  config.LightTime = num.Int<std::int16_t>("Light", "LightTime", 2);
+  config.ExistLight =
       Str(f, "Light", QStringLiteral("ExistLight"), QStringLiteral("0")) == u"1" ? 1 : 0;
-  p.PanelState.LightButtonVisible = p.Config.ExistLight == 1;
+}
 
-  // An output past the module would be cut to another one (257 is output 1):
-  // the vessel does not start rather than dose through the wrong pump.
-  if (!num.Refused().isEmpty()) {
-    p.Board = nullptr;
-    p.Mixer = nullptr;
-    p.LoadError = num.RefusedReport(
-        QCoreApplication::translate("vorta::ProcessConfigLoader", "процесс не запущен"));
-    p.Env.Messages.ShowError(p.LoadError);
-    return;
-  }
-
-  p.InitStatistics();
-
-  // Protocol file
-  p.ProtocolFileName = program.ProgramFolder + p.Config.Protocolname;
-  CreateLogIfMissing(p);
-
-  // End-of-run check
+// The mode this run starts in, from how the last one ended; then the file
+// is marked as running.
+void RestoreModeAndMarkRunning(TVortaProcess& p, TProfileFile& f, TConfigReader& num) {
   // The mode an end from outside kept, from a version that wrote only that.
   const auto keptMode = static_cast<int>(num.Int("Terminate", "KeptMode", -1, -1, 3));
   // [Mode] mode is written at every change and at every start: after any end
@@ -433,33 +402,12 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   f.WriteString(QStringLiteral("Terminate"), QStringLiteral("Sucsesful"), QStringLiteral("N"));
   if (keptMode >= 0) f.WriteInteger(QStringLiteral("Terminate"), QStringLiteral("KeptMode"), -1);
   WriteModeInForce(p, f);
-  UpdateFileOrReport(f, p.Env.Messages, program.FailedWrites);
-  // After the restore, which reads the last whole row: a row cut by a kill
-  // gets its line end, so the next row is not glued to it.
-  CloseCutLogRow(p);
+  UpdateFileOrReport(f, p.Env.Messages, p.Env.Program.FailedWrites);
+}
 
-  p.Panel->InitValueGrid();
-  p.MixRampActive = 0;
-  p.MixRampCode = 20;
-  p.MixRampStart = 20;
-
-  // Start-up outputs
-  SetPumpPower(p, 200);
-  SetOutput(p, 15, p.Config.PumpTypeDorvex != 0);
-  for (int k = 1; k <= 4; ++k) {
-    SetPumpCode(p, k, static_cast<std::uint8_t>(*codes[static_cast<size_t>(k - 1)]));
-  }
-  p.OutputWord &= 0xF800;
-  if (p.Board != nullptr) p.Board->SetOutputs(p.OutputWord);
-  SetOutput(p, 12, p.FoamLevelOut12 != 0);
-  SetOutput(p, 13, p.FoamLevelOut13 != 0);
-
-  ShowModeAndClock(p);
-  p.Panel->PanelStateChanged();
-  p.Panel->OpenMixerWindow(false);
-  if (p.Config.MixStartStatus == 1) StartMixer(p);
-
-  // One message per file: missing parameters, then values that took their default.
+// One message per file: missing parameters, then values that took their default.
+void ReportLoadProblems(const TVortaProcess& p, const QStringList& problems,
+                        const TConfigReader& num) {
   QStringList report;
   if (!problems.isEmpty()) {
     report << QCoreApplication::translate(
@@ -470,6 +418,91 @@ void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
   }
   if (!num.Notes().isEmpty()) report << num.Report();
   if (!report.isEmpty()) p.Env.Messages.ShowInfo(report.join(u'\n'));
+}
+
+}  // namespace
+
+void LoadProcessFile(TVortaProcess& p, const QString& fileName) {
+  TProgramState& program = p.Env.Program;
+  QStringList problems;
+
+  p.PanelState.OnlyMinimizeIcon = true;
+  p.WaterHeating = program.DefWarm == 0 ? 1 : 0;
+  p.InitRuntime();
+  p.Channel[2].Config.CtrlOutUp =
+      static_cast<std::int16_t>(program.DefWarm == 0 ? program.IndexWater : program.IndexSteam);
+  p.IniFileName = program.ProgramFolder + fileName;
+  TProfileFile f(p.IniFileName);
+  if (f.Unreadable()) {
+    // Not started: a vessel run on defaults would also write them back.
+    p.LoadError = UnreadableFileText(f) +
+                  QCoreApplication::translate("vorta::ProcessConfigLoader", " Процесс не запущен.");
+    p.Env.Messages.ShowError(p.LoadError);
+    return;
+  }
+  TConfigReader num(f);
+
+  ReadPort(p.Config, f, num);
+  p.PanelState.Caption = p.Caption();
+  if (!ReadHardware(p, f)) {
+    p.Board = nullptr;
+    p.Mixer = nullptr;
+    p.Env.Messages.ShowError(p.LoadError);
+    return;
+  }
+
+  p.Panel->PlaceByNumber(p.Config.NumProcess);
+  p.PanelState.StatusText[1] =
+      QCoreApplication::translate("vorta::ProcessConfigLoader", "Об/мин: 0");
+  p.PanelState.StatusText[0] = QStringLiteral("0");
+
+  p.OutputWord = num.Int<std::uint16_t>("Defoult", "portout1", 0);
+  ReadKeysNothingUses(f, num);
+  p.Config.OutputMask = ReadOutputMask(num);
+  ReadChannels(p, f, num, problems);
+  ReadRegulation(p, num);
+  ReadPulseGenerators(p, num);
+  ReadLogAndEnd(p.Config, f, num);
+  const int period = p.Config.ProtocolPeriodmin;
+  p.PanelState.ProtocolMenuChecked =
+      (period == 1 || period == 2 || period == 5 || period == 10 || period == 15) ? period : 0;
+  p.AlarmSettings = ReadAlarms(num, p.AlarmSettings);
+  ReadMixer(p, num);
+  ReadFeed(p.Config, f, num);
+  ReadPumpsAndLight(p.Config, f, num);
+  p.PanelState.LightButtonVisible = p.Config.ExistLight == 1;
+
+  // An output past the module would be cut to another one (257 is output 1):
+  // the vessel does not start rather than dose through the wrong pump.
+  if (!num.Refused().isEmpty()) {
+    p.Board = nullptr;
+    p.Mixer = nullptr;
+    p.LoadError = num.RefusedReport(
+        QCoreApplication::translate("vorta::ProcessConfigLoader", "процесс не запущен"));
+    p.Env.Messages.ShowError(p.LoadError);
+    return;
+  }
+
+  p.InitStatistics();
+
+  p.ProtocolFileName = program.ProgramFolder + p.Config.Protocolname;
+  CreateLogIfMissing(p);
+  RestoreModeAndMarkRunning(p, f, num);
+  // After the restore, which reads the last whole row: a row cut by a kill
+  // gets its line end, so the next row is not glued to it.
+  CloseCutLogRow(p);
+
+  p.Panel->InitValueGrid();
+  p.MixRampActive = 0;
+  p.MixRampCode = 20;
+  p.MixRampStart = 20;
+  SetStartUpOutputs(p);
+
+  ShowModeAndClock(p);
+  p.Panel->PanelStateChanged();
+  p.Panel->OpenMixerWindow(false);
+  if (p.Config.MixStartStatus == 1) StartMixer(p);
+  ReportLoadProblems(p, problems, num);
 }
 
 void SaveProcessFile(TVortaProcess& p) {

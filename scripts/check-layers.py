@@ -4,7 +4,8 @@
 Each folder is one library and may include only itself and the folders listed
 for it below: arrows run downwards, from the program through the windows and
 telemetry to the engine, and inside the engine from the vessel's process to
-the devices, the CAN stack and the platform. Prints every offending line as
+the devices, the CAN stack (with the SocketCAN and serial-line back-ends
+its adapters drive) and the platform, which knows nothing of CAN. Prints every offending line as
 FILE:LINE: FOLDER may not include HEADER, and exits 1 if there was one.
 """
 

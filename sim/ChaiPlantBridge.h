@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "platform/Chai.h"
+#include "can/Chai.h"
 
 namespace vorta::sim {
 

@@ -11,13 +11,13 @@
 #include "app/MainForm.h"
 #include "app/PlantHost.h"
 #include "can/AdapterFactory.h"
+#include "can/Chai.h"
 #include "devices/CANService.h"
-#include "process/PanelView.h"
-#include "platform/Chai.h"
 #include "platform/Messages.h"
 #include "platform/ProfileFile.h"
 #include "platform/RealTimerService.h"
 #include "platform/VirtualTimerService.h"
+#include "process/PanelView.h"
 
 namespace vorta::test {
 

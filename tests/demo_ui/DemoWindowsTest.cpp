@@ -17,15 +17,15 @@
 #include "app/MainForm.h"
 #include "app/PlantHost.h"
 #include "can/AdapterFactory.h"
+#include "can/Chai.h"
 #include "devices/CANService.h"
-#include "windows/charts/ChartForm.h"
-#include "process/PanelActions.h"
-#include "windows/panel/QtWindowFactory.h"
-#include "windows/panel/VortaForm.h"
-#include "platform/Chai.h"
 #include "platform/RealTimerService.h"
 #include "platform/VirtualTimerService.h"
+#include "process/PanelActions.h"
 #include "sim/VirtualPlant.h"
+#include "windows/charts/ChartForm.h"
+#include "windows/panel/QtWindowFactory.h"
+#include "windows/panel/VortaForm.h"
 
 using namespace vorta;
 

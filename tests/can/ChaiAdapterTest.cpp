@@ -8,8 +8,8 @@
 #include <cstring>
 #include <vector>
 
+#include "can/Chai.h"
 #include "can/ChaiAdapter.h"
-#include "platform/Chai.h"
 
 using namespace vorta;
 

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "PseudoTerminal.h"
+#include "can/D2XX.h"
 #include "can/UsbCanAdapter.h"
-#include "platform/D2XX.h"
 
 namespace vorta {
 namespace {

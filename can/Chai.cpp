@@ -1,4 +1,4 @@
-#include "platform/Chai.h"
+#include "can/Chai.h"
 
 #include <net/if.h>
 #include <sys/ioctl.h>

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/D2XXEvent.h"
+#include "can/D2XXEvent.h"
 
 namespace vorta {
 

@@ -1,4 +1,4 @@
-#include "platform/D2XX.h"
+#include "can/D2XX.h"
 
 #include <fcntl.h>
 #include <linux/serial.h>

@@ -1,4 +1,4 @@
-#include "platform/D2XXEvent.h"
+#include "can/D2XXEvent.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>
