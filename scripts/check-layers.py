@@ -19,10 +19,13 @@ ENGINE = {
     "journal": {"platform"},
     "process": {"devices", "can", "journal", "platform"},
     "charts": {"process", "devices", "can", "journal", "platform"},
+    # The command layer: every change of a vessel goes through it, so only
+    # the windows, telemetry and the program above may call it.
+    "commands": {"process", "devices", "can", "journal", "platform"},
 }
 ALLOWED = dict(ENGINE)
 ALLOWED["sim"] = {"can", "platform"}
-ALLOWED["telemetry"] = set(ENGINE["charts"])
+ALLOWED["telemetry"] = set(ENGINE["charts"]) | {"charts", "commands"}
 ENGINE_ALL = set(ENGINE)
 
 # The windows: shared helpers at the bottom, a folder per window above them,
