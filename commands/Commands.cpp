@@ -5,6 +5,7 @@
 
 #include "journal/Alarms.h"
 #include "platform/Numbers.h"
+#include "process/Calibration.h"
 #include "process/JournalChanges.h"
 #include "process/MixerWindowLogic.h"
 #include "process/PanelActions.h"
@@ -43,7 +44,9 @@ QString ChannelText(int channel) {
 }
 
 QString SetKindName(TSetKind kind) {
-  return kind == TSetKind::LinearAdjustment ? Tr("Линейная подстройка") : Tr("Уставка");
+  return kind == TSetKind::LinearAdjustment
+             ? Tr(QT_TRANSLATE_NOOP("vorta::Commands", "Линейная подстройка"))
+             : Tr(QT_TRANSLATE_NOOP("vorta::Commands", "Уставка"));
 }
 
 double TChannelConfig::*SetField(TSetKind kind) {
@@ -56,21 +59,27 @@ TCommandResult ReadSetValue(const TVortaProcess& p, int channel, const QString& 
                             double* value) {
   const QString field = QString::number(channel);
   if (channel < 1 || channel > 4) {
-    return TCommandResult::Refused(Tr("Нет канала %1; каналы: 1..4").arg(channel), field);
+    return TCommandResult::Refused(
+        Tr(QT_TRANSLATE_NOOP("vorta::Commands", "Нет канала %1; каналы: 1..4")).arg(channel),
+        field);
   }
   const std::optional<double> v = ReadDecimal(text);
   if (!v) {
     return TCommandResult::Refused(
-        Tr("%1 %2: «%3» — не число").arg(SetKindName(kind), ChannelText(channel), text), field);
+        Tr(QT_TRANSLATE_NOOP("vorta::Commands", "%1 %2: «%3» — не число"))
+            .arg(SetKindName(kind), ChannelText(channel), text),
+        field);
   }
   const TChannelConfig& c = p.Channel[static_cast<size_t>(channel)].Config;
   // A linear adjustment is a correction with no range of its own.
   if (kind == TSetKind::Setpoint && c.MinValue < c.MaxValue &&
       (*v < c.MinValue || *v > c.MaxValue)) {
-    return TCommandResult::Refused(Tr("Уставка %1 %2 вне пределов измерения канала: %3..%4")
-                                       .arg(ChannelText(channel), FormatFixed(*v, 2),
-                                            FormatFixed(c.MinValue, 2), FormatFixed(c.MaxValue, 2)),
-                                   field);
+    return TCommandResult::Refused(
+        Tr(QT_TRANSLATE_NOOP("vorta::Commands",
+                             "Уставка %1 %2 вне пределов измерения канала: %3..%4"))
+            .arg(ChannelText(channel), FormatFixed(*v, 2), FormatFixed(c.MinValue, 2),
+                 FormatFixed(c.MaxValue, 2)),
+        field);
   }
   *value = *v;
   return TCommandResult::Ok(QString());
@@ -78,36 +87,46 @@ TCommandResult ReadSetValue(const TVortaProcess& p, int channel, const QString& 
 
 constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
 
-// Seconds of a pulse generator: whole, even, 0..max.
+// Seconds of a pulse generator: whole, 0..max; an odd second is halved
+// away with the tick it does not fill.
 TCommandResult ReadPulseSeconds(const QString& text, const QString& field, const QString& what,
                                 std::int64_t* seconds) {
   const std::optional<std::int64_t> v = TryParseInt(text);
-  if (!v || *v < 0 || *v > kInt32Max || *v % 2 != 0) {
+  if (!v || *v < 0 || *v > kInt32Max) {
     return TCommandResult::Refused(
-        Tr("%1: «%2» — не чётное целое число секунд от 0").arg(what, text), field);
+        Tr(QT_TRANSLATE_NOOP("vorta::Commands", "%1: «%2» — не целое число секунд от 0"))
+            .arg(what, text),
+        field);
   }
   *seconds = *v;
   return TCommandResult::Ok(QString());
 }
 
 QString PulseName(TPulseKind kind) {
-  return kind == TPulseKind::Feed ? Tr("Подпитка") : Tr("Среда");
+  return kind == TPulseKind::Feed ? Tr(QT_TRANSLATE_NOOP("vorta::Commands", "Подпитка"))
+                                  : Tr(QT_TRANSLATE_NOOP("vorta::Commands", "Среда"));
 }
 
 TCommandResult ReadPulse(TPulseKind kind, const QString& periodText, const QString& onText,
                          std::int64_t* period, std::int64_t* on) {
   const QString name = PulseName(kind);
   if (auto r =
-          ReadPulseSeconds(periodText, QStringLiteral("period"), name + Tr(", период"), period);
+          ReadPulseSeconds(periodText, QStringLiteral("period"),
+                           name + Tr(QT_TRANSLATE_NOOP("vorta::Commands", ", период")), period);
       !r) {
     return r;
   }
-  if (auto r = ReadPulseSeconds(onText, QStringLiteral("on"), name + Tr(", работа"), on); !r) {
+  if (auto r = ReadPulseSeconds(onText, QStringLiteral("on"),
+                                name + Tr(QT_TRANSLATE_NOOP("vorta::Commands", ", работа")), on);
+      !r) {
     return r;
   }
-  if (*on > *period) {
+  if (*on / 2 > *period / 2) {
     return TCommandResult::Refused(
-        Tr("%1: работа %2 с дольше периода %3 с").arg(name).arg(*on).arg(*period),
+        Tr(QT_TRANSLATE_NOOP("vorta::Commands", "%1: работа %2 с дольше периода %3 с"))
+            .arg(name)
+            .arg(*on)
+            .arg(*period),
         QStringLiteral("on"));
   }
   return TCommandResult::Ok(QString());
@@ -124,7 +143,8 @@ TPulseFields PulseFields(TPulseKind kind) {
 }
 
 TCommandResult NoMixer(const TVortaProcess& p) {
-  return TCommandResult::Refused(Tr("%1: миксер не задан").arg(p.Caption()));
+  return TCommandResult::Refused(
+      Tr(QT_TRANSLATE_NOOP("vorta::Commands", "%1: миксер не задан")).arg(p.Caption()));
 }
 
 }  // namespace
@@ -140,7 +160,8 @@ std::optional<double> ReadDecimal(const QString& text) {
 TCommandResult CheckMode(const TVortaProcess& p, int mode) {
   (void)p;
   if (mode < 0 || mode > 3) {
-    return TCommandResult::Refused(Tr("Нет режима %1; режимы: 0..3").arg(mode));
+    return TCommandResult::Refused(
+        Tr(QT_TRANSLATE_NOOP("vorta::Commands", "Нет режима %1; режимы: 0..3")).arg(mode));
   }
   return TCommandResult::Ok(QString());
 }
@@ -149,8 +170,8 @@ TCommandResult SetMode(TVortaProcess& p, const TCaller& caller, int mode) {
   if (auto r = CheckMode(p, mode); !r) return r;
   const TCallerScope scope(p.Env.Journal, caller);
   ChangeMode(p, mode, caller.Source);
-  return TCommandResult::Ok(
-      Tr("%1: режим %2").arg(p.Caption(), p.ModeName[static_cast<size_t>(mode)]));
+  return TCommandResult::Ok(Tr(QT_TRANSLATE_NOOP("vorta::Commands", "%1: режим %2"))
+                                .arg(p.Caption(), p.ModeName[static_cast<size_t>(mode)]));
 }
 
 TCommandResult CheckSetpoint(const TVortaProcess& p, int channel, const QString& text,
@@ -175,7 +196,7 @@ TCommandResult SetSetpoint(TVortaProcess& p, const TCaller& caller, int channel,
   p.Channel[static_cast<size_t>(channel)].Config.*SetField(kind) = value;
   p.SaveRequest.Add(kind == TSetKind::LinearAdjustment ? TWriteBackGroup::LinearAdjustment
                                                        : TWriteBackGroup::Setpoints);
-  return TCommandResult::Ok(Tr("%1: %2 %3 = %4")
+  return TCommandResult::Ok(Tr(QT_TRANSLATE_NOOP("vorta::Commands", "%1: %2 %3 = %4"))
                                 .arg(p.Caption(), SetKindName(kind).toLower(), ChannelText(channel),
                                      FormatFixed(value, 2)));
 }
@@ -209,15 +230,18 @@ TCommandResult SetSetpoints(TVortaProcess& p, const TCaller& caller, const TSetp
   }
   p.SaveRequest.Add(kind == TSetKind::LinearAdjustment ? TWriteBackGroup::LinearAdjustment
                                                        : TWriteBackGroup::Setpoints);
-  return TCommandResult::Ok(Tr("%1: %2 сохранены")
-                                .arg(p.Caption(), kind == TSetKind::LinearAdjustment
-                                                      ? Tr("линейная подстройка")
-                                                      : Tr("уставки")));
+  return TCommandResult::Ok(
+      Tr(QT_TRANSLATE_NOOP("vorta::Commands", "%1: %2 сохранены"))
+          .arg(p.Caption(), kind == TSetKind::LinearAdjustment
+                                ? Tr(QT_TRANSLATE_NOOP("vorta::Commands", "линейная подстройка"))
+                                : Tr(QT_TRANSLATE_NOOP("vorta::Commands", "уставки"))));
 }
 
 TCommandResult CheckControlParams(const TVortaProcess& p, int entry, const TCtrlFields& fields) {
   if (entry < 1 || entry > 5) {
-    return TCommandResult::Refused(Tr("Нет канала %1; каналы: 1..4, 5 — общие").arg(entry));
+    return TCommandResult::Refused(
+        Tr(QT_TRANSLATE_NOOP("vorta::Commands", "Нет канала %1; каналы: 1..4, 5 — общие"))
+            .arg(entry));
   }
   if (auto error = CheckCtrlFields(p, fields)) {
     return TCommandResult::Refused(error->Message, CtrlFieldName(error->Field));
@@ -250,13 +274,58 @@ TCommandResult SetControlParams(TVortaProcess& p, const TCaller& caller, int ent
   if (auto error = ApplyCtrlFields(p, entry, fields, caller.Source, outputsOff)) {
     return TCommandResult::Refused(error->Message, CtrlFieldName(error->Field));
   }
-  return TCommandResult::Ok(Tr("%1: параметры управления сохранены").arg(p.Caption()));
+  return TCommandResult::Ok(
+      Tr(QT_TRANSLATE_NOOP("vorta::Commands", "%1: параметры управления сохранены"))
+          .arg(p.Caption()));
+}
+
+TCtrlText CtrlFieldNamed(const QString& field) {
+  const TCtrlText all[] = {
+      &TCtrlFields::Period,     &TCtrlFields::Low,       &TCtrlFields::High,
+      &TCtrlFields::DeadZone,   &TCtrlFields::GainUp,    &TCtrlFields::GainDown,
+      &TCtrlFields::EppPeriod,  &TCtrlFields::EppWork,   &TCtrlFields::MedPeriod,
+      &TCtrlFields::MedWork,    &TCtrlFields::Po2Period, &TCtrlFields::Po2Right,
+      &TCtrlFields::Po2Left,    &TCtrlFields::Po2Koef,   &TCtrlFields::Ev1Hours,
+      &TCtrlFields::Ev1Minutes, &TCtrlFields::Ev2Hours,  &TCtrlFields::Ev2Minutes};
+  for (const TCtrlText f : all) {
+    if (!field.isEmpty() && CtrlFieldName(f) == field) return f;
+  }
+  return nullptr;
+}
+
+TCommandResult StepFoamLevel(TVortaProcess& p, const TCaller& caller, bool up) {
+  const TCallerScope scope(p.Env.Journal, caller);
+  const std::optional<QString> name = FoamLevelStep(p, up, caller.Source);
+  if (!name)
+    return TCommandResult::Refused(
+        Tr(QT_TRANSLATE_NOOP("vorta::Commands", "Чувствительность пены уже на пределе")));
+  // The level stays whether or not the dialog's OK follows.
+  p.SaveRequest.Add(TWriteBackGroup::ControlParameters);
+  return TCommandResult::Ok(*name);
+}
+
+TCommandResult CheckCalibration(const TVortaProcess& p, int channel) {
+  (void)p;
+  if (channel < 1 || channel > 4) {
+    return TCommandResult::Refused(
+        Tr(QT_TRANSLATE_NOOP("vorta::Commands", "Нет канала %1; каналы: 1..4")).arg(channel));
+  }
+  return TCommandResult::Ok(QString());
+}
+
+TCommandResult SaveCalibration(TVortaProcess& p, const TCaller& caller, int channel) {
+  if (auto r = CheckCalibration(p, channel); !r) return r;
+  const TCallerScope scope(p.Env.Journal, caller);
+  CalibrSave(p, channel, caller.Source);
+  return TCommandResult::Ok(Tr(QT_TRANSLATE_NOOP("vorta::Commands", "%1: калибровка %2 сохранена"))
+                                .arg(p.Caption(), ChannelText(channel)));
 }
 
 TCommandResult CheckStirrerCode(const TVortaProcess& p, int code) {
   if (p.Mixer == nullptr) return NoMixer(p);
   if (code < 1 || code > 255) {
-    return TCommandResult::Refused(Tr("Код скорости %1 вне пределов 1..255").arg(code));
+    return TCommandResult::Refused(
+        Tr(QT_TRANSLATE_NOOP("vorta::Commands", "Код скорости %1 вне пределов 1..255")).arg(code));
   }
   return TCommandResult::Ok(QString());
 }
@@ -265,21 +334,27 @@ TCommandResult SetStirrerCode(TVortaProcess& p, const TCaller& caller, int code)
   if (auto r = CheckStirrerCode(p, code); !r) return r;
   const TCallerScope scope(p.Env.Journal, caller);
   SetMixCode(p, static_cast<std::uint16_t>(code));
-  return TCommandResult::Ok(Tr("%1: скорость мешалки %2 об/мин (код %3)")
-                                .arg(p.Caption(), FormatFixed(RpmForMixCode(p, code), 0))
-                                .arg(code));
+  return TCommandResult::Ok(
+      Tr(QT_TRANSLATE_NOOP("vorta::Commands", "%1: скорость мешалки %2 об/мин (код %3)"))
+          .arg(p.Caption(), FormatFixed(RpmForMixCode(p, code), 0))
+          .arg(code));
 }
 
 namespace {
 TCommandResult ReadRpm(const TVortaProcess& p, const QString& rpm, int* code) {
   if (p.Mixer == nullptr) return NoMixer(p);
   const std::optional<double> value = ReadDecimal(rpm);
-  if (!value) return TCommandResult::Refused(Tr("«%1» — не скорость в об/мин").arg(rpm));
+  if (!value)
+    return TCommandResult::Refused(
+        Tr(QT_TRANSLATE_NOOP("vorta::Commands", "«%1» — не скорость в об/мин")).arg(rpm));
   const std::optional<int> c = MixCodeForRpm(p, *value);
-  if (!c) return TCommandResult::Refused(Tr("%1: у мешалки нет шкалы скорости").arg(p.Caption()));
+  if (!c)
+    return TCommandResult::Refused(
+        Tr(QT_TRANSLATE_NOOP("vorta::Commands", "%1: у мешалки нет шкалы скорости"))
+            .arg(p.Caption()));
   if (*c < 1 || *c > 255) {
     return TCommandResult::Refused(
-        Tr("Скорость %1 об/мин вне пределов мешалки: %2..%3")
+        Tr(QT_TRANSLATE_NOOP("vorta::Commands", "Скорость %1 об/мин вне пределов мешалки: %2..%3"))
             .arg(rpm, FormatFixed(RpmForMixCode(p, 1), 0), FormatFixed(RpmForMixCode(p, 255), 0)));
   }
   *code = *c;
@@ -306,7 +381,9 @@ TCommandResult StepStirrer(TVortaProcess& p, const TCaller& caller, bool up) {
     MixSpinDown(p);
   }
   p.SaveRequest.Add(TWriteBackGroup::MixerCode);
-  return TCommandResult::Ok(Tr("%1: код скорости мешалки %2").arg(p.Caption()).arg(p.MixCode));
+  return TCommandResult::Ok(Tr(QT_TRANSLATE_NOOP("vorta::Commands", "%1: код скорости мешалки %2"))
+                                .arg(p.Caption())
+                                .arg(p.MixCode));
 }
 
 TCommandResult CheckStirrerRun(const TVortaProcess& p) {
@@ -318,14 +395,16 @@ TCommandResult StartStirrer(TVortaProcess& p, const TCaller& caller) {
   if (auto r = CheckStirrerRun(p); !r) return r;
   const TCallerScope scope(p.Env.Journal, caller);
   StartMixerClick(p);
-  return TCommandResult::Ok(Tr("%1: мешалка запущена").arg(p.Caption()));
+  return TCommandResult::Ok(
+      Tr(QT_TRANSLATE_NOOP("vorta::Commands", "%1: мешалка запущена")).arg(p.Caption()));
 }
 
 TCommandResult StopStirrer(TVortaProcess& p, const TCaller& caller) {
   if (auto r = CheckStirrerRun(p); !r) return r;
   const TCallerScope scope(p.Env.Journal, caller);
   StopMixerClick(p);
-  return TCommandResult::Ok(Tr("%1: мешалка остановлена").arg(p.Caption()));
+  return TCommandResult::Ok(
+      Tr(QT_TRANSLATE_NOOP("vorta::Commands", "%1: мешалка остановлена")).arg(p.Caption()));
 }
 
 TCommandResult CheckPulse(const TVortaProcess& p, TPulseKind kind, const QString& periodSeconds,
@@ -358,15 +437,17 @@ TCommandResult SetPulse(TVortaProcess& p, const TCaller& caller, TPulseKind kind
   g.Work = workTicks;
   g.Count = 0;
   p.SaveRequest.Add(TWriteBackGroup::ControlParameters);
-  return TCommandResult::Ok(Tr("%1: %2 — период %3 с, работа %4 с")
-                                .arg(p.Caption(), PulseName(kind))
-                                .arg(period)
-                                .arg(on));
+  return TCommandResult::Ok(
+      Tr(QT_TRANSLATE_NOOP("vorta::Commands", "%1: %2 — период %3 с, работа %4 с"))
+          .arg(p.Caption(), PulseName(kind))
+          .arg(period)
+          .arg(on));
 }
 
 TCommandResult CheckLight(const TVortaProcess& p) {
   if (p.Config.LightCh < 1 || p.Config.LightCh > 16) {
-    return TCommandResult::Refused(Tr("%1: выход света не задан").arg(p.Caption()));
+    return TCommandResult::Refused(
+        Tr(QT_TRANSLATE_NOOP("vorta::Commands", "%1: выход света не задан")).arg(p.Caption()));
   }
   return TCommandResult::Ok(QString());
 }
@@ -375,7 +456,7 @@ TCommandResult SwitchLight(TVortaProcess& p, const TCaller& caller) {
   if (auto r = CheckLight(p); !r) return r;
   const TCallerScope scope(p.Env.Journal, caller);
   LightButtonClick(p);
-  return TCommandResult::Ok(Tr("%1: свет включён на %2 с")
+  return TCommandResult::Ok(Tr(QT_TRANSLATE_NOOP("vorta::Commands", "%1: свет включён на %2 с"))
                                 .arg(p.Caption())
                                 .arg(static_cast<int>(p.Config.LightTime) * 2));
 }
@@ -384,7 +465,9 @@ TCommandResult CheckManualOutput(const TVortaProcess& p, int button) {
   (void)p;
   if (button < 1 || button > kManualButtons) {
     return TCommandResult::Refused(
-        Tr("Нет кнопки выхода %1; кнопки: 1..%2").arg(button).arg(kManualButtons));
+        Tr(QT_TRANSLATE_NOOP("vorta::Commands", "Нет кнопки выхода %1; кнопки: 1..%2"))
+            .arg(button)
+            .arg(kManualButtons));
   }
   return TCommandResult::Ok(QString());
 }
@@ -393,11 +476,12 @@ TCommandResult ToggleManualOutput(TVortaProcess& p, const TCaller& caller, int b
   if (auto r = CheckManualOutput(p, button); !r) return r;
   const TCallerScope scope(p.Env.Journal, caller);
   ManualButtonClick(p, button);
-  return TCommandResult::Ok(
-      Tr("%1: выход %2 %3")
-          .arg(p.Caption())
-          .arg(ManualButtonOutput(p, button))
-          .arg(p.ManualState[static_cast<size_t>(button)] != 0 ? Tr("включён") : Tr("выключен")));
+  return TCommandResult::Ok(Tr(QT_TRANSLATE_NOOP("vorta::Commands", "%1: выход %2 %3"))
+                                .arg(p.Caption())
+                                .arg(ManualButtonOutput(p, button))
+                                .arg(p.ManualState[static_cast<size_t>(button)] != 0
+                                         ? Tr(QT_TRANSLATE_NOOP("vorta::Commands", "включён"))
+                                         : Tr(QT_TRANSLATE_NOOP("vorta::Commands", "выключен"))));
 }
 
 TCommandResult CheckLogPeriod(const TVortaProcess& p, int minutes) {
@@ -406,27 +490,35 @@ TCommandResult CheckLogPeriod(const TVortaProcess& p, int minutes) {
     if (minutes == allowed) return TCommandResult::Ok(QString());
   }
   return TCommandResult::Refused(
-      Tr("Период протокола %1 мин не предусмотрен: 1, 2, 5, 10 или 15").arg(minutes));
+      Tr(QT_TRANSLATE_NOOP("vorta::Commands",
+                           "Период протокола %1 мин не предусмотрен: 1, 2, 5, 10 или 15"))
+          .arg(minutes));
 }
 
 TCommandResult SetLogPeriod(TVortaProcess& p, const TCaller& caller, int minutes) {
   if (auto r = CheckLogPeriod(p, minutes); !r) return r;
   const TCallerScope scope(p.Env.Journal, caller);
   ChangeProtocolPeriod(p, minutes);
-  return TCommandResult::Ok(Tr("%1: период протокола %2 мин").arg(p.Caption()).arg(minutes));
+  return TCommandResult::Ok(Tr(QT_TRANSLATE_NOOP("vorta::Commands", "%1: период протокола %2 мин"))
+                                .arg(p.Caption())
+                                .arg(minutes));
 }
 
 TCommandResult CheckAcknowledge(const TAlarms& alarms, std::int64_t id) {
   const auto& list = alarms.List();
   if (std::none_of(list.begin(), list.end(), [id](const TAlarm& a) { return a.Id == id; })) {
-    return TCommandResult::Refused(Tr("Нет тревоги #%1").arg(id));
+    return TCommandResult::Refused(
+        Tr(QT_TRANSLATE_NOOP("vorta::Commands", "Нет тревоги #%1")).arg(id));
   }
   return TCommandResult::Ok(QString());
 }
 
 namespace {
 TCommandResult Acknowledged(int count) {
-  return TCommandResult::Ok(Tr("Квитировано тревог: %1").arg(count));
+  TCommandResult r = TCommandResult::Ok(
+      Tr(QT_TRANSLATE_NOOP("vorta::Commands", "Квитировано тревог: %1")).arg(count));
+  r.Count = count;
+  return r;
 }
 }  // namespace
 

@@ -39,11 +39,13 @@ struct TCommandResult {
   // parameter's label (CtrlFieldName), "period" or "on" of a pulse
   // generator; empty when the refusal is not about one field.
   QString Field;
+  // How many things a done change concerned (the alarms acknowledged).
+  int Count = 0;
 
   explicit operator bool() const { return Done; }
-  static TCommandResult Ok(const QString& text) { return {true, text, QString()}; }
+  static TCommandResult Ok(const QString& text) { return {true, text, QString(), 0}; }
   static TCommandResult Refused(const QString& why, const QString& field = QString()) {
-    return {false, why, field};
+    return {false, why, field, 0};
   }
 };
 
@@ -78,6 +80,17 @@ TCommandResult CheckControlParams(const TVortaProcess& p, int entry, const TCtrl
 TCommandResult SetControlParams(TVortaProcess& p, const TCaller& caller, int entry,
                                 const TCtrlFields& fields);
 
+// The control parameter a refusal's Field names; null for none.
+TCtrlText CtrlFieldNamed(const QString& field);
+// The foam sensitivity's spin button: the level 0..2 one step up or down,
+// stored at once; the answer's text is the level's name.
+TCommandResult StepFoamLevel(TVortaProcess& p, const TCaller& caller, bool up);
+
+// The calibration dialog's "Сохранить": the channel's (1..4) two points
+// from the working copy, the linear adjustment cleared.
+TCommandResult CheckCalibration(const TVortaProcess& p, int channel);
+TCommandResult SaveCalibration(TVortaProcess& p, const TCaller& caller, int channel);
+
 // The stirrer: a speed code 1..255, a speed in rpm (turned into its code),
 // one code step (wrapping 1 <-> 255), start and stop.
 TCommandResult CheckStirrerCode(const TVortaProcess& p, int code);
@@ -90,8 +103,8 @@ TCommandResult StartStirrer(TVortaProcess& p, const TCaller& caller);
 TCommandResult StopStirrer(TVortaProcess& p, const TCaller& caller);
 
 // The feed (Epp) and medium (Med) pulse generators: period and on-time in
-// seconds, whole and even (the generators count 2-s ticks), the on-time no
-// longer than the period.
+// whole seconds from 0 (the generators count 2-s ticks, so an odd second is
+// halved away), the on-time no longer than the period.
 enum class TPulseKind { Feed, Medium };
 TCommandResult CheckPulse(const TVortaProcess& p, TPulseKind kind, const QString& periodSeconds,
                           const QString& onSeconds);

@@ -428,7 +428,7 @@ std::optional<QString> FoamLevelName(std::int32_t level) {
   }
 }
 
-std::optional<QString> FoamLevelStep(TVortaProcess& p, bool up) {
+std::optional<QString> FoamLevelStep(TVortaProcess& p, bool up, TJournalSource source) {
   if (up && p.Config.Spumelevel != 2 &&
       p.Config.Spumelevel < std::numeric_limits<std::int32_t>::max()) {
     p.Config.Spumelevel += 1;
@@ -441,7 +441,7 @@ std::optional<QString> FoamLevelStep(TVortaProcess& p, bool up) {
   // The spin button stores the level itself, whether or not OK follows.
   RecordChange(p, QStringLiteral("[Ctrlspume] Spumelevel"),
                QString::number(up ? p.Config.Spumelevel - 1 : p.Config.Spumelevel + 1),
-               QString::number(p.Config.Spumelevel), TJournalSource::Dialog);
+               QString::number(p.Config.Spumelevel), source);
   return FoamLevelName(p.Config.Spumelevel);
 }
 

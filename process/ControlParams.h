@@ -87,6 +87,7 @@ std::optional<QString> SpinTimerText(const QString& text, std::int32_t bound, bo
 std::optional<QString> FoamLevelName(std::int32_t level);
 // The foam spin button changes Spumelevel at once; the new text, or nothing
 // when the level is outside 0..2.
-std::optional<QString> FoamLevelStep(TVortaProcess& p, bool up);
+std::optional<QString> FoamLevelStep(TVortaProcess& p, bool up,
+                                     TJournalSource source = TJournalSource::Dialog);
 
 }  // namespace vorta

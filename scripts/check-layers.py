@@ -30,10 +30,10 @@ ENGINE_ALL = set(ENGINE)
 
 # The windows: shared helpers at the bottom, a folder per window above them,
 # the panel (which opens every other window) and the main window on top.
-WINDOWS_COMMON = ENGINE_ALL | {"windows/common"}
+WINDOWS_COMMON = ENGINE_ALL | {"windows/common", "commands"}
 for name in ("alarms", "charts", "devices", "dialogs", "fill"):
     ALLOWED[f"windows/{name}"] = WINDOWS_COMMON
-ALLOWED["windows/common"] = ENGINE_ALL
+ALLOWED["windows/common"] = ENGINE_ALL | {"commands"}
 ALLOWED["windows/panel"] = WINDOWS_COMMON | {
     f"windows/{n}" for n in ("alarms", "charts", "devices", "dialogs", "fill")
 }

@@ -12,6 +12,15 @@ namespace {
 
 using CommandsTest = ProcessFixture;
 
+TEST(ReadDecimalTest, pointOrOneCommaAndNothingElse) {
+  EXPECT_EQ(ReadDecimal(QStringLiteral(" -150 ")), -150.0);
+  EXPECT_EQ(ReadDecimal(QStringLiteral("7,25")), 7.25);
+  EXPECT_FALSE(ReadDecimal(QStringLiteral("1,000.5")));
+  EXPECT_FALSE(ReadDecimal(QStringLiteral("1,2,3")));
+  EXPECT_FALSE(ReadDecimal(QString()));
+  EXPECT_FALSE(ReadDecimal(QStringLiteral("nan")));
+}
+
 TEST_F(CommandsTest, setpointsTakeCommaOrPointAndStayWithinTheChannelsRange) {
   TVortaProcess& p = AddProcess(1);  // pH 0..14
   test::TJournalOnEnv journal(env_, program_.ProgramFolder);
@@ -86,7 +95,7 @@ TEST_F(CommandsTest, controlParamsSwitchOutputsOffOnlyWhenRegulationIsTurnedOffO
 TEST_F(CommandsTest, pulseGeneratorsCountTwoSecondTicks) {
   TVortaProcess& p = AddProcess(1);
   test::TJournalOnEnv journal(env_, program_.ProgramFolder);
-  EXPECT_EQ(CheckPulse(p, TPulseKind::Feed, QStringLiteral("9"), QStringLiteral("2")).Field,
+  EXPECT_EQ(CheckPulse(p, TPulseKind::Feed, QStringLiteral("-2"), QStringLiteral("2")).Field,
             QStringLiteral("period"));
   EXPECT_EQ(CheckPulse(p, TPulseKind::Feed, QStringLiteral("10"), QStringLiteral("-2")).Field,
             QStringLiteral("on"));
