@@ -170,7 +170,7 @@ ip link set %1 up</translation>
     </message>
     <message>
         <source>Уставка %1 %2 вне пределов измерения канала: %3..%4</source>
-        <translation>Setpoint %1 %2 is outside the channel's measuring range: %3..%4</translation>
+        <translation>Setpoint %1 %2 is outside the channel&apos;s measuring range: %3..%4</translation>
     </message>
     <message>
         <source>%1: «%2» — не целое число секунд от 0</source>
@@ -258,7 +258,7 @@ ip link set %1 up</translation>
     </message>
     <message>
         <source>Скорость %1 об/мин вне пределов мешалки: %2..%3</source>
-        <translation>Speed %1 rpm is outside the stirrer's range: %2..%3</translation>
+        <translation>Speed %1 rpm is outside the stirrer&apos;s range: %2..%3</translation>
     </message>
     <message>
         <source>%1: код скорости мешалки %2</source>
