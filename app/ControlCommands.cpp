@@ -10,17 +10,14 @@
 #include "app/ControlReports.h"
 #include "app/ControlWords.h"
 #include "app/MainForm.h"
+#include "commands/Commands.h"
 #include "journal/Alarms.h"
 #include "journal/Journal.h"
-#include "platform/Numbers.h"
 #include "platform/RealTimerService.h"
 #include "process/ConfigWriteBack.h"
 #include "process/ControlParams.h"
 #include "process/DataLog.h"
-#include "process/MixerWindowLogic.h"
-#include "process/PanelActions.h"
 #include "process/ProcessRecord.h"
-#include "process/Setpoints.h"
 
 namespace vorta {
 
@@ -114,7 +111,12 @@ TControlReply NoVessel(TMainForm& form, const QString& text) {
   return Refused(QStringLiteral("Нет сосуда «%1»; сосуды: %2").arg(text, VesselList(form)));
 }
 
-TControlReply Mode(TMainForm& form, const QStringList& args) {
+TControlReply Answer(const TCommandResult& result) {
+  return {result.Done ? 0 : kControlRefused, result.Text};
+}
+
+TControlReply Mode(TMainForm& form, const TControlRequest& request) {
+  const QStringList& args = request.Args;
   TVortaProcess* p = FindVessel(form, args[1]);
   if (p == nullptr) return NoVessel(form, args[1]);
   const std::optional<int> mode = ParseMode(*p, args[2]);
@@ -123,12 +125,11 @@ TControlReply Mode(TMainForm& form, const QStringList& args) {
                                   "chemostat, turbidostat (или 0..3)")
                        .arg(args[2]));
   }
-  ChangeMode(*p, *mode);
-  return {
-      0, QStringLiteral("%1: режим %2").arg(p->Caption(), p->ModeName[static_cast<size_t>(*mode)])};
+  return Answer(SetMode(*p, TCaller::Command(request.User), *mode));
 }
 
-TControlReply Setpoint(TMainForm& form, const QStringList& args) {
+TControlReply Setpoint(TMainForm& form, const TControlRequest& request) {
+  const QStringList& args = request.Args;
   TVortaProcess* p = FindVessel(form, args[1]);
   if (p == nullptr) return NoVessel(form, args[1]);
   const std::optional<int> ch = ParseChannel(args[2]);
@@ -136,31 +137,13 @@ TControlReply Setpoint(TMainForm& form, const QStringList& args) {
     return Refused(
         QStringLiteral("Неизвестный канал «%1»; каналы: pH, t, pO2, eH (или 1..4)").arg(args[2]));
   }
-  // A script's number: a point and nothing else, so that "6,5" is never
-  // taken for something the caller did not mean.
-  static const QRegularExpression kNumber(QStringLiteral(R"(^[+-]?(\d+\.?\d*|\.\d+)$)"));
-  if (!kNumber.match(args[3]).hasMatch()) {
-    return Refused(QStringLiteral("«%1» — не число (дробную часть отделяет точка)").arg(args[3]));
-  }
-  const double value = args[3].toDouble();
-  const double low = p->Channel[static_cast<size_t>(*ch)].Config.MinValue;
-  const double high = p->Channel[static_cast<size_t>(*ch)].Config.MaxValue;
-  if (low < high && (value < low || value > high)) {
-    return Refused(QStringLiteral("Уставка %1 вне пределов измерения канала %2: %3..%4")
-                       .arg(FormatFixed(value, 2), ChannelName(*ch), FormatFixed(low, 2),
-                            FormatFixed(high, 2)));
-  }
-  TSetTexts texts = SetDialogTexts(*p, kSetpointMode);
-  texts[static_cast<size_t>(*ch - 1)] = FormatFixed(value, 2);
-  if (const auto error = ApplySetDialog(*p, kSetpointMode, texts)) return Refused(error->Message);
-  return {0, QStringLiteral("%1: уставка %2 = %3")
-                 .arg(p->Caption(), ChannelName(*ch),
-                      FormatFixed(p->Channel[static_cast<size_t>(*ch)].Config.Setpoint, 2))};
+  return Answer(SetSetpoint(*p, TCaller::Command(request.User), *ch, args[3]));
 }
 
 // VESSEL [CHANNEL] reads; with KEY=VALUE words it is the dialog's OK with
 // those fields changed and every other field as it was.
-TControlReply Params(TMainForm& form, const QStringList& args) {
+TControlReply Params(TMainForm& form, const TControlRequest& request) {
+  const QStringList& args = request.Args;
   TVortaProcess* p = FindVessel(form, args[1]);
   if (p == nullptr) return NoVessel(form, args[1]);
   const int entry = args.size() >= 3 ? *ParseChannel(args[2], true) : 0;
@@ -173,70 +156,46 @@ TControlReply Params(TMainForm& form, const QStringList& args) {
       return Refused(*problem);
     }
   }
-  if (const auto error = ApplyCtrlFields(*p, entry, fields)) return Refused(error->Message);
-  return {0, QStringLiteral("%1: параметры управления %2 сохранены")
-                 .arg(p->Caption(), ChannelName(entry))};
+  return Answer(SetControlParams(*p, TCaller::Command(request.User), entry, fields));
 }
 
-TControlReply Stirrer(TMainForm& form, const QStringList& args) {
+TControlReply Stirrer(TMainForm& form, const TControlRequest& request) {
+  const QStringList& args = request.Args;
   TVortaProcess* p = FindVessel(form, args[1]);
   if (p == nullptr) return NoVessel(form, args[1]);
-  if (p->Mixer == nullptr) return Refused(QStringLiteral("%1: миксер не задан").arg(p->Caption()));
+  const TCaller caller = TCaller::Command(request.User);
   const QString word = args[2].toLower();
-  if (word == QLatin1String("start")) {
-    StartMixerClick(*p);
-    return {0, QStringLiteral("%1: мешалка запущена").arg(p->Caption())};
-  }
-  if (word == QLatin1String("stop")) {
-    StopMixerClick(*p);
-    return {0, QStringLiteral("%1: мешалка остановлена").arg(p->Caption())};
-  }
-  const std::optional<double> rpm = TryParseReal(args[2]);
-  if (!rpm || args[2].contains(u',')) {
-    return Refused(QStringLiteral("«%1» — не скорость в об/мин (или start, stop)").arg(args[2]));
-  }
-  const std::optional<int> code = MixCodeForRpm(*p, *rpm);
-  if (!code) return Refused(QStringLiteral("%1: у мешалки нет шкалы скорости").arg(p->Caption()));
-  // The mixer window's codes, 1..255.
-  if (*code < 1 || *code > 255) {
-    return Refused(QStringLiteral("Скорость %1 об/мин вне пределов мешалки: %2..%3")
-                       .arg(args[2], FormatFixed(RpmForMixCode(*p, 1), 0),
-                            FormatFixed(RpmForMixCode(*p, 255), 0)));
-  }
-  SetMixCode(*p, static_cast<std::uint16_t>(*code));
-  return {0, QStringLiteral("%1: скорость мешалки %2 об/мин (код %3)")
-                 .arg(p->Caption(), FormatFixed(RpmForMixCode(*p, *code), 0))
-                 .arg(*code)};
+  if (word == QLatin1String("start")) return Answer(StartStirrer(*p, caller));
+  if (word == QLatin1String("stop")) return Answer(StopStirrer(*p, caller));
+  return Answer(SetStirrerRpm(*p, caller, args[2]));
 }
 
 TControlReply Acknowledge(TMainForm& form, const TControlRequest& request) {
   const QString which = request.Args[1].toLower();
-  int count = 0;
+  const TCaller caller = TCaller::Command(request.User);
   static const QRegularExpression kAlarmId(QStringLiteral(R"(^[#a](\d+)$)"));
+  TCommandResult result;
   if (which == QLatin1String("all")) {
-    count = form.Alarms().AcknowledgeAll(request.User);
+    result = AcknowledgeAll(form.Alarms(), caller);
   } else if (const auto m = kAlarmId.match(which); m.hasMatch()) {
-    const std::int64_t id = m.captured(1).toLongLong();
-    const auto& list = form.Alarms().List();
-    if (std::none_of(list.begin(), list.end(), [id](const TAlarm& a) { return a.Id == id; })) {
-      return Refused(QStringLiteral("Нет тревоги #%1 (список: vorta ctl alarms)").arg(id));
-    }
-    count = form.Alarms().Acknowledge(id, request.User) ? 1 : 0;
+    result = AcknowledgeAlarm(form.Alarms(), caller, m.captured(1).toLongLong());
+    if (!result) result.Text += QStringLiteral(" (список: vorta ctl alarms)");
   } else {
     const TVortaProcess* p = FindVessel(form, which);
     if (p == nullptr) {
       return Refused(QStringLiteral("Нет сосуда «%1»; сосуды: %2, all или #номер тревоги")
                          .arg(request.Args[1], VesselList(form)));
     }
-    std::vector<std::int64_t> ids;
-    for (const TAlarm& a : form.Alarms().List()) {
-      if (a.Vessel == p->Config.NumProcess && a.AckBy.isEmpty()) ids.push_back(a.Id);
-    }
-    for (const std::int64_t id : ids) count += form.Alarms().Acknowledge(id, request.User) ? 1 : 0;
+    result = AcknowledgeVessel(form.Alarms(), caller, p->Config.NumProcess);
   }
-  QJsonObject data;
-  data[QLatin1String("acknowledged")] = count;
-  return {0, QStringLiteral("Квитировано тревог: %1").arg(count), data};
+  TControlReply reply = Answer(result);
+  if (result) {
+    // The count for scripts: the layer's text says it for people.
+    QJsonObject data;
+    data[QLatin1String("acknowledged")] = result.Count;
+    reply.Data = data;
+  }
+  return reply;
 }
 
 TControlReply Complete(TMainForm& form, const QStringList& typed) {
@@ -364,26 +323,24 @@ TControlReply RunControlCommand(TMainForm& form, const TControlRequest& request)
     } else if (name == QLatin1String("outputs")) {
       reply = OutputsReport(*p);
     } else {
-      reply = Params(form, args);
+      reply = Params(form, request);
     }
   } else if (form.Closed()) {
     reply = Refused(QStringLiteral("Программа завершает работу"));
   } else {
-    // The records this change writes name the caller and the source "Command".
-    TJournal* journal = form.Journal();
-    if (journal != nullptr) journal->SetActor(TJournal::TActor{request.User});
+    // The command layer names the caller and the source "Command" in the
+    // records the change writes.
     if (name == QLatin1String("mode")) {
-      reply = Mode(form, args);
+      reply = Mode(form, request);
     } else if (name == QLatin1String("setpoint")) {
-      reply = Setpoint(form, args);
+      reply = Setpoint(form, request);
     } else if (name == QLatin1String("params")) {
-      reply = Params(form, args);
+      reply = Params(form, request);
     } else if (name == QLatin1String("stirrer")) {
-      reply = Stirrer(form, args);
+      reply = Stirrer(form, request);
     } else {
       reply = Acknowledge(form, request);
     }
-    if (journal != nullptr) journal->SetActor(std::nullopt);
     // The answer promises the change: it is in the process file before the
     // caller hears of it, so a kill right after the answer cannot undo it.
     for (const auto& p : form.Processes()) {

@@ -117,13 +117,13 @@ void CalibrSetPoint(TVortaProcess& p, int point, double value, std::uint16_t cod
   }
 }
 
-void CalibrSave(TVortaProcess& p, int channel) {
+void CalibrSave(TVortaProcess& p, int channel, TJournalSource source) {
   if (!ValidChannel(channel)) return;
   const auto n = static_cast<size_t>(channel);
   TChannelConfig& c = p.Channel[n].Config;
   const auto real = [](double v) { return FormatFixed(v, 2); };
   const auto code = [](std::uint16_t v) { return QString::number(v); };
-  const auto src = TJournalSource::Dialog;
+  const auto src = source;
   RecordChange(p, ChannelKey(p, n, 5, QStringLiteral("Калибровка: значение 1")), real(c.CalValue1),
                real(p.CalWork.Value1), src);
   RecordChange(p, ChannelKey(p, n, 6, QStringLiteral("Калибровка: значение 2")), real(c.CalValue2),

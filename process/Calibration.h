@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "journal/Journal.h"
+
 namespace vorta {
 
 class TVortaProcess;
@@ -45,6 +47,6 @@ void CalibrResetWork(TVortaProcess& p, int channel);
 void CalibrSetPoint(TVortaProcess& p, int point, double value, std::uint16_t code);
 // "Сохранить": both points stored, the linear adjustment cleared, the
 // calibration group written back at the next measurement tick.
-void CalibrSave(TVortaProcess& p, int channel);
+void CalibrSave(TVortaProcess& p, int channel, TJournalSource source = TJournalSource::Dialog);
 
 }  // namespace vorta

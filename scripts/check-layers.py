@@ -20,18 +20,21 @@ ENGINE = {
     "journal": {"platform"},
     "process": {"devices", "can", "journal", "platform"},
     "charts": {"process", "devices", "can", "journal", "platform"},
+    # The command layer: every change of a vessel goes through it, so only
+    # the windows, telemetry and the program above may call it.
+    "commands": {"process", "devices", "can", "journal", "platform"},
 }
 ALLOWED = dict(ENGINE)
 ALLOWED["sim"] = {"can", "platform"}
-ALLOWED["telemetry"] = set(ENGINE["charts"])
+ALLOWED["telemetry"] = set(ENGINE["charts"]) | {"charts", "commands"}
 ENGINE_ALL = set(ENGINE)
 
 # The windows: shared helpers at the bottom, a folder per window above them,
 # the panel (which opens every other window) and the main window on top.
-WINDOWS_COMMON = ENGINE_ALL | {"windows/common"}
+WINDOWS_COMMON = ENGINE_ALL | {"windows/common", "commands"}
 for name in ("alarms", "charts", "devices", "dialogs", "fill"):
     ALLOWED[f"windows/{name}"] = WINDOWS_COMMON
-ALLOWED["windows/common"] = ENGINE_ALL
+ALLOWED["windows/common"] = ENGINE_ALL | {"commands"}
 ALLOWED["windows/panel"] = WINDOWS_COMMON | {
     f"windows/{n}" for n in ("alarms", "charts", "devices", "dialogs", "fill")
 }

@@ -151,6 +151,173 @@ ip link set %1 up</translation>
     </message>
 </context>
 <context>
+    <name>vorta::Commands</name>
+    <message>
+        <source>Линейная подстройка</source>
+        <translation>Linear adjustment</translation>
+    </message>
+    <message>
+        <source>Уставка</source>
+        <translation>Setpoint</translation>
+    </message>
+    <message>
+        <source>Нет канала %1; каналы: 1..4</source>
+        <translation>No channel %1; channels: 1..4</translation>
+    </message>
+    <message>
+        <source>%1 %2: «%3» — не число</source>
+        <translation>%1 %2: “%3” is not a number</translation>
+    </message>
+    <message>
+        <source>Уставка %1 %2 вне пределов измерения канала: %3..%4</source>
+        <translation>Setpoint %1 %2 is outside the channel&apos;s measuring range: %3..%4</translation>
+    </message>
+    <message>
+        <source>%1: «%2» — не целое число секунд от 0</source>
+        <translation>%1: “%2” is not a whole number of seconds from 0</translation>
+    </message>
+    <message>
+        <source>Подпитка</source>
+        <translation>Feed</translation>
+    </message>
+    <message>
+        <source>Среда</source>
+        <translation>Medium</translation>
+    </message>
+    <message>
+        <source>, период</source>
+        <translation>, period</translation>
+    </message>
+    <message>
+        <source>, работа</source>
+        <translation>, on-time</translation>
+    </message>
+    <message>
+        <source>%1: работа %2 с дольше периода %3 с</source>
+        <translation>%1: on-time %2 s is longer than the period %3 s</translation>
+    </message>
+    <message>
+        <source>%1: миксер не задан</source>
+        <translation>%1: no mixer configured</translation>
+    </message>
+    <message>
+        <source>Нет режима %1; режимы: 0..3</source>
+        <translation>No mode %1; modes: 0..3</translation>
+    </message>
+    <message>
+        <source>%1: режим %2</source>
+        <translation>%1: mode %2</translation>
+    </message>
+    <message>
+        <source>%1: %2 %3 = %4</source>
+        <translation>%1: %2 %3 = %4</translation>
+    </message>
+    <message>
+        <source>%1: %2 сохранены</source>
+        <translation>%1: %2 saved</translation>
+    </message>
+    <message>
+        <source>линейная подстройка</source>
+        <translation>linear adjustment</translation>
+    </message>
+    <message>
+        <source>уставки</source>
+        <translation>setpoints</translation>
+    </message>
+    <message>
+        <source>Нет канала %1; каналы: 1..4, 5 — общие</source>
+        <translation>No channel %1; channels: 1..4, 5 common</translation>
+    </message>
+    <message>
+        <source>%1: параметры управления сохранены</source>
+        <translation>%1: control parameters saved</translation>
+    </message>
+    <message>
+        <source>Чувствительность пены уже на пределе</source>
+        <translation>Foam sensitivity is already at its limit</translation>
+    </message>
+    <message>
+        <source>%1: калибровка %2 сохранена</source>
+        <translation>%1: calibration of %2 saved</translation>
+    </message>
+    <message>
+        <source>Код скорости %1 вне пределов 1..255</source>
+        <translation>Speed code %1 is outside 1..255</translation>
+    </message>
+    <message>
+        <source>%1: скорость мешалки %2 об/мин (код %3)</source>
+        <translation>%1: stirrer speed %2 rpm (code %3)</translation>
+    </message>
+    <message>
+        <source>«%1» — не скорость в об/мин</source>
+        <translation>“%1” is not a speed in rpm</translation>
+    </message>
+    <message>
+        <source>%1: у мешалки нет шкалы скорости</source>
+        <translation>%1: the stirrer has no speed scale</translation>
+    </message>
+    <message>
+        <source>Скорость %1 об/мин вне пределов мешалки: %2..%3</source>
+        <translation>Speed %1 rpm is outside the stirrer&apos;s range: %2..%3</translation>
+    </message>
+    <message>
+        <source>%1: код скорости мешалки %2</source>
+        <translation>%1: stirrer speed code %2</translation>
+    </message>
+    <message>
+        <source>%1: мешалка запущена</source>
+        <translation>%1: stirrer started</translation>
+    </message>
+    <message>
+        <source>%1: мешалка остановлена</source>
+        <translation>%1: stirrer stopped</translation>
+    </message>
+    <message>
+        <source>%1: %2 — период %3 с, работа %4 с</source>
+        <translation>%1: %2 — period %3 s, on-time %4 s</translation>
+    </message>
+    <message>
+        <source>%1: выход света не задан</source>
+        <translation>%1: no light output configured</translation>
+    </message>
+    <message>
+        <source>%1: свет включён на %2 с</source>
+        <translation>%1: light on for %2 s</translation>
+    </message>
+    <message>
+        <source>Нет кнопки выхода %1; кнопки: 1..%2</source>
+        <translation>No output button %1; buttons: 1..%2</translation>
+    </message>
+    <message>
+        <source>%1: выход %2 %3</source>
+        <translation>%1: output %2 %3</translation>
+    </message>
+    <message>
+        <source>включён</source>
+        <translation>on</translation>
+    </message>
+    <message>
+        <source>выключен</source>
+        <translation>off</translation>
+    </message>
+    <message>
+        <source>Период протокола %1 мин не предусмотрен: 1, 2, 5, 10 или 15</source>
+        <translation>A data log period of %1 min is not offered: 1, 2, 5, 10 or 15</translation>
+    </message>
+    <message>
+        <source>%1: период протокола %2 мин</source>
+        <translation>%1: data log period %2 min</translation>
+    </message>
+    <message>
+        <source>Нет тревоги #%1</source>
+        <translation>No alarm #%1</translation>
+    </message>
+    <message>
+        <source>Квитировано тревог: %1</source>
+        <translation>Alarms acknowledged: %1</translation>
+    </message>
+</context>
+<context>
     <name>vorta::ConfigReader</name>
     <message>
         <source>не целое число</source>
@@ -1027,10 +1194,6 @@ ip link set %1 up</translation>
     <message>
         <source>Уставки</source>
         <translation>Setpoints</translation>
-    </message>
-    <message>
-        <source>%1 «%2»: «%3» — не число. Значения не сохранены.</source>
-        <translation>%1 “%2”: “%3” is not a number. The values were not saved.</translation>
     </message>
 </context>
 <context>

@@ -189,12 +189,16 @@ TEST_F(ProgramRunTest, ctlOperatesTheRunningCopyThroughTheEngineAndRefusesBadInp
   const QByteArray before = journal();
   for (const QStringList& bad :
        {QStringList{"mode", "9", "batch"}, QStringList{"mode", "2", "fast"},
-        QStringList{"setpoint", "2", "pH", "6,5"}, QStringList{"setpoint", "2", "pH", "99"},
+        QStringList{"setpoint", "2", "pH", "6..5"}, QStringList{"setpoint", "2", "pH", "99"},
         QStringList{"setpoint", "2", "xx", "7"}, QStringList{"frob"}}) {
     EXPECT_NE(ctl(bad, &out), 0) << bad.join(' ').toStdString();
     EXPECT_FALSE(out.isEmpty());
   }
   EXPECT_EQ(journal(), before);
+  // The dialog refuses the same value in the same words (tests/dialogs).
+  EXPECT_NE(ctl({"setpoint", "2", "pH", "99"}, &out), 0);
+  EXPECT_TRUE(out.contains(QStringLiteral("Уставка pH 99.00 вне пределов измерения канала")))
+      << out.toStdString();
 
   ASSERT_EQ(ctl({"mode", "2", "batch"}, &out), 0) << out.toStdString();
   ASSERT_EQ(ctl({"setpoint", "2", "pH", "6.5"}, &out), 0) << out.toStdString();

@@ -225,10 +225,9 @@ TEST_F(CalibrationDialogTest, SavedPointReachesTheFileAtTheNextWriteBack) {
   expected.replace("[pO2]\r\nSet=7.00\r\nLin=0.35", "[pO2]\r\nSet=7.00\r\nLin=0.00");
   EXPECT_EQ(ReadFile(QStringLiteral("proc1.ini")), expected);
   // The journal names the same keys with the values they had and got.
-  EXPECT_EQ(journal.Changes(),
-            (QStringList{"1 F1|[pO2] #6 Калибровка: значение 2|9.00|95.25|Dialog",
-                         "1 F1|[pO2] #8 Калибровка: код 2|3000|3456|Dialog",
-                         "1 F1|[pO2] #2 Линейная подстройка|0.35|0.00|Dialog"}));
+  EXPECT_EQ(journal.Changes(), (QStringList{"1 F1|[pO2] #6 Калибровка: значение 2|9.00|95.25|Panel",
+                                            "1 F1|[pO2] #8 Калибровка: код 2|3000|3456|Panel",
+                                            "1 F1|[pO2] #2 Линейная подстройка|0.35|0.00|Panel"}));
 }
 
 TEST_F(CalibrationDialogTest, CloseDiscardsTheEnteredPointAndTheNextOpeningIsANewDialog) {

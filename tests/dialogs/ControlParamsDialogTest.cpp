@@ -117,10 +117,10 @@ TEST_F(ControlParamsDialogTest, okJournalsTheFieldsThatChangedAndNothingWhenNone
   d->Edit(&F::Period)->setText(QStringLiteral("7"));
   d->Check(&F::Enable)->setChecked(true);
   QTest::mouseClick(d->OkButton(), Qt::LeftButton);
-  EXPECT_EQ(journal.Changes(),
-            (QStringList{"1 F1|[CtrltC] #1 Период|10|6|Dialog",
-                         "1 F1|[CtrltC] #4 Регулирование|0|1|Dialog",
-                         "1 F1|[CtrltC] #6 Верхняя граница|100.00|39.50|Dialog"}));
+  EXPECT_EQ(
+      journal.Changes(),
+      (QStringList{"1 F1|[CtrltC] #1 Период|10|6|Panel", "1 F1|[CtrltC] #4 Регулирование|0|1|Panel",
+                   "1 F1|[CtrltC] #6 Верхняя граница|100.00|39.50|Panel"}));
 }
 
 TEST_F(ControlParamsDialogTest, commonVariantHalvesTimerSecondsAndStoresEntry5) {
@@ -161,7 +161,14 @@ TEST_F(ControlParamsDialogTest, commonVariantHalvesTimerSecondsAndStoresEntry5) 
 
   d->Edit(&F::EppPeriod)->setText(QStringLiteral("7"));
   d->Edit(&F::EppWork)->setText(QStringLiteral("5"));
+  // A negative period is refused; the layer's words name the field.
   d->Edit(&F::MedPeriod)->setText(QStringLiteral("-3"));
+  QTest::mouseClick(d->OkButton(), Qt::LeftButton);
+  ASSERT_EQ(messages_.Errors.size(), 1);
+  EXPECT_TRUE(messages_.Errors[0].contains(QStringLiteral("«-3»")));
+  EXPECT_EQ(p.Epp.Period, 30);
+  messages_.Errors.clear();
+  d->Edit(&F::MedPeriod)->setText(QStringLiteral("3"));
   d->Edit(&F::Ev1Hours)->setText(QStringLiteral("0"));
   d->Edit(&F::Ev1Minutes)->setText(QStringLiteral("0"));
   d->Edit(&F::Ev1Work)->setText(QStringLiteral("x"));
@@ -173,7 +180,7 @@ TEST_F(ControlParamsDialogTest, commonVariantHalvesTimerSecondsAndStoresEntry5) 
   EXPECT_EQ(p.Epp.Period, 3) << "seconds halved toward zero";
   EXPECT_EQ(p.Epp.Work, 2);
   EXPECT_EQ(p.Epp.Count, 0);
-  EXPECT_EQ(p.Med.Period, -1);
+  EXPECT_EQ(p.Med.Period, 1);
   EXPECT_EQ(p.Events1.Period, 2 * 3600 + 5 * 60 + 7) << "0 h 0 min keeps the period";
   EXPECT_EQ(p.Events1.Work, 40) << "a work time that is not a number keeps the old one";
   EXPECT_EQ(p.Events2.Period, 5400);
@@ -228,9 +235,9 @@ TEST_F(ControlParamsDialogTest, foamSpinActsAtOnceAndOkResendsOutputs12And13) {
   EXPECT_NE(p.OutputWord & (1U << 11), 0U);
   EXPECT_EQ(p.OutputWord & (1U << 12), 0U);
   // Each step that moved the level, when it moved it; the click at 2 did not.
-  EXPECT_EQ(journal.Changes(), (QStringList{"1 F1|[Ctrlspume] Spumelevel|0|1|Dialog",
-                                            "1 F1|[Ctrlspume] Spumelevel|1|2|Dialog",
-                                            "1 F1|[Ctrlspume] Spumelevel|2|1|Dialog"}));
+  EXPECT_EQ(journal.Changes(), (QStringList{"1 F1|[Ctrlspume] Spumelevel|0|1|Panel",
+                                            "1 F1|[Ctrlspume] Spumelevel|1|2|Panel",
+                                            "1 F1|[Ctrlspume] Spumelevel|2|1|Panel"}));
 }
 
 TEST_F(ControlParamsDialogTest, unreadableOrOutOfRangeTextIsRefusedByNameAndNothingStored) {

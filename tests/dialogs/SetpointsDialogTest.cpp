@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include "JournalRows.h"
+#include "commands/Commands.h"
 #include "process/Setpoints.h"
 #include "tests/dialogs/DialogFixture.h"
 #include "windows/dialogs/SetpointsDialog.h"
@@ -30,18 +31,18 @@ TEST_F(SetpointsDialogTest, okStoresSetpointsShowsTheValuesTakenAndWritesFileAtN
   Shot(*d, QStringLiteral("setpoints"));
 
   Type(*d,
-       {QStringLiteral("6,5"), QStringLiteral("37"), QStringLiteral("40"), QStringLiteral("-150")});
+       {QStringLiteral("6,5"), QStringLiteral("37"), QStringLiteral("40"), QStringLiteral("-50")});
   QTest::mouseClick(d->OkButton(), Qt::LeftButton);
   EXPECT_EQ(p.Channel[1].Config.Setpoint, 6.5);
   EXPECT_EQ(p.Channel[2].Config.Setpoint, 37.0);
   EXPECT_EQ(p.Channel[3].Config.Setpoint, 40.0);
-  EXPECT_EQ(p.Channel[4].Config.Setpoint, -150.0);
+  EXPECT_EQ(p.Channel[4].Config.Setpoint, -50.0);
   EXPECT_EQ(p.SaveRequest, TPendingWriteBack(TWriteBackGroup::Setpoints));
   EXPECT_FALSE(Windows(p).Setpoints.IsOpen());
   EXPECT_FALSE(d->isVisible());
   QTableWidget* grid = Form(p).ValueGrid();
   EXPECT_EQ(grid->item(2, 1)->text(), QStringLiteral("6.50")) << "the value taken, not the text";
-  EXPECT_EQ(grid->item(2, 4)->text(), QStringLiteral("-150.00"));
+  EXPECT_EQ(grid->item(2, 4)->text(), QStringLiteral("-50.00"));
 
   const QString file = QStringLiteral("proc1.ini");
   EXPECT_EQ(Line(file, QStringLiteral("pH"), 1), QStringLiteral("Set=7.00")) << "not yet";
@@ -50,8 +51,32 @@ TEST_F(SetpointsDialogTest, okStoresSetpointsShowsTheValuesTakenAndWritesFileAtN
   EXPECT_EQ(Line(file, QStringLiteral("pH"), 1), QStringLiteral("Set=6.50"));
   EXPECT_EQ(Line(file, QStringLiteral("tC"), 1), QStringLiteral("Set=37.00"));
   EXPECT_EQ(Line(file, QStringLiteral("pO2"), 1), QStringLiteral("Set=40.00"));
-  EXPECT_EQ(Line(file, QStringLiteral("eH"), 1), QStringLiteral("Set=-150.00"));
+  EXPECT_EQ(Line(file, QStringLiteral("eH"), 1), QStringLiteral("Set=-50.00"));
   EXPECT_EQ(Line(file, QStringLiteral("eH"), 2), QStringLiteral("Lin=0.00"));
+}
+
+TEST_F(SetpointsDialogTest, aSetpointOutsideTheChannelsRangeIsRefusedInTheCommandLayersWords) {
+  TVortaProcess& p = AddProcess(1);
+  test::TJournalOnEnv journal(env_, program_.ProgramFolder);
+  p.Channel[1].Config.MinValue = 0;
+  p.Channel[1].Config.MaxValue = 14;
+  Menu(p, {QStringLiteral("Уставки")});
+  auto* d = Opened<TSetpointsDialog>(Windows(p).Setpoints);
+  ASSERT_NE(d, nullptr);
+  Type(*d, {QStringLiteral("99"), d->Edit(2)->text(), d->Edit(3)->text(), d->Edit(4)->text()});
+  QTest::mouseClick(d->OkButton(), Qt::LeftButton);
+  ASSERT_EQ(messages_.Errors.size(), 1);
+  // vorta ctl answers with the same text (tests/app ProgramRunTest).
+  EXPECT_EQ(messages_.Errors[0],
+            QStringLiteral("Уставка pH 99.00 вне пределов измерения канала: 0.00..14.00"));
+  EXPECT_EQ(messages_.Errors[0],
+            SetSetpoint(p, TCaller::Command(QStringLiteral("anna")), 1, QStringLiteral("99")).Text);
+  EXPECT_TRUE(d->isVisible());
+  EXPECT_EQ(p.Channel[1].Config.Setpoint, 7.0);
+  // Taken, the change names the panel in the journal.
+  Type(*d, {QStringLiteral("6,5"), d->Edit(2)->text(), d->Edit(3)->text(), d->Edit(4)->text()});
+  QTest::mouseClick(d->OkButton(), Qt::LeftButton);
+  EXPECT_EQ(journal.Changes(), QStringList{QStringLiteral("1 F1|[pH] #1 Уставка|7.00|6.50|Panel")});
 }
 
 TEST_F(SetpointsDialogTest, linearAdjustmentLeavesGridAndSetpointsAndRequestsCode7) {
@@ -91,8 +116,7 @@ TEST_F(SetpointsDialogTest, okJournalsEachChangedValueAsTheFileWillHoldIt) {
   d = Opened<TSetpointsDialog>(Windows(p).Setpoints);
   ASSERT_NE(d, nullptr);
   QTest::mouseClick(d->OkButton(), Qt::LeftButton);
-  EXPECT_EQ(journal.Changes(),
-            QStringList{QStringLiteral("1 F1|[pH] #1 Уставка|7.00|7.25|Dialog")});
+  EXPECT_EQ(journal.Changes(), QStringList{QStringLiteral("1 F1|[pH] #1 Уставка|7.00|7.25|Panel")});
 }
 
 TEST_F(SetpointsDialogTest, notANumberIsRefusedByNameAndNothingIsStored) {
@@ -157,15 +181,6 @@ TEST_F(SetpointsDialogTest, okStoresByTheModeItWasOpenedIn) {
   EXPECT_EQ(p.Channel[1].Config.LinAdjust, 0.5);
   EXPECT_EQ(p.Channel[1].Config.Setpoint, 7.0);
   EXPECT_EQ(p.SaveRequest, TPendingWriteBack(TWriteBackGroup::LinearAdjustment));
-}
-
-TEST(ReadSetValueTest, pointCommaAndGarbage) {
-  EXPECT_EQ(ReadSetValue(QStringLiteral(" -150 ")), -150.0);
-  EXPECT_EQ(ReadSetValue(QStringLiteral("7,25")), 7.25);
-  EXPECT_FALSE(ReadSetValue(QStringLiteral("1,000.5")));
-  EXPECT_FALSE(ReadSetValue(QStringLiteral("1,2,3")));
-  EXPECT_FALSE(ReadSetValue(QString()));
-  EXPECT_FALSE(ReadSetValue(QStringLiteral("nan")));
 }
 
 }  // namespace

@@ -80,8 +80,8 @@ TEST_F(MixerWindowTest, codeStepsWrapAndEachSendsOneSpeedFrame) {
   EXPECT_EQ(SentTo(kMixUid + 4).back().Word(), 2) << "400 / 255 = 1.57";
   EXPECT_TRUE(SentTo(kMixUid + 2).empty()) << "a step does not start the drive";
   EXPECT_EQ(journal.Changes(),
-            (QStringList{"1 F1|[Mixer] MixCode|127|128|Button", "1 F1|[Mixer] MixCode|1|255|Button",
-                         "1 F1|[Mixer] MixCode|255|1|Button"}));
+            (QStringList{"1 F1|[Mixer] MixCode|127|128|Panel", "1 F1|[Mixer] MixCode|1|255|Panel",
+                         "1 F1|[Mixer] MixCode|255|1|Panel"}));
 }
 
 TEST_F(MixerWindowTest, startRunsTheDriveAndTheSoftStart_stopStopsIt) {
@@ -105,7 +105,7 @@ TEST_F(MixerWindowTest, startRunsTheDriveAndTheSoftStart_stopStopsIt) {
   ASSERT_EQ(SentTo(kMixUid + 2).size(), 2U);
   EXPECT_EQ(SentTo(kMixUid + 2)[1].Word(), 0);
   EXPECT_EQ(journal.Changes(),
-            (QStringList{"1 F1|Миксер||Старт|Button", "1 F1|Миксер||Стоп|Button"}));
+            (QStringList{"1 F1|Миксер||Старт|Panel", "1 F1|Миксер||Стоп|Panel"}));
 }
 
 TEST_F(MixerWindowTest, refreshShowsTheDcDriveStatus_yellowWhenTheLinkIsLost) {

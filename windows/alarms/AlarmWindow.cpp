@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <cstddef>
 
+#include "commands/Commands.h"
 #include "journal/Alarms.h"
 #include "journal/Journal.h"
 #include "platform/RealTimerService.h"
@@ -130,17 +131,17 @@ void TAlarmWindow::Refresh() {
 }
 
 void TAlarmWindow::AcknowledgeSelected() {
-  const QString user = OperatorName();
   const QModelIndexList rows = table_->selectionModel()->selectedRows();
   hint_->setVisible(rows.isEmpty());
   for (const QModelIndex& index : rows) {
-    alarms_.Acknowledge(table_->item(index.row(), kTime)->data(Qt::UserRole).toLongLong(), user);
+    vorta::AcknowledgeAlarm(alarms_, TCaller::Panel(),
+                            table_->item(index.row(), kTime)->data(Qt::UserRole).toLongLong());
   }
   Refresh();
 }
 
 void TAlarmWindow::AcknowledgeAll() {
-  alarms_.AcknowledgeAll(OperatorName());
+  vorta::AcknowledgeAll(alarms_, TCaller::Panel());
   Refresh();
 }
 

@@ -12,8 +12,10 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include "commands/Commands.h"
 #include "process/MixerWindowLogic.h"
 #include "process/ProcessRecord.h"
+#include "windows/common/CommandRefusal.h"
 #include "windows/common/ProcessPanel.h"
 #include "windows/common/WindowPlacement.h"
 
@@ -133,21 +135,21 @@ void TMixerWindow::ShowRecord() {
 }
 
 void TMixerWindow::StepUpClick() {
-  MixSpinUp(Process);
+  StepStirrer(Process, TCaller::Panel(), true);
   ShowState();
 }
 
 void TMixerWindow::StepDownClick() {
-  MixSpinDown(Process);
+  StepStirrer(Process, TCaller::Panel(), false);
   ShowState();
 }
 
 void TMixerWindow::StartClick() {
-  StartMixerClick(Process);
+  ShowRefusal(Process, StartStirrer(Process, TCaller::Panel()));
 }
 
 void TMixerWindow::StopClick() {
-  StopMixerClick(Process);
+  ShowRefusal(Process, StopStirrer(Process, TCaller::Panel()));
 }
 
 void TMixerWindow::ShowState() {

@@ -10,10 +10,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "commands/Commands.h"
 #include "platform/Numbers.h"
 #include "process/CalibIndication.h"
 #include "process/Calibration.h"
 #include "process/ProcessRecord.h"
+#include "windows/common/CommandRefusal.h"
 #include "windows/common/ProcessPanel.h"
 #include "windows/common/WindowPlacement.h"
 
@@ -242,7 +244,7 @@ void TCalibrationForm::Warn(const QString& text) {
 }
 
 void TCalibrationForm::SaveClick() {
-  CalibrSave(Process, Channel);
+  ShowRefusal(Process, SaveCalibration(Process, TCaller::Panel(), Channel));
   close();
 }
 

@@ -15,6 +15,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "commands/Commands.h"
 #include "platform/Messages.h"
 #include "process/ProcessRecord.h"
 #include "windows/common/ProcessPanel.h"
@@ -290,7 +291,9 @@ void TControlParamsDialog::TimerSpin(int k, bool up) {
 }
 
 void TControlParamsDialog::FoamSpin(bool up) {
-  if (const auto text = FoamLevelStep(Process, up)) foamLevelText_->setText(*text);
+  if (const TCommandResult r = StepFoamLevel(Process, TCaller::Panel(), up)) {
+    foamLevelText_->setText(r.Text);
+  }
 }
 
 void TControlParamsDialog::Show(const TCtrlFields& f) {
@@ -343,9 +346,10 @@ void TControlParamsDialog::ShowRecord() {
 void TControlParamsDialog::OkClick() {
   // The entry is the one the dialog was opened for: the selector may have
   // been changed meanwhile by another dialog of the process.
-  if (const auto error = ApplyCtrlFields(Process, entry_, Collect())) {
-    Process.Env.Messages.ShowError(error->Message);
-    if (QLineEdit* e = Edit(error->Field)) {
+  const TCommandResult result = SetControlParams(Process, TCaller::Panel(), entry_, Collect());
+  if (!result) {
+    Process.Env.Messages.ShowError(result.Text);
+    if (QLineEdit* e = Edit(CtrlFieldNamed(result.Field))) {
       for (int i = 0; i < pages_->count(); ++i) {
         if (pages_->widget(i)->isAncestorOf(e)) pages_->setCurrentIndex(i);
       }

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 
+#include "commands/Commands.h"
 #include "platform/Messages.h"
 #include "process/ProcessRecord.h"
 #include "process/Setpoints.h"
@@ -66,12 +67,17 @@ void TSetpointsDialog::OkClick() {
   // dialog of the process has set since: the caption told the operator what
   // the four numbers are, and storing setpoints as adjustments would corrupt
   // both.
-  TSetTexts texts;
+  TSetpointTexts texts;
   for (size_t k = 0; k < 4; ++k) texts[k] = edits_[k]->text();
-  if (const auto error = ApplySetDialog(Process, mode_, texts)) {
-    Process.Env.Messages.ShowError(error->Message);
-    Edit(error->Edit)->setFocus();
-    Edit(error->Edit)->selectAll();
+  const TCommandResult result =
+      SetSetpoints(Process, TCaller::Panel(), texts,
+                   mode_ == kLinAdjustMode ? TSetKind::LinearAdjustment : TSetKind::Setpoint);
+  if (!result) {
+    Process.Env.Messages.ShowError(result.Text);
+    if (QLineEdit* e = Edit(result.Field.toInt())) {
+      e->setFocus();
+      e->selectAll();
+    }
     return;
   }
   if (mode_ == kSetpointMode) {

@@ -17,11 +17,13 @@
 #include <QTableWidget>
 #include <QTimer>
 
+#include "commands/Commands.h"
 #include "platform/Messages.h"
 #include "process/OutputChannels.h"
 #include "process/PanelActions.h"
 #include "process/ProcessRecord.h"
 #include "windows/alarms/AlarmWindow.h"
+#include "windows/common/CommandRefusal.h"
 #include "windows/common/PanelPlacement.h"
 #include "windows/common/WindowPlacement.h"
 #include "windows/devices/DriveParamsWindow.h"
@@ -148,7 +150,7 @@ void TVortaForm::BuildControls() {
     if (k <= kManualButtons) {
       b->setGeometry(0, 4 + 25 * (k - 1), 98, 21);
       connect(b, &QPushButton::clicked, this, [this, k] {
-        ManualButtonClick(Process, k);
+        ToggleManualOutput(Process, TCaller::Panel(), k);
         OutputsChanged();
       });
     }
@@ -158,7 +160,7 @@ void TVortaForm::BuildControls() {
   light->setGeometry(170, 154, 58, 21);
   light->setVisible(false);
   connect(light, &QPushButton::clicked, this, [this] {
-    LightButtonClick(Process);
+    ShowRefusal(Process, SwitchLight(Process, TCaller::Panel()));
     PanelStateChanged();
     OutputsChanged();
   });
@@ -466,7 +468,7 @@ void TVortaForm::BuildMenu() {
     modes->addAction(a);
     modeItems_[static_cast<size_t>(m)] = a;
     connect(a, &QAction::triggered, this, [this, m] {
-      ChangeMode(Process, m);
+      SetMode(Process, TCaller::Panel(), m);
       PanelStateChanged();
       OutputsChanged();
     });
@@ -526,7 +528,7 @@ void TVortaForm::BuildMenu() {
     a->setData(minutes);
     protocolGroup_->addAction(a);
     connect(a, &QAction::triggered, this, [this, minutes] {
-      ChangeProtocolPeriod(Process, minutes);
+      SetLogPeriod(Process, TCaller::Panel(), minutes);
       ShowProtocolCheck();
     });
   }
