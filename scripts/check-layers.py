@@ -23,11 +23,14 @@ ENGINE = {
 ALLOWED = dict(ENGINE)
 ALLOWED["sim"] = {"can", "platform"}
 ALLOWED["telemetry"] = set(ENGINE["charts"])
+# Run plans sit on the engine and reach the vessel through the command layer.
 ENGINE_ALL = set(ENGINE)
+ALLOWED["plans"] = set(ENGINE_ALL) | {"commands"}
+ALLOWED["telemetry"] |= {"plans"}
 
 # The windows: shared helpers at the bottom, a folder per window above them,
 # the panel (which opens every other window) and the main window on top.
-WINDOWS_COMMON = ENGINE_ALL | {"windows/common"}
+WINDOWS_COMMON = ENGINE_ALL | {"windows/common", "plans"}
 for name in ("alarms", "charts", "devices", "dialogs", "fill"):
     ALLOWED[f"windows/{name}"] = WINDOWS_COMMON
 ALLOWED["windows/common"] = ENGINE_ALL
