@@ -100,6 +100,9 @@ class TAlarms {
   // acknowledged alarm in another colour at once.
   std::function<void()> OnAcknowledged;
 
+  // Where the changes are recorded (none while the journal is not open).
+  [[nodiscard]] TJournal* Journal() const { return journal_; }
+
   // Counts every change: a window redraws only when it moved.
   [[nodiscard]] std::uint64_t Revision() const { return revision_; }
 

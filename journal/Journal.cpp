@@ -39,6 +39,12 @@ QString SourceText(TJournalSource source) {
       return QStringLiteral("Engine");
     case TJournalSource::Command:
       return QStringLiteral("Command");
+    case TJournalSource::Panel:
+      return QStringLiteral("Panel");
+    case TJournalSource::Plan:
+      return QStringLiteral("Plan");
+    case TJournalSource::Web:
+      return QStringLiteral("Web");
   }
   return {};
 }

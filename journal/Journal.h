@@ -19,7 +19,21 @@ class TTimerService;
 class IMessageSink;
 
 enum class TJournalKind { Change, Alarm, AlarmCleared, Acknowledged, Program };
-enum class TJournalSource { Menu, Dialog, Button, StartUp, File, Engine, Command };
+// Who made a change. Panel, Command, Plan and Web are the callers of the
+// command layer; Menu, Dialog and Button are what older journals name the
+// panel's parts by, and stay readable.
+enum class TJournalSource {
+  Menu,
+  Dialog,
+  Button,
+  StartUp,
+  File,
+  Engine,
+  Command,
+  Panel,
+  Plan,
+  Web
+};
 
 struct TJournalEntry {
   std::int32_t Vessel = 0;  // NumProcess; 0 for the program as a whole

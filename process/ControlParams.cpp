@@ -110,6 +110,7 @@ class TFieldReader {
   }
 
   std::optional<TCtrlFieldError> Error;
+  [[nodiscard]] const TCtrlFields& Fields() const { return f_; }
 
  private:
   void Fail(TCtrlText field, const QString& why) {
@@ -279,28 +280,64 @@ TCtrlFields ReadCtrlFields(const TVortaProcess& p, int entry) {
   return f;
 }
 
-std::optional<TCtrlFieldError> ApplyCtrlFields(TVortaProcess& p, int entry, const TCtrlFields& f) {
+namespace {
+
+// Every text of the dialog read into what the record holds.
+struct TCtrlValues {
+  std::int64_t Period = 0;
+  double Low = 0, High = 0, DeadZone = 0, GainUp = 0, GainDown = 0;
+  std::int64_t EppPeriod = 0, EppWork = 0, MedPeriod = 0, MedWork = 0;
+  TEventValues Ev1, Ev2;
+  std::int64_t Po2Period = 0, Po2Right = 0, Po2Left = 0;
+  double Po2Koef = 0;
+};
+
+TCtrlValues ReadCtrlValues(const TVortaProcess& p, TFieldReader& r) {
+  TCtrlValues v;
+  v.Period = r.EvenPeriod(&TCtrlFields::Period, 0, kUInt16Max);
+  v.Low = r.Real(&TCtrlFields::Low);
+  v.High = r.Real(&TCtrlFields::High);
+  v.DeadZone = r.Real(&TCtrlFields::DeadZone);
+  v.GainUp = r.Real(&TCtrlFields::GainUp);
+  v.GainDown = r.Real(&TCtrlFields::GainDown);
+  v.EppPeriod = r.Whole(&TCtrlFields::EppPeriod, kInt32Min, kInt32Max);
+  v.EppWork = r.Whole(&TCtrlFields::EppWork, kInt32Min, kInt32Max);
+  v.MedPeriod = r.Whole(&TCtrlFields::MedPeriod, kInt32Min, kInt32Max);
+  v.MedWork = r.Whole(&TCtrlFields::MedWork, kInt32Min, kInt32Max);
+  v.Ev1 = ReadEvent(r, r.Fields().Ev1Work, &TCtrlFields::Ev1Hours, &TCtrlFields::Ev1Minutes,
+                    p.Events1.Period);
+  v.Ev2 = ReadEvent(r, r.Fields().Ev2Work, &TCtrlFields::Ev2Hours, &TCtrlFields::Ev2Minutes,
+                    p.Events2.Period);
+  v.Po2Period = r.EvenPeriod(&TCtrlFields::Po2Period, 0, kUInt16Max);
+  v.Po2Right = r.Whole(&TCtrlFields::Po2Right, 0, kUInt16Max);
+  v.Po2Left = r.Whole(&TCtrlFields::Po2Left, 0, kUInt16Max);
+  v.Po2Koef = r.Real(&TCtrlFields::Po2Koef);
+  return v;
+}
+
+}  // namespace
+
+std::optional<TCtrlFieldError> CheckCtrlFields(const TVortaProcess& p, const TCtrlFields& fields) {
+  TFieldReader r(fields);
+  ReadCtrlValues(p, r);
+  return r.Error;
+}
+
+std::optional<TCtrlFieldError> ApplyCtrlFields(TVortaProcess& p, int entry, const TCtrlFields& f,
+                                               TJournalSource source, bool outputsOff) {
   // Read everything before anything is stored.
   TFieldReader r(f);
-  const std::int64_t period = r.EvenPeriod(&TCtrlFields::Period, 0, kUInt16Max);
-  const double low = r.Real(&TCtrlFields::Low);
-  const double high = r.Real(&TCtrlFields::High);
-  const double deadZone = r.Real(&TCtrlFields::DeadZone);
-  const double gainUp = r.Real(&TCtrlFields::GainUp);
-  const double gainDown = r.Real(&TCtrlFields::GainDown);
-  const std::int64_t eppPeriod = r.Whole(&TCtrlFields::EppPeriod, kInt32Min, kInt32Max);
-  const std::int64_t eppWork = r.Whole(&TCtrlFields::EppWork, kInt32Min, kInt32Max);
-  const std::int64_t medPeriod = r.Whole(&TCtrlFields::MedPeriod, kInt32Min, kInt32Max);
-  const std::int64_t medWork = r.Whole(&TCtrlFields::MedWork, kInt32Min, kInt32Max);
-  const TEventValues ev1 =
-      ReadEvent(r, f.Ev1Work, &TCtrlFields::Ev1Hours, &TCtrlFields::Ev1Minutes, p.Events1.Period);
-  const TEventValues ev2 =
-      ReadEvent(r, f.Ev2Work, &TCtrlFields::Ev2Hours, &TCtrlFields::Ev2Minutes, p.Events2.Period);
-  const std::int64_t po2Period = r.EvenPeriod(&TCtrlFields::Po2Period, 0, kUInt16Max);
-  const std::int64_t po2Right = r.Whole(&TCtrlFields::Po2Right, 0, kUInt16Max);
-  const std::int64_t po2Left = r.Whole(&TCtrlFields::Po2Left, 0, kUInt16Max);
-  const double po2Koef = r.Real(&TCtrlFields::Po2Koef);
+  const TCtrlValues v = ReadCtrlValues(p, r);
   if (r.Error) return r.Error;
+  const std::int64_t period = v.Period;
+  const double low = v.Low, high = v.High, deadZone = v.DeadZone, gainUp = v.GainUp,
+               gainDown = v.GainDown;
+  const std::int64_t eppPeriod = v.EppPeriod, eppWork = v.EppWork, medPeriod = v.MedPeriod,
+                     medWork = v.MedWork;
+  const TEventValues& ev1 = v.Ev1;
+  const TEventValues& ev2 = v.Ev2;
+  const std::int64_t po2Period = v.Po2Period, po2Right = v.Po2Right, po2Left = v.Po2Left;
+  const double po2Koef = v.Po2Koef;
   const auto e = static_cast<size_t>(entry >= 1 && entry <= 5 ? entry : 5);
   const TFieldTexts before = CtrlSettings(p, e);
 
@@ -316,11 +353,10 @@ std::optional<TCtrlFieldError> ApplyCtrlFields(TVortaProcess& p, int entry, cons
   c.GainUp = gainUp;
   c.GainDown = gainDown;
 
-  // 3. Regulation switched off: every output on bits 0..10 goes off.
-  if (f.Enable) {
-    c.CtrlEnable = 1;
-  } else {
-    c.CtrlEnable = 0;
+  // 3. Regulation switched off: every output on bits 0..10 goes off, when
+  // the caller asks for it.
+  c.CtrlEnable = f.Enable ? 1 : 0;
+  if (!f.Enable && outputsOff) {
     p.OutputWord &= kCtrlKeepMask;
     if (p.Board != nullptr) p.Board->SetOutputs(p.OutputWord);
     for (size_t k = 1; k <= 8; ++k) p.ManualState[k] = 0;
@@ -367,7 +403,7 @@ std::optional<TCtrlFieldError> ApplyCtrlFields(TVortaProcess& p, int entry, cons
 
   // 9. Written to the process file at the next measurement tick.
   p.SaveRequest.Add(TWriteBackGroup::ControlParameters);
-  RecordChangedFields(p, before, CtrlSettings(p, e), TJournalSource::Dialog);
+  RecordChangedFields(p, before, CtrlSettings(p, e), source);
   return std::nullopt;
 }
 

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "journal/Journal.h"
+
 namespace vorta {
 
 class TVortaProcess;
@@ -64,8 +66,14 @@ struct TCtrlFieldError {
 // (heating, "Стандарт", regulation switch, timers, events, pO2, foam,
 // the write-back of the control parameters). A text that cannot be stored stores nothing at all and
 // names the field.
+// outputsOff: regulation left off (not ticked) switches outputs 1..11 off (and the
+// manual buttons' states), as the dialog's OK does.
 std::optional<TCtrlFieldError> ApplyCtrlFields(TVortaProcess& p, int entry,
-                                               const TCtrlFields& fields);
+                                               const TCtrlFields& fields,
+                                               TJournalSource source = TJournalSource::Dialog,
+                                               bool outputsOff = true);
+// The first field ApplyCtrlFields would refuse, without storing anything.
+std::optional<TCtrlFieldError> CheckCtrlFields(const TVortaProcess& p, const TCtrlFields& fields);
 
 // A whole number of seconds made even: halved toward zero, then doubled.
 std::int64_t MakeEven(std::int64_t value);

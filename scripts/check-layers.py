@@ -19,12 +19,15 @@ ENGINE = {
     "journal": {"platform"},
     "process": {"devices", "can", "journal", "platform"},
     "charts": {"process", "devices", "can", "journal", "platform"},
+    # The command layer: every change of a vessel goes through it, so only
+    # the windows, telemetry and the program above may call it.
+    "commands": {"process", "devices", "can", "journal", "platform"},
 }
 ALLOWED = dict(ENGINE)
 ALLOWED["sim"] = {"can", "platform"}
-ALLOWED["telemetry"] = set(ENGINE["charts"])
-# Run plans sit on the engine and reach the vessel through the command layer.
+ALLOWED["telemetry"] = set(ENGINE["charts"]) | {"charts", "commands"}
 ENGINE_ALL = set(ENGINE)
+# Run plans sit on the engine and reach the vessel through the command layer.
 ALLOWED["plans"] = set(ENGINE_ALL) | {"commands"}
 ALLOWED["telemetry"] |= {"plans"}
 

@@ -8,7 +8,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 LUPDATE=${LUPDATE:-$(command -v lupdate || echo /usr/lib/qt6/bin/lupdate)}
-dirs=(app can charts devices journal platform process telemetry windows)
+dirs=(app can charts commands devices journal platform process telemetry windows)
 options=(-locations none -source-language ru_RU -extensions cpp,h -silent -I "$root")
 
 # English takes every text; Russian, the source language, only the plural forms.

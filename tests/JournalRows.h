@@ -57,6 +57,7 @@ class TJournalOnEnv {
   TJournalOnEnv& operator=(const TJournalOnEnv&) = delete;
 
   [[nodiscard]] QStringList Changes() const { return JournalChanges(journal_.Path()); }
+  [[nodiscard]] QString Path() const { return journal_.Path(); }
 
  private:
   TVortaEnv& env_;
