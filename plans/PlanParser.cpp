@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <cmath>
 
+#include "commands/Commands.h"
 #include "platform/SafeFile.h"
 
 namespace vorta {
@@ -22,10 +23,10 @@ namespace {
 constexpr qsizetype kMaxPlanBytes = 1 << 20;
 constexpr int kMaxDepth = 8;
 
+// The one reading of a typed number every caller shares (decimal comma included).
 std::optional<double> Number(const QString& text) {
-  bool ok = false;
-  const double v = text.trimmed().toDouble(&ok);  // QString::toDouble is the C locale
-  if (!ok || !std::isfinite(v)) return std::nullopt;
+  const std::optional<double> v = ReadDecimal(text.trimmed());
+  if (!v || !std::isfinite(*v)) return std::nullopt;
   return v;
 }
 
