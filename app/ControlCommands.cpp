@@ -12,6 +12,8 @@
 #include "app/MainForm.h"
 #include "journal/Alarms.h"
 #include "journal/Journal.h"
+#include "plans/PlanParser.h"
+#include "plans/PlanVessel.h"
 #include "platform/Numbers.h"
 #include "platform/RealTimerService.h"
 #include "process/ConfigWriteBack.h"
@@ -73,6 +75,18 @@ std::optional<QString> ParamsWords(const QStringList& words) {
   return std::nullopt;
 }
 
+// check FILE [--vessel N]
+std::optional<QString> PlanWords(const QStringList& words) {
+  if (words.isEmpty() || words[0].compare(QLatin1String("check"), Qt::CaseInsensitive) != 0) {
+    return QStringLiteral("plan: нужно check");
+  }
+  if (words.size() == 2) return std::nullopt;
+  if (words.size() == 4 && words[2].compare(QLatin1String("--vessel"), Qt::CaseInsensitive) == 0) {
+    return std::nullopt;
+  }
+  return QStringLiteral("plan: нужно check FILE [--vessel N]");
+}
+
 std::optional<QString> AnyWords(const QStringList& /*words*/) {
   return std::nullopt;
 }
@@ -91,6 +105,9 @@ const TCommandSpec kCommands[] = {
     {"ack", "VESSEL|all|aID", "квитировать тревоги сосуда, все или одну (#ID из alarms)", true,
      Exactly<1>},
     {"stirrer", "VESSEL RPM|start|stop", "скорость мешалки, её пуск и остановка", true, Exactly<2>},
+    {"plan", "check FILE [--vessel N]",
+     "проверить план: ошибки со строкой и столбцом; с --vessel — и по настройкам сосуда", false,
+     PlanWords},
     // The shell's completion asks what may come next.
     {"complete", nullptr, nullptr, false, AnyWords},
 };
@@ -336,6 +353,38 @@ QByteArray ControlJson(const QStringList& args, const TControlReply& reply) {
   return QJsonDocument(o).toJson(QJsonDocument::Indented);
 }
 
+// The plan's faults as FILE:LINE:COLUMN: message, read and, with a vessel,
+// checked by the command layer's check-only forms.
+TControlReply PlanCheck(TMainForm& form, const QStringList& args) {
+  const QString& file = args[2];
+  std::vector<TPlanError> errors;
+  std::optional<TPlan> plan = LoadPlanFile(file, &errors);
+  TVortaProcess* p = nullptr;
+  if (args.size() == 5) {
+    p = FindVessel(form, args[4]);
+    if (p == nullptr) return NoVessel(form, args[4]);
+  }
+  if (plan && p != nullptr) errors = CheckPlan(*plan, *p);
+  QJsonArray list;
+  QStringList lines;
+  for (const TPlanError& e : errors) {
+    lines << QStringLiteral("%1:%2").arg(file, e.Text());
+    list.append(QJsonObject{{QStringLiteral("line"), e.Line},
+                            {QStringLiteral("column"), e.Column},
+                            {QStringLiteral("message"), e.Message}});
+  }
+  TControlReply reply;
+  if (errors.empty()) {
+    reply = {0, QStringLiteral("план «%1»: ошибок нет, шагов %2")
+                    .arg(plan->Name)
+                    .arg(PlanStepCount(plan->Steps))};
+  } else {
+    reply = Refused(lines.join(u'\n'));
+  }
+  reply.Data = QJsonObject{{QStringLiteral("file"), file}, {QStringLiteral("errors"), list}};
+  return reply;
+}
+
 TControlReply RunControlCommand(TMainForm& form, const TControlRequest& request) {
   const QStringList& args = request.Args;
   TControlReply reply;
@@ -359,6 +408,8 @@ TControlReply RunControlCommand(TMainForm& form, const TControlRequest& request)
       reply = VersionReport(form);
     } else if (name == QLatin1String("complete")) {
       reply = Complete(form, args.mid(1));
+    } else if (name == QLatin1String("plan")) {
+      reply = PlanCheck(form, args);
     } else if (TVortaProcess* p = FindVessel(form, args[1]); p == nullptr) {
       reply = NoVessel(form, args[1]);
     } else if (name == QLatin1String("outputs")) {
