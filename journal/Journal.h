@@ -134,7 +134,7 @@ class TJournal {
   QString lastChain_;
   QString problem_;
   QString user_;
-  TAppendedFile identity_;  // the file the records go to
+  TFileIdentity identity_;  // the file the records go to
   qint64 sizeAtOpen_ = 0;
   bool opened_ = false;
   bool tornTail_ = false;

@@ -95,7 +95,7 @@ QString Unfit(const struct stat& st, const TAppendRules& rules) {
   }
   if (rules.Identity != nullptr && rules.Identity->Known() &&
       !(*rules.Identity ==
-        TAppendedFile{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)})) {
+        TFileIdentity{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)})) {
     return Tr(QT_TRANSLATE_NOOP("vorta::FolderFiles", "на месте файла теперь другой файл"));
   }
   return {};

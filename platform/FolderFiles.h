@@ -36,12 +36,13 @@ class TFolderFd {
   QString path_;
 };
 
-// Which file an append went to last: its device and inode.
-struct TAppendedFile {
+// Which file: its device and inode (an append's last file, a delivered
+// offset's file).
+struct TFileIdentity {
   quint64 Device = 0;
   quint64 Inode = 0;
   [[nodiscard]] bool Known() const { return Inode != 0; }
-  bool operator==(const TAppendedFile&) const = default;
+  bool operator==(const TFileIdentity&) const = default;
 };
 
 struct TAppendRules {
@@ -51,7 +52,7 @@ struct TAppendRules {
   bool ReadOnlyBetween = false;
   // When known, the file must still be this one (or gone: then it is created
   // anew); updated to the file appended to.
-  TAppendedFile* Identity = nullptr;
+  TFileIdentity* Identity = nullptr;
   // Set when the file was created by this append.
   bool* Created = nullptr;
 };

@@ -7,7 +7,6 @@
 
 #include <QFile>
 #include <cerrno>
-#include <cstring>
 
 namespace vorta {
 
@@ -21,10 +20,6 @@ QString KindOf(mode_t mode, bool translated) {
   if (S_ISSOCK(mode)) kind = QT_TRANSLATE_NOOP("vorta::SafeFile", "сокет");
   return translated ? QCoreApplication::translate("vorta::SafeFile", kind)
                     : QString::fromUtf8(kind);
-}
-
-QString SystemReason(int error) {
-  return QString::fromLocal8Bit(std::strerror(error));
 }
 
 class TDescriptor {
@@ -63,48 +58,6 @@ QString NotARegularFile(const QString& path) {
 
 QString NotARegularFileRecorded(const QString& path) {
   return SpecialFileMessage(path, false);
-}
-
-bool AppendWhole(const QString& path, const QByteArray& bytes, QString* error) {
-  // Non-blocking: a FIFO without a reader fails at once instead of waiting.
-  const TDescriptor fd(::open(QFile::encodeName(path).constData(),
-                              O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644));
-  if (fd.Get() < 0) {
-    *error = SystemReason(errno);
-    return false;
-  }
-  struct stat st {};
-  if (::fstat(fd.Get(), &st) != 0) {
-    *error = SystemReason(errno);
-    return false;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    *error = QCoreApplication::translate("vorta::SafeFile", "не обычный файл (%1)")
-                 .arg(KindOf(st.st_mode, true));
-    return false;
-  }
-  const off_t before = st.st_size;
-  // One write() takes the whole record unless the disk fills or a signal
-  // cuts it short; only what follows a short write tells why.
-  qsizetype done = 0;
-  int reason = 0;
-  while (done < bytes.size()) {
-    const ssize_t n =
-        ::write(fd.Get(), bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      reason = n < 0 ? errno : ENOSPC;
-      break;
-    }
-    done += n;
-  }
-  if (done == bytes.size()) return true;
-  *error = SystemReason(reason);
-  if (::ftruncate(fd.Get(), before) != 0) {
-    *error += QCoreApplication::translate("vorta::SafeFile", "; часть записи осталась в файле: ") +
-              SystemReason(errno);
-  }
-  return false;
 }
 
 int LastByte(const QString& path) {

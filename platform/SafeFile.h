@@ -1,8 +1,8 @@
 #pragma once
-// Opening the program's files without ever blocking on them, and appends that
-// leave either the whole record or nothing. A FIFO, a device or a folder put
-// where a file is expected would block open() for ever or swallow the data,
-// so every file the program reads or writes must be a regular file.
+// Opening the program's files without ever blocking on them. A FIFO, a
+// device or a folder put where a file is expected would block open() for
+// ever or swallow the data, so every file the program reads or writes must be
+// a regular file.
 
 #include <QByteArray>
 #include <QString>
@@ -15,13 +15,6 @@ QString NotARegularFile(const QString& path);
 // The same message in the program's source language, whatever the operator's
 // language, for what is recorded (the journal).
 QString NotARegularFileRecorded(const QString& path);
-
-// Appends `bytes` to `path` with one unbuffered write, creating the file when
-// it is missing. A failed or short write is cut back to the file's length
-// before it, so the file never holds part of a record. False with the
-// system's own reason in *error ("No space left on device") when nothing was
-// appended; never blocks on a special file.
-bool AppendWhole(const QString& path, const QByteArray& bytes, QString* error);
 
 // The last byte of a regular file, or -1 when it is empty, missing or cannot
 // be read.

@@ -309,7 +309,7 @@ class TVortaProcess {
   bool LogWriteFailed = false;
   TLostRecords LogRowsLost;  // rows not written in the current episode
   // The data log rows go to: another file put in its place gets none.
-  TAppendedFile LogIdentity;
+  TFileIdentity LogIdentity;
 
   // The [Alarms] thresholds and the checks' running state.
   TAlarmSettings AlarmSettings;

@@ -17,6 +17,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/FolderFiles.h"
 #include "telemetry/MqttText.h"
 
 namespace vorta {
@@ -24,13 +25,6 @@ namespace vorta {
 struct TTailedLine {
   QByteArray Line;  // without its line end
   qint64 End = 0;   // offset just past its line end
-};
-
-struct TFileIdentity {
-  quint64 Device = 0;
-  quint64 Inode = 0;
-  [[nodiscard]] bool Known() const { return Inode != 0; }
-  bool operator==(const TFileIdentity&) const = default;
 };
 
 // How far one file has been delivered, as kept across runs.

@@ -7,22 +7,27 @@
 (function () {
   const TEXTS = globalThis.VortaTexts;
   const Trend = globalThis.VortaTrend;
-  const { MAX_TEXT, isObject, joinParts, num, parseJson, parseTopic, readAlarms, readIndex, readState, when } =
+  const { LIMITS, MAX_TEXT, attributable, inDay, isObject, joinParts, num, parseJson, parseTopic, readAlarms, readIndex, readState, when } =
     globalThis.VortaPayloads;
   const { clock: clockIn, staleness, statusText: statusIn, two } = globalThis.VortaFormat;
-  const { load, save } = globalThis.VortaStorage;
+  const { load, save, startChoice, readTab } = globalThis.VortaStorage;
 
   const decoder = new TextDecoder('utf-8');
   const SMALL_REDRAW_MS = 10000; // a card's trend follows live values this often
   const LARGE_REDRAW_MS = 1000;
   const FRAME_BUDGET_MS = 8; // charts drawn per frame stop here
-  const MAX_PAYLOAD = 256 * 1024;
+  // Told to the broker (MQTT 5): it sends this page nothing larger, so one
+  // huge message cannot hold the connection for minutes.
+  const MAX_PACKET = LIMITS.alarms + 8192;
   const OK_LINK = 'Net OK';
   // Vessels whose day is asked at a time: the broker queues at most about
   // a thousand messages for a client, and each day is up to 26 messages;
   // each round costs the broker a turn of its loop (up to 100 ms).
   const HISTORY_ASKS = 24;
   const HISTORY_RETRY_MS = 60000;
+  // The broker sends a subscription's retained messages right after taking
+  // it: a vessel that has brought none of its history by then has none.
+  const HISTORY_NONE_MS = 3000;
 
   // ---- language
 
@@ -61,7 +66,18 @@
     connectedAt: null,
     historyDrawn: 0,
     lastHistoryDrawAt: null,
+    dropped: new Map(), // why -> { count, topic }
   };
+  // A message the page cannot use is left out, counted, and told once on a
+  // line of its own (with the last topic), never by a prompt per message.
+  function drop(why, topic) {
+    stats.ignored++;
+    const d = stats.dropped.get(why) || { count: 0, topic: '' };
+    d.count++;
+    d.topic = topic.slice(0, MAX_TEXT);
+    stats.dropped.set(why, d);
+    noticesDirty = true;
+  }
   function note(ring, countKey, ms) {
     ring[stats[countKey] % RING] = ms;
     stats[countKey]++;
@@ -89,6 +105,8 @@
   const dirtyComputers = new Set();
   const chartQueue = new Set();
   let alarmsDirty = true;
+  let noticesDirty = false;
+  let filterInUse = '';
   let chartChoice = loadChoice();
   let smallWidth = 0;
   let largeFor = null;
@@ -112,7 +130,17 @@
   function computerFor(root) {
     let c = computers.get(root);
     if (c) return c;
-    c = { root, status: null, heardAt: null, alarms: [], vessels: new Map(), dom: null };
+    c = {
+      root,
+      status: null,
+      heardAt: null,
+      alarms: [],
+      alarmsMore: 0, // alarms the list held beyond what the page shows
+      alarmsUnread: 0, // bytes of a list too large to read (0: none)
+      attributed: attributable(root, filterInUse),
+      vessels: new Map(),
+      dom: null,
+    };
     computers.set(root, c);
     buildComputer(c);
     dirtyComputers.add(c);
@@ -138,6 +166,8 @@
       historyAsked: false,
       historyAskedAt: 0,
       historyGot: false,
+      historyHeard: false,
+      historyAsk: 0, // which ask the broker's answers belong to
       historyIndex: null, // the slots of the day, oldest first
       historyParts: new Map(), // slot -> parsed part (null: not one)
       onText: null,
@@ -164,7 +194,7 @@
     try {
       route(topic, payload, !!(packet && packet.retain));
     } catch (e) {
-      stats.ignored++;
+      drop('unreadable', topic);
     }
     requestRender();
     note(stats.handler, 'handlerCount', performance.now() - t0);
@@ -174,10 +204,23 @@
     const where = parseTopic(topic);
     if (!where || where.kind === 'alarm') return;
     const now = Date.now();
+    if (payload.length > LIMITS[where.kind]) {
+      drop('tooLarge', topic);
+      // An alarm list that cannot be read is shown as such: the one before
+      // may no longer hold.
+      if (where.kind === 'alarms') {
+        const c = computerFor(where.root);
+        c.alarms = [];
+        c.alarmsMore = 0;
+        c.alarmsUnread = payload.length;
+        alarmsDirty = true;
+      }
+      return;
+    }
     if (where.kind === 'status') {
       const text = payload.length <= 16 ? decoder.decode(payload).trim() : '';
       if (text !== 'online' && text !== 'offline') {
-        stats.ignored++;
+        drop('unreadable', topic);
         return;
       }
       const c = computerFor(where.root);
@@ -186,19 +229,21 @@
       dirtyComputers.add(c);
       return;
     }
-    const o = parseJson(payload, MAX_PAYLOAD);
+    const o = parseJson(payload, LIMITS[where.kind]);
     if (o === undefined) {
-      stats.ignored++;
+      drop('unreadable', topic);
       return;
     }
     if (where.kind === 'alarms') {
       const list = readAlarms(o);
       if (!list) {
-        stats.ignored++;
+        drop('unreadable', topic);
         return;
       }
       const c = computerFor(where.root);
-      c.alarms = list;
+      c.alarms = list.alarms;
+      c.alarmsMore = list.more;
+      c.alarmsUnread = 0;
       if (!retained) heard(c, now);
       alarmsDirty = true;
       return;
@@ -206,7 +251,7 @@
     if (where.kind === 'state') {
       const s = readState(o);
       if (!s) {
-        stats.ignored++;
+        drop('unreadable', topic);
         return;
       }
       const c = computerFor(where.root);
@@ -230,15 +275,16 @@
       const v = vesselFor(computerFor(where.root), where.vessel);
       // Asked once: the rows that follow come one by one on the minute topic.
       if (!historyAsking.has(v)) return;
+      v.historyHeard = true;
       if (where.kind === 'history') {
         // One that is no index (an older program's history, say) is no day,
         // and asking again would bring the same.
         const slots = readIndex(o);
-        if (!slots) stats.ignored++;
+        if (!slots) drop('unreadable', topic);
         v.historyIndex = slots || [];
       } else {
         const ok = Trend.isPart(o);
-        if (!ok) stats.ignored++;
+        if (!ok) drop('unreadable', topic);
         // One that is not a part leaves its hour out, not the day.
         v.historyParts.set(where.slot, ok ? o : null);
       }
@@ -248,11 +294,17 @@
     if (where.kind === 'minute') {
       const t = isObject(o) ? when(o.time) : null;
       if (t === null) {
-        stats.ignored++;
+        drop('unreadable', topic);
+        return;
+      }
+      // A row dated far from now (a clock set wrong, a backlog from before
+      // it was set back) would end or cut the day: left out and told.
+      if (!inDay(t, now)) {
+        drop('outsideDay', topic);
         return;
       }
       const v = vesselFor(computerFor(where.root), where.vessel);
-      v.trend.addRow(t / 1000, Trend.SERIES.map((x) => num(o[x.key])));
+      v.trend.addRow(t / 1000, Trend.SERIES.map((x) => num(o[x.key])), now / 1000);
     }
   }
 
@@ -260,7 +312,8 @@
   function joinHistory(v) {
     const parts = joinParts(v.historyIndex, v.historyParts);
     if (!parts) return;
-    v.trend.setHistory(parts);
+    v.trend.setHistory(parts, Date.now() / 1000);
+    if (v.trend.outside) drop('outsideDay', historyTopic(v).slice(0, -2));
     historyDone(v);
     v.historyGot = true;
     chartQueue.add(v);
@@ -289,8 +342,20 @@
       v.historyAskedAt = Date.now();
       v.historyIndex = null;
       v.historyParts.clear();
+      v.historyHeard = false;
+      const ask = ++v.historyAsk;
       // QoS 1: a busy broker drops a slow page's QoS 0 messages first.
-      client.subscribe(historyTopic(v), { qos: 1 });
+      client.subscribe(historyTopic(v), { qos: 1 }, (err) => {
+        if (err) return;
+        setTimeout(() => {
+          // None of it came: the vessel has no day to give; its slot goes
+          // to the next one at once rather than at the retry.
+          if (v.historyAsk === ask && historyAsking.has(v) && !v.historyHeard) {
+            historyDone(v);
+            v.historyGot = true;
+          }
+        }, HISTORY_NONE_MS);
+      });
     }
   }
   function historyDone(v) {
@@ -345,12 +410,13 @@
     const name = el('span', 'computer-name', c.root);
     const state = el('span', 'computer-state');
     const heardEl = el('span', 'computer-heard');
-    head.append(dot, name, state, heardEl);
+    const origin = el('span', 'computer-origin');
+    head.append(dot, name, state, heardEl, origin);
     const grid = el('div', 'cards');
     section.append(head, grid);
     section.dataset.root = c.root;
     insertSorted(main, section, c.root, (a, b) => a.localeCompare(b));
-    c.dom = { section, dot, state, heard: heardEl, grid };
+    c.dom = { section, dot, state, heard: heardEl, origin, grid };
   }
 
   function buildCard(v) {
@@ -397,8 +463,12 @@
 
   function renderComputer(c) {
     const d = c.dom;
-    const state = c.status === 'online' ? 'online' : c.status === 'offline' ? 'offline' : 'unknown';
+    // While the page itself hears nothing, it cannot say who is online.
+    const live = linkKey === 'connected';
+    const state = !live ? 'unknown' : c.status === 'online' ? 'online' : c.status === 'offline' ? 'offline' : 'unknown';
     d.section.dataset.status = state;
+    setClass(d.section, 'unattributed', !c.attributed);
+    setText(d.origin, c.attributed ? '' : tr('unattributed'));
     setText(d.state, state === 'unknown' ? tr('unknownStatus') : tr(state));
     setText(d.heard, tr('lastHeard') + clock(c.heardAt));
   }
@@ -440,30 +510,50 @@
   function renderAlarms() {
     const all = [];
     const levels = new Map();
+    const told = [];
     for (const c of computers.values()) {
       for (const a of c.alarms) {
         all.push({ c, a });
-        const v = a.vessel ? c.vessels.get(a.vessel) : null;
+        // What no broker user answers for does not turn a card red.
+        const v = a.vessel && c.attributed ? c.vessels.get(a.vessel) : null;
         if (v) levels.set(v, levels.get(v) === 'unack' || !a.acknowledged ? 'unack' : 'ack');
       }
+      if (c.alarmsUnread) told.push({ c, text: tr('alarmsUnread') + Math.ceil(c.alarmsUnread / 1024) + ' KiB' });
+      if (c.alarmsMore) told.push({ c, text: tr('alarmsMore') + c.alarmsMore });
     }
-    // Unacknowledged first, the newest first within each.
+    // Unacknowledged first, the newest first within each; what cannot be
+    // attributed last.
     all.sort(
-      (x, y) => Number(x.a.acknowledged) - Number(y.a.acknowledged) || (y.a.raised || 0) - (x.a.raised || 0),
+      (x, y) =>
+        Number(!x.c.attributed) - Number(!y.c.attributed) ||
+        Number(x.a.acknowledged) - Number(y.a.acknowledged) ||
+        (y.a.raised || 0) - (x.a.raised || 0),
     );
-    const items = all.map(({ c, a }) => {
-      const li = el('li', a.acknowledged ? 'alarm ack' : 'alarm unack');
+    const items = told.map(({ c, text }) => {
+      const li = el('li', 'alarm unack told');
+      li.dataset.root = c.root;
+      li.append(el('span', 'alarm-where', c.root), el('span', 'alarm-text', text));
+      return li;
+    });
+    for (const { c, a } of all) {
+      const li = el('li', !c.attributed ? 'alarm unattributed' : a.acknowledged ? 'alarm ack' : 'alarm unack');
       li.dataset.root = c.root;
       li.dataset.vessel = String(a.vessel);
       const who = a.vessel ? a.vesselName || tr('vessel') + a.vessel : tr('program');
+      const text = el('span', 'alarm-text', a.text);
+      text.lang = a.textLang;
+      const kind = el('span', 'alarm-kind', (a.kind ? tr('kinds')[a.kind] : '') + (a.source ? ' · ' + a.source : ''));
       li.append(
-        el('span', 'alarm-time', clock(a.raised)),
+        el('span', 'alarm-time', a.raised === null ? (a.raisedJunk ? tr('badTime') : '?') : clock(a.raised)),
         el('span', 'alarm-where', c.root + ' · ' + who),
-        el('span', 'alarm-text', a.text),
-        el('span', 'alarm-ack', a.acknowledged ? tr('acknowledgedBy') + a.ackBy : tr('notAcknowledged')),
+        kind,
+        text,
       );
-      return li;
-    });
+      if (a.textLang !== lang) li.append(el('span', 'alarm-lang', tr('textIn')[a.textLang] || '(' + a.textLang + ')'));
+      li.append(el('span', 'alarm-ack', a.acknowledged ? tr('acknowledgedBy') + a.ackBy : tr('notAcknowledged')));
+      if (!c.attributed) li.append(el('span', 'alarm-origin', tr('unattributed')));
+      items.push(li);
+    }
     if (!items.length) items.push(el('li', 'none', tr('noAlarms')));
     alarmList.replaceChildren(...items);
     document.getElementById('alarms').dataset.count = String(all.length);
@@ -491,7 +581,7 @@
   function drawChart(v, now) {
     if (!v.chart) {
       if (!smallWidth) smallWidth = measureSmallWidth();
-      v.chart = Trend.smallChart(v.dom.chart, smallWidth, chartChoice);
+      v.chart = Trend.smallChart(v.dom.chart, smallWidth, chartChoice, lang, tr);
     }
     const data = v.trend.data(now / 1000);
     v.chart.setData(data);
@@ -503,6 +593,14 @@
       stats.historyDrawn++;
       stats.lastHistoryDrawAt = performance.now();
     }
+  }
+
+  const notices = document.getElementById('notices');
+  function renderNotices() {
+    const lines = [];
+    for (const [why, d] of stats.dropped) lines.push(tr('dropped')[why] + d.count + ' (' + d.topic + ')');
+    setText(notices, lines.join('; '));
+    notices.hidden = lines.length === 0;
   }
 
   let frameAsked = false;
@@ -526,6 +624,10 @@
     if (alarmsDirty) {
       alarmsDirty = false;
       renderAlarms();
+    }
+    if (noticesDirty) {
+      noticesDirty = false;
+      renderNotices();
     }
     for (const v of dirtyVessels) renderCard(v);
     dirtyVessels.clear();
@@ -621,7 +723,7 @@
     largeBox.replaceChildren();
     const width = Math.max(200, largeBox.clientWidth || dialog.clientWidth - 32);
     const height = Math.max(180, Math.min(520, Math.round(window.innerHeight * 0.55)));
-    largeChart = Trend.largeChart(largeBox, width, height, chartChoice);
+    largeChart = Trend.largeChart(largeBox, width, height, chartChoice, lang, tr);
     const now = Date.now();
     largeChart.setData(v.trend.data(now / 1000));
     largeVersion = v.trend.version;
@@ -654,6 +756,11 @@
   let linkDetail = '';
 
   function showLink(key, detail) {
+    // Whether the computers' states can be told changes with the link.
+    if ((key === 'connected') !== (linkKey === 'connected')) {
+      for (const c of computers.values()) dirtyComputers.add(c);
+      requestRender();
+    }
     linkKey = key;
     linkDetail = detail || '';
     setText(linkState, tr(key) + (linkDetail ? ' (' + linkDetail + ')' : ''));
@@ -676,6 +783,8 @@
     closeLarge();
     main.replaceChildren();
     alarmsDirty = true;
+    stats.dropped.clear();
+    noticesDirty = true;
     smallWidth = 0;
     stats.historyDrawn = 0;
     stats.lastHistoryDrawAt = null;
@@ -689,14 +798,22 @@
       client.end(true);
       client = null;
     }
+    filterInUse = filter;
     resetModel();
     if (!url) return showLink('noBroker');
     if (!/^wss?:\/\//i.test(url)) return showLink('badBroker');
-    save(localStorage, 'vorta.broker', url);
+    // A broker taken from the address is for this load only.
+    if (url !== addressBroker) {
+      save(localStorage, 'vorta.broker', url);
+      save(localStorage, 'vorta.user', userInput.value);
+    }
     save(localStorage, 'vorta.filter', filter);
-    save(localStorage, 'vorta.user', userInput.value);
-    // The password stays with this tab, never in the browser's lasting storage.
-    save(sessionStorage, 'vorta.password', passwordInput.value);
+    // The password stays with this tab, never in the browser's lasting
+    // storage, and with the broker it was typed for.
+    // A visit to another broker leaves it be.
+    if (passwordInput.value) save(sessionStorage, 'vorta.password', JSON.stringify({ broker: url, password: passwordInput.value }));
+    else if (readTab(load(sessionStorage, 'vorta.password')).broker === url) save(sessionStorage, 'vorta.password', '');
+    showAddressBroker(url);
     const options = {
       clientId: 'vorta-web-' + Math.random().toString(16).slice(2, 10),
       clean: true,
@@ -704,6 +821,8 @@
       reconnectPeriod: 5000,
       connectTimeout: 10000,
       resubscribe: false,
+      protocolVersion: 5,
+      properties: { maximumPacketSize: MAX_PACKET },
     };
     if (userInput.value) options.username = userInput.value;
     if (passwordInput.value) options.password = passwordInput.value;
@@ -731,8 +850,18 @@
     });
     c.on('reconnect', () => client === c && showLink('connecting'));
     c.on('offline', () => client === c && showLink('offlineBroker'));
+    c.on('close', () => client === c && linkKey === 'connected' && showLink('offlineBroker'));
     c.on('error', (e) => client === c && showLink('offlineBroker', String((e && e.message) || e).slice(0, MAX_TEXT)));
     c.on('message', (topic, payload, packet) => client === c && onMessage(topic, payload, packet));
+  }
+
+  // A broker other than the one the browser keeps, taken from the address:
+  // said where it cannot be missed.
+  const addressBanner = document.getElementById('address-broker');
+  function showAddressBroker(url) {
+    const shown = addressBroker !== null && url === addressBroker;
+    addressBanner.hidden = !shown;
+    setText(addressBanner, shown ? tr('addressBroker') + url : '');
   }
 
   function disconnect() {
@@ -758,6 +887,20 @@
     const button = document.getElementById('connect');
     button.dataset.action = client ? 'disconnect' : 'connect';
     setText(button, client ? tr('disconnect') : tr('connect'));
+    showAddressBroker(brokerInput.value.trim());
+    renderNotices();
+    // The charts' axes and legends are in the page's language.
+    for (const c of computers.values()) {
+      for (const v of c.vessels.values()) {
+        if (v.chart) {
+          v.chart.destroy();
+          v.chart = null;
+          v.chartVersion = -1;
+          chartQueue.add(v);
+        }
+      }
+    }
+    if (largeFor) openLarge(largeFor);
     setText(document.getElementById('language'), tr('language'));
     showLink(linkKey, linkDetail);
     buildChoiceBoxes();
@@ -780,10 +923,17 @@
 
   // ---- start: the address, then what this browser kept, then the page's own broker
 
-  brokerInput.value = params.get('broker') || load(localStorage, 'vorta.broker') || defaultBroker();
+  const choice = startChoice(
+    { broker: (params.get('broker') || '').trim(), user: params.get('user') || '' },
+    { broker: load(localStorage, 'vorta.broker') || '', user: load(localStorage, 'vorta.user') || '' },
+    readTab(load(sessionStorage, 'vorta.password')),
+    defaultBroker(),
+  );
+  const addressBroker = choice.fromAddress ? choice.broker : null;
+  brokerInput.value = choice.broker;
   filterInput.value = params.get('root') || load(localStorage, 'vorta.filter') || 'vorta/#';
-  userInput.value = params.get('user') || load(localStorage, 'vorta.user') || '';
-  passwordInput.value = load(sessionStorage, 'vorta.password') || '';
+  userInput.value = choice.user;
+  passwordInput.value = choice.password;
   applyTexts();
   if (brokerInput.value) connect();
   else showLink('noBroker');

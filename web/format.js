@@ -11,14 +11,16 @@
   }
 
   // A moment as the page shows it: the time of day, with the date when it is
-  // not today (nowMs).
+  // not today (nowMs), and the year when it is not this year's.
   function clock(ms, lang, tr, nowMs = Date.now()) {
     if (ms === null) return tr('never');
     const d = new Date(ms);
     const now = new Date(nowMs);
     const time = d.toLocaleTimeString(lang, { hour: '2-digit', minute: '2-digit', second: '2-digit', hourCycle: 'h23' });
     if (d.toDateString() === now.toDateString()) return time;
-    return d.toLocaleDateString(lang, { day: 'numeric', month: 'short' }) + ' ' + time;
+    const date = { day: 'numeric', month: 'short' };
+    if (d.getFullYear() !== now.getFullYear()) date.year = 'numeric';
+    return d.toLocaleDateString(lang, date) + ' ' + time;
   }
 
   function duration(ms, tr) {

@@ -7,6 +7,14 @@
   const MAX_TEXT = 200;
   const MAX_ALARMS = 500;
   const HISTORY_SLOTS = 25;
+  // The largest payload the page takes on each kind of topic: a state, a
+  // row, a history part are a few KiB; the alarm list is the largest the
+  // programs send. Anything larger is dropped unread.
+  const LIMITS = { status: 16, state: 16384, minute: 16384, history: 8192, historyPart: 8192, alarms: 256 * 1024 };
+  // Rows dated beyond now by more than this (a clock set wrong) are not
+  // drawn: one would end the day there.
+  const FUTURE_MS = 5 * 60 * 1000;
+  const DAY_MS = 86400 * 1000;
 
   const decoder = new TextDecoder('utf-8');
 
@@ -19,10 +27,17 @@
   function int(v) {
     return Number.isInteger(v) ? v : null;
   }
+  // ISO 8601 with a date, a time and its offset, as the programs write it;
+  // anything else (which Date.parse might still read as some year) is none.
+  const ISO = /^\d{4}-\d\d-\d\dT\d\d:\d\d(:\d\d(\.\d{1,9})?)?(Z|[+-]\d\d:?\d\d)$/;
   function when(v) {
-    if (typeof v !== 'string') return null;
+    if (typeof v !== 'string' || !ISO.test(v)) return null;
     const ms = Date.parse(v);
     return Number.isFinite(ms) ? ms : null;
+  }
+  // Whether a row's moment can stand in the day shown at nowMs.
+  function inDay(ms, nowMs) {
+    return ms !== null && ms <= nowMs + FUTURE_MS && ms > nowMs - DAY_MS;
   }
   function parseJson(payload, limit) {
     if (payload.length > limit) return undefined;
@@ -56,16 +71,46 @@
     };
   }
 
+  // A computer's alarm list: the alarms, and how many more it held than the
+  // page shows (told, never left out silently).
+  const KINDS = new Set(['link', 'reading', 'limits', 'foam', 'write', 'dosing', 'stirrer']);
   function readAlarms(o) {
     if (!isObject(o) || !Array.isArray(o.alarms)) return null;
-    return o.alarms.slice(0, MAX_ALARMS).filter(isObject).map((a) => ({
-      vessel: int(a.vessel) || 0,
-      vesselName: str(a.vesselName),
-      text: str(a.text),
-      raised: when(a.raised),
-      ackBy: str(a.acknowledgedBy),
-      acknowledged: typeof a.acknowledgedBy === 'string' && a.acknowledgedBy !== '',
-    }));
+    const alarms = o.alarms
+      .slice(0, MAX_ALARMS)
+      .filter(isObject)
+      .map((a) => ({
+        vessel: int(a.vessel) || 0,
+        vesselName: str(a.vesselName),
+        kind: KINDS.has(a.kind) ? a.kind : '',
+        source: str(a.source),
+        text: str(a.text),
+        // The programs write alarm texts in Russian unless they say otherwise.
+        textLang: typeof a.textLang === 'string' && /^[a-z]{2}$/.test(a.textLang) ? a.textLang : 'ru',
+        raised: when(a.raised),
+        raisedJunk: a.raised !== undefined && a.raised !== null && when(a.raised) === null,
+        ackBy: str(a.acknowledgedBy),
+        acknowledged: typeof a.acknowledgedBy === 'string' && a.acknowledgedBy !== '',
+      }));
+    return { alarms, more: Math.max(0, o.alarms.length - MAX_ALARMS) };
+  }
+
+  // The topic filter's fixed part: "vorta/#" -> "vorta/".
+  function filterBase(filter) {
+    return filter.endsWith('#') ? filter.slice(0, -1) : '';
+  }
+  // Whether a root is one the broker's rules tie to one user: a computer's
+  // root is the filter's base and one level, its broker user's name, which
+  // alone may write under it. Anything else could come from anyone.
+  function attributable(root, filter) {
+    const base = filterBase(filter);
+    if (base === '') return false;
+    // A filter of one computer ("vorta/lab4-pc1/#"); the top level itself
+    // ("vorta") is no computer's.
+    if (root + '/' === base) return root.includes('/');
+    if (!root.startsWith(base)) return false;
+    const rest = root.slice(base.length);
+    return rest !== '' && !rest.includes('/');
   }
 
   // <root>/status, <root>/alarms, <root>/<n>/<kind>, <root>/<n>/history/<slot>;
@@ -110,5 +155,5 @@
     return index.map((k) => parts.get(k)).filter((p) => p);
   }
 
-  globalThis.VortaPayloads = { MAX_TEXT, MAX_ALARMS, HISTORY_SLOTS, str, num, int, when, parseJson, isObject, readState, readAlarms, parseTopic, readIndex, joinParts };
+  globalThis.VortaPayloads = { MAX_TEXT, MAX_ALARMS, HISTORY_SLOTS, LIMITS, FUTURE_MS, DAY_MS, str, num, int, when, inDay, attributable, filterBase, parseJson, isObject, readState, readAlarms, parseTopic, readIndex, joinParts };
 })();

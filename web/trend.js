@@ -9,19 +9,32 @@
   // without a history topic stays a few thousand points.
   const LIVE_STEP_S = 20;
   const MAX_POINTS = 20000;
+  // A row later than now by more than this is not drawn (a clock set wrong
+  // would end the day there); nor one older than the day.
+  const FUTURE_S = 300;
+  // A pause between rows longer than this many of their usual steps, and
+  // than GAP_MIN_S, is drawn as a gap, not as a line across it.
+  const GAP_STEPS = 5;
+  const GAP_MIN_S = 300;
 
   // Columns of the history topic, in the order of the chart's series.
+  // label: the channel as the page names it; a setpoint's label gets the
+  // page's word for a setpoint, the stirrer's is a text of the page.
   const SERIES = [
     { key: 'pH', label: 'pH', scale: 'pH', stroke: '#1f5fbf', channel: 'pH' },
     { key: 'tC', label: 't°C', scale: 'tC', stroke: '#c62828', channel: 'tC' },
     { key: 'pO2', label: 'pO2', scale: 'pO2', stroke: '#2e7d32', channel: 'pO2' },
     { key: 'eH', label: 'eH', scale: 'eH', stroke: '#7b1fa2', channel: 'eH' },
     { key: 'MixRpm', label: 'rpm', scale: 'rpm', stroke: '#8d6e00', channel: 'rpm' },
-    { key: 'SetpH', label: 'pH set', scale: 'pH', stroke: '#1f5fbf', channel: 'pH', setpoint: true },
-    { key: 'SettC', label: 't°C set', scale: 'tC', stroke: '#c62828', channel: 'tC', setpoint: true },
-    { key: 'SetpO', label: 'pO2 set', scale: 'pO2', stroke: '#2e7d32', channel: 'pO2', setpoint: true },
-    { key: 'SeteH', label: 'eH set', scale: 'eH', stroke: '#7b1fa2', channel: 'eH', setpoint: true },
+    { key: 'SetpH', label: 'pH', scale: 'pH', stroke: '#1f5fbf', channel: 'pH', setpoint: true },
+    { key: 'SettC', label: 't°C', scale: 'tC', stroke: '#c62828', channel: 'tC', setpoint: true },
+    { key: 'SetpO', label: 'pO2', scale: 'pO2', stroke: '#2e7d32', channel: 'pO2', setpoint: true },
+    { key: 'SeteH', label: 'eH', scale: 'eH', stroke: '#7b1fa2', channel: 'eH', setpoint: true },
   ];
+  function seriesLabel(s, tr) {
+    const name = s.channel === 'rpm' ? tr('stirrer') : s.label;
+    return s.setpoint ? name + ' ' + tr('setpoint') : name;
+  }
   const CHANNELS = ['pH', 'tC', 'pO2', 'eH', 'rpm'];
 
   // A column of a history part: each value a step from the one before (from
@@ -67,8 +80,9 @@
     }
 
     // The parts of a history, already parsed and checked (isPart), oldest
-    // first: their rows joined into the day.
-    setHistory(parts) {
+    // first: their rows joined into the day; rows later than nowS (with
+    // FUTURE_S to spare) are left out and counted in this.outside.
+    setHistory(parts, nowS) {
       const times = [];
       const cols = SERIES.map(() => []);
       for (const o of parts) {
@@ -88,7 +102,12 @@
       const kept = SERIES.map(() => []);
       let last = -Infinity;
       let n = 0;
+      this.outside = 0;
       for (let i = from; i < times.length; i++) {
+        if (times[i] > nowS + FUTURE_S) {
+          this.outside++;
+          continue;
+        }
         if (!(times[i] > last)) continue;
         last = t[n++] = times[i];
         for (let s = 0; s < SERIES.length; s++) kept[s].push(cols[s][i]);
@@ -112,10 +131,12 @@
     }
 
     // A data log row that came after the history: appended to it, and the
-    // rows older than a day leave.
-    addRow(tS, values) {
+    // rows older than a day leave. false for a row outside the day around
+    // nowS, which is not taken: the day stays as it was.
+    addRow(tS, values, nowS) {
+      if (!(tS <= nowS + FUTURE_S && tS > nowS - DAY_S)) return false;
       const n = this.histT.length;
-      if (n && tS <= this.histT[n - 1]) return;
+      if (n && tS <= this.histT[n - 1]) return true;
       let from = 0;
       while (from < n && this.histT[from] < tS - DAY_S) from++;
       const t = new Float64Array(n - from + 1);
@@ -127,6 +148,7 @@
         return col;
       });
       this.replaceHistory(t, cols);
+      return true;
     }
 
     // values: in the order of SERIES.
@@ -184,18 +206,68 @@
         for (let i = 0; i < ln; i++) col[hn + i] = l[i];
         out.push(col);
       }
-      return out;
+      return withGaps(out);
     }
+  }
+
+  // The data with a point of no values inside each pause much longer than
+  // the usual step (an outage, a program stopped), so that it shows as a gap.
+  function withGaps(data) {
+    const xs = data[0];
+    if (xs.length < 3) return data;
+    const steps = [];
+    for (let i = 1; i < xs.length; i++) steps.push(xs[i] - xs[i - 1]);
+    const sorted = steps.slice().sort((a, b) => a - b);
+    const limit = Math.max(GAP_MIN_S, GAP_STEPS * sorted[sorted.length >> 1]);
+    const at = [];
+    for (let i = 0; i < steps.length; i++) if (steps[i] > limit) at.push(i + 1);
+    if (!at.length) return data;
+    const n = xs.length + at.length;
+    const out = data.map((c, k) => (k === 0 ? new Float64Array(n) : new Array(n)));
+    let j = 0;
+    let g = 0;
+    for (let i = 0; i < xs.length; i++) {
+      if (g < at.length && at[g] === i) {
+        out[0][j] = (xs[i - 1] + xs[i]) / 2;
+        for (let k = 1; k < out.length; k++) out[k][j] = null;
+        j++;
+        g++;
+      }
+      for (let k = 0; k < out.length; k++) out[k][j] = data[k][i];
+      j++;
+    }
+    return out;
   }
 
   function shown(s, choice) {
     return !!choice[s.channel] && (!s.setpoint || !!choice.setpoints);
   }
 
-  function seriesOptions(choice, large) {
-    return [{}].concat(
+  // The time axis and the legend's moment in the page's language.
+  function timeSeries(lang, tr) {
+    return {
+      label: tr('time'),
+      value: (u, v) =>
+        v === null || v === undefined
+          ? '—'
+          : new Date(v * 1000).toLocaleString(lang, { day: 'numeric', month: 'short', hour: '2-digit', minute: '2-digit', hourCycle: 'h23' }),
+    };
+  }
+  function timeAxis(lang) {
+    return (u, splits, axisIdx, space, incr) =>
+      splits.map((v) => {
+        const d = new Date(v * 1000);
+        const daily = incr >= 86400 || (d.getHours() === 0 && d.getMinutes() === 0);
+        return daily
+          ? d.toLocaleDateString(lang, { day: 'numeric', month: 'short' })
+          : d.toLocaleTimeString(lang, { hour: '2-digit', minute: '2-digit', hourCycle: 'h23' });
+      });
+  }
+
+  function seriesOptions(choice, large, lang, tr) {
+    return [timeSeries(lang, tr)].concat(
       SERIES.map((s) => ({
-        label: s.label,
+        label: seriesLabel(s, tr),
         scale: s.scale,
         stroke: s.stroke,
         width: s.setpoint ? 1 : large ? 1.5 : 1.2,
@@ -217,7 +289,7 @@
     return out;
   }
 
-  function smallChart(target, width, choice) {
+  function smallChart(target, width, choice, lang, tr) {
     return new uPlot(
       {
         width,
@@ -228,15 +300,15 @@
         padding: [3, 0, 3, 0],
         scales: scales(),
         axes: [{ show: false }, { show: false, scale: 'pH' }],
-        series: seriesOptions(choice, false),
+        series: seriesOptions(choice, false, lang, tr),
       },
       [new Float64Array(0)].concat(SERIES.map(() => [])),
       target,
     );
   }
 
-  function largeChart(target, width, height, choice) {
-    const axes = [{ stroke: '#444', grid: { stroke: '#0000001a' } }];
+  function largeChart(target, width, height, choice, lang, tr) {
+    const axes = [{ stroke: '#444', grid: { stroke: '#0000001a' }, values: timeAxis(lang) }];
     let side = 3;
     for (const c of CHANNELS) {
       if (!choice[c]) continue;
@@ -256,7 +328,7 @@
         height,
         scales: scales(),
         axes,
-        series: seriesOptions(choice, true),
+        series: seriesOptions(choice, true, lang, tr),
       },
       [new Float64Array(0)].concat(SERIES.map(() => [])),
       target,
@@ -270,5 +342,5 @@
     });
   }
 
-  globalThis.VortaTrend = { SERIES, CHANNELS, TrendData, isPart, smallChart, largeChart, applyChoice, DAY_S };
+  globalThis.VortaTrend = { SERIES, CHANNELS, TrendData, isPart, withGaps, seriesLabel, timeAxis, smallChart, largeChart, applyChoice, DAY_S, FUTURE_S };
 })();

@@ -131,7 +131,8 @@ TEST(ClockChangeTest, graceLinksAndStampsHoldThroughBothChangesAndASteppedClock)
     TClockRun& r = runs[i];
     r.ctl.start(VORTA_BIN, {"ctl", "--folder", r.folder, "alarms", "--json"});
     ASSERT_TRUE(r.ctl.waitForFinished(10000)) << r.what;
-    for (const QJsonValue& a : QJsonDocument::fromJson(r.ctl.readAllStandardOutput()).array())
+    for (const QJsonValue& a :
+         QJsonDocument::fromJson(r.ctl.readAllStandardOutput())["result"].toArray())
       alarmStamps[i] << a[QLatin1String("raised")].toString();
   }
   for (TClockRun& r : runs) {

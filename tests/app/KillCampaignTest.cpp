@@ -73,7 +73,8 @@ class KillCampaignTest : public ::testing::Test {
       QString out;
       if (Ctl({"status", "--json"}, &out) == 0) {
         TVessels vessels;
-        for (const QJsonValue& v : QJsonDocument::fromJson(out.toUtf8())["vessels"].toArray()) {
+        for (const QJsonValue& v :
+             QJsonDocument::fromJson(out.toUtf8())["result"]["vessels"].toArray()) {
           TVessel& vessel = vessels[v["vessel"].toInt()];
           vessel.Mode = v["mode"].toInt();
           const QJsonArray channels = v["channels"].toArray();

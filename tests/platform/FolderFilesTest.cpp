@@ -16,7 +16,7 @@ TEST(FolderFiles, appendsOnlyToTheFileAppendedToBefore) {
   const auto dir = TFolderFd::Open(folder.Path(), nullptr);
   ASSERT_TRUE(dir);
   const QString log = folder.File("Protocol.txt");
-  TAppendedFile identity;
+  TFileIdentity identity;
   TAppendRules rules;
   rules.HeaderWhenNew = "head\r\n";
   rules.ReadOnlyBetween = true;

@@ -10,10 +10,13 @@ import '../../web/texts.js';
 import '../../web/trend.js';
 import '../../web/payloads.js';
 import '../../web/format.js';
+import '../../web/storage.js';
 
 const TEXTS = globalThis.VortaTexts;
-const { TrendData, isPart } = globalThis.VortaTrend;
-const { joinParts, parseJson, parseTopic, readAlarms, readIndex, readState } = globalThis.VortaPayloads;
+const { TrendData, isPart, withGaps, seriesLabel } = globalThis.VortaTrend;
+const { attributable, inDay, joinParts, parseJson, parseTopic, readAlarms, readIndex, readState, when, MAX_ALARMS } =
+  globalThis.VortaPayloads;
+const { startChoice } = globalThis.VortaStorage;
 const { clock, duration, staleness, statusText, two } = globalThis.VortaFormat;
 
 const tr = (key) => TEXTS.en[key];
@@ -38,9 +41,40 @@ test('payloads: wrong types and sizes are dropped, never passed on', () => {
   assert.deepEqual(s.on, ['Acid', 'Feed']);
   assert.deepEqual(s.channels[0], { value: null, setpoint: 7, status: 2 });
   assert.deepEqual(s.channels[3], { value: null, setpoint: null, status: null });
-  const alarms = readAlarms({ alarms: [{ vessel: 2, text: 'Пена', acknowledgedBy: '' }, 'x'] });
+  const { alarms } = readAlarms({ alarms: [{ vessel: 2, text: 'Пена', acknowledgedBy: '' }, 'x'] });
   assert.equal(alarms.length, 1);
   assert.equal(alarms[0].acknowledged, false);
+});
+
+test('untrusted moments, lists and roots: junk is junk, more than shown is told, foreign roots marked', () => {
+  // Date.parse reads these as some year; they are no moment.
+  for (const junk of ['1', '2026', 'Jan 1', '2026-01-01', '2026-01-01T00:00:00']) assert.equal(when(junk), null, junk);
+  assert.equal(when('2026-12-07T09:30:00+03:00'), Date.UTC(2026, 11, 7, 6, 30));
+  const now = Date.UTC(2026, 11, 7, 12);
+  assert.equal(inDay(Date.UTC(2100, 0, 1), now), false);
+  assert.equal(inDay(now + 60000, now), true);
+  assert.equal(inDay(now - 86400000, now), false);
+  const many = readAlarms({ alarms: new Array(MAX_ALARMS + 3).fill({ vessel: 1, text: 'x', raised: 'junk' }) });
+  assert.equal(many.alarms.length, MAX_ALARMS);
+  assert.equal(many.more, 3);
+  assert.equal(many.alarms[0].raisedJunk, true);
+  assert.equal(many.alarms[0].textLang, 'ru');
+  assert.equal(attributable('vorta/lab4-pc1', 'vorta/#'), true);
+  assert.equal(attributable('vorta/lab4-pc2/lab4-pc1', 'vorta/#'), false);
+  assert.equal(attributable('vorta', 'vorta/#'), false);
+  assert.equal(attributable('vorta/lab4-pc1', 'vorta/lab4-pc1/#'), true);
+  assert.equal(attributable('vorta/lab4-pc1', 'vorta/lab4-pc1/1/state'), false);
+});
+
+test('a broker from the address: for this load, without what was typed for another', () => {
+  const own = 'ws://lab:9001';
+  const kept = { broker: own, user: 'viewer' };
+  const tab = { broker: own, password: 'secret' };
+  const away = startChoice({ broker: 'ws://evil:1', user: '' }, kept, tab, own);
+  assert.deepEqual(away, { broker: 'ws://evil:1', fromAddress: true, user: '', password: '' });
+  assert.deepEqual(startChoice({ broker: '', user: '' }, kept, tab, own), { broker: own, fromAddress: false, user: 'viewer', password: 'secret' });
+  // Kept for another broker than the page's own: not sent to the page's own.
+  assert.equal(startChoice({ broker: own, user: '' }, { broker: 'ws://other:1', user: 'u' }, { broker: 'ws://other:1', password: 'p' }, own).password, '');
 });
 
 test('topics: a root may hold slashes; other shapes are not ours', () => {
@@ -68,10 +102,34 @@ test('history: joined once every part the index names is here, in its order', ()
 
   const trend = new TrendData();
   // Steps from 0: rows at 0 s, 60 s, 120 s; pH in hundredths, [step, n] repeats.
-  trend.setHistory([{ t: [0, [60, 2]], pH: [700, 1, null] }, { t: [100, 3600] }]);
+  trend.setHistory([{ t: [0, [60, 2]], pH: [700, 1, null] }, { t: [100, 3600] }], 4000);
   assert.deepEqual(Array.from(trend.histT), [0, 60, 120, 3700]);
   assert.deepEqual(trend.histCols[0], [7, 7.01, null, null]);
   assert.equal(isPart({ t: [0, 'x'] }), false);
+});
+
+test('the day against rows from a wrong clock, and pauses drawn as gaps', () => {
+  const now = 100000;
+  const trend = new TrendData();
+  // A row dated far ahead in the history is left out, the rest kept.
+  trend.setHistory([{ t: [now - 120, 60, 4e9] }], now);
+  assert.deepEqual(Array.from(trend.histT), [now - 120, now - 60]);
+  assert.equal(trend.outside, 1);
+  // Nor does a live row from the future cut the day or stop later rows.
+  assert.equal(trend.addRow(4102444800, new Array(9).fill(1), now), false);
+  assert.equal(trend.addRow(now, new Array(9).fill(1), now), true);
+  assert.deepEqual(Array.from(trend.histT), [now - 120, now - 60, now]);
+  // Rows a minute apart, then six hours without: a point of no values between.
+  const xs = [0, 60, 120, 180, 180 + 6 * 3600, 240 + 6 * 3600];
+  const gapped = withGaps([Float64Array.from(xs), xs.map(() => 7)]);
+  assert.equal(gapped[0].length, xs.length + 1);
+  assert.equal(gapped[1][4], null);
+  assert.ok(gapped[0][4] > 180 && gapped[0][4] < 180 + 6 * 3600);
+  assert.equal(withGaps([Float64Array.from([0, 60, 120, 180]), [1, 2, 3, 4]])[0].length, 4);
+  // The chart's legend speaks the page's language.
+  const ru = (k) => TEXTS.ru[k];
+  assert.equal(seriesLabel({ channel: 'pH', label: 'pH', setpoint: true }, ru), 'pH ' + TEXTS.ru.setpoint);
+  assert.equal(seriesLabel({ channel: 'rpm', label: 'rpm' }, ru), TEXTS.ru.stirrer);
 });
 
 test('staleness: after three state periods, with how long; never heard is stale without an age', () => {
@@ -98,4 +156,6 @@ test('formatting: values, ages, states and times', () => {
   const noon = Date.UTC(2026, 11, 7, 12, 0, 5);
   assert.match(clock(noon, 'en', tr, noon), /^\d\d:\d\d:05$/);
   assert.match(clock(noon - 3 * 86400000, 'en', tr, noon), /Dec/);
+  assert.doesNotMatch(clock(noon - 3 * 86400000, 'en', tr, noon), /2026/);
+  assert.match(clock(noon - 400 * 86400000, 'en', tr, noon), /2025/);
 });

@@ -38,7 +38,10 @@ def accepts(port):
 
 
 class Broker:
-    def __init__(self, mosquitto, web_dir, extra=""):
+    """text: a whole configuration, called with (folder, tcp port, WebSocket
+    port); by default an open one on two loopback listeners."""
+
+    def __init__(self, mosquitto, web_dir, extra="", text=None):
         self.dir = tempfile.mkdtemp(prefix="vorta-web-broker-")
         self.tcp = free_port()
         self.ws = free_port()
@@ -48,12 +51,15 @@ class Broker:
         # to every interface; "lo" keeps it on the loopback. It also does not
         # start with WebSocket listeners alone: the TCP one comes first.
         with open(conf, "w") as f:
-            f.write(
-                f"{user}log_dest none\npersistence false\n"
-                f"listener {self.tcp} 127.0.0.1\n"
-                f"listener {self.ws} lo\nprotocol websockets\nhttp_dir {web_dir}\n"
-                f"allow_anonymous true\n{extra}"
-            )
+            f.write(f"{user}log_dest none\npersistence false\n")
+            if text is not None:
+                f.write(text(self.dir, self.tcp, self.ws))
+            else:
+                f.write(
+                    f"listener {self.tcp} 127.0.0.1\n"
+                    f"listener {self.ws} lo\nprotocol websockets\nhttp_dir {web_dir}\n"
+                    f"allow_anonymous true\n{extra}"
+                )
         self.process = subprocess.Popen([mosquitto, "-c", conf], stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
         wait_until(lambda: accepts(self.tcp) and accepts(self.ws), 10, "mosquitto's listeners")

@@ -1,15 +1,20 @@
 #!/usr/bin/env python3
 """The browser view end to end: the real program publishes its demo to a real
 mosquitto, and the page in a real headless Chromium, served by that broker,
-shows it. The vessels with the values of their retained state, a vessel's
-trend with its data log rows, an alarm that appears and leaves, a computer
-going offline when the program is killed, and payloads that are no JSON or
-carry markup in a name."""
+shows it. The broker runs the README's recipe as printed (the packaged
+configuration, the ACL and the users), so only known users get in. The
+vessels with the values of their retained state, a vessel's trend with its
+data log rows, an alarm that appears and leaves, a computer going offline
+when the program is killed, payloads that are no JSON or carry markup in a
+name; and what another user of the broker may try: a huge retained message,
+a forged alarm list, a row from the future, many vessels without a day."""
 
 import argparse
 import datetime
 import json
 import os
+import re
+import secrets
 import shutil
 import signal
 import subprocess
@@ -19,7 +24,45 @@ import tempfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from web_harness import Broker, chromium, close, wait_until  # noqa: E402
 
-ROOT = "vorta/test-pc"
+SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+
+def readme_recipe():
+    """The ACL and the password commands of the README's broker recipe, as
+    printed: the ACL block whole, and the users its mosquitto_passwd lines
+    name."""
+    with open(os.path.join(SOURCE, "README.md"), encoding="utf-8") as f:
+        text = f.read()
+    acl = re.search(r"\n    # /etc/mosquitto/vorta\.acl\n((?:    .*\n)+)", text)
+    assert acl, "the README's ACL block"
+    users = re.findall(r"^    mosquitto_passwd (?:-c )?/etc/mosquitto/vorta\.passwd (\S+)$", text, re.M)
+    assert len(users) >= 3, users
+    return "".join(line[4:] + "\n" for line in acl.group(1).splitlines()), users
+
+
+def recipe_broker(args):
+    acl, users = readme_recipe()
+    passwords = {u: secrets.token_urlsafe(12) for u in users}
+    with open(os.path.join(SOURCE, "packaging", "vorta-web.conf"), encoding="utf-8") as f:
+        shipped = f.read()
+
+    def text(folder, tcp, ws):
+        with open(os.path.join(folder, "vorta.acl"), "w", encoding="utf-8") as f:
+            f.write(acl)
+        for n, u in enumerate(users):
+            p = passwords[u]
+            cmd = ["mosquitto_passwd"] + (["-c"] if n == 0 else []) + [os.path.join(folder, "vorta.passwd"), u]
+            subprocess.run(cmd, input=f"{p}\n{p}\n", text=True, check=True, stdout=subprocess.DEVNULL)
+        conf = shipped.replace("/etc/mosquitto", folder).replace("/usr/share/vorta/web", args.web)
+        conf = conf.replace("listener 1883 127.0.0.1", f"listener {tcp} 127.0.0.1")
+        conf = conf.replace("listener 9001 lo", f"listener {ws} lo")
+        assert f"listener {tcp}" in conf and f"listener {ws}" in conf, conf
+        return conf
+
+    broker = Broker(args.mosquitto, args.web, text=text)
+    broker.passwords = passwords
+    broker.users = users
+    return broker
 
 
 def parse_args():
@@ -72,16 +115,29 @@ def prefill_log(args, folder, env):
     return expected
 
 
-def retained(broker, topic, count=1):
+def as_user(broker, user):
+    return ["-u", user, "-P", broker.passwords[user]] if user else []
+
+
+def retained(broker, topic, count=1, user="viewer"):
     out = subprocess.run(
-        ["mosquitto_sub", "-p", str(broker.tcp), "-t", topic, "-C", str(count), "-W", "5",
-         "--retained-only"],
+        ["mosquitto_sub", "-p", str(broker.tcp), *as_user(broker, user), "-t", topic, "-C", str(count),
+         "-W", "5", "--retained-only"],
         capture_output=True, text=True)
     return [json.loads(line) for line in out.stdout.splitlines()]
 
 
-def publish(broker, topic, payload):
-    subprocess.run(["mosquitto_pub", "-p", str(broker.tcp), "-t", topic, "-m", payload], check=True)
+def publish(broker, topic, payload, user, retain=False, check=True):
+    """As a user of the recipe (None: anonymous); the payload through a file
+    when large. The exit code."""
+    with tempfile.NamedTemporaryFile("w", encoding="utf-8", suffix=".json") as f:
+        f.write(payload)
+        f.flush()
+        out = subprocess.run(["mosquitto_pub", "-p", str(broker.tcp), *as_user(broker, user), "-q", "1",
+                              "-t", topic, "-f", f.name] + (["-r"] if retain else []),
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    assert not check or out.returncode == 0, (topic, out.returncode)
+    return out.returncode
 
 
 def ctl(args, folder, env, *words):
@@ -93,7 +149,11 @@ def main():
     args = parse_args()
     env = dict(os.environ, LC_ALL="C.UTF-8", LANG="C.UTF-8", QT_QPA_PLATFORM="offscreen")
     folder = tempfile.mkdtemp(prefix="vorta-web-demo-")
-    broker = Broker(args.mosquitto, args.web)
+    broker = recipe_broker(args)
+    # The README's first user is a computer, the second another, the last
+    # the browsers'.
+    program_user, other, viewer = broker.users[0], broker.users[1], broker.users[-1]
+    ROOT = "vorta/" + program_user
     program = None
     browser = None
     try:
@@ -109,7 +169,14 @@ def main():
         append(os.path.join(folder, "Process1.ini"), "[Alarms]\nLimitGrace=0\n")
         append(os.path.join(folder, "Vorta.ini"),
                f"[Alarms]\nClearHold=0\n[MQTT]\nHost=127.0.0.1\nPort={broker.tcp}\n"
-               f"TopicRoot={ROOT}\nKeepalive=5\n")
+               f"TopicRoot={ROOT}\nKeepalive=5\nUsername={program_user}\nPasswordFile=mqtt.pass\n")
+        with open(os.open(os.path.join(folder, "mqtt.pass"), os.O_WRONLY | os.O_CREAT, 0o600), "w") as f:
+            f.write(broker.passwords[program_user] + "\n")
+        # Many vessels without a day, there before this computer's: the
+        # broker hands them to the page first.
+        for n in range(100, 160):
+            publish(broker, f"vorta/{other}/{n}/state", json.dumps({"name": f"empty {n}", "channels": []}), other,
+                    retain=True)
         program = subprocess.Popen([args.vorta, "--demo", "--folder", folder, "--headless"],
                                    env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
@@ -120,14 +187,44 @@ def main():
         states = {s["vessel"]: s for s in retained(broker, ROOT + "/+/state", 4)}
         assert sorted(states) == [1, 2, 3, 4], states.keys()
 
+        # What another user of the broker tries before the page opens.
+        # Nobody without a password gets in; another computer cannot
+        # touch this one's topics, and a message over the limit is refused.
+        assert publish(broker, ROOT + "/alarms", '{"alarms":[]}', None, retain=True, check=False) != 0
+        publish(broker, ROOT + "/alarms", '{"alarms":[]}', other, retain=True)
+        forged = {"alarms": [{"vessel": 1, "vesselName": "Fake", "text": "forged", "raised": "2099-01-01T00:00:00Z"}]}
+        publish(broker, ROOT + "/alarms", json.dumps(forged), other, retain=True)
+        assert any(a["vessel"] == 1 and a["text"] != "forged" for a in retained(broker, ROOT + "/alarms")[0]["alarms"])
+        huge = json.dumps({"name": "x" * (10 << 20), "channels": []})
+        publish(broker, f"vorta/{other}/1/state", huge, other, retain=True, check=False)
+        assert retained(broker, f"vorta/{other}/1/state") == []
+        # Under its own root it may write: a state too large for the page,
+        # an alarm list posing as this computer's one level down, and many
+        # vessels without a day.
+        publish(broker, f"vorta/{other}/2/state", json.dumps({"name": "y" * 100000, "channels": []}), other,
+                retain=True)
+        publish(broker, f"vorta/{other}/{program_user}/alarms", json.dumps(forged), other, retain=True)
+
         browser = chromium(args.chromium, args.chromedriver, 1280, 900)
-        browser.get(f"http://127.0.0.1:{broker.ws}/?root=vorta/%23&lang=en")
+        browser.get(f"http://127.0.0.1:{broker.ws}/?root=vorta/%23&lang=en&user={viewer}")
         js = browser.execute_script
         card = "section[data-root='" + ROOT + "'] article[data-vessel='{}']"
 
         def text(selector):
             return js("const e = document.querySelector(arguments[0]); return e ? e.textContent : null;",
                       selector)
+
+        def log_in(password):
+            js("document.getElementById('password').value = arguments[0]", password)
+            if js("return document.getElementById('connect').dataset.action") == "disconnect":
+                js("document.getElementById('connect').click()")
+            js("document.getElementById('connect').click()")
+
+        # Refused without the password; in with it.
+        wait_until(lambda: js("return document.body.dataset.link") in ("offlineBroker", "closed"), 15,
+                   "the page refused without a password")
+        log_in(broker.passwords[viewer])
+        wait_until(lambda: js("return document.body.dataset.link") == "connected", 15, "the viewer connected")
 
         # The four vessels with their retained state.
         wait_until(lambda: js("return document.querySelectorAll(arguments[0]).length",
@@ -144,10 +241,11 @@ def main():
         wait_until(lambda: text(f"section[data-root='{ROOT}'] .computer-state") == "online", 10,
                    "the computer online")
 
-        # The trend of vessel 1 holds every row of the last hours and then some live values.
+        # The trend of vessel 1 holds every row of the last hours and then
+        # some live values, although 60 vessels without a day came first.
         points = wait_until(
             lambda: int(js("return document.querySelector(arguments[0]).dataset.points",
-                           card.format(1) + " .trend")) >= rows and rows, 20,
+                           card.format(1) + " .trend")) >= rows and rows, 25,
             f"vessel 1's trend with its {rows} rows")
         assert js("return !!document.querySelector(arguments[0])", card.format(1) + " .trend canvas")
         # Its day, joined from the history's hourly parts: each row at its time with its pH.
@@ -156,6 +254,32 @@ def main():
         wrong = {t: (ph, drawn.get(t)) for t, ph in logged.items() if drawn.get(t) != ph}
         assert not wrong, f"{len(wrong)} of {rows} rows not as logged, e.g. {list(wrong.items())[:3]}"
         print(f"web: vessel 1's trend drawn with {points} points ({rows} rows)")
+
+        # A row from a clock set wrong, from the program's own user: left out
+        # and told, the day kept.
+        row = {"vessel": 1, "time": "2100-01-01T00:00:00+00:00", "pH": 1.0}
+        publish(broker, ROOT + "/1/minute", json.dumps(row), program_user)
+        wait_until(lambda: "outside the day" in (text("#notices") or ""), 10, "the future row told")
+        later = dict(row, time=datetime.datetime.now().astimezone().replace(microsecond=0).isoformat())
+        publish(broker, ROOT + "/1/minute", json.dumps(later), program_user)
+        wait_until(lambda: len(js("return VortaPage.history(arguments[0], 1)", ROOT)["t"]) == len(day["t"]) + 1,
+                   10, "the day kept and the next row added")
+
+        # The state too large for the page: left out and told once, with its
+        # topic; the other computer's small states are shown. The alarm list
+        # one level down is shown, marked as no computer's own.
+        wait_until(lambda: "too large" in (text("#notices") or ""), 15, "the large state told")
+        assert f"vorta/{other}/2/state" in text("#notices")
+        assert text(f"section[data-root='vorta/{other}'] article[data-vessel='2'] .card-name") != "y" * 100000
+        fake = f"#alarm-list li[data-root='vorta/{other}/{program_user}']"
+        wait_until(lambda: text(fake) is not None, 10, "the alarm list one level down")
+        assert js("return document.querySelector(arguments[0]).classList.contains('unattributed')", fake)
+        assert not js("return document.querySelector(arguments[0]).classList.contains('unack')", fake)
+        assert js(f"return document.querySelectorAll(\"#alarm-list li.unack\").length") == 1, text("#alarm-list")
+        # Alarm kinds in the page's language, the text said to be Russian.
+        alarm_li = f"#alarm-list li.unack[data-root='{ROOT}'][data-vessel='1']"
+        assert text(alarm_li + " .alarm-kind").startswith("Outside limits"), text(alarm_li)
+        assert text(alarm_li + " .alarm-lang") == "(in Russian)"
 
         # The alarm, already active when the page opened, then cleared and raised again.
         alarm = "#alarm-list li.unack[data-root='" + ROOT + "'][data-vessel='1']"
@@ -171,14 +295,14 @@ def main():
 
         # Not JSON, and markup in names: ignored, or shown as text, and the page goes on.
         ignored = js("return VortaPage.stats().ignored")
-        publish(broker, ROOT + "/2/state", "not json {")
-        publish(broker, ROOT + "/alarms", "[1, 2")
+        publish(broker, ROOT + "/2/state", "not json {", program_user)
+        publish(broker, ROOT + "/alarms", "[1, 2", program_user)
         evil = '<img src=x onerror="document.title=1">'
-        publish(broker, "vorta/" + evil + "/3/state", json.dumps({"name": evil, "channels": []}))
+        publish(broker, f"vorta/{other}/3/state", json.dumps({"name": evil, "channels": []}), other)
         wait_until(lambda: js("return VortaPage.stats().ignored") >= ignored + 2, 10,
                    "the two bad payloads counted as ignored")
-        wait_until(lambda: text("section[data-root='vorta/" + evil + "'] .card-name") == evil, 10,
-                   "the name with markup shown as text")
+        wait_until(lambda: text(f"section[data-root='vorta/{other}'] article[data-vessel='3'] .card-name") == evil,
+                   10, "the name with markup shown as text")
         assert js("return document.querySelectorAll('main img, #alarms img').length") == 0
         assert text(card.format(2) + " .card-name") == states[2]["name"]
         assert text(alarm) is not None, "the alarm list survives a payload that is no list"
@@ -195,6 +319,19 @@ def main():
         wait_until(lambda: js("return document.querySelector(arguments[0]).classList.contains('stale')",
                               card.format(1)), 10, "vessel 1's card stale")
         assert text(card.format(1) + " .age").startswith("no data for ")
+
+        # A broker from the address: for this load only, shown, and without
+        # the credentials typed for this one; the plain address comes back.
+        elsewhere = f"ws://127.0.0.1:{broker.tcp}"
+        browser.get(f"http://127.0.0.1:{broker.ws}/?broker={elsewhere}&lang=en")
+        wait_until(lambda: text("#address-broker") and elsewhere in text("#address-broker"), 10,
+                   "the address's broker shown")
+        assert js("return [document.getElementById('user').value, document.getElementById('password').value]") \
+            == ["", ""]
+        browser.get(f"http://127.0.0.1:{broker.ws}/?lang=en")
+        wait_until(lambda: js("return document.body.dataset.link") == "connected", 15,
+                   "the page's own broker again, with the tab's password")
+        assert js("return document.getElementById('address-broker').hidden")
 
         shots = os.environ.get("VORTA_SCREENSHOT_DIR")
         if shots:
