@@ -397,27 +397,6 @@ TControlReply PlanCheck(TMainForm& form, const QStringList& args) {
   return reply;
 }
 
-QJsonObject PlanStatusJson(const TPlanRunner& r, const TPlanStatus& st) {
-  QJsonArray overridden;
-  for (int ch : st.Overridden) overridden.append(PlanChannelName(ch));
-  return QJsonObject{
-      {QStringLiteral("plan"), r.Plan().Name},
-      {QStringLiteral("file"), r.Plan().FileName},
-      {QStringLiteral("sha256"), QString::fromLatin1(r.Plan().Hash)},
-      {QStringLiteral("state"), PlanRunStateName(st.State)},
-      {QStringLiteral("step"), st.StepNumber},
-      {QStringLiteral("steps"), st.StepCount},
-      {QStringLiteral("name"), st.StepName},
-      {QStringLiteral("text"), st.StepText},
-      {QStringLiteral("next"), st.NextText},
-      {QStringLiteral("remaining_s"),
-       st.RemainingMs < 0 ? QJsonValue() : QJsonValue(static_cast<double>(st.RemainingMs / 1000))},
-      {QStringLiteral("iteration"), st.Iteration},
-      {QStringLiteral("times"), st.Times},
-      {QStringLiteral("overridden"), overridden},
-  };
-}
-
 // "шаг 4 из 9 «feed ramp»: ramp … , осталось 2 h 10 min; далее: …"
 QString PlanStatusText(const TVortaProcess& p, const TPlanRunner& r, const TPlanStatus& st) {
   QString text = QStringLiteral("%1: план «%2», %3")

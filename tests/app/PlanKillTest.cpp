@@ -153,7 +153,7 @@ TEST_F(PlanKillTest, resumesEachKindOfStepAfterAKill) {
   QJsonObject st = PlanStatus();
   EXPECT_EQ(st["step"].toInt(), 1);
   EXPECT_EQ(st["state"].toString(), "running");
-  const double ageS = 40 - st["remaining_s"].toDouble();
+  const double ageS = 40 - st["remainingSeconds"].toDouble();
   EXPECT_NEAR(ageS * 1000, static_cast<double>(clock.elapsed()), 3000);
   EXPECT_NEAR(PhSetpoint(), from + (6.0 - from) * ageS / 40, 0.06);
 
@@ -164,7 +164,7 @@ TEST_F(PlanKillTest, resumesEachKindOfStepAfterAKill) {
   KillAndRestart(4000);
   st = PlanStatus();
   EXPECT_EQ(st["step"].toInt(), 2);
-  EXPECT_NEAR((40 - st["remaining_s"].toDouble()) * 1000, static_cast<double>(clock.elapsed()),
+  EXPECT_NEAR((40 - st["remainingSeconds"].toDouble()) * 1000, static_cast<double>(clock.elapsed()),
               3000);
 
   // The condition's limit runs on across the restart.
@@ -173,7 +173,7 @@ TEST_F(PlanKillTest, resumesEachKindOfStepAfterAKill) {
   KillAndRestart(2000);
   st = PlanStatus();
   EXPECT_EQ(st["step"].toInt(), 3);
-  EXPECT_NEAR((40 - st["remaining_s"].toDouble()) * 1000, static_cast<double>(clock.elapsed()),
+  EXPECT_NEAR((40 - st["remainingSeconds"].toDouble()) * 1000, static_cast<double>(clock.elapsed()),
               3000);
 
   // The repeat: its second round, paused, stays its second round and paused.
@@ -185,13 +185,14 @@ TEST_F(PlanKillTest, resumesEachKindOfStepAfterAKill) {
   ASSERT_EQ(PlanStatus()["iteration"].toInt(), 2);
   Ctl({"plan", "pause", "1"}, &exit);
   ASSERT_EQ(exit, 0);
-  const double pausedAge = 40 - PlanStatus()["remaining_s"].toDouble();
+  const double pausedAge = 40 - PlanStatus()["remainingSeconds"].toDouble();
   KillAndRestart(3000);
   st = PlanStatus();
   EXPECT_EQ(st["step"].toInt(), 4);
   EXPECT_EQ(st["iteration"].toInt(), 2);
   EXPECT_EQ(st["state"].toString(), "paused");
-  EXPECT_NEAR(40 - st["remaining_s"].toDouble(), pausedAge, 1.0);  // a pause's time does not count
+  EXPECT_NEAR(40 - st["remainingSeconds"].toDouble(), pausedAge,
+              1.0);  // a pause's time does not count
 
   QString journal;
   ASSERT_EQ(Run({"ctl", "--folder", demo, "journal", "-n", "200"}, &journal), 0);
