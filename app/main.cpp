@@ -42,6 +42,7 @@
 #include "platform/TimerService.h"
 #include "process/PanelView.h"
 #include "telemetry/MqttTelemetry.h"
+#include "windows/dialogs/PlanWindow.h"
 #include "windows/fill/FillWindow.h"
 #include "windows/main/MainWindow.h"
 #include "windows/main/MessageBoxSink.h"
@@ -369,6 +370,7 @@ int main(int argc, char** argv) {
   }
   if (headless) vorta::PrintAlarmsToStderr(form.Alarms());
   if (parser.isSet(demoOption)) vorta::StartDemoVessels(form.Processes());
+  vorta::TPlanWindow::Host = form.Plans();
   // Off unless Vorta.ini has an [MQTT] Host; its own thread talks to the broker.
   const std::unique_ptr<vorta::TMqttTelemetry> mqtt = vorta::TMqttTelemetry::Start(form.Env());
   if (mqtt) {
