@@ -13,6 +13,10 @@
 #include "commands/Commands.h"
 #include "journal/Alarms.h"
 #include "journal/Journal.h"
+#include "plans/PlanHost.h"
+#include "plans/PlanParser.h"
+#include "plans/PlanVessel.h"
+#include "platform/Numbers.h"
 #include "platform/RealTimerService.h"
 #include "process/ConfigWriteBack.h"
 #include "process/ControlParams.h"
@@ -70,6 +74,28 @@ std::optional<QString> ParamsWords(const QStringList& words) {
   return std::nullopt;
 }
 
+// check FILE [--vessel N]; start VESSEL FILE; pause|resume|skip|stop|status VESSEL.
+std::optional<QString> PlanWords(const QStringList& words) {
+  const QString usage = QStringLiteral(
+      "plan: нужно check FILE [--vessel N], start VESSEL FILE или "
+      "pause|resume|skip|stop|status VESSEL");
+  if (words.isEmpty()) return usage;
+  const QString sub = words[0].toLower();
+  if (sub == QLatin1String("check")) {
+    if (words.size() == 2) return std::nullopt;
+    if (words.size() == 4 &&
+        words[2].compare(QLatin1String("--vessel"), Qt::CaseInsensitive) == 0) {
+      return std::nullopt;
+    }
+    return usage;
+  }
+  if (sub == QLatin1String("start")) return words.size() == 3 ? std::nullopt : std::optional(usage);
+  for (const char* one : {"pause", "resume", "skip", "stop", "status"}) {
+    if (sub == QLatin1String(one)) return words.size() == 2 ? std::nullopt : std::optional(usage);
+  }
+  return usage;
+}
+
 std::optional<QString> AnyWords(const QStringList& /*words*/) {
   return std::nullopt;
 }
@@ -88,6 +114,10 @@ const TCommandSpec kCommands[] = {
     {"ack", "VESSEL|all|aID", "квитировать тревоги сосуда, все или одну (#ID из alarms)", true,
      Exactly<1>},
     {"stirrer", "VESSEL RPM|start|stop", "скорость мешалки, её пуск и остановка", true, Exactly<2>},
+    {"plan", "check FILE [--vessel N] | start VESSEL FILE | pause|resume|skip|stop|status VESSEL",
+     "план: проверить (ошибки со строкой и столбцом), начать, приостановить, продолжить, "
+     "пропустить шаг, остановить, состояние",
+     false, PlanWords},
     // The shell's completion asks what may come next.
     {"complete", nullptr, nullptr, false, AnyWords},
 };
@@ -295,6 +325,103 @@ QByteArray ControlJson(const QStringList& args, const TControlReply& reply) {
   return QJsonDocument(o).toJson(QJsonDocument::Indented);
 }
 
+// The plan's faults as FILE:LINE:COLUMN: message, read and, with a vessel,
+// checked by the command layer's check-only forms.
+TControlReply PlanCheck(TMainForm& form, const QStringList& args) {
+  const QString& file = args[2];
+  std::vector<TPlanError> errors;
+  std::optional<TPlan> plan = LoadPlanFile(file, &errors);
+  TVortaProcess* p = nullptr;
+  if (args.size() == 5) {
+    p = FindVessel(form, args[4]);
+    if (p == nullptr) return NoVessel(form, args[4]);
+  }
+  if (plan && p != nullptr) errors = CheckPlan(*plan, *p);
+  QJsonArray list;
+  QStringList lines;
+  for (const TPlanError& e : errors) {
+    lines << QStringLiteral("%1:%2").arg(file, e.Text());
+    list.append(QJsonObject{{QStringLiteral("line"), e.Line},
+                            {QStringLiteral("column"), e.Column},
+                            {QStringLiteral("message"), e.Message}});
+  }
+  TControlReply reply;
+  if (errors.empty()) {
+    reply = {0, QStringLiteral("план «%1»: ошибок нет, шагов %2")
+                    .arg(plan->Name)
+                    .arg(PlanStepCount(plan->Steps))};
+  } else {
+    reply = Refused(lines.join(u'\n'));
+  }
+  reply.Data = QJsonObject{{QStringLiteral("file"), file}, {QStringLiteral("errors"), list}};
+  return reply;
+}
+
+// "шаг 4 из 9 «feed ramp»: ramp … , осталось 2 h 10 min; далее: …"
+QString PlanStatusText(const TVortaProcess& p, const TPlanRunner& r, const TPlanStatus& st) {
+  QString text = QStringLiteral("%1: план «%2», %3")
+                     .arg(p.Caption(), r.Plan().Name, PlanRunStateName(st.State));
+  if (st.StepNumber == 0) return text;
+  text += QStringLiteral(", шаг %1 из %2").arg(st.StepNumber).arg(st.StepCount);
+  if (!st.StepName.isEmpty()) text += QStringLiteral(" «%1»").arg(st.StepName);
+  text += QStringLiteral(": ") + st.StepText;
+  if (st.Times > 0) text += QStringLiteral(" (повтор %1 из %2)").arg(st.Iteration).arg(st.Times);
+  if (st.RemainingMs >= 0) text += QStringLiteral(", осталось ") + PlanDurationText(st.RemainingMs);
+  if (!st.NextText.isEmpty()) text += QStringLiteral("; далее: ") + st.NextText;
+  if (!st.Overridden.empty()) {
+    QStringList names;
+    for (int ch : st.Overridden) names << PlanChannelName(ch);
+    text += QStringLiteral("; изменено вручную: ") + names.join(QStringLiteral(", "));
+  }
+  return text;
+}
+
+// plan start|pause|resume|skip|stop|status VESSEL …
+TControlReply PlanControl(TMainForm& form, const QStringList& args) {
+  TVortaProcess* p = FindVessel(form, args[2]);
+  if (p == nullptr) return NoVessel(form, args[2]);
+  TPlanHost* host = form.Plans();
+  if (host == nullptr) return Refused(QStringLiteral("Программа завершает работу"));
+  const QString sub = args[1].toLower();
+  if (sub == QLatin1String("start")) {
+    const TPlanStartResult started = host->Start(*p, args[3]);
+    if (started.Ok) return {0, started.Text};
+    QStringList lines{started.Text};
+    QJsonArray list;
+    for (const TPlanError& e : started.Errors) {
+      lines << QStringLiteral("%1:%2").arg(args[3], e.Text());
+      list.append(QJsonObject{{QStringLiteral("line"), e.Line},
+                              {QStringLiteral("column"), e.Column},
+                              {QStringLiteral("message"), e.Message}});
+    }
+    TControlReply reply = Refused(lines.join(u'\n'));
+    reply.Data = QJsonObject{{QStringLiteral("file"), args[3]}, {QStringLiteral("errors"), list}};
+    return reply;
+  }
+  TPlanRunner* r = host->Runner(*p);
+  if (r == nullptr) return Refused(QStringLiteral("%1: плана нет").arg(p->Caption()));
+  const std::int64_t now = host->MonotonicMs();
+  bool done = true;
+  if (sub == QLatin1String("pause")) {
+    done = r->Pause(now);
+  } else if (sub == QLatin1String("resume")) {
+    done = r->Continue(now);
+  } else if (sub == QLatin1String("skip")) {
+    done = r->Skip(now);
+  } else if (sub == QLatin1String("stop")) {
+    done = r->Active();
+    r->Stop(QStringLiteral("остановлен командой"));
+  }
+  const TPlanStatus st = r->Status(now);
+  TControlReply reply{done ? 0 : kControlRefused,
+                      (done ? QString()
+                            : QStringLiteral("Нельзя %1 план в состоянии %2: ")
+                                  .arg(sub, PlanRunStateName(st.State))) +
+                          PlanStatusText(*p, *r, st)};
+  reply.Data = PlanStatusJson(*r, st);
+  return reply;
+}
+
 TControlReply RunControlCommand(TMainForm& form, const TControlRequest& request) {
   const QStringList& args = request.Args;
   TControlReply reply;
@@ -305,7 +432,12 @@ TControlReply RunControlCommand(TMainForm& form, const TControlRequest& request)
   }
   const TCommandSpec& command = *FindCommand(args[0]);
   const QString name = QLatin1String(command.Name);
-  const bool changes = command.Changes || (name == QLatin1String("params") && args.size() > 3);
+  const bool planControl = name == QLatin1String("plan") &&
+                           args[1].compare(QLatin1String("check"), Qt::CaseInsensitive) != 0;
+  const bool planChange =
+      planControl && args[1].compare(QLatin1String("status"), Qt::CaseInsensitive) != 0;
+  const bool changes =
+      command.Changes || planChange || (name == QLatin1String("params") && args.size() > 3);
   if (!changes) {
     if (name == QLatin1String("status")) {
       reply = StatusReport(form);
@@ -318,6 +450,10 @@ TControlReply RunControlCommand(TMainForm& form, const TControlRequest& request)
       reply = VersionReport(form);
     } else if (name == QLatin1String("complete")) {
       reply = Complete(form, args.mid(1));
+    } else if (planControl) {
+      reply = PlanControl(form, args);
+    } else if (name == QLatin1String("plan")) {
+      reply = PlanCheck(form, args);
     } else if (TVortaProcess* p = FindVessel(form, args[1]); p == nullptr) {
       reply = NoVessel(form, args[1]);
     } else if (name == QLatin1String("outputs")) {
@@ -338,6 +474,13 @@ TControlReply RunControlCommand(TMainForm& form, const TControlRequest& request)
       reply = Params(form, request);
     } else if (name == QLatin1String("stirrer")) {
       reply = Stirrer(form, request);
+    } else if (planChange) {
+      // The plan's own records of this command name the caller; its later
+      // steps act as the plan.
+      TJournal* journal = form.Journal();
+      if (journal != nullptr) journal->SetActor(TJournal::TActor{request.User});
+      reply = PlanControl(form, args);
+      if (journal != nullptr) journal->SetActor(std::nullopt);
     } else {
       reply = Acknowledge(form, request);
     }

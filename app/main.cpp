@@ -34,6 +34,7 @@
 #include "journal/Alarms.h"
 #include "journal/Journal.h"
 #include "journal/JournalVerify.h"
+#include "plans/PlanHost.h"
 #include "platform/ControlSocket.h"
 #include "platform/Language.h"
 #include "platform/Messages.h"
@@ -42,6 +43,7 @@
 #include "platform/TimerService.h"
 #include "process/PanelView.h"
 #include "telemetry/MqttTelemetry.h"
+#include "windows/dialogs/PlanWindow.h"
 #include "windows/fill/FillWindow.h"
 #include "windows/main/MainWindow.h"
 #include "windows/main/MessageBoxSink.h"
@@ -366,8 +368,17 @@ int RunForm(QCoreApplication& app, const TOptions& options, const QString& folde
   }
   front.Started(form);
   if (options.Demo) vorta::StartDemoVessels(form.Processes());
+  vorta::TPlanWindow::Host = form.Plans();
   // Off unless Vorta.ini has an [MQTT] Host; its own thread talks to the broker.
   const std::unique_ptr<vorta::TMqttTelemetry> mqtt = vorta::TMqttTelemetry::Start(form.Env());
+  if (mqtt) {
+    mqtt->PlanOf = [&form](const vorta::TVortaProcess& p) {
+      vorta::TPlanHost* plans = form.Plans();
+      const vorta::TPlanRunner* r = plans != nullptr ? plans->Runner(p) : nullptr;
+      return r == nullptr ? QJsonObject()
+                          : vorta::PlanStatusJson(*r, r->Status(plans->MonotonicMs()));
+    };
+  }
 
   // SIGINT/SIGTERM: the next 40-ms tick runs the shutdown, as closing a panel
   // does. A signal that came while loading is still in the pipe.

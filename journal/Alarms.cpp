@@ -65,6 +65,8 @@ QString AlarmKindKey(TAlarmKind kind) {
       return QStringLiteral("write");
     case TAlarmKind::DoseNoEffect:
       return QStringLiteral("dosing");
+    case TAlarmKind::Plan:
+      return QStringLiteral("plan");
     case TAlarmKind::StirrerStill:
       break;
   }

@@ -24,7 +24,8 @@ enum class TAlarmKind {
   Foam,
   WriteFailed,
   DoseNoEffect,
-  StirrerStill
+  StirrerStill,
+  Plan  // raised by a run plan's step or its condition running out
 };
 enum class TAlarmEvent { Raised, Cleared, Acknowledged };
 

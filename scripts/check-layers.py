@@ -28,10 +28,13 @@ ALLOWED = dict(ENGINE)
 ALLOWED["sim"] = {"can", "platform"}
 ALLOWED["telemetry"] = set(ENGINE["charts"]) | {"charts", "commands"}
 ENGINE_ALL = set(ENGINE)
+# Run plans sit on the engine and reach the vessel through the command layer.
+ALLOWED["plans"] = set(ENGINE_ALL) | {"commands"}
+ALLOWED["telemetry"] |= {"plans"}
 
 # The windows: shared helpers at the bottom, a folder per window above them,
 # the panel (which opens every other window) and the main window on top.
-WINDOWS_COMMON = ENGINE_ALL | {"windows/common", "commands"}
+WINDOWS_COMMON = ENGINE_ALL | {"windows/common", "commands", "plans"}
 for name in ("alarms", "charts", "devices", "dialogs", "fill"):
     ALLOWED[f"windows/{name}"] = WINDOWS_COMMON
 ALLOWED["windows/common"] = ENGINE_ALL | {"commands"}

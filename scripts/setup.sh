@@ -13,7 +13,7 @@ packages=(
   dpkg-dev file librsvg2-bin lintian desktop-file-utils systemd
   libmosquitto-dev mosquitto mosquitto-clients python3
   chromium chromium-driver python3-selenium python3-paho-mqtt nodejs
-  qt6-tools-dev qt6-l10n-tools faketime
+  qt6-tools-dev qt6-l10n-tools faketime libyaml-cpp-dev
 )
 missing=()
 for p in "${packages[@]}"; do
