@@ -12,6 +12,7 @@
 #include <cerrno>
 
 #include "platform/RealTimerService.h"
+#include "telemetry/MqttPayloads.h"
 #include "telemetry/MqttPublisher.h"
 #include "telemetry/MqttReasons.h"
 
@@ -367,6 +368,7 @@ void TMqttPublisher::OnConnect(mosquitto* /*m*/, void* self, int rc) {
   p->alarmListDue_ = true;
   p->ledger_.Connected();
   p->Publish(p->StatusTopic(), QByteArrayLiteral("online"), 1, true, &p->onlineMid_);
+  p->Publish(p->root_ + QStringLiteral("/info"), InfoJson(p->settings_.Name), 1, true, nullptr);
   p->connected_ = true;
 }
 
