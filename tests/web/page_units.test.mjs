@@ -204,6 +204,10 @@ test('vessel page: journal records read as untrusted, the shown range as CSV', a
   assert.equal(A.readJournal({ Kind: 'Evil' }, when), null);
   assert.equal(A.readJournal([], when), null);
   assert.equal(A.readJournal({ Kind: 'Program', Vessel: '3' }, when).vessel, 0);
+  // The computer's name and its journal come on topics of their own.
+  assert.deepEqual(parseTopic('vorta/lab4-pc1/info'), { root: 'vorta/lab4-pc1', kind: 'info' });
+  assert.deepEqual(parseTopic('vorta/lab4-pc1/journal'), { root: 'vorta/lab4-pc1', kind: 'journal' });
+  assert.equal(readAlarms({ alarms: [{ text: 'Пена', textEn: 'Foam', textLang: 'ru' }] }).alarms[0].textEn, 'Foam');
 
   // Rows outside the range and the gap markers (no values) are left out;
   // a label with a comma is quoted.
