@@ -300,7 +300,11 @@ TMqttText TMqttPublisher::FailureText(int rc, int savedErrno) {
   // attempt, made at once, shows which.
   const char* const lost =
       QT_TRANSLATE_NOOP("vorta::MqttPublisher", "Связь с брокером MQTT %1 потеряна: %2. %3");
-  if (accepted_ && rc == MOSQ_ERR_CONN_LOST && !episodeTold_) {
+  // A write the broker's close broke is the same drop as a read that found
+  // it closed: which one comes first depends on what was being sent.
+  const bool dropped = rc == MOSQ_ERR_CONN_LOST ||
+                       (rc == MOSQ_ERR_ERRNO && (savedErrno == EPIPE || savedErrno == ECONNRESET));
+  if (accepted_ && dropped && !episodeTold_) {
     if (untoldDrop_.isEmpty()) {
       untoldDrop_ = Tr(lost).Arg(Where(), MqttFailureReason(rc, savedErrno), Tr(kLater)).Written;
       untoldDropAcked_ = acked_;
