@@ -107,6 +107,12 @@ QByteArray StateJson(const TVortaProcess& p, std::int64_t utcMs, const QJsonObje
   return Compact(o);
 }
 
+QByteArray InfoJson(const QString& name) {
+  QJsonObject o;
+  o[QLatin1String("name")] = name;
+  return Compact(o);
+}
+
 QByteArray AlarmListJson(const std::deque<TAlarm>& alarms) {
   QJsonArray list;
   for (const TAlarm& a : alarms) {
@@ -118,6 +124,9 @@ QByteArray AlarmListJson(const std::deque<TAlarm>& alarms) {
     o[QLatin1String("kind")] = AlarmKindKey(a.Kind);
     o[QLatin1String("source")] = a.Source;
     o[QLatin1String("text")] = a.Text;
+    o[QLatin1String("textLang")] = QStringLiteral("ru");
+    // An operator working in English got the text in English as well.
+    if (!a.ShownText.isEmpty()) o[QLatin1String("textEn")] = a.ShownText;
     o[QLatin1String("raised")] = EventStamp(a, TAlarmEvent::Raised);
     o[QLatin1String("acknowledgedBy")] = a.AckBy.isEmpty() ? QJsonValue() : QJsonValue(a.AckBy);
     o[QLatin1String("acknowledged")] =

@@ -21,8 +21,12 @@ enum class TAlarmEvent;
 QByteArray StateJson(const TVortaProcess& process, std::int64_t utcMs,
                      const QJsonObject& plan = QJsonObject());
 // <root>/alarms: every active alarm of the program, oldest first, with its
-// state (acknowledged or not).
+// state (acknowledged or not). "text" is Russian ("textLang"); "textEn"
+// is the English one when the operator's language gave one.
 QByteArray AlarmListJson(const std::deque<TAlarm>& alarms);
+// <root>/info: what a viewer shows of the computer: its name (from
+// [MQTT] Name; empty when none is set).
+QByteArray InfoJson(const QString& name);
 // <root>/<vessel>/history and its parts: telemetry/MqttHistory.h.
 // The moment of a data log row from its short date and its H:M:S, as the
 // computer writes them; invalid when they cannot be read. now (days since

@@ -12,6 +12,7 @@
 #include <cerrno>
 
 #include "platform/RealTimerService.h"
+#include "telemetry/MqttPayloads.h"
 #include "telemetry/MqttPublisher.h"
 #include "telemetry/MqttReasons.h"
 
@@ -299,7 +300,11 @@ TMqttText TMqttPublisher::FailureText(int rc, int savedErrno) {
   // attempt, made at once, shows which.
   const char* const lost =
       QT_TRANSLATE_NOOP("vorta::MqttPublisher", "Связь с брокером MQTT %1 потеряна: %2. %3");
-  if (accepted_ && rc == MOSQ_ERR_CONN_LOST && !episodeTold_) {
+  // A write the broker's close broke is the same drop as a read that found
+  // it closed: which one comes first depends on what was being sent.
+  const bool dropped = rc == MOSQ_ERR_CONN_LOST ||
+                       (rc == MOSQ_ERR_ERRNO && (savedErrno == EPIPE || savedErrno == ECONNRESET));
+  if (accepted_ && dropped && !episodeTold_) {
     if (untoldDrop_.isEmpty()) {
       untoldDrop_ = Tr(lost).Arg(Where(), MqttFailureReason(rc, savedErrno), Tr(kLater)).Written;
       untoldDropAcked_ = acked_;
@@ -367,6 +372,7 @@ void TMqttPublisher::OnConnect(mosquitto* /*m*/, void* self, int rc) {
   p->alarmListDue_ = true;
   p->ledger_.Connected();
   p->Publish(p->StatusTopic(), QByteArrayLiteral("online"), 1, true, &p->onlineMid_);
+  p->Publish(p->root_ + QStringLiteral("/info"), InfoJson(p->settings_.Name), 1, true, nullptr);
   p->connected_ = true;
 }
 

@@ -100,6 +100,7 @@ std::optional<TMqttSettings> ReadMqttSettings(const TProfileFile& mainConfig,
         "публикация выключена."));
     return std::nullopt;
   }
+  s.Name = Key(mainConfig, "Name");
   s.ClientId = Key(mainConfig, "ClientId");
   if (s.ClientId.isEmpty()) s.ClientId = DefaultMqttClientId(hostName, programFolder);
   s.Username = Key(mainConfig, "Username");

@@ -15,6 +15,7 @@ struct TMqttSettings {
   QString Host;
   int Port = 1883;
   QString TopicRoot;  // without a trailing '/'
+  QString Name;       // what viewers call this computer; empty: its topic root
   QString ClientId;
   QString Username;
   QByteArray Password;  // read from PasswordFile; never printed

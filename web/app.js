@@ -11,6 +11,7 @@
     globalThis.VortaPayloads;
   const { clock: clockIn, staleness, statusText: statusIn, two } = globalThis.VortaFormat;
   const { load, save, startChoice, readTab } = globalThis.VortaStorage;
+  const Attention = globalThis.VortaAttention;
 
   const decoder = new TextDecoder('utf-8');
   const SMALL_REDRAW_MS = 10000; // a card's trend follows live values this often
@@ -28,6 +29,13 @@
   // The broker sends a subscription's retained messages right after taking
   // it: a vessel that has brought none of its history by then has none.
   const HISTORY_NONE_MS = 3000;
+  // Nothing at all for this long while connected (the programs send every
+  // 2 s) is said where it cannot be missed.
+  const SILENCE_MS = 10000;
+  // Journal records kept per computer for its vessels' pages.
+  const JOURNAL_KEPT = 500;
+  const UNITS = ['', '°C', '%', 'mV'];
+  const NEWS_AFTER_MS = 5000;
 
   // ---- language
 
@@ -108,6 +116,11 @@
   let noticesDirty = false;
   let filterInUse = '';
   let chartChoice = loadChoice();
+  let attentionDirty = true;
+  let vesselPageDirty = false;
+  let lastMessageAt = null;
+  let unackCount = 0;
+  const knownAlarms = new Set();
   let smallWidth = 0;
   let largeFor = null;
   let largeChart = null;
@@ -137,6 +150,8 @@
       alarms: [],
       alarmsMore: 0, // alarms the list held beyond what the page shows
       alarmsUnread: 0, // bytes of a list too large to read (0: none)
+      name: '', // what its program calls it; empty: its root
+      journal: [], // its records since this page connected, oldest first
       attributed: attributable(root, filterInUse),
       vessels: new Map(),
       dom: null,
@@ -204,6 +219,7 @@
     const where = parseTopic(topic);
     if (!where || where.kind === 'alarm') return;
     const now = Date.now();
+    lastMessageAt = now;
     if (payload.length > LIMITS[where.kind]) {
       drop('tooLarge', topic);
       // An alarm list that cannot be read is shown as such: the one before
@@ -232,6 +248,26 @@
     const o = parseJson(payload, LIMITS[where.kind]);
     if (o === undefined) {
       drop('unreadable', topic);
+      return;
+    }
+    if (where.kind === 'info') {
+      if (!isObject(o)) return drop('unreadable', topic);
+      const c = computerFor(where.root);
+      const name = typeof o.name === 'string' ? o.name.trim().slice(0, MAX_TEXT) : '';
+      if (name !== c.name) {
+        c.name = name;
+        dirtyComputers.add(c);
+        alarmsDirty = true;
+      }
+      return;
+    }
+    if (where.kind === 'journal') {
+      const r = Attention.readJournal(o, when);
+      if (!r) return drop('unreadable', topic);
+      const c = computerFor(where.root);
+      c.journal.push(r);
+      if (c.journal.length > JOURNAL_KEPT) c.journal.splice(0, c.journal.length - JOURNAL_KEPT);
+      if (largeFor && largeFor.computer === c && (r.vessel === largeFor.num || r.vessel === 0)) vesselPageDirty = true;
       return;
     }
     if (where.kind === 'alarms') {
@@ -378,10 +414,11 @@
     const base = filter.slice(0, -1);
     if (base !== '' && !base.endsWith('/')) return [filter];
     const out = [];
-    if (base !== '') out.push(base + 'status', base + 'alarms', base + '+/state', base + '+/minute');
+    const kinds = ['status', 'alarms', 'info', 'journal', '+/state', '+/minute'];
+    if (base !== '') out.push(...kinds.map((k) => base + k));
     for (let depth = 1; depth <= 4; depth++) {
       const root = base + '+/'.repeat(depth);
-      out.push(root + 'status', root + 'alarms', root + '+/state', root + '+/minute');
+      out.push(...kinds.map((k) => root + k));
     }
     return out;
   }
@@ -416,7 +453,7 @@
     section.append(head, grid);
     section.dataset.root = c.root;
     insertSorted(main, section, c.root, (a, b) => a.localeCompare(b));
-    c.dom = { section, dot, state, heard: heardEl, origin, grid };
+    c.dom = { section, dot, name, state, heard: heardEl, origin, grid };
   }
 
   function buildCard(v) {
@@ -434,12 +471,12 @@
     meta.append(mode, link, rpm);
     const table = el('table', 'channels');
     const rows = [];
-    ['pH', 't°C', 'pO2', 'eH'].forEach((label) => {
+    ['pH', 't°C', 'pO2', 'eH'].forEach((label, i) => {
       const tr_ = el('tr');
       const value = el('td', 'value');
       const sp = el('td', 'sp');
       const st = el('td', 'st');
-      tr_.append(el('th', null, label), value, sp, st);
+      tr_.append(el('th', null, label), value, el('td', 'unit', UNITS[i]), sp, st);
       table.append(tr_);
       rows.push({ value, sp, st });
     });
@@ -470,6 +507,10 @@
     setClass(d.section, 'unattributed', !c.attributed);
     setText(d.origin, c.attributed ? '' : tr('unattributed'));
     setText(d.state, state === 'unknown' ? tr('unknownStatus') : tr(state));
+    setText(d.name, c.name || c.root);
+    if (d.name.title !== c.root) d.name.title = c.root;
+    c.shownStatus = state;
+    attentionDirty = true;
     setText(d.heard, tr('lastHeard') + clock(c.heardAt));
   }
 
@@ -505,6 +546,8 @@
     setText(d.age, v.stale ? tr('staleFor') + v.ageText : '');
     setClass(d.card, 'alarm-unack', v.alarm === 'unack');
     setClass(d.card, 'alarm-ack', v.alarm === 'ack');
+    attentionDirty = true;
+    if (largeFor === v) vesselPageDirty = true;
   }
 
   function renderAlarms() {
@@ -532,7 +575,7 @@
     const items = told.map(({ c, text }) => {
       const li = el('li', 'alarm unack told');
       li.dataset.root = c.root;
-      li.append(el('span', 'alarm-where', c.root), el('span', 'alarm-text', text));
+      li.append(el('span', 'alarm-where', c.name || c.root), el('span', 'alarm-text', text));
       return li;
     });
     for (const { c, a } of all) {
@@ -540,23 +583,34 @@
       li.dataset.root = c.root;
       li.dataset.vessel = String(a.vessel);
       const who = a.vessel ? a.vesselName || tr('vessel') + a.vessel : tr('program');
-      const text = el('span', 'alarm-text', a.text);
-      text.lang = a.textLang;
+      const english = lang === 'en' && a.textEn !== '';
+      const text = el('span', 'alarm-text', english ? a.textEn : a.text);
+      text.lang = english ? 'en' : a.textLang;
       const kind = el('span', 'alarm-kind', (a.kind ? tr('kinds')[a.kind] : '') + (a.source ? ' · ' + a.source : ''));
       li.append(
         el('span', 'alarm-time', a.raised === null ? (a.raisedJunk ? tr('badTime') : '?') : clock(a.raised)),
-        el('span', 'alarm-where', c.root + ' · ' + who),
+        el('span', 'alarm-where', (c.name || c.root) + ' · ' + who),
         kind,
         text,
       );
-      if (a.textLang !== lang) li.append(el('span', 'alarm-lang', tr('textIn')[a.textLang] || '(' + a.textLang + ')'));
+      if (text.lang !== lang) li.append(el('span', 'alarm-lang', tr('textIn')[a.textLang] || '(' + a.textLang + ')'));
       li.append(el('span', 'alarm-ack', a.acknowledged ? tr('acknowledgedBy') + a.ackBy : tr('notAcknowledged')));
       if (!c.attributed) li.append(el('span', 'alarm-origin', tr('unattributed')));
+      li.tabIndex = 0;
+      li.addEventListener('click', () => goToCard(c, a.vessel));
       items.push(li);
     }
     if (!items.length) items.push(el('li', 'none', tr('noAlarms')));
     alarmList.replaceChildren(...items);
     document.getElementById('alarms').dataset.count = String(all.length);
+    // A new alarm not acknowledged is told by the tab's title and, when
+    // asked, a sound; the title counts those not acknowledged.
+    const fresh = Attention.newAlarms(knownAlarms, all.filter(({ c }) => c.attributed).map(({ c, a }) => ({ root: c.root, a })));
+    unackCount = all.filter(({ c, a }) => c.attributed && !a.acknowledged).length;
+    document.title = Attention.titleWith(unackCount, tr('title'));
+    // What is there when the page connects is no news.
+    if (fresh > 0 && soundBox.checked && stats.connectedAt !== null && performance.now() - stats.connectedAt > NEWS_AFTER_MS) beep();
+    if (largeFor) vesselPageDirty = true;
     for (const c of computers.values()) {
       for (const v of c.vessels.values()) {
         const level = levels.get(v) || '';
@@ -631,6 +685,12 @@
     }
     for (const v of dirtyVessels) renderCard(v);
     dirtyVessels.clear();
+    if (attentionDirty) {
+      attentionDirty = false;
+      renderAttention();
+    }
+    if (vesselPageDirty && largeFor) renderVesselPage(largeFor);
+    vesselPageDirty = false;
     for (const v of chartQueue) {
       if (performance.now() - t0 > FRAME_BUDGET_MS) break;
       chartQueue.delete(v);
@@ -667,6 +727,7 @@
     }
     if (largeFor && largeFor.trend.version !== largeVersion) requestRender();
     if (dirtyVessels.size || chartQueue.size) requestRender();
+    renderSilence(now);
   }
   setInterval(tick, 1000);
 
@@ -681,6 +742,93 @@
       if (largeChart) openLarge(largeFor);
     }, 200);
   });
+
+  // ---- attention: the summary line, the cards' order, the silence banner
+
+  const summaryLine = document.getElementById('summary');
+  const showSelect = document.getElementById('card-show');
+  const soundBox = document.getElementById('sound');
+  const silence = document.getElementById('silence');
+  showSelect.value = ['number', 'state', 'attention'].includes(load(localStorage, 'vorta.show')) ? load(localStorage, 'vorta.show') : 'number';
+  soundBox.checked = load(localStorage, 'vorta.sound') === 'on';
+  showSelect.addEventListener('change', () => {
+    save(localStorage, 'vorta.show', showSelect.value);
+    attentionDirty = true;
+    requestRender();
+  });
+  soundBox.addEventListener('change', () => save(localStorage, 'vorta.sound', soundBox.checked ? 'on' : ''));
+
+  function renderAttention() {
+    const states = [];
+    const byState = showSelect.value !== 'number';
+    for (const c of computers.values()) {
+      let shownHere = 0;
+      for (const v of c.vessels.values()) {
+        const state = Attention.vesselState({
+          alarm: v.alarm,
+          computer: c.shownStatus || 'unknown',
+          stale: v.stale === true,
+        });
+        states.push(state);
+        const card = v.dom.card;
+        if (card.dataset.state !== state) card.dataset.state = state;
+        const order = String(Attention.cardOrder(state, v.num, byState));
+        if (card.style.order !== order) card.style.order = order;
+        const shown = Attention.cardShown(state, showSelect.value);
+        if (card.hidden === shown) card.hidden = !shown;
+        if (shown) shownHere++;
+      }
+      const hide = c.vessels.size > 0 && shownHere === 0;
+      if (c.dom.section.hidden !== hide) c.dom.section.hidden = hide;
+    }
+    setText(summaryLine, Attention.summary(states, tr));
+  }
+
+  // A click on an alarm: its vessel's card (or its computer), shown even
+  // when the cards are filtered, and briefly marked.
+  function goToCard(c, n) {
+    const v = c.vessels.get(n);
+    const target = v ? v.dom.card : c.dom.section;
+    if (target.hidden) {
+      showSelect.value = 'state';
+      attentionDirty = true;
+      renderAttention();
+    }
+    c.dom.section.hidden = false;
+    target.hidden = false;
+    target.scrollIntoView({ block: 'center' });
+    target.focus({ preventScroll: true });
+    target.classList.remove('flash');
+    void target.offsetWidth;
+    target.classList.add('flash');
+  }
+
+  let audio = null;
+  function beep() {
+    try {
+      audio = audio || new AudioContext();
+      const o = audio.createOscillator();
+      const g = audio.createGain();
+      o.frequency.value = 880;
+      g.gain.value = 0.2;
+      o.connect(g).connect(audio.destination);
+      o.start();
+      o.stop(audio.currentTime + 0.4);
+    } catch (e) {
+      /* no sound here */
+    }
+  }
+
+  // While the page hears nothing its values may all be old: said above
+  // everything, with how long.
+  function renderSilence(now) {
+    let text = '';
+    if (client && linkKey !== 'connected') text = tr('silentLink');
+    else if (client && lastMessageAt === null && stats.connectedAt !== null && performance.now() - stats.connectedAt > SILENCE_MS) text = tr('silentNone');
+    else if (client && lastMessageAt !== null && now - lastMessageAt > SILENCE_MS) text = tr('silentFor') + Math.round((now - lastMessageAt) / 1000) + tr('seconds');
+    setText(silence, text);
+    if (silence.hidden !== (text === '')) silence.hidden = text === '';
+  }
 
   // ---- the large chart
 
@@ -714,16 +862,107 @@
     }
   }
 
+  // The vessel page's chart: the last span, or a stretch dragged across it.
+  const rangeSelect = document.getElementById('chart-range');
+  const largeView = { spanS: Number(rangeSelect.value), zoom: null };
+  rangeSelect.addEventListener('change', () => {
+    largeView.spanS = Number(rangeSelect.value);
+    largeView.zoom = null;
+    if (largeFor) openLarge(largeFor);
+  });
+  // What the chart shows now, in seconds.
+  function shownRange() {
+    const x = largeChart && largeChart.scales.x;
+    if (x && x.min !== null && x.max !== null) return [x.min, x.max];
+    const now = Date.now() / 1000;
+    return [now - largeView.spanS, now];
+  }
+  function fileName(v, ext) {
+    const stamp = new Date().toISOString().slice(0, 16).replace(/[:T]/g, '-');
+    return (v.computer.name || v.computer.root).replace(/[^\p{L}\p{N}._-]+/gu, '_') + '-' + v.num + '-' + stamp + '.' + ext;
+  }
+  function download(blob, name) {
+    const a = el('a');
+    a.href = URL.createObjectURL(blob);
+    a.download = name;
+    document.body.append(a);
+    a.click();
+    a.remove();
+    setTimeout(() => URL.revokeObjectURL(a.href), 10000);
+  }
+  document.getElementById('export-csv').addEventListener('click', () => {
+    if (!largeFor) return;
+    const [from, to] = shownRange();
+    const labels = Trend.SERIES.map((x) => Trend.seriesLabel(x, tr));
+    const csv = Attention.toCsv(largeFor.trend.data(Date.now() / 1000), labels, from, to);
+    download(new Blob([csv], { type: 'text/csv' }), fileName(largeFor, 'csv'));
+  });
+  document.getElementById('export-png').addEventListener('click', () => {
+    if (!largeFor || !largeChart) return;
+    const v = largeFor;
+    largeChart.ctx.canvas.toBlob((blob) => blob && download(blob, fileName(v, 'png')), 'image/png');
+  });
+
+  // The values with their units, the alarms and the journal records of the
+  // vessel (those that came while this page was connected).
+  const valuesTable = document.getElementById('vessel-values');
+  const vesselAlarms = document.getElementById('vessel-alarms');
+  const vesselJournal = document.getElementById('vessel-journal');
+  function renderVesselPage(v) {
+    const s = v.state;
+    const rows = [];
+    ['pH', 't°C', 'pO2', 'eH'].forEach((label, i) => {
+      const ch = s ? s.channels[i] : { value: null, setpoint: null };
+      const unit = UNITS[i] ? ' ' + UNITS[i] : '';
+      const row = el('tr');
+      row.append(
+        el('th', null, label),
+        el('td', 'value', two(ch.value) + unit),
+        el('td', 'sp', tr('setpoint') + ' ' + two(ch.setpoint) + unit),
+        el('td', 'st', s ? statusText(s, i) : ''),
+      );
+      rows.push(row);
+    });
+    const rpm = el('tr');
+    rpm.append(el('th', null, tr('stirrer')), el('td', 'value', s && s.rpm !== null ? s.rpm + ' ' + tr('rpm') : '—'));
+    rows.push(rpm);
+    valuesTable.replaceChildren(...rows);
+
+    const c = v.computer;
+    const alarmItems = [];
+    for (const a of c.alarms) {
+      if (a.vessel !== v.num) continue;
+      const text = lang === 'en' && a.textEn ? a.textEn : a.text;
+      alarmItems.push(
+        el('li', a.acknowledged ? 'ack' : 'unack', [clock(a.raised), text, a.acknowledged ? tr('acknowledgedBy') + a.ackBy : tr('notAcknowledged')].join(' · ')),
+      );
+    }
+    const journalItems = [];
+    for (let i = c.journal.length - 1; i >= 0; i--) {
+      const r = c.journal[i];
+      if (r.vessel !== v.num) continue;
+      const what = r.subject + (r.old !== '' || r.now !== '' ? ': ' + r.old + ' → ' + r.now : '');
+      const line = [clock(r.time), r.user || '—', tr('journalKinds')[r.kind] || r.kind, what, r.source ? tr('from') + r.source : ''].filter((x) => x).join(' · ');
+      (r.kind === 'Change' || r.kind === 'Program' ? journalItems : alarmItems).push(el('li', 'record', line));
+    }
+    if (!alarmItems.length) alarmItems.push(el('li', 'none', tr('noAlarms')));
+    if (!journalItems.length) journalItems.push(el('li', 'none', tr('noRecords')));
+    vesselAlarms.replaceChildren(...alarmItems);
+    vesselJournal.replaceChildren(...journalItems);
+  }
+
   function openLarge(v) {
+    if (largeFor !== v) largeView.zoom = null;
     largeFor = v;
     if (!dialog.open) dialog.showModal();
     const name = (v.state && v.state.name) || tr('vessel') + v.num;
-    setText(document.getElementById('chart-title'), tr('chartOf') + v.computer.root + ' · ' + name);
+    setText(document.getElementById('chart-title'), (v.computer.name || v.computer.root) + ' · ' + name);
+    renderVesselPage(v);
     if (largeChart) largeChart.destroy();
     largeBox.replaceChildren();
     const width = Math.max(200, largeBox.clientWidth || dialog.clientWidth - 32);
     const height = Math.max(180, Math.min(520, Math.round(window.innerHeight * 0.55)));
-    largeChart = Trend.largeChart(largeBox, width, height, chartChoice, lang, tr);
+    largeChart = Trend.largeChart(largeBox, width, height, chartChoice, lang, tr, largeView);
     const now = Date.now();
     largeChart.setData(v.trend.data(now / 1000));
     largeVersion = v.trend.version;
@@ -785,6 +1024,8 @@
     alarmsDirty = true;
     stats.dropped.clear();
     noticesDirty = true;
+    lastMessageAt = null;
+    knownAlarms.clear();
     smallWidth = 0;
     stats.historyDrawn = 0;
     stats.lastHistoryDrawAt = null;
@@ -881,7 +1122,7 @@
 
   function applyTexts() {
     document.documentElement.lang = lang;
-    document.title = tr('title');
+    document.title = Attention.titleWith(unackCount, tr('title'));
     setText(document.getElementById('title'), tr('title'));
     for (const e of document.querySelectorAll('[data-text]')) setText(e, tr(e.dataset.text));
     const button = document.getElementById('connect');

@@ -10,7 +10,7 @@
   // The largest payload the page takes on each kind of topic: a state, a
   // row, a history part are a few KiB; the alarm list is the largest the
   // programs send. Anything larger is dropped unread.
-  const LIMITS = { status: 16, state: 16384, minute: 16384, history: 8192, historyPart: 8192, alarms: 256 * 1024 };
+  const LIMITS = { status: 16, info: 1024, journal: 8192, alarm: 8192, state: 16384, minute: 16384, history: 8192, historyPart: 8192, alarms: 256 * 1024 };
   // Rows dated beyond now by more than this (a clock set wrong) are not
   // drawn: one would end the day there.
   const FUTURE_MS = 5 * 60 * 1000;
@@ -86,6 +86,8 @@
         source: str(a.source),
         text: str(a.text),
         // The programs write alarm texts in Russian unless they say otherwise.
+        // Its English wording, when the operator's language gave one.
+        textEn: str(a.textEn),
         textLang: typeof a.textLang === 'string' && /^[a-z]{2}$/.test(a.textLang) ? a.textLang : 'ru',
         raised: when(a.raised),
         raisedJunk: a.raised !== undefined && a.raised !== null && when(a.raised) === null,
@@ -113,8 +115,9 @@
     return rest !== '' && !rest.includes('/');
   }
 
-  // <root>/status, <root>/alarms, <root>/<n>/<kind>, <root>/<n>/history/<slot>;
+  // <root>/status, <root>/alarms, <root>/info, <root>/journal, <root>/<n>/<kind>, <root>/<n>/history/<slot>;
   // the root may hold '/'.
+  const ROOT_KINDS = new Set(['status', 'alarms', 'info', 'journal']);
   const VESSEL_KINDS = new Set(['state', 'history', 'minute', 'alarm']);
   function parseTopic(topic) {
     const parts = topic.split('/');
@@ -128,7 +131,7 @@
         slot: parseInt(last, 10),
       };
     }
-    if ((last === 'status' || last === 'alarms') && parts.length >= 2) {
+    if (ROOT_KINDS.has(last) && parts.length >= 2) {
       return { root: parts.slice(0, -1).join('/'), kind: last };
     }
     if (VESSEL_KINDS.has(last) && parts.length >= 3 && /^[0-9]{1,6}$/.test(parts[parts.length - 2])) {

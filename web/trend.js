@@ -279,10 +279,13 @@
     );
   }
 
-  function scales() {
+  // view (the large chart's): { spanS, zoom } — the last spanS seconds, or
+  // the stretch [from, to] chosen by dragging across the chart.
+  function scales(view) {
     const range = () => {
+      if (view && view.zoom) return view.zoom;
       const now = Date.now() / 1000;
-      return [now - DAY_S, now];
+      return [now - (view ? view.spanS : DAY_S), now];
     };
     const out = { x: { time: true, range } };
     for (const c of CHANNELS) out[c] = { auto: true };
@@ -307,7 +310,7 @@
     );
   }
 
-  function largeChart(target, width, height, choice, lang, tr) {
+  function largeChart(target, width, height, choice, lang, tr, view) {
     const axes = [{ stroke: '#444', grid: { stroke: '#0000001a' }, values: timeAxis(lang) }];
     let side = 3;
     for (const c of CHANNELS) {
@@ -326,8 +329,20 @@
       {
         width,
         height,
-        scales: scales(),
+        scales: scales(view),
         axes,
+        // A drag across the chart zooms into that stretch.
+        cursor: { drag: { x: true, y: false, setScale: false } },
+        hooks: {
+          setSelect: [
+            (u) => {
+              if (u.select.width < 5) return;
+              view.zoom = [u.posToVal(u.select.left, 'x'), u.posToVal(u.select.left + u.select.width, 'x')];
+              u.setSelect({ left: 0, top: 0, width: 0, height: 0 }, false);
+              u.setScale('x', { min: view.zoom[0], max: view.zoom[1] });
+            },
+          ],
+        },
         series: seriesOptions(choice, true, lang, tr),
       },
       [new Float64Array(0)].concat(SERIES.map(() => [])),

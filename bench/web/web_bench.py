@@ -23,7 +23,8 @@ REPO = os.path.normpath(os.path.join(HERE, "..", ".."))
 sys.path.insert(0, os.path.join(REPO, "tests", "web"))
 import paho.mqtt.client as mqtt  # noqa: E402
 
-from web_harness import Broker, chromium, close, wait_until  # noqa: E402
+from web_harness import chromium, close, wait_until  # noqa: E402
+from web_test import recipe_broker  # noqa: E402
 
 COMPUTERS = 8
 VESSELS = 8
@@ -132,29 +133,36 @@ def verdict(ok):
 
 def main():
     args = parse_args()
-    broker = Broker(args.mosquitto, args.web)
-    pub = mqtt.Client(client_id="vorta-web-bench")
-    pub.max_queued_messages_set(0)
-    pub.connect("127.0.0.1", broker.tcp)
-    pub.loop_start()
+    # The README's broker recipe, authenticated: each computer publishes as
+    # its own user under its own root, the page reads as the viewer.
+    names = [r.split("/", 1)[1] for r in roots()]
+    broker = recipe_broker(args, names)
+    pubs = {}
+    for root, name in zip(roots(), names):
+        pub = mqtt.Client(client_id="vorta-web-bench-" + name)
+        pub.username_pw_set(name, broker.passwords[name])
+        pub.max_queued_messages_set(0)
+        pub.connect("127.0.0.1", broker.tcp)
+        pub.loop_start()
+        pubs[root] = pub
     browser = None
     try:
         now = time.time()
         for c, root in enumerate(roots()):
-            pub.publish(root + "/status", "online", qos=1, retain=True)
+            pubs[root].publish(root + "/status", "online", qos=1, retain=True)
             alarms = [] if c else [
                 {"vessel": 3, "vesselName": "Ферментёр 3", "kind": "link", "source": "Board3",
                  "text": "Нет связи: Board3", "raised": "2026-12-07T09:00:00+00:00",
                  "acknowledgedBy": None},
                 {"vessel": 5, "vesselName": "Ферментёр 5", "kind": "foam", "source": "foam",
                  "text": "Пена", "raised": "2026-12-07T08:00:00+00:00", "acknowledgedBy": "anna"}]
-            pub.publish(root + "/alarms", json.dumps({"alarms": alarms}), qos=1, retain=True)
+            pubs[root].publish(root + "/alarms", json.dumps({"alarms": alarms}), qos=1, retain=True)
             for n in range(1, VESSELS + 1):
                 index, parts = history(n, day(c * VESSELS + n - 1, now))
                 for slot, part in parts.items():
-                    pub.publish(f"{root}/{n}/history/{slot}", part, qos=1, retain=True)
-                pub.publish(f"{root}/{n}/history", index, qos=1, retain=True)
-                pub.publish(f"{root}/{n}/state", state(n, 0, now), qos=1, retain=True)
+                    pubs[root].publish(f"{root}/{n}/history/{slot}", part, qos=1, retain=True)
+                pubs[root].publish(f"{root}/{n}/history", index, qos=1, retain=True)
+                pubs[root].publish(f"{root}/{n}/state", state(n, 0, now), qos=1, retain=True)
         index, parts = history(1, day(0, now))
         size = len(index) + sum(len(x) for x in parts.values())
         largest = max(len(x) for x in parts.values())
@@ -162,8 +170,12 @@ def main():
 
         browser = chromium(args.chromium, args.chromedriver, 1920, 1080,
                            extra=("--enable-precise-memory-info", "--js-flags=--expose-gc"))
-        browser.get(f"http://127.0.0.1:{broker.ws}/?root=vorta/%23&lang=en")
+        browser.get(f"http://127.0.0.1:{broker.ws}/?root=vorta/%23&lang=en&user=viewer")
         js = browser.execute_script
+        js("document.getElementById('password').value = arguments[0];"
+           "if (document.getElementById('connect').dataset.action === 'disconnect')"
+           "  document.getElementById('connect').click();"
+           "document.getElementById('connect').click()", broker.passwords["viewer"])
         stats = lambda: js("return VortaPage.stats()")  # noqa: E731
 
         # The live 2-s states go on meanwhile, as on a lab's broker.
@@ -176,7 +188,7 @@ def main():
                 start = time.time()
                 for root in roots():
                     for n in range(1, VESSELS + 1):
-                        pub.publish(f"{root}/{n}/state", state(n, k, time.time()), retain=True)
+                        pubs[root].publish(f"{root}/{n}/state", state(n, k, time.time()), retain=True)
                         counter[0] += 1
                         # Spread over the period, as 64 programs' ticks are.
                         time.sleep(period / (COMPUTERS * VESSELS) * 0.9)
@@ -213,12 +225,12 @@ def main():
             t = time.time()
             for root in roots():
                 for n in range(1, VESSELS + 1):
-                    pub.publish(f"{root}/{n}/state", state(n, k, t), retain=True)
+                    pubs[root].publish(f"{root}/{n}/state", state(n, k, t), retain=True)
             if k % 30 == 29:
                 row_t += 60
                 for root in roots():
                     for n in range(1, VESSELS + 1):
-                        pub.publish(f"{root}/{n}/minute", minute(n, row_t))
+                        pubs[root].publish(f"{root}/{n}/minute", minute(n, row_t))
             if k % 300 == 299:
                 h, nodes = heap()
                 samples.append(h)
@@ -259,8 +271,9 @@ def main():
     finally:
         if browser is not None:
             close(browser)
-        pub.loop_stop()
-        pub.disconnect()
+        for pub in pubs.values():
+            pub.loop_stop()
+            pub.disconnect()
         broker.stop()
 
 

@@ -30,6 +30,7 @@ TMqttSettings Settings(quint16 port, const char* clientId) {
   s.Host = QStringLiteral("127.0.0.1");
   s.Port = port;
   s.TopicRoot = QStringLiteral("lab/pc1");
+  s.Name = QStringLiteral("Корпус 2, стол 4");
   s.ClientId = QString::fromLatin1(clientId);
   s.RetryMinMs = 50;
   return s;
@@ -104,6 +105,11 @@ TEST_F(MqttAlarmListTest, activeAlarms_retainedAsTheyStand) {
   EXPECT_EQ(a["vessel"].toInt(), 7);
   EXPECT_EQ(a["vesselName"].toString(), QStringLiteral("Ферментёр 7"));
   EXPECT_EQ(a["text"].toString(), QStringLiteral("Нет связи: Board7"));
+  // A page in another language needs to know what the text is in.
+  EXPECT_EQ(a["textLang"].toString(), QStringLiteral("ru"));
+  // Viewers show the computer by the name it is given, not its topic path.
+  EXPECT_EQ(RetainedNow(broker.Port, "lab/pc1/info", "vorta-info")["name"].toString(),
+            QStringLiteral("Корпус 2, стол 4"));
   EXPECT_TRUE(a["acknowledgedBy"].isNull());
 
   ASSERT_EQ(alarms.AcknowledgeAll(QStringLiteral("anna")), 1);

@@ -54,12 +54,13 @@ TEST(MqttSettingsTest, hostPasswordFileAndTlsDefaults) {
   folder.Write("ca.pem", kCaPem);
   const auto s = Read(folder,
                       "Host=b\r\nUsername=lab\r\nPasswordFile=mqtt.pass\r\nCAFile=ca.pem\r\n"
-                      "Keepalive=2\r\nTopicRoot=lab/pc1/\r\n",
+                      "Keepalive=2\r\nTopicRoot=lab/pc1/\r\nName=Корпус 2\r\n",
                       &problems);
   ASSERT_TRUE(s);
   EXPECT_EQ(s->Password, "Geheim;1");
   EXPECT_EQ(s->Port, 8883);
   EXPECT_EQ(s->TopicRoot, "lab/pc1");
+  EXPECT_EQ(s->Name, QStringLiteral("Корпус 2"));
   EXPECT_EQ(s->Keepalive, 30);
   ASSERT_EQ(problems.size(), 1);  // the keepalive below its range
   EXPECT_TRUE(problems[0].contains("Keepalive")) << problems[0].toStdString();

@@ -159,3 +159,63 @@ test('formatting: values, ages, states and times', () => {
   assert.doesNotMatch(clock(noon - 3 * 86400000, 'en', tr, noon), /2026/);
   assert.match(clock(noon - 400 * 86400000, 'en', tr, noon), /2025/);
 });
+
+test('attention: states, the summary line, the cards order and filter, new alarms', async () => {
+  await import('../../web/attention.js');
+  const A = globalThis.VortaAttention;
+  const states = [
+    A.vesselState({ alarm: 'unack', computer: 'offline', stale: true }),
+    A.vesselState({ alarm: 'ack', computer: 'online', stale: false }),
+    A.vesselState({ alarm: '', computer: 'offline', stale: true }),
+    A.vesselState({ alarm: 'ack', computer: 'online', stale: true }),
+    A.vesselState({ alarm: 'unack', computer: 'online', stale: false }),
+    A.vesselState({ alarm: '', computer: 'online', stale: false }),
+  ];
+  assert.deepEqual(states, ['alarm', 'acked', 'offline', 'stale', 'alarm', 'ok']);
+  assert.equal(A.summary(states, tr), '2 in alarm, 1 offline, 1 stale');
+  assert.equal(A.summary(['ok', 'acked'], tr), 'All vessels well');
+  assert.equal(A.summary([], tr), '');
+  // By state: an alarm on vessel 9 before a well vessel 1; by number not.
+  assert.ok(A.cardOrder('alarm', 9, true) < A.cardOrder('ok', 1, true));
+  assert.ok(A.cardOrder('alarm', 9, false) > A.cardOrder('ok', 1, false));
+  assert.ok(A.cardOrder('stale', 1, true) < A.cardOrder('acked', 1, true));
+  assert.deepEqual(['alarm', 'offline', 'stale', 'acked', 'ok'].map((s) => A.cardShown(s, 'attention')), [true, true, true, false, false]);
+
+  const known = new Set();
+  const a1 = { vessel: 1, kind: 'foam', source: 'x', raised: 1, acknowledged: false };
+  assert.equal(A.newAlarms(known, [{ root: 'r', a: a1 }]), 1);
+  assert.equal(A.newAlarms(known, [{ root: 'r', a: a1 }]), 0);
+  // The same alarm of another computer is news; an acknowledged one is not.
+  const a2 = { ...a1, acknowledged: true, kind: 'link' };
+  assert.equal(A.newAlarms(known, [{ root: 'r', a: a1 }, { root: 'q', a: a1 }, { root: 'r', a: a2 }]), 1);
+  assert.equal(A.titleWith(2, 'Vorta'), '(2) Vorta');
+  assert.equal(A.titleWith(0, 'Vorta'), 'Vorta');
+});
+
+test('vessel page: journal records read as untrusted, the shown range as CSV', async () => {
+  await import('../../web/attention.js');
+  const A = globalThis.VortaAttention;
+  const r = A.readJournal(
+    { Time: '2026-12-07T09:30:00+01:00', User: 'anna', Vessel: 2, Kind: 'Change', Subject: 'SetpH', Old: '7.00', New: '6.80', Source: 'x'.repeat(300) },
+    when,
+  );
+  assert.equal(r.time, Date.parse('2026-12-07T08:30:00Z'));
+  assert.deepEqual([r.user, r.vessel, r.subject, r.old, r.now, r.source.length], ['anna', 2, 'SetpH', '7.00', '6.80', 200]);
+  assert.equal(A.readJournal({ Kind: 'Evil' }, when), null);
+  assert.equal(A.readJournal([], when), null);
+  assert.equal(A.readJournal({ Kind: 'Program', Vessel: '3' }, when).vessel, 0);
+  // The computer's name and its journal come on topics of their own.
+  assert.deepEqual(parseTopic('vorta/lab4-pc1/info'), { root: 'vorta/lab4-pc1', kind: 'info' });
+  assert.deepEqual(parseTopic('vorta/lab4-pc1/journal'), { root: 'vorta/lab4-pc1', kind: 'journal' });
+  assert.equal(readAlarms({ alarms: [{ text: 'Пена', textEn: 'Foam', textLang: 'ru' }] }).alarms[0].textEn, 'Foam');
+
+  // Rows outside the range and the gap markers (no values) are left out;
+  // a label with a comma is quoted.
+  const data = [
+    [100, 160, 190, 220, 280],
+    [7, null, null, 7.1, 7.2],
+    [37, 37.5, null, null, 38],
+  ];
+  const csv = A.toCsv(data, ['pH', 'a,"b"'], 150, 230);
+  assert.equal(csv, 'time,pH,"a,""b"""\r\n1970-01-01T00:02:40.000Z,,37.5\r\n1970-01-01T00:03:40.000Z,7.1,\r\n');
+});

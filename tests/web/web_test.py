@@ -20,6 +20,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from web_harness import Broker, chromium, close, wait_until  # noqa: E402
@@ -40,8 +41,13 @@ def readme_recipe():
     return "".join(line[4:] + "\n" for line in acl.group(1).splitlines()), users
 
 
-def recipe_broker(args):
+def recipe_broker(args, computers=()):
+    """The README's recipe; computers: more programs' users, each given the
+    README's rule for a computer."""
     acl, users = readme_recipe()
+    more = "".join(f"user {c}\ntopic readwrite vorta/{c}/#\n" for c in computers)
+    acl = more + acl
+    users = list(computers) + users
     passwords = {u: secrets.token_urlsafe(12) for u in users}
     with open(os.path.join(SOURCE, "packaging", "vorta-web.conf"), encoding="utf-8") as f:
         shipped = f.read()
@@ -169,7 +175,8 @@ def main():
         append(os.path.join(folder, "Process1.ini"), "[Alarms]\nLimitGrace=0\n")
         append(os.path.join(folder, "Vorta.ini"),
                f"[Alarms]\nClearHold=0\n[MQTT]\nHost=127.0.0.1\nPort={broker.tcp}\n"
-               f"TopicRoot={ROOT}\nKeepalive=5\nUsername={program_user}\nPasswordFile=mqtt.pass\n")
+               f"TopicRoot={ROOT}\nName=Лаборатория 4\nKeepalive=5\nUsername={program_user}\n"
+               "PasswordFile=mqtt.pass\n")
         with open(os.open(os.path.join(folder, "mqtt.pass"), os.O_WRONLY | os.O_CREAT, 0o600), "w") as f:
             f.write(broker.passwords[program_user] + "\n")
         # Many vessels without a day, there before this computer's: the
@@ -293,6 +300,40 @@ def main():
         ctl(args, folder, env, "mode", "1", "batch")
         wait_until(lambda: text(alarm) is not None, 15, "the alarm raised again")
 
+        # Attention first: the computer by its name, the count of vessels in
+        # alarm and in the title; with only those needing attention shown, a
+        # click on the alarm brings its card into view.
+        assert text(f"section[data-root='{ROOT}'] .computer-name") == "Лаборатория 4"
+        wait_until(lambda: (text("#summary") or "").startswith("1 in alarm"), 10, "the summary line")
+        assert js("return document.title").startswith("(1) "), js("return document.title")
+        js("const s = document.getElementById('card-show'); s.value = 'attention';"
+           "s.dispatchEvent(new Event('change'))")
+        wait_until(lambda: js("return document.querySelector(arguments[0]).hidden", card.format(2)), 5,
+                   "a well vessel hidden")
+        assert not js("return document.querySelector(arguments[0]).hidden", card.format(1))
+        shots = os.environ.get("VORTA_SCREENSHOT_DIR")
+        if shots:
+            os.makedirs(shots, exist_ok=True)
+            browser.save_screenshot(os.path.join(shots, "web-wide.png"))
+        js("document.querySelector(arguments[0]).click()", alarm)
+        assert js("return document.activeElement === document.querySelector(arguments[0])", card.format(1))
+        # The vessel's page: values with units, and the journal records of
+        # the mode changes and of its alarm made while the page was open.
+        js("document.querySelector(arguments[0]).click()", card.format(1))
+        wait_until(lambda: "°C" in (text("#vessel-values") or ""), 5, "the vessel page's values")
+        wait_until(lambda: "change" in (text("#vessel-journal") or ""), 10, "the mode changes in the journal")
+        assert "alarm cleared" in text("#vessel-alarms"), text("#vessel-alarms")
+        if shots:
+            browser.save_screenshot(os.path.join(shots, "web-vessel.png"))
+            browser.set_window_size(390, 844)
+            time.sleep(1)
+            browser.save_screenshot(os.path.join(shots, "web-phone-vessel.png"))
+            js("document.getElementById('chart-close').click()")
+            time.sleep(0.5)
+            browser.save_screenshot(os.path.join(shots, "web-phone.png"))
+            browser.set_window_size(1280, 900)
+        js("document.getElementById('chart-close').click()")
+
         # Not JSON, and markup in names: ignored, or shown as text, and the page goes on.
         ignored = js("return VortaPage.stats().ignored")
         publish(broker, ROOT + "/2/state", "not json {", program_user)
@@ -333,9 +374,7 @@ def main():
                    "the page's own broker again, with the tab's password")
         assert js("return document.getElementById('address-broker').hidden")
 
-        shots = os.environ.get("VORTA_SCREENSHOT_DIR")
         if shots:
-            os.makedirs(shots, exist_ok=True)
             browser.save_screenshot(os.path.join(shots, "web-test.png"))
         print("web: all checks passed")
     finally:
