@@ -11,11 +11,11 @@
 #include "app/ControlWords.h"
 #include "app/MainForm.h"
 #include "commands/Commands.h"
+#include "commands/ControlParams.h"
 #include "journal/Alarms.h"
 #include "journal/Journal.h"
 #include "platform/RealTimerService.h"
 #include "process/ConfigWriteBack.h"
-#include "process/ControlParams.h"
 #include "process/DataLog.h"
 #include "process/ProcessRecord.h"
 

@@ -3,12 +3,12 @@
 #include <QCoreApplication>
 #include <limits>
 
+#include "commands/Calibration.h"
+#include "commands/JournalChanges.h"
+#include "commands/MixerWindowLogic.h"
+#include "commands/PanelActions.h"
 #include "journal/Alarms.h"
 #include "platform/Numbers.h"
-#include "process/Calibration.h"
-#include "process/JournalChanges.h"
-#include "process/MixerWindowLogic.h"
-#include "process/PanelActions.h"
 #include "process/ProcessRecord.h"
 
 namespace vorta {

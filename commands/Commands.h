@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "commands/ControlParams.h"
 #include "journal/Journal.h"
-#include "process/ControlParams.h"
 
 namespace vorta {
 

@@ -8,8 +8,8 @@
 
 #include "HeadlessFormFixture.h"
 #include "JournalRows.h"
+#include "commands/FillRun.h"
 #include "platform/TimerService.h"
-#include "process/FillRun.h"
 #include "windows/fill/FillWindow.h"
 
 namespace vorta::testing {

@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <vector>
 
-#include "process/DriveParams.h"
+#include "commands/DriveParams.h"
 
 class QLabel;
 class QLineEdit;

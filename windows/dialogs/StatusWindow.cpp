@@ -7,9 +7,9 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
+#include "commands/StatusClock.h"
 #include "platform/TimerService.h"
 #include "process/ProcessRecord.h"
-#include "process/StatusClock.h"
 #include "process/StatusMessages.h"
 #include "windows/common/ProcessPanel.h"
 #include "windows/common/WindowPlacement.h"

@@ -1,14 +1,14 @@
 // The drive-parameter pages, the read from the image and the paced write.
 
-#include "process/DriveParams.h"
+#include "commands/DriveParams.h"
 
 #include <QCoreApplication>
 
+#include "commands/JournalChanges.h"
 #include "devices/CANMixer.h"
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
 #include "platform/TimerService.h"
-#include "process/JournalChanges.h"
 
 namespace vorta {
 

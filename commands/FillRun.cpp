@@ -3,11 +3,11 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include "commands/FillRun.h"
+#include "commands/JournalChanges.h"
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
 #include "platform/TimerService.h"
-#include "process/FillRun.h"
-#include "process/JournalChanges.h"
 #include "process/OutputChannels.h"
 #include "process/ProcessRecord.h"
 
