@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 
 #include "Fifo.h"
+#include "RecordingMessages.h"
 #include "platform/ProfileFile.h"
 #include "process/ProcessListEntries.h"
 

@@ -7,6 +7,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
+#include "commands/Commands.h"
 #include "commands/StatusClock.h"
 #include "platform/TimerService.h"
 #include "process/ProcessRecord.h"
@@ -91,13 +92,12 @@ void TStatusWindow::ShowClockTimes() {
 }
 
 void TStatusWindow::StartClockClick() {
-  const double now = Process.Env.Time.Now();
-  StartElapsedClock(Process.Env, now);
+  StartElapsedClock(Process.Env, TCaller::Panel());
   ShowClockTimes();
 }
 
 void TStatusWindow::StopClockClick() {
-  StopElapsedClock(Process.Env, Process.Env.Time.Now());
+  StopElapsedClock(Process.Env, TCaller::Panel());
   ShowClockTimes();
 }
 
