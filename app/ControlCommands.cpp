@@ -11,6 +11,7 @@
 #include "app/ControlWords.h"
 #include "app/MainForm.h"
 #include "commands/Commands.h"
+#include "commands/ControlParams.h"
 #include "journal/Alarms.h"
 #include "journal/Journal.h"
 #include "plans/PlanHost.h"
@@ -19,7 +20,6 @@
 #include "platform/Numbers.h"
 #include "platform/RealTimerService.h"
 #include "process/ConfigWriteBack.h"
-#include "process/ControlParams.h"
 #include "process/DataLog.h"
 #include "process/ProcessRecord.h"
 

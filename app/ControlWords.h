@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <optional>
 
-#include "process/ControlParams.h"
+#include "commands/ControlParams.h"
 
 namespace vorta {
 

@@ -5,9 +5,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "process/PanelActions.h"
+#include "commands/PanelActions.h"
 #include "process/PanelView.h"
 #include "process/ProcessRecord.h"
+#include "process/StatusMessages.h"
 
 namespace vorta {
 

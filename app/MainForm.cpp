@@ -10,6 +10,7 @@
 #include "app/ControlCommands.h"
 #include "app/DefaultFolder.h"
 #include "app/MainForm.h"
+#include "commands/FillRun.h"
 #include "devices/CANService.h"
 #include "journal/AlarmCommand.h"
 #include "journal/Alarms.h"
@@ -30,7 +31,6 @@
 #include "process/AlarmChecks.h"
 #include "process/CycleContext.h"
 #include "process/CycleTimers.h"
-#include "process/FillRun.h"
 #include "process/PanelView.h"
 #include "process/ProcessListEntries.h"
 

@@ -3,12 +3,16 @@
 #include <QCoreApplication>
 #include <limits>
 
+#include "commands/Calibration.h"
+#include "commands/DriveParams.h"
+#include "commands/FillRun.h"
+#include "commands/JournalChanges.h"
+#include "commands/MixerWindowLogic.h"
+#include "commands/PanelActions.h"
+#include "commands/StatusClock.h"
 #include "journal/Alarms.h"
 #include "platform/Numbers.h"
-#include "process/Calibration.h"
-#include "process/JournalChanges.h"
-#include "process/MixerWindowLogic.h"
-#include "process/PanelActions.h"
+#include "platform/TimerService.h"
 #include "process/ProcessRecord.h"
 
 namespace vorta {
@@ -482,6 +486,51 @@ TCommandResult ToggleManualOutput(TVortaProcess& p, const TCaller& caller, int b
                                 .arg(p.ManualState[static_cast<size_t>(button)] != 0
                                          ? Tr(QT_TRANSLATE_NOOP("vorta::Commands", "включён"))
                                          : Tr(QT_TRANSLATE_NOOP("vorta::Commands", "выключен"))));
+}
+
+TCommandResult WriteDriveParams(TVortaProcess& p, const TCaller& caller, TDriveParams& params,
+                                int page, const QStringList& texts) {
+  if (ConfigurableDrive(p.Mixer) == nullptr) {
+    return TCommandResult::Refused(
+        Tr(QT_TRANSLATE_NOOP("vorta::Commands", "%1: привод без регистров параметров"))
+            .arg(p.Caption()));
+  }
+  const TCallerScope scope(p.Env.Journal, caller);
+  params.Process = &p;
+  QString refusal;
+  const int written = params.WritePage(page, texts, &refusal);
+  if (!refusal.isEmpty()) return TCommandResult::Refused(refusal);
+  TCommandResult done = TCommandResult::Ok(
+      Tr(QT_TRANSLATE_NOOP("vorta::Commands", "%1: записано регистров привода: %2"))
+          .arg(p.Caption())
+          .arg(written));
+  done.Count = written;
+  return done;
+}
+
+TCommandResult StartStopFill(TFillControl& fill, const TCaller& caller) {
+  const TCallerScope scope(fill.Journal(), caller);
+  const bool wasRunning = fill.FillRunning;
+  // fill may be gone once a stop returns: only what was read before is used.
+  if (!fill.StartStopClick()) {
+    return TCommandResult::Refused(
+        Tr(QT_TRANSLATE_NOOP("vorta::Commands", "Подпитка не запущена")));
+  }
+  return TCommandResult::Ok(wasRunning
+                                ? Tr(QT_TRANSLATE_NOOP("vorta::Commands", "Подпитка остановлена"))
+                                : Tr(QT_TRANSLATE_NOOP("vorta::Commands", "Подпитка запущена")));
+}
+
+TCommandResult StartElapsedClock(TVortaEnv& env, const TCaller& caller) {
+  const TCallerScope scope(env.Journal, caller);
+  StartElapsedClock(env, env.Time.Now());
+  return TCommandResult::Ok(Tr(QT_TRANSLATE_NOOP("vorta::Commands", "Часы процесса идут с нуля")));
+}
+
+TCommandResult StopElapsedClock(TVortaEnv& env, const TCaller& caller) {
+  const TCallerScope scope(env.Journal, caller);
+  StopElapsedClock(env, env.Time.Now());
+  return TCommandResult::Ok(Tr(QT_TRANSLATE_NOOP("vorta::Commands", "Часы процесса остановлены")));
 }
 
 TCommandResult CheckLogPeriod(const TVortaProcess& p, int minutes) {

@@ -7,17 +7,21 @@
 // nothing, so that a plan can be refused before it starts.
 
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <cstdint>
 #include <optional>
 
+#include "commands/ControlParams.h"
 #include "journal/Journal.h"
-#include "process/ControlParams.h"
 
 namespace vorta {
 
 class TAlarms;
+class TDriveParams;
+class TFillControl;
 class TVortaProcess;
+struct TVortaEnv;
 
 // Who asks: the journal's source and the account it names.
 struct TCaller {
@@ -118,6 +122,22 @@ TCommandResult SwitchLight(TVortaProcess& p, const TCaller& caller);
 // Manual output button k (1..7): its output to the opposite of what it shows.
 TCommandResult CheckManualOutput(const TVortaProcess& p, int button);
 TCommandResult ToggleManualOutput(TVortaProcess& p, const TCaller& caller, int button);
+
+// The drive parameters window's "Записать": one page's texts (in the page's
+// order) into the drive's registers through its model, one record per
+// register changed. A text that is no integer in 0..65535 stops the write
+// there; the registers before it have been written.
+TCommandResult WriteDriveParams(TVortaProcess& p, const TCaller& caller, TDriveParams& params,
+                                int page, const QStringList& texts);
+
+// The fill window's "Пуск"/"Стоп": starts the run on the ticked vessels, or
+// stops it once the dose under way is finished.
+TCommandResult StartStopFill(TFillControl& fill, const TCaller& caller);
+
+// The program's elapsed fermentation clock (the status window's "Старт" and
+// "Стоп"): a start runs it from zero, also while it runs; a stop holds it.
+TCommandResult StartElapsedClock(TVortaEnv& env, const TCaller& caller);
+TCommandResult StopElapsedClock(TVortaEnv& env, const TCaller& caller);
 
 // The data log period: 1, 2, 5, 10 or 15 minutes.
 TCommandResult CheckLogPeriod(const TVortaProcess& p, int minutes);

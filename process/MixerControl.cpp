@@ -129,4 +129,8 @@ bool StirrerStandsStill(TVortaProcess& p, std::int64_t nowMs) {
   return nowMs - *since >= std::int64_t{p.AlarmSettings.StirrerGrace} * 1000;
 }
 
+bool HasDcMixer(const TVortaProcess& p) {
+  return p.Mixer != nullptr && p.Mixer->HasParameterRegisters();
+}
+
 }  // namespace vorta

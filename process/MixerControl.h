@@ -8,6 +8,9 @@ namespace vorta {
 
 class TVortaProcess;
 
+// "Параметры двигателя" is offered only for a drive with parameter registers.
+bool HasDcMixer(const TVortaProcess& p);
+
 void RegulatePo2ByMixer(TVortaProcess& p);
 void SetMixerCode(TVortaProcess& p, std::uint16_t code);
 void MixerRampStep(TVortaProcess& p);

@@ -14,11 +14,11 @@
 #include "process/ConfigWriteBack.h"
 #include "process/DataLog.h"
 #include "process/OutputChannels.h"
-#include "process/PanelActions.h"
 #include "process/PanelView.h"
 #include "process/ProcessConfig.h"
 #include "process/ProcessListEntries.h"
 #include "process/ProcessRecord.h"
+#include "process/StatusMessages.h"
 
 namespace vorta {
 

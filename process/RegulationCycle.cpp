@@ -16,7 +16,6 @@
 #include "process/MinuteStatistics.h"
 #include "process/MixerControl.h"
 #include "process/OutputChannels.h"
-#include "process/PanelActions.h"
 #include "process/PanelView.h"
 #include "process/ProcessRecord.h"
 #include "process/RegulationCycle.h"

@@ -137,4 +137,10 @@ QString ModeStatusText(const TVortaProcess& p, std::size_t mode) {
       .arg(QCoreApplication::translate("vorta::StatusMessages", name.toUtf8().constData()));
 }
 
+void ShowModeAndClock(TVortaProcess& p) {
+  p.PanelState.StatusText[2] = ModeStatusText(p, static_cast<std::size_t>(p.Mode));
+  p.PanelState.ShownMode = -1;
+  p.PanelState.StatusText[4] = p.Env.Program.EftText;
+}
+
 }  // namespace vorta

@@ -17,5 +17,8 @@ void ShowStatusLine(TVortaProcess& process, int selector);
 QString RegulationText(TRegulationStatus status);
 // "Режим: Batch": the status bar's mode panel in the operator's language.
 QString ModeStatusText(const TVortaProcess& p, std::size_t mode);
+// Status bar panels 2 and 4, the mode and the fermentation clock, as the
+// cycles keep them; the load shows them before the first tick.
+void ShowModeAndClock(TVortaProcess& p);
 
 }  // namespace vorta

@@ -21,12 +21,13 @@ ENGINE = {
     "process": {"devices", "can", "journal", "platform"},
     "charts": {"process", "devices", "can", "journal", "platform"},
     # The command layer: every change of a vessel goes through it, so only
-    # the windows, telemetry and the program above may call it.
+    # the windows, telemetry, run plans and the program above may call it.
     "commands": {"process", "devices", "can", "journal", "platform"},
 }
 ALLOWED = dict(ENGINE)
 ALLOWED["sim"] = {"can", "platform"}
 ALLOWED["telemetry"] = set(ENGINE["charts"]) | {"charts", "commands"}
+ALLOWED["plans"] = set(ENGINE["commands"]) | {"charts", "commands"}
 ENGINE_ALL = set(ENGINE)
 # Run plans sit on the engine and reach the vessel through the command layer.
 ALLOWED["plans"] = set(ENGINE_ALL) | {"commands"}

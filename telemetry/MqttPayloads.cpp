@@ -10,12 +10,12 @@
 #include <optional>
 #include <vector>
 
+#include "commands/PanelActions.h"
 #include "journal/Alarms.h"
 #include "journal/Journal.h"
 #include "journal/JournalFormat.h"
 #include "platform/RealTimerService.h"
 #include "process/DataLogColumns.h"
-#include "process/PanelActions.h"
 #include "process/ProcessRecord.h"
 #include "telemetry/MqttPayloads.h"
 

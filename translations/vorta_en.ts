@@ -316,6 +316,34 @@ ip link set %1 up</translation>
         <source>Квитировано тревог: %1</source>
         <translation>Alarms acknowledged: %1</translation>
     </message>
+    <message>
+        <source>%1: привод без регистров параметров</source>
+        <translation>%1: the drive has no parameter registers</translation>
+    </message>
+    <message>
+        <source>%1: записано регистров привода: %2</source>
+        <translation>%1: drive registers written: %2</translation>
+    </message>
+    <message>
+        <source>Подпитка не запущена</source>
+        <translation>Feeding not started</translation>
+    </message>
+    <message>
+        <source>Подпитка остановлена</source>
+        <translation>Feeding stopped</translation>
+    </message>
+    <message>
+        <source>Подпитка запущена</source>
+        <translation>Feeding started</translation>
+    </message>
+    <message>
+        <source>Часы процесса идут с нуля</source>
+        <translation>Process clock running from zero</translation>
+    </message>
+    <message>
+        <source>Часы процесса остановлены</source>
+        <translation>Process clock stopped</translation>
+    </message>
 </context>
 <context>
     <name>vorta::ConfigReader</name>

@@ -6,10 +6,10 @@
 #include <chrono>
 
 #include "HeadlessFormFixture.h"
+#include "commands/PanelActions.h"
 #include "journal/JournalSession.h"
 #include "platform/ProfileFile.h"
 #include "platform/RealTimerService.h"
-#include "process/PanelActions.h"
 #include "tests/can/FakeAdapter.h"
 
 using namespace vorta;

@@ -7,10 +7,10 @@
 #include <QFile>
 
 #include "DemoRunFixture.h"
+#include "commands/FillRun.h"
+#include "commands/MixerWindowLogic.h"
 #include "devices/CANMixer.h"
 #include "journal/Alarms.h"
-#include "process/FillRun.h"
-#include "process/MixerWindowLogic.h"
 #include "sim/SimDrives.h"
 #include "sim/VirtualPlant.h"
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "process/Calibration.h"
+#include "commands/Calibration.h"
 #include "tests/dialogs/CalibrationFixture.h"
 
 namespace vorta::testing {

@@ -5,7 +5,7 @@
 
 #include "JournalRows.h"
 #include "commands/Commands.h"
-#include "process/Setpoints.h"
+#include "commands/Setpoints.h"
 #include "tests/dialogs/DialogFixture.h"
 #include "windows/dialogs/SetpointsDialog.h"
 

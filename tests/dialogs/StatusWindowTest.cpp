@@ -5,7 +5,7 @@
 #include <QTest>
 
 #include "JournalRows.h"
-#include "process/StatusClock.h"
+#include "commands/StatusClock.h"
 #include "process/StatusMessages.h"
 #include "tests/dialogs/DialogFixture.h"
 #include "windows/dialogs/StatusWindow.h"

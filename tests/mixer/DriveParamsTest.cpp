@@ -77,7 +77,7 @@ TEST_F(DriveParamsTest, writingTheProtectionPageSendsSixFramesHalfASecondApart) 
   TVortaProcess& p = AddMixerProcess(1);
   test::TJournalOnEnv journal(env_, program_.ProgramFolder);
   auto form = Loaded(p);
-  form->Model().Process = &p;  // as the menu's window is given it
+  form->SetProcess(p);  // as the menu's window is given it
   Sent.clear();
   form->WriteClick();
   EXPECT_TRUE(Sent.empty()) << "nothing changed since the load";
@@ -107,7 +107,7 @@ TEST_F(DriveParamsTest, writingTheProtectionPageSendsSixFramesHalfASecondApart) 
   // Only the register whose value changed is journalled.
   EXPECT_EQ(journal.Changes(),
             QStringList{QStringLiteral(
-                "1 F1|Привод Mix1: регистр 12 «Критические / Ток (mA)»|1012|500|Dialog")});
+                "1 F1|Привод Mix1: регистр 12 «Критические / Ток (mA)»|1012|500|Panel")});
 }
 
 TEST_F(DriveParamsTest, aTextThatIsNoRegisterValueStopsTheWriteThereAndNamesTheRegister) {

@@ -8,8 +8,8 @@
 
 #include "HeadlessFormFixture.h"
 #include "JournalRows.h"
+#include "commands/FillRun.h"
 #include "platform/TimerService.h"
-#include "process/FillRun.h"
 #include "windows/fill/FillWindow.h"
 
 namespace vorta::testing {
@@ -212,6 +212,11 @@ TEST_F(FillTest, theWindowRefusesToCloseDuringARun_andRestoresTheTimersAfter) {
   EXPECT_EQ(window.DoneEdit()->text(), QStringLiteral("2"));
   QTest::mouseClick(window.ResetButton(), Qt::LeftButton);
   EXPECT_EQ(window.DoneEdit()->text(), QStringLiteral("0"));
+  // The window's start and stop go through the command layer, once each.
+  const QStringList run = test::JournalChanges(folder_.File("VortaJournal.txt")).filter("Подпитка");
+  ASSERT_EQ(run.size(), 2) << run.join(u'\n').toStdString();
+  EXPECT_TRUE(run[0].endsWith(u"|Panel") && run[0].contains(u"|Стоп|Пуск")) << run[0].toStdString();
+  EXPECT_TRUE(run[1].endsWith(u"|Panel") && run[1].contains(u"|Пуск|Стоп")) << run[1].toStdString();
   EXPECT_FALSE(form_->MeasureTimer().Enabled());
   EXPECT_TRUE(window.close());
   EXPECT_TRUE(form_->MeasureTimer().Enabled());

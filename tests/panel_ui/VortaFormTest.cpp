@@ -8,12 +8,12 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include "commands/PanelActions.h"
 #include "process/CycleContext.h"
 #include "process/Foam.h"
 #include "process/MeasurementCycle.h"
 #include "process/OutputChannels.h"
 #include "process/OutputCycle.h"
-#include "process/PanelActions.h"
 #include "process/RegulationCycle.h"
 #include "tests/panel_ui/PanelFixture.h"
 

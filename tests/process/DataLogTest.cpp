@@ -8,9 +8,9 @@
 
 #include "FileSystemFaults.h"
 #include "JournalRows.h"
+#include "journal/JournalFormat.h"
 #include "platform/FileAttributes.h"
 #include "process/DataLog.h"
-#include "journal/JournalFormat.h"
 #include "process/OutputChannels.h"
 #include "tests/process/ProcessFixture.h"
 
@@ -131,7 +131,7 @@ TEST_F(DataLogTest, UnwritableLogIsReportedOncePerEpisodeAndRecovers) {
 TEST_F(DataLogTest, PeriodOfFiveMinutesWritesEveryFifthMinuteWithAllDoses) {
   TVortaProcess& p = AddProcess(1);
   p.Config.ProtocolPeriodmin = 5;  // as the protocol menu sets it
-  SetOutput(p, 1, true);    // on the whole time: 25 ticks a second
+  SetOutput(p, 1, true);           // on the whole time: 25 ticks a second
   StartCycles();
   for (int minute = 1; minute <= 10; ++minute) {
     time_.AdvanceBy(60'000);

@@ -24,12 +24,12 @@
 #include <cmath>
 
 #include "charts/ChartExport.h"
+#include "commands/PanelActions.h"
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
 #include "platform/ProfileFile.h"
 #include "platform/RealTimerService.h"
 #include "platform/TimerService.h"
-#include "process/PanelActions.h"
 #include "process/ProcessRecord.h"
 #include "windows/charts/ChartForm.h"
 #include "windows/charts/ChartStrip.h"

@@ -13,6 +13,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "commands/Commands.h"
 #include "devices/CANMixer.h"
 #include "platform/Messages.h"
 #include "process/ProcessRecord.h"
@@ -35,7 +36,7 @@ void TDriveParamsWindow::Execute(TVortaProcess& process, QWidget* parent) {
     return;
   }
   TDriveParamsWindow form(process.Env.Time, process.Env.Messages, parent);
-  form.Model().Process = &process;
+  form.SetProcess(process);
   form.setWindowTitle(process.Caption() + QStringLiteral(" - ") + tr("Параметры двигателя"));
   form.setWindowModality(Qt::ApplicationModal);
   // Shown while loading, so that the operator sees the read progress.
@@ -90,6 +91,11 @@ TDriveParamsWindow::TDriveParamsWindow(TTimerService& time, IMessageSink& messag
 }
 
 TDriveParamsWindow::~TDriveParamsWindow() = default;
+
+void TDriveParamsWindow::SetProcess(TVortaProcess& process) {
+  process_ = &process;
+  model_.Process = &process;
+}
 
 void TDriveParamsWindow::BuildPage(int page) {
   const TDriveParamPage& def = DriveParamPages()[static_cast<size_t>(page)];
@@ -170,7 +176,11 @@ void TDriveParamsWindow::WriteClick() {
   for (QLineEdit* e : edits_[static_cast<size_t>(page)]) texts << e->text();
   SetBusy(true);
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  model_.WritePage(page, texts);
+  if (process_ != nullptr) {
+    WriteDriveParams(*process_, TCaller::Panel(), model_, page, texts);
+  } else {
+    model_.WritePage(page, texts);
+  }
   QApplication::restoreOverrideCursor();
   SetBusy(false);
   if (closeWanted_) close();

@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <vector>
 
-#include "process/DriveParams.h"
+#include "commands/DriveParams.h"
 
 class QLabel;
 class QLineEdit;
@@ -41,6 +41,9 @@ class TDriveParamsWindow final : public QDialog {
   void PageChosen(int page);
 
   [[nodiscard]] TDriveParams& Model() { return model_; }
+  // The vessel whose drive this is: "Записать" changes it through the
+  // command layer, journalled in its name.
+  void SetProcess(TVortaProcess& process);
   [[nodiscard]] QTabWidget* Pages() const { return pages_; }
   [[nodiscard]] QPushButton* ReadButton() const { return read_; }
   [[nodiscard]] QPushButton* WriteButton() const { return write_; }
@@ -59,6 +62,7 @@ class TDriveParamsWindow final : public QDialog {
   void SetBusy(bool busy);
 
   TDriveParams model_;
+  TVortaProcess* process_ = nullptr;
   QTabWidget* pages_ = nullptr;
   std::vector<std::vector<QLineEdit*>> edits_;  // [page][row]
   QPushButton* read_ = nullptr;

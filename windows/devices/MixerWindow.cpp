@@ -13,7 +13,7 @@
 #include <QToolButton>
 
 #include "commands/Commands.h"
-#include "process/MixerWindowLogic.h"
+#include "commands/MixerWindowLogic.h"
 #include "process/ProcessRecord.h"
 #include "windows/common/CommandRefusal.h"
 #include "windows/common/ProcessPanel.h"

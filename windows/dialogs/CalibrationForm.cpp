@@ -10,10 +10,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "commands/Calibration.h"
 #include "commands/Commands.h"
 #include "platform/Numbers.h"
 #include "process/CalibIndication.h"
-#include "process/Calibration.h"
 #include "process/ProcessRecord.h"
 #include "windows/common/CommandRefusal.h"
 #include "windows/common/ProcessPanel.h"

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "process/ControlParams.h"
+#include "commands/ControlParams.h"
 
 class QCheckBox;
 class QLabel;

@@ -6,9 +6,9 @@
 #include <QTableWidget>
 
 #include "commands/Commands.h"
+#include "commands/Setpoints.h"
 #include "platform/Messages.h"
 #include "process/ProcessRecord.h"
-#include "process/Setpoints.h"
 #include "windows/common/ProcessPanel.h"
 #include "windows/common/WindowPlacement.h"
 

@@ -7,9 +7,10 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
+#include "commands/Commands.h"
+#include "commands/StatusClock.h"
 #include "platform/TimerService.h"
 #include "process/ProcessRecord.h"
-#include "process/StatusClock.h"
 #include "process/StatusMessages.h"
 #include "windows/common/ProcessPanel.h"
 #include "windows/common/WindowPlacement.h"
@@ -91,13 +92,12 @@ void TStatusWindow::ShowClockTimes() {
 }
 
 void TStatusWindow::StartClockClick() {
-  const double now = Process.Env.Time.Now();
-  StartElapsedClock(Process.Env, now);
+  StartElapsedClock(Process.Env, TCaller::Panel());
   ShowClockTimes();
 }
 
 void TStatusWindow::StopClockClick() {
-  StopElapsedClock(Process.Env, Process.Env.Time.Now());
+  StopElapsedClock(Process.Env, TCaller::Panel());
   ShowClockTimes();
 }
 

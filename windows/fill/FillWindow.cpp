@@ -9,6 +9,8 @@
 #include <QScreen>
 #include <QToolButton>
 
+#include "commands/Commands.h"
+
 namespace vorta {
 
 TFillWindow::TFillWindow(TFillControl& fill, QWidget* parent)
@@ -68,7 +70,7 @@ TFillWindow::TFillWindow(TFillControl& fill, QWidget* parent)
     if (fill_ != nullptr) fill_->ResetClick();
   });
   connect(startStop_, &QPushButton::clicked, this, [this] {
-    if (fill_ != nullptr) fill_->StartStopClick();
+    if (fill_ != nullptr) StartStopFill(*fill_, TCaller::Panel());
   });
 
   fill.View = this;

@@ -1,11 +1,11 @@
 #pragma once
 // The fill window: dose target and counter, the vessels to fill, and
-// "Пуск"/"Стоп". It mirrors TFillControl (process/FillRun.h).
+// "Пуск"/"Стоп". It mirrors TFillControl (commands/FillRun.h).
 
 #include <QDialog>
 #include <array>
 
-#include "process/FillRun.h"
+#include "commands/FillRun.h"
 
 class QCheckBox;
 class QGroupBox;

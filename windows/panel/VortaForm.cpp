@@ -18,9 +18,10 @@
 #include <QTimer>
 
 #include "commands/Commands.h"
+#include "commands/PanelActions.h"
 #include "platform/Messages.h"
+#include "process/MixerControl.h"
 #include "process/OutputChannels.h"
-#include "process/PanelActions.h"
 #include "process/ProcessRecord.h"
 #include "windows/alarms/AlarmWindow.h"
 #include "windows/common/CommandRefusal.h"

@@ -1,4 +1,4 @@
-#include "process/JournalChanges.h"
+#include "commands/JournalChanges.h"
 
 #include "process/ProcessRecord.h"
 

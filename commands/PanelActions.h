@@ -37,18 +37,11 @@ void ManualButtonClick(TVortaProcess& p, int k);
 // written back at the next measurement tick.
 void ChangeMode(TVortaProcess& p, int mode, TJournalSource source = TJournalSource::Menu);
 
-// Status bar panels 2 and 4, the mode and the fermentation clock, as the
-// cycles keep them; the load shows them before the first tick.
-void ShowModeAndClock(TVortaProcess& p);
-
 // Protocol item: 1, 2, 5, 10 or 15 minutes; the counter starts again.
 void ChangeProtocolPeriod(TVortaProcess& p, int minutes);
 
 // Light button: the light output on for LightTime 2-s ticks.
 void LightButtonClick(TVortaProcess& p);
-
-// "Параметры двигателя" is offered only for a drive with parameter registers.
-bool HasDcMixer(const TVortaProcess& p);
 
 // Grid texts: reals with two decimals, at least four characters wide.
 QString GridReal(double value);

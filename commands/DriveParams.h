@@ -58,8 +58,9 @@ class TDriveParams {
   // Writes a page's texts to their registers, pausing between frames. Does
   // nothing unless Modified. A text that is no integer in 0..65535 stops the
   // write there with a message naming the register; the ones before it have
-  // been written. Returns the number of registers written.
-  int WritePage(int page, const QStringList& texts);
+  // been written; refusal, when given, takes the message. Returns the number
+  // of registers written.
+  int WritePage(int page, const QStringList& texts, QString* refusal = nullptr);
 
   TCANMixer* Drive = nullptr;
   // The vessel whose drive it is: each register a write changes is recorded

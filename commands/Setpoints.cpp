@@ -2,9 +2,9 @@
 
 #include <QCoreApplication>
 
+#include "commands/Setpoints.h"
 #include "platform/Numbers.h"
 #include "process/ProcessRecord.h"
-#include "process/Setpoints.h"
 
 namespace vorta {
 

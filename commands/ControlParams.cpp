@@ -5,10 +5,10 @@
 #include <QCoreApplication>
 #include <limits>
 
+#include "commands/ControlParams.h"
+#include "commands/JournalChanges.h"
 #include "devices/IoModule.h"
 #include "platform/Numbers.h"
-#include "process/ControlParams.h"
-#include "process/JournalChanges.h"
 #include "process/OutputChannels.h"
 #include "process/ProcessRecord.h"
 

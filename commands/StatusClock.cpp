@@ -3,11 +3,11 @@
 #include <QCoreApplication>
 #include <QLocale>
 
+#include "commands/JournalChanges.h"
+#include "commands/StatusClock.h"
 #include "platform/RealTimerService.h"
 #include "platform/TimerService.h"
-#include "process/JournalChanges.h"
 #include "process/ProcessRecord.h"
-#include "process/StatusClock.h"
 
 namespace vorta {
 

@@ -3,11 +3,11 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include "commands/FillRun.h"
+#include "commands/JournalChanges.h"
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
 #include "platform/TimerService.h"
-#include "process/FillRun.h"
-#include "process/JournalChanges.h"
 #include "process/OutputChannels.h"
 #include "process/ProcessRecord.h"
 
@@ -92,7 +92,12 @@ void TFillControl::RecordRun(const QString& before, const QString& after, bool b
                       byOperator ? TJournalSource::Button : TJournalSource::Engine);
 }
 
-void TFillControl::StartStopClick() {
+TJournal* TFillControl::Journal() const {
+  const TVortaProcess* p0 = deps_.Processes.ProcessAt(0);
+  return p0 != nullptr ? p0->Env.Journal : nullptr;
+}
+
+bool TFillControl::StartStopClick() {
   ButtonEnabled = false;
   Changed();
   FillCount = 0;
@@ -102,8 +107,9 @@ void TFillControl::StartStopClick() {
         QCoreApplication::translate("vorta::FillRun", "Выберите хотя бы один процесс"));
     ButtonEnabled = true;
     Changed();
-    return;
+    return false;
   }
+  bool changed = false;
   const auto target = TryParseInt(TargetText);
   // A target that is no integer ends the click without a word, as it always has.
   if (target && *target >= INT32_MIN && *target <= INT32_MAX) {
@@ -112,10 +118,12 @@ void TFillControl::StartStopClick() {
       FillRunning = false;
       RecordRun(QStringLiteral("Пуск"), QStringLiteral("Стоп (выполнено доз: %1)").arg(FillDone),
                 !stopAtTarget_);
+      changed = true;
       const auto alive = alive_;
       Stop();
-      if (!*alive) return;
+      if (!*alive) return true;
     } else if (CheckedPhaseCount() > 0) {
+      changed = true;
       FillRunning = true;
       Start();
       QStringList vessels;
@@ -132,6 +140,7 @@ void TFillControl::StartStopClick() {
   }
   ButtonEnabled = true;
   Changed();
+  return changed;
 }
 
 void TFillControl::Stop() {

@@ -14,6 +14,7 @@
 
 namespace vorta {
 
+class TJournal;
 class TVortaProcessList;
 class TTimer;
 class TTimerService;
@@ -61,7 +62,11 @@ class TFillControl {
   void SetBoxChecked(int k, bool checked);  // k = 1..4
 
   // "Пуск"/"Стоп". A stop lets the dose under way finish before it returns.
-  void StartStopClick();
+  // Whether the run started or stopped; this object may be gone after a
+  // stop (a shutdown while the last dose finished).
+  bool StartStopClick();
+  // The journal the run is recorded in; none without a vessel.
+  [[nodiscard]] TJournal* Journal() const;
   void OnFillTimer();
 
   // Whether the window may close now (always during shutdown); when it may,

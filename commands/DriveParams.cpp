@@ -1,14 +1,14 @@
 // The drive-parameter pages, the read from the image and the paced write.
 
-#include "process/DriveParams.h"
+#include "commands/DriveParams.h"
 
 #include <QCoreApplication>
 
+#include "commands/JournalChanges.h"
 #include "devices/CANMixer.h"
 #include "platform/Messages.h"
 #include "platform/Numbers.h"
 #include "platform/TimerService.h"
-#include "process/JournalChanges.h"
 
 namespace vorta {
 
@@ -93,7 +93,7 @@ std::optional<std::uint16_t> ParseRegisterValue(const QString& text) {
   return static_cast<std::uint16_t>(*v);
 }
 
-int TDriveParams::WritePage(int page, const QStringList& texts) {
+int TDriveParams::WritePage(int page, const QStringList& texts, QString* refusal) {
   if (!Modified) return 0;
   Modified = false;
   if (Drive == nullptr || page < 0 || page >= static_cast<int>(DriveParamPages().size())) return 0;
@@ -106,12 +106,14 @@ int TDriveParams::WritePage(int page, const QStringList& texts) {
     if (!value) {
       // A wrapped or guessed value would set a protection limit the operator
       // never asked for: stop here and say where.
-      messages_.ShowError(QCoreApplication::translate(
+      const QString why = QCoreApplication::translate(
                               "vorta::DriveParams",
                               "Регистр %1 (%2): \"%3\" не целое число от 0 до 65535. Запись "
                               "остановлена, регистры после него не записаны.")
                               .arg(edits[i].Register)
-                              .arg(QString::fromUtf8(edits[i].Label), text));
+                              .arg(QString::fromUtf8(edits[i].Label), text);
+      messages_.ShowError(why);
+      if (refusal != nullptr) *refusal = why;
       return written;
     }
     const std::uint16_t before = Drive->ReadWord(edits[i].Register);

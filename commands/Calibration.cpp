@@ -1,9 +1,9 @@
-#include "process/Calibration.h"
+#include "commands/Calibration.h"
 
 #include <QCoreApplication>
 
+#include "commands/JournalChanges.h"
 #include "platform/Numbers.h"
-#include "process/JournalChanges.h"
 #include "process/ProcessRecord.h"
 
 namespace vorta {

@@ -1,13 +1,13 @@
 // The mixer window's engine side.
 
-#include "process/MixerWindowLogic.h"
+#include "commands/MixerWindowLogic.h"
 
 #include <QCoreApplication>
 #include <cmath>
 
+#include "commands/JournalChanges.h"
 #include "devices/CANMixer.h"
 #include "platform/Numbers.h"
-#include "process/JournalChanges.h"
 #include "process/MixerControl.h"
 #include "process/OutputChannels.h"
 #include "process/ProcessRecord.h"

@@ -1,12 +1,12 @@
-#include "process/PanelActions.h"
+#include "commands/PanelActions.h"
 
 #include <QCoreApplication>
 #include <algorithm>
 
+#include "commands/JournalChanges.h"
 #include "devices/CANMixer.h"
 #include "devices/IoModule.h"
 #include "platform/Numbers.h"
-#include "process/JournalChanges.h"
 #include "process/OutputChannels.h"
 #include "process/ProcessRecord.h"
 #include "process/StatusMessages.h"
@@ -98,12 +98,6 @@ void ChangeMode(TVortaProcess& p, int mode, TJournalSource source) {
   p.PanelState.ShownMode = -1;
 }
 
-void ShowModeAndClock(TVortaProcess& p) {
-  p.PanelState.StatusText[2] = ModeStatusText(p, static_cast<size_t>(p.Mode));
-  p.PanelState.ShownMode = -1;
-  p.PanelState.StatusText[4] = p.Env.Program.EftText;
-}
-
 void ChangeProtocolPeriod(TVortaProcess& p, int minutes) {
   RecordChange(p, QStringLiteral("[Port] ProtocolPeriodmin"),
                QString::number(p.Config.ProtocolPeriodmin), QString::number(minutes),
@@ -123,10 +117,6 @@ void LightButtonClick(TVortaProcess& p) {
   SetOutput(p, p.Config.LightCh, true);
   // The 2-s tick turns it back to black when the countdown ends.
   p.PanelState.LightFontColor = kClYellow;
-}
-
-bool HasDcMixer(const TVortaProcess& p) {
-  return p.Mixer != nullptr && p.Mixer->HasParameterRegisters();
 }
 
 QString GridReal(double value) {
