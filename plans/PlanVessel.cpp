@@ -1,9 +1,9 @@
 #include "plans/PlanVessel.h"
 
 #include "commands/Commands.h"
+#include "commands/ControlParams.h"
 #include "journal/Alarms.h"
 #include "journal/Journal.h"
-#include "process/ControlParams.h"
 #include "process/ProcessRecord.h"
 
 namespace vorta {
