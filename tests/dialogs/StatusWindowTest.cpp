@@ -67,9 +67,9 @@ TEST_F(StatusWindowTest, processSubjectStartsTheClockAndStartTwiceRestartsIt) {
   MeasurementTick();
   EXPECT_EQ(program_.EftText, QStringLiteral("EFT:0:1")) << "stopped clock keeps its text";
   // The clock is the program's: no vessel in its records.
-  EXPECT_EQ(journal.Changes(), (QStringList{"|Часы EFT|стоят, EFT:0:0|идут с нуля|Button",
-                                            "|Часы EFT|идут, EFT:1:2|идут с нуля|Button",
-                                            "|Часы EFT|идут, EFT:0:1|стоят, EFT:0:1|Button"}));
+  EXPECT_EQ(journal.Changes(), (QStringList{"|Часы EFT|стоят, EFT:0:0|идут с нуля|Panel",
+                                            "|Часы EFT|идут, EFT:1:2|идут с нуля|Panel",
+                                            "|Часы EFT|идут, EFT:0:1|стоят, EFT:0:1|Panel"}));
 
   QTest::mouseClick(w->CloseButton(), Qt::LeftButton);
   EXPECT_FALSE(Windows(p).Status.IsOpen());
