@@ -15,6 +15,7 @@
 #include "journal/Alarms.h"
 #include "journal/Journal.h"
 #include "journal/JournalSession.h"
+#include "plans/PlanHost.h"
 #include "platform/ConfigReader.h"
 #include "platform/ControlSocket.h"
 #include "platform/FileAttributes.h"
@@ -247,6 +248,14 @@ TMainForm::TStartResult TMainForm::Start() {
   DozeCount = dozeCount;
   fill_->SetTarget(DozeCount);
 
+  // A plan that was running when the program last ended goes on, the down
+  // time counted.
+  plans_ = std::make_unique<TPlanHost>(deps_.Time, program_.ProgramFolder);
+  plans_->ResumeAll(processes_);
+  cycles_->AfterRegulationCycle = [this] {
+    if (plans_) plans_->Tick();
+  };
+
   cycles_->Start();
   program_.EftText = QStringLiteral("EFT:0:0");
   if (!StartNote.isEmpty()) deps_.Messages.ShowInfo(StartNote);
@@ -333,6 +342,10 @@ void TMainForm::Shutdown() {
   deps_.Window.SetCaption(QString());
   deps_.Window.ShowShutdownPanel();
   fill_.reset();
+  // The plans' last state, for the gap the next start counts; before the
+  // vessels they refer to go.
+  if (plans_) plans_->SaveAll();
+  plans_.reset();
   processes_.Clear();
   // Alarm commands still running are ended with what they started: none is
   // left behind to outlive the program.

@@ -30,6 +30,7 @@ class TJournal;
 class TAlarms;
 class TAlarmChecks;
 class TAlarmCommand;
+class TPlanHost;
 
 class THeadlessMainWindow final : public IMainWindow {
  public:
@@ -103,6 +104,9 @@ class TMainForm {
   [[nodiscard]] std::int64_t UptimeSeconds() const;
   // The program's alarms, checked by the 2-s cycle.
   [[nodiscard]] TAlarms& Alarms() { return *alarms_; }
+  // The vessels' run plans, ticked by the 2-s cycle after regulation; null
+  // before start-up and after shutdown.
+  [[nodiscard]] TPlanHost* Plans() { return plans_.get(); }
 
   // What a start from the menu has to tell the operator (where it put the
   // demo), said once in a box when the vessels' windows are open: such a
@@ -128,6 +132,8 @@ class TMainForm {
   QStringList journalFiles_;  // the configuration files whose changes are recorded
   TVortaProcessList processes_;
   TVortaEnv env_;
+  // After the processes: its runners refer to them.
+  std::unique_ptr<TPlanHost> plans_;
   std::unique_ptr<TAlarms> alarms_;
   std::unique_ptr<TAlarmChecks> alarmChecks_;    // the 2-s cycle's checks that feed alarms_
   std::unique_ptr<TAlarmCommand> alarmCommand_;  // "[Alarms] Command=" of Vorta.ini

@@ -18,7 +18,10 @@ TCycleTimers::TCycleTimers(TTimerService& time, const TCycleContext& context)
     if (AfterOutputCycle) AfterOutputCycle();
   };
   measurement_->OnTimer = [this] { MeasurementCycle(context_); };
-  regulation_->OnTimer = [this] { RegulationCycle(context_); };
+  regulation_->OnTimer = [this] {
+    RegulationCycle(context_);
+    if (AfterRegulationCycle) AfterRegulationCycle();
+  };
 }
 
 TCycleTimers::~TCycleTimers() = default;

@@ -37,6 +37,8 @@ class TCycleTimers {
 
   // Runs after each output cycle, in the same tick.
   std::function<void()> AfterOutputCycle;
+  // Runs after each regulation cycle, in the same tick.
+  std::function<void()> AfterRegulationCycle;
 
  private:
   TCycleContext context_;
