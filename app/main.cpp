@@ -91,6 +91,14 @@ bool WantsHeadless(int argc, char** argv) {
   return !HasDisplay();
 }
 
+bool TriesPlans(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const QByteArray a(argv[i]);
+    if (a == "--plan" || a.startsWith("--plan=")) return true;
+  }
+  return false;
+}
+
 class TChaiNotices {
  public:
   explicit TChaiNotices(vorta::IMessageSink& messages) {
@@ -123,7 +131,12 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "ctl") == 0) return vorta::RunControlClient(argc, argv);
   const bool headless = WantsHeadless(argc, argv);
   std::unique_ptr<QCoreApplication> app;
-  if (headless) {
+  if (TriesPlans(argc, argv)) {
+    // The plan report draws its picture with the chart library, which wants
+    // a widget application; it never opens a window.
+    if (!HasDisplay()) qputenv("QT_QPA_PLATFORM", "offscreen");
+    app = std::make_unique<QApplication>(argc, argv);
+  } else if (headless) {
     app = std::make_unique<QCoreApplication>(argc, argv);
   } else {
     app = std::make_unique<QApplication>(argc, argv);
@@ -189,6 +202,13 @@ int main(int argc, char** argv) {
                      "otherwise). Files and published data stay Russian."),
       QStringLiteral("LANG"));
   parser.addOption(langOption);
+  const QCommandLineOption planOption(
+      QStringLiteral("plan"),
+      QStringLiteral("With --fast-forward: try the run plan FILE on vessel N of the virtual plant "
+                     "(repeatable) and write PlanReport<N>.txt and PlanReport<N>.png beside the "
+                     "data logs."),
+      QStringLiteral("N=FILE"));
+  parser.addOption(planOption);
   // QCommandLineParser::process() would end a bad command line with 1, the
   // code of a folder without Vorta.ini; it only serves --help and --version here.
   if (!parser.parse(QCoreApplication::arguments())) return UsageError(parser.errorText());
@@ -208,6 +228,17 @@ int main(int argc, char** argv) {
           QStringLiteral("vorta: --fast-forward takes a number of hours (0 < HOURS <= 8784)"));
       return 2;
     }
+  }
+  vorta::TFastForwardPlans plans;
+  for (const QString& text : parser.values(planOption)) {
+    vorta::TPlanTrial trial;
+    if (!vorta::ParsePlanTrial(text, &trial)) {
+      return UsageError(QStringLiteral("--plan takes N=FILE, N the vessel's number"));
+    }
+    plans.Trials.push_back(trial);
+  }
+  if (!plans.Trials.empty() && !parser.isSet(fastForwardOption)) {
+    return UsageError(QStringLiteral("--plan goes with --fast-forward"));
   }
   if (parser.isSet(prepareOption) && !parser.isSet(demoOption)) {
     return UsageError(QStringLiteral("--prepare goes with --demo"));
@@ -310,7 +341,7 @@ int main(int argc, char** argv) {
   if (parser.isSet(fastForwardOption)) {
     return vorta::RunFastForward(
         folder, fastForwardHours, parser.isSet(demoOption), [] { return gStopRequested != 0; },
-        std::move(claim));
+        std::move(claim), plans);
   }
 
   vorta::TRealTimerService time;

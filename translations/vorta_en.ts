@@ -849,6 +849,14 @@ ip link set %1 up</translation>
         <source>не все записи попали на диск (см. сообщения выше)</source>
         <translation>not everything reached the disk (see the messages above)</translation>
     </message>
+    <message>
+        <source>план пробуют только на виртуальной установке ([CHAI] Backend=virtual в VortaCAN.ini)</source>
+        <translation>a plan is tried on the virtual plant only ([CHAI] Backend=virtual in VortaCAN.ini)</translation>
+    </message>
+    <message>
+        <source>сосуда %1 в этой папке нет</source>
+        <translation>this folder has no vessel %1</translation>
+    </message>
 </context>
 <context>
     <name>vorta::ProcessConfigLoader</name>
@@ -1008,10 +1016,6 @@ ip link set %1 up</translation>
     <message>
         <source>%1: не обычный файл (%2), программа его не открывает</source>
         <translation>%1: not a regular file (%2); the program does not open it</translation>
-    </message>
-    <message>
-        <source>не обычный файл (%1)</source>
-        <translation>not a regular file (%1)</translation>
     </message>
     <message>
         <source>; часть записи осталась в файле: </source>
