@@ -147,5 +147,27 @@ TEST_F(PlanTrialTest, phShiftFollowsTheCondition) {
   EXPECT_GT(t.End.Dosed[static_cast<size_t>(sim::TActuator::Acid)], 10.0);
 }
 
+TEST_F(PlanTrialTest, aPlanWithAFaultOrNoVesselStartsNothing) {
+  qputenv("XDG_RUNTIME_DIR", runtime_.path().toUtf8());
+  QString error;
+  ASSERT_TRUE(PrepareDemoFolder(folder_.path(), &error, 1));
+  const QString bad = QDir(folder_.path()).filePath(QStringLiteral("bad.yaml"));
+  QFile file(bad);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("steps:\n  - setpoint: {channel: pH, value: 20}\n");
+  file.close();
+  for (const TPlanTrial& trial :
+       {TPlanTrial{1, bad}, TPlanTrial{2, QDir(QStringLiteral(VORTA_EXAMPLE_PLANS))
+                                              .filePath(QStringLiteral("ph-shift.yaml"))}}) {
+    TFastForwardPlans plans;
+    plans.Trials.push_back(trial);
+    bool finished = false;
+    plans.Finished = [&finished](const TPlanReport&) { finished = true; };
+    EXPECT_EQ(RunFastForward(folder_.path(), 1, true, {}, {}, plans), 2) << trial.Vessel;
+    EXPECT_FALSE(finished);
+    EXPECT_FALSE(QFile::exists(QDir(folder_.path()).filePath(QStringLiteral("PlanReport1.txt"))));
+  }
+}
+
 }  // namespace
 }  // namespace vorta
