@@ -93,6 +93,13 @@ int RunControlClient(int argc, char** argv) {
     folder = DefaultProgramFolder(QCoreApplication::applicationDirPath(),
                                   QProcessEnvironment::systemEnvironment());
   }
+  // A plan's file is named from where the caller stands, not the program.
+  if (command.size() >= 3 && command[0].compare(QLatin1String("plan"), Qt::CaseInsensitive) == 0) {
+    const QString sub = command[1].toLower();
+    if (sub == QLatin1String("check")) command[2] = QDir::current().absoluteFilePath(command[2]);
+    if (sub == QLatin1String("start") && command.size() >= 4)
+      command[3] = QDir::current().absoluteFilePath(command[3]);
+  }
   const bool completing = command[0].compare(QLatin1String("complete"), Qt::CaseInsensitive) == 0;
   TControlReply reply =
       SendControlCommand(folder, command, json, completing ? kCompletionMs : 10'000);

@@ -12,6 +12,7 @@
 #include "app/MainForm.h"
 #include "journal/Alarms.h"
 #include "journal/Journal.h"
+#include "plans/PlanHost.h"
 #include "plans/PlanParser.h"
 #include "plans/PlanVessel.h"
 #include "platform/Numbers.h"
@@ -75,16 +76,26 @@ std::optional<QString> ParamsWords(const QStringList& words) {
   return std::nullopt;
 }
 
-// check FILE [--vessel N]
+// check FILE [--vessel N]; start VESSEL FILE; pause|resume|skip|stop|status VESSEL.
 std::optional<QString> PlanWords(const QStringList& words) {
-  if (words.isEmpty() || words[0].compare(QLatin1String("check"), Qt::CaseInsensitive) != 0) {
-    return QStringLiteral("plan: нужно check");
+  const QString usage = QStringLiteral(
+      "plan: нужно check FILE [--vessel N], start VESSEL FILE или "
+      "pause|resume|skip|stop|status VESSEL");
+  if (words.isEmpty()) return usage;
+  const QString sub = words[0].toLower();
+  if (sub == QLatin1String("check")) {
+    if (words.size() == 2) return std::nullopt;
+    if (words.size() == 4 &&
+        words[2].compare(QLatin1String("--vessel"), Qt::CaseInsensitive) == 0) {
+      return std::nullopt;
+    }
+    return usage;
   }
-  if (words.size() == 2) return std::nullopt;
-  if (words.size() == 4 && words[2].compare(QLatin1String("--vessel"), Qt::CaseInsensitive) == 0) {
-    return std::nullopt;
+  if (sub == QLatin1String("start")) return words.size() == 3 ? std::nullopt : std::optional(usage);
+  for (const char* one : {"pause", "resume", "skip", "stop", "status"}) {
+    if (sub == QLatin1String(one)) return words.size() == 2 ? std::nullopt : std::optional(usage);
   }
-  return QStringLiteral("plan: нужно check FILE [--vessel N]");
+  return usage;
 }
 
 std::optional<QString> AnyWords(const QStringList& /*words*/) {
@@ -105,9 +116,10 @@ const TCommandSpec kCommands[] = {
     {"ack", "VESSEL|all|aID", "квитировать тревоги сосуда, все или одну (#ID из alarms)", true,
      Exactly<1>},
     {"stirrer", "VESSEL RPM|start|stop", "скорость мешалки, её пуск и остановка", true, Exactly<2>},
-    {"plan", "check FILE [--vessel N]",
-     "проверить план: ошибки со строкой и столбцом; с --vessel — и по настройкам сосуда", false,
-     PlanWords},
+    {"plan", "check FILE [--vessel N] | start VESSEL FILE | pause|resume|skip|stop|status VESSEL",
+     "план: проверить (ошибки со строкой и столбцом), начать, приостановить, продолжить, "
+     "пропустить шаг, остановить, состояние",
+     false, PlanWords},
     // The shell's completion asks what may come next.
     {"complete", nullptr, nullptr, false, AnyWords},
 };
@@ -385,6 +397,71 @@ TControlReply PlanCheck(TMainForm& form, const QStringList& args) {
   return reply;
 }
 
+// "шаг 4 из 9 «feed ramp»: ramp … , осталось 2 h 10 min; далее: …"
+QString PlanStatusText(const TVortaProcess& p, const TPlanRunner& r, const TPlanStatus& st) {
+  QString text = QStringLiteral("%1: план «%2», %3")
+                     .arg(p.Caption(), r.Plan().Name, PlanRunStateName(st.State));
+  if (st.StepNumber == 0) return text;
+  text += QStringLiteral(", шаг %1 из %2").arg(st.StepNumber).arg(st.StepCount);
+  if (!st.StepName.isEmpty()) text += QStringLiteral(" «%1»").arg(st.StepName);
+  text += QStringLiteral(": ") + st.StepText;
+  if (st.Times > 0) text += QStringLiteral(" (повтор %1 из %2)").arg(st.Iteration).arg(st.Times);
+  if (st.RemainingMs >= 0) text += QStringLiteral(", осталось ") + PlanDurationText(st.RemainingMs);
+  if (!st.NextText.isEmpty()) text += QStringLiteral("; далее: ") + st.NextText;
+  if (!st.Overridden.empty()) {
+    QStringList names;
+    for (int ch : st.Overridden) names << PlanChannelName(ch);
+    text += QStringLiteral("; изменено вручную: ") + names.join(QStringLiteral(", "));
+  }
+  return text;
+}
+
+// plan start|pause|resume|skip|stop|status VESSEL …
+TControlReply PlanControl(TMainForm& form, const QStringList& args) {
+  TVortaProcess* p = FindVessel(form, args[2]);
+  if (p == nullptr) return NoVessel(form, args[2]);
+  TPlanHost* host = form.Plans();
+  if (host == nullptr) return Refused(QStringLiteral("Программа завершает работу"));
+  const QString sub = args[1].toLower();
+  if (sub == QLatin1String("start")) {
+    const TPlanStartResult started = host->Start(*p, args[3]);
+    if (started.Ok) return {0, started.Text};
+    QStringList lines{started.Text};
+    QJsonArray list;
+    for (const TPlanError& e : started.Errors) {
+      lines << QStringLiteral("%1:%2").arg(args[3], e.Text());
+      list.append(QJsonObject{{QStringLiteral("line"), e.Line},
+                              {QStringLiteral("column"), e.Column},
+                              {QStringLiteral("message"), e.Message}});
+    }
+    TControlReply reply = Refused(lines.join(u'\n'));
+    reply.Data = QJsonObject{{QStringLiteral("file"), args[3]}, {QStringLiteral("errors"), list}};
+    return reply;
+  }
+  TPlanRunner* r = host->Runner(*p);
+  if (r == nullptr) return Refused(QStringLiteral("%1: плана нет").arg(p->Caption()));
+  const std::int64_t now = host->MonotonicMs();
+  bool done = true;
+  if (sub == QLatin1String("pause")) {
+    done = r->Pause(now);
+  } else if (sub == QLatin1String("resume")) {
+    done = r->Continue(now);
+  } else if (sub == QLatin1String("skip")) {
+    done = r->Skip(now);
+  } else if (sub == QLatin1String("stop")) {
+    done = r->Active();
+    r->Stop(QStringLiteral("остановлен командой"));
+  }
+  const TPlanStatus st = r->Status(now);
+  TControlReply reply{done ? 0 : kControlRefused,
+                      (done ? QString()
+                            : QStringLiteral("Нельзя %1 план в состоянии %2: ")
+                                  .arg(sub, PlanRunStateName(st.State))) +
+                          PlanStatusText(*p, *r, st)};
+  reply.Data = PlanStatusJson(*r, st);
+  return reply;
+}
+
 TControlReply RunControlCommand(TMainForm& form, const TControlRequest& request) {
   const QStringList& args = request.Args;
   TControlReply reply;
@@ -395,7 +472,12 @@ TControlReply RunControlCommand(TMainForm& form, const TControlRequest& request)
   }
   const TCommandSpec& command = *FindCommand(args[0]);
   const QString name = QLatin1String(command.Name);
-  const bool changes = command.Changes || (name == QLatin1String("params") && args.size() > 3);
+  const bool planControl = name == QLatin1String("plan") &&
+                           args[1].compare(QLatin1String("check"), Qt::CaseInsensitive) != 0;
+  const bool planChange =
+      planControl && args[1].compare(QLatin1String("status"), Qt::CaseInsensitive) != 0;
+  const bool changes =
+      command.Changes || planChange || (name == QLatin1String("params") && args.size() > 3);
   if (!changes) {
     if (name == QLatin1String("status")) {
       reply = StatusReport(form);
@@ -408,6 +490,8 @@ TControlReply RunControlCommand(TMainForm& form, const TControlRequest& request)
       reply = VersionReport(form);
     } else if (name == QLatin1String("complete")) {
       reply = Complete(form, args.mid(1));
+    } else if (planControl) {
+      reply = PlanControl(form, args);
     } else if (name == QLatin1String("plan")) {
       reply = PlanCheck(form, args);
     } else if (TVortaProcess* p = FindVessel(form, args[1]); p == nullptr) {
@@ -431,6 +515,8 @@ TControlReply RunControlCommand(TMainForm& form, const TControlRequest& request)
       reply = Params(form, args);
     } else if (name == QLatin1String("stirrer")) {
       reply = Stirrer(form, args);
+    } else if (planChange) {
+      reply = PlanControl(form, args);
     } else {
       reply = Acknowledge(form, request);
     }

@@ -32,6 +32,7 @@
 #include "journal/Alarms.h"
 #include "journal/Journal.h"
 #include "journal/JournalVerify.h"
+#include "plans/PlanHost.h"
 #include "platform/Chai.h"
 #include "platform/ControlSocket.h"
 #include "platform/Language.h"
@@ -41,6 +42,7 @@
 #include "platform/TimerService.h"
 #include "process/PanelView.h"
 #include "telemetry/MqttTelemetry.h"
+#include "windows/dialogs/PlanWindow.h"
 #include "windows/fill/FillWindow.h"
 #include "windows/main/MainWindow.h"
 #include "windows/main/MessageBoxSink.h"
@@ -399,8 +401,17 @@ int main(int argc, char** argv) {
   }
   if (headless) vorta::PrintAlarmsToStderr(form.Alarms());
   if (parser.isSet(demoOption)) vorta::StartDemoVessels(form.Processes());
+  vorta::TPlanWindow::Host = form.Plans();
   // Off unless Vorta.ini has an [MQTT] Host; its own thread talks to the broker.
   const std::unique_ptr<vorta::TMqttTelemetry> mqtt = vorta::TMqttTelemetry::Start(form.Env());
+  if (mqtt) {
+    mqtt->PlanOf = [&form](const vorta::TVortaProcess& p) {
+      vorta::TPlanHost* plans = form.Plans();
+      const vorta::TPlanRunner* r = plans != nullptr ? plans->Runner(p) : nullptr;
+      return r == nullptr ? QJsonObject()
+                          : vorta::PlanStatusJson(*r, r->Status(plans->MonotonicMs()));
+    };
+  }
   // The panel menu keeps its fill item hidden: this is the way to the window.
   std::unique_ptr<vorta::TFillWindow> fillWindow;
   if (!headless && parser.isSet(fillOption) && form.Fill() != nullptr) {

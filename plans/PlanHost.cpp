@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 
 #include "plans/PlanState.h"
 #include "plans/PlanVessel.h"
@@ -16,6 +17,27 @@ namespace {
 // after a crash the down time is known to within this.
 
 }  // namespace
+
+QJsonObject PlanStatusJson(const TPlanRunner& r, const TPlanStatus& st) {
+  QJsonArray overridden;
+  for (int ch : st.Overridden) overridden.append(PlanChannelName(ch));
+  return QJsonObject{
+      {QStringLiteral("plan"), r.Plan().Name},
+      {QStringLiteral("file"), r.Plan().FileName},
+      {QStringLiteral("sha256"), QString::fromLatin1(r.Plan().Hash)},
+      {QStringLiteral("state"), PlanRunStateName(st.State)},
+      {QStringLiteral("step"), st.StepNumber},
+      {QStringLiteral("steps"), st.StepCount},
+      {QStringLiteral("name"), st.StepName},
+      {QStringLiteral("text"), st.StepText},
+      {QStringLiteral("next"), st.NextText},
+      {QStringLiteral("remainingSeconds"),
+       st.RemainingMs < 0 ? QJsonValue() : QJsonValue(static_cast<double>(st.RemainingMs / 1000))},
+      {QStringLiteral("iteration"), st.Iteration},
+      {QStringLiteral("times"), st.Times},
+      {QStringLiteral("overridden"), overridden},
+  };
+}
 
 TPlanHost::TPlanHost(TTimerService& time, QString folder)
     : time_(time), folder_(std::move(folder)) {}

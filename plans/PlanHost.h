@@ -4,6 +4,7 @@
 // once a minute (so that the gap after a crash is known to the minute), and
 // resumed from that state when the program starts again.
 
+#include <QJsonObject>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -27,6 +28,11 @@ struct TPlanStartResult {
   QString Text;
   std::vector<TPlanError> Errors;
 };
+
+// A plan's status as `vorta ctl plan status --json` and the MQTT state
+// payload carry it: the plan, its state, the step and the next, the time left
+// (null when not known) and the channels the operator changed by hand.
+QJsonObject PlanStatusJson(const TPlanRunner& r, const TPlanStatus& st);
 
 class TPlanHost {
  public:

@@ -73,7 +73,7 @@ QDateTime LogRowMoment(const QString& dateField, const QString& timeField, doubl
   return QDateTime(lastDay, clock);
 }
 
-QByteArray StateJson(const TVortaProcess& p, std::int64_t utcMs) {
+QByteArray StateJson(const TVortaProcess& p, std::int64_t utcMs, const QJsonObject& plan) {
   QJsonObject o;
   o[QLatin1String("time")] = LocalTimeWithOffsetAt(utcMs);
   o[QLatin1String("vessel")] = p.Config.NumProcess;
@@ -103,6 +103,7 @@ QByteArray StateJson(const TVortaProcess& p, std::int64_t utcMs) {
     channels.append(c);
   }
   o[QLatin1String("channels")] = channels;
+  if (!plan.isEmpty()) o[QLatin1String("plan")] = plan;
   return Compact(o);
 }
 

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -16,7 +17,9 @@ enum class TAlarmEvent;
 
 // <root>/<vessel>/state: the vessel's 2-s values at the instant utcMs (ms
 // since 1970 UTC), stamped in local time with the offset in force then.
-QByteArray StateJson(const TVortaProcess& process, std::int64_t utcMs);
+// "plan": the vessel's plan (PlanStatusJson), when it has one in this run.
+QByteArray StateJson(const TVortaProcess& process, std::int64_t utcMs,
+                     const QJsonObject& plan = QJsonObject());
 // <root>/alarms: every active alarm of the program, oldest first, with its
 // state (acknowledged or not).
 QByteArray AlarmListJson(const std::deque<TAlarm>& alarms);

@@ -73,7 +73,8 @@ void TMqttTelemetry::Tick() {
   if (publisher_->Connected() && env_.Processes != nullptr) {
     const std::int64_t now = env_.Time.UtcMs();
     for (const auto& p : *env_.Processes)
-      publisher_->PublishState(p->Config.NumProcess, StateJson(*p, now));
+      publisher_->PublishState(p->Config.NumProcess,
+                               StateJson(*p, now, PlanOf ? PlanOf(*p) : QJsonObject()));
   }
   for (const TMqttNotice& notice : publisher_->TakeNotices()) {
     if (notice.Operator) env_.Messages.ShowInfo(notice.Shown);

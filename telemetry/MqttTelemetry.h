@@ -5,7 +5,9 @@
 // Alarms reach the broker through the journal file; an alarm change the
 // journal could not take is handed to the publisher directly.
 
+#include <QJsonObject>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "telemetry/MqttPublisher.h"
@@ -13,6 +15,7 @@
 namespace vorta {
 
 struct TVortaEnv;
+class TVortaProcess;
 class TTimer;
 
 class TMqttTelemetry {
@@ -29,6 +32,9 @@ class TMqttTelemetry {
   // The 2-s work, also called by the timer.
   void Tick();
   [[nodiscard]] TMqttPublisher& Publisher() { return *publisher_; }
+
+  // The vessel's plan for its state payload (PlanStatusJson); empty: none.
+  std::function<QJsonObject(const TVortaProcess&)> PlanOf;
 
  private:
   TVortaEnv& env_;

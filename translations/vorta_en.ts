@@ -1518,6 +1518,41 @@ ip link set %1 up</translation>
     </message>
 </context>
 <context>
+    <name>vorta::TPlanWindow</name>
+    <message>
+        <source>План — %1</source>
+        <translation>Plan — %1</translation>
+    </message>
+    <message>
+        <source>Плана нет. Начать: vorta ctl plan start СОСУД ФАЙЛ</source>
+        <translation>No plan. To start one: vorta ctl plan start VESSEL FILE</translation>
+    </message>
+    <message>
+        <source>План «%1»: %2</source>
+        <translation>Plan “%1”: %2</translation>
+    </message>
+    <message>
+        <source>Шаг %1 из %2</source>
+        <translation>Step %1 of %2</translation>
+    </message>
+    <message>
+        <source>, повтор %1 из %2</source>
+        <translation>, round %1 of %2</translation>
+    </message>
+    <message>
+        <source>, до следующего %1</source>
+        <translation>, %1 to the next</translation>
+    </message>
+    <message>
+        <source>Далее: %1</source>
+        <translation>Next: %1</translation>
+    </message>
+    <message>
+        <source>Изменено вручную (план это соблюдает): %1</source>
+        <translation>Changed by hand (the plan obeys): %1</translation>
+    </message>
+</context>
+<context>
     <name>vorta::TSetpointsDialog</name>
     <message>
         <source>Отмена</source>
@@ -1720,6 +1755,10 @@ ip link set %1 up</translation>
     <message>
         <source>Экспорт</source>
         <translation>Export</translation>
+    </message>
+    <message>
+        <source>План…</source>
+        <translation>Plan…</translation>
     </message>
 </context>
 <context>

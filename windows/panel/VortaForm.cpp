@@ -29,6 +29,7 @@
 #include "windows/dialogs/AboutForm.h"
 #include "windows/dialogs/CalibrationForm.h"
 #include "windows/dialogs/ControlParamsDialog.h"
+#include "windows/dialogs/PlanWindow.h"
 #include "windows/dialogs/SetpointsDialog.h"
 #include "windows/dialogs/StatusWindow.h"
 
@@ -497,6 +498,8 @@ void TVortaForm::BuildMenu() {
   connect(Item(menu_, tr("Тревоги")), &QAction::triggered, this, [this] {
     if (Process.Env.Alarms != nullptr) TAlarmWindow::Open(*Process.Env.Alarms, this);
   });
+  connect(Item(menu_, tr("План…")), &QAction::triggered, this,
+          [this] { TPlanWindow::Open(Process, this); });
   Hidden(menu_, tr("Заполнение"));
   menu_->addSeparator();
   QMenu* calibr = menu_->addMenu(tr("Калибровка"));

@@ -1,0 +1,59 @@
+// The plan window opened from the panel's menu: the steps in file order with
+// the current one marked, the time to the next and a setpoint changed by
+// hand; its picture is kept under docs/images.
+
+#include <QLabel>
+#include <QListWidget>
+
+#include "DialogFixture.h"
+#include "plans/PlanHost.h"
+#include "windows/dialogs/PlanWindow.h"
+
+namespace vorta::testing {
+namespace {
+
+using PlanWindowTest = DialogFixture;
+
+TEST_F(PlanWindowTest, showsTheCurrentStepTheTimeToTheNextAndTheOverride) {
+  TVortaProcess& p = AddProcess(1);
+  WriteFile(QStringLiteral("feed.yaml"), R"(name: Fed-batch
+steps:
+  - name: batch
+    setpoint: {channel: pH, value: 6.8}
+  - name: substrate out
+    wait_until: {condition: "pO2 > 60", for: 2 min, limit: 30 h}
+  - repeat:
+      times: 4
+      steps:
+        - name: feed step
+          pulse: {generator: Epp, period: 10 min, on: 20 s}
+        - wait: 4 h
+  - name: harvest
+    alarm: harvest now
+)");
+  TPlanHost host(time_, program_.ProgramFolder);
+  ASSERT_TRUE(host.Start(p, program_.ProgramFolder + "feed.yaml").Ok);
+  time_.AdvanceBy(3'600'000);
+  p.Channel[1].Config.Setpoint = 7.1;  // the operator's own
+  TPlanWindow::Host = &host;
+  Menu(p, {QStringLiteral("План…")});
+  TPlanWindow* w = nullptr;
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (auto* found = qobject_cast<TPlanWindow*>(top)) w = found;
+  }
+  TPlanWindow::Host = nullptr;
+  ASSERT_NE(w, nullptr);
+  ASSERT_EQ(w->Steps()->count(), 6);  // the repeat's line and five steps
+  EXPECT_TRUE(w->Steps()->item(1)->font().bold());
+  EXPECT_FALSE(w->Steps()->item(0)->font().bold());
+  const QString header = w->Header()->text();
+  EXPECT_TRUE(header.contains(QStringLiteral("Шаг 2 из 5"))) << header.toStdString();
+  EXPECT_TRUE(header.contains(QStringLiteral("1 d 5 h"))) << header.toStdString();
+  EXPECT_TRUE(header.contains(QStringLiteral("вручную"))) << header.toStdString();
+  EXPECT_TRUE(header.contains(QStringLiteral("feed step"))) << header.toStdString();
+  w->grab().save(QStringLiteral(VORTA_SOURCE_DIR "/docs/images/plan-window.png"));
+  delete w;
+}
+
+}  // namespace
+}  // namespace vorta::testing
