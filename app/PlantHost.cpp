@@ -3,20 +3,25 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <cstdio>
 
 #include "app/DemoFolder.h"
 #include "app/MainForm.h"
+#include "app/PlanReport.h"
 #include "can/AdapterFactory.h"
 #include "can/Chai.h"
+#include "commands/StatusClock.h"
 #include "devices/CANService.h"
 #include "journal/Alarms.h"
 #include "journal/Journal.h"
+#include "plans/PlanHost.h"
 #include "platform/Messages.h"
 #include "platform/ProfileFile.h"
 #include "platform/RealTimerService.h"
 #include "platform/VirtualTimerService.h"
 #include "process/PanelView.h"
+#include "process/ProcessRecord.h"
 #include "sim/ChaiPlantBridge.h"
 #include "sim/VirtualPlant.h"
 
@@ -50,10 +55,75 @@ bool RealTimeLink(const QString& folder, const TPlantHost& plant) {
          (type == TAdapterFactory::kChaiType && !plant.Running());
 }
 
+// A trial's state is still written at every step change.
+constexpr std::int64_t kTrialSaveEveryMs = 3'600'000;
+
+// Starts every trial's plan, watched by the report; false (and the faults
+// on stderr) when one could not start.
+bool StartTrials(TMainForm& form, TPlantHost& plant, TTimerService& time,
+                 const std::vector<TPlanTrial>& trials, TPlanReport& report) {
+  if (!plant.Running() || form.Plans() == nullptr) {
+    std::fprintf(stderr, "vorta: --plan: %s\n",
+                 qPrintable(QCoreApplication::translate(
+                     "vorta::PlantHost",
+                     "план пробуют только на виртуальной установке ([CHAI] Backend=virtual в "
+                     "VortaCAN.ini)")));
+    return false;
+  }
+  // The trial is the fermentation from inoculation: waits on its elapsed time count from here.
+  if (!form.Env().Program.EftRunning) StartElapsedClock(form.Env(), time.Now());
+  form.Plans()->SetSaveEvery(kTrialSaveEveryMs);
+  for (const TPlanTrial& t : trials) {
+    TVortaProcess* p = nullptr;
+    for (const auto& candidate : form.Processes()) {
+      if (candidate->Config.NumProcess == t.Vessel) p = candidate.get();
+    }
+    if (p == nullptr) {
+      std::fprintf(
+          stderr, "vorta: --plan: %s\n",
+          qPrintable(QCoreApplication::translate("vorta::PlantHost", "сосуда %1 в этой папке нет")
+                         .arg(t.Vessel)));
+      return false;
+    }
+    TPlanHost& host = *form.Plans();
+    report.Watch(*p, plant.Plant()->FindVessel(QFileInfo(p->IniFileName).fileName()),
+                 QFileInfo(t.File).completeBaseName(),
+                 [&host, &time, p]() -> std::optional<TPlanStatus> {
+                   const TPlanRunner* r = host.Runner(*p);
+                   if (r == nullptr) return std::nullopt;
+                   return r->Status(time.MonotonicMs());
+                 });
+    const TPlanStartResult started = host.Start(*p, t.File);
+    if (!started.Ok) {
+      std::fprintf(stderr, "vorta: --plan %d=%s: %s\n", t.Vessel, qPrintable(t.File),
+                   qPrintable(started.Text));
+      for (const TPlanError& e : started.Errors) {
+        std::fprintf(stderr, "%s:%d:%d: %s\n", qPrintable(t.File), e.Line, e.Column,
+                     qPrintable(e.Message));
+      }
+      return false;
+    }
+    if (const TPlanRunner* r = host.Runner(*p)) report.NamePlan(*p, r->Plan().Name);
+  }
+  return true;
+}
+
 }  // namespace
 
+bool ParsePlanTrial(const QString& text, TPlanTrial* trial) {
+  const qsizetype eq = text.indexOf(u'=');
+  if (eq <= 0 || eq + 1 >= text.size()) return false;
+  bool ok = false;
+  const int vessel = text.left(eq).trimmed().toInt(&ok);
+  if (!ok || vessel <= 0) return false;
+  trial->Vessel = vessel;
+  trial->File = text.mid(eq + 1);
+  return true;
+}
+
 int RunFastForward(const QString& folder, double hours, bool demo,
-                   const std::function<bool()>& stopRequested, TFolderClaim claim) {
+                   const std::function<bool()>& stopRequested, TFolderClaim claim,
+                   const TFastForwardPlans& plans) {
   if (!claim.Lock) {
     claim = ClaimFolder(folder);
     if (claim.Result != TFolderClaim::TResult::Claimed) return ReportUnclaimed(claim, folder, 1);
@@ -108,10 +178,23 @@ int RunFastForward(const QString& folder, double hours, bool demo,
   const auto total = static_cast<std::int64_t>(hours * 3'600'000.0);
   constexpr std::int64_t kHourMs = 3'600'000;
   constexpr std::int64_t kMinuteMs = 60'000;
+  const std::int64_t startMono = time.MonotonicMs();
+  TPlanReport report(
+      [&time, startMono] { return static_cast<double>(time.MonotonicMs() - startMono) / kHourMs; });
+  const bool trying = !plans.Trials.empty();
+  if (trying) {
+    if (form.Journal() != nullptr) report.Attach(*form.Journal());
+    if (!StartTrials(form, plant, time, plans.Trials, report)) {
+      form.Program().ShutdownRequested = true;
+      time.AdvanceBy(40);
+      return 2;
+    }
+  }
   for (std::int64_t done = 0; done < total && !(stopRequested && stopRequested());) {
     const std::int64_t step = std::min(kMinuteMs, total - done);
     time.AdvanceBy(step);
     done += step;
+    if (trying) report.Sample();
     // Alarm commands run as processes on the system's time: their ends are
     // delivered as events.
     if (QCoreApplication::instance() != nullptr) QCoreApplication::processEvents();
@@ -119,6 +202,20 @@ int RunFastForward(const QString& folder, double hours, bool demo,
       std::fprintf(stdout, "fast-forward: %.2f h simulated\n", static_cast<double>(done) / kHourMs);
       std::fflush(stdout);
     }
+  }
+  if (trying) {
+    QString error;
+    if (!report.Write(folder, &error)) {
+      std::fprintf(stderr, "vorta: --plan: %s\n", qPrintable(error));
+      writeFailed = true;
+    } else {
+      for (const auto& run : report.Runs()) {
+        std::fprintf(stdout, "plan report: %s\n",
+                     qPrintable(QDir(folder).filePath(
+                         QStringLiteral("PlanReport%1.txt").arg(run.Process->Config.NumProcess))));
+      }
+    }
+    if (plans.Finished) plans.Finished(report);
   }
   form.Program().ShutdownRequested = true;
   time.AdvanceBy(40);

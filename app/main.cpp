@@ -94,6 +94,14 @@ bool WantsHeadless(int argc, char** argv) {
   return !HasDisplay();
 }
 
+bool TriesPlans(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const QByteArray a(argv[i]);
+    if (a == "--plan" || a.startsWith("--plan=")) return true;
+  }
+  return false;
+}
+
 class TChaiNotices {
  public:
   explicit TChaiNotices(vorta::IMessageSink& messages) {
@@ -124,8 +132,9 @@ struct TOptions {
   bool Fill = false;
   bool StallReport = false;
   bool VerifyJournal = false;
-  QString JournalPath;  // empty: the folder's own
-  QString Language;     // empty: not given
+  QString JournalPath;             // empty: the folder's own
+  QString Language;                // empty: not given
+  vorta::TFastForwardPlans Plans;  // tried on the virtual plant
 };
 
 // A command line refused: what to say and the exit code.
@@ -199,6 +208,13 @@ std::variant<TOptions, TRefusal> ParseOptions(QCoreApplication& app, bool headle
                      "otherwise). Files and published data stay Russian."),
       QStringLiteral("LANG"));
   parser.addOption(langOption);
+  const QCommandLineOption planOption(
+      QStringLiteral("plan"),
+      QStringLiteral("With --fast-forward: try the run plan FILE on vessel N of the virtual plant "
+                     "(repeatable) and write PlanReport<N>.txt and PlanReport<N>.png beside the "
+                     "data logs."),
+      QStringLiteral("N=FILE"));
+  parser.addOption(planOption);
   // QCommandLineParser::process() would end a bad command line with 1, the
   // code of a folder without Vorta.ini; it only serves --help and --version here.
   if (!parser.parse(QCoreApplication::arguments())) return UsageError(parser.errorText());
@@ -222,6 +238,16 @@ std::variant<TOptions, TRefusal> ParseOptions(QCoreApplication& app, bool headle
           QStringLiteral("vorta: --fast-forward takes a number of hours (0 < HOURS <= 8784)"), 2};
     }
     options.FastForwardHours = hours;
+  }
+  for (const QString& text : parser.values(planOption)) {
+    vorta::TPlanTrial trial;
+    if (!vorta::ParsePlanTrial(text, &trial)) {
+      return UsageError(QStringLiteral("--plan takes N=FILE, N the vessel's number"));
+    }
+    options.Plans.Trials.push_back(trial);
+  }
+  if (!options.Plans.Trials.empty() && !options.FastForwardHours) {
+    return UsageError(QStringLiteral("--plan goes with --fast-forward"));
   }
   options.Demo = parser.isSet(demoOption);
   options.Prepare = parser.isSet(prepareOption);
@@ -426,7 +452,7 @@ int RunWithWindows(QCoreApplication& app, const TOptions& options, const QString
 int RunFastForwardHours(const TOptions& options, const QString& folder, vorta::TFolderClaim claim) {
   return vorta::RunFastForward(
       folder, *options.FastForwardHours, options.Demo, [] { return gStopRequested != 0; },
-      std::move(claim));
+      std::move(claim), options.Plans);
 }
 
 // The folder is ready: claims it if that is still to do and runs it.
@@ -515,7 +541,12 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "ctl") == 0) return vorta::RunControlClient(argc, argv);
   const bool headless = WantsHeadless(argc, argv);
   std::unique_ptr<QCoreApplication> app;
-  if (headless) {
+  if (TriesPlans(argc, argv)) {
+    // The plan report draws its picture with the chart library, which wants
+    // a widget application; it never opens a window.
+    if (!HasDisplay()) qputenv("QT_QPA_PLATFORM", "offscreen");
+    app = std::make_unique<QApplication>(argc, argv);
+  } else if (headless) {
     app = std::make_unique<QCoreApplication>(argc, argv);
   } else {
     app = std::make_unique<QApplication>(argc, argv);

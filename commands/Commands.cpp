@@ -13,6 +13,7 @@
 #include "journal/Alarms.h"
 #include "platform/Numbers.h"
 #include "platform/TimerService.h"
+#include "process/OutputChannels.h"
 #include "process/ProcessRecord.h"
 
 namespace vorta {
@@ -437,8 +438,15 @@ TCommandResult SetPulse(TVortaProcess& p, const TCaller& caller, TPulseKind kind
   RecordChange(p, key(periodKey), QString::number(g.Period), QString::number(periodTicks),
                caller.Source);
   RecordChange(p, key(workKey), QString::number(g.Work), QString::number(workTicks), caller.Source);
+  // An on-time switches the generator on, none switches it off: a feed set
+  // on a generator that does not run would dose nothing and say it did.
+  const std::int16_t exist = on > 0 ? 1 : 0;
+  RecordChange(p, key(kind == TPulseKind::Feed ? "eppexist" : "medexist"), QString::number(g.Exist),
+               QString::number(exist), caller.Source);
+  if (exist == 0 && g.Exist == 1 && g.Ch != 0) SetOutput(p, g.Ch, false);
   g.Period = periodTicks;
   g.Work = workTicks;
+  g.Exist = exist;
   g.Count = 0;
   p.SaveRequest.Add(TWriteBackGroup::ControlParameters);
   return TCommandResult::Ok(

@@ -15,7 +15,6 @@ namespace {
 
 // The state is written at every step change and at least this often, so that
 // after a crash the down time is known to within this.
-constexpr std::int64_t kSaveEveryMs = 60'000;
 
 }  // namespace
 
@@ -145,7 +144,7 @@ void TPlanHost::Tick() {
   for (auto& [number, e] : entries_) {
     if (!e.Runner->Active()) continue;
     e.Runner->Tick(now);
-    if (e.Runner->Active() && now - e.SavedMono >= kSaveEveryMs) Save(e);
+    if (e.Runner->Active() && now - e.SavedMono >= saveEveryMs_) Save(e);
   }
 }
 

@@ -55,6 +55,10 @@ class TPlanHost {
   void Tick();
   // Writes every active plan's state (at shutdown).
   void SaveAll();
+  // How often a running plan's state is written between step changes (a
+  // minute). A trial on virtual time writes it seldom: a write that waits for
+  // the disk every simulated minute would make a five-day trial take minutes.
+  void SetSaveEvery(std::int64_t ms) { saveEveryMs_ = ms; }
 
   // The vessel's plan, active or ended in this run; null when none.
   [[nodiscard]] TPlanRunner* Runner(const TVortaProcess& p);
@@ -79,6 +83,7 @@ class TPlanHost {
   TTimerService& time_;
   QString folder_;
   std::map<int, TEntry> entries_;  // by vessel number
+  std::int64_t saveEveryMs_ = 60'000;
 };
 
 }  // namespace vorta

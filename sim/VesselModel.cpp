@@ -176,8 +176,9 @@ void TVesselModel::StepOnce(double dt) {
   // Flows in mL/min.
   const double qB = p_.QBase * in_.Speed[idx(TActuator::Base)] * uB;
   const double qA = p_.QAcid * in_.Speed[idx(TActuator::Acid)] * uA;
-  const double qF = p_.QFeed1 * in_.Speed[idx(TActuator::Feed1)] * Effective(TActuator::Feed1) +
-                    p_.QFeed2 * in_.Speed[idx(TActuator::Feed2)] * Effective(TActuator::Feed2);
+  const double qF1 = p_.QFeed1 * in_.Speed[idx(TActuator::Feed1)] * Effective(TActuator::Feed1);
+  const double qF2 = p_.QFeed2 * in_.Speed[idx(TActuator::Feed2)] * Effective(TActuator::Feed2);
+  const double qF = qF1 + qF2;
   const double evapFactor = p_.Qg * std::exp(0.06 * (s_.T - 37.0));
   const double fIn = (qB + qA + qF) * 0.06;  // L/h
   const double fEvap = p_.EvapFlow / 1000.0 * evapFactor;
@@ -229,6 +230,14 @@ void TVesselModel::StepOnce(double dt) {
   s_.BaseDosed += qB / 60.0 * dt;
   s_.AcidDosed += qA / 60.0 * dt;
   s_.FeedDosed += qF / 60.0 * dt;
+  for (int i = 0; i < kActuatorCount; ++i) {
+    s_.OnSeconds[static_cast<size_t>(i)] += Effective(static_cast<TActuator>(i)) * dt;
+  }
+  s_.Dosed[idx(TActuator::Base)] += qB / 60.0 * dt;
+  s_.Dosed[idx(TActuator::Acid)] += qA / 60.0 * dt;
+  s_.Dosed[idx(TActuator::Feed1)] += qF1 / 60.0 * dt;
+  s_.Dosed[idx(TActuator::Feed2)] += qF2 / 60.0 * dt;
+  s_.Dosed[idx(TActuator::Antifoam)] += p_.QAF * uAF / 60.0 * dt;
   s_.Seconds += dt;
 
   for (int i = 0; i < kChannelCount; ++i) {

@@ -1044,6 +1044,14 @@ ip link set %1 up</translation>
         <source>не все записи попали на диск (см. сообщения выше)</source>
         <translation>not everything reached the disk (see the messages above)</translation>
     </message>
+    <message>
+        <source>план пробуют только на виртуальной установке ([CHAI] Backend=virtual в VortaCAN.ini)</source>
+        <translation>a plan is tried on the virtual plant only ([CHAI] Backend=virtual in VortaCAN.ini)</translation>
+    </message>
+    <message>
+        <source>сосуда %1 в этой папке нет</source>
+        <translation>this folder has no vessel %1</translation>
+    </message>
 </context>
 <context>
     <name>vorta::ProcessConfigLoader</name>

@@ -109,8 +109,13 @@ TEST_F(CommandsTest, pulseGeneratorsCountTwoSecondTicks) {
   EXPECT_EQ(p.Med.Count, 0);
   EXPECT_EQ(p.Epp.Period, 0);
   EXPECT_TRUE(p.SaveRequest.Contains(TWriteBackGroup::ControlParameters));
+  EXPECT_EQ(p.Med.Exist, 1) << "a generator given an on-time runs";
   EXPECT_EQ(journal.Changes(),
-            (QStringList{"1 F1|[Med] medperiod|4|300|Plan", "1 F1|[Med] medact|0|10|Plan"}));
+            (QStringList{"1 F1|[Med] medperiod|4|300|Plan", "1 F1|[Med] medact|0|10|Plan",
+                         "1 F1|[Med] medexist|0|1|Plan"}));
+  EXPECT_TRUE(SetPulse(p, TCaller::Plan(QStringLiteral("plan")), TPulseKind::Medium,
+                       QStringLiteral("600"), QStringLiteral("0")));
+  EXPECT_EQ(p.Med.Exist, 0);
 }
 
 TEST_F(CommandsTest, panelActionsAndAlarmsRefuseWhatTheyCannotDoAndNameTheirCaller) {
