@@ -398,6 +398,7 @@ int RunForm(QCoreApplication& app, const TOptions& options, const QString& folde
   // Off unless Vorta.ini has an [MQTT] Host; its own thread talks to the broker.
   const std::unique_ptr<vorta::TMqttTelemetry> mqtt = vorta::TMqttTelemetry::Start(form.Env());
   if (mqtt) {
+    mqtt->Plans = form.Plans();
     mqtt->PlanOf = [&form](const vorta::TVortaProcess& p) {
       vorta::TPlanHost* plans = form.Plans();
       const vorta::TPlanRunner* r = plans != nullptr ? plans->Runner(p) : nullptr;

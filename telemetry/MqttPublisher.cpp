@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 
 #include "platform/RealTimerService.h"
 #include "telemetry/MqttPayloads.h"
@@ -32,6 +33,8 @@ constexpr auto kPumpEvery = std::chrono::milliseconds(250);
 // The longest sleep of a connected thread: keep-alives and the connect
 // timeout are looked at no less often.
 constexpr int kServiceMs = 50;
+// Commands waiting for the main thread; beyond this a flood is dropped.
+constexpr std::size_t kMaxCommands = 32;
 
 std::once_flag gLibraryInit;
 
@@ -103,6 +106,21 @@ void TMqttPublisher::PublishAlarmList(const QByteArray& payload) {
   Wake();
 }
 
+std::vector<TMqttCommand> TMqttPublisher::TakeCommands() {
+  const std::lock_guard lock(mutex_);
+  return std::exchange(commands_, {});
+}
+
+void TMqttPublisher::Answer(const QString& topic, const QByteArray& correlation,
+                            const QByteArray& payload) {
+  if (!connected_) return;
+  {
+    const std::lock_guard lock(mutex_);
+    answers_.push_back({topic, correlation, payload});
+  }
+  Wake();
+}
+
 std::vector<TMqttNotice> TMqttPublisher::TakeNotices() {
   const std::lock_guard lock(mutex_);
   return std::exchange(notices_, {});
@@ -153,6 +171,7 @@ void TMqttPublisher::Run() {
       SendStates();
       SendAlarms();
       SendAlarmList();
+      SendAnswers();
       // The files are looked at a few times a second, and at once again
       // while a backlog is being sent and the broker takes it.
       const auto now = TClock::now();
@@ -213,6 +232,7 @@ void TMqttPublisher::TryConnect() {
   mosquitto_connect_callback_set(mosq_, &OnConnect);
   mosquitto_disconnect_callback_set(mosq_, &OnDisconnect);
   mosquitto_publish_v5_callback_set(mosq_, &OnPublish);
+  mosquitto_message_v5_callback_set(mosq_, &OnMessage);
   if (!settings_.Username.isEmpty()) {
     mosquitto_username_pw_set(
         mosq_, settings_.Username.toUtf8().constData(),
@@ -358,7 +378,7 @@ void TMqttPublisher::CheckHeld() {
   untoldDrop_.clear();
 }
 
-void TMqttPublisher::OnConnect(mosquitto* /*m*/, void* self, int rc) {
+void TMqttPublisher::OnConnect(mosquitto* m, void* self, int rc) {
   auto* p = static_cast<TMqttPublisher*>(self);
   if (rc != 0) {
     p->refusal_ = rc;
@@ -373,6 +393,13 @@ void TMqttPublisher::OnConnect(mosquitto* /*m*/, void* self, int rc) {
   p->ledger_.Connected();
   p->Publish(p->StatusTopic(), QByteArrayLiteral("online"), 1, true, &p->onlineMid_);
   p->Publish(p->root_ + QStringLiteral("/info"), InfoJson(p->settings_.Name), 1, true, nullptr);
+  // Commands need a response topic, which only MQTT 5 carries; our own
+  // root only, so that nothing another computer is sent reaches this one.
+  if (p->mqtt5_ && !p->settings_.Operators.isEmpty()) {
+    mosquitto_subscribe_v5(m, nullptr, (p->root_ + QStringLiteral("/cmd/+/+")).toUtf8().constData(),
+                           1, 0, nullptr);
+  }
+  p->answerMids_.clear();
   p->connected_ = true;
 }
 
@@ -387,6 +414,11 @@ void TMqttPublisher::OnDisconnect(mosquitto* /*m*/, void* self, int rc) {
 void TMqttPublisher::OnPublish(mosquitto* /*m*/, void* self, int mid, int reason,
                                const mqtt5__property* /*properties*/) {
   auto* p = static_cast<TMqttPublisher*>(self);
+  if (const auto it = std::find(p->answerMids_.begin(), p->answerMids_.end(), mid);
+      it != p->answerMids_.end()) {
+    p->answerMids_.erase(it);
+    return;
+  }
   if (reason >= 0x80) {
     // Refused: not delivered, and said once; the pause grows as for a loss.
     p->rejected_ = reason;
@@ -396,6 +428,53 @@ void TMqttPublisher::OnPublish(mosquitto* /*m*/, void* self, int mid, int reason
     return;
   }
   if (p->ledger_.Acknowledge(mid) || mid == p->onlineMid_) p->acked_ = true;
+}
+
+void TMqttPublisher::OnMessage(mosquitto* /*m*/, void* self, const mosquitto_message* message,
+                               const mqtt5__property* properties) {
+  auto* p = static_cast<TMqttPublisher*>(self);
+  TMqttCommand c;
+  c.ReceivedUtcMs = QDateTime::currentMSecsSinceEpoch();
+  c.Topic = QString::fromUtf8(message->topic);
+  c.Payload = QByteArray(static_cast<const char*>(message->payload), message->payloadlen);
+  c.Retained = message->retain;
+  char* responseTopic = nullptr;
+  if (mosquitto_property_read_string(properties, MQTT_PROP_RESPONSE_TOPIC, &responseTopic, false) !=
+      nullptr) {
+    c.ResponseTopic = QString::fromUtf8(responseTopic);
+    std::free(responseTopic);
+  }
+  void* correlation = nullptr;
+  std::uint16_t length = 0;
+  if (mosquitto_property_read_binary(properties, MQTT_PROP_CORRELATION_DATA, &correlation, &length,
+                                     false) != nullptr) {
+    c.Correlation = QByteArray(static_cast<const char*>(correlation), length);
+    std::free(correlation);
+  }
+  const std::lock_guard lock(p->mutex_);
+  if (p->commands_.size() < kMaxCommands) p->commands_.push_back(std::move(c));
+}
+
+void TMqttPublisher::SendAnswers() {
+  std::vector<TAnswer> answers;
+  {
+    const std::lock_guard lock(mutex_);
+    answers.swap(answers_);
+  }
+  for (const TAnswer& a : answers) {
+    mosquitto_property* props = nullptr;
+    if (!a.Correlation.isEmpty()) {
+      mosquitto_property_add_binary(&props, MQTT_PROP_CORRELATION_DATA, a.Correlation.constData(),
+                                    static_cast<std::uint16_t>(a.Correlation.size()));
+    }
+    int mid = 0;
+    if (mosquitto_publish_v5(mosq_, &mid, a.Topic.toUtf8().constData(),
+                             static_cast<int>(a.Payload.size()), a.Payload.constData(), 1, false,
+                             props) == MOSQ_ERR_SUCCESS) {
+      answerMids_.push_back(mid);
+    }
+    mosquitto_property_free_all(&props);
+  }
 }
 
 bool TMqttPublisher::Publish(const QString& topic, const QByteArray& payload, int qos, bool retain,

@@ -24,11 +24,13 @@
 #include <thread>
 #include <vector>
 
+#include "telemetry/MqttCommands.h"
 #include "telemetry/MqttDeliveryLedger.h"
 #include "telemetry/MqttSettings.h"
 #include "telemetry/MqttText.h"
 
 struct mosquitto;
+struct mosquitto_message;
 struct mqtt5__property;
 
 namespace vorta {
@@ -72,6 +74,12 @@ class TMqttPublisher final : private IMqttLink {
   void SetNow(double now) { now_ = now; }
   // Main thread: connection changes since the last call.
   std::vector<TMqttNotice> TakeNotices();
+  // Main thread: the commands received since the last call (only while
+  // Operators are named and the broker speaks MQTT 5).
+  std::vector<TMqttCommand> TakeCommands();
+  // Main thread: an answer to a command, on its response topic with its
+  // correlation data; dropped while disconnected (the page hears nothing).
+  void Answer(const QString& topic, const QByteArray& correlation, const QByteArray& payload);
   [[nodiscard]] bool Connected() const { return connected_; }
   [[nodiscard]] QString StatusTopic() const { return root_ + QStringLiteral("/status"); }
 
@@ -91,6 +99,7 @@ class TMqttPublisher final : private IMqttLink {
   void SendStates();
   void SendAlarms();
   void SendAlarmList();
+  void SendAnswers();
   void Finish();
   // IMqttLink
   bool Publish(const QString& topic, const QByteArray& payload, int qos, bool retain,
@@ -102,6 +111,8 @@ class TMqttPublisher final : private IMqttLink {
   static void OnConnect(mosquitto* m, void* self, int rc);
   static void OnDisconnect(mosquitto* m, void* self, int rc);
   static void OnPublish(mosquitto* m, void* self, int mid, int reason,
+                        const mqtt5__property* properties);
+  static void OnMessage(mosquitto* m, void* self, const mosquitto_message* message,
                         const mqtt5__property* properties);
 
   const TMqttSettings settings_;
@@ -117,6 +128,13 @@ class TMqttPublisher final : private IMqttLink {
   QByteArray alarmList_;  // null until given
   bool alarmListNew_ = false;
   std::vector<TMqttNotice> notices_;
+  struct TAnswer {
+    QString Topic;
+    QByteArray Correlation;
+    QByteArray Payload;
+  };
+  std::vector<TMqttCommand> commands_;
+  std::vector<TAnswer> answers_;
   std::atomic<double> now_{0};
   int wakeFd_ = -1;  // an eventfd: a hand-over for the thread
 
@@ -137,6 +155,9 @@ class TMqttPublisher final : private IMqttLink {
   int refusal_ = 0;   // the broker's refusal of the connection
   int rejected_ = 0;  // the broker's refusal of a message (MQTT 5)
   QString rejectedTopic_;
+  // Answers in flight: the broker refusing one (its ACL) is no fault of the
+  // connection.
+  std::vector<int> answerMids_;
   int brokerReason_ = 0;  // why the broker disconnected us (MQTT 5)
   TClock::time_point acceptedAt_{};
   // The episode.

@@ -104,6 +104,9 @@ std::optional<TMqttSettings> ReadMqttSettings(const TProfileFile& mainConfig,
   s.ClientId = Key(mainConfig, "ClientId");
   if (s.ClientId.isEmpty()) s.ClientId = DefaultMqttClientId(hostName, programFolder);
   s.Username = Key(mainConfig, "Username");
+  for (const QString& name : Key(mainConfig, "Operators").split(u',', Qt::SkipEmptyParts)) {
+    if (!name.trimmed().isEmpty()) s.Operators << name.trimmed();
+  }
 
   QString passwordFile = Key(mainConfig, "PasswordFile");
   if (!passwordFile.isEmpty()) {

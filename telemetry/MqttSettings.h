@@ -25,6 +25,9 @@ struct TMqttSettings {
   // to the maximum (ms).
   int RetryMinMs = 1000;
   int RetryMaxMs = 30000;
+  // Broker users who may operate the vessels from the browser; empty:
+  // commands are off and the program does not listen for them.
+  QStringList Operators;
 };
 
 // Reads [MQTT]; nothing when Host is absent or empty (publishing off) or when

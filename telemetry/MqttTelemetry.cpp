@@ -6,6 +6,7 @@
 #include "platform/ProfileFile.h"
 #include "platform/TimerService.h"
 #include "process/ProcessRecord.h"
+#include "telemetry/MqttCommands.h"
 #include "telemetry/MqttPayloads.h"
 #include "telemetry/MqttTelemetry.h"
 
@@ -21,7 +22,8 @@ std::unique_ptr<TMqttTelemetry> TMqttTelemetry::Start(TVortaEnv& env) {
   return std::make_unique<TMqttTelemetry>(env, std::move(*settings));
 }
 
-TMqttTelemetry::TMqttTelemetry(TVortaEnv& env, TMqttSettings settings) : env_(env) {
+TMqttTelemetry::TMqttTelemetry(TVortaEnv& env, TMqttSettings settings)
+    : env_(env), root_(settings.TopicRoot), operators_(settings.Operators) {
   const QDir folder(env.Program.ProgramFolder);
   std::vector<TPublishedFile> files;
   if (env.Processes != nullptr) {
@@ -57,9 +59,15 @@ TMqttTelemetry::TMqttTelemetry(TVortaEnv& env, TMqttSettings settings) : env_(en
   timer_ = env.Time.CreateTimer(2000);
   timer_->OnTimer = [this] { Tick(); };
   timer_->SetEnabled(true);
+  if (!operators_.isEmpty()) {
+    commandTimer_ = env.Time.CreateTimer(200);
+    commandTimer_->OnTimer = [this] { RunCommands(); };
+    commandTimer_->SetEnabled(true);
+  }
 }
 
 TMqttTelemetry::~TMqttTelemetry() {
+  commandTimer_.reset();
   timer_.reset();
   publisher_.reset();
 }
@@ -86,6 +94,50 @@ void TMqttTelemetry::Tick() {
       e.Source = TJournalSource::Engine;
       env_.Journal->Record(e);
     }
+  }
+}
+
+}  // namespace vorta
+
+namespace vorta {
+
+void TMqttTelemetry::RunCommands() {
+  std::vector<TMqttCommand> commands = publisher_->TakeCommands();
+  if (commands.empty()) return;
+  QList<std::int32_t> vessels;
+  if (env_.Processes != nullptr) {
+    for (const auto& p : *env_.Processes) vessels << p->Config.NumProcess;
+  }
+  for (const TMqttCommand& c : commands) {
+    const TMqttGateResult gate = CheckMqttCommand(c, root_, operators_, vessels);
+    if (gate.Refusal != TMqttRefusal::None) {
+      // Once per episode: a page that keeps sending must not fill the journal.
+      if (refusedTold_.size() < 100 &&
+          refusedTold_.insert({gate.User, static_cast<int>(gate.Refusal)}).second &&
+          env_.Journal != nullptr) {
+        TJournalEntry e;
+        e.Vessel = gate.Vessel;
+        e.Kind = TJournalKind::Program;
+        e.Subject = QStringLiteral("MQTT");
+        e.NewValue =
+            QStringLiteral("Команда из браузера отклонена: %1 (%2)").arg(gate.Text, c.Topic);
+        e.Source = TJournalSource::Web;
+        env_.Journal->SetActor(TJournal::TActor{gate.User, TJournalSource::Web});
+        env_.Journal->Record(e);
+        env_.Journal->SetActor(std::nullopt);
+      }
+      // Only a response topic the checks let through gets an answer.
+      if (gate.Answerable) {
+        publisher_->Answer(c.ResponseTopic, c.Correlation,
+                           MqttAnswerJson(TCommandResult::Refused(gate.Text)));
+      }
+      continue;
+    }
+    for (auto it = refusedTold_.begin(); it != refusedTold_.end();) {
+      it = it->first == gate.User ? refusedTold_.erase(it) : std::next(it);
+    }
+    const TCommandResult result = RunMqttCommand(env_, Plans, env_.Program.ProgramFolder, gate);
+    publisher_->Answer(c.ResponseTopic, c.Correlation, MqttAnswerJson(result));
   }
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 
 #include "telemetry/MqttPublisher.h"
 
@@ -17,6 +18,7 @@ namespace vorta {
 struct TVortaEnv;
 class TVortaProcess;
 class TTimer;
+class TPlanHost;
 
 class TMqttTelemetry {
  public:
@@ -31,16 +33,27 @@ class TMqttTelemetry {
 
   // The 2-s work, also called by the timer.
   void Tick();
+  // Runs the commands received from the browser and answers them; called
+  // by a timer of its own a few times a second.
+  void RunCommands();
   [[nodiscard]] TMqttPublisher& Publisher() { return *publisher_; }
 
   // The vessel's plan for its state payload (PlanStatusJson); empty: none.
   std::function<QJsonObject(const TVortaProcess&)> PlanOf;
+  // Where plan commands from the browser go; none: refused.
+  TPlanHost* Plans = nullptr;
 
  private:
   TVortaEnv& env_;
   // Shared with the alarm hook, which outlives this object in the alarm list.
   std::shared_ptr<TMqttPublisher> publisher_;
   std::unique_ptr<TTimer> timer_;
+  std::unique_ptr<TTimer> commandTimer_;
+  QString root_;
+  QStringList operators_;
+  // Refusals journalled in this episode (user and reason); a user's command
+  // that passes the checks ends that user's episode.
+  std::set<std::pair<QString, int>> refusedTold_;
   std::uint64_t alarmRevision_ = 0;
 };
 
