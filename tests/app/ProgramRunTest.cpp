@@ -662,7 +662,10 @@ TEST_F(ProgramRunTest, aSetgidFolderGivesTheSocketItsGroupWithoutAChown) {
 }
 
 TEST_F(ProgramRunTest, aFolderOrSteeringFileOthersCanChangeIsRefusedBeforeAnythingIsWritten) {
-  folder.Write("Vorta.ini", "[Processes]\r\np.ini=1\r\n[Alarms]\r\nCommand=./alarm.sh\r\n");
+  // The second entry leads out of the folder: refused, and never read to be hashed.
+  folder.Write("Vorta.ini",
+               "[Processes]\r\np.ini=1\r\n../../../../../../../../../../etc/passwd=1\r\n"
+               "[Alarms]\r\nCommand=./alarm.sh\r\n");
   folder.Write("p.ini", "[Port]\r\nNameProcess=P\r\nNumProcess=1\r\n");
   folder.Write("alarm.sh", "#!/bin/sh\n");
   const auto mode = [this](const char* name, mode_t m) {
@@ -693,6 +696,14 @@ TEST_F(ProgramRunTest, aFolderOrSteeringFileOthersCanChangeIsRefusedBeforeAnythi
   Start(run, {"--fast-forward", "0.01"});
   ASSERT_TRUE(run.waitForFinished(30000));
   EXPECT_EQ(run.exitCode(), 0) << run.readAllStandardError().toStdString();
+  int hashRecords = 0;
+  for (const QByteArray& line : folder.Read("VortaJournal.txt").split('\n')) {
+    if (!line.contains("Файлы конфигурации")) continue;
+    ++hashRecords;
+    EXPECT_TRUE(line.contains("p.ini=")) << line.toStdString();
+    EXPECT_FALSE(line.contains("passwd")) << line.toStdString();
+  }
+  EXPECT_EQ(hashRecords, 2);
   // The lock is its user's alone: nobody else can open it to hold it.
   struct stat st {};
   ASSERT_EQ(::stat(QFile::encodeName(folder.File("Vorta.lock")).constData(), &st), 0);
