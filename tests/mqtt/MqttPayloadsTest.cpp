@@ -121,8 +121,9 @@ TEST(InfoJsonTest, namesOperatorsOnlyWhenThereAreAny) {
   const QJsonObject on =
       QJsonDocument::fromJson(InfoJson(QStringLiteral("pc"), {QStringLiteral("anna")})).object();
   EXPECT_EQ(on[QStringLiteral("operators")].toArray(), QJsonArray{QStringLiteral("anna")});
-  EXPECT_FALSE(
-      QJsonDocument::fromJson(InfoJson(QStringLiteral("pc"))).object().contains(QStringLiteral("operators")));
+  EXPECT_FALSE(QJsonDocument::fromJson(InfoJson(QStringLiteral("pc")))
+                   .object()
+                   .contains(QStringLiteral("operators")));
 }
 
 }  // namespace

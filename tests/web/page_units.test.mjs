@@ -259,4 +259,7 @@ test('commands: an answer in time decides, a late or foreign one changes nothing
   assert.deepEqual(p.expire(1001), [{ control: 'ack', state: 'noAnswer', text: '' }]);
   assert.equal(p.answer(b, { done: true, text: '' }, 1002), null);
   assert.equal(p.waiting('ack'), false);
+  // Late, before the page's clock has expired it: still no answer.
+  const c = p.start('mode', 2000);
+  assert.equal(p.answer(c, { done: true, text: '' }, 3001), null);
 });
