@@ -107,9 +107,12 @@ QByteArray StateJson(const TVortaProcess& p, std::int64_t utcMs, const QJsonObje
   return Compact(o);
 }
 
-QByteArray InfoJson(const QString& name) {
+QByteArray InfoJson(const QString& name, const QStringList& operators) {
   QJsonObject o;
   o[QLatin1String("name")] = name;
+  // The page shows its controls to these users only; the broker and the
+  // program still decide what is run.
+  if (!operators.isEmpty()) o[QLatin1String("operators")] = QJsonArray::fromStringList(operators);
   return Compact(o);
 }
 

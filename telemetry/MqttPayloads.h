@@ -26,7 +26,7 @@ QByteArray StateJson(const TVortaProcess& process, std::int64_t utcMs,
 QByteArray AlarmListJson(const std::deque<TAlarm>& alarms);
 // <root>/info: what a viewer shows of the computer: its name (from
 // [MQTT] Name; empty when none is set).
-QByteArray InfoJson(const QString& name);
+QByteArray InfoJson(const QString& name, const QStringList& operators = {});
 // <root>/<vessel>/history and its parts: telemetry/MqttHistory.h.
 // The moment of a data log row from its short date and its H:M:S, as the
 // computer writes them; invalid when they cannot be read. now (days since

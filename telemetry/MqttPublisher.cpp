@@ -392,7 +392,10 @@ void TMqttPublisher::OnConnect(mosquitto* m, void* self, int rc) {
   p->alarmListDue_ = true;
   p->ledger_.Connected();
   p->Publish(p->StatusTopic(), QByteArrayLiteral("online"), 1, true, &p->onlineMid_);
-  p->Publish(p->root_ + QStringLiteral("/info"), InfoJson(p->settings_.Name), 1, true, nullptr);
+  // Operators are named only where commands can reach the program.
+  const QStringList operators = p->mqtt5_ ? p->settings_.Operators : QStringList();
+  p->Publish(p->root_ + QStringLiteral("/info"), InfoJson(p->settings_.Name, operators), 1, true,
+             nullptr);
   // Commands need a response topic, which only MQTT 5 carries; our own
   // root only, so that nothing another computer is sent reaches this one.
   if (p->mqtt5_ && !p->settings_.Operators.isEmpty()) {

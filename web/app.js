@@ -12,6 +12,7 @@
   const { clock: clockIn, staleness, statusText: statusIn, two } = globalThis.VortaFormat;
   const { load, save, startChoice, readTab } = globalThis.VortaStorage;
   const Attention = globalThis.VortaAttention;
+  const Commands = globalThis.VortaCommands;
 
   const decoder = new TextDecoder('utf-8');
   const SMALL_REDRAW_MS = 10000; // a card's trend follows live values this often
@@ -115,6 +116,7 @@
   let alarmsDirty = true;
   let noticesDirty = false;
   let filterInUse = '';
+  let userInUse = ''; // the broker user this connection logged in as
   let chartChoice = loadChoice();
   let attentionDirty = true;
   let vesselPageDirty = false;
@@ -152,6 +154,8 @@
       alarmsUnread: 0, // bytes of a list too large to read (0: none)
       name: '', // what its program calls it; empty: its root
       journal: [], // its records since this page connected, oldest first
+      operators: [], // the users its info names as operators
+      replyAsked: false, // this connection subscribed to our answers
       attributed: attributable(root, filterInUse),
       vessels: new Map(),
       dom: null,
@@ -207,7 +211,8 @@
     const t0 = performance.now();
     stats.messages++;
     try {
-      route(topic, payload, !!(packet && packet.retain));
+      if (topic.includes('/reply/')) answered(packet, payload);
+      else route(topic, payload, !!(packet && packet.retain));
     } catch (e) {
       drop('unreadable', topic);
     }
@@ -259,6 +264,13 @@
         dirtyComputers.add(c);
         alarmsDirty = true;
       }
+      const ops = Commands.readOperators(o);
+      if (ops.join('\n') !== c.operators.join('\n')) {
+        c.operators = ops;
+        alarmsDirty = true;
+        if (largeFor && largeFor.computer === c) vesselPageDirty = true;
+      }
+      askReplies(c);
       return;
     }
     if (where.kind === 'journal') {
@@ -421,6 +433,126 @@
       out.push(...kinds.map((k) => root + k));
     }
     return out;
+  }
+
+  // ---- commands
+
+  // Each control's last word: key -> {state, text}.
+  const pending = new Commands.Pending();
+  const controlState = new Map();
+  const pageId = Math.random().toString(16).slice(2, 10);
+
+  function canOperate(c) {
+    return c.attributed && linkKey === 'connected' && Commands.operates(c.operators, userInUse);
+  }
+  // Our answers come on our own reply topic, asked for once per connection.
+  function askReplies(c) {
+    if (!client || c.replyAsked || !Commands.operates(c.operators, userInUse)) return;
+    c.replyAsked = true;
+    client.subscribe(Commands.replyTopic(c.root, userInUse, '#'), { qos: 1 });
+  }
+  function send(c, vessel, key, cmd, fields) {
+    if (!client || !canOperate(c)) return;
+    const id = pending.start(key, Date.now());
+    controlState.set(key, { state: 'pending', text: '' });
+    client.publish(Commands.commandTopic(c.root, userInUse, vessel), Commands.buildCommand(cmd, fields, Date.now()), {
+      qos: 1,
+      properties: { responseTopic: Commands.replyTopic(c.root, userInUse, pageId), correlationData: new TextEncoder().encode(id) },
+    });
+    controlsChanged();
+  }
+  function answered(packet, payload) {
+    const cd = packet && packet.properties && packet.properties.correlationData;
+    if (!cd) return;
+    const r = pending.answer(decoder.decode(cd), Commands.readAnswer(payload), Date.now());
+    if (!r) return;
+    controlState.set(r.control, { state: r.state, text: r.text });
+    controlsChanged();
+  }
+  function expireCommands() {
+    const gone = pending.expire(Date.now());
+    for (const r of gone) controlState.set(r.control, { state: r.state, text: '' });
+    if (gone.length) controlsChanged();
+  }
+  function controlsChanged() {
+    alarmsDirty = true;
+    if (largeFor) renderControlStates();
+    requestRender();
+  }
+  // A span that tells a control's last word.
+  function stateSpan(key) {
+    const s = controlState.get(key);
+    const span = el('span', 'cmd-state');
+    span.dataset.control = key;
+    fillState(span, s);
+    return span;
+  }
+  function fillState(span, s) {
+    span.dataset.state = s ? s.state : '';
+    const text = !s
+      ? ''
+      : s.state === 'pending'
+        ? tr('waiting')
+        : s.state === 'done'
+          ? tr('cmdDone') + (s.text ? ': ' + s.text : '')
+          : s.state === 'refused'
+            ? tr('cmdRefused') + s.text
+            : tr('noAnswer');
+    setText(span, text);
+  }
+  function renderControlStates() {
+    for (const span of controlsBox.querySelectorAll('.cmd-state')) fillState(span, controlState.get(span.dataset.control));
+  }
+
+  // The large view's controls: a mode switch and a setpoint per channel.
+  const controlsBox = document.getElementById('vessel-controls');
+  function buildControls(v) {
+    const c = v.computer;
+    controlsBox.hidden = !canOperate(c);
+    controlsBox.replaceChildren();
+    if (controlsBox.hidden) return;
+    const base = c.root + '|' + v.num + '|';
+    const mode = el('select', 'cmd-mode');
+    tr('modes').forEach((name, i) => {
+      const o = el('option', null, name);
+      o.value = String(i);
+      mode.append(o);
+    });
+    if (v.state && v.state.mode !== null) mode.value = String(v.state.mode);
+    const modeRow = el('div', 'cmd-row');
+    const modeGo = el('button', 'cmd-mode-set', tr('apply'));
+    modeGo.type = 'button';
+    modeGo.addEventListener('click', () => {
+      const m = Number(mode.value);
+      if (m === Commands.UNCONTROLLED && !window.confirm(tr('confirmUncontrolled'))) return;
+      send(c, v.num, base + 'mode', 'mode', { mode: m });
+    });
+    modeRow.append(el('span', null, tr('mode')), mode, modeGo, stateSpan(base + 'mode'));
+    controlsBox.append(modeRow);
+    ['pH', 't°C', 'pO2', 'eH'].forEach((label, i) => {
+      const row = el('div', 'cmd-row');
+      const input = el('input', 'cmd-setpoint');
+      input.type = 'text';
+      input.inputMode = 'decimal';
+      input.dataset.channel = String(i + 1);
+      const sp = v.state && v.state.channels[i].setpoint;
+      input.value = sp === null || sp === undefined ? '' : two(sp);
+      const key = base + 'sp' + (i + 1);
+      const go = el('button', 'cmd-setpoint-set', tr('apply'));
+      go.type = 'button';
+      go.dataset.channel = String(i + 1);
+      go.addEventListener('click', () => {
+        // The program checks the range and says why not; the page only
+        // keeps what is no number from being sent.
+        if (Commands.readDecimal(input.value) === null) {
+          controlState.set(key, { state: 'refused', text: tr('notNumber') });
+          return renderControlStates();
+        }
+        send(c, v.num, key, 'setpoint', { channel: i + 1, value: input.value.trim() });
+      });
+      row.append(el('span', null, label + ' ' + tr('setpoint')), input, go, stateSpan(key));
+      controlsBox.append(row);
+    });
   }
 
   // ---- building the page
@@ -596,6 +728,18 @@
       if (text.lang !== lang) li.append(el('span', 'alarm-lang', tr('textIn')[a.textLang] || '(' + a.textLang + ')'));
       li.append(el('span', 'alarm-ack', a.acknowledged ? tr('acknowledgedBy') + a.ackBy : tr('notAcknowledged')));
       if (!c.attributed) li.append(el('span', 'alarm-origin', tr('unattributed')));
+      if (!a.acknowledged && a.id !== null && canOperate(c)) {
+        const key = c.root + '|alarm|' + a.id;
+        const ack = el('button', 'alarm-ack-button', tr('acknowledge'));
+        ack.type = 'button';
+        ack.addEventListener('click', (e) => {
+          e.stopPropagation();
+          send(c, a.vessel || 'all', key, 'ack', { alarm: a.id });
+        });
+        li.append(ack);
+      }
+      const ackKey = c.root + '|alarm|' + a.id;
+      if (controlState.has(ackKey)) li.append(stateSpan(ackKey));
       li.tabIndex = 0;
       li.addEventListener('click', () => goToCard(c, a.vessel));
       items.push(li);
@@ -707,6 +851,7 @@
 
   // Once a second: ages, stale marks and the trends that follow live values.
   function tick() {
+    expireCommands();
     const now = Date.now();
     for (const c of computers.values()) {
       for (const v of c.vessels.values()) {
@@ -958,6 +1103,7 @@
     const name = (v.state && v.state.name) || tr('vessel') + v.num;
     setText(document.getElementById('chart-title'), (v.computer.name || v.computer.root) + ' · ' + name);
     renderVesselPage(v);
+    buildControls(v);
     if (largeChart) largeChart.destroy();
     largeBox.replaceChildren();
     const width = Math.max(200, largeBox.clientWidth || dialog.clientWidth - 32);
@@ -1040,6 +1186,7 @@
       client = null;
     }
     filterInUse = filter;
+    userInUse = userInput.value;
     resetModel();
     if (!url) return showLink('noBroker');
     if (!/^wss?:\/\//i.test(url)) return showLink('badBroker');
@@ -1085,6 +1232,10 @@
         for (const v of comp.vessels.values()) v.historyAsked = v.historyGot = false;
       }
       forgetHistories();
+      for (const comp of computers.values()) {
+        comp.replyAsked = false;
+        askReplies(comp);
+      }
       c.subscribe(subscriptions(filter), { qos: 0 }, (err) => {
         if (err && client === c) showLink('closed', String(err.message || err).slice(0, MAX_TEXT));
       });

@@ -80,6 +80,7 @@
       .slice(0, MAX_ALARMS)
       .filter(isObject)
       .map((a) => ({
+        id: int(a.id),
         vessel: int(a.vessel) || 0,
         vesselName: str(a.vesselName),
         kind: KINDS.has(a.kind) ? a.kind : '',

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
@@ -112,6 +113,17 @@ TEST(MinuteJsonTest, writtenDirectly_sameBytesAsThroughJsonObject) {
     const QJsonValue time = QJsonDocument::fromJson(direct).object()["time"];
     EXPECT_EQ(direct, ThroughJsonObject(header, row, time)) << row.constData();
   }
+}
+
+// The page shows controls to the users named here, and to nobody while
+// commands are off.
+TEST(InfoJsonTest, namesOperatorsOnlyWhenThereAreAny) {
+  const QJsonObject on =
+      QJsonDocument::fromJson(InfoJson(QStringLiteral("pc"), {QStringLiteral("anna")})).object();
+  EXPECT_EQ(on[QStringLiteral("operators")].toArray(), QJsonArray{QStringLiteral("anna")});
+  EXPECT_FALSE(QJsonDocument::fromJson(InfoJson(QStringLiteral("pc")))
+                   .object()
+                   .contains(QStringLiteral("operators")));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@ import '../../web/trend.js';
 import '../../web/payloads.js';
 import '../../web/format.js';
 import '../../web/storage.js';
+import '../../web/commands.js';
 
 const TEXTS = globalThis.VortaTexts;
 const { TrendData, isPart, withGaps, seriesLabel } = globalThis.VortaTrend;
@@ -218,4 +219,47 @@ test('vessel page: journal records read as untrusted, the shown range as CSV', a
   ];
   const csv = A.toCsv(data, ['pH', 'a,"b"'], 150, 230);
   assert.equal(csv, 'time,pH,"a,""b"""\r\n1970-01-01T00:02:40.000Z,,37.5\r\n1970-01-01T00:03:40.000Z,7.1,\r\n');
+});
+
+test('commands: who sees controls, what is sent, what an answer is', () => {
+  const { readOperators, operates, readDecimal, buildCommand, readAnswer } = globalThis.VortaCommands;
+  const ops = readOperators({ name: 'pc', operators: ['anna', 7, ''] });
+  assert.deepEqual(ops, ['anna']);
+  assert.equal(operates(ops, 'anna'), true);
+  assert.equal(operates(ops, 'viewer'), false);
+  assert.equal(operates(readOperators({ name: 'pc' }), ''), false);
+  assert.equal(readDecimal(' 6,55 '), 6.55);
+  assert.equal(readDecimal('-.5'), -0.5);
+  for (const bad of ['', '1e3', '6,5,5', '1 000', 'NaN', '0x10']) assert.equal(readDecimal(bad), null, bad);
+  assert.deepEqual(JSON.parse(buildCommand('setpoint', { channel: 1, value: '6,5', ts: 1, cmd: 'x' }, 1700000000000)), {
+    channel: 1,
+    value: '6,5',
+    cmd: 'setpoint',
+    ts: 1700000000000,
+  });
+  assert.deepEqual(readAnswer(bytes('{"done":false,"text":"Вне диапазона","field":"value"}')), {
+    done: false,
+    text: 'Вне диапазона',
+    field: 'value',
+  });
+  assert.equal(readAnswer(bytes('{"done":"yes"}')), null);
+  assert.equal(readAnswer(bytes('{"done":')), null);
+});
+
+test('commands: an answer in time decides, a late or foreign one changes nothing', () => {
+  const p = new globalThis.VortaCommands.Pending(1000);
+  const a = p.start('sp1', 0);
+  const b = p.start('ack', 0);
+  assert.notEqual(a, b);
+  assert.equal(p.answer('other', { done: true, text: '' }, 10), null);
+  assert.deepEqual(p.answer(a, { done: false, text: 'нет', field: '' }, 500), { control: 'sp1', state: 'refused', text: 'нет', field: '' });
+  assert.equal(p.answer(a, { done: true, text: '' }, 600), null);
+  assert.equal(p.waiting('ack'), true);
+  assert.deepEqual(p.expire(1000), []);
+  assert.deepEqual(p.expire(1001), [{ control: 'ack', state: 'noAnswer', text: '' }]);
+  assert.equal(p.answer(b, { done: true, text: '' }, 1002), null);
+  assert.equal(p.waiting('ack'), false);
+  // Late, before the page's clock has expired it: still no answer.
+  const c = p.start('mode', 2000);
+  assert.equal(p.answer(c, { done: true, text: '' }, 3001), null);
 });
