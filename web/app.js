@@ -120,6 +120,9 @@
   let chartChoice = loadChoice();
   let attentionDirty = true;
   let vesselPageDirty = false;
+  // Whether the large view's controls are to be built anew (who may operate
+  // changed); not on every state, which would wipe a value being typed.
+  let controlsDirty = false;
   let lastMessageAt = null;
   let unackCount = 0;
   const knownAlarms = new Set();
@@ -268,7 +271,7 @@
       if (ops.join('\n') !== c.operators.join('\n')) {
         c.operators = ops;
         alarmsDirty = true;
-        if (largeFor && largeFor.computer === c) vesselPageDirty = true;
+        if (largeFor && largeFor.computer === c) controlsDirty = true;
       }
       askReplies(c);
       return;
@@ -835,6 +838,8 @@
     }
     if (vesselPageDirty && largeFor) renderVesselPage(largeFor);
     vesselPageDirty = false;
+    if (controlsDirty && largeFor && canOperate(largeFor.computer) === controlsBox.hidden) buildControls(largeFor);
+    controlsDirty = false;
     for (const v of chartQueue) {
       if (performance.now() - t0 > FRAME_BUDGET_MS) break;
       chartQueue.delete(v);
@@ -1144,6 +1149,8 @@
     // Whether the computers' states can be told changes with the link.
     if ((key === 'connected') !== (linkKey === 'connected')) {
       for (const c of computers.values()) dirtyComputers.add(c);
+      alarmsDirty = true;
+      controlsDirty = true;
       requestRender();
     }
     linkKey = key;

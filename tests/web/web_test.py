@@ -5,7 +5,9 @@ shows it. The broker runs the README's recipe as printed (the packaged
 configuration, the ACL and the users), so only known users get in. The
 vessels with the values of their retained state, a vessel's trend with its
 data log rows, an alarm that appears and leaves, a computer going offline
-when the program is killed, payloads that are no JSON or carry markup in a
+when the program is killed, an operator changing a setpoint and acknowledging
+an alarm from the page while a viewer finds no controls, a command to a
+computer that is down going unanswered, payloads that are no JSON or carry markup in a
 name; and what another user of the broker may try: a huge retained message,
 a forged alarm list, a row from the future, many vessels without a day."""
 
@@ -159,6 +161,8 @@ def main():
     # The README's first user is a computer, the second another, the last
     # the browsers'.
     program_user, other, viewer = broker.users[0], broker.users[1], broker.users[-1]
+    operator = "anna"
+    assert operator in broker.users, broker.users
     ROOT = "vorta/" + program_user
     program = None
     browser = None
@@ -176,7 +180,7 @@ def main():
         append(os.path.join(folder, "Vorta.ini"),
                f"[Alarms]\nClearHold=0\n[MQTT]\nHost=127.0.0.1\nPort={broker.tcp}\n"
                f"TopicRoot={ROOT}\nName=Лаборатория 4\nKeepalive=5\nUsername={program_user}\n"
-               "PasswordFile=mqtt.pass\n")
+               f"PasswordFile=mqtt.pass\nOperators={operator}\n")
         with open(os.open(os.path.join(folder, "mqtt.pass"), os.O_WRONLY | os.O_CREAT, 0o600), "w") as f:
             f.write(broker.passwords[program_user] + "\n")
         # Many vessels without a day, there before this computer's: the
@@ -323,6 +327,9 @@ def main():
         wait_until(lambda: "°C" in (text("#vessel-values") or ""), 5, "the vessel page's values")
         wait_until(lambda: "change" in (text("#vessel-journal") or ""), 10, "the mode changes in the journal")
         assert "alarm cleared" in text("#vessel-alarms"), text("#vessel-alarms")
+        # The viewer, whom the info names as no operator, is offered nothing.
+        assert js("return document.getElementById('vessel-controls').hidden")
+        assert js("return document.querySelectorAll('#vessel-controls *, #alarm-list .alarm-ack-button').length") == 0
         if shots:
             browser.save_screenshot(os.path.join(shots, "web-vessel.png"))
             browser.set_window_size(390, 844)
@@ -351,6 +358,53 @@ def main():
         wait_until(lambda: js("return VortaPage.stats().messages") > before + 4, 10,
                    "states still arriving after the bad payloads")
 
+        # The operator: the same page logged in as anna operates vessel 1.
+        js("document.getElementById('user').value = arguments[0]", operator)
+        log_in(broker.passwords[operator])
+        wait_until(lambda: js("return document.body.dataset.link") == "connected", 15, "the operator connected")
+        wait_until(lambda: text(card.format(1) + " .card-name") is not None, 10, "vessel 1's card again")
+        js("document.querySelector(arguments[0]).click()", card.format(1))
+        controls = "#vessel-controls"
+        wait_until(lambda: not js("return document.querySelector(arguments[0]).hidden", controls), 10,
+                   "the operator's controls")
+        # Who may operate changes while the large view is open: the controls follow.
+        info = retained(broker, ROOT + "/info", user=operator)[0]
+        assert info["operators"] == [operator], info
+        publish(broker, ROOT + "/info", json.dumps(dict(info, operators=[])), program_user, retain=True)
+        wait_until(lambda: js("return document.querySelector(arguments[0]).hidden", controls), 10,
+                   "the controls gone with the operator")
+        publish(broker, ROOT + "/info", json.dumps(info), program_user, retain=True)
+        wait_until(lambda: not js("return document.querySelector(arguments[0]).hidden", controls), 10,
+                   "the controls back")
+
+        def answer_of(selector, timeout=10):
+            return wait_until(lambda: js("const e = document.querySelector(arguments[0]);"
+                                         "return e && e.dataset.state !== 'pending' && e.dataset.state !== '' ?"
+                                         " [e.dataset.state, e.textContent] : null", selector), timeout,
+                              f"the answer in {selector}")
+
+        def set_ph(value):
+            js("document.querySelector(arguments[0]).value = arguments[1]",
+               controls + " input.cmd-setpoint[data-channel='1']", value)
+            js("document.querySelector(arguments[0]).click()", controls + " button.cmd-setpoint-set[data-channel='1']")
+
+        # A setpoint with the decimal comma: done, the state shows it, the
+        # journal names the page and the user.
+        new_sp = f"{states[1]['channels'][0]['setpoint'] + 0.15:.2f}"
+        set_ph(new_sp.replace(".", ","))
+        sp_state = controls + " .cmd-state[data-control$='|sp1']"
+        assert answer_of(sp_state)[0] == "done", text(sp_state)
+        wait_until(lambda: text(card.format(1) + " .sp") == new_sp, 10, "the new setpoint in the state")
+        journal_line = ("return Array.from(document.querySelectorAll('#vessel-journal li'))"
+                        ".some(e => e.textContent.includes(arguments[0]) && e.textContent.includes('from: Web'))")
+        wait_until(lambda: js(journal_line, operator), 10, "the change journalled from Web by the operator")
+        # Acknowledged from the alarm list.
+        alarm_any = f"#alarm-list li[data-root='{ROOT}'][data-vessel='1']"
+        js("document.querySelector(arguments[0]).click()", alarm + " .alarm-ack-button")
+        assert answer_of(alarm_any + " .cmd-state")[0] == "done", text(alarm_any)
+        wait_until(lambda: text(alarm) is None and operator in (text(alarm_any + " .alarm-ack") or ""), 10,
+                   "the alarm acknowledged by the operator")
+
         # Killed: the broker's will marks the computer offline within its
         # keep-alive, and the cards go stale.
         program.send_signal(signal.SIGKILL)
@@ -360,6 +414,11 @@ def main():
         wait_until(lambda: js("return document.querySelector(arguments[0]).classList.contains('stale')",
                               card.format(1)), 10, "vessel 1's card stale")
         assert text(card.format(1) + " .age").startswith("no data for ")
+        # A command to the computer that is down: no answer, nothing assumed.
+        set_ph(f"{states[1]['channels'][0]['setpoint']:.2f}")
+        assert answer_of(sp_state, 12) == ["noAnswer", "no answer"], text(sp_state)
+        assert text(card.format(1) + " .sp") == new_sp
+        js("document.getElementById('chart-close').click()")
 
         # A broker from the address: for this load only, shown, and without
         # the credentials typed for this one; the plain address comes back.
