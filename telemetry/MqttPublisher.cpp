@@ -229,6 +229,10 @@ void TMqttPublisher::TryConnect() {
   // to a trickle: the ledger's window is the limit, or the broker's if lower.
   mosquitto_int_option(mosq_, MOSQ_OPT_SEND_MAXIMUM,
                        static_cast<int>(TMqttDeliveryLedger::kWindow));
+  // A state is a few hundred bytes sent while the previous one may still be
+  // unacknowledged: Nagle's algorithm would hold it for the broker's delayed
+  // acknowledgement, up to 40 ms.
+  mosquitto_int_option(mosq_, MOSQ_OPT_TCP_NODELAY, 1);
   mosquitto_connect_callback_set(mosq_, &OnConnect);
   mosquitto_disconnect_callback_set(mosq_, &OnDisconnect);
   mosquitto_publish_v5_callback_set(mosq_, &OnPublish);
