@@ -9,7 +9,7 @@
   const Trend = globalThis.VortaTrend;
   const { LIMITS, MAX_TEXT, attributable, inDay, isObject, joinParts, num, parseJson, parseTopic, readAlarms, readIndex, readState, when } =
     globalThis.VortaPayloads;
-  const { clock: clockIn, staleness, statusText: statusIn, two } = globalThis.VortaFormat;
+  const { clock: clockIn, planText, staleness, statusText: statusIn, two } = globalThis.VortaFormat;
   const { load, save, startChoice, readTab } = globalThis.VortaStorage;
   const Attention = globalThis.VortaAttention;
   const Commands = globalThis.VortaCommands;
@@ -604,6 +604,7 @@
     const link = el('span', 'link');
     const rpm = el('span', 'rpm');
     meta.append(mode, link, rpm);
+    const plan = el('div', 'plan');
     const table = el('table', 'channels');
     const rows = [];
     ['pH', 't°C', 'pO2', 'eH'].forEach((label, i) => {
@@ -619,7 +620,7 @@
     const chart = el('div', 'trend');
     chart.dataset.points = '0';
     const age = el('div', 'age');
-    card.append(head, meta, table, outputs, chart, age);
+    card.append(head, meta, plan, table, outputs, chart, age);
     card.addEventListener('click', () => openLarge(v));
     card.addEventListener('keydown', (e) => {
       if (e.key === 'Enter' || e.key === ' ') {
@@ -628,7 +629,7 @@
       }
     });
     insertSorted(v.computer.dom.grid, card, String(v.num), (a, b) => Number(a) - Number(b));
-    v.dom = { card, name, mode, link, rpm, rows, outputs, chart, age };
+    v.dom = { card, name, mode, link, rpm, plan, rows, outputs, chart, age };
   }
 
   // ---- drawing
@@ -659,6 +660,7 @@
       setText(d.link, s.link);
       setClass(d.link, 'bad', s.link !== OK_LINK);
       setText(d.rpm, s.rpm === null ? '' : s.rpm + ' ' + tr('rpm'));
+      setText(d.plan, planText(s.plan, tr));
       for (let i = 0; i < 4; i++) {
         const ch = s.channels[i];
         const r = d.rows[i];

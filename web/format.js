@@ -48,5 +48,16 @@
     return { stale, ageText };
   }
 
-  globalThis.VortaFormat = { STATE_PERIOD_MS, STALE_AFTER_MS, two, clock, duration, statusText, staleness };
+  // "Plan feed: step 4 of 9, ramp, 2 h left; next: harvest" (p: readPlan's).
+  function planText(p, tr) {
+    if (p === null) return '';
+    let text = tr('plan') + (p.name ? ' ' + p.name : '') + ': ' + tr('step') + ' ' + p.step + ' ' + tr('of') + ' ' + p.steps;
+    if (p.stepName) text += ', ' + p.stepName;
+    if (p.remainingSeconds !== null) text += ', ' + duration(p.remainingSeconds * 1000, tr) + ' ' + tr('left');
+    if (p.state === 'paused' || p.state === 'held') text += ' (' + tr(p.state) + ')';
+    if (p.next) text += '; ' + tr('next') + ': ' + p.next;
+    return text;
+  }
+
+  globalThis.VortaFormat = { STATE_PERIOD_MS, STALE_AFTER_MS, two, clock, duration, statusText, staleness, planText };
 })();

@@ -68,6 +68,21 @@
       rpm: num(o.rpm),
       on,
       channels,
+      plan: readPlan(o.plan),
+    };
+  }
+
+  // The run plan of a state, when one runs: its step and the next.
+  function readPlan(p) {
+    if (!isObject(p) || int(p.step) === null || int(p.steps) === null) return null;
+    return {
+      name: str(p.plan),
+      state: str(p.state),
+      step: int(p.step),
+      steps: int(p.steps),
+      stepName: str(p.name),
+      next: str(p.next),
+      remainingSeconds: num(p.remainingSeconds),
     };
   }
 
@@ -159,5 +174,5 @@
     return index.map((k) => parts.get(k)).filter((p) => p);
   }
 
-  globalThis.VortaPayloads = { MAX_TEXT, MAX_ALARMS, HISTORY_SLOTS, LIMITS, FUTURE_MS, DAY_MS, str, num, int, when, inDay, attributable, filterBase, parseJson, isObject, readState, readAlarms, parseTopic, readIndex, joinParts };
+  globalThis.VortaPayloads = { MAX_TEXT, MAX_ALARMS, HISTORY_SLOTS, LIMITS, FUTURE_MS, DAY_MS, str, num, int, when, inDay, attributable, filterBase, parseJson, isObject, readState, readPlan, readAlarms, parseTopic, readIndex, joinParts };
 })();

@@ -18,7 +18,7 @@ const { TrendData, isPart, withGaps, seriesLabel } = globalThis.VortaTrend;
 const { attributable, inDay, joinParts, parseJson, parseTopic, readAlarms, readIndex, readState, when, MAX_ALARMS } =
   globalThis.VortaPayloads;
 const { startChoice } = globalThis.VortaStorage;
-const { clock, duration, staleness, statusText, two } = globalThis.VortaFormat;
+const { clock, duration, planText, staleness, statusText, two } = globalThis.VortaFormat;
 
 const tr = (key) => TEXTS.en[key];
 const bytes = (text) => new TextEncoder().encode(text);
@@ -262,4 +262,15 @@ test('commands: an answer in time decides, a late or foreign one changes nothing
   // Late, before the page's clock has expired it: still no answer.
   const c = p.start('mode', 2000);
   assert.equal(p.answer(c, { done: true, text: '' }, 3001), null);
+});
+
+test('a running plan reads as its step, the time left and the next; junk is no plan', () => {
+  const state = (plan) => readState({ channels: [], plan });
+  assert.equal(state(undefined).plan, null);
+  assert.equal(state({ step: 'x', steps: 9 }).plan, null);
+  const p = state({ plan: 'feed', state: 'paused', step: 4, steps: 9, name: 'ramp', next: 'harvest', remainingSeconds: 7800 }).plan;
+  assert.equal(planText(p, tr), 'Plan feed: step 4 of 9, ramp, 2 h left (paused); next: harvest');
+  assert.equal(planText(null, tr), '');
+  const ru = (key) => TEXTS.ru[key];
+  assert.equal(planText(state({ step: 1, steps: 2 }).plan, ru), 'План: шаг 1 из 2');
 });
