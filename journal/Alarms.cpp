@@ -129,8 +129,11 @@ void PrintAlarmsToStderr(TAlarms& alarms) {
 }
 
 const TAlarm* TAlarms::Find(std::int32_t vessel, TAlarmKind kind, const QString& source) const {
-  for (const TAlarm& a : list_) {
-    if (a.Active() && a.Vessel == vessel && a.Kind == kind && a.Source == source) return &a;
+  for (const TActiveKey& k : active_) {
+    if (k.Vessel != vessel || k.Kind != kind || k.Source != source) continue;
+    const auto it = std::lower_bound(list_.begin(), list_.end(), k.Id,
+                                     [](const TAlarm& a, std::int64_t id) { return a.Id < id; });
+    return it != list_.end() && it->Id == k.Id ? &*it : nullptr;
   }
   return nullptr;
 }
@@ -161,6 +164,7 @@ bool TAlarms::Raise(std::int32_t vessel, const QString& vesselName, TAlarmKind k
   a.Text = text;
   if (!shown.isEmpty() && shown != text) a.ShownText = shown;
   list_.push_back(a);
+  active_.push_back({vessel, kind, source, a.Id});
   Notify(list_.back(), TAlarmEvent::Raised);
   Trim();
   return true;
@@ -178,6 +182,7 @@ bool TAlarms::Clear(std::int32_t vessel, TAlarmKind kind, const QString& source)
   if (nowMs - a->AbsentSinceMs < std::int64_t{ClearHold} * 1000) return false;
   a->Cleared = a->AbsentSince;
   a->ClearedUtc = a->AbsentSinceUtc;
+  std::erase_if(active_, [id = a->Id](const TActiveKey& k) { return k.Id == id; });
   Notify(*a, TAlarmEvent::Cleared);
   // Erasing from the deque moves the others: nothing of it is handed out.
   Trim();

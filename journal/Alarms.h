@@ -122,7 +122,16 @@ class TAlarms {
 
   TTimerService& time_;
   TJournal* const& journal_;
-  std::deque<TAlarm> list_;
+  std::deque<TAlarm> list_;  // in raising order, so by Id
+  // The active ones, looked up for every check of every vessel every 2 s,
+  // while the list keeps up to RecentLimit cleared ones besides.
+  struct TActiveKey {
+    std::int32_t Vessel;
+    TAlarmKind Kind;
+    QString Source;
+    std::int64_t Id;
+  };
+  std::vector<TActiveKey> active_;
   std::vector<THook> hooks_;
   std::int64_t nextId_ = 1;
   std::uint64_t revision_ = 0;

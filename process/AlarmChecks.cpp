@@ -84,8 +84,12 @@ void TAlarmChecks::Set(bool on, const TVortaProcess* p, TAlarmKind kind, const Q
   // Worded (arguments formatted, text translated) only for a new alarm:
   // every check runs every 2 s and almost never raises.
   TAlarmTexts t;
-  if (alarms_.Find(vessel, kind, source) == nullptr) t = Texts(text, args());
-  alarms_.Raise(vessel, p != nullptr ? p->Caption() : QString(), kind, source, t.Written, t.Shown);
+  QString vesselName;  // formatted from its pattern: only for a new alarm too
+  if (alarms_.Find(vessel, kind, source) == nullptr) {
+    t = Texts(text, args());
+    if (p != nullptr) vesselName = p->Caption();
+  }
+  alarms_.Raise(vessel, vesselName, kind, source, t.Written, t.Shown);
 }
 
 void TAlarmChecks::Set(bool on, const TVortaProcess* p, TAlarmKind kind, const QString& source,
@@ -253,6 +257,9 @@ void TAlarmChecks::RefreshPanels() {
 
 void TAlarmChecks::ShowOnPanel(TVortaProcess& p) const {
   TPanelState& s = p.PanelState;
+  // The texts change only with the list: a raise, a clear or an acknowledgement.
+  if (s.AlarmRevisionShown == alarms_.Revision()) return;
+  s.AlarmRevisionShown = alarms_.Revision();
   const TAlarm* newest = nullptr;
   QStringList all;
   bool unacknowledged = false;

@@ -99,6 +99,7 @@ struct TPanelState {
   QString AlarmText;
   QString AlarmDetails;
   std::int32_t AlarmColor = -1;
+  std::uint64_t AlarmRevisionShown = ~std::uint64_t{0};  // the alarm list's, when put
 };
 
 }  // namespace vorta
