@@ -19,6 +19,7 @@
 #include <random>
 
 #include "ProgramFolder.h"
+#include "ProgramProcess.h"
 
 namespace {
 
@@ -42,25 +43,12 @@ std::string Describe(const TVessels& vessels) {
 class KillCampaignTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_RUNTIME_DIR", runtime.Path());
-    env.remove("DISPLAY");
-    env.remove("WAYLAND_DISPLAY");
-    env.remove("QT_QPA_PLATFORM");
+    env = vorta::test::HeadlessProgramEnvironment(runtime.Path());
     demo = folder.File("demo");
   }
 
   int Run(const QStringList& args, QString* out = nullptr) {
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(VORTA_BIN, args);
-    if (!p.waitForFinished(10000)) {
-      p.kill();
-      p.waitForFinished();
-      return -1;
-    }
-    if (out != nullptr) *out = QString::fromUtf8(p.readAllStandardOutput());
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    return vorta::test::RunProgram(env, args, out);
   }
 
   int Ctl(const QStringList& words, QString* out = nullptr) {

@@ -18,6 +18,7 @@
 #include <optional>
 
 #include "ProgramFolder.h"
+#include "ProgramProcess.h"
 
 namespace {
 
@@ -41,28 +42,14 @@ steps:
 class PlanKillTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_RUNTIME_DIR", runtime.Path());
-    env.remove("DISPLAY");
-    env.remove("WAYLAND_DISPLAY");
-    env.remove("QT_QPA_PLATFORM");
+    env = vorta::test::HeadlessProgramEnvironment(runtime.Path());
     demo = folder.File("demo");
   }
   void TearDown() override { Kill(); }
 
   // Runs the binary from `folder` (relative plan names are read from there).
   int Run(const QStringList& args, QString* out = nullptr) {
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.setWorkingDirectory(folder.Path());
-    p.start(VORTA_BIN, args);
-    if (!p.waitForFinished(10000)) {
-      p.kill();
-      p.waitForFinished();
-      return -1;
-    }
-    if (out != nullptr) *out = QString::fromUtf8(p.readAllStandardOutput());
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    return vorta::test::RunProgram(env, args, out, folder.Path());
   }
 
   QJsonObject Ctl(const QStringList& words, int* exit = nullptr) {

@@ -23,6 +23,7 @@
 #include "FileSystemFaults.h"
 #include "JournalRows.h"
 #include "ProgramFolder.h"
+#include "ProgramProcess.h"
 #include "app/FolderClaim.h"
 #include "journal/JournalFormat.h"
 
@@ -30,13 +31,7 @@ namespace {
 
 class ProgramRunTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_RUNTIME_DIR", runtime.Path());
-    env.remove("DISPLAY");
-    env.remove("WAYLAND_DISPLAY");
-    env.remove("QT_QPA_PLATFORM");
-  }
+  void SetUp() override { env = vorta::test::HeadlessProgramEnvironment(runtime.Path()); }
 
   void Start(QProcess& p, const QStringList& extra = {}) {
     p.setProcessEnvironment(env);

@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include "ProgramFolder.h"
+#include "ProgramProcess.h"
 #include "app/DemoFolder.h"
 #include "platform/ProfileFile.h"
 
@@ -21,11 +22,7 @@ namespace {
 class UsbEndToEndTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    env_ = QProcessEnvironment::systemEnvironment();
-    env_.insert("XDG_RUNTIME_DIR", runtime_.Path());
-    env_.remove("DISPLAY");
-    env_.remove("WAYLAND_DISPLAY");
-    env_.remove("QT_QPA_PLATFORM");
+    env_ = test::HeadlessProgramEnvironment(runtime_.Path());
     QString error;
     ASSERT_TRUE(PrepareDemoFolder(folder_.Path(), &error)) << error.toStdString();
     TProfileFile can(folder_.File("VortaCAN.ini"));
