@@ -1,11 +1,19 @@
 #include "app/ControlCommands.h"
 
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDateTime>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "app/ControlReports.h"
 #include "app/ControlWords.h"
@@ -325,10 +333,42 @@ QByteArray ControlJson(const QStringList& args, const TControlReply& reply) {
   return QJsonDocument(o).toJson(QJsonDocument::Indented);
 }
 
+// Whether the caller may read `path` by the file's own permission bits. The
+// program may run as root, and a plan's faults quote what the file holds: an
+// operator must not read through it what is not theirs. (The folders on the
+// way are not looked at.)
+bool CallerMayRead(const QString& path, uid_t uid) {
+  if (uid == 0 || uid == ::geteuid()) return true;
+  struct stat st {};
+  // A file that is not there is told so by the reader.
+  if (::stat(QFile::encodeName(path).constData(), &st) != 0) return true;
+  if (st.st_uid == uid) return (st.st_mode & S_IRUSR) != 0;
+  const passwd* pw = ::getpwuid(uid);
+  if (pw != nullptr) {
+    int count = 64;
+    std::vector<gid_t> groups(static_cast<std::size_t>(count));
+    if (::getgrouplist(pw->pw_name, pw->pw_gid, groups.data(), &count) < 0) {
+      groups.resize(static_cast<std::size_t>(count));
+      ::getgrouplist(pw->pw_name, pw->pw_gid, groups.data(), &count);
+    }
+    groups.resize(static_cast<std::size_t>(std::max(count, 0)));
+    if (std::find(groups.begin(), groups.end(), st.st_gid) != groups.end()) {
+      return (st.st_mode & S_IRGRP) != 0;
+    }
+  }
+  return (st.st_mode & S_IROTH) != 0;
+}
+
+TControlReply NotReadable(const QString& path) {
+  return Refused(QStringLiteral("%1: вызвавшему этот файл читать нельзя").arg(path));
+}
+
 // The plan's faults as FILE:LINE:COLUMN: message, read and, with a vessel,
 // checked by the command layer's check-only forms.
-TControlReply PlanCheck(TMainForm& form, const QStringList& args) {
+TControlReply PlanCheck(TMainForm& form, const TControlRequest& request) {
+  const QStringList& args = request.Args;
   const QString& file = args[2];
+  if (!CallerMayRead(file, request.Uid)) return NotReadable(file);
   std::vector<TPlanError> errors;
   std::optional<TPlan> plan = LoadPlanFile(file, &errors);
   TVortaProcess* p = nullptr;
@@ -377,13 +417,15 @@ QString PlanStatusText(const TVortaProcess& p, const TPlanRunner& r, const TPlan
 }
 
 // plan start|pause|resume|skip|stop|status VESSEL …
-TControlReply PlanControl(TMainForm& form, const QStringList& args) {
+TControlReply PlanControl(TMainForm& form, const TControlRequest& request) {
+  const QStringList& args = request.Args;
   TVortaProcess* p = FindVessel(form, args[2]);
   if (p == nullptr) return NoVessel(form, args[2]);
   TPlanHost* host = form.Plans();
   if (host == nullptr) return Refused(QStringLiteral("Программа завершает работу"));
   const QString sub = args[1].toLower();
   if (sub == QLatin1String("start")) {
+    if (!CallerMayRead(args[3], request.Uid)) return NotReadable(args[3]);
     const TPlanStartResult started = host->Start(*p, args[3]);
     if (started.Ok) return {0, started.Text};
     QStringList lines{started.Text};
@@ -451,9 +493,9 @@ TControlReply RunControlCommand(TMainForm& form, const TControlRequest& request)
     } else if (name == QLatin1String("complete")) {
       reply = Complete(form, args.mid(1));
     } else if (planControl) {
-      reply = PlanControl(form, args);
+      reply = PlanControl(form, request);
     } else if (name == QLatin1String("plan")) {
-      reply = PlanCheck(form, args);
+      reply = PlanCheck(form, request);
     } else if (TVortaProcess* p = FindVessel(form, args[1]); p == nullptr) {
       reply = NoVessel(form, args[1]);
     } else if (name == QLatin1String("outputs")) {
@@ -479,7 +521,7 @@ TControlReply RunControlCommand(TMainForm& form, const TControlRequest& request)
       // steps act as the plan.
       TJournal* journal = form.Journal();
       if (journal != nullptr) journal->SetActor(TJournal::TActor{request.User});
-      reply = PlanControl(form, args);
+      reply = PlanControl(form, request);
       if (journal != nullptr) journal->SetActor(std::nullopt);
     } else {
       reply = Acknowledge(form, request);

@@ -598,6 +598,32 @@ TEST_F(ProgramRunTest, ctlKeepsWorkingThroughAFloodAndBelievesOnlyTheFoldersOwne
   EXPECT_EQ(ctl({"status"}, &out), 0) << out.toStdString();
   EXPECT_TRUE(QFile::exists(socketPath));
 
+  // A file only root may read is not read for an operator, whose plan check
+  // would quote it.
+  const QString secret = demo + "/secret.yaml";
+  {
+    QFile f(secret);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("steps:\n  - mode: topsecret\n");
+  }
+  ASSERT_EQ(::chmod(QFile::encodeName(secret).constData(), 0600), 0);
+  EXPECT_NE(ctl({"plan", "check", secret, "--vessel", "1"}, &out), 0);
+  EXPECT_TRUE(out.contains("topsecret")) << out.toStdString();  // root may
+  for (const char* sub : {"check", "start"}) {
+    QProcess peek;
+    const QStringList words = QString(sub) == "check"
+                                  ? QStringList{"plan", "check", secret, "--vessel", "1"}
+                                  : QStringList{"plan", "start", "1", secret};
+    peek.start("runuser",
+               QStringList{"-u", "nobody", "--", VORTA_BIN, "ctl", "--folder", demo} + words);
+    ASSERT_TRUE(peek.waitForFinished(15000));
+    const QString said =
+        QString::fromUtf8(peek.readAllStandardOutput() + peek.readAllStandardError());
+    EXPECT_NE(peek.exitCode(), 0) << sub;
+    EXPECT_FALSE(said.contains("topsecret")) << sub << said.toStdString();
+    EXPECT_TRUE(said.contains("читать нельзя")) << sub << said.toStdString();
+  }
+
   ::kill(pid, SIGTERM);
   ASSERT_TRUE(copy.waitForFinished(15000));
   const QString errors = QString::fromLocal8Bit(copy.readAllStandardError());
