@@ -16,11 +16,20 @@ bool SameTarget(const TCANFrame& a, const TCANFrame& b) {
 }  // namespace
 
 bool TFrameQueue::Push(const TCANFrame& frame) {
-  for (TCANFrame& waiting : frames_) {
-    if (SameTarget(waiting, frame)) {
-      // A request's data bytes are zero, so this is a no-op for a request.
-      std::copy(std::begin(frame.Data), std::end(frame.Data), std::begin(waiting.Data));
-      return true;
+  // At most one frame per target waits, so the one found first is the one.
+  auto merge = [&frame](TCANFrame& waiting) {
+    // A request's data bytes are zero, so this is a no-op for a request.
+    std::copy(std::begin(frame.Data), std::end(frame.Data), std::begin(waiting.Data));
+    return true;
+  };
+  if (lastTouched_ >= sentOrCleared_ && lastTouched_ - sentOrCleared_ < frames_.size()) {
+    TCANFrame& last = frames_[static_cast<std::size_t>(lastTouched_ - sentOrCleared_)];
+    if (SameTarget(last, frame)) return merge(last);
+  }
+  for (std::size_t i = 0; i < frames_.size(); ++i) {
+    if (SameTarget(frames_[i], frame)) {
+      lastTouched_ = sentOrCleared_ + i;
+      return merge(frames_[i]);
     }
   }
   if (frames_.size() >= kMaxFrames) {
@@ -28,8 +37,8 @@ bool TFrameQueue::Push(const TCANFrame& frame) {
     return false;
   }
   frames_.push_back(frame);
+  lastTouched_ = sentOrCleared_ + frames_.size() - 1;
   peak_ = std::max(peak_, frames_.size());
-
   return true;
 }
 
@@ -39,6 +48,7 @@ bool TFrameQueue::SendNext() {
   }
   TCANFrame frame = frames_.front();
   frames_.pop_front();
+  ++sentOrCleared_;
   if (OnSend) {
     OnSend(frame);
   }

@@ -33,7 +33,10 @@ class TFrameQueue {
   bool SendNext();
   [[nodiscard]] std::size_t Count() const { return frames_.size(); }
   [[nodiscard]] bool Empty() const { return frames_.empty(); }
-  void Clear() { frames_.clear(); }
+  void Clear() {
+    sentOrCleared_ += frames_.size();
+    frames_.clear();
+  }
   void SetOnSend(TSendHook hook) { OnSend = std::move(hook); }
 
   // Load figures since the queue was made: the deepest it has been, and the
@@ -47,6 +50,12 @@ class TFrameQueue {
 
  private:
   std::deque<TCANFrame> frames_;
+  // Frames that left the front so far, and the number (counted the same
+  // way) of the frame the last push appended or merged into: a device
+  // writes its register several times in a row, and finding that frame
+  // again without a scan makes such a write cheap.
+  std::uint64_t sentOrCleared_ = 0;
+  std::uint64_t lastTouched_ = 0;
   std::size_t peak_ = 0;
   std::uint64_t refused_ = 0;
 };

@@ -84,6 +84,8 @@ struct TPanelState {
   // The mode whose name StatusText[2] shows as the 2-s cycle put it; -1 when
   // something else wrote that panel since.
   std::int32_t ShownMode = -1;
+  // The speed StatusText[1] shows as the 2-s cycle put it; -1 before the first.
+  std::int32_t ShownRpm = -1;
   // When not empty the status bar shows this single text instead of its panels.
   QString SimpleText;
   std::int32_t LightFontColor = kClBlack;

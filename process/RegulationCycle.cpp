@@ -118,7 +118,11 @@ void ProcessTick(TProgramState& program, TVortaProcess& p, const QString& rpmLab
   if (p.CalibView != nullptr) IndicateCalibration(p);
   ShowLink(p);
   p.PanelState.DriveMenuVisible = HasDcMixer(p);
-  p.PanelState.StatusText[1] = rpmLabel + QString::number(p.MixerRpm);
+  // Built only when the speed changed: this runs for every vessel every 2 s.
+  if (p.PanelState.ShownRpm != p.MixerRpm) {
+    p.PanelState.StatusText[1] = rpmLabel + QString::number(p.MixerRpm);
+    p.PanelState.ShownRpm = p.MixerRpm;
+  }
   ShowMixerWindow(p);
   // Translated only when the mode changed: this runs for every vessel every 2 s.
   if (const int mode = ModeIndex(p.Mode); p.PanelState.ShownMode != mode) {
@@ -143,8 +147,10 @@ void RegulationCycle(TCycleContext& c) {
   const QString rpmLabel = QCoreApplication::translate("vorta::RegulationCycle", "Об/мин: ");
   for (const auto& process : c.Processes) ProcessTick(program, *process, rpmLabel);
   if (c.AlarmChecks != nullptr) c.AlarmChecks->Evaluate(c.Processes);
+  // One text shared by every panel.
+  const QString seconds = QString::number(program.TwoSecondTicks * 2);
   for (const auto& process : c.Processes) {
-    process->PanelState.StatusText[0] = QString::number(program.TwoSecondTicks * 2);
+    process->PanelState.StatusText[0] = seconds;
     process->Panel->PanelStateChanged();
   }
   if (program.TwoSecondTicks < 30) return;

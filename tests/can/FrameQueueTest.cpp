@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <deque>
+#include <random>
+
 #include "devices/CANService.h"
 #include "devices/IoModule.h"
 #include "tests/can/ServiceFixture.h"
@@ -64,6 +68,44 @@ TEST(FrameQueue, newerWriteReplacesWaitingOneInPlace_waitingRequestNotQueuedTwic
   EXPECT_FALSE(queue.Push(MakeFrame(5000, {2, 0})));
   EXPECT_EQ(queue.RefusedCount(), 1U);
   EXPECT_EQ(queue.PeakCount(), TFrameQueue::kMaxFrames);
+}
+
+// Pushes, sends and clears in a random order against the plain rule (merge
+// into the one waiting frame of that register, else append): finding the
+// last frame touched without a scan must never pick another one.
+TEST(FrameQueue, anyOrderOfPushesSendsAndClearsKeepsTheOneFramePerRegisterRule) {
+  TFrameQueue queue;
+  std::deque<TCANFrame> model;
+  std::vector<TCANFrame> sent;
+  queue.SetOnSend([&](TCANFrame& f) { sent.push_back(f); });
+  std::mt19937 random(7);
+  for (int step = 0; step < 20000; ++step) {
+    const auto roll = random() % 100;
+    if (roll < 70) {
+      const TCANFrame f = MakeFrame(0x100 + random() % 6, {static_cast<std::uint8_t>(step)});
+      auto same = std::find_if(model.begin(), model.end(), [&](const TCANFrame& w) {
+        return w.Id == f.Id && w.Flags == f.Flags && w.Len == f.Len;
+      });
+      if (same != model.end()) {
+        same->Data[0] = f.Data[0];
+      } else {
+        model.push_back(f);
+      }
+      ASSERT_TRUE(queue.Push(f));
+    } else if (roll < 98) {
+      sent.clear();
+      ASSERT_EQ(queue.SendNext(), !model.empty());
+      if (model.empty()) continue;
+      ASSERT_EQ(sent.size(), 1U);
+      ASSERT_EQ(sent[0].Id, model.front().Id) << "step " << step;
+      ASSERT_EQ(sent[0].Data[0], model.front().Data[0]) << "step " << step;
+      model.pop_front();
+    } else {
+      queue.Clear();
+      model.clear();
+    }
+    ASSERT_EQ(queue.Count(), model.size());
+  }
 }
 
 class PacerTest : public testing::ServiceFixture {
