@@ -12,7 +12,7 @@ packages=(
   libqt6opengl6-dev fonts-dejavu-core qt6-translations-l10n
   dpkg-dev file librsvg2-bin lintian desktop-file-utils systemd
   libmosquitto-dev mosquitto mosquitto-clients python3
-  chromium chromium-driver python3-selenium python3-paho-mqtt nodejs
+  chromium chromium-driver python3-selenium python3-paho-mqtt nodejs libnss3-tools openssl
   qt6-tools-dev qt6-l10n-tools faketime libyaml-cpp-dev
 )
 missing=()

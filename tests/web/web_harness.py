@@ -75,8 +75,18 @@ class Broker:
         shutil.rmtree(self.dir, ignore_errors=True)
 
 
-def chromium(binary, driver, width, height, lang="en", extra=()):
+def chromium(binary, driver, width, height, lang="en", extra=(), trust=None):
+    """trust: a CA certificate the browser takes as a root, as a lab's own CA
+    is added to its browsers (the user's certificate store under HOME)."""
     profile = tempfile.mkdtemp(prefix="vorta-web-chromium-")
+    env = None
+    if trust is not None:
+        store = "sql:" + os.path.join(profile, ".pki", "nssdb")
+        os.makedirs(store[4:])
+        subprocess.run(["certutil", "-d", store, "-N", "--empty-password"], check=True)
+        subprocess.run(["certutil", "-d", store, "-A", "-t", "C,,", "-n", "vorta test CA", "-i", trust],
+                       check=True)
+        env = dict(os.environ, HOME=profile)
     options = webdriver.ChromeOptions()
     options.binary_location = binary
     for arg in (
@@ -87,7 +97,7 @@ def chromium(binary, driver, width, height, lang="en", extra=()):
         "--disable-background-networking",
         "--disable-component-update",
         "--disable-sync",
-        f"--user-data-dir={profile}",
+        f"--user-data-dir={os.path.join(profile, 'data')}",
         f"--window-size={width},{height}",
         f"--lang={lang}",
         *extra,
@@ -95,7 +105,7 @@ def chromium(binary, driver, width, height, lang="en", extra=()):
         options.add_argument(arg)
     if os.geteuid() == 0:
         options.add_argument("--no-sandbox")
-    browser = webdriver.Chrome(service=Service(driver), options=options)
+    browser = webdriver.Chrome(service=Service(driver, env=env), options=options)
     browser.vorta_profile = profile
     return browser
 

@@ -2,19 +2,23 @@
 """The browser view end to end: the real program publishes its demo to a real
 mosquitto, and the page in a real headless Chromium, served by that broker,
 shows it. The broker runs the README's recipe as printed (the packaged
-configuration, the ACL and the users), so only known users get in. The
+configuration, the ACL, the users, and wss:// with a CA made for the run that
+the browser trusts), so only known users get in, over TLS. The
 vessels with the values of their retained state, a vessel's trend with its
 data log rows, an alarm that appears and leaves, a computer going offline
 when the program is killed, an operator changing a setpoint and acknowledging
 an alarm from the page while a viewer finds no controls, a command to a
-computer that is down going unanswered, payloads that are no JSON or carry markup in a
-name; and what another user of the broker may try: a huge retained message,
-a forged alarm list, a row from the future, many vessels without a day."""
+computer that is down going unanswered, a setpoint typed into a panel's
+dialog showing on the page, payloads that are no JSON or carry markup in a
+name; and what another user of the broker may try: a command under another
+user's name, a retained or old command, a huge retained message, a forged
+alarm list, a row from the future, many vessels without a day."""
 
 import argparse
 import datetime
 import json
 import os
+import queue
 import re
 import secrets
 import shutil
@@ -22,6 +26,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -40,17 +45,39 @@ def readme_recipe():
     assert acl, "the README's ACL block"
     users = re.findall(r"^    mosquitto_passwd (?:-c )?/etc/mosquitto/vorta\.passwd (\S+)$", text, re.M)
     assert len(users) >= 3, users
-    return "".join(line[4:] + "\n" for line in acl.group(1).splitlines()), users
+    tls = re.search(r"\n    # wss:// on the WebSocket listener\n((?:    .*\n)+)", text)
+    assert tls, "the README's wss:// block"
+    return "".join(line[4:] + "\n" for line in acl.group(1).splitlines()), users, \
+        [line[4:] for line in tls.group(1).splitlines()]
 
 
-def recipe_broker(args, computers=()):
+def make_tls(lines, folder):
+    """The README's wss:// commands for a broker on this computer's loopback,
+    its files in folder; the group and the service left out (the test's
+    broker runs as its user and is not the system's). The CA certificate."""
+    os.makedirs(os.path.join(folder, "certs"), exist_ok=True)
+    ca = os.path.join(folder, "ca")
+    os.makedirs(ca)
+    for line in lines:
+        if line.startswith(("chgrp ", "systemctl ")):
+            continue
+        line = line.replace("broker.lab", "localhost").replace("192.0.2.10", "127.0.0.1")
+        line = line.replace("/etc/mosquitto", folder)
+        subprocess.run(["bash", "-c", line], cwd=ca, check=True, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+    return os.path.join(ca, "lab-ca.crt")
+
+
+def recipe_broker(args, computers=(), tls=False):
     """The README's recipe; computers: more programs' users, each given the
-    README's rule for a computer."""
-    acl, users = readme_recipe()
+    README's rule for a computer; tls: with its wss:// step (broker.ca: the
+    CA to trust)."""
+    acl, users, tls_lines = readme_recipe()
     more = "".join(f"user {c}\ntopic readwrite vorta/{c}/#\n" for c in computers)
     acl = more + acl
     users = list(computers) + users
     passwords = {u: secrets.token_urlsafe(12) for u in users}
+    made = {}
     with open(os.path.join(SOURCE, "packaging", "vorta-web.conf"), encoding="utf-8") as f:
         shipped = f.read()
 
@@ -61,13 +88,22 @@ def recipe_broker(args, computers=()):
             p = passwords[u]
             cmd = ["mosquitto_passwd"] + (["-c"] if n == 0 else []) + [os.path.join(folder, "vorta.passwd"), u]
             subprocess.run(cmd, input=f"{p}\n{p}\n", text=True, check=True, stdout=subprocess.DEVNULL)
-        conf = shipped.replace("/etc/mosquitto", folder).replace("/usr/share/vorta/web", args.web)
+        os.makedirs(os.path.join(folder, "conf.d"))
+        with open(os.path.join(folder, "conf.d", "vorta-web.conf"), "w", encoding="utf-8") as f:
+            f.write(shipped)
+        if tls:
+            made["ca"] = make_tls(tls_lines, folder)
+        with open(os.path.join(folder, "conf.d", "vorta-web.conf"), encoding="utf-8") as f:
+            conf = f.read()
+        assert tls == ("\ncertfile " in conf and "\nkeyfile " in conf), conf
+        conf = conf.replace("/etc/mosquitto", folder).replace("/usr/share/vorta/web", args.web)
         conf = conf.replace("listener 1883 127.0.0.1", f"listener {tcp} 127.0.0.1")
         conf = conf.replace("listener 9001 lo", f"listener {ws} lo")
         assert f"listener {tcp}" in conf and f"listener {ws}" in conf, conf
         return conf
 
     broker = Broker(args.mosquitto, args.web, text=text)
+    broker.ca = made.get("ca")
     broker.passwords = passwords
     broker.users = users
     return broker
@@ -75,7 +111,7 @@ def recipe_broker(args, computers=()):
 
 def parse_args():
     p = argparse.ArgumentParser()
-    for name in ("vorta", "web", "chromium", "chromedriver", "mosquitto"):
+    for name in ("vorta", "web", "chromium", "chromedriver", "mosquitto", "panel-driver"):
         p.add_argument("--" + name, required=True)
     return p.parse_args()
 
@@ -148,6 +184,73 @@ def publish(broker, topic, payload, user, retain=False, check=True):
     return out.returncode
 
 
+def command(broker, root, sender, vessel, body, name=None, retain=False, age_s=0):
+    """A command as the page sends it (MQTT 5, a response topic, correlation
+    data), published by sender under the name of name (their own unless
+    forged), sent age_s ago. What mosquitto_pub said: the broker refuses a
+    publish the ACL does not allow with a reason code, which it prints."""
+    name = name or sender
+    payload = json.dumps(dict(body, ts=int((time.time() - age_s) * 1000)))
+    out = subprocess.run(["mosquitto_pub", "-p", str(broker.tcp), *as_user(broker, sender), "-V", "mqttv5", "-q", "1",
+                          "-t", f"{root}/cmd/{name}/{vessel}", "-m", payload,
+                          "-D", "publish", "response-topic", f"{root}/reply/{name}/test",
+                          "-D", "publish", "correlation-data", "c1"] + (["-r"] if retain else []),
+                         capture_output=True, text=True, check=True)
+    return out.stdout + out.stderr
+
+
+class Lines:
+    """A child's standard output, line by line, read on a thread of its own
+    so that a wait can end."""
+
+    def __init__(self, process):
+        self.process = process
+        self.lines = queue.Queue()
+        threading.Thread(target=self.read, daemon=True).start()
+
+    def read(self):
+        for line in self.process.stdout:
+            self.lines.put(line.rstrip("\n"))
+
+    def next(self, timeout, want=lambda line: True):
+        """The next line want takes, or None when none came in time."""
+        deadline = time.monotonic() + timeout
+        while True:
+            try:
+                line = self.lines.get(timeout=max(0.0, deadline - time.monotonic()))
+            except queue.Empty:
+                return None
+            if want(line):
+                return line
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.kill()
+        self.process.wait()
+
+
+def replies(broker, root, user):
+    """The answers to a user's commands, from the moment the broker took the
+    subscription."""
+    # Line-buffered: its own output to a pipe waits for a full buffer.
+    sub = Lines(subprocess.Popen(["stdbuf", "-oL", "mosquitto_sub", "-p", str(broker.tcp), *as_user(broker, user),
+                                  "-V", "mqttv5", "-d", "-W", "120", "-t", f"{root}/reply/{user}/#"],
+                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True))
+    assert sub.next(5, lambda line: "SUBACK" in line), "the reply subscription"
+    return sub
+
+
+def answer(sub, timeout):
+    line = sub.next(timeout, lambda line: line.startswith("{"))
+    return json.loads(line) if line else None
+
+
+def journal(folder):
+    """The journal file's records, each its fields."""
+    with open(os.path.join(folder, "VortaJournal.txt"), encoding="utf-8") as f:
+        return [line.split("\t") for line in f.read().splitlines()]
+
+
 def ctl(args, folder, env, *words):
     subprocess.run([args.vorta, "ctl", "--folder", folder, *words], env=env, check=True,
                    stdout=subprocess.DEVNULL)
@@ -157,7 +260,7 @@ def main():
     args = parse_args()
     env = dict(os.environ, LC_ALL="C.UTF-8", LANG="C.UTF-8", QT_QPA_PLATFORM="offscreen")
     folder = tempfile.mkdtemp(prefix="vorta-web-demo-")
-    broker = recipe_broker(args)
+    broker = recipe_broker(args, tls=True)
     # The README's first user is a computer, the second another, the last
     # the browsers'.
     program_user, other, viewer = broker.users[0], broker.users[1], broker.users[-1]
@@ -165,6 +268,7 @@ def main():
     assert operator in broker.users, broker.users
     ROOT = "vorta/" + program_user
     program = None
+    driver = None
     browser = None
     try:
         subprocess.run([args.vorta, "--demo", "--folder", folder, "--prepare"], env=env,
@@ -188,6 +292,10 @@ def main():
         for n in range(100, 160):
             publish(broker, f"vorta/{other}/{n}/state", json.dumps({"name": f"empty {n}", "channels": []}), other,
                     retain=True)
+        # A command left retained under the operator's own name before the
+        # program starts: the broker hands it to the program's subscription
+        # as retained, as it would to every later one.
+        command(broker, ROOT, operator, 1, {"cmd": "setpoint", "channel": 1, "value": "6.11"}, retain=True)
         program = subprocess.Popen([args.vorta, "--demo", "--folder", folder, "--headless"],
                                    env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
@@ -197,6 +305,44 @@ def main():
                                for a in r["alarms"]), 30, "the retained alarm of vessel 1")
         states = {s["vessel"]: s for s in retained(broker, ROOT + "/+/state", 4)}
         assert sorted(states) == [1, 2, 3, 4], states.keys()
+
+        def refused(user, *words):
+            return [r for r in journal(folder) if "Команда из браузера отклонена" in r[7]
+                    and r[1] == user and r[8] == "Web" and any(w in r[7] for w in words)]
+
+        def changes(value):
+            return [r for r in journal(folder) if r[4] == "Change" and value in r[7]]
+
+        # The retained command refused and journalled; nothing changed. One
+        # sent a minute ago is refused too, within the same episode: one
+        # record for both.
+        wait_until(lambda: refused(operator, "(retained)"), 10, "the retained command journalled as refused")
+        assert states[1]["channels"][0]["setpoint"] != 6.11 and not changes("6.11"), states[1]
+        operator_replies = replies(broker, ROOT, operator)
+        command(broker, ROOT, operator, 1, {"cmd": "setpoint", "channel": 1, "value": "6.12"}, age_s=60)
+        late = answer(operator_replies, 10)
+        assert late and not late["done"] and "устарела" in late["text"], late
+        assert len(refused(operator, "(retained)", "устарела")) == 1, refused(operator, "")
+        assert not changes("6.12")
+        publish(broker, f"{ROOT}/cmd/{operator}/1", "", operator, retain=True)
+        assert retained(broker, f"{ROOT}/cmd/{operator}/1", user=operator) == []
+
+        # The viewer posing as the operator: the broker refuses the publish
+        # (the ACL's pattern), so the program neither runs nor answers it.
+        # The same command under the viewer's own name reaches the program,
+        # which refuses it with an answer: published after the forged one,
+        # its answer comes after any the forged one would have had.
+        said = command(broker, ROOT, viewer, 1, {"cmd": "setpoint", "channel": 1, "value": "6.22"}, name=operator)
+        assert "Not authorized" in said, said
+        viewer_replies = replies(broker, ROOT, viewer)
+        command(broker, ROOT, viewer, 1, {"cmd": "setpoint", "channel": 1, "value": "6.22"})
+        own = answer(viewer_replies, 10)
+        assert own and not own["done"] and "не допущен" in own["text"], own
+        assert refused(viewer, "не допущен")
+        assert answer(operator_replies, 0.5) is None, "an answer to the forged command"
+        assert not changes("6.22")
+        operator_replies.stop()
+        viewer_replies.stop()
 
         # What another user of the broker tries before the page opens.
         # Nobody without a password gets in; another computer cannot
@@ -216,8 +362,13 @@ def main():
                 retain=True)
         publish(broker, f"vorta/{other}/{program_user}/alarms", json.dumps(forged), other, retain=True)
 
-        browser = chromium(args.chromium, args.chromedriver, 1280, 900)
-        browser.get(f"http://127.0.0.1:{broker.ws}/?root=vorta/%23&lang=en&user={viewer}")
+        # The lab's CA trusted as a lab's browsers trust it: the page over
+        # https:// and MQTT over wss:// of the same listener. Without
+        # HTTP/2: Debian 12's mosquitto offers it on a TLS listener but
+        # answers a request for a file over it with nothing (README).
+        browser = chromium(args.chromium, args.chromedriver, 1280, 900, trust=broker.ca,
+                           extra=("--disable-http2",))
+        browser.get(f"https://127.0.0.1:{broker.ws}/?root=vorta/%23&lang=en&user={viewer}")
         js = browser.execute_script
         card = "section[data-root='" + ROOT + "'] article[data-vessel='{}']"
 
@@ -231,6 +382,7 @@ def main():
                 js("document.getElementById('connect').click()")
             js("document.getElementById('connect').click()")
 
+        assert js("return document.getElementById('broker').value") == f"wss://127.0.0.1:{broker.ws}"
         # Refused without the password; in with it.
         wait_until(lambda: js("return document.body.dataset.link") in ("offlineBroker", "closed"), 15,
                    "the page refused without a password")
@@ -418,17 +570,35 @@ def main():
         set_ph(f"{states[1]['channels'][0]['setpoint']:.2f}")
         assert answer_of(sp_state, 12) == ["noAnswer", "no answer"], text(sp_state)
         assert text(card.format(1) + " .sp") == new_sp
+
+        # The program again, with its panels (offscreen): a setpoint typed into
+        # the panel's own dialog shows on the page, journalled from the panel.
+        driver_lines = Lines(subprocess.Popen([args.panel_driver, folder], env=env, stdin=subprocess.PIPE,
+                                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True))
+        driver = driver_lines.process
+        assert driver_lines.next(15) == "ready"
+        wait_until(lambda: text(f"section[data-root='{ROOT}'] .computer-state") == "online", 15,
+                   "the computer online again")
+        panel_sp = f"{states[1]['channels'][0]['setpoint'] - 0.15:.2f}"
+        driver.stdin.write(f"setpoint 1 1 {panel_sp.replace('.', ',')}\n")
+        driver.stdin.flush()
+        assert driver_lines.next(10) == f"done {panel_sp}"
+        wait_until(lambda: text(card.format(1) + " .sp") == panel_sp, 10, "the panel's setpoint on the page")
+        wait_until(lambda: js(journal_line.replace("from: Web", "from: Panel"), panel_sp), 10,
+                   "the panel's change in the page's journal")
+        driver.stdin.close()
+        assert driver.wait(20) == 0
         js("document.getElementById('chart-close').click()")
 
         # A broker from the address: for this load only, shown, and without
         # the credentials typed for this one; the plain address comes back.
         elsewhere = f"ws://127.0.0.1:{broker.tcp}"
-        browser.get(f"http://127.0.0.1:{broker.ws}/?broker={elsewhere}&lang=en")
+        browser.get(f"https://127.0.0.1:{broker.ws}/?broker={elsewhere}&lang=en")
         wait_until(lambda: text("#address-broker") and elsewhere in text("#address-broker"), 10,
                    "the address's broker shown")
         assert js("return [document.getElementById('user').value, document.getElementById('password').value]") \
             == ["", ""]
-        browser.get(f"http://127.0.0.1:{broker.ws}/?lang=en")
+        browser.get(f"https://127.0.0.1:{broker.ws}/?lang=en")
         wait_until(lambda: js("return document.body.dataset.link") == "connected", 15,
                    "the page's own broker again, with the tab's password")
         assert js("return document.getElementById('address-broker').hidden")
@@ -439,9 +609,10 @@ def main():
     finally:
         if browser is not None:
             close(browser)
-        if program is not None and program.poll() is None:
-            program.kill()
-            program.wait()
+        for p in (program, driver):
+            if p is not None and p.poll() is None:
+                p.kill()
+                p.wait()
         broker.stop()
         shutil.rmtree(folder, ignore_errors=True)
 
