@@ -7,6 +7,12 @@ telemetry to the engine, and inside the engine from the vessel's process to
 the devices, the CAN stack (with the SocketCAN and serial-line back-ends
 its adapters drive) and the platform, which knows nothing of CAN. Prints every offending line as
 FILE:LINE: FOLDER may not include HEADER, and exits 1 if there was one.
+
+The tests mirror the folders: tests/FOLDER/X.cpp links FOLDER's library and
+is held to FOLDER's includes, test headers of the folders below
+(tests/can/FakeAdapter.h) among them. The shared helpers at tests/ count for
+what they include themselves, so a helper that needs the program may only be
+used where the program is linked.
 """
 
 import pathlib
@@ -45,6 +51,9 @@ ALLOWED["windows/panel"] = WINDOWS_COMMON | {
 ALLOWED["windows/main"] = ALLOWED["windows/panel"] | {"windows/panel"}
 # The program on top may use every library.
 ALLOWED["app"] = set(ALLOWED) | {"sim", "telemetry"}
+# The documents are checked against the whole program.
+TEST_ALLOWED = dict(ALLOWED)
+TEST_ALLOWED["docs"] = ALLOWED["app"] | {"app"}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 
@@ -56,9 +65,14 @@ def folder_of(path: pathlib.PurePosixPath) -> str:
     return parts[0]
 
 
-def main() -> int:
-    root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else ".").resolve()
-    faults = []
+def includes(path: pathlib.Path):
+    for number, line in enumerate(path.read_text(encoding="utf-8").splitlines(), 1):
+        match = INCLUDE.match(line)
+        if match:
+            yield number, pathlib.PurePosixPath(match.group(1))
+
+
+def check_sources(root: pathlib.Path, faults: list) -> None:
     for path in sorted(root.rglob("*")):
         if path.suffix not in (".h", ".cpp") or not path.is_file():
             continue
@@ -66,16 +80,53 @@ def main() -> int:
         own = folder_of(rel)
         if own not in ALLOWED:
             continue  # tests, benchmarks, fuzzers and build trees
-        for number, line in enumerate(path.read_text(encoding="utf-8").splitlines(), 1):
-            match = INCLUDE.match(line)
-            if not match:
-                continue
-            header = pathlib.PurePosixPath(match.group(1))
+        for number, header in includes(path):
             if len(header.parts) < 2:
                 continue  # a header beside the file, or a generated one
             target = folder_of(header)
             if target != own and target not in ALLOWED[own]:
                 faults.append(f"{rel}:{number}: {own} may not include {header}")
+
+
+def check_tests(root: pathlib.Path, faults: list) -> None:
+    tests = root / "tests"
+
+    def check(path, own, shown, seen):
+        for number, header in includes(path):
+            if len(header.parts) < 2:
+                if (path.parent / header).is_file() and path.parent != tests:
+                    continue  # beside it in its folder, checked on its own
+                helper = tests / header
+                if helper.is_file() and helper not in seen:
+                    seen.add(helper)
+                    check(helper, own, f"{shown} through {header.name}", seen)
+                continue
+            if header.parts[0] == "tests":
+                header = pathlib.PurePosixPath(*header.parts[1:])
+                what = f"tests/{header}"
+            else:
+                what = str(header)
+            target = folder_of(header)
+            if target != own and target not in TEST_ALLOWED[own]:
+                faults.append(f"{shown}:{number}: {own} may not include {what}")
+
+    for path in sorted(tests.rglob("*")):
+        if path.suffix not in (".h", ".cpp") or not path.is_file() or path.parent == tests:
+            continue
+        rel = pathlib.PurePosixPath(path.relative_to(tests).as_posix())
+        own = folder_of(rel)
+        if own not in TEST_ALLOWED:
+            faults.append(f"tests/{rel}: tests/{own} mirrors no source folder")
+            continue
+        check(path, own, f"tests/{rel}", set())
+
+
+def main() -> int:
+    root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else ".").resolve()
+    faults = []
+    check_sources(root, faults)
+    if (root / "tests").is_dir():
+        check_tests(root, faults)
     for fault in faults:
         print(fault)
     if faults:

@@ -8,7 +8,6 @@
 #include <QStringList>
 
 #include "journal/Journal.h"
-#include "process/ProgramState.h"
 
 namespace vorta::test {
 
@@ -45,9 +44,11 @@ inline QList<QByteArray> JournalLastLines(const QString& path, qsizetype n) {
   return lines.mid(std::max<qsizetype>(0, lines.size() - n));
 }
 
+// Env: the environment the processes were made in (its Time and Journal).
+template <typename Env>
 class TJournalOnEnv {
  public:
-  TJournalOnEnv(TVortaEnv& env, const QString& folder)
+  TJournalOnEnv(Env& env, const QString& folder)
       : env_(env), journal_(folder + QStringLiteral("VortaJournal.txt"), env.Time) {
     EXPECT_TRUE(journal_.Open()) << journal_.Problem().toStdString();
     env_.Journal = &journal_;
@@ -60,7 +61,7 @@ class TJournalOnEnv {
   [[nodiscard]] QString Path() const { return journal_.Path(); }
 
  private:
-  TVortaEnv& env_;
+  Env& env_;
   TJournal journal_;
 };
 

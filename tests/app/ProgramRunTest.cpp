@@ -190,7 +190,7 @@ TEST_F(ProgramRunTest, ctlOperatesTheRunningCopyThroughTheEngineAndRefusesBadInp
     EXPECT_FALSE(out.isEmpty());
   }
   EXPECT_EQ(journal(), before);
-  // The dialog refuses the same value in the same words (tests/dialogs).
+  // The dialog refuses the same value in the same words (tests/windows/panel).
   EXPECT_NE(ctl({"setpoint", "2", "pH", "99"}, &out), 0);
   EXPECT_TRUE(out.contains(QStringLiteral("Уставка pH 99.00 вне пределов измерения канала")))
       << out.toStdString();
