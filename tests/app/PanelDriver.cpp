@@ -64,7 +64,7 @@ QString TypeSetpoint(vorta::TMainForm& form, int vessel, int channel, const QStr
 
 int main(int argc, char** argv) {
   if (argc != 2) {
-    std::fprintf(stderr, "usage: web_panel_driver FOLDER (a prepared demo folder)\n");
+    std::fprintf(stderr, "usage: panel_driver FOLDER (a prepared demo folder)\n");
     return 64;
   }
   QApplication app(argc, argv);
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
   vorta::TMainForm form({time, messages, windows, window, can}, folder);
   form.OnTerminate = [] { QCoreApplication::exit(0); };
   if (form.Start() != vorta::TMainForm::TStartResult::Running) {
-    std::fprintf(stderr, "web_panel_driver: %s\n", form.StartProblem().toLocal8Bit().constData());
+    std::fprintf(stderr, "panel_driver: %s\n", form.StartProblem().toLocal8Bit().constData());
     return 1;
   }
   vorta::StartDemoVessels(form.Processes());
