@@ -15,7 +15,7 @@ import '../../web/commands.js';
 
 const TEXTS = globalThis.VortaTexts;
 const { TrendData, isPart, withGaps, seriesLabel } = globalThis.VortaTrend;
-const { attributable, inDay, joinParts, parseJson, parseTopic, readAlarms, readIndex, readState, when, MAX_ALARMS } =
+const { LIMITS, attributable, inDay, joinParts, parseJson, parseTopic, readAlarms, readIndex, readState, when, MAX_ALARMS } =
   globalThis.VortaPayloads;
 const { startChoice } = globalThis.VortaStorage;
 const { clock, duration, planText, staleness, statusText, two } = globalThis.VortaFormat;
@@ -273,4 +273,68 @@ test('a running plan reads as its step, the time left and the next; junk is no p
   assert.equal(planText(null, tr), '');
   const ru = (key) => TEXTS.ru[key];
   assert.equal(planText(state({ step: 1, steps: 2 }).plan, ru), 'План: шаг 1 из 2');
+});
+
+// The model and its history asks, against a stand-in for the drawing side.
+const dropped = [];
+const app = (globalThis.VortaApp = {
+  computers: new Map(),
+  dirtyVessels: new Set(),
+  dirtyComputers: new Set(),
+  chartQueue: new Set(),
+  historyAsking: new Set(),
+  stats: { messages: 0, handler: [], handlerCount: 0 },
+  drop: (why) => dropped.push(why),
+  note() {},
+  requestRender() {},
+  buildComputer() {},
+  buildCard() {},
+  askReplies() {},
+  filterInUse: 'vorta/#',
+  largeFor: null,
+  client: null,
+});
+await import('../../web/attention.js');
+await import('../../web/model.js');
+await import('../../web/history.js');
+const stateAt = (ms) => bytes(JSON.stringify({ time: new Date(ms).toISOString(), channels: [] }));
+
+test('messages: a retained state is as old as it says, an unreadable alarm list empties the old, a row from a wrong clock is left out', () => {
+  const hourAgo = Date.now() - 3600000;
+  app.onMessage('vorta/pc/1/state', stateAt(hourAgo), { retain: true });
+  const c = app.computers.get('vorta/pc');
+  const v = c.vessels.get(1);
+  assert.equal(v.freshAt, hourAgo);
+  app.onMessage('vorta/pc/1/state', stateAt(hourAgo), { retain: false });
+  assert.ok(v.freshAt > hourAgo + 3000000);
+  app.onMessage('vorta/pc/alarms', bytes('{"alarms":[{"vessel":1,"text":"Пена"}]}'), {});
+  assert.equal(c.alarms.length, 1);
+  app.onMessage('vorta/pc/alarms', new Uint8Array(LIMITS.alarms + 1), {});
+  assert.deepEqual([c.alarms.length, c.alarmsUnread, dropped.at(-1)], [0, LIMITS.alarms + 1, 'tooLarge']);
+  const version = v.trend.version;
+  app.onMessage('vorta/pc/1/minute', bytes('{"time":"2100-01-01T00:00:00Z","pH":7}'), {});
+  assert.deepEqual([v.trend.version, dropped.at(-1)], [version, 'outsideDay']);
+  // History not asked for (a page that stayed subscribed) changes nothing.
+  app.onMessage('vorta/pc/1/history', bytes('{"parts":[0]}'), { retain: true });
+  assert.equal(v.historyIndex, null);
+});
+
+test('history asks: a few vessels at a time, a day taken or given up frees its place for the next', () => {
+  const asked = [];
+  const left = [];
+  app.client = { connected: true, subscribe: (t) => asked.push(t), unsubscribe: (t) => left.push(t) };
+  for (let n = 1; n <= 26; n++) app.onMessage('vorta/pc2/' + n + '/state', stateAt(Date.now()), {});
+  assert.equal(asked.length, 24);
+  const s = Math.floor(Date.now() / 1000);
+  app.onMessage('vorta/pc2/2/history', bytes('{"parts":[0]}'), { retain: true });
+  app.onMessage('vorta/pc2/2/history/0', bytes(JSON.stringify({ t: [s - 120, 60], pH: [700, 0] })), { retain: true });
+  const v = app.computers.get('vorta/pc2').vessels.get(2);
+  assert.deepEqual(Array.from(v.trend.histT), [s - 120, s - 60]);
+  app.historyDone(app.computers.get('vorta/pc2').vessels.get(1));
+  assert.deepEqual(left, ['vorta/pc2/2/history/#', 'vorta/pc2/1/history/#']);
+  assert.deepEqual(asked.slice(24), ['vorta/pc2/25/history/#', 'vorta/pc2/26/history/#']);
+  // The page's own subscriptions never take the history topics.
+  assert.ok(app.subscriptions('vorta/#').every((t) => !t.includes('#') && !t.includes('history')));
+  assert.ok(app.subscriptions('vorta/#').includes('vorta/+/+/+/+/+/minute'));
+  app.client = null;
 });
