@@ -9,31 +9,18 @@
 #include <QMenu>
 #include <cmath>
 
-#include "app/DemoFolder.h"
 #include "process/CycleContext.h"
 #include "process/MeasurementCycle.h"
 #include "process/RegulationCycle.h"
-#include "tests/windows/panel/PanelFixture.h"
+#include "tests/app/DemoPanelFixture.h"
 #include "windows/charts/ChartForm.h"
 
 namespace vorta::testing {
 namespace {
 
-class ChartPictureTest : public PanelFixture {
+class ChartPictureTest : public DemoPanelFixture {
  protected:
-  void SetUp() override {
-    program_.ProgramFolder = dir_.path() + QStringLiteral("/demo/");
-    QString error;
-    ASSERT_TRUE(PrepareDemoFolder(dir_.path() + QStringLiteral("/demo"), &error))
-        << error.toStdString();
-    module_ = std::make_unique<TCANService>(time_, FakeFactory(&adapter_));
-    TProfileFile can(program_.ProgramFolder + QStringLiteral("VortaCAN.ini"));
-    module_->LoadConfig(can);
-    adapter_->SetOnReceive([this](TCANFrame& f) { module_->HandleFrame(f); });
-    env_.canService = module_.get();
-    env_.Bus = &module_->Bus();
-    list_.Add(std::make_unique<TVortaProcess>(env_, QStringLiteral("Process1.ini")));
-  }
+  void SetUp() override { LoadDemo(1); }
 
   // A culture's first hour as the module would report it: the jacket brings
   // the broth to 37 °C, growth pulls oxygen and redox down, and pH sags

@@ -6,32 +6,17 @@
 #include <QScreen>
 #include <QTableWidget>
 
-#include "app/DemoFolder.h"
 #include "process/CycleContext.h"
 #include "process/MeasurementCycle.h"
 #include "process/RegulationCycle.h"
-#include "tests/windows/panel/PanelFixture.h"
+#include "tests/app/DemoPanelFixture.h"
 
 namespace vorta::testing {
 namespace {
 
-class DemoPanelsTest : public PanelFixture {
+class DemoPanelsTest : public DemoPanelFixture {
  protected:
-  void SetUp() override {
-    program_.ProgramFolder = dir_.path() + QStringLiteral("/demo/");
-    QString error;
-    ASSERT_TRUE(PrepareDemoFolder(dir_.path() + QStringLiteral("/demo"), &error))
-        << error.toStdString();
-    module_ = std::make_unique<TCANService>(time_, FakeFactory(&adapter_));
-    TProfileFile can(program_.ProgramFolder + QStringLiteral("VortaCAN.ini"));
-    module_->LoadConfig(can);
-    adapter_->SetOnReceive([this](TCANFrame& f) { module_->HandleFrame(f); });
-    env_.canService = module_.get();
-    env_.Bus = &module_->Bus();
-    for (int n = 1; n <= 4; ++n) {
-      list_.Add(std::make_unique<TVortaProcess>(env_, QStringLiteral("Process%1.ini").arg(n)));
-    }
-  }
+  void SetUp() override { LoadDemo(4); }
 
   // Codes that read near the demo's setpoints, a little different per vessel.
   void FeedBoards(int step) {
