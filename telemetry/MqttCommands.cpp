@@ -2,6 +2,8 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonValue>
+#include <algorithm>
+#include <cmath>
 
 #include "journal/Alarms.h"
 #include "journal/Journal.h"
@@ -177,10 +179,14 @@ TMqttGateResult CheckMqttCommand(const TMqttCommand& c, const QString& root,
   if (!doc.isObject() || !ts.isDouble() || !r.Body.value(QLatin1String("cmd")).isString()) {
     return Refuse(r, TMqttRefusal::Malformed, QStringLiteral("Команда не по форме"));
   }
-  const auto age = c.ReceivedUtcMs - static_cast<std::int64_t>(ts.toDouble());
-  if (age > kMqttCommandMaxAgeMs || age < -kMqttCommandMaxAgeMs) {
+  // In doubles: any JSON number may come, and one beyond 64 bits must not
+  // be cast.
+  const double age = static_cast<double>(c.ReceivedUtcMs) - ts.toDouble();
+  if (!(std::abs(age) <= static_cast<double>(kMqttCommandMaxAgeMs))) {
+    const double seconds = std::clamp(age / 1000, -1e15, 1e15);
     return Refuse(r, TMqttRefusal::Stale,
-                  QStringLiteral("Команда устарела (отправлена %1 с назад)").arg(age / 1000));
+                  QStringLiteral("Команда устарела (отправлена %1 с назад)")
+                      .arg(static_cast<qint64>(seconds)));
   }
   if (r.Vessel == 0 && r.Body.value(QLatin1String("cmd")).toString() != QLatin1String("ack")) {
     return Refuse(r, TMqttRefusal::Malformed, QStringLiteral("Команда не по форме"));
@@ -197,7 +203,10 @@ TCommandResult RunMqttCommand(TVortaEnv& env, TPlanHost* plans, const QString& p
     if (env.Alarms == nullptr) return TCommandResult::Refused(QStringLiteral("Тревог нет"));
     const QJsonValue id = body.value(QLatin1String("alarm"));
     if (id.isDouble()) {
-      return AcknowledgeAlarm(*env.Alarms, caller, static_cast<std::int64_t>(id.toDouble()));
+      // An identifier beyond what a double holds exactly is no alarm's.
+      const double n = id.toDouble();
+      const bool whole = std::abs(n) <= 9.0e15 && std::trunc(n) == n;
+      return AcknowledgeAlarm(*env.Alarms, caller, whole ? static_cast<std::int64_t>(n) : -1);
     }
     if (command.Vessel == 0) return AcknowledgeAll(*env.Alarms, caller);
     return AcknowledgeVessel(*env.Alarms, caller, command.Vessel);
