@@ -1,10 +1,10 @@
 // The operator's controls: commands sent, their answers, and the vessel
-// page's mode and setpoint controls.
+// page's mode, setpoint and plan controls.
 'use strict';
 
 (function () {
   const app = globalThis.VortaApp;
-  const { two } = globalThis.VortaFormat;
+  const { planText, two } = globalThis.VortaFormat;
   const Commands = globalThis.VortaCommands;
   const { controlState, el, setText, tr } = app;
 
@@ -77,12 +77,18 @@
     for (const span of controlsBox.querySelectorAll('.cmd-state')) fillState(span, controlState.get(span.dataset.control));
   }
 
-  // The large view's controls: a mode switch and a setpoint per channel.
+  // The plan actions each state of a running plan allows.
+  const PLAN_ACTIONS = { running: ['pause', 'skip', 'stop'], paused: ['resume', 'skip', 'stop'], held: ['resume', 'skip', 'stop'] };
+
+  // The large view's controls: a mode switch, a setpoint per channel and the
+  // running plan's row.
   const controlsBox = document.getElementById('vessel-controls');
+  let planRow = null;
   function buildControls(v) {
     const c = v.computer;
     controlsBox.hidden = !canOperate(c);
     controlsBox.replaceChildren();
+    planRow = null;
     if (controlsBox.hidden) return;
     const base = c.root + '|' + v.num + '|';
     const mode = el('select', 'cmd-mode');
@@ -126,7 +132,47 @@
       row.append(el('span', null, label + ' ' + tr('setpoint')), input, go, stateSpan(key));
       controlsBox.append(row);
     });
+    controlsBox.append(buildPlanRow(v));
+    renderPlanControls(v);
   }
 
-  Object.assign(app, { canOperate, askReplies, send, answered, expireCommands, stateSpan, buildControls });
+  // Its buttons are made once and shown as the plan's state allows, so that
+  // a new state never takes a button away between press and release.
+  function buildPlanRow(v) {
+    const c = v.computer;
+    const key = c.root + '|' + v.num + '|plan';
+    const row = el('div', 'cmd-row cmd-plan');
+    row.hidden = true;
+    const text = el('span', 'cmd-plan-text');
+    const buttons = new Map();
+    row.append(text);
+    for (const action of ['pause', 'resume', 'skip', 'stop']) {
+      const b = el('button', 'cmd-plan-action', tr('planActions')[action]);
+      b.type = 'button';
+      b.dataset.action = action;
+      b.hidden = true;
+      b.addEventListener('click', () => {
+        if (action === 'stop' && !window.confirm(tr('confirmStopPlan'))) return;
+        send(c, v.num, key, 'plan', { action });
+      });
+      buttons.set(action, b);
+      row.append(b);
+    }
+    row.append(stateSpan(key));
+    planRow = { vessel: v, row, text, buttons };
+    return row;
+  }
+  // The plan row as the vessel's last state has it; hidden when no plan runs
+  // (a stopped or finished one stays in the state for the rest of the run).
+  function renderPlanControls(v) {
+    if (!planRow || planRow.vessel !== v) return;
+    const p = (v.state && v.state.plan) || null;
+    const allowed = (p && Object.hasOwn(PLAN_ACTIONS, p.state) && PLAN_ACTIONS[p.state]) || [];
+    planRow.row.hidden = allowed.length === 0;
+    planRow.row.dataset.state = p ? p.state : '';
+    setText(planRow.text, planText(p, tr));
+    for (const [action, b] of planRow.buttons) b.hidden = !allowed.includes(action);
+  }
+
+  Object.assign(app, { canOperate, askReplies, send, answered, expireCommands, stateSpan, buildControls, renderPlanControls });
 })();

@@ -49,9 +49,14 @@
   }
 
   // "Plan feed: step 4 of 9, ramp, 2 h left; next: harvest" (p: readPlan's).
+  // A plan that ended stays in the state for the rest of the run: said so,
+  // without a time left or a next step it will not take.
   function planText(p, tr) {
     if (p === null) return '';
-    let text = tr('plan') + (p.name ? ' ' + p.name : '') + ': ' + tr('step') + ' ' + p.step + ' ' + tr('of') + ' ' + p.steps;
+    const ended = p.state === 'stopped' || p.state === 'finished';
+    let text = tr('plan') + (p.name ? ' ' + p.name : '') + ': ';
+    if (ended) return text + tr(p.state);
+    text += tr('step') + ' ' + p.step + ' ' + tr('of') + ' ' + p.steps;
     if (p.stepName) text += ', ' + p.stepName;
     if (p.remainingSeconds !== null) text += ', ' + duration(p.remainingSeconds * 1000, tr) + ' ' + tr('left');
     if (p.state === 'paused' || p.state === 'held') text += ' (' + tr(p.state) + ')';

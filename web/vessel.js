@@ -129,6 +129,7 @@
     if (!journalItems.length) journalItems.push(el('li', 'none', tr('noRecords')));
     vesselAlarms.replaceChildren(...alarmItems);
     vesselJournal.replaceChildren(...journalItems);
+    app.renderPlanControls(v);
   }
 
   function openLarge(v) {

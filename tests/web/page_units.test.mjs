@@ -271,6 +271,7 @@ test('a running plan reads as its step, the time left and the next; junk is no p
   const p = state({ plan: 'feed', state: 'paused', step: 4, steps: 9, name: 'ramp', next: 'harvest', remainingSeconds: 7800 }).plan;
   assert.equal(planText(p, tr), 'Plan feed: step 4 of 9, ramp, 2 h left (paused); next: harvest');
   assert.equal(planText(null, tr), '');
+  assert.equal(planText(state({ plan: 'feed', state: 'stopped', step: 4, steps: 9, next: 'harvest', remainingSeconds: 60 }).plan, tr), 'Plan feed: stopped');
   const ru = (key) => TEXTS.ru[key];
   assert.equal(planText(state({ step: 1, steps: 2 }).plan, ru), 'План: шаг 1 из 2');
 });

@@ -7,9 +7,9 @@ the browser trusts), so only known users get in, over TLS. The
 vessels with the values of their retained state, a vessel's trend with its
 data log rows, an alarm that appears and leaves, a computer going offline
 when the program is killed, an operator changing a setpoint and acknowledging
-an alarm from the page while a viewer finds no controls, a command to a
-computer that is down going unanswered, a setpoint typed into a panel's
-dialog showing on the page, payloads that are no JSON or carry markup in a
+an alarm and pausing and stopping a plan from the page while a viewer finds
+no controls, a command to a computer that is down going unanswered, a
+setpoint typed into a panel's dialog showing on the page, payloads that are no JSON or carry markup in a
 name; and what another user of the broker may try: a command under another
 user's name, a retained or old command, a huge retained message, a forged
 alarm list, a row from the future, many vessels without a day."""
@@ -455,6 +455,12 @@ def main():
                       card.format(1))
         ctl(args, folder, env, "mode", "1", "batch")
         wait_until(lambda: text(alarm) is not None, 15, "the alarm raised again")
+        # A plan on vessel 1 that only waits, for the plan row of the large view.
+        plan_file = os.path.join(folder, "web-plan.yaml")
+        with open(plan_file, "w", encoding="utf-8") as f:
+            f.write("name: web check\nsteps:\n  - name: first wait\n    wait: 2 h\n"
+                    "  - name: second wait\n    wait: 2 h\n")
+        ctl(args, folder, env, "plan", "start", "1", plan_file)
 
         # Attention first: the computer by its name, the count of vessels in
         # alarm and in the title; with only those needing attention shown, a
@@ -479,7 +485,9 @@ def main():
         wait_until(lambda: "°C" in (text("#vessel-values") or ""), 5, "the vessel page's values")
         wait_until(lambda: "change" in (text("#vessel-journal") or ""), 10, "the mode changes in the journal")
         assert "alarm cleared" in text("#vessel-alarms"), text("#vessel-alarms")
-        # The viewer, whom the info names as no operator, is offered nothing.
+        # The viewer, whom the info names as no operator, is offered nothing,
+        # the running plan's controls included.
+        wait_until(lambda: "web check" in (text(card.format(1) + " .plan") or ""), 10, "the plan on vessel 1's card")
         assert js("return document.getElementById('vessel-controls').hidden")
         assert js("return document.querySelectorAll('#vessel-controls *, #alarm-list .alarm-ack-button').length") == 0
         if shots:
@@ -556,6 +564,40 @@ def main():
         assert answer_of(alarm_any + " .cmd-state")[0] == "done", text(alarm_any)
         wait_until(lambda: text(alarm) is None and operator in (text(alarm_any + " .alarm-ack") or ""), 10,
                    "the alarm acknowledged by the operator")
+
+        # The running plan's row: paused from the page (the next state shows
+        # it, the journal names the page and the user), then stopped once
+        # confirmed, and the row goes with the plan.
+        plan_row = controls + " .cmd-plan"
+
+        def plan_buttons():
+            return js("return Array.from(document.querySelectorAll(arguments[0])).filter(b => !b.hidden)"
+                      ".map(b => b.dataset.action)", plan_row + " button")
+
+        wait_until(lambda: js("const e = document.querySelector(arguments[0]); return e && !e.hidden"
+                              " && e.dataset.state === 'running'", plan_row), 10, "the running plan's row")
+        assert "web check" in text(plan_row) and "first wait" in text(plan_row), text(plan_row)
+        assert plan_buttons() == ["pause", "skip", "stop"], plan_buttons()
+        js("document.querySelector(arguments[0]).click()", plan_row + " button[data-action='pause']")
+        assert answer_of(plan_row + " .cmd-state")[0] == "done", text(plan_row)
+        wait_until(lambda: js("return document.querySelector(arguments[0]).dataset.state", plan_row) == "paused",
+                   10, "the paused plan in the row")
+        assert plan_buttons() == ["resume", "skip", "stop"], plan_buttons()
+        assert "(paused)" in text(plan_row), text(plan_row)
+        wait_until(lambda: js("return Array.from(document.querySelectorAll('#vessel-journal li')).some(e =>"
+                              " ['план приостановлен', arguments[0], 'from: Web']"
+                              ".every(w => e.textContent.includes(w)))", operator), 10,
+                   "the pause journalled from Web by the operator")
+        js("window.asked = []; window.confirm = (m) => { window.asked.push(m); return true; }")
+        js("document.querySelector(arguments[0]).click()", plan_row + " button[data-action='stop']")
+        assert answer_of(plan_row + " .cmd-state")[0] == "done", text(plan_row)
+        wait_until(lambda: js("return document.querySelector(arguments[0]).hidden", plan_row), 10,
+                   "the plan row gone with the stopped plan")
+        assert text(card.format(1) + " .plan") == "Plan web check: stopped", text(card.format(1) + " .plan")
+        assert js("return window.asked") == ["Stop the plan? Its remaining steps will not run."], \
+            js("return window.asked")
+        assert [r for r in journal(folder) if "остановлен" in r[7] and r[1] == operator and r[8] == "Web"], \
+            "the stop journalled"
 
         # Killed: the broker's will marks the computer offline within its
         # keep-alive, and the cards go stale.
