@@ -443,17 +443,9 @@ TControlReply PlanControl(TMainForm& form, const TControlRequest& request) {
   TPlanRunner* r = host->Runner(*p);
   if (r == nullptr) return Refused(QStringLiteral("%1: плана нет").arg(p->Caption()));
   const std::int64_t now = host->MonotonicMs();
-  bool done = true;
-  if (sub == QLatin1String("pause")) {
-    done = r->Pause(now);
-  } else if (sub == QLatin1String("resume")) {
-    done = r->Continue(now);
-  } else if (sub == QLatin1String("skip")) {
-    done = r->Skip(now);
-  } else if (sub == QLatin1String("stop")) {
-    done = r->Active();
-    r->Stop(QStringLiteral("остановлен командой"));
-  }
+  // The words were checked before: status is the one that changes nothing.
+  const bool done = sub == QLatin1String("status") ||
+                    r->Act(sub, now, QStringLiteral("остановлен командой")).value_or(false);
   const TPlanStatus st = r->Status(now);
   TControlReply reply{done ? 0 : kControlRefused,
                       (done ? QString()

@@ -277,11 +277,24 @@ bool TPlanRunner::Skip(std::int64_t monoMs) {
   return true;
 }
 
-void TPlanRunner::Stop(const QString& why) {
-  if (!Active()) return;
+bool TPlanRunner::Stop(const QString& why) {
+  if (!Active()) return false;
   state_ = TPlanRunState::Stopped;
   vessel_.Record(QStringLiteral("план «%1» остановлен: %2").arg(plan_.Name, why));
   Changed();
+  return true;
+}
+
+std::optional<bool> TPlanRunner::Act(const QString& action, std::int64_t monoMs,
+                                     const QString& stopWhy) {
+  const auto is = [&action](const char* word) {
+    return action.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+  };
+  if (is("pause")) return Pause(monoMs);
+  if (is("resume")) return Continue(monoMs);
+  if (is("skip")) return Skip(monoMs);
+  if (is("stop")) return Stop(stopWhy);
+  return std::nullopt;
 }
 
 TPlanStatus TPlanRunner::Status(std::int64_t monoMs) const {

@@ -87,7 +87,10 @@ class TPlanRunner {
   bool Pause(std::int64_t monoMs);
   bool Continue(std::int64_t monoMs);  // after a pause or an alarm's hold
   bool Skip(std::int64_t monoMs);      // to the next step
-  void Stop(const QString& why);
+  bool Stop(const QString& why);       // false: it had ended already
+  // An operator's action by its word (pause, resume, skip or stop, in any
+  // case): whether the plan's state allowed it; nullopt for no such word.
+  std::optional<bool> Act(const QString& action, std::int64_t monoMs, const QString& stopWhy);
 
   [[nodiscard]] TPlanRunState State() const { return state_; }
   [[nodiscard]] bool Active() const {

@@ -110,22 +110,13 @@ TCommandResult RunPlan(TVortaProcess& p, TVortaEnv& env, TPlanHost* plans,
   if (r == nullptr)
     return TCommandResult::Refused(QStringLiteral("%1: плана нет").arg(p.Caption()));
   const std::int64_t now = plans->MonotonicMs();
-  bool done = false;
-  if (action == QLatin1String("pause")) {
-    done = r->Pause(now);
-  } else if (action == QLatin1String("resume")) {
-    done = r->Continue(now);
-  } else if (action == QLatin1String("skip")) {
-    done = r->Skip(now);
-  } else if (action == QLatin1String("stop")) {
-    done = r->Active();
-    if (done) r->Stop(QStringLiteral("остановлен из браузера"));
-  } else {
+  const std::optional<bool> done = r->Act(action, now, QStringLiteral("остановлен из браузера"));
+  if (!done) {
     return TCommandResult::Refused(
         QStringLiteral("Неизвестное действие с планом «%1»").arg(action));
   }
   const QString state = PlanRunStateName(r->Status(now).State);
-  if (!done) {
+  if (!*done) {
     return TCommandResult::Refused(
         QStringLiteral("Нельзя %1 план в состоянии %2").arg(action, state));
   }
