@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <optional>
 
-#include "commands/ControlParams.h"
+#include "commands/ParamKeys.h"
 
 namespace vorta {
 
@@ -22,32 +22,12 @@ QString ChannelName(int channel);
 // common, also 5 from "common" or "5".
 std::optional<int> ParseChannel(const QString& text, bool common = false);
 std::optional<int> ParseMode(const TVortaProcess& p, const QString& text);
-// on/off, 1/0, yes/no.
-std::optional<bool> ParseSwitch(const QString& text);
 
 TVortaProcess* FindVessel(TMainForm& form, const QString& text);
 QString VesselList(TMainForm& form);
 
 // The mode keys a caller may type, by mode number.
 QString ModeKey(int mode);
-
-// A control parameter a caller names: a text field or a switch of the
-// control parameters dialog, per channel ("Стандарт") or for the vessel.
-struct TParamKey {
-  const char* Key;
-  TCtrlText Text = nullptr;
-  bool TCtrlFields::*Switch = nullptr;
-  bool PerChannel = false;
-};
-const TParamKey* FindParamKey(const QString& key);
-QStringList ParamKeys();
-// The fields of the entry with each real as exactly as it is held, so that
-// a change of one key leaves the others as they were.
-TCtrlFields ExactCtrlFields(const TVortaProcess& p, int entry);
-// A key's value as `params` shows it and takes it back.
-QString ParamValue(const TCtrlFields& f, const TParamKey& key);
-// Stores the typed value into the fields; the reason when it cannot.
-std::optional<QString> SetParamValue(TCtrlFields& f, const TParamKey& key, const QString& value);
 
 // `journal` words: -n N, --since TIME, --vessel N.
 struct TJournalWords {

@@ -2,6 +2,7 @@
 
 #include "commands/Commands.h"
 #include "commands/ControlParams.h"
+#include "commands/ParamKeys.h"
 #include "journal/Alarms.h"
 #include "journal/Journal.h"
 #include "process/ProcessRecord.h"
@@ -25,17 +26,6 @@ std::optional<int> ModeOf(const TVortaProcess& p, const QString& text) {
   return std::nullopt;
 }
 
-// The control parameters a plan may change, by the key it writes them under.
-struct TPlanParamKey {
-  const char* Key;
-  TCtrlText Text;
-};
-const TPlanParamKey kParamKeys[] = {
-    {"period", &TCtrlFields::Period}, {"low", &TCtrlFields::Low},
-    {"high", &TCtrlFields::High},     {"deadzone", &TCtrlFields::DeadZone},
-    {"gainup", &TCtrlFields::GainUp}, {"gaindown", &TCtrlFields::GainDown},
-};
-
 // The entry's fields with the plan's keys put in; `channel` names the entry.
 std::optional<std::pair<int, TCtrlFields>> ParamFields(const TVortaProcess& p, const TPlanStep& s,
                                                        QString* why) {
@@ -48,27 +38,21 @@ std::optional<std::pair<int, TCtrlFields>> ParamFields(const TVortaProcess& p, c
     *why = QStringLiteral("params: нужен channel (pH, t, pO2, eH)");
     return std::nullopt;
   }
-  TCtrlFields f = ReadCtrlFields(p, entry);
+  // The others stay exactly as held: the dialog's rounding is not a change.
+  TCtrlFields f = ExactCtrlFields(p, entry);
   for (const auto& [key, value] : s.Params) {
     if (key.compare(QLatin1String("channel"), Qt::CaseInsensitive) == 0) continue;
-    if (key.compare(QLatin1String("enable"), Qt::CaseInsensitive) == 0) {
-      f.Enable = value == QLatin1String("1") ||
-                 value.compare(QLatin1String("on"), Qt::CaseInsensitive) == 0 ||
-                 value.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
-      continue;
-    }
-    const TPlanParamKey* found = nullptr;
-    for (const TPlanParamKey& k : kParamKeys) {
-      if (key.compare(QLatin1String(k.Key), Qt::CaseInsensitive) == 0) found = &k;
-    }
-    if (found == nullptr) {
-      *why = QStringLiteral(
-                 "params: неизвестный ключ «%1»; ключи: channel, enable, period, low, "
-                 "high, deadzone, gainup, gaindown")
-                 .arg(key);
+    const bool enable = key.compare(QLatin1String("enable"), Qt::CaseInsensitive) == 0;
+    const TParamKey* k = FindParamKey(enable ? QStringLiteral("regulation") : key);
+    if (k == nullptr || !k->PerChannel) {
+      *why = QStringLiteral("params: неизвестный ключ «%1»; ключи: channel, enable, %2")
+                 .arg(key, ChannelParamKeys().join(QStringLiteral(", ")));
       return std::nullopt;
     }
-    f.*(found->Text) = value;
+    if (const auto problem = SetParamValue(f, *k, value)) {
+      *why = QStringLiteral("params: ") + *problem;
+      return std::nullopt;
+    }
   }
   return std::make_pair(entry, f);
 }

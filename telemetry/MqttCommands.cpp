@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "commands/ParamKeys.h"
 #include "journal/Alarms.h"
 #include "journal/Journal.h"
 #include "plans/PlanHost.h"
@@ -38,41 +39,28 @@ TVortaProcess* FindVessel(TVortaEnv& env, std::int32_t vessel) {
   return nullptr;
 }
 
-// The "Стандарт" page's fields by the names the page sends.
-struct TCtrlName {
-  const char* Name;
-  TCtrlText Field;
-};
-constexpr TCtrlName kCtrlNames[] = {
-    {"period", &TCtrlFields::Period}, {"low", &TCtrlFields::Low},
-    {"high", &TCtrlFields::High},     {"deadZone", &TCtrlFields::DeadZone},
-    {"gainUp", &TCtrlFields::GainUp}, {"gainDown", &TCtrlFields::GainDown},
-};
-
 TCommandResult RunParams(TVortaProcess& p, const TCaller& caller, const QJsonObject& body) {
   const int entry = body.value(QLatin1String("entry")).toInt(0);
   if (entry < 1 || entry > 5)
     return TCommandResult::Refused(QStringLiteral("Нет набора параметров"));
   const QJsonObject given = body.value(QLatin1String("params")).toObject();
   if (given.isEmpty()) return TCommandResult::Refused(QStringLiteral("Не заданы параметры"));
-  // What is not given stays as it is.
-  TCtrlFields fields = ReadCtrlFields(p, entry);
+  // What is not given stays exactly as it is.
+  TCtrlFields fields = ExactCtrlFields(p, entry);
   for (auto it = given.begin(); it != given.end(); ++it) {
+    QString value = TextOf(it.value());
+    const TParamKey* key = FindParamKey(it.key());
     if (it.key() == QLatin1String("enable")) {
       if (!it.value().isBool())
         return TCommandResult::Refused(QStringLiteral("enable: да или нет"));
-      fields.Enable = it.value().toBool();
-      continue;
+      key = FindParamKey(QStringLiteral("regulation"));
+      value = it.value().toBool() ? QStringLiteral("on") : QStringLiteral("off");
     }
-    bool known = false;
-    for (const TCtrlName& n : kCtrlNames) {
-      if (it.key() == QLatin1String(n.Name)) {
-        fields.*n.Field = TextOf(it.value());
-        known = true;
-      }
-    }
-    if (!known) {
+    if (key == nullptr || !key->PerChannel) {
       return TCommandResult::Refused(QStringLiteral("Неизвестный параметр «%1»").arg(it.key()));
+    }
+    if (const auto problem = SetParamValue(fields, *key, value)) {
+      return TCommandResult::Refused(*problem);
     }
   }
   return SetControlParams(p, caller, entry, fields);

@@ -76,5 +76,25 @@ steps:
   EXPECT_TRUE(all.contains(QStringLiteral("pH lowered")));
 }
 
+// A step that names one parameter leaves the others exactly as they were
+// (the dialog shows them rounded), and a switch reads as everywhere else.
+TEST_F(PlanVesselTest, aParamsStepChangesOnlyWhatItNames) {
+  TVortaProcess& p = AddProcess(1);
+  p.Channel[1].Config.GainUp = 1.234;
+  p.Channel[1].Config.DeadZone = 0.125;
+  TPlanVessel vessel(p);
+  TPlanRunner runner(Parse(R"(name: gains
+steps:
+  - params: {channel: pH, gaindown: 2.5, enable: yes}
+)"),
+                     vessel);
+  runner.Start(0);
+  EXPECT_EQ(runner.State(), TPlanRunState::Finished);
+  EXPECT_DOUBLE_EQ(p.Channel[1].Config.GainDown, 2.5);
+  EXPECT_DOUBLE_EQ(p.Channel[1].Config.GainUp, 1.234);
+  EXPECT_DOUBLE_EQ(p.Channel[1].Config.DeadZone, 0.125);
+  EXPECT_EQ(p.Channel[1].Config.CtrlEnable, 1);
+}
+
 }  // namespace
 }  // namespace vorta::testing
