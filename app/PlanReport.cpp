@@ -1,13 +1,14 @@
 #include "app/PlanReport.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <cmath>
 #include <limits>
 
 #include "journal/Journal.h"
 #include "plans/PlanModel.h"
+#include "platform/FolderFiles.h"
 #include "process/ProcessRecord.h"
 #include "sim/VirtualPlant.h"
 #include "windows/charts/PlanChart.h"
@@ -188,10 +189,13 @@ bool TPlanReport::Write(const QString& folder, QString* error) const {
   for (const TVesselRun& run : runs_) {
     const QString base =
         QDir(folder).filePath(QStringLiteral("PlanReport%1").arg(run.Process->Config.NumProcess));
-    QSaveFile text(base + QStringLiteral(".txt"));
-    if (!text.open(QIODevice::WriteOnly) || text.write(SummaryText(run).toUtf8()) < 0 ||
-        !text.commit()) {
-      *error = QStringLiteral("%1: %2").arg(text.fileName(), text.errorString());
+    // Beside the data logs and as they are: never through a link in the
+    // report's place.
+    const TFolderFd* dir = run.Process->Env.Program.Folder.get();
+    const QString textName = base + QStringLiteral(".txt");
+    QString why;
+    if (!SaveWhole(textName, dir, SummaryText(run).toUtf8(), &why)) {
+      *error = QStringLiteral("%1: %2").arg(textName, why);
       return false;
     }
     TPlanChartData chart;
@@ -212,11 +216,16 @@ bool TPlanReport::Write(const QString& folder, QString* error) const {
       chart.Steps.push_back({s.Began, QString::number(s.Number)});
     }
     const QImage image = DrawPlanChart(chart);
-    QSaveFile png(base + QStringLiteral(".png"));
-    if (image.isNull() || !png.open(QIODevice::WriteOnly) || !image.save(&png, "PNG") ||
-        !png.commit()) {
+    const QString pngName = base + QStringLiteral(".png");
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (image.isNull() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
       *error = QStringLiteral("%1: %2").arg(
-          png.fileName(), image.isNull() ? QStringLiteral("нечего рисовать") : png.errorString());
+          pngName, image.isNull() ? QStringLiteral("нечего рисовать") : buffer.errorString());
+      return false;
+    }
+    if (!SaveWhole(pngName, dir, png, &why)) {
+      *error = QStringLiteral("%1: %2").arg(pngName, why);
       return false;
     }
   }

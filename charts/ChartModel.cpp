@@ -36,8 +36,11 @@ bool TChartModel::AddPoints(double t) {
 
 bool TChartModel::AddPoints(double t, std::int64_t nowMs) {
   // The interval runs on the monotonic clock: a clock set back an hour
-  // must not stop the chart for that hour.
-  const bool early = NextPointMs && nowMs < *NextPointMs;
+  // must not stop the chart for that hour. The 2-s cycle that feeds the
+  // chart reads that clock a little late, by more one time than the next:
+  // half a cycle's slack keeps such a tick from losing its point.
+  const std::int64_t slackMs = std::llround(ZoomSteps[0] * 86'400'000.0) / 2;
+  const bool early = NextPointMs && nowMs < *NextPointMs - slackMs;
   // Until the chart's first point, a round without a valid value does not
   // use up the interval: the first valid reading is plotted when it comes,
   // not up to 15 minutes later.

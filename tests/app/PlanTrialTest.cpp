@@ -169,5 +169,25 @@ TEST_F(PlanTrialTest, aPlanWithAFaultOrNoVesselStartsNothing) {
   }
 }
 
+TEST_F(PlanTrialTest, aReportNameTakenByALinkIsNotWrittenThrough) {
+  QTemporaryDir outside;
+  const QString target = QDir(outside.path()).filePath(QStringLiteral("kept.txt"));
+  QFile kept(target);
+  ASSERT_TRUE(kept.open(QIODevice::WriteOnly));
+  kept.write("kept");
+  kept.close();
+  qputenv("XDG_RUNTIME_DIR", runtime_.path().toUtf8());
+  QString error;
+  ASSERT_TRUE(PrepareDemoFolder(folder_.path(), &error, 1));
+  ASSERT_TRUE(
+      QFile::link(target, QDir(folder_.path()).filePath(QStringLiteral("PlanReport1.txt"))));
+  TFastForwardPlans plans;
+  plans.Trials.push_back(
+      {1, QDir(QStringLiteral(VORTA_EXAMPLE_PLANS)).filePath(QStringLiteral("ph-shift.yaml"))});
+  EXPECT_EQ(RunFastForward(folder_.path(), 0.05, true, {}, {}, plans), kExitWriteFailed);
+  ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+  EXPECT_EQ(kept.readAll(), QByteArray("kept"));
+}
+
 }  // namespace
 }  // namespace vorta
