@@ -306,7 +306,8 @@ TControlReply OutputsReport(const TVortaProcess& p) {
 
 TControlReply VersionReport(TMainForm& form) {
   const std::int64_t uptime = form.UptimeSeconds();
-  const QString started = LocalTimeWithOffset(ToSystemDateTime(form.StartedAt()));
+  // From the instant: the local days lose which of a repeated autumn hour it was.
+  const QString started = LocalTimeWithOffsetAt(form.StartedAt().toMSecsSinceEpoch());
   const QString folder = QDir(form.Program().ProgramFolder).absolutePath();
   QJsonObject data;
   data[QLatin1String("program")] = QStringLiteral(VORTA_VERSION);
