@@ -232,7 +232,7 @@ TMainForm::TStartResult TMainForm::Start() {
         [this](const TAlarm& alarm, TAlarmEvent event) { alarmCommand_->Run(alarm, event); });
   }
   if (numbers.Refused().isEmpty()) {
-    CreateProcesses(mainConfig);
+    CreateProcesses();
   } else {
     deps_.Messages.ShowError(numbers.RefusedReport(
         QCoreApplication::translate("vorta::MainForm", "процессы не запущены")));
@@ -293,7 +293,7 @@ QString TMainForm::UnsafeSteeringFile(const TProfileFile& mainConfig) const {
   return program.isEmpty() ? QString() : UnsafeFile(program, true);
 }
 
-void TMainForm::CreateProcesses(const TProfileFile& /*mainConfig*/) {
+void TMainForm::CreateProcesses() {
   for (const QString& key : processFiles_) {
     auto process = std::make_unique<TVortaProcess>(env_, key);
     if (process->LoadError.isEmpty()) processes_.Add(std::move(process));

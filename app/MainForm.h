@@ -119,7 +119,7 @@ class TMainForm {
  private:
   [[nodiscard]] QString MainConfigPath() const;
   void LoadCanConfig();
-  void CreateProcesses(const class TProfileFile& mainConfig);
+  void CreateProcesses();
   void ResolveFeedReferences();
   // Why a process file to load or the alarm command's program could be
   // changed by others; empty when none can.
