@@ -269,8 +269,11 @@ bool TPlanRunner::Skip(std::int64_t monoMs) {
   vessel_.Record(QStringLiteral("%1: шаг пропущен").arg(Where()));
   const TPlanRunState was = state_;
   state_ = TPlanRunState::Running;
-  if (Next(monoMs) && was != TPlanRunState::Running) {
-    state_ = TPlanRunState::Paused;  // a paused plan stays paused at its new step
+  Next(monoMs);
+  // A paused plan stays paused at its new step, also when that step is the
+  // first of a repeat's next round.
+  if (state_ == TPlanRunState::Running && was != TPlanRunState::Running) {
+    state_ = TPlanRunState::Paused;
     pausedAtMono_ = monoMs;
     Changed();
   }
