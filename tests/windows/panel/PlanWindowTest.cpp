@@ -52,6 +52,10 @@ steps:
   EXPECT_TRUE(header.contains(QStringLiteral("вручную"))) << header.toStdString();
   EXPECT_TRUE(header.contains(QStringLiteral("feed step"))) << header.toStdString();
   w->grab().save(QStringLiteral(VORTA_SOURCE_DIR "/docs/images/plan-window.png"));
+  // Inside the repeat: its own line is no step of the count.
+  ASSERT_TRUE(host.Runner(p)->Skip(host.MonotonicMs()));
+  w->Refresh();
+  EXPECT_TRUE(w->Steps()->item(3)->font().bold());
   delete w;
 }
 
