@@ -63,11 +63,16 @@ void TPlanWindow::Refresh() {
   if (r == nullptr) {
     header_->setText(tr("Плана нет. Начать: vorta ctl plan start СОСУД ФАЙЛ"));
     steps_->clear();
+    shownPlan_.clear();
     return;
   }
-  if (steps_->count() == 0) {
+  // Another plan may have been started on the vessel since.
+  const QString plan = r->Plan().FileName + u'\n' + QString::fromLatin1(r->Plan().Hash);
+  if (plan != shownPlan_) {
+    steps_->clear();
     int number = 0;
     AddSteps(steps_, r->Plan().Steps, 0, number);
+    shownPlan_ = plan;
   }
   const TPlanStatus st = r->Status(host_.MonotonicMs());
   QStringList lines;
