@@ -231,6 +231,9 @@ TEST(PlanRunnerTest, SkipKeepsAPausedPlanPaused) {
                 v);
   r.Start(0);
   ASSERT_TRUE(r.Pause(2000));
+  // Every state written on the way is a paused one: a kill in between must
+  // not resume the plan running.
+  r.OnChanged = [&r] { EXPECT_EQ(r.State(), TPlanRunState::Paused); };
   ASSERT_TRUE(r.Skip(4000));
   EXPECT_EQ(r.State(), TPlanRunState::Paused);
   EXPECT_EQ(r.Status(4000).Iteration, 2);
