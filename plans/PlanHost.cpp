@@ -11,13 +11,6 @@
 
 namespace vorta {
 
-namespace {
-
-// The state is written at every step change and at least this often, so that
-// after a crash the down time is known to within this.
-
-}  // namespace
-
 QJsonObject PlanStatusJson(const TPlanRunner& r, const TPlanStatus& st) {
   QJsonArray overridden;
   for (int ch : st.Overridden) overridden.append(PlanChannelName(ch));

@@ -267,13 +267,13 @@ bool TPlanRunner::Continue(std::int64_t monoMs) {
 bool TPlanRunner::Skip(std::int64_t monoMs) {
   if (!Active() || Current() == nullptr) return false;
   vessel_.Record(QStringLiteral("%1: шаг пропущен").arg(Where()));
-  const TPlanRunState was = state_;
-  state_ = TPlanRunState::Running;
-  if (Next(monoMs) && was != TPlanRunState::Running) {
-    state_ = TPlanRunState::Paused;  // a paused plan stays paused at its new step
+  // A paused or held plan stays paused at its new step (also the first of a
+  // repeat's next round), and is written so once, never as running.
+  if (state_ != TPlanRunState::Running) {
+    state_ = TPlanRunState::Paused;
     pausedAtMono_ = monoMs;
-    Changed();
   }
+  Next(monoMs);
   return true;
 }
 

@@ -5,8 +5,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
+#include "platform/FolderFiles.h"
 #include "platform/SafeFile.h"
 
 namespace vorta {
@@ -44,19 +44,10 @@ bool WritePlanState(const QString& path, const TPlanSnapshot& s, QString* error)
       {QStringLiteral("alive_utc_ms"), static_cast<double>(s.AliveUtcMs)},
       {QStringLiteral("ramp_from"), s.RampFrom},
   };
-  const QString notFile = NotARegularFile(path);
-  if (!notFile.isEmpty()) {
-    *error = notFile;
-    return false;
-  }
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) {
-    *error = file.errorString();
-    return false;
-  }
-  const QByteArray bytes = QJsonDocument(o).toJson(QJsonDocument::Indented);
-  if (file.write(bytes) != bytes.size() || !file.flush() || !file.commit()) {
-    *error = file.errorString();
+  // Never through a link, and a crash leaves the old state or the new one.
+  QString reason;
+  if (!SaveWhole(path, nullptr, QJsonDocument(o).toJson(QJsonDocument::Indented), &reason)) {
+    *error = QStringLiteral("%1: %2").arg(path, reason);
     return false;
   }
   return true;

@@ -9,9 +9,6 @@ namespace vorta {
 
 namespace {
 constexpr qint64 kChunkBytes = qint64{32} * 1024;
-// Alarm changes the journal could not take wait in memory; beyond this the
-// oldest give way.
-constexpr std::size_t kMaxMemoryAlarms = 100;
 constexpr auto kSaveEvery = std::chrono::seconds(2);
 // A vessel's history is read from this much of its data log's end: a day of
 // rows at the shortest period (1 min, about 150 bytes a row) twice over.

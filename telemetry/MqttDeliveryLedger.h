@@ -56,6 +56,9 @@ class TMqttDeliveryLedger {
   // file): enough to keep the link busy after an outage, small enough to be
   // nothing in memory.
   static constexpr std::size_t kWindow = 200;
+  // Alarm changes the journal could not take wait in memory; beyond this the
+  // oldest give way.
+  static constexpr std::size_t kMaxMemoryAlarms = 100;
 
   TMqttDeliveryLedger(QString root, std::vector<TPublishedFile> files, QString offsetsPath,
                       IMqttLink& link);

@@ -22,9 +22,6 @@ Q_LOGGING_CATEGORY(lcMqtt, "vorta.mqtt")
 namespace vorta {
 
 namespace {
-// Alarm changes the journal could not take wait in memory; beyond this the
-// oldest give way.
-constexpr std::size_t kMaxMemoryAlarms = 100;
 // A connection that has not been accepted by then is given up and retried.
 constexpr auto kConnectTimeout = std::chrono::seconds(10);
 // The orderly end waits this long for the broker at most.
@@ -92,7 +89,8 @@ void TMqttPublisher::PublishUnjournalledAlarm(std::int32_t vessel, const QByteAr
   {
     const std::lock_guard lock(mutex_);
     newAlarms_.push_back({vessel, payload, 0});
-    if (newAlarms_.size() > kMaxMemoryAlarms) newAlarms_.erase(newAlarms_.begin());
+    if (newAlarms_.size() > TMqttDeliveryLedger::kMaxMemoryAlarms)
+      newAlarms_.erase(newAlarms_.begin());
   }
   Wake();
 }

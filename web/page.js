@@ -1,6 +1,6 @@
-// The browser view: subscribes to the broker over WebSockets (never
-// publishes), keeps the latest of every computer and vessel, and redraws
-// what changed once per frame. Everything a payload holds is untrusted text:
+// The browser view: subscribes to the broker over WebSockets (and publishes
+// only an operator's commands), keeps the latest of every computer and
+// vessel, and redraws what changed once per frame. Everything a payload holds is untrusted text:
 // it reaches the page through textContent only.
 //
 // The page's scripts after this one share what they hold in common through

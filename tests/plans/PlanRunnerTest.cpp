@@ -217,5 +217,30 @@ TEST(PlanRunnerTest, ResumesEachKindOfStepAfterAnEnd) {
   EXPECT_FALSE(r6.Resume(other, 0, utc0));
 }
 
+// An operator's skip moves a paused plan on without letting it run, also
+// from the last step of a repeat's round into the next round.
+TEST(PlanRunnerTest, SkipKeepsAPausedPlanPaused) {
+  TFakeVessel v;
+  TPlanRunner r(Parse(R"(steps:
+  - repeat:
+      times: 2
+      steps:
+        - wait: 1 h
+  - wait: 1 h
+)"),
+                v);
+  r.Start(0);
+  ASSERT_TRUE(r.Pause(2000));
+  // Every state written on the way is a paused one: a kill in between must
+  // not resume the plan running.
+  r.OnChanged = [&r] { EXPECT_EQ(r.State(), TPlanRunState::Paused); };
+  ASSERT_TRUE(r.Skip(4000));
+  EXPECT_EQ(r.State(), TPlanRunState::Paused);
+  EXPECT_EQ(r.Status(4000).Iteration, 2);
+  ASSERT_TRUE(r.Skip(6000));
+  EXPECT_EQ(r.State(), TPlanRunState::Paused);
+  EXPECT_EQ(r.Status(6000).StepNumber, 2);
+}
+
 }  // namespace
 }  // namespace vorta

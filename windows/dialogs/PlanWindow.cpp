@@ -15,8 +15,10 @@ TPlanHost* TPlanWindow::Host = nullptr;
 
 namespace {
 
-// Every plain step in file order, a repeat's block indented under it.
-void AddSteps(QListWidget* list, const std::vector<TPlanStep>& steps, int depth) {
+// Every plain step in file order, a repeat's block indented under it; each
+// plain step carries its number as the runner counts it (a repeat's own line
+// has none).
+void AddSteps(QListWidget* list, const std::vector<TPlanStep>& steps, int depth, int& number) {
   for (const TPlanStep& s : steps) {
     const QString indent(depth * 4, u' ');
     if (s.Kind == TPlanStepKind::Repeat) {
@@ -26,14 +28,13 @@ void AddSteps(QListWidget* list, const std::vector<TPlanStep>& steps, int depth)
                                             ? QStringLiteral(" until ") + s.Condition.Text()
                                             : QString()));
       list->item(list->count() - 1)->setFlags(Qt::NoItemFlags);
-      AddSteps(list, s.Body, depth + 1);
+      AddSteps(list, s.Body, depth + 1, number);
       continue;
     }
-    const int number = list->count() + 1;
     QListWidgetItem* item = new QListWidgetItem(
         indent + (s.Name.isEmpty() ? s.Describe() : s.Name + QStringLiteral(" — ") + s.Describe()),
         list);
-    item->setData(Qt::UserRole, number);
+    item->setData(Qt::UserRole, ++number);
   }
 }
 
@@ -62,9 +63,17 @@ void TPlanWindow::Refresh() {
   if (r == nullptr) {
     header_->setText(tr("Плана нет. Начать: vorta ctl plan start СОСУД ФАЙЛ"));
     steps_->clear();
+    shownPlan_.clear();
     return;
   }
-  if (steps_->count() == 0) AddSteps(steps_, r->Plan().Steps, 0);
+  // Another plan may have been started on the vessel since.
+  const QString plan = r->Plan().FileName + u'\n' + QString::fromLatin1(r->Plan().Hash);
+  if (plan != shownPlan_) {
+    steps_->clear();
+    int number = 0;
+    AddSteps(steps_, r->Plan().Steps, 0, number);
+    shownPlan_ = plan;
+  }
   const TPlanStatus st = r->Status(host_.MonotonicMs());
   QStringList lines;
   lines << tr("План «%1»: %2").arg(r->Plan().Name, PlanRunStateName(st.State));

@@ -3,6 +3,7 @@
 // current one marked, the time to the next, and the setpoints the operator
 // changed by hand (which the plan obeys). Refreshed with the 2-s cycle.
 
+#include <QString>
 #include <QWidget>
 #include <functional>
 
@@ -37,6 +38,7 @@ class TPlanWindow : public QWidget {
   QLabel* header_;
   QListWidget* steps_;
   QTimer* timer_;
+  QString shownPlan_;  // the file and digest of the plan whose steps are listed
 };
 
 }  // namespace vorta

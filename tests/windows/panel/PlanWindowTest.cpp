@@ -52,6 +52,16 @@ steps:
   EXPECT_TRUE(header.contains(QStringLiteral("вручную"))) << header.toStdString();
   EXPECT_TRUE(header.contains(QStringLiteral("feed step"))) << header.toStdString();
   w->grab().save(QStringLiteral(VORTA_SOURCE_DIR "/docs/images/plan-window.png"));
+  // Inside the repeat: its own line is no step of the count.
+  ASSERT_TRUE(host.Runner(p)->Skip(host.MonotonicMs()));
+  w->Refresh();
+  EXPECT_TRUE(w->Steps()->item(3)->font().bold());
+  // Another plan started while the window stays open: its steps, not the old ones.
+  host.Runner(p)->Stop(QStringLiteral("test"));
+  WriteFile(QStringLiteral("short.yaml"), "steps:\n  - wait: 1 h\n");
+  ASSERT_TRUE(host.Start(p, program_.ProgramFolder + "short.yaml").Ok);
+  w->Refresh();
+  EXPECT_EQ(w->Steps()->count(), 1);
   delete w;
 }
 
