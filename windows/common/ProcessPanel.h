@@ -22,6 +22,7 @@ struct TPanelWindows {
   TWindowSlot Status;         // "Статус", "Режим" → "Процесс"
   TWindowSlot Calibration;    // "Калибровка"
   TWindowSlot Mixer;          // "Миксер"
+  TWindowSlot Plan;           // "План…"
 };
 
 // A caption of the panel's menu in the operator's language, as the panel

@@ -101,10 +101,11 @@ void TPlanWindow::Refresh() {
   }
 }
 
-void TPlanWindow::Open(const TVortaProcess& p, QWidget* panel) {
-  if (Host == nullptr) return;
+TPlanWindow* TPlanWindow::Open(const TVortaProcess& p, QWidget* panel) {
+  if (Host == nullptr) return nullptr;
   auto* w = new TPlanWindow(*Host, p, panel);
   w->show();
+  return w;
 }
 
 }  // namespace vorta

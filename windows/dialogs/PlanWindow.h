@@ -27,7 +27,8 @@ class TPlanWindow : public QWidget {
   // The program's plans, set once at start-up; the panel's menu opens the
   // window only when they are there.
   static TPlanHost* Host;
-  static void Open(const TVortaProcess& p, QWidget* panel);
+  // A new window, shown; null without a plan host.
+  static TPlanWindow* Open(const TVortaProcess& p, QWidget* panel);
 
   [[nodiscard]] QListWidget* Steps() const { return steps_; }
   [[nodiscard]] QLabel* Header() const { return header_; }

@@ -501,8 +501,16 @@ void TVortaForm::BuildMenu() {
   connect(Item(menu_, tr("Тревоги")), &QAction::triggered, this, [this] {
     if (Process.Env.Alarms != nullptr) TAlarmWindow::Open(*Process.Env.Alarms, this);
   });
-  connect(Item(menu_, tr("План…")), &QAction::triggered, this,
-          [this] { TPlanWindow::Open(Process, this); });
+  connect(Item(menu_, tr("План…")), &QAction::triggered, this, [this] {
+    // One per vessel: asked again, the open one comes to the front.
+    if (auto* open = windows_.Plan.Window<TPlanWindow>();
+        open != nullptr && windows_.Plan.IsOpen()) {
+      open->raise();
+      open->activateWindow();
+    } else if (TPlanWindow::Host != nullptr) {
+      windows_.Plan.Open([this] { return TPlanWindow::Open(Process, this); });
+    }
+  });
   Hidden(menu_, tr("Заполнение"));
   menu_->addSeparator();
   QMenu* calibr = menu_->addMenu(tr("Калибровка"));
