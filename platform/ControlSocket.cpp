@@ -25,6 +25,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/SystemNames.h"
+
 namespace vorta {
 
 // A text as written (Russian) and as shown (the operator's language).
@@ -64,13 +66,6 @@ TControlTexts Texts(const char* pattern, const QStringList& args) {
   return t;
 }
 
-QString UserName(uid_t uid) {
-  if (const passwd* pw = ::getpwuid(uid); pw != nullptr && pw->pw_name != nullptr) {
-    return QString::fromLocal8Bit(pw->pw_name);
-  }
-  return QString::number(uid);
-}
-
 QByteArray ReplyBytes(const TControlReply& reply) {
   QJsonObject o;
   o[QLatin1String("exit")] = reply.Exit;
@@ -78,10 +73,6 @@ QByteArray ReplyBytes(const TControlReply& reply) {
   if (!reply.Data.isNull()) o[QLatin1String("data")] = reply.Data;
   if (!reply.Time.isEmpty()) o[QLatin1String("time")] = reply.Time;
   return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
-}
-
-QString ErrnoText(int error) {
-  return QString::fromLocal8Bit(std::strerror(error));
 }
 
 // What a directory entry is, for a message.
@@ -163,7 +154,7 @@ bool TControlServer::Listen(QString* error) {
   const QString path = QDir(folder_).filePath(kControlSocketName);
   const auto fail = [&](const QString& what, int code) {
     *error = QStringLiteral("Не удалось открыть канал управления %1: %2: %3")
-                 .arg(path, what, ErrnoText(code));
+                 .arg(path, what, SystemReason(code));
     return false;
   };
   folderFd_ = ::open(QFile::encodeName(folder_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -216,12 +207,7 @@ bool TControlServer::Listen(QString* error) {
   if (::fstatat(privateFd, "s", &made, AT_SYMLINK_NOFOLLOW) == 0 && made.st_gid != folder.st_gid &&
       ::fchownat(privateFd, "s", static_cast<uid_t>(-1), folder.st_gid, AT_SYMLINK_NOFOLLOW) != 0) {
     const int code = errno;
-    const group* g = ::getgrgid(folder.st_gid);
-    note_ = Texts(kGroupNotGiven, {path,
-                                   g != nullptr ? QString::fromLocal8Bit(g->gr_name)
-                                                : QString::number(folder.st_gid),
-                                   ErrnoText(code)})
-                .Shown;
+    note_ = Texts(kGroupNotGiven, {path, GroupName(folder.st_gid), SystemReason(code)}).Shown;
   }
   if (::fchmodat(privateFd, "s", 0660, 0) != 0 || ::listen(listenFd_, 64) != 0 ||
       ::fstatat(privateFd, "s", &made, AT_SYMLINK_NOFOLLOW) != 0) {
@@ -403,7 +389,7 @@ TControlReply SendControlCommand(const QString& folder, const QStringList& args,
     const int code = errno;
     CloseFd(folderFd);
     if (code == EACCES) return noAccess();
-    return {kControlNoCopy, QStringLiteral("Папка %1: %2").arg(absolute, ErrnoText(code))};
+    return {kControlNoCopy, QStringLiteral("Папка %1: %2").arg(absolute, SystemReason(code))};
   }
   struct stat socketStat {};
   if (::fstatat(folderFd, "Vorta.ctl", &socketStat, AT_SYMLINK_NOFOLLOW) != 0) {
@@ -411,7 +397,7 @@ TControlReply SendControlCommand(const QString& folder, const QStringList& args,
     CloseFd(folderFd);
     if (code == EACCES) return noAccess();
     return noCopy(code == ENOENT ? QStringLiteral("нет %1").arg(kControlSocketName)
-                                 : ErrnoText(code));
+                                 : SystemReason(code));
   }
   if (!S_ISSOCK(socketStat.st_mode)) {
     CloseFd(folderFd);
@@ -423,7 +409,7 @@ TControlReply SendControlCommand(const QString& folder, const QStringList& args,
     const int code = fd < 0 ? errno : ENAMETOOLONG;
     CloseFd(fd);
     CloseFd(folderFd);
-    return noCopy(ErrnoText(code));
+    return noCopy(SystemReason(code));
   }
   // A full queue makes connect wait: no longer than the caller's time.
   const timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
@@ -442,7 +428,7 @@ TControlReply SendControlCommand(const QString& folder, const QStringList& args,
               QStringLiteral("Копия программы на %1 не принимает соединение; повторите позже")
                   .arg(absolute)};
     }
-    return noCopy(ErrnoText(connectError));
+    return noCopy(SystemReason(connectError));
   }
   // Believe only the folder's owner, or root: anyone else who could put a
   // socket there must not get the command, nor give the answer.
