@@ -45,6 +45,8 @@ constexpr int kReplyMs = 10'000;
 constexpr qint64 kOverloadEpisodeMs = 60'000;
 
 constexpr char kContext[] = "vorta::ControlSocket";
+// The directory a socket is made in, then this and random letters.
+const QString kPrivatePrefix = QStringLiteral(".Vorta.ctl.");
 const char* const kOverloadText = QT_TRANSLATE_NOOP(
     "vorta::ControlSocket", "Канал управления %1 перегружен: %2; лишние соединения закрываются");
 const char* const kNoDescriptors =
@@ -161,13 +163,14 @@ bool TControlServer::Listen(QString* error) {
   if (folderFd_ < 0) return fail(QStringLiteral("папка"), errno);
   struct stat folder {};
   if (::fstat(folderFd_, &folder) != 0) return fail(QStringLiteral("папка"), errno);
+  RemoveLeftPrivateDirectories();
 
   // A directory only this user can change: the socket gets its group and
   // mode there, where no one else can put a link in its place.
   QByteArray privateName;
   for (int attempt = 0; attempt < 16 && privateName.isEmpty(); ++attempt) {
-    const QByteArray name =
-        ".Vorta.ctl." + QByteArray::number(QRandomGenerator::system()->generate64(), 36);
+    const QByteArray name = QFile::encodeName(kPrivatePrefix) +
+                            QByteArray::number(QRandomGenerator::system()->generate64(), 36);
     if (::mkdirat(folderFd_, name.constData(), 0700) == 0) {
       privateName = name;
     } else if (errno != EEXIST) {
@@ -236,6 +239,27 @@ bool TControlServer::Listen(QString* error) {
   notifier_ = std::make_unique<QSocketNotifier>(listenFd_, QSocketNotifier::Read);
   connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { AcceptAll(); });
   return true;
+}
+
+void TControlServer::RemoveLeftPrivateDirectories() {
+  // A start killed while making its socket leaves the directory (and perhaps
+  // the socket in it). The folder's lock is held: no other copy makes one now.
+  const QStringList names = QDir(folder_).entryList({kPrivatePrefix + u'*'},
+                                                    QDir::Dirs | QDir::Hidden | QDir::NoSymLinks);
+  for (const QString& name : names) {
+    const QByteArray native = QFile::encodeName(name);
+    struct stat st {};
+    if (::fstatat(folderFd_, native.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) {
+      continue;
+    }
+    int dir =
+        ::openat(folderFd_, native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dir >= 0) ::unlinkat(dir, "s", 0);
+    CloseFd(dir);
+    // Anything else in it is not ours to remove: then it stays.
+    ::unlinkat(folderFd_, native.constData(), AT_REMOVEDIR);
+  }
 }
 
 void TControlServer::AcceptAll() {
