@@ -83,7 +83,7 @@ QString OperatorName() {
 }
 
 QString TLostRecords::Span() const {
-  return LocalTimeWithOffset(First) + QStringLiteral(" — ") + LocalTimeWithOffset(Last);
+  return LocalTimeWithOffsetAt(First) + QStringLiteral(" — ") + LocalTimeWithOffsetAt(Last);
 }
 
 TJournal::TJournal(QString path, TTimerService& time)
@@ -251,7 +251,7 @@ bool TJournal::Record(const TJournalEntry& entry) {
     }
     return true;
   }
-  lost_.Add(time_.Now());
+  lost_.Add(time_.UtcMs());
   // Not opened: Open() has said why.
   if (opened_) {
     problem_ = QCoreApplication::translate("vorta::Journal", "Не удалось записать в журнал ") +

@@ -56,12 +56,15 @@ QString OperatorName();
 // how many, and the time of the first and the last (system date-time).
 struct TLostRecords {
   int Count = 0;
-  double First = 0;
-  double Last = 0;
-  void Add(double now) {
+  // Instants (ms since 1970 UTC): in the hour autumn repeats only they tell
+  // the offset in force when the records were lost.
+  std::int64_t First = 0;
+  std::int64_t Last = 0;
+  void Add(std::int64_t now) {
     if (Count++ == 0) First = now;
     Last = now;
   }
+  void Add(double) = delete;  // a local date-time: no instant
   // "<first> — <last>", local times with their offset.
   [[nodiscard]] QString Span() const;
 };

@@ -25,6 +25,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/SystemNames.h"
+
 namespace vorta {
 
 // A text as written (Russian) and as shown (the operator's language).
@@ -43,6 +45,8 @@ constexpr int kReplyMs = 10'000;
 constexpr qint64 kOverloadEpisodeMs = 60'000;
 
 constexpr char kContext[] = "vorta::ControlSocket";
+// The directory a socket is made in, then this and random letters.
+const QString kPrivatePrefix = QStringLiteral(".Vorta.ctl.");
 const char* const kOverloadText = QT_TRANSLATE_NOOP(
     "vorta::ControlSocket", "Канал управления %1 перегружен: %2; лишние соединения закрываются");
 const char* const kNoDescriptors =
@@ -64,13 +68,6 @@ TControlTexts Texts(const char* pattern, const QStringList& args) {
   return t;
 }
 
-QString UserName(uid_t uid) {
-  if (const passwd* pw = ::getpwuid(uid); pw != nullptr && pw->pw_name != nullptr) {
-    return QString::fromLocal8Bit(pw->pw_name);
-  }
-  return QString::number(uid);
-}
-
 QByteArray ReplyBytes(const TControlReply& reply) {
   QJsonObject o;
   o[QLatin1String("exit")] = reply.Exit;
@@ -78,10 +75,6 @@ QByteArray ReplyBytes(const TControlReply& reply) {
   if (!reply.Data.isNull()) o[QLatin1String("data")] = reply.Data;
   if (!reply.Time.isEmpty()) o[QLatin1String("time")] = reply.Time;
   return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
-}
-
-QString ErrnoText(int error) {
-  return QString::fromLocal8Bit(std::strerror(error));
 }
 
 // What a directory entry is, for a message.
@@ -163,20 +156,21 @@ bool TControlServer::Listen(QString* error) {
   const QString path = QDir(folder_).filePath(kControlSocketName);
   const auto fail = [&](const QString& what, int code) {
     *error = QStringLiteral("Не удалось открыть канал управления %1: %2: %3")
-                 .arg(path, what, ErrnoText(code));
+                 .arg(path, what, SystemReason(code));
     return false;
   };
   folderFd_ = ::open(QFile::encodeName(folder_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folderFd_ < 0) return fail(QStringLiteral("папка"), errno);
   struct stat folder {};
   if (::fstat(folderFd_, &folder) != 0) return fail(QStringLiteral("папка"), errno);
+  RemoveLeftPrivateDirectories();
 
   // A directory only this user can change: the socket gets its group and
   // mode there, where no one else can put a link in its place.
   QByteArray privateName;
   for (int attempt = 0; attempt < 16 && privateName.isEmpty(); ++attempt) {
-    const QByteArray name =
-        ".Vorta.ctl." + QByteArray::number(QRandomGenerator::system()->generate64(), 36);
+    const QByteArray name = QFile::encodeName(kPrivatePrefix) +
+                            QByteArray::number(QRandomGenerator::system()->generate64(), 36);
     if (::mkdirat(folderFd_, name.constData(), 0700) == 0) {
       privateName = name;
     } else if (errno != EEXIST) {
@@ -216,12 +210,7 @@ bool TControlServer::Listen(QString* error) {
   if (::fstatat(privateFd, "s", &made, AT_SYMLINK_NOFOLLOW) == 0 && made.st_gid != folder.st_gid &&
       ::fchownat(privateFd, "s", static_cast<uid_t>(-1), folder.st_gid, AT_SYMLINK_NOFOLLOW) != 0) {
     const int code = errno;
-    const group* g = ::getgrgid(folder.st_gid);
-    note_ = Texts(kGroupNotGiven, {path,
-                                   g != nullptr ? QString::fromLocal8Bit(g->gr_name)
-                                                : QString::number(folder.st_gid),
-                                   ErrnoText(code)})
-                .Shown;
+    note_ = Texts(kGroupNotGiven, {path, GroupName(folder.st_gid), SystemReason(code)}).Shown;
   }
   if (::fchmodat(privateFd, "s", 0660, 0) != 0 || ::listen(listenFd_, 64) != 0 ||
       ::fstatat(privateFd, "s", &made, AT_SYMLINK_NOFOLLOW) != 0) {
@@ -250,6 +239,27 @@ bool TControlServer::Listen(QString* error) {
   notifier_ = std::make_unique<QSocketNotifier>(listenFd_, QSocketNotifier::Read);
   connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { AcceptAll(); });
   return true;
+}
+
+void TControlServer::RemoveLeftPrivateDirectories() {
+  // A start killed while making its socket leaves the directory (and perhaps
+  // the socket in it). The folder's lock is held: no other copy makes one now.
+  const QStringList names = QDir(folder_).entryList({kPrivatePrefix + u'*'},
+                                                    QDir::Dirs | QDir::Hidden | QDir::NoSymLinks);
+  for (const QString& name : names) {
+    const QByteArray native = QFile::encodeName(name);
+    struct stat st {};
+    if (::fstatat(folderFd_, native.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) {
+      continue;
+    }
+    int dir =
+        ::openat(folderFd_, native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dir >= 0) ::unlinkat(dir, "s", 0);
+    CloseFd(dir);
+    // Anything else in it is not ours to remove: then it stays.
+    ::unlinkat(folderFd_, native.constData(), AT_REMOVEDIR);
+  }
 }
 
 void TControlServer::AcceptAll() {
@@ -403,7 +413,7 @@ TControlReply SendControlCommand(const QString& folder, const QStringList& args,
     const int code = errno;
     CloseFd(folderFd);
     if (code == EACCES) return noAccess();
-    return {kControlNoCopy, QStringLiteral("Папка %1: %2").arg(absolute, ErrnoText(code))};
+    return {kControlNoCopy, QStringLiteral("Папка %1: %2").arg(absolute, SystemReason(code))};
   }
   struct stat socketStat {};
   if (::fstatat(folderFd, "Vorta.ctl", &socketStat, AT_SYMLINK_NOFOLLOW) != 0) {
@@ -411,7 +421,7 @@ TControlReply SendControlCommand(const QString& folder, const QStringList& args,
     CloseFd(folderFd);
     if (code == EACCES) return noAccess();
     return noCopy(code == ENOENT ? QStringLiteral("нет %1").arg(kControlSocketName)
-                                 : ErrnoText(code));
+                                 : SystemReason(code));
   }
   if (!S_ISSOCK(socketStat.st_mode)) {
     CloseFd(folderFd);
@@ -423,7 +433,7 @@ TControlReply SendControlCommand(const QString& folder, const QStringList& args,
     const int code = fd < 0 ? errno : ENAMETOOLONG;
     CloseFd(fd);
     CloseFd(folderFd);
-    return noCopy(ErrnoText(code));
+    return noCopy(SystemReason(code));
   }
   // A full queue makes connect wait: no longer than the caller's time.
   const timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
@@ -442,7 +452,7 @@ TControlReply SendControlCommand(const QString& folder, const QStringList& args,
               QStringLiteral("Копия программы на %1 не принимает соединение; повторите позже")
                   .arg(absolute)};
     }
-    return noCopy(ErrnoText(connectError));
+    return noCopy(SystemReason(connectError));
   }
   // Believe only the folder's owner, or root: anyone else who could put a
   // socket there must not get the command, nor give the answer.

@@ -91,6 +91,7 @@ class TControlServer final : public QObject {
   [[nodiscard]] int Connections() const { return static_cast<int>(peers_.size()); }
 
  private:
+  void RemoveLeftPrivateDirectories();
   void AcceptAll();
   void Refuse(int fd, const TControlTexts& why);
   void Serve(QLocalSocket* socket, uid_t uid);

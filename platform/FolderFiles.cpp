@@ -1,7 +1,6 @@
 #include "platform/FolderFiles.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,15 +9,12 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <cerrno>
-#include <cstring>
+
+#include "platform/SystemNames.h"
 
 namespace vorta {
 
 namespace {
-
-QString SystemReason(int error) {
-  return QString::fromLocal8Bit(std::strerror(error));
-}
 
 QString Tr(const char* text) {
   return QCoreApplication::translate("vorta::FolderFiles", text);
@@ -74,13 +70,6 @@ QString OpenFailure(int error) {
         QT_TRANSLATE_NOOP("vorta::FolderFiles", "символическая ссылка, программа по ней не пишет"));
   if (error == ENXIO) return Tr(QT_TRANSLATE_NOOP("vorta::FolderFiles", "не обычный файл"));
   return SystemReason(error);
-}
-
-QString UserName(uid_t uid) {
-  if (const passwd* pw = ::getpwuid(uid); pw != nullptr && pw->pw_name != nullptr) {
-    return QString::fromLocal8Bit(pw->pw_name);
-  }
-  return QString::number(uid);
 }
 
 // Why a file found in a name's place is not the one to write, or empty.

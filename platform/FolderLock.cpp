@@ -1,7 +1,6 @@
 #include "platform/FolderLock.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -11,21 +10,14 @@
 #include <QDir>
 #include <QFile>
 #include <cerrno>
-#include <cstring>
 
 #include "platform/FolderFiles.h"
 #include "platform/SafeFile.h"
+#include "platform/SystemNames.h"
 
 namespace vorta {
 
 namespace {
-
-QString UserName(uid_t uid) {
-  if (const passwd* pw = ::getpwuid(uid); pw != nullptr && pw->pw_name != nullptr) {
-    return QString::fromLocal8Bit(pw->pw_name);
-  }
-  return QString::number(uid);
-}
 
 QString ProcessText(qint64 pid);
 
@@ -65,10 +57,6 @@ QString ProcessText(qint64 pid) {
         QCoreApplication::translate("vorta::FolderLock", ", пользователь ") + UserName(st.st_uid);
   }
   return text;
-}
-
-QString SystemReason(int error) {
-  return QString::fromLocal8Bit(std::strerror(error));
 }
 
 QString ModeText(mode_t mode) {

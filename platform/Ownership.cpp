@@ -1,7 +1,5 @@
 #include "platform/Ownership.h"
 
-#include <grp.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QCoreApplication>
@@ -9,6 +7,7 @@
 #include <QFileInfo>
 
 #include "platform/FolderFiles.h"
+#include "platform/SystemNames.h"
 
 namespace vorta {
 
@@ -16,20 +15,6 @@ namespace {
 
 QString Tr(const char* text) {
   return QCoreApplication::translate("vorta::Ownership", text);
-}
-
-QString UserName(uid_t uid) {
-  if (const passwd* pw = ::getpwuid(uid); pw != nullptr && pw->pw_name != nullptr) {
-    return QString::fromLocal8Bit(pw->pw_name);
-  }
-  return QString::number(uid);
-}
-
-QString GroupName(gid_t gid) {
-  if (const group* gr = ::getgrgid(gid); gr != nullptr && gr->gr_name != nullptr) {
-    return QString::fromLocal8Bit(gr->gr_name);
-  }
-  return QString::number(gid);
 }
 
 // "/srv/lab/Vorta.ini: владелец ivan, группа lab, права 0664 — …; программа не запущена"

@@ -107,7 +107,7 @@ void WriteLogRow(TVortaProcess& p) {
     }
     p.LogRowsLost = {};
   } else {
-    p.LogRowsLost.Add(p.Env.Time.Now());
+    p.LogRowsLost.Add(p.Env.Time.UtcMs());
     if (!p.LogWriteFailed) {
       p.LogWriteFailed = true;
       p.Env.Messages.ShowError(

@@ -32,12 +32,10 @@ ENGINE = {
 }
 ALLOWED = dict(ENGINE)
 ALLOWED["sim"] = {"can", "platform"}
-ALLOWED["telemetry"] = set(ENGINE["charts"]) | {"charts", "commands"}
-ALLOWED["plans"] = set(ENGINE["commands"]) | {"charts", "commands"}
 ENGINE_ALL = set(ENGINE)
 # Run plans sit on the engine and reach the vessel through the command layer.
-ALLOWED["plans"] = set(ENGINE_ALL) | {"commands"}
-ALLOWED["telemetry"] |= {"plans"}
+ALLOWED["plans"] = set(ENGINE_ALL)
+ALLOWED["telemetry"] = set(ENGINE_ALL) | {"plans"}
 
 # The windows: shared helpers at the bottom, a folder per window above them,
 # the panel (which opens every other window) and the main window on top.

@@ -227,9 +227,6 @@ void TVesselModel::StepOnce(double dt) {
 
   // Volume; above the overflow level broth leaves at its own concentrations.
   s_.V = std::min(p_.VMax, std::max(0.1, s_.V + dt / 3600.0 * (fIn - fEvap)));
-  s_.BaseDosed += qB / 60.0 * dt;
-  s_.AcidDosed += qA / 60.0 * dt;
-  s_.FeedDosed += qF / 60.0 * dt;
   for (int i = 0; i < kActuatorCount; ++i) {
     s_.OnSeconds[static_cast<size_t>(i)] += Effective(static_cast<TActuator>(i)) * dt;
   }

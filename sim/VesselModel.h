@@ -79,12 +79,13 @@ struct TVesselState {
   double Phi = 1;  // O2 limitation factor, last step
   double Seconds = 0;
   bool FoamContact = false;
-  // Titrant and feed volumes delivered so far, mL
-  double BaseDosed = 0, AcidDosed = 0, FeedDosed = 0;
   // Per output: how long it delivered (a failed one does not), s, and what
   // its pump dosed, mL (0 for the heater, cooler and light).
   std::array<double, kActuatorCount> OnSeconds{};
   std::array<double, kActuatorCount> Dosed{};
+  [[nodiscard]] double BaseDosed() const {
+    return Dosed[static_cast<std::size_t>(TActuator::Base)];
+  }
 };
 
 // Inputs held for the next step. Duty is the fraction of the step an output

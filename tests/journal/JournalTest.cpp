@@ -403,6 +403,18 @@ TEST_F(JournalTest, stampsInTheRepeatedAutumnHourCarryTheOffsetOfTheirInstant) {
   }
   const QList<QByteArray> lines = Lines();
   for (int i : {1, 3}) stamps << QString::fromUtf8(lines[i].left(25));  // record, alarm, record…
+  // Records lost in the summer pass are dated by their instant too.
+  clock.utc = QDateTime(QDate(2026, 10, 25), QTime(0, 30), Qt::UTC);
+  TJournal later(folder.File("later/VortaJournal.txt"), clock);
+  EXPECT_FALSE(later.Open());
+  EXPECT_FALSE(later.Record(TJournalEntry{}));
+  ASSERT_TRUE(QDir(folder.Path()).mkdir(QStringLiteral("later")));
+  clock.utc = clock.utc.addSecs(3600);  // told in the winter pass
+  ASSERT_TRUE(later.Record(TJournalEntry{}));
+  const auto lost = vorta::ParseJournalLine(QString::fromUtf8(
+      vorta::test::JournalLastLines(folder.File("later/VortaJournal.txt"), 2).first()));
+  ASSERT_TRUE(lost.has_value());
+  stamps << lost->OldValue;
   if (hadTz) {
     qputenv("TZ", oldTz);
   } else {
@@ -410,5 +422,6 @@ TEST_F(JournalTest, stampsInTheRepeatedAutumnHourCarryTheOffsetOfTheirInstant) {
   }
   ::tzset();
   EXPECT_EQ(stamps, (QStringList{"2026-10-25T02:30:00+02:00", "2026-10-25T02:30:00+01:00",
-                                 "2026-10-25T02:30:00+02:00", "2026-10-25T02:30:00+01:00"}));
+                                 "2026-10-25T02:30:00+02:00", "2026-10-25T02:30:00+01:00",
+                                 "2026-10-25T02:30:00+02:00 — 2026-10-25T02:30:00+02:00"}));
 }

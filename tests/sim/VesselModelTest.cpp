@@ -75,7 +75,7 @@ TEST(VesselModel, BasePulse_raisesPhByTheScaleCheckAmount_andShortPulsesDoseExac
   m.Inputs().Duty[static_cast<int>(TActuator::Base)] = 0.4;
   m.Step(0.5);
   EXPECT_NEAR(m.State().PH - ph1, rise / 5.0, 0.05 * rise);
-  EXPECT_NEAR(m.State().BaseDosed, 1.2 / 60.0, 1e-9);  // mL
+  EXPECT_NEAR(m.State().BaseDosed(), 1.2 / 60.0, 1e-9);  // mL
   EXPECT_NEAR(m.State().Dosed[static_cast<int>(TActuator::Base)], 1.2 / 60.0, 1e-9);
   EXPECT_NEAR(m.State().OnSeconds[static_cast<int>(TActuator::Base)], 1.2, 1e-9);
 
@@ -149,7 +149,7 @@ TEST(VesselModel, FailedPump_getsItsCommandButDoesNotPump) {
   m.SetActuator(TActuator::Base, true);
   m.Step(60);
   EXPECT_DOUBLE_EQ(m.State().PH, 7.0);
-  EXPECT_EQ(m.State().BaseDosed, 0.0);
+  EXPECT_EQ(m.State().BaseDosed(), 0.0);
   EXPECT_EQ(m.State().OnSeconds[static_cast<int>(TActuator::Base)], 0.0);
   m.SetActuatorFailed(TActuator::Base, false);
   m.Step(1);

@@ -136,16 +136,16 @@ TEST_F(VirtualPlantTest, OutputWordFrame_drivesTheVesselsBasePumpAtItsSpeedCode)
   plant.Step(10000);
   reference.Step(10000);
   const TVesselState& s = plant.Vessel(0).Model.State();
-  EXPECT_NEAR(s.BaseDosed, 10.0 / 60.0, 1e-9);
+  EXPECT_NEAR(s.BaseDosed(), 10.0 / 60.0, 1e-9);
   EXPECT_GT(s.PH, reference.Vessel(0).Model.State().PH + 0.001);
 
   plant.HandleFrame(Frame(0x1000 + 32 + 28, {200}));  // pump 2 (alkali) at double speed
   plant.Step(10000);
-  EXPECT_NEAR(s.BaseDosed, 30.0 / 60.0, 1e-9);
+  EXPECT_NEAR(s.BaseDosed(), 30.0 / 60.0, 1e-9);
 
   plant.Vessel(0).Model.SetActuatorFailed(TActuator::Base, true);
   plant.Step(10000);
-  EXPECT_NEAR(s.BaseDosed, 30.0 / 60.0, 1e-9);  // commanded, but nothing comes
+  EXPECT_NEAR(s.BaseDosed(), 30.0 / 60.0, 1e-9);  // commanded, but nothing comes
 }
 
 TEST_F(VirtualPlantTest, DcDrive_turnsTheStirrerThroughTheGearReduction) {
@@ -170,7 +170,7 @@ TEST_F(VirtualPlantTest, OnVirtualTime_activeDevicesSendEverySecondAndPulsesDose
   plant.HandleFrame(Frame(0x1000 + 50, {0x00, 0x00}));  // off at 300 ms
   time.AdvanceBy(2700);
   EXPECT_EQ(plant.ElapsedMs(), 3000);
-  EXPECT_NEAR(plant.Vessel(0).Model.State().BaseDosed, 0.2 / 60.0, 1e-9);
+  EXPECT_NEAR(plant.Vessel(0).Model.State().BaseDosed(), 0.2 / 60.0, 1e-9);
 
   // SUABB1 is active: three blocks a second; the passive devices stay quiet.
   ASSERT_EQ(sent.size(), 9u);
